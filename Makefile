@@ -1,0 +1,35 @@
+# Two entry points: `make run` and `make test`. Both install what is missing,
+# build into build/ and create build/Tritodex.mdb from the seed data when absent.
+BUILD ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev \
+           libxlsxwriter-dev libzip-dev
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: deps configure build run test clean
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y $$missing; \
+	fi
+
+configure: deps
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	cd $(BUILD) && ./tritodex
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Never removes build/Tritodex.mdb: it holds the user's records.
+clean:
+	[ ! -f $(BUILD)/CMakeCache.txt ] || cmake --build $(BUILD) --target clean

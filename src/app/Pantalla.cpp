@@ -1,0 +1,95 @@
+#include "Pantalla.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QScreen>
+
+namespace {
+QPointer<QMdiArea> area;
+int pitidos = 0;
+
+void Pintar(QWidget *w, const QColor &c) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, c);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+} // namespace
+
+QColor Pantalla::Color(const QString &texto) {
+    const quint32 v = texto.trimmed().toUInt();
+    return QColor(int(v & 0xff), int((v >> 8) & 0xff), int((v >> 16) & 0xff));
+}
+
+void Pantalla::AplicarColores(QWidget *formulario, const QString &color) {
+    const QColor c = Color(color);
+    Pintar(formulario, c);
+    for (QWidget *w : formulario->findChildren<QWidget *>()) {
+        const bool marco = qobject_cast<QGroupBox *>(w) ||
+                           qstrcmp(w->metaObject()->className(), "QFrame") == 0;
+        if (marco || qobject_cast<QLabel *>(w) || qobject_cast<QCheckBox *>(w)) Pintar(w, c);
+    }
+}
+
+void Pantalla::Centrar(QWidget *ventana) {
+    QScreen *pantalla = ventana->screen() ? ventana->screen() : QGuiApplication::primaryScreen();
+    if (!pantalla) return;
+    const QRect r = pantalla->availableGeometry();
+    const QSize s = ventana->frameGeometry().size().isEmpty() ? ventana->sizeHint()
+                                                              : ventana->frameGeometry().size();
+    ventana->move(r.x() + (r.width() - s.width()) / 2, r.y() + (r.height() - s.height()) / 2);
+}
+
+void Pantalla::setAreaPrincipal(QMdiArea *a) { area = a; }
+QMdiArea *Pantalla::AreaPrincipal() { return area; }
+
+void Pantalla::MostrarHijo(QWidget *formulario) {
+    formulario->setAttribute(Qt::WA_DeleteOnClose);
+    if (area) {
+        QMdiSubWindow *sub = area->addSubWindow(formulario);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->setWindowTitle(formulario->windowTitle());
+        sub->setWindowIcon(QApplication::windowIcon());
+        sub->show();
+        area->setActiveSubWindow(sub);
+    } else {
+        formulario->show();
+    }
+    formulario->activateWindow();
+}
+
+int Pantalla::MostrarModal(QDialog *dialogo) {
+    dialogo->setWindowModality(Qt::ApplicationModal);
+    return dialogo->exec();
+}
+
+QWidgetList Pantalla::VentanasAbiertas() {
+    QWidgetList lista;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->isWindow() && !w->inherits("QMenu")) lista << w;
+    if (area)
+        for (QMdiSubWindow *s : area->subWindowList())
+            if (s->widget()) lista << s->widget();
+    return lista;
+}
+
+QWidget *Pantalla::BuscarFormulario(const QString &nombre) {
+    for (QWidget *w : VentanasAbiertas())
+        if (w->objectName() == nombre) return w;
+    return nullptr;
+}
+
+Pantalla::RelojArena::RelojArena() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+Pantalla::RelojArena::~RelojArena() { QApplication::restoreOverrideCursor(); }
+
+void Pantalla::Pitido() {
+    ++pitidos;
+    QApplication::beep();
+}
+int Pantalla::Pitidos() { return pitidos; }

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QWidgetList>
+
+class QDialog;
+class QMdiArea;
+class QMdiSubWindow;
+class QWidget;
+
+// What the forms need of the windowing toolkit: showing, centring, colours, the
+// hourglass and the beep.
+namespace Pantalla {
+
+inline const QString kColorFormulario = QStringLiteral("5809057");
+inline const QString kColorPresentacion = QStringLiteral("3315350");
+
+// Colours are written as decimal text whose lowest byte is red, then green, then blue.
+QColor Color(const QString &texto);
+
+// Background of the form and of every frame, label and check box on it.
+void AplicarColores(QWidget *formulario, const QString &color = kColorFormulario);
+
+// Centres a window on its screen.
+void Centrar(QWidget *ventana);
+
+// The main window's client area, where task windows open as children.
+void setAreaPrincipal(QMdiArea *area);
+QMdiArea *AreaPrincipal();
+
+// Shows a form modeless as a child of the main window (or alone when there is none).
+// The form is deleted when it closes.
+void MostrarHijo(QWidget *formulario);
+// Shows a dialog modal; returns when it closes.
+int MostrarModal(QDialog *dialogo);
+
+// Every open window of the program, task windows inside the main window included.
+QWidgetList VentanasAbiertas();
+// The open form with that object name, or null.
+QWidget *BuscarFormulario(const QString &nombre);
+
+// Hourglass for as long as the object lives, whatever path the caller leaves by.
+class RelojArena {
+public:
+    RelojArena();
+    ~RelojArena();
+    RelojArena(const RelojArena &) = delete;
+    RelojArena &operator=(const RelojArena &) = delete;
+};
+
+void Pitido();
+int Pitidos(); // how many beeps so far (tests)
+
+} // namespace Pantalla

@@ -1,0 +1,147 @@
+#include "principal.h"
+
+#include "Pantalla.h"
+#include "data/Mensajes.h"
+#include "data/ModBaseDatos.h"
+#include "data/ModConex.h"
+#include "frspini.h"
+#include "frsplash.h"
+#include "ui_principal.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMdiSubWindow>
+#include <QPointer>
+
+#ifndef TRITODEX_WEB_URL
+#define TRITODEX_WEB_URL "https://www.gbif.es/"
+#endif
+
+namespace {
+std::function<bool(const QUrl &)> &Abridor() {
+    static std::function<bool(const QUrl &)> abridor = [](const QUrl &u) {
+        return QDesktopServices::openUrl(u);
+    };
+    return abridor;
+}
+} // namespace
+
+void principal::setAbridor(std::function<bool(const QUrl &)> abridor) {
+    Abridor() = abridor ? std::move(abridor)
+                        : [](const QUrl &u) { return QDesktopServices::openUrl(u); };
+}
+
+principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui::principal>()) {
+    ui->setupUi(this);
+    setCentralWidget(ui->areaPrincipal);
+    Pantalla::setAreaPrincipal(ui->areaPrincipal);
+    new_ = new QAction(QStringLiteral("Nueva"), this);
+    new_->setObjectName(QStringLiteral("new"));
+    new_->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+    ui->obs->insertAction(ui->cons, new_);
+    ui->obs->menuAction()->setObjectName(QStringLiteral("obs"));
+    ui->param->menuAction()->setObjectName(QStringLiteral("param"));
+    ui->varis->menuAction()->setObjectName(QStringLiteral("varis"));
+
+    connect(new_, &QAction::triggered, this, &principal::new_Click);
+    connect(ui->observ, &QAction::triggered, this, &principal::observ_Click);
+    connect(ui->help, &QAction::triggered, this, &principal::help_Click);
+    connect(ui->acerca, &QAction::triggered, this, &principal::acerca_Click);
+    connect(ui->web, &QAction::triggered, this, &principal::web_Click);
+    connect(ui->sortir, &QAction::triggered, this, &principal::sortir_Click);
+
+    // Items whose windows are not part of the program yet stay visible but disabled.
+    for (QAction *a : {new_, ui->cons, ui->observ, ui->motivo, ui->loc, ui->fitxer})
+        a->setEnabled(false);
+}
+
+principal::~principal() = default;
+
+void principal::Form_Load() {
+    auto *inicio = new frspini;
+    inicio->setAttribute(Qt::WA_DeleteOnClose);
+    inicio->show();
+    {
+        Pantalla::RelojArena reloj;
+        inicio->repaint();
+        QApplication::processEvents();
+        if (!ModConex::Conectar())
+            Mensajes::Mostrar(inicio, QStringLiteral("Problema de Conexión con la base de datos"));
+        ModBaseDatos::Esperar(3);
+    }
+    inicio->close();
+    ui->areaPrincipal->setBackground(Pantalla::Color(Pantalla::kColorFormulario));
+}
+
+void principal::CerrarFormularios() {
+    // A window may refuse to close; the bound keeps this from looping for ever.
+    for (int vuelta = 0; vuelta < 200; ++vuelta) {
+        QWidget *otra = nullptr;
+        for (QWidget *w : Pantalla::VentanasAbiertas())
+            if (w != this && w->windowTitle() != windowTitle()) {
+                otra = w;
+                break;
+            }
+        if (!otra) return;
+        auto *sub = qobject_cast<QMdiSubWindow *>(otra->parentWidget());
+        QWidget *ventana = sub ? static_cast<QWidget *>(sub) : otra;
+        ventana->close();
+        if (ventana->isVisible()) ventana->hide();
+        if (sub && ui->areaPrincipal->subWindowList().contains(sub)) {
+            // A child that ignored its close still leaves the area.
+            ui->areaPrincipal->removeSubWindow(sub);
+            sub->deleteLater();
+        }
+    }
+}
+
+void principal::AbrirFormulario(QWidget *formulario) {
+    CerrarFormularios();
+    Pantalla::MostrarHijo(formulario);
+}
+
+void principal::new_Click() {}
+
+void principal::observ_Click() {}
+
+void principal::help_Click() {
+    const QString ruta = ModConex::RutaAplicacion() + QStringLiteral("/Tritodex.pdf");
+    if (!QFileInfo::exists(ruta)) {
+        Mensajes::Mostrar(this,
+                          QStringLiteral("No se encuentra el documento de ayuda %1.")
+                              .arg(QDir::toNativeSeparators(ruta)),
+                          QStringLiteral("Tutorial"), QMessageBox::Warning);
+        return;
+    }
+    if (!Abridor()(QUrl::fromLocalFile(ruta)))
+        Mensajes::Mostrar(this,
+                          QStringLiteral("No hay ningún programa para abrir el documento de "
+                                         "ayuda %1.")
+                              .arg(QDir::toNativeSeparators(ruta)),
+                          QStringLiteral("Tutorial"), QMessageBox::Warning);
+}
+
+void principal::acerca_Click() {
+    CerrarFormularios();
+    auto *acerca = new frsplash;
+    acerca->setAttribute(Qt::WA_DeleteOnClose);
+    acerca->show();
+}
+
+void principal::web_Click() { Abridor()(QUrl(QStringLiteral(TRITODEX_WEB_URL))); }
+
+void principal::sortir_Click() { close(); }
+
+void principal::closeEvent(QCloseEvent *evento) {
+    CerrarFormularios();
+    const auto r = Mensajes::Mostrar(this, QStringLiteral("Salir de la aplicación?"),
+                                     QStringLiteral("Salir"), QMessageBox::Question,
+                                     QMessageBox::Yes | QMessageBox::No);
+    if (r == QMessageBox::Yes)
+        evento->accept();
+    else
+        evento->ignore();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class principal;
+}
+class QAction;
+
+class principal : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit principal(QWidget *parent = nullptr);
+    ~principal() override;
+
+    // The start-up: start-up window, connection, pause, then the menu.
+    void Form_Load();
+
+    // Opens documents and addresses with the desktop's programs; tests replace it.
+    static void setAbridor(std::function<bool(const QUrl &)> abridor);
+
+protected:
+    void closeEvent(QCloseEvent *evento) override;
+
+private slots:
+    void new_Click();
+    void observ_Click();
+    void help_Click();
+    void acerca_Click();
+    void web_Click();
+    void sortir_Click();
+
+private:
+    void CerrarFormularios();
+    void AbrirFormulario(QWidget *formulario);
+    std::unique_ptr<Ui::principal> ui;
+    QAction *new_ = nullptr; // the menu item "new" (a C++ keyword, so built here)
+};

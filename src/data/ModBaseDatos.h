@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+class QSqlQuery;
+
+namespace ModBaseDatos {
+
+// Pauses for the given seconds while the interface keeps processing events. Ends at once
+// when the clock jumps (midnight), as the elapsed time is taken as an absolute difference.
+void Esperar(double segundos);
+
+// Test hooks: a factor applied to every pause, and the clock (seconds since midnight).
+void setEscalaEsperas(double factor);
+void setReloj(std::function<double()> reloj);
+
+// Windows-1252 bytes of a text; characters outside that code page become '?'.
+QByteArray Windows1252(const QString &texto);
+
+// Field value as the association's files hold it: separator, quote, CR or LF inside a
+// value enclose it in double quotes with inner quotes doubled; other values go bare.
+QString CampoTexto(const QString &valor, const QString &separador);
+
+// Writes every row of an executed query (from its first row) to a text file: optional
+// header of field names, values joined by the separator, CR LF after every line, one
+// empty line at the end, null as empty text, ISO dates as dd/mm/yyyy. The file is
+// replaced whole or not at all. On failure, false and the reason in *error.
+bool EscribirArchivoTexto(QSqlQuery *consulta, const QString &ruta, bool cabecera,
+                          const QString &separador, QString *error);
+
+} // namespace ModBaseDatos

@@ -1,0 +1,212 @@
+#include "ModBaseDatosGui.h"
+
+#include "Mensajes.h"
+#include "ModBaseDatos.h"
+#include "app/Pantalla.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPointer>
+
+bool ModBaseDatos::BorrandoTexto = false;
+
+void ModBaseDatos::SoloNumeros(int &keyAscii) {
+    if (keyAscii == 8 || keyAscii == 3 || keyAscii == 22 || keyAscii == 24) return;
+    if (keyAscii >= '0' && keyAscii <= '9') return;
+    keyAscii = 0;
+    Pantalla::Pitido();
+}
+
+void ModBaseDatos::TeclaSuprimir(int keyCode) { BorrandoTexto = (keyCode == 46); }
+
+void ModBaseDatos::TeclaRetroceso(int keyAscii) { BorrandoTexto = (keyAscii == 8); }
+
+void ModBaseDatos::Autocompletar(const QString &texto, QComboBox *lista) {
+    if (BorrandoTexto || !lista) return;
+    const qsizetype n = texto.size();
+    for (int i = 0; i < lista->count(); ++i) {
+        const QString item = lista->itemText(i);
+        if (item.left(n).compare(texto, Qt::CaseInsensitive) != 0) continue;
+        lista->setCurrentIndex(i);
+        lista->setEditText(item);
+        if (QLineEdit *edit = lista->lineEdit()) edit->setSelection(int(n), int(item.size() - n));
+        return;
+    }
+}
+
+bool ModBaseDatos::CrearArchivoTexto(QSqlQuery *consulta, const QString &ruta, bool cabecera,
+                                     const QString &separador, QWidget *padre) {
+    QString error;
+    if (EscribirArchivoTexto(consulta, ruta, cabecera, separador, &error)) return true;
+    Mensajes::Mostrar(padre, error, QStringLiteral("Crear archivo de texto"),
+                      QMessageBox::Information);
+    return false;
+}
+
+namespace {
+
+// The character code a key-press would have (0 for keys that make no character).
+int CodigoCaracter(const QKeyEvent *e) {
+    if (e->key() == Qt::Key_Backspace) return 8;
+    if (e->modifiers() & Qt::ControlModifier) {
+        switch (e->key()) {
+        case Qt::Key_C: return 3;
+        case Qt::Key_V: return 22;
+        case Qt::Key_X: return 24;
+        default: break;
+        }
+    }
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) return 13;
+    if (e->key() == Qt::Key_Escape) return 27;
+    const QString t = e->text();
+    return t.isEmpty() ? 0 : t[0].unicode();
+}
+
+// The key code a key-down would carry; only Delete matters to the deleting flag.
+int CodigoTecla(const QKeyEvent *e) {
+    if (e->key() == Qt::Key_Delete) return 46;
+    if (e->key() == Qt::Key_Backspace) return 8;
+    return e->key() & 0xffff;
+}
+
+class FiltroDigitos : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (e->type() != QEvent::KeyPress) return QObject::eventFilter(o, e);
+        auto *k = static_cast<QKeyEvent *>(e);
+        int codigo = CodigoCaracter(k);
+        if (codigo == 0) return false; // navigation keys make no character
+        ModBaseDatos::SoloNumeros(codigo);
+        return codigo == 0;
+    }
+};
+
+class FiltroCompletable : public QObject {
+public:
+    explicit FiltroCompletable(QComboBox *lista) : QObject(lista), lista_(lista) {
+        QObject::connect(lista, &QComboBox::editTextChanged, this, [this](const QString &t) {
+            if (ocupado_) return;
+            ocupado_ = true;
+            ModBaseDatos::Autocompletar(t, lista_);
+            ocupado_ = false;
+        });
+    }
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (e->type() == QEvent::KeyPress) {
+            auto *k = static_cast<QKeyEvent *>(e);
+            ModBaseDatos::TeclaSuprimir(CodigoTecla(k));
+            if (const int c = CodigoCaracter(k)) ModBaseDatos::TeclaRetroceso(c);
+        }
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    QComboBox *lista_;
+    bool ocupado_ = false;
+};
+
+class FiltroEleccion : public QObject {
+public:
+    FiltroEleccion(QComboBox *lista, std::function<void()> manejador)
+        : QObject(lista), manejador_(std::move(manejador)) {
+        QObject::connect(lista, &QComboBox::currentIndexChanged, this, [this](int i) {
+            if (i < 0) return;
+            pendiente_ = true;
+            manejador_();
+        });
+        // A user's choice arrives as a change followed by activated; a choice of the item
+        // already selected arrives as activated alone.
+        QObject::connect(lista, &QComboBox::activated, this, [this](int) {
+            if (pendiente_) {
+                pendiente_ = false;
+                return;
+            }
+            manejador_();
+        });
+    }
+    void Reiniciar() { pendiente_ = false; }
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::KeyPress)
+            pendiente_ = false;
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    std::function<void()> manejador_;
+    bool pendiente_ = false;
+};
+
+class FiltroFoco : public QObject {
+public:
+    FiltroFoco(QWidget *control, std::function<void()> manejador)
+        : QObject(control), control_(control), manejador_(std::move(manejador)) {}
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (e->type() == QEvent::FocusOut && !dentro_) {
+            const auto razon = static_cast<QFocusEvent *>(e)->reason();
+            QWidget *nuevo = QApplication::focusWidget();
+            const bool sigueDentro = nuevo && (nuevo == control_ || control_->isAncestorOf(nuevo));
+            if (razon != Qt::ActiveWindowFocusReason && razon != Qt::PopupFocusReason &&
+                !sigueDentro) {
+                dentro_ = true;
+                QPointer<QObject> vivo(this);
+                manejador_();
+                if (vivo) dentro_ = false;
+            }
+        }
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    QWidget *control_;
+    std::function<void()> manejador_;
+    bool dentro_ = false;
+};
+
+} // namespace
+
+void ModBaseDatos::FiltrarDigitos(QLineEdit *campo) {
+    campo->installEventFilter(new FiltroDigitos(campo));
+}
+
+void ModBaseDatos::HacerCompletable(QComboBox *lista) {
+    lista->setEditable(true);
+    lista->setCompleter(nullptr);
+    lista->setInsertPolicy(QComboBox::NoInsert);
+    auto *filtro = new FiltroCompletable(lista);
+    lista->installEventFilter(filtro);
+    if (lista->lineEdit()) lista->lineEdit()->installEventFilter(filtro);
+}
+
+void ModBaseDatos::AlElegir(QComboBox *lista, std::function<void()> manejador) {
+    auto *filtro = new FiltroEleccion(lista, std::move(manejador));
+    filtro->setObjectName(QStringLiteral("eleccion"));
+    lista->installEventFilter(filtro);
+    if (lista->lineEdit()) lista->lineEdit()->installEventFilter(filtro);
+}
+
+void ModBaseDatos::ElegirComoUsuario(QComboBox *lista, int indice) {
+    for (auto *f : lista->findChildren<QObject *>(QStringLiteral("eleccion"),
+                                                  Qt::FindDirectChildrenOnly))
+        static_cast<FiltroEleccion *>(f)->Reiniciar();
+    lista->setCurrentIndex(indice);
+    emit lista->activated(indice);
+}
+
+void ModBaseDatos::AlPerderFoco(QWidget *control, std::function<void()> manejador) {
+    control->installEventFilter(new FiltroFoco(control, std::move(manejador)));
+}
+
+void ModBaseDatos::PonerTexto(QComboBox *lista, const QString &texto) {
+    const int i = lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i >= 0) {
+        lista->setCurrentIndex(i);
+        return;
+    }
+    lista->setCurrentIndex(-1);
+    if (lista->isEditable()) lista->setEditText(texto);
+}

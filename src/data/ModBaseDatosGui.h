@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QComboBox;
+class QLineEdit;
+class QSqlQuery;
+class QWidget;
+
+namespace ModBaseDatos {
+
+// True while the last key that reached a completing list deleted text.
+extern bool BorrandoTexto;
+
+// Key filter for digit-only fields: refuses (code 0, beep) all but digits and the editing
+// controls Backspace, Ctrl+C, Ctrl+V and Ctrl+X.
+void SoloNumeros(int &keyAscii);
+void TeclaSuprimir(int keyCode);
+void TeclaRetroceso(int keyAscii);
+// Completes the list's edit text with its first item that starts with the typed text.
+void Autocompletar(const QString &texto, QComboBox *lista);
+
+// Writes the query to a text file (see EscribirArchivoTexto); a failure is shown under
+// "Crear archivo de texto". Returns whether the file was written.
+bool CrearArchivoTexto(QSqlQuery *consulta, const QString &ruta, bool cabecera,
+                       const QString &separador, QWidget *padre = nullptr);
+
+// Puts SoloNumeros in front of every key-press of a text field.
+void FiltrarDigitos(QLineEdit *campo);
+
+// Attaches the completion pattern to an editable drop-down list (Qt's completer off):
+// key-down to TeclaSuprimir, key-press to TeclaRetroceso, text change to Autocompletar
+// guarded by the list's own busy flag.
+void HacerCompletable(QComboBox *lista);
+
+// Runs the handler on every choice in the list: a user's choice (the same item again
+// included) and every selection the program makes, once per change.
+void AlElegir(QComboBox *lista, std::function<void()> manejador);
+// Chooses an item as a user would with the mouse (tests and keyboard-less callers).
+void ElegirComoUsuario(QComboBox *lista, int indice);
+
+// Runs the handler when the focus really leaves the control (not when another window,
+// a message box or the list's own popup takes it), and never inside itself.
+void AlPerderFoco(QWidget *control, std::function<void()> manejador);
+
+// Selects the item whose text equals the given one (raising the choice handler), or, with
+// none equal, leaves the list without selection showing the text (editable lists only).
+void PonerTexto(QComboBox *lista, const QString &texto);
+
+} // namespace ModBaseDatos

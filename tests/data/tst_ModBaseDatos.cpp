@@ -1,0 +1,233 @@
+#include "support/BaseDatosPrueba.h"
+
+#include "app/Pantalla.h"
+#include "data/Mensajes.h"
+#include "data/ModBaseDatos.h"
+#include "data/ModBaseDatosGui.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+
+class tst_ModBaseDatos : public QObject {
+    Q_OBJECT
+private slots:
+    void soloNumeros();
+    void autocompletar();
+    void esperar();
+    void archivoTexto();
+    void archivoTextoFallido();
+};
+
+void tst_ModBaseDatos::soloNumeros() {
+    int c = 'a';
+    const int antes = Pantalla::Pitidos();
+    ModBaseDatos::SoloNumeros(c);
+    QCOMPARE(c, 0);
+    QCOMPARE(Pantalla::Pitidos(), antes + 1);
+    for (int permitido : {8, 3, 22, 24, int('0'), int('7'), int('9')}) {
+        c = permitido;
+        ModBaseDatos::SoloNumeros(c);
+        QCOMPARE(c, permitido);
+    }
+    for (int refused : {int('-'), int('.'), 13, 27, int('/'), int(':')}) {
+        c = refused;
+        ModBaseDatos::SoloNumeros(c);
+        QCOMPARE(c, 0);
+    }
+
+    // In a real field: letters, minus and Enter are refused, digits and Backspace work,
+    // and pasting goes through unfiltered.
+    QWidget ventana;
+    auto *campo = new QLineEdit(&ventana);
+    ModBaseDatos::FiltrarDigitos(campo);
+    ventana.show();
+    QApplication::setActiveWindow(&ventana);
+    campo->setFocus();
+    QTest::keyClicks(campo, QStringLiteral("1a2-3.4"));
+    QTest::keyClick(campo, Qt::Key_Return);
+    QCOMPARE(campo->text(), QStringLiteral("1234"));
+    QTest::keyClick(campo, Qt::Key_Backspace);
+    QCOMPARE(campo->text(), QStringLiteral("123"));
+    QTest::keyClick(campo, Qt::Key_Left);
+    QTest::keyClick(campo, Qt::Key_7);
+    QCOMPARE(campo->text(), QStringLiteral("1273"));
+    QApplication::clipboard()->setText(QStringLiteral("x9"));
+    campo->end(false);
+    QTest::keyClick(campo, Qt::Key_V, Qt::ControlModifier);
+    if (QApplication::clipboard()->text() == QStringLiteral("x9")) // offscreen may lack one
+        QCOMPARE(campo->text(), QStringLiteral("1273x9"));
+}
+
+void tst_ModBaseDatos::autocompletar() {
+    QWidget ventana;
+    auto *lista = new QComboBox(&ventana);
+    ModBaseDatos::HacerCompletable(lista);
+    int elecciones = 0;
+    ModBaseDatos::AlElegir(lista, [&] { ++elecciones; });
+    ventana.show();
+    QApplication::setActiveWindow(&ventana);
+    lista->setFocus();
+
+    // An empty list: nothing changes.
+    ModBaseDatos::BorrandoTexto = false;
+    ModBaseDatos::Autocompletar(QStringLiteral("sal"), lista);
+    QCOMPARE(lista->currentIndex(), -1);
+
+    lista->addItems({QStringLiteral("Bufo spinosus"), QStringLiteral("Salamandra"),
+                     QStringLiteral("Salamanquesa"), QStringLiteral("Ávila")});
+    lista->setCurrentIndex(-1);
+    elecciones = 0;
+
+    // Typing "sal" completes to the first item beginning so, with the tail selected.
+    QTest::keyClicks(lista, QStringLiteral("sal"));
+    QCOMPARE(lista->currentIndex(), 1);
+    QCOMPARE(lista->currentText(), QStringLiteral("Salamandra"));
+    QCOMPARE(lista->lineEdit()->selectedText(), QStringLiteral("amandra"));
+    QCOMPARE(elecciones, 1); // the completion is a choice, raised once
+
+    // The next letter replaces the tail and completes again.
+    QTest::keyClicks(lista, QStringLiteral("amanq"));
+    QCOMPARE(lista->currentText(), QStringLiteral("Salamanquesa"));
+    QCOMPARE(lista->lineEdit()->selectedText(), QStringLiteral("uesa"));
+
+    // Backspace removes the tail and does not complete; the next letter completes again.
+    QTest::keyClick(lista, Qt::Key_Backspace);
+    QVERIFY(ModBaseDatos::BorrandoTexto);
+    QCOMPARE(lista->currentText(), QStringLiteral("Salamanq"));
+    QTest::keyClick(lista, Qt::Key_Backspace);
+    QCOMPARE(lista->currentText(), QStringLiteral("Salaman"));
+    QTest::keyClicks(lista, QStringLiteral("d"));
+    QVERIFY(!ModBaseDatos::BorrandoTexto);
+    QCOMPARE(lista->currentText(), QStringLiteral("Salamandra"));
+
+    // Delete sets the deleting flag too.
+    ModBaseDatos::TeclaSuprimir(46);
+    QVERIFY(ModBaseDatos::BorrandoTexto);
+    ModBaseDatos::TeclaSuprimir(65);
+    QVERIFY(!ModBaseDatos::BorrandoTexto);
+
+    // Accented capitals match ignoring case; plain letters do not match accented ones.
+    lista->setEditText(QString());
+    ModBaseDatos::Autocompletar(QStringLiteral("á"), lista);
+    QCOMPARE(lista->currentText(), QStringLiteral("Ávila"));
+    // Emptying the text by program with the flag clear would complete to the first item.
+    ModBaseDatos::BorrandoTexto = true;
+    lista->setCurrentIndex(-1);
+    lista->setEditText(QStringLiteral("a"));
+    ModBaseDatos::BorrandoTexto = false;
+    ModBaseDatos::Autocompletar(QStringLiteral("a"), lista);
+    QCOMPARE(lista->currentIndex(), -1);
+
+    // An empty text matches the first item, selected and shown whole.
+    ModBaseDatos::Autocompletar(QString(), lista);
+    QCOMPARE(lista->currentIndex(), 0);
+    QCOMPARE(lista->lineEdit()->selectedText(), QStringLiteral("Bufo spinosus"));
+
+    // Choosing the item already chosen runs the handler again, once.
+    elecciones = 0;
+    ModBaseDatos::ElegirComoUsuario(lista, 0);
+    QCOMPARE(elecciones, 1);
+    ModBaseDatos::ElegirComoUsuario(lista, 2);
+    QCOMPARE(elecciones, 2);
+    ModBaseDatos::PonerTexto(lista, QStringLiteral("Salamandra"));
+    QCOMPARE(elecciones, 3);
+    QCOMPARE(lista->currentIndex(), 1);
+}
+
+void tst_ModBaseDatos::esperar() {
+    // Events keep running while the pause lasts.
+    ModBaseDatos::setEscalaEsperas(0.05);
+    bool atendido = false;
+    QTimer::singleShot(10, [&] { atendido = true; });
+    QElapsedTimer t;
+    t.start();
+    ModBaseDatos::Esperar(2);
+    QVERIFY(atendido);
+    QVERIFY(t.elapsed() >= 90);
+
+    // Across midnight the time of day jumps back; the pause ends at once.
+    ModBaseDatos::setEscalaEsperas(1.0);
+    double ahora = 86399.5;
+    int lecturas = 0;
+    ModBaseDatos::setReloj([&] {
+        ++lecturas;
+        const double v = ahora;
+        ahora = 0.2;
+        return v;
+    });
+    ModBaseDatos::Esperar(3);
+    QCOMPARE(lecturas, 2);
+    ModBaseDatos::setReloj(nullptr);
+    ModBaseDatos::setEscalaEsperas(0.0);
+}
+
+void tst_ModBaseDatos::archivoTexto() {
+    BaseDatosPrueba bd;
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observacion (observador1, fecha, horaini, numejemp, "
+                                       "descripcion, motivo, localidad) VALUES (?,?,?,?,?,?,?)"),
+                        {QStringLiteral("JPG"), QStringLiteral("2026-03-07"), QStringLiteral("09:30"),
+                         QVariant(), QStringLiteral("Bajo piedra; húmeda"),
+                         QStringLiteral("dijo \"hola\""), QStringLiteral("Peñíscola €")}));
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observacion (observador1, fecha, numejemp, descripcion) "
+                                       "VALUES ('ANA', '2026-12-01', 3, 'línea\nnueva 日')")));
+    QSqlQuery q(bd.db());
+    QVERIFY(q.exec(QStringLiteral("SELECT id_observacion, observador1, fecha, horaini, numejemp, "
+                                  "descripcion, motivo, localidad FROM observacion ORDER BY 1")));
+    const QString ruta = bd.carpeta() + QStringLiteral("/obs.txt");
+    QVERIFY(ModBaseDatos::CrearArchivoTexto(&q, ruta, true, QStringLiteral(";")));
+    QFile f(ruta);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray esperado =
+        "id_observacion;observador1;fecha;horaini;numejemp;descripcion;motivo;localidad\r\n"
+        "1;JPG;07/03/2026;09:30;;\"Bajo piedra; h\xfa" "meda\";\"dijo \"\"hola\"\"\";Pe\xf1\xed" "scola \x80\r\n"
+        "2;ANA;01/12/2026;;3;\"l\xed" "nea\nnueva ?\";;\r\n"
+        "\r\n";
+    QCOMPARE(f.readAll(), esperado);
+    QVERIFY(Mensajes::Mostrados().isEmpty());
+
+    // No rows: the header and the closing empty line.
+    QVERIFY(q.exec(QStringLiteral("SELECT cod_observador, nombre FROM observador")));
+    QVERIFY(ModBaseDatos::CrearArchivoTexto(&q, ruta, true, QStringLiteral(";")));
+    f.close();
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("cod_observador;nombre\r\n\r\n"));
+}
+
+void tst_ModBaseDatos::archivoTextoFallido() {
+    BaseDatosPrueba bd;
+    QSqlQuery q(bd.db());
+    QVERIFY(q.exec(QStringLiteral("SELECT * FROM motivo")));
+    const QString ruta = bd.carpeta() + QStringLiteral("/no/existe/mot.txt");
+    QVERIFY(!ModBaseDatos::CrearArchivoTexto(&q, ruta, true, QStringLiteral(";")));
+    QVERIFY(!QFile::exists(ruta));
+    QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Crear archivo de texto"));
+    QCOMPARE(Mensajes::Ultimo().icono, QMessageBox::Information);
+    QVERIFY(Mensajes::Ultimo().texto.contains(QStringLiteral("No se puede crear el archivo")));
+
+    QVERIFY(!ModBaseDatos::CrearArchivoTexto(nullptr, ruta, true, QStringLiteral(";")));
+    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("No hay ningún objeto Recordset referenciado."));
+    QSqlQuery cerrada(bd.db());
+    QVERIFY(!ModBaseDatos::CrearArchivoTexto(&cerrada, ruta, true, QStringLiteral(";")));
+    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("El objeto Recordset está cerrado."));
+
+    // An existing file stays whole when the new one cannot be written.
+    const QString existente = bd.carpeta() + QStringLiteral("/mot.txt");
+    QFile f(existente);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("anterior");
+    f.close();
+    QVERIFY(!ModBaseDatos::CrearArchivoTexto(nullptr, existente, true, QStringLiteral(";")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("anterior"));
+}
+
+QTEST_MAIN(tst_ModBaseDatos)
+#include "tst_ModBaseDatos.moc"

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+
+#include <vector>
+
+struct Punto {
+    double lon = 0;
+    double lat = 0;
+};
+
+using Anillo = std::vector<Punto>;
+
+// One feature of a TopoJSON object: every ring of its polygons, outer rings and holes alike.
+struct Territorio {
+    QString id;
+    QString nombre;
+    std::vector<Anillo> anillos;
+    double minLon = 0, maxLon = 0, minLat = 0, maxLat = 0;
+
+    // Even-odd rule over all rings, so holes and separate parts need no special case.
+    bool Contiene(double lon, double lat) const;
+};
+
+class TopoJson {
+public:
+    bool Leer(const QString &ruta, QString *error);
+    // Features of the named object; false when the object is missing.
+    bool Territorios(const QString &objeto, std::vector<Territorio> *salida, QString *error) const;
+
+private:
+    Anillo AnilloDeArcos(const QJsonArray &indices) const;
+
+    QJsonObject raiz_;
+    std::vector<Anillo> arcos_;
+};
