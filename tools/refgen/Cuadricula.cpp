@@ -49,7 +49,9 @@ QString Cuadricula::Codigo1(int huso, long long este, long long norte) const {
            QString::number(norte).mid(2, 2);
 }
 
-int Cuadricula::HusoDe(double lon) { return int(std::floor((lon + 180.0) / 6.0)) + 1; }
+int Cuadricula::HusoDe(double lon) {
+    return int(std::floor((lon + 180.0) / 6.0)) + 1;
+}
 
 void Cuadricula::UtmExacta(double lon, double lat, int huso, double *este, double *norte) {
     int zona;

@@ -98,12 +98,15 @@ bool TopoJson::Territorios(const QString &objeto, std::vector<Territorio> *salid
         const QJsonObject g = gv.toObject();
         Territorio t;
         t.id = g.value(QStringLiteral("id")).toString();
-        t.nombre =
-            g.value(QStringLiteral("properties")).toObject().value(QStringLiteral("name")).toString();
+        t.nombre = g.value(QStringLiteral("properties"))
+                       .toObject()
+                       .value(QStringLiteral("name"))
+                       .toString();
         const QString tipo = g.value(QStringLiteral("type")).toString();
         const QJsonArray arcos = g.value(QStringLiteral("arcs")).toArray();
         if (tipo == QStringLiteral("Polygon")) {
-            for (const QJsonValue &r : arcos) t.anillos.push_back(AnilloDeArcos(r.toArray()));
+            for (const QJsonValue &r : arcos)
+                t.anillos.push_back(AnilloDeArcos(r.toArray()));
         } else if (tipo == QStringLiteral("MultiPolygon")) {
             for (const QJsonValue &p : arcos)
                 for (const QJsonValue &r : p.toArray())

@@ -52,11 +52,13 @@ void EscribirCsv(const QString &carpeta, const QString &tabla, const QStringList
     QByteArray texto;
     auto linea = [&texto](const QStringList &campos) {
         QStringList q;
-        for (const QString &c : campos) q << CampoCsv(c);
+        for (const QString &c : campos)
+            q << CampoCsv(c);
         texto += q.join(u',').toUtf8() + '\n';
     };
     linea(columnas);
-    for (const QStringList &fila : filas) linea(fila);
+    for (const QStringList &fila : filas)
+        linea(fila);
     if (f.write(texto) != texto.size()) Fallar(f.fileName() + f.errorString());
     std::printf("%-22s %6lld rows\n", qPrintable(tabla + QStringLiteral(".csv")),
                 (long long)filas.size());
@@ -263,8 +265,10 @@ int main(int argc, char **argv) {
     std::vector<const Territorio *> municipios, excluidos;
     for (const Territorio &t : todos) {
         const int id = t.id.toInt();
-        if (t.id.size() == 5 && provincias.count(id / 1000)) municipios.push_back(&t);
-        else excluidos.push_back(&t);
+        if (t.id.size() == 5 && provincias.count(id / 1000))
+            municipios.push_back(&t);
+        else
+            excluidos.push_back(&t);
     }
     std::sort(municipios.begin(), municipios.end(),
               [](auto *a, auto *b) { return a->id.toInt() < b->id.toInt(); });
@@ -292,7 +296,8 @@ int main(int argc, char **argv) {
         for (int j = -10; j <= 10; ++j)
             for (int i = -10; i <= 10; ++i)
                 if (i * i + j * j <= 100)
-                    it->second.insert(CeldaDe(k.lon + rlon * i / 10, k.lat + rlat * j / 10, nullptr));
+                    it->second.insert(
+                        CeldaDe(k.lon + rlon * i / 10, k.lat + rlat * j / 10, nullptr));
         todasCeldas.insert(it->second.begin(), it->second.end());
         std::printf("  islet %-34s %zu new square(s)\n", k.nombre, it->second.size() - antes);
     }
@@ -309,7 +314,8 @@ int main(int argc, char **argv) {
 
     // Outputs.
     QList<QStringList> filas;
-    for (const auto &[id, nombre] : provincias) filas << QStringList{QString::number(id), nombre};
+    for (const auto &[id, nombre] : provincias)
+        filas << QStringList{QString::number(id), nombre};
     EscribirCsv(salida, QStringLiteral("tprovincia"), {"id_prov", "prov_cast"}, filas);
 
     filas.clear();
@@ -339,7 +345,8 @@ int main(int argc, char **argv) {
     std::map<int, std::set<QString>> codigosProv;
     for (const auto &[id, celdas] : celdasMuni) {
         std::set<QString> codigos;
-        for (const Celda &c : celdas) codigos.insert(codigo(c));
+        for (const Celda &c : celdas)
+            codigos.insert(codigo(c));
         for (const QString &k : codigos) {
             filas << QStringList{k, QString::number(id)};
             codigosProv[id / 1000].insert(k);
@@ -349,13 +356,15 @@ int main(int argc, char **argv) {
 
     filas.clear();
     for (const auto &[id, codigos] : codigosProv)
-        for (const QString &k : codigos) filas << QStringList{k, QString::number(id)};
+        for (const QString &k : codigos)
+            filas << QStringList{k, QString::number(id)};
     EscribirCsv(salida, QStringLiteral("tutm10kprovincia"), {"utm10", "id_prov"}, filas);
 
     // Test vectors: a deep point of each province's largest municipality, one per zone
     // where no province point falls, and the well-known places.
     std::map<int, const Territorio *> porId;
-    for (const Territorio *t : municipios) porId[t->id.toInt()] = t;
+    for (const Territorio *t : municipios)
+        porId[t->id.toInt()] = t;
     std::vector<Vector> vectores;
     std::set<int> husosCubiertos;
     for (const auto &[prov, nombreProv] : provincias) {
@@ -365,9 +374,9 @@ int main(int argc, char **argv) {
         double lon, lat, d;
         if (!PuntoProfundo(*porId[mayor], 0, &lon, &lat, &d))
             Fallar(QStringLiteral("no inner point in %1").arg(mayor));
-        vectores.push_back({porId[mayor]->nombre + QStringLiteral(" (") + nombreProv +
-                                QStringLiteral(")"),
-                            lon, lat, mayor});
+        vectores.push_back(
+            {porId[mayor]->nombre + QStringLiteral(" (") + nombreProv + QStringLiteral(")"), lon,
+             lat, mayor});
         husosCubiertos.insert(Cuadricula::HusoDe(lon));
     }
     for (int huso = Cuadricula::kHusoMin; huso <= Cuadricula::kHusoMax; ++huso) {
@@ -406,7 +415,8 @@ int main(int argc, char **argv) {
         if (utm10 != cuadricula.Codigo10(huso, e, n) || utm1 != cuadricula.Codigo1(huso, e, n))
             Fallar(v.nombre + QStringLiteral(": band letters disagree with MGRS"));
         bool enLista = false;
-        for (const Celda &c : celdasMuni[v.idMuni]) enLista = enLista || codigo(c) == utm10;
+        for (const Celda &c : celdasMuni[v.idMuni])
+            enLista = enLista || codigo(c) == utm10;
         if (!enLista) Fallar(v.nombre + QStringLiteral(": square missing from its municipality"));
         const double d = DistanciaBorde(*porId[v.idMuni], v.lon, v.lat);
         std::printf("  %-58s %s %-6s %5.0f m from the boundary\n", qPrintable(v.nombre),
@@ -432,7 +442,8 @@ int main(int argc, char **argv) {
         husosDeCodigo[codigo(c)].insert(c.huso);
     }
     int repetidos = 0;
-    for (const auto &[k, h] : husosDeCodigo) repetidos += h.size() > 1;
+    for (const auto &[k, h] : husosDeCodigo)
+        repetidos += h.size() > 1;
     int dosHusos = 0;
     for (const auto &[id, celdas] : celdasMuni)
         dosHusos += celdas.begin()->huso != celdas.rbegin()->huso;
@@ -441,7 +452,8 @@ int main(int argc, char **argv) {
     std::printf("squares: %zu in zones, %zu distinct codes, %d codes in two zones\n",
                 todasCeldas.size(), textos.size(), repetidos);
     std::printf("squares touched only by left-out lands: %zu", soloExcluidos.size());
-    for (const Celda &c : soloExcluidos) std::printf(" %d%s", c.huso, qPrintable(codigo(c)));
+    for (const Celda &c : soloExcluidos)
+        std::printf(" %d%s", c.huso, qPrintable(codigo(c)));
     std::printf("\nMGRS cross-checks: %lld points sampled\n", comprobacion.puntos / 16);
     return 0;
 }

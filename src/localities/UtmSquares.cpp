@@ -1,0 +1,111 @@
+#include "UtmSquares.h"
+
+#include "data/ModConex.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace Utm {
+
+namespace {
+
+// A whole non-negative number; blanks around it are allowed, as the lookups always took them.
+bool Entero(const QString &texto, QVariant *valor) {
+    const QString t = texto.trimmed();
+    if (t.isEmpty()) return false;
+    for (const QChar c : t)
+        if (c < u'0' || c > u'9') return false;
+    bool ok = false;
+    const qlonglong n = t.toLongLong(&ok);
+    // Past 64 bits only the size matters: such a value lies above every band.
+    *valor = ok ? QVariant(n) : QVariant(t.toDouble());
+    return true;
+}
+
+struct Banda {
+    bool ok = false;
+    bool encontrada = false;
+    QString letras;
+    QSqlError error;
+};
+
+// The band with the greatest minimum not above the value.
+Banda BuscarBanda(const QSqlDatabase &db, const QString &sql, const QString &huso,
+                  const QVariant &valor) {
+    Banda b;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (q.prepare(sql)) {
+        q.addBindValue(huso);
+        q.addBindValue(valor);
+        b.ok = q.exec();
+    }
+    if (!b.ok) {
+        b.error = q.lastError();
+        return b;
+    }
+    if (q.next()) {
+        b.encontrada = true;
+        b.letras = q.value(0).toString();
+    }
+    return b;
+}
+
+Cuadrados Fin(Resultado r, const QString &mensaje) {
+    Cuadrados c;
+    c.resultado = r;
+    c.mensaje = mensaje;
+    return c;
+}
+
+} // namespace
+
+Cuadrados CalcularCuadrados(const QSqlDatabase &db, const QString &huso, const QString &x,
+                            const QString &y) {
+    const bool hayX = !x.trimmed().isEmpty(), hayY = !y.trimmed().isEmpty();
+    if (huso.trimmed().isEmpty()) {
+        if (hayX && hayY)
+            return Fin(Resultado::FaltaHuso,
+                       QStringLiteral("Falta Huso para calcular cuadrados UTM"));
+        return Fin(Resultado::Nada, QString());
+    }
+    if (!hayX || !hayY)
+        return Fin(Resultado::FaltanCoordenadas,
+                   QStringLiteral("Faltan coordenadas Este y/o Norte para calcular cuadrados UTM"));
+
+    QVariant este, norte;
+    if (!Entero(x, &este) || !Entero(y, &norte))
+        return Fin(Resultado::NoEnteras,
+                   QStringLiteral("Las coordenadas deben ser números enteros"));
+
+    const Banda e = BuscarBanda(db,
+                                QStringLiteral("SELECT utm100e FROM tutm100keste WHERE huso = ? "
+                                               "AND utmxmin <= ? ORDER BY utmxmin DESC LIMIT 1"),
+                                huso, este);
+    const Banda n = BuscarBanda(db,
+                                QStringLiteral("SELECT utm100n FROM tutm100knorte WHERE huso = ? "
+                                               "AND utmymin <= ? ORDER BY utmymin DESC LIMIT 1"),
+                                huso, norte);
+    if (!e.ok || !n.ok)
+        return Fin(Resultado::ErrorBaseDatos,
+                   QStringLiteral("No se pueden calcular los cuadrados UTM. ") +
+                       DescribirError(e.ok ? n.error : e.error));
+    if (!e.encontrada)
+        return Fin(Resultado::EsteNoExiste,
+                   QStringLiteral("Esta coordenada Este no existe en el Huso ") + huso);
+    if (!n.encontrada)
+        return Fin(Resultado::NorteNoExiste,
+                   QStringLiteral("Esta coordenada Norte no existe en el Huso ") + huso);
+
+    // Six-digit eastings and seven-digit northings: these positions are the 10-km and 1-km
+    // digits. The texts are cut as typed; a text too short gives nothing at that place.
+    Cuadrados c;
+    c.resultado = Resultado::Calculado;
+    c.utm10k = e.letras + n.letras + x.mid(1, 1) + y.mid(2, 1);
+    c.utm1k = e.letras + n.letras + x.mid(1, 2) + y.mid(2, 2);
+    return c;
+}
+
+} // namespace Utm
