@@ -1,0 +1,109 @@
+#include "frmodifobs.h"
+
+#include "ObserverStore.h"
+#include "app/Pantalla.h"
+#include "data/Mensajes.h"
+#include "data/ModBaseDatos.h"
+#include "ui_frmodifobs.h"
+
+#include <QPointer>
+
+frmodifobs::frmodifobs(const QString &codObservador, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::frmodifobs>()), codObservador_(codObservador) {
+    ui->setupUi(this);
+    connect(ui->cdAct, &QPushButton::clicked, this, &frmodifobs::cdAct_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &frmodifobs::Command2_Click);
+    cargado_ = Form_Load();
+}
+
+frmodifobs::~frmodifobs() = default;
+
+bool frmodifobs::Form_Load() {
+    Pantalla::AplicarColores(this);
+    Pantalla::Centrar(this);
+    ui->Cbprov->addItem(QString());
+    ui->Cbprov->addItems(ObserverStore::Provincias());
+
+    QString error;
+    const std::optional<Observador> o = ObserverStore::Cargar(codObservador_, &error);
+    if (!o) {
+        if (error.isEmpty())
+            Mensajes::Mostrar(this, QStringLiteral("Error al intentar encontrar este observador "
+                                                   "en la base de datos"));
+        else
+            Mensajes::Mostrar(this, error, windowTitle(), QMessageBox::Warning);
+        return false;
+    }
+    ui->Lbcode->setText(codObservador_);
+    ui->Txnomobs->setText(o->nombre);
+    ui->Txcognom->setText(o->apellido);
+    ui->Txentidad->setText(o->entidad);
+    ui->Txmail->setText(o->email);
+    const QString provincia = o->provincia.trimmed();
+    if (provincia.isEmpty()) {
+        ui->Cbprov->setCurrentIndex(-1);
+    } else {
+        int i = ui->Cbprov->findText(provincia, Qt::MatchFixedString);
+        // A province the list lacks is kept, so that saving does not wipe it.
+        if (i < 0) {
+            ui->Cbprov->addItem(o->provincia);
+            i = ui->Cbprov->count() - 1;
+        }
+        ui->Cbprov->setCurrentIndex(i);
+    }
+    eraPredeterminado = ObserverStore::EsPredeterminado(codObservador_);
+    ui->Ckdef->setChecked(eraPredeterminado);
+    return true;
+}
+
+void frmodifobs::reject() {
+    if (!ocupado_) QDialog::reject();
+}
+
+void frmodifobs::Command2_Click() {
+    reject();
+}
+
+void frmodifobs::cdAct_Click() {
+    if (ocupado_) return;
+    if (codObservador_.isEmpty()) {
+        Mensajes::Mostrar(this, QStringLiteral("Debes seleccionar algun registro"),
+                          QStringLiteral("Tritodex"), QMessageBox::Information);
+        return;
+    }
+    if (ui->Txnomobs->text().trimmed().isEmpty()) {
+        Mensajes::Mostrar(this, QStringLiteral("El nommbre del observador es obligatorio."),
+                          QStringLiteral("Nom obligatori"), QMessageBox::Warning);
+        return;
+    }
+    if (ui->Txmail->text().trimmed().isEmpty()) {
+        Mensajes::Mostrar(this, QStringLiteral("El mail del observador es obligatorio"),
+                          QStringLiteral("MAIL obligatorio"), QMessageBox::Warning);
+        return;
+    }
+    const Observador o{codObservador_,        ui->Txnomobs->text(), ui->Txcognom->text(),
+                       ui->Txentidad->text(), ui->Txmail->text(),   ui->Cbprov->currentText()};
+    const bool marcado = ui->Ckdef->isChecked();
+    const auto cambio = !eraPredeterminado && marcado   ? ObserverStore::Predeterminado::Poner
+                        : eraPredeterminado && !marcado ? ObserverStore::Predeterminado::Quitar
+                                                        : ObserverStore::Predeterminado::SinCambio;
+    ocupado_ = true;
+    QPointer<frmodifobs> vivo(this);
+    ResultadoObservador r;
+    {
+        Pantalla::RelojArena reloj;
+        r = ObserverStore::Actualizar(o, cambio);
+        if (r) ModBaseDatos::Esperar(2);
+    }
+    if (!vivo) return;
+    ocupado_ = false;
+    if (!r) {
+        Mensajes::Mostrar(this, r.error, QStringLiteral("Observador no modificado"),
+                          QMessageBox::Warning);
+        return;
+    }
+    eraPredeterminado = marcado;
+    Mensajes::Mostrar(this, QStringLiteral("Actualización realizada"), QStringLiteral("Tritodex"),
+                      QMessageBox::Information);
+    accept();
+}
