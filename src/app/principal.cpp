@@ -6,6 +6,8 @@
 #include "data/ModConex.h"
 #include "frspini.h"
 #include "frsplash.h"
+#include "observations/newobs.h"
+#include "observers/frobs.h"
 #include "ui_principal.h"
 
 #include <QApplication>
@@ -54,7 +56,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->sortir, &QAction::triggered, this, &principal::sortir_Click);
 
     // Items whose windows are not part of the program yet stay visible but disabled.
-    for (QAction *a : {new_, ui->cons, ui->observ, ui->motivo, ui->loc, ui->fitxer})
+    for (QAction *a : {ui->cons, ui->motivo, ui->loc, ui->fitxer})
         a->setEnabled(false);
 }
 
@@ -103,9 +105,9 @@ void principal::AbrirFormulario(QWidget *formulario) {
     Pantalla::MostrarHijo(formulario);
 }
 
-void principal::new_Click() {}
+void principal::new_Click() { AbrirFormulario(new newobs); }
 
-void principal::observ_Click() {}
+void principal::observ_Click() { AbrirFormulario(new frobs); }
 
 void principal::help_Click() {
     const QString ruta = ModConex::RutaAplicacion() + QStringLiteral("/Tritodex.pdf");

@@ -1,5 +1,6 @@
 #include "ModBaseDatosGui.h"
 
+#include "Almacen.h"
 #include "Mensajes.h"
 #include "ModBaseDatos.h"
 #include "app/Pantalla.h"
@@ -209,4 +210,19 @@ void ModBaseDatos::PonerTexto(QComboBox *lista, const QString &texto) {
     }
     lista->setCurrentIndex(-1);
     if (lista->isEditable()) lista->setEditText(texto);
+}
+
+void ModBaseDatos::Rellenar(QComboBox *lista, const QStringList &items) {
+    const QSignalBlocker bloqueo(lista);
+    lista->clear();
+    lista->addItems(items);
+    lista->setCurrentIndex(-1);
+    if (lista->isEditable()) lista->setEditText(QString());
+}
+
+bool ModBaseDatos::InformarError(QWidget *padre, Almacen &almacen) {
+    if (!almacen.fallo()) return false;
+    Mensajes::Mostrar(padre, almacen.error(), QStringLiteral("Tritodex"), QMessageBox::Warning);
+    almacen.Limpiar();
+    return true;
 }

@@ -2,8 +2,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
+class Almacen;
 class QComboBox;
 class QLineEdit;
 class QSqlQuery;
@@ -48,5 +50,11 @@ void AlPerderFoco(QWidget *control, std::function<void()> manejador);
 // Selects the item whose text equals the given one (raising the choice handler), or, with
 // none equal, leaves the list without selection showing the text (editable lists only).
 void PonerTexto(QComboBox *lista, const QString &texto);
+
+// Refills a list without raising its handlers; afterwards no item is selected.
+void Rellenar(QComboBox *lista, const QStringList &items);
+
+// Shows a store's failure, if any, in a message box, and clears it. True when there was one.
+bool InformarError(QWidget *padre, Almacen &almacen);
 
 } // namespace ModBaseDatos

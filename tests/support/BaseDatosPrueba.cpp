@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -77,8 +78,21 @@ void Usuario::Escribir(QWidget *control, const QString &texto) {
     } else if (auto *campo = qobject_cast<QLineEdit *>(control)) {
         campo->selectAll();
     }
-    if (!texto.isEmpty()) QTest::keyClicks(destino, texto);
-    else QTest::keyClick(destino, Qt::Key_Delete);
+    if (texto.isEmpty()) {
+        QTest::keyClick(destino, Qt::Key_Delete);
+        return;
+    }
+    for (const QChar ch : texto) {
+        if (ch.unicode() < 128) {
+            QTest::keyClick(destino, char(ch.unicode()));
+            continue;
+        }
+        // QTest types ASCII only; other letters arrive as a key event with their text.
+        QKeyEvent pulsada(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(destino, &pulsada);
+        QKeyEvent soltada(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(destino, &soltada);
+    }
 }
 
 void Usuario::SalirDe(QWidget *control) {

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "Almacen.h"
+
+// The reference tables: lists shown by the forms and the identifiers behind their texts.
+// Lists come in identifier order; a null text is an empty item.
+class ReferenceData : public Almacen {
+public:
+    using Almacen::Almacen;
+
+    QStringList Vientos();   // "viento (velocidad)"
+    QStringList Meteos();
+    QStringList Periodos();
+    QStringList Especies();  // "code - scientific name"
+    QStringList Estadios(const QString &clase = QString());   // all, or of one class
+    QStringList Conductas(const QString &clase = QString());
+    QStringList Motivos();
+    QStringList Habitats();
+
+    std::optional<int> IdPeriodo(const QString &texto);
+    std::optional<int> IdMeteo(const QString &texto);
+    std::optional<int> IdViento(const QString &viento);
+    std::optional<int> IdHabitat(const QString &texto);
+    // Stages and behaviours of the same name exist in both classes; the class decides.
+    std::optional<int> IdEstadio(const QString &texto, const QString &clase);
+    std::optional<int> IdConducta(const QString &texto, const QString &clase);
+
+    struct Especie {
+        QString nombreCastellano;
+        QString clase;
+    };
+    std::optional<Especie> BuscarEspecie(const QString &codigo);
+
+    // Provinces in the table's order, or those that contain a 10-km square.
+    QStringList Provincias();
+    QStringList ProvinciasDeCuadrado(const QString &utm10);
+    std::optional<int> IdProvincia(const QString &provincia);
+
+    // Municipalities of a province by name, optionally only those containing a square.
+    QStringList MunicipiosDeProvincia(const QString &provincia, const QString &utm10 = QString());
+    std::optional<int> IdMunicipio(const QString &municipio);
+
+    // Every 10-km square of the country, or of one municipality (by name), sorted.
+    QStringList Cuadrados10k();
+    QStringList Cuadrados10kDeMunicipio(const QString &municipio);
+};

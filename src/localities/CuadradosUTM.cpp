@@ -1,0 +1,76 @@
+#include "CuadradosUTM.h"
+
+#include "data/ModBaseDatosGui.h"
+#include "data/ModConex.h"
+#include "data/ReferenceData.h"
+#include "localities/UtmSquares.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+CuadradosUTM::CuadradosUTM(const Controles &c, const Opciones &o) : c_(c), o_(o) {}
+
+void CuadradosUTM::CalcularCuadradosUTM() {
+    const Utm::Cuadrados r = Utm::CalcularCuadrados(
+        ModConex::DatabaseConnection(), c_.huso->currentText(), c_.este->text(), c_.norte->text());
+    switch (r.resultado) {
+    case Utm::Resultado::Nada:
+        return;
+    case Utm::Resultado::FaltaHuso:
+    case Utm::Resultado::FaltanCoordenadas:
+    case Utm::Resultado::NoEnteras:
+        c_.mensaje->setText(r.mensaje);
+        return;
+    default:
+        break;
+    }
+    if (o_.recargarCuadrados) CargarTodosUTM10();
+    if (r.resultado != Utm::Resultado::Calculado) {
+        c_.mensaje->setText(r.mensaje);
+        return;
+    }
+
+    bool encontrado = false;
+    for (int i = 0; i < c_.cuadrado10k->count(); ++i) {
+        if (c_.cuadrado10k->itemText(i) != r.utm10k) continue;
+        encontrado = true;
+        utm10Encontrado_ = true;
+        c_.cuadrado10k->setCurrentIndex(i);
+        c_.cuadrado1k->setText(r.utm1k);
+    }
+    if (!encontrado) {
+        c_.cuadrado10k->setCurrentIndex(c_.cuadrado10k->findText(QStringLiteral(" ")));
+        c_.mensaje->setText(QStringLiteral("Estas coordenadas generan un UTM10 no correcto"));
+    }
+    if (!r.utm10k.isEmpty()) CargarProvinciasUTM10(r.utm10k);
+    utm10Encontrado_ = false;
+    if (encontrado) c_.mensaje->clear();
+}
+
+void CuadradosUTM::CargarProvinciasUTM10(const QString &utm10) {
+    ReferenceData ref;
+    const QStringList provincias =
+        utm10.trimmed().isEmpty() ? ref.Provincias() : ref.ProvinciasDeCuadrado(utm10);
+    const QString anterior = c_.provincia->currentText();
+    ModBaseDatos::Rellenar(c_.provincia, provincias);
+    ModBaseDatos::InformarError(c_.formulario, ref);
+    if (!o_.mantenerProvincia || anterior.isEmpty()) return;
+    for (int i = 0; i < c_.provincia->count(); ++i)
+        if (c_.provincia->itemText(i) == anterior) c_.provincia->setCurrentIndex(i);
+}
+
+void CuadradosUTM::CargarUTM10() {
+    ReferenceData ref;
+    const QString municipio = c_.municipio ? c_.municipio->currentText() : QString();
+    QStringList cuadrados = municipio.trimmed().isEmpty() ? ref.Cuadrados10k()
+                                                          : ref.Cuadrados10kDeMunicipio(municipio);
+    ModBaseDatos::Rellenar(c_.cuadrado10k, cuadrados << QStringLiteral(" "));
+    ModBaseDatos::InformarError(c_.formulario, ref);
+}
+
+void CuadradosUTM::CargarTodosUTM10() {
+    ReferenceData ref;
+    ModBaseDatos::Rellenar(c_.cuadrado10k, ref.Cuadrados10k() << QStringLiteral(" "));
+    ModBaseDatos::InformarError(c_.formulario, ref);
+}

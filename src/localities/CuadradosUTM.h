@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+// The UTM square routines of a locality form, working on that form's own controls. The
+// forms differ only in the options.
+class CuadradosUTM {
+public:
+    struct Controles {
+        QWidget *formulario = nullptr;
+        QComboBox *huso = nullptr;     // Cbhuso
+        QLineEdit *este = nullptr;     // Txutmx / Txlong
+        QLineEdit *norte = nullptr;    // Txutmy / Txlat
+        QComboBox *cuadrado10k = nullptr; // cb10k
+        QLineEdit *cuadrado1k = nullptr;  // txutm1k / tx1k
+        QComboBox *provincia = nullptr;   // Cbprov
+        QComboBox *municipio = nullptr;   // Cbmuni
+        QLabel *mensaje = nullptr;        // missatge
+    };
+    struct Opciones {
+        // Compare the derived square with every square, not only those on offer.
+        bool recargarCuadrados = false;
+        // Keep the shown province selected when the province list is refilled.
+        bool mantenerProvincia = true;
+    };
+
+    CuadradosUTM(const Controles &c, const Opciones &o);
+
+    void CalcularCuadradosUTM();
+    void CargarProvinciasUTM10(const QString &utm10);
+    // The squares of the chosen municipality, or all of them; then the blank " ".
+    void CargarUTM10();
+    // Every square, then the blank " ".
+    void CargarTodosUTM10();
+
+    // Set while the derivation selects its square, so the square's handler stands aside.
+    bool utm10Encontrado() const { return utm10Encontrado_; }
+
+private:
+    Controles c_;
+    Opciones o_;
+    bool utm10Encontrado_ = false;
+};

@@ -1,0 +1,47 @@
+#include "LocalityStore.h"
+
+QStringList LocalityStore::Nombres() {
+    return Columna(QStringLiteral("SELECT localidad FROM localidad ORDER BY localidad"));
+}
+
+std::optional<Localidad> LocalityStore::PorNombre(const QString &nombre) {
+    QSqlQuery q;
+    // The name is compared as stored (the list shows stored names), letter case included.
+    if (!Ejecutar(q,
+                  QStringLiteral("SELECT l.id_localidad, l.cod_localidad, l.localidad, l.prov, l.muni, "
+                                 "l.utmx, l.utmy, l.utmhuso, l.utm1k, l.utm10k, p.prov_cast, m.muni "
+                                 "FROM localidad l, tprovincia p, tmunicipio m "
+                                 "WHERE l.localidad = ? COLLATE BINARY AND l.prov = p.id_prov "
+                                 "AND l.muni = m.id_muni ORDER BY l.id_localidad"),
+                  {nombre}) ||
+        !q.next())
+        return std::nullopt;
+    Localidad l;
+    l.idLocalidad = q.value(0).toInt();
+    l.codigo = q.value(1).toString();
+    l.nombre = q.value(2).toString();
+    l.prov = q.value(3).toInt();
+    l.muni = q.value(4).toInt();
+    l.utmx = q.value(5);
+    l.utmy = q.value(6);
+    l.utmhuso = q.value(7).toString();
+    l.utm1k = q.value(8).toString();
+    l.utm10k = q.value(9).toString();
+    l.provincia = q.value(10).toString();
+    l.municipio = q.value(11).toString();
+    return l;
+}
+
+bool LocalityStore::CodigoExiste(const QString &codigo) {
+    return Primero(QStringLiteral("SELECT 1 FROM localidad WHERE cod_localidad = ?"), {codigo})
+        .has_value();
+}
+
+bool LocalityStore::Insertar(const Localidad &l) {
+    QSqlQuery q;
+    return Ejecutar(q,
+                    QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, muni, prov, "
+                                   "utmhuso, utmx, utmy, utm1k, utm10k) VALUES (?,?,?,?,?,?,?,?,?)"),
+                    {l.codigo, l.nombre, l.muni, l.prov, l.utmhuso, l.utmx, l.utmy, l.utm1k,
+                     l.utm10k});
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "data/Almacen.h"
+
+// A place as the forms show it: its row joined to its province and municipality names.
+struct Localidad {
+    int idLocalidad = 0;
+    QString codigo;
+    QString nombre;
+    int prov = 0;
+    int muni = 0;
+    QVariant utmx, utmy; // null when not given
+    QString utmhuso;
+    QString utm1k;
+    QString utm10k;
+    QString provincia; // prov_cast
+    QString municipio; // muni
+};
+
+class LocalityStore : public Almacen {
+public:
+    using Almacen::Almacen;
+
+    // Every locality name, sorted.
+    QStringList Nombres();
+    // The locality of exactly that stored name, when its province and municipality exist.
+    std::optional<Localidad> PorNombre(const QString &nombre);
+    // Whether a locality has the code (codes compare ignoring case, as the database does).
+    bool CodigoExiste(const QString &codigo);
+    // Inserts inside the caller's transaction; false and error() on failure.
+    bool Insertar(const Localidad &l);
+};

@@ -1,0 +1,50 @@
+#include "frcodloc.h"
+
+#include "app/Pantalla.h"
+#include "data/Mensajes.h"
+#include "data/ModBaseDatosGui.h"
+#include "localities/LocalityStore.h"
+#include "ui_frcodloc.h"
+
+frcodloc::frcodloc(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::frcodloc>()) {
+    ui->setupUi(this);
+    connect(ui->Command1, &QPushButton::clicked, this, &frcodloc::Command1_Click);
+}
+
+frcodloc::~frcodloc() = default;
+
+// The proposed code is set after construction, so the load runs when the prompt shows.
+void frcodloc::showEvent(QShowEvent *evento) {
+    if (!cargado_) Form_Load();
+    QDialog::showEvent(evento);
+}
+
+void frcodloc::Form_Load() {
+    cargado_ = true;
+    Pantalla::AplicarColores(this);
+    Pantalla::Centrar(this);
+    ui->Txloc->setText(CodigoPropuesto);
+    ui->Txloc->selectAll();
+}
+
+void frcodloc::Command1_Click() {
+    if (!cargado_) Form_Load();
+    const QString codigo = ui->Txloc->text();
+    if (codigo.isEmpty()) {
+        Mensajes::Mostrar(this, QStringLiteral("El campo código no puede quedar vacio"),
+                          QStringLiteral("Código obligatorio"), QMessageBox::Warning);
+        return;
+    }
+    LocalityStore localidades;
+    // Codes that differ only in letter case are the same code to the database.
+    const bool existe = localidades.CodigoExiste(codigo);
+    if (ModBaseDatos::InformarError(this, localidades)) return;
+    if (existe) {
+        Mensajes::Mostrar(this, QStringLiteral("Este código ya existe en la Base de Datos"),
+                          QStringLiteral("Código Existente"), QMessageBox::Warning);
+        ui->Txloc->clear();
+        return;
+    }
+    aceptado_ = codigo;
+    accept();
+}

@@ -1,0 +1,595 @@
+#include "support/BaseDatosPrueba.h"
+
+#include "data/Mensajes.h"
+#include "data/ModConex.h"
+#include "observations/newobs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlRecord>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTimeEdit>
+
+// The form as a user meets it: opened on a fresh database, driven by keys, choices and
+// focus changes, its message boxes answered.
+class tst_newobs : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void carga();
+    void observadorPorDefecto();
+    void observadores();
+    void especieYHoras();
+    void obligatorios();
+    void derivacion();
+    void municipioLimitaCuadrados();
+    void guardarNuevaLocalidad();
+    void codigoDeLocalidad();
+    void duplicarYNueva();
+    void localidadExistente();
+    void guardadoFallido();
+
+private:
+    template <typename T> T *c(newobs &f, const char *nombre) {
+        T *w = f.findChild<T *>(QString::fromLatin1(nombre));
+        if (!w) qFatal("no control %s", nombre);
+        return w;
+    }
+    // A new locality at Madrid's Puerta del Sol, described through zone and coordinates.
+    void DescribirNuevaLocalidad(newobs &f, const QString &nombre);
+    void RellenarObservacion(newobs &f);
+    QSqlRecord Fila(const BaseDatosPrueba &bd, const QString &sql);
+
+    QStringList propuestos;
+    std::optional<QString> respuesta;
+};
+
+void tst_newobs::init() {
+    propuestos.clear();
+    respuesta.reset();
+    newobs::setPreguntaCodigo([this](QWidget *, const QString &p) -> std::optional<QString> {
+        propuestos << p;
+        return respuesta ? respuesta : std::optional<QString>(p);
+    });
+}
+
+void tst_newobs::cleanup() { newobs::setPreguntaCodigo(nullptr); }
+
+QSqlRecord tst_newobs::Fila(const BaseDatosPrueba &bd, const QString &sql) {
+    QSqlQuery q(bd.db());
+    if (!q.exec(sql) || !q.next()) return QSqlRecord();
+    return q.record();
+}
+
+void tst_newobs::DescribirNuevaLocalidad(newobs &f, const QString &nombre) {
+    Usuario::Escribir(c<QComboBox>(f, "Cbloc"), nombre);
+    Usuario::SalirDe(c<QComboBox>(f, "Cbloc"));
+    Usuario::Elegir(c<QComboBox>(f, "Cbhuso"), QStringLiteral("30"));
+    Usuario::Escribir(c<QLineEdit>(f, "Txlong"), QStringLiteral("440291"));
+    Usuario::SalirDe(c<QLineEdit>(f, "Txlong"));
+    Usuario::Escribir(c<QLineEdit>(f, "Txlat"), QStringLiteral("4474254"));
+    Usuario::SalirDe(c<QLineEdit>(f, "Txlat"));
+    Usuario::Elegir(c<QComboBox>(f, "Cbprov"), QStringLiteral("Madrid"));
+    Usuario::Elegir(c<QComboBox>(f, "Cbmuni"), QStringLiteral("Madrid"));
+}
+
+void tst_newobs::RellenarObservacion(newobs &f) {
+    Usuario::Escribir(c<QLineEdit>(f, "Txobs1"), QStringLiteral("JPG"));
+    Usuario::SalirDe(c<QLineEdit>(f, "Txobs1"));
+    Usuario::Escribir(c<QComboBox>(f, "Cbespecie"), QStringLiteral("salsal"));
+    Usuario::SalirDe(c<QComboBox>(f, "Cbespecie"));
+}
+
+void tst_newobs::carga() {
+    BaseDatosPrueba bd;
+    QVERIFY(bd.ok());
+    newobs f;
+    QCOMPARE(f.objectName(), QStringLiteral("newobs"));
+    QCOMPARE(f.windowTitle(), QStringLiteral("Nueva Observación"));
+    auto items = [](QComboBox *l) {
+        QStringList r;
+        for (int i = 0; i < l->count(); ++i) r << l->itemText(i);
+        return r;
+    };
+    QCOMPARE(items(c<QComboBox>(f, "cb10k")).last(), QStringLiteral(" "));
+    QCOMPARE(items(c<QComboBox>(f, "cb10k")).first(), QStringLiteral("QA44"));
+    QCOMPARE(items(c<QComboBox>(f, "Cbmotivo")),
+             QStringList({QString(), QStringLiteral("Muestreo"), QStringLiteral("Casual")}));
+    QCOMPARE(items(c<QComboBox>(f, "Cbvents")),
+             QStringList({QStringLiteral("Calma (0-1)"), QStringLiteral("Ventolina (1-5)"), QString()}));
+    QCOMPARE(items(c<QComboBox>(f, "Cbhabitat")).last(), QString()); // a null text
+    QCOMPARE(items(c<QComboBox>(f, "Cbespecie")).first(), QStringLiteral("BUFSPI - Bufo spinosus"));
+    QCOMPARE(items(c<QComboBox>(f, "Cbestadio")).size(), 6); // every class until a species is chosen
+    QCOMPARE(items(c<QComboBox>(f, "Cbprov")).size(), 4);
+    QCOMPARE(items(c<QComboBox>(f, "Cbhuso")),
+             QStringList({QStringLiteral(" "), QStringLiteral("27"), QStringLiteral("28"),
+                          QStringLiteral("29"), QStringLiteral("30"), QStringLiteral("31")}));
+    for (const char *l : {"Cbperiodo", "Cbespecie", "Cbestadio", "Cbmotivo", "Cbprov", "cb10k",
+                          "Cbloc", "Cbhuso", "Cbmuni"})
+        QCOMPARE(c<QComboBox>(f, l)->currentIndex(), -1);
+    QCOMPARE(c<QDateEdit>(f, "Txdata")->date(), QDate(QDate::currentDate().year(), 1, 1));
+    QCOMPARE(c<QDateEdit>(f, "Txdata")->minimumDate(), QDate(1900, 1, 1));
+    QCOMPARE(c<QDateEdit>(f, "Txdata")->maximumDate(), QDate(3000, 12, 31));
+    QCOMPARE(c<QTimeEdit>(f, "Txhini")->time(), QTime(0, 0));
+    QCOMPARE(c<QTimeEdit>(f, "Txhfi")->time(), QTime(0, 0));
+    QVERIFY(c<QLineEdit>(f, "Txobs1")->text().isEmpty());
+    QVERIFY(Mensajes::Mostrados().isEmpty());
+    QCOMPARE(f.palette().color(QPalette::Window), QColor(161, 163, 88));
+    QCOMPARE(c<QGroupBox>(f, "Frame3")->title(), QStringLiteral(" límites administrativos "));
+}
+
+void tst_newobs::observadorPorDefecto() {
+    BaseDatosPrueba bd;
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
+                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    QVERIFY(bd.Ejecutar(QStringLiteral("UPDATE DefaultObs SET cd_obs = 'JPG'")));
+    {
+        newobs f;
+        QCOMPARE(c<QLineEdit>(f, "Txobs1")->text(), QStringLiteral("JPG"));
+        QCOMPARE(c<QLabel>(f, "Lbobs1")->text(), QStringLiteral("Juan Pérez"));
+    }
+    // A default observer that no longer exists: the message, and the field left empty.
+    QVERIFY(bd.Ejecutar(QStringLiteral("UPDATE DefaultObs SET cd_obs = 'IDO'")));
+    newobs f;
+    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("No existe ningun Observador con este código"));
+    QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Código Observador Incorrecto"));
+    QVERIFY(c<QLineEdit>(f, "Txobs1")->text().isEmpty());
+}
+
+void tst_newobs::observadores() {
+    BaseDatosPrueba bd;
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
+                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    QStringList origenes;
+    newobs::setElegirObservador([&](QWidget *, const QString &o) { origenes << o; });
+    newobs f;
+    f.show();
+    QLineEdit *campo = c<QLineEdit>(f, "Txobs2");
+
+    // Typed in other case: found, and shown as the table holds it.
+    Usuario::Escribir(campo, QStringLiteral("jpg"));
+    Usuario::SalirDe(campo);
+    QCOMPARE(campo->text(), QStringLiteral("JPG"));
+    QCOMPARE(c<QLabel>(f, "Lbobs2")->text(), QStringLiteral("Juan Pérez"));
+    QVERIFY(Mensajes::Mostrados().isEmpty());
+
+    // Unknown: the message, field and label emptied, the focus back in the field.
+    Usuario::Escribir(campo, QStringLiteral("X'Y"));
+    Usuario::SalirDe(campo);
+    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("No existe ningun Observador con este código"));
+    QCOMPARE(Mensajes::Ultimo().icono, QMessageBox::Warning);
+    QVERIFY(campo->text().isEmpty());
+    QVERIFY(c<QLabel>(f, "Lbobs2")->text().isEmpty());
+    QVERIFY(campo->hasFocus());
+
+    // Emptying a filled field empties its label.
+    Usuario::Escribir(c<QLineEdit>(f, "Txobs4"), QStringLiteral("JPG"));
+    Usuario::SalirDe(c<QLineEdit>(f, "Txobs4"));
+    QCOMPARE(c<QLabel>(f, "Lbobs4")->text(), QStringLiteral("Juan Pérez"));
+    Usuario::Escribir(c<QLineEdit>(f, "Txobs4"), QString());
+    Usuario::SalirDe(c<QLineEdit>(f, "Txobs4"));
+    QVERIFY(c<QLabel>(f, "Lbobs4")->text().isEmpty());
+
+    // Each selection button asks for its own slot.
+    QTest::mouseClick(c<QPushButton>(f, "Cdselobs3"), Qt::LeftButton);
+    QTest::mouseClick(c<QPushButton>(f, "CdSelobs1"), Qt::LeftButton);
+    QCOMPARE(origenes, QStringList({QStringLiteral("alta3"), QStringLiteral("alta1")}));
+    newobs::setElegirObservador(nullptr);
+}
+
+void tst_newobs::especieYHoras() {
+    BaseDatosPrueba bd;
+    newobs f;
+    f.show();
+    QComboBox *especie = c<QComboBox>(f, "Cbespecie");
+
+    // Typing completes; leaving keeps a listed species and narrows stages to its class.
+    Usuario::Escribir(especie, QStringLiteral("vip"));
+    QCOMPARE(especie->currentText(), QStringLiteral("VIPLAT - Vipera latastei"));
+    Usuario::SalirDe(especie);
+    QCOMPARE(c<QLabel>(f, "Lbespecie")->text(), QStringLiteral("Víbora hocicuda"));
+    QStringList estadios;
+    for (int i = 0; i < c<QComboBox>(f, "Cbestadio")->count(); ++i)
+        estadios << c<QComboBox>(f, "Cbestadio")->itemText(i);
+    QCOMPARE(estadios, QStringList({QStringLiteral("Huevo"), QStringLiteral("Juvenil"),
+                                    QStringLiteral("Adulto")}));
+
+    // A text matching no species becomes a blank on leaving; no message.
+    Usuario::Escribir(especie, QStringLiteral("zzz"));
+    Usuario::SalirDe(especie);
+    QCOMPARE(especie->currentText(), QStringLiteral(" "));
+    QVERIFY(c<QLabel>(f, "Lbespecie")->text().isEmpty());
+    QVERIFY(Mensajes::Mostrados().isEmpty());
+
+    // Start later than end: leaving either field resets that field.
+    QTimeEdit *ini = c<QTimeEdit>(f, "Txhini"), *fin = c<QTimeEdit>(f, "Txhfi");
+    ini->setTime(QTime(10, 30));
+    Usuario::SalirDe(ini); // end still 00:00: never compared
+    QVERIFY(Mensajes::Mostrados().isEmpty());
+    fin->setTime(QTime(9, 15));
+    Usuario::SalirDe(fin);
+    QCOMPARE(Mensajes::Ultimo().texto,
+             QStringLiteral("La hora inicial de la observación debe ser inferior a la hora final"));
+    QCOMPARE(fin->time(), QTime(0, 0));
+    QCOMPARE(ini->time(), QTime(10, 30));
+    c<QLineEdit>(f, "Txdesc")->setFocus();
+    fin->setTime(QTime(9, 15));
+    ini->setFocus();
+    Usuario::SalirDe(ini);
+    QCOMPARE(Mensajes::Mostrados().size(), 2);
+    QCOMPARE(ini->time(), QTime(0, 0));
+    QCOMPARE(fin->time(), QTime(9, 15));
+    // Equal times pass.
+    ini->setTime(QTime(9, 15));
+    Usuario::SalirDe(ini);
+    QCOMPARE(Mensajes::Mostrados().size(), 2);
+}
+
+void tst_newobs::obligatorios() {
+    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
+                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    newobs f;
+    f.show();
+    auto guardar = [&] {
+        Mensajes::Limpiar();
+        QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
+        return Mensajes::Ultimo();
+    };
+    // Nothing filled: the last missing field in the order is named.
+    Mensajes::Mostrado m = guardar();
+    QCOMPARE(m.texto, QStringLiteral("El campo Observador es obligatorio."));
+    QCOMPARE(m.titulo, QStringLiteral("Datos incompletos"));
+    QCOMPARE(m.icono, QMessageBox::Warning);
+
+    // Everything but the municipality of a new locality.
+    RellenarObservacion(f);
+    DescribirNuevaLocalidad(f, QStringLiteral("Fuente nueva"));
+    Usuario::Escribir(c<QComboBox>(f, "Cbmuni"), QStringLiteral("Mad"));
+    c<QComboBox>(f, "Cbmuni")->setEditText(QStringLiteral("Nomuni"));
+    Usuario::SalirDe(c<QComboBox>(f, "Cbmuni"));
+    QVERIFY(c<QComboBox>(f, "Cbmuni")->currentText().isEmpty());
+    QCOMPARE(guardar().texto, QStringLiteral("El campo Municipio es obligatorio."));
+
+    // A species typed by hand that matches nothing is reported as missing.
+    Usuario::Elegir(c<QComboBox>(f, "Cbmuni"), QStringLiteral("Madrid"));
+    Usuario::Escribir(c<QComboBox>(f, "Cbespecie"), QStringLiteral("Bufo"));
+    c<QComboBox>(f, "Cbespecie")->setEditText(QStringLiteral("Bufo nuevo"));
+    Usuario::SalirDe(c<QComboBox>(f, "Cbespecie"));
+    QCOMPARE(guardar().texto, QStringLiteral("El campo Especie es obligatorio."));
+    QCOMPARE(bd.Contar(QStringLiteral("observacion")), 0);
+    QCOMPARE(bd.Contar(QStringLiteral("localidad")), 0);
+    QVERIFY(propuestos.isEmpty());
+}
+
+void tst_newobs::derivacion() {
+    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    newobs f;
+    f.show();
+    QComboBox *huso = c<QComboBox>(f, "Cbhuso"), *cb10k = c<QComboBox>(f, "cb10k"),
+              *prov = c<QComboBox>(f, "Cbprov");
+    QLineEdit *este = c<QLineEdit>(f, "Txlong"), *norte = c<QLineEdit>(f, "Txlat"),
+              *tx1k = c<QLineEdit>(f, "tx1k");
+    QLabel *missatge = c<QLabel>(f, "missatge");
+    Usuario::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Pozo del Tío Raimundo"));
+    Usuario::SalirDe(c<QComboBox>(f, "Cbloc"));
+    QCOMPARE(f.CodigoLocalidad, QStringLiteral("new"));
+    QVERIFY(c<QGroupBox>(f, "Frame1")->isEnabled());
+
+    // The easting alone, no zone: nothing said. Both, no zone: the zone is asked for.
+    Usuario::Escribir(este, QStringLiteral("440291"));
+    Usuario::SalirDe(este);
+    QVERIFY(missatge->text().isEmpty());
+    Usuario::Escribir(norte, QStringLiteral("4474254"));
+    Usuario::SalirDe(norte);
+    QCOMPARE(missatge->text(), QStringLiteral("Falta Huso para calcular cuadrados UTM"));
+
+    // Zone 30 in Madrid: squares derived, provinces narrowed to the square's.
+    Usuario::Elegir(huso, QStringLiteral("30"));
+    QCOMPARE(cb10k->currentText(), QStringLiteral("VK47"));
+    QCOMPARE(tx1k->text(), QStringLiteral("VK4074"));
+    QCOMPARE(prov->count(), 1);
+    QCOMPARE(prov->itemText(0), QStringLiteral("Madrid"));
+    QVERIFY(missatge->text().isEmpty());
+
+    // Zone 31 in Barcelona and zone 29 in A Coruña: the zone emptied first, so that the
+    // half-typed coordinates are not derived.
+    auto situar = [&](const char *zona, const char *x, const char *y) {
+        Usuario::Elegir(huso, QStringLiteral(" "));
+        Usuario::Escribir(este, QString::fromLatin1(x));
+        Usuario::SalirDe(este);
+        Usuario::Escribir(norte, QString::fromLatin1(y));
+        Usuario::SalirDe(norte);
+        Usuario::Elegir(huso, QString::fromLatin1(zona));
+    };
+    situar("31", "430609", "4582053");
+    QCOMPARE(cb10k->currentText(), QStringLiteral("DF38"));
+    QCOMPARE(tx1k->text(), QStringLiteral("DF3082"));
+    QCOMPARE(prov->itemText(0), QStringLiteral("Barcelona"));
+    situar("29", "591712", "4811784");
+    QCOMPARE(cb10k->currentText(), QStringLiteral("NJ91"));
+    QCOMPARE(tx1k->text(), QStringLiteral("NJ9111"));
+    QCOMPARE(prov->count(), 2); // A Coruña and Lugo share it
+    Usuario::Elegir(prov, QStringLiteral("A Coruña"));
+    Usuario::SalirDe(norte);
+    QCOMPARE(prov->currentText(), QStringLiteral("A Coruña"));
+
+    // Choosing the same zone again derives again.
+    tx1k->clear();
+    Usuario::Elegir(huso, QStringLiteral("29"));
+    QCOMPARE(tx1k->text(), QStringLiteral("NJ9111"));
+
+    // A coordinate missing.
+    Usuario::Escribir(norte, QString());
+    Usuario::SalirDe(norte);
+    QCOMPARE(missatge->text(),
+             QStringLiteral("Faltan coordenadas Este y/o Norte para calcular cuadrados UTM"));
+
+    // Pasted text that is no whole number changes nothing but the message.
+    norte->setText(QStringLiteral("4.811.784"));
+    Usuario::SalirDe(norte);
+    QCOMPARE(missatge->text(), QStringLiteral("Las coordenadas deben ser números enteros"));
+    QCOMPARE(cb10k->currentText(), QStringLiteral("NJ91"));
+
+    // Northing below every band of the zone.
+    Usuario::Escribir(norte, QStringLiteral("100000"));
+    Usuario::SalirDe(norte);
+    QCOMPARE(missatge->text(), QStringLiteral("Esta coordenada Norte no existe en el Huso 29"));
+
+    // A square outside Spain: refused, the blank square chosen, whose choice empties the
+    // zone and coordinates and offers every province again.
+    Usuario::Escribir(norte, QStringLiteral("4000000"));
+    Usuario::SalirDe(norte);
+    QCOMPARE(missatge->text(), QStringLiteral("Estas coordenadas generan un UTM10 no correcto"));
+    QCOMPARE(cb10k->currentText(), QStringLiteral(" "));
+    QVERIFY(este->text().isEmpty() && norte->text().isEmpty());
+    QVERIFY(huso->currentText().isEmpty());
+}
+
+void tst_newobs::municipioLimitaCuadrados() {
+    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    newobs f;
+    f.show();
+    Usuario::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Arroyo"));
+    Usuario::SalirDe(c<QComboBox>(f, "Cbloc"));
+    // A province with no square: coordinates emptied, their frame disabled.
+    c<QLineEdit>(f, "Txlong")->setText(QStringLiteral("123"));
+    Usuario::Elegir(c<QComboBox>(f, "Cbprov"), QStringLiteral("Madrid"));
+    QVERIFY(!c<QGroupBox>(f, "Frame1")->isEnabled());
+    QVERIFY(c<QLineEdit>(f, "Txlong")->text().isEmpty());
+    QComboBox *muni = c<QComboBox>(f, "Cbmuni");
+    QVERIFY(muni->isEnabled());
+    QCOMPARE(muni->itemText(muni->count() - 1), QString());
+
+    // The municipality chosen first limits the squares on offer.
+    Usuario::Escribir(muni, QStringLiteral("Pozuelo"));
+    QCOMPARE(muni->currentText(), QStringLiteral("Pozuelo de Alarcón"));
+    QComboBox *cb10k = c<QComboBox>(f, "cb10k");
+    QStringList cuadrados;
+    for (int i = 0; i < cb10k->count(); ++i) cuadrados << cb10k->itemText(i);
+    QCOMPARE(cuadrados, QStringList({QStringLiteral("VK27"), QStringLiteral("VK37"), QStringLiteral(" ")}));
+    // With a square chosen, a province lists only its municipalities that contain it.
+    Usuario::Elegir(cb10k, QStringLiteral("VK37"));
+    Usuario::Elegir(c<QComboBox>(f, "Cbprov"), QStringLiteral("Madrid"));
+    QVERIFY(muni->count() > 2);
+    for (int i = 0; i < muni->count() - 1; ++i)
+        QVERIFY(bd.Valor(QStringLiteral("SELECT count(*) FROM tutm10kmunis k JOIN tmunicipio m "
+                                        "ON m.id_muni = k.id_muni WHERE m.muni = ? AND k.utm10 = 'VK37'"),
+                         {muni->itemText(i)}).toInt() > 0);
+    QCOMPARE(muni->currentText(), QStringLiteral("Pozuelo de Alarcón"));
+}
+
+void tst_newobs::guardarNuevaLocalidad() {
+    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
+                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es'), ('ANA', 'Ana', 'Gil', 'a@x.es')")));
+    newobs f;
+    f.show();
+    RellenarObservacion(f);
+    Usuario::Escribir(c<QLineEdit>(f, "Txobs3"), QStringLiteral("ana"));
+    Usuario::SalirDe(c<QLineEdit>(f, "Txobs3"));
+    DescribirNuevaLocalidad(f, QStringLiteral("Charca de l'Olivar"));
+    c<QDateEdit>(f, "Txdata")->setDate(QDate(2026, 3, 7));
+    c<QTimeEdit>(f, "Txhini")->setTime(QTime(9, 5));
+    Usuario::Elegir(c<QComboBox>(f, "Cbestadio"), QStringLiteral("Adulto"));
+    Usuario::Elegir(c<QComboBox>(f, "Cbperiodo"), QStringLiteral("Mañana"));
+    Usuario::Elegir(c<QComboBox>(f, "Cbvents"), QStringLiteral("Ventolina (1-5)"));
+    Usuario::Elegir(c<QComboBox>(f, "Cbmotivo"), QStringLiteral("Observación casual"));
+    c<QCheckBox>(f, "Check1")->setChecked(true);
+    Usuario::Escribir(c<QLineEdit>(f, "Txdesc"), QStringLiteral("It's under a stone"));
+    QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
+
+    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("Se ha registrado la observación en la base de datos"));
+    QCOMPARE(Mensajes::Ultimo().icono, QMessageBox::NoIcon);
+    QCOMPARE(propuestos, QStringList({QStringLiteral("JPG0")})); // empty table: number 0
+    const QSqlRecord l = Fila(bd, QStringLiteral("SELECT * FROM localidad"));
+    QCOMPARE(l.value("cod_localidad").toString(), QStringLiteral("JPG0"));
+    QCOMPARE(l.value("localidad").toString(), QStringLiteral("Charca de l´Olivar"));
+    QCOMPARE(l.value("prov").toInt(), 28);
+    QCOMPARE(l.value("muni").toInt(), 28079);
+    QCOMPARE(l.value("utmhuso").toString(), QStringLiteral("30"));
+    QCOMPARE(l.value("utmx").toInt(), 440291);
+    QCOMPARE(l.value("utmy").toInt(), 4474254);
+    QCOMPARE(l.value("utm1k").toString(), QStringLiteral("VK4074"));
+    QCOMPARE(l.value("utm10k").toString(), QStringLiteral("VK47"));
+
+    const QSqlRecord o = Fila(bd, QStringLiteral("SELECT * FROM observacion"));
+    QCOMPARE(o.value("observador1").toString(), QStringLiteral("JPG"));
+    QCOMPARE(o.value("observador2").toString(), QString());
+    QCOMPARE(o.value("observador3").toString(), QStringLiteral("ANA"));
+    QCOMPARE(o.value("fecha").toString(), QStringLiteral("2026-03-07"));
+    QCOMPARE(o.value("horaini").toString(), QStringLiteral("09:05"));
+    QCOMPARE(o.value("horafin").toString(), QStringLiteral("00:00"));
+    QCOMPARE(o.value("especie").toString(), QStringLiteral("SALSAL"));
+    QVERIFY(o.value("numejemp").isNull());
+    QCOMPARE(o.value("numaprox").toInt(), 1);
+    QCOMPARE(o.value("descripcion").toString(), QStringLiteral("It´s under a stone"));
+    QCOMPARE(o.value("motivo").toString(), QStringLiteral("Observación casual"));
+    QCOMPARE(o.value("localidad").toString(), QStringLiteral("JPG0"));
+    QCOMPARE(o.value("meteo").toInt(), 0);
+    QCOMPARE(o.value("periodo").toInt(),
+             bd.Valor(QStringLiteral("SELECT id_periodo FROM tperiodo WHERE period_cast = 'Mañana'")).toInt());
+    QCOMPARE(o.value("viento").toInt(), 2); // force 1 has identifier 2
+    // The amphibians' "Adulto", not the reptiles'.
+    QCOMPARE(o.value("estadio").toInt(),
+             bd.Valor(QStringLiteral("SELECT id_estadio FROM testadio WHERE estad_cast = 'Adulto' "
+                                     "AND clase = 'Anfibio'")).toInt());
+
+    // "Nueva" cleared the form but the date.
+    QVERIFY(c<QComboBox>(f, "Cbloc")->currentText().isEmpty());
+    QCOMPARE(c<QComboBox>(f, "Cbespecie")->currentText(), QStringLiteral(" "));
+    QCOMPARE(c<QComboBox>(f, "Cbestadio")->currentIndex(), -1);
+    QVERIFY(c<QLineEdit>(f, "Txobs1")->text().isEmpty());
+    QVERIFY(c<QLineEdit>(f, "Txobs3")->text().isEmpty());
+    QVERIFY(c<QLineEdit>(f, "Txdesc")->text().isEmpty());
+    QVERIFY(!c<QCheckBox>(f, "Check1")->isChecked());
+    QCOMPARE(c<QTimeEdit>(f, "Txhini")->time(), QTime(0, 0));
+    QCOMPARE(c<QDateEdit>(f, "Txdata")->date(), QDate(2026, 3, 7));
+    QCOMPARE(c<QComboBox>(f, "Cbloc")->findText(QStringLiteral("Charca de l´Olivar")), 0);
+
+    // The next observation, with only what is required: nothing remembered from before.
+    RellenarObservacion(f);
+    Usuario::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Charca de l´Olivar"));
+    Usuario::SalirDe(c<QComboBox>(f, "Cbloc"));
+    Usuario::Escribir(c<QLineEdit>(f, "Txexemplars"), QStringLiteral("12"));
+    QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
+    QCOMPARE(bd.Contar(QStringLiteral("observacion")), 2);
+    QCOMPARE(bd.Contar(QStringLiteral("localidad")), 1);
+    const QSqlRecord o2 = Fila(bd, QStringLiteral("SELECT * FROM observacion WHERE id_observacion = 2"));
+    QCOMPARE(o2.value("estadio").toInt(), 0);
+    QCOMPARE(o2.value("periodo").toInt(), 0);
+    QCOMPARE(o2.value("numejemp").toInt(), 12);
+    QCOMPARE(o2.value("numaprox").toInt(), 0);
+    QCOMPARE(o2.value("localidad").toString(), QStringLiteral("JPG0"));
+}
+
+void tst_newobs::codigoDeLocalidad() {
+    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
+                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observacion (especie) VALUES ('X')")));
+    newobs f;
+    f.show();
+    RellenarObservacion(f);
+    DescribirNuevaLocalidad(f, QStringLiteral("Prado"));
+
+    // The prompt closed: nothing stored, everything kept.
+    respuesta = std::optional<QString>();
+    newobs::setPreguntaCodigo([this](QWidget *, const QString &p) -> std::optional<QString> {
+        propuestos << p;
+        return std::nullopt;
+    });
+    QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
+    QCOMPARE(propuestos, QStringList({QStringLiteral("JPG2")}));
+    QCOMPARE(bd.Contar(QStringLiteral("localidad")), 0);
+    QCOMPARE(bd.Contar(QStringLiteral("observacion")), 1);
+    QCOMPARE(c<QComboBox>(f, "Cbloc")->currentText(), QStringLiteral("Prado"));
+    QCOMPARE(c<QLineEdit>(f, "tx1k")->text(), QStringLiteral("VK4074"));
+
+    // A changed code is the one stored.
+    init();
+    respuesta = QStringLiteral("PRADO-1");
+    QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
+    QCOMPARE(bd.Valor(QStringLiteral("SELECT cod_localidad FROM localidad")).toString(), QStringLiteral("PRADO-1"));
+    QCOMPARE(bd.Valor(QStringLiteral("SELECT localidad FROM observacion WHERE id_observacion = 2")).toString(),
+             QStringLiteral("PRADO-1"));
+}
+
+void tst_newobs::duplicarYNueva() {
+    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
+                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    newobs f;
+    f.show();
+    RellenarObservacion(f);
+    DescribirNuevaLocalidad(f, QStringLiteral("Fuente d'en Pep"));
+    Usuario::Escribir(c<QLineEdit>(f, "Txexemplars"), QStringLiteral("3"));
+    QTest::mouseClick(c<QPushButton>(f, "Cbguardar"), Qt::LeftButton);
+    // The stored locality is chosen now, so the next save does not store it again.
+    QCOMPARE(c<QComboBox>(f, "Cbloc")->currentText(), QStringLiteral("Fuente d´en Pep"));
+    QCOMPARE(f.CodigoLocalidad, QStringLiteral("JPG0"));
+    QVERIFY(!c<QGroupBox>(f, "Frame1")->isEnabled());
+    QCOMPARE(c<QLineEdit>(f, "Txexemplars")->text(), QStringLiteral("3"));
+    QTest::mouseClick(c<QPushButton>(f, "Cbguardar"), Qt::LeftButton);
+    QCOMPARE(bd.Contar(QStringLiteral("localidad")), 1);
+    QCOMPARE(bd.Contar(QStringLiteral("observacion")), 2);
+    QCOMPARE(bd.Valor(QStringLiteral("SELECT count(*) FROM observacion WHERE localidad = 'JPG0' AND numejemp = 3")).toInt(), 2);
+    QCOMPARE(propuestos.size(), 1);
+}
+
+void tst_newobs::localidadExistente() {
+    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
+                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, prov, muni, "
+                                       "utmhuso, utmx, utmy, utm1k, utm10k) VALUES "
+                                       "('L1', 'Laguna', 28, 28079, '30', 440291, 4474254, 'VK4074', 'VK47'),"
+                                       "('L2', 'Sin provincia', 99, 28079, '30', NULL, NULL, '', 'VK47')")));
+    newobs f;
+    f.show();
+    RellenarObservacion(f);
+    // Typed in other case it is a new locality.
+    Usuario::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("laguna"));
+    Usuario::SalirDe(c<QComboBox>(f, "Cbloc"));
+    QCOMPARE(f.CodigoLocalidad, QStringLiteral("new"));
+    // Typed exactly: loaded without deriving anything.
+    Usuario::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Laguna"));
+    Usuario::SalirDe(c<QComboBox>(f, "Cbloc"));
+    QCOMPARE(f.CodigoLocalidad, QStringLiteral("L1"));
+    QCOMPARE(c<QComboBox>(f, "Cbhuso")->currentText(), QStringLiteral("30"));
+    QCOMPARE(c<QLineEdit>(f, "Txlong")->text(), QStringLiteral("440291"));
+    QCOMPARE(c<QComboBox>(f, "cb10k")->currentText(), QStringLiteral("VK47"));
+    QCOMPARE(c<QComboBox>(f, "Cbprov")->currentText(), QStringLiteral("Madrid"));
+    QCOMPARE(c<QComboBox>(f, "Cbmuni")->currentText(), QStringLiteral("Madrid"));
+    QVERIFY(c<QLabel>(f, "missatge")->text().isEmpty());
+    QVERIFY(!c<QGroupBox>(f, "Frame3")->isEnabled());
+    QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
+    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("Se ha registrado la observación en la base de datos"));
+    QCOMPARE(bd.Contar(QStringLiteral("localidad")), 2);
+    QCOMPARE(bd.Valor(QStringLiteral("SELECT localidad FROM observacion")).toString(), QStringLiteral("L1"));
+    QVERIFY(propuestos.isEmpty());
+
+    // A listed locality whose province is gone loads nothing and cannot be stored.
+    RellenarObservacion(f);
+    Usuario::Elegir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Sin provincia"));
+    QVERIFY(f.CodigoLocalidad.isEmpty());
+    QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
+    QVERIFY(Mensajes::Ultimo().texto.startsWith(QStringLiteral("El campo ")));
+    QCOMPARE(bd.Contar(QStringLiteral("observacion")), 1);
+}
+
+void tst_newobs::guardadoFallido() {
+    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
+                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    newobs f;
+    f.show();
+    RellenarObservacion(f);
+    DescribirNuevaLocalidad(f, QStringLiteral("Balsa"));
+    ModConex::setSoloLectura(true);
+    QVERIFY(ModConex::Conectar());
+    ModConex::setSoloLectura(false);
+    QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
+    QVERIFY2(Mensajes::Ultimo().texto.contains(QStringLiteral("solo lectura")),
+             qPrintable(Mensajes::Ultimo().texto));
+    QCOMPARE(bd.Contar(QStringLiteral("localidad")), 0);
+    QCOMPARE(bd.Contar(QStringLiteral("observacion")), 0);
+    QCOMPARE(c<QComboBox>(f, "Cbloc")->currentText(), QStringLiteral("Balsa"));
+    QCOMPARE(c<QLineEdit>(f, "Txobs1")->text(), QStringLiteral("JPG"));
+
+    // Once the database can be written again, the same form saves both rows.
+    QVERIFY(ModConex::Conectar());
+    QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
+    QCOMPARE(bd.Contar(QStringLiteral("localidad")), 1);
+    QCOMPARE(bd.Contar(QStringLiteral("observacion")), 1);
+}
+
+QTEST_MAIN(tst_newobs)
+#include "tst_newobs.moc"
