@@ -1,5 +1,6 @@
 #include "support/BaseDatosPrueba.h"
 
+#include "app/Pantalla.h"
 #include "data/Mensajes.h"
 #include "data/ModConex.h"
 #include "observations/newobs.h"
@@ -10,14 +11,23 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSqlRecord>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QTest>
 #include <QTimeEdit>
 
 // The form as a user meets it: opened on a fresh database, driven by keys, choices and
 // focus changes, its message boxes answered.
+namespace {
+bool AltaObservador(const BaseDatosPrueba &bd) {
+    return bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
+                                      "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')"));
+}
+} // namespace
+
 class tst_newobs : public QObject {
     Q_OBJECT
 private slots:
@@ -127,8 +137,7 @@ void tst_newobs::carga() {
 
 void tst_newobs::observadorPorDefecto() {
     BaseDatosPrueba bd;
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
-                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    QVERIFY(AltaObservador(bd));
     QVERIFY(bd.Ejecutar(QStringLiteral("UPDATE DefaultObs SET cd_obs = 'JPG'")));
     {
         newobs f;
@@ -145,10 +154,7 @@ void tst_newobs::observadorPorDefecto() {
 
 void tst_newobs::observadores() {
     BaseDatosPrueba bd;
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
-                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
-    QStringList origenes;
-    newobs::setElegirObservador([&](QWidget *, const QString &o) { origenes << o; });
+    QVERIFY(AltaObservador(bd));
     newobs f;
     f.show();
     QLineEdit *campo = c<QLineEdit>(f, "Txobs2");
@@ -177,10 +183,25 @@ void tst_newobs::observadores() {
     Usuario::SalirDe(c<QLineEdit>(f, "Txobs4"));
     QVERIFY(c<QLabel>(f, "Lbobs4")->text().isEmpty());
 
-    // Each selection button asks for its own slot.
+    // Each selection button opens the observer list for its own slot; the observer chosen
+    // there arrives in that slot.
     QTest::mouseClick(c<QPushButton>(f, "Cdselobs3"), Qt::LeftButton);
+    auto *lista = qobject_cast<QWidget *>(Pantalla::BuscarFormulario(QStringLiteral("frobs")));
+    QVERIFY(lista);
+    QPointer<QWidget> vigilada = lista;
+    auto *rejilla = lista->findChild<QTableView *>(QStringLiteral("DBObs"));
+    rejilla->setCurrentIndex(rejilla->model()->index(0, 0));
+    QTest::mouseClick(lista->findChild<QPushButton *>(QStringLiteral("CdSel")), Qt::LeftButton);
+    QCOMPARE(c<QLineEdit>(f, "Txobs3")->text(), QStringLiteral("JPG"));
+    QCOMPARE(c<QLabel>(f, "Lbobs3")->text(), QStringLiteral("Juan Pérez"));
+    QVERIFY(c<QLineEdit>(f, "Txobs1")->text().isEmpty());
+    QTRY_VERIFY(!vigilada || !vigilada->isVisible());
+
+    QStringList origenes;
+    newobs::setElegirObservador([&](QWidget *, const QString &o) { origenes << o; });
     QTest::mouseClick(c<QPushButton>(f, "CdSelobs1"), Qt::LeftButton);
-    QCOMPARE(origenes, QStringList({QStringLiteral("alta3"), QStringLiteral("alta1")}));
+    QTest::mouseClick(c<QPushButton>(f, "Cdselobs4"), Qt::LeftButton);
+    QCOMPARE(origenes, QStringList({QStringLiteral("alta1"), QStringLiteral("alta4")}));
     newobs::setElegirObservador(nullptr);
 }
 
@@ -234,8 +255,7 @@ void tst_newobs::especieYHoras() {
 
 void tst_newobs::obligatorios() {
     BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
-                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    QVERIFY(AltaObservador(bd));
     newobs f;
     f.show();
     auto guardar = [&] {
@@ -388,8 +408,8 @@ void tst_newobs::municipioLimitaCuadrados() {
 
 void tst_newobs::guardarNuevaLocalidad() {
     BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
-                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es'), ('ANA', 'Ana', 'Gil', 'a@x.es')")));
+    QVERIFY(AltaObservador(bd) && bd.Ejecutar("INSERT INTO observador (cod_observador, nombre, apellido) "
+                                               "VALUES ('ANA', 'Ana', 'Gil')"));
     newobs f;
     f.show();
     RellenarObservacion(f);
@@ -472,8 +492,7 @@ void tst_newobs::guardarNuevaLocalidad() {
 
 void tst_newobs::codigoDeLocalidad() {
     BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
-                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    QVERIFY(AltaObservador(bd));
     QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observacion (especie) VALUES ('X')")));
     newobs f;
     f.show();
@@ -504,8 +523,7 @@ void tst_newobs::codigoDeLocalidad() {
 
 void tst_newobs::duplicarYNueva() {
     BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
-                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    QVERIFY(AltaObservador(bd));
     newobs f;
     f.show();
     RellenarObservacion(f);
@@ -526,8 +544,7 @@ void tst_newobs::duplicarYNueva() {
 
 void tst_newobs::localidadExistente() {
     BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
-                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    QVERIFY(AltaObservador(bd));
     QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, prov, muni, "
                                        "utmhuso, utmx, utmy, utm1k, utm10k) VALUES "
                                        "('L1', 'Laguna', 28, 28079, '30', 440291, 4474254, 'VK4074', 'VK47'),"
@@ -567,8 +584,7 @@ void tst_newobs::localidadExistente() {
 
 void tst_newobs::guardadoFallido() {
     BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
-                                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')")));
+    QVERIFY(AltaObservador(bd));
     newobs f;
     f.show();
     RellenarObservacion(f);
