@@ -99,6 +99,7 @@ QString DescribirError(const QSqlError &error) {
         return QStringLiteral("Ya existe un registro con esa clave en la base de datos.");
     const QSqlDatabase db = ModConex::DatabaseConnection();
     if (!db.isOpen())
-        return QStringLiteral("No hay conexión con la base de datos.");
+        return QStringLiteral("No hay conexión con la base de datos: falta el archivo "
+                              "Tritodex.mdb en la carpeta del programa o no es válido.");
     return QStringLiteral("Error de la base de datos: %1").arg(error.text().trimmed());
 }

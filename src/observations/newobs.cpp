@@ -4,6 +4,7 @@
 #include "app/Pantalla.h"
 #include "data/Mensajes.h"
 #include "data/ModBaseDatosGui.h"
+#include "data/ModConex.h"
 #include "data/ReferenceData.h"
 #include "localities/LocalityStore.h"
 #include "localities/frcodloc.h"
@@ -16,6 +17,7 @@
 #include <QStyle>
 #include <array>
 #include <QRegularExpression>
+#include <QSqlError>
 #include <QSignalBlocker>
 
 namespace {
@@ -131,13 +133,19 @@ QPushButton *newobs::CdSelobs(int slot) const {
 void newobs::Form_Load() {
     Pantalla::RelojArena reloj;
     Pantalla::AplicarColores(this);
+    ui->Txdata->setDate(QDate(QDate::currentDate().year(), 1, 1));
+    ui->Txhini->setTime(QTime(0, 0));
+    ui->Txhfi->setTime(QTime(0, 0));
+    // Without a database one message says so, instead of one for every list.
+    if (!ModConex::DatabaseConnection().isOpen()) {
+        Mensajes::Mostrar(this, DescribirError(ModConex::DatabaseConnection().lastError()),
+                          QStringLiteral("Tritodex"), QMessageBox::Warning);
+        return;
+    }
     PonerObservadorPorDefecto();
 
     ReferenceData ref;
     ModBaseDatos::Rellenar(ui->cb10k, ref.Cuadrados10k() << QStringLiteral(" "));
-    ui->Txdata->setDate(QDate(QDate::currentDate().year(), 1, 1));
-    ui->Txhini->setTime(QTime(0, 0));
-    ui->Txhfi->setTime(QTime(0, 0));
     ModBaseDatos::Rellenar(ui->Cbvents, ref.Vientos());
     ModBaseDatos::Rellenar(ui->Cbmeteo, ref.Meteos());
     ModBaseDatos::Rellenar(ui->Cbperiodo, ref.Periodos());

@@ -133,6 +133,15 @@ void tst_newobs::carga() {
     QVERIFY(Mensajes::Mostrados().isEmpty());
     QCOMPARE(f.palette().color(QPalette::Window), QColor(161, 163, 88));
     QCOMPARE(c<QGroupBox>(f, "Frame3")->title(), QStringLiteral(" límites administrativos "));
+
+    // Without a database: one message, an empty form, and a save that stores nothing.
+    ModConex::Desconectar();
+    newobs g;
+    QCOMPARE(Mensajes::Mostrados().size(), 1);
+    QVERIFY(Mensajes::Ultimo().texto.startsWith(QStringLiteral("No hay conexión con la base de datos")));
+    QCOMPARE(c<QComboBox>(g, "Cbespecie")->count(), 0);
+    QTest::mouseClick(c<QPushButton>(g, "Cbnueva"), Qt::LeftButton);
+    QCOMPARE(Mensajes::Mostrados().size(), 2);
 }
 
 void tst_newobs::observadorPorDefecto() {
