@@ -52,11 +52,15 @@ QMdiArea *Pantalla::AreaPrincipal() { return area; }
 void Pantalla::MostrarHijo(QWidget *formulario) {
     formulario->setAttribute(Qt::WA_DeleteOnClose);
     if (area) {
+        // The size the form was designed at, not only the least its layout needs.
+        const QSize disenado = formulario->size();
         QMdiSubWindow *sub = area->addSubWindow(formulario);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setWindowTitle(formulario->windowTitle());
         sub->setWindowIcon(QApplication::windowIcon());
         sub->show();
+        const QSize falta = (disenado - formulario->size()).expandedTo(QSize(0, 0));
+        sub->resize((sub->size() + falta).boundedTo(area->viewport()->size()));
         area->setActiveSubWindow(sub);
     } else {
         formulario->show();
