@@ -17,6 +17,8 @@ int pitidos = 0;
 void Pintar(QWidget *w, const QColor &c) {
     QPalette p = w->palette();
     p.setColor(QPalette::Window, c);
+    p.setColor(w->backgroundRole(), c); // Button for check boxes
+
     w->setPalette(p);
     w->setAutoFillBackground(true);
 }

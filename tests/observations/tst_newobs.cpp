@@ -132,6 +132,8 @@ void tst_newobs::carga() {
     QVERIFY(c<QLineEdit>(f, "Txobs1")->text().isEmpty());
     QVERIFY(Mensajes::Mostrados().isEmpty());
     QCOMPARE(f.palette().color(QPalette::Window), QColor(161, 163, 88));
+    QCheckBox *aprox = c<QCheckBox>(f, "Check1");
+    QCOMPARE(aprox->palette().color(aprox->backgroundRole()), QColor(161, 163, 88));
     QCOMPARE(c<QGroupBox>(f, "Frame3")->title(), QStringLiteral(" límites administrativos "));
 
     // Without a database: one message, an empty form, and a save that stores nothing.
