@@ -1,159 +1,80 @@
-#include "support/BaseDatosPrueba.h"
+#include "Observadores.h"
 
-#include "data/Mensajes.h"
-#include "data/ModConex.h"
 #include "observers/frinsObs.h"
 
-#include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 
 class tst_frinsObs : public QObject {
     Q_OBJECT
 private slots:
-    void camposObligatorios();
     void insercion();
-    void fallosNoGuardanNada();
 };
 
 namespace {
-
-QLineEdit *Campo(QWidget *d, const char *nombre) {
-    return d->findChild<QLineEdit *>(QString::fromLatin1(nombre));
+void Insertar(QWidget *d, const QStringList &valores, bool predeterminado) {
+    Rellenar(d, valores);
+    Predeterminado(d, predeterminado);
+    Clic(d, "CdIns");
 }
-void Insertar(QWidget *d) {
-    QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("CdIns")), Qt::LeftButton);
-}
-// A click on the box itself, where the user aims.
-void Marcar(QWidget *d) {
-    auto *casilla = d->findChild<QCheckBox *>(QStringLiteral("Ckdef"));
-    QTest::mouseClick(casilla, Qt::LeftButton, {}, QPoint(6, casilla->height() / 2));
-}
-// Types code, first name, surname, organisation and mail; an empty text empties the field.
-void Rellenar(QWidget *d, const QStringList &v) {
-    const char *campos[] = {"Txcod", "Txnomobs", "Txcognom", "Txentidad", "Txmail"};
-    for (int i = 0; i < 5; ++i)
-        Usuario::Escribir(Campo(d, campos[i]), v.value(i));
-}
-QString Fila(const BaseDatosPrueba &bd, const QString &codigo) {
-    return bd
-        .Valor(QStringLiteral("SELECT nombre || '|' || apellido || '|' || entidad || '|' || email "
-                              "|| '|' || provincia "
-                              "FROM observador WHERE cod_observador = ?"),
-               {codigo})
-        .toString();
-}
-QString Predeterminado(const BaseDatosPrueba &bd) {
-    return bd.Valor(QStringLiteral("SELECT cd_obs FROM DefaultObs")).toString();
-}
-
 } // namespace
 
-void tst_frinsObs::camposObligatorios() {
+void tst_frinsObs::insercion() {
     BaseDatosPrueba bd;
+    bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, email) VALUES "
+                "('ÁLV75', 'Ángela', 'a@x.es')"_s);
     frinsObs d;
     d.show();
     // The message names the last empty one of code, first name, organisation and mail.
-    const QList<QPair<QStringList, QString>> casos = {
+    const QList<QPair<QStringList, QString>> faltan = {
         {{"", "", "", "", ""}, "Mail"},
         {{"", "", "", "", "m@x.es"}, "Entidad"},
         {{"", "", "", "SHE", "m@x.es"}, "Nombre observador"},
         {{"", "Ana", "Ruiz", "SHE", "m@x.es"}, "Código Observador"},
         {{"AR1", "Ana", "", "SHE", ""}, "Mail"},
     };
-    for (const auto &[valores, nombre] : casos) {
+    for (const auto &[valores, campo] : faltan) {
         Mensajes::Limpiar();
-        Rellenar(&d, valores);
-        Insertar(&d);
+        Insertar(&d, valores, false);
         QCOMPARE(Mensajes::Mostrados().size(), 1);
-        QCOMPARE(Mensajes::Ultimo().texto,
-                 QStringLiteral("El campo ") + nombre + QStringLiteral(" es obligatorio."));
-        QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Datos incompletos"));
-        QCOMPARE(Mensajes::Ultimo().icono, QMessageBox::Warning);
-        QCOMPARE(Campo(&d, "Txcognom")->text(), valores[2]);
+        QCOMPARE(Aviso(), u"Datos incompletos|El campo "_s + campo + u" es obligatorio."_s);
     }
-    QCOMPARE(bd.Contar(QStringLiteral("observador")), 0);
-    QVERIFY(d.isVisible());
-
-    // The code takes 7 characters; blanks count as filled; surname and province may
-    // stay empty; the default is left alone.
-    bd.Ejecutar(QStringLiteral("UPDATE DefaultObs SET cd_obs = 'PREV'"));
-    Rellenar(&d, {"BLA19801", " ", "", " ", "b@x.es"});
-    Insertar(&d);
-    QCOMPARE(Fila(bd, "BLA1980"), QStringLiteral(" || |b@x.es|"));
-    QCOMPARE(Predeterminado(bd), QStringLiteral("PREV"));
-    QCOMPARE(Mensajes::Ultimo().texto,
-             QStringLiteral("Se ha registrado el Observador BLA1980 en la base de datos"));
-    QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Tritodex"));
-    QCOMPARE(Mensajes::Ultimo().icono, QMessageBox::NoIcon);
-    QCOMPARE(d.result(), int(QDialog::Accepted));
-    QVERIFY(!d.isVisible());
-}
-
-void tst_frinsObs::insercion() {
-    BaseDatosPrueba bd;
-    bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, email) VALUES "
-                               "('ÁLV75', 'Ángela', 'a@x.es')"));
-    frinsObs d;
-    d.show();
-    auto *prov = d.findChild<QComboBox *>(QStringLiteral("Cbprov"));
-    QCOMPARE(prov->count(), 5);
-    QCOMPARE(prov->itemText(0), QString());
 
     // A taken code, in other case and with an accented capital, even with the default box:
-    // told, nothing stored, the form keeps what was typed.
-    Rellenar(&d, {"álv75", "D'Arcy", "O'Neill", "Soc. d'Herpetologia", "o'n@x.ie"});
-    Usuario::Elegir(prov, QStringLiteral("Ávila"));
-    Marcar(&d);
-    Insertar(&d);
-    QCOMPARE(Mensajes::Ultimo().texto,
-             QStringLiteral("Ya existe un observador con este código en la BBDD."));
-    QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Observador no registrado"));
-    QCOMPARE(Mensajes::Ultimo().icono, QMessageBox::Warning);
-    QCOMPARE(bd.Contar(QStringLiteral("observador")), 1);
-    QCOMPARE(Predeterminado(bd), QString());
+    // the stored one and the default are left as they were.
+    Usuario::Elegir(Control<QComboBox>(&d, "Cbprov"), u"Ávila"_s);
+    Insertar(&d, {"álv75", "D'Arcy", "O'Neill", "Soc. d'Herpetologia", "o'n@x.ie"}, true);
+    QCOMPARE(Aviso(),
+             u"Observador no registrado|Ya existe un observador con este código en la BBDD."_s);
+    QCOMPARE(Fila(bd, u"ÁLV75"_s), u"Ángela|||a@x.es||"_s);
+    // When the default cannot be set the observer is not stored either; nor is anything on
+    // a file that cannot be written.
+    bd.Ejecutar(u"CREATE TRIGGER bloqueo BEFORE UPDATE ON DefaultObs "
+                "BEGIN SELECT RAISE(ABORT, 'bloqueado'); END"_s);
+    Insertar(&d, {"O'N1"}, true);
+    QVERIFY2(Aviso().startsWith(u"Observador no registrado|"_s) && Aviso().contains(u"bloqueado"_s),
+             qPrintable(Aviso()));
+    QCOMPARE(Fila(bd, u"O'N1"_s), QString());
+    SoloLectura(true);
+    Clic(&d, "CdIns");
+    QCOMPARE(Aviso(), u"Observador no registrado|No se puede escribir en la base de datos: el "
+                      "archivo es de solo lectura."_s);
+    QCOMPARE(Fila(bd, u"O'N1"_s), QString());
     QVERIFY(d.isVisible());
-    QCOMPARE(Campo(&d, "Txnomobs")->text(), QStringLiteral("D'Arcy"));
 
-    // A free code with a quote: stored as typed and made the default.
-    Usuario::Escribir(Campo(&d, "Txcod"), QStringLiteral("O'N1"));
-    Insertar(&d);
-    QCOMPARE(Fila(bd, "O'N1"), QStringLiteral("D'Arcy|O'Neill|Soc. d'Herpetologia|o'n@x.ie|Ávila"));
-    QCOMPARE(Predeterminado(bd), QStringLiteral("O'N1"));
+    // Then stored as typed, quotes included, and made the default.
+    SoloLectura(false);
+    bd.Ejecutar(u"DROP TRIGGER bloqueo"_s);
+    Clic(&d, "CdIns");
+    QCOMPARE(Aviso(), u"Tritodex|Se ha registrado el Observador O'N1 en la base de datos"_s);
+    QCOMPARE(Fila(bd, u"O'N1"_s), u"D'Arcy|O'Neill|Soc. d'Herpetologia|o'n@x.ie|Ávila|O'N1"_s);
     QVERIFY(!d.isVisible());
-}
 
-void tst_frinsObs::fallosNoGuardanNada() {
-    {
-        // The default cannot be changed: the observer is not stored either.
-        BaseDatosPrueba bd;
-        bd.Ejecutar(QStringLiteral("CREATE TRIGGER bloqueo BEFORE UPDATE ON DefaultObs "
-                                   "BEGIN SELECT RAISE(ABORT, 'bloqueado'); END"));
-        frinsObs d;
-        d.show();
-        Rellenar(&d, {"AR1", "Ana", "Ruiz", "SHE", "ana@x.es"});
-        Marcar(&d);
-        Insertar(&d);
-        QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Observador no registrado"));
-        QVERIFY(Mensajes::Ultimo().texto.contains(QStringLiteral("bloqueado")));
-        QCOMPARE(bd.Contar(QStringLiteral("observador")), 0);
-        QVERIFY(d.isVisible());
-    }
-    BaseDatosPrueba bd;
-    ModConex::setSoloLectura(true);
-    QVERIFY(ModConex::Conectar());
-    frinsObs d;
-    d.show();
-    Rellenar(&d, {"AR1", "Ana", "Ruiz", "SHE", "ana@x.es"});
-    Insertar(&d);
-    QCOMPARE(
-        Mensajes::Ultimo().texto,
-        QStringLiteral("No se puede escribir en la base de datos: el archivo es de solo lectura."));
-    QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Observador no registrado"));
-    QVERIFY(d.isVisible());
-    QCOMPARE(Campo(&d, "Txcod")->text(), QStringLiteral("AR1"));
+    // Blanks count as filled, surname and province may stay empty, the code takes 7
+    // characters, and the box left clear leaves the default alone.
+    frinsObs otro;
+    otro.show();
+    Insertar(&otro, {"BLA19801", " ", "", " ", "b@x.es"}, false);
+    QCOMPARE(Fila(bd, u"BLA1980"_s), u" || |b@x.es||O'N1"_s);
 }
 
 QTEST_MAIN(tst_frinsObs)

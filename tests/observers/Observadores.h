@@ -1,0 +1,71 @@
+#pragma once
+
+// What the observer form tests share: a set of observers and the user's gestures.
+
+#include "support/BaseDatosPrueba.h"
+
+#include "data/Mensajes.h"
+#include "data/ModConex.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// Nulls, a quote, accents, a wildcard in a code, and provinces that are blank, missing, in
+// other case or unknown to the province list.
+inline void Poblar(const BaseDatosPrueba &bd) {
+    const QString sql = u"INSERT INTO observador (cod_observador, nombre, apellido, entidad, "
+                        "email, provincia) VALUES (?,?,?,?,?,?)"_s;
+    bd.Ejecutar(sql, {"XA1", "Luis", "Martínez", "AHE", "luis@x.es", "  "});
+    bd.Ejecutar(sql, {"JPG1980", "Juan", "Pérez García", "SHE", "jpg@x.es", "Madrid"});
+    bd.Ejecutar(sql, {"ONE61", "Seán", "O'Neill", "AHE", "sean@x.ie", "ávila"});
+    bd.Ejecutar(sql, {"ALV75", "Ángela", "Álvarez", "SHE", "angela@x.es", "Lisboa"});
+    bd.Ejecutar(sql, {"X_1", "Ana", "Ruiz", "SHE", "ana@x.es", "Cádiz"});
+    bd.Ejecutar(sql, {"ROD90", "Rodrigo", QVariant(), QVariant(), "rod@x.es", QVariant()});
+}
+
+// An observer's stored fields, then the default observer's code; empty when it is not stored.
+inline QString Fila(const BaseDatosPrueba &bd, const QString &codigo) {
+    return bd
+        .Valor(u"SELECT printf('%s|%s|%s|%s|%s|%s', nombre, apellido, entidad, email, provincia, "
+               "(SELECT cd_obs FROM DefaultObs)) FROM observador WHERE cod_observador = ?"_s,
+               {codigo})
+        .toString();
+}
+
+// Reopens the test database for reading only, or for writing again.
+inline void SoloLectura(bool soloLectura) {
+    ModConex::setSoloLectura(soloLectura);
+    QVERIFY(ModConex::Conectar());
+}
+
+// The last message as the user reads it: title, then text.
+inline QString Aviso() {
+    return Mensajes::Ultimo().titulo + u'|' + Mensajes::Ultimo().texto;
+}
+
+template <class T = QPushButton> T *Control(QWidget *w, const QString &nombre) {
+    return w->findChild<T *>(nombre);
+}
+
+inline void Clic(QWidget *w, const QString &boton) {
+    QTest::mouseClick(Control(w, boton), Qt::LeftButton);
+}
+
+// Types code, first name, surname, organisation and mail, as many as given, in the fields
+// the form has (the change form has no code field).
+inline void Rellenar(QWidget *d, const QStringList &valores) {
+    const char *campos[] = {"Txcod", "Txnomobs", "Txcognom", "Txentidad", "Txmail"};
+    for (int i = 0; i < valores.size(); ++i)
+        if (auto *campo = Control<QLineEdit>(d, campos[i])) Usuario::Escribir(campo, valores[i]);
+}
+
+// Ticks or clears the default box with a click on the box, where the user aims.
+inline void Predeterminado(QWidget *d, bool marcado) {
+    auto *casilla = Control<QCheckBox>(d, "Ckdef");
+    if (casilla->isChecked() != marcado)
+        QTest::mouseClick(casilla, Qt::LeftButton, {}, QPoint(6, casilla->height() / 2));
+}
