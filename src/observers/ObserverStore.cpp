@@ -1,5 +1,6 @@
 #include "ObserverStore.h"
 
+#include "data/Almacen.h"
 #include "data/ModConex.h"
 
 #include <QSqlError>
@@ -7,17 +8,6 @@
 #include <functional>
 
 namespace {
-
-// LIKE pattern for "contains", with the user's wildcards and the escape taken literally.
-QString Contiene(const QString &texto) {
-    QString escapado;
-    escapado.reserve(texto.size() + 2);
-    for (const QChar c : texto) {
-        if (c == u'\\' || c == u'%' || c == u'_') escapado += u'\\';
-        escapado += c;
-    }
-    return u'%' + escapado + u'%';
-}
 
 bool Ejecutar(QSqlQuery &q, const QString &sql, const QVariantList &valores) {
     q.prepare(sql);
@@ -74,11 +64,11 @@ QSqlQuery ObserverStore::Buscar(const QString &codigo, const QString &nombre, QS
     QVariantList valores;
     if (!codigo.isEmpty()) {
         condiciones << QStringLiteral("cod_observador LIKE ? ESCAPE '\\'");
-        valores << Contiene(codigo);
+        valores << Almacen::PatronContiene(codigo);
     }
     if (!nombre.isEmpty()) {
         condiciones << QStringLiteral("(nombre LIKE ? ESCAPE '\\' OR apellido LIKE ? ESCAPE '\\')");
-        valores << Contiene(nombre) << Contiene(nombre);
+        valores << Almacen::PatronContiene(nombre) << Almacen::PatronContiene(nombre);
     }
     if (!condiciones.isEmpty())
         sql += QStringLiteral(" WHERE ") + condiciones.join(QStringLiteral(" AND "));
