@@ -8,6 +8,6 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("Tritodex"));
     principal ventana;
     ventana.Form_Load();
-    ventana.show();
+    ventana.showMaximized();
     return QApplication::exec();
 }
