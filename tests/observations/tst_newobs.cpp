@@ -3,6 +3,7 @@
 #include "app/Pantalla.h"
 #include "data/Mensajes.h"
 #include "data/ModConex.h"
+#include "localities/frcodloc.h"
 #include "observations/newobs.h"
 
 #include <QCheckBox>
@@ -374,6 +375,13 @@ void tst_newobs::derivacion() {
     Usuario::SalirDe(norte);
     QCOMPARE(missatge->text(), QStringLiteral("Esta coordenada Norte no existe en el Huso 29"));
 
+    // Easting below every band of the zone.
+    Usuario::Escribir(este, QStringLiteral("50000"));
+    Usuario::SalirDe(este);
+    QCOMPARE(missatge->text(), QStringLiteral("Esta coordenada Este no existe en el Huso 29"));
+    Usuario::Escribir(este, QStringLiteral("591712"));
+    Usuario::SalirDe(este);
+
     // A square outside Spain: refused, the blank square chosen, whose choice empties the
     // zone and coordinates and offers every province again.
     Usuario::Escribir(norte, QStringLiteral("4000000"));
@@ -523,11 +531,23 @@ void tst_newobs::codigoDeLocalidad() {
     QCOMPARE(c<QComboBox>(f, "Cbloc")->currentText(), QStringLiteral("Prado"));
     QCOMPARE(c<QLineEdit>(f, "tx1k")->text(), QStringLiteral("VK4074"));
 
-    // A changed code is the one stored.
-    init();
-    respuesta = QStringLiteral("PRADO-1");
+    // In the real prompt a code already stored is refused; the changed code is stored.
+    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO localidad (cod_localidad, localidad) VALUES ('JPG2', 'Otra')")));
+    newobs::setPreguntaCodigo([this](QWidget *padre, const QString &p) -> std::optional<QString> {
+        frcodloc prompt(padre);
+        prompt.CodigoPropuesto = p;
+        prompt.show();
+        auto *aceptar = prompt.findChild<QPushButton *>(QStringLiteral("Command1"));
+        QTest::mouseClick(aceptar, Qt::LeftButton);
+        propuestos << Mensajes::Ultimo().texto;
+        QTest::keyClicks(prompt.findChild<QLineEdit *>(QStringLiteral("Txloc")), QStringLiteral("PRADO-1"));
+        QTest::mouseClick(aceptar, Qt::LeftButton);
+        return prompt.result() == QDialog::Accepted ? std::optional(prompt.CodigoAceptado()) : std::nullopt;
+    });
     QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
-    QCOMPARE(bd.Valor(QStringLiteral("SELECT cod_localidad FROM localidad")).toString(), QStringLiteral("PRADO-1"));
+    QCOMPARE(propuestos.last(), QStringLiteral("Este código ya existe en la Base de Datos"));
+    QCOMPARE(bd.Valor(QStringLiteral("SELECT cod_localidad FROM localidad WHERE localidad = 'Prado'")).toString(),
+             QStringLiteral("PRADO-1"));
     QCOMPARE(bd.Valor(QStringLiteral("SELECT localidad FROM observacion WHERE id_observacion = 2")).toString(),
              QStringLiteral("PRADO-1"));
 }
@@ -584,12 +604,14 @@ void tst_newobs::localidadExistente() {
     QCOMPARE(bd.Valor(QStringLiteral("SELECT localidad FROM observacion")).toString(), QStringLiteral("L1"));
     QVERIFY(propuestos.isEmpty());
 
-    // A listed locality whose province is gone loads nothing and cannot be stored.
+    // A listed locality whose province is gone loads nothing and cannot be stored, even
+    // with every other field filled.
     RellenarObservacion(f);
+    DescribirNuevaLocalidad(f, QStringLiteral("Otra"));
     Usuario::Elegir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Sin provincia"));
     QVERIFY(f.CodigoLocalidad.isEmpty());
     QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
-    QVERIFY(Mensajes::Ultimo().texto.startsWith(QStringLiteral("El campo ")));
+    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("El campo Localidad es obligatorio."));
     QCOMPARE(bd.Contar(QStringLiteral("observacion")), 1);
 }
 
