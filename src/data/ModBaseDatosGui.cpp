@@ -151,8 +151,9 @@ public:
             const auto razon = static_cast<QFocusEvent *>(e)->reason();
             QWidget *nuevo = QApplication::focusWidget();
             const bool sigueDentro = nuevo && (nuevo == control_ || control_->isAncestorOf(nuevo));
+            // A control that is being hidden or destroyed with its form is not being left.
             if (razon != Qt::ActiveWindowFocusReason && razon != Qt::PopupFocusReason &&
-                !sigueDentro) {
+                !sigueDentro && control_->isVisible()) {
                 dentro_ = true;
                 QPointer<QObject> vivo(this);
                 manejador_();

@@ -46,6 +46,7 @@ private slots:
     void duplicarYNueva();
     void localidadExistente();
     void guardadoFallido();
+    void cerrarConCampoPendiente();
 
 private:
     template <typename T> T *c(newobs &f, const char *nombre) {
@@ -638,6 +639,24 @@ void tst_newobs::guardadoFallido() {
     QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
     QCOMPARE(bd.Contar(QStringLiteral("localidad")), 1);
     QCOMPARE(bd.Contar(QStringLiteral("observacion")), 1);
+}
+
+void tst_newobs::cerrarConCampoPendiente() {
+    // Closing the form, or the program closing it, with an unchecked code in a field: no
+    // check runs on a form that is going away.
+    BaseDatosPrueba bd;
+    for (bool borrar : {false, true}) {
+        Mensajes::Limpiar();
+        auto *f = new newobs;
+        f->setAttribute(Qt::WA_DeleteOnClose);
+        QPointer<newobs> vivo = f;
+        f->show();
+        Usuario::Escribir(c<QLineEdit>(*f, "Txobs1"), QStringLiteral("ZZZ"));
+        if (borrar) delete f;
+        else f->close();
+        QTRY_VERIFY(!vivo);
+        QVERIFY2(Mensajes::Mostrados().isEmpty(), qPrintable(Mensajes::Ultimo().texto));
+    }
 }
 
 QTEST_MAIN(tst_newobs)
