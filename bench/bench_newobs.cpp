@@ -1,7 +1,7 @@
 // Opening the new-observation form on a large database, as a ratio against reading the
 // same lists with plain queries in the same process.
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_newobs [localities] [observers]
-#include "support/BaseDatosPrueba.h"
+#include "support/TestDatabase.h"
 
 #include "data/ModConex.h"
 #include "observations/newobs.h"
@@ -14,13 +14,14 @@
 
 namespace {
 
-void Poblar(const BaseDatosPrueba &bd, int localidades, int observadores) {
+void Poblar(const TestDatabase &bd, int localidades, int observadores) {
     QSqlDatabase db = bd.db();
     db.transaction();
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmhuso, "
-                             "utmx, utmy, utm1k, utm10k) VALUES (?, ?, 28, 28079, '30', 440291, "
-                             "4474254, 'VK4074', 'VK47')"));
+    q.prepare(
+        QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmhuso, "
+                       "utmx, utmy, utm1k, utm10k) VALUES (?, ?, 28, 28079, '30', 440291, "
+                       "4474254, 'VK4074', 'VK47')"));
     for (int i = 0; i < localidades; ++i) {
         q.addBindValue(QStringLiteral("L%1").arg(i));
         q.addBindValue(QStringLiteral("Localidad %1 del arroyo").arg((i * 7919) % localidades));
@@ -59,7 +60,8 @@ qint64 Base() {
         QSqlQuery q(ModConex::DatabaseConnection());
         q.setForwardOnly(true);
         q.exec(QString::fromLatin1(s));
-        while (q.next()) todo << q.value(0).toString();
+        while (q.next())
+            todo << q.value(0).toString();
     }
     return t.nsecsElapsed();
 }
@@ -77,7 +79,8 @@ qint64 Formulario() {
 
 qint64 Mediana(qint64 (*medir)(), int veces) {
     QList<qint64> v;
-    for (int i = 0; i < veces; ++i) v << medir();
+    for (int i = 0; i < veces; ++i)
+        v << medir();
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
@@ -88,7 +91,7 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const int localidades = argc > 1 ? atoi(argv[1]) : 20000;
     const int observadores = argc > 2 ? atoi(argv[2]) : 500;
-    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    TestDatabase bd(TestDatabase::Datos::Reales);
     if (!bd.ok()) return 1;
     Poblar(bd, localidades, observadores);
     Formulario(); // warm the caches of both

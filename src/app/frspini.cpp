@@ -1,12 +1,13 @@
 #include "frspini.h"
 
-#include "ImagenTitulo.h"
-#include "Pantalla.h"
+#include "gui/Screen.h"
+#include "gui/TitleImage.h"
 #include "ui_frspini.h"
 
-frspini::frspini(QWidget *parent) : QWidget(parent, Qt::Dialog), ui(std::make_unique<Ui::frspini>()) {
+frspini::frspini(QWidget *parent)
+    : QWidget(parent, Qt::Dialog), ui(std::make_unique<Ui::frspini>()) {
     ui->setupUi(this);
-    ui->Image1->setPixmap(ImagenTitulo());
+    ui->Image1->setPixmap(TitleImage());
     setFixedSize(709, 271);
     Form_Load();
 }
@@ -14,6 +15,6 @@ frspini::frspini(QWidget *parent) : QWidget(parent, Qt::Dialog), ui(std::make_un
 frspini::~frspini() = default;
 
 void frspini::Form_Load() {
-    Pantalla::Centrar(this);
-    Pantalla::AplicarColores(this, Pantalla::kColorPresentacion);
+    Screen::Centrar(this);
+    Screen::AplicarColores(this, Screen::kColorPresentacion);
 }

@@ -1,12 +1,13 @@
 #include "frsplash.h"
 
-#include "ImagenTitulo.h"
-#include "Pantalla.h"
+#include "gui/Screen.h"
+#include "gui/TitleImage.h"
 #include "ui_frsplash.h"
 
-frsplash::frsplash(QWidget *parent) : QWidget(parent, Qt::Dialog), ui(std::make_unique<Ui::frsplash>()) {
+frsplash::frsplash(QWidget *parent)
+    : QWidget(parent, Qt::Dialog), ui(std::make_unique<Ui::frsplash>()) {
     ui->setupUi(this);
-    ui->Image1->setPixmap(ImagenTitulo());
+    ui->Image1->setPixmap(TitleImage());
     setFixedSize(709, 271);
     Form_Load();
 }
@@ -14,6 +15,6 @@ frsplash::frsplash(QWidget *parent) : QWidget(parent, Qt::Dialog), ui(std::make_
 frsplash::~frsplash() = default;
 
 void frsplash::Form_Load() {
-    Pantalla::Centrar(this);
-    Pantalla::AplicarColores(this, Pantalla::kColorPresentacion);
+    Screen::Centrar(this);
+    Screen::AplicarColores(this, Screen::kColorPresentacion);
 }

@@ -1,11 +1,11 @@
 #include "principal.h"
 
-#include "Pantalla.h"
-#include "data/Mensajes.h"
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
 #include "frspini.h"
 #include "frsplash.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
 #include "observations/newobs.h"
 #include "observers/frobs.h"
 #include "ui_principal.h"
@@ -32,14 +32,14 @@ std::function<bool(const QUrl &)> &Abridor() {
 } // namespace
 
 void principal::setAbridor(std::function<bool(const QUrl &)> abridor) {
-    Abridor() = abridor ? std::move(abridor)
-                        : [](const QUrl &u) { return QDesktopServices::openUrl(u); };
+    Abridor() =
+        abridor ? std::move(abridor) : [](const QUrl &u) { return QDesktopServices::openUrl(u); };
 }
 
 principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui::principal>()) {
     ui->setupUi(this);
     setCentralWidget(ui->areaPrincipal);
-    Pantalla::setAreaPrincipal(ui->areaPrincipal);
+    Screen::setAreaPrincipal(ui->areaPrincipal);
     new_ = new QAction(QStringLiteral("Nueva"), this);
     new_->setObjectName(QStringLiteral("new"));
     new_->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
@@ -67,22 +67,23 @@ void principal::Form_Load() {
     inicio->setAttribute(Qt::WA_DeleteOnClose);
     inicio->show();
     {
-        Pantalla::RelojArena reloj;
+        Screen::RelojArena reloj;
         inicio->repaint();
         QApplication::processEvents();
         if (!ModConex::Conectar())
-            Mensajes::Mostrar(inicio, QStringLiteral("Problema de Conexión con la base de datos"));
+            MessageService::Mostrar(inicio,
+                                    QStringLiteral("Problema de Conexión con la base de datos"));
         ModBaseDatos::Esperar(3);
     }
     inicio->close();
-    ui->areaPrincipal->setBackground(Pantalla::Color(Pantalla::kColorFormulario));
+    ui->areaPrincipal->setBackground(Screen::Color(Screen::kColorFormulario));
 }
 
 void principal::CerrarFormularios() {
     // A window may refuse to close; the bound keeps this from looping for ever.
     for (int vuelta = 0; vuelta < 200; ++vuelta) {
         QWidget *otra = nullptr;
-        for (QWidget *w : Pantalla::VentanasAbiertas())
+        for (QWidget *w : Screen::VentanasAbiertas())
             if (w != this && w->windowTitle() != windowTitle()) {
                 otra = w;
                 break;
@@ -102,28 +103,32 @@ void principal::CerrarFormularios() {
 
 void principal::AbrirFormulario(QWidget *formulario) {
     CerrarFormularios();
-    Pantalla::MostrarHijo(formulario);
+    Screen::MostrarHijo(formulario);
 }
 
-void principal::new_Click() { AbrirFormulario(new newobs); }
+void principal::new_Click() {
+    AbrirFormulario(new newobs);
+}
 
-void principal::observ_Click() { AbrirFormulario(new frobs); }
+void principal::observ_Click() {
+    AbrirFormulario(new frobs);
+}
 
 void principal::help_Click() {
     const QString ruta = ModConex::RutaAplicacion() + QStringLiteral("/Tritodex.pdf");
     if (!QFileInfo::exists(ruta)) {
-        Mensajes::Mostrar(this,
-                          QStringLiteral("No se encuentra el documento de ayuda %1.")
-                              .arg(QDir::toNativeSeparators(ruta)),
-                          QStringLiteral("Tutorial"), QMessageBox::Warning);
+        MessageService::Mostrar(this,
+                                QStringLiteral("No se encuentra el documento de ayuda %1.")
+                                    .arg(QDir::toNativeSeparators(ruta)),
+                                QStringLiteral("Tutorial"), QMessageBox::Warning);
         return;
     }
     if (!Abridor()(QUrl::fromLocalFile(ruta)))
-        Mensajes::Mostrar(this,
-                          QStringLiteral("No hay ningún programa para abrir el documento de "
-                                         "ayuda %1.")
-                              .arg(QDir::toNativeSeparators(ruta)),
-                          QStringLiteral("Tutorial"), QMessageBox::Warning);
+        MessageService::Mostrar(this,
+                                QStringLiteral("No hay ningún programa para abrir el documento de "
+                                               "ayuda %1.")
+                                    .arg(QDir::toNativeSeparators(ruta)),
+                                QStringLiteral("Tutorial"), QMessageBox::Warning);
 }
 
 void principal::acerca_Click() {
@@ -133,15 +138,19 @@ void principal::acerca_Click() {
     acerca->show();
 }
 
-void principal::web_Click() { Abridor()(QUrl(QStringLiteral(TRITODEX_WEB_URL))); }
+void principal::web_Click() {
+    Abridor()(QUrl(QStringLiteral(TRITODEX_WEB_URL)));
+}
 
-void principal::sortir_Click() { close(); }
+void principal::sortir_Click() {
+    close();
+}
 
 void principal::closeEvent(QCloseEvent *evento) {
     CerrarFormularios();
-    const auto r = Mensajes::Mostrar(this, QStringLiteral("Salir de la aplicación?"),
-                                     QStringLiteral("Salir"), QMessageBox::Question,
-                                     QMessageBox::Yes | QMessageBox::No);
+    const auto r = MessageService::Mostrar(this, QStringLiteral("Salir de la aplicación?"),
+                                           QStringLiteral("Salir"), QMessageBox::Question,
+                                           QMessageBox::Yes | QMessageBox::No);
     if (r == QMessageBox::Yes)
         evento->accept();
     else

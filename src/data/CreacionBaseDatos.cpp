@@ -105,7 +105,8 @@ bool CargarCsv(QSqlDatabase &db, const QString &tabla, const QString &ruta, QStr
             // An empty field is a null, as an empty cell in the source.
             q.bindValue(int(i), fila[i].isEmpty() ? QVariant() : QVariant(fila[i]));
         if (!q.exec()) {
-            *error = QStringLiteral("%1 (%2): %3").arg(tabla, fila.join(u','), q.lastError().text());
+            *error =
+                QStringLiteral("%1 (%2): %3").arg(tabla, fila.join(u','), q.lastError().text());
             return false;
         }
     }
@@ -155,8 +156,9 @@ bool CrearBaseDatos(const QString &rutaArchivo, const QString &carpetaRefdata, Q
                     ok = false;
                 }
             }
-            const QFileInfoList csvs = QDir(carpetaRefdata).entryInfoList(
-                {QStringLiteral("*.csv")}, QDir::Files, QDir::Name);
+            const QFileInfoList csvs =
+                QDir(carpetaRefdata)
+                    .entryInfoList({QStringLiteral("*.csv")}, QDir::Files, QDir::Name);
             for (const QFileInfo &fi : csvs) {
                 if (!ok) break;
                 // Only files named after a table are data; others (test vectors) are not.
@@ -167,8 +169,10 @@ bool CrearBaseDatos(const QString &rutaArchivo, const QString &carpetaRefdata, Q
                 if (!existe.exec() || !existe.next()) continue;
                 ok = CargarCsv(db, fi.completeBaseName(), fi.absoluteFilePath(), error);
             }
-            if (ok) ok = db.commit();
-            else db.rollback();
+            if (ok)
+                ok = db.commit();
+            else
+                db.rollback();
             db.close();
         }
     }

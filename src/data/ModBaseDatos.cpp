@@ -23,12 +23,13 @@ std::function<double()> &Reloj() {
 }
 } // namespace
 
-void ModBaseDatos::setEscalaEsperas(double factor) { escala = factor; }
+void ModBaseDatos::setEscalaEsperas(double factor) {
+    escala = factor;
+}
 
 void ModBaseDatos::setReloj(std::function<double()> reloj) {
-    Reloj() = reloj ? std::move(reloj) : [] {
-        return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
-    };
+    Reloj() = reloj ? std::move(reloj)
+                    : [] { return QTime::currentTime().msecsSinceStartOfDay() / 1000.0; };
 }
 
 void ModBaseDatos::Esperar(double segundos) {
@@ -105,7 +106,8 @@ bool ModBaseDatos::EscribirArchivoTexto(QSqlQuery *consulta, const QString &ruta
     QString texto;
     if (cabecera) {
         QStringList nombres;
-        for (int i = 0; i < campos.count(); ++i) nombres << campos.fieldName(i);
+        for (int i = 0; i < campos.count(); ++i)
+            nombres << campos.fieldName(i);
         texto += nombres.join(separador) + QLatin1String("\r\n");
     }
     bool hay = consulta->first();

@@ -16,10 +16,10 @@ bool soloLecturaForzada = false;
 const char *const kConexion = "DatabaseConnection";
 
 // Tables whose absence makes the file useless to the program.
-const char *const kTablas[] = {"observacion", "localidad",   "observador",     "DefaultObs",
-                               "especie",     "testadio",    "tconducta",      "thabitat",
-                               "tmeteo",      "tperiodo",    "tbeaufort",      "motivo",
-                               "tprovincia",  "tmunicipio",  "tutm10kprovincia", "tutm10kmunis",
+const char *const kTablas[] = {"observacion",  "localidad",    "observador",       "DefaultObs",
+                               "especie",      "testadio",     "tconducta",        "thabitat",
+                               "tmeteo",       "tperiodo",     "tbeaufort",        "motivo",
+                               "tprovincia",   "tmunicipio",   "tutm10kprovincia", "tutm10kmunis",
                                "tutm100keste", "tutm100knorte"};
 } // namespace
 
@@ -28,11 +28,17 @@ QString ModConex::RutaAplicacion() {
     return Ruta();
 }
 
-void ModConex::setSoloLectura(bool soloLectura) { soloLecturaForzada = soloLectura; }
+void ModConex::setSoloLectura(bool soloLectura) {
+    soloLecturaForzada = soloLectura;
+}
 
-void ModConex::setRutaAplicacion(const QString &ruta) { Ruta() = ruta; }
+void ModConex::setRutaAplicacion(const QString &ruta) {
+    Ruta() = ruta;
+}
 
-QString ModConex::RutaBaseDatos() { return RutaAplicacion() + QStringLiteral("/Tritodex.mdb"); }
+QString ModConex::RutaBaseDatos() {
+    return RutaAplicacion() + QStringLiteral("/Tritodex.mdb");
+}
 
 QSqlDatabase ModConex::DatabaseConnection() {
     const QString nombre = QString::fromLatin1(kConexion);
@@ -56,8 +62,9 @@ bool ModConex::Conectar() {
     if (!fi.exists() || !fi.isFile()) return false;
     db.setDatabaseName(ruta);
     // Never create a missing file; a file we may not write is opened for reading.
-    db.setConnectOptions(fi.isWritable() && !soloLecturaForzada ? QString()
-                                         : QStringLiteral("QSQLITE_OPEN_READONLY"));
+    db.setConnectOptions(fi.isWritable() && !soloLecturaForzada
+                             ? QString()
+                             : QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!db.open()) return false;
     SqliteTexto::Instalar(db);
     QSqlQuery q(db);

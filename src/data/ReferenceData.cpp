@@ -10,12 +10,13 @@ std::optional<int> ComoEntero(const std::optional<QVariant> &v) {
 QStringList ReferenceData::Vientos() {
     QStringList r;
     QSqlQuery q;
-    if (!Ejecutar(q, QStringLiteral("SELECT viento, velocidad FROM tbeaufort ORDER BY id_beaufort")))
+    if (!Ejecutar(q,
+                  QStringLiteral("SELECT viento, velocidad FROM tbeaufort ORDER BY id_beaufort")))
         return r;
     while (q.next())
-        r << (q.value(0).isNull() ? QString()
-                                  : q.value(0).toString() + QStringLiteral(" (") +
-                                        q.value(1).toString() + u')');
+        r << (q.value(0).isNull()
+                  ? QString()
+                  : q.value(0).toString() + QStringLiteral(" (") + q.value(1).toString() + u')');
     return r;
 }
 
@@ -57,26 +58,31 @@ QStringList ReferenceData::Habitats() {
 }
 
 std::optional<int> ReferenceData::IdPeriodo(const QString &t) {
-    return ComoEntero(Primero(QStringLiteral("SELECT id_periodo FROM tperiodo WHERE period_cast = ?"), {t}));
+    return ComoEntero(
+        Primero(QStringLiteral("SELECT id_periodo FROM tperiodo WHERE period_cast = ?"), {t}));
 }
 
 std::optional<int> ReferenceData::IdMeteo(const QString &t) {
-    return ComoEntero(Primero(QStringLiteral("SELECT id_meteo FROM tmeteo WHERE meteo_cast = ?"), {t}));
+    return ComoEntero(
+        Primero(QStringLiteral("SELECT id_meteo FROM tmeteo WHERE meteo_cast = ?"), {t}));
 }
 
 std::optional<int> ReferenceData::IdViento(const QString &t) {
-    return ComoEntero(Primero(QStringLiteral("SELECT id_beaufort FROM tbeaufort WHERE viento = ?"), {t}));
+    return ComoEntero(
+        Primero(QStringLiteral("SELECT id_beaufort FROM tbeaufort WHERE viento = ?"), {t}));
 }
 
 std::optional<int> ReferenceData::IdHabitat(const QString &t) {
-    return ComoEntero(Primero(QStringLiteral("SELECT id_habitat FROM thabitat WHERE habitat = ?"), {t}));
+    return ComoEntero(
+        Primero(QStringLiteral("SELECT id_habitat FROM thabitat WHERE habitat = ?"), {t}));
 }
 
 std::optional<int> ReferenceData::IdEstadio(const QString &t, const QString &clase) {
     if (clase.isEmpty())
-        return ComoEntero(Primero(
-            QStringLiteral("SELECT id_estadio FROM testadio WHERE estad_cast = ? ORDER BY id_estadio"),
-            {t}));
+        return ComoEntero(
+            Primero(QStringLiteral(
+                        "SELECT id_estadio FROM testadio WHERE estad_cast = ? ORDER BY id_estadio"),
+                    {t}));
     return ComoEntero(Primero(
         QStringLiteral("SELECT id_estadio FROM testadio WHERE estad_cast = ? AND clase = ?"),
         {t, clase}));

@@ -1,18 +1,18 @@
 #pragma once
 
-#include "Almacen.h"
+#include "Store.h"
 
 // The reference tables: lists shown by the forms and the identifiers behind their texts.
 // Lists come in identifier order; a null text is an empty item.
-class ReferenceData : public Almacen {
+class ReferenceData : public Store {
 public:
-    using Almacen::Almacen;
+    using Store::Store;
 
-    QStringList Vientos();   // "viento (velocidad)"
+    QStringList Vientos(); // "viento (velocidad)"
     QStringList Meteos();
     QStringList Periodos();
-    QStringList Especies();  // "code - scientific name"
-    QStringList Estadios(const QString &clase = QString());   // all, or of one class
+    QStringList Especies();                                 // "code - scientific name"
+    QStringList Estadios(const QString &clase = QString()); // all, or of one class
     QStringList Conductas(const QString &clase = QString());
     QStringList Motivos();
     QStringList Habitats();

@@ -26,7 +26,8 @@ bool Coincide(const QString &p, qsizetype i, const QString &t, qsizetype j, QCha
             i += 2;
             ++j;
         } else if (c == u'%') {
-            while (i < p.size() && p[i] == u'%') ++i;
+            while (i < p.size() && p[i] == u'%')
+                ++i;
             if (i == p.size()) return true;
             for (qsizetype k = j; k <= t.size(); ++k)
                 if (Coincide(p, i, t, k, esc)) return true;

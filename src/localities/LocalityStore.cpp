@@ -7,13 +7,14 @@ QStringList LocalityStore::Nombres() {
 std::optional<Localidad> LocalityStore::PorNombre(const QString &nombre) {
     QSqlQuery q;
     // The name is compared as stored (the list shows stored names), letter case included.
-    if (!Ejecutar(q,
-                  QStringLiteral("SELECT l.id_localidad, l.cod_localidad, l.localidad, l.prov, l.muni, "
-                                 "l.utmx, l.utmy, l.utmhuso, l.utm1k, l.utm10k, p.prov_cast, m.muni "
-                                 "FROM localidad l, tprovincia p, tmunicipio m "
-                                 "WHERE l.localidad = ? COLLATE BINARY AND l.prov = p.id_prov "
-                                 "AND l.muni = m.id_muni ORDER BY l.id_localidad"),
-                  {nombre}) ||
+    if (!Ejecutar(
+            q,
+            QStringLiteral("SELECT l.id_localidad, l.cod_localidad, l.localidad, l.prov, l.muni, "
+                           "l.utmx, l.utmy, l.utmhuso, l.utm1k, l.utm10k, p.prov_cast, m.muni "
+                           "FROM localidad l, tprovincia p, tmunicipio m "
+                           "WHERE l.localidad = ? COLLATE BINARY AND l.prov = p.id_prov "
+                           "AND l.muni = m.id_muni ORDER BY l.id_localidad"),
+            {nombre}) ||
         !q.next())
         return std::nullopt;
     Localidad l;
@@ -39,9 +40,9 @@ bool LocalityStore::CodigoExiste(const QString &codigo) {
 
 bool LocalityStore::Insertar(const Localidad &l) {
     QSqlQuery q;
-    return Ejecutar(q,
-                    QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, muni, prov, "
-                                   "utmhuso, utmx, utmy, utm1k, utm10k) VALUES (?,?,?,?,?,?,?,?,?)"),
-                    {l.codigo, l.nombre, l.muni, l.prov, l.utmhuso, l.utmx, l.utmy, l.utm1k,
-                     l.utm10k});
+    return Ejecutar(
+        q,
+        QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, muni, prov, "
+                       "utmhuso, utmx, utmy, utm1k, utm10k) VALUES (?,?,?,?,?,?,?,?,?)"),
+        {l.codigo, l.nombre, l.muni, l.prov, l.utmhuso, l.utmx, l.utmy, l.utm1k, l.utm10k});
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Almacen.h"
+#include "data/Store.h"
 
 // A place as the forms show it: its row joined to its province and municipality names.
 struct Localidad {
@@ -17,9 +17,9 @@ struct Localidad {
     QString municipio; // muni
 };
 
-class LocalityStore : public Almacen {
+class LocalityStore : public Store {
 public:
-    using Almacen::Almacen;
+    using Store::Store;
 
     // Every locality name, sorted.
     QStringList Nombres();

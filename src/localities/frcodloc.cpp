@@ -1,8 +1,8 @@
 #include "frcodloc.h"
 
-#include "app/Pantalla.h"
-#include "data/Mensajes.h"
-#include "data/ModBaseDatosGui.h"
+#include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
+#include "gui/Screen.h"
 #include "localities/LocalityStore.h"
 #include "ui_frcodloc.h"
 
@@ -21,8 +21,8 @@ void frcodloc::showEvent(QShowEvent *evento) {
 
 void frcodloc::Form_Load() {
     cargado_ = true;
-    Pantalla::AplicarColores(this);
-    Pantalla::Centrar(this);
+    Screen::AplicarColores(this);
+    Screen::Centrar(this);
     ui->Txloc->setText(CodigoPropuesto);
     ui->Txloc->selectAll();
 }
@@ -31,8 +31,8 @@ void frcodloc::Command1_Click() {
     if (!cargado_) Form_Load();
     const QString codigo = ui->Txloc->text();
     if (codigo.isEmpty()) {
-        Mensajes::Mostrar(this, QStringLiteral("El campo código no puede quedar vacio"),
-                          QStringLiteral("Código obligatorio"), QMessageBox::Warning);
+        MessageService::Mostrar(this, QStringLiteral("El campo código no puede quedar vacio"),
+                                QStringLiteral("Código obligatorio"), QMessageBox::Warning);
         return;
     }
     LocalityStore localidades;
@@ -40,8 +40,8 @@ void frcodloc::Command1_Click() {
     const bool existe = localidades.CodigoExiste(codigo);
     if (ModBaseDatos::InformarError(this, localidades)) return;
     if (existe) {
-        Mensajes::Mostrar(this, QStringLiteral("Este código ya existe en la Base de Datos"),
-                          QStringLiteral("Código Existente"), QMessageBox::Warning);
+        MessageService::Mostrar(this, QStringLiteral("Este código ya existe en la Base de Datos"),
+                                QStringLiteral("Código Existente"), QMessageBox::Warning);
         ui->Txloc->clear();
         return;
     }

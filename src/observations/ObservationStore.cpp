@@ -24,16 +24,17 @@ std::optional<int> ObservationStore::Guardar(const Observacion &o,
         if (!ok) Anotar(localidades.error());
     }
     QSqlQuery q;
-    ok = ok && Ejecutar(q,
-                        QStringLiteral("INSERT INTO observacion (observador1, observador2, observador3, "
-                                       "observador4, fecha, horaini, horafin, periodo, meteo, viento, "
-                                       "especie, numejemp, numaprox, estadio, conducta, descripcion, "
-                                       "motivo, habitat, localidad) "
-                                       "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
-                        {o.observador[0], o.observador[1], o.observador[2], o.observador[3],
-                         o.fecha.toString(Qt::ISODate), o.horaini, o.horafin, o.periodo, o.meteo,
-                         o.viento, o.especie, o.numejemp, o.numaprox ? 1 : 0, o.estadio,
-                         o.conducta, o.descripcion, o.motivo, o.habitat, o.localidad});
+    ok = ok &&
+         Ejecutar(q,
+                  QStringLiteral("INSERT INTO observacion (observador1, observador2, observador3, "
+                                 "observador4, fecha, horaini, horafin, periodo, meteo, viento, "
+                                 "especie, numejemp, numaprox, estadio, conducta, descripcion, "
+                                 "motivo, habitat, localidad) "
+                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+                  {o.observador[0], o.observador[1], o.observador[2], o.observador[3],
+                   o.fecha.toString(Qt::ISODate), o.horaini, o.horafin, o.periodo, o.meteo,
+                   o.viento, o.especie, o.numejemp, o.numaprox ? 1 : 0, o.estadio, o.conducta,
+                   o.descripcion, o.motivo, o.habitat, o.localidad});
     const QVariant id = ok ? q.lastInsertId() : QVariant();
     if (ok && base.commit()) return id.toInt();
     if (ok) Anotar(DescribirError(base.lastError()));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Almacen.h"
+#include "data/Store.h"
 #include "localities/LocalityStore.h"
 
 #include <QDate>
@@ -20,9 +20,9 @@ struct Observacion {
     QString localidad; // cod_localidad
 };
 
-class ObservationStore : public Almacen {
+class ObservationStore : public Store {
 public:
-    using Almacen::Almacen;
+    using Store::Store;
 
     // The highest observation number plus one, 0 on an empty table; proposes locality codes.
     int SiguienteNumero();

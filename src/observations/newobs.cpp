@@ -1,11 +1,11 @@
 #include "newobs.h"
 
-#include "app/ImagenTitulo.h"
-#include "app/Pantalla.h"
-#include "data/Mensajes.h"
-#include "data/ModBaseDatosGui.h"
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
+#include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
+#include "gui/Screen.h"
+#include "gui/TitleImage.h"
 #include "localities/LocalityStore.h"
 #include "localities/frcodloc.h"
 #include "observations/ObservationStore.h"
@@ -14,18 +14,18 @@
 #include "ui_newobs.h"
 
 #include <QDate>
+#include <QRegularExpression>
+#include <QSignalBlocker>
+#include <QSqlError>
 #include <QStyle>
 #include <array>
-#include <QRegularExpression>
-#include <QSqlError>
-#include <QSignalBlocker>
 
 namespace {
 
 std::optional<QString> PreguntarConFormulario(QWidget *padre, const QString &propuesto) {
     frcodloc prompt(padre);
     prompt.CodigoPropuesto = propuesto;
-    if (Pantalla::MostrarModal(&prompt) != QDialog::Accepted) return std::nullopt;
+    if (Screen::MostrarModal(&prompt) != QDialog::Accepted) return std::nullopt;
     return prompt.CodigoAceptado();
 }
 
@@ -34,7 +34,9 @@ newobs::PreguntaCodigo &Pregunta() {
     return p;
 }
 
-void AbrirListaObservadores(QWidget *, const QString &origen) { frobs::AbrirSeleccion(origen); }
+void AbrirListaObservadores(QWidget *, const QString &origen) {
+    frobs::AbrirSeleccion(origen);
+}
 
 newobs::ElegirObservador &Elegir() {
     static newobs::ElegirObservador e = AbrirListaObservadores;
@@ -69,10 +71,10 @@ void newobs::setElegirObservador(ElegirObservador elegir) {
 
 newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newobs>()) {
     ui->setupUi(this);
-    utm = std::make_unique<CuadradosUTM>(
-        CuadradosUTM::Controles{this, ui->Cbhuso, ui->Txlong, ui->Txlat, ui->cb10k, ui->tx1k,
-                                ui->Cbprov, ui->Cbmuni, ui->missatge},
-        CuadradosUTM::Opciones{true, true});
+    utm = std::make_unique<UtmSquareControls>(
+        UtmSquareControls::Controles{this, ui->Cbhuso, ui->Txlong, ui->Txlat, ui->cb10k, ui->tx1k,
+                                     ui->Cbprov, ui->Cbmuni, ui->missatge},
+        UtmSquareControls::Opciones{true, true});
 
     ui->Txdata->setDateRange(QDate(1900, 1, 1), QDate(3000, 12, 31));
     ui->Cbhuso->addItems({QStringLiteral(" "), QStringLiteral("27"), QStringLiteral("28"),
@@ -82,9 +84,10 @@ newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newob
     for (int slot = 1; slot <= 4; ++slot) {
         CdSelobs(slot)->setIcon(lupa);
         ModBaseDatos::AlPerderFoco(Txobs(slot), [this, slot] { Txobs_LostFocus(slot); });
-        connect(CdSelobs(slot), &QPushButton::clicked, this, [this, slot] { CdSelobs_Click(slot); });
+        connect(CdSelobs(slot), &QPushButton::clicked, this,
+                [this, slot] { CdSelobs_Click(slot); });
     }
-    ui->Image1->setPixmap(ImagenTitulo().scaledToHeight(48, Qt::SmoothTransformation));
+    ui->Image1->setPixmap(TitleImage().scaledToHeight(48, Qt::SmoothTransformation));
 
     for (QComboBox *c : {ui->Cbespecie, ui->Cbmuni, ui->Cbhuso})
         ModBaseDatos::HacerCompletable(c);
@@ -111,8 +114,8 @@ newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newob
     ModBaseDatos::AlPerderFoco(ui->Cbespecie, [this] { Cbespecie_LostFocus(); });
     ModBaseDatos::AlPerderFoco(ui->Txhini, [this] { Txhini_LostFocus(); });
     ModBaseDatos::AlPerderFoco(ui->Txhfi, [this] { Txhfi_LostFocus(); });
-    for (QComboBox *c : {ui->Cbperiodo, ui->Cbmeteo, ui->Cbvents, ui->Cbestadio, ui->Cbconducta,
-                         ui->Cbhabitat})
+    for (QComboBox *c :
+         {ui->Cbperiodo, ui->Cbmeteo, ui->Cbvents, ui->Cbestadio, ui->Cbconducta, ui->Cbhabitat})
         ModBaseDatos::AlElegir(c, [this, c] { Lista_Click(c); });
 
     Form_Load();
@@ -131,15 +134,15 @@ QPushButton *newobs::CdSelobs(int slot) const {
 }
 
 void newobs::Form_Load() {
-    Pantalla::RelojArena reloj;
-    Pantalla::AplicarColores(this);
+    Screen::RelojArena reloj;
+    Screen::AplicarColores(this);
     ui->Txdata->setDate(QDate(QDate::currentDate().year(), 1, 1));
     ui->Txhini->setTime(QTime(0, 0));
     ui->Txhfi->setTime(QTime(0, 0));
     // Without a database one message says so, instead of one for every list.
     if (!ModConex::DatabaseConnection().isOpen()) {
-        Mensajes::Mostrar(this, DescribirError(ModConex::DatabaseConnection().lastError()),
-                          QStringLiteral("Tritodex"), QMessageBox::Warning);
+        MessageService::Mostrar(this, DescribirError(ModConex::DatabaseConnection().lastError()),
+                                QStringLiteral("Tritodex"), QMessageBox::Warning);
         return;
     }
     PonerObservadorPorDefecto();
@@ -172,7 +175,9 @@ void newobs::CargarLocalidades() {
     ModBaseDatos::InformarError(this, localidades);
 }
 
-void newobs::CargarProvinciasUTM10(const QString &utm10) { utm->CargarProvinciasUTM10(utm10); }
+void newobs::CargarProvinciasUTM10(const QString &utm10) {
+    utm->CargarProvinciasUTM10(utm10);
+}
 
 void newobs::CalcularCuadradosUTM() {
     if (ModoLocalidad == QLatin1String("loc")) return;
@@ -190,12 +195,13 @@ void newobs::Txobs_LostFocus(int slot) {
     QString error;
     const auto observador = ObserverStore::Cargar(campo->text(), &error);
     if (!error.isEmpty()) {
-        Mensajes::Mostrar(this, error, QStringLiteral("Tritodex"), QMessageBox::Warning);
+        MessageService::Mostrar(this, error, QStringLiteral("Tritodex"), QMessageBox::Warning);
         return;
     }
     if (!observador) {
-        Mensajes::Mostrar(this, QStringLiteral("No existe ningun Observador con este código"),
-                          QStringLiteral("Código Observador Incorrecto"), QMessageBox::Warning);
+        MessageService::Mostrar(this, QStringLiteral("No existe ningun Observador con este código"),
+                                QStringLiteral("Código Observador Incorrecto"),
+                                QMessageBox::Warning);
         campo->clear();
         Lbobs(slot)->clear();
         campo->setFocus(Qt::OtherFocusReason);
@@ -261,8 +267,8 @@ void newobs::Cbespecie_Click() {
     const auto especie = ref.BuscarEspecie(CodigoEspecie());
     if (ModBaseDatos::InformarError(this, ref)) return;
     if (!especie) {
-        Mensajes::Mostrar(this, QStringLiteral("No existe ninguna Especie con este nombre"),
-                          QStringLiteral("Especie Incorrecta"), QMessageBox::Warning);
+        MessageService::Mostrar(this, QStringLiteral("No existe ninguna Especie con este nombre"),
+                                QStringLiteral("Especie Incorrecta"), QMessageBox::Warning);
         {
             const QSignalBlocker bloqueo(ui->Cbespecie);
             ui->Cbespecie->setCurrentIndex(ui->Cbespecie->count() > 0 ? 0 : -1);
@@ -302,16 +308,21 @@ void newobs::ComprobarHoras(QTimeEdit *dejado) {
     const QString fin = ui->Txhfi->time().toString(QStringLiteral("HH:mm"));
     const QString cero = QStringLiteral("00:00");
     if (ini == cero || fin == cero || !(ini > fin)) return;
-    Mensajes::Mostrar(this,
-                      QStringLiteral("La hora inicial de la observación debe ser inferior a la "
-                                     "hora final"),
-                      QStringLiteral("Tritodex"), QMessageBox::Warning);
+    MessageService::Mostrar(
+        this,
+        QStringLiteral("La hora inicial de la observación debe ser inferior a la "
+                       "hora final"),
+        QStringLiteral("Tritodex"), QMessageBox::Warning);
     dejado->setTime(QTime(0, 0));
     dejado->setFocus(Qt::OtherFocusReason);
 }
 
-void newobs::Txhini_LostFocus() { ComprobarHoras(ui->Txhini); }
-void newobs::Txhfi_LostFocus() { ComprobarHoras(ui->Txhfi); }
+void newobs::Txhini_LostFocus() {
+    ComprobarHoras(ui->Txhini);
+}
+void newobs::Txhfi_LostFocus() {
+    ComprobarHoras(ui->Txhfi);
+}
 
 // Locality and squares ---------------------------------------------------------------
 
@@ -329,18 +340,20 @@ void newobs::Cbloc_Click() {
         CodigoLocalidad.clear();
     }
     if (CodigoLocalidad == QLatin1String("new")) {
-        for (QWidget *marco : {ui->Frame1, ui->Frame2, ui->Frame3}) marco->setEnabled(true);
+        for (QWidget *marco : {ui->Frame1, ui->Frame2, ui->Frame3})
+            marco->setEnabled(true);
         return;
     }
     CargarProvinciasUTM10(QString());
     ModoLocalidad = QStringLiteral("loc");
     LocalityStore localidades;
     const auto l = localidades.PorNombre(nombre);
-    for (QWidget *marco : {ui->Frame1, ui->Frame2, ui->Frame3}) marco->setEnabled(false);
+    for (QWidget *marco : {ui->Frame1, ui->Frame2, ui->Frame3})
+        marco->setEnabled(false);
     if (l) {
         CodigoLocalidad = l->codigo;
-        ModBaseDatos::PonerTexto(ui->Cbhuso, l->utmhuso.isEmpty() ? ui->Cbhuso->itemText(0)
-                                                                  : l->utmhuso);
+        ModBaseDatos::PonerTexto(ui->Cbhuso,
+                                 l->utmhuso.isEmpty() ? ui->Cbhuso->itemText(0) : l->utmhuso);
         ui->Txlat->setText(l->utmy.isNull() ? QString() : l->utmy.toString());
         ui->Txlong->setText(l->utmx.isNull() ? QString() : l->utmx.toString());
         ui->tx1k->setText(l->utm1k);
@@ -408,7 +421,9 @@ void newobs::Cbmuni_LostFocus() {
     }
 }
 
-void newobs::Cbhuso_Click() { CalcularCuadradosUTM(); }
+void newobs::Cbhuso_Click() {
+    CalcularCuadradosUTM();
+}
 
 void newobs::Cbhuso_LostFocus() {
     if (!EsItem(ui->Cbhuso, ui->Cbhuso->currentText())) Vaciar(ui->Cbhuso);
@@ -425,8 +440,12 @@ void newobs::cb10k_Click() {
     CargarProvinciasUTM10(ui->cb10k->currentText());
 }
 
-void newobs::Txlong_LostFocus() { CalcularCuadradosUTM(); }
-void newobs::Txlat_LostFocus() { CalcularCuadradosUTM(); }
+void newobs::Txlong_LostFocus() {
+    CalcularCuadradosUTM();
+}
+void newobs::Txlat_LostFocus() {
+    CalcularCuadradosUTM();
+}
 
 // Saving -----------------------------------------------------------------------------
 
@@ -441,8 +460,10 @@ void newobs::Cbguardar_Click() {
 }
 
 void newobs::CdVolver_Click() {
-    if (auto *sub = parentWidget(); sub && sub->inherits("QMdiSubWindow")) sub->close();
-    else close();
+    if (auto *sub = parentWidget(); sub && sub->inherits("QMdiSubWindow"))
+        sub->close();
+    else
+        close();
 }
 
 void newobs::GuardarObservacion() {
@@ -458,21 +479,22 @@ void newobs::GuardarObservacion() {
     if (ui->Txobs1->text().isEmpty()) falta = QStringLiteral("Observador");
     if (!ui->Txdata->date().isValid()) falta = QStringLiteral("Data de la Observación");
     if (!falta.isEmpty()) {
-        Mensajes::Mostrar(this, QStringLiteral("El campo %1 es obligatorio.").arg(falta),
-                          QStringLiteral("Datos incompletos"), QMessageBox::Warning);
+        MessageService::Mostrar(this, QStringLiteral("El campo %1 es obligatorio.").arg(falta),
+                                QStringLiteral("Datos incompletos"), QMessageBox::Warning);
         return;
     }
     // Pasted text can reach the digit fields; it must not reach the database.
     const bool nueva = !EsItem(ui->Cbloc, ui->Cbloc->currentText());
     if (!ui->Txexemplars->text().isEmpty() && !EsEntero(ui->Txexemplars->text())) {
-        Mensajes::Mostrar(this, QStringLiteral("El número de ejemplares debe ser un número entero."),
-                          QStringLiteral("Datos incorrectos"), QMessageBox::Warning);
+        MessageService::Mostrar(
+            this, QStringLiteral("El número de ejemplares debe ser un número entero."),
+            QStringLiteral("Datos incorrectos"), QMessageBox::Warning);
         return;
     }
     if (nueva && ((!ui->Txlong->text().isEmpty() && !EsEntero(ui->Txlong->text())) ||
                   (!ui->Txlat->text().isEmpty() && !EsEntero(ui->Txlat->text())))) {
-        Mensajes::Mostrar(this, QStringLiteral("Las coordenadas deben ser números enteros"),
-                          QStringLiteral("Datos incorrectos"), QMessageBox::Warning);
+        MessageService::Mostrar(this, QStringLiteral("Las coordenadas deben ser números enteros"),
+                                QStringLiteral("Datos incorrectos"), QMessageBox::Warning);
         return;
     }
 
@@ -483,8 +505,7 @@ void newobs::GuardarObservacion() {
     std::optional<Localidad> localidad;
     QString codigo = CodigoLocalidad;
     if (nueva) {
-        const auto aceptado =
-            Pregunta()(this, ui->Txobs1->text() + QString::number(numero));
+        const auto aceptado = Pregunta()(this, ui->Txobs1->text() + QString::number(numero));
         if (!aceptado) return; // the prompt was closed: nothing is stored
         codigo = *aceptado;
         Localidad l;
@@ -493,15 +514,18 @@ void newobs::GuardarObservacion() {
         l.muni = idMuni;
         l.prov = idProv;
         l.utmhuso = ui->Cbhuso->currentText();
-        l.utmx = ui->Txlong->text().isEmpty() ? QVariant() : QVariant(ui->Txlong->text().toLongLong());
-        l.utmy = ui->Txlat->text().isEmpty() ? QVariant() : QVariant(ui->Txlat->text().toLongLong());
+        l.utmx =
+            ui->Txlong->text().isEmpty() ? QVariant() : QVariant(ui->Txlong->text().toLongLong());
+        l.utmy =
+            ui->Txlat->text().isEmpty() ? QVariant() : QVariant(ui->Txlat->text().toLongLong());
         l.utm1k = ui->tx1k->text();
         l.utm10k = ui->cb10k->currentText();
         localidad = l;
     }
 
     Observacion o;
-    for (int slot = 1; slot <= 4; ++slot) o.observador[slot - 1] = Txobs(slot)->text();
+    for (int slot = 1; slot <= 4; ++slot)
+        o.observador[slot - 1] = Txobs(slot)->text();
     o.fecha = ui->Txdata->date();
     o.horaini = ui->Txhini->time().toString(QStringLiteral("HH:mm"));
     o.horafin = ui->Txhfi->time().toString(QStringLiteral("HH:mm"));
@@ -520,23 +544,23 @@ void newobs::GuardarObservacion() {
     o.localidad = codigo;
 
     {
-        Pantalla::RelojArena reloj;
+        Screen::RelojArena reloj;
         if (!observaciones.Guardar(o, localidad)) {
-            Mensajes::Mostrar(this,
-                              QStringLiteral("No se ha podido registrar la observación: %1")
-                                  .arg(observaciones.error()),
-                              QStringLiteral("Tritodex"), QMessageBox::Warning);
+            MessageService::Mostrar(this,
+                                    QStringLiteral("No se ha podido registrar la observación: %1")
+                                        .arg(observaciones.error()),
+                                    QStringLiteral("Tritodex"), QMessageBox::Warning);
             return;
         }
     }
     CodigoLocalidad = codigo;
-    Mensajes::Mostrar(this, QStringLiteral("Se ha registrado la observación en la base de datos"));
+    MessageService::Mostrar(this,
+                            QStringLiteral("Se ha registrado la observación en la base de datos"));
     if (ModoGuardar == QLatin1String("new")) LimpiarFormulario();
     CargarLocalidades();
     if (ModoGuardar == QLatin1String("dup")) {
         // The name as stored, so that the next save finds the locality instead of a new one.
-        const QString guardado =
-            localidad ? localidad->nombre : nombreLocalidad;
+        const QString guardado = localidad ? localidad->nombre : nombreLocalidad;
         const int i = ui->Cbloc->findText(guardado, Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (i >= 0) ui->Cbloc->setCurrentIndex(i);
     }

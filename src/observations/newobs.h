@@ -1,6 +1,6 @@
 #pragma once
 
-#include "localities/CuadradosUTM.h"
+#include "localities/UtmSquareControls.h"
 
 #include <QWidget>
 #include <functional>
@@ -73,7 +73,7 @@ private:
     QPushButton *CdSelobs(int slot) const;
 
     std::unique_ptr<Ui::newobs> ui;
-    std::unique_ptr<CuadradosUTM> utm;
+    std::unique_ptr<UtmSquareControls> utm;
 
     QString ModoGuardar;
     QString ModoLocalidad;

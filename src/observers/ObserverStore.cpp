@@ -1,7 +1,7 @@
 #include "ObserverStore.h"
 
-#include "data/Almacen.h"
 #include "data/ModConex.h"
+#include "data/Store.h"
 
 #include <QSqlError>
 #include <QVariant>
@@ -64,11 +64,11 @@ QSqlQuery ObserverStore::Buscar(const QString &codigo, const QString &nombre, QS
     QVariantList valores;
     if (!codigo.isEmpty()) {
         condiciones << QStringLiteral("cod_observador LIKE ? ESCAPE '\\'");
-        valores << Almacen::PatronContiene(codigo);
+        valores << Store::PatronContiene(codigo);
     }
     if (!nombre.isEmpty()) {
         condiciones << QStringLiteral("(nombre LIKE ? ESCAPE '\\' OR apellido LIKE ? ESCAPE '\\')");
-        valores << Almacen::PatronContiene(nombre) << Almacen::PatronContiene(nombre);
+        valores << Store::PatronContiene(nombre) << Store::PatronContiene(nombre);
     }
     if (!condiciones.isEmpty())
         sql += QStringLiteral(" WHERE ") + condiciones.join(QStringLiteral(" AND "));

@@ -1,9 +1,9 @@
 #include "frinsObs.h"
 
 #include "ObserverStore.h"
-#include "app/Pantalla.h"
-#include "data/Mensajes.h"
 #include "data/ModBaseDatos.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
 #include "ui_frinsObs.h"
 
 #include <QPointer>
@@ -18,8 +18,8 @@ frinsObs::frinsObs(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::f
 frinsObs::~frinsObs() = default;
 
 void frinsObs::Form_Load() {
-    Pantalla::AplicarColores(this);
-    Pantalla::Centrar(this);
+    Screen::AplicarColores(this);
+    Screen::Centrar(this);
     ui->Cbprov->addItem(QString());
     ui->Cbprov->addItems(ObserverStore::Provincias());
     ui->Cbprov->setCurrentIndex(0);
@@ -43,9 +43,9 @@ void frinsObs::CdIns_Click() {
     if (ui->Txentidad->text().isEmpty()) falta = QStringLiteral("Entidad");
     if (ui->Txmail->text().isEmpty()) falta = QStringLiteral("Mail");
     if (!falta.isEmpty()) {
-        Mensajes::Mostrar(this,
-                          QStringLiteral("El campo ") + falta + QStringLiteral(" es obligatorio."),
-                          QStringLiteral("Datos incompletos"), QMessageBox::Warning);
+        MessageService::Mostrar(
+            this, QStringLiteral("El campo ") + falta + QStringLiteral(" es obligatorio."),
+            QStringLiteral("Datos incompletos"), QMessageBox::Warning);
         return;
     }
     const Observador o{ui->Txcod->text(),     ui->Txnomobs->text(), ui->Txcognom->text(),
@@ -54,22 +54,22 @@ void frinsObs::CdIns_Click() {
     QPointer<frinsObs> vivo(this);
     ResultadoObservador r;
     {
-        Pantalla::RelojArena reloj;
+        Screen::RelojArena reloj;
         r = ObserverStore::Insertar(o, ui->Ckdef->isChecked());
         if (r) ModBaseDatos::Esperar(1);
     }
     if (!vivo) return;
     if (!r) {
         ocupado_ = false;
-        Mensajes::Mostrar(
+        MessageService::Mostrar(
             this,
             r.claveDuplicada ? QStringLiteral("Ya existe un observador con este código en la BBDD.")
                              : r.error,
             QStringLiteral("Observador no registrado"), QMessageBox::Warning);
         return;
     }
-    Mensajes::Mostrar(this, QStringLiteral("Se ha registrado el Observador ") + o.codigo +
-                                QStringLiteral(" en la base de datos"));
+    MessageService::Mostrar(this, QStringLiteral("Se ha registrado el Observador ") + o.codigo +
+                                      QStringLiteral(" en la base de datos"));
     ModBaseDatos::Esperar(2);
     if (!vivo) return;
     ocupado_ = false;

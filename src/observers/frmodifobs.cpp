@@ -1,9 +1,9 @@
 #include "frmodifobs.h"
 
 #include "ObserverStore.h"
-#include "app/Pantalla.h"
-#include "data/Mensajes.h"
 #include "data/ModBaseDatos.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
 #include "ui_frmodifobs.h"
 
 #include <QPointer>
@@ -19,8 +19,8 @@ frmodifobs::frmodifobs(const QString &codObservador, QWidget *parent)
 frmodifobs::~frmodifobs() = default;
 
 bool frmodifobs::Form_Load() {
-    Pantalla::AplicarColores(this);
-    Pantalla::Centrar(this);
+    Screen::AplicarColores(this);
+    Screen::Centrar(this);
     ui->Cbprov->addItem(QString());
     ui->Cbprov->addItems(ObserverStore::Provincias());
 
@@ -28,10 +28,11 @@ bool frmodifobs::Form_Load() {
     const std::optional<Observador> o = ObserverStore::Cargar(codObservador_, &error);
     if (!o) {
         if (error.isEmpty())
-            Mensajes::Mostrar(this, QStringLiteral("Error al intentar encontrar este observador "
+            MessageService::Mostrar(this,
+                                    QStringLiteral("Error al intentar encontrar este observador "
                                                    "en la base de datos"));
         else
-            Mensajes::Mostrar(this, error, windowTitle(), QMessageBox::Warning);
+            MessageService::Mostrar(this, error, windowTitle(), QMessageBox::Warning);
         return false;
     }
     ui->Lbcode->setText(codObservador_);
@@ -67,18 +68,18 @@ void frmodifobs::Command2_Click() {
 void frmodifobs::cdAct_Click() {
     if (ocupado_) return;
     if (codObservador_.isEmpty()) {
-        Mensajes::Mostrar(this, QStringLiteral("Debes seleccionar algun registro"),
-                          QStringLiteral("Tritodex"), QMessageBox::Information);
+        MessageService::Mostrar(this, QStringLiteral("Debes seleccionar algun registro"),
+                                QStringLiteral("Tritodex"), QMessageBox::Information);
         return;
     }
     if (ui->Txnomobs->text().trimmed().isEmpty()) {
-        Mensajes::Mostrar(this, QStringLiteral("El nommbre del observador es obligatorio."),
-                          QStringLiteral("Nom obligatori"), QMessageBox::Warning);
+        MessageService::Mostrar(this, QStringLiteral("El nommbre del observador es obligatorio."),
+                                QStringLiteral("Nom obligatori"), QMessageBox::Warning);
         return;
     }
     if (ui->Txmail->text().trimmed().isEmpty()) {
-        Mensajes::Mostrar(this, QStringLiteral("El mail del observador es obligatorio"),
-                          QStringLiteral("MAIL obligatorio"), QMessageBox::Warning);
+        MessageService::Mostrar(this, QStringLiteral("El mail del observador es obligatorio"),
+                                QStringLiteral("MAIL obligatorio"), QMessageBox::Warning);
         return;
     }
     const Observador o{codObservador_,        ui->Txnomobs->text(), ui->Txcognom->text(),
@@ -91,19 +92,19 @@ void frmodifobs::cdAct_Click() {
     QPointer<frmodifobs> vivo(this);
     ResultadoObservador r;
     {
-        Pantalla::RelojArena reloj;
+        Screen::RelojArena reloj;
         r = ObserverStore::Actualizar(o, cambio);
         if (r) ModBaseDatos::Esperar(2);
     }
     if (!vivo) return;
     ocupado_ = false;
     if (!r) {
-        Mensajes::Mostrar(this, r.error, QStringLiteral("Observador no modificado"),
-                          QMessageBox::Warning);
+        MessageService::Mostrar(this, r.error, QStringLiteral("Observador no modificado"),
+                                QMessageBox::Warning);
         return;
     }
     eraPredeterminado = marcado;
-    Mensajes::Mostrar(this, QStringLiteral("Actualización realizada"), QStringLiteral("Tritodex"),
-                      QMessageBox::Information);
+    MessageService::Mostrar(this, QStringLiteral("Actualización realizada"),
+                            QStringLiteral("Tritodex"), QMessageBox::Information);
     accept();
 }

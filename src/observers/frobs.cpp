@@ -1,12 +1,12 @@
 #include "frobs.h"
 
 #include "ObserverStore.h"
-#include "app/ImagenTitulo.h"
-#include "app/Pantalla.h"
-#include "data/Mensajes.h"
 #include "data/ModBaseDatos.h"
 #include "frinsObs.h"
 #include "frmodifobs.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
+#include "gui/TitleImage.h"
 #include "ui_frobs.h"
 
 #include <QHeaderView>
@@ -18,13 +18,13 @@
 
 namespace {
 std::function<int(QDialog *)> &MostrarDialogo() {
-    static std::function<int(QDialog *)> mostrar = Pantalla::MostrarModal;
+    static std::function<int(QDialog *)> mostrar = Screen::MostrarModal;
     return mostrar;
 }
 } // namespace
 
 void frobs::setMostrarDialogo(std::function<int(QDialog *)> mostrar) {
-    MostrarDialogo() = mostrar ? std::move(mostrar) : Pantalla::MostrarModal;
+    MostrarDialogo() = mostrar ? std::move(mostrar) : Screen::MostrarModal;
 }
 
 frobs::frobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frobs>()) {
@@ -32,7 +32,7 @@ frobs::frobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frobs>(
     DtObs = new QSqlQueryModel(this);
     DtObs->setObjectName(QStringLiteral("DtObs"));
     ui->DBObs->setModel(DtObs);
-    ui->Image1->setPixmap(ImagenTitulo().scaledToWidth(180, Qt::SmoothTransformation));
+    ui->Image1->setPixmap(TitleImage().scaledToWidth(180, Qt::SmoothTransformation));
     for (QWidget *w : {static_cast<QWidget *>(ui->Txnomobs), static_cast<QWidget *>(ui->Txcognom),
                        static_cast<QWidget *>(ui->Lbori), static_cast<QWidget *>(ui->CdSel)})
         w->setVisible(false);
@@ -54,7 +54,7 @@ frobs::frobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frobs>(
 frobs::~frobs() = default;
 
 void frobs::Form_Load() {
-    Pantalla::AplicarColores(this);
+    Screen::AplicarColores(this);
     QFont negrita = ui->DBObs->horizontalHeader()->font();
     negrita.setBold(true);
     ui->DBObs->horizontalHeader()->setFont(negrita);
@@ -67,10 +67,10 @@ void frobs::ModoSeleccion(const QString &origen) {
 }
 
 frobs *frobs::AbrirSeleccion(const QString &origen) {
-    auto *lista = qobject_cast<frobs *>(Pantalla::BuscarFormulario(QStringLiteral("frobs")));
+    auto *lista = qobject_cast<frobs *>(Screen::BuscarFormulario(QStringLiteral("frobs")));
     if (!lista) {
         lista = new frobs;
-        Pantalla::MostrarHijo(lista);
+        Screen::MostrarHijo(lista);
     } else if (auto *sub = qobject_cast<QMdiSubWindow *>(lista->parentWidget())) {
         if (QMdiArea *area = sub->mdiArea()) area->setActiveSubWindow(sub);
     }
@@ -109,7 +109,7 @@ void frobs::CargarObservadores(const QString &codigo, const QString &nombre) {
     DBObs_RowColChange();
 
     if (!error.isEmpty())
-        Mensajes::Mostrar(this, error, QStringLiteral("Observadores"), QMessageBox::Warning);
+        MessageService::Mostrar(this, error, QStringLiteral("Observadores"), QMessageBox::Warning);
 }
 
 void frobs::CdBuscar_Click() {
@@ -153,15 +153,16 @@ void frobs::CdSel_Click() {
     const QString nombreForm = m.captured(1) == QLatin1String("alta") ? QStringLiteral("newobs")
                                                                       : QStringLiteral("frmodif");
     const QString n = m.captured(2);
-    QWidget *destino = Pantalla::BuscarFormulario(nombreForm);
+    QWidget *destino = Screen::BuscarFormulario(nombreForm);
     auto *codigo = destino ? destino->findChild<QLineEdit *>(QStringLiteral("Txobs") + n) : nullptr;
     auto *nombre = destino ? destino->findChild<QLabel *>(QStringLiteral("Lbobs") + n) : nullptr;
     if (!codigo || !nombre) {
-        Mensajes::Mostrar(this,
-                          QStringLiteral("La ventana que pidió el observador ya no está abierta: "
-                                         "no se puede enviar el observador %1.")
-                              .arg(codObservador_),
-                          QStringLiteral("Seleccionar"), QMessageBox::Warning);
+        MessageService::Mostrar(
+            this,
+            QStringLiteral("La ventana que pidió el observador ya no está abierta: "
+                           "no se puede enviar el observador %1.")
+                .arg(codObservador_),
+            QStringLiteral("Seleccionar"), QMessageBox::Warning);
         Descargar();
         return;
     }
@@ -205,17 +206,17 @@ void frobs::CdSup_Click() {
     if (codObservador_.isEmpty() || ocupado_) return;
     const QString codigo = codObservador_;
     const auto respuesta =
-        Mensajes::Mostrar(this,
-                          QStringLiteral("El Observador ") + codigo +
-                              QStringLiteral(" se borrará de la Base de Datos. Continuar ? "),
-                          QStringLiteral("Suprimir Factura"), QMessageBox::NoIcon,
-                          QMessageBox::Yes | QMessageBox::No);
+        MessageService::Mostrar(this,
+                                QStringLiteral("El Observador ") + codigo +
+                                    QStringLiteral(" se borrará de la Base de Datos. Continuar ? "),
+                                QStringLiteral("Suprimir Factura"), QMessageBox::NoIcon,
+                                QMessageBox::Yes | QMessageBox::No);
     if (respuesta == QMessageBox::Yes) {
         ocupado_ = true;
         QPointer<frobs> vivo(this);
         ResultadoObservador r;
         {
-            Pantalla::RelojArena reloj;
+            Screen::RelojArena reloj;
             r = ObserverStore::Suprimir(codigo);
             if (r) ModBaseDatos::Esperar(2);
         }
@@ -223,8 +224,8 @@ void frobs::CdSup_Click() {
         if (!vivo) return;
         ocupado_ = false;
         if (!r)
-            Mensajes::Mostrar(this, r.error, QStringLiteral("Observador no suprimido"),
-                              QMessageBox::Warning);
+            MessageService::Mostrar(this, r.error, QStringLiteral("Observador no suprimido"),
+                                    QMessageBox::Warning);
     }
     CdBuscar_Click();
 }

@@ -1,10 +1,10 @@
-#include "support/BaseDatosPrueba.h"
+#include "support/TestDatabase.h"
 
-#include "app/Pantalla.h"
 #include "app/principal.h"
-#include "data/Mensajes.h"
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,14 +34,14 @@ QWidget *AbrirHijo(const QString &nombre) {
     auto *w = new QWidget;
     w->setObjectName(nombre);
     w->setWindowTitle(nombre);
-    Pantalla::MostrarHijo(w);
+    Screen::MostrarHijo(w);
     return w;
 }
 } // namespace
 
 void tst_principal::init() {
-    Mensajes::setModoPrueba(true);
-    Mensajes::Limpiar();
+    MessageService::setModoPrueba(true);
+    MessageService::Limpiar();
     ModBaseDatos::setEscalaEsperas(0.0);
 }
 
@@ -49,21 +49,26 @@ void tst_principal::menu() {
     principal p;
     QCOMPARE(p.windowTitle(), QStringLiteral("Tritodex"));
     QStringList barra;
-    for (QAction *a : p.menuBar()->actions()) barra << a->objectName() + u'=' + a->text();
-    QCOMPARE(barra, QStringList({QStringLiteral("obs=&Observaciones"), QStringLiteral("param=&Parámetros"),
-                                 QStringLiteral("fitxer=E&xportar"), QStringLiteral("varis=&Ayuda"),
-                                 QStringLiteral("sortir=Salir")}));
+    for (QAction *a : p.menuBar()->actions())
+        barra << a->objectName() + u'=' + a->text();
+    QCOMPARE(barra,
+             QStringList({QStringLiteral("obs=&Observaciones"), QStringLiteral("param=&Parámetros"),
+                          QStringLiteral("fitxer=E&xportar"), QStringLiteral("varis=&Ayuda"),
+                          QStringLiteral("sortir=Salir")}));
     auto items = [&](const char *menu) {
         QStringList r;
         for (QAction *a : p.findChild<QMenu *>(QString::fromLatin1(menu))->actions())
             r << a->objectName() + u'=' + a->text();
         return r;
     };
-    QCOMPARE(items("obs"), QStringList({QStringLiteral("new=Nueva"), QStringLiteral("cons=Consulta")}));
-    QCOMPARE(items("param"), QStringList({QStringLiteral("observ=Observadores"), QStringLiteral("motivo=Motivos"),
-                                          QStringLiteral("loc=Localidades")}));
-    QCOMPARE(items("varis"), QStringList({QStringLiteral("help=Tutorial"), QStringLiteral("acerca=Acerca de..."),
-                                          QStringLiteral("web=Web")}));
+    QCOMPARE(items("obs"),
+             QStringList({QStringLiteral("new=Nueva"), QStringLiteral("cons=Consulta")}));
+    QCOMPARE(items("param"),
+             QStringList({QStringLiteral("observ=Observadores"), QStringLiteral("motivo=Motivos"),
+                          QStringLiteral("loc=Localidades")}));
+    QCOMPARE(items("varis"),
+             QStringList({QStringLiteral("help=Tutorial"), QStringLiteral("acerca=Acerca de..."),
+                          QStringLiteral("web=Web")}));
     QCOMPARE(Accion(p, "new")->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
     QCOMPARE(Accion(p, "help")->shortcut(), QKeySequence(Qt::Key_F1));
 }
@@ -73,21 +78,22 @@ void tst_principal::arranqueSinBaseDatos() {
     ModConex::setRutaAplicacion(vacia.path());
     principal p;
     p.Form_Load();
-    QCOMPARE(Mensajes::Mostrados().size(), 1);
-    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("Problema de Conexión con la base de datos"));
-    QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Tritodex"));
-    QCOMPARE(Mensajes::Ultimo().icono, QMessageBox::NoIcon);
+    QCOMPARE(MessageService::Mostrados().size(), 1);
+    QCOMPARE(MessageService::Ultimo().texto,
+             QStringLiteral("Problema de Conexión con la base de datos"));
+    QCOMPARE(MessageService::Ultimo().titulo, QStringLiteral("Tritodex"));
+    QCOMPARE(MessageService::Ultimo().icono, QMessageBox::NoIcon);
     QVERIFY(!QFile::exists(vacia.filePath(QStringLiteral("Tritodex.mdb"))));
     // The start-up window is gone and the client area has the program's colour.
-    QVERIFY(!Pantalla::BuscarFormulario(QStringLiteral("frspini")));
+    QVERIFY(!Screen::BuscarFormulario(QStringLiteral("frspini")));
     QCOMPARE(p.findChild<QMdiArea *>()->background().color(), QColor(161, 163, 88));
 
     // With a good database no message.
-    Mensajes::Limpiar();
-    BaseDatosPrueba bd;
+    MessageService::Limpiar();
+    TestDatabase bd;
     principal q;
     q.Form_Load();
-    QVERIFY(Mensajes::Mostrados().isEmpty());
+    QVERIFY(MessageService::Mostrados().isEmpty());
 }
 
 void tst_principal::cerrarFormularios() {
@@ -109,7 +115,7 @@ void tst_principal::cerrarFormularios() {
     // "Acerca de..." closes every other window, then opens the about window, centred.
     Accion(p, "acerca")->trigger();
     QTRY_VERIFY(!a && !b && !c);
-    QWidget *acerca = Pantalla::BuscarFormulario(QStringLiteral("frsplash"));
+    QWidget *acerca = Screen::BuscarFormulario(QStringLiteral("frsplash"));
     QVERIFY(acerca);
     QCOMPARE(acerca->windowTitle(), QStringLiteral("Acerca de Tritodex"));
     QCOMPARE(acerca->size(), QSize(709, 271));
@@ -121,21 +127,24 @@ void tst_principal::ayudaYWeb() {
     QTemporaryDir dir;
     ModConex::setRutaAplicacion(dir.path());
     QList<QUrl> abiertas;
-    principal::setAbridor([&](const QUrl &u) { abiertas << u; return true; });
+    principal::setAbridor([&](const QUrl &u) {
+        abiertas << u;
+        return true;
+    });
     principal p;
 
     // Missing help document: the user is told, nothing is opened.
     Accion(p, "help")->trigger();
     QCOMPARE(abiertas.size(), 0);
-    QVERIFY(Mensajes::Ultimo().texto.contains(QStringLiteral("Tritodex.pdf")));
+    QVERIFY(MessageService::Ultimo().texto.contains(QStringLiteral("Tritodex.pdf")));
 
     QFile pdf(dir.filePath(QStringLiteral("Tritodex.pdf")));
     QVERIFY(pdf.open(QIODevice::WriteOnly));
     pdf.close();
-    Mensajes::Limpiar();
+    MessageService::Limpiar();
     Accion(p, "help")->trigger();
     QCOMPARE(abiertas.value(0), QUrl::fromLocalFile(dir.filePath(QStringLiteral("Tritodex.pdf"))));
-    QVERIFY(Mensajes::Mostrados().isEmpty());
+    QVERIFY(MessageService::Mostrados().isEmpty());
 
     Accion(p, "web")->trigger();
     QCOMPARE(abiertas.value(1), QUrl(QStringLiteral("https://www.gbif.es/")));
@@ -148,20 +157,20 @@ void tst_principal::salir() {
     QPointer<QWidget> hijo = AbrirHijo(QStringLiteral("tarea"));
 
     // "No" keeps the main window, without task windows.
-    Mensajes::EncolarRespuesta(QMessageBox::No);
+    MessageService::EncolarRespuesta(QMessageBox::No);
     Accion(p, "sortir")->trigger();
     QVERIFY(p.isVisible());
     QTRY_VERIFY(!hijo);
-    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("Salir de la aplicación?"));
-    QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Salir"));
-    QCOMPARE(Mensajes::Ultimo().icono, QMessageBox::Question);
-    QCOMPARE(Mensajes::Ultimo().botones, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(MessageService::Ultimo().texto, QStringLiteral("Salir de la aplicación?"));
+    QCOMPARE(MessageService::Ultimo().titulo, QStringLiteral("Salir"));
+    QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Question);
+    QCOMPARE(MessageService::Ultimo().botones, QMessageBox::Yes | QMessageBox::No);
 
     // The window's close button asks the same; "Yes" closes.
-    Mensajes::EncolarRespuesta(QMessageBox::Yes);
+    MessageService::EncolarRespuesta(QMessageBox::Yes);
     p.close();
     QVERIFY(!p.isVisible());
-    QCOMPARE(Mensajes::Mostrados().size(), 2);
+    QCOMPARE(MessageService::Mostrados().size(), 2);
 }
 
 QTEST_MAIN(tst_principal)

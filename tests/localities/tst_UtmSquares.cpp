@@ -1,5 +1,5 @@
 #include "localities/UtmSquares.h"
-#include "support/BaseDatosPrueba.h"
+#include "support/TestDatabase.h"
 
 #include "data/CreacionBaseDatos.h"
 
@@ -165,7 +165,7 @@ void tst_UtmSquares::fallosDeLaBase() {
 }
 
 void tst_UtmSquares::tablasReales() {
-    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(bd.ok());
 
     // Band edges with the real letters: zone 30, V from 400000, K from 4400000.

@@ -1,6 +1,6 @@
-#include "support/BaseDatosPrueba.h"
+#include "support/TestDatabase.h"
 
-#include "data/Mensajes.h"
+#include "gui/MessageService.h"
 #include "localities/frcodloc.h"
 
 #include <QLabel>
@@ -15,7 +15,7 @@ private slots:
 };
 
 void tst_frcodloc::aceptarYRechazar() {
-    BaseDatosPrueba bd;
+    TestDatabase bd;
     {
         // An empty locality table accepts the proposed code unchanged.
         frcodloc prompt;
@@ -24,13 +24,16 @@ void tst_frcodloc::aceptarYRechazar() {
         QCOMPARE(prompt.windowTitle(), QStringLiteral("Código Localidad"));
         QCOMPARE(prompt.findChild<QLabel *>(QStringLiteral("Label1"))->text(),
                  QStringLiteral("Código generado para la nueva localidad"));
-        QCOMPARE(prompt.findChild<QLineEdit *>(QStringLiteral("Txloc"))->text(), QStringLiteral("JPG0"));
-        QTest::mouseClick(prompt.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+        QCOMPARE(prompt.findChild<QLineEdit *>(QStringLiteral("Txloc"))->text(),
+                 QStringLiteral("JPG0"));
+        QTest::mouseClick(prompt.findChild<QPushButton *>(QStringLiteral("Command1")),
+                          Qt::LeftButton);
         QCOMPARE(prompt.result(), int(QDialog::Accepted));
         QCOMPARE(prompt.CodigoAceptado(), QStringLiteral("JPG0"));
-        QVERIFY(Mensajes::Mostrados().isEmpty());
+        QVERIFY(MessageService::Mostrados().isEmpty());
     }
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO localidad (cod_localidad, localidad) VALUES ('JPG7', 'Prado')")));
+    QVERIFY(bd.Ejecutar(QStringLiteral(
+        "INSERT INTO localidad (cod_localidad, localidad) VALUES ('JPG7', 'Prado')")));
     frcodloc prompt;
     prompt.CodigoPropuesto = QStringLiteral("JPG7");
     prompt.show();
@@ -39,29 +42,32 @@ void tst_frcodloc::aceptarYRechazar() {
 
     // A stored code: refused, the field emptied, the prompt open.
     QTest::mouseClick(aceptar, Qt::LeftButton);
-    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("Este código ya existe en la Base de Datos"));
-    QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Código Existente"));
-    QCOMPARE(Mensajes::Ultimo().icono, QMessageBox::Warning);
+    QCOMPARE(MessageService::Ultimo().texto,
+             QStringLiteral("Este código ya existe en la Base de Datos"));
+    QCOMPARE(MessageService::Ultimo().titulo, QStringLiteral("Código Existente"));
+    QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
     QVERIFY(codigo->text().isEmpty());
     QVERIFY(prompt.isVisible());
 
     // At once again: the empty code.
     QTest::mouseClick(aceptar, Qt::LeftButton);
-    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("El campo código no puede quedar vacio"));
-    QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Código obligatorio"));
+    QCOMPARE(MessageService::Ultimo().texto,
+             QStringLiteral("El campo código no puede quedar vacio"));
+    QCOMPARE(MessageService::Ultimo().titulo, QStringLiteral("Código obligatorio"));
     QVERIFY(prompt.isVisible());
 
     // The database takes codes in other case for the same code: refused here already.
     QTest::keyClicks(codigo, QStringLiteral("jpg7"));
     QTest::mouseClick(aceptar, Qt::LeftButton);
-    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("Este código ya existe en la Base de Datos"));
+    QCOMPARE(MessageService::Ultimo().texto,
+             QStringLiteral("Este código ya existe en la Base de Datos"));
 
     // Blanks are a code like any other, taken as typed.
     QTest::keyClicks(codigo, QStringLiteral(" JPG7 "));
     QTest::keyClick(aceptar, Qt::Key_Space);
     QCOMPARE(prompt.result(), int(QDialog::Accepted));
     QCOMPARE(prompt.CodigoAceptado(), QStringLiteral(" JPG7 "));
-    QCOMPARE(Mensajes::Mostrados().size(), 3);
+    QCOMPARE(MessageService::Mostrados().size(), 3);
 }
 
 QTEST_MAIN(tst_frcodloc)

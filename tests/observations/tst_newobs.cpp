@@ -1,8 +1,9 @@
-#include "support/BaseDatosPrueba.h"
+#include "support/TestDatabase.h"
+#include "support/User.h"
 
-#include "app/Pantalla.h"
-#include "data/Mensajes.h"
 #include "data/ModConex.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
 #include "localities/frcodloc.h"
 #include "observations/newobs.h"
 
@@ -14,8 +15,8 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QSqlRecord>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTableView>
 #include <QTest>
 #include <QTimeEdit>
@@ -23,9 +24,10 @@
 // The form as a user meets it: opened on a fresh database, driven by keys, choices and
 // focus changes, its message boxes answered.
 namespace {
-bool AltaObservador(const BaseDatosPrueba &bd) {
-    return bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
-                                      "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')"));
+bool AltaObservador(const TestDatabase &bd) {
+    return bd.Ejecutar(
+        QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido, email) "
+                       "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es')"));
 }
 } // namespace
 
@@ -57,7 +59,7 @@ private:
     // A new locality at Madrid's Puerta del Sol, described through zone and coordinates.
     void DescribirNuevaLocalidad(newobs &f, const QString &nombre);
     void RellenarObservacion(newobs &f);
-    QSqlRecord Fila(const BaseDatosPrueba &bd, const QString &sql);
+    QSqlRecord Fila(const TestDatabase &bd, const QString &sql);
 
     QStringList propuestos;
     std::optional<QString> respuesta;
@@ -72,53 +74,58 @@ void tst_newobs::init() {
     });
 }
 
-void tst_newobs::cleanup() { newobs::setPreguntaCodigo(nullptr); }
+void tst_newobs::cleanup() {
+    newobs::setPreguntaCodigo(nullptr);
+}
 
-QSqlRecord tst_newobs::Fila(const BaseDatosPrueba &bd, const QString &sql) {
+QSqlRecord tst_newobs::Fila(const TestDatabase &bd, const QString &sql) {
     QSqlQuery q(bd.db());
     if (!q.exec(sql) || !q.next()) return QSqlRecord();
     return q.record();
 }
 
 void tst_newobs::DescribirNuevaLocalidad(newobs &f, const QString &nombre) {
-    Usuario::Escribir(c<QComboBox>(f, "Cbloc"), nombre);
-    Usuario::SalirDe(c<QComboBox>(f, "Cbloc"));
-    Usuario::Elegir(c<QComboBox>(f, "Cbhuso"), QStringLiteral("30"));
-    Usuario::Escribir(c<QLineEdit>(f, "Txlong"), QStringLiteral("440291"));
-    Usuario::SalirDe(c<QLineEdit>(f, "Txlong"));
-    Usuario::Escribir(c<QLineEdit>(f, "Txlat"), QStringLiteral("4474254"));
-    Usuario::SalirDe(c<QLineEdit>(f, "Txlat"));
-    Usuario::Elegir(c<QComboBox>(f, "Cbprov"), QStringLiteral("Madrid"));
-    Usuario::Elegir(c<QComboBox>(f, "Cbmuni"), QStringLiteral("Madrid"));
+    User::Escribir(c<QComboBox>(f, "Cbloc"), nombre);
+    User::SalirDe(c<QComboBox>(f, "Cbloc"));
+    User::Elegir(c<QComboBox>(f, "Cbhuso"), QStringLiteral("30"));
+    User::Escribir(c<QLineEdit>(f, "Txlong"), QStringLiteral("440291"));
+    User::SalirDe(c<QLineEdit>(f, "Txlong"));
+    User::Escribir(c<QLineEdit>(f, "Txlat"), QStringLiteral("4474254"));
+    User::SalirDe(c<QLineEdit>(f, "Txlat"));
+    User::Elegir(c<QComboBox>(f, "Cbprov"), QStringLiteral("Madrid"));
+    User::Elegir(c<QComboBox>(f, "Cbmuni"), QStringLiteral("Madrid"));
 }
 
 void tst_newobs::RellenarObservacion(newobs &f) {
-    Usuario::Escribir(c<QLineEdit>(f, "Txobs1"), QStringLiteral("JPG"));
-    Usuario::SalirDe(c<QLineEdit>(f, "Txobs1"));
-    Usuario::Escribir(c<QComboBox>(f, "Cbespecie"), QStringLiteral("salsal"));
-    Usuario::SalirDe(c<QComboBox>(f, "Cbespecie"));
+    User::Escribir(c<QLineEdit>(f, "Txobs1"), QStringLiteral("JPG"));
+    User::SalirDe(c<QLineEdit>(f, "Txobs1"));
+    User::Escribir(c<QComboBox>(f, "Cbespecie"), QStringLiteral("salsal"));
+    User::SalirDe(c<QComboBox>(f, "Cbespecie"));
 }
 
 void tst_newobs::carga() {
-    BaseDatosPrueba bd;
+    TestDatabase bd;
     QVERIFY(bd.ok());
     newobs f;
     QCOMPARE(f.objectName(), QStringLiteral("newobs"));
     QCOMPARE(f.windowTitle(), QStringLiteral("Nueva Observación"));
     auto items = [](QComboBox *l) {
         QStringList r;
-        for (int i = 0; i < l->count(); ++i) r << l->itemText(i);
+        for (int i = 0; i < l->count(); ++i)
+            r << l->itemText(i);
         return r;
     };
     QCOMPARE(items(c<QComboBox>(f, "cb10k")).last(), QStringLiteral(" "));
     QCOMPARE(items(c<QComboBox>(f, "cb10k")).first(), QStringLiteral("QA44"));
     QCOMPARE(items(c<QComboBox>(f, "Cbmotivo")),
              QStringList({QString(), QStringLiteral("Muestreo"), QStringLiteral("Casual")}));
-    QCOMPARE(items(c<QComboBox>(f, "Cbvents")),
-             QStringList({QStringLiteral("Calma (0-1)"), QStringLiteral("Ventolina (1-5)"), QString()}));
+    QCOMPARE(
+        items(c<QComboBox>(f, "Cbvents")),
+        QStringList({QStringLiteral("Calma (0-1)"), QStringLiteral("Ventolina (1-5)"), QString()}));
     QCOMPARE(items(c<QComboBox>(f, "Cbhabitat")).last(), QString()); // a null text
     QCOMPARE(items(c<QComboBox>(f, "Cbespecie")).first(), QStringLiteral("BUFSPI - Bufo spinosus"));
-    QCOMPARE(items(c<QComboBox>(f, "Cbestadio")).size(), 6); // every class until a species is chosen
+    QCOMPARE(items(c<QComboBox>(f, "Cbestadio")).size(),
+             6); // every class until a species is chosen
     QCOMPARE(items(c<QComboBox>(f, "Cbprov")).size(), 4);
     QCOMPARE(items(c<QComboBox>(f, "Cbhuso")),
              QStringList({QStringLiteral(" "), QStringLiteral("27"), QStringLiteral("28"),
@@ -132,7 +139,7 @@ void tst_newobs::carga() {
     QCOMPARE(c<QTimeEdit>(f, "Txhini")->time(), QTime(0, 0));
     QCOMPARE(c<QTimeEdit>(f, "Txhfi")->time(), QTime(0, 0));
     QVERIFY(c<QLineEdit>(f, "Txobs1")->text().isEmpty());
-    QVERIFY(Mensajes::Mostrados().isEmpty());
+    QVERIFY(MessageService::Mostrados().isEmpty());
     QCOMPARE(f.palette().color(QPalette::Window), QColor(161, 163, 88));
     QCheckBox *aprox = c<QCheckBox>(f, "Check1");
     QCOMPARE(aprox->palette().color(aprox->backgroundRole()), QColor(161, 163, 88));
@@ -141,15 +148,16 @@ void tst_newobs::carga() {
     // Without a database: one message, an empty form, and a save that stores nothing.
     ModConex::Desconectar();
     newobs g;
-    QCOMPARE(Mensajes::Mostrados().size(), 1);
-    QVERIFY(Mensajes::Ultimo().texto.startsWith(QStringLiteral("No hay conexión con la base de datos")));
+    QCOMPARE(MessageService::Mostrados().size(), 1);
+    QVERIFY(MessageService::Ultimo().texto.startsWith(
+        QStringLiteral("No hay conexión con la base de datos")));
     QCOMPARE(c<QComboBox>(g, "Cbespecie")->count(), 0);
     QTest::mouseClick(c<QPushButton>(g, "Cbnueva"), Qt::LeftButton);
-    QCOMPARE(Mensajes::Mostrados().size(), 2);
+    QCOMPARE(MessageService::Mostrados().size(), 2);
 }
 
 void tst_newobs::observadorPorDefecto() {
-    BaseDatosPrueba bd;
+    TestDatabase bd;
     QVERIFY(AltaObservador(bd));
     QVERIFY(bd.Ejecutar(QStringLiteral("UPDATE DefaultObs SET cd_obs = 'JPG'")));
     {
@@ -160,46 +168,48 @@ void tst_newobs::observadorPorDefecto() {
     // A default observer that no longer exists: the message, and the field left empty.
     QVERIFY(bd.Ejecutar(QStringLiteral("UPDATE DefaultObs SET cd_obs = 'IDO'")));
     newobs f;
-    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("No existe ningun Observador con este código"));
-    QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Código Observador Incorrecto"));
+    QCOMPARE(MessageService::Ultimo().texto,
+             QStringLiteral("No existe ningun Observador con este código"));
+    QCOMPARE(MessageService::Ultimo().titulo, QStringLiteral("Código Observador Incorrecto"));
     QVERIFY(c<QLineEdit>(f, "Txobs1")->text().isEmpty());
 }
 
 void tst_newobs::observadores() {
-    BaseDatosPrueba bd;
+    TestDatabase bd;
     QVERIFY(AltaObservador(bd));
     newobs f;
     f.show();
     QLineEdit *campo = c<QLineEdit>(f, "Txobs2");
 
     // Typed in other case: found, and shown as the table holds it.
-    Usuario::Escribir(campo, QStringLiteral("jpg"));
-    Usuario::SalirDe(campo);
+    User::Escribir(campo, QStringLiteral("jpg"));
+    User::SalirDe(campo);
     QCOMPARE(campo->text(), QStringLiteral("JPG"));
     QCOMPARE(c<QLabel>(f, "Lbobs2")->text(), QStringLiteral("Juan Pérez"));
-    QVERIFY(Mensajes::Mostrados().isEmpty());
+    QVERIFY(MessageService::Mostrados().isEmpty());
 
     // Unknown: the message, field and label emptied, the focus back in the field.
-    Usuario::Escribir(campo, QStringLiteral("X'Y"));
-    Usuario::SalirDe(campo);
-    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("No existe ningun Observador con este código"));
-    QCOMPARE(Mensajes::Ultimo().icono, QMessageBox::Warning);
+    User::Escribir(campo, QStringLiteral("X'Y"));
+    User::SalirDe(campo);
+    QCOMPARE(MessageService::Ultimo().texto,
+             QStringLiteral("No existe ningun Observador con este código"));
+    QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
     QVERIFY(campo->text().isEmpty());
     QVERIFY(c<QLabel>(f, "Lbobs2")->text().isEmpty());
     QVERIFY(campo->hasFocus());
 
     // Emptying a filled field empties its label.
-    Usuario::Escribir(c<QLineEdit>(f, "Txobs4"), QStringLiteral("JPG"));
-    Usuario::SalirDe(c<QLineEdit>(f, "Txobs4"));
+    User::Escribir(c<QLineEdit>(f, "Txobs4"), QStringLiteral("JPG"));
+    User::SalirDe(c<QLineEdit>(f, "Txobs4"));
     QCOMPARE(c<QLabel>(f, "Lbobs4")->text(), QStringLiteral("Juan Pérez"));
-    Usuario::Escribir(c<QLineEdit>(f, "Txobs4"), QString());
-    Usuario::SalirDe(c<QLineEdit>(f, "Txobs4"));
+    User::Escribir(c<QLineEdit>(f, "Txobs4"), QString());
+    User::SalirDe(c<QLineEdit>(f, "Txobs4"));
     QVERIFY(c<QLabel>(f, "Lbobs4")->text().isEmpty());
 
     // Each selection button opens the observer list for its own slot; the observer chosen
     // there arrives in that slot.
     QTest::mouseClick(c<QPushButton>(f, "Cdselobs3"), Qt::LeftButton);
-    auto *lista = qobject_cast<QWidget *>(Pantalla::BuscarFormulario(QStringLiteral("frobs")));
+    auto *lista = qobject_cast<QWidget *>(Screen::BuscarFormulario(QStringLiteral("frobs")));
     QVERIFY(lista);
     QPointer<QWidget> vigilada = lista;
     auto *rejilla = lista->findChild<QTableView *>(QStringLiteral("DBObs"));
@@ -219,15 +229,15 @@ void tst_newobs::observadores() {
 }
 
 void tst_newobs::especieYHoras() {
-    BaseDatosPrueba bd;
+    TestDatabase bd;
     newobs f;
     f.show();
     QComboBox *especie = c<QComboBox>(f, "Cbespecie");
 
     // Typing completes; leaving keeps a listed species and narrows stages to its class.
-    Usuario::Escribir(especie, QStringLiteral("vip"));
+    User::Escribir(especie, QStringLiteral("vip"));
     QCOMPARE(especie->currentText(), QStringLiteral("VIPLAT - Vipera latastei"));
-    Usuario::SalirDe(especie);
+    User::SalirDe(especie);
     QCOMPARE(c<QLabel>(f, "Lbespecie")->text(), QStringLiteral("Víbora hocicuda"));
     QStringList estadios;
     for (int i = 0; i < c<QComboBox>(f, "Cbestadio")->count(); ++i)
@@ -236,48 +246,48 @@ void tst_newobs::especieYHoras() {
                                     QStringLiteral("Adulto")}));
 
     // A text matching no species becomes a blank on leaving; no message.
-    Usuario::Escribir(especie, QStringLiteral("zzz"));
-    Usuario::SalirDe(especie);
+    User::Escribir(especie, QStringLiteral("zzz"));
+    User::SalirDe(especie);
     QCOMPARE(especie->currentText(), QStringLiteral(" "));
     QVERIFY(c<QLabel>(f, "Lbespecie")->text().isEmpty());
-    QVERIFY(Mensajes::Mostrados().isEmpty());
+    QVERIFY(MessageService::Mostrados().isEmpty());
 
     // Start later than end: leaving either field resets that field.
     QTimeEdit *ini = c<QTimeEdit>(f, "Txhini"), *fin = c<QTimeEdit>(f, "Txhfi");
     ini->setTime(QTime(10, 30));
-    Usuario::SalirDe(ini); // end still 00:00: never compared
-    QVERIFY(Mensajes::Mostrados().isEmpty());
+    User::SalirDe(ini); // end still 00:00: never compared
+    QVERIFY(MessageService::Mostrados().isEmpty());
     fin->setTime(QTime(9, 15));
-    Usuario::SalirDe(fin);
-    QCOMPARE(Mensajes::Ultimo().texto,
+    User::SalirDe(fin);
+    QCOMPARE(MessageService::Ultimo().texto,
              QStringLiteral("La hora inicial de la observación debe ser inferior a la hora final"));
     QCOMPARE(fin->time(), QTime(0, 0));
     QCOMPARE(ini->time(), QTime(10, 30));
     c<QLineEdit>(f, "Txdesc")->setFocus();
     fin->setTime(QTime(9, 15));
     ini->setFocus();
-    Usuario::SalirDe(ini);
-    QCOMPARE(Mensajes::Mostrados().size(), 2);
+    User::SalirDe(ini);
+    QCOMPARE(MessageService::Mostrados().size(), 2);
     QCOMPARE(ini->time(), QTime(0, 0));
     QCOMPARE(fin->time(), QTime(9, 15));
     // Equal times pass.
     ini->setTime(QTime(9, 15));
-    Usuario::SalirDe(ini);
-    QCOMPARE(Mensajes::Mostrados().size(), 2);
+    User::SalirDe(ini);
+    QCOMPARE(MessageService::Mostrados().size(), 2);
 }
 
 void tst_newobs::obligatorios() {
-    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(AltaObservador(bd));
     newobs f;
     f.show();
     auto guardar = [&] {
-        Mensajes::Limpiar();
+        MessageService::Limpiar();
         QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
-        return Mensajes::Ultimo();
+        return MessageService::Ultimo();
     };
     // Nothing filled: the last missing field in the order is named.
-    Mensajes::Mostrado m = guardar();
+    MessageService::Mostrado m = guardar();
     QCOMPARE(m.texto, QStringLiteral("El campo Observador es obligatorio."));
     QCOMPARE(m.titulo, QStringLiteral("Datos incompletos"));
     QCOMPARE(m.icono, QMessageBox::Warning);
@@ -285,17 +295,17 @@ void tst_newobs::obligatorios() {
     // Everything but the municipality of a new locality.
     RellenarObservacion(f);
     DescribirNuevaLocalidad(f, QStringLiteral("Fuente nueva"));
-    Usuario::Escribir(c<QComboBox>(f, "Cbmuni"), QStringLiteral("Mad"));
+    User::Escribir(c<QComboBox>(f, "Cbmuni"), QStringLiteral("Mad"));
     c<QComboBox>(f, "Cbmuni")->setEditText(QStringLiteral("Nomuni"));
-    Usuario::SalirDe(c<QComboBox>(f, "Cbmuni"));
+    User::SalirDe(c<QComboBox>(f, "Cbmuni"));
     QVERIFY(c<QComboBox>(f, "Cbmuni")->currentText().isEmpty());
     QCOMPARE(guardar().texto, QStringLiteral("El campo Municipio es obligatorio."));
 
     // A species typed by hand that matches nothing is reported as missing.
-    Usuario::Elegir(c<QComboBox>(f, "Cbmuni"), QStringLiteral("Madrid"));
-    Usuario::Escribir(c<QComboBox>(f, "Cbespecie"), QStringLiteral("Bufo"));
+    User::Elegir(c<QComboBox>(f, "Cbmuni"), QStringLiteral("Madrid"));
+    User::Escribir(c<QComboBox>(f, "Cbespecie"), QStringLiteral("Bufo"));
     c<QComboBox>(f, "Cbespecie")->setEditText(QStringLiteral("Bufo nuevo"));
-    Usuario::SalirDe(c<QComboBox>(f, "Cbespecie"));
+    User::SalirDe(c<QComboBox>(f, "Cbespecie"));
     QCOMPARE(guardar().texto, QStringLiteral("El campo Especie es obligatorio."));
     QCOMPARE(bd.Contar(QStringLiteral("observacion")), 0);
     QCOMPARE(bd.Contar(QStringLiteral("localidad")), 0);
@@ -303,7 +313,7 @@ void tst_newobs::obligatorios() {
 }
 
 void tst_newobs::derivacion() {
-    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    TestDatabase bd(TestDatabase::Datos::Reales);
     newobs f;
     f.show();
     QComboBox *huso = c<QComboBox>(f, "Cbhuso"), *cb10k = c<QComboBox>(f, "cb10k"),
@@ -311,21 +321,21 @@ void tst_newobs::derivacion() {
     QLineEdit *este = c<QLineEdit>(f, "Txlong"), *norte = c<QLineEdit>(f, "Txlat"),
               *tx1k = c<QLineEdit>(f, "tx1k");
     QLabel *missatge = c<QLabel>(f, "missatge");
-    Usuario::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Pozo del Tío Raimundo"));
-    Usuario::SalirDe(c<QComboBox>(f, "Cbloc"));
+    User::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Pozo del Tío Raimundo"));
+    User::SalirDe(c<QComboBox>(f, "Cbloc"));
     QCOMPARE(f.CodigoLocalidad, QStringLiteral("new"));
     QVERIFY(c<QGroupBox>(f, "Frame1")->isEnabled());
 
     // The easting alone, no zone: nothing said. Both, no zone: the zone is asked for.
-    Usuario::Escribir(este, QStringLiteral("440291"));
-    Usuario::SalirDe(este);
+    User::Escribir(este, QStringLiteral("440291"));
+    User::SalirDe(este);
     QVERIFY(missatge->text().isEmpty());
-    Usuario::Escribir(norte, QStringLiteral("4474254"));
-    Usuario::SalirDe(norte);
+    User::Escribir(norte, QStringLiteral("4474254"));
+    User::SalirDe(norte);
     QCOMPARE(missatge->text(), QStringLiteral("Falta Huso para calcular cuadrados UTM"));
 
     // Zone 30 in Madrid: squares derived, provinces narrowed to the square's.
-    Usuario::Elegir(huso, QStringLiteral("30"));
+    User::Elegir(huso, QStringLiteral("30"));
     QCOMPARE(cb10k->currentText(), QStringLiteral("VK47"));
     QCOMPARE(tx1k->text(), QStringLiteral("VK4074"));
     QCOMPARE(prov->count(), 1);
@@ -335,12 +345,12 @@ void tst_newobs::derivacion() {
     // Zone 31 in Barcelona and zone 29 in A Coruña: the zone emptied first, so that the
     // half-typed coordinates are not derived.
     auto situar = [&](const char *zona, const char *x, const char *y) {
-        Usuario::Elegir(huso, QStringLiteral(" "));
-        Usuario::Escribir(este, QString::fromLatin1(x));
-        Usuario::SalirDe(este);
-        Usuario::Escribir(norte, QString::fromLatin1(y));
-        Usuario::SalirDe(norte);
-        Usuario::Elegir(huso, QString::fromLatin1(zona));
+        User::Elegir(huso, QStringLiteral(" "));
+        User::Escribir(este, QString::fromLatin1(x));
+        User::SalirDe(este);
+        User::Escribir(norte, QString::fromLatin1(y));
+        User::SalirDe(norte);
+        User::Elegir(huso, QString::fromLatin1(zona));
     };
     situar("31", "430609", "4582053");
     QCOMPARE(cb10k->currentText(), QStringLiteral("DF38"));
@@ -350,43 +360,43 @@ void tst_newobs::derivacion() {
     QCOMPARE(cb10k->currentText(), QStringLiteral("NJ91"));
     QCOMPARE(tx1k->text(), QStringLiteral("NJ9111"));
     QCOMPARE(prov->count(), 2); // A Coruña and Lugo share it
-    Usuario::Elegir(prov, QStringLiteral("A Coruña"));
-    Usuario::SalirDe(norte);
+    User::Elegir(prov, QStringLiteral("A Coruña"));
+    User::SalirDe(norte);
     QCOMPARE(prov->currentText(), QStringLiteral("A Coruña"));
 
     // Choosing the same zone again derives again.
     tx1k->clear();
-    Usuario::Elegir(huso, QStringLiteral("29"));
+    User::Elegir(huso, QStringLiteral("29"));
     QCOMPARE(tx1k->text(), QStringLiteral("NJ9111"));
 
     // A coordinate missing.
-    Usuario::Escribir(norte, QString());
-    Usuario::SalirDe(norte);
+    User::Escribir(norte, QString());
+    User::SalirDe(norte);
     QCOMPARE(missatge->text(),
              QStringLiteral("Faltan coordenadas Este y/o Norte para calcular cuadrados UTM"));
 
     // Pasted text that is no whole number changes nothing but the message.
     norte->setText(QStringLiteral("4.811.784"));
-    Usuario::SalirDe(norte);
+    User::SalirDe(norte);
     QCOMPARE(missatge->text(), QStringLiteral("Las coordenadas deben ser números enteros"));
     QCOMPARE(cb10k->currentText(), QStringLiteral("NJ91"));
 
     // Northing below every band of the zone.
-    Usuario::Escribir(norte, QStringLiteral("100000"));
-    Usuario::SalirDe(norte);
+    User::Escribir(norte, QStringLiteral("100000"));
+    User::SalirDe(norte);
     QCOMPARE(missatge->text(), QStringLiteral("Esta coordenada Norte no existe en el Huso 29"));
 
     // Easting below every band of the zone.
-    Usuario::Escribir(este, QStringLiteral("50000"));
-    Usuario::SalirDe(este);
+    User::Escribir(este, QStringLiteral("50000"));
+    User::SalirDe(este);
     QCOMPARE(missatge->text(), QStringLiteral("Esta coordenada Este no existe en el Huso 29"));
-    Usuario::Escribir(este, QStringLiteral("591712"));
-    Usuario::SalirDe(este);
+    User::Escribir(este, QStringLiteral("591712"));
+    User::SalirDe(este);
 
     // A square outside Spain: refused, the blank square chosen, whose choice empties the
     // zone and coordinates and offers every province again.
-    Usuario::Escribir(norte, QStringLiteral("4000000"));
-    Usuario::SalirDe(norte);
+    User::Escribir(norte, QStringLiteral("4000000"));
+    User::SalirDe(norte);
     QCOMPARE(missatge->text(), QStringLiteral("Estas coordenadas generan un UTM10 no correcto"));
     QCOMPARE(cb10k->currentText(), QStringLiteral(" "));
     QVERIFY(este->text().isEmpty() && norte->text().isEmpty());
@@ -394,14 +404,14 @@ void tst_newobs::derivacion() {
 }
 
 void tst_newobs::municipioLimitaCuadrados() {
-    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    TestDatabase bd(TestDatabase::Datos::Reales);
     newobs f;
     f.show();
-    Usuario::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Arroyo"));
-    Usuario::SalirDe(c<QComboBox>(f, "Cbloc"));
+    User::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Arroyo"));
+    User::SalirDe(c<QComboBox>(f, "Cbloc"));
     // A province with no square: coordinates emptied, their frame disabled.
     c<QLineEdit>(f, "Txlong")->setText(QStringLiteral("123"));
-    Usuario::Elegir(c<QComboBox>(f, "Cbprov"), QStringLiteral("Madrid"));
+    User::Elegir(c<QComboBox>(f, "Cbprov"), QStringLiteral("Madrid"));
     QVERIFY(!c<QGroupBox>(f, "Frame1")->isEnabled());
     QVERIFY(c<QLineEdit>(f, "Txlong")->text().isEmpty());
     QComboBox *muni = c<QComboBox>(f, "Cbmuni");
@@ -409,45 +419,51 @@ void tst_newobs::municipioLimitaCuadrados() {
     QCOMPARE(muni->itemText(muni->count() - 1), QString());
 
     // The municipality chosen first limits the squares on offer.
-    Usuario::Escribir(muni, QStringLiteral("Pozuelo"));
+    User::Escribir(muni, QStringLiteral("Pozuelo"));
     QCOMPARE(muni->currentText(), QStringLiteral("Pozuelo de Alarcón"));
     QComboBox *cb10k = c<QComboBox>(f, "cb10k");
     QStringList cuadrados;
-    for (int i = 0; i < cb10k->count(); ++i) cuadrados << cb10k->itemText(i);
-    QCOMPARE(cuadrados, QStringList({QStringLiteral("VK27"), QStringLiteral("VK37"), QStringLiteral(" ")}));
+    for (int i = 0; i < cb10k->count(); ++i)
+        cuadrados << cb10k->itemText(i);
+    QCOMPARE(cuadrados,
+             QStringList({QStringLiteral("VK27"), QStringLiteral("VK37"), QStringLiteral(" ")}));
     // With a square chosen, a province lists only its municipalities that contain it.
-    Usuario::Elegir(cb10k, QStringLiteral("VK37"));
-    Usuario::Elegir(c<QComboBox>(f, "Cbprov"), QStringLiteral("Madrid"));
+    User::Elegir(cb10k, QStringLiteral("VK37"));
+    User::Elegir(c<QComboBox>(f, "Cbprov"), QStringLiteral("Madrid"));
     QVERIFY(muni->count() > 2);
     for (int i = 0; i < muni->count() - 1; ++i)
-        QVERIFY(bd.Valor(QStringLiteral("SELECT count(*) FROM tutm10kmunis k JOIN tmunicipio m "
-                                        "ON m.id_muni = k.id_muni WHERE m.muni = ? AND k.utm10 = 'VK37'"),
-                         {muni->itemText(i)}).toInt() > 0);
+        QVERIFY(bd.Valor(QStringLiteral(
+                             "SELECT count(*) FROM tutm10kmunis k JOIN tmunicipio m "
+                             "ON m.id_muni = k.id_muni WHERE m.muni = ? AND k.utm10 = 'VK37'"),
+                         {muni->itemText(i)})
+                    .toInt() > 0);
     QCOMPARE(muni->currentText(), QStringLiteral("Pozuelo de Alarcón"));
 }
 
 void tst_newobs::guardarNuevaLocalidad() {
-    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
-    QVERIFY(AltaObservador(bd) && bd.Ejecutar("INSERT INTO observador (cod_observador, nombre, apellido) "
-                                               "VALUES ('ANA', 'Ana', 'Gil')"));
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    QVERIFY(AltaObservador(bd) &&
+            bd.Ejecutar("INSERT INTO observador (cod_observador, nombre, apellido) "
+                        "VALUES ('ANA', 'Ana', 'Gil')"));
     newobs f;
     f.show();
     RellenarObservacion(f);
-    Usuario::Escribir(c<QLineEdit>(f, "Txobs3"), QStringLiteral("ana"));
-    Usuario::SalirDe(c<QLineEdit>(f, "Txobs3"));
+    User::Escribir(c<QLineEdit>(f, "Txobs3"), QStringLiteral("ana"));
+    User::SalirDe(c<QLineEdit>(f, "Txobs3"));
     DescribirNuevaLocalidad(f, QStringLiteral("Charca de l'Olivar"));
     c<QDateEdit>(f, "Txdata")->setDate(QDate(2026, 3, 7));
     c<QTimeEdit>(f, "Txhini")->setTime(QTime(9, 5));
-    Usuario::Elegir(c<QComboBox>(f, "Cbestadio"), QStringLiteral("Adulto"));
-    Usuario::Elegir(c<QComboBox>(f, "Cbperiodo"), QStringLiteral("Mañana"));
-    Usuario::Elegir(c<QComboBox>(f, "Cbvents"), QStringLiteral("Ventolina (1-5)"));
-    Usuario::Elegir(c<QComboBox>(f, "Cbmotivo"), QStringLiteral("Observación casual"));
+    User::Elegir(c<QComboBox>(f, "Cbestadio"), QStringLiteral("Adulto"));
+    User::Elegir(c<QComboBox>(f, "Cbperiodo"), QStringLiteral("Mañana"));
+    User::Elegir(c<QComboBox>(f, "Cbvents"), QStringLiteral("Ventolina (1-5)"));
+    User::Elegir(c<QComboBox>(f, "Cbmotivo"), QStringLiteral("Observación casual"));
     c<QCheckBox>(f, "Check1")->setChecked(true);
-    Usuario::Escribir(c<QLineEdit>(f, "Txdesc"), QStringLiteral("It's under a stone"));
+    User::Escribir(c<QLineEdit>(f, "Txdesc"), QStringLiteral("It's under a stone"));
     QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
 
-    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("Se ha registrado la observación en la base de datos"));
-    QCOMPARE(Mensajes::Ultimo().icono, QMessageBox::NoIcon);
+    QCOMPARE(MessageService::Ultimo().texto,
+             QStringLiteral("Se ha registrado la observación en la base de datos"));
+    QCOMPARE(MessageService::Ultimo().icono, QMessageBox::NoIcon);
     QCOMPARE(propuestos, QStringList({QStringLiteral("JPG0")})); // empty table: number 0
     const QSqlRecord l = Fila(bd, QStringLiteral("SELECT * FROM localidad"));
     QCOMPARE(l.value("cod_localidad").toString(), QStringLiteral("JPG0"));
@@ -474,13 +490,16 @@ void tst_newobs::guardarNuevaLocalidad() {
     QCOMPARE(o.value("motivo").toString(), QStringLiteral("Observación casual"));
     QCOMPARE(o.value("localidad").toString(), QStringLiteral("JPG0"));
     QCOMPARE(o.value("meteo").toInt(), 0);
-    QCOMPARE(o.value("periodo").toInt(),
-             bd.Valor(QStringLiteral("SELECT id_periodo FROM tperiodo WHERE period_cast = 'Mañana'")).toInt());
+    QCOMPARE(
+        o.value("periodo").toInt(),
+        bd.Valor(QStringLiteral("SELECT id_periodo FROM tperiodo WHERE period_cast = 'Mañana'"))
+            .toInt());
     QCOMPARE(o.value("viento").toInt(), 2); // force 1 has identifier 2
     // The amphibians' "Adulto", not the reptiles'.
     QCOMPARE(o.value("estadio").toInt(),
              bd.Valor(QStringLiteral("SELECT id_estadio FROM testadio WHERE estad_cast = 'Adulto' "
-                                     "AND clase = 'Anfibio'")).toInt());
+                                     "AND clase = 'Anfibio'"))
+                 .toInt());
 
     // "Nueva" cleared the form but the date.
     QVERIFY(c<QComboBox>(f, "Cbloc")->currentText().isEmpty());
@@ -496,13 +515,14 @@ void tst_newobs::guardarNuevaLocalidad() {
 
     // The next observation, with only what is required: nothing remembered from before.
     RellenarObservacion(f);
-    Usuario::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Charca de l´Olivar"));
-    Usuario::SalirDe(c<QComboBox>(f, "Cbloc"));
-    Usuario::Escribir(c<QLineEdit>(f, "Txexemplars"), QStringLiteral("12"));
+    User::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Charca de l´Olivar"));
+    User::SalirDe(c<QComboBox>(f, "Cbloc"));
+    User::Escribir(c<QLineEdit>(f, "Txexemplars"), QStringLiteral("12"));
     QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
     QCOMPARE(bd.Contar(QStringLiteral("observacion")), 2);
     QCOMPARE(bd.Contar(QStringLiteral("localidad")), 1);
-    const QSqlRecord o2 = Fila(bd, QStringLiteral("SELECT * FROM observacion WHERE id_observacion = 2"));
+    const QSqlRecord o2 =
+        Fila(bd, QStringLiteral("SELECT * FROM observacion WHERE id_observacion = 2"));
     QCOMPARE(o2.value("estadio").toInt(), 0);
     QCOMPARE(o2.value("periodo").toInt(), 0);
     QCOMPARE(o2.value("numejemp").toInt(), 12);
@@ -511,7 +531,7 @@ void tst_newobs::guardarNuevaLocalidad() {
 }
 
 void tst_newobs::codigoDeLocalidad() {
-    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(AltaObservador(bd));
     QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observacion (especie) VALUES ('X')")));
     newobs f;
@@ -533,34 +553,40 @@ void tst_newobs::codigoDeLocalidad() {
     QCOMPARE(c<QLineEdit>(f, "tx1k")->text(), QStringLiteral("VK4074"));
 
     // In the real prompt a code already stored is refused; the changed code is stored.
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO localidad (cod_localidad, localidad) VALUES ('JPG2', 'Otra')")));
+    QVERIFY(bd.Ejecutar(QStringLiteral(
+        "INSERT INTO localidad (cod_localidad, localidad) VALUES ('JPG2', 'Otra')")));
     newobs::setPreguntaCodigo([this](QWidget *padre, const QString &p) -> std::optional<QString> {
         frcodloc prompt(padre);
         prompt.CodigoPropuesto = p;
         prompt.show();
         auto *aceptar = prompt.findChild<QPushButton *>(QStringLiteral("Command1"));
         QTest::mouseClick(aceptar, Qt::LeftButton);
-        propuestos << Mensajes::Ultimo().texto;
-        QTest::keyClicks(prompt.findChild<QLineEdit *>(QStringLiteral("Txloc")), QStringLiteral("PRADO-1"));
+        propuestos << MessageService::Ultimo().texto;
+        QTest::keyClicks(prompt.findChild<QLineEdit *>(QStringLiteral("Txloc")),
+                         QStringLiteral("PRADO-1"));
         QTest::mouseClick(aceptar, Qt::LeftButton);
-        return prompt.result() == QDialog::Accepted ? std::optional(prompt.CodigoAceptado()) : std::nullopt;
+        return prompt.result() == QDialog::Accepted ? std::optional(prompt.CodigoAceptado())
+                                                    : std::nullopt;
     });
     QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
     QCOMPARE(propuestos.last(), QStringLiteral("Este código ya existe en la Base de Datos"));
-    QCOMPARE(bd.Valor(QStringLiteral("SELECT cod_localidad FROM localidad WHERE localidad = 'Prado'")).toString(),
-             QStringLiteral("PRADO-1"));
-    QCOMPARE(bd.Valor(QStringLiteral("SELECT localidad FROM observacion WHERE id_observacion = 2")).toString(),
+    QCOMPARE(
+        bd.Valor(QStringLiteral("SELECT cod_localidad FROM localidad WHERE localidad = 'Prado'"))
+            .toString(),
+        QStringLiteral("PRADO-1"));
+    QCOMPARE(bd.Valor(QStringLiteral("SELECT localidad FROM observacion WHERE id_observacion = 2"))
+                 .toString(),
              QStringLiteral("PRADO-1"));
 }
 
 void tst_newobs::duplicarYNueva() {
-    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(AltaObservador(bd));
     newobs f;
     f.show();
     RellenarObservacion(f);
     DescribirNuevaLocalidad(f, QStringLiteral("Fuente d'en Pep"));
-    Usuario::Escribir(c<QLineEdit>(f, "Txexemplars"), QStringLiteral("3"));
+    User::Escribir(c<QLineEdit>(f, "Txexemplars"), QStringLiteral("3"));
     QTest::mouseClick(c<QPushButton>(f, "Cbguardar"), Qt::LeftButton);
     // The stored locality is chosen now, so the next save does not store it again.
     QCOMPARE(c<QComboBox>(f, "Cbloc")->currentText(), QStringLiteral("Fuente d´en Pep"));
@@ -570,27 +596,32 @@ void tst_newobs::duplicarYNueva() {
     QTest::mouseClick(c<QPushButton>(f, "Cbguardar"), Qt::LeftButton);
     QCOMPARE(bd.Contar(QStringLiteral("localidad")), 1);
     QCOMPARE(bd.Contar(QStringLiteral("observacion")), 2);
-    QCOMPARE(bd.Valor(QStringLiteral("SELECT count(*) FROM observacion WHERE localidad = 'JPG0' AND numejemp = 3")).toInt(), 2);
+    QCOMPARE(
+        bd.Valor(QStringLiteral(
+                     "SELECT count(*) FROM observacion WHERE localidad = 'JPG0' AND numejemp = 3"))
+            .toInt(),
+        2);
     QCOMPARE(propuestos.size(), 1);
 }
 
 void tst_newobs::localidadExistente() {
-    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(AltaObservador(bd));
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, prov, muni, "
-                                       "utmhuso, utmx, utmy, utm1k, utm10k) VALUES "
-                                       "('L1', 'Laguna', 28, 28079, '30', 440291, 4474254, 'VK4074', 'VK47'),"
-                                       "('L2', 'Sin provincia', 99, 28079, '30', NULL, NULL, '', 'VK47')")));
+    QVERIFY(bd.Ejecutar(
+        QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, prov, muni, "
+                       "utmhuso, utmx, utmy, utm1k, utm10k) VALUES "
+                       "('L1', 'Laguna', 28, 28079, '30', 440291, 4474254, 'VK4074', 'VK47'),"
+                       "('L2', 'Sin provincia', 99, 28079, '30', NULL, NULL, '', 'VK47')")));
     newobs f;
     f.show();
     RellenarObservacion(f);
     // Typed in other case it is a new locality.
-    Usuario::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("laguna"));
-    Usuario::SalirDe(c<QComboBox>(f, "Cbloc"));
+    User::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("laguna"));
+    User::SalirDe(c<QComboBox>(f, "Cbloc"));
     QCOMPARE(f.CodigoLocalidad, QStringLiteral("new"));
     // Typed exactly: loaded without deriving anything.
-    Usuario::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Laguna"));
-    Usuario::SalirDe(c<QComboBox>(f, "Cbloc"));
+    User::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Laguna"));
+    User::SalirDe(c<QComboBox>(f, "Cbloc"));
     QCOMPARE(f.CodigoLocalidad, QStringLiteral("L1"));
     QCOMPARE(c<QComboBox>(f, "Cbhuso")->currentText(), QStringLiteral("30"));
     QCOMPARE(c<QLineEdit>(f, "Txlong")->text(), QStringLiteral("440291"));
@@ -600,24 +631,26 @@ void tst_newobs::localidadExistente() {
     QVERIFY(c<QLabel>(f, "missatge")->text().isEmpty());
     QVERIFY(!c<QGroupBox>(f, "Frame3")->isEnabled());
     QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
-    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("Se ha registrado la observación en la base de datos"));
+    QCOMPARE(MessageService::Ultimo().texto,
+             QStringLiteral("Se ha registrado la observación en la base de datos"));
     QCOMPARE(bd.Contar(QStringLiteral("localidad")), 2);
-    QCOMPARE(bd.Valor(QStringLiteral("SELECT localidad FROM observacion")).toString(), QStringLiteral("L1"));
+    QCOMPARE(bd.Valor(QStringLiteral("SELECT localidad FROM observacion")).toString(),
+             QStringLiteral("L1"));
     QVERIFY(propuestos.isEmpty());
 
     // A listed locality whose province is gone loads nothing and cannot be stored, even
     // with every other field filled.
     RellenarObservacion(f);
     DescribirNuevaLocalidad(f, QStringLiteral("Otra"));
-    Usuario::Elegir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Sin provincia"));
+    User::Elegir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Sin provincia"));
     QVERIFY(f.CodigoLocalidad.isEmpty());
     QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
-    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("El campo Localidad es obligatorio."));
+    QCOMPARE(MessageService::Ultimo().texto, QStringLiteral("El campo Localidad es obligatorio."));
     QCOMPARE(bd.Contar(QStringLiteral("observacion")), 1);
 }
 
 void tst_newobs::guardadoFallido() {
-    BaseDatosPrueba bd(BaseDatosPrueba::Datos::Reales);
+    TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(AltaObservador(bd));
     newobs f;
     f.show();
@@ -627,8 +660,8 @@ void tst_newobs::guardadoFallido() {
     QVERIFY(ModConex::Conectar());
     ModConex::setSoloLectura(false);
     QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
-    QVERIFY2(Mensajes::Ultimo().texto.contains(QStringLiteral("solo lectura")),
-             qPrintable(Mensajes::Ultimo().texto));
+    QVERIFY2(MessageService::Ultimo().texto.contains(QStringLiteral("solo lectura")),
+             qPrintable(MessageService::Ultimo().texto));
     QCOMPARE(bd.Contar(QStringLiteral("localidad")), 0);
     QCOMPARE(bd.Contar(QStringLiteral("observacion")), 0);
     QCOMPARE(c<QComboBox>(f, "Cbloc")->currentText(), QStringLiteral("Balsa"));
@@ -644,18 +677,20 @@ void tst_newobs::guardadoFallido() {
 void tst_newobs::cerrarConCampoPendiente() {
     // Closing the form, or the program closing it, with an unchecked code in a field: no
     // check runs on a form that is going away.
-    BaseDatosPrueba bd;
+    TestDatabase bd;
     for (bool borrar : {false, true}) {
-        Mensajes::Limpiar();
+        MessageService::Limpiar();
         auto *f = new newobs;
         f->setAttribute(Qt::WA_DeleteOnClose);
         QPointer<newobs> vivo = f;
         f->show();
-        Usuario::Escribir(c<QLineEdit>(*f, "Txobs1"), QStringLiteral("ZZZ"));
-        if (borrar) delete f;
-        else f->close();
+        User::Escribir(c<QLineEdit>(*f, "Txobs1"), QStringLiteral("ZZZ"));
+        if (borrar)
+            delete f;
+        else
+            f->close();
         QTRY_VERIFY(!vivo);
-        QVERIFY2(Mensajes::Mostrados().isEmpty(), qPrintable(Mensajes::Ultimo().texto));
+        QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(MessageService::Ultimo().texto));
     }
 }
 

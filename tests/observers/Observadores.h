@@ -2,10 +2,11 @@
 
 // What the observer form tests share: a set of observers and the user's gestures.
 
-#include "support/BaseDatosPrueba.h"
+#include "support/TestDatabase.h"
+#include "support/User.h"
 
-#include "data/Mensajes.h"
 #include "data/ModConex.h"
+#include "gui/MessageService.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -16,7 +17,7 @@ using namespace Qt::StringLiterals;
 
 // Nulls, a quote, accents, a wildcard in a code, and provinces that are blank, missing, in
 // other case or unknown to the province list.
-inline void Poblar(const BaseDatosPrueba &bd) {
+inline void Poblar(const TestDatabase &bd) {
     const QString sql = u"INSERT INTO observador (cod_observador, nombre, apellido, entidad, "
                         "email, provincia) VALUES (?,?,?,?,?,?)"_s;
     bd.Ejecutar(sql, {"XA1", "Luis", "Martínez", "AHE", "luis@x.es", "  "});
@@ -28,7 +29,7 @@ inline void Poblar(const BaseDatosPrueba &bd) {
 }
 
 // An observer's stored fields, then the default observer's code; empty when it is not stored.
-inline QString Fila(const BaseDatosPrueba &bd, const QString &codigo) {
+inline QString Fila(const TestDatabase &bd, const QString &codigo) {
     return bd
         .Valor(u"SELECT printf('%s|%s|%s|%s|%s|%s', nombre, apellido, entidad, email, provincia, "
                "(SELECT cd_obs FROM DefaultObs)) FROM observador WHERE cod_observador = ?"_s,
@@ -44,7 +45,7 @@ inline void SoloLectura(bool soloLectura) {
 
 // The last message as the user reads it: title, then text.
 inline QString Aviso() {
-    return Mensajes::Ultimo().titulo + u'|' + Mensajes::Ultimo().texto;
+    return MessageService::Ultimo().titulo + u'|' + MessageService::Ultimo().texto;
 }
 
 template <class T = QPushButton> T *Control(QWidget *w, const QString &nombre) {
@@ -60,7 +61,7 @@ inline void Clic(QWidget *w, const QString &boton) {
 inline void Rellenar(QWidget *d, const QStringList &valores) {
     const char *campos[] = {"Txcod", "Txnomobs", "Txcognom", "Txentidad", "Txmail"};
     for (int i = 0; i < valores.size(); ++i)
-        if (auto *campo = Control<QLineEdit>(d, campos[i])) Usuario::Escribir(campo, valores[i]);
+        if (auto *campo = Control<QLineEdit>(d, campos[i])) User::Escribir(campo, valores[i]);
 }
 
 // Ticks or clears the default box with a click on the box, where the user aims.

@@ -1,4 +1,4 @@
-#include "support/BaseDatosPrueba.h"
+#include "support/TestDatabase.h"
 
 #include "observers/ObserverStore.h"
 
@@ -11,7 +11,7 @@ private slots:
 };
 
 void tst_ObserverStore::busquedaEscapeLiteral() {
-    BaseDatosPrueba bd;
+    TestDatabase bd;
     // The search's own escape character typed by the user is text too.
     bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, email) "
                                "VALUES ('A\\B', 'N', 'm'), ('AB1', 'N', 'm')"));

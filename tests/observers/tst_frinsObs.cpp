@@ -19,7 +19,7 @@ void Insertar(QWidget *d, const QStringList &valores, bool predeterminado) {
 } // namespace
 
 void tst_frinsObs::insercion() {
-    BaseDatosPrueba bd;
+    TestDatabase bd;
     bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, email) VALUES "
                 "('ÁLV75', 'Ángela', 'a@x.es')"_s);
     frinsObs d;
@@ -33,15 +33,15 @@ void tst_frinsObs::insercion() {
         {{"AR1", "Ana", "", "SHE", ""}, "Mail"},
     };
     for (const auto &[valores, campo] : faltan) {
-        Mensajes::Limpiar();
+        MessageService::Limpiar();
         Insertar(&d, valores, false);
-        QCOMPARE(Mensajes::Mostrados().size(), 1);
+        QCOMPARE(MessageService::Mostrados().size(), 1);
         QCOMPARE(Aviso(), u"Datos incompletos|El campo "_s + campo + u" es obligatorio."_s);
     }
 
     // A taken code, in other case and with an accented capital, even with the default box:
     // the stored one and the default are left as they were.
-    Usuario::Elegir(Control<QComboBox>(&d, "Cbprov"), u"Ávila"_s);
+    User::Elegir(Control<QComboBox>(&d, "Cbprov"), u"Ávila"_s);
     Insertar(&d, {"álv75", "D'Arcy", "O'Neill", "Soc. d'Herpetologia", "o'n@x.ie"}, true);
     QCOMPARE(Aviso(),
              u"Observador no registrado|Ya existe un observador con este código en la BBDD."_s);

@@ -29,7 +29,7 @@ void Modificar(QWidget *d, bool predeterminado) {
 } // namespace
 
 void tst_frmodifobs::cargaYGuardado() {
-    BaseDatosPrueba bd;
+    TestDatabase bd;
     Poblar(bd);
     bd.Ejecutar(u"UPDATE DefaultObs SET cd_obs = 'jpg1980'"_s);
     // Nulls load empty; a blank or missing province leaves none chosen, one in other case is
@@ -42,14 +42,14 @@ void tst_frmodifobs::cargaYGuardado() {
         QVERIFY(d.Cargado());
         QCOMPARE(Formulario(&d), esperado);
     }
-    QVERIFY(Mensajes::Mostrados().isEmpty());
+    QVERIFY(MessageService::Mostrados().isEmpty());
     frmodifobs nadie(u"NADIE"_s);
     QVERIFY(!nadie.Cargado());
     QCOMPARE(Aviso(),
              u"Tritodex|Error al intentar encontrar este observador en la base de datos"_s);
 
     // With both empty only the first name is reported; blanks alone are refused too.
-    Mensajes::Limpiar();
+    MessageService::Limpiar();
     frmodifobs d(u"X_1"_s);
     d.show();
     Rellenar(&d, {"", "  ", "Ruiz", "SHE", ""});
@@ -58,13 +58,13 @@ void tst_frmodifobs::cargaYGuardado() {
     Rellenar(&d, {"", "Anna", "Ruiz", "SHE", "  "});
     Modificar(&d, false);
     QCOMPARE(Aviso(), u"MAIL obligatorio|El mail del observador es obligatorio"_s);
-    QCOMPARE(Mensajes::Mostrados().size(), 2);
+    QCOMPARE(MessageService::Mostrados().size(), 2);
 
     // When the default cannot be set the change is not stored either; nor is anything on a
     // file that cannot be written.
     const QString antes = u"Ana|Ruiz|SHE|ana@x.es|Cádiz|jpg1980"_s;
     Rellenar(&d, {"", "Anna", "O'Neill", "", "a@x.es"});
-    Usuario::Elegir(Control<QComboBox>(&d, "Cbprov"), QString());
+    User::Elegir(Control<QComboBox>(&d, "Cbprov"), QString());
     bd.Ejecutar(u"CREATE TRIGGER bloqueo BEFORE UPDATE ON DefaultObs "
                 "BEGIN SELECT RAISE(ABORT, 'bloqueado'); END"_s);
     Modificar(&d, true);

@@ -1,6 +1,6 @@
 #include "Observadores.h"
 
-#include "app/Pantalla.h"
+#include "gui/Screen.h"
 #include "observers/frobs.h"
 
 #include <QApplication>
@@ -31,8 +31,8 @@ QStringList Codigos(QWidget *f) {
 }
 // Types both filters, clicks "Buscar" and returns the codes listed.
 QStringList Filtrar(QWidget *f, const QString &codigo, const QString &nombre) {
-    Usuario::Escribir(Control<QLineEdit>(f, "Txcod"), codigo);
-    Usuario::Escribir(Control<QLineEdit>(f, "Txnom"), nombre);
+    User::Escribir(Control<QLineEdit>(f, "Txcod"), codigo);
+    User::Escribir(Control<QLineEdit>(f, "Txnom"), nombre);
     Clic(f, "CdBuscar");
     return Codigos(f);
 }
@@ -62,7 +62,7 @@ QWidget *Abridor(const QString &nombre) {
         (new QLabel(w))->setObjectName(u"Lbobs%1"_s.arg(n));
         (new QPushButton(w))->setObjectName((n <= 2 ? u"CdSelobs%1"_s : u"Cdselobs%1"_s).arg(n));
     }
-    Pantalla::MostrarHijo(w);
+    Screen::MostrarHijo(w);
     return w;
 }
 QStringList Ranuras(QWidget *w) {
@@ -83,7 +83,7 @@ void tst_frobs::cleanup() {
 }
 
 void tst_frobs::busquedaYSeleccion() {
-    BaseDatosPrueba bd;
+    TestDatabase bd;
     Poblar(bd);
     frobs f;
     f.show();
@@ -134,7 +134,7 @@ void tst_frobs::busquedaYSeleccion() {
 }
 
 void tst_frobs::cambiosRefrescanLista() {
-    BaseDatosPrueba bd;
+    TestDatabase bd;
     Poblar(bd);
     bd.Ejecutar(u"UPDATE DefaultObs SET cd_obs = 'XA1'"_s);
     bd.Ejecutar(u"INSERT INTO observacion (observador1, observador3) VALUES ('JPG1980', 'XA1')"_s);
@@ -148,7 +148,7 @@ void tst_frobs::cambiosRefrescanLista() {
         return d->result();
     });
     auto suprimir = [&](QMessageBox::StandardButton respuesta) {
-        Mensajes::EncolarRespuesta(respuesta);
+        MessageService::EncolarRespuesta(respuesta);
         Clic(&f, "CdSup");
     };
     Filtrar(&f, "", "ez");
@@ -175,7 +175,7 @@ void tst_frobs::cambiosRefrescanLista() {
     suprimir(QMessageBox::No);
     QCOMPARE(Aviso(), u"Suprimir Factura|El Observador JPG1980 se borrará de la Base de Datos. "
                       "Continuar ? "_s);
-    QCOMPARE(Mensajes::Ultimo().botones, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(MessageService::Ultimo().botones, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(Codigos(&f), QStringList({"ALV75", "JPG1980", "XA1"}));
     // Yes: the default is cleared only when its observer goes; observations keep the codes.
     const QString estado = u"SELECT cd_obs || '|' || (SELECT observador1 || '|' || observador3 "

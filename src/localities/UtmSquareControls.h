@@ -9,13 +9,13 @@ class QWidget;
 
 // The UTM square routines of a locality form, working on that form's own controls. The
 // forms differ only in the options.
-class CuadradosUTM {
+class UtmSquareControls {
 public:
     struct Controles {
         QWidget *formulario = nullptr;
-        QComboBox *huso = nullptr;     // Cbhuso
-        QLineEdit *este = nullptr;     // Txutmx / Txlong
-        QLineEdit *norte = nullptr;    // Txutmy / Txlat
+        QComboBox *huso = nullptr;        // Cbhuso
+        QLineEdit *este = nullptr;        // Txutmx / Txlong
+        QLineEdit *norte = nullptr;       // Txutmy / Txlat
         QComboBox *cuadrado10k = nullptr; // cb10k
         QLineEdit *cuadrado1k = nullptr;  // txutm1k / tx1k
         QComboBox *provincia = nullptr;   // Cbprov
@@ -29,7 +29,7 @@ public:
         bool mantenerProvincia = true;
     };
 
-    CuadradosUTM(const Controles &c, const Opciones &o);
+    UtmSquareControls(const Controles &c, const Opciones &o);
 
     void CalcularCuadradosUTM();
     void CargarProvinciasUTM10(const QString &utm10);

@@ -1,16 +1,16 @@
-#include "Almacen.h"
+#include "Store.h"
 
 #include "ModConex.h"
 
 #include <QSqlError>
 
-Almacen::Almacen(QSqlDatabase db) : db_(std::move(db)) {}
+Store::Store(QSqlDatabase db) : db_(std::move(db)) {}
 
-QSqlDatabase Almacen::db() const {
+QSqlDatabase Store::db() const {
     return db_.isValid() ? db_ : ModConex::DatabaseConnection();
 }
 
-QString Almacen::PatronContiene(const QString &texto) {
+QString Store::PatronContiene(const QString &texto) {
     QString t = texto;
     t.replace(u'\\', QLatin1String("\\\\"));
     t.replace(u'%', QLatin1String("\\%"));
@@ -18,12 +18,13 @@ QString Almacen::PatronContiene(const QString &texto) {
     return u'%' + t + u'%';
 }
 
-bool Almacen::Ejecutar(QSqlQuery &q, const QString &sql, const QVariantList &valores) {
+bool Store::Ejecutar(QSqlQuery &q, const QString &sql, const QVariantList &valores) {
     q = QSqlQuery(db());
     q.setForwardOnly(true);
     bool ok = q.prepare(sql);
     if (ok) {
-        for (const QVariant &v : valores) q.addBindValue(v);
+        for (const QVariant &v : valores)
+            q.addBindValue(v);
         ok = q.exec();
     }
     if (!ok) {
@@ -33,15 +34,16 @@ bool Almacen::Ejecutar(QSqlQuery &q, const QString &sql, const QVariantList &val
     return true;
 }
 
-QStringList Almacen::Columna(const QString &sql, const QVariantList &valores) {
+QStringList Store::Columna(const QString &sql, const QVariantList &valores) {
     QStringList r;
     QSqlQuery q;
     if (!Ejecutar(q, sql, valores)) return r;
-    while (q.next()) r << q.value(0).toString();
+    while (q.next())
+        r << q.value(0).toString();
     return r;
 }
 
-std::optional<QVariant> Almacen::Primero(const QString &sql, const QVariantList &valores) {
+std::optional<QVariant> Store::Primero(const QString &sql, const QVariantList &valores) {
     QSqlQuery q;
     if (!Ejecutar(q, sql, valores) || !q.next()) return std::nullopt;
     return q.value(0);

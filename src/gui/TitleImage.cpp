@@ -1,4 +1,4 @@
-#include "ImagenTitulo.h"
+#include "gui/TitleImage.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -41,9 +41,10 @@ void PintarTriton(QPainter &p) {
     p.drawLine(QPointF(-120, -3), QPointF(60, 0));
     p.setPen(Qt::NoPen);
     p.setBrush(oscuro);
-    const QPointF manchas[] = {{-30, -8}, {-12, 7}, {8, -9}, {24, 6}, {40, -6}, {-60, 4},
-                               {-85, -4}, {-105, 5}, {52, 7}, {-45, 8}};
-    for (const QPointF &m : manchas) p.drawEllipse(m, 5, 3.5);
+    const QPointF manchas[] = {{-30, -8}, {-12, 7},  {8, -9},   {24, 6}, {40, -6},
+                               {-60, 4},  {-85, -4}, {-105, 5}, {52, 7}, {-45, 8}};
+    for (const QPointF &m : manchas)
+        p.drawEllipse(m, 5, 3.5);
     p.setBrush(Qt::black);
     p.drawEllipse(QPointF(66, -8), 2.5, 2.5);
     p.drawEllipse(QPointF(66, 8), 2.5, 2.5);
@@ -51,7 +52,7 @@ void PintarTriton(QPainter &p) {
 
 } // namespace
 
-QPixmap ImagenTitulo() {
+QPixmap TitleImage() {
     QPixmap imagen(709, 271);
     QPainter p(&imagen);
     p.setRenderHint(QPainter::Antialiasing);
@@ -66,9 +67,10 @@ QPixmap ImagenTitulo() {
     p.setPen(Qt::NoPen);
     QPainterPath sierra;
     sierra.moveTo(0, 170);
-    const int picos[][2] = {{60, 120}, {130, 150}, {210, 95}, {290, 140}, {360, 110},
+    const int picos[][2] = {{60, 120},  {130, 150}, {210, 95},  {290, 140}, {360, 110},
                             {450, 150}, {520, 100}, {610, 135}, {709, 115}};
-    for (const auto &pt : picos) sierra.lineTo(pt[0], pt[1]);
+    for (const auto &pt : picos)
+        sierra.lineTo(pt[0], pt[1]);
     sierra.lineTo(709, 271);
     sierra.lineTo(0, 271);
     p.setBrush(QColor(120, 128, 70, 200));
@@ -104,9 +106,11 @@ QPixmap ImagenTitulo() {
     titulo.setItalic(true);
     p.setFont(titulo);
     p.setPen(QColor(40, 48, 18, 110));
-    p.drawText(QRect(33, 23, 680, 90), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tritodex"));
+    p.drawText(QRect(33, 23, 680, 90), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Tritodex"));
     p.setPen(QColor(250, 246, 220));
-    p.drawText(QRect(30, 20, 680, 90), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tritodex"));
+    p.drawText(QRect(30, 20, 680, 90), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Tritodex"));
     QFont sub(QStringLiteral("DejaVu Sans"), 13);
     p.setFont(sub);
     p.setPen(QColor(45, 52, 20));

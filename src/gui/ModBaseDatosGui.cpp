@@ -1,9 +1,9 @@
-#include "ModBaseDatosGui.h"
+#include "gui/ModBaseDatosGui.h"
 
-#include "Almacen.h"
-#include "Mensajes.h"
-#include "ModBaseDatos.h"
-#include "app/Pantalla.h"
+#include "data/ModBaseDatos.h"
+#include "data/Store.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -19,12 +19,16 @@ void ModBaseDatos::SoloNumeros(int &keyAscii) {
     if (keyAscii == 8 || keyAscii == 3 || keyAscii == 22 || keyAscii == 24) return;
     if (keyAscii >= '0' && keyAscii <= '9') return;
     keyAscii = 0;
-    Pantalla::Pitido();
+    Screen::Pitido();
 }
 
-void ModBaseDatos::TeclaSuprimir(int keyCode) { BorrandoTexto = (keyCode == 46); }
+void ModBaseDatos::TeclaSuprimir(int keyCode) {
+    BorrandoTexto = (keyCode == 46);
+}
 
-void ModBaseDatos::TeclaRetroceso(int keyAscii) { BorrandoTexto = (keyAscii == 8); }
+void ModBaseDatos::TeclaRetroceso(int keyAscii) {
+    BorrandoTexto = (keyAscii == 8);
+}
 
 void ModBaseDatos::Autocompletar(const QString &texto, QComboBox *lista) {
     if (BorrandoTexto || !lista) return;
@@ -43,8 +47,8 @@ bool ModBaseDatos::CrearArchivoTexto(QSqlQuery *consulta, const QString &ruta, b
                                      const QString &separador, QWidget *padre) {
     QString error;
     if (EscribirArchivoTexto(consulta, ruta, cabecera, separador, &error)) return true;
-    Mensajes::Mostrar(padre, error, QStringLiteral("Crear archivo de texto"),
-                      QMessageBox::Information);
+    MessageService::Mostrar(padre, error, QStringLiteral("Crear archivo de texto"),
+                            QMessageBox::Information);
     return false;
 }
 
@@ -55,10 +59,14 @@ int CodigoCaracter(const QKeyEvent *e) {
     if (e->key() == Qt::Key_Backspace) return 8;
     if (e->modifiers() & Qt::ControlModifier) {
         switch (e->key()) {
-        case Qt::Key_C: return 3;
-        case Qt::Key_V: return 22;
-        case Qt::Key_X: return 24;
-        default: break;
+        case Qt::Key_C:
+            return 3;
+        case Qt::Key_V:
+            return 22;
+        case Qt::Key_X:
+            return 24;
+        default:
+            break;
         }
     }
     if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) return 13;
@@ -192,8 +200,8 @@ void ModBaseDatos::AlElegir(QComboBox *lista, std::function<void()> manejador) {
 }
 
 void ModBaseDatos::ElegirComoUsuario(QComboBox *lista, int indice) {
-    for (auto *f : lista->findChildren<QObject *>(QStringLiteral("eleccion"),
-                                                  Qt::FindDirectChildrenOnly))
+    for (auto *f :
+         lista->findChildren<QObject *>(QStringLiteral("eleccion"), Qt::FindDirectChildrenOnly))
         static_cast<FiltroEleccion *>(f)->Reiniciar();
     lista->setCurrentIndex(indice);
     emit lista->activated(indice);
@@ -221,9 +229,10 @@ void ModBaseDatos::Rellenar(QComboBox *lista, const QStringList &items) {
     if (lista->isEditable()) lista->setEditText(QString());
 }
 
-bool ModBaseDatos::InformarError(QWidget *padre, Almacen &almacen) {
+bool ModBaseDatos::InformarError(QWidget *padre, Store &almacen) {
     if (!almacen.fallo()) return false;
-    Mensajes::Mostrar(padre, almacen.error(), QStringLiteral("Tritodex"), QMessageBox::Warning);
+    MessageService::Mostrar(padre, almacen.error(), QStringLiteral("Tritodex"),
+                            QMessageBox::Warning);
     almacen.Limpiar();
     return true;
 }

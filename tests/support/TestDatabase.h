@@ -3,18 +3,18 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <functional>
 
 class QSqlDatabase;
-class QWidget;
-class QComboBox;
 
 // A fresh database in a temporary folder, set as the program's folder and connected as
-// the shared connection. Message boxes are answered from the test's queue.
-class BaseDatosPrueba {
+// the shared connection. Needs the core library only; form tests add their own set-up
+// (message boxes answered from the test's queue) through Preparar.
+class TestDatabase {
 public:
     enum class Datos { Fixture, Reales };
-    explicit BaseDatosPrueba(Datos datos = Datos::Fixture);
-    ~BaseDatosPrueba();
+    explicit TestDatabase(Datos datos = Datos::Fixture);
+    ~TestDatabase();
 
     bool ok() const { return ok_; }
     QString carpeta() const { return dir_.path(); }
@@ -27,14 +27,10 @@ public:
     QVariant Valor(const QString &sql, const QVariantList &valores = {}) const;
     int Contar(const QString &tabla) const;
 
+    // Runs before every new test database is built (form tests reset their services here).
+    static void Preparar(std::function<void()> paso);
+
 private:
     QTemporaryDir dir_;
     bool ok_ = false;
 };
-
-// Test helpers to act as a user would.
-namespace Usuario {
-void Escribir(QWidget *control, const QString &texto); // focus, select all, type
-void SalirDe(QWidget *control);                        // give the focus to something else
-void Elegir(QComboBox *lista, const QString &texto);   // choose an item as with the mouse
-} // namespace Usuario

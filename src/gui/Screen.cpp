@@ -1,4 +1,4 @@
-#include "Pantalla.h"
+#include "gui/Screen.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,22 +24,22 @@ void Pintar(QWidget *w, const QColor &c) {
 }
 } // namespace
 
-QColor Pantalla::Color(const QString &texto) {
+QColor Screen::Color(const QString &texto) {
     const quint32 v = texto.trimmed().toUInt();
     return QColor(int(v & 0xff), int((v >> 8) & 0xff), int((v >> 16) & 0xff));
 }
 
-void Pantalla::AplicarColores(QWidget *formulario, const QString &color) {
+void Screen::AplicarColores(QWidget *formulario, const QString &color) {
     const QColor c = Color(color);
     Pintar(formulario, c);
     for (QWidget *w : formulario->findChildren<QWidget *>()) {
-        const bool marco = qobject_cast<QGroupBox *>(w) ||
-                           qstrcmp(w->metaObject()->className(), "QFrame") == 0;
+        const bool marco =
+            qobject_cast<QGroupBox *>(w) || qstrcmp(w->metaObject()->className(), "QFrame") == 0;
         if (marco || qobject_cast<QLabel *>(w) || qobject_cast<QCheckBox *>(w)) Pintar(w, c);
     }
 }
 
-void Pantalla::Centrar(QWidget *ventana) {
+void Screen::Centrar(QWidget *ventana) {
     QScreen *pantalla = ventana->screen() ? ventana->screen() : QGuiApplication::primaryScreen();
     if (!pantalla) return;
     const QRect r = pantalla->availableGeometry();
@@ -48,10 +48,14 @@ void Pantalla::Centrar(QWidget *ventana) {
     ventana->move(r.x() + (r.width() - s.width()) / 2, r.y() + (r.height() - s.height()) / 2);
 }
 
-void Pantalla::setAreaPrincipal(QMdiArea *a) { area = a; }
-QMdiArea *Pantalla::AreaPrincipal() { return area; }
+void Screen::setAreaPrincipal(QMdiArea *a) {
+    area = a;
+}
+QMdiArea *Screen::AreaPrincipal() {
+    return area;
+}
 
-void Pantalla::MostrarHijo(QWidget *formulario) {
+void Screen::MostrarHijo(QWidget *formulario) {
     formulario->setAttribute(Qt::WA_DeleteOnClose);
     if (area) {
         // The size the form was designed at, not only the least its layout needs.
@@ -70,12 +74,12 @@ void Pantalla::MostrarHijo(QWidget *formulario) {
     formulario->activateWindow();
 }
 
-int Pantalla::MostrarModal(QDialog *dialogo) {
+int Screen::MostrarModal(QDialog *dialogo) {
     dialogo->setWindowModality(Qt::ApplicationModal);
     return dialogo->exec();
 }
 
-QWidgetList Pantalla::VentanasAbiertas() {
+QWidgetList Screen::VentanasAbiertas() {
     QWidgetList lista;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w->isVisible() && w->isWindow() && !w->inherits("QMenu")) lista << w;
@@ -85,17 +89,23 @@ QWidgetList Pantalla::VentanasAbiertas() {
     return lista;
 }
 
-QWidget *Pantalla::BuscarFormulario(const QString &nombre) {
+QWidget *Screen::BuscarFormulario(const QString &nombre) {
     for (QWidget *w : VentanasAbiertas())
         if (w->objectName() == nombre) return w;
     return nullptr;
 }
 
-Pantalla::RelojArena::RelojArena() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-Pantalla::RelojArena::~RelojArena() { QApplication::restoreOverrideCursor(); }
+Screen::RelojArena::RelojArena() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+Screen::RelojArena::~RelojArena() {
+    QApplication::restoreOverrideCursor();
+}
 
-void Pantalla::Pitido() {
+void Screen::Pitido() {
     ++pitidos;
     QApplication::beep();
 }
-int Pantalla::Pitidos() { return pitidos; }
+int Screen::Pitidos() {
+    return pitidos;
+}

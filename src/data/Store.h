@@ -10,9 +10,9 @@
 // Base of the stores: statements on the shared connection with bound values. A failed
 // statement leaves its Spanish description in error() until Limpiar() is called, so a form
 // can run several and report once.
-class Almacen {
+class Store {
 public:
-    explicit Almacen(QSqlDatabase db = QSqlDatabase());
+    explicit Store(QSqlDatabase db = QSqlDatabase());
 
     const QString &error() const { return error_; }
     bool fallo() const { return !error_.isEmpty(); }

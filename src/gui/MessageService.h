@@ -8,7 +8,7 @@ class QWidget;
 
 // Every message box of the program goes through here, so that tests can read what was
 // shown and answer it. In the program the boxes are real QMessageBoxes.
-namespace Mensajes {
+namespace MessageService {
 
 struct Mostrado {
     QString texto;
@@ -30,4 +30,4 @@ QList<Mostrado> Mostrados();
 Mostrado Ultimo();
 void Limpiar();
 
-} // namespace Mensajes
+} // namespace MessageService

@@ -1,9 +1,9 @@
-#include "support/BaseDatosPrueba.h"
+#include "support/TestDatabase.h"
 
-#include "app/Pantalla.h"
-#include "data/Mensajes.h"
 #include "data/ModBaseDatos.h"
-#include "data/ModBaseDatosGui.h"
+#include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
+#include "gui/Screen.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -28,10 +28,10 @@ private slots:
 
 void tst_ModBaseDatos::soloNumeros() {
     int c = 'a';
-    const int antes = Pantalla::Pitidos();
+    const int antes = Screen::Pitidos();
     ModBaseDatos::SoloNumeros(c);
     QCOMPARE(c, 0);
-    QCOMPARE(Pantalla::Pitidos(), antes + 1);
+    QCOMPARE(Screen::Pitidos(), antes + 1);
     for (int permitido : {8, 3, 22, 24, int('0'), int('7'), int('9')}) {
         c = permitido;
         ModBaseDatos::SoloNumeros(c);
@@ -170,14 +170,16 @@ void tst_ModBaseDatos::esperar() {
 }
 
 void tst_ModBaseDatos::archivoTexto() {
-    BaseDatosPrueba bd;
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observacion (observador1, fecha, horaini, numejemp, "
-                                       "descripcion, motivo, localidad) VALUES (?,?,?,?,?,?,?)"),
-                        {QStringLiteral("JPG"), QStringLiteral("2026-03-07"), QStringLiteral("09:30"),
-                         QVariant(), QStringLiteral("Bajo piedra; húmeda"),
-                         QStringLiteral("dijo \"hola\""), QStringLiteral("Peñíscola €")}));
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observacion (observador1, fecha, numejemp, descripcion) "
-                                       "VALUES ('ANA', '2026-12-01', 3, 'línea\nnueva 日')")));
+    TestDatabase bd;
+    QVERIFY(bd.Ejecutar(
+        QStringLiteral("INSERT INTO observacion (observador1, fecha, horaini, numejemp, "
+                       "descripcion, motivo, localidad) VALUES (?,?,?,?,?,?,?)"),
+        {QStringLiteral("JPG"), QStringLiteral("2026-03-07"), QStringLiteral("09:30"), QVariant(),
+         QStringLiteral("Bajo piedra; húmeda"), QStringLiteral("dijo \"hola\""),
+         QStringLiteral("Peñíscola €")}));
+    QVERIFY(bd.Ejecutar(
+        QStringLiteral("INSERT INTO observacion (observador1, fecha, numejemp, descripcion) "
+                       "VALUES ('ANA', '2026-12-01', 3, 'línea\nnueva 日')")));
     QSqlQuery q(bd.db());
     QVERIFY(q.exec(QStringLiteral("SELECT id_observacion, observador1, fecha, horaini, numejemp, "
                                   "descripcion, motivo, localidad FROM observacion ORDER BY 1")));
@@ -187,11 +189,14 @@ void tst_ModBaseDatos::archivoTexto() {
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray esperado =
         "id_observacion;observador1;fecha;horaini;numejemp;descripcion;motivo;localidad\r\n"
-        "1;JPG;07/03/2026;09:30;;\"Bajo piedra; h\xfa" "meda\";\"dijo \"\"hola\"\"\";Pe\xf1\xed" "scola \x80\r\n"
-        "2;ANA;01/12/2026;;3;\"l\xed" "nea\nnueva ?\";;\r\n"
+        "1;JPG;07/03/2026;09:30;;\"Bajo piedra; h\xfa"
+        "meda\";\"dijo \"\"hola\"\"\";Pe\xf1\xed"
+        "scola \x80\r\n"
+        "2;ANA;01/12/2026;;3;\"l\xed"
+        "nea\nnueva ?\";;\r\n"
         "\r\n";
     QCOMPARE(f.readAll(), esperado);
-    QVERIFY(Mensajes::Mostrados().isEmpty());
+    QVERIFY(MessageService::Mostrados().isEmpty());
 
     // No rows: the header and the closing empty line.
     QVERIFY(q.exec(QStringLiteral("SELECT cod_observador, nombre FROM observador")));
@@ -202,21 +207,23 @@ void tst_ModBaseDatos::archivoTexto() {
 }
 
 void tst_ModBaseDatos::archivoTextoFallido() {
-    BaseDatosPrueba bd;
+    TestDatabase bd;
     QSqlQuery q(bd.db());
     QVERIFY(q.exec(QStringLiteral("SELECT * FROM motivo")));
     const QString ruta = bd.carpeta() + QStringLiteral("/no/existe/mot.txt");
     QVERIFY(!ModBaseDatos::CrearArchivoTexto(&q, ruta, true, QStringLiteral(";")));
     QVERIFY(!QFile::exists(ruta));
-    QCOMPARE(Mensajes::Ultimo().titulo, QStringLiteral("Crear archivo de texto"));
-    QCOMPARE(Mensajes::Ultimo().icono, QMessageBox::Information);
-    QVERIFY(Mensajes::Ultimo().texto.contains(QStringLiteral("No se puede crear el archivo")));
+    QCOMPARE(MessageService::Ultimo().titulo, QStringLiteral("Crear archivo de texto"));
+    QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Information);
+    QVERIFY(
+        MessageService::Ultimo().texto.contains(QStringLiteral("No se puede crear el archivo")));
 
     QVERIFY(!ModBaseDatos::CrearArchivoTexto(nullptr, ruta, true, QStringLiteral(";")));
-    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("No hay ningún objeto Recordset referenciado."));
+    QCOMPARE(MessageService::Ultimo().texto,
+             QStringLiteral("No hay ningún objeto Recordset referenciado."));
     QSqlQuery cerrada(bd.db());
     QVERIFY(!ModBaseDatos::CrearArchivoTexto(&cerrada, ruta, true, QStringLiteral(";")));
-    QCOMPARE(Mensajes::Ultimo().texto, QStringLiteral("El objeto Recordset está cerrado."));
+    QCOMPARE(MessageService::Ultimo().texto, QStringLiteral("El objeto Recordset está cerrado."));
 
     // An existing file stays whole when the new one cannot be written.
     const QString existente = bd.carpeta() + QStringLiteral("/mot.txt");

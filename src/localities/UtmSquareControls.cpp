@@ -1,17 +1,17 @@
-#include "CuadradosUTM.h"
+#include "UtmSquareControls.h"
 
-#include "data/ModBaseDatosGui.h"
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
+#include "gui/ModBaseDatosGui.h"
 #include "localities/UtmSquares.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
-CuadradosUTM::CuadradosUTM(const Controles &c, const Opciones &o) : c_(c), o_(o) {}
+UtmSquareControls::UtmSquareControls(const Controles &c, const Opciones &o) : c_(c), o_(o) {}
 
-void CuadradosUTM::CalcularCuadradosUTM() {
+void UtmSquareControls::CalcularCuadradosUTM() {
     const Utm::Cuadrados r = Utm::CalcularCuadrados(
         ModConex::DatabaseConnection(), c_.huso->currentText(), c_.este->text(), c_.norte->text());
     switch (r.resultado) {
@@ -48,7 +48,7 @@ void CuadradosUTM::CalcularCuadradosUTM() {
     if (encontrado) c_.mensaje->clear();
 }
 
-void CuadradosUTM::CargarProvinciasUTM10(const QString &utm10) {
+void UtmSquareControls::CargarProvinciasUTM10(const QString &utm10) {
     ReferenceData ref;
     const QStringList provincias =
         utm10.trimmed().isEmpty() ? ref.Provincias() : ref.ProvinciasDeCuadrado(utm10);
@@ -60,16 +60,16 @@ void CuadradosUTM::CargarProvinciasUTM10(const QString &utm10) {
         if (c_.provincia->itemText(i) == anterior) c_.provincia->setCurrentIndex(i);
 }
 
-void CuadradosUTM::CargarUTM10() {
+void UtmSquareControls::CargarUTM10() {
     ReferenceData ref;
     const QString municipio = c_.municipio ? c_.municipio->currentText() : QString();
-    QStringList cuadrados = municipio.trimmed().isEmpty() ? ref.Cuadrados10k()
-                                                          : ref.Cuadrados10kDeMunicipio(municipio);
+    QStringList cuadrados =
+        municipio.trimmed().isEmpty() ? ref.Cuadrados10k() : ref.Cuadrados10kDeMunicipio(municipio);
     ModBaseDatos::Rellenar(c_.cuadrado10k, cuadrados << QStringLiteral(" "));
     ModBaseDatos::InformarError(c_.formulario, ref);
 }
 
-void CuadradosUTM::CargarTodosUTM10() {
+void UtmSquareControls::CargarTodosUTM10() {
     ReferenceData ref;
     ModBaseDatos::Rellenar(c_.cuadrado10k, ref.Cuadrados10k() << QStringLiteral(" "));
     ModBaseDatos::InformarError(c_.formulario, ref);

@@ -11,7 +11,7 @@ class QWidget;
 
 // What the forms need of the windowing toolkit: showing, centring, colours, the
 // hourglass and the beep.
-namespace Pantalla {
+namespace Screen {
 
 inline const QString kColorFormulario = QStringLiteral("5809057");
 inline const QString kColorPresentacion = QStringLiteral("3315350");
@@ -52,4 +52,4 @@ public:
 void Pitido();
 int Pitidos(); // how many beeps so far (tests)
 
-} // namespace Pantalla
+} // namespace Screen

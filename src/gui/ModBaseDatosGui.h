@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <functional>
 
-class Almacen;
+class Store;
 class QComboBox;
 class QLineEdit;
 class QSqlQuery;
@@ -55,6 +55,6 @@ void PonerTexto(QComboBox *lista, const QString &texto);
 void Rellenar(QComboBox *lista, const QStringList &items);
 
 // Shows a store's failure, if any, in a message box, and clears it. True when there was one.
-bool InformarError(QWidget *padre, Almacen &almacen);
+bool InformarError(QWidget *padre, Store &almacen);
 
 } // namespace ModBaseDatos

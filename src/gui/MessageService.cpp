@@ -1,0 +1,40 @@
+#include "gui/MessageService.h"
+
+#include <QPointer>
+#include <QQueue>
+
+namespace {
+bool modoPrueba = false;
+QQueue<QMessageBox::StandardButton> respuestas;
+QList<MessageService::Mostrado> mostrados;
+} // namespace
+
+QMessageBox::StandardButton MessageService::Mostrar(QWidget *padre, const QString &texto,
+                                                    const QString &titulo, QMessageBox::Icon icono,
+                                                    QMessageBox::StandardButtons botones) {
+    mostrados << Mostrado{texto, titulo, icono, botones};
+    if (modoPrueba) {
+        if (!respuestas.isEmpty()) return respuestas.dequeue();
+        return botones.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::No;
+    }
+    QMessageBox caja(icono, titulo, texto, botones, padre);
+    if (botones.testFlag(QMessageBox::Yes)) caja.setDefaultButton(QMessageBox::Yes);
+    return QMessageBox::StandardButton(caja.exec());
+}
+
+void MessageService::setModoPrueba(bool activo) {
+    modoPrueba = activo;
+}
+void MessageService::EncolarRespuesta(QMessageBox::StandardButton r) {
+    respuestas.enqueue(r);
+}
+QList<MessageService::Mostrado> MessageService::Mostrados() {
+    return mostrados;
+}
+MessageService::Mostrado MessageService::Ultimo() {
+    return mostrados.isEmpty() ? Mostrado{} : mostrados.last();
+}
+void MessageService::Limpiar() {
+    mostrados.clear();
+    respuestas.clear();
+}
