@@ -4,6 +4,7 @@
 #include "data/ModConex.h"
 #include "frspini.h"
 #include "frsplash.h"
+#include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
 #include "observations/newobs.h"
@@ -12,7 +13,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QMdiSubWindow>
@@ -21,20 +21,6 @@
 #ifndef TRITODEX_WEB_URL
 #define TRITODEX_WEB_URL "https://www.gbif.es/"
 #endif
-
-namespace {
-std::function<bool(const QUrl &)> &Abridor() {
-    static std::function<bool(const QUrl &)> abridor = [](const QUrl &u) {
-        return QDesktopServices::openUrl(u);
-    };
-    return abridor;
-}
-} // namespace
-
-void principal::setAbridor(std::function<bool(const QUrl &)> abridor) {
-    Abridor() =
-        abridor ? std::move(abridor) : [](const QUrl &u) { return QDesktopServices::openUrl(u); };
-}
 
 principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui::principal>()) {
     ui->setupUi(this);
@@ -123,7 +109,7 @@ void principal::help_Click() {
                                 QStringLiteral("Tutorial"), QMessageBox::Warning);
         return;
     }
-    if (!Abridor()(QUrl::fromLocalFile(ruta)))
+    if (!ChoiceService::Abrir(QUrl::fromLocalFile(ruta)))
         MessageService::Mostrar(this,
                                 QStringLiteral("No hay ningún programa para abrir el documento de "
                                                "ayuda %1.")
@@ -139,7 +125,7 @@ void principal::acerca_Click() {
 }
 
 void principal::web_Click() {
-    Abridor()(QUrl(QStringLiteral(TRITODEX_WEB_URL)));
+    ChoiceService::Abrir(QUrl(QStringLiteral(TRITODEX_WEB_URL)));
 }
 
 void principal::sortir_Click() {

@@ -19,9 +19,6 @@ public:
     // The start-up: start-up window, connection, pause, then the menu.
     void Form_Load();
 
-    // Opens documents and addresses with the desktop's programs; tests replace it.
-    static void setAbridor(std::function<bool(const QUrl &)> abridor);
-
 protected:
     void closeEvent(QCloseEvent *evento) override;
 

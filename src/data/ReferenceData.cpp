@@ -1,5 +1,7 @@
 #include "ReferenceData.h"
 
+#include <QHash>
+
 namespace {
 std::optional<int> ComoEntero(const std::optional<QVariant> &v) {
     if (!v || v->isNull()) return std::nullopt;
@@ -146,4 +148,22 @@ QStringList ReferenceData::Cuadrados10kDeMunicipio(const QString &municipio) {
     return Columna(QStringLiteral("SELECT DISTINCT utm10 FROM tutm10kmunis k, tmunicipio m "
                                   "WHERE m.id_muni = k.id_muni AND m.muni = ? ORDER BY utm10"),
                    {municipio});
+}
+
+std::optional<QString> ReferenceData::Texto(Lista lista, int id) {
+    static const QHash<Lista, QString> sql = {
+        {Lista::Periodo, QStringLiteral("SELECT period_cast FROM tperiodo WHERE id_periodo = ?")},
+        {Lista::Meteo, QStringLiteral("SELECT meteo_cast FROM tmeteo WHERE id_meteo = ?")},
+        // As the wind list shows it: the force, then its speed.
+        {Lista::Viento, QStringLiteral("SELECT viento || ' (' || coalesce(velocidad, '') || ')' "
+                                       "FROM tbeaufort WHERE id_beaufort = ?")},
+        {Lista::Estadio, QStringLiteral("SELECT estad_cast FROM testadio WHERE id_estadio = ?")},
+        {Lista::Conducta,
+         QStringLiteral("SELECT conduct_cast FROM tconducta WHERE id_conducta = ?")},
+        {Lista::Habitat, QStringLiteral("SELECT habitat FROM thabitat WHERE id_habitat = ?")},
+    };
+    if (id == 0) return std::nullopt;
+    const auto v = Primero(sql.value(lista), {id});
+    if (!v || v->isNull()) return std::nullopt;
+    return v->toString();
 }

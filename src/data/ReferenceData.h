@@ -25,6 +25,10 @@ public:
     std::optional<int> IdEstadio(const QString &texto, const QString &clase);
     std::optional<int> IdConducta(const QString &texto, const QString &clase);
 
+    // The text a lookup list shows for an identifier; nothing for 0 or a row that is gone.
+    enum class Lista { Periodo, Meteo, Viento, Estadio, Conducta, Habitat };
+    std::optional<QString> Texto(Lista lista, int id);
+
     struct Especie {
         QString nombreCastellano;
         QString clase;

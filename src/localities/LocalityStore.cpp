@@ -5,16 +5,25 @@ QStringList LocalityStore::Nombres() {
 }
 
 std::optional<Localidad> LocalityStore::PorNombre(const QString &nombre) {
-    QSqlQuery q;
     // The name is compared as stored (the list shows stored names), letter case included.
-    if (!Ejecutar(
-            q,
-            QStringLiteral("SELECT l.id_localidad, l.cod_localidad, l.localidad, l.prov, l.muni, "
-                           "l.utmx, l.utmy, l.utmhuso, l.utm1k, l.utm10k, p.prov_cast, m.muni "
-                           "FROM localidad l, tprovincia p, tmunicipio m "
-                           "WHERE l.localidad = ? COLLATE BINARY AND l.prov = p.id_prov "
-                           "AND l.muni = m.id_muni ORDER BY l.id_localidad"),
-            {nombre}) ||
+    return Leer(QStringLiteral("l.localidad = ? COLLATE BINARY"), nombre);
+}
+
+std::optional<Localidad> LocalityStore::PorCodigo(const QString &codigo) {
+    return Leer(QStringLiteral("l.cod_localidad = ?"), codigo);
+}
+
+std::optional<Localidad> LocalityStore::Leer(const QString &condicion, const QString &valor) {
+    QSqlQuery q;
+    if (!Ejecutar(q,
+                  QStringLiteral("SELECT l.id_localidad, l.cod_localidad, l.localidad, l.prov, "
+                                 "l.muni, l.utmx, l.utmy, l.utmhuso, l.utm1k, l.utm10k, "
+                                 "p.prov_cast, m.muni FROM localidad l, tprovincia p, tmunicipio m "
+                                 "WHERE ") +
+                      condicion +
+                      QStringLiteral(" AND l.prov = p.id_prov AND l.muni = m.id_muni "
+                                     "ORDER BY l.id_localidad"),
+                  {valor}) ||
         !q.next())
         return std::nullopt;
     Localidad l;

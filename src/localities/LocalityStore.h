@@ -25,8 +25,13 @@ public:
     QStringList Nombres();
     // The locality of exactly that stored name, when its province and municipality exist.
     std::optional<Localidad> PorNombre(const QString &nombre);
+    // The locality of that code (codes compare ignoring case).
+    std::optional<Localidad> PorCodigo(const QString &codigo);
     // Whether a locality has the code (codes compare ignoring case, as the database does).
     bool CodigoExiste(const QString &codigo);
     // Inserts inside the caller's transaction; false and error() on failure.
     bool Insertar(const Localidad &l);
+
+private:
+    std::optional<Localidad> Leer(const QString &condicion, const QString &valor);
 };

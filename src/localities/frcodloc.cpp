@@ -1,5 +1,6 @@
 #include "frcodloc.h"
 
+#include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
@@ -12,6 +13,15 @@ frcodloc::frcodloc(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::f
 }
 
 frcodloc::~frcodloc() = default;
+
+std::optional<QString> frcodloc::Preguntar(QWidget *padre, const QString &propuesto) {
+    if (const auto &prueba = ChoiceService::Prueba().codigoLocalidad)
+        return prueba(padre, propuesto);
+    frcodloc prompt(padre);
+    prompt.CodigoPropuesto = propuesto;
+    if (ChoiceService::MostrarDialogo(&prompt) != QDialog::Accepted) return std::nullopt;
+    return prompt.CodigoAceptado();
+}
 
 // The proposed code is set after construction, so the load runs when the prompt shows.
 void frcodloc::showEvent(QShowEvent *evento) {

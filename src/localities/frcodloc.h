@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class frcodloc;
@@ -13,6 +14,10 @@ class frcodloc : public QDialog {
 public:
     explicit frcodloc(QWidget *parent = nullptr);
     ~frcodloc() override;
+
+    // Asks for a new locality's code, proposing one: the accepted code, or nothing when the
+    // user closed the prompt. Tests answer through the choice service.
+    static std::optional<QString> Preguntar(QWidget *padre, const QString &propuesto);
 
     QString CodigoPropuesto; // set before the prompt is shown
     QString CodigoAceptado() const { return aceptado_; }

@@ -4,6 +4,7 @@
 #include "data/ModBaseDatos.h"
 #include "frinsObs.h"
 #include "frmodifobs.h"
+#include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
 #include "gui/TitleImage.h"
@@ -13,19 +14,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QSqlQueryModel>
-
-namespace {
-std::function<int(QDialog *)> &MostrarDialogo() {
-    static std::function<int(QDialog *)> mostrar = Screen::MostrarModal;
-    return mostrar;
-}
-} // namespace
-
-void frobs::setMostrarDialogo(std::function<int(QDialog *)> mostrar) {
-    MostrarDialogo() = mostrar ? std::move(mostrar) : Screen::MostrarModal;
-}
 
 frobs::frobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frobs>()) {
     ui->setupUi(this);
@@ -61,12 +50,18 @@ void frobs::Form_Load() {
     CargarObservadores(QString(), QString());
 }
 
-void frobs::ModoSeleccion(const QString &origen) {
+void frobs::ModoSeleccion(const QString &origen, QWidget *solicitante, AlElegir alElegir) {
     ui->Lbori->setText(origen);
+    solicitante_ = solicitante;
+    alElegir_ = std::move(alElegir);
     ui->CdSel->setVisible(true);
 }
 
-frobs *frobs::AbrirSeleccion(const QString &origen) {
+frobs *frobs::AbrirSeleccion(const QString &origen, QWidget *solicitante, AlElegir alElegir) {
+    if (const auto &prueba = ChoiceService::Prueba().observador) {
+        prueba(solicitante, origen, std::move(alElegir));
+        return nullptr;
+    }
     auto *lista = qobject_cast<frobs *>(Screen::BuscarFormulario(QStringLiteral("frobs")));
     if (!lista) {
         lista = new frobs;
@@ -74,7 +69,7 @@ frobs *frobs::AbrirSeleccion(const QString &origen) {
     } else if (auto *sub = qobject_cast<QMdiSubWindow *>(lista->parentWidget())) {
         if (QMdiArea *area = sub->mdiArea()) area->setActiveSubWindow(sub);
     }
-    lista->ModoSeleccion(origen);
+    lista->ModoSeleccion(origen, solicitante, std::move(alElegir));
     lista->activateWindow();
     return lista;
 }
@@ -144,38 +139,21 @@ void frobs::DBObs_DblClick() {
 
 void frobs::CdSel_Click() {
     if (codObservador_.isEmpty()) return;
-    static const QRegularExpression etiqueta(QStringLiteral("^(alta|modif)([1-4])$"));
-    const QRegularExpressionMatch m = etiqueta.match(ui->Lbori->text());
-    if (!m.hasMatch()) {
+    if (!solicitante_ || !alElegir_) {
+        MessageService::Mostrar(this,
+                                QStringLiteral("La ventana que pidió el observador ya no está "
+                                               "abierta: no se puede enviar el observador %1.")
+                                    .arg(codObservador_),
+                                QStringLiteral("Seleccionar"), QMessageBox::Warning);
         Descargar();
         return;
     }
-    const QString nombreForm = m.captured(1) == QLatin1String("alta") ? QStringLiteral("newobs")
-                                                                      : QStringLiteral("frmodif");
-    const QString n = m.captured(2);
-    QWidget *destino = Screen::BuscarFormulario(nombreForm);
-    auto *codigo = destino ? destino->findChild<QLineEdit *>(QStringLiteral("Txobs") + n) : nullptr;
-    auto *nombre = destino ? destino->findChild<QLabel *>(QStringLiteral("Lbobs") + n) : nullptr;
-    if (!codigo || !nombre) {
-        MessageService::Mostrar(
-            this,
-            QStringLiteral("La ventana que pidió el observador ya no está abierta: "
-                           "no se puede enviar el observador %1.")
-                .arg(codObservador_),
-            QStringLiteral("Seleccionar"), QMessageBox::Warning);
-        Descargar();
-        return;
-    }
-    codigo->setText(codObservador_);
-    nombre->setText(ui->Txnomobs->text() + u' ' + ui->Txcognom->text());
-    // Slots 3 and 4 spell their buttons with a small s.
-    const QString boton =
-        (n.toInt() <= 2 ? QStringLiteral("CdSelobs") : QStringLiteral("Cdselobs")) + n;
+    const AlElegir alElegir = alElegir_;
+    const QString codigo = codObservador_;
+    const QString nombre = ui->Txnomobs->text() + u' ' + ui->Txcognom->text();
+    // The list closes first, so that the requester takes the focus back.
     Descargar();
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(destino->parentWidget()))
-        if (QMdiArea *area = sub->mdiArea()) area->setActiveSubWindow(sub);
-    destino->activateWindow();
-    if (auto *b = destino->findChild<QWidget *>(boton)) b->setFocus(Qt::OtherFocusReason);
+    alElegir(codigo, nombre);
 }
 
 void frobs::cdAct_Click() {
@@ -186,7 +164,7 @@ void frobs::cdAct_Click() {
         frmodifobs dialogo(codObservador_, this);
         // An observer gone since the list was read is reported by the form; the list is
         // read again then too.
-        resultado = dialogo.Cargado() ? MostrarDialogo()(&dialogo) : QDialog::Accepted;
+        resultado = dialogo.Cargado() ? ChoiceService::MostrarDialogo(&dialogo) : QDialog::Accepted;
     }
     if (vivo && resultado == QDialog::Accepted) CdBuscar_Click();
 }
@@ -197,7 +175,7 @@ void frobs::CdNou_Click() {
     int resultado = QDialog::Rejected;
     {
         frinsObs dialogo(this);
-        resultado = MostrarDialogo()(&dialogo);
+        resultado = ChoiceService::MostrarDialogo(&dialogo);
     }
     if (vivo && resultado == QDialog::Accepted) CdBuscar_Click();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -18,18 +19,19 @@ public:
     explicit frobs(QWidget *parent = nullptr);
     ~frobs() override;
 
-    // Selection mode for an opener's slot: "alta1".."alta4" (newobs) or "modif1".."modif4"
-    // (frmodif). Shows "Seleccionar".
-    void ModoSeleccion(const QString &origen);
+    // What "Seleccionar" hands back to the form that asked: the code and the full name.
+    using AlElegir = std::function<void(const QString &codigo, const QString &nombre)>;
+
+    // Selection mode for a requester's slot: "alta1".."alta4" (newobs) or "modif1".."modif4"
+    // (frmodif). Shows "Seleccionar"; the choice goes to `alElegir` while the requester is open.
+    void ModoSeleccion(const QString &origen, QWidget *solicitante, AlElegir alElegir);
     // What an observation form's slot button does: the open list (or a new one, shown as a
-    // task window) in selection mode for that slot, brought to the front.
-    static frobs *AbrirSeleccion(const QString &origen);
+    // task window) in selection mode for that slot, brought to the front. In tests the
+    // choice service may answer instead (then nothing opens and null is returned).
+    static frobs *AbrirSeleccion(const QString &origen, QWidget *solicitante, AlElegir alElegir);
 
     // The code of the observer in the current row, or empty.
     QString codObservador() const { return codObservador_; }
-
-    // How the new and change forms are shown (modal); tests replace it.
-    static void setMostrarDialogo(std::function<int(QDialog *)> mostrar);
 
 public slots:
     // The search with the filters as they stand; the other observer forms run it after a save.
@@ -53,5 +55,7 @@ private:
     std::unique_ptr<Ui::frobs> ui;
     QSqlQueryModel *DtObs = nullptr;
     QString codObservador_;
+    QPointer<QWidget> solicitante_;
+    AlElegir alElegir_;
     bool ocupado_ = false;
 };

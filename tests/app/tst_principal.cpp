@@ -3,6 +3,7 @@
 #include "app/principal.h"
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
+#include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
 
@@ -108,7 +109,7 @@ void tst_principal::cerrarFormularios() {
     QPointer<QWidget> c = suelta;
 
     // "Tutorial" closes nothing.
-    principal::setAbridor([](const QUrl &) { return true; });
+    ChoiceService::Prueba().abrir = ([](const QUrl &) { return true; });
     Accion(p, "help")->trigger();
     QVERIFY(a && b && c);
 
@@ -120,14 +121,14 @@ void tst_principal::cerrarFormularios() {
     QCOMPARE(acerca->windowTitle(), QStringLiteral("Acerca de Tritodex"));
     QCOMPARE(acerca->size(), QSize(709, 271));
     QCOMPARE(acerca->palette().color(QPalette::Window), QColor(150, 150, 50));
-    principal::setAbridor(nullptr);
+    ChoiceService::Restablecer();
 }
 
 void tst_principal::ayudaYWeb() {
     QTemporaryDir dir;
     ModConex::setRutaAplicacion(dir.path());
     QList<QUrl> abiertas;
-    principal::setAbridor([&](const QUrl &u) {
+    ChoiceService::Prueba().abrir = ([&](const QUrl &u) {
         abiertas << u;
         return true;
     });
@@ -148,7 +149,7 @@ void tst_principal::ayudaYWeb() {
 
     Accion(p, "web")->trigger();
     QCOMPARE(abiertas.value(1), QUrl(QStringLiteral("https://www.gbif.es/")));
-    principal::setAbridor(nullptr);
+    ChoiceService::Restablecer();
 }
 
 void tst_principal::salir() {

@@ -2,6 +2,7 @@
 #include "support/User.h"
 
 #include "data/ModConex.h"
+#include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
 #include "localities/frcodloc.h"
@@ -68,14 +69,15 @@ private:
 void tst_newobs::init() {
     propuestos.clear();
     respuesta.reset();
-    newobs::setPreguntaCodigo([this](QWidget *, const QString &p) -> std::optional<QString> {
-        propuestos << p;
-        return respuesta ? respuesta : std::optional<QString>(p);
-    });
+    ChoiceService::Prueba().codigoLocalidad =
+        ([this](QWidget *, const QString &p) -> std::optional<QString> {
+            propuestos << p;
+            return respuesta ? respuesta : std::optional<QString>(p);
+        });
 }
 
 void tst_newobs::cleanup() {
-    newobs::setPreguntaCodigo(nullptr);
+    ChoiceService::Restablecer();
 }
 
 QSqlRecord tst_newobs::Fila(const TestDatabase &bd, const QString &sql) {
@@ -221,11 +223,11 @@ void tst_newobs::observadores() {
     QTRY_VERIFY(!vigilada || !vigilada->isVisible());
 
     QStringList origenes;
-    newobs::setElegirObservador([&](QWidget *, const QString &o) { origenes << o; });
+    ChoiceService::Prueba().observador = [&](QWidget *, const QString &o, auto) { origenes << o; };
     QTest::mouseClick(c<QPushButton>(f, "CdSelobs1"), Qt::LeftButton);
     QTest::mouseClick(c<QPushButton>(f, "Cdselobs4"), Qt::LeftButton);
     QCOMPARE(origenes, QStringList({QStringLiteral("alta1"), QStringLiteral("alta4")}));
-    newobs::setElegirObservador(nullptr);
+    ChoiceService::Prueba().observador = nullptr;
 }
 
 void tst_newobs::especieYHoras() {
@@ -323,7 +325,7 @@ void tst_newobs::derivacion() {
     QLabel *missatge = c<QLabel>(f, "missatge");
     User::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Pozo del Tío Raimundo"));
     User::SalirDe(c<QComboBox>(f, "Cbloc"));
-    QCOMPARE(f.CodigoLocalidad, QStringLiteral("new"));
+    QCOMPARE(f.CodigoLocalidad(), QStringLiteral("new"));
     QVERIFY(c<QGroupBox>(f, "Frame1")->isEnabled());
 
     // The easting alone, no zone: nothing said. Both, no zone: the zone is asked for.
@@ -541,10 +543,11 @@ void tst_newobs::codigoDeLocalidad() {
 
     // The prompt closed: nothing stored, everything kept.
     respuesta = std::optional<QString>();
-    newobs::setPreguntaCodigo([this](QWidget *, const QString &p) -> std::optional<QString> {
-        propuestos << p;
-        return std::nullopt;
-    });
+    ChoiceService::Prueba().codigoLocalidad =
+        ([this](QWidget *, const QString &p) -> std::optional<QString> {
+            propuestos << p;
+            return std::nullopt;
+        });
     QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
     QCOMPARE(propuestos, QStringList({QStringLiteral("JPG2")}));
     QCOMPARE(bd.Contar(QStringLiteral("localidad")), 0);
@@ -555,19 +558,20 @@ void tst_newobs::codigoDeLocalidad() {
     // In the real prompt a code already stored is refused; the changed code is stored.
     QVERIFY(bd.Ejecutar(QStringLiteral(
         "INSERT INTO localidad (cod_localidad, localidad) VALUES ('JPG2', 'Otra')")));
-    newobs::setPreguntaCodigo([this](QWidget *padre, const QString &p) -> std::optional<QString> {
-        frcodloc prompt(padre);
-        prompt.CodigoPropuesto = p;
-        prompt.show();
-        auto *aceptar = prompt.findChild<QPushButton *>(QStringLiteral("Command1"));
-        QTest::mouseClick(aceptar, Qt::LeftButton);
-        propuestos << MessageService::Ultimo().texto;
-        QTest::keyClicks(prompt.findChild<QLineEdit *>(QStringLiteral("Txloc")),
-                         QStringLiteral("PRADO-1"));
-        QTest::mouseClick(aceptar, Qt::LeftButton);
-        return prompt.result() == QDialog::Accepted ? std::optional(prompt.CodigoAceptado())
-                                                    : std::nullopt;
-    });
+    ChoiceService::Prueba().codigoLocalidad =
+        ([this](QWidget *padre, const QString &p) -> std::optional<QString> {
+            frcodloc prompt(padre);
+            prompt.CodigoPropuesto = p;
+            prompt.show();
+            auto *aceptar = prompt.findChild<QPushButton *>(QStringLiteral("Command1"));
+            QTest::mouseClick(aceptar, Qt::LeftButton);
+            propuestos << MessageService::Ultimo().texto;
+            QTest::keyClicks(prompt.findChild<QLineEdit *>(QStringLiteral("Txloc")),
+                             QStringLiteral("PRADO-1"));
+            QTest::mouseClick(aceptar, Qt::LeftButton);
+            return prompt.result() == QDialog::Accepted ? std::optional(prompt.CodigoAceptado())
+                                                        : std::nullopt;
+        });
     QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
     QCOMPARE(propuestos.last(), QStringLiteral("Este código ya existe en la Base de Datos"));
     QCOMPARE(
@@ -590,7 +594,7 @@ void tst_newobs::duplicarYNueva() {
     QTest::mouseClick(c<QPushButton>(f, "Cbguardar"), Qt::LeftButton);
     // The stored locality is chosen now, so the next save does not store it again.
     QCOMPARE(c<QComboBox>(f, "Cbloc")->currentText(), QStringLiteral("Fuente d´en Pep"));
-    QCOMPARE(f.CodigoLocalidad, QStringLiteral("JPG0"));
+    QCOMPARE(f.CodigoLocalidad(), QStringLiteral("JPG0"));
     QVERIFY(!c<QGroupBox>(f, "Frame1")->isEnabled());
     QCOMPARE(c<QLineEdit>(f, "Txexemplars")->text(), QStringLiteral("3"));
     QTest::mouseClick(c<QPushButton>(f, "Cbguardar"), Qt::LeftButton);
@@ -618,11 +622,11 @@ void tst_newobs::localidadExistente() {
     // Typed in other case it is a new locality.
     User::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("laguna"));
     User::SalirDe(c<QComboBox>(f, "Cbloc"));
-    QCOMPARE(f.CodigoLocalidad, QStringLiteral("new"));
+    QCOMPARE(f.CodigoLocalidad(), QStringLiteral("new"));
     // Typed exactly: loaded without deriving anything.
     User::Escribir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Laguna"));
     User::SalirDe(c<QComboBox>(f, "Cbloc"));
-    QCOMPARE(f.CodigoLocalidad, QStringLiteral("L1"));
+    QCOMPARE(f.CodigoLocalidad(), QStringLiteral("L1"));
     QCOMPARE(c<QComboBox>(f, "Cbhuso")->currentText(), QStringLiteral("30"));
     QCOMPARE(c<QLineEdit>(f, "Txlong")->text(), QStringLiteral("440291"));
     QCOMPARE(c<QComboBox>(f, "cb10k")->currentText(), QStringLiteral("VK47"));
@@ -643,7 +647,7 @@ void tst_newobs::localidadExistente() {
     RellenarObservacion(f);
     DescribirNuevaLocalidad(f, QStringLiteral("Otra"));
     User::Elegir(c<QComboBox>(f, "Cbloc"), QStringLiteral("Sin provincia"));
-    QVERIFY(f.CodigoLocalidad.isEmpty());
+    QVERIFY(f.CodigoLocalidad().isEmpty());
     QTest::mouseClick(c<QPushButton>(f, "Cbnueva"), Qt::LeftButton);
     QCOMPARE(MessageService::Ultimo().texto, QStringLiteral("El campo Localidad es obligatorio."));
     QCOMPARE(bd.Contar(QStringLiteral("observacion")), 1);

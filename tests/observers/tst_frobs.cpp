@@ -1,5 +1,6 @@
 #include "Observadores.h"
 
+#include "gui/ChoiceService.h"
 #include "gui/Screen.h"
 #include "observers/frobs.h"
 
@@ -52,18 +53,23 @@ QString Actual(QWidget *f) {
                            Control(f, "CdSel")->isEnabled());
 }
 
-// A window standing in for an observation form with its four observer slots; slots 3 and
-// 4 spell their buttons with a small s, as the real forms do.
+// A window standing in for an observation form with its four observer slots.
 QWidget *Abridor(const QString &nombre) {
     auto *w = new QWidget;
     w->setObjectName(nombre);
     for (int n = 1; n <= 4; ++n) {
         (new QLineEdit(w))->setObjectName(u"Txobs%1"_s.arg(n));
         (new QLabel(w))->setObjectName(u"Lbobs%1"_s.arg(n));
-        (new QPushButton(w))->setObjectName((n <= 2 ? u"CdSelobs%1"_s : u"Cdselobs%1"_s).arg(n));
     }
     Screen::MostrarHijo(w);
     return w;
+}
+// What an observation form gives the list: the slot it fills with the choice.
+frobs::AlElegir Ranura(QWidget *w, int n) {
+    return [w, n](const QString &codigo, const QString &nombre) {
+        Control<QLineEdit>(w, u"Txobs%1"_s.arg(n))->setText(codigo);
+        Control<QLabel>(w, u"Lbobs%1"_s.arg(n))->setText(nombre);
+    };
 }
 QStringList Ranuras(QWidget *w) {
     QStringList r;
@@ -76,7 +82,7 @@ QStringList Ranuras(QWidget *w) {
 } // namespace
 
 void tst_frobs::cleanup() {
-    frobs::setMostrarDialogo(nullptr);
+    ChoiceService::Restablecer();
     for (QWidget *w : QApplication::topLevelWidgets())
         w->deleteLater();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -112,24 +118,22 @@ void tst_frobs::busquedaYSeleccion() {
     QCOMPARE(Filtrar(&f, "", "%"), QStringList());
     QCOMPARE(Filtrar(&f, "x_", ""), QStringList({"X_1"}));
 
-    // Chosen for a slot of an observation form: the list open from the menu serves, fills
-    // that slot of that window only, gives the focus to the slot's button and closes; a
-    // missing surname leaves the blank.
+    // Chosen for a slot of an observation form: the list open from the menu serves, hands
+    // the observer to that slot of that window only and closes; a missing surname leaves
+    // the blank.
     QPointer<QWidget> alta = Abridor("newobs"), modif = Abridor("frmodif");
-    QCOMPARE(frobs::AbrirSeleccion("alta3"), &f);
+    QCOMPARE(frobs::AbrirSeleccion("alta3", alta, Ranura(alta, 3)), &f);
     QVERIFY(Control(&f, "CdSel")->isVisible());
     QVERIFY(!Control(&f, "CdSel")->isEnabled());
     ClicFila(&f, "X_1");
     Clic(&f, "CdSel");
     QCOMPARE(Ranuras(alta), QStringList({"|", "|", "X_1|Ana Ruiz", "|"}));
-    QCOMPARE(alta->focusWidget(), Control<QWidget>(alta, "Cdselobs3"));
     QVERIFY(!f.isVisible());
-    QPointer<frobs> lista = frobs::AbrirSeleccion("modif1");
+    QPointer<frobs> lista = frobs::AbrirSeleccion("modif1", modif, Ranura(modif, 1));
     ClicFila(lista, "ROD90");
     Clic(lista, "CdSel");
     QCOMPARE(Ranuras(modif), QStringList({"ROD90|Rodrigo ", "|", "|", "|"}));
     QCOMPARE(Ranuras(alta), QStringList({"|", "|", "X_1|Ana Ruiz", "|"}));
-    QCOMPARE(modif->focusWidget(), Control<QWidget>(modif, "CdSelobs1"));
     QTRY_VERIFY(!lista);
 }
 
@@ -141,7 +145,7 @@ void tst_frobs::cambiosRefrescanLista() {
     frobs f;
     f.show();
     QStringList valores; // typed in the new or change form, which then saves
-    frobs::setMostrarDialogo([&](QDialog *d) {
+    ChoiceService::Prueba().dialogo = ([&](QDialog *d) {
         d->show();
         Rellenar(d, valores);
         Clic(d, Control(d, "CdIns") ? "CdIns" : "cdAct");

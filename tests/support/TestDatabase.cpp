@@ -13,6 +13,10 @@ QList<std::function<void()>> &Pasos() {
     static QList<std::function<void()>> pasos;
     return pasos;
 }
+QList<std::function<void()>> &PasosFinales() {
+    static QList<std::function<void()>> pasos;
+    return pasos;
+}
 } // namespace
 
 void TestDatabase::Preparar(std::function<void()> paso) {
@@ -68,4 +72,8 @@ QVariant TestDatabase::Valor(const QString &sql, const QVariantList &valores) co
 
 int TestDatabase::Contar(const QString &tabla) const {
     return Valor(QStringLiteral("SELECT count(*) FROM ") + tabla).toInt();
+}
+
+void TestDatabase::AlTerminar(std::function<void()> paso) {
+    PasosFinales() << std::move(paso);
 }

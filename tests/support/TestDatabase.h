@@ -27,8 +27,10 @@ public:
     QVariant Valor(const QString &sql, const QVariantList &valores = {}) const;
     int Contar(const QString &tabla) const;
 
-    // Runs before every new test database is built (form tests reset their services here).
+    // Runs before every new test database is built, and when one is dropped (form tests
+    // reset their services there).
     static void Preparar(std::function<void()> paso);
+    static void AlTerminar(std::function<void()> paso);
 
 private:
     QTemporaryDir dir_;

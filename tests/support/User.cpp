@@ -1,6 +1,7 @@
 #include "User.h"
 
 #include "TestDatabase.h"
+#include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 
@@ -71,13 +72,15 @@ void User::Elegir(QComboBox *lista, const QString &texto) {
     ModBaseDatos::ElegirComoUsuario(lista, i);
 }
 
-// Every form test answers message boxes from its queue, starting empty with each database.
+// Every form test answers message boxes from its queue, starting empty with each database;
+// the outside choices a test answered go back to the real dialogs with its database.
 namespace {
 const bool preparado = [] {
     TestDatabase::Preparar([] {
         MessageService::setModoPrueba(true);
         MessageService::Limpiar();
     });
+    TestDatabase::AlTerminar(ChoiceService::Restablecer);
     return true;
 }();
 } // namespace

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <optional>
+
+class QDialog;
+class QWidget;
+
+// Every choice the program asks of the world outside a form goes through here: modal
+// dialogs, the new locality's code, the observer chosen from the list, files and folders,
+// and what the desktop opens. In the program each is the real dialog; a test installs its
+// answers, and one Restablecer() puts every choice back.
+namespace ChoiceService {
+
+// A test's answers; an empty one leaves that choice to the real dialog.
+struct Respuestas {
+    // A modal dialog (new and changed observers...): returns its result code.
+    std::function<int(QDialog *)> dialogo;
+    // The new locality's code, given the proposed one; nothing when the prompt was closed.
+    std::function<std::optional<QString>(QWidget *padre, const QString &propuesto)>
+        codigoLocalidad;
+    // The observer list opened for a slot; the test calls `elegir` to hand one back.
+    std::function<void(QWidget *solicitante, const QString &origen,
+                       std::function<void(const QString &codigo, const QString &nombre)> elegir)>
+        observador;
+    // A file to write (empty: the user cancelled) and a folder to choose.
+    std::function<QString(const QString &titulo, const QString &propuesto)> archivoGuardar;
+    std::function<QString(const QString &titulo, const QString &inicio)> carpeta;
+    // Opening a document or an address with the desktop's program: whether it opened.
+    std::function<bool(const QUrl &)> abrir;
+};
+
+// The installed answers, to set one by one in a test.
+Respuestas &Prueba();
+// Back to the real dialogs for every choice.
+void Restablecer();
+
+int MostrarDialogo(QDialog *dialogo);
+QString ArchivoParaGuardar(QWidget *padre, const QString &titulo, const QString &propuesto,
+                           const QString &filtro);
+QString Carpeta(QWidget *padre, const QString &titulo, const QString &inicio);
+bool Abrir(const QUrl &direccion);
+
+} // namespace ChoiceService

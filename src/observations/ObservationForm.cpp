@@ -1,0 +1,601 @@
+#include "ObservationForm.h"
+
+#include "data/ModConex.h"
+#include "data/ReferenceData.h"
+#include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
+#include "gui/Screen.h"
+#include "observers/ObserverStore.h"
+#include "observers/frobs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalBlocker>
+#include <QSqlError>
+#include <QStyle>
+#include <QTimeEdit>
+#include <limits>
+
+namespace {
+
+// Empties a list's text without completing it or raising its choice.
+void Vaciar(QComboBox *lista, const QString &texto = QString()) {
+    const QSignalBlocker bloqueo(lista);
+    lista->setCurrentIndex(-1);
+    if (lista->isEditable()) lista->setEditText(texto);
+}
+
+bool EsItem(const QComboBox *lista, const QString &texto) {
+    return lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
+}
+
+bool EsEntero(const QString &texto) {
+    static const QRegularExpression digitos(QStringLiteral("^[0-9]+$"));
+    return digitos.match(texto).hasMatch();
+}
+
+QVariant Entero(const QString &texto) {
+    return texto.isEmpty() ? QVariant() : QVariant(texto.toLongLong());
+}
+
+void Aviso(QWidget *padre, const QString &texto,
+           const QString &titulo = QStringLiteral("Datos incorrectos")) {
+    MessageService::Mostrar(padre, texto, titulo, QMessageBox::Warning);
+}
+
+} // namespace
+
+ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
+    : QObject(c.formulario), c_(c), o_(o) {
+    utm_ = std::make_unique<UtmSquareControls>(
+        UtmSquareControls::Controles{c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.cb10k, c.tx1k,
+                                     c.Cbprov, c.Cbmuni, c.missatge},
+        UtmSquareControls::Opciones{true, o.localidadNueva});
+
+    c_.Txdata->setDateRange(QDate(1900, 1, 1), QDate(3000, 12, 31));
+    c_.Cbhuso->addItems({QStringLiteral(" "), QStringLiteral("27"), QStringLiteral("28"),
+                         QStringLiteral("29"), QStringLiteral("30"), QStringLiteral("31")});
+    c_.Cbhuso->setCurrentIndex(-1);
+    const QIcon lupa = c.formulario->style()->standardIcon(QStyle::SP_FileDialogContentsView);
+    for (int slot = 1; slot <= 4; ++slot) {
+        c_.CdSelobs[slot - 1]->setIcon(lupa);
+        ModBaseDatos::AlPerderFoco(c_.Txobs[slot - 1], [this, slot] { Txobs_LostFocus(slot); });
+        connect(c_.CdSelobs[slot - 1], &QPushButton::clicked, this,
+                [this, slot] { CdSelobs_Click(slot); });
+    }
+
+    for (QComboBox *lista : {c_.Cbespecie, c_.Cbmuni, c_.Cbhuso})
+        ModBaseDatos::HacerCompletable(lista);
+    if (o_.localidadNueva) {
+        // The locality name is free text: no completion may change what the user types.
+        c_.Cbloc->setEditable(true);
+        c_.Cbloc->setCompleter(nullptr);
+        c_.Cbloc->setInsertPolicy(QComboBox::NoInsert);
+    }
+    for (QLineEdit *campo : {c_.Txexemplars, c_.Txlong, c_.Txlat})
+        ModBaseDatos::FiltrarDigitos(campo);
+
+    ModBaseDatos::AlElegir(c_.Cbloc, [this] { Cbloc_Click(); });
+    ModBaseDatos::AlPerderFoco(c_.Cbloc, [this] { Cbloc_Click(); });
+    ModBaseDatos::AlElegir(c_.Cbprov, [this] { Cbprov_Click(); });
+    ModBaseDatos::AlElegir(c_.Cbmuni, [this] { Cbmuni_Click(); });
+    ModBaseDatos::AlPerderFoco(c_.Cbmuni, [this] { Cbmuni_LostFocus(); });
+    ModBaseDatos::AlElegir(c_.Cbhuso, [this] { CalcularCuadradosUTM(); });
+    ModBaseDatos::AlPerderFoco(c_.Cbhuso, [this] { Cbhuso_LostFocus(); });
+    ModBaseDatos::AlElegir(c_.cb10k, [this] { cb10k_Click(); });
+    ModBaseDatos::AlPerderFoco(c_.Txlong, [this] { CalcularCuadradosUTM(); });
+    ModBaseDatos::AlPerderFoco(c_.Txlat, [this] { CalcularCuadradosUTM(); });
+    ModBaseDatos::AlElegir(c_.Cbespecie, [this] { Cbespecie_Click(); });
+    ModBaseDatos::AlPerderFoco(c_.Cbespecie, [this] { Cbespecie_LostFocus(); });
+    ModBaseDatos::AlPerderFoco(c_.Txhini, [this] { ComprobarHoras(c_.Txhini); });
+    ModBaseDatos::AlPerderFoco(c_.Txhfi, [this] { ComprobarHoras(c_.Txhfi); });
+    for (QComboBox *lista :
+         {c_.Cbperiodo, c_.Cbmeteo, c_.Cbvents, c_.Cbestadio, c_.Cbconducta, c_.Cbhabitat})
+        ModBaseDatos::AlElegir(lista, [this, lista] { Lista_Click(lista); });
+}
+
+ObservationForm::~ObservationForm() = default;
+
+bool ObservationForm::Cargar() {
+    // Without a database one message says so, instead of one for every list.
+    if (!ModConex::DatabaseConnection().isOpen()) {
+        MessageService::Mostrar(c_.formulario,
+                                DescribirError(ModConex::DatabaseConnection().lastError()),
+                                QStringLiteral("Tritodex"), QMessageBox::Warning);
+        return false;
+    }
+    PonerObservadorPorDefecto();
+    ReferenceData ref;
+    ModBaseDatos::Rellenar(c_.cb10k, ref.Cuadrados10k() << QStringLiteral(" "));
+    ModBaseDatos::Rellenar(c_.Cbvents, ref.Vientos());
+    ModBaseDatos::Rellenar(c_.Cbmeteo, ref.Meteos());
+    ModBaseDatos::Rellenar(c_.Cbperiodo, ref.Periodos());
+    ModBaseDatos::Rellenar(c_.Cbespecie, ref.Especies());
+    ModBaseDatos::Rellenar(c_.Cbestadio, ref.Estadios());
+    ModBaseDatos::Rellenar(c_.Cbmotivo, QStringList{o_.motivoEnBlanco} << ref.Motivos());
+    ModBaseDatos::Rellenar(c_.Cbconducta, ref.Conductas());
+    ModBaseDatos::Rellenar(c_.Cbhabitat, ref.Habitats());
+    ModBaseDatos::InformarError(c_.formulario, ref);
+    CargarLocalidades();
+    utm_->CargarProvinciasUTM10(QString());
+    return true;
+}
+
+void ObservationForm::PonerObservadorPorDefecto() {
+    const QString codigo = ObserverStore::CodigoPredeterminado();
+    if (codigo.isEmpty()) return;
+    c_.Txobs[0]->setText(codigo);
+    Txobs_LostFocus(1);
+}
+
+void ObservationForm::CargarLocalidades() {
+    LocalityStore localidades;
+    ModBaseDatos::Rellenar(c_.Cbloc, localidades.Nombres());
+    ModBaseDatos::InformarError(c_.formulario, localidades);
+}
+
+void ObservationForm::ElegirLocalidad(const QString &nombre) {
+    const int i = c_.Cbloc->findText(nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i >= 0) c_.Cbloc->setCurrentIndex(i);
+}
+
+void ObservationForm::CalcularCuadradosUTM() {
+    if (modoLocalidad_ == ModoLocalidad::Cargando) return;
+    utm_->CalcularCuadradosUTM();
+}
+
+// Refusals ---------------------------------------------------------------------------
+
+void ObservationForm::Rechazo() { destinoRechazado_ = QApplication::focusWidget(); }
+
+bool ObservationForm::SaveRefused(QWidget *boton) {
+    const bool rechazado = destinoRechazado_ && destinoRechazado_ == boton;
+    destinoRechazado_.clear();
+    if (rechazado) return true;
+    // A code typed and never left (a keyboard shortcut saves without moving the focus).
+    for (int slot = 1; slot <= 4; ++slot)
+        if (!c_.Txobs[slot - 1]->text().isEmpty() && c_.Lbobs[slot - 1]->text().isEmpty() &&
+            !ComprobarObservador(slot))
+            return true;
+    return false;
+}
+
+// Observers --------------------------------------------------------------------------
+
+void ObservationForm::Txobs_LostFocus(int slot) {
+    destinoRechazado_.clear();
+    ComprobarObservador(slot);
+}
+
+bool ObservationForm::ComprobarObservador(int slot) {
+    QLineEdit *campo = c_.Txobs[slot - 1];
+    QLabel *nombre = c_.Lbobs[slot - 1];
+    if (campo->text().isEmpty()) {
+        nombre->clear();
+        return true;
+    }
+    QString error;
+    const auto observador = ObserverStore::Cargar(campo->text(), &error);
+    if (!error.isEmpty()) {
+        Rechazo();
+        MessageService::Mostrar(c_.formulario, error, QStringLiteral("Tritodex"),
+                                QMessageBox::Warning);
+        return false;
+    }
+    if (!observador) {
+        Rechazo();
+        MessageService::Mostrar(c_.formulario,
+                                QStringLiteral("No existe ningun Observador con este código"),
+                                QStringLiteral("Código Observador Incorrecto"),
+                                QMessageBox::Warning);
+        campo->clear();
+        nombre->clear();
+        campo->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    // The code as the observer table holds it, whatever case was typed.
+    campo->setText(observador->codigo);
+    nombre->setText(observador->nombre + u' ' + observador->apellido);
+    return true;
+}
+
+void ObservationForm::CdSelobs_Click(int slot) {
+    QPointer<QWidget> formulario = c_.formulario;
+    frobs::AbrirSeleccion(
+        o_.origenObservador + QString::number(slot), c_.formulario,
+        [this, formulario, slot](const QString &codigo, const QString &nombre) {
+            if (!formulario) return;
+            c_.Txobs[slot - 1]->setText(codigo);
+            c_.Lbobs[slot - 1]->setText(nombre);
+            if (auto *sub = qobject_cast<QMdiSubWindow *>(formulario->parentWidget()))
+                if (QMdiArea *area = sub->mdiArea()) area->setActiveSubWindow(sub);
+            formulario->activateWindow();
+            c_.CdSelobs[slot - 1]->setFocus(Qt::OtherFocusReason);
+        });
+}
+
+// Lookup lists -----------------------------------------------------------------------
+
+void ObservationForm::Lista_Click(QComboBox *lista) {
+    const QString texto = lista->currentText();
+    if (texto.trimmed().isEmpty()) return;
+    ReferenceData ref;
+    std::optional<int> id;
+    int *destino = nullptr;
+    if (lista == c_.Cbperiodo) {
+        id = ref.IdPeriodo(texto);
+        destino = &idPeriodo;
+    } else if (lista == c_.Cbmeteo) {
+        id = ref.IdMeteo(texto);
+        destino = &idMeteo;
+    } else if (lista == c_.Cbvents) {
+        id = ref.IdViento(texto.section(u'(', 0, 0).trimmed());
+        destino = &idViento;
+    } else if (lista == c_.Cbestadio) {
+        id = ref.IdEstadio(texto, claseEspecie_);
+        destino = &idEstadio;
+    } else if (lista == c_.Cbconducta) {
+        id = ref.IdConducta(texto, claseEspecie_);
+        destino = &idConducta;
+    } else if (lista == c_.Cbhabitat) {
+        id = ref.IdHabitat(texto);
+        destino = &idHabitat;
+    }
+    if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
+    if (id && destino) *destino = *id;
+}
+
+QString ObservationForm::CodigoEspecie() const {
+    return c_.Cbespecie->currentText().section(u'-', 0, 0).trimmed();
+}
+
+void ObservationForm::RellenarSegunClase(const QString &clase) {
+    ReferenceData ref;
+    ModBaseDatos::Rellenar(c_.Cbestadio, clase.isNull() ? ref.Estadios() : ref.Estadios(clase));
+    ModBaseDatos::Rellenar(c_.Cbconducta,
+                           clase.isNull() ? ref.Conductas() : ref.Conductas(clase));
+    ModBaseDatos::InformarError(c_.formulario, ref);
+}
+
+void ObservationForm::Cbespecie_Click() {
+    if (c_.Cbespecie->currentText().isEmpty()) {
+        c_.Lbespecie->clear();
+        return;
+    }
+    ReferenceData ref;
+    const auto especie = ref.BuscarEspecie(CodigoEspecie());
+    if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
+    if (!especie) {
+        MessageService::Mostrar(c_.formulario,
+                                QStringLiteral("No existe ninguna Especie con este nombre"),
+                                QStringLiteral("Especie Incorrecta"), QMessageBox::Warning);
+        {
+            const QSignalBlocker bloqueo(c_.Cbespecie);
+            c_.Cbespecie->setCurrentIndex(c_.Cbespecie->count() > 0 ? 0 : -1);
+        }
+        c_.Lbespecie->clear();
+        c_.Cbespecie->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    c_.Lbespecie->setText(especie->nombreCastellano);
+    claseEspecie_ = especie->clase;
+    // Stage and behaviour stay chosen when the new class has them too; otherwise a list
+    // that shows nothing stores nothing.
+    const QString estadio = c_.Cbestadio->currentText();
+    const QString conducta = c_.Cbconducta->currentText();
+    RellenarSegunClase(claseEspecie_);
+    idEstadio = 0;
+    idConducta = 0;
+    if (!estadio.isEmpty() && EsItem(c_.Cbestadio, estadio))
+        ModBaseDatos::PonerTexto(c_.Cbestadio, estadio);
+    if (!conducta.isEmpty() && EsItem(c_.Cbconducta, conducta))
+        ModBaseDatos::PonerTexto(c_.Cbconducta, conducta);
+}
+
+void ObservationForm::Cbespecie_LostFocus() {
+    const QString texto = c_.Cbespecie->currentText();
+    if (texto.isEmpty()) {
+        c_.Lbespecie->clear();
+        return;
+    }
+    if (EsItem(c_.Cbespecie, texto)) return;
+    Vaciar(c_.Cbespecie, QStringLiteral(" "));
+    c_.Lbespecie->clear();
+}
+
+void ObservationForm::ComprobarHoras(QTimeEdit *dejado) {
+    destinoRechazado_.clear();
+    const QString ini = c_.Txhini->time().toString(QStringLiteral("HH:mm"));
+    const QString fin = c_.Txhfi->time().toString(QStringLiteral("HH:mm"));
+    const QString cero = QStringLiteral("00:00");
+    if (ini == cero || fin == cero || !(ini > fin)) return;
+    Rechazo();
+    MessageService::Mostrar(c_.formulario,
+                            QStringLiteral("La hora inicial de la observación debe ser inferior "
+                                           "a la hora final"),
+                            QStringLiteral("Tritodex"), QMessageBox::Warning);
+    dejado->setTime(QTime(0, 0));
+    dejado->setFocus(Qt::OtherFocusReason);
+}
+
+// Locality and squares ---------------------------------------------------------------
+
+void ObservationForm::Cbloc_Click() {
+    const QString nombre = c_.Cbloc->currentText();
+    if (nombre.isEmpty()) {
+        codigoLocalidad_.clear();
+        return;
+    }
+    const int i = c_.Cbloc->findText(nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i < 0) {
+        codigoLocalidad_ = o_.localidadNueva ? QStringLiteral("new") : QString();
+        if (o_.localidadNueva)
+            for (QWidget *marco : {c_.Frame1, c_.Frame2, c_.Frame3}) marco->setEnabled(true);
+        return;
+    }
+    {
+        const QSignalBlocker bloqueo(c_.Cbloc);
+        c_.Cbloc->setCurrentIndex(i);
+    }
+    codigoLocalidad_.clear();
+    LocalityStore localidades;
+    const auto l = localidades.PorNombre(nombre);
+    if (l) {
+        MostrarLocalidad(*l);
+    } else {
+        utm_->CargarProvinciasUTM10(QString());
+        if (o_.localidadNueva)
+            for (QWidget *marco : {c_.Frame1, c_.Frame2, c_.Frame3}) marco->setEnabled(false);
+    }
+    ModBaseDatos::InformarError(c_.formulario, localidades);
+}
+
+void ObservationForm::MostrarLocalidad(const Localidad &l) {
+    utm_->CargarProvinciasUTM10(QString());
+    modoLocalidad_ = ModoLocalidad::Cargando;
+    if (o_.localidadNueva)
+        for (QWidget *marco : {c_.Frame1, c_.Frame2, c_.Frame3}) marco->setEnabled(false);
+    codigoLocalidad_ = l.codigo;
+    ModBaseDatos::PonerTexto(c_.Cbhuso, l.utmhuso.isEmpty() ? c_.Cbhuso->itemText(0) : l.utmhuso);
+    c_.Txlat->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
+    c_.Txlong->setText(l.utmx.isNull() ? QString() : l.utmx.toString());
+    c_.tx1k->setText(l.utm1k);
+    utm_->CargarTodosUTM10();
+    ModBaseDatos::PonerTexto(c_.cb10k, l.utm10k);
+    // The choices must run even when the list already showed the same item.
+    const int provincia = c_.Cbprov->currentIndex();
+    ModBaseDatos::PonerTexto(c_.Cbprov, l.provincia);
+    if (c_.Cbprov->currentIndex() == provincia) Cbprov_Click();
+    const int municipio = c_.Cbmuni->currentIndex();
+    ModBaseDatos::PonerTexto(c_.Cbmuni, l.municipio);
+    if (c_.Cbmuni->currentIndex() == municipio && municipio >= 0) Cbmuni_Click();
+    modoLocalidad_ = ModoLocalidad::Libre;
+}
+
+void ObservationForm::Cbprov_Click() {
+    const QString provincia = c_.Cbprov->currentText();
+    if (provincia.isEmpty()) {
+        Vaciar(c_.Cbmuni);
+        idMuni = 0;
+        c_.Cbmuni->setEnabled(false);
+        return;
+    }
+    c_.Cbmuni->setEnabled(true);
+    const QString cuadrado = c_.cb10k->currentText();
+    if (cuadrado.trimmed().isEmpty()) {
+        c_.Frame1->setEnabled(false);
+        Vaciar(c_.Cbhuso);
+        c_.Txlat->clear();
+        c_.Txlong->clear();
+        c_.tx1k->clear();
+    }
+    ReferenceData ref;
+    // The province's own identifier, even when none of its municipalities has the square.
+    if (const auto id = ref.IdProvincia(provincia)) idProv = *id;
+    const QStringList municipios = ref.MunicipiosDeProvincia(
+        provincia, cuadrado.trimmed().isEmpty() ? QString() : cuadrado);
+    if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
+    const QString anterior = c_.Cbmuni->currentText();
+    ModBaseDatos::Rellenar(c_.Cbmuni, municipios + QStringList{QString()});
+    // A municipality no longer listed is no longer chosen.
+    idMuni = 0;
+    if (!anterior.isEmpty() && municipios.contains(anterior))
+        ModBaseDatos::PonerTexto(c_.Cbmuni, anterior);
+}
+
+void ObservationForm::Cbmuni_Click() {
+    const QString municipio = c_.Cbmuni->currentText();
+    if (municipio.trimmed().isEmpty()) return;
+    ReferenceData ref;
+    if (const auto id = ref.IdMunicipio(municipio)) idMuni = *id;
+    if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
+    if (c_.tx1k->text().trimmed().isEmpty() && c_.cb10k->currentText().trimmed().isEmpty()) {
+        modoGuardar_ = ModoGuardar::Municipio;
+        utm_->CargarUTM10();
+    }
+}
+
+void ObservationForm::Cbmuni_LostFocus() {
+    if (!EsItem(c_.Cbmuni, c_.Cbmuni->currentText())) {
+        Vaciar(c_.Cbmuni);
+        idMuni = 0;
+    }
+}
+
+void ObservationForm::Cbhuso_LostFocus() {
+    if (!EsItem(c_.Cbhuso, c_.Cbhuso->currentText())) Vaciar(c_.Cbhuso);
+}
+
+void ObservationForm::cb10k_Click() {
+    if (modoLocalidad_ == ModoLocalidad::Cargando || utm_->utm10Encontrado() ||
+        modoGuardar_ == ModoGuardar::Municipio)
+        return;
+    c_.Txlat->clear();
+    c_.Txlong->clear();
+    c_.tx1k->clear();
+    Vaciar(c_.Cbhuso);
+    utm_->CargarProvinciasUTM10(c_.cb10k->currentText());
+}
+
+// Values -----------------------------------------------------------------------------
+
+QString ObservationForm::CampoQueFalta() const {
+    QString falta;
+    // A species typed but never chosen from the list has no code to store.
+    if (c_.Cbespecie->currentText().trimmed().isEmpty() ||
+        !EsItem(c_.Cbespecie, c_.Cbespecie->currentText()))
+        falta = QStringLiteral("Especie");
+    // A listed locality whose row could not be read has no code: it cannot be stored.
+    if (c_.Cbloc->currentText().isEmpty() || codigoLocalidad_.isEmpty())
+        falta = QStringLiteral("Localidad");
+    if (idProv == 0) falta = QStringLiteral("Provincia");
+    if (idMuni == 0) falta = QStringLiteral("Municipio");
+    if (c_.cb10k->currentText().trimmed().isEmpty()) falta = QStringLiteral("UTM 10K");
+    if (c_.Cbprov->currentText().isEmpty()) falta = QStringLiteral("Provincia");
+    if (c_.Txobs[0]->text().isEmpty()) falta = QStringLiteral("Observador");
+    if (!c_.Txdata->date().isValid()) falta = QStringLiteral("Data de la Observación");
+    return falta;
+}
+
+bool ObservationForm::EsLocalidadNueva() const {
+    return o_.localidadNueva && !EsItem(c_.Cbloc, c_.Cbloc->currentText());
+}
+
+std::optional<Observacion> ObservationForm::Leer() {
+    // Pasted text can reach the digit fields; it must not reach the database.
+    const QString ejemplares = c_.Txexemplars->text();
+    if (!ejemplares.isEmpty() && !EsEntero(ejemplares)) {
+        Aviso(c_.formulario,
+              QStringLiteral("El número de ejemplares debe ser un número entero."));
+        return std::nullopt;
+    }
+    // A number that does not fit is refused, never cut.
+    bool cabe = true;
+    if (!ejemplares.isEmpty() &&
+        (ejemplares.toLongLong(&cabe) > std::numeric_limits<int>::max() || !cabe)) {
+        Aviso(c_.formulario,
+              QStringLiteral("El número de ejemplares no puede ser mayor que %1.")
+                  .arg(std::numeric_limits<int>::max()));
+        return std::nullopt;
+    }
+    if (EsLocalidadNueva() && ((!c_.Txlong->text().isEmpty() && !EsEntero(c_.Txlong->text())) ||
+                               (!c_.Txlat->text().isEmpty() && !EsEntero(c_.Txlat->text())))) {
+        Aviso(c_.formulario, QStringLiteral("Las coordenadas deben ser números enteros"));
+        return std::nullopt;
+    }
+
+    Observacion o;
+    for (int slot = 1; slot <= 4; ++slot) o.observador[slot - 1] = c_.Txobs[slot - 1]->text();
+    o.fecha = c_.Txdata->date();
+    o.horaini = c_.Txhini->time().toString(QStringLiteral("HH:mm"));
+    o.horafin = c_.Txhfi->time().toString(QStringLiteral("HH:mm"));
+    o.periodo = idPeriodo;
+    o.meteo = idMeteo;
+    o.viento = idViento;
+    o.especie = CodigoEspecie();
+    o.numejemp = Entero(ejemplares);
+    o.numaprox = c_.Check1->isChecked();
+    o.estadio = idEstadio;
+    o.conducta = idConducta;
+    o.descripcion = QString(c_.Txdesc->text()).replace(u'\'', u'´');
+    o.motivo = c_.Cbmotivo->currentText();
+    o.habitat = idHabitat;
+    o.localidad = codigoLocalidad_;
+    return o;
+}
+
+Localidad ObservationForm::LocalidadNueva() const {
+    Localidad l;
+    l.nombre = QString(c_.Cbloc->currentText()).replace(u'\'', u'´');
+    l.muni = idMuni;
+    l.prov = idProv;
+    l.utmhuso = c_.Cbhuso->currentText();
+    l.utmx = Entero(c_.Txlong->text());
+    l.utmy = Entero(c_.Txlat->text());
+    l.utm1k = c_.tx1k->text();
+    l.utm10k = c_.cb10k->currentText();
+    return l;
+}
+
+void ObservationForm::Mostrar(const Observacion &o) {
+    for (int slot = 1; slot <= 4; ++slot) {
+        c_.Txobs[slot - 1]->setText(o.observador[slot - 1]);
+        ComprobarObservador(slot);
+    }
+    c_.Txdata->setDate(o.fecha);
+    c_.Txhini->setTime(QTime::fromString(o.horaini, QStringLiteral("HH:mm")).isValid()
+                           ? QTime::fromString(o.horaini, QStringLiteral("HH:mm"))
+                           : QTime(0, 0));
+    c_.Txhfi->setTime(QTime::fromString(o.horafin, QStringLiteral("HH:mm")).isValid()
+                          ? QTime::fromString(o.horafin, QStringLiteral("HH:mm"))
+                          : QTime(0, 0));
+    ReferenceData ref;
+    auto poner = [&](QComboBox *lista, ReferenceData::Lista cual, int id) {
+        if (const auto texto = ref.Texto(cual, id)) ModBaseDatos::PonerTexto(lista, *texto);
+    };
+    poner(c_.Cbperiodo, ReferenceData::Lista::Periodo, o.periodo);
+    poner(c_.Cbvents, ReferenceData::Lista::Viento, o.viento);
+    poner(c_.Cbmeteo, ReferenceData::Lista::Meteo, o.meteo);
+    // The species first: it narrows the stages and behaviours to its class.
+    const QString prefijo = o.especie + QStringLiteral(" - ");
+    const int especie = o.especie.isEmpty() ? -1 : c_.Cbespecie->findText(prefijo, Qt::MatchStartsWith);
+    if (especie >= 0) c_.Cbespecie->setCurrentIndex(especie);
+    else Vaciar(c_.Cbespecie);
+    c_.Txexemplars->setText(o.numejemp.isNull() ? QString() : o.numejemp.toString());
+    c_.Check1->setChecked(o.numaprox);
+    poner(c_.Cbestadio, ReferenceData::Lista::Estadio, o.estadio);
+    poner(c_.Cbconducta, ReferenceData::Lista::Conducta, o.conducta);
+    poner(c_.Cbhabitat, ReferenceData::Lista::Habitat, o.habitat);
+    ModBaseDatos::InformarError(c_.formulario, ref);
+    ModBaseDatos::PonerTexto(c_.Cbmotivo, o.motivo.isEmpty() ? o_.motivoEnBlanco : o.motivo);
+    c_.Txdesc->setText(o.descripcion);
+    LocalityStore localidades;
+    if (const auto l = localidades.PorCodigo(o.localidad)) {
+        const int i = c_.Cbloc->findText(l->nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        {
+            const QSignalBlocker bloqueo(c_.Cbloc);
+            c_.Cbloc->setCurrentIndex(i);
+        }
+        MostrarLocalidad(*l);
+    }
+    ModBaseDatos::InformarError(c_.formulario, localidades);
+}
+
+void ObservationForm::Limpiar() {
+    for (int slot = 1; slot <= 4; ++slot) {
+        c_.Txobs[slot - 1]->clear();
+        c_.Lbobs[slot - 1]->clear();
+    }
+    for (QComboBox *lista : {c_.Cbperiodo, c_.Cbvents, c_.Cbmeteo, c_.Cbmotivo, c_.Cbestadio,
+                             c_.Cbhuso, c_.Cbconducta, c_.Cbhabitat})
+        Vaciar(lista);
+    // Lists that show nothing store nothing.
+    idPeriodo = idViento = idMeteo = idEstadio = idConducta = idHabitat = 0;
+    Vaciar(c_.Cbespecie, QStringLiteral(" "));
+    c_.Lbespecie->clear();
+    c_.Txhini->setTime(QTime(0, 0));
+    c_.Txhfi->setTime(QTime(0, 0));
+    c_.Txexemplars->clear();
+    c_.Check1->setChecked(false);
+    c_.Txdesc->clear();
+    Vaciar(c_.Cbloc);
+    codigoLocalidad_.clear();
+    c_.Txlong->clear();
+    c_.Txlat->clear();
+    Vaciar(c_.cb10k);
+    c_.tx1k->clear();
+    utm_->CargarProvinciasUTM10(QString());
+    Vaciar(c_.Cbprov);
+    Cbprov_Click();
+    idProv = 0;
+    idMuni = 0;
+    PonerObservadorPorDefecto();
+}

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "localities/LocalityStore.h"
+#include "localities/UtmSquareControls.h"
+#include "observations/ObservationStore.h"
+
+#include <QObject>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimeEdit;
+class QWidget;
+
+// What the new-observation and the observation-change forms share: the observer slots, the
+// lookup lists, the species and its class, the times, the locality with its province,
+// municipality, squares and zone, and the moving of values between the controls and an
+// Observacion. The forms differ only in the options.
+class ObservationForm : public QObject {
+    Q_OBJECT
+public:
+    struct Controles {
+        QWidget *formulario = nullptr;
+        std::array<QLineEdit *, 4> Txobs{};
+        std::array<QLabel *, 4> Lbobs{};
+        std::array<QPushButton *, 4> CdSelobs{};
+        QDateEdit *Txdata = nullptr;
+        QTimeEdit *Txhini = nullptr, *Txhfi = nullptr;
+        QComboBox *Cbperiodo = nullptr, *Cbmeteo = nullptr, *Cbvents = nullptr,
+                  *Cbhabitat = nullptr;
+        QComboBox *Cbespecie = nullptr;
+        QLabel *Lbespecie = nullptr;
+        QLineEdit *Txexemplars = nullptr;
+        QCheckBox *Check1 = nullptr;
+        QComboBox *Cbestadio = nullptr, *Cbconducta = nullptr, *Cbmotivo = nullptr;
+        QLineEdit *Txdesc = nullptr;
+        QComboBox *Cbloc = nullptr, *Cbprov = nullptr, *Cbmuni = nullptr, *cb10k = nullptr,
+                  *Cbhuso = nullptr;
+        QLineEdit *Txlong = nullptr, *Txlat = nullptr, *tx1k = nullptr;
+        QLabel *missatge = nullptr;
+        QWidget *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
+    };
+    struct Opciones {
+        // A name that no locality has is a new locality, described on the form (newobs);
+        // otherwise the locality is only chosen (frmodif).
+        bool localidadNueva = true;
+        // Prefix of the observer list's origin: "alta" (newobs) or "modif" (frmodif).
+        QString origenObservador = QStringLiteral("alta");
+        // The blank first entry of the reasons list.
+        QString motivoEnBlanco;
+    };
+
+    // What the last click on a save button asked for; a square chosen through the
+    // municipality keeps the coordinates.
+    enum class ModoGuardar { Ninguno, Nueva, Duplicar, Municipio };
+
+    ObservationForm(const Controles &c, const Opciones &o);
+    ~ObservationForm() override;
+
+    // Fills every list from the database; false (after one message) without a database.
+    bool Cargar();
+    void CargarLocalidades();
+    void PonerObservadorPorDefecto();
+    // Empties every field but the date, the lists back to their full contents.
+    void Limpiar();
+
+    void setModoGuardar(ModoGuardar modo) { modoGuardar_ = modo; }
+
+    // Before a save: true when the click that started it was refused by the check of the
+    // field it left (the user reads the refusal and saves again when ready), or when a
+    // code typed in an observer slot is not checked yet and its check refuses it.
+    bool SaveRefused(QWidget *boton);
+    // The last missing required field's name, empty when none is missing.
+    QString CampoQueFalta() const;
+    // The values as the controls show them; nothing (after a message) when a value does not
+    // fit its column.
+    std::optional<Observacion> Leer();
+    // Whether the typed locality is a new one, and that new locality as the form shows it.
+    bool EsLocalidadNueva() const;
+    Localidad LocalidadNueva() const;
+    // Shows a stored observation in the controls, as the choice handlers would.
+    void Mostrar(const Observacion &o);
+
+    QString CodigoLocalidad() const { return codigoLocalidad_; }
+    void setCodigoLocalidad(const QString &codigo) { codigoLocalidad_ = codigo; }
+    // Re-selects a locality by its stored name after the list is reloaded.
+    void ElegirLocalidad(const QString &nombre);
+
+private:
+    void Txobs_LostFocus(int slot);
+    bool ComprobarObservador(int slot);
+    void CdSelobs_Click(int slot);
+    void Lista_Click(QComboBox *lista);
+    void Cbespecie_Click();
+    void Cbespecie_LostFocus();
+    void ComprobarHoras(QTimeEdit *dejado);
+    void Cbloc_Click();
+    void Cbprov_Click();
+    void Cbmuni_Click();
+    void Cbmuni_LostFocus();
+    void Cbhuso_LostFocus();
+    void cb10k_Click();
+    void CalcularCuadradosUTM();
+    void RellenarSegunClase(const QString &clase);
+    void MostrarLocalidad(const Localidad &l);
+    QString CodigoEspecie() const;
+    void Rechazo();
+
+    enum class ModoLocalidad { Libre, Cargando };
+
+    Controles c_;
+    Opciones o_;
+    std::unique_ptr<UtmSquareControls> utm_;
+    ModoGuardar modoGuardar_ = ModoGuardar::Ninguno;
+    ModoLocalidad modoLocalidad_ = ModoLocalidad::Libre;
+    QString codigoLocalidad_; // the chosen locality's code, "new" for a new name
+    QString claseEspecie_;    // stages and behaviours are those of the species' class
+    int idPeriodo = 0, idViento = 0, idMeteo = 0, idEstadio = 0, idConducta = 0, idHabitat = 0;
+    int idProv = 0, idMuni = 0;
+    // Where the focus was going when a field's check refused its value.
+    QPointer<QWidget> destinoRechazado_;
+};
