@@ -163,7 +163,7 @@ void newobs::Form_Load() {
 }
 
 void newobs::PonerObservadorPorDefecto() {
-    const QString codigo = ObserverStore::CodigoPredeterminado();
+    const QString codigo = ObserverStore().CodigoPredeterminado();
     if (codigo.isEmpty()) return;
     Txobs(1)->setText(codigo);
     Txobs_LostFocus(1);
@@ -193,7 +193,9 @@ void newobs::Txobs_LostFocus(int slot) {
         return;
     }
     QString error;
-    const auto observador = ObserverStore::Cargar(campo->text(), &error);
+    ObserverStore observadores;
+    const auto observador = observadores.Cargar(campo->text());
+    error = observadores.error();
     if (!error.isEmpty()) {
         MessageService::Mostrar(this, error, QStringLiteral("Tritodex"), QMessageBox::Warning);
         return;

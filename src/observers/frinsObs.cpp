@@ -2,7 +2,9 @@
 
 #include "ObserverStore.h"
 #include "data/ModBaseDatos.h"
+#include "data/ReferenceData.h"
 #include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "ui_frinsObs.h"
 
@@ -21,7 +23,9 @@ void frinsObs::Form_Load() {
     Screen::AplicarColores(this);
     Screen::Centrar(this);
     ui->Cbprov->addItem(QString());
-    ui->Cbprov->addItems(ObserverStore::Provincias());
+    ReferenceData referencias;
+    ui->Cbprov->addItems(referencias.Provincias());
+    ModBaseDatos::InformarError(this, referencias);
     ui->Cbprov->setCurrentIndex(0);
 }
 
@@ -52,19 +56,21 @@ void frinsObs::CdIns_Click() {
                        ui->Txentidad->text(), ui->Txmail->text(),   ui->Cbprov->currentText()};
     ocupado_ = true;
     QPointer<frinsObs> vivo(this);
-    ResultadoObservador r;
+    ObserverStore observadores;
+    bool ok = false;
     {
         Screen::RelojArena reloj;
-        r = ObserverStore::Insertar(o, ui->Ckdef->isChecked());
-        if (r) ModBaseDatos::Esperar(1);
+        ok = observadores.Insertar(o, ui->Ckdef->isChecked());
+        if (ok) ModBaseDatos::Esperar(1);
     }
     if (!vivo) return;
-    if (!r) {
+    if (!ok) {
         ocupado_ = false;
         MessageService::Mostrar(
             this,
-            r.claveDuplicada ? QStringLiteral("Ya existe un observador con este código en la BBDD.")
-                             : r.error,
+            observadores.claveDuplicada()
+                ? QStringLiteral("Ya existe un observador con este código en la BBDD.")
+                : observadores.error(),
             QStringLiteral("Observador no registrado"), QMessageBox::Warning);
         return;
     }

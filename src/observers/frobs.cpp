@@ -81,8 +81,8 @@ frobs *frobs::AbrirSeleccion(const QString &origen) {
 
 void frobs::CargarObservadores(const QString &codigo, const QString &nombre) {
     const QString anterior = codObservador_;
-    QString error;
-    QSqlQuery consulta = ObserverStore::Buscar(codigo, nombre, &error);
+    ObserverStore observadores;
+    QSqlQuery consulta = observadores.Buscar(codigo, nombre);
     if (consulta.isActive()) {
         DtObs->setQuery(std::move(consulta));
         // Every row at once: the list is short and no read stays open under later writes.
@@ -108,8 +108,9 @@ void frobs::CargarObservadores(const QString &codigo, const QString &nombre) {
         ui->DBObs->selectionModel()->clear();
     DBObs_RowColChange();
 
-    if (!error.isEmpty())
-        MessageService::Mostrar(this, error, QStringLiteral("Observadores"), QMessageBox::Warning);
+    if (observadores.fallo())
+        MessageService::Mostrar(this, observadores.error(), QStringLiteral("Observadores"),
+                                QMessageBox::Warning);
 }
 
 void frobs::CdBuscar_Click() {
@@ -214,17 +215,19 @@ void frobs::CdSup_Click() {
     if (respuesta == QMessageBox::Yes) {
         ocupado_ = true;
         QPointer<frobs> vivo(this);
-        ResultadoObservador r;
+        ObserverStore observadores;
+        bool ok = false;
         {
             Screen::RelojArena reloj;
-            r = ObserverStore::Suprimir(codigo);
-            if (r) ModBaseDatos::Esperar(2);
+            ok = observadores.Suprimir(codigo);
+            if (ok) ModBaseDatos::Esperar(2);
         }
         // The pause lets events run; the user may have closed the list meanwhile.
         if (!vivo) return;
         ocupado_ = false;
-        if (!r)
-            MessageService::Mostrar(this, r.error, QStringLiteral("Observador no suprimido"),
+        if (!ok)
+            MessageService::Mostrar(this, observadores.error(),
+                                    QStringLiteral("Observador no suprimido"),
                                     QMessageBox::Warning);
     }
     CdBuscar_Click();

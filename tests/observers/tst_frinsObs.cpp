@@ -75,6 +75,10 @@ void tst_frinsObs::insercion() {
     otro.show();
     Insertar(&otro, {"BLA19801", " ", "", " ", "b@x.es"}, false);
     QCOMPARE(Fila(bd, u"BLA1980"_s), u" || |b@x.es||O'N1"_s);
+    // Empty fields are stored as empty texts, not nulls.
+    QCOMPARE(bd.Valor(u"SELECT apellido || provincia FROM observador "
+                      "WHERE cod_observador = 'BLA1980'"_s),
+             QVariant(u""_s));
 }
 
 QTEST_MAIN(tst_frinsObs)

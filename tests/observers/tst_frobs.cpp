@@ -102,7 +102,7 @@ void tst_frobs::busquedaYSeleccion() {
     QCOMPARE(Actual(&f), u"|||0"_s);
 
     // The code anywhere in either case; first name or surname; both; Á is not A but its
-    // case is ignored; quotes and wildcards are text.
+    // case is ignored; quotes, wildcards and the escape character are text.
     QCOMPARE(Filtrar(&f, "a", ""), QStringList({"ALV75", "XA1"}));
     QCOMPARE(Filtrar(&f, "", "ez"), QStringList({"ALV75", "JPG1980", "XA1"}));
     QCOMPARE(Filtrar(&f, "A", "ez"), QStringList({"ALV75", "XA1"}));
@@ -110,6 +110,9 @@ void tst_frobs::busquedaYSeleccion() {
     QCOMPARE(Filtrar(&f, "", "álvarez"), QStringList({"ALV75"}));
     QCOMPARE(Filtrar(&f, "", "o'n"), QStringList({"ONE61"}));
     QCOMPARE(Filtrar(&f, "", "%"), QStringList());
+    bd.Ejecutar(
+        u"INSERT INTO observador (cod_observador, nombre, email) VALUES ('A\\B', 'N', 'm')"_s);
+    QCOMPARE(Filtrar(&f, "\\", ""), QStringList({"A\\B"}));
     QCOMPARE(Filtrar(&f, "x_", ""), QStringList({"X_1"}));
 
     // Chosen for a slot of an observation form: the list open from the menu serves, fills
