@@ -117,9 +117,15 @@ bool ObserverStore::Actualizar(const Observador &o, Predeterminado cambio) {
 bool ObserverStore::Suprimir(const QString &codigo) {
     return EnTransaccion([&] {
         QSqlQuery q;
-        return Ejecutar(q, QStringLiteral("DELETE FROM observador WHERE cod_observador = ?"),
-                        {codigo}) &&
-               Ejecutar(q, QStringLiteral("UPDATE DefaultObs SET cd_obs = '' WHERE cd_obs = ?"),
+        if (!Ejecutar(q, QStringLiteral("DELETE FROM observador WHERE cod_observador = ?"),
+                      {codigo}))
+            return false;
+        // Already gone (deleted elsewhere): not a success.
+        if (q.numRowsAffected() == 0) {
+            Anotar(kNoEncontrado);
+            return false;
+        }
+        return Ejecutar(q, QStringLiteral("UPDATE DefaultObs SET cd_obs = '' WHERE cd_obs = ?"),
                         {codigo});
     });
 }

@@ -43,7 +43,7 @@ public:
     // Updates every field but the code, and the default observer as asked: both or neither.
     bool Actualizar(const Observador &o, Predeterminado cambio);
 
-    // Deletes the observer and clears the default observer when it was this one.
-    // Observations keep whatever codes they hold.
+    // Deletes the observer and clears the default observer when it was this one; fails
+    // when there is no such observer. Observations keep whatever codes they hold.
     bool Suprimir(const QString &codigo);
 };

@@ -191,6 +191,26 @@ void tst_frobs::cambiosRefrescanLista() {
     QCOMPARE(Codigos(&f), QStringList({"ALV75"}));
     QCOMPARE(bd.Valor(estado).toString(), u"|JPG1980|XA1"_s);
 
+    // One whose code ends in a frog goes; one gone since the list was read is said to be.
+    const QString rana = u"ABCDEF🐸"_s;
+    bd.Ejecutar(u"INSERT INTO observador (cod_observador, email) VALUES (?, 'r@x.es')"_s, {rana});
+    const QList<QPair<QString, QString>> borrados = {
+        {rana, u"Suprimir Factura|El Observador "_s + rana +
+                   u" se borrará de la Base de Datos. Continuar ? "_s},
+        {u"ONE61"_s, u"Observador no suprimido|Error al intentar encontrar este observador en la "
+                     "base de datos"_s},
+    };
+    for (const auto &[codigo, aviso] : borrados) {
+        Filtrar(&f, "", "");
+        ClicFila(&f, codigo);
+        if (codigo == u"ONE61"_s)
+            bd.Ejecutar(u"DELETE FROM observador WHERE cod_observador = ?"_s, {codigo});
+        suprimir(QMessageBox::Yes);
+        QCOMPARE(Aviso(), aviso);
+        QVERIFY(!Codigos(&f).contains(codigo));
+    }
+    QCOMPARE(bd.Valor(u"SELECT count(*) FROM observador WHERE cod_observador = ?"_s, {rana}), 0);
+
     // A file that cannot be written: said so, the observer stays.
     SoloLectura(true);
     Filtrar(&f, "", "ez");
