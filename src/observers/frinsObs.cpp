@@ -14,6 +14,10 @@ frinsObs::frinsObs(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::f
     ui->setupUi(this);
     connect(ui->CdIns, &QPushButton::clicked, this, &frinsObs::CdIns_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frinsObs::Command2_Click);
+    ModBaseDatos::LimitarLongitud(ui->Txcod, 7);
+    for (QLineEdit *campo : {ui->Txnomobs, ui->Txcognom, ui->Txentidad})
+        ModBaseDatos::LimitarLongitud(campo, 50);
+    ModBaseDatos::LimitarLongitud(ui->Txmail, 70);
     Form_Load();
 }
 
@@ -38,6 +42,20 @@ void frinsObs::Command2_Click() {
     reject();
 }
 
+QString frinsObs::ProblemaCodigo(const QString &codigo) {
+    if (codigo.isEmpty())
+        return QStringLiteral("El código del observador no puede estar formado solo por espacios.");
+    for (const char32_t c : codigo.toUcs4()) {
+        const auto categoria = QChar::category(c);
+        if (!QChar::isPrint(c) || categoria == QChar::Separator_Line ||
+            categoria == QChar::Separator_Paragraph)
+            return QStringLiteral("El código del observador contiene caracteres no imprimibles "
+                                  "(saltos de línea, tabuladores u otros caracteres de control); "
+                                  "escríbalo solo con letras, cifras y signos visibles.");
+    }
+    return QString();
+}
+
 void frinsObs::CdIns_Click() {
     if (ocupado_) return;
     // Every empty field replaces the one before: the message names the last one missing.
@@ -52,8 +70,22 @@ void frinsObs::CdIns_Click() {
             QStringLiteral("Datos incompletos"), QMessageBox::Warning);
         return;
     }
-    const Observador o{ui->Txcod->text(),     ui->Txnomobs->text(), ui->Txcognom->text(),
-                       ui->Txentidad->text(), ui->Txmail->text(),   ui->Cbprov->currentText()};
+    // The code is a key that is typed again to find the observer: blanks around it would
+    // make it unfindable, so they go, and the confirmation shows the code as stored. The
+    // other fields are stored as typed.
+    const QString codigo = ui->Txcod->text().trimmed();
+    const QString problema = ProblemaCodigo(codigo);
+    if (!problema.isEmpty()) {
+        MessageService::Mostrar(this, problema, QStringLiteral("Observador no registrado"),
+                                QMessageBox::Warning);
+        return;
+    }
+    const Observador o{codigo,
+                       ui->Txnomobs->text(),
+                       ui->Txcognom->text(),
+                       ui->Txentidad->text(),
+                       ui->Txmail->text(),
+                       ui->Cbprov->currentText()};
     ocupado_ = true;
     QPointer<frinsObs> vivo(this);
     ObserverStore observadores;

@@ -15,6 +15,9 @@ frmodifobs::frmodifobs(const QString &codObservador, QWidget *parent)
     ui->setupUi(this);
     connect(ui->cdAct, &QPushButton::clicked, this, &frmodifobs::cdAct_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frmodifobs::Command2_Click);
+    for (QLineEdit *campo : {ui->Txnomobs, ui->Txcognom, ui->Txentidad})
+        ModBaseDatos::LimitarLongitud(campo, 50);
+    ModBaseDatos::LimitarLongitud(ui->Txmail, 70);
     cargado_ = Form_Load();
 }
 

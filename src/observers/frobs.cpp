@@ -5,6 +5,7 @@
 #include "frinsObs.h"
 #include "frmodifobs.h"
 #include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "gui/TitleImage.h"
 #include "ui_frobs.h"
@@ -37,6 +38,8 @@ frobs::frobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frobs>(
                        static_cast<QWidget *>(ui->Lbori), static_cast<QWidget *>(ui->CdSel)})
         w->setVisible(false);
 
+    ModBaseDatos::LimitarLongitud(ui->Txcod, 7);
+    ModBaseDatos::LimitarLongitud(ui->Txnom, 50);
     connect(ui->CdBuscar, &QPushButton::clicked, this, &frobs::CdBuscar_Click);
     connect(ui->Txcod, &QLineEdit::returnPressed, this, &frobs::CdBuscar_Click);
     connect(ui->Txnom, &QLineEdit::returnPressed, this, &frobs::CdBuscar_Click);
