@@ -45,15 +45,18 @@ void frinsObs::Command2_Click() {
 QString frinsObs::ProblemaCodigo(const QString &codigo) {
     if (codigo.isEmpty())
         return QStringLiteral("El código del observador no puede estar formado solo por espacios.");
+    // Half a surrogate pair is no character at all.
+    bool imprimible = codigo.isValidUtf16();
     for (const char32_t c : codigo.toUcs4()) {
         const auto categoria = QChar::category(c);
         if (!QChar::isPrint(c) || categoria == QChar::Separator_Line ||
             categoria == QChar::Separator_Paragraph)
-            return QStringLiteral("El código del observador contiene caracteres no imprimibles "
-                                  "(saltos de línea, tabuladores u otros caracteres de control); "
-                                  "escríbalo solo con letras, cifras y signos visibles.");
+            imprimible = false;
     }
-    return QString();
+    if (imprimible) return QString();
+    return QStringLiteral("El código del observador contiene caracteres no imprimibles "
+                          "(saltos de línea, tabuladores u otros caracteres de control); "
+                          "escríbalo solo con letras, cifras y signos visibles.");
 }
 
 void frinsObs::CdIns_Click() {

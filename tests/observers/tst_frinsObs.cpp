@@ -119,6 +119,7 @@ void tst_frinsObs::codigoYLongitudes() {
         {"A\nB", noImprimible},
         {"A\x07", noImprimible},
         {"A\u200BB", noImprimible},
+        {u"AB"_s + rana.front(), noImprimible},
     };
     for (const auto &[codigo, aviso] : codigos) {
         frinsObs nuevo;
