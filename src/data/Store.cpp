@@ -29,9 +29,27 @@ bool Store::Ejecutar(QSqlQuery &q, const QString &sql, const QVariantList &valor
     }
     if (!ok) {
         error_ = DescribirError(q.lastError());
+        claveDuplicada_ = EsClaveDuplicada(q.lastError());
         return false;
     }
     return true;
+}
+
+bool Store::EnTransaccion(const std::function<bool()> &pasos) {
+    QSqlDatabase base = db();
+    if (!base.transaction()) {
+        Anotar(DescribirError(base.lastError()));
+        return false;
+    }
+    if (pasos()) {
+        if (base.commit()) return true;
+        Anotar(DescribirError(base.lastError()));
+    } else if (!fallo()) {
+        // A step that refuses without a reason must not pass for a success.
+        Anotar(QStringLiteral("No se ha guardado ningún cambio."));
+    }
+    base.rollback();
+    return false;
 }
 
 QStringList Store::Columna(const QString &sql, const QVariantList &valores) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+#include <functional>
 #include <optional>
 
 // Base of the stores: statements on the shared connection with bound values. A failed
@@ -16,7 +17,12 @@ public:
 
     const QString &error() const { return error_; }
     bool fallo() const { return !error_.isEmpty(); }
-    void Limpiar() { error_.clear(); }
+    // Whether the last failure was a key already taken (a code in use).
+    bool claveDuplicada() const { return claveDuplicada_; }
+    void Limpiar() {
+        error_.clear();
+        claveDuplicada_ = false;
+    }
 
     // The pattern of a LIKE that finds the text anywhere, % and _ taken literally; use it
     // with " ESCAPE '\\'".
@@ -30,9 +36,21 @@ protected:
     QStringList Columna(const QString &sql, const QVariantList &valores = {});
     // First column of the first row; nothing when there is no row or the statement failed.
     std::optional<QVariant> Primero(const QString &sql, const QVariantList &valores = {});
-    void Anotar(const QString &error) { error_ = error; }
+    // Runs the steps as one transaction: committed when every step succeeds, rolled back
+    // otherwise. A step that fails returns false with error() set; false here too then.
+    bool EnTransaccion(const std::function<bool()> &pasos);
+    void Anotar(const QString &error) {
+        error_ = error;
+        claveDuplicada_ = false;
+    }
+    // Takes over the failure of another store used for part of the work.
+    void Anotar(const Store &otro) {
+        error_ = otro.error_;
+        claveDuplicada_ = otro.claveDuplicada_;
+    }
 
 private:
     QSqlDatabase db_;
     QString error_;
+    bool claveDuplicada_ = false;
 };

@@ -12,6 +12,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
+#include <QTimer>
+#include <QValidator>
 
 bool ModBaseDatos::BorrandoTexto = false;
 
@@ -177,7 +179,53 @@ private:
     bool dentro_ = false;
 };
 
+class LimiteLongitud : public QValidator {
+public:
+    LimiteLongitud(QLineEdit *campo, int maximo)
+        : QValidator(campo), campo_(campo), maximo_(maximo), anterior_(campo->text()) {
+        QObject::connect(campo, &QLineEdit::textChanged, this,
+                         [this](const QString &t) { anterior_ = t; });
+    }
+    State validate(QString &texto, int &) const override {
+        const qsizetype n = Caracteres(texto);
+        if (n <= maximo_) return Acceptable;
+        // Only the user's own edits that lengthen the text are refused: text the program
+        // sets arrives with the undo history cleared, and shortening an overlong text helps.
+        const qsizetype anadidos = n - Caracteres(anterior_);
+        if (anadidos <= 0 || !campo_->isUndoAvailable()) return Acceptable;
+        if (anadidos == 1) {
+            Screen::Pitido();
+        } else {
+            // After the edit is undone: a box opened inside the line edit's own change
+            // would show it the refused text meanwhile.
+            const int maximo = maximo_;
+            QPointer<QLineEdit> campo = campo_;
+            QTimer::singleShot(0, campo_, [campo, maximo] {
+                if (!campo) return;
+                MessageService::Mostrar(campo->window(),
+                                        QStringLiteral("El texto pegado no cabe en el campo: "
+                                                       "admite como máximo %1 caracteres.")
+                                            .arg(maximo),
+                                        QStringLiteral("Tritodex"), QMessageBox::Warning);
+            });
+        }
+        return Invalid;
+    }
+
+private:
+    static qsizetype Caracteres(const QString &t) { return t.toUcs4().size(); }
+    QLineEdit *campo_;
+    int maximo_;
+    QString anterior_;
+};
+
 } // namespace
+
+void ModBaseDatos::LimitarLongitud(QLineEdit *campo, int maximo) {
+    // Qt's own limit counts UTF-16 units and cuts silently.
+    campo->setMaxLength(32767);
+    campo->setValidator(new LimiteLongitud(campo, maximo));
+}
 
 void ModBaseDatos::FiltrarDigitos(QLineEdit *campo) {
     campo->installEventFilter(new FiltroDigitos(campo));

@@ -32,6 +32,13 @@ bool CrearArchivoTexto(QSqlQuery *consulta, const QString &ruta, bool cabecera,
 // Puts SoloNumeros in front of every key-press of a text field.
 void FiltrarDigitos(QLineEdit *campo);
 
+// Limits a text field to `maximo` characters, a character being a Unicode code point (a
+// surrogate pair counts once), so no limit ever splits one. A character typed into a full
+// field is refused with the beep; an edit that adds more at once (a paste, a drop) and
+// would overflow is refused whole with a message, the field keeping its text. Text the
+// program sets is never refused nor cut. Lifts the field's own maxLength.
+void LimitarLongitud(QLineEdit *campo, int maximo);
+
 // Attaches the completion pattern to an editable drop-down list (Qt's completer off):
 // key-down to TeclaSuprimir, key-press to TeclaRetroceso, text change to Autocompletar
 // guarded by the list's own busy flag.

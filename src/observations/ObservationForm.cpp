@@ -130,7 +130,7 @@ bool ObservationForm::Cargar() {
 }
 
 void ObservationForm::PonerObservadorPorDefecto() {
-    const QString codigo = ObserverStore::CodigoPredeterminado();
+    const QString codigo = ObserverStore().CodigoPredeterminado();
     if (codigo.isEmpty()) return;
     c_.Txobs[0]->setText(codigo);
     Txobs_LostFocus(1);
@@ -182,9 +182,9 @@ bool ObservationForm::ComprobarObservador(int slot) {
         nombre->clear();
         return true;
     }
-    QString error;
-    const auto observador = ObserverStore::Cargar(campo->text(), &error);
-    if (!error.isEmpty()) {
+    ObserverStore observadores;
+    const auto observador = observadores.Cargar(campo->text());
+    if (const QString error = observadores.error(); !error.isEmpty()) {
         Rechazo();
         MessageService::Mostrar(c_.formulario, error, QStringLiteral("Tritodex"),
                                 QMessageBox::Warning);

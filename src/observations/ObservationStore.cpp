@@ -1,9 +1,5 @@
 #include "ObservationStore.h"
 
-#include "data/ModConex.h"
-
-#include <QSqlError>
-
 int ObservationStore::SiguienteNumero() {
     const auto v = Primero(QStringLiteral(
         "SELECT id_observacion FROM observacion ORDER BY id_observacion DESC LIMIT 1"));
@@ -12,32 +8,31 @@ int ObservationStore::SiguienteNumero() {
 
 std::optional<int> ObservationStore::Guardar(const Observacion &o,
                                              const std::optional<Localidad> &nueva) {
-    QSqlDatabase base = db();
-    if (!base.transaction()) {
-        Anotar(DescribirError(base.lastError()));
-        return std::nullopt;
-    }
-    bool ok = true;
-    if (nueva) {
-        LocalityStore localidades(base);
-        ok = localidades.Insertar(*nueva);
-        if (!ok) Anotar(localidades.error());
-    }
-    QSqlQuery q;
-    ok = ok &&
-         Ejecutar(q,
-                  QStringLiteral("INSERT INTO observacion (observador1, observador2, observador3, "
-                                 "observador4, fecha, horaini, horafin, periodo, meteo, viento, "
-                                 "especie, numejemp, numaprox, estadio, conducta, descripcion, "
-                                 "motivo, habitat, localidad) "
-                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
-                  {o.observador[0], o.observador[1], o.observador[2], o.observador[3],
-                   o.fecha.toString(Qt::ISODate), o.horaini, o.horafin, o.periodo, o.meteo,
-                   o.viento, o.especie, o.numejemp, o.numaprox ? 1 : 0, o.estadio, o.conducta,
-                   o.descripcion, o.motivo, o.habitat, o.localidad});
-    const QVariant id = ok ? q.lastInsertId() : QVariant();
-    if (ok && base.commit()) return id.toInt();
-    if (ok) Anotar(DescribirError(base.lastError()));
-    base.rollback();
-    return std::nullopt;
+    QVariant id;
+    const bool ok = EnTransaccion([&] {
+        if (nueva) {
+            LocalityStore localidades(db());
+            if (!localidades.Insertar(*nueva)) {
+                Anotar(localidades);
+                return false;
+            }
+        }
+        QSqlQuery q;
+        if (!Ejecutar(
+                q,
+                QStringLiteral("INSERT INTO observacion (observador1, observador2, observador3, "
+                               "observador4, fecha, horaini, horafin, periodo, meteo, viento, "
+                               "especie, numejemp, numaprox, estadio, conducta, descripcion, "
+                               "motivo, habitat, localidad) "
+                               "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+                {o.observador[0], o.observador[1], o.observador[2], o.observador[3],
+                 o.fecha.toString(Qt::ISODate), o.horaini, o.horafin, o.periodo, o.meteo, o.viento,
+                 o.especie, o.numejemp, o.numaprox ? 1 : 0, o.estadio, o.conducta, o.descripcion,
+                 o.motivo, o.habitat, o.localidad}))
+            return false;
+        id = q.lastInsertId();
+        return true;
+    });
+    if (!ok) return std::nullopt;
+    return id.toInt();
 }

@@ -2,7 +2,9 @@
 
 #include "ObserverStore.h"
 #include "data/ModBaseDatos.h"
+#include "data/ReferenceData.h"
 #include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "ui_frinsObs.h"
 
@@ -12,6 +14,10 @@ frinsObs::frinsObs(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::f
     ui->setupUi(this);
     connect(ui->CdIns, &QPushButton::clicked, this, &frinsObs::CdIns_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frinsObs::Command2_Click);
+    ModBaseDatos::LimitarLongitud(ui->Txcod, 7);
+    for (QLineEdit *campo : {ui->Txnomobs, ui->Txcognom, ui->Txentidad})
+        ModBaseDatos::LimitarLongitud(campo, 50);
+    ModBaseDatos::LimitarLongitud(ui->Txmail, 70);
     Form_Load();
 }
 
@@ -21,7 +27,9 @@ void frinsObs::Form_Load() {
     Screen::AplicarColores(this);
     Screen::Centrar(this);
     ui->Cbprov->addItem(QString());
-    ui->Cbprov->addItems(ObserverStore::Provincias());
+    ReferenceData referencias;
+    ui->Cbprov->addItems(referencias.Provincias());
+    ModBaseDatos::InformarError(this, referencias);
     ui->Cbprov->setCurrentIndex(0);
 }
 
@@ -32,6 +40,23 @@ void frinsObs::reject() {
 
 void frinsObs::Command2_Click() {
     reject();
+}
+
+QString frinsObs::ProblemaCodigo(const QString &codigo) {
+    if (codigo.isEmpty())
+        return QStringLiteral("El código del observador no puede estar formado solo por espacios.");
+    // Half a surrogate pair is no character at all.
+    bool imprimible = codigo.isValidUtf16();
+    for (const char32_t c : codigo.toUcs4()) {
+        const auto categoria = QChar::category(c);
+        if (!QChar::isPrint(c) || categoria == QChar::Separator_Line ||
+            categoria == QChar::Separator_Paragraph)
+            imprimible = false;
+    }
+    if (imprimible) return QString();
+    return QStringLiteral("El código del observador contiene caracteres no imprimibles "
+                          "(saltos de línea, tabuladores u otros caracteres de control); "
+                          "escríbalo solo con letras, cifras y signos visibles.");
 }
 
 void frinsObs::CdIns_Click() {
@@ -48,23 +73,39 @@ void frinsObs::CdIns_Click() {
             QStringLiteral("Datos incompletos"), QMessageBox::Warning);
         return;
     }
-    const Observador o{ui->Txcod->text(),     ui->Txnomobs->text(), ui->Txcognom->text(),
-                       ui->Txentidad->text(), ui->Txmail->text(),   ui->Cbprov->currentText()};
+    // The code is a key that is typed again to find the observer: blanks around it would
+    // make it unfindable, so they go, and the confirmation shows the code as stored. The
+    // other fields are stored as typed.
+    const QString codigo = ui->Txcod->text().trimmed();
+    const QString problema = ProblemaCodigo(codigo);
+    if (!problema.isEmpty()) {
+        MessageService::Mostrar(this, problema, QStringLiteral("Observador no registrado"),
+                                QMessageBox::Warning);
+        return;
+    }
+    const Observador o{codigo,
+                       ui->Txnomobs->text(),
+                       ui->Txcognom->text(),
+                       ui->Txentidad->text(),
+                       ui->Txmail->text(),
+                       ui->Cbprov->currentText()};
     ocupado_ = true;
     QPointer<frinsObs> vivo(this);
-    ResultadoObservador r;
+    ObserverStore observadores;
+    bool ok = false;
     {
         Screen::RelojArena reloj;
-        r = ObserverStore::Insertar(o, ui->Ckdef->isChecked());
-        if (r) ModBaseDatos::Esperar(1);
+        ok = observadores.Insertar(o, ui->Ckdef->isChecked());
+        if (ok) ModBaseDatos::Esperar(1);
     }
     if (!vivo) return;
-    if (!r) {
+    if (!ok) {
         ocupado_ = false;
         MessageService::Mostrar(
             this,
-            r.claveDuplicada ? QStringLiteral("Ya existe un observador con este código en la BBDD.")
-                             : r.error,
+            observadores.claveDuplicada()
+                ? QStringLiteral("Ya existe un observador con este código en la BBDD.")
+                : observadores.error(),
             QStringLiteral("Observador no registrado"), QMessageBox::Warning);
         return;
     }

@@ -24,6 +24,8 @@ private slots:
 
 private:
     void Form_Load();
+    // Why the (trimmed) code cannot be stored, or nothing when it can.
+    static QString ProblemaCodigo(const QString &codigo);
     std::unique_ptr<Ui::frinsObs> ui;
     bool ocupado_ = false;
 };

@@ -2,7 +2,9 @@
 
 #include "ObserverStore.h"
 #include "data/ModBaseDatos.h"
+#include "data/ReferenceData.h"
 #include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "ui_frmodifobs.h"
 
@@ -13,6 +15,9 @@ frmodifobs::frmodifobs(const QString &codObservador, QWidget *parent)
     ui->setupUi(this);
     connect(ui->cdAct, &QPushButton::clicked, this, &frmodifobs::cdAct_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frmodifobs::Command2_Click);
+    for (QLineEdit *campo : {ui->Txnomobs, ui->Txcognom, ui->Txentidad})
+        ModBaseDatos::LimitarLongitud(campo, 50);
+    ModBaseDatos::LimitarLongitud(ui->Txmail, 70);
     cargado_ = Form_Load();
 }
 
@@ -22,17 +27,20 @@ bool frmodifobs::Form_Load() {
     Screen::AplicarColores(this);
     Screen::Centrar(this);
     ui->Cbprov->addItem(QString());
-    ui->Cbprov->addItems(ObserverStore::Provincias());
+    ReferenceData referencias;
+    ui->Cbprov->addItems(referencias.Provincias());
+    ModBaseDatos::InformarError(this, referencias);
 
-    QString error;
-    const std::optional<Observador> o = ObserverStore::Cargar(codObservador_, &error);
+    ObserverStore observadores;
+    const std::optional<Observador> o = observadores.Cargar(codObservador_);
     if (!o) {
-        if (error.isEmpty())
+        if (!observadores.fallo())
             MessageService::Mostrar(this,
                                     QStringLiteral("Error al intentar encontrar este observador "
                                                    "en la base de datos"));
         else
-            MessageService::Mostrar(this, error, windowTitle(), QMessageBox::Warning);
+            MessageService::Mostrar(this, observadores.error(), windowTitle(),
+                                    QMessageBox::Warning);
         return false;
     }
     ui->Lbcode->setText(codObservador_);
@@ -52,7 +60,7 @@ bool frmodifobs::Form_Load() {
         }
         ui->Cbprov->setCurrentIndex(i);
     }
-    eraPredeterminado = ObserverStore::EsPredeterminado(codObservador_);
+    eraPredeterminado = observadores.EsPredeterminado(codObservador_);
     ui->Ckdef->setChecked(eraPredeterminado);
     return true;
 }
@@ -90,17 +98,18 @@ void frmodifobs::cdAct_Click() {
                                                         : ObserverStore::Predeterminado::SinCambio;
     ocupado_ = true;
     QPointer<frmodifobs> vivo(this);
-    ResultadoObservador r;
+    ObserverStore observadores;
+    bool ok = false;
     {
         Screen::RelojArena reloj;
-        r = ObserverStore::Actualizar(o, cambio);
-        if (r) ModBaseDatos::Esperar(2);
+        ok = observadores.Actualizar(o, cambio);
+        if (ok) ModBaseDatos::Esperar(2);
     }
     if (!vivo) return;
     ocupado_ = false;
-    if (!r) {
-        MessageService::Mostrar(this, r.error, QStringLiteral("Observador no modificado"),
-                                QMessageBox::Warning);
+    if (!ok) {
+        MessageService::Mostrar(this, observadores.error(),
+                                QStringLiteral("Observador no modificado"), QMessageBox::Warning);
         return;
     }
     eraPredeterminado = marcado;

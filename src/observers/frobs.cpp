@@ -6,6 +6,7 @@
 #include "frmodifobs.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "gui/TitleImage.h"
 #include "ui_frobs.h"
@@ -26,6 +27,8 @@ frobs::frobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frobs>(
                        static_cast<QWidget *>(ui->Lbori), static_cast<QWidget *>(ui->CdSel)})
         w->setVisible(false);
 
+    ModBaseDatos::LimitarLongitud(ui->Txcod, 7);
+    ModBaseDatos::LimitarLongitud(ui->Txnom, 50);
     connect(ui->CdBuscar, &QPushButton::clicked, this, &frobs::CdBuscar_Click);
     connect(ui->Txcod, &QLineEdit::returnPressed, this, &frobs::CdBuscar_Click);
     connect(ui->Txnom, &QLineEdit::returnPressed, this, &frobs::CdBuscar_Click);
@@ -76,8 +79,8 @@ frobs *frobs::AbrirSeleccion(const QString &origen, QWidget *solicitante, AlEleg
 
 void frobs::CargarObservadores(const QString &codigo, const QString &nombre) {
     const QString anterior = codObservador_;
-    QString error;
-    QSqlQuery consulta = ObserverStore::Buscar(codigo, nombre, &error);
+    ObserverStore observadores;
+    QSqlQuery consulta = observadores.Buscar(codigo, nombre);
     if (consulta.isActive()) {
         DtObs->setQuery(std::move(consulta));
         // Every row at once: the list is short and no read stays open under later writes.
@@ -103,8 +106,9 @@ void frobs::CargarObservadores(const QString &codigo, const QString &nombre) {
         ui->DBObs->selectionModel()->clear();
     DBObs_RowColChange();
 
-    if (!error.isEmpty())
-        MessageService::Mostrar(this, error, QStringLiteral("Observadores"), QMessageBox::Warning);
+    if (observadores.fallo())
+        MessageService::Mostrar(this, observadores.error(), QStringLiteral("Observadores"),
+                                QMessageBox::Warning);
 }
 
 void frobs::CdBuscar_Click() {
@@ -192,17 +196,19 @@ void frobs::CdSup_Click() {
     if (respuesta == QMessageBox::Yes) {
         ocupado_ = true;
         QPointer<frobs> vivo(this);
-        ResultadoObservador r;
+        ObserverStore observadores;
+        bool ok = false;
         {
             Screen::RelojArena reloj;
-            r = ObserverStore::Suprimir(codigo);
-            if (r) ModBaseDatos::Esperar(2);
+            ok = observadores.Suprimir(codigo);
+            if (ok) ModBaseDatos::Esperar(2);
         }
         // The pause lets events run; the user may have closed the list meanwhile.
         if (!vivo) return;
         ocupado_ = false;
-        if (!r)
-            MessageService::Mostrar(this, r.error, QStringLiteral("Observador no suprimido"),
+        if (!ok)
+            MessageService::Mostrar(this, observadores.error(),
+                                    QStringLiteral("Observador no suprimido"),
                                     QMessageBox::Warning);
     }
     CdBuscar_Click();

@@ -7,8 +7,11 @@
 
 #include "data/ModConex.h"
 #include "gui/MessageService.h"
+#include "gui/Screen.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -62,6 +65,35 @@ inline void Rellenar(QWidget *d, const QStringList &valores) {
     const char *campos[] = {"Txcod", "Txnomobs", "Txcognom", "Txentidad", "Txmail"};
     for (int i = 0; i < valores.size(); ++i)
         if (auto *campo = Control<QLineEdit>(d, campos[i])) User::Escribir(campo, valores[i]);
+}
+
+// Pastes the text at the end of the field with Ctrl+V.
+inline void Pegar(QLineEdit *campo, const QString &texto) {
+    QGuiApplication::clipboard()->setText(texto);
+    QTest::keyClick(campo, Qt::Key_End);
+    QTest::keyClick(campo, Qt::Key_V, Qt::ControlModifier);
+}
+
+// The message of a paste that does not fit a field of that limit.
+inline QString NoCabe(int maximo) {
+    return u"El texto pegado no cabe en el campo: admite como máximo %1 caracteres."_s.arg(maximo);
+}
+
+// Unless `antes` is null, empties the field and pastes it; then pastes `pegado` and types
+// `tecleado` at the end. Returns the text left, the beeps heard and the message shown.
+inline QString Editar(QLineEdit *campo, const QString &antes, const QString &pegado,
+                      const QString &tecleado) {
+    if (!antes.isNull()) {
+        campo->clear();
+        Pegar(campo, antes);
+    }
+    MessageService::Limpiar();
+    const int pitidos = Screen::Pitidos();
+    if (!pegado.isEmpty()) Pegar(campo, pegado);
+    QTest::keyClicks(campo, tecleado);
+    QCoreApplication::processEvents(); // the message comes once the edit is undone
+    return campo->text() + u'|' + QString::number(Screen::Pitidos() - pitidos) + u'|' +
+           (MessageService::Mostrados().isEmpty() ? QString() : MessageService::Ultimo().texto);
 }
 
 // Ticks or clears the default box with a click on the box, where the user aims.

@@ -8,6 +8,7 @@ class tst_frinsObs : public QObject {
     Q_OBJECT
 private slots:
     void insercion();
+    void codigoYLongitudes();
 };
 
 namespace {
@@ -75,6 +76,63 @@ void tst_frinsObs::insercion() {
     otro.show();
     Insertar(&otro, {"BLA19801", " ", "", " ", "b@x.es"}, false);
     QCOMPARE(Fila(bd, u"BLA1980"_s), u" || |b@x.es||O'N1"_s);
+    // Empty fields are stored as empty texts, not nulls.
+    QCOMPARE(bd.Valor(u"SELECT apellido || provincia FROM observador "
+                      "WHERE cod_observador = 'BLA1980'"_s),
+             QVariant(u""_s));
+}
+
+void tst_frinsObs::codigoYLongitudes() {
+    TestDatabase bd;
+    // Limits count characters, a frog being one however it is stored; a character typed
+    // into a full field beeps; a paste that does not fit is refused whole and said so.
+    const QString rana = u"🐸"_s, enie49 = QString(49, u'ñ'), a69 = QString(69, u'a');
+    struct Caso {
+        const char *campo;
+        QString antes, pegado, tecleado, esperado;
+    };
+    const QList<Caso> casos = {
+        {"Txcod", "", "ABCDEF" + rana, "", "ABCDEF" + rana + "|0|"},
+        {"Txcod", "ABCDEF" + rana, "", "X", "ABCDEF" + rana + "|1|"},
+        {"Txcod", "AB", "CDEFG" + rana, "", "AB|0|" + NoCabe(7)},
+        {"Txnomobs", enie49, rana, "", enie49 + rana + "|0|"},
+        {"Txmail", a69, "@x", "", a69 + "|0|" + NoCabe(70)},
+    };
+    frinsObs d;
+    d.show();
+    for (const Caso &c : casos)
+        QCOMPARE(Editar(Control<QLineEdit>(&d, c.campo), c.antes, c.pegado, c.tecleado),
+                 c.esperado);
+
+    // The code is stored without the blanks around it, never with unprintable characters.
+    const QString noImprimible =
+        u"Observador no registrado|El código del observador contiene caracteres no "
+        "imprimibles (saltos de línea, tabuladores u otros caracteres de control); escríbalo "
+        "solo con letras, cifras y signos visibles."_s;
+    const QList<QPair<QString, QString>> codigos = {
+        {"ABCDEF" + rana,
+         "Tritodex|Se ha registrado el Observador ABCDEF" + rana + " en la base de datos"},
+        {" AB12 ", u"Tritodex|Se ha registrado el Observador AB12 en la base de datos"_s},
+        {"   ", u"Observador no registrado|El código del observador no puede estar formado solo "
+                "por espacios."_s},
+        {"A\tB", noImprimible},
+        {"A\nB", noImprimible},
+        {"A\x07", noImprimible},
+        {"A\u200BB", noImprimible},
+        {u"AB"_s + rana.front(), noImprimible},
+    };
+    for (const auto &[codigo, aviso] : codigos) {
+        frinsObs nuevo;
+        nuevo.show();
+        Rellenar(&nuevo, {"", "Ana", "", "SHE", "a@x.es"});
+        Pegar(Control<QLineEdit>(&nuevo, "Txcod"), codigo);
+        Clic(&nuevo, "CdIns");
+        QCOMPARE(Aviso(), aviso);
+    }
+    QCOMPARE(bd.Valor(u"SELECT group_concat(cod_observador, '|') FROM "
+                      "(SELECT cod_observador FROM observador ORDER BY 1)"_s)
+                 .toString(),
+             u"AB12|ABCDEF"_s + rana);
 }
 
 QTEST_MAIN(tst_frinsObs)

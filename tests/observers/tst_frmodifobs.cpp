@@ -9,6 +9,7 @@ class tst_frmodifobs : public QObject {
     Q_OBJECT
 private slots:
     void cargaYGuardado();
+    void longitudes();
 };
 
 namespace {
@@ -108,6 +109,32 @@ void tst_frmodifobs::cargaYGuardado() {
     QCOMPARE(Aviso(), u"Observador no modificado|Error al intentar encontrar este observador en "
                       "la base de datos"_s);
     QCOMPARE(bd.Valor(u"SELECT cd_obs FROM DefaultObs"_s).toString(), QString());
+}
+
+void tst_frmodifobs::longitudes() {
+    TestDatabase bd;
+    const QString rana = u"🐸"_s, codigo = u"ABCDEF"_s + rana, largo = QString(60, u'n');
+    bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, email) VALUES (?, ?, ?)"_s,
+                {codigo, largo, "r@x.es"});
+    // A code ending in a frog is found; a stored name longer than its field is shown whole
+    // and may be shortened, not lengthened; limits count characters, not storage units.
+    frmodifobs d(codigo);
+    QVERIFY(d.Cargado());
+    d.show();
+    const QString e49 = QString(49, u'é');
+    const QList<QStringList> casos = {
+        // field, text pasted first (null: as it is), pasted, typed, expected
+        {"Txnomobs", QString(), "", "x", largo + "|1|"},
+        {"Txnomobs", QString(), "xy", "", largo + "|0|" + NoCabe(50)},
+        {"Txcognom", "", e49 + rana, "", e49 + rana + "|0|"},
+        {"Txmail", QString(), QString(65, u'm'), "", "r@x.es|0|" + NoCabe(70)},
+    };
+    for (const QStringList &c : casos)
+        QCOMPARE(Editar(Control<QLineEdit>(&d, c[0]), c[1], c[2], c[3]), c[4]);
+    QTest::keyClick(Control<QLineEdit>(&d, "Txnomobs"), Qt::Key_Backspace);
+    Modificar(&d, false);
+    QCOMPARE(Aviso(), u"Tritodex|Actualización realizada"_s);
+    QCOMPARE(Fila(bd, codigo), QString(59, u'n') + u'|' + e49 + rana + u"||r@x.es||"_s);
 }
 
 QTEST_MAIN(tst_frmodifobs)

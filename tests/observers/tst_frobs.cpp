@@ -108,7 +108,7 @@ void tst_frobs::busquedaYSeleccion() {
     QCOMPARE(Actual(&f), u"|||0"_s);
 
     // The code anywhere in either case; first name or surname; both; Á is not A but its
-    // case is ignored; quotes and wildcards are text.
+    // case is ignored; quotes, wildcards and the escape character are text.
     QCOMPARE(Filtrar(&f, "a", ""), QStringList({"ALV75", "XA1"}));
     QCOMPARE(Filtrar(&f, "", "ez"), QStringList({"ALV75", "JPG1980", "XA1"}));
     QCOMPARE(Filtrar(&f, "A", "ez"), QStringList({"ALV75", "XA1"}));
@@ -116,6 +116,9 @@ void tst_frobs::busquedaYSeleccion() {
     QCOMPARE(Filtrar(&f, "", "álvarez"), QStringList({"ALV75"}));
     QCOMPARE(Filtrar(&f, "", "o'n"), QStringList({"ONE61"}));
     QCOMPARE(Filtrar(&f, "", "%"), QStringList());
+    bd.Ejecutar(
+        u"INSERT INTO observador (cod_observador, nombre, email) VALUES ('A\\B', 'N', 'm')"_s);
+    QCOMPARE(Filtrar(&f, "\\", ""), QStringList({"A\\B"}));
     QCOMPARE(Filtrar(&f, "x_", ""), QStringList({"X_1"}));
 
     // Chosen for a slot of an observation form: the list open from the menu serves, hands
@@ -191,6 +194,26 @@ void tst_frobs::cambiosRefrescanLista() {
     suprimir(QMessageBox::Yes);
     QCOMPARE(Codigos(&f), QStringList({"ALV75"}));
     QCOMPARE(bd.Valor(estado).toString(), u"|JPG1980|XA1"_s);
+
+    // One whose code ends in a frog goes; one gone since the list was read is said to be.
+    const QString rana = u"ABCDEF🐸"_s;
+    bd.Ejecutar(u"INSERT INTO observador (cod_observador, email) VALUES (?, 'r@x.es')"_s, {rana});
+    const QList<QPair<QString, QString>> borrados = {
+        {rana, u"Suprimir Factura|El Observador "_s + rana +
+                   u" se borrará de la Base de Datos. Continuar ? "_s},
+        {u"ONE61"_s, u"Observador no suprimido|Error al intentar encontrar este observador en la "
+                     "base de datos"_s},
+    };
+    for (const auto &[codigo, aviso] : borrados) {
+        Filtrar(&f, "", "");
+        ClicFila(&f, codigo);
+        if (codigo == u"ONE61"_s)
+            bd.Ejecutar(u"DELETE FROM observador WHERE cod_observador = ?"_s, {codigo});
+        suprimir(QMessageBox::Yes);
+        QCOMPARE(Aviso(), aviso);
+        QVERIFY(!Codigos(&f).contains(codigo));
+    }
+    QCOMPARE(bd.Valor(u"SELECT count(*) FROM observador WHERE cod_observador = ?"_s, {rana}), 0);
 
     // A file that cannot be written: said so, the observer stays.
     SoloLectura(true);
