@@ -10,7 +10,9 @@ ChoiceService::Respuestas &ChoiceService::Prueba() {
     return respuestas;
 }
 
-void ChoiceService::Restablecer() { Prueba() = Respuestas(); }
+void ChoiceService::Restablecer() {
+    Prueba() = Respuestas();
+}
 
 int ChoiceService::MostrarDialogo(QDialog *dialogo) {
     if (Prueba().dialogo) return Prueba().dialogo(dialogo);

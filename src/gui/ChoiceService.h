@@ -19,8 +19,7 @@ struct Respuestas {
     // A modal dialog (new and changed observers...): returns its result code.
     std::function<int(QDialog *)> dialogo;
     // The new locality's code, given the proposed one; nothing when the prompt was closed.
-    std::function<std::optional<QString>(QWidget *padre, const QString &propuesto)>
-        codigoLocalidad;
+    std::function<std::optional<QString>(QWidget *padre, const QString &propuesto)> codigoLocalidad;
     // The observer list opened for a slot; the test calls `elegir` to hand one back.
     std::function<void(QWidget *solicitante, const QString &origen,
                        std::function<void(const QString &codigo, const QString &nombre)> elegir)>

@@ -154,7 +154,9 @@ void ObservationForm::CalcularCuadradosUTM() {
 
 // Refusals ---------------------------------------------------------------------------
 
-void ObservationForm::Rechazo() { destinoRechazado_ = QApplication::focusWidget(); }
+void ObservationForm::Rechazo() {
+    destinoRechazado_ = QApplication::focusWidget();
+}
 
 bool ObservationForm::SaveRefused(QWidget *boton) {
     const bool rechazado = destinoRechazado_ && destinoRechazado_ == boton;
@@ -192,10 +194,9 @@ bool ObservationForm::ComprobarObservador(int slot) {
     }
     if (!observador) {
         Rechazo();
-        MessageService::Mostrar(c_.formulario,
-                                QStringLiteral("No existe ningun Observador con este código"),
-                                QStringLiteral("Código Observador Incorrecto"),
-                                QMessageBox::Warning);
+        MessageService::Mostrar(
+            c_.formulario, QStringLiteral("No existe ningun Observador con este código"),
+            QStringLiteral("Código Observador Incorrecto"), QMessageBox::Warning);
         campo->clear();
         nombre->clear();
         campo->setFocus(Qt::OtherFocusReason);
@@ -209,17 +210,18 @@ bool ObservationForm::ComprobarObservador(int slot) {
 
 void ObservationForm::CdSelobs_Click(int slot) {
     QPointer<QWidget> formulario = c_.formulario;
-    frobs::AbrirSeleccion(
-        o_.origenObservador + QString::number(slot), c_.formulario,
-        [this, formulario, slot](const QString &codigo, const QString &nombre) {
-            if (!formulario) return;
-            c_.Txobs[slot - 1]->setText(codigo);
-            c_.Lbobs[slot - 1]->setText(nombre);
-            if (auto *sub = qobject_cast<QMdiSubWindow *>(formulario->parentWidget()))
-                if (QMdiArea *area = sub->mdiArea()) area->setActiveSubWindow(sub);
-            formulario->activateWindow();
-            c_.CdSelobs[slot - 1]->setFocus(Qt::OtherFocusReason);
-        });
+    frobs::AbrirSeleccion(o_.origenObservador + QString::number(slot), c_.formulario,
+                          [this, formulario, slot](const QString &codigo, const QString &nombre) {
+                              if (!formulario) return;
+                              c_.Txobs[slot - 1]->setText(codigo);
+                              c_.Lbobs[slot - 1]->setText(nombre);
+                              if (auto *sub =
+                                      qobject_cast<QMdiSubWindow *>(formulario->parentWidget()))
+                                  if (QMdiArea *area = sub->mdiArea())
+                                      area->setActiveSubWindow(sub);
+                              formulario->activateWindow();
+                              c_.CdSelobs[slot - 1]->setFocus(Qt::OtherFocusReason);
+                          });
 }
 
 // Lookup lists -----------------------------------------------------------------------
@@ -260,8 +262,7 @@ QString ObservationForm::CodigoEspecie() const {
 void ObservationForm::RellenarSegunClase(const QString &clase) {
     ReferenceData ref;
     ModBaseDatos::Rellenar(c_.Cbestadio, clase.isNull() ? ref.Estadios() : ref.Estadios(clase));
-    ModBaseDatos::Rellenar(c_.Cbconducta,
-                           clase.isNull() ? ref.Conductas() : ref.Conductas(clase));
+    ModBaseDatos::Rellenar(c_.Cbconducta, clase.isNull() ? ref.Conductas() : ref.Conductas(clase));
     ModBaseDatos::InformarError(c_.formulario, ref);
 }
 
@@ -338,7 +339,8 @@ void ObservationForm::Cbloc_Click() {
     if (i < 0) {
         codigoLocalidad_ = o_.localidadNueva ? QStringLiteral("new") : QString();
         if (o_.localidadNueva)
-            for (QWidget *marco : {c_.Frame1, c_.Frame2, c_.Frame3}) marco->setEnabled(true);
+            for (QWidget *marco : {c_.Frame1, c_.Frame2, c_.Frame3})
+                marco->setEnabled(true);
         return;
     }
     {
@@ -353,7 +355,8 @@ void ObservationForm::Cbloc_Click() {
     } else {
         utm_->CargarProvinciasUTM10(QString());
         if (o_.localidadNueva)
-            for (QWidget *marco : {c_.Frame1, c_.Frame2, c_.Frame3}) marco->setEnabled(false);
+            for (QWidget *marco : {c_.Frame1, c_.Frame2, c_.Frame3})
+                marco->setEnabled(false);
     }
     ModBaseDatos::InformarError(c_.formulario, localidades);
 }
@@ -362,7 +365,8 @@ void ObservationForm::MostrarLocalidad(const Localidad &l) {
     utm_->CargarProvinciasUTM10(QString());
     modoLocalidad_ = ModoLocalidad::Cargando;
     if (o_.localidadNueva)
-        for (QWidget *marco : {c_.Frame1, c_.Frame2, c_.Frame3}) marco->setEnabled(false);
+        for (QWidget *marco : {c_.Frame1, c_.Frame2, c_.Frame3})
+            marco->setEnabled(false);
     codigoLocalidad_ = l.codigo;
     ModBaseDatos::PonerTexto(c_.Cbhuso, l.utmhuso.isEmpty() ? c_.Cbhuso->itemText(0) : l.utmhuso);
     c_.Txlat->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
@@ -400,8 +404,8 @@ void ObservationForm::Cbprov_Click() {
     ReferenceData ref;
     // The province's own identifier, even when none of its municipalities has the square.
     if (const auto id = ref.IdProvincia(provincia)) idProv = *id;
-    const QStringList municipios = ref.MunicipiosDeProvincia(
-        provincia, cuadrado.trimmed().isEmpty() ? QString() : cuadrado);
+    const QStringList municipios =
+        ref.MunicipiosDeProvincia(provincia, cuadrado.trimmed().isEmpty() ? QString() : cuadrado);
     if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
     const QString anterior = c_.Cbmuni->currentText();
     ModBaseDatos::Rellenar(c_.Cbmuni, municipios + QStringList{QString()});
@@ -473,17 +477,15 @@ std::optional<Observacion> ObservationForm::Leer() {
     // Pasted text can reach the digit fields; it must not reach the database.
     const QString ejemplares = c_.Txexemplars->text();
     if (!ejemplares.isEmpty() && !EsEntero(ejemplares)) {
-        Aviso(c_.formulario,
-              QStringLiteral("El número de ejemplares debe ser un número entero."));
+        Aviso(c_.formulario, QStringLiteral("El número de ejemplares debe ser un número entero."));
         return std::nullopt;
     }
     // A number that does not fit is refused, never cut.
     bool cabe = true;
     if (!ejemplares.isEmpty() &&
         (ejemplares.toLongLong(&cabe) > std::numeric_limits<int>::max() || !cabe)) {
-        Aviso(c_.formulario,
-              QStringLiteral("El número de ejemplares no puede ser mayor que %1.")
-                  .arg(std::numeric_limits<int>::max()));
+        Aviso(c_.formulario, QStringLiteral("El número de ejemplares no puede ser mayor que %1.")
+                                 .arg(std::numeric_limits<int>::max()));
         return std::nullopt;
     }
     if (EsLocalidadNueva() && ((!c_.Txlong->text().isEmpty() && !EsEntero(c_.Txlong->text())) ||
@@ -493,7 +495,8 @@ std::optional<Observacion> ObservationForm::Leer() {
     }
 
     Observacion o;
-    for (int slot = 1; slot <= 4; ++slot) o.observador[slot - 1] = c_.Txobs[slot - 1]->text();
+    for (int slot = 1; slot <= 4; ++slot)
+        o.observador[slot - 1] = c_.Txobs[slot - 1]->text();
     o.fecha = c_.Txdata->date();
     o.horaini = c_.Txhini->time().toString(QStringLiteral("HH:mm"));
     o.horafin = c_.Txhfi->time().toString(QStringLiteral("HH:mm"));
@@ -546,9 +549,12 @@ void ObservationForm::Mostrar(const Observacion &o) {
     poner(c_.Cbmeteo, ReferenceData::Lista::Meteo, o.meteo);
     // The species first: it narrows the stages and behaviours to its class.
     const QString prefijo = o.especie + QStringLiteral(" - ");
-    const int especie = o.especie.isEmpty() ? -1 : c_.Cbespecie->findText(prefijo, Qt::MatchStartsWith);
-    if (especie >= 0) c_.Cbespecie->setCurrentIndex(especie);
-    else Vaciar(c_.Cbespecie);
+    const int especie =
+        o.especie.isEmpty() ? -1 : c_.Cbespecie->findText(prefijo, Qt::MatchStartsWith);
+    if (especie >= 0)
+        c_.Cbespecie->setCurrentIndex(especie);
+    else
+        Vaciar(c_.Cbespecie);
     c_.Txexemplars->setText(o.numejemp.isNull() ? QString() : o.numejemp.toString());
     c_.Check1->setChecked(o.numaprox);
     poner(c_.Cbestadio, ReferenceData::Lista::Estadio, o.estadio);

@@ -19,15 +19,21 @@ const QString kNoEncontrado =
 
 } // namespace
 
-QStringList ObserverStore::ColumnasLista() {
-    return {QStringLiteral("cod_observador"), QStringLiteral("email"),
-            QStringLiteral("nombre"),         QStringLiteral("apellido"),
-            QStringLiteral("generacion"),     QStringLiteral("entidad"),
-            QStringLiteral("provincia")};
+const ColumnTable &ObserverStore::ColumnasLista() {
+    static const ColumnTable columnas = {
+        {QStringLiteral("cod_observador"), QStringLiteral("Código"), QStringLiteral("Código")},
+        {QStringLiteral("email"), QStringLiteral("Email"), QStringLiteral("Email")},
+        {QStringLiteral("nombre"), QStringLiteral("Nombre"), QStringLiteral("Nombre")},
+        {QStringLiteral("apellido"), QStringLiteral("Apellidos"), QStringLiteral("Apellidos")},
+        {QStringLiteral("generacion"), QStringLiteral("generacion"), QStringLiteral("generacion")},
+        {QStringLiteral("entidad"), QStringLiteral("Entidad"), QStringLiteral("Entidad")},
+        {QStringLiteral("provincia"), QStringLiteral("provincia"), QStringLiteral("provincia")},
+    };
+    return columnas;
 }
 
 QSqlQuery ObserverStore::Buscar(const QString &codigo, const QString &nombre) {
-    QString sql = QStringLiteral("SELECT ") + ColumnasLista().join(QStringLiteral(", ")) +
+    QString sql = QStringLiteral("SELECT ") + ColumnasLista().ListaSelect() +
                   QStringLiteral(" FROM observador");
     QStringList condiciones;
     QVariantList valores;

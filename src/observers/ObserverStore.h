@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/ColumnTable.h"
 #include "data/Store.h"
 
 // One row of the observer table.
@@ -22,7 +23,7 @@ public:
     enum class Predeterminado { SinCambio, Poner, Quitar };
 
     // Columns of the observer list, in the grid's order.
-    static QStringList ColumnasLista();
+    static const ColumnTable &ColumnasLista();
 
     // Observers whose code contains `codigo` and whose first name or surname contains
     // `nombre` (an empty text is no filter), sorted by code; case is ignored and % or _

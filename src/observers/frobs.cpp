@@ -89,10 +89,7 @@ void frobs::CargarObservadores(const QString &codigo, const QString &nombre) {
     } else {
         DtObs->clear();
     }
-    const QStringList titulos = {QStringLiteral("Código"),     QStringLiteral("Email"),
-                                 QStringLiteral("Nombre"),     QStringLiteral("Apellidos"),
-                                 QStringLiteral("generacion"), QStringLiteral("Entidad"),
-                                 QStringLiteral("provincia")};
+    const QStringList titulos = ObserverStore::ColumnasLista().Titulos();
     for (int i = 0; i < titulos.size() && i < DtObs->columnCount(); ++i)
         DtObs->setHeaderData(i, Qt::Horizontal, titulos[i]);
 
