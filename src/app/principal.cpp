@@ -101,17 +101,19 @@ void principal::CerrarFormularios() {
     }
 }
 
-void principal::AbrirFormulario(QWidget *formulario) {
+void principal::AbrirFormulario(const std::function<QWidget *()> &crear) {
+    // Opening a form is one action: its lists, read one by one, report one failure.
+    const MessageService::UserAction accion;
     CerrarFormularios();
-    Screen::MostrarHijo(formulario);
+    Screen::MostrarHijo(crear());
 }
 
 void principal::new_Click() {
-    AbrirFormulario(new newobs);
+    AbrirFormulario([] { return new newobs; });
 }
 
 void principal::observ_Click() {
-    AbrirFormulario(new frobs);
+    AbrirFormulario([] { return new frobs; });
 }
 
 void principal::help_Click() {

@@ -20,8 +20,10 @@ frinsObs::~frinsObs() = default;
 void frinsObs::Form_Load() {
     Screen::AplicarColores(this);
     Screen::Centrar(this);
+    QString error;
     ui->Cbprov->addItem(QString());
-    ui->Cbprov->addItems(ObserverStore::Provincias());
+    ui->Cbprov->addItems(ObserverStore::Provincias(&error));
+    if (!error.isEmpty()) MessageService::MostrarFallo(this, error);
     ui->Cbprov->setCurrentIndex(0);
 }
 
@@ -36,6 +38,7 @@ void frinsObs::Command2_Click() {
 
 void frinsObs::CdIns_Click() {
     if (ocupado_) return;
+    const MessageService::UserAction accion;
     // Every empty field replaces the one before: the message names the last one missing.
     QString falta;
     if (ui->Txcod->text().isEmpty()) falta = QStringLiteral("Código Observador");
@@ -61,11 +64,12 @@ void frinsObs::CdIns_Click() {
     if (!vivo) return;
     if (!r) {
         ocupado_ = false;
-        MessageService::Mostrar(
-            this,
-            r.claveDuplicada ? QStringLiteral("Ya existe un observador con este código en la BBDD.")
-                             : r.error,
-            QStringLiteral("Observador no registrado"), QMessageBox::Warning);
+        if (r.claveDuplicada)
+            MessageService::Mostrar(
+                this, QStringLiteral("Ya existe un observador con este código en la BBDD."),
+                QStringLiteral("Observador no registrado"), QMessageBox::Warning);
+        else
+            MessageService::MostrarFallo(this, r.error, QStringLiteral("Observador no registrado"));
         return;
     }
     MessageService::Mostrar(this, QStringLiteral("Se ha registrado el Observador ") + o.codigo +

@@ -19,12 +19,14 @@ frmodifobs::frmodifobs(const QString &codObservador, QWidget *parent)
 frmodifobs::~frmodifobs() = default;
 
 bool frmodifobs::Form_Load() {
+    const MessageService::UserAction accion;
     Screen::AplicarColores(this);
     Screen::Centrar(this);
-    ui->Cbprov->addItem(QString());
-    ui->Cbprov->addItems(ObserverStore::Provincias());
-
     QString error;
+    ui->Cbprov->addItem(QString());
+    ui->Cbprov->addItems(ObserverStore::Provincias(&error));
+    if (!error.isEmpty()) MessageService::MostrarFallo(this, error);
+    error.clear();
     const std::optional<Observador> o = ObserverStore::Cargar(codObservador_, &error);
     if (!o) {
         if (error.isEmpty())
@@ -32,7 +34,7 @@ bool frmodifobs::Form_Load() {
                                     QStringLiteral("Error al intentar encontrar este observador "
                                                    "en la base de datos"));
         else
-            MessageService::Mostrar(this, error, windowTitle(), QMessageBox::Warning);
+            MessageService::MostrarFallo(this, error, windowTitle());
         return false;
     }
     ui->Lbcode->setText(codObservador_);
@@ -67,6 +69,7 @@ void frmodifobs::Command2_Click() {
 
 void frmodifobs::cdAct_Click() {
     if (ocupado_) return;
+    const MessageService::UserAction accion;
     if (codObservador_.isEmpty()) {
         MessageService::Mostrar(this, QStringLiteral("Debes seleccionar algun registro"),
                                 QStringLiteral("Tritodex"), QMessageBox::Information);
@@ -99,8 +102,7 @@ void frmodifobs::cdAct_Click() {
     if (!vivo) return;
     ocupado_ = false;
     if (!r) {
-        MessageService::Mostrar(this, r.error, QStringLiteral("Observador no modificado"),
-                                QMessageBox::Warning);
+        MessageService::MostrarFallo(this, r.error, QStringLiteral("Observador no modificado"));
         return;
     }
     eraPredeterminado = marcado;

@@ -54,6 +54,7 @@ frobs::frobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frobs>(
 frobs::~frobs() = default;
 
 void frobs::Form_Load() {
+    const MessageService::UserAction accion;
     Screen::AplicarColores(this);
     QFont negrita = ui->DBObs->horizontalHeader()->font();
     negrita.setBold(true);
@@ -108,11 +109,11 @@ void frobs::CargarObservadores(const QString &codigo, const QString &nombre) {
         ui->DBObs->selectionModel()->clear();
     DBObs_RowColChange();
 
-    if (!error.isEmpty())
-        MessageService::Mostrar(this, error, QStringLiteral("Observadores"), QMessageBox::Warning);
+    if (!error.isEmpty()) MessageService::MostrarFallo(this, error, QStringLiteral("Observadores"));
 }
 
 void frobs::CdBuscar_Click() {
+    const MessageService::UserAction accion;
     CargarObservadores(ui->Txcod->text(), ui->Txnom->text());
 }
 
@@ -180,6 +181,7 @@ void frobs::CdSel_Click() {
 
 void frobs::cdAct_Click() {
     if (codObservador_.isEmpty() || ocupado_) return;
+    const MessageService::UserAction accion;
     QPointer<frobs> vivo(this);
     int resultado = QDialog::Rejected;
     {
@@ -193,6 +195,7 @@ void frobs::cdAct_Click() {
 
 void frobs::CdNou_Click() {
     if (ocupado_) return;
+    const MessageService::UserAction accion;
     QPointer<frobs> vivo(this);
     int resultado = QDialog::Rejected;
     {
@@ -204,6 +207,7 @@ void frobs::CdNou_Click() {
 
 void frobs::CdSup_Click() {
     if (codObservador_.isEmpty() || ocupado_) return;
+    const MessageService::UserAction accion;
     const QString codigo = codObservador_;
     const auto respuesta =
         MessageService::Mostrar(this,
@@ -224,8 +228,7 @@ void frobs::CdSup_Click() {
         if (!vivo) return;
         ocupado_ = false;
         if (!r)
-            MessageService::Mostrar(this, r.error, QStringLiteral("Observador no suprimido"),
-                                    QMessageBox::Warning);
+            MessageService::MostrarFallo(this, r.error, QStringLiteral("Observador no suprimido"));
     }
     CdBuscar_Click();
 }
