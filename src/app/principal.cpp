@@ -70,9 +70,14 @@ void principal::Form_Load() {
         Screen::RelojArena reloj;
         inicio->repaint();
         QApplication::processEvents();
+        // The cause in plain words: the user can only mend what is named.
         if (!ModConex::Conectar())
-            MessageService::Mostrar(inicio,
-                                    QStringLiteral("Problema de Conexión con la base de datos"));
+            MessageService::Mostrar(
+                inicio, QStringLiteral("Problema de Conexión con la base de datos\n\n") +
+                            ModConex::MotivoFallo());
+        else if (!ModConex::Aviso().isEmpty())
+            MessageService::Mostrar(inicio, ModConex::Aviso(), QStringLiteral("Tritodex"),
+                                    QMessageBox::Warning);
         ModBaseDatos::Esperar(3);
     }
     inicio->close();
