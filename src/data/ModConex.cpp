@@ -70,6 +70,7 @@ QSqlDatabase ModConex::DatabaseConnection() {
 }
 
 void ModConex::Desconectar() {
+    motivoFallo.clear();
     const QString nombre = QString::fromLatin1(kConexion);
     if (!QSqlDatabase::contains(nombre)) return;
     QSqlDatabase::database(nombre, false).close();
@@ -189,7 +190,9 @@ QString DescribirError(const QSqlError &error) {
         return QStringLiteral("Ya existe un registro con esa clave en la base de datos.");
     const QSqlDatabase db = ModConex::DatabaseConnection();
     if (!db.isOpen())
-        return QStringLiteral("No hay conexión con la base de datos: falta el archivo "
-                              "Tritodex.mdb en la carpeta del programa o no es válido.");
+        return motivoFallo.isEmpty()
+                   ? QStringLiteral("No hay conexión con la base de datos: falta el archivo "
+                                    "Tritodex.mdb en la carpeta del programa o no es válido.")
+                   : QStringLiteral("No hay conexión con la base de datos. ") + motivoFallo;
     return QStringLiteral("Error de la base de datos: %1").arg(error.text().trimmed());
 }

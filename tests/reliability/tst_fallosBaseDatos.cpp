@@ -309,6 +309,8 @@ void tst_fallosBaseDatos::fallos() {
         MessageService::Limpiar();
         Control<QAction>(&p, "new")->trigger();
         QCOMPARE(MessageService::Mostrados().size(), 1);
+        QVERIFY2(MessageService::Ultimo().texto.contains(mensaje),
+                 qPrintable(MessageService::Ultimo().texto));
     }
 
     // Nothing was stored, and nothing held before was lost.
