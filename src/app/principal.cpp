@@ -56,9 +56,14 @@ void principal::Form_Load() {
         Screen::RelojArena reloj;
         inicio->repaint();
         QApplication::processEvents();
+        // The cause in plain words: the user can only mend what is named.
         if (!ModConex::Conectar())
-            MessageService::Mostrar(inicio,
-                                    QStringLiteral("Problema de Conexión con la base de datos"));
+            MessageService::Mostrar(
+                inicio, QStringLiteral("Problema de Conexión con la base de datos\n\n") +
+                            ModConex::MotivoFallo());
+        else if (!ModConex::Aviso().isEmpty())
+            MessageService::Mostrar(inicio, ModConex::Aviso(), QStringLiteral("Tritodex"),
+                                    QMessageBox::Warning);
         ModBaseDatos::Esperar(3);
     }
     inicio->close();
@@ -87,17 +92,19 @@ void principal::CerrarFormularios() {
     }
 }
 
-void principal::AbrirFormulario(QWidget *formulario) {
+void principal::AbrirFormulario(const std::function<QWidget *()> &crear) {
+    // Opening a form is one action: its lists, read one by one, report one failure.
+    const MessageService::UserAction accion;
     CerrarFormularios();
-    Screen::MostrarHijo(formulario);
+    Screen::MostrarHijo(crear());
 }
 
 void principal::new_Click() {
-    AbrirFormulario(new newobs);
+    AbrirFormulario([] { return new newobs; });
 }
 
 void principal::observ_Click() {
-    AbrirFormulario(new frobs);
+    AbrirFormulario([] { return new frobs; });
 }
 
 void principal::help_Click() {

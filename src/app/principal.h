@@ -32,7 +32,7 @@ private slots:
 
 private:
     void CerrarFormularios();
-    void AbrirFormulario(QWidget *formulario);
+    void AbrirFormulario(const std::function<QWidget *()> &crear);
     std::unique_ptr<Ui::principal> ui;
     QAction *new_ = nullptr; // the menu item "new" (a C++ keyword, so built here)
 };

@@ -26,17 +26,20 @@ public:
     // "a, b, c": the select list of the store's statement.
     QString ListaSelect() const {
         QStringList r;
-        for (const Column &c : columnas_) r << c.expresion;
+        for (const Column &c : columnas_)
+            r << c.expresion;
         return r.join(QStringLiteral(", "));
     }
     QStringList Titulos() const {
         QStringList r;
-        for (const Column &c : columnas_) r << c.titulo;
+        for (const Column &c : columnas_)
+            r << c.titulo;
         return r;
     }
     QStringList Cabeceras() const {
         QStringList r;
-        for (const Column &c : columnas_) r << c.cabecera;
+        for (const Column &c : columnas_)
+            r << c.cabecera;
         return r;
     }
 

@@ -3,9 +3,14 @@
 #include "SqliteTexto.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
+
+#include <iterator>
 
 namespace {
 QString &Ruta() {
@@ -13,6 +18,11 @@ QString &Ruta() {
     return ruta;
 }
 bool soloLecturaForzada = false;
+int esperaOcupada = 3000;
+QString motivoFallo;
+QString aviso;
+// Why the connection was opened for reading only, for the message of a refused write.
+enum class SoloLectura { No, Archivo, Carpeta } soloLectura = SoloLectura::No;
 const char *const kConexion = "DatabaseConnection";
 
 // Tables whose absence makes the file useless to the program.
@@ -32,6 +42,18 @@ void ModConex::setSoloLectura(bool soloLectura) {
     soloLecturaForzada = soloLectura;
 }
 
+void ModConex::setEsperaOcupada(int milisegundos) {
+    esperaOcupada = milisegundos;
+}
+
+QString ModConex::MotivoFallo() {
+    return motivoFallo;
+}
+
+QString ModConex::Aviso() {
+    return aviso;
+}
+
 void ModConex::setRutaAplicacion(const QString &ruta) {
     Ruta() = ruta;
 }
@@ -48,37 +70,79 @@ QSqlDatabase ModConex::DatabaseConnection() {
 }
 
 void ModConex::Desconectar() {
+    motivoFallo.clear();
     const QString nombre = QString::fromLatin1(kConexion);
     if (!QSqlDatabase::contains(nombre)) return;
     QSqlDatabase::database(nombre, false).close();
     QSqlDatabase::removeDatabase(nombre);
 }
 
+namespace {
+bool Fallo(const QString &motivo) {
+    motivoFallo = motivo;
+    ModConex::DatabaseConnection().close();
+    return false;
+}
+} // namespace
+
 bool ModConex::Conectar() {
     QSqlDatabase db = DatabaseConnection();
     db.close();
+    motivoFallo.clear();
+    aviso.clear();
+    soloLectura = SoloLectura::No;
     const QString ruta = RutaBaseDatos();
     const QFileInfo fi(ruta);
-    if (!fi.exists() || !fi.isFile()) return false;
+    const QString carpeta = QDir::toNativeSeparators(fi.absolutePath());
+    if (!fi.exists() || !fi.isFile())
+        return Fallo(QStringLiteral("No se encuentra el archivo Tritodex.mdb en la carpeta del "
+                                    "programa (%1).")
+                         .arg(carpeta));
+    // SQLite would take an empty file for an empty database; it holds no records of ours.
+    if (fi.size() == 0)
+        return Fallo(QStringLiteral("El archivo Tritodex.mdb está vacío: no contiene ningún "
+                                    "dato. Recupere una copia de seguridad."));
     db.setDatabaseName(ruta);
-    // Never create a missing file; a file we may not write is opened for reading.
-    db.setConnectOptions(fi.isWritable() && !soloLecturaForzada
-                             ? QString()
-                             : QStringLiteral("QSQLITE_OPEN_READONLY"));
-    if (!db.open()) return false;
+    // Never create a missing file; what cannot be written is opened for reading only, so a
+    // save is refused with the reason instead of failing half way.
+    if (soloLecturaForzada || !fi.isWritable())
+        soloLectura = SoloLectura::Archivo;
+    else if (!QFileInfo(fi.absolutePath()).isWritable())
+        soloLectura = SoloLectura::Carpeta;
+    db.setConnectOptions(soloLectura == SoloLectura::No ? QString()
+                                                        : QStringLiteral("QSQLITE_OPEN_READONLY"));
+    if (!db.open()) return Fallo(DescribirError(db.lastError()));
     SqliteTexto::Instalar(db);
     QSqlQuery q(db);
-    bool ok = q.exec(QStringLiteral("PRAGMA busy_timeout = 3000"));
-    for (const char *tabla : kTablas) {
-        if (!ok) break;
-        q.prepare(QStringLiteral(
-            "SELECT 1 FROM sqlite_master WHERE type='table' AND name = ? COLLATE NOCASE"));
-        q.addBindValue(QString::fromLatin1(tabla));
-        ok = q.exec() && q.next();
+    QSet<QString> tablas;
+    bool ok = q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(esperaOcupada)) &&
+              q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+    while (ok && q.next())
+        tablas.insert(q.value(0).toString().toLower());
+    if (!ok) {
+        const QString error = DescribirError(q.lastError());
+        q.finish();
+        return Fallo(error);
     }
     q.finish();
-    if (!ok) db.close();
-    return ok;
+    QStringList faltan;
+    for (const char *tabla : kTablas)
+        if (!tablas.contains(QString::fromLatin1(tabla).toLower()))
+            faltan << QString::fromLatin1(tabla);
+    if (faltan.size() == qsizetype(std::size(kTablas)))
+        return Fallo(QStringLiteral("El archivo Tritodex.mdb es una base de datos, pero no la de "
+                                    "Tritodex: no tiene ninguna de sus tablas."));
+    if (!faltan.isEmpty())
+        return Fallo(QStringLiteral("Al archivo Tritodex.mdb le faltan tablas del programa: %1.")
+                         .arg(faltan.join(QStringLiteral(", "))));
+    if (soloLectura == SoloLectura::Archivo)
+        aviso = QStringLiteral("El archivo Tritodex.mdb es de solo lectura: se pueden consultar "
+                               "los datos, pero no guardar cambios.");
+    else if (soloLectura == SoloLectura::Carpeta)
+        aviso = QStringLiteral("No se puede escribir en la carpeta del programa (%1): se pueden "
+                               "consultar los datos, pero no guardar cambios.")
+                    .arg(carpeta);
+    return true;
 }
 
 bool EsClaveDuplicada(const QSqlError &error) {
@@ -90,9 +154,29 @@ bool EsClaveDuplicada(const QSqlError &error) {
 
 QString DescribirError(const QSqlError &error) {
     const QString codigo = error.nativeErrorCode();
-    const int primario = codigo.toInt() & 0xff;
+    const int extendido = codigo.toInt();
+    const int primario = extendido & 0xff;
     const QString texto = error.databaseText() + u' ' + error.driverText();
-    if (primario == 8 || primario == 14 || texto.contains(QLatin1String("readonly")))
+    const QString ruta = ModConex::RutaBaseDatos();
+    const QString carpeta = QDir::toNativeSeparators(QFileInfo(ruta).absolutePath());
+    const QString carpetaSinEscritura =
+        QStringLiteral("No se puede escribir en la carpeta del programa (%1): no se pueden "
+                       "guardar cambios en la base de datos.")
+            .arg(carpeta);
+    // A file deleted or moved away is still open: SQLite refuses to write it (DBMOVED), and
+    // anything else that fails is best explained by its absence.
+    const bool falta = extendido == 1032 || ((primario == 8 || primario == 10 || primario == 14) &&
+                                             !QFileInfo::exists(ruta));
+    if (falta)
+        return QStringLiteral("El archivo Tritodex.mdb ya no está en la carpeta del programa "
+                              "(%1): se ha borrado o movido mientras el programa estaba abierto. "
+                              "No se ha guardado nada.")
+            .arg(carpeta);
+    if (extendido == 1544 || primario == 14 ||
+        ((primario == 8 || texto.contains(QLatin1String("readonly"))) &&
+         soloLectura == SoloLectura::Carpeta))
+        return carpetaSinEscritura;
+    if (primario == 8 || texto.contains(QLatin1String("readonly")))
         return QStringLiteral("No se puede escribir en la base de datos: el archivo es de solo "
                               "lectura.");
     if (primario == 5 || primario == 6)
@@ -100,13 +184,15 @@ QString DescribirError(const QSqlError &error) {
                               "nuevo en unos momentos.");
     if (primario == 13)
         return QStringLiteral("No queda espacio en el disco para guardar los cambios.");
-    if (primario == 26)
-        return QStringLiteral("El archivo Tritodex.mdb no es una base de datos válida.");
+    if (primario == 26 || primario == 11)
+        return QStringLiteral("El archivo Tritodex.mdb no es una base de datos o está dañado.");
     if (EsClaveDuplicada(error))
         return QStringLiteral("Ya existe un registro con esa clave en la base de datos.");
     const QSqlDatabase db = ModConex::DatabaseConnection();
     if (!db.isOpen())
-        return QStringLiteral("No hay conexión con la base de datos: falta el archivo "
-                              "Tritodex.mdb en la carpeta del programa o no es válido.");
+        return motivoFallo.isEmpty()
+                   ? QStringLiteral("No hay conexión con la base de datos: falta el archivo "
+                                    "Tritodex.mdb en la carpeta del programa o no es válido.")
+                   : QStringLiteral("No hay conexión con la base de datos. ") + motivoFallo;
     return QStringLiteral("Error de la base de datos: %1").arg(error.text().trimmed());
 }

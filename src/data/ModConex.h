@@ -13,8 +13,15 @@ void setRutaAplicacion(const QString &ruta); // tests point it at a temporary fo
 QString RutaBaseDatos();
 
 // Opens the one shared connection to Tritodex.mdb. False, with nothing reported, when the
-// file is missing (it is never created), is not a database or lacks the program's tables.
+// file is missing (it is never created), is empty, is not a database or lacks the program's
+// tables; MotivoFallo() then says which, in Spanish.
 bool Conectar();
+QString MotivoFallo();
+// After a successful Conectar: why the file was opened for reading only, or empty.
+QString Aviso();
+
+// How long a statement waits for another program's lock before it fails (tests shorten it).
+void setEsperaOcupada(int milisegundos);
 
 // The shared connection (closed when Conectar failed, so statements fail and are reported).
 QSqlDatabase DatabaseConnection();

@@ -7,11 +7,34 @@ namespace {
 bool modoPrueba = false;
 QQueue<QMessageBox::StandardButton> respuestas;
 QList<MessageService::Mostrado> mostrados;
+int accionesAbiertas = 0;
+bool falloEnAccion = false;
 } // namespace
+
+MessageService::UserAction::UserAction() {
+    if (accionesAbiertas++ == 0) falloEnAccion = false;
+}
+
+MessageService::UserAction::~UserAction() {
+    if (--accionesAbiertas == 0) falloEnAccion = false;
+}
+
+bool MessageService::UserAction::HuboFallo() {
+    return falloEnAccion;
+}
+
+void MessageService::MostrarFallo(QWidget *padre, const QString &texto, const QString &titulo) {
+    if (falloEnAccion) return;
+    Mostrar(padre, texto, titulo, QMessageBox::Warning);
+    if (accionesAbiertas > 0) falloEnAccion = true;
+}
 
 QMessageBox::StandardButton MessageService::Mostrar(QWidget *padre, const QString &texto,
                                                     const QString &titulo, QMessageBox::Icon icono,
                                                     QMessageBox::StandardButtons botones) {
+    // After the action's database failure a plain notice would only mislead.
+    if (falloEnAccion && (botones & ~QMessageBox::StandardButtons(QMessageBox::Ok)) == 0)
+        return QMessageBox::Ok;
     mostrados << Mostrado{texto, titulo, icono, botones};
     if (modoPrueba) {
         if (!respuestas.isEmpty()) return respuestas.dequeue();

@@ -22,6 +22,24 @@ QMessageBox::StandardButton Mostrar(QWidget *padre, const QString &texto,
                                     QMessageBox::Icon icono = QMessageBox::NoIcon,
                                     QMessageBox::StandardButtons botones = QMessageBox::Ok);
 
+// A database failure: shown like any warning, but within a UserAction only the first one.
+void MostrarFallo(QWidget *padre, const QString &texto,
+                  const QString &titulo = QStringLiteral("Tritodex"));
+
+// One user action (a click, a choice, a form opening) raises one message about the database,
+// not one per failing statement. While one lives (they nest: the outermost counts), the first
+// failure is shown; later failures, and notices that merely follow from it (Ok-only boxes),
+// are swallowed. Questions are still asked.
+class UserAction {
+public:
+    UserAction();
+    ~UserAction();
+    UserAction(const UserAction &) = delete;
+    UserAction &operator=(const UserAction &) = delete;
+    // True once this action has shown a database failure.
+    static bool HuboFallo();
+};
+
 // Test mode: no window; each box takes the next queued answer, or, with none queued, Ok
 // when offered and No otherwise.
 void setModoPrueba(bool activo);

@@ -121,6 +121,14 @@ private:
     bool ocupado_ = false;
 };
 
+// Each run of a choice or lost-focus handler is one user action.
+std::function<void()> ComoAccion(std::function<void()> manejador) {
+    return [manejador = std::move(manejador)] {
+        const MessageService::UserAction accion;
+        manejador();
+    };
+}
+
 class FiltroEleccion : public QObject {
 public:
     FiltroEleccion(QComboBox *lista, std::function<void()> manejador)
@@ -241,7 +249,7 @@ void ModBaseDatos::HacerCompletable(QComboBox *lista) {
 }
 
 void ModBaseDatos::AlElegir(QComboBox *lista, std::function<void()> manejador) {
-    auto *filtro = new FiltroEleccion(lista, std::move(manejador));
+    auto *filtro = new FiltroEleccion(lista, ComoAccion(std::move(manejador)));
     filtro->setObjectName(QStringLiteral("eleccion"));
     lista->installEventFilter(filtro);
     if (lista->lineEdit()) lista->lineEdit()->installEventFilter(filtro);
@@ -256,7 +264,7 @@ void ModBaseDatos::ElegirComoUsuario(QComboBox *lista, int indice) {
 }
 
 void ModBaseDatos::AlPerderFoco(QWidget *control, std::function<void()> manejador) {
-    control->installEventFilter(new FiltroFoco(control, std::move(manejador)));
+    control->installEventFilter(new FiltroFoco(control, ComoAccion(std::move(manejador))));
 }
 
 void ModBaseDatos::PonerTexto(QComboBox *lista, const QString &texto) {
@@ -279,8 +287,7 @@ void ModBaseDatos::Rellenar(QComboBox *lista, const QStringList &items) {
 
 bool ModBaseDatos::InformarError(QWidget *padre, Store &almacen) {
     if (!almacen.fallo()) return false;
-    MessageService::Mostrar(padre, almacen.error(), QStringLiteral("Tritodex"),
-                            QMessageBox::Warning);
+    MessageService::MostrarFallo(padre, almacen.error());
     almacen.Limpiar();
     return true;
 }

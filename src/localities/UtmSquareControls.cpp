@@ -25,6 +25,9 @@ void UtmSquareControls::CalcularCuadradosUTM() {
     default:
         break;
     }
+    // The fields show the numbers the squares come from, which are also what is stored.
+    if (c_.este->text() != r.este) c_.este->setText(r.este);
+    if (c_.norte->text() != r.norte) c_.norte->setText(r.norte);
     if (o_.recargarCuadrados) CargarTodosUTM10();
     if (r.resultado != Utm::Resultado::Calculado) {
         c_.mensaje->setText(r.mensaje);

@@ -11,16 +11,22 @@ namespace Utm {
 
 namespace {
 
-// A whole non-negative number; blanks around it are allowed, as the lookups always took them.
-bool Entero(const QString &texto, QVariant *valor) {
-    const QString t = texto.trimmed();
+// A whole non-negative number, as its digits without leading zeros; blanks around it are
+// allowed. The squares' digits, the band lookup and the stored value all come from it.
+bool Entero(const QString &texto, QString *digitos, QVariant *valor) {
+    QString t = texto.trimmed();
     if (t.isEmpty()) return false;
     for (const QChar c : t)
         if (c < u'0' || c > u'9') return false;
+    int ceros = 0;
+    while (ceros < t.size() - 1 && t[ceros] == u'0')
+        ++ceros;
+    t.remove(0, ceros);
     bool ok = false;
     const qlonglong n = t.toLongLong(&ok);
     // Past 64 bits only the size matters: such a value lies above every band.
     *valor = ok ? QVariant(n) : QVariant(t.toDouble());
+    *digitos = t;
     return true;
 }
 
@@ -75,11 +81,19 @@ Cuadrados CalcularCuadrados(const QSqlDatabase &db, const QString &huso, const Q
         return Fin(Resultado::FaltanCoordenadas,
                    QStringLiteral("Faltan coordenadas Este y/o Norte para calcular cuadrados UTM"));
 
+    QString textoEste, textoNorte;
     QVariant este, norte;
-    if (!Entero(x, &este) || !Entero(y, &norte))
+    if (!Entero(x, &textoEste, &este) || !Entero(y, &textoNorte, &norte))
         return Fin(Resultado::NoEnteras,
                    QStringLiteral("Las coordenadas deben ser números enteros"));
 
+    // From here on the form shows the numbers as they were understood.
+    const auto Normalizado = [&](Resultado r, const QString &mensaje) {
+        Cuadrados c = Fin(r, mensaje);
+        c.este = textoEste;
+        c.norte = textoNorte;
+        return c;
+    };
     const Banda e = BuscarBanda(db,
                                 QStringLiteral("SELECT utm100e FROM tutm100keste WHERE huso = ? "
                                                "AND utmxmin <= ? ORDER BY utmxmin DESC LIMIT 1"),
@@ -89,22 +103,21 @@ Cuadrados CalcularCuadrados(const QSqlDatabase &db, const QString &huso, const Q
                                                "AND utmymin <= ? ORDER BY utmymin DESC LIMIT 1"),
                                 huso, norte);
     if (!e.ok || !n.ok)
-        return Fin(Resultado::ErrorBaseDatos,
-                   QStringLiteral("No se pueden calcular los cuadrados UTM. ") +
-                       DescribirError(e.ok ? n.error : e.error));
+        return Normalizado(Resultado::ErrorBaseDatos,
+                           QStringLiteral("No se pueden calcular los cuadrados UTM. ") +
+                               DescribirError(e.ok ? n.error : e.error));
     if (!e.encontrada)
-        return Fin(Resultado::EsteNoExiste,
-                   QStringLiteral("Esta coordenada Este no existe en el Huso ") + huso);
+        return Normalizado(Resultado::EsteNoExiste,
+                           QStringLiteral("Esta coordenada Este no existe en el Huso ") + huso);
     if (!n.encontrada)
-        return Fin(Resultado::NorteNoExiste,
-                   QStringLiteral("Esta coordenada Norte no existe en el Huso ") + huso);
+        return Normalizado(Resultado::NorteNoExiste,
+                           QStringLiteral("Esta coordenada Norte no existe en el Huso ") + huso);
 
     // Six-digit eastings and seven-digit northings: these positions are the 10-km and 1-km
-    // digits. The texts are cut as typed; a text too short gives nothing at that place.
-    Cuadrados c;
-    c.resultado = Resultado::Calculado;
-    c.utm10k = e.letras + n.letras + x.mid(1, 1) + y.mid(2, 1);
-    c.utm1k = e.letras + n.letras + x.mid(1, 2) + y.mid(2, 2);
+    // digits. A number too short gives nothing at that place.
+    Cuadrados c = Normalizado(Resultado::Calculado, QString());
+    c.utm10k = e.letras + n.letras + textoEste.mid(1, 1) + textoNorte.mid(2, 1);
+    c.utm1k = e.letras + n.letras + textoEste.mid(1, 2) + textoNorte.mid(2, 2);
     return c;
 }
 

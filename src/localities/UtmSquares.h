@@ -5,7 +5,7 @@
 class QSqlDatabase;
 
 // The 10-km and 1-km squares of a UTM position: the letters come from the 100-km band tables
-// of the database, the digits are cut out of the coordinates as typed.
+// of the database, the digits are those of the coordinates read as whole numbers.
 namespace Utm {
 
 enum class Resultado {
@@ -23,6 +23,9 @@ struct Cuadrados {
     Resultado resultado = Resultado::Nada;
     QString utm10k;
     QString utm1k;
+    // The coordinates as whole numbers, without leading zeros; empty when they are not.
+    QString este;
+    QString norte;
     QString mensaje; // for the form's message label; empty when there is nothing to say
 };
 

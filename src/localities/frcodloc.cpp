@@ -38,6 +38,7 @@ void frcodloc::Form_Load() {
 }
 
 void frcodloc::Command1_Click() {
+    const MessageService::UserAction accion;
     if (!cargado_) Form_Load();
     const QString codigo = ui->Txloc->text();
     if (codigo.isEmpty()) {

@@ -107,9 +107,8 @@ ObservationForm::~ObservationForm() = default;
 bool ObservationForm::Cargar() {
     // Without a database one message says so, instead of one for every list.
     if (!ModConex::DatabaseConnection().isOpen()) {
-        MessageService::Mostrar(c_.formulario,
-                                DescribirError(ModConex::DatabaseConnection().lastError()),
-                                QStringLiteral("Tritodex"), QMessageBox::Warning);
+        MessageService::MostrarFallo(c_.formulario,
+                                     DescribirError(ModConex::DatabaseConnection().lastError()));
         return false;
     }
     PonerObservadorPorDefecto();
@@ -188,8 +187,7 @@ bool ObservationForm::ComprobarObservador(int slot) {
     const auto observador = observadores.Cargar(campo->text());
     if (const QString error = observadores.error(); !error.isEmpty()) {
         Rechazo();
-        MessageService::Mostrar(c_.formulario, error, QStringLiteral("Tritodex"),
-                                QMessageBox::Warning);
+        MessageService::MostrarFallo(c_.formulario, error);
         return false;
     }
     if (!observador) {

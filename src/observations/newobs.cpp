@@ -70,11 +70,13 @@ void newobs::Form_Load() {
 }
 
 void newobs::Cbnueva_Click() {
+    const MessageService::UserAction accion;
     obs->setModoGuardar(ObservationForm::ModoGuardar::Nueva);
     GuardarObservacion(ui->Cbnueva);
 }
 
 void newobs::Cbguardar_Click() {
+    const MessageService::UserAction accion;
     obs->setModoGuardar(ObservationForm::ModoGuardar::Duplicar);
     GuardarObservacion(ui->Cbguardar);
 }
@@ -111,10 +113,9 @@ void newobs::GuardarObservacion(QWidget *boton) {
     {
         Screen::RelojArena reloj;
         if (!observaciones.Guardar(*o, localidad)) {
-            MessageService::Mostrar(this,
-                                    QStringLiteral("No se ha podido registrar la observación: %1")
-                                        .arg(observaciones.error()),
-                                    QStringLiteral("Tritodex"), QMessageBox::Warning);
+            MessageService::MostrarFallo(
+                this, QStringLiteral("No se ha podido registrar la observación: %1")
+                          .arg(observaciones.error()));
             return;
         }
     }

@@ -26,6 +26,7 @@ frinsObs::~frinsObs() = default;
 void frinsObs::Form_Load() {
     Screen::AplicarColores(this);
     Screen::Centrar(this);
+    QString error;
     ui->Cbprov->addItem(QString());
     ReferenceData referencias;
     ui->Cbprov->addItems(referencias.Provincias());
@@ -61,6 +62,7 @@ QString frinsObs::ProblemaCodigo(const QString &codigo) {
 
 void frinsObs::CdIns_Click() {
     if (ocupado_) return;
+    const MessageService::UserAction accion;
     // Every empty field replaces the one before: the message names the last one missing.
     QString falta;
     if (ui->Txcod->text().isEmpty()) falta = QStringLiteral("Código Observador");
@@ -101,12 +103,13 @@ void frinsObs::CdIns_Click() {
     if (!vivo) return;
     if (!ok) {
         ocupado_ = false;
-        MessageService::Mostrar(
-            this,
-            observadores.claveDuplicada()
-                ? QStringLiteral("Ya existe un observador con este código en la BBDD.")
-                : observadores.error(),
-            QStringLiteral("Observador no registrado"), QMessageBox::Warning);
+        if (observadores.claveDuplicada())
+            MessageService::Mostrar(
+                this, QStringLiteral("Ya existe un observador con este código en la BBDD."),
+                QStringLiteral("Observador no registrado"), QMessageBox::Warning);
+        else
+            MessageService::MostrarFallo(this, observadores.error(),
+                                         QStringLiteral("Observador no registrado"));
         return;
     }
     MessageService::Mostrar(this, QStringLiteral("Se ha registrado el Observador ") + o.codigo +

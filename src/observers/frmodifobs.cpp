@@ -24,6 +24,7 @@ frmodifobs::frmodifobs(const QString &codObservador, QWidget *parent)
 frmodifobs::~frmodifobs() = default;
 
 bool frmodifobs::Form_Load() {
+    const MessageService::UserAction accion;
     Screen::AplicarColores(this);
     Screen::Centrar(this);
     ui->Cbprov->addItem(QString());
@@ -39,8 +40,7 @@ bool frmodifobs::Form_Load() {
                                     QStringLiteral("Error al intentar encontrar este observador "
                                                    "en la base de datos"));
         else
-            MessageService::Mostrar(this, observadores.error(), windowTitle(),
-                                    QMessageBox::Warning);
+            MessageService::MostrarFallo(this, observadores.error(), windowTitle());
         return false;
     }
     ui->Lbcode->setText(codObservador_);
@@ -75,6 +75,7 @@ void frmodifobs::Command2_Click() {
 
 void frmodifobs::cdAct_Click() {
     if (ocupado_) return;
+    const MessageService::UserAction accion;
     if (codObservador_.isEmpty()) {
         MessageService::Mostrar(this, QStringLiteral("Debes seleccionar algun registro"),
                                 QStringLiteral("Tritodex"), QMessageBox::Information);
@@ -108,8 +109,8 @@ void frmodifobs::cdAct_Click() {
     if (!vivo) return;
     ocupado_ = false;
     if (!ok) {
-        MessageService::Mostrar(this, observadores.error(),
-                                QStringLiteral("Observador no modificado"), QMessageBox::Warning);
+        MessageService::MostrarFallo(this, observadores.error(),
+                                     QStringLiteral("Observador no modificado"));
         return;
     }
     eraPredeterminado = marcado;

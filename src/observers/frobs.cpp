@@ -46,6 +46,7 @@ frobs::frobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frobs>(
 frobs::~frobs() = default;
 
 void frobs::Form_Load() {
+    const MessageService::UserAction accion;
     Screen::AplicarColores(this);
     QFont negrita = ui->DBObs->horizontalHeader()->font();
     negrita.setBold(true);
@@ -104,11 +105,11 @@ void frobs::CargarObservadores(const QString &codigo, const QString &nombre) {
     DBObs_RowColChange();
 
     if (observadores.fallo())
-        MessageService::Mostrar(this, observadores.error(), QStringLiteral("Observadores"),
-                                QMessageBox::Warning);
+        MessageService::MostrarFallo(this, observadores.error(), QStringLiteral("Observadores"));
 }
 
 void frobs::CdBuscar_Click() {
+    const MessageService::UserAction accion;
     CargarObservadores(ui->Txcod->text(), ui->Txnom->text());
 }
 
@@ -159,6 +160,7 @@ void frobs::CdSel_Click() {
 
 void frobs::cdAct_Click() {
     if (codObservador_.isEmpty() || ocupado_) return;
+    const MessageService::UserAction accion;
     QPointer<frobs> vivo(this);
     int resultado = QDialog::Rejected;
     {
@@ -172,6 +174,7 @@ void frobs::cdAct_Click() {
 
 void frobs::CdNou_Click() {
     if (ocupado_) return;
+    const MessageService::UserAction accion;
     QPointer<frobs> vivo(this);
     int resultado = QDialog::Rejected;
     {
@@ -183,6 +186,7 @@ void frobs::CdNou_Click() {
 
 void frobs::CdSup_Click() {
     if (codObservador_.isEmpty() || ocupado_) return;
+    const MessageService::UserAction accion;
     const QString codigo = codObservador_;
     const auto respuesta =
         MessageService::Mostrar(this,
@@ -204,9 +208,8 @@ void frobs::CdSup_Click() {
         if (!vivo) return;
         ocupado_ = false;
         if (!ok)
-            MessageService::Mostrar(this, observadores.error(),
-                                    QStringLiteral("Observador no suprimido"),
-                                    QMessageBox::Warning);
+            MessageService::MostrarFallo(this, observadores.error(),
+                                         QStringLiteral("Observador no suprimido"));
     }
     CdBuscar_Click();
 }

@@ -80,8 +80,11 @@ void tst_principal::arranqueSinBaseDatos() {
     principal p;
     p.Form_Load();
     QCOMPARE(MessageService::Mostrados().size(), 1);
-    QCOMPARE(MessageService::Ultimo().texto,
-             QStringLiteral("Problema de Conexión con la base de datos"));
+    // The cause follows, in plain words (each cause: tst_fallosBaseDatos).
+    QVERIFY2(MessageService::Ultimo().texto.startsWith(
+                 QStringLiteral("Problema de Conexión con la base de datos\n\nNo se encuentra el "
+                                "archivo Tritodex.mdb en la carpeta del programa")),
+             qPrintable(MessageService::Ultimo().texto));
     QCOMPARE(MessageService::Ultimo().titulo, QStringLiteral("Tritodex"));
     QCOMPARE(MessageService::Ultimo().icono, QMessageBox::NoIcon);
     QVERIFY(!QFile::exists(vacia.filePath(QStringLiteral("Tritodex.mdb"))));
@@ -95,6 +98,17 @@ void tst_principal::arranqueSinBaseDatos() {
     principal q;
     q.Form_Load();
     QVERIFY(MessageService::Mostrados().isEmpty());
+
+    // A file that may only be read: the program starts and says so once.
+    ModConex::setSoloLectura(true);
+    principal r;
+    r.Form_Load();
+    ModConex::setSoloLectura(false);
+    QCOMPARE(MessageService::Mostrados().size(), 1);
+    QCOMPARE(MessageService::Ultimo().texto,
+             QStringLiteral("El archivo Tritodex.mdb es de solo lectura: se pueden consultar los "
+                            "datos, pero no guardar cambios."));
+    QVERIFY(ModConex::DatabaseConnection().isOpen());
 }
 
 void tst_principal::cerrarFormularios() {

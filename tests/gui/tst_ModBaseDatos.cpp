@@ -24,6 +24,7 @@ private slots:
     void esperar();
     void archivoTexto();
     void archivoTextoFallido();
+    void unMensajePorAccion();
 };
 
 void tst_ModBaseDatos::soloNumeros() {
@@ -234,6 +235,41 @@ void tst_ModBaseDatos::archivoTextoFallido() {
     QVERIFY(!ModBaseDatos::CrearArchivoTexto(nullptr, existente, true, QStringLiteral(";")));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("anterior"));
+}
+
+void tst_ModBaseDatos::unMensajePorAccion() {
+    MessageService::setModoPrueba(true);
+    MessageService::Limpiar();
+    // A choice is one action: its first database failure is shown; the repeats and the
+    // notice that follows from it are not, a question still is. Outside an action every
+    // failure is shown.
+    QComboBox lista;
+    lista.addItems({QStringLiteral("a"), QStringLiteral("b")});
+    QMessageBox::StandardButton respuesta = QMessageBox::NoButton;
+    ModBaseDatos::AlElegir(&lista, [&] {
+        for (const char *fallo : {"uno", "dos", "tres"}) {
+            const MessageService::UserAction anidada;
+            MessageService::MostrarFallo(nullptr, QString::fromLatin1(fallo));
+        }
+        MessageService::Mostrar(nullptr, QStringLiteral("El campo Provincia es obligatorio."));
+        respuesta =
+            MessageService::Mostrar(nullptr, QStringLiteral("¿Seguir?"), QStringLiteral("Tritodex"),
+                                    QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    });
+    MessageService::EncolarRespuesta(QMessageBox::Ok);
+    MessageService::EncolarRespuesta(QMessageBox::Yes);
+    ModBaseDatos::ElegirComoUsuario(&lista, 1);
+    MessageService::MostrarFallo(nullptr, QStringLiteral("cuatro"));
+    MessageService::MostrarFallo(nullptr, QStringLiteral("cinco"));
+    QStringList textos;
+    for (const auto &m : MessageService::Mostrados())
+        textos << m.texto;
+    QCOMPARE(textos, QStringList({"uno", "¿Seguir?", "cuatro", "cinco"}));
+    QCOMPARE(respuesta, QMessageBox::Yes);
+    // The next choice is a new action.
+    MessageService::Limpiar();
+    ModBaseDatos::ElegirComoUsuario(&lista, 0);
+    QCOMPARE(MessageService::Mostrados().size(), 2);
 }
 
 QTEST_MAIN(tst_ModBaseDatos)

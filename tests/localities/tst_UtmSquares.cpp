@@ -84,8 +84,14 @@ void tst_UtmSquares::calculo_data() {
     // Too short a text gives nothing at that place; nothing is padded.
     fila("one-character easting", "30", "7", "4474567", calculado, "AP7", "AP74");
     fila("two-character easting", "30", "12", "4474567", calculado, "AP27", "AP274");
-    // Blanks around a number are allowed, and the digits are cut from the text as typed.
-    fila("leading blank", "30", " 440123", "4474567", calculado, "BP47", "BP4474");
+    // Blanks and leading zeros are not digits of the number: letters and digits agree.
+    fila("leading blank", "30", " 440123", "4474567", calculado, "BP47", "BP4074");
+    fila("easting with a leading zero", "30", "0440316", "4474268", calculado, "BP47", "BP4074");
+    fila("northing with a leading zero", "30", "440316", "04474268", calculado, "BP47", "BP4074");
+    fila("zeros on both", "30", "000440316", "004474268", calculado, "BP47", "BP4074");
+    // 0099999 is 99999: the band below 100000, not the one the text's length suggests.
+    fila("zero-led short easting", "30", "0099999", "4474268", calculado, "AP97", "AP9974");
+    fila("only zeros", "30", "000", "4474268", calculado, "AP7", "AP74");
 
     fila("zone empty, both given", "", "440123", "4474567", Resultado::FaltaHuso, {}, {},
          faltaHuso);
@@ -132,6 +138,12 @@ void tst_UtmSquares::calculo() {
     QCOMPARE(c.utm10k, utm10k);
     QCOMPARE(c.utm1k, utm1k);
     QCOMPARE(c.mensaje, mensaje);
+    // The numbers the form then shows, and stores.
+    if (resultado == Resultado::Calculado) {
+        QCOMPARE(c.este.toLongLong(), x.toLongLong());
+        QCOMPARE(c.norte.toLongLong(), y.toLongLong());
+        QVERIFY(!c.este.startsWith(u'0') || c.este == QStringLiteral("0"));
+    }
 }
 
 void tst_UtmSquares::fallosDeLaBase() {
