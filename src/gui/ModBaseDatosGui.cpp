@@ -33,7 +33,9 @@ void ModBaseDatos::TeclaRetroceso(int keyAscii) {
 }
 
 void ModBaseDatos::Autocompletar(const QString &texto, QComboBox *lista) {
-    if (BorrandoTexto || !lista) return;
+    // An emptied list stays empty: completing nothing would choose the first item, which
+    // the user never chose.
+    if (BorrandoTexto || !lista || texto.isEmpty()) return;
     const qsizetype n = texto.size();
     for (int i = 0; i < lista->count(); ++i) {
         const QString item = lista->itemText(i);
@@ -112,6 +114,8 @@ public:
             auto *k = static_cast<QKeyEvent *>(e);
             ModBaseDatos::TeclaSuprimir(CodigoTecla(k));
             if (const int c = CodigoCaracter(k)) ModBaseDatos::TeclaRetroceso(c);
+            // Cutting deletes too: what is left must not be completed back.
+            if (k->matches(QKeySequence::Cut)) ModBaseDatos::BorrandoTexto = true;
         }
         return QObject::eventFilter(o, e);
     }

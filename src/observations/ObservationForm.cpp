@@ -82,6 +82,10 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
     }
     for (QLineEdit *campo : {c_.Txexemplars, c_.Txlong, c_.Txlat})
         ModBaseDatos::FiltrarDigitos(campo);
+    // A UTM easting has at most 7 digits and a northing 8. The number of individuals has no
+    // length limit: the save refuses a number that does not fit instead of cutting it.
+    ModBaseDatos::LimitarLongitud(c_.Txlong, 7);
+    ModBaseDatos::LimitarLongitud(c_.Txlat, 8);
 
     ModBaseDatos::AlElegir(c_.Cbloc, [this] { Cbloc_Click(); });
     ModBaseDatos::AlPerderFoco(c_.Cbloc, [this] { Cbloc_Click(); });
