@@ -98,6 +98,9 @@ QWidget *Destino(QWidget *campo) {
         QApplication::setActiveWindow(ventana);
     }
     campo->setFocus(Qt::MouseFocusReason);
+    // A check of the field left may take the focus back: the keys then go where it is.
+    QWidget *foco = QApplication::focusWidget();
+    if (foco && foco != campo && !campo->isAncestorOf(foco)) return foco;
     return campo;
 }
 
@@ -160,10 +163,11 @@ void Corpus::PegarPortapapeles(QWidget *campo) {
     Tecla(Destino(campo), Qt::Key_V, Qt::ControlModifier);
 }
 
-void Corpus::Cortar(QWidget *campo) {
+QWidget *Corpus::Cortar(QWidget *campo) {
     QWidget *destino = Destino(campo);
     SeleccionarTodo(destino);
     Tecla(destino, Qt::Key_X, Qt::ControlModifier);
+    return destino;
 }
 
 void Corpus::Introducir(QWidget *campo, const QString &texto, Modo modo) {

@@ -28,7 +28,8 @@ QList<Entrada> Para(const QWidget *campo);
 void Introducir(QWidget *campo, const QString &texto, Modo modo);
 void Teclear(QWidget *campo, const QString &texto);
 void Pegar(QWidget *campo, const QString &texto);
-void Cortar(QWidget *campo);
+// Returns the control that took the keys: a check of the field left may keep the focus.
+QWidget *Cortar(QWidget *campo);
 // Ctrl+V of whatever the clipboard holds, where the cursor is.
 void PegarPortapapeles(QWidget *campo);
 

@@ -44,6 +44,9 @@ const QList<Fallo> &Lista() {
          u"^newobs/Cbhuso: mostraba"_s,
          u"a zone that is not in the list, then a click on a save button: emptied without a "
          "word and saved empty"_s},
+        {u"^newobs/Cbhuso/bisiesto_falso/tecleado$"_s, u"^newobs/Cbhuso: el foco se va"_s,
+         u"typing 29/02/2023 into the zone list disables its frame on the way: the focus is "
+         "lost and the rest of the keys go nowhere"_s},
         {u"^newobs/Cbmuni/vacio/tecleado$"_s, u"^newobs/Cbmuni: mostraba «»"_s,
          u"a municipality deleted by the user is still stored"_s},
         {u"^(newobs/(Txdesc|Cbloc|tx1k)|frinsObs/Tx\\w+|frmodifobs/Tx\\w+)/invisibles/pegado$"_s,
@@ -61,7 +64,9 @@ QString FallosConocidos::Caso(const QString &etiqueta) {
 }
 
 QString FallosConocidos::Problema(const QString &problema) {
+    // A broken character (half of a pair) would keep any pattern from matching.
+    const QString texto = QString::fromUtf8(problema.toUtf8());
     for (const Fallo &f : Lista())
-        if (QRegularExpression(f.sesion).match(problema).hasMatch()) return f.motivo;
+        if (QRegularExpression(f.sesion).match(texto).hasMatch()) return f.motivo;
     return {};
 }

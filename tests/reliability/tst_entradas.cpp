@@ -119,10 +119,15 @@ void tst_entradas::entradas() {
     QWidget *control = w->findChild<QWidget *>(campo);
     QVERIFY(control);
 
-    QStringList problemas;
     const qsizetype avisos = MessageService::Mostrados().size();
+    QStringList problemas;
     Corpus::Introducir(control, texto, Corpus::Modo(modo));
     const QString ahora = Corpus::Mostrado(control);
+    // The valid values leave no check pending, so the focus stays where the user types.
+    QWidget *foco = QApplication::focusWidget();
+    if (!control->hasFocus() && !control->isAncestorOf(foco))
+        problemas << formulario + u'/' + campo + u": el foco se va a «"_s +
+                         (foco ? foco->objectName() : QString()) + u"» mientras se escribe"_s;
     if (Corpus::Modo(modo) == Corpus::Modo::Cortado && !ahora.isEmpty() &&
         !qobject_cast<QAbstractSpinBox *>(control))
         problemas << formulario + u'/' + campo + u": el corte deja «"_s + ahora + u'»';
