@@ -18,13 +18,20 @@ QString Store::PatronContiene(const QString &texto) {
     return u'%' + t + u'%';
 }
 
+QVariant Store::Enlazable(const QVariant &valor) {
+    if (valor.typeId() != QMetaType::QString) return valor;
+    const QString texto = valor.toString();
+    if (!texto.startsWith(QChar(0xFEFF))) return valor;
+    return QVariant(QChar(0xFEFF) + texto);
+}
+
 bool Store::Ejecutar(QSqlQuery &q, const QString &sql, const QVariantList &valores) {
     q = QSqlQuery(db());
     q.setForwardOnly(true);
     bool ok = q.prepare(sql);
     if (ok) {
         for (const QVariant &v : valores)
-            q.addBindValue(v);
+            q.addBindValue(Enlazable(v));
         ok = q.exec();
     }
     if (!ok) {

@@ -27,6 +27,9 @@ public:
     // The pattern of a LIKE that finds the text anywhere, % and _ taken literally; use it
     // with " ESCAPE '\\'".
     static QString PatronContiene(const QString &texto);
+    // A value as it must be bound so that the database stores it unchanged: SQLite takes a
+    // leading U+FEFF of bound text for a byte-order mark and drops it, so it is doubled.
+    static QVariant Enlazable(const QVariant &valor);
 
 protected:
     QSqlDatabase db() const;

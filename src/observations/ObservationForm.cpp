@@ -82,10 +82,8 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
     }
     for (QLineEdit *campo : {c_.Txexemplars, c_.Txlong, c_.Txlat})
         ModBaseDatos::FiltrarDigitos(campo);
-    // A UTM easting has at most 7 digits and a northing 8. The number of individuals has no
-    // length limit: the save refuses a number that does not fit instead of cutting it.
-    ModBaseDatos::LimitarLongitud(c_.Txlong, 7);
-    ModBaseDatos::LimitarLongitud(c_.Txlat, 8);
+    // No length limits on the numbers: a number that does not fit is refused by the save
+    // with a message, never cut as it is typed or pasted.
 
     ModBaseDatos::AlElegir(c_.Cbloc, [this] { Cbloc_Click(); });
     ModBaseDatos::AlPerderFoco(c_.Cbloc, [this] { Cbloc_Click(); });
@@ -430,14 +428,30 @@ void ObservationForm::Cbmuni_Click() {
 }
 
 void ObservationForm::Cbmuni_LostFocus() {
-    if (!EsItem(c_.Cbmuni, c_.Cbmuni->currentText())) {
-        Vaciar(c_.Cbmuni);
-        idMuni = 0;
-    }
+    destinoRechazado_.clear();
+    const QString texto = c_.Cbmuni->currentText();
+    // An emptied list no longer names the municipality chosen before.
+    if (texto.isEmpty()) idMuni = 0;
+    if (EsItem(c_.Cbmuni, texto)) return;
+    RechazarTexto(c_.Cbmuni, QStringLiteral("municipio"));
+    idMuni = 0;
 }
 
 void ObservationForm::Cbhuso_LostFocus() {
-    if (!EsItem(c_.Cbhuso, c_.Cbhuso->currentText())) Vaciar(c_.Cbhuso);
+    destinoRechazado_.clear();
+    if (!EsItem(c_.Cbhuso, c_.Cbhuso->currentText()))
+        RechazarTexto(c_.Cbhuso, QStringLiteral("huso"));
+}
+
+// A text that is no item of its list is emptied; the user is told, and a click that left
+// the list does not go on to save what is then shown.
+void ObservationForm::RechazarTexto(QComboBox *lista, const QString &que) {
+    const QString texto = lista->currentText();
+    Vaciar(lista);
+    if (texto.isEmpty()) return;
+    Rechazo();
+    Aviso(c_.formulario,
+          QStringLiteral("«%1» no es ningún %2 de la lista: elija uno de ella.").arg(texto, que));
 }
 
 void ObservationForm::cb10k_Click() {
@@ -493,6 +507,13 @@ std::optional<Observacion> ObservationForm::Leer() {
     if (EsLocalidadNueva() && ((!c_.Txlong->text().isEmpty() && !EsEntero(c_.Txlong->text())) ||
                                (!c_.Txlat->text().isEmpty() && !EsEntero(c_.Txlat->text())))) {
         Aviso(c_.formulario, QStringLiteral("Las coordenadas deben ser números enteros"));
+        return std::nullopt;
+    }
+    // A UTM easting has at most 7 digits and a northing 8 (the derivation has already
+    // dropped leading zeros).
+    if (EsLocalidadNueva() && (c_.Txlong->text().size() > 7 || c_.Txlat->text().size() > 8)) {
+        Aviso(c_.formulario, QStringLiteral("Las coordenadas UTM tienen como máximo 7 cifras la "
+                                            "longitud (E) y 8 la latitud (N)."));
         return std::nullopt;
     }
 

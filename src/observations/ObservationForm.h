@@ -111,6 +111,7 @@ private:
     void MostrarLocalidad(const Localidad &l);
     QString CodigoEspecie() const;
     void Rechazo();
+    void RechazarTexto(QComboBox *lista, const QString &que);
 
     enum class ModoLocalidad { Libre, Cargando };
 

@@ -52,7 +52,7 @@ QSqlQuery ObserverStore::Buscar(const QString &codigo, const QString &nombre) {
     QSqlQuery q(db());
     bool ok = q.prepare(sql);
     for (const QVariant &v : std::as_const(valores))
-        q.addBindValue(v);
+        q.addBindValue(Enlazable(v));
     ok = ok && q.exec();
     if (!ok) Anotar(DescribirError(q.lastError()));
     return q;

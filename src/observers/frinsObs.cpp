@@ -79,6 +79,7 @@ void frinsObs::CdIns_Click() {
     // make it unfindable, so they go, and the confirmation shows the code as stored. The
     // other fields are stored as typed.
     const QString codigo = ui->Txcod->text().trimmed();
+    ui->Txcod->setText(codigo);
     const QString problema = ProblemaCodigo(codigo);
     if (!problema.isEmpty()) {
         MessageService::Mostrar(this, problema, QStringLiteral("Observador no registrado"),

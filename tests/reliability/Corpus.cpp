@@ -1,0 +1,211 @@
+#include "Corpus.h"
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimeEdit>
+
+using namespace Qt::StringLiterals;
+
+QString Corpus::NombreModo(Modo modo) {
+    switch (modo) {
+    case Modo::Tecleado:
+        return u"tecleado"_s;
+    case Modo::Pegado:
+        return u"pegado"_s;
+    case Modo::Cortado:
+        return u"cortado"_s;
+    }
+    return {};
+}
+
+QList<Corpus::Entrada> Corpus::Comunes() {
+    return {
+        {u"vacio"_s, QString()},
+        {u"comilla"_s, u"O'Neill"_s},
+        {u"comillas_dobles"_s, u"\"Bufo\" 'x'"_s},
+        {u"acento_agudo"_s, u"It´s"_s},
+        {u"punto_y_coma"_s, u"a;b';DROP TABLE observacion;--"_s},
+        {u"porcentaje"_s, u"%"_s},
+        {u"subrayado"_s, u"_"_s},
+        {u"asterisco"_s, u"*"_s},
+        {u"comodines"_s, u"%_*?[a]\\"_s},
+        {u"salto_linea"_s, u"ab\ncd"_s},
+        {u"retorno_carro"_s, u"ab\r\ncd"_s},
+        {u"tabulador"_s, u"a\tb"_s},
+        {u"control"_s, u"a\x01\x07\x1b"_s + QChar(0) + u"b"_s},
+        {u"largo_10000"_s, QString(10000, u'x')},
+        {u"emoji_en_7"_s, u"ABCDEF🐸"_s},
+        {u"emoji"_s, u"🐸🦎"_s},
+        {u"derecha_izquierda"_s, u"\u202Eabc\u202C \u200Fשלום"_s},
+        {u"invisibles"_s, u"\uFEFFa\u200Bb"_s},
+        {u"combinado"_s, u"A\u0301vila ñ"_s},
+        {u"blancos_alrededor"_s, u" AB12 "_s},
+        {u"solo_blancos"_s, u"   "_s},
+        {u"no_digitos"_s, u"12a3"_s},
+        {u"negativo"_s, u"-1"_s},
+        {u"exponente"_s, u"1e5"_s},
+        {u"digitos_arabes"_s, u"١٢٣"_s},
+        {u"digitos_anchos"_s, u"１２"_s},
+        {u"ceros"_s, u"000123"_s},
+        {u"cero"_s, u"0"_s},
+        {u"int32_mas_1"_s, u"2147483648"_s},
+        {u"uint32_mas_1"_s, u"4294967296"_s},
+        {u"int64_mas_1"_s, u"9223372036854775808"_s},
+        {u"veinte_nueves"_s, u"99999999999999999999"_s},
+        {u"fecha_max"_s, u"31/12/3000"_s},
+        {u"fecha_min"_s, u"01/01/1900"_s},
+        {u"fecha_fuera"_s, u"31/12/1899"_s},
+        {u"bisiesto_falso"_s, u"29/02/2023"_s},
+        {u"hora_max"_s, u"23:59"_s},
+        {u"hora_fuera"_s, u"24:00"_s},
+        {u"html"_s, u"<b>x</b>&amp;"_s},
+        {u"nulo_texto"_s, u"NULL"_s},
+    };
+}
+
+QList<Corpus::Entrada> Corpus::Para(const QWidget *campo) {
+    QList<Entrada> r = Comunes();
+    const QLineEdit *linea = qobject_cast<const QLineEdit *>(campo);
+    if (auto *lista = qobject_cast<const QComboBox *>(campo)) linea = lista->lineEdit();
+    if (linea && linea->maxLength() < 32767) {
+        const int n = linea->maxLength() + 1;
+        QString letras, digitos;
+        for (int i = 0; i < n; ++i) {
+            letras += QChar(u'A' + i % 26);
+            digitos += QChar(u'1' + i % 9);
+        }
+        r << Entrada{u"letras_max_mas_1"_s, letras} << Entrada{u"digitos_max_mas_1"_s, digitos};
+    }
+    return r;
+}
+
+namespace {
+
+// Where keys go: a list or a spin box takes them itself and hands them to its line edit.
+QWidget *Destino(QWidget *campo) {
+    QWidget *ventana = campo->window();
+    if (!ventana->isVisible()) ventana->show();
+    if (!ventana->isActiveWindow()) {
+        ventana->activateWindow();
+        QApplication::setActiveWindow(ventana);
+    }
+    campo->setFocus(Qt::MouseFocusReason);
+    // A check of the field left may take the focus back: the keys then go where it is.
+    QWidget *foco = QApplication::focusWidget();
+    if (foco && foco != campo && !campo->isAncestorOf(foco)) return foco;
+    return campo;
+}
+
+void Tecla(QWidget *destino, Qt::Key tecla, Qt::KeyboardModifiers mod = Qt::NoModifier) {
+    QTest::keyClick(destino, tecla, mod);
+}
+
+QLineEdit *Linea(QWidget *campo) {
+    if (auto *lista = qobject_cast<QComboBox *>(campo)) return lista->lineEdit();
+    if (auto *caja = qobject_cast<QAbstractSpinBox *>(campo)) return caja->findChild<QLineEdit *>();
+    return qobject_cast<QLineEdit *>(campo);
+}
+
+// Ctrl+A; where the field refuses it (digit-only fields take no such key), the user selects
+// with the mouse instead.
+void SeleccionarTodo(QWidget *destino) {
+    Tecla(destino, Qt::Key_A, Qt::ControlModifier);
+    QLineEdit *linea = Linea(destino);
+    if (linea && linea->selectedText() != linea->text()) linea->selectAll();
+}
+
+} // namespace
+
+void Corpus::Teclear(QWidget *campo, const QString &texto) {
+    QWidget *destino = Destino(campo);
+    SeleccionarTodo(destino);
+    if (texto.isEmpty()) {
+        Tecla(destino, Qt::Key_Delete);
+        return;
+    }
+    // Each key lays the whole text out again: past a thousand characters the rest is pasted
+    // at the cursor, as a user would, to keep the test from growing with the square.
+    const qsizetype tecleado = 1000;
+    const auto resto = texto.size() > tecleado ? texto.mid(tecleado) : QString();
+    for (const char32_t c : QStringView(texto).left(tecleado).toUcs4()) {
+        if (c >= 32 && c < 127) {
+            QTest::keyClick(destino, char(c));
+            continue;
+        }
+        const QString t = QString::fromUcs4(&c, 1);
+        QKeyEvent pulsada(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, t);
+        QApplication::sendEvent(destino, &pulsada);
+        QKeyEvent soltada(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, t);
+        QApplication::sendEvent(destino, &soltada);
+    }
+    if (!resto.isEmpty()) {
+        QGuiApplication::clipboard()->setText(resto);
+        Tecla(destino, Qt::Key_V, Qt::ControlModifier);
+    }
+}
+
+void Corpus::Pegar(QWidget *campo, const QString &texto) {
+    QGuiApplication::clipboard()->setText(texto);
+    QWidget *destino = Destino(campo);
+    SeleccionarTodo(destino);
+    Tecla(destino, Qt::Key_V, Qt::ControlModifier);
+}
+
+void Corpus::PegarPortapapeles(QWidget *campo) {
+    Tecla(Destino(campo), Qt::Key_V, Qt::ControlModifier);
+}
+
+QWidget *Corpus::Cortar(QWidget *campo) {
+    QWidget *destino = Destino(campo);
+    SeleccionarTodo(destino);
+    Tecla(destino, Qt::Key_X, Qt::ControlModifier);
+    return destino;
+}
+
+void Corpus::Introducir(QWidget *campo, const QString &texto, Modo modo) {
+    switch (modo) {
+    case Modo::Tecleado:
+        Teclear(campo, texto);
+        break;
+    case Modo::Pegado:
+        Pegar(campo, texto);
+        break;
+    case Modo::Cortado:
+        Teclear(campo, texto);
+        Cortar(campo);
+        break;
+    }
+}
+
+QString Corpus::Mostrado(const QWidget *control) {
+    if (auto *c = qobject_cast<const QLineEdit *>(control)) return c->text();
+    if (auto *c = qobject_cast<const QComboBox *>(control)) return c->currentText();
+    if (auto *c = qobject_cast<const QCheckBox *>(control)) return c->isChecked() ? u"1"_s : u"0"_s;
+    if (auto *c = qobject_cast<const QTimeEdit *>(control)) return c->time().toString(u"HH:mm"_s);
+    if (auto *c = qobject_cast<const QDateEdit *>(control)) return c->date().toString(Qt::ISODate);
+    if (auto *c = qobject_cast<const QLabel *>(control)) return c->text();
+    return {};
+}
+
+QList<QWidget *> Corpus::Campos(QWidget *formulario) {
+    QList<QWidget *> r;
+    for (QWidget *w : formulario->findChildren<QWidget *>()) {
+        if (w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"_s)) continue;
+        const bool texto =
+            (qobject_cast<QLineEdit *>(w) && !qobject_cast<QLineEdit *>(w)->isReadOnly() &&
+             !qobject_cast<QComboBox *>(w->parentWidget()) &&
+             !qobject_cast<QAbstractSpinBox *>(w->parentWidget())) ||
+            (qobject_cast<QComboBox *>(w) && qobject_cast<QComboBox *>(w)->isEditable()) ||
+            qobject_cast<QAbstractSpinBox *>(w);
+        if (texto && !w->isHidden()) r << w;
+    }
+    return r;
+}

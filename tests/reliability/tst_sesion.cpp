@@ -1,0 +1,453 @@
+#include "Corpus.h"
+#include "FormRegistry.h"
+#include "KnownFaults.h"
+#include "TestHooks.h"
+#include "support/TestDatabase.h"
+#include "support/User.h"
+
+#include "app/principal.h"
+#include "data/ModConex.h"
+#include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
+#include "gui/Screen.h"
+
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTableView>
+#include <QTest>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+// A long session of random user actions through the main window on a database with a few
+// thousand observations. TRITODEX_SESION_ACCIONES and TRITODEX_SESION_SEMILLA run a longer
+// one, or replay a failure with the seed it printed; TRITODEX_SESION_TRAZA tells each action.
+// Past a few thousand actions raise Qt Test's own limit too (QTEST_FUNCTION_TIMEOUT, in ms).
+class tst_sesion : public QObject {
+    Q_OBJECT
+private slots:
+    void sesion();
+};
+
+namespace {
+
+volatile std::sig_atomic_t accionEnCurso = 0;
+quint32 semillaEnCurso = 0;
+
+// A crash names the seed and the action, so that it can be replayed.
+void AlMorir(int senal) {
+    char texto[160];
+    const int n =
+        std::snprintf(texto, sizeof texto, "\ntst_sesion: señal %d en la acción %d, semilla %u\n",
+                      senal, int(accionEnCurso), semillaEnCurso);
+    if (n > 0) (void)!write(2, texto, size_t(n));
+    std::signal(senal, SIG_DFL);
+    std::raise(senal);
+}
+
+int Entorno(const char *nombre, int porDefecto) {
+    bool ok = false;
+    const int v = qEnvironmentVariableIntValue(nombre, &ok);
+    return ok ? v : porDefecto;
+}
+
+// Every row of a table, by key, as text.
+QHash<QString, QString> Filas(const QString &tabla, const QString &clave) {
+    QHash<QString, QString> r;
+    QSqlQuery q(ModConex::DatabaseConnection());
+    q.exec(u"SELECT * FROM "_s + tabla);
+    while (q.next()) {
+        QString fila;
+        for (int i = 0; i < q.record().count(); ++i)
+            fila += (q.value(i).isNull() ? u"<nulo>"_s : q.value(i).toString()) + u'|';
+        r.insert(q.record().value(clave).toString(), fila);
+    }
+    return r;
+}
+
+// A few thousand observations of real species at real municipalities, in one transaction.
+bool Poblar(const TestDatabase &bd, int observaciones) {
+    const QStringList sql = {
+        u"BEGIN"_s,
+        u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40) "
+        "INSERT INTO observador (cod_observador, nombre, apellido, entidad, email, provincia) "
+        "SELECT 'OB' || i, 'Nombre ' || i, 'Apellido ' || i, 'AHE', 'ob' || i || '@x.es', "
+        "coalesce((SELECT prov_cast FROM tprovincia WHERE id_prov = 1 + i % 50), '') FROM n"_s,
+        u"UPDATE DefaultObs SET cd_obs = 'OB1'"_s,
+        u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmhuso, utmx, utmy, "
+        "utm1k, utm10k) SELECT 'L' || r, 'Localidad ' || r, prov, id_muni, '30', "
+        "400000 + r * 100, 4400000 + r * 100, '', (SELECT min(utm10) FROM tutm10kmunis u "
+        "WHERE u.id_muni = m.id_muni) FROM (SELECT id_muni, prov, row_number() OVER "
+        "(ORDER BY id_muni) AS r FROM tmunicipio) m WHERE r % 37 = 0 LIMIT 200"_s,
+        u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+        "INSERT INTO observacion (observador1, observador2, observador3, observador4, fecha, "
+        "horaini, horafin, periodo, meteo, viento, especie, numejemp, numaprox, estadio, "
+        "conducta, descripcion, motivo, habitat, localidad) "
+        "SELECT 'OB' || (1 + i % 40), CASE WHEN i % 3 = 0 THEN 'OB' || (1 + i % 7) ELSE '' END, "
+        "'', '', date('2000-01-01', '+' || (i * 3) || ' days'), '10:00', '11:30', 1 + i % 3, "
+        "1 + i % 4, i % 5, e.cod_especie, CASE WHEN i % 10 = 0 THEN NULL ELSE i % 50 END, "
+        "i % 2, 1, 1, 'Observación ' || i || ' de O´Neill', CASE WHEN i % 2 = 0 THEN 'Casual' "
+        "ELSE '' END, 1 + i % 5, l.cod_localidad FROM n "
+        "JOIN (SELECT cod_especie, row_number() OVER (ORDER BY cod_especie) - 1 AS r "
+        "FROM especie) e ON e.r = i % (SELECT count(*) FROM especie) "
+        "JOIN (SELECT cod_localidad, row_number() OVER (ORDER BY id_localidad) - 1 AS r "
+        "FROM localidad) l ON l.r = i % (SELECT count(*) FROM localidad)"_s.arg(observaciones),
+        u"COMMIT"_s,
+    };
+    QSqlQuery q(bd.db());
+    for (const QString &s : sql)
+        if (!q.exec(s)) {
+            qWarning("%s: %s", qPrintable(s), qPrintable(q.lastError().text()));
+            return false;
+        }
+    return true;
+}
+
+class Sesion {
+public:
+    Sesion(quint32 semilla, int total) : azar_(semilla), total_(total) {}
+
+    principal *p = nullptr;
+    TestHooks::Vigia vigia;
+    QStringList problemas;
+    QStringList conocidos;
+    QSet<QString> tocados; // observers the session may have deleted or changed
+    int accion = 0;
+    int guardadosConExito = 0;
+
+    bool Quedan() const { return accion < total_; }
+    bool traza = false; // each action told, to follow a replay
+
+    void Traza(const QString &que, const QWidget *donde = nullptr) {
+        if (!traza) return;
+        qInfo("%d %s %s", accion,
+              qPrintable(donde ? Formulario(donde) + u'/' + donde->objectName() : QString()),
+              qPrintable(que.left(80)));
+    }
+
+    // A modal observer form: the user works in it for a while, then it closes.
+    int Dialogo(QDialog *d) {
+        vigia.Permitir(d);
+        d->show();
+        QPointer<QDialog> vivo(d);
+        for (int i = 0; i < 40 && vivo && d->isVisible() && Quedan(); ++i)
+            Paso(d, false);
+        if (vivo && d->isVisible()) d->reject();
+        return vivo ? d->result() : int(QDialog::Rejected);
+    }
+
+    std::optional<QString> Codigo(const QString &propuesto) {
+        const int r = Uno(10);
+        if (r < 7) return propuesto;
+        if (r < 9) return propuesto + u'X' + QString::number(accion);
+        promptCerrado_ = true;
+        return std::nullopt; // the prompt closed
+    }
+
+    // The window the user works in: a task window, or the main window's menu.
+    QWidget *Ventana() {
+        const auto subs = Screen::AreaPrincipal()->subWindowList();
+        if (subs.isEmpty()) return nullptr;
+        QMdiSubWindow *s = Screen::AreaPrincipal()->activeSubWindow();
+        if (!s || Uno(4) == 0) s = subs.at(Uno(subs.size()));
+        return s->widget();
+    }
+
+    void Paso(QWidget *ventana, bool menu) {
+        accionEnCurso = ++accion;
+        if (Uno(5) == 0) {
+            const auto respuesta = Uno(2) ? QMessageBox::Yes : QMessageBox::No;
+            Traza(respuesta == QMessageBox::Yes ? u"responderá Sí"_s : u"responderá No"_s);
+            MessageService::EncolarRespuesta(respuesta);
+        }
+        const int r = Uno(100);
+        if (menu && (r < 8 || !ventana))
+            Menu();
+        else if (!ventana)
+            return;
+        else if (r < 16)
+            Rellenar(ventana);
+        else if (r < 40)
+            Escribir(ventana);
+        else if (r < 50)
+            Elegir(ventana);
+        else if (r < 55)
+            Cortar(ventana);
+        else if (r < 60)
+            Pegar(ventana);
+        else if (r < 68)
+            Salir(ventana);
+        else if (r < 88)
+            Pulsar(ventana);
+        else if (r < 94)
+            Fila(ventana);
+        else if (r < 96)
+            Tecla(ventana);
+        else
+            Cerrar(ventana);
+        if (traza)
+            for (const auto &m : MessageService::Mostrados().mid(mensajes_))
+                qInfo("   mensaje «%s»", qPrintable(m.texto.left(100)));
+        mensajes_ = MessageService::Mostrados().size();
+        for (const QString &i : vigia.Tomar())
+            Anotar(u"ventana modal fuera de los ganchos: "_s + i);
+    }
+
+    void Anotar(const QString &problema) {
+        const QString texto = u"acción %1: %2"_s.arg(accion).arg(problema);
+        if (KnownFaults::Problema(problema).isEmpty())
+            problemas << texto;
+        else
+            conocidos << texto;
+    }
+
+private:
+    int Uno(int n) { return n <= 1 ? 0 : int(azar_.bounded(quint32(n))); }
+    template <class T> T *Cualquiera(const QList<T *> &l) {
+        return l.isEmpty() ? nullptr : l.at(Uno(l.size()));
+    }
+    template <class T> QList<T *> Visibles(QWidget *v) {
+        QList<T *> r;
+        for (T *w : v->findChildren<T *>())
+            if (w->isVisible() && w->isEnabled() && !w->objectName().startsWith(u"qt_"_s)) r << w;
+        return r;
+    }
+    QWidget *Campo(QWidget *v) {
+        QList<QWidget *> r;
+        for (QWidget *w : Corpus::Campos(v))
+            if (w->isVisible() && w->isEnabled()) r << w;
+        return Cualquiera(r);
+    }
+
+    void Menu() {
+        static const char *acciones[] = {"new",    "new",  "new", "observ", "observ",
+                                         "acerca", "help", "web", "sortir"};
+        const char *nombre = acciones[Uno(std::size(acciones))];
+        QAction *a = p->findChild<QAction *>(QLatin1String(nombre));
+        if (!a || !a->isEnabled()) return;
+        Traza(u"menú "_s + QLatin1String(nombre));
+        // Mostly the user stays when asked whether to leave.
+        if (qstrcmp(nombre, "sortir") == 0 && Uno(4) != 0)
+            MessageService::EncolarRespuesta(QMessageBox::No);
+        a->trigger();
+        if (!p->isVisible()) p->show(); // left the program: it is started again
+    }
+
+    void Escribir(QWidget *v) {
+        QWidget *c = Campo(v);
+        if (!c) return;
+        const auto corpus = Corpus::Para(c);
+        const auto &e = corpus.at(Uno(corpus.size()));
+        // Long texts are pasted: typing them key by key into a completing list is slow.
+        const bool pegar = e.texto.size() > 200 || Uno(3) == 0;
+        Traza((pegar ? u"pega "_s : u"teclea "_s) + e.nombre, c);
+        if (pegar)
+            Corpus::Pegar(c, e.texto);
+        else
+            Corpus::Teclear(c, e.texto);
+    }
+
+    // The valid minimum of a registered form, so that saves do succeed now and then.
+    void Rellenar(QWidget *v) {
+        if (const auto *f = FormRegistry::Buscar(v->objectName())) {
+            Traza(u"rellena"_s, v);
+            f->rellenar(v);
+        }
+    }
+
+    void Elegir(QWidget *v) {
+        auto *lista = Cualquiera(Visibles<QComboBox>(v));
+        if (!lista || lista->count() == 0) return;
+        const int i = Uno(lista->count());
+        Traza(u"elige "_s + lista->itemText(i), lista);
+        ModBaseDatos::ElegirComoUsuario(lista, i);
+    }
+
+    void Cortar(QWidget *v) {
+        QWidget *c = Campo(v);
+        if (!c) return;
+        Traza(u"corta"_s, c);
+        const QPointer<QWidget> vivo(Corpus::Cortar(c));
+        c = vivo;
+        if (c && !qobject_cast<QAbstractSpinBox *>(c) && !Corpus::Mostrado(c).isEmpty())
+            Anotar(u"%1/%2: el corte deja «%3»"_s.arg(Formulario(c), c->objectName(),
+                                                      Corpus::Mostrado(c)));
+    }
+
+    static QString Formulario(const QWidget *c) {
+        for (const QWidget *w = c; w; w = w->parentWidget())
+            if (FormRegistry::Buscar(w->objectName()) || w->objectName() == u"frobs"_s)
+                return w->objectName();
+        return c->window()->objectName();
+    }
+
+    void Pegar(QWidget *v) {
+        if (QWidget *c = Campo(v)) {
+            Traza(u"pega el portapapeles"_s, c);
+            Corpus::PegarPortapapeles(c);
+        }
+    }
+
+    void Salir(QWidget *v) {
+        QWidget *foco = QApplication::focusWidget();
+        if (foco && v->isAncestorOf(foco)) {
+            Traza(u"sale"_s, foco);
+            User::SalirDe(foco);
+        }
+    }
+
+    void Tecla(QWidget *v) {
+        QWidget *foco = QApplication::focusWidget();
+        if (!foco || !v->isAncestorOf(foco)) return;
+        const Qt::Key teclas[] = {Qt::Key_Return, Qt::Key_Escape,    Qt::Key_Tab,
+                                  Qt::Key_Down,   Qt::Key_Backspace, Qt::Key_Delete};
+        const Qt::Key tecla = teclas[Uno(std::size(teclas))];
+        Traza(u"tecla "_s + QKeySequence(tecla).toString(), foco);
+        QTest::keyClick(foco, tecla);
+    }
+
+    void Fila(QWidget *v) {
+        auto *tabla = Cualquiera(Visibles<QTableView>(v));
+        if (!tabla || !tabla->model() || tabla->model()->rowCount() == 0) return;
+        const int fila = Uno(tabla->model()->rowCount());
+        Traza(u"fila "_s + QString::number(fila), tabla);
+        tabla->setCurrentIndex(tabla->model()->index(fila, 0));
+    }
+
+    void Cerrar(QWidget *v) {
+        Traza(u"cierra"_s, v);
+        if (auto *d = qobject_cast<QDialog *>(v))
+            d->reject();
+        else if (auto *s = qobject_cast<QMdiSubWindow *>(v->parentWidget()))
+            s->close();
+    }
+
+    void Pulsar(QWidget *v) {
+        QList<QAbstractButton *> botones;
+        for (QAbstractButton *b : Visibles<QAbstractButton>(v))
+            if (qobject_cast<QPushButton *>(b) || qobject_cast<QCheckBox *>(b)) botones << b;
+        QAbstractButton *b = Cualquiera(botones);
+        if (!b) return;
+        // Saves are what the session is for: a third of the clicks aim at a save button.
+        if (const auto *f = FormRegistry::Buscar(Formulario(b)); f && Uno(3) == 0)
+            for (QAbstractButton *g : botones)
+                if (f->guardar.contains(g->objectName())) b = g;
+        const QString formulario = Formulario(b);
+        const QString nombre = b->objectName();
+        Traza(u"pulsa"_s, b);
+        QWidget *form = b;
+        while (form && form->objectName() != formulario)
+            form = form->parentWidget();
+        if (formulario == u"frobs"_s && (nombre == u"CdSup"_s || nombre == u"cdAct"_s))
+            if (auto *codigo = form ? form->findChild<QLabel *>(u"Lbcode"_s) : nullptr)
+                tocados << codigo->text();
+        const auto *f = FormRegistry::Buscar(formulario);
+        if (!f || !f->guardar.contains(nombre) || !form) {
+            QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
+            return;
+        }
+        FormRegistry::Guardado guardado(*f, form);
+        promptCerrado_ = false;
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
+        if (guardado.Exito()) ++guardadosConExito;
+        for (const QString &problema : guardado.Comprobar())
+            // Closing the code prompt is the user's own refusal: it needs no message.
+            if (!promptCerrado_ || !problema.endsWith(u"rechazo sin ningún mensaje"_s))
+                Anotar(problema);
+    }
+
+    QRandomGenerator azar_;
+    int total_;
+    qsizetype mensajes_ = 0;
+    bool promptCerrado_ = false;
+};
+
+} // namespace
+
+void tst_sesion::sesion() {
+    const int acciones = Entorno("TRITODEX_SESION_ACCIONES", 1500);
+    const quint32 semilla = quint32(Entorno("TRITODEX_SESION_SEMILLA", 20261206));
+    semillaEnCurso = semilla;
+    std::signal(SIGSEGV, AlMorir);
+    std::signal(SIGABRT, AlMorir);
+    std::signal(SIGFPE, AlMorir);
+    qInfo("semilla %u, %d acciones", semilla, acciones);
+
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    QVERIFY(bd.ok());
+    // A throwaway file: the session need not wait for the disk.
+    QVERIFY(bd.Ejecutar(u"PRAGMA synchronous = OFF"_s));
+    QVERIFY(Poblar(bd, 3000));
+    // What the registered forms need, once each.
+    QSet<QString> datos;
+    for (const FormRegistry::Formulario &f : FormRegistry::Registro())
+        for (const QString &sql : f.datos.split(u";\n"_s, Qt::SkipEmptyParts))
+            datos.insert(sql);
+    for (const QString &sql : datos)
+        QVERIFY(bd.Ejecutar(sql));
+    QCOMPARE(bd.Contar(u"observacion"_s), 3000);
+    const auto observaciones = Filas(u"observacion"_s, u"id_observacion"_s);
+    const auto localidades = Filas(u"localidad"_s, u"id_localidad"_s);
+    const auto observadores = Filas(u"observador"_s, u"cod_observador"_s);
+
+    Sesion s(semilla, acciones);
+    s.traza = qEnvironmentVariableIsSet("TRITODEX_SESION_TRAZA");
+    TestHooks::Instalar(
+        {[&](const QString &p) { return s.Codigo(p); }, [&](QDialog *d) { return s.Dialogo(d); }});
+    QElapsedTimer reloj;
+    reloj.start();
+    {
+        principal p;
+        s.p = &p;
+        p.show();
+        p.Form_Load();
+        while (s.Quedan()) {
+            s.Paso(s.Ventana(), true);
+            QApplication::processEvents();
+        }
+        MessageService::EncolarRespuesta(QMessageBox::Yes);
+        p.close();
+    }
+    TestHooks::Quitar();
+    qInfo("%d acciones en %lld ms, %d guardados registrados, %lld fallos conocidos vistos",
+          s.accion, reloj.elapsed(), s.guardadosConExito, qlonglong(s.conocidos.size()));
+    for (const QString &c : s.conocidos)
+        qInfo("conocido: %s", qPrintable(c));
+
+    QCOMPARE(bd.Valor(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+    const auto obsDespues = Filas(u"observacion"_s, u"id_observacion"_s);
+    for (auto it = observaciones.cbegin(); it != observaciones.cend(); ++it)
+        if (obsDespues.value(it.key()) != it.value())
+            s.problemas << u"la observación %1 cambió o desapareció"_s.arg(it.key());
+    const auto locDespues = Filas(u"localidad"_s, u"id_localidad"_s);
+    for (auto it = localidades.cbegin(); it != localidades.cend(); ++it)
+        if (locDespues.value(it.key()) != it.value())
+            s.problemas << u"la localidad %1 cambió o desapareció"_s.arg(it.key());
+    const auto obsrDespues = Filas(u"observador"_s, u"cod_observador"_s);
+    for (auto it = observadores.cbegin(); it != observadores.cend(); ++it)
+        if (!s.tocados.contains(it.key()) && obsrDespues.value(it.key()) != it.value())
+            s.problemas << u"el observador %1 cambió o desapareció sin que se pidiera"_s.arg(
+                it.key());
+    QVERIFY2(s.problemas.isEmpty(),
+             qPrintable(u"semilla %1:\n   "_s.arg(semilla) + s.problemas.join(u"\n   "_s)));
+}
+
+QTEST_MAIN(tst_sesion)
+#include "tst_sesion.moc"
