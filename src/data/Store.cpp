@@ -10,12 +10,22 @@ QSqlDatabase Store::db() const {
     return db_.isValid() ? db_ : ModConex::DatabaseConnection();
 }
 
-QString Store::PatronContiene(const QString &texto) {
+namespace {
+QString Literal(const QString &texto) {
     QString t = texto;
     t.replace(u'\\', QLatin1String("\\\\"));
     t.replace(u'%', QLatin1String("\\%"));
     t.replace(u'_', QLatin1String("\\_"));
-    return u'%' + t + u'%';
+    return t;
+}
+} // namespace
+
+QString Store::PatronContiene(const QString &texto) {
+    return u'%' + Literal(texto) + u'%';
+}
+
+QString Store::PatronEmpieza(const QString &texto) {
+    return Literal(texto) + u'%';
 }
 
 bool Store::Ejecutar(QSqlQuery &q, const QString &sql, const QVariantList &valores) {

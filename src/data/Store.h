@@ -27,6 +27,8 @@ public:
     // The pattern of a LIKE that finds the text anywhere, % and _ taken literally; use it
     // with " ESCAPE '\\'".
     static QString PatronContiene(const QString &texto);
+    // The pattern of a LIKE that finds texts beginning with the text, likewise escaped.
+    static QString PatronEmpieza(const QString &texto);
 
 protected:
     QSqlDatabase db() const;

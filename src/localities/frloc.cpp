@@ -1,0 +1,133 @@
+#include "frloc.h"
+
+#include "LocalityStore.h"
+#include "frinsLoc.h"
+#include "frmodifloc.h"
+#include "gui/ChoiceService.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
+#include "gui/TitleImage.h"
+#include "ui_frloc.h"
+
+#include <QHeaderView>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QSqlQueryModel>
+
+frloc::frloc(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frloc>()) {
+    ui->setupUi(this);
+    Dtloc = new QSqlQueryModel(this);
+    Dtloc->setObjectName(QStringLiteral("Dtloc"));
+    ui->DBloc->setModel(Dtloc);
+    ui->Image1->setPixmap(TitleImage().scaledToWidth(180, Qt::SmoothTransformation));
+
+    connect(ui->CdBuscar, &QPushButton::clicked, this, &frloc::CdBuscar_Click);
+    connect(ui->Txcod, &QLineEdit::returnPressed, this, &frloc::CdBuscar_Click);
+    connect(ui->Txnom, &QLineEdit::returnPressed, this, &frloc::CdBuscar_Click);
+    connect(ui->DBloc->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &frloc::DBloc_RowColChange);
+    connect(ui->DBloc, &QAbstractItemView::doubleClicked, this, &frloc::DBloc_DblClick);
+    connect(ui->CdNou, &QPushButton::clicked, this, &frloc::CdNou_Click);
+    connect(ui->cdAct, &QPushButton::clicked, this, &frloc::cdAct_Click);
+    connect(ui->Excel, &QPushButton::clicked, this, &frloc::Excel_Click);
+    connect(ui->Tornar, &QPushButton::clicked, this, &frloc::Tornar_Click);
+    Form_Load();
+}
+
+frloc::~frloc() = default;
+
+void frloc::Form_Load() {
+    const MessageService::UserAction accion;
+    Screen::AplicarColores(this);
+    QFont negrita = ui->DBloc->horizontalHeader()->font();
+    negrita.setBold(true);
+    ui->DBloc->horizontalHeader()->setFont(negrita);
+    CargarLocalidades(QString(), QString());
+}
+
+void frloc::CargarLocalidades(const QString &codigo, const QString &nombre) {
+    const QString anterior = idLocalidad_;
+    LocalityStore localidades;
+    QSqlQuery consulta = localidades.Buscar(codigo, nombre);
+    if (consulta.isActive()) {
+        Dtloc->setQuery(std::move(consulta));
+        // Every row at once, so that no read stays open under later writes.
+        while (Dtloc->canFetchMore())
+            Dtloc->fetchMore();
+    } else {
+        Dtloc->clear();
+    }
+    const QStringList titulos = LocalityStore::ColumnasLista().Titulos();
+    for (int i = 0; i < titulos.size() && i < Dtloc->columnCount(); ++i)
+        Dtloc->setHeaderData(i, Qt::Horizontal, titulos[i]);
+
+    // The locality that was current stays current while it is listed.
+    int fila = -1;
+    for (int r = 0; !anterior.isEmpty() && r < Dtloc->rowCount() && fila < 0; ++r)
+        if (Dtloc->index(r, 0).data().toString() == anterior) fila = r;
+    if (fila >= 0)
+        ui->DBloc->setCurrentIndex(Dtloc->index(fila, 0));
+    else
+        ui->DBloc->selectionModel()->clear();
+    DBloc_RowColChange();
+
+    if (localidades.fallo())
+        MessageService::MostrarFallo(this, localidades.error(), QStringLiteral("Localidades"));
+}
+
+void frloc::CdBuscar_Click() {
+    const MessageService::UserAction accion;
+    CargarLocalidades(ui->Txcod->text(), ui->Txnom->text());
+}
+
+void frloc::MostrarModificar(bool mostrar) {
+    ui->cdAct->setVisible(mostrar);
+    ui->Lbcode->clear();
+}
+
+void frloc::DBloc_RowColChange() {
+    const QModelIndex actual = ui->DBloc->currentIndex();
+    idLocalidad_ = actual.isValid() ? Dtloc->index(actual.row(), 0).data().toString() : QString();
+    MostrarModificar(!idLocalidad_.isEmpty());
+    if (!idLocalidad_.isEmpty())
+        ui->Lbcode->setText(Dtloc->index(actual.row(), 1).data().toString());
+}
+
+void frloc::DBloc_DblClick() {
+    cdAct_Click();
+}
+
+void frloc::cdAct_Click() {
+    if (idLocalidad_.isEmpty() || ocupado_) return;
+    const MessageService::UserAction accion;
+    QPointer<frloc> vivo(this);
+    int resultado = QDialog::Rejected;
+    {
+        frmodifloc dialogo(idLocalidad_, this);
+        // A locality gone since the list was read is reported by the form; the list is
+        // read again then too.
+        resultado = dialogo.Cargado() ? ChoiceService::MostrarDialogo(&dialogo) : QDialog::Accepted;
+    }
+    if (vivo && resultado == QDialog::Accepted) CdBuscar_Click();
+}
+
+void frloc::CdNou_Click() {
+    if (ocupado_) return;
+    const MessageService::UserAction accion;
+    QPointer<frloc> vivo(this);
+    int resultado = QDialog::Rejected;
+    {
+        frinsLoc dialogo(this);
+        resultado = ChoiceService::MostrarDialogo(&dialogo);
+    }
+    if (vivo && resultado == QDialog::Accepted) CdBuscar_Click();
+}
+
+void frloc::Excel_Click() {}
+
+void frloc::Tornar_Click() {
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        sub->close();
+    else
+        close();
+}
