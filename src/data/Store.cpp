@@ -62,6 +62,16 @@ bool Store::EnTransaccion(const std::function<bool()> &pasos) {
     return false;
 }
 
+QSqlQuery Store::Consultar(const QString &sql, const QVariantList &valores) {
+    QSqlQuery q(db());
+    bool ok = q.prepare(sql);
+    for (const QVariant &v : valores)
+        q.addBindValue(v);
+    ok = ok && q.exec();
+    if (!ok) Anotar(DescribirError(q.lastError()));
+    return q;
+}
+
 QStringList Store::Columna(const QString &sql, const QVariantList &valores) {
     QStringList r;
     QSqlQuery q;

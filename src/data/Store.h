@@ -34,6 +34,8 @@ protected:
     QSqlDatabase db() const;
     // Prepares and runs a statement; false (and error() set) on failure.
     bool Ejecutar(QSqlQuery &q, const QString &sql, const QVariantList &valores = {});
+    // Runs a query that a grid's model can scroll back; on failure inactive, error() set.
+    QSqlQuery Consultar(const QString &sql, const QVariantList &valores);
     // First column of every row, a null as empty text.
     QStringList Columna(const QString &sql, const QVariantList &valores = {});
     // First column of the first row; nothing when there is no row or the statement failed.

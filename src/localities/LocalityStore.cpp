@@ -1,9 +1,5 @@
 #include "LocalityStore.h"
 
-#include "data/ModConex.h"
-
-#include <QSqlError>
-
 const ColumnTable &LocalityStore::ColumnasLista() {
     using F = Column::Formato;
     static const ColumnTable columnas = {
@@ -38,14 +34,7 @@ QSqlQuery LocalityStore::Buscar(const QString &codigo, const QString &nombre) {
         valores << PatronContiene(nombre);
     }
     sql += QStringLiteral(" ORDER BY l.cod_localidad");
-    // Not through Ejecutar: the list's model needs a query it can scroll back.
-    QSqlQuery q(db());
-    bool ok = q.prepare(sql);
-    for (const QVariant &v : std::as_const(valores))
-        q.addBindValue(v);
-    ok = ok && q.exec();
-    if (!ok) Anotar(DescribirError(q.lastError()));
-    return q;
+    return Consultar(sql, valores);
 }
 
 QStringList LocalityStore::Nombres() {

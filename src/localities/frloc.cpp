@@ -5,6 +5,7 @@
 #include "frmodifloc.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "gui/TitleImage.h"
 #include "ui_frloc.h"
@@ -46,31 +47,10 @@ void frloc::Form_Load() {
 }
 
 void frloc::CargarLocalidades(const QString &codigo, const QString &nombre) {
-    const QString anterior = idLocalidad_;
     LocalityStore localidades;
-    QSqlQuery consulta = localidades.Buscar(codigo, nombre);
-    if (consulta.isActive()) {
-        Dtloc->setQuery(std::move(consulta));
-        // Every row at once, so that no read stays open under later writes.
-        while (Dtloc->canFetchMore())
-            Dtloc->fetchMore();
-    } else {
-        Dtloc->clear();
-    }
-    const QStringList titulos = LocalityStore::ColumnasLista().Titulos();
-    for (int i = 0; i < titulos.size() && i < Dtloc->columnCount(); ++i)
-        Dtloc->setHeaderData(i, Qt::Horizontal, titulos[i]);
-
-    // The locality that was current stays current while it is listed.
-    int fila = -1;
-    for (int r = 0; !anterior.isEmpty() && r < Dtloc->rowCount() && fila < 0; ++r)
-        if (Dtloc->index(r, 0).data().toString() == anterior) fila = r;
-    if (fila >= 0)
-        ui->DBloc->setCurrentIndex(Dtloc->index(fila, 0));
-    else
-        ui->DBloc->selectionModel()->clear();
+    ModBaseDatos::CargarRejilla(ui->DBloc, Dtloc, localidades.Buscar(codigo, nombre),
+                                LocalityStore::ColumnasLista(), idLocalidad_);
     DBloc_RowColChange();
-
     if (localidades.fallo())
         MessageService::MostrarFallo(this, localidades.error(), QStringLiteral("Localidades"));
 }
