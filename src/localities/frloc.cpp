@@ -1,6 +1,7 @@
 #include "frloc.h"
 
 #include "LocalityStore.h"
+#include "data/SpreadsheetWriter.h"
 #include "frinsLoc.h"
 #include "frmodifloc.h"
 #include "gui/ChoiceService.h"
@@ -10,10 +11,15 @@
 #include "gui/TitleImage.h"
 #include "ui_frloc.h"
 
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QSqlQueryModel>
+#include <QStandardPaths>
+#include <QUrl>
 
 frloc::frloc(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frloc>()) {
     ui->setupUi(this);
@@ -47,6 +53,8 @@ void frloc::Form_Load() {
 }
 
 void frloc::CargarLocalidades(const QString &codigo, const QString &nombre) {
+    ultimoCodigo_ = codigo;
+    ultimoNombre_ = nombre;
     LocalityStore localidades;
     ModBaseDatos::CargarRejilla(ui->DBloc, Dtloc, localidades.Buscar(codigo, nombre),
                                 LocalityStore::ColumnasLista(), idLocalidad_);
@@ -103,7 +111,58 @@ void frloc::CdNou_Click() {
     if (vivo && resultado == QDialog::Accepted) CdBuscar_Click();
 }
 
-void frloc::Excel_Click() {}
+void frloc::Excel_Click() {
+    if (ocupado_) return;
+    const MessageService::UserAction accion;
+    const QString titulo = QStringLiteral("Exportar a MS Excel");
+    const QString propuesto =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(QStringLiteral("Localidades ") +
+                      QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
+                      QStringLiteral(".xlsx"));
+    QString ruta = ChoiceService::ArchivoParaGuardar(this, titulo, propuesto,
+                                                     QStringLiteral("Libro de Excel (*.xlsx)"));
+    if (ruta.isEmpty()) return;
+    if (QFileInfo(ruta).suffix().compare(QStringLiteral("xlsx"), Qt::CaseInsensitive) != 0) {
+        ruta += QStringLiteral(".xlsx");
+        // The dialog asked about the name without the extension, not about this file.
+        if (QFileInfo::exists(ruta) &&
+            MessageService::Mostrar(this,
+                                    QStringLiteral("El archivo ") + QDir::toNativeSeparators(ruta) +
+                                        QStringLiteral(" ya existe. ¿Desea reemplazarlo?"),
+                                    titulo, QMessageBox::Question,
+                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+            return;
+    }
+    ocupado_ = true;
+    LocalityStore localidades;
+    QString error;
+    bool ok = false;
+    {
+        Screen::RelojArena reloj;
+        // The rows of the last search, whatever the filter fields hold now.
+        QSqlQuery consulta = localidades.Buscar(ultimoCodigo_, ultimoNombre_);
+        if (consulta.isActive())
+            ok = EscribirHojaCalculo(consulta, LocalityStore::ColumnasLista(), ruta, &error);
+        else
+            error = localidades.error();
+    }
+    ocupado_ = false;
+    if (!ok) {
+        MessageService::Mostrar(this,
+                                QStringLiteral("No se ha podido crear la hoja de cálculo ") +
+                                    QDir::toNativeSeparators(ruta) + QStringLiteral(": ") + error,
+                                titulo, QMessageBox::Warning);
+        return;
+    }
+    if (!ChoiceService::Abrir(QUrl::fromLocalFile(ruta)))
+        MessageService::Mostrar(this,
+                                QStringLiteral("La hoja de cálculo se ha guardado en ") +
+                                    QDir::toNativeSeparators(ruta) +
+                                    QStringLiteral(", pero no hay ningún programa que pueda "
+                                                   "abrirla."),
+                                titulo, QMessageBox::Information);
+}
 
 void frloc::Tornar_Click() {
     if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))

@@ -39,5 +39,6 @@ private:
     std::unique_ptr<Ui::frloc> ui;
     QSqlQueryModel *Dtloc = nullptr;
     QString idLocalidad_;
+    QString ultimoCodigo_, ultimoNombre_; // the filters of the last search
     bool ocupado_ = false;
 };

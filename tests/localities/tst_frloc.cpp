@@ -2,10 +2,13 @@
 
 #include "gui/ChoiceService.h"
 #include "localities/frloc.h"
+#include "support/SheetReader.h"
 
 #include <QDialog>
 #include <QLabel>
 #include <QTableView>
+#include <QTemporaryDir>
+#include <QUrl>
 
 class tst_frloc : public QObject {
     Q_OBJECT
@@ -89,6 +92,45 @@ void tst_frloc::sesion() {
     Clic(&f, u"CdNou"_s);
     QCOMPARE(abiertos, (QStringList{u"frmodifloc|AV1"_s, u"frinsLoc|código"_s}));
     QCOMPARE(Codigos(&f), (QStringList{"AV1", "AV7"}));
+
+    // The spreadsheet holds the last search's rows, whatever the filter fields hold now; the
+    // extension is added; with nothing to open it, the user is told where it is.
+    QTemporaryDir carpeta;
+    QString propuesto;
+    QList<QUrl> abiertas;
+    ChoiceService::Prueba().archivoGuardar = [&](const QString &, const QString &p) {
+        propuesto = p;
+        return carpeta.filePath(u"lista d'Ávila"_s);
+    };
+    ChoiceService::Prueba().abrir = [&](const QUrl &u) {
+        abiertas << u;
+        return false;
+    };
+    Escribir(&f, u"Txcod"_s, u"zzz"_s);
+    Clic(&f, u"Excel"_s);
+    const QString ruta = carpeta.filePath(u"lista d'Ávila.xlsx"_s);
+    QVERIFY2(propuesto.endsWith(QDate::currentDate().toString(u"yyyy-MM-dd"_s) + u".xlsx"_s),
+             qPrintable(propuesto));
+    QCOMPARE(abiertas, QList<QUrl>{QUrl::fromLocalFile(ruta)});
+    QVERIFY(Aviso().contains(ruta));
+    const SheetReader hoja(ruta);
+    QCOMPARE(hoja.Fila(3, 10), (QStringList{"ID", "CÓDIGO", "LOCALIDAD", "MUNICIPIO", "PROVINCIA",
+                                            "LONGITUD", "LATITUD", "UTMHUSO", "UTM1K", "UTM10K"}));
+    QCOMPARE(hoja.Fila(4, 10).mid(1), (QStringList{"AV1", "Charca del Sapo", "Ávila", "Ávila",
+                                                   "358725", "4503329", "30", "UL5803", "UL50"}));
+    QCOMPARE(hoja.Fila(5, 2).last(), u"AV7"_s);
+    QCOMPARE(hoja.Fila(6, 2), (QStringList{QString(), QString()}));
+    QCOMPARE(hoja.formato.value(u"A4"_s) + hoja.formato.value(u"F4"_s) +
+                 hoja.formato.value(u"H4"_s),
+             u"0@0"_s);
+
+    // A folder that cannot be written: said so, in the user's words.
+    ChoiceService::Prueba().archivoGuardar = [&](const QString &, const QString &) {
+        return carpeta.filePath(u"no/existe.xlsx"_s);
+    };
+    Clic(&f, u"Excel"_s);
+    QVERIFY2(Aviso().startsWith(u"Exportar a MS Excel|No se ha podido crear la hoja de cálculo "_s),
+             qPrintable(Aviso()));
 }
 
 QTEST_MAIN(tst_frloc)
