@@ -7,6 +7,7 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
+#include "localities/frloc.h"
 #include "observations/newobs.h"
 #include "observers/frobs.h"
 #include "ui_principal.h"
@@ -36,13 +37,14 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
 
     connect(new_, &QAction::triggered, this, &principal::new_Click);
     connect(ui->observ, &QAction::triggered, this, &principal::observ_Click);
+    connect(ui->loc, &QAction::triggered, this, &principal::loc_Click);
     connect(ui->help, &QAction::triggered, this, &principal::help_Click);
     connect(ui->acerca, &QAction::triggered, this, &principal::acerca_Click);
     connect(ui->web, &QAction::triggered, this, &principal::web_Click);
     connect(ui->sortir, &QAction::triggered, this, &principal::sortir_Click);
 
     // Items whose windows are not part of the program yet stay visible but disabled.
-    for (QAction *a : {ui->cons, ui->motivo, ui->loc, ui->fitxer})
+    for (QAction *a : {ui->cons, ui->motivo, ui->fitxer})
         a->setEnabled(false);
 }
 
@@ -105,6 +107,10 @@ void principal::new_Click() {
 
 void principal::observ_Click() {
     AbrirFormulario([] { return new frobs; });
+}
+
+void principal::loc_Click() {
+    AbrirFormulario([] { return new frloc; });
 }
 
 void principal::help_Click() {

@@ -135,7 +135,12 @@ QStringList ReferenceData::MunicipiosDeProvincia(const QString &provincia, const
                    {provincia, utm10});
 }
 
-std::optional<int> ReferenceData::IdMunicipio(const QString &municipio) {
+std::optional<int> ReferenceData::IdMunicipio(const QString &municipio, const QString &provincia) {
+    if (!provincia.isEmpty())
+        return ComoEntero(Primero(QStringLiteral("SELECT m.id_muni FROM tmunicipio m, tprovincia p "
+                                                 "WHERE m.muni = ? AND m.prov = p.id_prov AND "
+                                                 "p.prov_cast = ? ORDER BY m.id_muni"),
+                                  {municipio, provincia}));
     return ComoEntero(
         Primero(QStringLiteral("SELECT id_muni FROM tmunicipio WHERE muni = ?"), {municipio}));
 }

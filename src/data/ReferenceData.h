@@ -42,7 +42,8 @@ public:
 
     // Municipalities of a province by name, optionally only those containing a square.
     QStringList MunicipiosDeProvincia(const QString &provincia, const QString &utm10 = QString());
-    std::optional<int> IdMunicipio(const QString &municipio);
+    // Names repeat across provinces: with a province, the municipality of that province.
+    std::optional<int> IdMunicipio(const QString &municipio, const QString &provincia = QString());
 
     // Every 10-km square of the country, or of one municipality (by name), sorted.
     QStringList Cuadrados10k();

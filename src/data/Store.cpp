@@ -10,12 +10,22 @@ QSqlDatabase Store::db() const {
     return db_.isValid() ? db_ : ModConex::DatabaseConnection();
 }
 
-QString Store::PatronContiene(const QString &texto) {
+namespace {
+QString Literal(const QString &texto) {
     QString t = texto;
     t.replace(u'\\', QLatin1String("\\\\"));
     t.replace(u'%', QLatin1String("\\%"));
     t.replace(u'_', QLatin1String("\\_"));
-    return u'%' + t + u'%';
+    return t;
+}
+} // namespace
+
+QString Store::PatronContiene(const QString &texto) {
+    return u'%' + Literal(texto) + u'%';
+}
+
+QString Store::PatronEmpieza(const QString &texto) {
+    return Literal(texto) + u'%';
 }
 
 QVariant Store::Enlazable(const QVariant &valor) {
@@ -57,6 +67,16 @@ bool Store::EnTransaccion(const std::function<bool()> &pasos) {
     }
     base.rollback();
     return false;
+}
+
+QSqlQuery Store::Consultar(const QString &sql, const QVariantList &valores) {
+    QSqlQuery q(db());
+    bool ok = q.prepare(sql);
+    for (const QVariant &v : valores)
+        q.addBindValue(Enlazable(v));
+    ok = ok && q.exec();
+    if (!ok) Anotar(DescribirError(q.lastError()));
+    return q;
 }
 
 QStringList Store::Columna(const QString &sql, const QVariantList &valores) {

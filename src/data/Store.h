@@ -30,11 +30,15 @@ public:
     // A value as it must be bound so that the database stores it unchanged: SQLite takes a
     // leading U+FEFF of bound text for a byte-order mark and drops it, so it is doubled.
     static QVariant Enlazable(const QVariant &valor);
+    // The pattern of a LIKE that finds texts beginning with the text, likewise escaped.
+    static QString PatronEmpieza(const QString &texto);
 
 protected:
     QSqlDatabase db() const;
     // Prepares and runs a statement; false (and error() set) on failure.
     bool Ejecutar(QSqlQuery &q, const QString &sql, const QVariantList &valores = {});
+    // Runs a query that a grid's model can scroll back; on failure inactive, error() set.
+    QSqlQuery Consultar(const QString &sql, const QVariantList &valores);
     // First column of every row, a null as empty text.
     QStringList Columna(const QString &sql, const QVariantList &valores = {});
     // First column of the first row; nothing when there is no row or the statement failed.

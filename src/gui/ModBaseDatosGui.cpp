@@ -1,5 +1,6 @@
 #include "gui/ModBaseDatosGui.h"
 
+#include "data/ColumnTable.h"
 #include "data/ModBaseDatos.h"
 #include "data/Store.h"
 #include "gui/MessageService.h"
@@ -12,6 +13,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QTableView>
 #include <QTimer>
 #include <QValidator>
 
@@ -294,4 +298,25 @@ bool ModBaseDatos::InformarError(QWidget *padre, Store &almacen) {
     MessageService::MostrarFallo(padre, almacen.error());
     almacen.Limpiar();
     return true;
+}
+
+void ModBaseDatos::CargarRejilla(QTableView *rejilla, QSqlQueryModel *modelo, QSqlQuery consulta,
+                                 const ColumnTable &columnas, QString actual) {
+    if (consulta.isActive()) {
+        modelo->setQuery(std::move(consulta));
+        while (modelo->canFetchMore())
+            modelo->fetchMore();
+    } else {
+        modelo->clear();
+    }
+    const QStringList titulos = columnas.Titulos();
+    for (int i = 0; i < titulos.size() && i < modelo->columnCount(); ++i)
+        modelo->setHeaderData(i, Qt::Horizontal, titulos[i]);
+    int fila = -1;
+    for (int r = 0; !actual.isEmpty() && r < modelo->rowCount() && fila < 0; ++r)
+        if (modelo->index(r, 0).data().toString() == actual) fila = r;
+    if (fila >= 0)
+        rejilla->setCurrentIndex(modelo->index(fila, 0));
+    else
+        rejilla->selectionModel()->clear();
 }

@@ -5,10 +5,13 @@
 #include <QStringList>
 #include <functional>
 
+class ColumnTable;
 class Store;
 class QComboBox;
 class QLineEdit;
 class QSqlQuery;
+class QSqlQueryModel;
+class QTableView;
 class QWidget;
 
 namespace ModBaseDatos {
@@ -60,6 +63,13 @@ void PonerTexto(QComboBox *lista, const QString &texto);
 
 // Refills a list without raising its handlers; afterwards no item is selected.
 void Rellenar(QComboBox *lista, const QStringList &items);
+
+// Shows a store's query in a grid under the column table's captions, every row read at once
+// so that no read stays open under later writes. The row whose first column holds `actual`
+// stays current while it is listed; otherwise no row is. An inactive query empties the grid.
+// `actual` is taken by value: the grid's own selection handler may change the caller's copy.
+void CargarRejilla(QTableView *rejilla, QSqlQueryModel *modelo, QSqlQuery consulta,
+                   const ColumnTable &columnas, QString actual);
 
 // Shows a store's failure, if any, in a message box, and clears it. True when there was one.
 bool InformarError(QWidget *padre, Store &almacen);

@@ -1,5 +1,42 @@
 #include "LocalityStore.h"
 
+const ColumnTable &LocalityStore::ColumnasLista() {
+    using F = Column::Formato;
+    static const ColumnTable columnas = {
+        {QStringLiteral("l.id_localidad"), QStringLiteral("id_localidad"), QStringLiteral("ID"),
+         F::Entero},
+        {QStringLiteral("l.cod_localidad"), QStringLiteral("Código"), QStringLiteral("CÓDIGO")},
+        {QStringLiteral("l.localidad"), QStringLiteral("Localidad"), QStringLiteral("LOCALIDAD")},
+        {QStringLiteral("m.muni"), QStringLiteral("Municipio"), QStringLiteral("MUNICIPIO")},
+        {QStringLiteral("p.prov_cast AS prov"), QStringLiteral("Provincia"),
+         QStringLiteral("PROVINCIA")},
+        {QStringLiteral("l.utmx"), QStringLiteral("utmx"), QStringLiteral("LONGITUD")},
+        {QStringLiteral("l.utmy"), QStringLiteral("utmy"), QStringLiteral("LATITUD")},
+        {QStringLiteral("l.utmhuso"), QStringLiteral("utmhuso"), QStringLiteral("UTMHUSO"),
+         F::Entero},
+        {QStringLiteral("l.utm1k"), QStringLiteral("utm1k"), QStringLiteral("UTM1K")},
+        {QStringLiteral("l.utm10k"), QStringLiteral("utm10k"), QStringLiteral("UTM10K")},
+    };
+    return columnas;
+}
+
+QSqlQuery LocalityStore::Buscar(const QString &codigo, const QString &nombre) {
+    QString sql = QStringLiteral("SELECT ") + ColumnasLista().ListaSelect() +
+                  QStringLiteral(" FROM localidad l, tmunicipio m, tprovincia p "
+                                 "WHERE p.id_prov = l.prov AND m.id_muni = l.muni");
+    QVariantList valores;
+    if (!codigo.isEmpty()) {
+        sql += QStringLiteral(" AND l.cod_localidad LIKE ? ESCAPE '\\'");
+        valores << PatronEmpieza(codigo);
+    }
+    if (!nombre.isEmpty()) {
+        sql += QStringLiteral(" AND l.localidad LIKE ? ESCAPE '\\'");
+        valores << PatronContiene(nombre);
+    }
+    sql += QStringLiteral(" ORDER BY l.cod_localidad");
+    return Consultar(sql, valores);
+}
+
 QStringList LocalityStore::Nombres() {
     return Columna(QStringLiteral("SELECT localidad FROM localidad ORDER BY localidad"));
 }
@@ -13,7 +50,11 @@ std::optional<Localidad> LocalityStore::PorCodigo(const QString &codigo) {
     return Leer(QStringLiteral("l.cod_localidad = ?"), codigo);
 }
 
-std::optional<Localidad> LocalityStore::Leer(const QString &condicion, const QString &valor) {
+std::optional<Localidad> LocalityStore::PorId(int idLocalidad) {
+    return Leer(QStringLiteral("l.id_localidad = ?"), idLocalidad);
+}
+
+std::optional<Localidad> LocalityStore::Leer(const QString &condicion, const QVariant &valor) {
     QSqlQuery q;
     if (!Ejecutar(q,
                   QStringLiteral("SELECT l.id_localidad, l.cod_localidad, l.localidad, l.prov, "
@@ -54,4 +95,24 @@ bool LocalityStore::Insertar(const Localidad &l) {
         QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, muni, prov, "
                        "utmhuso, utmx, utmy, utm1k, utm10k) VALUES (?,?,?,?,?,?,?,?,?)"),
         {l.codigo, l.nombre, l.muni, l.prov, l.utmhuso, l.utmx, l.utmy, l.utm1k, l.utm10k});
+}
+
+bool LocalityStore::Actualizar(const Localidad &l) {
+    return EnTransaccion([&] {
+        QSqlQuery q;
+        if (!Ejecutar(q,
+                      QStringLiteral("UPDATE localidad SET localidad = ?, prov = ?, muni = ?, "
+                                     "utmhuso = ?, utmx = ?, utmy = ?, utm10k = ?, utm1k = ? "
+                                     "WHERE id_localidad = ?"),
+                      {l.nombre, l.prov, l.muni, l.utmhuso, l.utmx, l.utmy, l.utm10k, l.utm1k,
+                       l.idLocalidad}))
+            return false;
+        // Someone else may have removed the row since the form loaded it.
+        if (q.numRowsAffected() == 0) {
+            Anotar(
+                QStringLiteral("Error al intentar encontrar esta localidad en la base de datos"));
+            return false;
+        }
+        return true;
+    });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/ColumnTable.h"
 #include "data/Store.h"
 
 // A place as the forms show it: its row joined to its province and municipality names.
@@ -21,6 +22,15 @@ class LocalityStore : public Store {
 public:
     using Store::Store;
 
+    // Columns of the locality list, in the grid's order, with the spreadsheet's headers.
+    static const ColumnTable &ColumnasLista();
+
+    // Localities whose code begins with `codigo` and whose name contains `nombre` (an empty
+    // text is no filter), sorted by code; case is ignored, % and _ taken literally. Only
+    // localities whose province and municipality exist are listed. The query is executed;
+    // on failure it is inactive, error() set.
+    QSqlQuery Buscar(const QString &codigo, const QString &nombre);
+
     // Every locality name, sorted.
     QStringList Nombres();
     // The locality of exactly that stored name, when its province and municipality exist.
@@ -29,9 +39,13 @@ public:
     std::optional<Localidad> PorCodigo(const QString &codigo);
     // Whether a locality has the code (codes compare ignoring case, as the database does).
     bool CodigoExiste(const QString &codigo);
+    // The locality of that identifier, when its province and municipality exist.
+    std::optional<Localidad> PorId(int idLocalidad);
     // Inserts inside the caller's transaction; false and error() on failure.
     bool Insertar(const Localidad &l);
+    // Stores every field but the code; fails, saying so, when the locality is gone.
+    bool Actualizar(const Localidad &l);
 
 private:
-    std::optional<Localidad> Leer(const QString &condicion, const QString &valor);
+    std::optional<Localidad> Leer(const QString &condicion, const QVariant &valor);
 };

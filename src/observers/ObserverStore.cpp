@@ -48,14 +48,7 @@ QSqlQuery ObserverStore::Buscar(const QString &codigo, const QString &nombre) {
     if (!condiciones.isEmpty())
         sql += QStringLiteral(" WHERE ") + condiciones.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY cod_observador");
-    // Not through Ejecutar: the list's model needs a query it can scroll back.
-    QSqlQuery q(db());
-    bool ok = q.prepare(sql);
-    for (const QVariant &v : std::as_const(valores))
-        q.addBindValue(Enlazable(v));
-    ok = ok && q.exec();
-    if (!ok) Anotar(DescribirError(q.lastError()));
-    return q;
+    return Consultar(sql, valores);
 }
 
 std::optional<Observador> ObserverStore::Cargar(const QString &codigo) {

@@ -79,31 +79,10 @@ frobs *frobs::AbrirSeleccion(const QString &origen, QWidget *solicitante, AlEleg
 }
 
 void frobs::CargarObservadores(const QString &codigo, const QString &nombre) {
-    const QString anterior = codObservador_;
     ObserverStore observadores;
-    QSqlQuery consulta = observadores.Buscar(codigo, nombre);
-    if (consulta.isActive()) {
-        DtObs->setQuery(std::move(consulta));
-        // Every row at once: the list is short and no read stays open under later writes.
-        while (DtObs->canFetchMore())
-            DtObs->fetchMore();
-    } else {
-        DtObs->clear();
-    }
-    const QStringList titulos = ObserverStore::ColumnasLista().Titulos();
-    for (int i = 0; i < titulos.size() && i < DtObs->columnCount(); ++i)
-        DtObs->setHeaderData(i, Qt::Horizontal, titulos[i]);
-
-    // The observer that was current stays current while it is listed.
-    int fila = -1;
-    for (int r = 0; !anterior.isEmpty() && r < DtObs->rowCount() && fila < 0; ++r)
-        if (DtObs->index(r, 0).data().toString() == anterior) fila = r;
-    if (fila >= 0)
-        ui->DBObs->setCurrentIndex(DtObs->index(fila, 0));
-    else
-        ui->DBObs->selectionModel()->clear();
+    ModBaseDatos::CargarRejilla(ui->DBObs, DtObs, observadores.Buscar(codigo, nombre),
+                                ObserverStore::ColumnasLista(), codObservador_);
     DBObs_RowColChange();
-
     if (observadores.fallo())
         MessageService::MostrarFallo(this, observadores.error(), QStringLiteral("Observadores"));
 }

@@ -1,0 +1,212 @@
+#include "LocalityForm.h"
+
+#include "data/ModConex.h"
+#include "data/ReferenceData.h"
+#include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QSignalBlocker>
+#include <QSqlError>
+
+namespace {
+
+// Empties a list's text without completing it or raising its choice.
+void Vaciar(QComboBox *lista) {
+    const QSignalBlocker bloqueo(lista);
+    lista->setCurrentIndex(-1);
+    if (lista->isEditable()) lista->setEditText(QString());
+}
+
+bool EsItem(const QComboBox *lista, const QString &texto) {
+    return lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
+}
+
+// An empty field is stored as the empty text, not as a null.
+QString Texto(const QString &t) {
+    return t.isNull() ? QStringLiteral("") : t;
+}
+
+} // namespace
+
+LocalityForm::LocalityForm(const Controles &c, const Opciones &o)
+    : QObject(c.formulario), c_(c), o_(o) {
+    utm_ = std::make_unique<UtmSquareControls>(
+        UtmSquareControls::Controles{c.formulario, c.Cbhuso, c.Txutmx, c.Txutmy, c.cb10k, c.txutm1k,
+                                     c.Cbprov, c.Cbmuni, c.missatge},
+        UtmSquareControls::Opciones{false, o.derivarCuadrados});
+
+    c_.Cbhuso->addItems({QStringLiteral(" "), QStringLiteral("27"), QStringLiteral("28"),
+                         QStringLiteral("29"), QStringLiteral("30"), QStringLiteral("31")});
+    Vaciar(c_.Cbhuso);
+    for (QComboBox *lista : {c_.Cbmuni, c_.Cbhuso})
+        ModBaseDatos::HacerCompletable(lista);
+    for (QLineEdit *campo : {c_.Txutmx, c_.Txutmy})
+        ModBaseDatos::FiltrarDigitos(campo);
+    // A UTM easting has at most 7 digits and a northing 8.
+    ModBaseDatos::LimitarLongitud(c_.Txutmx, 7);
+    ModBaseDatos::LimitarLongitud(c_.Txutmy, 8);
+
+    ModBaseDatos::AlElegir(c_.Cbprov, [this] { Cbprov_Click(); });
+    ModBaseDatos::AlElegir(c_.Cbmuni, [this] { Cbmuni_Click(); });
+    ModBaseDatos::AlPerderFoco(c_.Cbmuni, [this] { Cbmuni_LostFocus(); });
+    ModBaseDatos::AlPerderFoco(c_.Cbhuso, [this] { Cbhuso_LostFocus(); });
+    if (o_.derivarCuadrados) {
+        ModBaseDatos::AlElegir(c_.Cbhuso, [this] { CalcularCuadradosUTM(); });
+        ModBaseDatos::AlPerderFoco(c_.Txutmx, [this] { CalcularCuadradosUTM(); });
+        ModBaseDatos::AlPerderFoco(c_.Txutmy, [this] { CalcularCuadradosUTM(); });
+        ModBaseDatos::AlElegir(c_.cb10k, [this] { cb10k_Click(); });
+    }
+}
+
+LocalityForm::~LocalityForm() = default;
+
+bool LocalityForm::Cargar() {
+    // Without a database one message says so, instead of one for every list.
+    if (!ModConex::DatabaseConnection().isOpen()) {
+        MessageService::MostrarFallo(c_.formulario,
+                                     DescribirError(ModConex::DatabaseConnection().lastError()));
+        return false;
+    }
+    utm_->CargarTodosUTM10();
+    utm_->CargarProvinciasUTM10(QString());
+    return true;
+}
+
+void LocalityForm::Mostrar(const Localidad &l) {
+    mostrando_ = true;
+    c_.Txloc->setText(l.nombre);
+    c_.Txutmx->setText(l.utmx.isNull() ? QString() : l.utmx.toString());
+    c_.Txutmy->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
+    ModBaseDatos::PonerTexto(c_.Cbhuso,
+                             l.utmhuso.trimmed().isEmpty() ? QStringLiteral(" ") : l.utmhuso);
+    c_.txutm1k->setText(l.utm1k);
+    // A stored square the list lacks is shown and kept, so that saving does not lose it.
+    const QString cuadrado = l.utm10k.isEmpty() ? QStringLiteral(" ") : l.utm10k;
+    int i = c_.cb10k->findText(cuadrado, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i < 0) {
+        c_.cb10k->insertItem(c_.cb10k->count() - 1, cuadrado);
+        i = c_.cb10k->count() - 2;
+    }
+    {
+        const QSignalBlocker bloqueo(c_.cb10k);
+        c_.cb10k->setCurrentIndex(i);
+    }
+    ModBaseDatos::PonerTexto(c_.Cbprov, l.provincia);
+    ModBaseDatos::PonerTexto(c_.Cbmuni, l.municipio);
+    // The stored identifiers stay, even where a name is shared by more than one row.
+    idProv_ = l.prov;
+    idMuni_ = l.muni;
+    mostrando_ = false;
+}
+
+std::optional<Localidad> LocalityForm::Leer(const QString &titulo) const {
+    static const QRegularExpression digitos(QStringLiteral("^[0-9]+$"));
+    // Pasted text can reach the digit fields; it must not reach the database.
+    const auto Coordenada = [&](QLineEdit *campo,
+                                const QString &nombre) -> std::optional<QVariant> {
+        const QString t = campo->text().trimmed();
+        if (t.isEmpty()) return QVariant();
+        bool cabe = false;
+        const qlonglong n = t.toLongLong(&cabe);
+        if (digitos.match(t).hasMatch() && cabe) return QVariant(n);
+        MessageService::Mostrar(c_.formulario,
+                                QStringLiteral("El campo ") + nombre +
+                                    QStringLiteral(" debe ser un número entero."),
+                                titulo, QMessageBox::Warning);
+        return std::nullopt;
+    };
+    const auto x = Coordenada(c_.Txutmx, QStringLiteral("longitud (E)"));
+    if (!x) return std::nullopt;
+    const auto y = Coordenada(c_.Txutmy, QStringLiteral("latitud (N)"));
+    if (!y) return std::nullopt;
+    Localidad l;
+    l.nombre = Texto(c_.Txloc->text());
+    l.prov = idProv_;
+    l.muni = idMuni_;
+    l.utmx = *x;
+    l.utmy = *y;
+    l.utmhuso = Texto(c_.Cbhuso->currentText());
+    l.utm1k = Texto(c_.txutm1k->text());
+    l.utm10k = Texto(c_.cb10k->currentText());
+    return l;
+}
+
+void LocalityForm::Cbprov_Click() {
+    const QString provincia = c_.Cbprov->currentText();
+    if (provincia.isEmpty()) {
+        Vaciar(c_.Cbmuni);
+        idProv_ = idMuni_ = 0;
+        c_.Cbmuni->setEnabled(false);
+        return;
+    }
+    c_.Cbmuni->setEnabled(true);
+    QString cuadrado;
+    if (o_.derivarCuadrados && !mostrando_) {
+        if (!c_.cb10k->currentText().trimmed().isEmpty()) {
+            cuadrado = c_.cb10k->currentText();
+        } else if (!derivando_) {
+            // Province first: the place is given by municipality and square instead.
+            c_.frameCoordenadas->setEnabled(false);
+            Vaciar(c_.Cbhuso);
+        }
+    }
+    ReferenceData ref;
+    if (const auto id = ref.IdProvincia(provincia)) idProv_ = *id;
+    const QStringList municipios = ref.MunicipiosDeProvincia(provincia, cuadrado);
+    if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
+    const QString anterior = c_.Cbmuni->currentText();
+    ModBaseDatos::Rellenar(c_.Cbmuni, municipios + QStringList{QString()});
+    // A municipality no longer shown is no longer chosen.
+    idMuni_ = 0;
+    if (o_.derivarCuadrados && !anterior.isEmpty() && municipios.contains(anterior))
+        ModBaseDatos::PonerTexto(c_.Cbmuni, anterior);
+}
+
+void LocalityForm::Cbmuni_Click() {
+    const QString municipio = c_.Cbmuni->currentText();
+    if (municipio.trimmed().isEmpty()) {
+        idMuni_ = 0;
+        return;
+    }
+    ReferenceData ref;
+    const auto id = ref.IdMunicipio(municipio, c_.Cbprov->currentText());
+    if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
+    idMuni_ = id.value_or(0);
+    if (o_.derivarCuadrados && !mostrando_ && c_.cb10k->currentText().trimmed().isEmpty())
+        utm_->CargarUTM10();
+}
+
+void LocalityForm::Cbmuni_LostFocus() {
+    if (!EsItem(c_.Cbmuni, c_.Cbmuni->currentText())) {
+        Vaciar(c_.Cbmuni);
+        idMuni_ = 0;
+    }
+}
+
+void LocalityForm::Cbhuso_LostFocus() {
+    if (!EsItem(c_.Cbhuso, c_.Cbhuso->currentText())) Vaciar(c_.Cbhuso);
+}
+
+void LocalityForm::cb10k_Click() {
+    if (utm_->utm10Encontrado() || mostrando_) return;
+    Vaciar(c_.Cbhuso);
+    utm_->CargarProvinciasUTM10(c_.cb10k->currentText());
+    OlvidarProvinciaOculta();
+}
+
+void LocalityForm::CalcularCuadradosUTM() {
+    if (mostrando_) return;
+    // A square refused by the derivation must not switch the coordinates off.
+    derivando_ = true;
+    utm_->CalcularCuadradosUTM();
+    derivando_ = false;
+    OlvidarProvinciaOculta();
+}
+
+void LocalityForm::OlvidarProvinciaOculta() {
+    if (c_.Cbprov->currentIndex() < 0 && (idProv_ != 0 || idMuni_ != 0)) Cbprov_Click();
+}

@@ -1,0 +1,78 @@
+#include "frinsLoc.h"
+
+#include "LocalityForm.h"
+#include "LocalityStore.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
+#include "ui_frinsLoc.h"
+
+#include <QPointer>
+
+frinsLoc::frinsLoc(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::frinsLoc>()) {
+    ui->setupUi(this);
+    localidad_ = new LocalityForm({this, ui->Txloc, ui->Cbprov, ui->Cbmuni, ui->Cbhuso, ui->cb10k,
+                                   ui->Txutmx, ui->Txutmy, ui->txutm1k, ui->missatge, ui->Frame1},
+                                  {true});
+    connect(ui->CdIns, &QPushButton::clicked, this, &frinsLoc::CdIns_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &frinsLoc::Command2_Click);
+    Form_Load();
+}
+
+frinsLoc::~frinsLoc() = default;
+
+void frinsLoc::Form_Load() {
+    const MessageService::UserAction accion;
+    Screen::AplicarColores(this);
+    Screen::Centrar(this);
+    localidad_->Cargar();
+}
+
+void frinsLoc::reject() {
+    if (!ocupado_) QDialog::reject();
+}
+
+void frinsLoc::Command2_Click() {
+    reject();
+}
+
+void frinsLoc::CdIns_Click() {
+    if (ocupado_) return;
+    const MessageService::UserAction accion;
+    // Every missing field replaces the one before: the message names the last one.
+    QString falta;
+    if (ui->cb10k->currentText().isEmpty()) falta = QStringLiteral("UTM 10k");
+    if (localidad_->idProv() == 0) falta = QStringLiteral("Provincia");
+    if (localidad_->idMuni() == 0) falta = QStringLiteral("Municipio");
+    if (ui->Txcod->text().isEmpty()) falta = QStringLiteral("Código Localidad");
+    if (ui->Txloc->text().isEmpty()) falta = QStringLiteral("Nombre Localidad");
+    if (!falta.isEmpty()) {
+        MessageService::Mostrar(
+            this, QStringLiteral("El campo ") + falta + QStringLiteral(" es obligatorio."),
+            QStringLiteral("Datos incompletos"), QMessageBox::Warning);
+        return;
+    }
+    const QString titulo = QStringLiteral("Localidad no registrada");
+    std::optional<Localidad> l = localidad_->Leer(titulo);
+    if (!l) return;
+    l->codigo = ui->Txcod->text();
+    ocupado_ = true;
+    LocalityStore localidades;
+    bool ok = false;
+    {
+        Screen::RelojArena reloj;
+        ok = localidades.Insertar(*l);
+    }
+    ocupado_ = false;
+    if (!ok) {
+        if (localidades.claveDuplicada())
+            MessageService::Mostrar(
+                this, QStringLiteral("Ya existe una localidad con este código en la BBDD."), titulo,
+                QMessageBox::Warning);
+        else
+            MessageService::MostrarFallo(this, localidades.error(), titulo);
+        return;
+    }
+    MessageService::Mostrar(this, QStringLiteral("Se ha registrado la Localidad ") + l->codigo +
+                                      QStringLiteral(" en la base de datos"));
+    accept();
+}

@@ -1,0 +1,140 @@
+#include "Localidades.h"
+
+#include "localities/frinsLoc.h"
+#include "observations/newobs.h"
+
+#include <QClipboard>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+
+class tst_frinsLoc : public QObject {
+    Q_OBJECT
+private slots:
+    void sesion();
+};
+
+namespace {
+
+QStringList Items(QWidget *w, const QString &lista) {
+    QStringList r;
+    for (auto *c = Control<QComboBox>(w, lista); r.size() < c->count();)
+        r << c->itemText(int(r.size()));
+    return r;
+}
+
+// Zone, easting and northing as a user gives them: the zone typed, then each coordinate
+// typed (or pasted, when it holds something else than digits) and left.
+void Coordenadas(QWidget *d, const QString &huso, const QString &x, const QString &y) {
+    Escribir(d, u"Cbhuso"_s, huso);
+    for (const auto &[campo, valor] : {std::pair{u"Txutmx"_s, x}, std::pair{u"Txutmy"_s, y}}) {
+        auto *c = Control<QLineEdit>(d, campo);
+        User::Escribir(c, QString());
+        QGuiApplication::clipboard()->setText(valor);
+        QTest::keyClick(c, Qt::Key_V, Qt::ControlModifier);
+        User::SalirDe(c);
+    }
+}
+
+QString Mensaje(QWidget *d) {
+    return Control<QLabel>(d, u"missatge"_s)->text();
+}
+
+} // namespace
+
+void tst_frinsLoc::sesion() {
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    Poblar(bd);
+    const int antes = bd.Contar(u"localidad"_s);
+    frinsLoc d;
+    d.show();
+
+    // The message names the last of the missing required fields.
+    const QList<QPair<QStringList, QString>> faltan = {
+        {{"", ""}, "Nombre Localidad"},
+        {{"", "Fuente"}, "Código Localidad"},
+        {{"F1", "Fuente"}, "Municipio"},
+    };
+    for (const auto &[valores, campo] : faltan) {
+        Escribir(&d, u"Txcod"_s, valores[0]);
+        Escribir(&d, u"Txloc"_s, valores[1]);
+        Clic(&d, u"CdIns"_s);
+        QCOMPARE(Aviso(), u"Datos incompletos|El campo "_s + campo + u" es obligatorio."_s);
+    }
+
+    // Coordinates first: each refusal of the derivation in the message label, then a real
+    // point, Madrid's Puerta del Sol, giving its squares and narrowing the provinces.
+    struct Caso {
+        QString huso, x, y, mensaje;
+    };
+    const QList<Caso> casos = {
+        {"", "440291", "4474254", "Falta Huso para calcular cuadrados UTM"},
+        {"30", "440291", "", "Faltan coordenadas Este y/o Norte para calcular cuadrados UTM"},
+        {"30", "44O291", "4474254", "Las coordenadas deben ser números enteros"},
+        {"30", "4", "4474254", "Esta coordenada Este no existe en el Huso 30"},
+        {"30", "440291", "4", "Esta coordenada Norte no existe en el Huso 30"},
+        {"27", "440291", "4474254", "Estas coordenadas generan un UTM10 no correcto"},
+        {"30", "440291", "4474254", ""},
+    };
+    for (const Caso &c : casos) {
+        Coordenadas(&d, c.huso, c.x, c.y);
+        QCOMPARE(Mensaje(&d), c.mensaje);
+    }
+    QCOMPARE(Texto(&d, u"cb10k"_s) + u'|' + Texto(&d, u"txutm1k"_s), u"VK47|VK4074"_s);
+    QCOMPARE(Items(&d, u"Cbprov"_s), QStringList{u"Madrid"_s});
+    Elegir(&d, u"Cbprov"_s, u"Madrid"_s);
+    QCOMPARE(Items(&d, u"Cbmuni"_s), (QStringList{u"Madrid"_s, QString()}));
+    Elegir(&d, u"Cbmuni"_s, u"Madrid"_s);
+    QVERIFY(Control<QGroupBox>(&d, u"Frame1"_s)->isEnabled());
+
+    // A code taken, in other case: said so, nothing stored, the form keeps what was typed.
+    Escribir(&d, u"Txcod"_s, u"ma'1"_s);
+    Escribir(&d, u"Txloc"_s, u"Fuente d'Agua"_s);
+    Clic(&d, u"CdIns"_s);
+    QCOMPARE(Aviso(),
+             u"Localidad no registrada|Ya existe una localidad con este código en la BBDD."_s);
+    QCOMPARE(bd.Contar(u"localidad"_s), antes);
+    QVERIFY(d.isVisible());
+    QCOMPARE(Texto(&d, u"Txloc"_s), u"Fuente d'Agua"_s);
+
+    // Stored as typed, quotes included.
+    Escribir(&d, u"Txcod"_s, u"MA'3"_s);
+    Clic(&d, u"CdIns"_s);
+    QCOMPARE(Aviso(), u"Tritodex|Se ha registrado la Localidad MA'3 en la base de datos"_s);
+    QCOMPARE(Fila(bd, u"MA'3"_s), u"MA'3|Fuente d'Agua|28|28079|440291|4474254|30|VK4074|VK47"_s);
+    QVERIFY(!d.isVisible());
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+
+    // A new observation form lists it.
+    {
+        newobs observacion;
+        QVERIFY(Items(&observacion, u"Cbloc"_s).contains(u"Fuente d'Agua"_s));
+    }
+
+    // Province first: the coordinates switch off, the municipality narrows the squares, and
+    // a square chosen by hand narrows the provinces and municipalities, keeping the choices.
+    frinsLoc p;
+    p.show();
+    Escribir(&p, u"Cbhuso"_s, u"30"_s);
+    Elegir(&p, u"Cbprov"_s, u"Ávila"_s);
+    QVERIFY(!Control<QGroupBox>(&p, u"Frame1"_s)->isEnabled());
+    QCOMPARE(Texto(&p, u"Cbhuso"_s), QString());
+    Escribir(&p, u"Cbmuni"_s, u"Xyzzy"_s);
+    User::SalirDe(Control<QComboBox>(&p, u"Cbmuni"_s));
+    QCOMPARE(Texto(&p, u"Cbmuni"_s), QString());
+    Escribir(&p, u"Cbmuni"_s, u"Ávila"_s);
+    const QStringList cuadrados = Items(&p, u"cb10k"_s);
+    QVERIFY2(cuadrados.contains(u"UL50"_s) && cuadrados.last() == u" "_s && cuadrados.size() < 20,
+             qPrintable(cuadrados.join(u',')));
+    Elegir(&p, u"cb10k"_s, u"UL50"_s);
+    QCOMPARE(Items(&p, u"Cbprov"_s), QStringList{u"Ávila"_s});
+    QCOMPARE(Texto(&p, u"Cbprov"_s) + u'|' + Texto(&p, u"Cbmuni"_s), u"Ávila|Ávila"_s);
+    // Without coordinates they are stored as nulls.
+    Escribir(&p, u"Txcod"_s, u"AV9"_s);
+    Escribir(&p, u"Txloc"_s, u"Pozo"_s);
+    Clic(&p, u"CdIns"_s);
+    QCOMPARE(Fila(bd, u"AV9"_s), u"AV9|Pozo|5|5019|null|null|||UL50"_s);
+}
+
+QTEST_MAIN(tst_frinsLoc)
+#include "tst_frinsLoc.moc"

@@ -1,0 +1,111 @@
+#include "Localidades.h"
+
+#include "localities/frmodifloc.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+
+class tst_frmodifloc : public QObject {
+    Q_OBJECT
+private slots:
+    void sesion();
+};
+
+namespace {
+QString Id(const TestDatabase &bd, const QString &codigo) {
+    return bd.Valor(u"SELECT id_localidad FROM localidad WHERE cod_localidad = ?"_s, {codigo})
+        .toString();
+}
+// What the form shows: code, name, easting, northing, zone, 1-km and 10-km squares,
+// province, municipality.
+QString Mostrado(QWidget *d) {
+    QStringList r{Control<QLabel>(d, u"Lbcode"_s)->text()};
+    for (const char *c :
+         {"Txloc", "Txutmx", "Txutmy", "Cbhuso", "txutm1k", "cb10k", "Cbprov", "Cbmuni"})
+        r << Texto(d, QString::fromLatin1(c));
+    return r.join(u'|');
+}
+} // namespace
+
+void tst_frmodifloc::sesion() {
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    Poblar(bd);
+
+    // Null coordinates show empty and a missing zone as the blank entry; an unchanged save
+    // writes the coordinates back as nulls.
+    frmodifloc d(Id(bd, u"BA2"_s));
+    QVERIFY(d.Cargado());
+    d.show();
+    QCOMPARE(Mostrado(&d), u"BA2|Arroyo d'Ávila||| ||UL50|Ávila|Ávila"_s);
+    Clic(&d, u"cdAct"_s);
+    QCOMPARE(Aviso(), u"Tritodex|Actualización realizada"_s);
+    QCOMPARE(Fila(bd, u"BA2"_s), u"BA2|Arroyo d'Ávila|5|5019|null|null| ||UL50"_s);
+    QVERIFY(!d.isVisible());
+
+    // Each refusal in its order, the form left as it was; then "Salir" stores nothing.
+    frmodifloc m(Id(bd, u"AV1"_s));
+    m.show();
+    const QString av1 = Fila(bd, u"AV1"_s);
+    struct Caso {
+        std::function<void()> accion;
+        QString aviso;
+    };
+    const QList<Caso> casos = {
+        {[&] { Escribir(&m, u"Txloc"_s, u"   "_s); },
+         u"Nombre obligatori|El nommbre de la localidad es obligatorio."_s},
+        {[&] { Elegir(&m, u"Cbprov"_s, u"Madrid"_s); },
+         u"Municipio obligatorio|El municipio es obligatorio"_s},
+        {[&] { Elegir(&m, u"cb10k"_s, u" "_s); },
+         u"UTM10K obligatorio|El quadrante 10k es obligatorio"_s},
+        {[&] {
+             QGuiApplication::clipboard()->setText(u"x"_s);
+             QTest::keyClick(Control<QLineEdit>(&m, u"Txutmx"_s), Qt::Key_V, Qt::ControlModifier);
+         },
+         u"Localidad no modificada|El campo longitud (E) debe ser un número entero."_s},
+    };
+    Escribir(&m, u"Txloc"_s, u"  Charca Nueva"_s);
+    for (const Caso &c : casos) {
+        c.accion();
+        Clic(&m, u"cdAct"_s);
+        QCOMPARE(Aviso(), c.aviso);
+        QVERIFY(m.isVisible());
+        Escribir(&m, u"Txloc"_s, u"  Charca Nueva"_s);
+        Elegir(&m, u"Cbprov"_s, u"Ávila"_s);
+        Elegir(&m, u"Cbmuni"_s, u"Ávila"_s);
+        Elegir(&m, u"cb10k"_s, u"UL50"_s);
+        Escribir(&m, u"Txutmx"_s, u"358725"_s);
+    }
+    QCOMPARE(Fila(bd, u"AV1"_s), av1);
+    Clic(&m, u"Command2"_s);
+    QVERIFY(!m.isVisible());
+    QCOMPARE(Fila(bd, u"AV1"_s), av1);
+
+    // A square the list lacks is kept; leading blanks of the name are kept; a locality gone
+    // meanwhile is said to be gone.
+    frmodifloc z(Id(bd, u"aM2"_s));
+    z.show();
+    QCOMPARE(Texto(&z, u"cb10k"_s), u"ZZ99"_s);
+    Escribir(&z, u"Txloc"_s, u" Prado Alto"_s);
+    Clic(&z, u"cdAct"_s);
+    QCOMPARE(Fila(bd, u"aM2"_s), u"aM2| Prado Alto|28|28079|null|null| ||ZZ99"_s);
+    frmodifloc ido(Id(bd, u"MA'1"_s));
+    ido.show();
+    bd.Ejecutar(u"DELETE FROM localidad WHERE cod_localidad = 'MA''1'"_s);
+    Clic(&ido, u"cdAct"_s);
+    QCOMPARE(
+        Aviso(),
+        u"Localidad no modificada|Error al intentar encontrar esta localidad en la base de datos"_s);
+    QVERIFY(ido.isVisible());
+    QCOMPARE(bd.Contar(u"localidad"_s), 3);
+
+    // Without a locality: said at the load, and a save is refused.
+    frmodifloc nada(QString{});
+    QVERIFY(!nada.Cargado());
+    QCOMPARE(Aviso(), u"Tritodex|Error al intentar encontrar esta localidad en la base de datos"_s);
+    Clic(&nada, u"cdAct"_s);
+    QCOMPARE(Aviso(), u"Tritodex|Debes seleccionar algun registro"_s);
+}
+
+QTEST_MAIN(tst_frmodifloc)
+#include "tst_frmodifloc.moc"
