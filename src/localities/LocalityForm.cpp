@@ -47,8 +47,8 @@ LocalityForm::LocalityForm(const Controles &c, const Opciones &o)
     for (QLineEdit *campo : {c_.Txutmx, c_.Txutmy})
         ModBaseDatos::FiltrarDigitos(campo);
     // A UTM easting has at most 7 digits and a northing 8.
-    ModBaseDatos::LimitarLongitud(c_.Txutmx, 7);
-    ModBaseDatos::LimitarLongitud(c_.Txutmy, 8);
+    // No length limit on the coordinates: one that does not fit is refused by the save with
+    // a message, never cut as it is typed or pasted.
 
     ModBaseDatos::AlElegir(c_.Cbprov, [this] { Cbprov_Click(); });
     ModBaseDatos::AlElegir(c_.Cbmuni, [this] { Cbmuni_Click(); });
@@ -106,22 +106,30 @@ void LocalityForm::Mostrar(const Localidad &l) {
 std::optional<Localidad> LocalityForm::Leer(const QString &titulo) const {
     static const QRegularExpression digitos(QStringLiteral("^[0-9]+$"));
     // Pasted text can reach the digit fields; it must not reach the database.
-    const auto Coordenada = [&](QLineEdit *campo,
-                                const QString &nombre) -> std::optional<QVariant> {
+    // A UTM easting has at most 7 digits and a northing 8.
+    const auto Coordenada = [&](QLineEdit *campo, const QString &nombre,
+                                int cifras) -> std::optional<QVariant> {
         const QString t = campo->text().trimmed();
         if (t.isEmpty()) return QVariant();
         bool cabe = false;
         const qlonglong n = t.toLongLong(&cabe);
-        if (digitos.match(t).hasMatch() && cabe) return QVariant(n);
-        MessageService::Mostrar(c_.formulario,
-                                QStringLiteral("El campo ") + nombre +
-                                    QStringLiteral(" debe ser un número entero."),
-                                titulo, QMessageBox::Warning);
+        if (!digitos.match(t).hasMatch()) {
+            MessageService::Mostrar(c_.formulario,
+                                    QStringLiteral("El campo ") + nombre +
+                                        QStringLiteral(" debe ser un número entero."),
+                                    titulo, QMessageBox::Warning);
+            return std::nullopt;
+        }
+        if (cabe && QString::number(n).size() <= cifras) return QVariant(n);
+        MessageService::Mostrar(
+            c_.formulario,
+            QStringLiteral("El campo %1 tiene como máximo %2 cifras.").arg(nombre).arg(cifras),
+            titulo, QMessageBox::Warning);
         return std::nullopt;
     };
-    const auto x = Coordenada(c_.Txutmx, QStringLiteral("longitud (E)"));
+    const auto x = Coordenada(c_.Txutmx, QStringLiteral("longitud (E)"), 7);
     if (!x) return std::nullopt;
-    const auto y = Coordenada(c_.Txutmy, QStringLiteral("latitud (N)"));
+    const auto y = Coordenada(c_.Txutmy, QStringLiteral("latitud (N)"), 8);
     if (!y) return std::nullopt;
     Localidad l;
     l.nombre = Texto(c_.Txloc->text());
@@ -181,14 +189,16 @@ void LocalityForm::Cbmuni_Click() {
 }
 
 void LocalityForm::Cbmuni_LostFocus() {
-    if (!EsItem(c_.Cbmuni, c_.Cbmuni->currentText())) {
-        Vaciar(c_.Cbmuni);
+    rechazos_.Limpiar();
+    // An emptied list no longer names the municipality chosen before.
+    if (c_.Cbmuni->currentText().isEmpty()) idMuni_ = 0;
+    if (rechazos_.ComprobarLista(c_.formulario, c_.Cbmuni, QStringLiteral("municipio")))
         idMuni_ = 0;
-    }
 }
 
 void LocalityForm::Cbhuso_LostFocus() {
-    if (!EsItem(c_.Cbhuso, c_.Cbhuso->currentText())) Vaciar(c_.Cbhuso);
+    rechazos_.Limpiar();
+    rechazos_.ComprobarLista(c_.formulario, c_.Cbhuso, QStringLiteral("huso"));
 }
 
 void LocalityForm::cb10k_Click() {

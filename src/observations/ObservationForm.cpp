@@ -155,14 +155,8 @@ void ObservationForm::CalcularCuadradosUTM() {
 
 // Refusals ---------------------------------------------------------------------------
 
-void ObservationForm::Rechazo() {
-    destinoRechazado_ = QApplication::focusWidget();
-}
-
 bool ObservationForm::SaveRefused(QWidget *boton) {
-    const bool rechazado = destinoRechazado_ && destinoRechazado_ == boton;
-    destinoRechazado_.clear();
-    if (rechazado) return true;
+    if (rechazos_.Consumir(boton)) return true;
     // A code typed and never left (a keyboard shortcut saves without moving the focus).
     for (int slot = 1; slot <= 4; ++slot)
         if (!c_.Txobs[slot - 1]->text().isEmpty() && c_.Lbobs[slot - 1]->text().isEmpty() &&
@@ -174,7 +168,7 @@ bool ObservationForm::SaveRefused(QWidget *boton) {
 // Observers --------------------------------------------------------------------------
 
 void ObservationForm::Txobs_LostFocus(int slot) {
-    destinoRechazado_.clear();
+    rechazos_.Limpiar();
     ComprobarObservador(slot);
 }
 
@@ -188,12 +182,12 @@ bool ObservationForm::ComprobarObservador(int slot) {
     ObserverStore observadores;
     const auto observador = observadores.Cargar(campo->text());
     if (const QString error = observadores.error(); !error.isEmpty()) {
-        Rechazo();
+        rechazos_.Anotar();
         MessageService::MostrarFallo(c_.formulario, error);
         return false;
     }
     if (!observador) {
-        Rechazo();
+        rechazos_.Anotar();
         MessageService::Mostrar(
             c_.formulario, QStringLiteral("No existe ningun Observador con este código"),
             QStringLiteral("Código Observador Incorrecto"), QMessageBox::Warning);
@@ -313,12 +307,12 @@ void ObservationForm::Cbespecie_LostFocus() {
 }
 
 void ObservationForm::ComprobarHoras(QTimeEdit *dejado) {
-    destinoRechazado_.clear();
+    rechazos_.Limpiar();
     const QString ini = c_.Txhini->time().toString(QStringLiteral("HH:mm"));
     const QString fin = c_.Txhfi->time().toString(QStringLiteral("HH:mm"));
     const QString cero = QStringLiteral("00:00");
     if (ini == cero || fin == cero || !(ini > fin)) return;
-    Rechazo();
+    rechazos_.Anotar();
     MessageService::Mostrar(c_.formulario,
                             QStringLiteral("La hora inicial de la observación debe ser inferior "
                                            "a la hora final"),
@@ -428,30 +422,18 @@ void ObservationForm::Cbmuni_Click() {
 }
 
 void ObservationForm::Cbmuni_LostFocus() {
-    destinoRechazado_.clear();
+    rechazos_.Limpiar();
     const QString texto = c_.Cbmuni->currentText();
     // An emptied list no longer names the municipality chosen before.
     if (texto.isEmpty()) idMuni = 0;
     if (EsItem(c_.Cbmuni, texto)) return;
-    RechazarTexto(c_.Cbmuni, QStringLiteral("municipio"));
+    rechazos_.ComprobarLista(c_.formulario, c_.Cbmuni, QStringLiteral("municipio"));
     idMuni = 0;
 }
 
 void ObservationForm::Cbhuso_LostFocus() {
-    destinoRechazado_.clear();
-    if (!EsItem(c_.Cbhuso, c_.Cbhuso->currentText()))
-        RechazarTexto(c_.Cbhuso, QStringLiteral("huso"));
-}
-
-// A text that is no item of its list is emptied; the user is told, and a click that left
-// the list does not go on to save what is then shown.
-void ObservationForm::RechazarTexto(QComboBox *lista, const QString &que) {
-    const QString texto = lista->currentText();
-    Vaciar(lista);
-    if (texto.isEmpty()) return;
-    Rechazo();
-    Aviso(c_.formulario,
-          QStringLiteral("«%1» no es ningún %2 de la lista: elija uno de ella.").arg(texto, que));
+    rechazos_.Limpiar();
+    rechazos_.ComprobarLista(c_.formulario, c_.Cbhuso, QStringLiteral("huso"));
 }
 
 void ObservationForm::cb10k_Click() {

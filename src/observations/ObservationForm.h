@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/RefusalTracker.h"
 #include "localities/LocalityStore.h"
 #include "localities/UtmSquareControls.h"
 #include "observations/ObservationStore.h"
@@ -110,8 +111,6 @@ private:
     void RellenarSegunClase(const QString &clase);
     void MostrarLocalidad(const Localidad &l);
     QString CodigoEspecie() const;
-    void Rechazo();
-    void RechazarTexto(QComboBox *lista, const QString &que);
 
     enum class ModoLocalidad { Libre, Cargando };
 
@@ -124,6 +123,5 @@ private:
     QString claseEspecie_;    // stages and behaviours are those of the species' class
     int idPeriodo = 0, idViento = 0, idMeteo = 0, idEstadio = 0, idConducta = 0, idHabitat = 0;
     int idProv = 0, idMuni = 0;
-    // Where the focus was going when a field's check refused its value.
-    QPointer<QWidget> destinoRechazado_;
+    RefusalTracker rechazos_;
 };

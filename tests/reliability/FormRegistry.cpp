@@ -5,6 +5,8 @@
 
 #include "data/ModConex.h"
 #include "gui/MessageService.h"
+#include "localities/frinsLoc.h"
+#include "localities/frmodifloc.h"
 #include "observations/newobs.h"
 #include "observers/frinsObs.h"
 #include "observers/frmodifobs.h"
@@ -35,6 +37,27 @@ const QString kObservador = u"INSERT INTO observador (cod_observador, nombre, ap
                             "entidad, email, provincia) VALUES "
                             "('JPG', 'Juan', 'Pérez', 'AHE', 'j@x.es', 'Madrid'), "
                             "('ONE61', 'Seán', 'O''Neill', 'SHE', 's@x.ie', '')"_s;
+
+const QString kLocalidad =
+    u"INSERT INTO localidad (id_localidad, cod_localidad, localidad, prov, "
+    "muni, utmhuso, utmx, utmy, utm1k, utm10k) VALUES (900007, 'LMOD7', 'Laguna', "
+    "28, 28079, '30', 440291, 4474254, 'VK4074', 'VK47')"_s;
+
+QList<FormRegistry::Columna> ColumnasLocalidad(const QString &codigo) {
+    return {
+        {codigo, u"localidad"_s, u"cod_localidad"_s, Regla::Codigo},
+        {u"Txloc"_s, u"localidad"_s, u"localidad"_s},
+        {u"Cbprov"_s, u"localidad"_s, u"prov"_s, Regla::Id,
+         u"SELECT id_prov FROM tprovincia WHERE prov_cast = ?"_s},
+        {u"Cbmuni"_s, u"localidad"_s, u"muni"_s, Regla::Id,
+         u"SELECT id_muni FROM tmunicipio WHERE muni = ?"_s},
+        {u"Cbhuso"_s, u"localidad"_s, u"utmhuso"_s},
+        {u"Txutmx"_s, u"localidad"_s, u"utmx"_s, Regla::Entero},
+        {u"Txutmy"_s, u"localidad"_s, u"utmy"_s, Regla::Entero},
+        {u"txutm1k"_s, u"localidad"_s, u"utm1k"_s},
+        {u"cb10k"_s, u"localidad"_s, u"utm10k"_s},
+    };
+}
 
 QList<FormRegistry::Columna> ColumnasObservador(bool conCodigo) {
     QList<FormRegistry::Columna> r = {
@@ -132,6 +155,34 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          u"Actualización realizada"_s,
          {{u"observador"_s, u"cod_observador = :Lbcode"_s}},
          ColumnasObservador(false)},
+
+        {u"frinsLoc"_s,
+         kObservador,
+         [] { return new frinsLoc; },
+         [](QWidget *f) {
+             Escribir(f, u"Txcod"_s, u"FB1"_s);
+             Escribir(f, u"Txloc"_s, u"Fuente del Berro"_s);
+             User::Elegir(Hijo<QComboBox>(f, u"Cbhuso"_s), u"30"_s);
+             Escribir(f, u"Txutmx"_s, u"440291"_s);
+             Escribir(f, u"Txutmy"_s, u"4474254"_s);
+             User::Elegir(Hijo<QComboBox>(f, u"Cbprov"_s), u"Madrid"_s);
+             User::Elegir(Hijo<QComboBox>(f, u"Cbmuni"_s), u"Madrid"_s);
+         },
+         {u"CdIns"_s},
+         u"Se ha registrado la Localidad"_s,
+         {{u"localidad"_s, u"rowid > :max"_s}},
+         ColumnasLocalidad(u"Txcod"_s),
+         {u"Txutmx"_s, u"Txutmy"_s}},
+
+        {u"frmodifloc"_s,
+         kLocalidad,
+         [] { return new frmodifloc(u"900007"_s); },
+         [](QWidget *) {},
+         {u"cdAct"_s},
+         u"Actualización realizada"_s,
+         {{u"localidad"_s, u"cod_localidad = :Lbcode"_s}},
+         ColumnasLocalidad(u"Lbcode"_s),
+         {u"Txutmx"_s, u"Txutmy"_s}},
     };
     return registro;
 }
@@ -181,7 +232,8 @@ QStringList Esperado(const FormRegistry::Columna &c, const QString &mostrado) {
     case Regla::Especie:
         return {mostrado.section(u'-', 0, 0).trimmed()};
     case Regla::Entero: {
-        if (mostrado.isEmpty()) return {kNulo};
+        // Blanks alone are no number: nothing is stored.
+        if (mostrado.trimmed().isEmpty()) return {kNulo};
         QString n = mostrado;
         while (n.size() > 1 && n.startsWith(u'0'))
             n.remove(0, 1);

@@ -5,7 +5,11 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
 
 void TestHooks::Instalar(Respuestas r) {
     MessageService::setModoPrueba(true);
@@ -19,6 +23,13 @@ void TestHooks::Instalar(Respuestas r) {
         return dialogo ? dialogo(d) : int(QDialog::Rejected);
     };
     ChoiceService::Prueba().abrir = [](const QUrl &) { return true; };
+    // Spreadsheets and exports are written where they harm nothing.
+    ChoiceService::Prueba().archivoGuardar = [](const QString &, const QString &propuesto) {
+        return QDir::temp().filePath(u"tritodex-prueba-"_s + QFileInfo(propuesto).fileName());
+    };
+    ChoiceService::Prueba().carpeta = [](const QString &, const QString &) {
+        return QDir::tempPath();
+    };
 }
 
 void TestHooks::Quitar() {

@@ -237,8 +237,8 @@ private:
     }
 
     void Menu() {
-        static const char *acciones[] = {"new",    "new",  "new", "observ", "observ",
-                                         "acerca", "help", "web", "sortir"};
+        static const char *acciones[] = {"new", "new",    "new",  "observ", "observ", "loc",
+                                         "loc", "acerca", "help", "web",    "sortir"};
         const char *nombre = acciones[Uno(std::size(acciones))];
         QAction *a = p->findChild<QAction *>(QLatin1String(nombre));
         if (!a || !a->isEnabled()) return;
