@@ -2,6 +2,7 @@
 
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
+#include "export/frfitxer.h"
 #include "frspini.h"
 #include "frsplash.h"
 #include "gui/ChoiceService.h"
@@ -36,13 +37,14 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
 
     connect(new_, &QAction::triggered, this, &principal::new_Click);
     connect(ui->observ, &QAction::triggered, this, &principal::observ_Click);
+    connect(ui->fitxer, &QAction::triggered, this, &principal::fitxer_Click);
     connect(ui->help, &QAction::triggered, this, &principal::help_Click);
     connect(ui->acerca, &QAction::triggered, this, &principal::acerca_Click);
     connect(ui->web, &QAction::triggered, this, &principal::web_Click);
     connect(ui->sortir, &QAction::triggered, this, &principal::sortir_Click);
 
     // Items whose windows are not part of the program yet stay visible but disabled.
-    for (QAction *a : {ui->cons, ui->motivo, ui->loc, ui->fitxer})
+    for (QAction *a : {ui->cons, ui->motivo, ui->loc})
         a->setEnabled(false);
 }
 
@@ -105,6 +107,10 @@ void principal::new_Click() {
 
 void principal::observ_Click() {
     AbrirFormulario([] { return new frobs; });
+}
+
+void principal::fitxer_Click() {
+    AbrirFormulario([] { return new frfitxer; });
 }
 
 void principal::help_Click() {
