@@ -8,6 +8,7 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
+#include "observations/frmotivos.h"
 #include "observations/newobs.h"
 #include "observers/frobs.h"
 #include "ui_principal.h"
@@ -37,6 +38,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
 
     connect(new_, &QAction::triggered, this, &principal::new_Click);
     connect(ui->observ, &QAction::triggered, this, &principal::observ_Click);
+    connect(ui->motivo, &QAction::triggered, this, &principal::motivo_Click);
     connect(ui->fitxer, &QAction::triggered, this, &principal::fitxer_Click);
     connect(ui->help, &QAction::triggered, this, &principal::help_Click);
     connect(ui->acerca, &QAction::triggered, this, &principal::acerca_Click);
@@ -44,7 +46,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->sortir, &QAction::triggered, this, &principal::sortir_Click);
 
     // Items whose windows are not part of the program yet stay visible but disabled.
-    for (QAction *a : {ui->cons, ui->motivo, ui->loc})
+    for (QAction *a : {ui->cons, ui->loc})
         a->setEnabled(false);
 }
 
@@ -107,6 +109,10 @@ void principal::new_Click() {
 
 void principal::observ_Click() {
     AbrirFormulario([] { return new frobs; });
+}
+
+void principal::motivo_Click() {
+    AbrirFormulario([] { return new frmotivos; });
 }
 
 void principal::fitxer_Click() {

@@ -25,6 +25,7 @@ protected:
 private slots:
     void new_Click();
     void observ_Click();
+    void motivo_Click();
     void fitxer_Click();
     void help_Click();
     void acerca_Click();
