@@ -2,6 +2,7 @@
 
 #include "ArchiveWriter.h"
 #include "ExportStore.h"
+#include "data/ModBaseDatos.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
@@ -97,12 +98,19 @@ void frfitxer::Cdgenerar_Click() {
     const QDate hoy = Hoy() ? Hoy()() : QDate::currentDate();
     const QString periodo = hoy.toString(QStringLiteral("yyMM"));
     int sustituidos = 0;
-    bool ok = false;
+    std::optional<Aviso> aviso;
     {
         Screen::RelojArena reloj;
-        ok = Exportar(periodo, &sustituidos);
+        aviso = Exportar(periodo, &sustituidos);
     }
-    if (!ok) return;
+    if (aviso && aviso->falloBaseDatos) {
+        MessageService::MostrarFallo(this, aviso->texto, aviso->titulo);
+        return;
+    }
+    if (aviso) {
+        MessageService::Mostrar(this, aviso->texto, aviso->titulo, aviso->icono);
+        return;
+    }
     QString texto = QStringLiteral("Los ficheros han sido generados");
     if (sustituidos > 0)
         texto += sustituidos == 1
@@ -114,7 +122,7 @@ void frfitxer::Cdgenerar_Click() {
     MessageService::Mostrar(this, texto, kTitulo, QMessageBox::Information);
 }
 
-bool frfitxer::Exportar(const QString &periodo, int *sustituidos) {
+std::optional<frfitxer::Aviso> frfitxer::Exportar(const QString &periodo, int *sustituidos) {
     using Tabla = ExportStore::Tabla;
     struct Fichero {
         Tabla tabla;
@@ -138,51 +146,39 @@ bool frfitxer::Exportar(const QString &periodo, int *sustituidos) {
     QStringList vacias;
     for (const Fichero &f : ficheros) {
         const auto hay = almacen.TieneFilas(f.tabla);
-        if (!hay) {
-            MessageService::MostrarFallo(this, almacen.error(), kTitulo);
-            return false;
-        }
+        if (!hay) return Aviso{almacen.error(), kTitulo, QMessageBox::Warning, true};
         if (!*hay) vacias << f.vacia;
     }
-    if (!vacias.isEmpty()) {
-        MessageService::Mostrar(
-            this, vacias.join(u'\n') + QStringLiteral("\n\nNo se ha generado ningún fichero."),
-            kTitulo, QMessageBox::Warning);
-        return false;
-    }
+    if (!vacias.isEmpty())
+        return Aviso{vacias.join(u'\n') + QStringLiteral("\n\nNo se ha generado ningún fichero."),
+                     kTitulo, QMessageBox::Warning};
 
     QList<ArchiveWriter::Entrada> entradas;
     for (const Fichero &f : ficheros) {
         const QString ruta = dir.filePath(f.nombre);
         QSqlQuery consulta = almacen.Consultar(f.tabla);
-        if (!consulta.isActive()) {
-            MessageService::MostrarFallo(
-                this,
-                QStringLiteral("No se ha podido leer lo que va al archivo %1: %2")
-                    .arg(QDir::toNativeSeparators(ruta), almacen.error()),
-                kTitulo);
-            return false;
-        }
+        if (!consulta.isActive())
+            return Aviso{QStringLiteral("No se ha podido leer lo que va al archivo %1: %2")
+                             .arg(QDir::toNativeSeparators(ruta), almacen.error()),
+                         kTitulo, QMessageBox::Warning, true};
         int cambiados = 0;
-        // The writer names the file in its own message.
-        if (!ModBaseDatos::CrearArchivoTexto(&consulta, ruta, true, QStringLiteral(";"), this,
-                                             &cambiados))
-            return false;
+        QString error;
+        // The writer's failure names the file; it is shown as CrearArchivoTexto shows it.
+        if (!ModBaseDatos::EscribirArchivoTexto(&consulta, ruta, true, QStringLiteral(";"), &error,
+                                                &cambiados))
+            return Aviso{error, QStringLiteral("Crear archivo de texto"), QMessageBox::Information};
         *sustituidos += cambiados;
         entradas.append({f.nombre, ruta});
     }
 
     const QString archivo = dir.filePath(QStringLiteral("TDX_") + periodo + QStringLiteral(".zip"));
     QString error;
-    if (!ArchiveWriter::Empaquetar(archivo, entradas, &error)) {
-        MessageService::Mostrar(this,
-                                error + QStringLiteral("\n\nLos tres ficheros de texto sí se han "
-                                                       "generado y se conservan en %1.")
-                                            .arg(QDir::toNativeSeparators(carpeta)),
-                                kTitulo, QMessageBox::Warning);
-        return false;
-    }
-    return true;
+    if (!ArchiveWriter::Empaquetar(archivo, entradas, &error))
+        return Aviso{error + QStringLiteral("\n\nLos tres ficheros de texto sí se han generado y "
+                                            "se conservan en %1.")
+                                 .arg(QDir::toNativeSeparators(carpeta)),
+                     kTitulo, QMessageBox::Warning};
+    return std::nullopt;
 }
 
 void frfitxer::Command2_Click() {

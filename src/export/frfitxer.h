@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QDate>
+#include <QMessageBox>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class frfitxer;
@@ -34,8 +36,15 @@ private slots:
 private:
     void Form_Load();
     void CargarUnidades();
-    // The export itself; false when something failed (already shown to the user).
-    bool Exportar(const QString &periodo, int *sustituidos);
+    // Why the export stopped, to be shown once the hourglass is gone.
+    struct Aviso {
+        QString texto;
+        QString titulo;
+        QMessageBox::Icon icono;
+        bool falloBaseDatos = false;
+    };
+    // The export itself: nothing when the files and the archive were all written.
+    std::optional<Aviso> Exportar(const QString &periodo, int *sustituidos);
 
     std::unique_ptr<Ui::frfitxer> ui;
     QString carpeta_;
