@@ -37,13 +37,14 @@ void Ir(QWidget *f, int fila, int columna = 1) {
     QCoreApplication::processEvents();
 }
 
-// Types into a cell through its editor and confirms with Enter.
-void Teclear(QWidget *f, int fila, int columna, const QString &texto) {
+// Types into a cell through its editor and, unless told not to, confirms with Enter.
+void Teclear(QWidget *f, int fila, int columna, const QString &texto, bool confirmar = true) {
     Ir(f, fila, columna);
     QTest::keyClick(Rejilla(f), Qt::Key_F2);
     auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
     QVERIFY(editor && Rejilla(f)->isAncestorOf(editor));
     User::Escribir(editor, texto);
+    if (!confirmar) return;
     QTest::keyClick(editor, Qt::Key_Return);
     // Enter takes the text once the editor has handled the key.
     QCoreApplication::processEvents();
@@ -150,9 +151,18 @@ void tst_frmotivos::mantenimiento() {
     QCOMPARE(Aviso(), u"El motivo «Atropello» figura en una observación: no se puede eliminar "
                       "mientras alguna observación lo tenga."_s);
 
-    // A change still in its cell is stored when the form closes.
-    Teclear(f, 6, 2, u"Trasladado a lugar seguro"_s);
-    QTest::mouseClick(f->findChild<QPushButton *>("Tornar"), Qt::LeftButton);
+    // A refused row keeps the window open unless the user gives the change up.
+    Teclear(f, 9, 0, u"3"_s);
+    Teclear(f, 9, 1, u"Repetido"_s);
+    MessageService::EncolarRespuesta(QMessageBox::No);
+    QVERIFY(!f->close());
+    QCOMPARE(MessageService::Ultimo().texto,
+             u"Este cambio no se ha guardado. ¿Cerrar de todos modos y perderlo?"_s);
+    QTest::keyClick(Rejilla(f), Qt::Key_Delete);
+
+    // A change still in its cell's editor is stored when the window is closed.
+    Teclear(f, 6, 2, u"Trasladado a lugar seguro"_s, false);
+    QVERIFY(f->close());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const QList<std::pair<int, QString>> guardados = {
         {1, u"Muestreo sistemático|Muestreo planificado de una zona o transecto"_s},
