@@ -4,7 +4,8 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev \
            libxlsxwriter-dev libzip-dev unzip \
-           clang-format python3
+           clang-format python3 \
+           sqlite3 zip
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -2,12 +2,14 @@
 
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
+#include "export/frfitxer.h"
 #include "frspini.h"
 #include "frsplash.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
 #include "localities/frloc.h"
+#include "observations/frmotivos.h"
 #include "observations/newobs.h"
 #include "observers/frobs.h"
 #include "ui_principal.h"
@@ -38,13 +40,15 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     connect(new_, &QAction::triggered, this, &principal::new_Click);
     connect(ui->observ, &QAction::triggered, this, &principal::observ_Click);
     connect(ui->loc, &QAction::triggered, this, &principal::loc_Click);
+    connect(ui->motivo, &QAction::triggered, this, &principal::motivo_Click);
+    connect(ui->fitxer, &QAction::triggered, this, &principal::fitxer_Click);
     connect(ui->help, &QAction::triggered, this, &principal::help_Click);
     connect(ui->acerca, &QAction::triggered, this, &principal::acerca_Click);
     connect(ui->web, &QAction::triggered, this, &principal::web_Click);
     connect(ui->sortir, &QAction::triggered, this, &principal::sortir_Click);
 
     // Items whose windows are not part of the program yet stay visible but disabled.
-    for (QAction *a : {ui->cons, ui->motivo, ui->fitxer})
+    for (QAction *a : {ui->cons})
         a->setEnabled(false);
 }
 
@@ -111,6 +115,14 @@ void principal::observ_Click() {
 
 void principal::loc_Click() {
     AbrirFormulario([] { return new frloc; });
+}
+
+void principal::motivo_Click() {
+    AbrirFormulario([] { return new frmotivos; });
+}
+
+void principal::fitxer_Click() {
+    AbrirFormulario([] { return new frfitxer; });
 }
 
 void principal::help_Click() {

@@ -26,6 +26,8 @@ private slots:
     void new_Click();
     void observ_Click();
     void loc_Click();
+    void motivo_Click();
+    void fitxer_Click();
     void help_Click();
     void acerca_Click();
     void web_Click();

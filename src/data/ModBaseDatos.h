@@ -16,8 +16,9 @@ void Esperar(double segundos);
 void setEscalaEsperas(double factor);
 void setReloj(std::function<double()> reloj);
 
-// Windows-1252 bytes of a text; characters outside that code page become '?'.
-QByteArray Windows1252(const QString &texto);
+// Windows-1252 bytes of a text; characters outside that code page become '?' (and
+// *sustituido, when given, tells whether any did).
+QByteArray Windows1252(const QString &texto, bool *sustituido = nullptr);
 
 // Field value as the association's files hold it: separator, quote, CR or LF inside a
 // value enclose it in double quotes with inner quotes doubled; other values go bare.
@@ -26,8 +27,9 @@ QString CampoTexto(const QString &valor, const QString &separador);
 // Writes every row of an executed query (from its first row) to a text file: optional
 // header of field names, values joined by the separator, CR LF after every line, one
 // empty line at the end, null as empty text, ISO dates as dd/mm/yyyy. The file is
-// replaced whole or not at all. On failure, false and the reason in *error.
+// replaced whole or not at all. On failure, false and the reason in *error. When given,
+// *sustituidos counts the values (names included) that had a character written as '?'.
 bool EscribirArchivoTexto(QSqlQuery *consulta, const QString &ruta, bool cabecera,
-                          const QString &separador, QString *error);
+                          const QString &separador, QString *error, int *sustituidos = nullptr);
 
 } // namespace ModBaseDatos

@@ -2,6 +2,8 @@
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
+#include <QSqlQuery>
+#include <QSqlResult>
 #include <QString>
 #include <QVariant>
 #include <sqlite3.h>
@@ -85,4 +87,45 @@ bool SqliteTexto::Instalar(const QSqlDatabase &db) {
                                    nullptr) == SQLITE_OK &&
            sqlite3_create_function(conexion, "like", 3, flags, nullptr, FuncionLike, nullptr,
                                    nullptr) == SQLITE_OK;
+}
+
+bool SqliteTexto::LeerFilas(QSqlQuery &consulta,
+                            const std::function<void(int, const Celda &)> &celda,
+                            const std::function<bool()> &finFila, QString *error) {
+    if (!consulta.isActive() || !consulta.isSelect() || !consulta.isForwardOnly() ||
+        consulta.at() != QSql::BeforeFirstRow || !consulta.result())
+        return false;
+    const QVariant h = consulta.result()->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3_stmt*") != 0) return false;
+    sqlite3_stmt *sentencia = *static_cast<sqlite3_stmt *const *>(h.constData());
+    if (!sentencia) return false;
+    // Running the query stepped onto its first row (a busy statement with data), or found
+    // none and reset it; either way nothing has been handed out yet.
+    const bool primera = sqlite3_stmt_busy(sentencia) && sqlite3_data_count(sentencia) > 0;
+    if (!primera) {
+        consulta.finish();
+        return true;
+    }
+    const int columnas = sqlite3_column_count(sentencia);
+    int paso = SQLITE_ROW;
+    while (paso == SQLITE_ROW) {
+        for (int i = 0; i < columnas; ++i) {
+            const int tipo = sqlite3_column_type(sentencia, i);
+            Celda c{tipo, nullptr, 0, 0.0};
+            if (tipo == SQLITE_FLOAT) {
+                c.real = sqlite3_column_double(sentencia, i);
+            } else if (tipo != SQLITE_NULL) {
+                c.texto = reinterpret_cast<const char *>(sqlite3_column_text(sentencia, i));
+                c.bytes = sqlite3_column_bytes(sentencia, i);
+            }
+            celda(i, c);
+        }
+        if (!finFila()) break;
+        paso = sqlite3_step(sentencia);
+    }
+    if (paso != SQLITE_ROW && paso != SQLITE_DONE)
+        *error = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(sentencia)));
+    // The rows are spent: the query must not hand them out again.
+    consulta.finish();
+    return true;
 }

@@ -52,9 +52,9 @@ void ModBaseDatos::Autocompletar(const QString &texto, QComboBox *lista) {
 }
 
 bool ModBaseDatos::CrearArchivoTexto(QSqlQuery *consulta, const QString &ruta, bool cabecera,
-                                     const QString &separador, QWidget *padre) {
+                                     const QString &separador, QWidget *padre, int *sustituidos) {
     QString error;
-    if (EscribirArchivoTexto(consulta, ruta, cabecera, separador, &error)) return true;
+    if (EscribirArchivoTexto(consulta, ruta, cabecera, separador, &error, sustituidos)) return true;
     MessageService::Mostrar(padre, error, QStringLiteral("Crear archivo de texto"),
                             QMessageBox::Information);
     return false;

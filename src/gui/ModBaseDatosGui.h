@@ -28,9 +28,10 @@ void TeclaRetroceso(int keyAscii);
 void Autocompletar(const QString &texto, QComboBox *lista);
 
 // Writes the query to a text file (see EscribirArchivoTexto); a failure is shown under
-// "Crear archivo de texto". Returns whether the file was written.
+// "Crear archivo de texto". Returns whether the file was written; *sustituidos as there.
 bool CrearArchivoTexto(QSqlQuery *consulta, const QString &ruta, bool cabecera,
-                       const QString &separador, QWidget *padre = nullptr);
+                       const QString &separador, QWidget *padre = nullptr,
+                       int *sustituidos = nullptr);
 
 // Puts SoloNumeros in front of every key-press of a text field.
 void FiltrarDigitos(QLineEdit *campo);

@@ -6,7 +6,9 @@
 #include <QComboBox>
 #include <QSignalBlocker>
 
-void RefusalTracker::Anotar() { destino_ = QApplication::focusWidget(); }
+void RefusalTracker::Anotar() {
+    destino_ = QApplication::focusWidget();
+}
 
 bool RefusalTracker::Consumir(QWidget *boton) {
     const bool rechazado = destino_ && destino_ == boton;
@@ -25,7 +27,8 @@ bool RefusalTracker::ComprobarLista(QWidget *padre, QComboBox *lista, const QStr
     if (texto.isEmpty()) return false;
     Anotar();
     MessageService::Mostrar(
-        padre, QStringLiteral("«%1» no es ningún %2 de la lista: elija uno de ella.").arg(texto, que),
+        padre,
+        QStringLiteral("«%1» no es ningún %2 de la lista: elija uno de ella.").arg(texto, que),
         QStringLiteral("Datos incorrectos"), QMessageBox::Warning);
     return true;
 }

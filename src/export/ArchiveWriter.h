@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Packs files into a zip archive. Entries of the same names are replaced and any other
+// entry of an existing archive is kept. The archive is written under a temporary name and
+// renamed over the old one only when complete, so a failure leaves the old one as it was.
+namespace ArchiveWriter {
+
+struct Entrada {
+    QString nombre; // the entry's name inside the archive
+    QString ruta;   // the file it is read from
+};
+
+// False and the reason, in Spanish and naming the archive, in *error on failure.
+bool Empaquetar(const QString &archivo, const QList<Entrada> &entradas, QString *error);
+
+} // namespace ArchiveWriter

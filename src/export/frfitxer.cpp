@@ -1,0 +1,189 @@
+#include "frfitxer.h"
+
+#include "ArchiveWriter.h"
+#include "ExportStore.h"
+#include "data/ModBaseDatos.h"
+#include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
+#include "gui/Screen.h"
+#include "gui/TitleImage.h"
+#include "ui_frfitxer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMdiSubWindow>
+#include <QStorageInfo>
+
+namespace {
+std::function<QDate()> &Hoy() {
+    static std::function<QDate()> hoy;
+    return hoy;
+}
+
+const QString kTitulo = QStringLiteral("Ficheros ASCII");
+constexpr int kRuta = Qt::UserRole;
+} // namespace
+
+void frfitxer::setHoy(std::function<QDate()> hoy) {
+    Hoy() = std::move(hoy);
+}
+
+frfitxer::frfitxer(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frfitxer>()) {
+    ui->setupUi(this);
+    ui->Image1->setPixmap(TitleImage().scaledToWidth(300, Qt::SmoothTransformation));
+    ModBaseDatos::AlElegir(ui->Drive1, [this] { Drive1_Change(); });
+    connect(ui->Driver1, &QListWidget::itemActivated, this, &frfitxer::Driver1_DblClick);
+    connect(ui->Cdgenerar, &QPushButton::clicked, this, &frfitxer::Cdgenerar_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &frfitxer::Command2_Click);
+    Form_Load();
+}
+
+frfitxer::~frfitxer() = default;
+
+void frfitxer::Form_Load() {
+    Screen::AplicarColores(this);
+    CargarUnidades();
+}
+
+void frfitxer::CargarUnidades() {
+    // The home folder first, then every mounted volume that holds folders.
+    QStringList textos{QDir::homePath() + QStringLiteral(" (carpeta personal)")};
+    QStringList rutas{QDir::homePath()};
+    for (const QStorageInfo &v : QStorageInfo::mountedVolumes()) {
+        const QString raiz = v.rootPath();
+        if (!v.isValid() || !v.isReady() || !QFileInfo(raiz).isDir() || rutas.contains(raiz))
+            continue;
+        rutas << raiz;
+        textos << (v.name().isEmpty() ? raiz : raiz + QStringLiteral(" [") + v.name() + u']');
+    }
+    ModBaseDatos::Rellenar(ui->Drive1, textos);
+    for (int i = 0; i < rutas.size(); ++i)
+        ui->Drive1->setItemData(i, rutas[i], kRuta);
+    ui->Drive1->setCurrentIndex(0);
+}
+
+void frfitxer::Drive1_Change() {
+    const QString raiz = ui->Drive1->currentData(kRuta).toString();
+    // A volume that cannot be read (no medium, no permission) leaves the home folder open.
+    if (raiz.isEmpty() || !AbrirCarpeta(raiz)) AbrirCarpeta(QDir::homePath());
+}
+
+bool frfitxer::AbrirCarpeta(const QString &ruta) {
+    QDir dir(ruta);
+    if (!dir.exists() || !dir.isReadable()) return false;
+    carpeta_ = QDir::cleanPath(dir.absolutePath());
+    ui->Lbruta->setText(QDir::toNativeSeparators(carpeta_));
+    ui->Driver1->clear();
+    if (!dir.isRoot()) {
+        auto *arriba = new QListWidgetItem(QStringLiteral(".."), ui->Driver1);
+        QDir padre(carpeta_);
+        padre.cdUp();
+        arriba->setData(kRuta, padre.absolutePath());
+    }
+    const QFileInfoList hijas = dir.entryInfoList(
+        QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    for (const QFileInfo &hija : hijas)
+        (new QListWidgetItem(hija.fileName(), ui->Driver1))
+            ->setData(kRuta, hija.absoluteFilePath());
+    return true;
+}
+
+void frfitxer::Driver1_DblClick() {
+    const QListWidgetItem *item = ui->Driver1->currentItem();
+    if (item && !AbrirCarpeta(item->data(kRuta).toString())) Screen::Pitido();
+}
+
+void frfitxer::Cdgenerar_Click() {
+    const MessageService::UserAction accion;
+    const QDate hoy = Hoy() ? Hoy()() : QDate::currentDate();
+    const QString periodo = hoy.toString(QStringLiteral("yyMM"));
+    int sustituidos = 0;
+    std::optional<Aviso> aviso;
+    {
+        Screen::RelojArena reloj;
+        aviso = Exportar(periodo, &sustituidos);
+    }
+    if (aviso && aviso->falloBaseDatos) {
+        MessageService::MostrarFallo(this, aviso->texto, aviso->titulo);
+        return;
+    }
+    if (aviso) {
+        MessageService::Mostrar(this, aviso->texto, aviso->titulo, aviso->icono);
+        return;
+    }
+    QString texto = QStringLiteral("Los ficheros han sido generados");
+    if (sustituidos > 0)
+        texto += sustituidos == 1
+                     ? QStringLiteral("\n\nUn valor tenía caracteres que no existen en "
+                                      "Windows-1252: se han escrito como «?».")
+                     : QStringLiteral("\n\n%1 valores tenían caracteres que no existen en "
+                                      "Windows-1252: se han escrito como «?».")
+                           .arg(sustituidos);
+    MessageService::Mostrar(this, texto, kTitulo, QMessageBox::Information);
+}
+
+std::optional<frfitxer::Aviso> frfitxer::Exportar(const QString &periodo, int *sustituidos) {
+    using Tabla = ExportStore::Tabla;
+    struct Fichero {
+        Tabla tabla;
+        QString nombre;
+        QString vacia;
+    };
+    const QList<Fichero> ficheros = {
+        {Tabla::Observaciones, QStringLiteral("obs") + periodo + QStringLiteral(".txt"),
+         QStringLiteral("No hay ninguna observación con su localidad que exportar.")},
+        {Tabla::Observadores, QStringLiteral("ors") + periodo + QStringLiteral(".txt"),
+         QStringLiteral("La tabla de observadores está vacía: no hay observadores que exportar.")},
+        {Tabla::Motivos, QStringLiteral("mot") + periodo + QStringLiteral(".txt"),
+         QStringLiteral("La tabla de motivos está vacía: no hay motivos que exportar.")},
+    };
+    const QString carpeta = carpeta_;
+    const QDir dir(carpeta);
+    ExportStore almacen;
+
+    // Every table is looked at before any file is written: an empty one stops the export
+    // with nothing half done.
+    QStringList vacias;
+    for (const Fichero &f : ficheros) {
+        const auto hay = almacen.TieneFilas(f.tabla);
+        if (!hay) return Aviso{almacen.error(), kTitulo, QMessageBox::Warning, true};
+        if (!*hay) vacias << f.vacia;
+    }
+    if (!vacias.isEmpty())
+        return Aviso{vacias.join(u'\n') + QStringLiteral("\n\nNo se ha generado ningún fichero."),
+                     kTitulo, QMessageBox::Warning};
+
+    QList<ArchiveWriter::Entrada> entradas;
+    for (const Fichero &f : ficheros) {
+        const QString ruta = dir.filePath(f.nombre);
+        QSqlQuery consulta = almacen.Consultar(f.tabla);
+        if (!consulta.isActive())
+            return Aviso{QStringLiteral("No se ha podido leer lo que va al archivo %1: %2")
+                             .arg(QDir::toNativeSeparators(ruta), almacen.error()),
+                         kTitulo, QMessageBox::Warning, true};
+        int cambiados = 0;
+        QString error;
+        // The writer's failure names the file; it is shown as CrearArchivoTexto shows it.
+        if (!ModBaseDatos::EscribirArchivoTexto(&consulta, ruta, true, QStringLiteral(";"), &error,
+                                                &cambiados))
+            return Aviso{error, QStringLiteral("Crear archivo de texto"), QMessageBox::Information};
+        *sustituidos += cambiados;
+        entradas.append({f.nombre, ruta});
+    }
+
+    const QString archivo = dir.filePath(QStringLiteral("TDX_") + periodo + QStringLiteral(".zip"));
+    QString error;
+    if (!ArchiveWriter::Empaquetar(archivo, entradas, &error))
+        return Aviso{error + QStringLiteral("\n\nLos tres ficheros de texto sí se han generado y "
+                                            "se conservan en %1.")
+                                 .arg(QDir::toNativeSeparators(carpeta)),
+                     kTitulo, QMessageBox::Warning};
+    return std::nullopt;
+}
+
+void frfitxer::Command2_Click() {
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        sub->close();
+    else
+        close();
+}

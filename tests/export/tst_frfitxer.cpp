@@ -1,0 +1,207 @@
+#include "support/TestDatabase.h"
+
+#include "export/frfitxer.h"
+#include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QStorageInfo>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// The export as a user runs it: a folder reached through the two lists, "Generar", the
+// message read; then the files and the archive as the association receives them.
+class tst_frfitxer : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void exportacion();
+};
+
+namespace {
+
+QByteArray Leer(const QString &ruta) {
+    QFile f(ruta);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(no existe)");
+}
+
+// Reaches a folder as a user: the volume holding it, then one folder at a time.
+void IrA(frfitxer &f, const QString &carpeta) {
+    auto *unidades = f.findChild<QComboBox *>("Drive1");
+    auto *lista = f.findChild<QListWidget *>("Driver1");
+    const QString raiz = QStorageInfo(carpeta).rootPath();
+    int i = unidades->findData(raiz);
+    QVERIFY2(i >= 0, qPrintable(raiz));
+    ModBaseDatos::ElegirComoUsuario(unidades, i);
+    for (const QString &parte : QDir(raiz).relativeFilePath(carpeta).split(u'/')) {
+        const auto items = lista->findItems(parte, Qt::MatchExactly);
+        QVERIFY2(items.size() == 1, qPrintable(parte));
+        lista->setCurrentItem(items[0]);
+        QTest::keyClick(lista, Qt::Key_Return);
+    }
+    QCOMPARE(f.Carpeta(), carpeta);
+}
+
+// The last message, title first; and how many were shown since the previous look.
+QString Generar(frfitxer &f) {
+    MessageService::Limpiar();
+    QTest::mouseClick(f.findChild<QPushButton *>("Cdgenerar"), Qt::LeftButton);
+    if (MessageService::Mostrados().size() != 1)
+        return u"%1 mensajes"_s.arg(MessageService::Mostrados().size());
+    return MessageService::Ultimo().titulo + u'|' + MessageService::Ultimo().texto;
+}
+
+// What an independent reader finds in the archive: the entry names, each extracted.
+QStringList Entradas(const QString &archivo, const QString &destino) {
+    QProcess p;
+    p.start(u"python3"_s, {u"-c"_s,
+                           u"import sys,zipfile\nz=zipfile.ZipFile(sys.argv[1])\n"
+                           "assert z.testzip() is None\nz.extractall(sys.argv[2])\n"
+                           "print('\\n'.join(sorted(z.namelist())))"_s,
+                           archivo, destino});
+    p.waitForFinished();
+    return QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+const QByteArray kObservaciones =
+    "id_observacion;observador1;observador2;observador3;observador4;fecha;horaini;horafin;"
+    "periodo;meteo;viento;especie;numejemp;numaprox;estadio;conducta;descripcion;motivo;habitat;"
+    "o.localidad;loc.localidad;utmhuso;utmx;utmy;utm10k;utm1k\r\n"
+    "1;JPG;;;;15/02/2008;10:30;;1;2;3;BUFSPI;3;0;1;2;\"Bajo piedra; cerca del \"\"arroyo\"\"\";"
+    "Muestreo;4;MAD1;Charca de Pe\xf1"
+    "alara;30;440000;4474000;30TVK47;30TVK4074\r\n"
+    "2;LKW;;;;01/03/2008;;;;;;SALSAL;;;;;;;;mad1;Charca de Pe\xf1"
+    "alara;30;440000;4474000;"
+    "30TVK47;30TVK4074\r\n"
+    "\r\n";
+const QByteArray kObservadores = "cod_observador;nombre;apellido;entidad;email;provincia;"
+                                 "generacion\r\n"
+                                 "JPG;Juan;P\xe9rez;SHE;j@x.es;M\xe1laga;\r\n"
+                                 "LKW;?ukasz;W?s;;l@x.pl;;\r\n"
+                                 "\r\n";
+
+} // namespace
+
+void tst_frfitxer::cleanup() {
+    frfitxer::setHoy(nullptr);
+    for (QWidget *w : QApplication::topLevelWidgets())
+        w->deleteLater();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void tst_frfitxer::exportacion() {
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    QVERIFY(bd.ok());
+    frfitxer::setHoy([] { return QDate(2008, 2, 15); });
+    const QString carpeta = bd.carpeta() + u"/envío a la asociación"_s;
+    QVERIFY(QDir().mkpath(carpeta));
+    const auto Archivo = [&](const QString &n) { return carpeta + u'/' + n; };
+    frfitxer f;
+    f.show();
+    QCOMPARE(f.Carpeta(), QDir::homePath());
+    IrA(f, carpeta);
+
+    // Each empty table is named and nothing is written.
+    QCOMPARE(Generar(f), u"Ficheros ASCII|No hay ninguna observación con su localidad que "
+                         "exportar.\nLa tabla de observadores está vacía: no hay observadores "
+                         "que exportar.\n\nNo se ha generado ningún fichero."_s);
+    bd.Ejecutar(
+        u"INSERT INTO observador VALUES ('JPG','Juan','Pérez','SHE','j@x.es','Málaga',NULL),"
+        "('LKW','Łukasz','Wąs',NULL,'l@x.pl',NULL,NULL)"_s);
+    bd.Ejecutar(
+        u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmx, utmy, utmhuso, "
+        "utm1k, utm10k) VALUES ('MAD1','Charca de Peñalara',28,79,440000,4474000,'30',"
+        "'30TVK4074','30TVK47')"_s);
+    QVERIFY(Generar(f).contains(u"No hay ninguna observación con su localidad"_s));
+    // An observation whose locality is gone is not exported.
+    bd.Ejecutar(u"INSERT INTO observacion (observador1, fecha, localidad) VALUES "
+                "('JPG','2008-01-01','NOEXISTE')"_s);
+    QVERIFY(Generar(f).contains(u"No hay ninguna observación con su localidad"_s));
+    bd.Ejecutar(u"DELETE FROM observacion"_s);
+    bd.Ejecutar(u"DELETE FROM sqlite_sequence WHERE name = 'observacion'"_s);
+    bd.Ejecutar(u"INSERT INTO observacion (observador1, fecha, horaini, periodo, meteo, viento, "
+                "especie, numejemp, numaprox, estadio, conducta, descripcion, motivo, habitat, "
+                "localidad) VALUES ('JPG','2008-02-15','10:30',1,2,3,'BUFSPI',3,0,1,2,"
+                "'Bajo piedra; cerca del \"arroyo\"','Muestreo',4,'MAD1')"_s);
+    bd.Ejecutar(u"INSERT INTO observacion (observador1, fecha, especie, localidad) VALUES "
+                "('LKW','2008-03-01','SALSAL','mad1')"_s);
+    QVERIFY(bd.db().transaction());
+    bd.Ejecutar(u"DELETE FROM motivo"_s);
+    QCOMPARE(Generar(f), u"Ficheros ASCII|La tabla de motivos está vacía: no hay motivos que "
+                         "exportar.\n\nNo se ha generado ningún fichero."_s);
+    QVERIFY(bd.db().rollback());
+    QCOMPARE(QDir(carpeta).entryList(QDir::Files), QStringList());
+
+    // The three files byte for byte, and the archive beside them; two names lost letters.
+    QCOMPARE(Generar(f), u"Ficheros ASCII|Los ficheros han sido generados\n\n2 valores tenían "
+                         "caracteres que no existen en Windows-1252: se han escrito como «?»."_s);
+    QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Information);
+    QCOMPARE(Leer(Archivo(u"obs0802.txt"_s)), kObservaciones);
+    QCOMPARE(Leer(Archivo(u"ors0802.txt"_s)), kObservadores);
+    const QList<QByteArray> motivos = Leer(Archivo(u"mot0802.txt"_s)).split('\n');
+    QCOMPARE(motivos.size(), 11);
+    QCOMPARE(motivos[0], "id_motivo;motivo_cast;descripcion\r");
+    QCOMPARE(motivos[2], "2;Observaci\xf3n casual;Encuentro fortuito fuera de un muestreo\r");
+    QCOMPARE(motivos[9], "\r");
+    const QString extraidos = bd.carpeta() + u"/extraídos"_s;
+    const QStringList nombres{u"mot0802.txt"_s, u"obs0802.txt"_s, u"ors0802.txt"_s};
+    QCOMPARE(Entradas(Archivo(u"TDX_0802.zip"_s), extraidos), nombres);
+    for (const QString &n : nombres)
+        QCOMPARE(Leer(extraidos + u'/' + n), Leer(Archivo(n)));
+
+    // A second export in the month replaces the three entries and keeps any other.
+    QProcess::execute(u"python3"_s, {u"-c"_s,
+                                     u"import sys,zipfile\nzipfile.ZipFile(sys.argv[1],"
+                                     "'a').writestr('nota.txt','hola')"_s,
+                                     Archivo(u"TDX_0802.zip"_s)});
+    bd.Ejecutar(u"UPDATE observador SET nombre = 'Lucas' WHERE cod_observador = 'LKW'"_s);
+    QVERIFY(Generar(f).endsWith(u"generados\n\nUn valor tenía caracteres que no existen en "
+                                "Windows-1252: se han escrito como «?»."_s));
+    QCOMPARE(Entradas(Archivo(u"TDX_0802.zip"_s), extraidos),
+             QStringList({nombres[0], u"nota.txt"_s, nombres[1], nombres[2]}));
+    QVERIFY(Leer(extraidos + u"/ors0802.txt"_s).contains("LKW;Lucas;W?s"));
+    QCOMPARE(Leer(extraidos + u"/ors0802.txt"_s), Leer(Archivo(u"ors0802.txt"_s)));
+
+    // An archive that cannot be written: the text files stay, the archive is named, no success.
+    frfitxer::setHoy([] { return QDate(2009, 11, 3); });
+    QVERIFY(QDir().mkpath(Archivo(u"TDX_0911.zip"_s)));
+    QString aviso = Generar(f);
+    QVERIFY2(aviso.startsWith(u"Ficheros ASCII|No se ha podido escribir el archivo comprimido "_s +
+                              QDir::toNativeSeparators(Archivo(u"TDX_0911.zip"_s))),
+             qPrintable(aviso));
+    QVERIFY(aviso.endsWith(u"Los tres ficheros de texto sí se han generado y se conservan en "_s +
+                           QDir::toNativeSeparators(carpeta) + u'.'));
+    QCOMPARE(Leer(Archivo(u"obs0911.txt"_s)), kObservaciones);
+    // A file of the archive's name that is no archive is left as it was.
+    QVERIFY(QDir().rmdir(Archivo(u"TDX_0911.zip"_s)));
+    {
+        QFile ajeno(Archivo(u"TDX_0911.zip"_s));
+        QVERIFY(ajeno.open(QIODevice::WriteOnly));
+        ajeno.write("no es un zip");
+    }
+    QVERIFY(Generar(f).contains(u"no es un archivo zip válido"_s));
+    QCOMPARE(Leer(Archivo(u"TDX_0911.zip"_s)), "no es un zip");
+    QCOMPARE(QDir(carpeta).entryList({u"TDX_0911.zip.*"_s}), QStringList());
+
+    // A folder that can no longer be written (a file took its name): the file is named.
+    const QString perdida = bd.carpeta() + u"/destino"_s;
+    QVERIFY(QDir().mkpath(perdida));
+    IrA(f, perdida);
+    QVERIFY(QDir().rmdir(perdida));
+    QFile(perdida).open(QIODevice::WriteOnly);
+    aviso = Generar(f);
+    QVERIFY2(aviso.startsWith(u"Crear archivo de texto|No se puede crear el archivo "_s +
+                              QDir::toNativeSeparators(perdida + u"/obs0911.txt"_s)),
+             qPrintable(aviso));
+}
+
+QTEST_MAIN(tst_frfitxer)
+#include "tst_frfitxer.moc"
