@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev \
-           libxlsxwriter-dev libzip-dev \
+           libxlsxwriter-dev libzip-dev unzip \
            clang-format python3
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+class ColumnTable;
+class QSqlQuery;
+
+// Writes every row of an executed query, from its first row, to an .xlsx workbook: rows 1
+// and 2 empty, the column table's headers in row 3 (bold, light grey), one row per record
+// from row 4, each column in the table's number format, widths fitted to the longest text,
+// the first cell selected. The query's columns are the table's, in its order. The file is
+// replaced whole or not at all. On failure, false and the reason in *error.
+bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const QString &ruta,
+                         QString *error);
