@@ -12,6 +12,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSignalBlocker>
+#include <QStringListModel>
 #include <QTimer>
 #include <QValidator>
 
@@ -277,10 +279,29 @@ void ModBaseDatos::PonerTexto(QComboBox *lista, const QString &texto) {
     if (lista->isEditable()) lista->setEditText(texto);
 }
 
-void ModBaseDatos::Rellenar(QComboBox *lista, const QStringList &items) {
+namespace {
+// A list's items in one string list, and what each carries (Qt::UserRole) in another: filled
+// in one step, where item by item is slow for long lists.
+class ModeloLista : public QStringListModel {
+public:
+    using QStringListModel::QStringListModel;
+    QStringList datos;
+    QVariant data(const QModelIndex &i, int rol) const override {
+        if (rol == Qt::UserRole) return i.row() < datos.size() ? datos[i.row()] : QVariant();
+        return QStringListModel::data(i, rol);
+    }
+};
+} // namespace
+
+void ModBaseDatos::Rellenar(QComboBox *lista, const QStringList &items, const QStringList &datos) {
     const QSignalBlocker bloqueo(lista);
-    lista->clear();
-    lista->addItems(items);
+    auto *modelo = dynamic_cast<ModeloLista *>(lista->model());
+    if (!modelo) {
+        modelo = new ModeloLista(lista);
+        lista->setModel(modelo);
+    }
+    modelo->datos = datos;
+    modelo->setStringList(items);
     lista->setCurrentIndex(-1);
     if (lista->isEditable()) lista->setEditText(QString());
 }

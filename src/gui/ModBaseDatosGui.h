@@ -58,8 +58,9 @@ void AlPerderFoco(QWidget *control, std::function<void()> manejador);
 // none equal, leaves the list without selection showing the text (editable lists only).
 void PonerTexto(QComboBox *lista, const QString &texto);
 
-// Refills a list without raising its handlers; afterwards no item is selected.
-void Rellenar(QComboBox *lista, const QStringList &items);
+// Refills a list without raising its handlers; afterwards no item is selected. Each item
+// may carry a value (its code) as Qt::UserRole data.
+void Rellenar(QComboBox *lista, const QStringList &items, const QStringList &datos = {});
 
 // Shows a store's failure, if any, in a message box, and clears it. True when there was one.
 bool InformarError(QWidget *padre, Store &almacen);
