@@ -4,6 +4,18 @@ QStringList LocalityStore::Nombres() {
     return Columna(QStringLiteral("SELECT localidad FROM localidad ORDER BY localidad"));
 }
 
+bool LocalityStore::NombresYCodigos(QStringList &nombres, QStringList &codigos) {
+    QSqlQuery q;
+    if (!Ejecutar(q, QStringLiteral("SELECT localidad, cod_localidad FROM localidad "
+                                    "ORDER BY localidad, id_localidad")))
+        return false;
+    while (q.next()) {
+        nombres << q.value(0).toString();
+        codigos << q.value(1).toString();
+    }
+    return true;
+}
+
 std::optional<Localidad> LocalityStore::PorNombre(const QString &nombre) {
     // The name is compared as stored (the list shows stored names), letter case included.
     return Leer(QStringLiteral("l.localidad = ? COLLATE BINARY"), nombre);

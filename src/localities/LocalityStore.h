@@ -23,6 +23,8 @@ public:
 
     // Every locality name, sorted.
     QStringList Nombres();
+    // Every locality's name and code, sorted by name: for lists where names may repeat.
+    bool NombresYCodigos(QStringList &nombres, QStringList &codigos);
     // The locality of exactly that stored name, when its province and municipality exist.
     std::optional<Localidad> PorNombre(const QString &nombre);
     // The locality of that code (codes compare ignoring case).

@@ -79,6 +79,12 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
         c_.Cbloc->setEditable(true);
         c_.Cbloc->setCompleter(nullptr);
         c_.Cbloc->setInsertPolicy(QComboBox::NoInsert);
+    } else {
+        // The locality's place is shown, not entered.
+        for (QComboBox *lista : {c_.Cbprov, c_.Cbmuni, c_.cb10k, c_.Cbhuso})
+            lista->setEnabled(false);
+        for (QLineEdit *campo : {c_.Txlong, c_.Txlat, c_.tx1k})
+            campo->setReadOnly(true);
     }
     for (QLineEdit *campo : {c_.Txexemplars, c_.Txlong, c_.Txlat})
         ModBaseDatos::FiltrarDigitos(campo);
@@ -137,7 +143,13 @@ void ObservationForm::PonerObservadorPorDefecto() {
 
 void ObservationForm::CargarLocalidades() {
     LocalityStore localidades;
-    ModBaseDatos::Rellenar(c_.Cbloc, localidades.Nombres());
+    if (o_.codigosLocalidad) {
+        QStringList nombres, codigos;
+        localidades.NombresYCodigos(nombres, codigos);
+        ModBaseDatos::Rellenar(c_.Cbloc, nombres, codigos);
+    } else {
+        ModBaseDatos::Rellenar(c_.Cbloc, localidades.Nombres());
+    }
     ModBaseDatos::InformarError(c_.formulario, localidades);
 }
 
@@ -147,7 +159,8 @@ void ObservationForm::ElegirLocalidad(const QString &nombre) {
 }
 
 void ObservationForm::CalcularCuadradosUTM() {
-    if (modoLocalidad_ == ModoLocalidad::Cargando) return;
+    // Squares are derived only for a locality described on the form.
+    if (modoLocalidad_ == ModoLocalidad::Cargando || !o_.localidadNueva) return;
     utm_->CalcularCuadradosUTM();
 }
 
@@ -333,7 +346,10 @@ void ObservationForm::Cbloc_Click() {
         codigoLocalidad_.clear();
         return;
     }
-    const int i = c_.Cbloc->findText(nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    // The chosen item's own code, never a look-up by a name that other localities may share.
+    const int i = o_.codigosLocalidad
+                      ? c_.Cbloc->currentIndex()
+                      : c_.Cbloc->findText(nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (i < 0) {
         codigoLocalidad_ = o_.localidadNueva ? QStringLiteral("new") : QString();
         if (o_.localidadNueva)
@@ -347,7 +363,9 @@ void ObservationForm::Cbloc_Click() {
     }
     codigoLocalidad_.clear();
     LocalityStore localidades;
-    const auto l = localidades.PorNombre(nombre);
+    const auto l = o_.codigosLocalidad
+                       ? localidades.PorCodigo(c_.Cbloc->itemData(i, Qt::UserRole).toString())
+                       : localidades.PorNombre(nombre);
     if (l) {
         MostrarLocalidad(*l);
     } else {
@@ -379,6 +397,11 @@ void ObservationForm::MostrarLocalidad(const Localidad &l) {
     const int municipio = c_.Cbmuni->currentIndex();
     ModBaseDatos::PonerTexto(c_.Cbmuni, l.municipio);
     if (c_.Cbmuni->currentIndex() == municipio && municipio >= 0) Cbmuni_Click();
+    // A locality that is only chosen keeps its own place, whatever the lists offer.
+    if (!o_.localidadNueva) {
+        idProv = l.prov;
+        idMuni = l.muni;
+    }
     modoLocalidad_ = ModoLocalidad::Libre;
 }
 
@@ -390,7 +413,7 @@ void ObservationForm::Cbprov_Click() {
         c_.Cbmuni->setEnabled(false);
         return;
     }
-    c_.Cbmuni->setEnabled(true);
+    c_.Cbmuni->setEnabled(o_.localidadNueva);
     const QString cuadrado = c_.cb10k->currentText();
     if (cuadrado.trimmed().isEmpty()) {
         c_.Frame1->setEnabled(false);
@@ -527,6 +550,10 @@ Localidad ObservationForm::LocalidadNueva() const {
 }
 
 void ObservationForm::Mostrar(const Observacion &o) {
+    // Nothing of an observation shown before may be stored with this one.
+    VaciarListas();
+    c_.Lbespecie->clear();
+    codigoLocalidad_.clear();
     for (int slot = 1; slot <= 4; ++slot) {
         c_.Txobs[slot - 1]->setText(o.observador[slot - 1]);
         ComprobarObservador(slot);
@@ -563,14 +590,32 @@ void ObservationForm::Mostrar(const Observacion &o) {
     c_.Txdesc->setText(o.descripcion);
     LocalityStore localidades;
     if (const auto l = localidades.PorCodigo(o.localidad)) {
-        const int i = c_.Cbloc->findText(l->nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        const int i =
+            o_.codigosLocalidad
+                ? c_.Cbloc->findData(l->codigo, Qt::UserRole, Qt::MatchFixedString)
+                : c_.Cbloc->findText(l->nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
         {
             const QSignalBlocker bloqueo(c_.Cbloc);
             c_.Cbloc->setCurrentIndex(i);
         }
         MostrarLocalidad(*l);
+    } else {
+        // A locality that is gone shows empty, and so stores nothing.
+        for (QComboBox *lista : {c_.Cbloc, c_.Cbhuso, c_.cb10k, c_.Cbprov, c_.Cbmuni})
+            Vaciar(lista);
+        for (QLineEdit *campo : {c_.Txlong, c_.Txlat, c_.tx1k})
+            campo->clear();
+        idProv = idMuni = 0;
     }
     ModBaseDatos::InformarError(c_.formulario, localidades);
+}
+
+void ObservationForm::VaciarListas() {
+    for (QComboBox *lista : {c_.Cbperiodo, c_.Cbvents, c_.Cbmeteo, c_.Cbmotivo, c_.Cbestadio,
+                             c_.Cbconducta, c_.Cbhabitat})
+        Vaciar(lista);
+    // Lists that show nothing store nothing.
+    idPeriodo = idViento = idMeteo = idEstadio = idConducta = idHabitat = 0;
 }
 
 void ObservationForm::Limpiar() {
@@ -578,11 +623,8 @@ void ObservationForm::Limpiar() {
         c_.Txobs[slot - 1]->clear();
         c_.Lbobs[slot - 1]->clear();
     }
-    for (QComboBox *lista : {c_.Cbperiodo, c_.Cbvents, c_.Cbmeteo, c_.Cbmotivo, c_.Cbestadio,
-                             c_.Cbhuso, c_.Cbconducta, c_.Cbhabitat})
-        Vaciar(lista);
-    // Lists that show nothing store nothing.
-    idPeriodo = idViento = idMeteo = idEstadio = idConducta = idHabitat = 0;
+    VaciarListas();
+    Vaciar(c_.Cbhuso);
     Vaciar(c_.Cbespecie, QStringLiteral(" "));
     c_.Lbespecie->clear();
     c_.Txhini->setTime(QTime(0, 0));
