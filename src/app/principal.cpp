@@ -7,6 +7,7 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
+#include "observations/frcons.h"
 #include "observations/newobs.h"
 #include "observers/frobs.h"
 #include "ui_principal.h"
@@ -35,6 +36,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     ui->varis->menuAction()->setObjectName(QStringLiteral("varis"));
 
     connect(new_, &QAction::triggered, this, &principal::new_Click);
+    connect(ui->cons, &QAction::triggered, this, &principal::cons_Click);
     connect(ui->observ, &QAction::triggered, this, &principal::observ_Click);
     connect(ui->help, &QAction::triggered, this, &principal::help_Click);
     connect(ui->acerca, &QAction::triggered, this, &principal::acerca_Click);
@@ -42,7 +44,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->sortir, &QAction::triggered, this, &principal::sortir_Click);
 
     // Items whose windows are not part of the program yet stay visible but disabled.
-    for (QAction *a : {ui->cons, ui->motivo, ui->loc, ui->fitxer})
+    for (QAction *a : {ui->motivo, ui->loc, ui->fitxer})
         a->setEnabled(false);
 }
 
@@ -101,6 +103,10 @@ void principal::AbrirFormulario(const std::function<QWidget *()> &crear) {
 
 void principal::new_Click() {
     AbrirFormulario([] { return new newobs; });
+}
+
+void principal::cons_Click() {
+    AbrirFormulario([] { return new frcons; });
 }
 
 void principal::observ_Click() {

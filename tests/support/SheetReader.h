@@ -19,7 +19,8 @@ struct SheetReader {
         const QString estilos = Parte(ruta, "xl/styles.xml");
         ok = !hoja.isEmpty() && !estilos.isEmpty();
         QMap<QString, QString> codigos = {{"0", "General"}, {"1", "0"}, {"49", "@"}};
-        static const QRegularExpression numFmt(R"x(<numFmt numFmtId="(\d+)" formatCode="([^"]*)")x");
+        static const QRegularExpression numFmt(
+            R"x(<numFmt numFmtId="(\d+)" formatCode="([^"]*)")x");
         for (auto m = numFmt.globalMatch(estilos); m.hasNext();) {
             const auto r = m.next();
             codigos[r.captured(1)] = r.captured(2);
@@ -76,7 +77,10 @@ private:
         return QString::fromUtf8(unzip.readAllStandardOutput());
     }
     static QString Xml(QString t) {
-        return t.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"")
-            .replace("&apos;", "'").replace("&amp;", "&");
+        return t.replace("&lt;", "<")
+            .replace("&gt;", ">")
+            .replace("&quot;", "\"")
+            .replace("&apos;", "'")
+            .replace("&amp;", "&");
     }
 };
