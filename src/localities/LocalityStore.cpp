@@ -4,16 +4,20 @@ QStringList LocalityStore::Nombres() {
     return Columna(QStringLiteral("SELECT localidad FROM localidad ORDER BY localidad"));
 }
 
-bool LocalityStore::NombresYCodigos(QStringList &nombres, QStringList &codigos) {
+bool LocalityStore::NombresEIdentificadores(QStringList &nombres, QStringList &ids) {
     QSqlQuery q;
-    if (!Ejecutar(q, QStringLiteral("SELECT localidad, cod_localidad FROM localidad "
+    if (!Ejecutar(q, QStringLiteral("SELECT localidad, id_localidad FROM localidad "
                                     "ORDER BY localidad, id_localidad")))
         return false;
     while (q.next()) {
         nombres << q.value(0).toString();
-        codigos << q.value(1).toString();
+        ids << q.value(1).toString();
     }
     return true;
+}
+
+std::optional<Localidad> LocalityStore::PorIdentificador(int id) {
+    return Leer(QStringLiteral("l.id_localidad = ?"), QString::number(id));
 }
 
 std::optional<Localidad> LocalityStore::PorNombre(const QString &nombre) {

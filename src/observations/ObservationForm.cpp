@@ -144,9 +144,9 @@ void ObservationForm::PonerObservadorPorDefecto() {
 void ObservationForm::CargarLocalidades() {
     LocalityStore localidades;
     if (o_.codigosLocalidad) {
-        QStringList nombres, codigos;
-        localidades.NombresYCodigos(nombres, codigos);
-        ModBaseDatos::Rellenar(c_.Cbloc, nombres, codigos);
+        QStringList nombres, ids;
+        localidades.NombresEIdentificadores(nombres, ids);
+        ModBaseDatos::Rellenar(c_.Cbloc, nombres, ids);
     } else {
         ModBaseDatos::Rellenar(c_.Cbloc, localidades.Nombres());
     }
@@ -364,7 +364,7 @@ void ObservationForm::Cbloc_Click() {
     codigoLocalidad_.clear();
     LocalityStore localidades;
     const auto l = o_.codigosLocalidad
-                       ? localidades.PorCodigo(c_.Cbloc->itemData(i, Qt::UserRole).toString())
+                       ? localidades.PorIdentificador(c_.Cbloc->itemData(i, Qt::UserRole).toInt())
                        : localidades.PorNombre(nombre);
     if (l) {
         MostrarLocalidad(*l);
@@ -388,7 +388,8 @@ void ObservationForm::MostrarLocalidad(const Localidad &l) {
     c_.Txlat->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
     c_.Txlong->setText(l.utmx.isNull() ? QString() : l.utmx.toString());
     c_.tx1k->setText(l.utm1k);
-    utm_->CargarTodosUTM10();
+    // A locality only chosen finds its square among all of them, loaded with the form.
+    if (o_.localidadNueva || c_.cb10k->findText(l.utm10k) < 0) utm_->CargarTodosUTM10();
     ModBaseDatos::PonerTexto(c_.cb10k, l.utm10k);
     // The choices must run even when the list already showed the same item.
     const int provincia = c_.Cbprov->currentIndex();
@@ -592,7 +593,8 @@ void ObservationForm::Mostrar(const Observacion &o) {
     if (const auto l = localidades.PorCodigo(o.localidad)) {
         const int i =
             o_.codigosLocalidad
-                ? c_.Cbloc->findData(l->codigo, Qt::UserRole, Qt::MatchFixedString)
+                ? c_.Cbloc->findData(QString::number(l->idLocalidad), Qt::UserRole,
+                                     Qt::MatchExactly)
                 : c_.Cbloc->findText(l->nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
         {
             const QSignalBlocker bloqueo(c_.Cbloc);

@@ -54,8 +54,8 @@ public:
         QString origenObservador = QStringLiteral("alta");
         // The blank first entry of the reasons list.
         QString motivoEnBlanco;
-        // Locality items carry their codes: a name shared by two localities, or holding a
-        // quote, still stands for the one locality chosen.
+        // Locality items carry their identifiers: a name shared by two localities, or
+        // holding a quote, still stands for the one locality chosen.
         bool codigosLocalidad = false;
     };
 

@@ -120,8 +120,8 @@ void frcons::carregar_especie() {
 
 void frcons::CargarProvinciasUTM10(const QString &cuadrado) {
     ReferenceData ref;
-    QStringList provincias = cuadrado.trimmed().isEmpty() ? ref.Provincias()
-                                                          : ref.ProvinciasDeCuadrado(cuadrado);
+    QStringList provincias =
+        cuadrado.trimmed().isEmpty() ? ref.Provincias() : ref.ProvinciasDeCuadrado(cuadrado);
     provincias.sort(Qt::CaseInsensitive);
     // A refill leaves the province filter empty.
     ModBaseDatos::Rellenar(ui->Cbprov, ConBlanco(provincias));

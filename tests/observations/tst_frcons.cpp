@@ -9,14 +9,14 @@
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQueryModel>
 #include <QStyledItemDelegate>
-#include <QHeaderView>
 #include <QTableView>
-#include <QDir>
 #include <QToolButton>
 
 // The query as a user meets it: filters typed and chosen, dates typed and picked, rows
@@ -103,7 +103,7 @@ void tst_frcons::sesion() {
         return v;
     };
     QCOMPARE(fila(1).mid(0, 5), (QStringList{u"2007-03-05"_s, u"Bufo spinosus"_s, u"Larva"_s,
-                                              u"En reposo"_s, u"Charca del Sol"_s}));
+                                             u"En reposo"_s, u"Charca del Sol"_s}));
     const auto juliana = fila(2); // period, weather, wind, stage, behaviour, habitat unchosen
     for (int col : {2, 3, 16, 23, 24, 25})
         QVERIFY2(juliana[col].isEmpty(), qPrintable(juliana[col]));

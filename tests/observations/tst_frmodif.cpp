@@ -123,9 +123,9 @@ void tst_frmodif::sesion() {
     struct Falta {
         QString observador, especie, campo;
     };
-    for (const Falta &k : {Falta{QString(), u"BUFSPI - Bufo spinosus"_s, u"Observador"_s},
-                           Falta{u"ANA"_s, u"zz"_s, u"Especie"_s},
-                           Falta{QString(), u"zz"_s, u"Observador"_s}}) {
+    for (const Falta &k :
+         {Falta{QString(), u"BUFSPI - Bufo spinosus"_s, u"Observador"_s},
+          Falta{u"ANA"_s, u"zz"_s, u"Especie"_s}, Falta{QString(), u"zz"_s, u"Observador"_s}}) {
         User::Escribir(c<QLineEdit>("Txobs1"), k.observador);
         User::SalirDe(c<QLineEdit>("Txobs1"));
         User::Escribir(c<QComboBox>("Cbespecie"), k.especie);
@@ -165,21 +165,28 @@ void tst_frmodif::sesion() {
     User::Elegir(c<QComboBox>("Cbmotivo"), u"Atropello"_s);
     User::Elegir(c<QComboBox>("Cbhabitat"), u"Dehesa"_s);
     auto *localidades = c<QComboBox>("Cbloc");
-    ModBaseDatos::ElegirComoUsuario(localidades, localidades->findData(u"L3"_s));
+    ModBaseDatos::ElegirComoUsuario(localidades, localidades->findText(u"Charca del Sol"_s) + 1);
     QCOMPARE(Texto("cb10k"), u"UK69"_s);
     Guardar();
     QCOMPARE(MessageService::Ultimo().texto,
              u"Se ha modificado la observación en la base de datos"_s);
     const QSqlRecord r = Fila(bd, o.ana);
     const QList<QPair<QString, QVariant>> columnas = {
-        {u"observador1"_s, u"ANA"_s},     {u"observador4"_s, u"ALV"_s},
-        {u"fecha"_s, u"2011-04-09"_s},    {u"horaini"_s, u"09:00"_s},
-        {u"horafin"_s, u"09:40"_s},       {u"periodo"_s, 4},
-        {u"meteo"_s, 5},                  {u"viento"_s, 5},
-        {u"especie"_s, u"PODHIS"_s},      {u"estadio"_s, 13},
-        {u"numejemp"_s, 0},               {u"numaprox"_s, 0},
+        {u"observador1"_s, u"ANA"_s},
+        {u"observador4"_s, u"ALV"_s},
+        {u"fecha"_s, u"2011-04-09"_s},
+        {u"horaini"_s, u"09:00"_s},
+        {u"horafin"_s, u"09:40"_s},
+        {u"periodo"_s, 4},
+        {u"meteo"_s, 5},
+        {u"viento"_s, 5},
+        {u"especie"_s, u"PODHIS"_s},
+        {u"estadio"_s, 13},
+        {u"numejemp"_s, 0},
+        {u"numaprox"_s, 0},
         {u"descripcion"_s, u"Junto al agua"_s},
-        {u"motivo"_s, u"Atropello"_s},    {u"habitat"_s, 5},
+        {u"motivo"_s, u"Atropello"_s},
+        {u"habitat"_s, 5},
         {u"localidad"_s, u"L3"_s},
     };
     for (const auto &[columna, valor] : columnas)
