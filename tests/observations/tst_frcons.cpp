@@ -2,10 +2,13 @@
 #include "support/SheetReader.h"
 #include "support/User.h"
 
+#include "app/principal.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
+#include "gui/Screen.h"
 #include "observations/frcons.h"
 
+#include <QAction>
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDialog>
@@ -278,6 +281,13 @@ void tst_frcons::sesion() {
     QCOMPARE(MessageService::Ultimo().texto, u"La observación ya no existe en la base de datos."_s);
     QCOMPARE(Ids(), QList<int>());
     QVERIFY(!c<QPushButton>("CdSup")->isEnabled());
+
+    // The menu's "Consulta" opens the query.
+    principal p;
+    QAction *cons = p.findChild<QAction *>(u"cons"_s);
+    QVERIFY(cons->isEnabled());
+    cons->trigger();
+    QVERIFY(qobject_cast<frcons *>(Screen::BuscarFormulario(u"frcons"_s)));
 }
 
 QTEST_MAIN(tst_frcons)

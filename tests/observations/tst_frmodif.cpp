@@ -214,8 +214,16 @@ void tst_frmodif::sesion() {
     QVERIFY(!f);
     QCOMPARE(bd.Contar(u"observacion"_s), 3);
 
-    // Species and locality gone: loaded empty, and so never saved in their place.
+    // Species, locality and an observer gone: loaded empty, and so never saved in their
+    // place; the observer's check says so and the loading goes on.
+    bd.Ejecutar(u"UPDATE observacion SET observador3 = 'NADIE' WHERE id_observacion = ?"_s,
+                {o.dors});
+    MessageService::Limpiar();
     Modificar(consulta, o.dors);
+    QCOMPARE(MessageService::Ultimo().texto, u"No existe ningun Observador con este código"_s);
+    QVERIFY(c<QLineEdit>("Txobs3")->text().isEmpty());
+    QCOMPARE(c<QLabel>("Lbobs1")->text(), u"Ánxela D'Ors"_s);
+    QCOMPARE(c<QLabel>("Lbnumobs")->text(), QString::number(o.dors));
     QVERIFY(Texto("Cbespecie").isEmpty() && Texto("Cbloc").isEmpty());
     const QSqlRecord perdida = Fila(bd, o.dors);
     Guardar();
