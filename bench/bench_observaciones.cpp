@@ -186,7 +186,14 @@ int main(int argc, char *argv[]) {
     const int id = 1;
     Listas();
     const qint64 listas = Mediana(Listas, 7);
-    const qint64 nueva = Mediana([] { return Medir([] { newobs f; f.show(); }); }, 7);
+    const qint64 nueva = Mediana(
+        [] {
+            return Medir([] {
+                newobs f;
+                f.show();
+            });
+        },
+        7);
     Informar("newobs opened", nueva, listas);
     const qint64 cambio = Mediana(
         [&] {
