@@ -14,6 +14,7 @@
 #include "ui_frcons.h"
 
 #include <QApplication>
+#include <QCollator>
 #include <QDir>
 #include <QHeaderView>
 #include <QRegularExpression>
@@ -46,9 +47,18 @@ QDate LeerFecha(const QString &texto) {
     return QDate(anyo, m.captured(2).toInt(), m.captured(1).toInt());
 }
 
+// A filter's entries: the blank (no filter) first, then each text once.
 QStringList ConBlanco(QStringList items) {
     items.removeDuplicates();
     items.prepend(QStringLiteral(" "));
+    return items;
+}
+
+// In Spanish alphabetical order (Ávila with the A), for the short lists.
+QStringList Ordenada(QStringList items) {
+    QCollator orden(QLocale(QLocale::Spanish, QLocale::Spain));
+    orden.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(items.begin(), items.end(), orden);
     return items;
 }
 
@@ -96,7 +106,7 @@ void frcons::Form_Load() {
     Screen::RelojArena reloj;
     Screen::AplicarColores(this);
     ObserverStore observadores;
-    ModBaseDatos::Rellenar(ui->Cbobs, ConBlanco(observadores.NombresCompletos()));
+    ModBaseDatos::Rellenar(ui->Cbobs, ConBlanco(Ordenada(observadores.NombresCompletos())));
     ModBaseDatos::InformarError(this, observadores);
     LocalityStore localidades;
     ModBaseDatos::Rellenar(ui->Cbloc, ConBlanco(localidades.Nombres()));
@@ -114,17 +124,22 @@ void frcons::Form_Load() {
 
 void frcons::carregar_especie() {
     ObservationStore observaciones;
+    // The species filter keeps what it shows, as the rows it filtered are read again.
+    const QString especie = ui->Cbesp->currentText();
     ModBaseDatos::Rellenar(ui->Cbesp, observaciones.EspeciesObservadas());
     ModBaseDatos::InformarError(this, observaciones);
+    const QSignalBlocker bloqueo(ui->Cbesp);
+    const int i = ui->Cbesp->findText(especie, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    ui->Cbesp->setCurrentIndex(i);
+    if (i < 0) ui->Cbesp->setEditText(especie);
 }
 
 void frcons::CargarProvinciasUTM10(const QString &cuadrado) {
     ReferenceData ref;
     QStringList provincias =
         cuadrado.trimmed().isEmpty() ? ref.Provincias() : ref.ProvinciasDeCuadrado(cuadrado);
-    provincias.sort(Qt::CaseInsensitive);
     // A refill leaves the province filter empty.
-    ModBaseDatos::Rellenar(ui->Cbprov, ConBlanco(provincias));
+    ModBaseDatos::Rellenar(ui->Cbprov, ConBlanco(Ordenada(provincias)));
     ModBaseDatos::InformarError(this, ref);
 }
 

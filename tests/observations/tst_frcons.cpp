@@ -165,6 +165,8 @@ void tst_frcons::sesion() {
     QCOMPARE(c<QComboBox>("Cbprov")->findText(u"Madrid"_s), -1);
     Elegir("cb10k", u" "_s);
     QVERIFY(c<QComboBox>("Cbprov")->findText(u"Madrid"_s) > 0);
+    QVERIFY(c<QComboBox>("Cbprov")->findText(u"Ávila"_s) <
+            c<QComboBox>("Cbprov")->findText(u"Badajoz"_s)); // in Spanish order
 
     // Species: completed and named; a text that is no entry becomes the blank.
     User::Escribir(c<QComboBox>("Cbesp"), u"vipl"_s);
