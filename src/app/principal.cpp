@@ -9,6 +9,7 @@
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
 #include "localities/frloc.h"
+#include "observations/frcons.h"
 #include "observations/frmotivos.h"
 #include "observations/newobs.h"
 #include "observers/frobs.h"
@@ -38,6 +39,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     ui->varis->menuAction()->setObjectName(QStringLiteral("varis"));
 
     connect(new_, &QAction::triggered, this, &principal::new_Click);
+    connect(ui->cons, &QAction::triggered, this, &principal::cons_Click);
     connect(ui->observ, &QAction::triggered, this, &principal::observ_Click);
     connect(ui->loc, &QAction::triggered, this, &principal::loc_Click);
     connect(ui->motivo, &QAction::triggered, this, &principal::motivo_Click);
@@ -46,10 +48,6 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->acerca, &QAction::triggered, this, &principal::acerca_Click);
     connect(ui->web, &QAction::triggered, this, &principal::web_Click);
     connect(ui->sortir, &QAction::triggered, this, &principal::sortir_Click);
-
-    // Items whose windows are not part of the program yet stay visible but disabled.
-    for (QAction *a : {ui->cons})
-        a->setEnabled(false);
 }
 
 principal::~principal() = default;
@@ -107,6 +105,10 @@ void principal::AbrirFormulario(const std::function<QWidget *()> &crear) {
 
 void principal::new_Click() {
     AbrirFormulario([] { return new newobs; });
+}
+
+void principal::cons_Click() {
+    AbrirFormulario([] { return new frcons; });
 }
 
 void principal::observ_Click() {

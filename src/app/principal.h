@@ -24,6 +24,7 @@ protected:
 
 private slots:
     void new_Click();
+    void cons_Click();
     void observ_Click();
     void loc_Click();
     void motivo_Click();

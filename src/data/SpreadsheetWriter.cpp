@@ -10,12 +10,14 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <optional>
 #include <xlsxwriter.h>
 
 namespace {
 
 constexpr int kFilaCabecera = 2; // row 3: rows 1 and 2 stay empty
 constexpr double kAnchoMaximo = 80;
+constexpr int kTextoMaximo = 32767; // characters a cell holds
 
 const char *FormatoNumero(Column::Formato f) {
     switch (f) {
@@ -37,9 +39,10 @@ QString Fallo(const QString &ruta, const QString &motivo) {
         .arg(QDir::toNativeSeparators(ruta), motivo);
 }
 
-// Writes one value in its column's way; returns the text it shows, for the width.
-QString Escribir(lxw_worksheet *hoja, lxw_row_t fila, lxw_col_t col, const QVariant &v,
-                 Column::Formato formato, lxw_format *f) {
+// Writes one value in its column's way; returns the text it shows, for the width, or
+// nothing when the cell cannot hold it.
+std::optional<QString> Escribir(lxw_worksheet *hoja, lxw_row_t fila, lxw_col_t col,
+                                const QVariant &v, Column::Formato formato, lxw_format *f) {
     if (formato == Column::Formato::SiNo) {
         const bool si = !v.isNull() && v.toString().trimmed() != QLatin1String("0") &&
                         !v.toString().trimmed().isEmpty();
@@ -65,7 +68,8 @@ QString Escribir(lxw_worksheet *hoja, lxw_row_t fila, lxw_col_t col, const QVari
         }
     }
     // A text, or a value that does not read as its column's kind: shown as stored.
-    worksheet_write_string(hoja, fila, col, texto.toUtf8().constData(), f);
+    if (worksheet_write_string(hoja, fila, col, texto.toUtf8().constData(), f) != LXW_NO_ERROR)
+        return std::nullopt;
     return texto;
 }
 
@@ -114,9 +118,19 @@ bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const
                               .arg(LXW_ROW_MAX - kFilaCabecera - 1));
         }
         for (lxw_col_t c = 0; c < lxw_col_t(columnas.size()); ++c) {
-            const QString texto =
+            const auto texto =
                 Escribir(hoja, fila, c, consulta.value(int(c)), columnas[c].formato, formatos[c]);
-            anchos[c] = std::max(anchos[c], texto.size());
+            // A cut text would be a record changed behind the user's back.
+            if (!texto) {
+                workbook_close(libro);
+                QFile::remove(parcial);
+                return fallar(QStringLiteral("el valor de %1 en la fila %2 es más largo de lo "
+                                             "que cabe en una celda (%3 caracteres).")
+                                  .arg(columnas[c].cabecera)
+                                  .arg(fila + 1)
+                                  .arg(kTextoMaximo));
+            }
+            anchos[c] = std::max(anchos[c], texto->size());
         }
         ++fila;
     }

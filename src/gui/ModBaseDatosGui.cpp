@@ -10,11 +10,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSignalBlocker>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
+#include <QStringListModel>
 #include <QTableView>
 #include <QTimer>
 #include <QValidator>
@@ -285,10 +288,42 @@ void ModBaseDatos::PonerTexto(QComboBox *lista, const QString &texto) {
     if (lista->isEditable()) lista->setEditText(texto);
 }
 
-void ModBaseDatos::Rellenar(QComboBox *lista, const QStringList &items) {
+namespace {
+// A list's items in one string list, and what each carries (Qt::UserRole) in another: filled
+// in one step, where item by item is slow for long lists.
+// A list's items in one step, each with its value; other roles a form sets on an item
+// (setItemData) are kept too.
+class ModeloLista : public QStringListModel {
+public:
+    using QStringListModel::QStringListModel;
+    QStringList datos;
+    QHash<QPair<int, int>, QVariant> otros; // (row, role)
+    QVariant data(const QModelIndex &i, int rol) const override {
+        if (const auto v = otros.find({i.row(), rol}); v != otros.end()) return *v;
+        if (rol == Qt::UserRole) return i.row() < datos.size() ? datos[i.row()] : QVariant();
+        return QStringListModel::data(i, rol);
+    }
+    bool setData(const QModelIndex &i, const QVariant &v, int rol) override {
+        if (rol == Qt::DisplayRole || rol == Qt::EditRole)
+            return QStringListModel::setData(i, v, rol);
+        if (!i.isValid()) return false;
+        otros.insert({i.row(), rol}, v);
+        emit dataChanged(i, i, {rol});
+        return true;
+    }
+};
+} // namespace
+
+void ModBaseDatos::Rellenar(QComboBox *lista, const QStringList &items, const QStringList &datos) {
     const QSignalBlocker bloqueo(lista);
-    lista->clear();
-    lista->addItems(items);
+    auto *modelo = dynamic_cast<ModeloLista *>(lista->model());
+    if (!modelo) {
+        modelo = new ModeloLista(lista);
+        lista->setModel(modelo);
+    }
+    modelo->datos = datos;
+    modelo->otros.clear();
+    modelo->setStringList(items);
     lista->setCurrentIndex(-1);
     if (lista->isEditable()) lista->setEditText(QString());
 }

@@ -62,8 +62,9 @@ void AlPerderFoco(QWidget *control, std::function<void()> manejador);
 // none equal, leaves the list without selection showing the text (editable lists only).
 void PonerTexto(QComboBox *lista, const QString &texto);
 
-// Refills a list without raising its handlers; afterwards no item is selected.
-void Rellenar(QComboBox *lista, const QStringList &items);
+// Refills a list without raising its handlers; afterwards no item is selected. Each item
+// may carry a value (its code) as Qt::UserRole data.
+void Rellenar(QComboBox *lista, const QStringList &items, const QStringList &datos = {});
 
 // Shows a store's query in a grid under the column table's captions, every row read at once
 // so that no read stays open under later writes. The row whose first column holds `actual`

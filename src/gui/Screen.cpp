@@ -74,6 +74,13 @@ void Screen::MostrarHijo(QWidget *formulario) {
     formulario->activateWindow();
 }
 
+void Screen::CerrarHijo(QWidget *formulario) {
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(formulario->parentWidget()))
+        sub->close();
+    else
+        formulario->close();
+}
+
 int Screen::MostrarModal(QDialog *dialogo) {
     dialogo->setWindowModality(Qt::ApplicationModal);
     return dialogo->exec();

@@ -32,6 +32,8 @@ QMdiArea *AreaPrincipal();
 // Shows a form modeless as a child of the main window (or alone when there is none).
 // The form is deleted when it closes.
 void MostrarHijo(QWidget *formulario);
+// Closes a form shown by MostrarHijo, with its task window.
+void CerrarHijo(QWidget *formulario);
 // Shows a dialog modal; returns when it closes.
 int MostrarModal(QDialog *dialogo);
 

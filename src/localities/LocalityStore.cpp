@@ -41,6 +41,22 @@ QStringList LocalityStore::Nombres() {
     return Columna(QStringLiteral("SELECT localidad FROM localidad ORDER BY localidad"));
 }
 
+bool LocalityStore::NombresEIdentificadores(QStringList &nombres, QStringList &ids) {
+    QSqlQuery q;
+    if (!Ejecutar(q, QStringLiteral("SELECT localidad, id_localidad FROM localidad "
+                                    "ORDER BY localidad, id_localidad")))
+        return false;
+    while (q.next()) {
+        nombres << q.value(0).toString();
+        ids << q.value(1).toString();
+    }
+    return true;
+}
+
+std::optional<Localidad> LocalityStore::PorIdentificador(int id) {
+    return Leer(QStringLiteral("l.id_localidad = ?"), QString::number(id));
+}
+
 std::optional<Localidad> LocalityStore::PorNombre(const QString &nombre) {
     // The name is compared as stored (the list shows stored names), letter case included.
     return Leer(QStringLiteral("l.localidad = ? COLLATE BINARY"), nombre);

@@ -33,8 +33,12 @@ public:
 
     // Every locality name, sorted.
     QStringList Nombres();
+    // Every locality's name and identifier, sorted by name: for lists where names may
+    // repeat. Read from the name index alone, so as fast as the names.
+    bool NombresEIdentificadores(QStringList &nombres, QStringList &ids);
     // The locality of exactly that stored name, when its province and municipality exist.
     std::optional<Localidad> PorNombre(const QString &nombre);
+    std::optional<Localidad> PorIdentificador(int id);
     // The locality of that code (codes compare ignoring case).
     std::optional<Localidad> PorCodigo(const QString &codigo);
     // Whether a locality has the code (codes compare ignoring case, as the database does).

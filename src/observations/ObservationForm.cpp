@@ -79,6 +79,12 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
         c_.Cbloc->setEditable(true);
         c_.Cbloc->setCompleter(nullptr);
         c_.Cbloc->setInsertPolicy(QComboBox::NoInsert);
+    } else {
+        // The locality's place is shown, not entered.
+        for (QComboBox *lista : {c_.Cbprov, c_.Cbmuni, c_.cb10k, c_.Cbhuso})
+            lista->setEnabled(false);
+        for (QLineEdit *campo : {c_.Txlong, c_.Txlat, c_.tx1k})
+            campo->setReadOnly(true);
     }
     for (QLineEdit *campo : {c_.Txexemplars, c_.Txlong, c_.Txlat})
         ModBaseDatos::FiltrarDigitos(campo);
@@ -139,7 +145,13 @@ void ObservationForm::PonerObservadorPorDefecto() {
 
 void ObservationForm::CargarLocalidades() {
     LocalityStore localidades;
-    ModBaseDatos::Rellenar(c_.Cbloc, localidades.Nombres());
+    if (o_.codigosLocalidad) {
+        QStringList nombres, ids;
+        localidades.NombresEIdentificadores(nombres, ids);
+        ModBaseDatos::Rellenar(c_.Cbloc, nombres, ids);
+    } else {
+        ModBaseDatos::Rellenar(c_.Cbloc, localidades.Nombres());
+    }
     ModBaseDatos::InformarError(c_.formulario, localidades);
 }
 
@@ -149,7 +161,8 @@ void ObservationForm::ElegirLocalidad(const QString &nombre) {
 }
 
 void ObservationForm::CalcularCuadradosUTM() {
-    if (modoLocalidad_ == ModoLocalidad::Cargando) return;
+    // Squares are derived only for a locality described on the form.
+    if (modoLocalidad_ == ModoLocalidad::Cargando || !o_.localidadNueva) return;
     utm_->CalcularCuadradosUTM();
 }
 
@@ -329,7 +342,10 @@ void ObservationForm::Cbloc_Click() {
         codigoLocalidad_.clear();
         return;
     }
-    const int i = c_.Cbloc->findText(nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    // The chosen item's own code, never a look-up by a name that other localities may share.
+    const int i = o_.codigosLocalidad
+                      ? c_.Cbloc->currentIndex()
+                      : c_.Cbloc->findText(nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (i < 0) {
         codigoLocalidad_ = o_.localidadNueva ? QStringLiteral("new") : QString();
         if (o_.localidadNueva)
@@ -343,7 +359,9 @@ void ObservationForm::Cbloc_Click() {
     }
     codigoLocalidad_.clear();
     LocalityStore localidades;
-    const auto l = localidades.PorNombre(nombre);
+    const auto l = o_.codigosLocalidad
+                       ? localidades.PorIdentificador(c_.Cbloc->itemData(i, Qt::UserRole).toInt())
+                       : localidades.PorNombre(nombre);
     if (l) {
         MostrarLocalidad(*l);
     } else {
@@ -366,7 +384,8 @@ void ObservationForm::MostrarLocalidad(const Localidad &l) {
     c_.Txlat->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
     c_.Txlong->setText(l.utmx.isNull() ? QString() : l.utmx.toString());
     c_.tx1k->setText(l.utm1k);
-    utm_->CargarTodosUTM10();
+    // A locality only chosen finds its square among all of them, loaded with the form.
+    if (o_.localidadNueva || c_.cb10k->findText(l.utm10k) < 0) utm_->CargarTodosUTM10();
     ModBaseDatos::PonerTexto(c_.cb10k, l.utm10k);
     // The choices must run even when the list already showed the same item.
     const int provincia = c_.Cbprov->currentIndex();
@@ -375,6 +394,11 @@ void ObservationForm::MostrarLocalidad(const Localidad &l) {
     const int municipio = c_.Cbmuni->currentIndex();
     ModBaseDatos::PonerTexto(c_.Cbmuni, l.municipio);
     if (c_.Cbmuni->currentIndex() == municipio && municipio >= 0) Cbmuni_Click();
+    // A locality that is only chosen keeps its own place, whatever the lists offer.
+    if (!o_.localidadNueva) {
+        idProv = l.prov;
+        idMuni = l.muni;
+    }
     modoLocalidad_ = ModoLocalidad::Libre;
 }
 
@@ -386,7 +410,7 @@ void ObservationForm::Cbprov_Click() {
         c_.Cbmuni->setEnabled(false);
         return;
     }
-    c_.Cbmuni->setEnabled(true);
+    c_.Cbmuni->setEnabled(o_.localidadNueva);
     const QString cuadrado = c_.cb10k->currentText();
     if (cuadrado.trimmed().isEmpty()) {
         c_.Frame1->setEnabled(false);
@@ -534,6 +558,10 @@ Localidad ObservationForm::LocalidadNueva() const {
 }
 
 void ObservationForm::Mostrar(const Observacion &o) {
+    // Nothing of an observation shown before may be stored with this one.
+    VaciarListas();
+    c_.Lbespecie->clear();
+    codigoLocalidad_.clear();
     for (int slot = 1; slot <= 4; ++slot) {
         c_.Txobs[slot - 1]->setText(o.observador[slot - 1]);
         ComprobarObservador(slot);
@@ -570,14 +598,33 @@ void ObservationForm::Mostrar(const Observacion &o) {
     c_.Txdesc->setText(o.descripcion);
     LocalityStore localidades;
     if (const auto l = localidades.PorCodigo(o.localidad)) {
-        const int i = c_.Cbloc->findText(l->nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        const int i =
+            o_.codigosLocalidad
+                ? c_.Cbloc->findData(QString::number(l->idLocalidad), Qt::UserRole,
+                                     Qt::MatchExactly)
+                : c_.Cbloc->findText(l->nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
         {
             const QSignalBlocker bloqueo(c_.Cbloc);
             c_.Cbloc->setCurrentIndex(i);
         }
         MostrarLocalidad(*l);
+    } else {
+        // A locality that is gone shows empty, and so stores nothing.
+        for (QComboBox *lista : {c_.Cbloc, c_.Cbhuso, c_.cb10k, c_.Cbprov, c_.Cbmuni})
+            Vaciar(lista);
+        for (QLineEdit *campo : {c_.Txlong, c_.Txlat, c_.tx1k})
+            campo->clear();
+        idProv = idMuni = 0;
     }
     ModBaseDatos::InformarError(c_.formulario, localidades);
+}
+
+void ObservationForm::VaciarListas() {
+    for (QComboBox *lista : {c_.Cbperiodo, c_.Cbvents, c_.Cbmeteo, c_.Cbmotivo, c_.Cbestadio,
+                             c_.Cbconducta, c_.Cbhabitat})
+        Vaciar(lista);
+    // Lists that show nothing store nothing.
+    idPeriodo = idViento = idMeteo = idEstadio = idConducta = idHabitat = 0;
 }
 
 void ObservationForm::Limpiar() {
@@ -585,11 +632,8 @@ void ObservationForm::Limpiar() {
         c_.Txobs[slot - 1]->clear();
         c_.Lbobs[slot - 1]->clear();
     }
-    for (QComboBox *lista : {c_.Cbperiodo, c_.Cbvents, c_.Cbmeteo, c_.Cbmotivo, c_.Cbestadio,
-                             c_.Cbhuso, c_.Cbconducta, c_.Cbhabitat})
-        Vaciar(lista);
-    // Lists that show nothing store nothing.
-    idPeriodo = idViento = idMeteo = idEstadio = idConducta = idHabitat = 0;
+    VaciarListas();
+    Vaciar(c_.Cbhuso);
     Vaciar(c_.Cbespecie, QStringLiteral(" "));
     c_.Lbespecie->clear();
     c_.Txhini->setTime(QTime(0, 0));

@@ -55,7 +55,47 @@ public:
         QString origenObservador = QStringLiteral("alta");
         // The blank first entry of the reasons list.
         QString motivoEnBlanco;
+        // Locality items carry their identifiers: a name shared by two localities, or
+        // holding a quote, still stands for the one locality chosen.
+        bool codigosLocalidad = false;
     };
+
+    // The shared controls of a form whose Designer class names them as the forms do.
+    template <typename U> static Controles ControlesDe(QWidget *formulario, U *ui) {
+        Controles c;
+        c.formulario = formulario;
+        c.Txobs = {ui->Txobs1, ui->Txobs2, ui->Txobs3, ui->Txobs4};
+        c.Lbobs = {ui->Lbobs1, ui->Lbobs2, ui->Lbobs3, ui->Lbobs4};
+        c.CdSelobs = {ui->CdSelobs1, ui->CdSelobs2, ui->Cdselobs3, ui->Cdselobs4};
+        c.Txdata = ui->Txdata;
+        c.Txhini = ui->Txhini;
+        c.Txhfi = ui->Txhfi;
+        c.Cbperiodo = ui->Cbperiodo;
+        c.Cbmeteo = ui->Cbmeteo;
+        c.Cbvents = ui->Cbvents;
+        c.Cbhabitat = ui->Cbhabitat;
+        c.Cbespecie = ui->Cbespecie;
+        c.Lbespecie = ui->Lbespecie;
+        c.Txexemplars = ui->Txexemplars;
+        c.Check1 = ui->Check1;
+        c.Cbestadio = ui->Cbestadio;
+        c.Cbconducta = ui->Cbconducta;
+        c.Cbmotivo = ui->Cbmotivo;
+        c.Txdesc = ui->Txdesc;
+        c.Cbloc = ui->Cbloc;
+        c.Cbprov = ui->Cbprov;
+        c.Cbmuni = ui->Cbmuni;
+        c.cb10k = ui->cb10k;
+        c.Cbhuso = ui->Cbhuso;
+        c.Txlong = ui->Txlong;
+        c.Txlat = ui->Txlat;
+        c.tx1k = ui->tx1k;
+        c.Frame1 = ui->Frame1;
+        c.Frame2 = ui->Frame2;
+        c.Frame3 = ui->Frame3;
+        if constexpr (requires { ui->missatge; }) c.missatge = ui->missatge;
+        return c;
+    }
 
     // What the last click on a save button asked for; a square chosen through the
     // municipality keeps the coordinates.
@@ -109,6 +149,7 @@ private:
     void cb10k_Click();
     void CalcularCuadradosUTM();
     void RellenarSegunClase(const QString &clase);
+    void VaciarListas();
     void MostrarLocalidad(const Localidad &l);
     QString CodigoEspecie() const;
 

@@ -1,5 +1,34 @@
 #include "ObservationStore.h"
 
+#include "data/ModConex.h"
+
+#include <QSqlError>
+
+namespace {
+// The stored columns in the order of the insert and of the update.
+QVariantList Valores(const Observacion &o) {
+    return {o.observador[0],
+            o.observador[1],
+            o.observador[2],
+            o.observador[3],
+            o.fecha.toString(Qt::ISODate),
+            o.horaini,
+            o.horafin,
+            o.periodo,
+            o.meteo,
+            o.viento,
+            o.especie,
+            o.numejemp,
+            o.numaprox ? 1 : 0,
+            o.estadio,
+            o.conducta,
+            o.descripcion,
+            o.motivo,
+            o.habitat,
+            o.localidad};
+}
+} // namespace
+
 int ObservationStore::SiguienteNumero() {
     const auto v = Primero(QStringLiteral(
         "SELECT id_observacion FROM observacion ORDER BY id_observacion DESC LIMIT 1"));
@@ -25,14 +54,187 @@ std::optional<int> ObservationStore::Guardar(const Observacion &o,
                                "especie, numejemp, numaprox, estadio, conducta, descripcion, "
                                "motivo, habitat, localidad) "
                                "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
-                {o.observador[0], o.observador[1], o.observador[2], o.observador[3],
-                 o.fecha.toString(Qt::ISODate), o.horaini, o.horafin, o.periodo, o.meteo, o.viento,
-                 o.especie, o.numejemp, o.numaprox ? 1 : 0, o.estadio, o.conducta, o.descripcion,
-                 o.motivo, o.habitat, o.localidad}))
+                Valores(o)))
             return false;
         id = q.lastInsertId();
         return true;
     });
     if (!ok) return std::nullopt;
     return id.toInt();
+}
+
+namespace {
+const QString kNoExiste = QStringLiteral("La observación ya no existe en la base de datos.");
+
+Column C(const char *expresion, const char *titulo, const char *cabecera,
+         Column::Formato formato = Column::Formato::Texto) {
+    return {QString::fromUtf8(expresion), QString::fromUtf8(titulo), QString::fromUtf8(cabecera),
+            formato};
+}
+} // namespace
+
+const ColumnTable &ObservationStore::ColumnasConsulta() {
+    using F = Column::Formato;
+    static const ColumnTable columnas = {
+        C("o.fecha AS fecha", "fecha", "FECHA", F::Fecha),
+        C("e.n_especie AS especie", "especie", "ESPECIE"),
+        C("et.estad_cast AS estadio", "estadio", "ESTADIO"),
+        C("c.conduct_cast AS conducta", "conducta", "CONDUCTA"),
+        C("loc.localidad AS localidad", "localidad", "LOCALIDAD"),
+        C("loc.utmx AS utmx", "utmx", "LONGITUD", F::Entero),
+        C("loc.utmy AS utmy", "utmy", "LATITUD", F::Entero),
+        C("loc.utmhuso AS huso", "huso", "HUSO", F::Entero),
+        C("loc.utm10k AS utm10k", "utm10k", "UTM10K"),
+        C("loc.utm1k AS utm1k", "utm1k", "UTM1K"),
+        C("pr.prov_cast AS prov", "prov", "PROVINCIA"),
+        C("mu.muni AS muni", "muni", "MUNICIPIO"),
+        C("o.motivo AS motivo", "motivo", "MOTIVO"),
+        C("o.numejemp AS numejemp", "numejemp", "EJEMPLARES", F::Entero),
+        C("o.numaprox AS numaprox", "numaprox", "APROX.", F::SiNo),
+        C("o.descripcion AS descripcion", "descripcion", "DESCRIPCION"),
+        C("h.habitat AS habitat", "habitat", "HABITAT"),
+        C("o.observador1 AS observador1", "observador1", "OBSERVADOR1"),
+        C("o.observador2 AS observador2", "observador2", "OBSERVADOR2"),
+        C("o.observador3 AS observador3", "observador3", "OBSERVADOR3"),
+        C("o.observador4 AS observador4", "observador4", "OBSERVADOR4"),
+        C("o.horaini AS horaini", "horaini", "H.INICIAL"),
+        C("o.horafin AS horafin", "horafin", "H.FINAL"),
+        C("p.period_cast AS periodo", "periodo", "PERIODO"),
+        C("me.meteo_cast AS meteo", "meteo", "METEO"),
+        C("v.viento AS viento", "viento", "VIENTO"),
+        C("o.id_observacion AS id_observacion", "id_observacion", "ID", F::Entero),
+    };
+    return columnas;
+}
+
+int ObservationStore::ColumnaId() {
+    return int(ColumnasConsulta().size()) - 1;
+}
+
+QString ObservationStore::Desde(const FiltroObservaciones &f, QVariantList &valores) const {
+    // Outer joins: an observation stays listed when a value it refers to is missing.
+    QString sql = QStringLiteral(" FROM observacion o"
+                                 " LEFT JOIN localidad loc ON loc.cod_localidad = o.localidad"
+                                 " LEFT JOIN observador obs ON obs.cod_observador = o.observador1"
+                                 " LEFT JOIN tperiodo p ON p.id_periodo = o.periodo"
+                                 " LEFT JOIN especie e ON e.cod_especie = o.especie"
+                                 " LEFT JOIN tbeaufort v ON v.id_beaufort = o.viento"
+                                 " LEFT JOIN tmeteo me ON me.id_meteo = o.meteo"
+                                 " LEFT JOIN testadio et ON et.id_estadio = o.estadio"
+                                 " LEFT JOIN tconducta c ON c.id_conducta = o.conducta"
+                                 " LEFT JOIN thabitat h ON h.id_habitat = o.habitat"
+                                 " LEFT JOIN tprovincia pr ON pr.id_prov = loc.prov"
+                                 " LEFT JOIN tmunicipio mu ON mu.id_muni = loc.muni");
+    QStringList condiciones;
+    auto filtro = [&](bool presente, const char *condicion, const QVariant &valor) {
+        if (!presente) return;
+        condiciones << QString::fromLatin1(condicion);
+        valores << valor;
+    };
+    filtro(f.desde.isValid(), "o.fecha >= ?", f.desde.toString(Qt::ISODate));
+    filtro(f.hasta.isValid(), "o.fecha <= ?", f.hasta.toString(Qt::ISODate));
+    filtro(!f.observador.trimmed().isEmpty(),
+           "(coalesce(obs.nombre, '') || ' ' || coalesce(obs.apellido, '')) LIKE ? ESCAPE '\\'",
+           PatronContiene(f.observador));
+    filtro(!f.especie.trimmed().isEmpty(), "o.especie = ?", f.especie);
+    filtro(!f.provincia.trimmed().isEmpty(), "pr.prov_cast = ?", f.provincia);
+    filtro(!f.utm10k.trimmed().isEmpty(), "loc.utm10k = ?", f.utm10k);
+    filtro(!f.localidad.trimmed().isEmpty(), "loc.localidad = ?", f.localidad);
+    if (!condiciones.isEmpty()) sql += QStringLiteral(" WHERE ") + condiciones.join(" AND ");
+    return sql;
+}
+
+QSqlQuery ObservationStore::Consultar(const FiltroObservaciones &f, bool desplazable) {
+    QVariantList valores;
+    const QString sql = QStringLiteral("SELECT ") + ColumnasConsulta().ListaSelect() +
+                        Desde(f, valores) + QStringLiteral(" ORDER BY o.fecha, o.id_observacion");
+    QSqlQuery q;
+    if (desplazable) {
+        // Not through Ejecutar: a grid's model needs a query it can scroll back.
+        q = QSqlQuery(db());
+        bool ok = q.prepare(sql);
+        for (const QVariant &v : std::as_const(valores))
+            q.addBindValue(v);
+        if (!(ok && q.exec())) Anotar(DescribirError(q.lastError()));
+    } else {
+        Ejecutar(q, sql, valores);
+    }
+    return q;
+}
+
+std::optional<int> ObservationStore::Contar(const FiltroObservaciones &f) {
+    QVariantList valores;
+    const QString desde = Desde(f, valores);
+    const auto n = Primero(QStringLiteral("SELECT count(*)") + desde, valores);
+    if (!n) return std::nullopt;
+    return n->toInt();
+}
+
+QStringList ObservationStore::EspeciesObservadas() {
+    return Columna(QStringLiteral("SELECT DISTINCT especie FROM observacion WHERE "
+                                  "trim(coalesce(especie, '')) <> '' ORDER BY especie"));
+}
+
+std::optional<Observacion> ObservationStore::Cargar(int id) {
+    QSqlQuery q;
+    if (!Ejecutar(q,
+                  QStringLiteral("SELECT observador1, observador2, observador3, observador4, "
+                                 "fecha, horaini, horafin, periodo, meteo, viento, especie, "
+                                 "numejemp, numaprox, estadio, conducta, descripcion, motivo, "
+                                 "habitat, localidad FROM observacion WHERE id_observacion = ?"),
+                  {id}) ||
+        !q.next())
+        return std::nullopt;
+    Observacion o;
+    for (int i = 0; i < 4; ++i)
+        o.observador[i] = q.value(i).toString();
+    o.fecha = QDate::fromString(q.value(4).toString().left(10), Qt::ISODate);
+    o.horaini = q.value(5).toString();
+    o.horafin = q.value(6).toString();
+    o.periodo = q.value(7).toInt();
+    o.meteo = q.value(8).toInt();
+    o.viento = q.value(9).toInt();
+    o.especie = q.value(10).toString();
+    o.numejemp = q.value(11).isNull() ? QVariant() : QVariant(q.value(11).toLongLong());
+    o.numaprox = q.value(12).toInt() != 0;
+    o.estadio = q.value(13).toInt();
+    o.conducta = q.value(14).toInt();
+    o.descripcion = q.value(15).toString();
+    o.motivo = q.value(16).toString();
+    o.habitat = q.value(17).toInt();
+    o.localidad = q.value(18).toString();
+    return o;
+}
+
+bool ObservationStore::Actualizar(int id, const Observacion &o) {
+    return EnTransaccion([&] {
+        QSqlQuery q;
+        if (!Ejecutar(
+                q,
+                QStringLiteral("UPDATE observacion SET observador1 = ?, observador2 = ?, "
+                               "observador3 = ?, observador4 = ?, fecha = ?, horaini = ?, "
+                               "horafin = ?, periodo = ?, meteo = ?, viento = ?, especie = ?, "
+                               "numejemp = ?, numaprox = ?, estadio = ?, conducta = ?, "
+                               "descripcion = ?, motivo = ?, habitat = ?, localidad = ? "
+                               "WHERE id_observacion = ?"),
+                Valores(o) << id))
+            return false;
+        // Deleted from the query meanwhile: not a success.
+        if (q.numRowsAffected() == 0) {
+            Anotar(kNoExiste);
+            return false;
+        }
+        return true;
+    });
+}
+
+bool ObservationStore::Suprimir(int id) {
+    QSqlQuery q;
+    if (!Ejecutar(q, QStringLiteral("DELETE FROM observacion WHERE id_observacion = ?"), {id}))
+        return false;
+    if (q.numRowsAffected() == 0) {
+        Anotar(kNoExiste);
+        return false;
+    }
+    return true;
 }

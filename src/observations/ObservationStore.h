@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/ColumnTable.h"
 #include "data/Store.h"
 #include "localities/LocalityStore.h"
 
@@ -20,6 +21,14 @@ struct Observacion {
     QString localidad; // cod_localidad
 };
 
+// The query's filters; an empty value (a null date) is no filter.
+struct FiltroObservaciones {
+    QDate desde, hasta;
+    QString observador; // found anywhere in the first observer's name and surname
+    QString especie;    // species code
+    QString provincia, utm10k, localidad;
+};
+
 class ObservationStore : public Store {
 public:
     using Store::Store;
@@ -30,4 +39,27 @@ public:
     // Stores the observation, and first the new locality when there is one: both or
     // neither. Returns the new observation's identifier, or nothing with error() set.
     std::optional<int> Guardar(const Observacion &o, const std::optional<Localidad> &nueva);
+
+    // Columns of the observation query: its grid and its spreadsheet, in that order.
+    static const ColumnTable &ColumnasConsulta();
+    // Column of the identifier in ColumnasConsulta().
+    static int ColumnaId();
+
+    // The observations that pass the filters, sorted by date then identifier, with every
+    // observation listed even when a value it refers to is missing (then empty). Executed;
+    // inactive with error() set on failure. A scrollable query feeds a grid.
+    QSqlQuery Consultar(const FiltroObservaciones &f, bool desplazable);
+    // How many observations Consultar lists.
+    std::optional<int> Contar(const FiltroObservaciones &f);
+    // The species codes that occur in observations, sorted.
+    QStringList EspeciesObservadas();
+
+    // The stored observation; nothing when it is gone (error() empty) or the read failed.
+    std::optional<Observacion> Cargar(int id);
+    // Rewrites every value of the observation; fails (error() says why) when it is gone.
+    bool Actualizar(int id, const Observacion &o);
+    bool Suprimir(int id);
+
+private:
+    QString Desde(const FiltroObservaciones &f, QVariantList &valores) const;
 };

@@ -13,39 +13,8 @@
 
 newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newobs>()) {
     ui->setupUi(this);
-    ObservationForm::Controles c;
-    c.formulario = this;
-    c.Txobs = {ui->Txobs1, ui->Txobs2, ui->Txobs3, ui->Txobs4};
-    c.Lbobs = {ui->Lbobs1, ui->Lbobs2, ui->Lbobs3, ui->Lbobs4};
-    c.CdSelobs = {ui->CdSelobs1, ui->CdSelobs2, ui->Cdselobs3, ui->Cdselobs4};
-    c.Txdata = ui->Txdata;
-    c.Txhini = ui->Txhini;
-    c.Txhfi = ui->Txhfi;
-    c.Cbperiodo = ui->Cbperiodo;
-    c.Cbmeteo = ui->Cbmeteo;
-    c.Cbvents = ui->Cbvents;
-    c.Cbhabitat = ui->Cbhabitat;
-    c.Cbespecie = ui->Cbespecie;
-    c.Lbespecie = ui->Lbespecie;
-    c.Txexemplars = ui->Txexemplars;
-    c.Check1 = ui->Check1;
-    c.Cbestadio = ui->Cbestadio;
-    c.Cbconducta = ui->Cbconducta;
-    c.Cbmotivo = ui->Cbmotivo;
-    c.Txdesc = ui->Txdesc;
-    c.Cbloc = ui->Cbloc;
-    c.Cbprov = ui->Cbprov;
-    c.Cbmuni = ui->Cbmuni;
-    c.cb10k = ui->cb10k;
-    c.Cbhuso = ui->Cbhuso;
-    c.Txlong = ui->Txlong;
-    c.Txlat = ui->Txlat;
-    c.tx1k = ui->tx1k;
-    c.missatge = ui->missatge;
-    c.Frame1 = ui->Frame1;
-    c.Frame2 = ui->Frame2;
-    c.Frame3 = ui->Frame3;
-    obs = new ObservationForm(c, ObservationForm::Opciones{});
+    obs = new ObservationForm(ObservationForm::ControlesDe(this, ui.get()),
+                              ObservationForm::Opciones{});
     ui->Image1->setPixmap(TitleImage().scaledToHeight(48, Qt::SmoothTransformation));
 
     connect(ui->Cbnueva, &QPushButton::clicked, this, &newobs::Cbnueva_Click);

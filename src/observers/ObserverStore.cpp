@@ -32,6 +32,11 @@ const ColumnTable &ObserverStore::ColumnasLista() {
     return columnas;
 }
 
+QStringList ObserverStore::NombresCompletos() {
+    return Columna(QStringLiteral("SELECT coalesce(nombre, '') || ' ' || coalesce(apellido, '') "
+                                  "AS n FROM observador ORDER BY n COLLATE NOCASE"));
+}
+
 QSqlQuery ObserverStore::Buscar(const QString &codigo, const QString &nombre) {
     QString sql = QStringLiteral("SELECT ") + ColumnasLista().ListaSelect() +
                   QStringLiteral(" FROM observador");

@@ -34,6 +34,9 @@ public:
     // error() is set).
     std::optional<Observador> Cargar(const QString &codigo);
 
+    // Every observer's first name and surname joined by a blank, sorted.
+    QStringList NombresCompletos();
+
     // The default observer's code (empty when there is none).
     QString CodigoPredeterminado();
     bool EsPredeterminado(const QString &codigo);

@@ -94,6 +94,12 @@ void tst_SpreadsheetWriter::fallos() {
     QVERIFY(!EscribirHojaCalculo(mala, columnas, ruta, &error));
     QVERIFY(!error.isEmpty());
     QVERIFY(!QFile::exists(ruta));
+    // A text longer than a cell holds is refused, not cut.
+    bd.Ejecutar(u"INSERT INTO filas VALUES ('2001-01-01', ?, 1, 0)"_s, {QString(40000, u'x')});
+    q = Consulta(bd, QString());
+    QVERIFY(!EscribirHojaCalculo(q, columnas, ruta, &error));
+    QVERIFY2(error.contains(u"NOMBRE en la fila 4"_s), qPrintable(error));
+    QVERIFY(!QFile::exists(ruta));
 }
 
 QTEST_GUILESS_MAIN(tst_SpreadsheetWriter)

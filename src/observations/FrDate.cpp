@@ -1,0 +1,40 @@
+#include "FrDate.h"
+
+#include "gui/ChoiceService.h"
+#include "gui/Screen.h"
+#include "ui_FrDate.h"
+
+#include <QDate>
+
+FrDate::FrDate(const QString &origen, AlElegir alElegir, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::FrDate>()), alElegir_(std::move(alElegir)) {
+    ui->setupUi(this);
+    ui->Lbori->setText(origen);
+    ui->Lbori->setVisible(false);
+    connect(ui->Fecha, &QCalendarWidget::clicked, this, &FrDate::Fecha_DateClick);
+    connect(ui->Command1, &QPushButton::clicked, this, &FrDate::Command1_Click);
+    Form_Load();
+}
+
+FrDate::~FrDate() = default;
+
+void FrDate::Form_Load() {
+    Screen::AplicarColores(this);
+    ui->Fecha->setSelectedDate(QDate::currentDate());
+    Screen::Centrar(this);
+}
+
+void FrDate::Elegir(const QString &origen, QWidget *padre, AlElegir alElegir) {
+    FrDate picker(origen, std::move(alElegir), padre);
+    ChoiceService::MostrarDialogo(&picker);
+}
+
+void FrDate::Fecha_DateClick(QDate dia) {
+    // Written the same whatever the system's date format: the query reads dd/mm/yyyy.
+    if (alElegir_) alElegir_(dia.toString(QStringLiteral("dd/MM/yyyy")));
+    accept();
+}
+
+void FrDate::Command1_Click() {
+    reject();
+}

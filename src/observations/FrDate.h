@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDate>
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class FrDate;
+}
+
+// The date picker: a month calendar opening on today; a click on a day hands that day, as
+// dd/mm/yyyy text, to the form that opened it and closes.
+class FrDate : public QDialog {
+    Q_OBJECT
+public:
+    using AlElegir = std::function<void(const QString &fecha)>;
+    FrDate(const QString &origen, AlElegir alElegir, QWidget *parent = nullptr);
+    ~FrDate() override;
+
+    // Shows the picker modal for the opener's field tagged `origen` ("consini", "consfin").
+    static void Elegir(const QString &origen, QWidget *padre, AlElegir alElegir);
+
+private slots:
+    void Fecha_DateClick(QDate dia);
+    void Command1_Click();
+
+private:
+    void Form_Load();
+
+    std::unique_ptr<Ui::FrDate> ui;
+    AlElegir alElegir_;
+};

@@ -1,0 +1,364 @@
+#include "frcons.h"
+
+#include "data/ReferenceData.h"
+#include "data/SpreadsheetWriter.h"
+#include "gui/ChoiceService.h"
+#include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
+#include "gui/Screen.h"
+#include "gui/TitleImage.h"
+#include "localities/LocalityStore.h"
+#include "observations/FrDate.h"
+#include "observations/frmodif.h"
+#include "observers/ObserverStore.h"
+#include "ui_frcons.h"
+
+#include <QApplication>
+#include <QCollator>
+#include <QDir>
+#include <QHeaderView>
+#include <QRegularExpression>
+#include <QSqlQueryModel>
+#include <QStandardPaths>
+#include <QStyledItemDelegate>
+#include <QUrl>
+
+namespace {
+
+// Dates are stored ISO and shown dd/mm/yyyy.
+class FechaDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant &v, const QLocale &l) const override {
+        const QDate d = QDate::fromString(v.toString().left(10), Qt::ISODate);
+        return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy"))
+                           : QStyledItemDelegate::displayText(v, l);
+    }
+};
+
+// A typed date as day/month/year (1 or 2 digits, 2 or 4 for the year); invalid otherwise.
+QDate LeerFecha(const QString &texto) {
+    static const QRegularExpression forma(
+        QStringLiteral(R"x(^\s*(\d{1,2})[/-](\d{1,2})[/-](\d{2}|\d{4})\s*$)x"));
+    const auto m = forma.match(texto);
+    if (!m.hasMatch()) return QDate();
+    int anyo = m.captured(3).toInt();
+    if (m.captured(3).size() == 2) anyo += anyo < 30 ? 2000 : 1900;
+    return QDate(anyo, m.captured(2).toInt(), m.captured(1).toInt());
+}
+
+// A filter's entries: the blank (no filter) first, then each text once.
+QStringList ConBlanco(QStringList items) {
+    items.removeDuplicates();
+    items.prepend(QStringLiteral(" "));
+    return items;
+}
+
+// In Spanish alphabetical order (Ávila with the A), for the short lists.
+QStringList Ordenada(QStringList items) {
+    QCollator orden(QLocale(QLocale::Spanish, QLocale::Spain));
+    orden.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(items.begin(), items.end(), orden);
+    return items;
+}
+
+} // namespace
+
+frcons::frcons(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frcons>()) {
+    ui->setupUi(this);
+    DtObs = new QSqlQueryModel(this);
+    DtObs->setObjectName(QStringLiteral("DtObs"));
+    ui->DBObs->setModel(DtObs);
+    ui->DBObs->setItemDelegateForColumn(0, new FechaDelegate(ui->DBObs));
+    ui->Image1->setPixmap(TitleImage().scaledToHeight(40, Qt::SmoothTransformation));
+    const QIcon calendario = style()->standardIcon(QStyle::SP_FileDialogDetailedView);
+    ui->Cdfini->setIcon(calendario);
+    ui->Cdffin->setIcon(calendario);
+    for (QLineEdit *campo : {ui->Txdini, ui->Txdfin})
+        ModBaseDatos::LimitarLongitud(campo, 10);
+    // The observer filter is free text, found anywhere in the names.
+    ui->Cbobs->setCompleter(nullptr);
+    ui->Cbobs->setInsertPolicy(QComboBox::NoInsert);
+    ModBaseDatos::HacerCompletable(ui->Cbesp);
+
+    connect(ui->CdBuscar, &QPushButton::clicked, this, &frcons::CdBuscar_Click);
+    connect(ui->DBObs->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &frcons::DBObs_RowColChange);
+    connect(ui->DBObs, &QAbstractItemView::doubleClicked, this, &frcons::DBObs_DblClick);
+    connect(ui->Cdfini, &QToolButton::clicked, this, &frcons::Cdfini_Click);
+    connect(ui->Cdffin, &QToolButton::clicked, this, &frcons::Cdffin_Click);
+    ModBaseDatos::AlElegir(ui->cb10k, [this] { cb10k_Click(); });
+    ModBaseDatos::AlElegir(ui->Cbesp, [this] { Cbesp_Click(); });
+    ModBaseDatos::AlPerderFoco(ui->Cbesp, [this] { Cbesp_LostFocus(); });
+    ModBaseDatos::AlPerderFoco(ui->Txdini, [this] { Txdini_LostFocus(); });
+    ModBaseDatos::AlPerderFoco(ui->Txdfin, [this] { Txdfin_LostFocus(); });
+    connect(ui->Command1, &QPushButton::clicked, this, &frcons::Command1_Click);
+    connect(ui->CdSup, &QPushButton::clicked, this, &frcons::CdSup_Click);
+    connect(ui->Excel, &QPushButton::clicked, this, &frcons::Excel_Click);
+    connect(ui->CdVolver, &QPushButton::clicked, this, &frcons::CdVolver_Click);
+    Form_Load();
+}
+
+frcons::~frcons() = default;
+
+void frcons::Form_Load() {
+    const MessageService::UserAction accion;
+    Screen::RelojArena reloj;
+    Screen::AplicarColores(this);
+    ObserverStore observadores;
+    ModBaseDatos::Rellenar(ui->Cbobs, ConBlanco(Ordenada(observadores.NombresCompletos())));
+    ModBaseDatos::InformarError(this, observadores);
+    LocalityStore localidades;
+    ModBaseDatos::Rellenar(ui->Cbloc, ConBlanco(localidades.Nombres()));
+    ModBaseDatos::InformarError(this, localidades);
+    CargarProvinciasUTM10(QString());
+    ReferenceData ref;
+    ModBaseDatos::Rellenar(ui->cb10k, ConBlanco(ref.Cuadrados10k()));
+    ModBaseDatos::InformarError(this, ref);
+    carregar_especie();
+    QFont negrita = ui->DBObs->horizontalHeader()->font();
+    negrita.setBold(true);
+    ui->DBObs->horizontalHeader()->setFont(negrita);
+    CargarGrid(FiltroObservaciones());
+}
+
+void frcons::carregar_especie() {
+    ObservationStore observaciones;
+    // The species filter keeps what it shows, as the rows it filtered are read again.
+    const QString especie = ui->Cbesp->currentText();
+    ModBaseDatos::Rellenar(ui->Cbesp, observaciones.EspeciesObservadas());
+    ModBaseDatos::InformarError(this, observaciones);
+    const QSignalBlocker bloqueo(ui->Cbesp);
+    const int i = ui->Cbesp->findText(especie, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    ui->Cbesp->setCurrentIndex(i);
+    if (i < 0) ui->Cbesp->setEditText(especie);
+}
+
+void frcons::CargarProvinciasUTM10(const QString &cuadrado) {
+    ReferenceData ref;
+    QStringList provincias =
+        cuadrado.trimmed().isEmpty() ? ref.Provincias() : ref.ProvinciasDeCuadrado(cuadrado);
+    // A refill leaves the province filter empty.
+    ModBaseDatos::Rellenar(ui->Cbprov, ConBlanco(Ordenada(provincias)));
+    ModBaseDatos::InformarError(this, ref);
+}
+
+void frcons::cb10k_Click() {
+    CargarProvinciasUTM10(ui->cb10k->currentText());
+}
+
+// Query and grid ------------------------------------------------------------------------
+
+void frcons::CdBuscar_Click() {
+    const MessageService::UserAction accion;
+    // The click that left a refused date: the user reads the refusal first.
+    if (destinoRechazado_ && destinoRechazado_ == ui->CdBuscar) {
+        destinoRechazado_.clear();
+        return;
+    }
+    // A date typed and never left (Enter, or a shortcut) is checked here.
+    if (!ComprobarFecha(ui->Txdini) || !ComprobarFecha(ui->Txdfin)) return;
+    FiltroObservaciones f;
+    f.desde = LeerFecha(ui->Txdini->text());
+    f.hasta = LeerFecha(ui->Txdfin->text());
+    f.observador = ui->Cbobs->currentText();
+    f.especie = ui->Cbesp->currentText();
+    f.provincia = ui->Cbprov->currentText();
+    f.utm10k = ui->cb10k->currentText();
+    f.localidad = ui->Cbloc->currentText();
+    CargarGrid(f);
+}
+
+void frcons::CargarGrid(const FiltroObservaciones &filtro) {
+    Screen::RelojArena reloj;
+    const QString anterior = idObservacion_;
+    ObservationStore observaciones;
+    QSqlQuery consulta = observaciones.Consultar(filtro, true);
+    const auto total = consulta.isActive() ? observaciones.Contar(filtro) : std::nullopt;
+    if (!total) {
+        ModBaseDatos::InformarError(this, observaciones);
+        return;
+    }
+    ultimo_ = filtro;
+    DtObs->setQuery(std::move(consulta));
+    const QStringList titulos = ObservationStore::ColumnasConsulta().Titulos();
+    for (int i = 0; i < titulos.size() && i < DtObs->columnCount(); ++i)
+        DtObs->setHeaderData(i, Qt::Horizontal, titulos[i]);
+    ui->Lbcount->setText(QStringLiteral("Número de Registros : %1").arg(*total));
+    // The observation that was current stays current while among the first rows read;
+    // otherwise the first row.
+    int fila = DtObs->rowCount() > 0 ? 0 : -1;
+    for (int r = 0; !anterior.isEmpty() && r < DtObs->rowCount(); ++r)
+        if (DtObs->index(r, ObservationStore::ColumnaId()).data().toString() == anterior) {
+            fila = r;
+            break;
+        }
+    if (fila >= 0)
+        ui->DBObs->setCurrentIndex(DtObs->index(fila, 0));
+    else
+        ui->DBObs->selectionModel()->clear();
+    DBObs_RowColChange();
+}
+
+void frcons::DBObs_RowColChange() {
+    const QModelIndex actual = ui->DBObs->currentIndex();
+    idObservacion_ =
+        actual.isValid()
+            ? DtObs->index(actual.row(), ObservationStore::ColumnaId()).data().toString()
+            : QString();
+    const bool hay = !idObservacion_.isEmpty();
+    for (QPushButton *boton : {ui->Command1, ui->CdSup, ui->Excel})
+        boton->setEnabled(hay);
+}
+
+void frcons::DBObs_DblClick() {
+    Command1_Click();
+}
+
+void frcons::Refrescar() {
+    carregar_especie();
+    CargarGrid(ultimo_);
+}
+
+void frcons::Command1_Click() {
+    if (idObservacion_.isEmpty()) return;
+    QPointer<frcons> yo(this);
+    frmodif *f = frmodif::Abrir(modif_, idObservacion_.toInt(), [yo] {
+        if (yo) yo->Refrescar();
+    });
+    if (yo) modif_ = f;
+}
+
+void frcons::CdSup_Click() {
+    if (idObservacion_.isEmpty()) return;
+    const MessageService::UserAction accion;
+    const QString id = idObservacion_;
+    const auto respuesta = MessageService::Mostrar(
+        this, QStringLiteral("La observación con id: %1 se borrará de la Base de Datos. ").arg(id),
+        QStringLiteral("Suprimir Observación"), QMessageBox::Question,
+        QMessageBox::Yes | QMessageBox::No);
+    if (respuesta == QMessageBox::Yes) {
+        ObservationStore observaciones;
+        if (!observaciones.Suprimir(id.toInt()))
+            MessageService::MostrarFallo(this, observaciones.error(),
+                                         QStringLiteral("Observación no suprimida"));
+    }
+    CargarGrid(ultimo_);
+}
+
+// Filters -------------------------------------------------------------------------------
+
+void frcons::Cbesp_Click() {
+    const QString texto = ui->Cbesp->currentText();
+    if (texto.trimmed().isEmpty()) {
+        ui->Lbespecie->clear();
+        return;
+    }
+    ReferenceData ref;
+    const auto especie = ref.BuscarEspecie(texto);
+    if (ModBaseDatos::InformarError(this, ref)) return;
+    if (!especie) {
+        MessageService::Mostrar(this, QStringLiteral("No existe ninguna Especie con este nombre"),
+                                QStringLiteral("Especie Incorrecta"), QMessageBox::Warning);
+        const QSignalBlocker bloqueo(ui->Cbesp);
+        ui->Cbesp->setCurrentIndex(-1);
+        ui->Cbesp->setEditText(QString());
+        ui->Lbespecie->clear();
+        return;
+    }
+    ui->Lbespecie->setText(especie->nombreCastellano);
+}
+
+void frcons::Cbesp_LostFocus() {
+    const QString texto = ui->Cbesp->currentText();
+    if (texto.isEmpty()) {
+        ui->Lbespecie->clear();
+        return;
+    }
+    if (ui->Cbesp->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) return;
+    const QSignalBlocker bloqueo(ui->Cbesp);
+    ui->Cbesp->setCurrentIndex(-1);
+    ui->Cbesp->setEditText(QStringLiteral(" "));
+    ui->Lbespecie->clear();
+}
+
+bool frcons::ComprobarFecha(QLineEdit *campo) {
+    const QString texto = campo->text();
+    if (texto.isEmpty()) return true;
+    QString aviso;
+    if (!LeerFecha(texto).isValid())
+        aviso = QStringLiteral("Format incorrecte de Data.");
+    else if (texto.size() != 10)
+        aviso = QStringLiteral("Format incorrecte de Data. (DD/MM/AAAA)");
+    else
+        return true;
+    destinoRechazado_ = QApplication::focusWidget();
+    MessageService::Mostrar(this, aviso, QStringLiteral("Data Incorrecta"), QMessageBox::Warning);
+    campo->clear();
+    campo->setFocus(Qt::OtherFocusReason);
+    return false;
+}
+
+void frcons::Txdini_LostFocus() {
+    destinoRechazado_.clear();
+    ComprobarFecha(ui->Txdini);
+}
+
+void frcons::Txdfin_LostFocus() {
+    destinoRechazado_.clear();
+    ComprobarFecha(ui->Txdfin);
+}
+
+void frcons::Cdfini_Click() {
+    QPointer<QLineEdit> campo = ui->Txdini;
+    FrDate::Elegir(QStringLiteral("consini"), this, [campo](const QString &fecha) {
+        if (campo) campo->setText(fecha);
+    });
+}
+
+void frcons::Cdffin_Click() {
+    QPointer<QLineEdit> campo = ui->Txdfin;
+    FrDate::Elegir(QStringLiteral("consfin"), this, [campo](const QString &fecha) {
+        if (campo) campo->setText(fecha);
+    });
+}
+
+// Spreadsheet and closing ---------------------------------------------------------------
+
+void frcons::Excel_Click() {
+    if (idObservacion_.isEmpty()) return;
+    const MessageService::UserAction accion;
+    const QString titulo = QStringLiteral("Exportar a MS Excel");
+    const QString propuesto =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(QStringLiteral("Observaciones %1.xlsx")
+                          .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+    QString ruta = ChoiceService::ArchivoParaGuardar(this, titulo, propuesto,
+                                                     QStringLiteral("Libro de Excel (*.xlsx)"));
+    if (ruta.isEmpty()) return;
+    if (!ruta.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
+        ruta += QStringLiteral(".xlsx");
+    QString error;
+    bool ok = false;
+    {
+        Screen::RelojArena reloj;
+        ObservationStore observaciones;
+        // The rows of the last query, all of them, read again from the first.
+        QSqlQuery consulta = observaciones.Consultar(ultimo_, false);
+        ok = EscribirHojaCalculo(consulta, ObservationStore::ColumnasConsulta(), ruta, &error);
+    }
+    if (!ok) {
+        MessageService::Mostrar(this, error, titulo, QMessageBox::Warning);
+        return;
+    }
+    if (!ChoiceService::Abrir(QUrl::fromLocalFile(ruta)))
+        MessageService::Mostrar(this,
+                                QStringLiteral("La hoja de cálculo se ha guardado en %1, pero no "
+                                               "hay ningún programa que pueda abrirla.")
+                                    .arg(QDir::toNativeSeparators(ruta)),
+                                titulo, QMessageBox::Information);
+}
+
+void frcons::CdVolver_Click() {
+    Screen::CerrarHijo(this);
+}

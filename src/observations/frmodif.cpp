@@ -1,0 +1,121 @@
+#include "frmodif.h"
+
+#include "data/ModBaseDatos.h"
+#include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
+#include "gui/Screen.h"
+#include "gui/TitleImage.h"
+#include "observations/ObservationForm.h"
+#include "observations/ObservationStore.h"
+#include "ui_frmodif.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+
+frmodif::frmodif(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frmodif>()) {
+    ui->setupUi(this);
+    ObservationForm::Opciones opciones;
+    opciones.localidadNueva = false;
+    opciones.origenObservador = QStringLiteral("modif");
+    opciones.motivoEnBlanco = QStringLiteral(" ");
+    opciones.codigosLocalidad = true;
+    obs = new ObservationForm(ObservationForm::ControlesDe(this, ui.get()), opciones);
+    ui->Image1->setPixmap(TitleImage().scaledToHeight(48, Qt::SmoothTransformation));
+    connect(ui->Cbguardar, &QPushButton::clicked, this, &frmodif::Cbguardar_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &frmodif::Command2_Click);
+    Form_Load();
+}
+
+frmodif::~frmodif() = default;
+
+void frmodif::Form_Load() {
+    Screen::RelojArena reloj;
+    Screen::AplicarColores(this);
+    obs->Cargar();
+}
+
+frmodif *frmodif::Abrir(frmodif *abierto, int id, AlGuardar alGuardar) {
+    const MessageService::UserAction accion;
+    QPointer<frmodif> f = abierto;
+    const bool nuevo = !f;
+    if (nuevo) f = new frmodif;
+    // The form now shows this observation, and saves under its number only.
+    if (!f->Cargar(id)) {
+        if (nuevo)
+            delete f;
+        else
+            f->Cerrar();
+        return nullptr;
+    }
+    f->alGuardar_ = std::move(alGuardar);
+    if (nuevo) {
+        Screen::MostrarHijo(f);
+    } else if (auto *sub = qobject_cast<QMdiSubWindow *>(f->parentWidget())) {
+        if (QMdiArea *area = sub->mdiArea()) area->setActiveSubWindow(sub);
+    }
+    f->activateWindow();
+    f->ui->Txobs1->setFocus(Qt::OtherFocusReason);
+    return f;
+}
+
+bool frmodif::Cargar(int id) {
+    Screen::RelojArena reloj;
+    ObservationStore observaciones;
+    const auto o = observaciones.Cargar(id);
+    if (!o) {
+        if (!ModBaseDatos::InformarError(this, observaciones))
+            MessageService::Mostrar(this, QStringLiteral("Error al intentar encontrar esta "
+                                                         "observación en la base de datos"));
+        return false;
+    }
+    idObservacion_ = id;
+    obs->Mostrar(*o);
+    ui->Lbnumobs->setText(QString::number(id));
+    return true;
+}
+
+void frmodif::Cbguardar_Click() {
+    // A second click during the pause of a save starts nothing.
+    if (guardando_) return;
+    const MessageService::UserAction accion;
+    if (obs->SaveRefused(ui->Cbguardar)) return;
+    if (const QString falta = obs->CampoQueFalta(); !falta.isEmpty()) {
+        MessageService::Mostrar(this, QStringLiteral("El campo %1 es obligatorio.").arg(falta),
+                                QStringLiteral("Datos incompletos"), QMessageBox::Warning);
+        return;
+    }
+    const std::optional<Observacion> o = obs->Leer();
+    if (!o) return;
+    QPointer<frmodif> vivo(this);
+    guardando_ = true;
+    ObservationStore observaciones;
+    bool ok = false;
+    {
+        Screen::RelojArena reloj;
+        ok = observaciones.Actualizar(idObservacion_, *o);
+        if (ok) ModBaseDatos::Esperar(1);
+    }
+    // The pause lets events run; the form may have been closed meanwhile.
+    if (!vivo) return;
+    guardando_ = false;
+    if (!ok) {
+        MessageService::MostrarFallo(this,
+                                     QStringLiteral("No se ha podido modificar la observación: %1")
+                                         .arg(observaciones.error()));
+        return;
+    }
+    MessageService::Mostrar(this,
+                            QStringLiteral("Se ha modificado la observación en la base de datos"));
+    const AlGuardar alGuardar = alGuardar_;
+    Cerrar();
+    if (alGuardar) alGuardar();
+}
+
+void frmodif::Command2_Click() {
+    Cerrar();
+}
+
+void frmodif::Cerrar() {
+    Screen::CerrarHijo(this);
+}

@@ -1,0 +1,296 @@
+#include "Observaciones.h"
+#include "support/SheetReader.h"
+#include "support/User.h"
+
+#include "app/principal.h"
+#include "gui/ChoiceService.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
+#include "observations/frcons.h"
+
+#include <QAction>
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQueryModel>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QToolButton>
+
+// The query as a user meets it: filters typed and chosen, dates typed and picked, rows
+// deleted and exported, on observations stored through the stores.
+class tst_frcons : public QObject {
+    Q_OBJECT
+private slots:
+    void sesion();
+
+private:
+    template <typename T> T *c(const char *nombre) {
+        T *w = f->findChild<T *>(QString::fromLatin1(nombre));
+        if (!w) qFatal("no control %s", nombre);
+        return w;
+    }
+    QList<int> Ids() {
+        QList<int> r;
+        auto *modelo = c<QTableView>("DBObs")->model();
+        for (int i = 0; i < modelo->rowCount(); ++i)
+            r << modelo->index(i, 26).data().toInt();
+        return r;
+    }
+    void Elegir(const char *lista, const QString &texto) {
+        User::Elegir(c<QComboBox>(lista), texto);
+    }
+    void Filtrar() { QTest::mouseClick(c<QPushButton>("CdBuscar"), Qt::LeftButton); }
+    void SinFiltros() {
+        for (const char *fecha : {"Txdini", "Txdfin"}) {
+            User::Escribir(c<QLineEdit>(fecha), QString());
+            User::SalirDe(c<QLineEdit>(fecha));
+        }
+        User::Escribir(c<QComboBox>("Cbobs"), QString());
+        for (const char *lista : {"cb10k", "Cbprov", "Cbloc"})
+            Elegir(lista, u" "_s);
+        User::Escribir(c<QComboBox>("Cbesp"), QString());
+        User::SalirDe(c<QComboBox>("Cbesp"));
+    }
+    // Picks a day in the date picker opened by the button, as a click on the calendar.
+    void Picar(const char *boton, QDate dia, bool cancelar = false) {
+        ChoiceService::Prueba().dialogo = [&](QDialog *d) {
+            d->show();
+            auto *calendario = d->findChild<QCalendarWidget *>(u"Fecha"_s);
+            hoyAlAbrir = calendario->selectedDate();
+            // The month arrows move the calendar and write nothing.
+            QTest::mouseClick(d->findChild<QToolButton *>(u"qt_calendar_nextmonth"_s),
+                              Qt::LeftButton);
+            if (cancelar) {
+                QTest::mouseClick(d->findChild<QPushButton *>(u"Command1"_s), Qt::LeftButton);
+                return d->result();
+            }
+            calendario->setSelectedDate(dia);
+            auto *dias = calendario->findChild<QTableView *>();
+            QTest::mouseClick(dias->viewport(), Qt::LeftButton, {},
+                              dias->visualRect(dias->currentIndex()).center());
+            return d->result();
+        };
+        QTest::mouseClick(c<QToolButton>(boton), Qt::LeftButton);
+        ChoiceService::Prueba().dialogo = nullptr;
+    }
+
+    frcons *f = nullptr;
+    QDate hoyAlAbrir;
+};
+
+void tst_frcons::sesion() {
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    QVERIFY(bd.ok());
+    Observaciones o(bd);
+    frcons consulta;
+    f = &consulta;
+    consulta.show();
+
+    // Every observation, those with unchosen or missing values included, by date.
+    QCOMPARE(Ids(), (QList<int>{o.alvaro, o.ana, o.juliana, o.dors}));
+    QCOMPARE(c<QLabel>("Lbcount")->text(), u"Número de Registros : 4"_s);
+    auto *rejilla = c<QTableView>("DBObs");
+    auto *modelo = rejilla->model();
+    QCOMPARE(modelo->headerData(26, Qt::Horizontal).toString(), u"id_observacion"_s);
+    QVERIFY(rejilla->horizontalHeader()->font().bold());
+    const auto fila = [&](int r) {
+        QStringList v;
+        for (int col = 0; col < modelo->columnCount(); ++col)
+            v << modelo->index(r, col).data().toString();
+        return v;
+    };
+    QCOMPARE(fila(1).mid(0, 5), (QStringList{u"2007-03-05"_s, u"Bufo spinosus"_s, u"Larva"_s,
+                                             u"En reposo"_s, u"Charca del Sol"_s}));
+    const auto juliana = fila(2); // period, weather, wind, stage, behaviour, habitat unchosen
+    for (int col : {2, 3, 16, 23, 24, 25})
+        QVERIFY2(juliana[col].isEmpty(), qPrintable(juliana[col]));
+    QCOMPARE(juliana[10], u"Ávila"_s);
+    QCOMPARE(fila(3)[1], QString()); // a species that is gone
+    auto *delegado = static_cast<QStyledItemDelegate *>(rejilla->itemDelegateForColumn(0));
+    QCOMPARE(delegado->displayText(modelo->index(1, 0).data(), QLocale()), u"05/03/2007"_s);
+    QCOMPARE(consulta.idObservacion(), QString::number(o.alvaro));
+
+    // Each filter alone and combined; the blank entry is no filter.
+    struct Caso {
+        QString desde, hasta, observador, especie, cuadrado, provincia, localidad;
+        QList<int> ids;
+    };
+    const QList<Caso> casos = {
+        {u"01/01/2007"_s, {}, {}, {}, {}, {}, {}, {o.ana, o.juliana, o.dors}},
+        {{}, u"05/03/2007"_s, {}, {}, {}, {}, {}, {o.alvaro, o.ana}},
+        {u"01/01/2007"_s, u"31/12/2008"_s, {}, {}, {}, {}, {}, {o.ana, o.juliana}},
+        {{}, {}, u"ana"_s, {}, {}, {}, {}, {o.ana, o.juliana}}, // the first observer only
+        {{}, {}, u"ÁLVARO"_s, {}, {}, {}, {}, {o.alvaro}},
+        {{}, {}, u"d'ors"_s, {}, {}, {}, {}, {o.dors}},
+        {{}, {}, u"50%"_s, {}, {}, {}, {}, {}},
+        {{}, {}, {}, u"BUFSPI"_s, {}, {}, {}, {o.ana}},
+        {{}, {}, {}, {}, u"UK59"_s, {}, {}, {o.juliana}},
+        {{}, {}, {}, {}, {}, u"Ávila"_s, {}, {o.alvaro, o.juliana}},
+        {{}, {}, {}, {}, {}, {}, u"Fuente d'Ávila"_s, {o.juliana}},
+        {{}, {}, {}, {}, {}, {}, u"Charca del Sol"_s, {o.alvaro, o.ana}},
+        {{}, {}, {}, {}, {}, u"Madrid"_s, u"Charca del Sol"_s, {o.ana}},
+        {u"01/01/2006"_s, {}, u"ana"_s, {}, {}, u"Ávila"_s, {}, {o.juliana}},
+        {{}, {}, {}, {}, {}, u" "_s, {}, {o.alvaro, o.ana, o.juliana, o.dors}},
+    };
+    for (const Caso &k : casos) {
+        SinFiltros();
+        User::Escribir(c<QLineEdit>("Txdini"), k.desde);
+        User::Escribir(c<QLineEdit>("Txdfin"), k.hasta);
+        User::Escribir(c<QComboBox>("Cbobs"), k.observador);
+        if (!k.especie.isEmpty()) Elegir("Cbesp", k.especie);
+        if (!k.cuadrado.isEmpty()) Elegir("cb10k", k.cuadrado);
+        if (!k.provincia.isEmpty()) Elegir("Cbprov", k.provincia);
+        if (!k.localidad.isEmpty()) Elegir("Cbloc", k.localidad);
+        Filtrar();
+        QCOMPARE(Ids(), k.ids);
+        QCOMPARE(c<QLabel>("Lbcount")->text(), u"Número de Registros : %1"_s.arg(k.ids.size()));
+        // Nothing listed, nothing to change, delete or export.
+        for (const char *boton : {"Command1", "CdSup", "Excel"})
+            QCOMPARE(c<QPushButton>(boton)->isEnabled(), !k.ids.isEmpty());
+    }
+    QVERIFY(MessageService::Mostrados().isEmpty());
+    SinFiltros();
+
+    // A square narrows the provinces and empties the province filter.
+    Elegir("Cbprov", u"Madrid"_s);
+    Elegir("cb10k", u"TK66"_s);
+    QCOMPARE(c<QComboBox>("Cbprov")->currentText(), QString());
+    QVERIFY(c<QComboBox>("Cbprov")->findText(u"Ávila"_s) > 0);
+    QCOMPARE(c<QComboBox>("Cbprov")->findText(u"Madrid"_s), -1);
+    Elegir("cb10k", u" "_s);
+    QVERIFY(c<QComboBox>("Cbprov")->findText(u"Madrid"_s) > 0);
+    QVERIFY(c<QComboBox>("Cbprov")->findText(u"Ávila"_s) <
+            c<QComboBox>("Cbprov")->findText(u"Badajoz"_s)); // in Spanish order
+
+    // Species: completed and named; a text that is no entry becomes the blank.
+    User::Escribir(c<QComboBox>("Cbesp"), u"vipl"_s);
+    User::SalirDe(c<QComboBox>("Cbesp"));
+    QCOMPARE(c<QComboBox>("Cbesp")->currentText(), u"VIPLAT"_s);
+    QCOMPARE(c<QLabel>("Lbespecie")->text(), u"Víbora hocicuda"_s);
+    User::Escribir(c<QComboBox>("Cbesp"), u"zz"_s);
+    User::SalirDe(c<QComboBox>("Cbesp"));
+    QCOMPARE(c<QComboBox>("Cbesp")->currentText(), u" "_s);
+    QVERIFY(c<QLabel>("Lbespecie")->text().isEmpty());
+    // A listed code whose species row is gone.
+    Elegir("Cbesp", u"NOHAY"_s);
+    QCOMPARE(MessageService::Ultimo().texto, u"No existe ninguna Especie con este nombre"_s);
+    QCOMPARE(MessageService::Ultimo().titulo, u"Especie Incorrecta"_s);
+    QVERIFY(c<QComboBox>("Cbesp")->currentText().isEmpty());
+
+    // Dates typed: refused with their message, emptied, the focus back; a refused date
+    // left for "Filtrar" stops that search.
+    const QList<QPair<QString, QString>> fechas = {
+        {u"hola"_s, u"Format incorrecte de Data."_s},
+        {u"31/02/2005"_s, u"Format incorrecte de Data."_s},
+        {u"1/2/2005"_s, u"Format incorrecte de Data. (DD/MM/AAAA)"_s},
+        {u"01/02/2005"_s, QString()},
+    };
+    for (const auto &[texto, aviso] : fechas) {
+        MessageService::Limpiar();
+        User::Escribir(c<QLineEdit>("Txdfin"), texto);
+        User::SalirDe(c<QLineEdit>("Txdfin"));
+        QCOMPARE(MessageService::Mostrados().isEmpty(), aviso.isEmpty());
+        if (aviso.isEmpty()) continue;
+        QCOMPARE(MessageService::Ultimo().texto, aviso);
+        QCOMPARE(MessageService::Ultimo().titulo, u"Data Incorrecta"_s);
+        QVERIFY(c<QLineEdit>("Txdfin")->text().isEmpty());
+        QVERIFY(c<QLineEdit>("Txdfin")->hasFocus());
+    }
+    Filtrar();
+    QCOMPARE(Ids(), QList<int>{o.alvaro}); // 1 February 2005 at the latest
+    MessageService::Limpiar();
+    User::Escribir(c<QLineEdit>("Txdini"), u"1/1/2009"_s);
+    QTest::mouseClick(c<QPushButton>("CdBuscar"), Qt::LeftButton);
+    QCOMPARE(MessageService::Mostrados().size(), 1);
+    QCOMPARE(Ids(), QList<int>{o.alvaro});
+
+    // Dates picked: the day clicked, as dd/mm/yyyy; "Cancelar" writes nothing.
+    Picar("Cdfini", QDate(2007, 3, 5));
+    QCOMPARE(hoyAlAbrir, QDate::currentDate());
+    QCOMPARE(c<QLineEdit>("Txdini")->text(), u"05/03/2007"_s);
+    QCOMPARE(c<QLineEdit>("Txdfin")->text(), u"01/02/2005"_s);
+    Picar("Cdffin", QDate(2008, 6, 1), true);
+    QCOMPARE(c<QLineEdit>("Txdfin")->text(), u"01/02/2005"_s);
+    Picar("Cdffin", QDate(2008, 6, 1));
+    QCOMPARE(hoyAlAbrir, QDate::currentDate()); // each opening starts on today
+    QCOMPARE(c<QLineEdit>("Txdfin")->text(), u"01/06/2008"_s);
+    Filtrar();
+    QCOMPARE(Ids(), (QList<int>{o.ana, o.juliana}));
+
+    // The spreadsheet of the rows listed, proposed in the documents with the date.
+    QString propuesto;
+    QString ruta = bd.carpeta() + u"/mis hojas/observaciones"_s;
+    ChoiceService::Prueba().archivoGuardar = [&](const QString &, const QString &p) {
+        propuesto = p;
+        return ruta;
+    };
+    QList<QUrl> abiertos;
+    ChoiceService::Prueba().abrir = [&](const QUrl &u) {
+        abiertos << u;
+        return false;
+    };
+    MessageService::Limpiar();
+    QTest::mouseClick(c<QPushButton>("Excel"), Qt::LeftButton); // the folder does not exist
+    QVERIFY(propuesto.contains(QDate::currentDate().toString(u"yyyy-MM-dd"_s)));
+    QVERIFY(propuesto.endsWith(u".xlsx"_s));
+    QVERIFY(MessageService::Ultimo().texto.startsWith(
+        u"No se ha podido escribir la hoja de cálculo"_s));
+    QVERIFY(abiertos.isEmpty());
+    QVERIFY(QDir().mkpath(bd.carpeta() + u"/mis hojas"_s));
+    QTest::mouseClick(c<QPushButton>("Excel"), Qt::LeftButton);
+    ruta += u".xlsx"_s;
+    QCOMPARE(abiertos, QList<QUrl>{QUrl::fromLocalFile(ruta)});
+    QVERIFY(MessageService::Ultimo().texto.contains(ruta)); // no program: where it is
+    SheetReader hoja(ruta);
+    QVERIFY(hoja.ok);
+    QCOMPARE(hoja.Fila(3, 27), ObservationStore::ColumnasConsulta().Cabeceras());
+    const QStringList ana = hoja.Fila(4, 27);
+    QCOMPARE(ana[0], u"39146"_s);
+    QCOMPARE(hoja.formato[u"A4"_s], u"dd/mm/yyyy"_s);
+    QCOMPARE(ana.mid(5, 3), (QStringList{u"440291"_s, u"4474254"_s, u"30"_s}));
+    QCOMPARE(ana[13], u"12"_s);
+    QCOMPARE(ana[14], u"Si"_s);
+    QCOMPARE(ana[26], QString::number(o.ana));
+    QCOMPARE(hoja.Fila(5, 27)[14], u"No"_s);
+    QCOMPARE(hoja.Fila(5, 27)[23], QString());
+    QVERIFY(!hoja.valor.contains(u"A6"_s));
+
+    // Deletion: No keeps the row, Yes removes it and the count follows; a row deleted
+    // meanwhile is said to be gone.
+    rejilla->setCurrentIndex(modelo->index(1, 0));
+    QCOMPARE(consulta.idObservacion(), QString::number(o.juliana));
+    MessageService::EncolarRespuesta(QMessageBox::No);
+    QTest::mouseClick(c<QPushButton>("CdSup"), Qt::LeftButton);
+    QCOMPARE(MessageService::Ultimo().texto,
+             u"La observación con id: %1 se borrará de la Base de Datos. "_s.arg(o.juliana));
+    QCOMPARE(MessageService::Ultimo().titulo, u"Suprimir Observación"_s);
+    QCOMPARE(Ids(), (QList<int>{o.ana, o.juliana}));
+    rejilla->setCurrentIndex(modelo->index(1, 0));
+    MessageService::EncolarRespuesta(QMessageBox::Yes);
+    QTest::mouseClick(c<QPushButton>("CdSup"), Qt::LeftButton);
+    QCOMPARE(Ids(), QList<int>{o.ana});
+    QCOMPARE(c<QLabel>("Lbcount")->text(), u"Número de Registros : 1"_s);
+    QCOMPARE(bd.Contar(u"observacion"_s), 3);
+    bd.Ejecutar(u"DELETE FROM observacion WHERE id_observacion = ?"_s, {o.ana});
+    MessageService::EncolarRespuesta(QMessageBox::Yes);
+    QTest::mouseClick(c<QPushButton>("CdSup"), Qt::LeftButton);
+    QCOMPARE(MessageService::Ultimo().texto, u"La observación ya no existe en la base de datos."_s);
+    QCOMPARE(Ids(), QList<int>());
+    QVERIFY(!c<QPushButton>("CdSup")->isEnabled());
+
+    // The menu's "Consulta" opens the query.
+    principal p;
+    QAction *cons = p.findChild<QAction *>(u"cons"_s);
+    QVERIFY(cons->isEnabled());
+    cons->trigger();
+    QVERIFY(qobject_cast<frcons *>(Screen::BuscarFormulario(u"frcons"_s)));
+}
+
+QTEST_MAIN(tst_frcons)
+#include "tst_frcons.moc"
