@@ -5,6 +5,7 @@
 
 #include "data/ModConex.h"
 #include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
 #include "localities/frinsLoc.h"
 #include "localities/frmodifloc.h"
 #include "observations/newobs.h"
@@ -25,6 +26,14 @@ namespace {
 
 template <class T = QWidget> T *Hijo(QWidget *f, const QString &nombre) {
     return f->findChild<T *>(nombre);
+}
+
+// Chooses the item when the list has it: the session also refills forms whose lists its
+// earlier actions have narrowed, and then the fill does what it can.
+void Elegir(QWidget *f, const QString &campo, const QString &texto) {
+    auto *lista = qobject_cast<QComboBox *>(Hijo(f, campo));
+    const int i = lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i >= 0) ModBaseDatos::ElegirComoUsuario(lista, i);
 }
 
 void Escribir(QWidget *f, const QString &campo, const QString &texto) {
@@ -86,11 +95,11 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
              Escribir(f, u"Cbespecie"_s, u"salsal"_s);
              // A new locality, so that every locality field can be typed into and is stored.
              Escribir(f, u"Cbloc"_s, u"Fuente del Berro"_s);
-             User::Elegir(Hijo<QComboBox>(f, u"Cbhuso"_s), u"30"_s);
+             Elegir(f, u"Cbhuso"_s, u"30"_s);
              Escribir(f, u"Txlong"_s, u"440291"_s);
              Escribir(f, u"Txlat"_s, u"4474254"_s);
-             User::Elegir(Hijo<QComboBox>(f, u"Cbprov"_s), u"Madrid"_s);
-             User::Elegir(Hijo<QComboBox>(f, u"Cbmuni"_s), u"Madrid"_s);
+             Elegir(f, u"Cbprov"_s, u"Madrid"_s);
+             Elegir(f, u"Cbmuni"_s, u"Madrid"_s);
          },
          {u"Cbguardar"_s, u"Cbnueva"_s},
          u"Se ha registrado la observación"_s,
@@ -162,11 +171,11 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          [](QWidget *f) {
              Escribir(f, u"Txcod"_s, u"FB1"_s);
              Escribir(f, u"Txloc"_s, u"Fuente del Berro"_s);
-             User::Elegir(Hijo<QComboBox>(f, u"Cbhuso"_s), u"30"_s);
+             Elegir(f, u"Cbhuso"_s, u"30"_s);
              Escribir(f, u"Txutmx"_s, u"440291"_s);
              Escribir(f, u"Txutmy"_s, u"4474254"_s);
-             User::Elegir(Hijo<QComboBox>(f, u"Cbprov"_s), u"Madrid"_s);
-             User::Elegir(Hijo<QComboBox>(f, u"Cbmuni"_s), u"Madrid"_s);
+             Elegir(f, u"Cbprov"_s, u"Madrid"_s);
+             Elegir(f, u"Cbmuni"_s, u"Madrid"_s);
          },
          {u"CdIns"_s},
          u"Se ha registrado la Localidad"_s,

@@ -10,6 +10,7 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
+#include "observations/ObservationStore.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -128,7 +129,9 @@ public:
     TestHooks::Vigia vigia;
     QStringList problemas;
     QStringList conocidos;
-    QSet<QString> tocados; // observers the session may have deleted or changed
+    QSet<QString> tocados;    // observers the session may have deleted or changed
+    QSet<QString> obsTocadas; // observations it may have deleted or changed, by identifier
+    QSet<QString> locTocadas; // localities it may have changed, by code
     int accion = 0;
     int guardadosConExito = 0;
 
@@ -237,8 +240,9 @@ private:
     }
 
     void Menu() {
-        static const char *acciones[] = {"new", "new",    "new",  "observ", "observ", "loc",
-                                         "loc", "acerca", "help", "web",    "sortir"};
+        static const char *acciones[] = {"new",    "new",    "new", "cons",  "cons",   "cons",
+                                         "observ", "observ", "loc", "loc",   "motivo", "fitxer",
+                                         "acerca", "help",   "web", "sortir"};
         const char *nombre = acciones[Uno(std::size(acciones))];
         QAction *a = p->findChild<QAction *>(QLatin1String(nombre));
         if (!a || !a->isEnabled()) return;
@@ -293,7 +297,8 @@ private:
 
     static QString Formulario(const QWidget *c) {
         for (const QWidget *w = c; w; w = w->parentWidget())
-            if (FormRegistry::Buscar(w->objectName()) || w->objectName() == u"frobs"_s)
+            if (FormRegistry::Buscar(w->objectName()) ||
+                QStringList{u"frobs"_s, u"frcons"_s, u"frmodif"_s}.contains(w->objectName()))
                 return w->objectName();
         return c->window()->objectName();
     }
@@ -358,9 +363,22 @@ private:
         if (formulario == u"frobs"_s && (nombre == u"CdSup"_s || nombre == u"cdAct"_s))
             if (auto *codigo = form ? form->findChild<QLabel *>(u"Lbcode"_s) : nullptr)
                 tocados << codigo->text();
+        if (formulario == u"frmodifloc"_s && nombre == u"cdAct"_s)
+            if (auto *codigo = form ? form->findChild<QLabel *>(u"Lbcode"_s) : nullptr)
+                locTocadas << codigo->text();
         const auto *f = FormRegistry::Buscar(formulario);
         if (!f || !f->guardar.contains(nombre) || !form) {
+            // The query deletes observations and the change form changes them: what a click
+            // there changed, the session asked for.
+            const bool cambia = formulario == u"frcons"_s || formulario == u"frmodif"_s;
+            const auto antes =
+                cambia ? Filas(u"observacion"_s, u"id_observacion"_s) : QHash<QString, QString>();
             QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
+            if (cambia) {
+                const auto despues = Filas(u"observacion"_s, u"id_observacion"_s);
+                for (auto it = antes.cbegin(); it != antes.cend(); ++it)
+                    if (despues.value(it.key()) != it.value()) obsTocadas << it.key();
+            }
             return;
         }
         FormRegistry::Guardado guardado(*f, form);
@@ -434,11 +452,17 @@ void tst_sesion::sesion() {
     QCOMPARE(bd.Valor(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
     const auto obsDespues = Filas(u"observacion"_s, u"id_observacion"_s);
     for (auto it = observaciones.cbegin(); it != observaciones.cend(); ++it)
-        if (obsDespues.value(it.key()) != it.value())
-            s.problemas << u"la observación %1 cambió o desapareció"_s.arg(it.key());
+        if (!s.obsTocadas.contains(it.key()) && obsDespues.value(it.key()) != it.value())
+            s.problemas << u"la observación %1 cambió o desapareció: «%2» → «%3»"_s.arg(
+                it.key(), it.value(), obsDespues.value(it.key()));
     const auto locDespues = Filas(u"localidad"_s, u"id_localidad"_s);
+    QSet<QString> locIds;
+    for (const QString &codigo : std::as_const(s.locTocadas))
+        locIds << bd.Valor(u"SELECT id_localidad FROM localidad WHERE cod_localidad = ?"_s,
+                           {codigo})
+                      .toString();
     for (auto it = localidades.cbegin(); it != localidades.cend(); ++it)
-        if (locDespues.value(it.key()) != it.value())
+        if (!locIds.contains(it.key()) && locDespues.value(it.key()) != it.value())
             s.problemas << u"la localidad %1 cambió o desapareció"_s.arg(it.key());
     const auto obsrDespues = Filas(u"observador"_s, u"cod_observador"_s);
     for (auto it = observadores.cbegin(); it != observadores.cend(); ++it)
