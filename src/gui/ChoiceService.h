@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QDialog>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <functional>
 #include <optional>
 
-class QDialog;
 class QWidget;
 
 // Every choice the program asks of the world outside a form goes through here: modal
@@ -37,6 +38,24 @@ Respuestas &Prueba();
 void Restablecer();
 
 int MostrarDialogo(QDialog *dialogo);
+
+// Shows a list's new or change dialog, built over the list with the given arguments; true
+// when it was accepted and the list is still open, so the list reads its rows again. A
+// change dialog that could not load its row has told the user; the list is read again then
+// too.
+template <class Dialogo, class... Argumentos>
+bool DialogoAceptado(QWidget *lista, Argumentos &&...argumentos) {
+    QPointer<QWidget> viva(lista);
+    int resultado = QDialog::Rejected;
+    {
+        Dialogo dialogo(std::forward<Argumentos>(argumentos)..., lista);
+        if constexpr (requires { dialogo.Cargado(); })
+            resultado = dialogo.Cargado() ? MostrarDialogo(&dialogo) : int(QDialog::Accepted);
+        else
+            resultado = MostrarDialogo(&dialogo);
+    }
+    return viva && resultado == QDialog::Accepted;
+}
 QString ArchivoParaGuardar(QWidget *padre, const QString &titulo, const QString &propuesto,
                            const QString &filtro);
 QString Carpeta(QWidget *padre, const QString &titulo, const QString &inicio);

@@ -2,14 +2,19 @@
 
 #include "data/ColumnTable.h"
 #include "data/ModBaseDatos.h"
+#include "data/SpreadsheetWriter.h"
 #include "data/Store.h"
+#include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDate>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHash>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -17,9 +22,11 @@
 #include <QSignalBlocker>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
+#include <QStandardPaths>
 #include <QStringListModel>
 #include <QTableView>
 #include <QTimer>
+#include <QUrl>
 #include <QValidator>
 
 bool ModBaseDatos::BorrandoTexto = false;
@@ -61,6 +68,48 @@ bool ModBaseDatos::CrearArchivoTexto(QSqlQuery *consulta, const QString &ruta, b
     MessageService::Mostrar(padre, error, QStringLiteral("Crear archivo de texto"),
                             QMessageBox::Information);
     return false;
+}
+
+void ModBaseDatos::CrearHojaCalculo(QWidget *padre, const QString &nombre,
+                                    const ColumnTable &columnas,
+                                    const std::function<QSqlQuery()> &leer) {
+    const QString titulo = QStringLiteral("Exportar a MS Excel");
+    const QString propuesto =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(
+                QStringLiteral("%1 %2.xlsx")
+                    .arg(nombre, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+    QString ruta = ChoiceService::ArchivoParaGuardar(padre, titulo, propuesto,
+                                                     QStringLiteral("Libro de Excel (*.xlsx)"));
+    if (ruta.isEmpty()) return;
+    if (QFileInfo(ruta).suffix().compare(QStringLiteral("xlsx"), Qt::CaseInsensitive) != 0) {
+        ruta += QStringLiteral(".xlsx");
+        // The dialog asked about the name without the extension, not about this file.
+        if (QFileInfo::exists(ruta) &&
+            MessageService::Mostrar(padre,
+                                    QStringLiteral("El archivo ") + QDir::toNativeSeparators(ruta) +
+                                        QStringLiteral(" ya existe. ¿Desea reemplazarlo?"),
+                                    titulo, QMessageBox::Question,
+                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+            return;
+    }
+    QString error;
+    bool ok = false;
+    {
+        Screen::RelojArena reloj;
+        QSqlQuery consulta = leer();
+        ok = EscribirHojaCalculo(consulta, columnas, ruta, &error);
+    }
+    if (!ok) {
+        MessageService::Mostrar(padre, error, titulo, QMessageBox::Warning);
+        return;
+    }
+    if (!ChoiceService::Abrir(QUrl::fromLocalFile(ruta)))
+        MessageService::Mostrar(padre,
+                                QStringLiteral("La hoja de cálculo se ha guardado en %1, pero no "
+                                               "hay ningún programa que pueda abrirla.")
+                                    .arg(QDir::toNativeSeparators(ruta)),
+                                titulo, QMessageBox::Information);
 }
 
 namespace {
@@ -276,6 +325,16 @@ void ModBaseDatos::ElegirComoUsuario(QComboBox *lista, int indice) {
 
 void ModBaseDatos::AlPerderFoco(QWidget *control, std::function<void()> manejador) {
     control->installEventFilter(new FiltroFoco(control, ComoAccion(std::move(manejador))));
+}
+
+void ModBaseDatos::Vaciar(QComboBox *lista, const QString &texto) {
+    const QSignalBlocker bloqueo(lista);
+    lista->setCurrentIndex(-1);
+    if (lista->isEditable()) lista->setEditText(texto);
+}
+
+bool ModBaseDatos::EsItem(const QComboBox *lista, const QString &texto) {
+    return lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
 }
 
 void ModBaseDatos::PonerTexto(QComboBox *lista, const QString &texto) {

@@ -33,6 +33,12 @@ bool CrearArchivoTexto(QSqlQuery *consulta, const QString &ruta, bool cabecera,
                        const QString &separador, QWidget *padre = nullptr,
                        int *sustituidos = nullptr);
 
+// "Exportar a MS Excel" of a list: asks where to save (proposing `nombre` and today's date in
+// the documents folder), writes the rows `leer` gives with the list's columns, then opens
+// the spreadsheet with the desktop's program, or says where it is. Failures are shown.
+void CrearHojaCalculo(QWidget *padre, const QString &nombre, const ColumnTable &columnas,
+                      const std::function<QSqlQuery()> &leer);
+
 // Puts SoloNumeros in front of every key-press of a text field.
 void FiltrarDigitos(QLineEdit *campo);
 
@@ -61,6 +67,11 @@ void AlPerderFoco(QWidget *control, std::function<void()> manejador);
 // Selects the item whose text equals the given one (raising the choice handler), or, with
 // none equal, leaves the list without selection showing the text (editable lists only).
 void PonerTexto(QComboBox *lista, const QString &texto);
+
+// Empties a list's text (or sets it to `texto`) without completing it or raising its choice.
+void Vaciar(QComboBox *lista, const QString &texto = QString());
+// Whether the text is exactly one of the list's items.
+bool EsItem(const QComboBox *lista, const QString &texto);
 
 // Refills a list without raising its handlers; afterwards no item is selected. Each item
 // may carry a value (its code) as Qt::UserRole data.

@@ -1,10 +1,10 @@
 #include "gui/RefusalTracker.h"
 
 #include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QSignalBlocker>
 
 void RefusalTracker::Anotar() {
     destino_ = QApplication::focusWidget();
@@ -18,12 +18,8 @@ bool RefusalTracker::Consumir(QWidget *boton) {
 
 bool RefusalTracker::ComprobarLista(QWidget *padre, QComboBox *lista, const QString &que) {
     const QString texto = lista->currentText();
-    if (lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) return false;
-    {
-        const QSignalBlocker bloqueo(lista);
-        lista->setCurrentIndex(-1);
-        if (lista->isEditable()) lista->setEditText(QString());
-    }
+    if (ModBaseDatos::EsItem(lista, texto)) return false;
+    ModBaseDatos::Vaciar(lista);
     if (texto.isEmpty()) return false;
     Anotar();
     MessageService::Mostrar(

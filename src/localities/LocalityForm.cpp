@@ -14,16 +14,7 @@
 
 namespace {
 
-// Empties a list's text without completing it or raising its choice.
-void Vaciar(QComboBox *lista) {
-    const QSignalBlocker bloqueo(lista);
-    lista->setCurrentIndex(-1);
-    if (lista->isEditable()) lista->setEditText(QString());
-}
-
-bool EsItem(const QComboBox *lista, const QString &texto) {
-    return lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
-}
+using ModBaseDatos::Vaciar;
 
 // An empty field is stored as the empty text, not as a null.
 QString Texto(const QString &t) {
@@ -39,21 +30,19 @@ LocalityForm::LocalityForm(const Controles &c, const Opciones &o)
                                      c.Cbprov, c.Cbmuni, c.missatge},
         UtmSquareControls::Opciones{false, o.derivarCuadrados});
 
-    c_.Cbhuso->addItems({QStringLiteral(" "), QStringLiteral("27"), QStringLiteral("28"),
-                         QStringLiteral("29"), QStringLiteral("30"), QStringLiteral("31")});
-    Vaciar(c_.Cbhuso);
     for (QComboBox *lista : {c_.Cbmuni, c_.Cbhuso})
         ModBaseDatos::HacerCompletable(lista);
     for (QLineEdit *campo : {c_.Txutmx, c_.Txutmy})
         ModBaseDatos::FiltrarDigitos(campo);
-    // A UTM easting has at most 7 digits and a northing 8.
     // No length limit on the coordinates: one that does not fit is refused by the save with
     // a message, never cut as it is typed or pasted.
 
     ModBaseDatos::AlElegir(c_.Cbprov, [this] { Cbprov_Click(); });
     ModBaseDatos::AlElegir(c_.Cbmuni, [this] { Cbmuni_Click(); });
-    ModBaseDatos::AlPerderFoco(c_.Cbmuni, [this] { Cbmuni_LostFocus(); });
-    ModBaseDatos::AlPerderFoco(c_.Cbhuso, [this] { Cbhuso_LostFocus(); });
+    ModBaseDatos::AlPerderFoco(c_.Cbmuni, [this] {
+        if (utm_->Cbmuni_LostFocus(rechazos_)) idMuni_ = 0;
+    });
+    ModBaseDatos::AlPerderFoco(c_.Cbhuso, [this] { utm_->Cbhuso_LostFocus(rechazos_); });
     if (o_.derivarCuadrados) {
         ModBaseDatos::AlElegir(c_.Cbhuso, [this] { CalcularCuadradosUTM(); });
         ModBaseDatos::AlPerderFoco(c_.Txutmx, [this] { CalcularCuadradosUTM(); });
@@ -186,19 +175,6 @@ void LocalityForm::Cbmuni_Click() {
     idMuni_ = id.value_or(0);
     if (o_.derivarCuadrados && !mostrando_ && c_.cb10k->currentText().trimmed().isEmpty())
         utm_->CargarUTM10();
-}
-
-void LocalityForm::Cbmuni_LostFocus() {
-    rechazos_.Limpiar();
-    // An emptied list no longer names the municipality chosen before.
-    if (c_.Cbmuni->currentText().isEmpty()) idMuni_ = 0;
-    if (rechazos_.ComprobarLista(c_.formulario, c_.Cbmuni, QStringLiteral("municipio")))
-        idMuni_ = 0;
-}
-
-void LocalityForm::Cbhuso_LostFocus() {
-    rechazos_.Limpiar();
-    rechazos_.ComprobarLista(c_.formulario, c_.Cbhuso, QStringLiteral("huso"));
 }
 
 void LocalityForm::cb10k_Click() {

@@ -58,8 +58,6 @@ public:
 private:
     void Cbprov_Click();
     void Cbmuni_Click();
-    void Cbmuni_LostFocus();
-    void Cbhuso_LostFocus();
     void cb10k_Click();
     void CalcularCuadradosUTM();
     // A province the refilled list no longer shows is no longer chosen.

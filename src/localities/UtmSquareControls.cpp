@@ -3,13 +3,34 @@
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
 #include "gui/ModBaseDatosGui.h"
+#include "gui/RefusalTracker.h"
 #include "localities/UtmSquares.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
-UtmSquareControls::UtmSquareControls(const Controles &c, const Opciones &o) : c_(c), o_(o) {}
+UtmSquareControls::UtmSquareControls(const Controles &c, const Opciones &o) : c_(c), o_(o) {
+    c_.huso->addItems(Husos());
+    c_.huso->setCurrentIndex(-1);
+}
+
+QStringList UtmSquareControls::Husos() {
+    return {QStringLiteral(" "),  QStringLiteral("27"), QStringLiteral("28"),
+            QStringLiteral("29"), QStringLiteral("30"), QStringLiteral("31")};
+}
+
+void UtmSquareControls::Cbhuso_LostFocus(RefusalTracker &rechazos) {
+    rechazos.Limpiar();
+    rechazos.ComprobarLista(c_.formulario, c_.huso, QStringLiteral("huso"));
+}
+
+bool UtmSquareControls::Cbmuni_LostFocus(RefusalTracker &rechazos) {
+    rechazos.Limpiar();
+    // An emptied list no longer names the municipality chosen before.
+    if (c_.municipio->currentText().isEmpty()) return true;
+    return rechazos.ComprobarLista(c_.formulario, c_.municipio, QStringLiteral("municipio"));
+}
 
 void UtmSquareControls::CalcularCuadradosUTM() {
     const Utm::Cuadrados r = Utm::CalcularCuadrados(

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
+class RefusalTracker;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -37,6 +39,13 @@ public:
     void CargarUTM10();
     // Every square, then the blank " ".
     void CargarTodosUTM10();
+
+    // The zones offered, the blank first; set into the zone list by the constructor.
+    static QStringList Husos();
+    // The zone and municipality lists left: a text that is no item is emptied and refused
+    // aloud (see RefusalTracker). The municipality's returns whether it is no longer chosen.
+    void Cbhuso_LostFocus(RefusalTracker &rechazos);
+    bool Cbmuni_LostFocus(RefusalTracker &rechazos);
 
     // Set while the derivation selects its square, so the square's handler stands aside.
     bool utm10Encontrado() const { return utm10Encontrado_; }

@@ -88,80 +88,26 @@ void frloc::DBloc_DblClick() {
 void frloc::cdAct_Click() {
     if (idLocalidad_.isEmpty() || ocupado_) return;
     const MessageService::UserAction accion;
-    QPointer<frloc> vivo(this);
-    int resultado = QDialog::Rejected;
-    {
-        frmodifloc dialogo(idLocalidad_, this);
-        // A locality gone since the list was read is reported by the form; the list is
-        // read again then too.
-        resultado = dialogo.Cargado() ? ChoiceService::MostrarDialogo(&dialogo) : QDialog::Accepted;
-    }
-    if (vivo && resultado == QDialog::Accepted) CdBuscar_Click();
+    if (ChoiceService::DialogoAceptado<frmodifloc>(this, idLocalidad_)) CdBuscar_Click();
 }
 
 void frloc::CdNou_Click() {
     if (ocupado_) return;
     const MessageService::UserAction accion;
-    QPointer<frloc> vivo(this);
-    int resultado = QDialog::Rejected;
-    {
-        frinsLoc dialogo(this);
-        resultado = ChoiceService::MostrarDialogo(&dialogo);
-    }
-    if (vivo && resultado == QDialog::Accepted) CdBuscar_Click();
+    if (ChoiceService::DialogoAceptado<frinsLoc>(this)) CdBuscar_Click();
 }
 
 void frloc::Excel_Click() {
     if (ocupado_) return;
     const MessageService::UserAction accion;
-    const QString titulo = QStringLiteral("Exportar a MS Excel");
-    const QString propuesto =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(QStringLiteral("Localidades ") +
-                      QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
-                      QStringLiteral(".xlsx"));
-    QString ruta = ChoiceService::ArchivoParaGuardar(this, titulo, propuesto,
-                                                     QStringLiteral("Libro de Excel (*.xlsx)"));
-    if (ruta.isEmpty()) return;
-    if (QFileInfo(ruta).suffix().compare(QStringLiteral("xlsx"), Qt::CaseInsensitive) != 0) {
-        ruta += QStringLiteral(".xlsx");
-        // The dialog asked about the name without the extension, not about this file.
-        if (QFileInfo::exists(ruta) &&
-            MessageService::Mostrar(this,
-                                    QStringLiteral("El archivo ") + QDir::toNativeSeparators(ruta) +
-                                        QStringLiteral(" ya existe. ¿Desea reemplazarlo?"),
-                                    titulo, QMessageBox::Question,
-                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-            return;
-    }
     ocupado_ = true;
-    LocalityStore localidades;
-    QString error;
-    bool ok = false;
-    {
-        Screen::RelojArena reloj;
-        // The rows of the last search, whatever the filter fields hold now.
-        QSqlQuery consulta = localidades.Buscar(ultimoCodigo_, ultimoNombre_);
-        if (consulta.isActive())
-            ok = EscribirHojaCalculo(consulta, LocalityStore::ColumnasLista(), ruta, &error);
-        else
-            error = localidades.error();
-    }
+    // The rows of the last search, whatever the filter fields hold now.
+    ModBaseDatos::CrearHojaCalculo(this, QStringLiteral("Localidades"),
+                                   LocalityStore::ColumnasLista(), [this] {
+                                       LocalityStore localidades;
+                                       return localidades.Buscar(ultimoCodigo_, ultimoNombre_);
+                                   });
     ocupado_ = false;
-    if (!ok) {
-        MessageService::Mostrar(this,
-                                QStringLiteral("No se ha podido crear la hoja de cálculo ") +
-                                    QDir::toNativeSeparators(ruta) + QStringLiteral(": ") + error,
-                                titulo, QMessageBox::Warning);
-        return;
-    }
-    if (!ChoiceService::Abrir(QUrl::fromLocalFile(ruta)))
-        MessageService::Mostrar(this,
-                                QStringLiteral("La hoja de cálculo se ha guardado en ") +
-                                    QDir::toNativeSeparators(ruta) +
-                                    QStringLiteral(", pero no hay ningún programa que pueda "
-                                                   "abrirla."),
-                                titulo, QMessageBox::Information);
 }
 
 void frloc::Tornar_Click() {

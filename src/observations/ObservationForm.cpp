@@ -26,16 +26,8 @@
 
 namespace {
 
-// Empties a list's text without completing it or raising its choice.
-void Vaciar(QComboBox *lista, const QString &texto = QString()) {
-    const QSignalBlocker bloqueo(lista);
-    lista->setCurrentIndex(-1);
-    if (lista->isEditable()) lista->setEditText(texto);
-}
-
-bool EsItem(const QComboBox *lista, const QString &texto) {
-    return lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
-}
+using ModBaseDatos::EsItem;
+using ModBaseDatos::Vaciar;
 
 bool EsEntero(const QString &texto) {
     static const QRegularExpression digitos(QStringLiteral("^[0-9]+$"));
@@ -61,9 +53,6 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
         UtmSquareControls::Opciones{true, o.localidadNueva});
 
     c_.Txdata->setDateRange(QDate(1900, 1, 1), QDate(3000, 12, 31));
-    c_.Cbhuso->addItems({QStringLiteral(" "), QStringLiteral("27"), QStringLiteral("28"),
-                         QStringLiteral("29"), QStringLiteral("30"), QStringLiteral("31")});
-    c_.Cbhuso->setCurrentIndex(-1);
     const QIcon lupa = c.formulario->style()->standardIcon(QStyle::SP_FileDialogContentsView);
     for (int slot = 1; slot <= 4; ++slot) {
         c_.CdSelobs[slot - 1]->setIcon(lupa);
@@ -95,9 +84,11 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
     ModBaseDatos::AlPerderFoco(c_.Cbloc, [this] { Cbloc_Click(); });
     ModBaseDatos::AlElegir(c_.Cbprov, [this] { Cbprov_Click(); });
     ModBaseDatos::AlElegir(c_.Cbmuni, [this] { Cbmuni_Click(); });
-    ModBaseDatos::AlPerderFoco(c_.Cbmuni, [this] { Cbmuni_LostFocus(); });
+    ModBaseDatos::AlPerderFoco(c_.Cbmuni, [this] {
+        if (utm_->Cbmuni_LostFocus(rechazos_)) idMuni = 0;
+    });
     ModBaseDatos::AlElegir(c_.Cbhuso, [this] { CalcularCuadradosUTM(); });
-    ModBaseDatos::AlPerderFoco(c_.Cbhuso, [this] { Cbhuso_LostFocus(); });
+    ModBaseDatos::AlPerderFoco(c_.Cbhuso, [this] { utm_->Cbhuso_LostFocus(rechazos_); });
     ModBaseDatos::AlElegir(c_.cb10k, [this] { cb10k_Click(); });
     ModBaseDatos::AlPerderFoco(c_.Txlong, [this] { CalcularCuadradosUTM(); });
     ModBaseDatos::AlPerderFoco(c_.Txlat, [this] { CalcularCuadradosUTM(); });
@@ -443,21 +434,6 @@ void ObservationForm::Cbmuni_Click() {
         modoGuardar_ = ModoGuardar::Municipio;
         utm_->CargarUTM10();
     }
-}
-
-void ObservationForm::Cbmuni_LostFocus() {
-    rechazos_.Limpiar();
-    const QString texto = c_.Cbmuni->currentText();
-    // An emptied list no longer names the municipality chosen before.
-    if (texto.isEmpty()) idMuni = 0;
-    if (EsItem(c_.Cbmuni, texto)) return;
-    rechazos_.ComprobarLista(c_.formulario, c_.Cbmuni, QStringLiteral("municipio"));
-    idMuni = 0;
-}
-
-void ObservationForm::Cbhuso_LostFocus() {
-    rechazos_.Limpiar();
-    rechazos_.ComprobarLista(c_.formulario, c_.Cbhuso, QStringLiteral("huso"));
 }
 
 void ObservationForm::cb10k_Click() {

@@ -144,8 +144,6 @@ private:
     void Cbloc_Click();
     void Cbprov_Click();
     void Cbmuni_Click();
-    void Cbmuni_LostFocus();
-    void Cbhuso_LostFocus();
     void cb10k_Click();
     void CalcularCuadradosUTM();
     void RellenarSegunClase(const QString &clase);

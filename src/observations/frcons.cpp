@@ -328,35 +328,12 @@ void frcons::Cdffin_Click() {
 void frcons::Excel_Click() {
     if (idObservacion_.isEmpty()) return;
     const MessageService::UserAction accion;
-    const QString titulo = QStringLiteral("Exportar a MS Excel");
-    const QString propuesto =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(QStringLiteral("Observaciones %1.xlsx")
-                          .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
-    QString ruta = ChoiceService::ArchivoParaGuardar(this, titulo, propuesto,
-                                                     QStringLiteral("Libro de Excel (*.xlsx)"));
-    if (ruta.isEmpty()) return;
-    if (!ruta.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
-        ruta += QStringLiteral(".xlsx");
-    QString error;
-    bool ok = false;
-    {
-        Screen::RelojArena reloj;
-        ObservationStore observaciones;
-        // The rows of the last query, all of them, read again from the first.
-        QSqlQuery consulta = observaciones.Consultar(ultimo_, false);
-        ok = EscribirHojaCalculo(consulta, ObservationStore::ColumnasConsulta(), ruta, &error);
-    }
-    if (!ok) {
-        MessageService::Mostrar(this, error, titulo, QMessageBox::Warning);
-        return;
-    }
-    if (!ChoiceService::Abrir(QUrl::fromLocalFile(ruta)))
-        MessageService::Mostrar(this,
-                                QStringLiteral("La hoja de cálculo se ha guardado en %1, pero no "
-                                               "hay ningún programa que pueda abrirla.")
-                                    .arg(QDir::toNativeSeparators(ruta)),
-                                titulo, QMessageBox::Information);
+    // The rows of the last query, all of them, read again from the first.
+    ModBaseDatos::CrearHojaCalculo(this, QStringLiteral("Observaciones"),
+                                   ObservationStore::ColumnasConsulta(), [this] {
+                                       ObservationStore observaciones;
+                                       return observaciones.Consultar(ultimo_, false);
+                                   });
 }
 
 void frcons::CdVolver_Click() {

@@ -140,27 +140,13 @@ void frobs::CdSel_Click() {
 void frobs::cdAct_Click() {
     if (codObservador_.isEmpty() || ocupado_) return;
     const MessageService::UserAction accion;
-    QPointer<frobs> vivo(this);
-    int resultado = QDialog::Rejected;
-    {
-        frmodifobs dialogo(codObservador_, this);
-        // An observer gone since the list was read is reported by the form; the list is
-        // read again then too.
-        resultado = dialogo.Cargado() ? ChoiceService::MostrarDialogo(&dialogo) : QDialog::Accepted;
-    }
-    if (vivo && resultado == QDialog::Accepted) CdBuscar_Click();
+    if (ChoiceService::DialogoAceptado<frmodifobs>(this, codObservador_)) CdBuscar_Click();
 }
 
 void frobs::CdNou_Click() {
     if (ocupado_) return;
     const MessageService::UserAction accion;
-    QPointer<frobs> vivo(this);
-    int resultado = QDialog::Rejected;
-    {
-        frinsObs dialogo(this);
-        resultado = ChoiceService::MostrarDialogo(&dialogo);
-    }
-    if (vivo && resultado == QDialog::Accepted) CdBuscar_Click();
+    if (ChoiceService::DialogoAceptado<frinsObs>(this)) CdBuscar_Click();
 }
 
 void frobs::CdSup_Click() {

@@ -129,8 +129,9 @@ void tst_frloc::sesion() {
         return carpeta.filePath(u"no/existe.xlsx"_s);
     };
     Clic(&f, u"Excel"_s);
-    QVERIFY2(Aviso().startsWith(u"Exportar a MS Excel|No se ha podido crear la hoja de cálculo "_s),
-             qPrintable(Aviso()));
+    QVERIFY2(
+        Aviso().startsWith(u"Exportar a MS Excel|No se ha podido escribir la hoja de cálculo "_s),
+        qPrintable(Aviso()));
 }
 
 QTEST_MAIN(tst_frloc)
