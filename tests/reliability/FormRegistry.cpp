@@ -7,7 +7,9 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "localities/frinsLoc.h"
+#include "localities/frloc.h"
 #include "localities/frmodifloc.h"
+#include "observations/frmotivos.h"
 #include "observations/newobs.h"
 #include "observers/frinsObs.h"
 #include "observers/frmodifobs.h"
@@ -17,7 +19,9 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTableView>
 #include <QWidget>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 using FormRegistry::Regla;
@@ -192,6 +196,36 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          {{u"localidad"_s, u"cod_localidad = :Lbcode"_s}},
          ColumnasLocalidad(u"Lbcode"_s),
          {u"Txutmx"_s, u"Txutmy"_s}},
+
+        // The list's filters: nothing is stored, whatever they hold.
+        {u"frloc"_s,
+         kLocalidad,
+         [] { return new frloc; },
+         [](QWidget *) {},
+         {u"CdBuscar"_s},
+         QString(),
+         {},
+         {}},
+
+        // A new reason typed into the grid's empty row, stored when the list closes.
+        {u"frmotivos"_s,
+         kObservador,
+         [] { return new frmotivos; },
+         [](QWidget *f) {
+             auto *rejilla = Hijo<QTableView>(f, u"DBmot"_s);
+             const QModelIndex celda = rejilla->model()->index(rejilla->model()->rowCount() - 1, 1);
+             rejilla->setCurrentIndex(celda);
+             rejilla->edit(celda);
+             if (auto *editor = qobject_cast<QWidget *>(rejilla->indexWidget(celda)))
+                 editor->setObjectName(u"Motivo"_s);
+             else if (auto *editor = rejilla->viewport()->findChild<QLineEdit *>())
+                 editor->setObjectName(u"Motivo"_s);
+         },
+         {u"Tornar"_s},
+         QString(),
+         {{u"motivo"_s, u"rowid > :max"_s, false}},
+         // Offered by its text, a reason is stored (and then shown) without blanks around it.
+         {{u"Motivo"_s, u"motivo"_s, u"motivo_cast"_s, Regla::Codigo}}},
     };
     return registro;
 }
@@ -205,7 +239,7 @@ const FormRegistry::Formulario *FormRegistry::Buscar(const QString &nombre) {
 QString FormRegistry::Volcado() {
     QString r;
     QSqlQuery q(ModConex::DatabaseConnection());
-    for (const char *t : {"observador", "DefaultObs", "localidad", "observacion"}) {
+    for (const char *t : {"observador", "DefaultObs", "localidad", "observacion", "motivo"}) {
         q.exec(u"SELECT * FROM "_s + QLatin1String(t) + u" ORDER BY rowid"_s);
         while (q.next()) {
             for (int i = 0; i < q.record().count(); ++i)
@@ -292,7 +326,16 @@ QStringList FormRegistry::Guardado::Comprobar() const {
     QStringList problemas;
     const QString yo = f_.nombre;
     const auto mensajes = MessageService::Mostrados().mid(mensajes_);
-    if (!Exito()) {
+    const bool aviso = std::any_of(mensajes.cbegin(), mensajes.cend(), [](const auto &m) {
+        return m.icono == QMessageBox::Warning || m.icono == QMessageBox::Critical;
+    });
+    // A form that announces nothing (a search, a grid stored as its rows are left): a warning
+    // means nothing was stored; without one, what was stored must be what it showed.
+    if (f_.exito.isEmpty() && (aviso || f_.destinos.isEmpty())) {
+        if (Volcado() != volcado_) problemas << yo + u": cambió datos sin registrar nada"_s;
+        return problemas;
+    }
+    if (!f_.exito.isEmpty() && !Exito()) {
         if (Volcado() != volcado_)
             problemas << yo + u": se guardó algo sin decir que se registró"_s;
         if (mensajes.isEmpty()) problemas << yo + u": rechazo sin ningún mensaje"_s;

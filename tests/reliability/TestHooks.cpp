@@ -7,11 +7,17 @@
 #include <QDialog>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
 void TestHooks::Instalar(Respuestas r) {
+    // Whatever a form writes into the user's folders (the export's starting folder, the
+    // documents folder) lands in a folder of the test's own.
+    static QTemporaryDir casa;
+    qputenv("HOME", QFile::encodeName(casa.path()));
     MessageService::setModoPrueba(true);
     MessageService::Limpiar();
     auto codigo = r.codigoLocalidad;
@@ -25,10 +31,10 @@ void TestHooks::Instalar(Respuestas r) {
     ChoiceService::Prueba().abrir = [](const QUrl &) { return true; };
     // Spreadsheets and exports are written where they harm nothing.
     ChoiceService::Prueba().archivoGuardar = [](const QString &, const QString &propuesto) {
-        return QDir::temp().filePath(u"tritodex-prueba-"_s + QFileInfo(propuesto).fileName());
+        return QDir::home().filePath(QFileInfo(propuesto).fileName());
     };
     ChoiceService::Prueba().carpeta = [](const QString &, const QString &) {
-        return QDir::tempPath();
+        return QDir::homePath();
     };
 }
 
