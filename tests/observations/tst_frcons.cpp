@@ -38,15 +38,12 @@ private:
     }
     void Filtrar() { QTest::mouseClick(c<QPushButton>("CdBuscar"), Qt::LeftButton); }
     void SinFiltros() {
-        for (const char *fecha : {"Txdini", "Txdfin"}) {
-            User::Escribir(c<QLineEdit>(fecha), QString());
-            User::SalirDe(c<QLineEdit>(fecha));
+        for (const char *campo : {"Txdini", "Txdfin", "Cbobs", "Cbesp"}) {
+            User::Escribir(c(campo), QString());
+            User::SalirDe(c(campo));
         }
-        User::Escribir(c<QComboBox>("Cbobs"), QString());
         for (const char *lista : {"cb10k", "Cbprov", "Cbloc"})
             Elegir(lista, u" "_s);
-        User::Escribir(c<QComboBox>("Cbesp"), QString());
-        User::SalirDe(c<QComboBox>("Cbesp"));
     }
     // Picks a day in the date picker opened by the button, as a click on the calendar.
     void Picar(const char *boton, QDate dia, bool cancelar = false) {

@@ -18,7 +18,7 @@ private slots:
 namespace {
 
 QTableView *Rejilla(QWidget *f) {
-    return f->findChild<QTableView *>("DBmot");
+    return Control<QTableView>(f, "DBmot");
 }
 
 void Ir(QWidget *f, int fila, int columna = 1) {

@@ -1,7 +1,6 @@
 #include "Observaciones.h"
 #include "support/User.h"
 
-#include "data/ModConex.h"
 #include "gui/ChoiceService.h"
 #include "localities/frcodloc.h"
 #include "observations/newobs.h"
@@ -114,16 +113,6 @@ void tst_newobs::apertura() {
     Sesion s(Fixture, {u"UPDATE DefaultObs SET cd_obs = 'IDO'"_s});
     QCOMPARE(Aviso(), kNoExiste);
     QCOMPARE(s.Textos({"Txobs1"}), QString());
-
-    // Without a database: one message, empty lists, and a save that stores nothing.
-    MessageService::Limpiar();
-    ModConex::Desconectar();
-    newobs g;
-    QCOMPARE(MessageService::Mostrados().size(), 1);
-    QVERIFY(Aviso().startsWith(u"No hay conexión con la base de datos"_s));
-    QCOMPARE(Control<QComboBox>(&g, "Cbespecie")->count(), 0);
-    QTest::mouseClick(Control<QPushButton>(&g, "Cbnueva"), Qt::LeftButton);
-    QCOMPARE(MessageService::Mostrados().size(), 2);
 }
 
 void tst_newobs::observadores() {
@@ -238,7 +227,7 @@ void tst_newobs::derivacion() {
         QCOMPARE(s.Textos({"cb10k", "tx1k", "missatge"}), p.cuadrados + u'|');
         QCOMPARE(Items(s.c<QComboBox>("Cbprov")).join(u'|'), p.provincias);
     }
-    // A province chosen stays when the point is derived again, as does choosing the zone.
+    // Choosing the zone again derives again, and keeps the province chosen.
     s.Elegir("Cbprov", u"A Coruña"_s);
     s.c<QLineEdit>("tx1k")->clear();
     s.Elegir("Cbhuso", u"29"_s);
