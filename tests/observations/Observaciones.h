@@ -1,17 +1,72 @@
 #pragma once
 
-// What the query and change form tests share: observers, localities and observations stored
-// through the stores, on the real reference data.
+// What the observation form tests share: controls found by name and read as shown, stored
+// rows read back as text, and observers, localities and observations stored through the
+// stores on the real reference data.
 
 #include "support/TestDatabase.h"
 
+#include "gui/MessageService.h"
 #include "localities/LocalityStore.h"
 #include "observations/ObservationStore.h"
 #include "observers/ObserverStore.h"
 
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+
+// A control by name; a missing one stops the program, since every check after it is void.
+template <typename T = QWidget> T *Control(const QObject *f, const char *nombre) {
+    T *w = f ? f->findChild<T *>(QString::fromLatin1(nombre)) : nullptr;
+    if (!w) qFatal("no control %s", nombre);
+    return w;
+}
+
+// What the controls show, joined by '|': a list's current text, a field's or label's text.
+inline QString Textos(const QObject *f, std::initializer_list<const char *> nombres) {
+    QStringList r;
+    for (const char *nombre : nombres) {
+        if (auto *lista = qobject_cast<QComboBox *>(Control(f, nombre)))
+            r << lista->currentText();
+        else if (auto *campo = qobject_cast<QLineEdit *>(Control(f, nombre)))
+            r << campo->text();
+        else
+            r << Control<QLabel>(f, nombre)->text();
+    }
+    return r.join(u'|');
+}
+
+inline QStringList Items(const QComboBox *lista) {
+    QStringList r;
+    for (int i = 0; i < lista->count(); ++i)
+        r << lista->itemText(i);
+    return r;
+}
+
+// The text of the last message shown, or nothing.
+inline QString Aviso() {
+    return MessageService::Mostrados().isEmpty() ? QString() : MessageService::Ultimo().texto;
+}
+
+// The first row of a query, its columns joined by '|'; a null reads NULL, so that it is
+// told apart from an empty text.
+inline QString Fila(const TestDatabase &bd, const QString &sql, const QVariantList &valores = {}) {
+    QSqlQuery q(bd.db());
+    q.prepare(sql);
+    for (const QVariant &v : valores)
+        q.addBindValue(v);
+    if (!q.exec() || !q.next()) return u"(no row) "_s + q.lastError().text();
+    QStringList r;
+    for (int i = 0; i < q.record().count(); ++i)
+        r << (q.isNull(i) ? u"NULL"_s : q.value(i).toString());
+    return r.join(u'|');
+}
 
 struct Observaciones {
     // In date order: 2005 (Álvaro, Ana second), 2007 (Ana), 2008 (Juliana, nothing chosen),
@@ -28,37 +83,34 @@ struct Observaciones {
             QVERIFY(observadores.Insertar(o, false));
         LocalityStore localidades;
         // Two localities share a name; one name holds a quote.
-        QVERIFY(localidades.Insertar({0, u"L1"_s, u"Charca del Sol"_s, 28, 28079, 440291, 4474254,
-                                      u"30"_s, u"VK4074"_s, u"VK47"_s}));
-        QVERIFY(localidades.Insertar(
-            {0, u"L2"_s, u"Fuente d'Ávila"_s, 5, 5019, {}, {}, u"30"_s, {}, u"UK59"_s}));
-        QVERIFY(localidades.Insertar(
-            {0, u"L3"_s, u"Charca del Sol"_s, 5, 5019, {}, {}, u"30"_s, {}, u"UK69"_s}));
+        for (const Localidad &l :
+             {Localidad{0, u"L1"_s, u"Charca del Sol"_s, 28, 28079, 440291, 4474254, u"30"_s,
+                        u"VK4074"_s, u"VK47"_s},
+              Localidad{0, u"L2"_s, u"Fuente d'Ávila"_s, 5, 5019, {}, {}, u"30"_s, {}, u"UK59"_s},
+              Localidad{0, u"L3"_s, u"Charca del Sol"_s, 5, 5019, {}, {}, u"30"_s, {}, u"UK69"_s}})
+            QVERIFY(localidades.Insertar(l));
         ObservationStore store;
-        Observacion o;
-        o.observador[0] = u"ANA"_s;
-        o.fecha = QDate(2007, 3, 5);
-        o.horaini = u"10:30"_s;
-        o.horafin = u"11:45"_s;
-        o.periodo = 2;
-        o.meteo = 1;
-        o.viento = 2;
-        o.especie = u"BUFSPI"_s;
-        o.numejemp = 12;
-        o.numaprox = true;
-        o.estadio = 2;
-        o.conducta = 1;
-        o.descripcion = u"Bajo la piedra"_s;
-        o.motivo = u"Muestreo"_s;
-        o.habitat = 3;
-        o.localidad = u"L1"_s;
+        const Observacion o{.observador = {u"ANA"_s},
+                            .fecha = QDate(2007, 3, 5),
+                            .horaini = u"10:30"_s,
+                            .horafin = u"11:45"_s,
+                            .periodo = 2,
+                            .meteo = 1,
+                            .viento = 2,
+                            .especie = u"BUFSPI"_s,
+                            .numejemp = 12,
+                            .numaprox = true,
+                            .estadio = 2,
+                            .conducta = 1,
+                            .descripcion = u"Bajo la piedra"_s,
+                            .motivo = u"Muestreo"_s,
+                            .habitat = 3,
+                            .localidad = u"L1"_s};
         ana = store.Guardar(o, std::nullopt).value_or(0);
-        Observacion vacia;
-        vacia.observador[0] = u"JUL"_s;
-        vacia.observador[1] = u"ANA"_s;
-        vacia.fecha = QDate(2008, 6, 1);
-        vacia.especie = u"VIPLAT"_s;
-        vacia.localidad = u"L2"_s;
+        const Observacion vacia{.observador = {u"JUL"_s, u"ANA"_s},
+                                .fecha = QDate(2008, 6, 1),
+                                .especie = u"VIPLAT"_s,
+                                .localidad = u"L2"_s};
         juliana = store.Guardar(vacia, std::nullopt).value_or(0);
         Observacion tercera = o;
         tercera.observador[0] = u"ALV"_s;
@@ -70,12 +122,10 @@ struct Observaciones {
         tercera.estadio = 13;
         tercera.conducta = 0;
         alvaro = store.Guardar(tercera, std::nullopt).value_or(0);
-        Observacion perdida = vacia;
-        perdida.observador[0] = u"DOR"_s;
-        perdida.observador[1].clear();
-        perdida.fecha = QDate(2010, 1, 1);
-        perdida.especie = u"NOHAY"_s;
-        perdida.localidad = u"LX"_s;
+        const Observacion perdida{.observador = {u"DOR"_s},
+                                  .fecha = QDate(2010, 1, 1),
+                                  .especie = u"NOHAY"_s,
+                                  .localidad = u"LX"_s};
         dors = store.Guardar(perdida, std::nullopt).value_or(0);
         QVERIFY(ana && juliana && alvaro && dors);
         QCOMPARE(bd.Contar(u"observacion"_s), 4);

@@ -1,32 +1,24 @@
-#include "support/TestDatabase.h"
+#include "Observaciones.h"
 #include "support/User.h"
 
-#include "gui/MessageService.h"
 #include "observations/frmotivos.h"
 #include "observations/newobs.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTableView>
-#include <QTest>
-
-using namespace Qt::StringLiterals;
 
 // The reasons grid kept as a user keeps it: typing into cells, moving between rows,
 // the Delete key, closing; then the observation form that lists the reasons.
 class tst_frmotivos : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup();
     void mantenimiento();
 };
 
 namespace {
 
 QTableView *Rejilla(QWidget *f) {
-    return f->findChild<QTableView *>("DBmot");
+    return Control<QTableView>(f, "DBmot");
 }
 
 void Ir(QWidget *f, int fila, int columna = 1) {
@@ -50,48 +42,37 @@ void Teclear(QWidget *f, int fila, int columna, const QString &texto, bool confi
     QCoreApplication::processEvents();
 }
 
-QString Fila(QWidget *f, int fila) {
+QString Celdas(QWidget *f, int fila) {
     const QAbstractItemModel *m = Rejilla(f)->model();
     return m->index(fila, 0).data().toString() + u'|' + m->index(fila, 1).data().toString() + u'|' +
            m->index(fila, 2).data().toString();
 }
 
-QString Guardados(const TestDatabase &bd) {
-    return bd
-        .Valor(u"SELECT group_concat(id_motivo || '|' || motivo_cast || '|' || "
-               "coalesce(descripcion, ''), '/') FROM (SELECT * FROM motivo ORDER BY id_motivo)"_s)
-        .toString();
-}
-
-QString Aviso() {
-    return MessageService::Mostrados().isEmpty() ? QString() : MessageService::Ultimo().texto;
+// The stored reasons, those of the identifiers given or all.
+QString Guardados(const TestDatabase &bd, const QString &ids = u"id_motivo"_s) {
+    return Fila(bd, u"SELECT group_concat(id_motivo || '|' || motivo_cast || '|' || "
+                    "coalesce(descripcion, ''), '/') FROM (SELECT * FROM motivo "
+                    "WHERE id_motivo IN (%1) ORDER BY id_motivo)"_s.arg(ids));
 }
 
 } // namespace
 
-void tst_frmotivos::cleanup() {
-    for (QWidget *w : QApplication::topLevelWidgets())
-        w->deleteLater();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 void tst_frmotivos::mantenimiento() {
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     bd.Ejecutar(u"INSERT INTO observacion (fecha, motivo) VALUES ('2008-02-15', 'Atropello')"_s);
-    auto *f = new frmotivos;
+    frmotivos ventana;
+    QWidget *f = &ventana;
     f->show();
     QApplication::setActiveWindow(f);
     Rejilla(f)->setFocus();
-    QCOMPARE(Rejilla(f)->model()->rowCount(), 9); // the eight reasons and the empty row
-    QCOMPARE(Fila(f, 8), u"||"_s);
+    QCOMPARE(Celdas(f, 8), u"||"_s); // after the eight reasons, the empty row
 
     // A new reason in the empty row: its identifier is generated when the row is left.
     Teclear(f, 8, 1, u"Fotografía"_s);
     Teclear(f, 8, 2, u"Foto; con GPS"_s);
     Ir(f, 0);
-    QCOMPARE(Fila(f, 8), u"9|Fotografía|Foto; con GPS"_s);
-    QCOMPARE(Fila(f, 9), u"||"_s);
+    QCOMPARE(Celdas(f, 8), u"9|Fotografía|Foto; con GPS"_s);
+    QCOMPARE(Celdas(f, 9), u"||"_s);
 
     // Refused rows are named and kept to correct; the cursor goes back to them.
     struct Caso {
@@ -111,20 +92,19 @@ void tst_frmotivos::mantenimiento() {
         Teclear(f, 9, 1, c.motivo);
         Ir(f, 2);
         QVERIFY2(Aviso().startsWith(c.aviso), qPrintable(Aviso()));
-        QCOMPARE(MessageService::Ultimo().titulo, u"Motivos"_s);
         QCOMPARE(Rejilla(f)->currentIndex().row(), 9);
-        QCOMPARE(Fila(f, 9), c.id + u'|' + c.motivo + u'|');
+        QCOMPARE(Celdas(f, 9), c.id + u'|' + c.motivo + u'|');
         QCOMPARE(Guardados(bd), antes);
         // Delete on the new row drops what was typed there, without a question.
         QTest::keyClick(Rejilla(f), Qt::Key_Delete);
-        QCOMPARE(Fila(f, 9), u"||"_s);
+        QCOMPARE(Celdas(f, 9), u"||"_s);
     }
     MessageService::Limpiar();
     Teclear(f, 9, 0, u"20"_s);
     Teclear(f, 9, 1, u"Otro"_s);
     Ir(f, 0);
     QCOMPARE(Aviso(), QString());
-    QCOMPARE(Fila(f, 9), u"20|Otro|"_s);
+    QCOMPARE(Celdas(f, 9), u"20|Otro|"_s);
 
     // A cell changed in place; an identifier changed to a taken one is refused.
     Teclear(f, 0, 1, u"Muestreo sistemático"_s);
@@ -139,12 +119,12 @@ void tst_frmotivos::mantenimiento() {
     MessageService::EncolarRespuesta(QMessageBox::No);
     Ir(f, 7);
     QTest::keyClick(Rejilla(f), Qt::Key_Delete);
-    QCOMPARE(Fila(f, 7), u"8|Cita bibliográfica|Dato tomado de una publicación"_s);
+    QCOMPARE(Celdas(f, 7), u"8|Cita bibliográfica|Dato tomado de una publicación"_s);
     MessageService::EncolarRespuesta(QMessageBox::Yes);
     QTest::keyClick(Rejilla(f), Qt::Key_Delete);
     QCOMPARE(MessageService::Mostrados().last().texto,
              u"El motivo «Cita bibliográfica» se borrará de la base de datos. ¿Continuar?"_s);
-    QCOMPARE(Fila(f, 7), u"9|Fotografía|Foto; con GPS"_s);
+    QCOMPARE(Celdas(f, 7), u"9|Fotografía|Foto; con GPS"_s);
     MessageService::EncolarRespuesta(QMessageBox::Yes);
     Ir(f, 2);
     QTest::keyClick(Rejilla(f), Qt::Key_Delete);
@@ -163,30 +143,16 @@ void tst_frmotivos::mantenimiento() {
     // A change still in its cell's editor is stored when the window is closed.
     Teclear(f, 6, 2, u"Trasladado a lugar seguro"_s, false);
     QVERIFY(f->close());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    const QList<std::pair<int, QString>> guardados = {
-        {1, u"Muestreo sistemático|Muestreo planificado de una zona o transecto"_s},
-        {3, u"Atropello|Ejemplar atropellado en una carretera o camino"_s},
-        {4, u"Seguimiento|Visita periódica a una población o punto de reproducción"_s},
-        {7, u"Rescate|Trasladado a lugar seguro"_s},
-        {8, QString()},
-        {9, u"Fotografía|Foto; con GPS"_s},
-        {20, u"Otro|"_s},
-    };
-    for (const auto &[id, texto] : guardados)
-        QCOMPARE(bd.Valor(u"SELECT motivo_cast || '|' || coalesce(descripcion, '') FROM motivo "
-                          "WHERE id_motivo = ?"_s,
-                          {id})
-                     .toString(),
-                 texto);
+    QCOMPARE(Guardados(bd, u"1, 3, 4, 7, 8, 9, 20"_s),
+             u"1|Muestreo sistemático|Muestreo planificado de una zona o transecto/"
+             "3|Atropello|Ejemplar atropellado en una carretera o camino/"
+             "4|Seguimiento|Visita periódica a una población o punto de reproducción/"
+             "7|Rescate|Trasladado a lugar seguro/9|Fotografía|Foto; con GPS/20|Otro|"_s);
     QCOMPARE(bd.Contar(u"motivo"_s), 9);
 
     // The observation forms opened afterwards offer the reasons as they now stand.
     newobs o;
-    auto *lista = o.findChild<QComboBox *>("Cbmotivo");
-    QStringList items;
-    for (int i = 0; i < lista->count(); ++i)
-        items << lista->itemText(i);
+    const QStringList items = Items(Control<QComboBox>(&o, "Cbmotivo"));
     QVERIFY(items.contains(u"Fotografía"_s) && items.contains(u"Muestreo sistemático"_s));
     QVERIFY(!items.contains(u"Cita bibliográfica"_s) && !items.contains(u"Muestreo"_s));
 }
