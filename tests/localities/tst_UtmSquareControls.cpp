@@ -1,14 +1,7 @@
-#include "support/TestDatabase.h"
-#include "support/User.h"
+#include "Localidades.h"
 
 #include "gui/ChoiceService.h"
-#include "gui/MessageService.h"
 #include "observations/newobs.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 
 // The square controls on a form: what the fields show after the derivation is what the
 // squares come from and what is stored.
@@ -16,56 +9,40 @@ class tst_UtmSquareControls : public QObject {
     Q_OBJECT
 private slots:
     void cerosALaIzquierda();
-
-private:
-    // The new locality's code prompt, answered with the code proposed.
-    static void ResponderCodigo() {
-        ChoiceService::Prueba().codigoLocalidad = [](QWidget *, const QString &p) {
-            return std::optional(p);
-        };
-    }
 };
 
 void tst_UtmSquareControls::cerosALaIzquierda() {
-    MessageService::setModoPrueba(true);
-    ResponderCodigo();
+    // The new locality's code prompt, answered with the code proposed.
+    ChoiceService::Prueba().codigoLocalidad = [](QWidget *, const QString &p) {
+        return std::optional(p);
+    };
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, email) "
-                                       "VALUES ('JPG', 'Juan', 'j@x.es')")));
+    bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, email) "
+                "VALUES ('JPG', 'Juan', 'j@x.es')"_s);
     newobs f;
     f.show();
-    auto campo = [&](const char *nombre) {
-        return f.findChild<QWidget *>(QString::fromLatin1(nombre));
+    const auto dejar = [&](const QString &campo, const QString &texto) {
+        Escribir(&f, campo, texto);
+        User::SalirDe(Control<QWidget>(&f, campo));
     };
-    auto texto = [&](const char *nombre) {
-        QWidget *w = campo(nombre);
-        if (auto *l = qobject_cast<QLineEdit *>(w)) return l->text();
-        return qobject_cast<QComboBox *>(w)->currentText();
-    };
-    User::Escribir(campo("Txobs1"), QStringLiteral("JPG"));
-    User::Escribir(campo("Cbespecie"), QStringLiteral("salsal"));
-    User::Escribir(campo("Cbloc"), QStringLiteral("Sol"));
-    User::SalirDe(campo("Cbloc"));
-    User::Elegir(qobject_cast<QComboBox *>(campo("Cbhuso")), QStringLiteral("30"));
-    User::Escribir(campo("Txlong"), QStringLiteral("0440316"));
-    User::SalirDe(campo("Txlong"));
-    User::Escribir(campo("Txlat"), QStringLiteral("04474268"));
-    User::SalirDe(campo("Txlat"));
-    QCOMPARE(texto("Txlong"), QStringLiteral("440316"));
-    QCOMPARE(texto("Txlat"), QStringLiteral("4474268"));
-    QCOMPARE(texto("cb10k"), QStringLiteral("VK47"));
-    QCOMPARE(texto("tx1k"), QStringLiteral("VK4074"));
-    // The province and municipality lists are those of VK47.
-    User::Elegir(qobject_cast<QComboBox *>(campo("Cbprov")), QStringLiteral("Madrid"));
-    QVERIFY(qobject_cast<QComboBox *>(campo("Cbmuni"))->findText(QStringLiteral("Madrid")) >= 0);
-    User::Elegir(qobject_cast<QComboBox *>(campo("Cbmuni")), QStringLiteral("Madrid"));
-    QTest::mouseClick(qobject_cast<QPushButton *>(campo("Cbnueva")), Qt::LeftButton);
-    QCOMPARE(MessageService::Ultimo().texto,
-             QStringLiteral("Se ha registrado la observación en la base de datos"));
-    QCOMPARE(bd.Valor(QStringLiteral("SELECT printf('%d %d %s %s', utmx, utmy, utm10k, utm1k) "
-                                     "FROM localidad"))
+    Escribir(&f, u"Txobs1"_s, u"JPG"_s);
+    Escribir(&f, u"Cbespecie"_s, u"salsal"_s);
+    dejar(u"Cbloc"_s, u"Sol"_s);
+    Elegir(&f, u"Cbhuso"_s, u"30"_s);
+    dejar(u"Txlong"_s, u"0440316"_s);
+    dejar(u"Txlat"_s, u"04474268"_s);
+    QCOMPARE(Texto(&f, u"Txlong"_s) + u' ' + Texto(&f, u"Txlat"_s) + u' ' + Texto(&f, u"cb10k"_s) +
+                 u' ' + Texto(&f, u"tx1k"_s),
+             u"440316 4474268 VK47 VK4074"_s);
+    // VK47 offers Madrid's municipality.
+    Elegir(&f, u"Cbprov"_s, u"Madrid"_s);
+    Elegir(&f, u"Cbmuni"_s, u"Madrid"_s);
+    Clic(&f, u"Cbnueva"_s);
+    QCOMPARE(Aviso().section(u'|', 1), u"Se ha registrado la observación en la base de datos"_s);
+    QCOMPARE(bd.Valor(u"SELECT printf('%d %d %s %s', utmx, utmy, utm10k, utm1k) "
+                      "FROM localidad"_s)
                  .toString(),
-             QStringLiteral("440316 4474268 VK47 VK4074"));
+             u"440316 4474268 VK47 VK4074"_s);
 }
 
 QTEST_MAIN(tst_UtmSquareControls)

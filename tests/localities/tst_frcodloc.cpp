@@ -1,12 +1,6 @@
-#include "support/TestDatabase.h"
+#include "Localidades.h"
 
-#include "gui/MessageService.h"
 #include "localities/frcodloc.h"
-
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 
 class tst_frcodloc : public QObject {
     Q_OBJECT
@@ -19,54 +13,39 @@ void tst_frcodloc::aceptarYRechazar() {
     {
         // An empty locality table accepts the proposed code unchanged.
         frcodloc prompt;
-        prompt.CodigoPropuesto = QStringLiteral("JPG0");
+        prompt.CodigoPropuesto = u"JPG0"_s;
         prompt.show();
-        QCOMPARE(prompt.windowTitle(), QStringLiteral("Código Localidad"));
-        QCOMPARE(prompt.findChild<QLabel *>(QStringLiteral("Label1"))->text(),
-                 QStringLiteral("Código generado para la nueva localidad"));
-        QCOMPARE(prompt.findChild<QLineEdit *>(QStringLiteral("Txloc"))->text(),
-                 QStringLiteral("JPG0"));
-        QTest::mouseClick(prompt.findChild<QPushButton *>(QStringLiteral("Command1")),
-                          Qt::LeftButton);
+        QCOMPARE(Texto(&prompt, u"Txloc"_s), u"JPG0"_s);
+        Clic(&prompt, u"Command1"_s);
         QCOMPARE(prompt.result(), int(QDialog::Accepted));
-        QCOMPARE(prompt.CodigoAceptado(), QStringLiteral("JPG0"));
+        QCOMPARE(prompt.CodigoAceptado(), u"JPG0"_s);
         QVERIFY(MessageService::Mostrados().isEmpty());
     }
-    QVERIFY(bd.Ejecutar(QStringLiteral(
-        "INSERT INTO localidad (cod_localidad, localidad) VALUES ('JPG7', 'Prado')")));
+    bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad) VALUES ('JPG7', 'Prado')"_s);
     frcodloc prompt;
-    prompt.CodigoPropuesto = QStringLiteral("JPG7");
+    prompt.CodigoPropuesto = u"JPG7"_s;
     prompt.show();
-    QLineEdit *codigo = prompt.findChild<QLineEdit *>(QStringLiteral("Txloc"));
-    QPushButton *aceptar = prompt.findChild<QPushButton *>(QStringLiteral("Command1"));
-
-    // A stored code: refused, the field emptied, the prompt open.
-    QTest::mouseClick(aceptar, Qt::LeftButton);
-    QCOMPARE(MessageService::Ultimo().texto,
-             QStringLiteral("Este código ya existe en la Base de Datos"));
-    QCOMPARE(MessageService::Ultimo().titulo, QStringLiteral("Código Existente"));
+    // The stored code, at once the empty field, then the stored code in other case (which
+    // the database takes for the same): each refused, the field emptied, the prompt open.
+    const QString existe = u"Código Existente|Este código ya existe en la Base de Datos"_s;
+    const QList<QPair<QString, QString>> casos = {
+        {{}, existe},
+        {{}, u"Código obligatorio|El campo código no puede quedar vacio"_s},
+        {u"jpg7"_s, existe},
+    };
+    for (const auto &[codigo, aviso] : casos) {
+        QTest::keyClicks(Control<QLineEdit>(&prompt, u"Txloc"_s), codigo);
+        Clic(&prompt, u"Command1"_s);
+        QCOMPARE(Aviso(), aviso);
+        QVERIFY(Texto(&prompt, u"Txloc"_s).isEmpty() && prompt.isVisible());
+    }
     QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
-    QVERIFY(codigo->text().isEmpty());
-    QVERIFY(prompt.isVisible());
-
-    // At once again: the empty code.
-    QTest::mouseClick(aceptar, Qt::LeftButton);
-    QCOMPARE(MessageService::Ultimo().texto,
-             QStringLiteral("El campo código no puede quedar vacio"));
-    QCOMPARE(MessageService::Ultimo().titulo, QStringLiteral("Código obligatorio"));
-    QVERIFY(prompt.isVisible());
-
-    // The database takes codes in other case for the same code: refused here already.
-    QTest::keyClicks(codigo, QStringLiteral("jpg7"));
-    QTest::mouseClick(aceptar, Qt::LeftButton);
-    QCOMPARE(MessageService::Ultimo().texto,
-             QStringLiteral("Este código ya existe en la Base de Datos"));
 
     // Blanks are a code like any other, taken as typed.
-    QTest::keyClicks(codigo, QStringLiteral(" JPG7 "));
-    QTest::keyClick(aceptar, Qt::Key_Space);
+    QTest::keyClicks(Control<QLineEdit>(&prompt, u"Txloc"_s), u" JPG7 "_s);
+    QTest::keyClick(Control(&prompt, u"Command1"_s), Qt::Key_Space);
     QCOMPARE(prompt.result(), int(QDialog::Accepted));
-    QCOMPARE(prompt.CodigoAceptado(), QStringLiteral(" JPG7 "));
+    QCOMPARE(prompt.CodigoAceptado(), u" JPG7 "_s);
     QCOMPARE(MessageService::Mostrados().size(), 3);
 }
 

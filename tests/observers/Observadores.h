@@ -79,14 +79,9 @@ inline QString NoCabe(int maximo) {
     return u"El texto pegado no cabe en el campo: admite como máximo %1 caracteres."_s.arg(maximo);
 }
 
-// Unless `antes` is null, empties the field and pastes it; then pastes `pegado` and types
-// `tecleado` at the end. Returns the text left, the beeps heard and the message shown.
-inline QString Editar(QLineEdit *campo, const QString &antes, const QString &pegado,
-                      const QString &tecleado) {
-    if (!antes.isNull()) {
-        campo->clear();
-        Pegar(campo, antes);
-    }
+// Pastes `pegado` at the end of the field and types `tecleado`. Returns the text left, the
+// beeps heard and the message shown.
+inline QString Editar(QLineEdit *campo, const QString &pegado, const QString &tecleado) {
     MessageService::Limpiar();
     const int pitidos = Screen::Pitidos();
     if (!pegado.isEmpty()) Pegar(campo, pegado);

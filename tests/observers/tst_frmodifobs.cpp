@@ -8,8 +8,7 @@
 class tst_frmodifobs : public QObject {
     Q_OBJECT
 private slots:
-    void cargaYGuardado();
-    void longitudes();
+    void sesion();
 };
 
 namespace {
@@ -29,16 +28,21 @@ void Modificar(QWidget *d, bool predeterminado) {
 }
 } // namespace
 
-void tst_frmodifobs::cargaYGuardado() {
+void tst_frmodifobs::sesion() {
     TestDatabase bd;
     Poblar(bd);
+    const QString rana = u"ABCDEF🐸"_s, largo = QString(60, u'n');
+    bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, email) VALUES (?, ?, ?)"_s,
+                {rana, largo, "r@x.es"});
     bd.Ejecutar(u"UPDATE DefaultObs SET cd_obs = 'jpg1980'"_s);
     // Nulls load empty; a blank or missing province leaves none chosen, one in other case is
-    // the list's, one the list lacks is kept; the default's code compares ignoring case.
+    // the list's, one the list lacks is kept; the default's code compares ignoring case; a
+    // code ending in a frog is found.
     for (const QString &esperado :
          {u"JPG1980|Juan|Pérez García|SHE|jpg@x.es|Madrid|1"_s, u"ROD90|Rodrigo|||rod@x.es|-|0"_s,
           u"XA1|Luis|Martínez|AHE|luis@x.es|-|0"_s, u"ONE61|Seán|O'Neill|AHE|sean@x.ie|Ávila|0"_s,
-          u"ALV75|Ángela|Álvarez|SHE|angela@x.es|Lisboa|0"_s}) {
+          u"ALV75|Ángela|Álvarez|SHE|angela@x.es|Lisboa|0"_s,
+          rana + u'|' + largo + u"|||r@x.es|-|0"_s}) {
         frmodifobs d(esperado.section(u'|', 0, 0));
         QVERIFY(d.Cargado());
         QCOMPARE(Formulario(&d), esperado);
@@ -48,6 +52,18 @@ void tst_frmodifobs::cargaYGuardado() {
     QVERIFY(!nadie.Cargado());
     QCOMPARE(Aviso(),
              u"Tritodex|Error al intentar encontrar este observador en la base de datos"_s);
+
+    // A stored name longer than its field may be shortened, not lengthened.
+    {
+        frmodifobs d(rana);
+        d.show();
+        auto *nombre = Control<QLineEdit>(&d, "Txnomobs");
+        QCOMPARE(Editar(nombre, "", "x"), largo + "|1|");
+        QCOMPARE(Editar(nombre, "xy", ""), largo + "|0|" + NoCabe(50));
+        QTest::keyClick(nombre, Qt::Key_Backspace);
+        Modificar(&d, false);
+        QCOMPARE(Fila(bd, rana), QString(59, u'n') + u"|||r@x.es||jpg1980"_s);
+    }
 
     // With both empty only the first name is reported; blanks alone are refused too.
     MessageService::Limpiar();
@@ -79,7 +95,7 @@ void tst_frmodifobs::cargaYGuardado() {
     QCOMPARE(Fila(bd, u"X_1"_s), antes);
     QVERIFY(d.isVisible());
 
-    // Saved: a quote stays as typed, organisation and province may be emptied.
+    // Saved: organisation and province may be emptied; others are left alone.
     SoloLectura(false);
     bd.Ejecutar(u"DROP TRIGGER bloqueo"_s);
     Modificar(&d, false);
@@ -109,32 +125,6 @@ void tst_frmodifobs::cargaYGuardado() {
     QCOMPARE(Aviso(), u"Observador no modificado|Error al intentar encontrar este observador en "
                       "la base de datos"_s);
     QCOMPARE(bd.Valor(u"SELECT cd_obs FROM DefaultObs"_s).toString(), QString());
-}
-
-void tst_frmodifobs::longitudes() {
-    TestDatabase bd;
-    const QString rana = u"🐸"_s, codigo = u"ABCDEF"_s + rana, largo = QString(60, u'n');
-    bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, email) VALUES (?, ?, ?)"_s,
-                {codigo, largo, "r@x.es"});
-    // A code ending in a frog is found; a stored name longer than its field is shown whole
-    // and may be shortened, not lengthened; limits count characters, not storage units.
-    frmodifobs d(codigo);
-    QVERIFY(d.Cargado());
-    d.show();
-    const QString e49 = QString(49, u'é');
-    const QList<QStringList> casos = {
-        // field, text pasted first (null: as it is), pasted, typed, expected
-        {"Txnomobs", QString(), "", "x", largo + "|1|"},
-        {"Txnomobs", QString(), "xy", "", largo + "|0|" + NoCabe(50)},
-        {"Txcognom", "", e49 + rana, "", e49 + rana + "|0|"},
-        {"Txmail", QString(), QString(65, u'm'), "", "r@x.es|0|" + NoCabe(70)},
-    };
-    for (const QStringList &c : casos)
-        QCOMPARE(Editar(Control<QLineEdit>(&d, c[0]), c[1], c[2], c[3]), c[4]);
-    QTest::keyClick(Control<QLineEdit>(&d, "Txnomobs"), Qt::Key_Backspace);
-    Modificar(&d, false);
-    QCOMPARE(Aviso(), u"Tritodex|Actualización realizada"_s);
-    QCOMPARE(Fila(bd, codigo), QString(59, u'n') + u'|' + e49 + rana + u"||r@x.es||"_s);
 }
 
 QTEST_MAIN(tst_frmodifobs)
