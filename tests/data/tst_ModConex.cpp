@@ -4,36 +4,35 @@
 #include "data/ModConex.h"
 #include "data/SqliteTexto.h"
 
-#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_ModConex : public QObject {
     Q_OBJECT
 private slots:
-    void conexionEnArchivosMalos();
+    void conexion();
     void creacionDesdeCsv();
-    void baseDatosNuncaSobrescrita();
     void textoSinMayusculas();
-    void soloLectura();
 };
 
-void tst_ModConex::conexionEnArchivosMalos() {
+void tst_ModConex::conexion() {
     QTemporaryDir dir;
     ModConex::setRutaAplicacion(dir.path());
-    const QString ruta = dir.path() + QStringLiteral("/Tritodex.mdb");
+    const QString ruta = dir.filePath(u"Tritodex.mdb"_s);
 
-    // Missing: false, and no file appears.
+    // Missing: refused, and no file appears.
     QVERIFY(!ModConex::Conectar());
     QVERIFY(!QFile::exists(ruta));
 
-    // Not a database at all.
+    // Not a database at all: refused, and the file left as it was.
     QFile basura(ruta);
-    QVERIFY(basura.open(QIODevice::WriteOnly));
-    basura.write(QByteArray(4096, 'x'));
+    QVERIFY(basura.open(QIODevice::WriteOnly) && basura.write(QByteArray(4096, 'x')) == 4096);
     basura.close();
     QVERIFY(!ModConex::Conectar());
     QCOMPARE(QFileInfo(ruta).size(), 4096);
@@ -41,118 +40,99 @@ void tst_ModConex::conexionEnArchivosMalos() {
     // A database, but not ours.
     QFile::remove(ruta);
     {
-        QSqlDatabase otra =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("otra"));
+        QSqlDatabase otra = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"otra"_s);
         otra.setDatabaseName(ruta);
-        QVERIFY(otra.open());
-        QSqlQuery(otra).exec(QStringLiteral("CREATE TABLE facturas (id INTEGER)"));
+        QVERIFY(otra.open() && QSqlQuery(otra).exec(u"CREATE TABLE facturas (id INTEGER)"_s));
         otra.close();
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("otra"));
+    QSqlDatabase::removeDatabase(u"otra"_s);
     QVERIFY(!ModConex::Conectar());
+    {
+        // Statements on the failed connection fail instead of crashing.
+        QSqlQuery q(ModConex::DatabaseConnection());
+        QVERIFY(!q.exec(u"SELECT * FROM observador"_s));
+        QVERIFY(
+            DescribirError(q.lastError()).startsWith(u"No hay conexión con la base de datos"_s));
+    }
 
-    // Statements on the failed connection fail instead of crashing.
-    QSqlQuery q(ModConex::DatabaseConnection());
-    QVERIFY(!q.exec(QStringLiteral("SELECT * FROM observador")));
-    QVERIFY(DescribirError(q.lastError())
-                .startsWith(QStringLiteral("No hay conexión con la base de datos")));
-
-    // A good file connects.
+    // A good file connects; creating it again is refused and leaves it whole; opened
+    // read-only it still reads, and a write is refused in the user's words.
     QFile::remove(ruta);
+    const QString fuente = QStringLiteral(TRITODEX_FIXTURE_DIR);
     QString error;
-    QVERIFY2(CreacionBaseDatos::CrearBaseDatos(ruta, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
-             qPrintable(error));
+    QVERIFY2(CreacionBaseDatos::CrearBaseDatos(ruta, fuente, &error), qPrintable(error));
     QVERIFY(ModConex::Conectar());
-    QVERIFY(ModConex::DatabaseConnection().isOpen());
+    QVERIFY(QSqlQuery(ModConex::DatabaseConnection())
+                .exec(u"INSERT INTO observador (cod_observador) VALUES ('JPG')"_s));
+    ModConex::Desconectar();
+    QVERIFY(!CreacionBaseDatos::CrearBaseDatos(ruta, fuente, &error));
+    ModConex::setSoloLectura(true);
+    QVERIFY(ModConex::Conectar());
+    ModConex::setSoloLectura(false);
+    {
+        QSqlQuery q(ModConex::DatabaseConnection());
+        QVERIFY(q.exec(u"SELECT count(*) FROM observador"_s) && q.next() &&
+                q.value(0).toInt() == 1);
+        QVERIFY(!q.exec(u"INSERT INTO observador (cod_observador) VALUES ('X')"_s));
+        QCOMPARE(DescribirError(q.lastError()), u"No se puede escribir en la base de datos: el "
+                                                "archivo es de solo lectura."_s);
+    }
     ModConex::Desconectar();
 }
 
 void tst_ModConex::creacionDesdeCsv() {
     TestDatabase bd;
     QVERIFY(bd.ok());
-    QCOMPARE(bd.Contar(QStringLiteral("tprovincia")), 4);
-    QCOMPARE(
-        bd.Valor(QStringLiteral("SELECT prov_cast FROM tprovincia WHERE id_prov=5")).toString(),
-        QStringLiteral("Ávila"));
-    // Empty CSV fields are nulls; quoted fields keep their commas.
-    QVERIFY(bd.Valor(QStringLiteral("SELECT habitat FROM thabitat WHERE id_habitat=3")).isNull());
-    QCOMPARE(
-        bd.Valor(QStringLiteral("SELECT descripcion FROM motivo WHERE id_motivo=2")).toString(),
-        QStringLiteral("Observación casual, sin método"));
-    // The default observer row exists and holds the empty text.
-    QCOMPARE(bd.Contar(QStringLiteral("DefaultObs")), 1);
-    QCOMPARE(bd.Valor(QStringLiteral("SELECT cd_obs FROM DefaultObs")).toString(), QString());
+    // Empty CSV fields are nulls, quoted fields keep their commas, and the default observer
+    // row exists holding the empty text.
+    QVERIFY(bd.Valor(u"SELECT habitat FROM thabitat WHERE id_habitat=3"_s).isNull());
+    QCOMPARE(bd.Valor(u"SELECT descripcion FROM motivo WHERE id_motivo=2"_s).toString(),
+             u"Observación casual, sin método"_s);
+    QCOMPARE(bd.Valor(u"SELECT count(*) || ':' || cd_obs FROM DefaultObs"_s).toString(), u"1:"_s);
     // Identifiers are never reused, even after deleting the last row.
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO localidad (cod_localidad) VALUES ('A')")));
-    QVERIFY(bd.Ejecutar(QStringLiteral("DELETE FROM localidad")));
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO localidad (cod_localidad) VALUES ('B')")));
-    QCOMPARE(bd.Valor(QStringLiteral("SELECT id_localidad FROM localidad")).toInt(), 2);
+    QVERIFY(bd.Ejecutar(u"INSERT INTO localidad (cod_localidad) VALUES ('A')"_s));
+    QVERIFY(bd.Ejecutar(u"DELETE FROM localidad"_s));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO localidad (cod_localidad) VALUES ('B')"_s));
+    QCOMPARE(bd.Valor(u"SELECT id_localidad FROM localidad"_s).toInt(), 2);
 
-    // A CSV with a malformed row is refused with its row named.
+    QString error;
+    // A CSV with a malformed row is refused with its row named, and no database is left.
     QTemporaryDir dir;
-    QFile f(dir.filePath(QStringLiteral("tmeteo.csv")));
+    QFile f(dir.filePath(u"tmeteo.csv"_s));
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("id_meteo,meteo_cast\n1,Sol\n2,Niebla,extra\n");
     f.close();
-    QString error;
-    QVERIFY(!CreacionBaseDatos::CrearBaseDatos(dir.filePath(QStringLiteral("x.mdb")), dir.path(),
-                                               &error));
-    QVERIFY2(error.contains(QStringLiteral("fila 3")), qPrintable(error));
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.mdb"))));
-}
-
-void tst_ModConex::baseDatosNuncaSobrescrita() {
-    TestDatabase bd;
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador) VALUES ('JPG')")));
-    ModConex::Desconectar();
-    QString error;
-    QVERIFY(!CreacionBaseDatos::CrearBaseDatos(bd.ruta(), QStringLiteral(TRITODEX_FIXTURE_DIR),
-                                               &error));
-    QVERIFY(ModConex::Conectar());
-    QCOMPARE(bd.Contar(QStringLiteral("observador")), 1);
+    const QString nueva = dir.filePath(u"x.mdb"_s);
+    QVERIFY(!CreacionBaseDatos::CrearBaseDatos(nueva, dir.path(), &error));
+    QVERIFY2(error.contains(u"fila 3"_s), qPrintable(error));
+    QVERIFY(!QFile::exists(nueva));
 }
 
 void tst_ModConex::textoSinMayusculas() {
     TestDatabase bd;
-    // Keys compare ignoring case, accented capitals included; accents stay distinct.
-    QCOMPARE(bd.Valor(QStringLiteral("SELECT id_prov FROM tprovincia WHERE prov_cast = 'ávila'"))
-                 .toInt(),
-             5);
-    QVERIFY(bd.Valor(QStringLiteral("SELECT id_prov FROM tprovincia WHERE prov_cast = 'avila'"))
-                .isNull());
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador) VALUES ('Ñu')")));
-    QVERIFY(!bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador) VALUES ('ñU')")));
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO localidad (cod_localidad) VALUES ('Ébano')")));
+    // Keys compare ignoring case, accented capitals included; accents stay distinct. LIKE
+    // folds case over Unicode in SQL as in memory, and takes escaped wildcards literally.
+    const QList<QPair<const char *, int>> cuentas = {
+        {"SELECT count(*) FROM tprovincia WHERE prov_cast = 'ávila'", 1},
+        {"SELECT count(*) FROM tprovincia WHERE prov_cast = 'avila'", 0},
+        {"SELECT count(*) FROM tmunicipio WHERE muni LIKE '%ÁVI%'", 1},
+        {"SELECT count(*) FROM tmunicipio WHERE muni LIKE '%de%'", 2},
+    };
+    for (const auto &[sql, n] : cuentas)
+        QVERIFY2(bd.Valor(QString::fromUtf8(sql)).toInt() == n, sql);
+    QVERIFY(SqliteTexto::Like(u"%álv%"_s, u"Álvarez"_s));
+    QVERIFY(!SqliteTexto::Like(u"%alv%"_s, u"Álvarez"_s));
+    QVERIFY(SqliteTexto::Like(u"a_c"_s, u"AbC"_s));
+    QVERIFY(!SqliteTexto::Like(u"a\\_c"_s, u"abc"_s, u'\\'));
+    QVERIFY(SqliteTexto::Like(u"100\\%"_s, u"100%"_s, u'\\'));
+
+    // A key differing only in case is a duplicate.
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('Ñu')"_s));
+    QVERIFY(!bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('ñU')"_s));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO localidad (cod_localidad) VALUES ('Ébano')"_s));
     QSqlQuery q(bd.db());
-    q.prepare(QStringLiteral("INSERT INTO localidad (cod_localidad) VALUES ('ÉBANO')"));
-    QVERIFY(!q.exec());
+    QVERIFY(!q.exec(u"INSERT INTO localidad (cod_localidad) VALUES ('ÉBANO')"_s));
     QVERIFY(EsClaveDuplicada(q.lastError()));
-
-    // LIKE folds case over Unicode and takes escaped wildcards literally.
-    QVERIFY(SqliteTexto::Like(QStringLiteral("%álv%"), QStringLiteral("Álvarez")));
-    QVERIFY(!SqliteTexto::Like(QStringLiteral("%alv%"), QStringLiteral("Álvarez")));
-    QVERIFY(SqliteTexto::Like(QStringLiteral("a_c"), QStringLiteral("AbC")));
-    QVERIFY(!SqliteTexto::Like(QStringLiteral("a\\_c"), QStringLiteral("abc"), u'\\'));
-    QVERIFY(SqliteTexto::Like(QStringLiteral("100\\%"), QStringLiteral("100%"), u'\\'));
-    QCOMPARE(
-        bd.Valor(QStringLiteral("SELECT count(*) FROM tmunicipio WHERE muni LIKE '%ÁVI%'")).toInt(),
-        1);
-    QCOMPARE(
-        bd.Valor(QStringLiteral("SELECT count(*) FROM tmunicipio WHERE muni LIKE '%de%'")).toInt(),
-        2);
-}
-
-void tst_ModConex::soloLectura() {
-    TestDatabase bd;
-    ModConex::setSoloLectura(true);
-    QVERIFY(ModConex::Conectar());
-    ModConex::setSoloLectura(false);
-    QCOMPARE(bd.Contar(QStringLiteral("tprovincia")), 4);
-    QSqlQuery q(bd.db());
-    QVERIFY(!q.exec(QStringLiteral("INSERT INTO observador (cod_observador) VALUES ('X')")));
-    QCOMPARE(
-        DescribirError(q.lastError()),
-        QStringLiteral("No se puede escribir en la base de datos: el archivo es de solo lectura."));
 }
 
 QTEST_MAIN(tst_ModConex)

@@ -11,134 +11,106 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
 
 class tst_ModBaseDatos : public QObject {
     Q_OBJECT
 private slots:
-    void soloNumeros();
-    void autocompletar();
+    void teclado();
     void esperar();
     void archivoTexto();
-    void archivoTextoFallido();
     void unMensajePorAccion();
 };
 
-void tst_ModBaseDatos::soloNumeros() {
-    int c = 'a';
-    const int antes = Screen::Pitidos();
-    ModBaseDatos::SoloNumeros(c);
-    QCOMPARE(c, 0);
-    QCOMPARE(Screen::Pitidos(), antes + 1);
-
-    // In a real field: letters, minus and Enter are refused, digits and Backspace work,
-    // and pasting goes through unfiltered.
+void tst_ModBaseDatos::teclado() {
     QWidget ventana;
     auto *campo = new QLineEdit(&ventana);
     ModBaseDatos::FiltrarDigitos(campo);
-    ventana.show();
-    QApplication::setActiveWindow(&ventana);
-    campo->setFocus();
-    QTest::keyClicks(campo, QStringLiteral("1a2-3.4"));
-    QTest::keyClick(campo, Qt::Key_Return);
-    QCOMPARE(campo->text(), QStringLiteral("1234"));
-    QTest::keyClick(campo, Qt::Key_Backspace);
-    QCOMPARE(campo->text(), QStringLiteral("123"));
-    QTest::keyClick(campo, Qt::Key_Left);
-    QTest::keyClick(campo, Qt::Key_7);
-    QCOMPARE(campo->text(), QStringLiteral("1273"));
-    QApplication::clipboard()->setText(QStringLiteral("x9"));
-    campo->end(false);
-    QTest::keyClick(campo, Qt::Key_V, Qt::ControlModifier);
-    if (QApplication::clipboard()->text() == QStringLiteral("x9")) // offscreen may lack one
-        QCOMPARE(campo->text(), QStringLiteral("1273x9"));
-}
-
-void tst_ModBaseDatos::autocompletar() {
-    QWidget ventana;
     auto *lista = new QComboBox(&ventana);
     ModBaseDatos::HacerCompletable(lista);
     int elecciones = 0;
     ModBaseDatos::AlElegir(lista, [&] { ++elecciones; });
     ventana.show();
     QApplication::setActiveWindow(&ventana);
+
+    // A digit field refuses other characters with a beep, but not the editing keys nor a paste.
+    campo->setFocus();
+    const int antes = Screen::Pitidos();
+    QTest::keyClicks(campo, u"1a2-3.4"_s);
+    QCOMPARE(Screen::Pitidos(), antes + 3);
+    for (const Qt::Key tecla : {Qt::Key_Return, Qt::Key_Backspace, Qt::Key_Left, Qt::Key_7})
+        QTest::keyClick(campo, tecla);
+    QCOMPARE(campo->text(), u"1273"_s);
+    QApplication::clipboard()->setText(u"x9"_s);
+    campo->end(false);
+    QTest::keyClick(campo, Qt::Key_V, Qt::ControlModifier);
+    if (QApplication::clipboard()->text() == u"x9"_s) // offscreen may lack one
+        QCOMPARE(campo->text(), u"1273x9"_s);
+
     lista->setFocus();
-
-    // An empty list: nothing changes.
     ModBaseDatos::BorrandoTexto = false;
-    ModBaseDatos::Autocompletar(QStringLiteral("sal"), lista);
+    ModBaseDatos::Autocompletar(u"sal"_s, lista); // an empty list: nothing to complete to
     QCOMPARE(lista->currentIndex(), -1);
-
-    lista->addItems({QStringLiteral("Bufo spinosus"), QStringLiteral("Salamandra"),
-                     QStringLiteral("Salamanquesa"), QStringLiteral("Ávila")});
+    lista->addItems({u"Bufo spinosus"_s, u"Salamandra"_s, u"Salamanquesa"_s, u"Ávila"_s});
     lista->setCurrentIndex(-1);
     elecciones = 0;
 
-    // Typing "sal" completes to the first item beginning so, with the tail selected.
-    QTest::keyClicks(lista, QStringLiteral("sal"));
-    QCOMPARE(lista->currentIndex(), 1);
-    QCOMPARE(lista->currentText(), QStringLiteral("Salamandra"));
-    QCOMPARE(lista->lineEdit()->selectedText(), QStringLiteral("amandra"));
-    QCOMPARE(elecciones, 1); // the completion is a choice, raised once
-
-    // The next letter replaces the tail and completes again.
-    QTest::keyClicks(lista, QStringLiteral("amanq"));
-    QCOMPARE(lista->currentText(), QStringLiteral("Salamanquesa"));
-    QCOMPARE(lista->lineEdit()->selectedText(), QStringLiteral("uesa"));
-
-    // Backspace removes the tail and does not complete; the next letter completes again.
-    QTest::keyClick(lista, Qt::Key_Backspace);
-    QVERIFY(ModBaseDatos::BorrandoTexto);
-    QCOMPARE(lista->currentText(), QStringLiteral("Salamanq"));
-    QTest::keyClick(lista, Qt::Key_Backspace);
-    QCOMPARE(lista->currentText(), QStringLiteral("Salaman"));
-    QTest::keyClicks(lista, QStringLiteral("d"));
-    QVERIFY(!ModBaseDatos::BorrandoTexto);
-    QCOMPARE(lista->currentText(), QStringLiteral("Salamandra"));
-
-    // Accented capitals match ignoring case; plain letters do not match accented ones.
-    lista->setEditText(QString());
-    ModBaseDatos::Autocompletar(QStringLiteral("á"), lista);
-    QCOMPARE(lista->currentText(), QStringLiteral("Ávila"));
-    // Emptying the text by program with the flag clear would complete to the first item.
-    ModBaseDatos::BorrandoTexto = true;
-    lista->setCurrentIndex(-1);
-    lista->setEditText(QStringLiteral("a"));
-    ModBaseDatos::BorrandoTexto = false;
-    ModBaseDatos::Autocompletar(QStringLiteral("a"), lista);
-    QCOMPARE(lista->currentIndex(), -1);
-
-    // No way of emptying the list completes it to the first item, and cutting a tail does
-    // not complete it back.
-    const QList<QPair<const char *, std::function<void()>>> vaciados = {
-        {"cut", [&] { QTest::keyClick(lista, Qt::Key_X, Qt::ControlModifier); }},
-        {"delete", [&] { QTest::keyClick(lista, Qt::Key_Delete); }},
-        {"backspace", [&] { QTest::keyClick(lista, Qt::Key_Backspace); }},
-        {"program", [&] { lista->setEditText(QString()); }},
+    // Each letter typed completes to the first item so begun, the tail selected so that the
+    // next letter replaces it; Backspace removes the tail, then a letter, and never completes.
+    const QList<QPair<QString, QString>> pasos = {
+        {u"sal"_s, u"Salamandra|amandra"_s}, {u"amanq"_s, u"Salamanquesa|uesa"_s},
+        {u"\b"_s, u"Salamanq|"_s},           {u"\b"_s, u"Salaman|"_s},
+        {u"d"_s, u"Salamandra|ra"_s},
     };
-    for (const auto &[como, vaciar] : vaciados) {
-        ModBaseDatos::PonerTexto(lista, QStringLiteral("Salamandra"));
-        lista->lineEdit()->selectAll();
-        elecciones = 0;
-        vaciar();
-        QVERIFY2(lista->currentText().isEmpty(), como);
-        QVERIFY2(lista->currentIndex() == -1 || elecciones == 0, como);
+    for (const auto &[teclas, esperado] : pasos) {
+        if (teclas == u"\b"_s)
+            QTest::keyClick(lista, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(lista, teclas);
+        QCOMPARE(lista->currentText() + u'|' + lista->lineEdit()->selectedText(), esperado);
+        if (teclas == u"sal"_s) // the completion is a choice, raised once
+            QVERIFY(lista->currentIndex() == 1 && elecciones == 1);
     }
-    ModBaseDatos::PonerTexto(lista, QStringLiteral("Salamandra"));
-    lista->lineEdit()->setSelection(4, 6);
-    QTest::keyClick(lista, Qt::Key_X, Qt::ControlModifier);
-    QCOMPARE(lista->currentText(), QStringLiteral("Sala"));
 
-    // Choosing the item already chosen runs the handler again, once.
+    // Case is ignored over Unicode, accents are not.
+    for (const auto &[texto, indice] : {std::pair{u"á"_s, 3}, std::pair{u"a"_s, -1}}) {
+        ModBaseDatos::BorrandoTexto = true; // sets the text without completing
+        lista->setCurrentIndex(-1);
+        lista->setEditText(texto);
+        ModBaseDatos::BorrandoTexto = false;
+        ModBaseDatos::Autocompletar(texto, lista);
+        QCOMPARE(lista->currentIndex(), indice);
+    }
+
+    // No way of emptying the text completes it to the first item (by program included), and
+    // cutting a tail does not complete it back.
+    const QList<std::tuple<int, Qt::Key, Qt::KeyboardModifier, QString>> vaciados = {
+        {0, Qt::Key_X, Qt::ControlModifier, QString()},
+        {0, Qt::Key_Delete, Qt::NoModifier, QString()},
+        {0, Qt::Key_Backspace, Qt::NoModifier, QString()},
+        {0, Qt::Key_unknown, Qt::NoModifier, QString()},
+        {4, Qt::Key_X, Qt::ControlModifier, u"Sala"_s}};
+    for (const auto &[desde, tecla, modificador, queda] : vaciados) {
+        ModBaseDatos::PonerTexto(lista, u"Salamandra"_s);
+        lista->lineEdit()->setSelection(desde, 10 - desde);
+        elecciones = 0;
+        if (tecla == Qt::Key_unknown)
+            lista->setEditText(QString());
+        else
+            QTest::keyClick(lista, tecla, modificador);
+        QVERIFY2(lista->currentText() == queda && (lista->currentIndex() == -1 || elecciones == 0),
+                 qPrintable(QString::number(tecla, 16)));
+    }
+
+    // Each choice runs the handler once, the item already chosen included.
     elecciones = 0;
     ModBaseDatos::ElegirComoUsuario(lista, 0);
-    QCOMPARE(elecciones, 1);
-    ModBaseDatos::ElegirComoUsuario(lista, 2);
+    ModBaseDatos::ElegirComoUsuario(lista, 0);
     QCOMPARE(elecciones, 2);
-    ModBaseDatos::PonerTexto(lista, QStringLiteral("Salamandra"));
+    ModBaseDatos::PonerTexto(lista, u"Salamandra"_s);
     QCOMPARE(elecciones, 3);
     QCOMPARE(lista->currentIndex(), 1);
 }
@@ -151,19 +123,13 @@ void tst_ModBaseDatos::esperar() {
     QElapsedTimer t;
     t.start();
     ModBaseDatos::Esperar(2);
-    QVERIFY(atendido);
-    QVERIFY(t.elapsed() >= 90);
+    QVERIFY(atendido && t.elapsed() >= 90);
 
     // Across midnight the time of day jumps back; the pause ends at once.
     ModBaseDatos::setEscalaEsperas(1.0);
     double ahora = 86399.5;
     int lecturas = 0;
-    ModBaseDatos::setReloj([&] {
-        ++lecturas;
-        const double v = ahora;
-        ahora = 0.2;
-        return v;
-    });
+    ModBaseDatos::setReloj([&] { return ++lecturas, std::exchange(ahora, 0.2); });
     ModBaseDatos::Esperar(3);
     QCOMPARE(lecturas, 2);
     ModBaseDatos::setReloj(nullptr);
@@ -172,15 +138,14 @@ void tst_ModBaseDatos::esperar() {
 
 void tst_ModBaseDatos::archivoTexto() {
     TestDatabase bd;
-    QVERIFY(bd.Ejecutar(
-        QStringLiteral("INSERT INTO observacion (observador1, fecha, horaini, numejemp, "
-                       "descripcion, motivo, localidad) VALUES (?,?,?,?,?,?,?)"),
-        {QStringLiteral("JPG"), QStringLiteral("2026-03-07"), QStringLiteral("09:30"), QVariant(),
-         QStringLiteral("Bajo piedra; húmeda"), QStringLiteral("dijo \"hola\""),
-         QStringLiteral("Peñíscola €")}));
-    QVERIFY(bd.Ejecutar(
-        QStringLiteral("INSERT INTO observacion (observador1, fecha, numejemp, descripcion) "
-                       "VALUES ('ANA', '2026-12-01', 3, 'línea\nnueva 日')")));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (observador1, fecha, horaini, numejemp, "
+                        "descripcion, motivo, localidad) VALUES (?,?,?,?,?,?,?)"_s,
+                        {u"JPG"_s, u"2026-03-07"_s, u"09:30"_s, QVariant(),
+                         u"Bajo piedra; húmeda"_s, u"dijo \"hola\""_s, u"Peñíscola €"_s}));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (observador1, fecha, numejemp, descripcion) "
+                        "VALUES ('ANA', '2026-12-01', 3, 'línea\nnueva 日')"_s));
+    // Windows-1252 bytes; separator, quote and line break enclose a value; "?" for what
+    // the code page lacks.
     const QByteArray esperado =
         "id_observacion;observador1;fecha;horaini;numejemp;descripcion;motivo;localidad\r\n"
         "1;JPG;07/03/2026;09:30;;\"Bajo piedra; h\xfa"
@@ -189,63 +154,45 @@ void tst_ModBaseDatos::archivoTexto() {
         "2;ANA;01/12/2026;;3;\"l\xed"
         "nea\nnueva ?\";;\r\n"
         "\r\n";
-    // A query read row by row, and one read straight from SQLite's statement, agree; both
-    // count the two values that lost a character.
-    const QString ruta = bd.carpeta() + QStringLiteral("/obs.txt");
+    // A scrollable query and a forward-only one take different paths; both must agree and
+    // count the one value that lost a character. No rows: the header and the empty line.
+    const QString todas = u"SELECT id_observacion, observador1, fecha, horaini, numejemp, "
+                          "descripcion, motivo, localidad FROM observacion ORDER BY 1"_s;
+    const QByteArray vacio = "cod_observador;nombre\r\n\r\n";
+    const QString ruta = bd.carpeta() + u"/obs.txt"_s;
     QFile f(ruta);
-    for (const bool soloAvance : {false, true}) {
+    for (const auto &[soloAvance, sql, bytes, cambiados] :
+         {std::tuple{false, todas, esperado, 1}, std::tuple{true, todas, esperado, 1},
+          std::tuple{true, u"SELECT cod_observador, nombre FROM observador"_s, vacio, 0}}) {
         QSqlQuery q(bd.db());
         q.setForwardOnly(soloAvance);
-        QVERIFY(q.exec(QStringLiteral("SELECT id_observacion, observador1, fecha, horaini, "
-                                      "numejemp, descripcion, motivo, localidad FROM observacion "
-                                      "ORDER BY 1")));
+        QVERIFY(q.exec(sql));
         int sustituidos = -1;
-        QVERIFY(ModBaseDatos::CrearArchivoTexto(&q, ruta, true, QStringLiteral(";"), nullptr,
-                                                &sustituidos));
-        QCOMPARE(sustituidos, 1);
+        QVERIFY(ModBaseDatos::CrearArchivoTexto(&q, ruta, true, u";"_s, nullptr, &sustituidos));
+        QCOMPARE(sustituidos, cambiados);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), esperado);
+        QCOMPARE(f.readAll(), bytes);
         f.close();
     }
     QVERIFY(MessageService::Mostrados().isEmpty());
 
-    // No rows: the header and the closing empty line.
-    QSqlQuery q(bd.db());
-    q.setForwardOnly(true);
-    QVERIFY(q.exec(QStringLiteral("SELECT cod_observador, nombre FROM observador")));
-    QVERIFY(ModBaseDatos::CrearArchivoTexto(&q, ruta, true, QStringLiteral(";")));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("cod_observador;nombre\r\n\r\n"));
-}
-
-void tst_ModBaseDatos::archivoTextoFallido() {
-    TestDatabase bd;
-    QSqlQuery q(bd.db());
-    QVERIFY(q.exec(QStringLiteral("SELECT * FROM motivo")));
-    const QString ruta = bd.carpeta() + QStringLiteral("/no/existe/mot.txt");
-    QVERIFY(!ModBaseDatos::CrearArchivoTexto(&q, ruta, true, QStringLiteral(";")));
-    QVERIFY(!QFile::exists(ruta));
-    QCOMPARE(MessageService::Ultimo().titulo, QStringLiteral("Crear archivo de texto"));
-    QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Information);
-    QVERIFY(
-        MessageService::Ultimo().texto.contains(QStringLiteral("No se puede crear el archivo")));
-
-    QVERIFY(!ModBaseDatos::CrearArchivoTexto(nullptr, ruta, true, QStringLiteral(";")));
-    QCOMPARE(MessageService::Ultimo().texto,
-             QStringLiteral("No hay ningún objeto Recordset referenciado."));
-    QSqlQuery cerrada(bd.db());
-    QVERIFY(!ModBaseDatos::CrearArchivoTexto(&cerrada, ruta, true, QStringLiteral(";")));
-    QCOMPARE(MessageService::Ultimo().texto, QStringLiteral("El objeto Recordset está cerrado."));
-
-    // An existing file stays whole when the new one cannot be written.
-    const QString existente = bd.carpeta() + QStringLiteral("/mot.txt");
-    QFile f(existente);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("anterior");
-    f.close();
-    QVERIFY(!ModBaseDatos::CrearArchivoTexto(nullptr, existente, true, QStringLiteral(";")));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("anterior"));
+    // Every refusal is told, and leaves no new file and an old one whole.
+    const QString perdida = bd.carpeta() + u"/no/existe/mot.txt"_s;
+    QSqlQuery abierta(bd.db()), cerrada(bd.db());
+    QVERIFY(abierta.exec(u"SELECT * FROM motivo"_s));
+    const QList<std::tuple<QSqlQuery *, QString, QString>> rechazos = {
+        {&abierta, perdida, u"No se puede crear el archivo"_s},
+        {nullptr, ruta, u"No hay ningún objeto Recordset referenciado."_s},
+        {&cerrada, ruta, u"El objeto Recordset está cerrado."_s},
+    };
+    for (const auto &[consulta, destino, texto] : rechazos) {
+        QVERIFY(!ModBaseDatos::CrearArchivoTexto(consulta, destino, true, u";"_s));
+        const auto m = MessageService::Ultimo();
+        QVERIFY2(m.texto.startsWith(texto), qPrintable(m.texto));
+        QVERIFY(m.titulo == u"Crear archivo de texto"_s && m.icono == QMessageBox::Information);
+    }
+    QVERIFY(!QFile::exists(perdida) && f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), vacio);
 }
 
 void tst_ModBaseDatos::unMensajePorAccion() {
@@ -255,23 +202,23 @@ void tst_ModBaseDatos::unMensajePorAccion() {
     // notice that follows from it are not, a question still is. Outside an action every
     // failure is shown.
     QComboBox lista;
-    lista.addItems({QStringLiteral("a"), QStringLiteral("b")});
+    lista.addItems({u"a"_s, u"b"_s});
     QMessageBox::StandardButton respuesta = QMessageBox::NoButton;
     ModBaseDatos::AlElegir(&lista, [&] {
         for (const char *fallo : {"uno", "dos", "tres"}) {
             const MessageService::UserAction anidada;
             MessageService::MostrarFallo(nullptr, QString::fromLatin1(fallo));
         }
-        MessageService::Mostrar(nullptr, QStringLiteral("El campo Provincia es obligatorio."));
+        MessageService::Mostrar(nullptr, u"El campo Provincia es obligatorio."_s);
         respuesta =
-            MessageService::Mostrar(nullptr, QStringLiteral("¿Seguir?"), QStringLiteral("Tritodex"),
-                                    QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+            MessageService::Mostrar(nullptr, u"¿Seguir?"_s, u"Tritodex"_s, QMessageBox::Question,
+                                    QMessageBox::Yes | QMessageBox::No);
     });
     MessageService::EncolarRespuesta(QMessageBox::Ok);
     MessageService::EncolarRespuesta(QMessageBox::Yes);
     ModBaseDatos::ElegirComoUsuario(&lista, 1);
-    MessageService::MostrarFallo(nullptr, QStringLiteral("cuatro"));
-    MessageService::MostrarFallo(nullptr, QStringLiteral("cinco"));
+    MessageService::MostrarFallo(nullptr, u"cuatro"_s);
+    MessageService::MostrarFallo(nullptr, u"cinco"_s);
     QStringList textos;
     for (const auto &m : MessageService::Mostrados())
         textos << m.texto;
