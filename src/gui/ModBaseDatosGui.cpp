@@ -8,6 +8,7 @@
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -220,6 +221,37 @@ private:
     bool pendiente_ = false;
 };
 
+// Swallows the mouse press that is on its way to a button, then goes: at the next press or
+// key anywhere, or when the program waits for the user again.
+class PulsacionComida : public QObject {
+public:
+    explicit PulsacionComida(QWidget *boton) : QObject(boton), boton_(boton) {
+        qApp->installEventFilter(this);
+        QTimer::singleShot(0, this, [this] { Terminar(); });
+    }
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (!o->isWidgetType()) return false;
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            Terminar();
+            return o == boton_;
+        case QEvent::KeyPress:
+            Terminar();
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    void Terminar() {
+        qApp->removeEventFilter(this);
+        deleteLater();
+    }
+    QObject *boton_;
+};
+
 class FiltroFoco : public QObject {
 public:
     FiltroFoco(QWidget *control, std::function<void()> manejador)
@@ -234,8 +266,15 @@ public:
                 !sigueDentro && control_->isVisible()) {
                 dentro_ = true;
                 QPointer<QObject> vivo(this);
+                QPointer<QWidget> destino(nuevo);
+                const qsizetype mensajes = MessageService::Mostrados().size();
                 manejador_();
                 if (vivo) dentro_ = false;
+                // A click on a button that made the check speak does not go on: the user
+                // reads the message and the form as it now is, and clicks again when ready.
+                if (destino && qobject_cast<QAbstractButton *>(destino.data()) &&
+                    MessageService::Mostrados().size() != mensajes)
+                    new PulsacionComida(destino);
             }
         }
         return QObject::eventFilter(o, e);
@@ -335,6 +374,18 @@ void ModBaseDatos::Vaciar(QComboBox *lista, const QString &texto) {
 
 bool ModBaseDatos::EsItem(const QComboBox *lista, const QString &texto) {
     return lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
+}
+
+bool ModBaseDatos::ComprobarLista(QWidget *padre, QComboBox *lista, const QString &que) {
+    const QString texto = lista->currentText();
+    if (EsItem(lista, texto)) return false;
+    Vaciar(lista);
+    if (texto.isEmpty()) return false;
+    MessageService::Mostrar(
+        padre,
+        QStringLiteral("«%1» no es ningún %2 de la lista: elija uno de ella.").arg(texto, que),
+        QStringLiteral("Datos incorrectos"), QMessageBox::Warning);
+    return true;
 }
 
 void ModBaseDatos::PonerTexto(QComboBox *lista, const QString &texto) {

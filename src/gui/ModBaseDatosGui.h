@@ -61,7 +61,8 @@ void AlElegir(QComboBox *lista, std::function<void()> manejador);
 void ElegirComoUsuario(QComboBox *lista, int indice);
 
 // Runs the handler when the focus really leaves the control (not when another window,
-// a message box or the list's own popup takes it), and never inside itself.
+// a message box or the list's own popup takes it), and never inside itself. When the
+// handler shows a message and the focus was going to a button, that click goes no further.
 void AlPerderFoco(QWidget *control, std::function<void()> manejador);
 
 // Selects the item whose text equals the given one (raising the choice handler), or, with
@@ -72,6 +73,10 @@ void PonerTexto(QComboBox *lista, const QString &texto);
 void Vaciar(QComboBox *lista, const QString &texto = QString());
 // Whether the text is exactly one of the list's items.
 bool EsItem(const QComboBox *lista, const QString &texto);
+
+// The check of a list that is left: a text that is no item of it is emptied, telling the
+// user (an empty text, without a word). True when it refused a text.
+bool ComprobarLista(QWidget *padre, QComboBox *lista, const QString &que);
 
 // Refills a list without raising its handlers; afterwards no item is selected. Each item
 // may carry a value (its code) as Qt::UserRole data.

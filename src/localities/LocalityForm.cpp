@@ -40,9 +40,9 @@ LocalityForm::LocalityForm(const Controles &c, const Opciones &o)
     ModBaseDatos::AlElegir(c_.Cbprov, [this] { Cbprov_Click(); });
     ModBaseDatos::AlElegir(c_.Cbmuni, [this] { Cbmuni_Click(); });
     ModBaseDatos::AlPerderFoco(c_.Cbmuni, [this] {
-        if (utm_->Cbmuni_LostFocus(rechazos_)) idMuni_ = 0;
+        if (utm_->Cbmuni_LostFocus()) idMuni_ = 0;
     });
-    ModBaseDatos::AlPerderFoco(c_.Cbhuso, [this] { utm_->Cbhuso_LostFocus(rechazos_); });
+    ModBaseDatos::AlPerderFoco(c_.Cbhuso, [this] { utm_->Cbhuso_LostFocus(); });
     if (o_.derivarCuadrados) {
         ModBaseDatos::AlElegir(c_.Cbhuso, [this] { CalcularCuadradosUTM(); });
         ModBaseDatos::AlPerderFoco(c_.Txutmx, [this] { CalcularCuadradosUTM(); });

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "gui/RefusalTracker.h"
-
 #include "localities/LocalityStore.h"
 #include "localities/UtmSquareControls.h"
 
@@ -51,9 +49,6 @@ public:
     // The values as the controls show them; nothing (after a message titled `titulo`) when
     // a coordinate is not a whole number.
     std::optional<Localidad> Leer(const QString &titulo) const;
-    // Whether the click on that button left a list whose check refused the text: the user
-    // reads the refusal and saves again when ready.
-    bool SaveRefused(QWidget *boton) { return rechazos_.Consumir(boton); }
 
 private:
     void Cbprov_Click();
@@ -67,7 +62,6 @@ private:
     Opciones o_;
     std::unique_ptr<UtmSquareControls> utm_;
     int idProv_ = 0, idMuni_ = 0;
-    RefusalTracker rechazos_;
     bool mostrando_ = false;
     bool derivando_ = false;
 };

@@ -3,7 +3,6 @@
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
 #include "gui/ModBaseDatosGui.h"
-#include "gui/RefusalTracker.h"
 #include "localities/UtmSquares.h"
 
 #include <QComboBox>
@@ -20,16 +19,14 @@ QStringList UtmSquareControls::Husos() {
             QStringLiteral("29"), QStringLiteral("30"), QStringLiteral("31")};
 }
 
-void UtmSquareControls::Cbhuso_LostFocus(RefusalTracker &rechazos) {
-    rechazos.Limpiar();
-    rechazos.ComprobarLista(c_.formulario, c_.huso, QStringLiteral("huso"));
+void UtmSquareControls::Cbhuso_LostFocus() {
+    ModBaseDatos::ComprobarLista(c_.formulario, c_.huso, QStringLiteral("huso"));
 }
 
-bool UtmSquareControls::Cbmuni_LostFocus(RefusalTracker &rechazos) {
-    rechazos.Limpiar();
+bool UtmSquareControls::Cbmuni_LostFocus() {
     // An emptied list no longer names the municipality chosen before.
     if (c_.municipio->currentText().isEmpty()) return true;
-    return rechazos.ComprobarLista(c_.formulario, c_.municipio, QStringLiteral("municipio"));
+    return ModBaseDatos::ComprobarLista(c_.formulario, c_.municipio, QStringLiteral("municipio"));
 }
 
 void UtmSquareControls::CalcularCuadradosUTM() {

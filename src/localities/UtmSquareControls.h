@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-class RefusalTracker;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -43,9 +42,9 @@ public:
     // The zones offered, the blank first; set into the zone list by the constructor.
     static QStringList Husos();
     // The zone and municipality lists left: a text that is no item is emptied and refused
-    // aloud (see RefusalTracker). The municipality's returns whether it is no longer chosen.
-    void Cbhuso_LostFocus(RefusalTracker &rechazos);
-    bool Cbmuni_LostFocus(RefusalTracker &rechazos);
+    // aloud. The municipality's returns whether it is no longer chosen.
+    void Cbhuso_LostFocus();
+    bool Cbmuni_LostFocus();
 
     // Set while the derivation selects its square, so the square's handler stands aside.
     bool utm10Encontrado() const { return utm10Encontrado_; }

@@ -38,7 +38,6 @@ void frinsLoc::Command2_Click() {
 void frinsLoc::CdIns_Click() {
     if (ocupado_) return;
     const MessageService::UserAction accion;
-    if (localidad_->SaveRefused(ui->CdIns)) return;
     // The code is a key typed again to find the locality: blanks around it would make it
     // unfindable, so they go, and the field shows the code as it is stored.
     ui->Txcod->setText(ui->Txcod->text().trimmed());

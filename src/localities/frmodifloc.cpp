@@ -56,7 +56,6 @@ void frmodifloc::Command2_Click() {
 void frmodifloc::cdAct_Click() {
     if (ocupado_) return;
     const MessageService::UserAction accion;
-    if (localidad_->SaveRefused(ui->cdAct)) return;
     const auto Falta = [this](const QString &texto, const QString &titulo) {
         MessageService::Mostrar(this, texto, titulo, QMessageBox::Warning);
     };

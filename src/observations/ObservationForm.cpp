@@ -85,10 +85,10 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
     ModBaseDatos::AlElegir(c_.Cbprov, [this] { Cbprov_Click(); });
     ModBaseDatos::AlElegir(c_.Cbmuni, [this] { Cbmuni_Click(); });
     ModBaseDatos::AlPerderFoco(c_.Cbmuni, [this] {
-        if (utm_->Cbmuni_LostFocus(rechazos_)) idMuni = 0;
+        if (utm_->Cbmuni_LostFocus()) idMuni = 0;
     });
     ModBaseDatos::AlElegir(c_.Cbhuso, [this] { CalcularCuadradosUTM(); });
-    ModBaseDatos::AlPerderFoco(c_.Cbhuso, [this] { utm_->Cbhuso_LostFocus(rechazos_); });
+    ModBaseDatos::AlPerderFoco(c_.Cbhuso, [this] { utm_->Cbhuso_LostFocus(); });
     ModBaseDatos::AlElegir(c_.cb10k, [this] { cb10k_Click(); });
     ModBaseDatos::AlPerderFoco(c_.Txlong, [this] { CalcularCuadradosUTM(); });
     ModBaseDatos::AlPerderFoco(c_.Txlat, [this] { CalcularCuadradosUTM(); });
@@ -157,22 +157,18 @@ void ObservationForm::CalcularCuadradosUTM() {
     utm_->CalcularCuadradosUTM();
 }
 
-// Refusals ---------------------------------------------------------------------------
-
-bool ObservationForm::SaveRefused(QWidget *boton) {
-    if (rechazos_.Consumir(boton)) return true;
+bool ObservationForm::ObservadoresComprobados() {
     // A code typed and never left (a keyboard shortcut saves without moving the focus).
     for (int slot = 1; slot <= 4; ++slot)
         if (!c_.Txobs[slot - 1]->text().isEmpty() && c_.Lbobs[slot - 1]->text().isEmpty() &&
             !ComprobarObservador(slot))
-            return true;
-    return false;
+            return false;
+    return true;
 }
 
 // Observers --------------------------------------------------------------------------
 
 void ObservationForm::Txobs_LostFocus(int slot) {
-    rechazos_.Limpiar();
     ComprobarObservador(slot);
 }
 
@@ -186,12 +182,10 @@ bool ObservationForm::ComprobarObservador(int slot) {
     ObserverStore observadores;
     const auto observador = observadores.Cargar(campo->text());
     if (const QString error = observadores.error(); !error.isEmpty()) {
-        rechazos_.Anotar();
         MessageService::MostrarFallo(c_.formulario, error);
         return false;
     }
     if (!observador) {
-        rechazos_.Anotar();
         MessageService::Mostrar(
             c_.formulario, QStringLiteral("No existe ningun Observador con este código"),
             QStringLiteral("Código Observador Incorrecto"), QMessageBox::Warning);
@@ -311,12 +305,10 @@ void ObservationForm::Cbespecie_LostFocus() {
 }
 
 void ObservationForm::ComprobarHoras(QTimeEdit *dejado) {
-    rechazos_.Limpiar();
     const QString ini = c_.Txhini->time().toString(QStringLiteral("HH:mm"));
     const QString fin = c_.Txhfi->time().toString(QStringLiteral("HH:mm"));
     const QString cero = QStringLiteral("00:00");
     if (ini == cero || fin == cero || !(ini > fin)) return;
-    rechazos_.Anotar();
     MessageService::Mostrar(c_.formulario,
                             QStringLiteral("La hora inicial de la observación debe ser inferior "
                                            "a la hora final"),

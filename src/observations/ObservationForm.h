@@ -1,6 +1,5 @@
 #pragma once
 
-#include "gui/RefusalTracker.h"
 #include "localities/LocalityStore.h"
 #include "localities/UtmSquareControls.h"
 #include "observations/ObservationStore.h"
@@ -113,10 +112,9 @@ public:
 
     void setModoGuardar(ModoGuardar modo) { modoGuardar_ = modo; }
 
-    // Before a save: true when the click that started it was refused by the check of the
-    // field it left (the user reads the refusal and saves again when ready), or when a
-    // code typed in an observer slot is not checked yet and its check refuses it.
-    bool SaveRefused(QWidget *boton);
+    // Before a save: false (after the check's message) when a code typed in an observer
+    // slot and never left is refused.
+    bool ObservadoresComprobados();
     // The last missing required field's name, empty when none is missing.
     QString CampoQueFalta() const;
     // The values as the controls show them; nothing (after a message) when a value does not
@@ -162,5 +160,4 @@ private:
     QString claseEspecie_;    // stages and behaviours are those of the species' class
     int idPeriodo = 0, idViento = 0, idMeteo = 0, idEstadio = 0, idConducta = 0, idHabitat = 0;
     int idProv = 0, idMuni = 0;
-    RefusalTracker rechazos_;
 };

@@ -151,11 +151,6 @@ void frcons::cb10k_Click() {
 
 void frcons::CdBuscar_Click() {
     const MessageService::UserAction accion;
-    // The click that left a refused date: the user reads the refusal first.
-    if (destinoRechazado_ && destinoRechazado_ == ui->CdBuscar) {
-        destinoRechazado_.clear();
-        return;
-    }
     // A date typed and never left (Enter, or a shortcut) is checked here.
     if (!ComprobarFecha(ui->Txdini) || !ComprobarFecha(ui->Txdfin)) return;
     FiltroObservaciones f;
@@ -292,7 +287,6 @@ bool frcons::ComprobarFecha(QLineEdit *campo) {
         aviso = QStringLiteral("Format incorrecte de Data. (DD/MM/AAAA)");
     else
         return true;
-    destinoRechazado_ = QApplication::focusWidget();
     MessageService::Mostrar(this, aviso, QStringLiteral("Data Incorrecta"), QMessageBox::Warning);
     campo->clear();
     campo->setFocus(Qt::OtherFocusReason);
@@ -300,12 +294,10 @@ bool frcons::ComprobarFecha(QLineEdit *campo) {
 }
 
 void frcons::Txdini_LostFocus() {
-    destinoRechazado_.clear();
     ComprobarFecha(ui->Txdini);
 }
 
 void frcons::Txdfin_LostFocus() {
-    destinoRechazado_.clear();
     ComprobarFecha(ui->Txdfin);
 }
 

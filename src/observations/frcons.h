@@ -58,6 +58,4 @@ private:
     QString idObservacion_;
     FiltroObservaciones ultimo_; // the filters of the rows shown
     QPointer<frmodif> modif_;
-    // Where the focus was going when a date check refused its field.
-    QPointer<QWidget> destinoRechazado_;
 };

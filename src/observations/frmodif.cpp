@@ -79,7 +79,7 @@ void frmodif::Cbguardar_Click() {
     // A second click during the pause of a save starts nothing.
     if (guardando_) return;
     const MessageService::UserAction accion;
-    if (obs->SaveRefused(ui->Cbguardar)) return;
+    if (!obs->ObservadoresComprobados()) return;
     if (const QString falta = obs->CampoQueFalta(); !falta.isEmpty()) {
         MessageService::Mostrar(this, QStringLiteral("El campo %1 es obligatorio.").arg(falta),
                                 QStringLiteral("Datos incompletos"), QMessageBox::Warning);

@@ -59,7 +59,7 @@ void newobs::CdVolver_Click() {
 
 void newobs::GuardarObservacion(QWidget *boton) {
     // The user reads a refusal and the form as it is, and saves again when ready.
-    if (obs->SaveRefused(boton)) return;
+    if (!obs->ObservadoresComprobados()) return;
     if (const QString falta = obs->CampoQueFalta(); !falta.isEmpty()) {
         MessageService::Mostrar(this, QStringLiteral("El campo %1 es obligatorio.").arg(falta),
                                 QStringLiteral("Datos incompletos"), QMessageBox::Warning);
