@@ -4,11 +4,13 @@
 #include "support/User.h"
 
 #include "data/ModConex.h"
+#include "export/frfitxer.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "localities/frinsLoc.h"
 #include "localities/frloc.h"
 #include "localities/frmodifloc.h"
+#include "observations/FrDate.h"
 #include "observations/frmotivos.h"
 #include "observations/newobs.h"
 #include "observers/frinsObs.h"
@@ -203,6 +205,25 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          [] { return new frloc; },
          [](QWidget *) {},
          {u"CdBuscar"_s},
+         QString(),
+         {},
+         {}},
+
+        // Forms with no free text (folders and a calendar to choose from): whatever their
+        // buttons do, the user's records stay as they were.
+        {u"frfitxer"_s,
+         kObservador,
+         [] { return new frfitxer; },
+         [](QWidget *) {},
+         {u"Cdgenerar"_s},
+         QString(),
+         {},
+         {}},
+        {u"FrDate"_s,
+         kObservador,
+         [] { return new FrDate(u"Txdini"_s, [](const QString &) {}); },
+         [](QWidget *) {},
+         {u"Command1"_s},
          QString(),
          {},
          {}},
