@@ -14,20 +14,50 @@
 
 using namespace Qt::StringLiterals;
 
-QString Corpus::NombreModo(Modo modo) {
-    switch (modo) {
-    case Modo::Tecleado:
-        return u"tecleado"_s;
-    case Modo::Pegado:
-        return u"pegado"_s;
-    case Modo::Cortado:
-        return u"cortado"_s;
-    }
-    return {};
+namespace {
+
+QLineEdit *Linea(QWidget *campo) {
+    if (auto *lista = qobject_cast<QComboBox *>(campo)) return lista->lineEdit();
+    if (auto *caja = qobject_cast<QAbstractSpinBox *>(campo)) return caja->findChild<QLineEdit *>();
+    return qobject_cast<QLineEdit *>(campo);
 }
 
-QList<Corpus::Entrada> Corpus::Comunes() {
-    return {
+void Ctrl(QWidget *destino, Qt::Key tecla) {
+    QTest::keyClick(destino, tecla, Qt::ControlModifier);
+}
+
+// Where keys go: a list or a spin box takes them itself and hands them to its line edit.
+QWidget *Destino(QWidget *campo) {
+    QWidget *ventana = campo->window();
+    if (!ventana->isVisible()) ventana->show();
+    if (!ventana->isActiveWindow()) {
+        ventana->activateWindow();
+        QApplication::setActiveWindow(ventana);
+    }
+    campo->setFocus(Qt::MouseFocusReason);
+    // A check of the field left may take the focus back: the keys then go where it is.
+    QWidget *foco = QApplication::focusWidget();
+    if (foco && foco != campo && !campo->isAncestorOf(foco)) return foco;
+    return campo;
+}
+
+// Ctrl+A; where the field refuses it (digit-only fields take no such key), the user selects
+// with the mouse instead.
+void SeleccionarTodo(QWidget *destino) {
+    Ctrl(destino, Qt::Key_A);
+    QLineEdit *linea = Linea(destino);
+    if (linea && linea->selectedText() != linea->text()) linea->selectAll();
+}
+
+} // namespace
+
+QString Corpus::NombreModo(Modo modo) {
+    static const char *const nombres[] = {"tecleado", "pegado", "cortado"};
+    return QLatin1String(nombres[int(modo)]);
+}
+
+QList<Corpus::Entrada> Corpus::Para(QWidget *campo) {
+    QList<Entrada> r = {
         {u"vacio"_s, QString()},
         {u"comilla"_s, u"O'Neill"_s},
         {u"comillas_dobles"_s, u"\"Bufo\" 'x'"_s},
@@ -69,13 +99,8 @@ QList<Corpus::Entrada> Corpus::Comunes() {
         {u"html"_s, u"<b>x</b>&amp;"_s},
         {u"nulo_texto"_s, u"NULL"_s},
     };
-}
-
-QList<Corpus::Entrada> Corpus::Para(const QWidget *campo) {
-    QList<Entrada> r = Comunes();
-    const QLineEdit *linea = qobject_cast<const QLineEdit *>(campo);
-    if (auto *lista = qobject_cast<const QComboBox *>(campo)) linea = lista->lineEdit();
-    if (linea && linea->maxLength() < 32767) {
+    // Typed and pasted as the rest: the text a field cuts at its length.
+    if (const QLineEdit *linea = Linea(campo); linea && linea->maxLength() < 32767) {
         const int n = linea->maxLength() + 1;
         QString letras, digitos;
         for (int i = 0; i < n; ++i) {
@@ -87,68 +112,26 @@ QList<Corpus::Entrada> Corpus::Para(const QWidget *campo) {
     return r;
 }
 
-namespace {
-
-// Where keys go: a list or a spin box takes them itself and hands them to its line edit.
-QWidget *Destino(QWidget *campo) {
-    QWidget *ventana = campo->window();
-    if (!ventana->isVisible()) ventana->show();
-    if (!ventana->isActiveWindow()) {
-        ventana->activateWindow();
-        QApplication::setActiveWindow(ventana);
-    }
-    campo->setFocus(Qt::MouseFocusReason);
-    // A check of the field left may take the focus back: the keys then go where it is.
-    QWidget *foco = QApplication::focusWidget();
-    if (foco && foco != campo && !campo->isAncestorOf(foco)) return foco;
-    return campo;
-}
-
-void Tecla(QWidget *destino, Qt::Key tecla, Qt::KeyboardModifiers mod = Qt::NoModifier) {
-    QTest::keyClick(destino, tecla, mod);
-}
-
-QLineEdit *Linea(QWidget *campo) {
-    if (auto *lista = qobject_cast<QComboBox *>(campo)) return lista->lineEdit();
-    if (auto *caja = qobject_cast<QAbstractSpinBox *>(campo)) return caja->findChild<QLineEdit *>();
-    return qobject_cast<QLineEdit *>(campo);
-}
-
-// Ctrl+A; where the field refuses it (digit-only fields take no such key), the user selects
-// with the mouse instead.
-void SeleccionarTodo(QWidget *destino) {
-    Tecla(destino, Qt::Key_A, Qt::ControlModifier);
-    QLineEdit *linea = Linea(destino);
-    if (linea && linea->selectedText() != linea->text()) linea->selectAll();
-}
-
-} // namespace
-
 void Corpus::Teclear(QWidget *campo, const QString &texto) {
     QWidget *destino = Destino(campo);
     SeleccionarTodo(destino);
-    if (texto.isEmpty()) {
-        Tecla(destino, Qt::Key_Delete);
-        return;
-    }
+    if (texto.isEmpty()) return QTest::keyClick(destino, Qt::Key_Delete);
     // Each key lays the whole text out again: past a thousand characters the rest is pasted
     // at the cursor, as a user would, to keep the test from growing with the square.
     const qsizetype tecleado = 1000;
-    const auto resto = texto.size() > tecleado ? texto.mid(tecleado) : QString();
     for (const char32_t c : QStringView(texto).left(tecleado).toUcs4()) {
         if (c >= 32 && c < 127) {
             QTest::keyClick(destino, char(c));
             continue;
         }
-        const QString t = QString::fromUcs4(&c, 1);
-        QKeyEvent pulsada(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, t);
-        QApplication::sendEvent(destino, &pulsada);
-        QKeyEvent soltada(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, t);
-        QApplication::sendEvent(destino, &soltada);
+        for (const auto tipo : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent tecla(tipo, Qt::Key_unknown, Qt::NoModifier, QString::fromUcs4(&c, 1));
+            QApplication::sendEvent(destino, &tecla);
+        }
     }
-    if (!resto.isEmpty()) {
-        QGuiApplication::clipboard()->setText(resto);
-        Tecla(destino, Qt::Key_V, Qt::ControlModifier);
+    if (texto.size() > tecleado) {
+        QGuiApplication::clipboard()->setText(texto.mid(tecleado));
+        Ctrl(destino, Qt::Key_V);
     }
 }
 
@@ -156,33 +139,24 @@ void Corpus::Pegar(QWidget *campo, const QString &texto) {
     QGuiApplication::clipboard()->setText(texto);
     QWidget *destino = Destino(campo);
     SeleccionarTodo(destino);
-    Tecla(destino, Qt::Key_V, Qt::ControlModifier);
+    Ctrl(destino, Qt::Key_V);
 }
 
 void Corpus::PegarPortapapeles(QWidget *campo) {
-    Tecla(Destino(campo), Qt::Key_V, Qt::ControlModifier);
+    Ctrl(Destino(campo), Qt::Key_V);
 }
 
 QWidget *Corpus::Cortar(QWidget *campo) {
     QWidget *destino = Destino(campo);
     SeleccionarTodo(destino);
-    Tecla(destino, Qt::Key_X, Qt::ControlModifier);
+    Ctrl(destino, Qt::Key_X);
     return destino;
 }
 
 void Corpus::Introducir(QWidget *campo, const QString &texto, Modo modo) {
-    switch (modo) {
-    case Modo::Tecleado:
-        Teclear(campo, texto);
-        break;
-    case Modo::Pegado:
-        Pegar(campo, texto);
-        break;
-    case Modo::Cortado:
-        Teclear(campo, texto);
-        Cortar(campo);
-        break;
-    }
+    if (modo == Modo::Pegado) return Pegar(campo, texto);
+    Teclear(campo, texto);
+    if (modo == Modo::Cortado) Cortar(campo);
 }
 
 QString Corpus::Mostrado(const QWidget *control) {

@@ -16,11 +16,9 @@ struct Entrada {
 enum class Modo { Tecleado, Pegado, Cortado };
 QString NombreModo(Modo modo);
 
-// The inputs shared by every field.
-QList<Entrada> Comunes();
-// The shared inputs plus those built from the field's own limit (one past its length, typed
-// and pasted the same way).
-QList<Entrada> Para(const QWidget *campo);
+// The inputs shared by every field, and those built from the field's own limit (one past
+// its length).
+QList<Entrada> Para(QWidget *campo);
 
 // Typed: the field's text selected, then one key event per character (control characters
 // arrive as keys with their text, as a keyboard without them would send). Pasted: the text
@@ -35,7 +33,7 @@ void PegarPortapapeles(QWidget *campo);
 
 // What a control shows: text of fields and lists, ISO date, hh:mm time, 1/0 for a box.
 QString Mostrado(const QWidget *control);
-// The editable text fields and lists of a form, in focus order: what the corpus is fed to.
+// The editable text fields and lists of a form: what the corpus is fed to.
 QList<QWidget *> Campos(QWidget *formulario);
 
 } // namespace Corpus

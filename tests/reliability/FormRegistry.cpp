@@ -22,30 +22,28 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTableView>
-#include <QWidget>
-#include <algorithm>
 
 using namespace Qt::StringLiterals;
+using FormRegistry::Columna;
 using FormRegistry::Regla;
 
 namespace {
 
-template <class T = QWidget> T *Hijo(QWidget *f, const QString &nombre) {
-    return f->findChild<T *>(nombre);
-}
-
-// Chooses the item when the list has it: the session also refills forms whose lists its
-// earlier actions have narrowed, and then the fill does what it can.
-void Elegir(QWidget *f, const QString &campo, const QString &texto) {
-    auto *lista = qobject_cast<QComboBox *>(Hijo(f, campo));
-    const int i = lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (i >= 0) ModBaseDatos::ElegirComoUsuario(lista, i);
-}
-
-void Escribir(QWidget *f, const QString &campo, const QString &texto) {
-    QWidget *w = Hijo(f, campo);
-    User::Escribir(w, texto);
-    User::SalirDe(w);
+// Fills fields as a user: a list that offers the text has it chosen, anything else is typed
+// and left. (The session refills forms whose lists its earlier actions have narrowed.)
+void Poner(QWidget *f, const QList<std::pair<QString, QString>> &valores) {
+    for (const auto &[campo, texto] : valores) {
+        QWidget *w = f->findChild<QWidget *>(campo);
+        auto *lista = qobject_cast<QComboBox *>(w);
+        const int i =
+            lista ? lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive) : -1;
+        if (i >= 0) {
+            ModBaseDatos::ElegirComoUsuario(lista, i);
+            continue;
+        }
+        User::Escribir(w, texto);
+        User::SalirDe(w);
+    }
 }
 
 const QString kObservador = u"INSERT INTO observador (cod_observador, nombre, apellido, "
@@ -58,33 +56,72 @@ const QString kLocalidad =
     "muni, utmhuso, utmx, utmy, utm1k, utm10k) VALUES (900007, 'LMOD7', 'Laguna', "
     "28, 28079, '30', 440291, 4474254, 'VK4074', 'VK47')"_s;
 
-QList<FormRegistry::Columna> ColumnasLocalidad(const QString &codigo) {
-    return {
-        {codigo, u"localidad"_s, u"cod_localidad"_s, Regla::Codigo},
-        {u"Txloc"_s, u"localidad"_s, u"localidad"_s},
-        {u"Cbprov"_s, u"localidad"_s, u"prov"_s, Regla::Id,
-         u"SELECT id_prov FROM tprovincia WHERE prov_cast = ?"_s},
-        {u"Cbmuni"_s, u"localidad"_s, u"muni"_s, Regla::Id,
-         u"SELECT id_muni FROM tmunicipio WHERE muni = ?"_s},
-        {u"Cbhuso"_s, u"localidad"_s, u"utmhuso"_s},
-        {u"Txutmx"_s, u"localidad"_s, u"utmx"_s, Regla::Entero},
-        {u"Txutmy"_s, u"localidad"_s, u"utmy"_s, Regla::Entero},
-        {u"txutm1k"_s, u"localidad"_s, u"utm1k"_s},
-        {u"cb10k"_s, u"localidad"_s, u"utm10k"_s},
-    };
+// A locality's controls, named otherwise in the observation form.
+struct ControlesLocalidad {
+    QString nombre, x, y, utm1k;
+};
+const ControlesLocalidad kEnObservacion{u"Cbloc"_s, u"Txlong"_s, u"Txlat"_s, u"tx1k"_s};
+const ControlesLocalidad kEnLocalidad{u"Txloc"_s, u"Txutmx"_s, u"Txutmy"_s, u"txutm1k"_s};
+
+void RellenarLocalidad(QWidget *f, const ControlesLocalidad &c) {
+    Poner(f, {{c.nombre, u"Fuente del Berro"_s},
+              {u"Cbhuso"_s, u"30"_s},
+              {c.x, u"440291"_s},
+              {c.y, u"4474254"_s},
+              {u"Cbprov"_s, u"Madrid"_s},
+              {u"Cbmuni"_s, u"Madrid"_s}});
 }
 
-QList<FormRegistry::Columna> ColumnasObservador(bool conCodigo) {
-    QList<FormRegistry::Columna> r = {
-        {u"Txnomobs"_s, u"observador"_s, u"nombre"_s},
-        {u"Txcognom"_s, u"observador"_s, u"apellido"_s},
-        {u"Txentidad"_s, u"observador"_s, u"entidad"_s},
-        {u"Txmail"_s, u"observador"_s, u"email"_s},
-        {u"Cbprov"_s, u"observador"_s, u"provincia"_s},
+// A list of fixed values: it stores the identifier of the text shown.
+Columna Id(const QString &control, const QString &columna, const QString &sql) {
+    return {control, columna, Regla::Id, sql};
+}
+
+QList<Columna> ColumnasLocalidad(const ControlesLocalidad &c, Regla nombre, const QString &codigo) {
+    QList<Columna> r = {
+        {c.nombre, u"localidad"_s, nombre},
+        Id(u"Cbprov"_s, u"prov"_s, u"SELECT id_prov FROM tprovincia WHERE prov_cast = ?"_s),
+        Id(u"Cbmuni"_s, u"muni"_s, u"SELECT id_muni FROM tmunicipio WHERE muni = ?"_s),
+        {u"Cbhuso"_s, u"utmhuso"_s},
+        {c.x, u"utmx"_s, Regla::Entero},
+        {c.y, u"utmy"_s, Regla::Entero},
+        {c.utm1k, u"utm1k"_s},
+        {u"cb10k"_s, u"utm10k"_s},
     };
-    r.prepend({conCodigo ? u"Txcod"_s : u"Lbcode"_s, u"observador"_s, u"cod_observador"_s,
-               Regla::Codigo});
+    if (!codigo.isEmpty()) r.prepend({codigo, u"cod_localidad"_s, Regla::Codigo});
     return r;
+}
+
+const QList<Columna> kColumnasObservacion = {
+    {u"Txobs1"_s, u"observador1"_s, Regla::Codigo},
+    {u"Txobs2"_s, u"observador2"_s, Regla::Codigo},
+    {u"Txobs3"_s, u"observador3"_s, Regla::Codigo},
+    {u"Txobs4"_s, u"observador4"_s, Regla::Codigo},
+    {u"Txdata"_s, u"fecha"_s},
+    {u"Txhini"_s, u"horaini"_s},
+    {u"Txhfi"_s, u"horafin"_s},
+    {u"Cbespecie"_s, u"especie"_s, Regla::Especie},
+    {u"Txexemplars"_s, u"numejemp"_s, Regla::Entero},
+    {u"Check1"_s, u"numaprox"_s},
+    {u"Txdesc"_s, u"descripcion"_s, Regla::Acento},
+    {u"Cbmotivo"_s, u"motivo"_s},
+    Id(u"Cbperiodo"_s, u"periodo"_s, u"SELECT id_periodo FROM tperiodo WHERE period_cast = ?"_s),
+    Id(u"Cbmeteo"_s, u"meteo"_s, u"SELECT id_meteo FROM tmeteo WHERE meteo_cast = ?"_s),
+    Id(u"Cbvents"_s, u"viento"_s,
+       u"SELECT id_beaufort FROM tbeaufort WHERE viento || ' (' || velocidad || ')' = ?"_s),
+    Id(u"Cbestadio"_s, u"estadio"_s, u"SELECT id_estadio FROM testadio WHERE estad_cast = ?"_s),
+    Id(u"Cbconducta"_s, u"conducta"_s,
+       u"SELECT id_conducta FROM tconducta WHERE conduct_cast = ?"_s),
+    Id(u"Cbhabitat"_s, u"habitat"_s, u"SELECT id_habitat FROM thabitat WHERE habitat = ?"_s),
+};
+
+QList<Columna> ColumnasObservador(const QString &codigo) {
+    return {{codigo, u"cod_observador"_s, Regla::Codigo},
+            {u"Txnomobs"_s, u"nombre"_s},
+            {u"Txcognom"_s, u"apellido"_s},
+            {u"Txentidad"_s, u"entidad"_s},
+            {u"Txmail"_s, u"email"_s},
+            {u"Cbprov"_s, u"provincia"_s}};
 }
 
 } // namespace
@@ -97,70 +134,29 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          kObservador,
          [] { return new newobs; },
          [](QWidget *f) {
-             Escribir(f, u"Txobs1"_s, u"JPG"_s);
-             Escribir(f, u"Cbespecie"_s, u"salsal"_s);
+             Poner(f, {{u"Txobs1"_s, u"JPG"_s}, {u"Cbespecie"_s, u"salsal"_s}});
              // A new locality, so that every locality field can be typed into and is stored.
-             Escribir(f, u"Cbloc"_s, u"Fuente del Berro"_s);
-             Elegir(f, u"Cbhuso"_s, u"30"_s);
-             Escribir(f, u"Txlong"_s, u"440291"_s);
-             Escribir(f, u"Txlat"_s, u"4474254"_s);
-             Elegir(f, u"Cbprov"_s, u"Madrid"_s);
-             Elegir(f, u"Cbmuni"_s, u"Madrid"_s);
+             RellenarLocalidad(f, kEnObservacion);
          },
          {u"Cbguardar"_s, u"Cbnueva"_s},
          u"Se ha registrado la observación"_s,
-         {{u"observacion"_s, u"rowid > :max"_s}, {u"localidad"_s, u"rowid > :max"_s, false}},
-         {
-             {u"Txobs1"_s, u"observacion"_s, u"observador1"_s, Regla::Codigo},
-             {u"Txobs2"_s, u"observacion"_s, u"observador2"_s, Regla::Codigo},
-             {u"Txobs3"_s, u"observacion"_s, u"observador3"_s, Regla::Codigo},
-             {u"Txobs4"_s, u"observacion"_s, u"observador4"_s, Regla::Codigo},
-             {u"Txdata"_s, u"observacion"_s, u"fecha"_s},
-             {u"Txhini"_s, u"observacion"_s, u"horaini"_s},
-             {u"Txhfi"_s, u"observacion"_s, u"horafin"_s},
-             {u"Cbespecie"_s, u"observacion"_s, u"especie"_s, Regla::Especie},
-             {u"Txexemplars"_s, u"observacion"_s, u"numejemp"_s, Regla::Entero},
-             {u"Check1"_s, u"observacion"_s, u"numaprox"_s},
-             {u"Txdesc"_s, u"observacion"_s, u"descripcion"_s, Regla::Acento},
-             {u"Cbmotivo"_s, u"observacion"_s, u"motivo"_s},
-             {u"Cbperiodo"_s, u"observacion"_s, u"periodo"_s, Regla::Id,
-              u"SELECT id_periodo FROM tperiodo WHERE period_cast = ?"_s},
-             {u"Cbmeteo"_s, u"observacion"_s, u"meteo"_s, Regla::Id,
-              u"SELECT id_meteo FROM tmeteo WHERE meteo_cast = ?"_s},
-             {u"Cbvents"_s, u"observacion"_s, u"viento"_s, Regla::Id,
-              u"SELECT id_beaufort FROM tbeaufort WHERE viento || ' (' || velocidad || ')' = ?"_s},
-             {u"Cbestadio"_s, u"observacion"_s, u"estadio"_s, Regla::Id,
-              u"SELECT id_estadio FROM testadio WHERE estad_cast = ?"_s},
-             {u"Cbconducta"_s, u"observacion"_s, u"conducta"_s, Regla::Id,
-              u"SELECT id_conducta FROM tconducta WHERE conduct_cast = ?"_s},
-             {u"Cbhabitat"_s, u"observacion"_s, u"habitat"_s, Regla::Id,
-              u"SELECT id_habitat FROM thabitat WHERE habitat = ?"_s},
-             {u"Cbloc"_s, u"localidad"_s, u"localidad"_s, Regla::Acento},
-             {u"Cbprov"_s, u"localidad"_s, u"prov"_s, Regla::Id,
-              u"SELECT id_prov FROM tprovincia WHERE prov_cast = ?"_s},
-             {u"Cbmuni"_s, u"localidad"_s, u"muni"_s, Regla::Id,
-              u"SELECT id_muni FROM tmunicipio WHERE muni = ?"_s},
-             {u"Cbhuso"_s, u"localidad"_s, u"utmhuso"_s},
-             {u"Txlong"_s, u"localidad"_s, u"utmx"_s, Regla::Entero},
-             {u"Txlat"_s, u"localidad"_s, u"utmy"_s, Regla::Entero},
-             {u"tx1k"_s, u"localidad"_s, u"utm1k"_s},
-             {u"cb10k"_s, u"localidad"_s, u"utm10k"_s},
-         },
-         {u"Txexemplars"_s, u"Txlong"_s, u"Txlat"_s}},
+         {{u"observacion"_s, u"rowid > :max"_s, true, kColumnasObservacion},
+          {u"localidad"_s, u"rowid > :max"_s, false,
+           ColumnasLocalidad(kEnObservacion, Regla::Acento, {})}},
+         {u"Txexemplars"_s, kEnObservacion.x, kEnObservacion.y}},
 
         {u"frinsObs"_s,
          kObservador,
          [] { return new frinsObs; },
          [](QWidget *f) {
-             Escribir(f, u"Txcod"_s, u"NUE1"_s);
-             Escribir(f, u"Txnomobs"_s, u"Nuevo"_s);
-             Escribir(f, u"Txentidad"_s, u"AHE"_s);
-             Escribir(f, u"Txmail"_s, u"n@x.es"_s);
+             Poner(f, {{u"Txcod"_s, u"NUE1"_s},
+                       {u"Txnomobs"_s, u"Nuevo"_s},
+                       {u"Txentidad"_s, u"AHE"_s},
+                       {u"Txmail"_s, u"n@x.es"_s}});
          },
          {u"CdIns"_s},
          u"Se ha registrado el Observador"_s,
-         {{u"observador"_s, u"rowid > :max"_s}},
-         ColumnasObservador(true)},
+         {{u"observador"_s, u"rowid > :max"_s, true, ColumnasObservador(u"Txcod"_s)}}},
 
         {u"frmodifobs"_s,
          kObservador,
@@ -168,26 +164,20 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          [](QWidget *) {},
          {u"cdAct"_s},
          u"Actualización realizada"_s,
-         {{u"observador"_s, u"cod_observador = :Lbcode"_s}},
-         ColumnasObservador(false)},
+         {{u"observador"_s, u"cod_observador = :Lbcode"_s, true, ColumnasObservador(u"Lbcode"_s)}}},
 
         {u"frinsLoc"_s,
          kObservador,
          [] { return new frinsLoc; },
          [](QWidget *f) {
-             Escribir(f, u"Txcod"_s, u"FB1"_s);
-             Escribir(f, u"Txloc"_s, u"Fuente del Berro"_s);
-             Elegir(f, u"Cbhuso"_s, u"30"_s);
-             Escribir(f, u"Txutmx"_s, u"440291"_s);
-             Escribir(f, u"Txutmy"_s, u"4474254"_s);
-             Elegir(f, u"Cbprov"_s, u"Madrid"_s);
-             Elegir(f, u"Cbmuni"_s, u"Madrid"_s);
+             Poner(f, {{u"Txcod"_s, u"FB1"_s}});
+             RellenarLocalidad(f, kEnLocalidad);
          },
          {u"CdIns"_s},
          u"Se ha registrado la Localidad"_s,
-         {{u"localidad"_s, u"rowid > :max"_s}},
-         ColumnasLocalidad(u"Txcod"_s),
-         {u"Txutmx"_s, u"Txutmy"_s}},
+         {{u"localidad"_s, u"rowid > :max"_s, true,
+           ColumnasLocalidad(kEnLocalidad, Regla::Texto, u"Txcod"_s)}},
+         {kEnLocalidad.x, kEnLocalidad.y}},
 
         {u"frmodifloc"_s,
          kLocalidad,
@@ -195,19 +185,12 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          [](QWidget *) {},
          {u"cdAct"_s},
          u"Actualización realizada"_s,
-         {{u"localidad"_s, u"cod_localidad = :Lbcode"_s}},
-         ColumnasLocalidad(u"Lbcode"_s),
-         {u"Txutmx"_s, u"Txutmy"_s}},
+         {{u"localidad"_s, u"cod_localidad = :Lbcode"_s, true,
+           ColumnasLocalidad(kEnLocalidad, Regla::Texto, u"Lbcode"_s)}},
+         {kEnLocalidad.x, kEnLocalidad.y}},
 
         // The list's filters: nothing is stored, whatever they hold.
-        {u"frloc"_s,
-         kLocalidad,
-         [] { return new frloc; },
-         [](QWidget *) {},
-         {u"CdBuscar"_s},
-         QString(),
-         {},
-         {}},
+        {u"frloc"_s, kLocalidad, [] { return new frloc; }, [](QWidget *) {}, {u"CdBuscar"_s}},
 
         // Forms with no free text (folders and a calendar to choose from): whatever their
         // buttons do, the user's records stay as they were.
@@ -215,60 +198,55 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          kObservador,
          [] { return new frfitxer; },
          [](QWidget *) {},
-         {u"Cdgenerar"_s},
-         QString(),
-         {},
-         {}},
+         {u"Cdgenerar"_s}},
         {u"FrDate"_s,
          kObservador,
          [] { return new FrDate(u"Txdini"_s, [](const QString &) {}); },
          [](QWidget *) {},
-         {u"Command1"_s},
-         QString(),
-         {},
-         {}},
+         {u"Command1"_s}},
 
-        // A new reason typed into the grid's empty row, stored when the list closes.
+        // A new reason typed into the grid's empty row, stored when the list closes. Offered
+        // by its text, a reason is stored (and then shown) without blanks around it.
         {u"frmotivos"_s,
          kObservador,
          [] { return new frmotivos; },
          [](QWidget *f) {
-             auto *rejilla = Hijo<QTableView>(f, u"DBmot"_s);
+             auto *rejilla = f->findChild<QTableView *>(u"DBmot"_s);
              const QModelIndex celda = rejilla->model()->index(rejilla->model()->rowCount() - 1, 1);
              rejilla->setCurrentIndex(celda);
              rejilla->edit(celda);
-             if (auto *editor = qobject_cast<QWidget *>(rejilla->indexWidget(celda)))
-                 editor->setObjectName(u"Motivo"_s);
-             else if (auto *editor = rejilla->viewport()->findChild<QLineEdit *>())
+             if (auto *editor = rejilla->viewport()->findChild<QLineEdit *>())
                  editor->setObjectName(u"Motivo"_s);
          },
          {u"Tornar"_s},
          QString(),
-         {{u"motivo"_s, u"rowid > :max"_s, false}},
-         // Offered by its text, a reason is stored (and then shown) without blanks around it.
-         {{u"Motivo"_s, u"motivo"_s, u"motivo_cast"_s, Regla::Codigo}}},
+         {{u"motivo"_s,
+           u"rowid > :max"_s,
+           false,
+           {{u"Motivo"_s, u"motivo_cast"_s, Regla::Codigo}}}}},
     };
     return registro;
+}
+
+QString FormRegistry::FalloConocido(const QString &casoOProblema) {
+    // A pattern over both, and the reason. Remove a line when its fix lands: the corpus test
+    // then fails with XPASS until it is gone.
+    static const QList<std::pair<QRegularExpression, QString>> fallos = {
+        {QRegularExpression(u"^newobs/Cbhuso(/bisiesto_falso/tecleado$|: el foco se va)"_s),
+         u"typing 29/02/2023 into the zone list disables its frame on the way: the focus is "
+         "lost and the rest of the keys go nowhere"_s},
+    };
+    // A broken character (half of a pair) would keep any pattern from matching.
+    const QString texto = QString::fromUtf8(casoOProblema.toUtf8());
+    for (const auto &[patron, motivo] : fallos)
+        if (patron.match(texto).hasMatch()) return motivo;
+    return {};
 }
 
 const FormRegistry::Formulario *FormRegistry::Buscar(const QString &nombre) {
     for (const Formulario &f : Registro())
         if (f.nombre == nombre) return &f;
     return nullptr;
-}
-
-QString FormRegistry::Volcado() {
-    QString r;
-    QSqlQuery q(ModConex::DatabaseConnection());
-    for (const char *t : {"observador", "DefaultObs", "localidad", "observacion", "motivo"}) {
-        q.exec(u"SELECT * FROM "_s + QLatin1String(t) + u" ORDER BY rowid"_s);
-        while (q.next()) {
-            for (int i = 0; i < q.record().count(); ++i)
-                r += q.value(i).toString() + u'\x1f';
-            r += u'\n';
-        }
-    }
-    return r;
 }
 
 namespace {
@@ -280,7 +258,7 @@ QString ComoTexto(const QVariant &v) {
 }
 
 // What a column may hold for a shown text; an empty list puts no condition.
-QStringList Esperado(const FormRegistry::Columna &c, const QString &mostrado) {
+QStringList Esperado(const Columna &c, const QString &mostrado) {
     switch (c.regla) {
     case Regla::Texto:
     case Regla::Codigo:
@@ -318,22 +296,51 @@ QStringList Esperado(const FormRegistry::Columna &c, const QString &mostrado) {
     return {};
 }
 
-qint64 MaxRowid(const QString &tabla) {
-    QSqlQuery q(ModConex::DatabaseConnection());
-    if (q.exec(u"SELECT coalesce(max(rowid), 0) FROM "_s + tabla) && q.next())
-        return q.value(0).toLongLong();
-    return 0;
-}
-
 } // namespace
 
-FormRegistry::Guardado::Guardado(const Formulario &f, QWidget *formulario) : f_(f) {
-    for (const Columna &c : f.columnas)
-        if (QWidget *w = Hijo(formulario, c.control)) mostrado_[c.control] = Corpus::Mostrado(w);
+const QStringList &FormRegistry::Tablas() {
+    static const QStringList tablas = {u"observador"_s, u"DefaultObs"_s, u"localidad"_s,
+                                       u"observacion"_s, u"motivo"_s};
+    return tablas;
+}
+
+QMap<QString, QString> FormRegistry::Filas(const QString &tabla, const QString &clave) {
+    QMap<QString, QString> r;
+    QSqlQuery q(ModConex::DatabaseConnection());
+    q.exec(u"SELECT %1, * FROM %2"_s.arg(clave, tabla));
+    while (q.next()) {
+        QString fila;
+        for (int i = 1; i < q.record().count(); ++i)
+            fila += ComoTexto(q.value(i)) + u'|';
+        r.insert(q.value(0).toString(), fila);
+    }
+    return r;
+}
+
+QString FormRegistry::Volcado() {
+    QString r;
+    for (const QString &t : Tablas())
+        r += QStringList(Filas(t).values()).join(u'\n') + u'\n';
+    return r;
+}
+
+QHash<QString, QString> FormRegistry::Mostrado(const Formulario &f, QWidget *formulario) {
+    QHash<QString, QString> r;
     for (const Destino &d : f.destinos)
-        max_[d.tabla] = MaxRowid(d.tabla);
-    volcado_ = Volcado();
-    mensajes_ = MessageService::Mostrados().size();
+        for (const Columna &c : d.columnas)
+            if (QWidget *w = formulario->findChild<QWidget *>(c.control))
+                r[c.control] = Corpus::Mostrado(w);
+    return r;
+}
+
+FormRegistry::Guardado::Guardado(const Formulario &f, QWidget *formulario)
+    : f_(f), mostrado_(Mostrado(f, formulario)), volcado_(Volcado()),
+      mensajes_(MessageService::Mostrados().size()) {
+    for (const Destino &d : f.destinos) {
+        QSqlQuery q(ModConex::DatabaseConnection());
+        q.exec(u"SELECT coalesce(max(rowid), 0) FROM "_s + d.tabla);
+        max_[d.tabla] = q.next() ? q.value(0).toLongLong() : 0;
+    }
 }
 
 bool FormRegistry::Guardado::Exito() const {
@@ -347,12 +354,12 @@ QStringList FormRegistry::Guardado::Comprobar() const {
     QStringList problemas;
     const QString yo = f_.nombre;
     const auto mensajes = MessageService::Mostrados().mid(mensajes_);
-    const bool aviso = std::any_of(mensajes.cbegin(), mensajes.cend(), [](const auto &m) {
-        return m.icono == QMessageBox::Warning || m.icono == QMessageBox::Critical;
-    });
+    QStringList avisos;
+    for (const auto &m : mensajes)
+        if (m.icono == QMessageBox::Warning || m.icono == QMessageBox::Critical) avisos << m.texto;
     // A form that announces nothing (a search, a grid stored as its rows are left): a warning
     // means nothing was stored; without one, what was stored must be what it showed.
-    if (f_.exito.isEmpty() && (aviso || f_.destinos.isEmpty())) {
+    if (f_.exito.isEmpty() && (!avisos.isEmpty() || f_.destinos.isEmpty())) {
         if (Volcado() != volcado_) problemas << yo + u": cambió datos sin registrar nada"_s;
         return problemas;
     }
@@ -362,9 +369,8 @@ QStringList FormRegistry::Guardado::Comprobar() const {
         if (mensajes.isEmpty()) problemas << yo + u": rechazo sin ningún mensaje"_s;
         return problemas;
     }
-    for (const auto &m : mensajes)
-        if (m.icono == QMessageBox::Warning || m.icono == QMessageBox::Critical)
-            problemas << yo + u": avisa «%1» y aun así registra"_s.arg(m.texto);
+    for (const QString &a : avisos)
+        problemas << yo + u": avisa «%1» y aun así registra"_s.arg(a);
     for (const Destino &d : f_.destinos) {
         QSqlQuery q(ModConex::DatabaseConnection());
         q.prepare(u"SELECT * FROM "_s + d.tabla + u" WHERE "_s + d.donde);
@@ -379,14 +385,13 @@ QStringList FormRegistry::Guardado::Comprobar() const {
                 problemas << yo + u": dice que registró pero no hay fila en "_s + d.tabla;
             continue;
         }
-        const QSqlRecord fila = q.record();
-        for (const Columna &c : f_.columnas) {
-            if (c.tabla != d.tabla || !mostrado_.contains(c.control)) continue;
-            const QString guardado = ComoTexto(fila.value(c.columna));
+        for (const Columna &c : d.columnas) {
+            if (!mostrado_.contains(c.control)) continue;
+            const QString guardado = ComoTexto(q.record().value(c.columna));
             const QStringList esperado = Esperado(c, mostrado_.value(c.control));
             if (!esperado.isEmpty() && !esperado.contains(guardado))
                 problemas << u"%1/%2: mostraba «%3», guardado «%4» en %5.%6"_s.arg(
-                    yo, c.control, mostrado_.value(c.control).left(60), guardado.left(60), c.tabla,
+                    yo, c.control, mostrado_.value(c.control).left(60), guardado.left(60), d.tabla,
                     c.columna);
             if (c.regla == Regla::Codigo && guardado != kNulo && guardado != guardado.trimmed())
                 problemas << u"%1/%2: código guardado con blancos «%3»"_s.arg(yo, c.control,

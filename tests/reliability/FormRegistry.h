@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -24,18 +25,18 @@ enum class Regla {
 
 struct Columna {
     QString control;
-    QString tabla;
     QString columna;
     Regla regla = Regla::Texto;
     QString sql = {}; // Regla::Id: the identifiers of a text (one bound value)
 };
 
-// The row a save writes: a condition on the table, with :max (the table's greatest rowid
-// before the save) or :Control (what that control showed) bound.
+// The row a save writes, found by a condition on its table with :max (the table's greatest
+// rowid before the save) or :Control (what that control showed) bound, and its columns.
 struct Destino {
     QString tabla;
     QString donde;
-    bool obligatorio = true;
+    bool obligatorio;
+    QList<Columna> columnas;
 };
 
 struct Formulario {
@@ -46,15 +47,25 @@ struct Formulario {
     QStringList guardar;                     // the save buttons
     QString exito;                           // how the box that reports a save begins
     QList<Destino> destinos;
-    QList<Columna> columnas;
     QStringList numericos; // fields that hold a number: never changed without a message
 };
 
 const QList<Formulario> &Registro();
 const Formulario *Buscar(const QString &nombre);
 
-// The user's tables as text, to tell whether anything changed.
+// The tables a user's work changes.
+const QStringList &Tablas();
+// A table's rows as text, by key.
+QMap<QString, QString> Filas(const QString &tabla, const QString &clave = QStringLiteral("rowid"));
+// Every user's table as text, to tell whether anything changed.
 QString Volcado();
+// What each control with a stored column shows.
+QHash<QString, QString> Mostrado(const Formulario &f, QWidget *formulario);
+
+// Faults of the forms that these tests find and that are being fixed now: the reason when a
+// corpus case ("form/field/input/mode") or a problem the session saw ("form/field: what")
+// meets one.
+QString FalloConocido(const QString &casoOProblema);
 
 // One click on a save button, checked: built just before the click (it records what the
 // form shows), Comprobar after it.

@@ -11,8 +11,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-using namespace Qt::StringLiterals;
-
 void TestHooks::Instalar(Respuestas r) {
     // Whatever a form writes into the user's folders (the export's starting folder, the
     // documents folder) lands in a folder of the test's own.
@@ -20,26 +18,26 @@ void TestHooks::Instalar(Respuestas r) {
     qputenv("HOME", QFile::encodeName(casa.path()));
     MessageService::setModoPrueba(true);
     MessageService::Limpiar();
-    auto codigo = r.codigoLocalidad;
-    ChoiceService::Prueba().codigoLocalidad = [codigo](QWidget *, const QString &propuesto) {
+    auto &prueba = ChoiceService::Prueba();
+    prueba.codigoLocalidad = [codigo = r.codigoLocalidad](QWidget *, const QString &propuesto) {
         return codigo ? codigo(propuesto) : std::optional<QString>(propuesto);
     };
-    auto dialogo = r.dialogo;
-    ChoiceService::Prueba().dialogo = [dialogo](QDialog *d) {
+    prueba.dialogo = [dialogo = r.dialogo](QDialog *d) {
         return dialogo ? dialogo(d) : int(QDialog::Rejected);
     };
-    ChoiceService::Prueba().abrir = [](const QUrl &) { return true; };
+    prueba.abrir = [](const QUrl &) { return true; };
     // Spreadsheets and exports are written where they harm nothing.
-    ChoiceService::Prueba().archivoGuardar = [](const QString &, const QString &propuesto) {
+    prueba.archivoGuardar = [](const QString &, const QString &propuesto) {
         return QDir::home().filePath(QFileInfo(propuesto).fileName());
     };
-    ChoiceService::Prueba().carpeta = [](const QString &, const QString &) {
-        return QDir::homePath();
-    };
+    prueba.carpeta = [](const QString &, const QString &) { return QDir::homePath(); };
 }
 
-void TestHooks::Quitar() {
-    ChoiceService::Restablecer();
+QString TestHooks::Mensajes(qsizetype desde) {
+    QStringList r;
+    for (const auto &m : MessageService::Mostrados().mid(desde))
+        r << m.texto;
+    return r.join(u'\n');
 }
 
 TestHooks::Vigia::Vigia() {
@@ -51,15 +49,13 @@ TestHooks::Vigia::~Vigia() {
 }
 
 bool TestHooks::Vigia::eventFilter(QObject *o, QEvent *e) {
-    if (e->type() == QEvent::Show) {
-        auto *d = qobject_cast<QDialog *>(o);
-        if (d && !permitidos_.contains(d)) {
-            intrusos_ << QStringLiteral("%1 '%2' (%3)")
-                             .arg(QString::fromLatin1(d->metaObject()->className()),
-                                  d->windowTitle(), d->objectName());
-            // Closed from inside its own event loop, so that exec() returns.
-            QMetaObject::invokeMethod(d, &QDialog::reject, Qt::QueuedConnection);
-        }
+    auto *d = e->type() == QEvent::Show ? qobject_cast<QDialog *>(o) : nullptr;
+    if (d && !permitidos_.contains(d)) {
+        intrusos_ << QStringLiteral("%1 '%2' (%3)")
+                         .arg(QString::fromLatin1(d->metaObject()->className()), d->windowTitle(),
+                              d->objectName());
+        // Closed from inside its own event loop, so that exec() returns.
+        QMetaObject::invokeMethod(d, &QDialog::reject, Qt::QueuedConnection);
     }
     return QObject::eventFilter(o, e);
 }

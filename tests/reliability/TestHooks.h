@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -14,8 +13,7 @@ class QWidget;
 
 // Every answer from outside the forms goes through here, the one place to adapt when the
 // forms' hooks move: message boxes (answered from MessageService's queue), the new
-// locality's code prompt, the modal observer forms, the observer list opened for a slot and
-// the desktop's opener.
+// locality's code prompt, the modal observer forms and the desktop's opener.
 namespace TestHooks {
 
 struct Respuestas {
@@ -29,8 +27,9 @@ struct Respuestas {
 
 // Test mode for message boxes, an empty queue, and the hooks answering as given.
 void Instalar(Respuestas respuestas = {});
-// The program's own behaviour back.
-void Quitar();
+
+// The texts of the message boxes shown since the given one, a line each.
+QString Mensajes(qsizetype desde = 0);
 
 // Watches for dialogs and message boxes shown outside the hooks: in a test they would wait
 // for a user that is not there. Each one is named and closed.

@@ -1,26 +1,24 @@
+#include "FormRegistry.h"
+#include "TestHooks.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
 #include "app/principal.h"
 #include "data/ModConex.h"
-#include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
-#include "observations/newobs.h"
-#include "observers/frinsObs.h"
 
 #include <QAction>
-#include <QComboBox>
-#include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
 
+#include <memory>
 #include <sqlite3.h>
 #include <thread>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 // Every fault of the database file the program can meet, one row each: what happens to the
 // file, what the user does, what the message must say. Afterwards the program still runs,
@@ -28,36 +26,32 @@
 namespace {
 
 enum class Fallo {
-    Ausente,
+    Borrado,
     NoEsBase,
     Vacio,
     FaltaTabla,
-    Borrado,
     SoloLectura,
     Carpeta,
     Bloqueo,
-    BloqueoExclusivo,
     DiscoLleno
 };
-enum class Accion { Arrancar, AbrirNueva, GuardarObservacion, GuardarObservador };
 
 // Another program's connection to the same file, holding a lock.
 class OtroPrograma {
 public:
     OtroPrograma(const QString &ruta, const char *inicio) {
         sqlite3_open_v2(ruta.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE, nullptr);
-        ok_ = sqlite3_exec(db_, inicio, nullptr, nullptr, nullptr) == SQLITE_OK;
+        ok = sqlite3_exec(db_, inicio, nullptr, nullptr, nullptr) == SQLITE_OK;
     }
     ~OtroPrograma() {
         Soltar();
         sqlite3_close(db_);
     }
-    bool ok() const { return ok_; }
     void Soltar() { sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr); }
+    bool ok = false;
 
 private:
     sqlite3 *db_ = nullptr;
-    bool ok_ = false;
 };
 
 // The records held before the fault, and the file's soundness, read on a connection of
@@ -65,187 +59,127 @@ private:
 QString Estado(const QString &ruta) {
     QString r;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "comprobacion");
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"comprobacion"_s);
         db.setDatabaseName(ruta);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
         QSqlQuery q(db);
-        const QString sql = QStringLiteral(
-            "SELECT (SELECT group_concat(integrity_check) FROM pragma_integrity_check)"
+        const QString sql =
+            u"SELECT (SELECT group_concat(integrity_check) FROM pragma_integrity_check)"
             " || '|' || (SELECT group_concat(c) FROM (SELECT cod_observador c FROM observador"
             " ORDER BY 1)) || '|' || (SELECT group_concat(c) FROM (SELECT cod_localidad c FROM"
             " localidad ORDER BY id_localidad)) || '|' || (SELECT group_concat(c) FROM (SELECT"
-            " descripcion c FROM observacion ORDER BY id_observacion))");
+            " descripcion c FROM observacion ORDER BY id_observacion))"_s;
         if (db.open() && q.exec(sql) && q.next()) r = q.value(0).toString();
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("comprobacion"));
+    QSqlDatabase::removeDatabase(u"comprobacion"_s);
     return r;
 }
 
-template <class T = QWidget> T *Control(QWidget *w, const char *nombre) {
-    T *c = w->findChild<T *>(QString::fromLatin1(nombre));
-    if (!c) qFatal("no control %s", nombre);
-    return c;
+// A registered form, open and filled with valid values as a user's would be.
+QWidget *Abrir(const FormRegistry::Formulario &f) {
+    QWidget *w = f.abrir();
+    w->show();
+    f.rellenar(w);
+    return w;
 }
 
-QStringList Textos() {
-    QStringList r;
-    for (const auto &m : MessageService::Mostrados())
-        r << m.texto;
-    return r;
+void Guardar(const FormRegistry::Formulario &f, QWidget *w) {
+    QTest::mouseClick(w->findChild<QWidget *>(f.guardar.first()), Qt::LeftButton);
 }
 
 } // namespace
 
 Q_DECLARE_METATYPE(Fallo)
-Q_DECLARE_METATYPE(Accion)
 
 class tst_fallosBaseDatos : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
+    void initTestCase() {
+        // A statement waits this long for another program's lock before it gives up.
+        ModConex::setEsperaOcupada(200);
+        TestHooks::Instalar();
+    }
     void fallos_data();
     void fallos();
     void esperaAlOtroPrograma();
-
-private:
-    // The new locality's code prompt, answered with the code proposed.
-    static void ResponderCodigo() {
-        ChoiceService::Prueba().codigoLocalidad = [](QWidget *, const QString &p) {
-            return std::optional(p);
-        };
-    }
-    static void RellenarObservacion(newobs &f, const QString &descripcion);
-    static void RellenarObservador(frinsObs &d);
 };
-
-void tst_fallosBaseDatos::initTestCase() {
-    // A statement waits this long for another program's lock before it gives up.
-    ModConex::setEsperaOcupada(200);
-    ResponderCodigo();
-}
-
-void tst_fallosBaseDatos::init() {
-    MessageService::setModoPrueba(true);
-    MessageService::Limpiar();
-}
-
-void tst_fallosBaseDatos::RellenarObservacion(newobs &f, const QString &descripcion) {
-    f.show();
-    User::Escribir(Control(&f, "Txobs1"), QStringLiteral("JPG"));
-    User::SalirDe(Control(&f, "Txobs1"));
-    User::Escribir(Control(&f, "Cbespecie"), QStringLiteral("salsal"));
-    User::SalirDe(Control(&f, "Cbespecie"));
-    User::Escribir(Control(&f, "Cbloc"), QStringLiteral("Balsa"));
-    User::SalirDe(Control(&f, "Cbloc"));
-    User::Elegir(Control<QComboBox>(&f, "Cbhuso"), QStringLiteral("30"));
-    User::Escribir(Control(&f, "Txlong"), QStringLiteral("440291"));
-    User::SalirDe(Control(&f, "Txlong"));
-    User::Escribir(Control(&f, "Txlat"), QStringLiteral("4474254"));
-    User::SalirDe(Control(&f, "Txlat"));
-    User::Elegir(Control<QComboBox>(&f, "Cbprov"), QStringLiteral("Madrid"));
-    User::Elegir(Control<QComboBox>(&f, "Cbmuni"), QStringLiteral("Madrid"));
-    User::Escribir(Control(&f, "Txdesc"), descripcion);
-}
-
-void tst_fallosBaseDatos::RellenarObservador(frinsObs &d) {
-    d.show();
-    const QList<QPair<const char *, QString>> campos = {{"Txcod", QStringLiteral("ANA1")},
-                                                        {"Txnomobs", QStringLiteral("Ana")},
-                                                        {"Txentidad", QStringLiteral("AHE")},
-                                                        {"Txmail", QStringLiteral("ana@x.es")}};
-    for (const auto &[nombre, valor] : campos)
-        User::Escribir(Control(&d, nombre), valor);
-}
 
 void tst_fallosBaseDatos::fallos_data() {
     QTest::addColumn<Fallo>("fallo");
-    QTest::addColumn<Accion>("accion");
+    // A registered form whose save is clicked, "new" from the menu, or empty: the start.
+    QTest::addColumn<QString>("accion");
     QTest::addColumn<QString>("mensaje");
 
-    const QString falta = QStringLiteral("Tritodex.mdb ya no está en la carpeta del programa");
-    const QString soloLectura = QStringLiteral("el archivo es de solo lectura");
-    const QString carpeta = QStringLiteral("No se puede escribir en la carpeta del programa");
-    const QString ocupada = QStringLiteral("La base de datos está ocupada por otro programa");
-    const Accion obs = Accion::GuardarObservacion, obsr = Accion::GuardarObservador;
-    QTest::newRow("missing at start") << Fallo::Ausente << Accion::Arrancar
-                                      << QStringLiteral("No se encuentra el archivo Tritodex.mdb");
-    QTest::newRow("not a database") << Fallo::NoEsBase << Accion::Arrancar
-                                    << QStringLiteral("no es una base de datos o está dañado");
-    QTest::newRow("empty file") << Fallo::Vacio << Accion::Arrancar
-                                << QStringLiteral("El archivo Tritodex.mdb está vacío");
+    const QString arranque, falta = u"Tritodex.mdb ya no está en la carpeta del programa"_s,
+                            ocupada = u"La base de datos está ocupada por otro programa"_s;
+    QTest::newRow("missing at start")
+        << Fallo::Borrado << arranque << u"No se encuentra el archivo Tritodex.mdb"_s;
+    QTest::newRow("not a database")
+        << Fallo::NoEsBase << arranque << u"no es una base de datos o está dañado"_s;
+    QTest::newRow("empty file") << Fallo::Vacio << arranque
+                                << u"El archivo Tritodex.mdb está vacío"_s;
     QTest::newRow("lookup table missing")
-        << Fallo::FaltaTabla << Accion::Arrancar
-        << QStringLiteral("le faltan tablas del programa: tmeteo.");
-    QTest::newRow("deleted, observation") << Fallo::Borrado << obs << falta;
-    QTest::newRow("deleted, observer") << Fallo::Borrado << obsr << falta;
-    QTest::newRow("read-only, observation") << Fallo::SoloLectura << obs << soloLectura;
-    QTest::newRow("read-only, observer") << Fallo::SoloLectura << obsr << soloLectura;
-    QTest::newRow("folder, observation") << Fallo::Carpeta << obs << carpeta;
-    QTest::newRow("folder, observer") << Fallo::Carpeta << obsr << carpeta;
-    QTest::newRow("locked, observation") << Fallo::Bloqueo << obs << ocupada;
-    QTest::newRow("locked, observer") << Fallo::Bloqueo << obsr << ocupada;
-    QTest::newRow("locked, opening") << Fallo::BloqueoExclusivo << Accion::AbrirNueva << ocupada;
-    QTest::newRow("disk full") << Fallo::DiscoLleno << obs
-                               << QStringLiteral("No queda espacio en el disco");
+        << Fallo::FaltaTabla << arranque << u"le faltan tablas del programa: tmeteo."_s;
+    for (const QString &form : {u"newobs"_s, u"frinsObs"_s}) {
+        const QByteArray f = form.toLatin1();
+        QTest::addRow("deleted, %s", f.data()) << Fallo::Borrado << form << falta;
+        QTest::addRow("read-only, %s", f.data())
+            << Fallo::SoloLectura << form << u"el archivo es de solo lectura"_s;
+        QTest::addRow("folder, %s", f.data())
+            << Fallo::Carpeta << form << u"No se puede escribir en la carpeta del programa"_s;
+        QTest::addRow("locked, %s", f.data()) << Fallo::Bloqueo << form << ocupada;
+    }
+    QTest::newRow("locked, opening") << Fallo::Bloqueo << u"new"_s << ocupada;
+    QTest::newRow("disk full") << Fallo::DiscoLleno << u"newobs"_s
+                               << u"No queda espacio en el disco"_s;
 }
 
 void tst_fallosBaseDatos::fallos() {
     QFETCH(Fallo, fallo);
-    QFETCH(Accion, accion);
+    QFETCH(QString, accion);
     QFETCH(QString, mensaje);
 
     TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(bd.ok());
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador, nombre, email) "
-                                       "VALUES ('JPG', 'Juan', 'j@x.es')")));
-    QVERIFY(bd.Ejecutar(QStringLiteral(
-        "INSERT INTO localidad (cod_localidad, localidad) VALUES ('L1', 'Charca')")));
-    QVERIFY(bd.Ejecutar(QStringLiteral("INSERT INTO observacion (observador1, especie, localidad, "
-                                       "descripcion) VALUES ('JPG', 'SALSAL', 'L1', 'antes')")));
-    const QString ruta = bd.ruta();
-    const QString antes = QStringLiteral("ok|JPG|L1|antes");
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, email) "
+                        "VALUES ('JPG', 'Juan', 'j@x.es')"_s));
+    QVERIFY(
+        bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad) VALUES ('L1', 'Charca')"_s));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (observador1, especie, localidad, "
+                        "descripcion) VALUES ('JPG', 'SALSAL', 'L1', 'antes')"_s));
+    const QString ruta = bd.ruta(), antes = u"ok|JPG|L1|antes"_s;
     QCOMPARE(Estado(ruta), antes);
     // A second name for the file, so that what a deleted file holds can still be read.
-    const QString copia = bd.carpeta() + QStringLiteral("/copia.mdb");
+    const QString copia = bd.carpeta() + u"/copia.mdb"_s;
     QCOMPARE(::link(qPrintable(ruta), qPrintable(copia)), 0);
-    const QString diario = ruta + QStringLiteral("-journal");
-    const QString descripcion = fallo == Fallo::DiscoLleno ? QString(5000, u'x') : QString();
+    const QString diario = ruta + u"-journal"_s;
 
-    // Forms that save are open before the fault, as a user's would be.
+    // Forms that save are open before the fault, as a user's would be; a long description
+    // needs more room than a full disk leaves.
     principal p;
-    std::unique_ptr<newobs> f;
-    std::unique_ptr<frinsObs> d;
-    if (accion == Accion::GuardarObservacion) {
-        f = std::make_unique<newobs>();
-        RellenarObservacion(*f, descripcion);
-    } else if (accion == Accion::GuardarObservador) {
-        d = std::make_unique<frinsObs>();
-        RellenarObservador(*d);
-    }
-    QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(Textos().join(u'\n')));
+    const auto *f = FormRegistry::Buscar(accion);
+    std::unique_ptr<QWidget> w(f ? Abrir(*f) : nullptr);
+    const QString descripcion = fallo == Fallo::DiscoLleno ? QString(5000, u'x') : QString();
+    if (!descripcion.isEmpty()) User::Escribir(w->findChild<QWidget *>(u"Txdesc"_s), descripcion);
+    QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(TestHooks::Mensajes()));
+    const auto mostrado = w ? FormRegistry::Mostrado(*f, w.get()) : QHash<QString, QString>();
 
     std::unique_ptr<OtroPrograma> otro;
-    auto escribir = [&](const QByteArray &contenido) {
-        QFile archivo(ruta);
-        return archivo.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-               archivo.write(contenido) == contenido.size();
-    };
     switch (fallo) {
-    case Fallo::Ausente:
     case Fallo::Borrado:
         QVERIFY(QFile::remove(ruta));
         break;
     case Fallo::NoEsBase:
+    case Fallo::Vacio: {
         ModConex::Desconectar();
-        QVERIFY(escribir(QByteArray(4096, 'x')));
+        QFile archivo(ruta);
+        const QByteArray contenido = fallo == Fallo::Vacio ? QByteArray() : QByteArray(4096, 'x');
+        QVERIFY(archivo.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(archivo.write(contenido), contenido.size());
         break;
-    case Fallo::Vacio:
-        ModConex::Desconectar();
-        QVERIFY(escribir(QByteArray()));
-        break;
+    }
     case Fallo::FaltaTabla:
-        QVERIFY(bd.Ejecutar(QStringLiteral("DROP TABLE tmeteo")));
+        QVERIFY(bd.Ejecutar(u"DROP TABLE tmeteo"_s));
         break;
     case Fallo::SoloLectura:
         // File permissions do not bind root: the program's own switch opens it read-only.
@@ -254,104 +188,81 @@ void tst_fallosBaseDatos::fallos() {
         break;
     case Fallo::Carpeta:
         // Root may write any folder: a journal that cannot be created there stands in.
-        QVERIFY(QFile::link(QStringLiteral("/sin-carpeta-tritodex/diario"), diario));
+        QVERIFY(QFile::link(u"/sin-carpeta-tritodex/diario"_s, diario));
         if (getuid() != 0) QFile::setPermissions(bd.carpeta(), QFile::ReadOwner | QFile::ExeOwner);
         break;
     case Fallo::Bloqueo:
-        otro = std::make_unique<OtroPrograma>(ruta, "BEGIN IMMEDIATE");
-        QVERIFY(otro->ok());
-        break;
-    case Fallo::BloqueoExclusivo:
-        otro = std::make_unique<OtroPrograma>(ruta, "BEGIN EXCLUSIVE");
-        QVERIFY(otro->ok());
+        // Opening only reads, which only an exclusive lock keeps out.
+        otro = std::make_unique<OtroPrograma>(ruta, accion == u"new"_s ? "BEGIN EXCLUSIVE"
+                                                                       : "BEGIN IMMEDIATE");
+        QVERIFY(otro->ok);
         break;
     case Fallo::DiscoLleno: {
         // Nothing free inside the file, and the file may not grow.
-        QSqlQuery q(bd.db());
-        QVERIFY(q.exec(QStringLiteral("VACUUM")));
-        QVERIFY(q.exec(QStringLiteral("PRAGMA page_count")) && q.next());
-        QVERIFY(q.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(q.value(0).toInt())));
+        QVERIFY(bd.Ejecutar(u"VACUUM"_s));
+        const int paginas = bd.Valor(u"PRAGMA page_count"_s).toInt();
+        QVERIFY(paginas > 0);
+        QVERIFY(bd.Ejecutar(u"PRAGMA max_page_count = %1"_s.arg(paginas)));
         break;
     }
     }
 
-    auto actuar = [&] {
-        switch (accion) {
-        case Accion::Arrancar:
+    const auto actuar = [&] {
+        if (w)
+            Guardar(*f, w.get());
+        else if (accion.isEmpty())
             p.Form_Load();
-            break;
-        case Accion::AbrirNueva:
-            Control<QAction>(&p, "new")->trigger();
-            break;
-        case Accion::GuardarObservacion:
-            QTest::mouseClick(Control(f.get(), "Cbnueva"), Qt::LeftButton);
-            break;
-        case Accion::GuardarObservador:
-            QTest::mouseClick(Control(d.get(), "CdIns"), Qt::LeftButton);
-            break;
-        }
+        else
+            p.findChild<QAction *>(accion)->trigger();
+    };
+    // One message for the action, saying what is wrong.
+    const auto unMensaje = [&] {
+        return MessageService::Mostrados().size() == 1 &&
+               MessageService::Ultimo().texto.contains(mensaje);
     };
     actuar();
-    // One message for the action, saying what is wrong.
-    QCOMPARE(MessageService::Mostrados().size(), 1);
-    QVERIFY2(MessageService::Ultimo().texto.contains(mensaje),
-             qPrintable(MessageService::Ultimo().texto));
+    QVERIFY2(unMensaje(), qPrintable(TestHooks::Mensajes()));
 
     // The program goes on: the form keeps what was typed; after a failed start the menu
     // still opens a form, which says in one message that there is no database.
-    if (f) {
-        QVERIFY(f->isVisible());
-        QCOMPARE(Control<QComboBox>(f.get(), "Cbloc")->currentText(), QStringLiteral("Balsa"));
-        QCOMPARE(Control<QLineEdit>(f.get(), "Txdesc")->text(), descripcion);
+    if (w) {
+        QVERIFY(w->isVisible());
+        QCOMPARE(FormRegistry::Mostrado(*f, w.get()), mostrado);
     }
-    if (d) {
-        QVERIFY(d->isVisible());
-        QCOMPARE(Control<QLineEdit>(d.get(), "Txcod")->text(), QStringLiteral("ANA1"));
-    }
-    if (accion == Accion::Arrancar) {
+    if (accion.isEmpty()) {
         MessageService::Limpiar();
-        Control<QAction>(&p, "new")->trigger();
-        QCOMPARE(MessageService::Mostrados().size(), 1);
-        QVERIFY2(MessageService::Ultimo().texto.contains(mensaje),
-                 qPrintable(MessageService::Ultimo().texto));
+        p.findChild<QAction *>(u"new"_s)->trigger();
+        QVERIFY2(unMensaje(), qPrintable(TestHooks::Mensajes()));
     }
 
     // Nothing was stored, and nothing held before was lost.
     if (otro) otro->Soltar();
     QFile::setPermissions(bd.carpeta(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (fallo == Fallo::Ausente) QVERIFY(!QFile::exists(ruta));
+    if (fallo == Fallo::Borrado) QVERIFY(!QFile::exists(ruta));
     if (fallo == Fallo::NoEsBase || fallo == Fallo::Vacio)
         QCOMPARE(QFileInfo(ruta).size(), fallo == Fallo::Vacio ? 0 : 4096);
-    if (fallo != Fallo::NoEsBase && fallo != Fallo::Vacio) QCOMPARE(Estado(copia), antes);
+    else
+        QCOMPARE(Estado(copia), antes);
 
     // Once the cause is gone the same action succeeds.
     MessageService::Limpiar();
-    switch (fallo) {
-    case Fallo::SoloLectura:
+    if (fallo == Fallo::SoloLectura || fallo == Fallo::DiscoLleno) {
         ModConex::setSoloLectura(false);
         QVERIFY(ModConex::Conectar());
-        break;
-    case Fallo::Carpeta:
+    } else if (fallo == Fallo::Carpeta) {
         QVERIFY(QFile::remove(diario));
-        break;
-    case Fallo::DiscoLleno:
-        QVERIFY(ModConex::Conectar());
-        break;
-    case Fallo::Bloqueo:
-    case Fallo::BloqueoExclusivo:
-        break;
-    default:
+    } else if (fallo != Fallo::Bloqueo) {
         return;
     }
     actuar();
-    if (accion == Accion::AbrirNueva) {
-        QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(Textos().join(u'\n')));
+    if (!w) {
+        QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(TestHooks::Mensajes()));
         return;
     }
-    QVERIFY2(MessageService::Ultimo().texto.startsWith(QStringLiteral("Se ha registrado")),
-             qPrintable(Textos().join(u'\n')));
-    QCOMPARE(Estado(ruta), f ? QStringLiteral("ok|JPG|L1,JPG2|antes,") + descripcion
-                             : QStringLiteral("ok|ANA1,JPG|L1|antes"));
+    QVERIFY2(MessageService::Ultimo().texto.startsWith(f->exito),
+             qPrintable(TestHooks::Mensajes()));
+    QCOMPARE(Estado(ruta), accion == u"newobs"_s ? u"ok|JPG|L1,JPG2|antes,"_s + descripcion
+                                                 : u"ok|JPG,NUE1|L1|antes"_s);
 }
 
 void tst_fallosBaseDatos::esperaAlOtroPrograma() {
@@ -359,20 +270,19 @@ void tst_fallosBaseDatos::esperaAlOtroPrograma() {
     ModConex::setEsperaOcupada(10000);
     TestDatabase bd;
     QVERIFY(bd.ok());
-    frinsObs d;
-    RellenarObservador(d);
+    const auto &f = *FormRegistry::Buscar(u"frinsObs"_s);
+    std::unique_ptr<QWidget> d(Abrir(f));
     OtroPrograma otro(bd.ruta(), "BEGIN IMMEDIATE");
-    QVERIFY(otro.ok());
+    QVERIFY(otro.ok);
     std::thread soltar([&otro] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         otro.Soltar();
     });
-    QTest::mouseClick(Control(&d, "CdIns"), Qt::LeftButton);
+    Guardar(f, d.get());
     soltar.join();
     ModConex::setEsperaOcupada(200);
-    QCOMPARE(Textos(), QStringList{QStringLiteral(
-                           "Se ha registrado el Observador ANA1 en la base de datos")});
-    QCOMPARE(bd.Contar(QStringLiteral("observador")), 1);
+    QCOMPARE(TestHooks::Mensajes(), u"Se ha registrado el Observador NUE1 en la base de datos"_s);
+    QCOMPARE(bd.Contar(u"observador"_s), 1);
 }
 
 QTEST_MAIN(tst_fallosBaseDatos)

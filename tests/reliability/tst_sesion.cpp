@@ -1,16 +1,13 @@
 #include "Corpus.h"
 #include "FormRegistry.h"
-#include "KnownFaults.h"
 #include "TestHooks.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
 #include "app/principal.h"
-#include "data/ModConex.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
-#include "observations/ObservationStore.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -20,15 +17,11 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTableView>
 #include <QTest>
 #include <csignal>
@@ -50,14 +43,14 @@ private slots:
 namespace {
 
 volatile std::sig_atomic_t accionEnCurso = 0;
-quint32 semillaEnCurso = 0;
+quint32 semilla = 0;
 
 // A crash names the seed and the action, so that it can be replayed.
 void AlMorir(int senal) {
     char texto[160];
     const int n =
         std::snprintf(texto, sizeof texto, "\ntst_sesion: señal %d en la acción %d, semilla %u\n",
-                      senal, int(accionEnCurso), semillaEnCurso);
+                      senal, int(accionEnCurso), semilla);
     if (n > 0) (void)!write(2, texto, size_t(n));
     std::signal(senal, SIG_DFL);
     std::raise(senal);
@@ -69,19 +62,11 @@ int Entorno(const char *nombre, int porDefecto) {
     return ok ? v : porDefecto;
 }
 
-// Every row of a table, by key, as text.
-QHash<QString, QString> Filas(const QString &tabla, const QString &clave) {
-    QHash<QString, QString> r;
-    QSqlQuery q(ModConex::DatabaseConnection());
-    q.exec(u"SELECT * FROM "_s + tabla);
-    while (q.next()) {
-        QString fila;
-        for (int i = 0; i < q.record().count(); ++i)
-            fila += (q.value(i).isNull() ? u"<nulo>"_s : q.value(i).toString()) + u'|';
-        r.insert(q.record().value(clave).toString(), fila);
-    }
-    return r;
-}
+// The tables whose rows the session must leave alone unless it asked, by the key that names
+// a row there.
+const std::pair<QString, QString> kTablas[] = {{u"observacion"_s, u"id_observacion"_s},
+                                               {u"localidad"_s, u"cod_localidad"_s},
+                                               {u"observador"_s, u"cod_observador"_s}};
 
 // A few thousand observations of real species at real municipalities, in one transaction.
 bool Poblar(const TestDatabase &bd, int observaciones) {
@@ -112,37 +97,40 @@ bool Poblar(const TestDatabase &bd, int observaciones) {
         "FROM localidad) l ON l.r = i % (SELECT count(*) FROM localidad)"_s.arg(observaciones),
         u"COMMIT"_s,
     };
-    QSqlQuery q(bd.db());
     for (const QString &s : sql)
-        if (!q.exec(s)) {
-            qWarning("%s: %s", qPrintable(s), qPrintable(q.lastError().text()));
-            return false;
-        }
+        if (!bd.Ejecutar(s)) return false;
     return true;
 }
 
-class Sesion {
-public:
-    Sesion(quint32 semilla, int total) : azar_(semilla), total_(total) {}
+// The form a control belongs to: a registered one, one of the lists, or its window.
+QWidget *Formulario(QWidget *c) {
+    for (QWidget *w = c; w; w = w->parentWidget())
+        if (FormRegistry::Buscar(w->objectName()) ||
+            QStringList{u"frobs"_s, u"frcons"_s, u"frmodif"_s}.contains(w->objectName()))
+            return w;
+    return c->window();
+}
+
+struct Sesion {
+    Sesion(int total) : azar_(semilla), total_(total) {}
 
     principal *p = nullptr;
     TestHooks::Vigia vigia;
     QStringList problemas;
     QStringList conocidos;
-    QSet<QString> tocados;    // observers the session may have deleted or changed
-    QSet<QString> obsTocadas; // observations it may have deleted or changed, by identifier
-    QSet<QString> locTocadas; // localities it may have changed, by code
+    // By table, the keys of the rows the session asked to change or delete.
+    QHash<QString, QSet<QString>> tocadas;
     int accion = 0;
     int guardadosConExito = 0;
-
-    bool Quedan() const { return accion < total_; }
     bool traza = false; // each action told, to follow a replay
 
-    void Traza(const QString &que, const QWidget *donde = nullptr) {
+    bool Quedan() const { return accion < total_; }
+
+    void Traza(const QString &que, QWidget *donde = nullptr) {
         if (!traza) return;
-        qInfo("%d %s %s", accion,
-              qPrintable(donde ? Formulario(donde) + u'/' + donde->objectName() : QString()),
-              qPrintable(que.left(80)));
+        const QString lugar =
+            donde ? Formulario(donde)->objectName() + u'/' + donde->objectName() : QString();
+        qInfo("%d %s %s", accion, qPrintable(lugar), qPrintable(que.left(80)));
     }
 
     // A modal observer form: the user works in it for a while, then it closes.
@@ -180,48 +168,34 @@ public:
             Traza(respuesta == QMessageBox::Yes ? u"responderá Sí"_s : u"responderá No"_s);
             MessageService::EncolarRespuesta(respuesta);
         }
+        // Each action up to its share of a hundred; without a window, the menu.
+        static const std::pair<int, void (Sesion::*)(QWidget *)> acciones[] = {
+            {16, &Sesion::Rellenar}, {40, &Sesion::Escribir}, {50, &Sesion::Elegir},
+            {55, &Sesion::Cortar},   {60, &Sesion::Pegar},    {68, &Sesion::Salir},
+            {88, &Sesion::Pulsar},   {94, &Sesion::Fila},     {96, &Sesion::Tecla},
+            {100, &Sesion::Cerrar}};
         const int r = Uno(100);
         if (menu && (r < 8 || !ventana))
             Menu();
-        else if (!ventana)
-            return;
-        else if (r < 16)
-            Rellenar(ventana);
-        else if (r < 40)
-            Escribir(ventana);
-        else if (r < 50)
-            Elegir(ventana);
-        else if (r < 55)
-            Cortar(ventana);
-        else if (r < 60)
-            Pegar(ventana);
-        else if (r < 68)
-            Salir(ventana);
-        else if (r < 88)
-            Pulsar(ventana);
-        else if (r < 94)
-            Fila(ventana);
-        else if (r < 96)
-            Tecla(ventana);
         else
-            Cerrar(ventana);
-        if (traza)
-            for (const auto &m : MessageService::Mostrados().mid(mensajes_))
-                qInfo("   mensaje «%s»", qPrintable(m.texto.left(100)));
+            for (const auto &[hasta, hacer] : acciones)
+                if (r < hasta) {
+                    (this->*hacer)(ventana);
+                    break;
+                }
+        if (const QString m = TestHooks::Mensajes(mensajes_); traza && !m.isEmpty())
+            qInfo("   mensajes «%s»", qPrintable(m));
         mensajes_ = MessageService::Mostrados().size();
         for (const QString &i : vigia.Tomar())
             Anotar(u"ventana modal fuera de los ganchos: "_s + i);
     }
 
+private:
     void Anotar(const QString &problema) {
         const QString texto = u"acción %1: %2"_s.arg(accion).arg(problema);
-        if (KnownFaults::Problema(problema).isEmpty())
-            problemas << texto;
-        else
-            conocidos << texto;
+        (FormRegistry::FalloConocido(problema).isEmpty() ? problemas : conocidos) << texto;
     }
 
-private:
     int Uno(int n) { return n <= 1 ? 0 : int(azar_.bounded(quint32(n))); }
     template <class T> T *Cualquiera(const QList<T *> &l) {
         return l.isEmpty() ? nullptr : l.at(Uno(l.size()));
@@ -237,6 +211,10 @@ private:
         for (QWidget *w : Corpus::Campos(v))
             if (w->isVisible() && w->isEnabled()) r << w;
         return Cualquiera(r);
+    }
+    static QWidget *Foco(QWidget *v) {
+        QWidget *foco = QApplication::focusWidget();
+        return foco && v->isAncestorOf(foco) ? foco : nullptr;
     }
 
     void Menu() {
@@ -262,10 +240,7 @@ private:
         // Long texts are pasted: typing them key by key into a completing list is slow.
         const bool pegar = e.texto.size() > 200 || Uno(3) == 0;
         Traza((pegar ? u"pega "_s : u"teclea "_s) + e.nombre, c);
-        if (pegar)
-            Corpus::Pegar(c, e.texto);
-        else
-            Corpus::Teclear(c, e.texto);
+        Corpus::Introducir(c, e.texto, pegar ? Corpus::Modo::Pegado : Corpus::Modo::Tecleado);
     }
 
     // The valid minimum of a registered form, so that saves do succeed now and then.
@@ -291,16 +266,8 @@ private:
         const QPointer<QWidget> vivo(Corpus::Cortar(c));
         c = vivo;
         if (c && !qobject_cast<QAbstractSpinBox *>(c) && !Corpus::Mostrado(c).isEmpty())
-            Anotar(u"%1/%2: el corte deja «%3»"_s.arg(Formulario(c), c->objectName(),
+            Anotar(u"%1/%2: el corte deja «%3»"_s.arg(Formulario(c)->objectName(), c->objectName(),
                                                       Corpus::Mostrado(c)));
-    }
-
-    static QString Formulario(const QWidget *c) {
-        for (const QWidget *w = c; w; w = w->parentWidget())
-            if (FormRegistry::Buscar(w->objectName()) ||
-                QStringList{u"frobs"_s, u"frcons"_s, u"frmodif"_s}.contains(w->objectName()))
-                return w->objectName();
-        return c->window()->objectName();
     }
 
     void Pegar(QWidget *v) {
@@ -311,16 +278,15 @@ private:
     }
 
     void Salir(QWidget *v) {
-        QWidget *foco = QApplication::focusWidget();
-        if (foco && v->isAncestorOf(foco)) {
+        if (QWidget *foco = Foco(v)) {
             Traza(u"sale"_s, foco);
             User::SalirDe(foco);
         }
     }
 
     void Tecla(QWidget *v) {
-        QWidget *foco = QApplication::focusWidget();
-        if (!foco || !v->isAncestorOf(foco)) return;
+        QWidget *foco = Foco(v);
+        if (!foco) return;
         const Qt::Key teclas[] = {Qt::Key_Return, Qt::Key_Escape,    Qt::Key_Tab,
                                   Qt::Key_Down,   Qt::Key_Backspace, Qt::Key_Delete};
         const Qt::Key tecla = teclas[Uno(std::size(teclas))];
@@ -351,44 +317,45 @@ private:
         QAbstractButton *b = Cualquiera(botones);
         if (!b) return;
         // Saves are what the session is for: a third of the clicks aim at a save button.
-        if (const auto *f = FormRegistry::Buscar(Formulario(b)); f && Uno(3) == 0)
+        if (const auto *f = FormRegistry::Buscar(Formulario(b)->objectName()); f && Uno(3) == 0)
             for (QAbstractButton *g : botones)
                 if (f->guardar.contains(g->objectName())) b = g;
-        const QString formulario = Formulario(b);
-        const QString nombre = b->objectName();
+        QWidget *form = Formulario(b);
+        const QString boton = form->objectName() + u'/' + b->objectName();
         Traza(u"pulsa"_s, b);
-        QWidget *form = b;
-        while (form && form->objectName() != formulario)
-            form = form->parentWidget();
-        if (formulario == u"frobs"_s && (nombre == u"CdSup"_s || nombre == u"cdAct"_s))
-            if (auto *codigo = form ? form->findChild<QLabel *>(u"Lbcode"_s) : nullptr)
-                tocados << codigo->text();
-        if (formulario == u"frmodifloc"_s && nombre == u"cdAct"_s)
-            if (auto *codigo = form ? form->findChild<QLabel *>(u"Lbcode"_s) : nullptr)
-                locTocadas << codigo->text();
-        const auto *f = FormRegistry::Buscar(formulario);
-        if (!f || !f->guardar.contains(nombre) || !form) {
-            // The query deletes observations and the change form changes them: what a click
-            // there changed, the session asked for.
-            const bool cambia = formulario == u"frcons"_s || formulario == u"frmodif"_s;
-            const auto antes =
-                cambia ? Filas(u"observacion"_s, u"id_observacion"_s) : QHash<QString, QString>();
+        // The observer list deletes and changes the observer it shows, a locality's form
+        // changes that locality.
+        static const QHash<QString, QString> cambiaLaSuya = {
+            {u"frobs/CdSup"_s, u"observador"_s},
+            {u"frobs/cdAct"_s, u"observador"_s},
+            {u"frmodifloc/cdAct"_s, u"localidad"_s}};
+        if (const QString tabla = cambiaLaSuya.value(boton); !tabla.isEmpty())
+            if (auto *codigo = form->findChild<QLabel *>(u"Lbcode"_s))
+                tocadas[tabla] << codigo->text();
+        const auto *f = FormRegistry::Buscar(form->objectName());
+        if (f && f->guardar.contains(b->objectName())) {
+            FormRegistry::Guardado guardado(*f, form);
+            promptCerrado_ = false;
             QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
-            if (cambia) {
-                const auto despues = Filas(u"observacion"_s, u"id_observacion"_s);
-                for (auto it = antes.cbegin(); it != antes.cend(); ++it)
-                    if (despues.value(it.key()) != it.value()) obsTocadas << it.key();
-            }
+            if (guardado.Exito()) ++guardadosConExito;
+            for (const QString &problema : guardado.Comprobar())
+                // Closing the code prompt is the user's own refusal: it needs no message.
+                if (!promptCerrado_ || !problema.endsWith(u"rechazo sin ningún mensaje"_s))
+                    Anotar(problema);
             return;
         }
-        FormRegistry::Guardado guardado(*f, form);
-        promptCerrado_ = false;
+        // The query deletes observations and the change form changes them: what a click
+        // there changed, the session asked for.
+        const bool cambia = QStringList{u"frcons"_s, u"frmodif"_s}.contains(form->objectName());
+        const auto observaciones = [cambia] {
+            return cambia ? FormRegistry::Filas(u"observacion"_s, u"id_observacion"_s)
+                          : QMap<QString, QString>();
+        };
+        const auto antes = observaciones();
         QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
-        if (guardado.Exito()) ++guardadosConExito;
-        for (const QString &problema : guardado.Comprobar())
-            // Closing the code prompt is the user's own refusal: it needs no message.
-            if (!promptCerrado_ || !problema.endsWith(u"rechazo sin ningún mensaje"_s))
-                Anotar(problema);
+        const auto despues = observaciones();
+        for (auto it = antes.cbegin(); it != antes.cend(); ++it)
+            if (despues.value(it.key()) != it.value()) tocadas[u"observacion"_s] << it.key();
     }
 
     QRandomGenerator azar_;
@@ -401,11 +368,9 @@ private:
 
 void tst_sesion::sesion() {
     const int acciones = Entorno("TRITODEX_SESION_ACCIONES", 1500);
-    const quint32 semilla = quint32(Entorno("TRITODEX_SESION_SEMILLA", 20261206));
-    semillaEnCurso = semilla;
-    std::signal(SIGSEGV, AlMorir);
-    std::signal(SIGABRT, AlMorir);
-    std::signal(SIGFPE, AlMorir);
+    semilla = quint32(Entorno("TRITODEX_SESION_SEMILLA", 20261206));
+    for (const int senal : {SIGSEGV, SIGABRT, SIGFPE})
+        std::signal(senal, AlMorir);
     qInfo("semilla %u, %d acciones", semilla, acciones);
 
     TestDatabase bd(TestDatabase::Datos::Reales);
@@ -413,19 +378,19 @@ void tst_sesion::sesion() {
     // A throwaway file: the session need not wait for the disk.
     QVERIFY(bd.Ejecutar(u"PRAGMA synchronous = OFF"_s));
     QVERIFY(Poblar(bd, 3000));
+    QCOMPARE(bd.Contar(u"observacion"_s), 3000);
     // What the registered forms need, once each.
-    QSet<QString> datos;
+    QStringList datos;
     for (const FormRegistry::Formulario &f : FormRegistry::Registro())
-        for (const QString &sql : f.datos.split(u";\n"_s, Qt::SkipEmptyParts))
-            datos.insert(sql);
+        datos += f.datos.split(u";\n"_s, Qt::SkipEmptyParts);
+    datos.removeDuplicates();
     for (const QString &sql : datos)
         QVERIFY(bd.Ejecutar(sql));
-    QCOMPARE(bd.Contar(u"observacion"_s), 3000);
-    const auto observaciones = Filas(u"observacion"_s, u"id_observacion"_s);
-    const auto localidades = Filas(u"localidad"_s, u"id_localidad"_s);
-    const auto observadores = Filas(u"observador"_s, u"cod_observador"_s);
+    QHash<QString, QMap<QString, QString>> antes;
+    for (const auto &[tabla, clave] : kTablas)
+        antes[tabla] = FormRegistry::Filas(tabla, clave);
 
-    Sesion s(semilla, acciones);
+    Sesion s(acciones);
     s.traza = qEnvironmentVariableIsSet("TRITODEX_SESION_TRAZA");
     TestHooks::Instalar(
         {[&](const QString &p) { return s.Codigo(p); }, [&](QDialog *d) { return s.Dialogo(d); }});
@@ -443,32 +408,19 @@ void tst_sesion::sesion() {
         MessageService::EncolarRespuesta(QMessageBox::Yes);
         p.close();
     }
-    TestHooks::Quitar();
     qInfo("%d acciones en %lld ms, %d guardados registrados, %lld fallos conocidos vistos",
           s.accion, reloj.elapsed(), s.guardadosConExito, qlonglong(s.conocidos.size()));
     for (const QString &c : s.conocidos)
         qInfo("conocido: %s", qPrintable(c));
 
     QCOMPARE(bd.Valor(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
-    const auto obsDespues = Filas(u"observacion"_s, u"id_observacion"_s);
-    for (auto it = observaciones.cbegin(); it != observaciones.cend(); ++it)
-        if (!s.obsTocadas.contains(it.key()) && obsDespues.value(it.key()) != it.value())
-            s.problemas << u"la observación %1 cambió o desapareció: «%2» → «%3»"_s.arg(
-                it.key(), it.value(), obsDespues.value(it.key()));
-    const auto locDespues = Filas(u"localidad"_s, u"id_localidad"_s);
-    QSet<QString> locIds;
-    for (const QString &codigo : std::as_const(s.locTocadas))
-        locIds << bd.Valor(u"SELECT id_localidad FROM localidad WHERE cod_localidad = ?"_s,
-                           {codigo})
-                      .toString();
-    for (auto it = localidades.cbegin(); it != localidades.cend(); ++it)
-        if (!locIds.contains(it.key()) && locDespues.value(it.key()) != it.value())
-            s.problemas << u"la localidad %1 cambió o desapareció"_s.arg(it.key());
-    const auto obsrDespues = Filas(u"observador"_s, u"cod_observador"_s);
-    for (auto it = observadores.cbegin(); it != observadores.cend(); ++it)
-        if (!s.tocados.contains(it.key()) && obsrDespues.value(it.key()) != it.value())
-            s.problemas << u"el observador %1 cambió o desapareció sin que se pidiera"_s.arg(
-                it.key());
+    for (const auto &[tabla, clave] : kTablas) {
+        const auto despues = FormRegistry::Filas(tabla, clave);
+        for (auto it = antes[tabla].cbegin(); it != antes[tabla].cend(); ++it)
+            if (!s.tocadas[tabla].contains(it.key()) && despues.value(it.key()) != it.value())
+                s.problemas << u"%1 %2 cambió o desapareció: «%3» → «%4»"_s.arg(
+                    tabla, it.key(), it.value(), despues.value(it.key()));
+    }
     QVERIFY2(s.problemas.isEmpty(),
              qPrintable(u"semilla %1:\n   "_s.arg(semilla) + s.problemas.join(u"\n   "_s)));
 }
