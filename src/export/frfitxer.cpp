@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMdiSubWindow>
 #include <QStorageInfo>
 
 namespace {
@@ -182,8 +181,5 @@ std::optional<frfitxer::Aviso> frfitxer::Exportar(const QString &periodo, int *s
 }
 
 void frfitxer::Command2_Click() {
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        sub->close();
-    else
-        close();
+    Screen::CerrarHijo(this);
 }

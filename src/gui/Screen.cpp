@@ -74,6 +74,12 @@ void Screen::MostrarHijo(QWidget *formulario) {
     formulario->activateWindow();
 }
 
+void Screen::TraerAlFrente(QWidget *formulario) {
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(formulario->parentWidget()))
+        if (QMdiArea *area = sub->mdiArea()) area->setActiveSubWindow(sub);
+    formulario->activateWindow();
+}
+
 void Screen::CerrarHijo(QWidget *formulario) {
     if (auto *sub = qobject_cast<QMdiSubWindow *>(formulario->parentWidget()))
         sub->close();

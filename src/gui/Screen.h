@@ -34,6 +34,8 @@ QMdiArea *AreaPrincipal();
 void MostrarHijo(QWidget *formulario);
 // Closes a form shown by MostrarHijo, with its task window.
 void CerrarHijo(QWidget *formulario);
+// Brings an open form (a task window or a window of its own) to the front.
+void TraerAlFrente(QWidget *formulario);
 // Shows a dialog modal; returns when it closes.
 int MostrarModal(QDialog *dialogo);
 

@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QMdiSubWindow>
 #include <QPointer>
 #include <QSqlQueryModel>
 #include <QStandardPaths>
@@ -111,8 +110,5 @@ void frloc::Excel_Click() {
 }
 
 void frloc::Tornar_Click() {
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        sub->close();
-    else
-        close();
+    Screen::CerrarHijo(this);
 }

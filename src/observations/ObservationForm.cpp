@@ -14,8 +14,6 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalBlocker>
@@ -207,11 +205,7 @@ void ObservationForm::CdSelobs_Click(int slot) {
                               if (!formulario) return;
                               c_.Txobs[slot - 1]->setText(codigo);
                               c_.Lbobs[slot - 1]->setText(nombre);
-                              if (auto *sub =
-                                      qobject_cast<QMdiSubWindow *>(formulario->parentWidget()))
-                                  if (QMdiArea *area = sub->mdiArea())
-                                      area->setActiveSubWindow(sub);
-                              formulario->activateWindow();
+                              Screen::TraerAlFrente(formulario);
                               c_.CdSelobs[slot - 1]->setFocus(Qt::OtherFocusReason);
                           });
 }

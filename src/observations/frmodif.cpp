@@ -9,8 +9,6 @@
 #include "observations/ObservationStore.h"
 #include "ui_frmodif.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPointer>
 
 frmodif::frmodif(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frmodif>()) {
@@ -49,12 +47,10 @@ frmodif *frmodif::Abrir(frmodif *abierto, int id, AlGuardar alGuardar) {
         return nullptr;
     }
     f->alGuardar_ = std::move(alGuardar);
-    if (nuevo) {
+    if (nuevo)
         Screen::MostrarHijo(f);
-    } else if (auto *sub = qobject_cast<QMdiSubWindow *>(f->parentWidget())) {
-        if (QMdiArea *area = sub->mdiArea()) area->setActiveSubWindow(sub);
-    }
-    f->activateWindow();
+    else
+        Screen::TraerAlFrente(f);
     f->ui->Txobs1->setFocus(Qt::OtherFocusReason);
     return f;
 }

@@ -9,7 +9,6 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QMdiSubWindow>
 #include <QPointer>
 #include <QStandardItemModel>
 #include <QTimer>
@@ -200,8 +199,5 @@ void frmotivos::closeEvent(QCloseEvent *evento) {
 }
 
 void frmotivos::Tornar_Click() {
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        sub->close();
-    else
-        close();
+    Screen::CerrarHijo(this);
 }

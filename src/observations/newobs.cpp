@@ -51,10 +51,7 @@ void newobs::Cbguardar_Click() {
 }
 
 void newobs::CdVolver_Click() {
-    if (auto *sub = parentWidget(); sub && sub->inherits("QMdiSubWindow"))
-        sub->close();
-    else
-        close();
+    Screen::CerrarHijo(this);
 }
 
 void newobs::GuardarObservacion(QWidget *boton) {

@@ -12,8 +12,6 @@
 #include "ui_frobs.h"
 
 #include <QHeaderView>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPointer>
 #include <QSqlQueryModel>
 
@@ -70,11 +68,10 @@ frobs *frobs::AbrirSeleccion(const QString &origen, QWidget *solicitante, AlEleg
     if (!lista) {
         lista = new frobs;
         Screen::MostrarHijo(lista);
-    } else if (auto *sub = qobject_cast<QMdiSubWindow *>(lista->parentWidget())) {
-        if (QMdiArea *area = sub->mdiArea()) area->setActiveSubWindow(sub);
+    } else {
+        Screen::TraerAlFrente(lista);
     }
     lista->ModoSeleccion(origen, solicitante, std::move(alElegir));
-    lista->activateWindow();
     return lista;
 }
 
@@ -184,8 +181,5 @@ void frobs::Tornar_Click() {
 }
 
 void frobs::Descargar() {
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        sub->close();
-    else
-        close();
+    Screen::CerrarHijo(this);
 }
