@@ -1,5 +1,6 @@
 #include "CreacionBaseDatos.h"
 
+#include "SchemaUpgrade.h"
 #include "SqliteTexto.h"
 #include "schema.h"
 
@@ -19,7 +20,10 @@ bool LeerCsv(const QString &ruta, Csv *csv, QString *error) {
         *error = QStringLiteral("No se puede leer %1: %2").arg(ruta, f.errorString());
         return false;
     }
-    const QString texto = QString::fromUtf8(f.readAll());
+    return LeerCsvTexto(QString::fromUtf8(f.readAll()), ruta, csv, error);
+}
+
+bool LeerCsvTexto(const QString &texto, const QString &ruta, Csv *csv, QString *error) {
     QList<QStringList> registros;
     QStringList registro;
     QString campo;
@@ -168,6 +172,11 @@ bool CrearBaseDatos(const QString &rutaArchivo, const QString &carpetaRefdata, Q
                 existe.addBindValue(fi.completeBaseName());
                 if (!existe.exec() || !existe.next()) continue;
                 ok = CargarCsv(db, fi.completeBaseName(), fi.absoluteFilePath(), error);
+            }
+            if (ok && !q.exec(QStringLiteral("PRAGMA user_version = %1")
+                                  .arg(SchemaUpgrade::kVersionActual))) {
+                *error = q.lastError().text();
+                ok = false;
             }
             if (ok)
                 ok = db.commit();

@@ -15,6 +15,8 @@ struct Csv {
 
 // RFC 4180 text: comma separated, quoted fields may hold commas, quotes and line breaks.
 bool LeerCsv(const QString &ruta, Csv *csv, QString *error);
+// The same from text already read; `ruta` names it in errors.
+bool LeerCsvTexto(const QString &texto, const QString &ruta, Csv *csv, QString *error);
 
 // Inserts every row of a CSV file into the table named like the file, through its header.
 bool CargarCsv(QSqlDatabase &db, const QString &tabla, const QString &ruta, QString *error);

@@ -1,5 +1,6 @@
 #include "ModConex.h"
 
+#include "SchemaUpgrade.h"
 #include "SqliteTexto.h"
 
 #include <QCoreApplication>
@@ -135,6 +136,21 @@ bool ModConex::Conectar() {
     if (!faltan.isEmpty())
         return Fallo(QStringLiteral("Al archivo Tritodex.mdb le faltan tablas del programa: %1.")
                          .arg(faltan.join(QStringLiteral(", "))));
+    const int version = SchemaUpgrade::Version(db);
+    if (version >= 0 && version < SchemaUpgrade::kVersionActual) {
+        if (soloLectura != SoloLectura::No)
+            return Fallo(QStringLiteral("El archivo Tritodex.mdb es de una versión anterior del "
+                                        "programa y hay que actualizarlo, pero no se puede "
+                                        "escribir en él. Dé permiso de escritura al archivo y a "
+                                        "su carpeta (%1) y vuelva a abrir el programa.")
+                             .arg(carpeta));
+        QString error;
+        if (!SchemaUpgrade::Actualizar(db, &error))
+            return Fallo(QStringLiteral("No se ha podido actualizar el archivo Tritodex.mdb a esta "
+                                        "versión del programa; el archivo queda como estaba. "
+                                        "Motivo: %1")
+                             .arg(error));
+    }
     if (soloLectura == SoloLectura::Archivo)
         aviso = QStringLiteral("El archivo Tritodex.mdb es de solo lectura: se pueden consultar "
                                "los datos, pero no guardar cambios.");

@@ -31,8 +31,18 @@ QStringList ReferenceData::Periodos() {
 }
 
 QStringList ReferenceData::Especies() {
-    return Columna(QStringLiteral(
-        "SELECT cod_especie || ' - ' || ifnull(n_especie, '') FROM especie ORDER BY cod_especie"));
+    return Columna(
+        QStringLiteral("SELECT cod_especie || ' - ' || ifnull(n_especie, '') FROM especie WHERE "
+                       "ifnull(sinonimo_de, '') = '' ORDER BY cod_especie"));
+}
+
+std::optional<QString> ReferenceData::ItemEspecie(const QString &codigo) {
+    const auto item =
+        Primero(QStringLiteral("SELECT cod_especie || ' - ' || ifnull(n_especie, '') FROM especie "
+                               "WHERE cod_especie = ?"),
+                {codigo});
+    if (!item) return std::nullopt;
+    return item->toString();
 }
 
 QStringList ReferenceData::Estadios(const QString &clase) {

@@ -11,7 +11,10 @@ public:
     QStringList Vientos(); // "viento (velocidad)"
     QStringList Meteos();
     QStringList Periodos();
-    QStringList Especies();                                 // "code - scientific name"
+    // "code - scientific name" of the species offered for new records (no synonym codes).
+    QStringList Especies();
+    // The same item for any stored code, a synonym's too.
+    std::optional<QString> ItemEspecie(const QString &codigo);
     QStringList Estadios(const QString &clase = QString()); // all, or of one class
     QStringList Conductas(const QString &clase = QString());
     QStringList Motivos();

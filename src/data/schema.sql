@@ -65,8 +65,21 @@ CREATE TABLE especie (
     cod_especie TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,
     n_especie   TEXT COLLATE NOCASE,
     n_cast      TEXT COLLATE NOCASE,
-    clase       TEXT COLLATE NOCASE
+    clase       TEXT COLLATE NOCASE,
+    -- An older code kept for the observations that use it: the accepted species' code.
+    -- Such codes are not offered for new records.
+    sinonimo_de TEXT COLLATE NOCASE
 );
+-- Every name a species is known by: scientific (accepted and older), Spanish and regional
+-- common names. tipo: cientifico, sinonimo, castellano, castellano_otro, catalan, gallego,
+-- euskera.
+CREATE TABLE especie_nombre (
+    cod_especie TEXT NOT NULL COLLATE NOCASE,
+    nombre      TEXT NOT NULL,
+    tipo        TEXT NOT NULL,
+    fuente      TEXT
+);
+CREATE INDEX especie_nombre_especie ON especie_nombre (cod_especie);
 CREATE TABLE testadio (
     id_estadio INTEGER PRIMARY KEY,
     estad_cast TEXT COLLATE NOCASE,
@@ -101,7 +114,8 @@ CREATE TABLE motivo (
 );
 CREATE TABLE tprovincia (
     id_prov   INTEGER PRIMARY KEY,
-    prov_cast TEXT COLLATE NOCASE
+    prov_cast TEXT COLLATE NOCASE,
+    prov_ine  TEXT -- as the statistics institute writes it, for exports that need it
 );
 CREATE TABLE tmunicipio (
     id_muni INTEGER PRIMARY KEY,

@@ -1,0 +1,151 @@
+#include "SchemaUpgrade.h"
+
+#include "CreacionBaseDatos.h"
+#include "refdata.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <functional>
+
+namespace SchemaUpgrade {
+namespace {
+
+class Paso {
+public:
+    explicit Paso(QSqlDatabase &db) : db_(db), q_(db) {}
+
+    bool Sql(const QString &sentencia, const QVariantList &valores = {}) {
+        if (!error_.isEmpty()) return false;
+        bool ok = valores.isEmpty() ? q_.exec(sentencia) : q_.prepare(sentencia);
+        if (ok && !valores.isEmpty()) {
+            for (int i = 0; i < valores.size(); ++i)
+                q_.bindValue(i, valores[i]);
+            ok = q_.exec();
+        }
+        if (!ok) error_ = QStringLiteral("%1: %2").arg(sentencia, q_.lastError().text());
+        q_.finish();
+        return ok;
+    }
+
+    bool TieneColumna(const QString &tabla, const QString &columna) {
+        return db_.record(tabla).contains(columna);
+    }
+
+    bool AnadirColumna(const QString &tabla, const QString &definicion) {
+        if (TieneColumna(tabla, definicion.section(u' ', 0, 0))) return true;
+        return Sql(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(tabla, definicion));
+    }
+
+    // Runs the statement once per row of the reference file, with the listed columns.
+    bool PorFila(const char *texto, const QString &nombre, const QStringList &columnas,
+                 const QString &sentencia) {
+        if (!error_.isEmpty()) return false;
+        CreacionBaseDatos::Csv csv;
+        if (!CreacionBaseDatos::LeerCsvTexto(QString::fromUtf8(texto), nombre, &csv, &error_))
+            return false;
+        QList<qsizetype> indices;
+        for (const QString &c : columnas) {
+            indices << csv.columnas.indexOf(c);
+            if (indices.last() < 0) {
+                error_ = QStringLiteral("%1: falta la columna %2").arg(nombre, c);
+                return false;
+            }
+        }
+        for (const QStringList &fila : csv.filas) {
+            QVariantList valores;
+            for (qsizetype i : indices)
+                valores << (fila[i].isEmpty() ? QVariant() : QVariant(fila[i]));
+            if (!Sql(sentencia, valores)) return false;
+        }
+        return true;
+    }
+
+    QString error() const { return error_; }
+
+private:
+    QSqlDatabase &db_;
+    QSqlQuery q_;
+    QString error_;
+};
+
+// Species: synonyms and every name; official province names; new lookup rows. Existing
+// identifiers keep their meaning: only rows with new identifiers are added.
+bool AVersion1(Paso &p) {
+    p.AnadirColumna(QStringLiteral("especie"), QStringLiteral("sinonimo_de TEXT COLLATE NOCASE"));
+    p.AnadirColumna(QStringLiteral("tprovincia"), QStringLiteral("prov_ine TEXT"));
+    p.Sql(QStringLiteral("CREATE TABLE IF NOT EXISTS especie_nombre (cod_especie TEXT NOT NULL "
+                         "COLLATE NOCASE, nombre TEXT NOT NULL, tipo TEXT NOT NULL, fuente TEXT)"));
+    p.Sql(QStringLiteral(
+        "CREATE INDEX IF NOT EXISTS especie_nombre_especie ON especie_nombre (cod_especie)"));
+    const QStringList especie = {QStringLiteral("cod_especie"), QStringLiteral("n_especie"),
+                                 QStringLiteral("n_cast"), QStringLiteral("clase"),
+                                 QStringLiteral("sinonimo_de")};
+    p.PorFila(kRefEspecie, QStringLiteral("especie"), especie,
+              QStringLiteral("INSERT OR IGNORE INTO especie (cod_especie, n_especie, n_cast, "
+                             "clase, sinonimo_de) VALUES (?, ?, ?, ?, ?)"));
+    // Corrected names and synonyms reach the codes already there.
+    p.PorFila(kRefEspecie, QStringLiteral("especie"), especie.mid(1) << especie.first(),
+              QStringLiteral("UPDATE especie SET n_especie = ?, n_cast = ?, clase = ?, "
+                             "sinonimo_de = ? WHERE cod_especie = ?"));
+    p.Sql(QStringLiteral("DELETE FROM especie_nombre"));
+    p.PorFila(kRefEspecieNombre, QStringLiteral("especie_nombre"),
+              {QStringLiteral("cod_especie"), QStringLiteral("nombre"), QStringLiteral("tipo"),
+               QStringLiteral("fuente")},
+              QStringLiteral("INSERT INTO especie_nombre (cod_especie, nombre, tipo, fuente) "
+                             "VALUES (?, ?, ?, ?)"));
+    p.PorFila(kRefEstadio, QStringLiteral("testadio"),
+              {QStringLiteral("id_estadio"), QStringLiteral("estad_cast"), QStringLiteral("clase")},
+              QStringLiteral("INSERT OR IGNORE INTO testadio (id_estadio, estad_cast, clase) "
+                             "VALUES (?, ?, ?)"));
+    p.PorFila(kRefConducta, QStringLiteral("tconducta"),
+              {QStringLiteral("id_conducta"), QStringLiteral("conduct_cast"),
+               QStringLiteral("clase")},
+              QStringLiteral("INSERT OR IGNORE INTO tconducta (id_conducta, conduct_cast, clase) "
+                             "VALUES (?, ?, ?)"));
+    p.PorFila(kRefHabitat, QStringLiteral("thabitat"),
+              {QStringLiteral("id_habitat"), QStringLiteral("habitat")},
+              QStringLiteral("INSERT OR IGNORE INTO thabitat (id_habitat, habitat) VALUES (?, ?)"));
+    return p.PorFila(kRefProvincia, QStringLiteral("tprovincia"),
+                     {QStringLiteral("prov_ine"), QStringLiteral("id_prov")},
+                     QStringLiteral("UPDATE tprovincia SET prov_ine = ? WHERE id_prov = ?"));
+}
+
+// Step N brings a file of version N - 1 to version N.
+const std::function<bool(Paso &)> kPasos[] = {AVersion1};
+static_assert(std::size(kPasos) == kVersionActual);
+
+} // namespace
+
+int Version(QSqlDatabase &db) {
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) return -1;
+    return q.value(0).toInt();
+}
+
+bool Actualizar(QSqlDatabase &db, QString *error) {
+    for (int version = Version(db); version < kVersionActual; ++version) {
+        if (version < 0) {
+            *error = db.lastError().text();
+            return false;
+        }
+        if (!db.transaction()) {
+            *error = db.lastError().text();
+            return false;
+        }
+        Paso paso(db);
+        const bool ok =
+            kPasos[version](paso) &&
+            paso.Sql(QStringLiteral("PRAGMA user_version = %1").arg(version + 1)) && db.commit();
+        if (!ok) {
+            *error = paso.error().isEmpty() ? db.lastError().text() : paso.error();
+            db.rollback();
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace SchemaUpgrade

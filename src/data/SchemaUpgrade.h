@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class QSqlDatabase;
+
+// The schema version a database carries (PRAGMA user_version) and the steps that bring a
+// file made by an earlier version of the program up to the current one.
+namespace SchemaUpgrade {
+
+// 0: files made before the version was kept. 1: species synonyms and names, official
+// province names, new stages, behaviours and habitats.
+constexpr int kVersionActual = 1;
+
+// The file's version, or -1 when it cannot be read.
+int Version(QSqlDatabase &db);
+
+// Runs every step from the file's version to the current one, each in one transaction
+// that also records its version; a failed step is rolled back whole and reported.
+bool Actualizar(QSqlDatabase &db, QString *error);
+
+} // namespace SchemaUpgrade

@@ -1,0 +1,134 @@
+-- Tritodex database. Text keys compare ignoring case (NOCASE is replaced by a
+-- Unicode-aware version on the program's connection, so Ávila equals ávila).
+-- Dates are ISO text yyyy-mm-dd, times hh:mm.
+
+CREATE TABLE observador (
+    cod_observador TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,
+    nombre         TEXT COLLATE NOCASE,
+    apellido       TEXT COLLATE NOCASE,
+    entidad        TEXT COLLATE NOCASE,
+    email          TEXT COLLATE NOCASE,
+    provincia      TEXT COLLATE NOCASE,
+    generacion     TEXT
+);
+
+CREATE TABLE DefaultObs (
+    cd_obs TEXT NOT NULL DEFAULT '' COLLATE NOCASE
+);
+INSERT INTO DefaultObs (cd_obs) VALUES ('');
+
+CREATE TABLE localidad (
+    id_localidad  INTEGER PRIMARY KEY AUTOINCREMENT,
+    cod_localidad TEXT NOT NULL COLLATE NOCASE UNIQUE,
+    localidad     TEXT COLLATE NOCASE,
+    prov          INTEGER,
+    muni          INTEGER,
+    utmx          INTEGER,
+    utmy          INTEGER,
+    utmhuso       TEXT,
+    utm1k         TEXT COLLATE NOCASE,
+    utm10k        TEXT COLLATE NOCASE
+);
+CREATE INDEX localidad_nombre ON localidad (localidad);
+CREATE INDEX localidad_prov ON localidad (prov);
+CREATE INDEX localidad_utm10k ON localidad (utm10k);
+
+CREATE TABLE observacion (
+    id_observacion INTEGER PRIMARY KEY AUTOINCREMENT,
+    observador1    TEXT COLLATE NOCASE,
+    observador2    TEXT COLLATE NOCASE,
+    observador3    TEXT COLLATE NOCASE,
+    observador4    TEXT COLLATE NOCASE,
+    fecha          TEXT,
+    horaini        TEXT,
+    horafin        TEXT,
+    periodo        INTEGER,
+    meteo          INTEGER,
+    viento         INTEGER,
+    especie        TEXT COLLATE NOCASE,
+    numejemp       INTEGER,
+    numaprox       INTEGER,
+    estadio        INTEGER,
+    conducta       INTEGER,
+    descripcion    TEXT,
+    motivo         TEXT,
+    habitat        INTEGER,
+    localidad      TEXT COLLATE NOCASE
+);
+CREATE INDEX observacion_fecha ON observacion (fecha);
+CREATE INDEX observacion_observador1 ON observacion (observador1);
+CREATE INDEX observacion_especie ON observacion (especie);
+CREATE INDEX observacion_localidad ON observacion (localidad);
+
+-- Reference tables.
+CREATE TABLE especie (
+    cod_especie TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,
+    n_especie   TEXT COLLATE NOCASE,
+    n_cast      TEXT COLLATE NOCASE,
+    clase       TEXT COLLATE NOCASE
+);
+CREATE TABLE testadio (
+    id_estadio INTEGER PRIMARY KEY,
+    estad_cast TEXT COLLATE NOCASE,
+    clase      TEXT COLLATE NOCASE
+);
+CREATE TABLE tconducta (
+    id_conducta  INTEGER PRIMARY KEY,
+    conduct_cast TEXT COLLATE NOCASE,
+    clase        TEXT COLLATE NOCASE
+);
+CREATE TABLE thabitat (
+    id_habitat INTEGER PRIMARY KEY,
+    habitat    TEXT COLLATE NOCASE
+);
+CREATE TABLE tmeteo (
+    id_meteo   INTEGER PRIMARY KEY,
+    meteo_cast TEXT COLLATE NOCASE
+);
+CREATE TABLE tperiodo (
+    id_periodo  INTEGER PRIMARY KEY,
+    period_cast TEXT COLLATE NOCASE
+);
+CREATE TABLE tbeaufort (
+    id_beaufort INTEGER PRIMARY KEY,
+    viento      TEXT COLLATE NOCASE,
+    velocidad   TEXT
+);
+CREATE TABLE motivo (
+    id_motivo   INTEGER PRIMARY KEY AUTOINCREMENT,
+    motivo_cast TEXT COLLATE NOCASE,
+    descripcion TEXT
+);
+CREATE TABLE tprovincia (
+    id_prov   INTEGER PRIMARY KEY,
+    prov_cast TEXT COLLATE NOCASE
+);
+CREATE TABLE tmunicipio (
+    id_muni INTEGER PRIMARY KEY,
+    muni    TEXT COLLATE NOCASE,
+    prov    INTEGER
+);
+CREATE INDEX tmunicipio_prov ON tmunicipio (prov);
+CREATE INDEX tmunicipio_muni ON tmunicipio (muni);
+CREATE TABLE tutm10kprovincia (
+    utm10   TEXT COLLATE NOCASE,
+    id_prov INTEGER
+);
+CREATE INDEX tutm10kprovincia_utm10 ON tutm10kprovincia (utm10);
+CREATE INDEX tutm10kprovincia_prov ON tutm10kprovincia (id_prov);
+CREATE TABLE tutm10kmunis (
+    utm10   TEXT COLLATE NOCASE,
+    id_muni INTEGER
+);
+CREATE INDEX tutm10kmunis_utm10 ON tutm10kmunis (utm10);
+CREATE INDEX tutm10kmunis_muni ON tutm10kmunis (id_muni);
+CREATE TABLE tutm100keste (
+    huso    TEXT,
+    utmxmin INTEGER,
+    utm100e TEXT
+);
+CREATE TABLE tutm100knorte (
+    huso    TEXT,
+    utmymin INTEGER,
+    utm100n TEXT
+);
