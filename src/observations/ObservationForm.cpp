@@ -5,6 +5,7 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
+#include "gui/SpeciesFinder.h"
 #include "observers/ObserverStore.h"
 #include "observers/frobs.h"
 
@@ -61,6 +62,7 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
 
     for (QComboBox *lista : {c_.Cbespecie, c_.Cbmuni, c_.Cbhuso})
         ModBaseDatos::HacerCompletable(lista);
+    buscador_ = new SpeciesFinder(c_.Cbespecie, c_.Lbsinonimo);
     if (o_.localidadNueva) {
         // The locality name is free text: no completion may change what the user types.
         c_.Cbloc->setEditable(true);
@@ -115,6 +117,8 @@ bool ObservationForm::Cargar() {
     ModBaseDatos::Rellenar(c_.Cbmeteo, ref.Meteos());
     ModBaseDatos::Rellenar(c_.Cbperiodo, ref.Periodos());
     ModBaseDatos::Rellenar(c_.Cbespecie, ref.Especies());
+    QString error;
+    if (!buscador_->Cargar(&error)) MessageService::MostrarFallo(c_.formulario, error);
     ModBaseDatos::Rellenar(c_.Cbestadio, ref.Estadios());
     ModBaseDatos::Rellenar(c_.Cbmotivo, QStringList{o_.motivoEnBlanco} << ref.Motivos());
     ModBaseDatos::Rellenar(c_.Cbconducta, ref.Conductas());
@@ -293,8 +297,9 @@ void ObservationForm::Cbespecie_LostFocus() {
         c_.Lbespecie->clear();
         return;
     }
-    if (EsItem(c_.Cbespecie, texto)) return;
+    if (EsItem(c_.Cbespecie, texto) || buscador_->ElegirExacto()) return;
     Vaciar(c_.Cbespecie, QStringLiteral(" "));
+    buscador_->ExplicarCodigo(QString());
     c_.Lbespecie->clear();
 }
 
@@ -544,12 +549,18 @@ void ObservationForm::Mostrar(const Observacion &o) {
     poner(c_.Cbmeteo, ReferenceData::Lista::Meteo, o.meteo);
     // The species first: it narrows the stages and behaviours to its class.
     const QString prefijo = o.especie + QStringLiteral(" - ");
-    const int especie =
-        o.especie.isEmpty() ? -1 : c_.Cbespecie->findText(prefijo, Qt::MatchStartsWith);
+    int especie = o.especie.isEmpty() ? -1 : c_.Cbespecie->findText(prefijo, Qt::MatchStartsWith);
+    // A code no longer offered (an older name kept for its records) is shown as stored.
+    if (especie < 0 && !o.especie.isEmpty())
+        if (const auto item = ref.ItemEspecie(o.especie)) {
+            c_.Cbespecie->addItem(*item);
+            especie = c_.Cbespecie->count() - 1;
+        }
     if (especie >= 0)
         c_.Cbespecie->setCurrentIndex(especie);
     else
         Vaciar(c_.Cbespecie);
+    buscador_->ExplicarCodigo(especie >= 0 ? o.especie : QString());
     c_.Txexemplars->setText(o.numejemp.isNull() ? QString() : o.numejemp.toString());
     c_.Check1->setChecked(o.numaprox);
     poner(c_.Cbestadio, ReferenceData::Lista::Estadio, o.estadio);
@@ -597,6 +608,7 @@ void ObservationForm::Limpiar() {
     VaciarListas();
     Vaciar(c_.Cbhuso);
     Vaciar(c_.Cbespecie, QStringLiteral(" "));
+    buscador_->ExplicarCodigo(QString());
     c_.Lbespecie->clear();
     c_.Txhini->setTime(QTime(0, 0));
     c_.Txhfi->setTime(QTime(0, 0));

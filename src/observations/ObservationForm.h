@@ -17,6 +17,7 @@ class QLineEdit;
 class QPushButton;
 class QTimeEdit;
 class QWidget;
+class SpeciesFinder;
 
 // What the new-observation and the observation-change forms share: the observer slots, the
 // lookup lists, the species and its class, the times, the locality with its province,
@@ -36,6 +37,7 @@ public:
                   *Cbhabitat = nullptr;
         QComboBox *Cbespecie = nullptr;
         QLabel *Lbespecie = nullptr;
+        QLabel *Lbsinonimo = nullptr;
         QLineEdit *Txexemplars = nullptr;
         QCheckBox *Check1 = nullptr;
         QComboBox *Cbestadio = nullptr, *Cbconducta = nullptr, *Cbmotivo = nullptr;
@@ -75,6 +77,7 @@ public:
         c.Cbhabitat = ui->Cbhabitat;
         c.Cbespecie = ui->Cbespecie;
         c.Lbespecie = ui->Lbespecie;
+        c.Lbsinonimo = ui->Lbsinonimo;
         c.Txexemplars = ui->Txexemplars;
         c.Check1 = ui->Check1;
         c.Cbestadio = ui->Cbestadio;
@@ -154,6 +157,7 @@ private:
     Controles c_;
     Opciones o_;
     std::unique_ptr<UtmSquareControls> utm_;
+    SpeciesFinder *buscador_ = nullptr;
     ModoGuardar modoGuardar_ = ModoGuardar::Ninguno;
     ModoLocalidad modoLocalidad_ = ModoLocalidad::Libre;
     QString codigoLocalidad_; // the chosen locality's code, "new" for a new name

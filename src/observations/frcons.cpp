@@ -6,6 +6,7 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
+#include "gui/SpeciesFinder.h"
 #include "gui/TitleImage.h"
 #include "localities/LocalityStore.h"
 #include "observations/FrDate.h"
@@ -80,6 +81,7 @@ frcons::frcons(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frcon
     ui->Cbobs->setCompleter(nullptr);
     ui->Cbobs->setInsertPolicy(QComboBox::NoInsert);
     ModBaseDatos::HacerCompletable(ui->Cbesp);
+    buscador_ = new SpeciesFinder(ui->Cbesp, ui->Lbsinonimo);
 
     connect(ui->CdBuscar, &QPushButton::clicked, this, &frcons::CdBuscar_Click);
     connect(ui->DBObs->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -128,6 +130,8 @@ void frcons::carregar_especie() {
     const QString especie = ui->Cbesp->currentText();
     ModBaseDatos::Rellenar(ui->Cbesp, observaciones.EspeciesObservadas());
     ModBaseDatos::InformarError(this, observaciones);
+    QString error;
+    if (!buscador_->Cargar(&error)) MessageService::MostrarFallo(this, error);
     const QSignalBlocker bloqueo(ui->Cbesp);
     const int i = ui->Cbesp->findText(especie, Qt::MatchExactly | Qt::MatchCaseSensitive);
     ui->Cbesp->setCurrentIndex(i);
@@ -270,7 +274,10 @@ void frcons::Cbesp_LostFocus() {
         ui->Lbespecie->clear();
         return;
     }
-    if (ui->Cbesp->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) return;
+    if (ui->Cbesp->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0 ||
+        buscador_->ElegirExacto())
+        return;
+    buscador_->ExplicarCodigo(QString());
     const QSignalBlocker bloqueo(ui->Cbesp);
     ui->Cbesp->setCurrentIndex(-1);
     ui->Cbesp->setEditText(QStringLiteral(" "));

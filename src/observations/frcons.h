@@ -12,6 +12,7 @@ class frcons;
 class QLineEdit;
 class QSqlQueryModel;
 class frmodif;
+class SpeciesFinder;
 
 // The query of the recorded observations: seven filters, the grid, deletion, the change
 // form and the spreadsheet.
@@ -57,5 +58,6 @@ private:
     QSqlQueryModel *DtObs = nullptr;
     QString idObservacion_;
     FiltroObservaciones ultimo_; // the filters of the rows shown
+    SpeciesFinder *buscador_ = nullptr;
     QPointer<frmodif> modif_;
 };
