@@ -3,6 +3,9 @@
 
 #include "support/TestDatabase.h"
 
+#include "data/SpeciesNames.h"
+
+#include <QSqlQuery>
 #include <QTest>
 
 #include <memory>
@@ -16,6 +19,7 @@ private slots:
     void cleanupTestCase() { bd_.reset(); }
     void invariantes();
     void bandas100k();
+    void especies();
 
 private:
     int N(const QString &sql, const QVariantList &v = {}) const {
@@ -123,6 +127,91 @@ void tst_refdata::bandas100k() {
                      bandas);
         }
     }
+}
+
+void tst_refdata::especies() {
+    // Counted breaks of the rules of the species and their names; all must count none.
+    const QString aceptada = u"ifnull(%1sinonimo_de, '') = ''"_s;
+    const QStringList reglas = {
+        // An older code points at an accepted species, never at another older one.
+        u"SELECT count(*) FROM especie s WHERE NOT %1 AND NOT EXISTS (SELECT 1 FROM especie a "
+        "WHERE a.cod_especie = s.sinonimo_de AND %2)"_s.arg(aceptada.arg(u"s."_s),
+                                                             aceptada.arg(u"a."_s)),
+        // Every name belongs to an accepted species, has a known kind and no stray blanks.
+        u"SELECT count(*) FROM especie_nombre n WHERE NOT EXISTS (SELECT 1 FROM especie a WHERE "
+        "a.cod_especie = n.cod_especie AND %1) OR tipo NOT IN ('cientifico', 'sinonimo', "
+        "'castellano', 'castellano_otro', 'catalan', 'gallego', 'euskera') OR nombre <> "
+        "trim(nombre) OR nombre = '' OR instr(nombre, '  ') > 0"_s.arg(aceptada.arg(u"a."_s)),
+        // Each accepted species bears its scientific and Spanish names, once each.
+        u"SELECT count(*) FROM especie e WHERE %1 AND ((SELECT count(*) FROM especie_nombre n "
+        "WHERE n.cod_especie = e.cod_especie AND tipo = 'cientifico' AND nombre = e.n_especie) "
+        "<> 1 OR (SELECT count(*) FROM especie_nombre n WHERE n.cod_especie = e.cod_especie AND "
+        "tipo = 'castellano' AND nombre = e.n_cast) <> 1)"_s.arg(aceptada.arg(QString())),
+        // An older code's scientific name finds the accepted species.
+        u"SELECT count(*) FROM especie s WHERE NOT %1 AND NOT EXISTS (SELECT 1 FROM "
+        "especie_nombre n WHERE n.cod_especie = s.sinonimo_de AND n.nombre = s.n_especie AND "
+        "tipo = 'sinonimo')"_s.arg(aceptada.arg(QString())),
+        u"SELECT count(*) FROM tprovincia WHERE trim(ifnull(prov_ine, '')) = ''"_s,
+    };
+    for (const QString &regla : reglas)
+        QVERIFY2(N(regla) == 0, qPrintable(regla));
+
+    // A name, case and accents aside, names one species only.
+    QSqlQuery q(bd_->db());
+    QVERIFY(q.exec(u"SELECT nombre, cod_especie FROM especie_nombre"_s));
+    QHash<QString, QString> especieDe;
+    while (q.next()) {
+        const QString clave = SpeciesNames::Normalizar(q.value(0).toString());
+        const QString codigo = q.value(1).toString();
+        QVERIFY2(especieDe.value(clave, codigo) == codigo, qPrintable(q.value(0).toString()));
+        especieDe.insert(clave, codigo);
+    }
+
+    // The corrections: code, scientific name, Spanish name, accepted species of an older code.
+    const QStringList especies = {
+        u"CHAPAR|Chalcides parallelus|Eslizón de Chafarinas|"_s,
+        u"CHAMAU|Chalcides mauritanicus|Eslizón de Orán|"_s,
+        u"CHAPSE|Chalcides pseudostriatus|Eslizón tridáctilo del Atlas|"_s,
+        u"RANPAR|Rana parvipalmata|Rana bermeja ibérica|"_s,
+        u"BLAVAN|Blanus vandellii|Culebrilla ciega de Vandelli|"_s,
+        u"BLAMAR|Blanus mariae|Culebrilla ciega del suroeste|BLACIN"_s,
+        u"PODATR|Podarcis atrata|Lagartija de Columbretes|PODLIO"_s,
+        u"MACABU|Macroprotodon abubakeri|Culebra de cogulla de Abubakr|MACCUC"_s,
+        u"MACCUC|Macroprotodon cucullatus|Culebra de cogulla|"_s,
+        u"PSEPEN|Pseudemys peninsularis|Galápago de Florida peninsular|"_s,
+        u"CHRPIC|Chrysemys picta|Galápago pintado|"_s,
+        u"PANGUT|Pantherophis guttatus|Serpiente del maíz|"_s,
+        u"PYTREG|Python regius|Pitón real|"_s,
+        u"HEMMAB|Hemidactylus mabouia|Salamanquesa tropical|"_s,
+        u"TEIDUG|Teira dugesii|Lagartija de Madeira|"_s,
+        u"LITCAT|Lithobates catesbeianus|Rana toro|"_s,
+        u"ALYALM|Alytes almogavarii|Sapo partero almogávar|"_s,
+        u"PELHES|Pelodytes hespericus|Sapillo moteado mediterráneo|"_s,
+        u"PSAEDW|Psammodromus edwarsianus|Lagartija de Edwards|"_s,
+        u"PSAOCC|Psammodromus occidentalis|Lagartija occidental ibérica|"_s,
+        u"TIMNEV|Timon nevadensis|Lagarto bético|"_s,
+        u"IBEMAR|Iberolacerta martinezricai|Lagartija batueca|"_s,
+    };
+    for (const QString &e : especies)
+        QCOMPARE(bd_->Valor(u"SELECT cod_especie || '|' || n_especie || '|' || n_cast || '|' || "
+                            "ifnull(sinonimo_de, '') FROM especie WHERE cod_especie = ?"_s,
+                            {e.section(u'|', 0, 0)})
+                     .toString(),
+                 e);
+    // New lookup rows take new identifiers; the earlier ones keep theirs.
+    for (const auto &[sql, esperado] :
+         {std::pair{"SELECT estad_cast || '|' || clase FROM testadio WHERE id_estadio = 20",
+                    "Adulto neoténico|Anfibio"},
+          {"SELECT conduct_cast || '|' || clase FROM tconducta WHERE id_conducta = 25",
+           "Cortejo|Anfibio"},
+          {"SELECT group_concat(habitat, '|') FROM thabitat WHERE id_habitat > 35",
+           "Acequia o canal|Seto|Cueva, mina o pozo"},
+          {"SELECT (SELECT max(id_estadio) FROM testadio) || (SELECT estad_cast FROM testadio "
+           "WHERE id_estadio = 19)",
+           "20Indeterminado"},
+          {"SELECT prov_cast || '|' || prov_ine FROM tprovincia WHERE id_prov = 3",
+           "Alacant/Alicante|Alicante/Alacant"}})
+        QCOMPARE(bd_->Valor(QString::fromUtf8(sql)).toString(), QString::fromUtf8(esperado));
 }
 
 QTEST_MAIN(tst_refdata)

@@ -1,0 +1,185 @@
+#include "Observaciones.h"
+#include "support/User.h"
+
+#include "data/ModBaseDatos.h"
+#include "data/SpeciesNames.h"
+#include "gui/ModBaseDatosGui.h"
+#include "gui/Screen.h"
+#include "observations/frcons.h"
+#include "observations/frmodif.h"
+#include "observations/newobs.h"
+
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableView>
+
+// Species found by any of their names: scientific, older, Spanish and regional common names,
+// whatever the case and accents, in the lists of the observation forms.
+class tst_especies : public QObject {
+    Q_OBJECT
+private slots:
+    void nombres();
+    void altaPorNombre();
+    void consultaYCambio();
+
+private:
+    // What the popup under the list offers after typing, in order.
+    static QStringList Ofrecidos(QComboBox *lista) {
+        const auto *emergente = lista->lineEdit()->findChild<QCompleter *>();
+        for (QCompleter *c : lista->findChildren<QCompleter *>())
+            if (c->widget() == lista->lineEdit()) emergente = c;
+        QStringList r;
+        if (!emergente || !emergente->popup()->isVisible()) return r;
+        for (int i = 0; i < emergente->completionModel()->rowCount(); ++i)
+            r << emergente->completionModel()->index(i, 0).data().toString();
+        return r;
+    }
+    static QAbstractItemView *Emergente(QComboBox *lista) {
+        for (QCompleter *c : lista->findChildren<QCompleter *>())
+            if (c->widget() == lista->lineEdit()) return c->popup();
+        return nullptr;
+    }
+};
+
+void tst_especies::nombres() {
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    SpeciesNames n;
+    QVERIFY(n.Cargar());
+    // typed, first species offered ('-' none), species named exactly ('-' none), older name
+    const struct {
+        const char *texto, *primera, *exacta;
+        bool sinonimo;
+    } casos[] = {
+        {"sapo corredor", "EPICAL", "EPICAL", false},
+        {"SAPO CORREDOR", "EPICAL", "EPICAL", false},
+        {"  sapo   corredor ", "EPICAL", "EPICAL", false},
+        {"Tritón jaspeado", "TRIMAR", "TRIMAR", false},
+        {"triton jaspeado", "TRIMAR", "TRIMAR", false},
+        {"rana perezi", "PELPER", "PELPER", true},
+        {"Ráná Pérezi", "PELPER", "PELPER", true},
+        {"perezi", "PELPER", "-", false},
+        {"Lacerta lepida", "TIMLEP", "TIMLEP", true},
+        {"Natrix natrix", "NATAST", "NATAST", true},
+        {"Blanus mariae", "BLACIN", "BLACIN", true},
+        {"blamar", "BLACIN", "BLACIN", true},
+        {"Podarcis atrata", "PODLIO", "PODLIO", true},
+        {"Podarcis hispanica", "PODHIS", "PODHIS", true},
+        {"Euproctus asper", "CALASP", "CALASP", true},
+        {"sapo partero almogavar", "ALYALM", "ALYALM", false},
+        {"Sapo partero pirenaico", "ALYALM", "ALYALM", false},
+        {"lludrió llistat", "CHASTR", "CHASTR", false},
+        {"pintafontes", "LISBOS", "-", false},
+        {"Pelophylax", "PELGRA", "-", false},
+        {"xyzzy", "-", "-", false},
+        {"a", "-", "-", false},
+    };
+    for (const auto &c : casos) {
+        const QString texto = QString::fromUtf8(c.texto);
+        const auto lista = n.Buscar(texto);
+        QCOMPARE(lista.isEmpty() ? u"-"_s : lista.first().codigo, QString::fromUtf8(c.primera));
+        const auto exacta = n.Exacto(texto);
+        QCOMPARE(exacta ? exacta->codigo : u"-"_s, QString::fromUtf8(c.exacta));
+        if (exacta) QCOMPARE(exacta->sinonimo, c.sinonimo);
+    }
+    // Every newt that Galician calls a pintafontes, and a part of a name finds all bearers.
+    QStringList pintafontes;
+    for (const auto &c : n.Buscar(u"pintafontes"_s))
+        pintafontes << c.codigo;
+    QCOMPARE(pintafontes, (QStringList{u"LISBOS"_s, u"LISHEL"_s, u"TRIMAR"_s}));
+    QCOMPARE(n.Aceptado(u"podatr"_s), u"PODLIO"_s);
+    QCOMPARE(n.Aceptado(u"PODLIO"_s), u"PODLIO"_s);
+}
+
+void tst_especies::altaPorNombre() {
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    newobs f;
+    f.show();
+    auto *lista = Control<QComboBox>(&f, "Cbespecie");
+    const auto muestra = [&] { return Textos(&f, {"Cbespecie", "Lbespecie", "Lbsinonimo"}); };
+
+    // The code still completes as before, and older codes are not offered for new records.
+    User::Escribir(lista, u"salsal"_s);
+    User::SalirDe(lista);
+    QCOMPARE(muestra(), u"SALSAL - Salamandra salamandra|Salamandra común|"_s);
+    QVERIFY(!Items(lista).join(u'\n').contains(u"BLAMAR"_s));
+    QVERIFY(Items(lista).contains(u"RANPAR - Rana parvipalmata"_s));
+
+    // A common name typed in part offers its species; the popup's choice selects it.
+    User::Escribir(lista, u"sapo corr"_s);
+    QCOMPARE(Ofrecidos(lista), QStringList{u"EPICAL - Epidalea calamita"_s});
+    QTest::keyClick(Emergente(lista), Qt::Key_Down);
+    QTest::keyClick(Emergente(lista), Qt::Key_Return);
+    QCOMPARE(muestra(), u"EPICAL - Epidalea calamita|Sapo corredor|"_s);
+
+    // Several bearers of a name part, those whose name begins with it first.
+    User::Escribir(lista, u"gallipa"_s);
+    QCOMPARE(Ofrecidos(lista), QStringList{u"PLEWAL - Pleurodeles waltl"_s});
+    User::Escribir(lista, u"ciega"_s);
+    QCOMPARE(Ofrecidos(lista),
+             (QStringList{u"BLACIN - Blanus cinereus"_s, u"BLATIN - Blanus tingitanus"_s,
+                          u"BLAVAN - Blanus vandellii"_s}));
+
+    // A whole older name, left: its species, with the note; another choice clears it.
+    User::Escribir(lista, u"rana perezi"_s);
+    User::SalirDe(lista);
+    QCOMPARE(muestra(), u"PELPER - Pelophylax perezi|Rana común|Rana perezi es sinónimo de "
+                        "Pelophylax perezi"_s);
+    User::Escribir(lista, u"Blanus Mariae"_s);
+    User::SalirDe(lista);
+    QCOMPARE(muestra(), u"BLACIN - Blanus cinereus|Culebrilla ciega|Blanus mariae es sinónimo "
+                        "de Blanus cinereus"_s);
+    User::Escribir(lista, u"vipsEO"_s);
+    User::SalirDe(lista);
+    QCOMPARE(muestra(), u"VIPSEO - Vipera seoanei|Víbora de Seoane|"_s);
+
+    // A text that names nothing finds nothing and is not kept.
+    User::Escribir(lista, u"xyzzy"_s);
+    QCOMPARE(Ofrecidos(lista), QStringList());
+    User::SalirDe(lista);
+    QCOMPARE(muestra(), u" ||"_s);
+}
+
+void tst_especies::consultaYCambio() {
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    ModBaseDatos::setEscalaEsperas(0);
+    Observaciones o(bd);
+    // A record kept under a code that is now an older name.
+    QVERIFY(bd.Ejecutar(u"UPDATE observacion SET especie = 'BLAMAR' WHERE id_observacion = ?"_s,
+                        {o.juliana}));
+    QVERIFY(bd.Ejecutar(u"UPDATE observacion SET especie = 'BLACIN' WHERE id_observacion = ?"_s,
+                        {o.alvaro}));
+    frcons consulta;
+    consulta.show();
+    auto *lista = Control<QComboBox>(&consulta, "Cbesp");
+
+    // The query offers the codes stored, the older one beside the current one.
+    User::Escribir(lista, u"culebrilla"_s);
+    QCOMPARE(Ofrecidos(lista), (QStringList{u"BLACIN"_s, u"BLAMAR"_s}));
+    User::Escribir(lista, u"sapo comun"_s);
+    User::SalirDe(lista);
+    QCOMPARE(Textos(&consulta, {"Cbesp", "Lbespecie", "Lbsinonimo"}), u"BUFSPI|Sapo común|"_s);
+
+    // The change form shows the older code as stored, explains it, and keeps it on saving.
+    auto *rejilla = consulta.findChild<QTableView *>(u"DBObs"_s);
+    User::Escribir(lista, QString());
+    User::SalirDe(lista);
+    QTest::mouseClick(Control<QPushButton>(&consulta, "CdBuscar"), Qt::LeftButton);
+    for (int r = 0; r < rejilla->model()->rowCount(); ++r)
+        if (rejilla->model()->index(r, 26).data().toInt() == o.juliana)
+            rejilla->setCurrentIndex(rejilla->model()->index(r, 0));
+    QTest::mouseClick(Control<QPushButton>(&consulta, "Command1"), Qt::LeftButton);
+    QPointer<frmodif> f = qobject_cast<frmodif *>(Screen::BuscarFormulario(u"frmodif"_s));
+    QVERIFY(f);
+    QCOMPARE(Textos(f, {"Cbespecie", "Lbsinonimo"}),
+             u"BLAMAR - Blanus mariae|Blanus mariae es sinónimo de Blanus cinereus"_s);
+    MessageService::Limpiar();
+    QTest::mouseClick(Control<QPushButton>(f, "Cbguardar"), Qt::LeftButton);
+    QCOMPARE(Fila(bd, u"SELECT especie FROM observacion WHERE id_observacion = ?"_s, {o.juliana}),
+             u"BLAMAR"_s);
+    if (f) f->close();
+}
+
+QTEST_MAIN(tst_especies)
+#include "tst_especies.moc"
