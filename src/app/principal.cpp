@@ -1,5 +1,7 @@
 #include "principal.h"
 
+#include "backups/frcopias.h"
+#include "data/Backups.h"
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
 #include "export/frfitxer.h"
@@ -43,6 +45,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->observ, &QAction::triggered, this, &principal::observ_Click);
     connect(ui->loc, &QAction::triggered, this, &principal::loc_Click);
     connect(ui->motivo, &QAction::triggered, this, &principal::motivo_Click);
+    connect(ui->copias, &QAction::triggered, this, &principal::copias_Click);
     connect(ui->fitxer, &QAction::triggered, this, &principal::fitxer_Click);
     connect(ui->help, &QAction::triggered, this, &principal::help_Click);
     connect(ui->acerca, &QAction::triggered, this, &principal::acerca_Click);
@@ -68,10 +71,57 @@ void principal::Form_Load() {
         else if (!ModConex::Aviso().isEmpty())
             MessageService::Mostrar(inicio, ModConex::Aviso(), QStringLiteral("Tritodex"),
                                     QMessageBox::Warning);
+        ProtegerDatos(inicio);
         ModBaseDatos::Esperar(3);
     }
     inicio->close();
     ui->areaPrincipal->setBackground(Screen::Color(Screen::kColorFormulario));
+}
+
+void principal::ProtegerDatos(QWidget *ventana) {
+    const QString titulo = QStringLiteral("Copias de seguridad");
+    if (ModConex::DatabaseConnection().isOpen()) {
+        QString error;
+        if (!Backups::Automatica(&error))
+            MessageService::Mostrar(ventana,
+                                    QStringLiteral("No se ha podido hacer la copia de seguridad "
+                                                   "automática de los datos: %1")
+                                        .arg(error),
+                                    titulo, QMessageBox::Warning);
+        return;
+    }
+    if (!ModConex::Danado()) return;
+    // The newest copy that is itself sound.
+    QString motivo;
+    for (const Backups::Copia &c : Backups::Listar()) {
+        if (!Backups::Comprobar(c.ruta, &motivo)) continue;
+        const QString fecha = c.fecha.toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+        if (MessageService::Mostrar(ventana,
+                                    QStringLiteral("La copia de seguridad más reciente en buen "
+                                                   "estado es del %1. ¿Restaurarla? El archivo "
+                                                   "dañado se guardará en la carpeta de copias.")
+                                        .arg(fecha),
+                                    titulo, QMessageBox::Question,
+                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+            return;
+        QString error;
+        if (Backups::Restaurar(c.ruta, &error))
+            MessageService::Mostrar(ventana,
+                                    QStringLiteral("Se han restaurado los datos de la copia del "
+                                                   "%1.")
+                                        .arg(fecha),
+                                    titulo);
+        else
+            MessageService::Mostrar(
+                ventana, QStringLiteral("No se ha podido restaurar la copia: %1").arg(error),
+                titulo, QMessageBox::Warning);
+        return;
+    }
+    MessageService::Mostrar(ventana,
+                            QStringLiteral("No hay ninguna copia de seguridad en buen estado en "
+                                           "%1.")
+                                .arg(QDir::toNativeSeparators(Backups::Carpeta())),
+                            titulo, QMessageBox::Warning);
 }
 
 void principal::CerrarFormularios() {
@@ -121,6 +171,10 @@ void principal::loc_Click() {
 
 void principal::motivo_Click() {
     AbrirFormulario([] { return new frmotivos; });
+}
+
+void principal::copias_Click() {
+    AbrirFormulario([] { return new frcopias; });
 }
 
 void principal::fitxer_Click() {

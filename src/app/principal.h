@@ -28,6 +28,7 @@ private slots:
     void observ_Click();
     void loc_Click();
     void motivo_Click();
+    void copias_Click();
     void fitxer_Click();
     void help_Click();
     void acerca_Click();
@@ -36,6 +37,8 @@ private slots:
 
 private:
     void CerrarFormularios();
+    // At start-up, once connected or refused: the automatic copy, or the offer to restore.
+    void ProtegerDatos(QWidget *ventana);
     void AbrirFormulario(const std::function<QWidget *()> &crear);
     std::unique_ptr<Ui::principal> ui;
     QAction *new_ = nullptr; // the menu item "new" (a C++ keyword, so built here)

@@ -1,5 +1,6 @@
 #include "ModConex.h"
 
+#include "Backups.h"
 #include "SchemaUpgrade.h"
 #include "SqliteTexto.h"
 
@@ -23,7 +24,8 @@ int esperaOcupada = 3000;
 QString motivoFallo;
 QString aviso;
 // Why the connection was opened for reading only, for the message of a refused write.
-enum class SoloLectura { No, Archivo, Carpeta } soloLectura = SoloLectura::No;
+enum class SoloLectura { No, Archivo, Carpeta, Version } soloLectura = SoloLectura::No;
+bool danado = false;
 const char *const kConexion = "DatabaseConnection";
 
 // Tables whose absence makes the file useless to the program.
@@ -53,6 +55,10 @@ QString ModConex::MotivoFallo() {
 
 QString ModConex::Aviso() {
     return aviso;
+}
+
+bool ModConex::Danado() {
+    return danado;
 }
 
 void ModConex::setRutaAplicacion(const QString &ruta) {
@@ -91,6 +97,7 @@ bool ModConex::Conectar() {
     db.close();
     motivoFallo.clear();
     aviso.clear();
+    danado = false;
     soloLectura = SoloLectura::No;
     const QString ruta = RutaBaseDatos();
     const QFileInfo fi(ruta);
@@ -121,6 +128,8 @@ bool ModConex::Conectar() {
     while (ok && q.next())
         tablas.insert(q.value(0).toString().toLower());
     if (!ok) {
+        const int primario = q.lastError().nativeErrorCode().toInt() & 0xff;
+        danado = primario == 11 || primario == 26;
         const QString error = DescribirError(q.lastError());
         q.finish();
         return Fallo(error);
@@ -136,7 +145,26 @@ bool ModConex::Conectar() {
     if (!faltan.isEmpty())
         return Fallo(QStringLiteral("Al archivo Tritodex.mdb le faltan tablas del programa: %1.")
                          .arg(faltan.join(QStringLiteral(", "))));
+    // A damaged file is never written to: whatever is still readable in it stays so.
+    if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next() ||
+        q.value(0).toString() != QLatin1String("ok")) {
+        q.finish();
+        danado = true;
+        return Fallo(QStringLiteral("El archivo Tritodex.mdb está dañado: su contenido tiene "
+                                    "errores. No se ha escrito nada en él; restaure una copia de "
+                                    "seguridad."));
+    }
+    q.finish();
     const int version = SchemaUpgrade::Version(db);
+    if (version > SchemaUpgrade::kVersionActual && soloLectura == SoloLectura::No) {
+        // Made by a newer program: this one may not understand all of it, so it only reads.
+        db.close();
+        soloLectura = SoloLectura::Version;
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) return Fallo(DescribirError(db.lastError()));
+        SqliteTexto::Instalar(db);
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(esperaOcupada));
+    }
     if (version >= 0 && version < SchemaUpgrade::kVersionActual) {
         if (soloLectura != SoloLectura::No)
             return Fallo(QStringLiteral("El archivo Tritodex.mdb es de una versión anterior del "
@@ -145,6 +173,12 @@ bool ModConex::Conectar() {
                                         "su carpeta (%1) y vuelva a abrir el programa.")
                              .arg(carpeta));
         QString error;
+        if (!Backups::Hacer(&error))
+            return Fallo(QStringLiteral("El archivo Tritodex.mdb es de una versión anterior del "
+                                        "programa, pero no se ha podido hacer la copia de "
+                                        "seguridad que se hace antes de actualizarlo; el archivo "
+                                        "queda como estaba. Motivo: %1")
+                             .arg(error));
         if (!SchemaUpgrade::Actualizar(db, &error))
             return Fallo(QStringLiteral("No se ha podido actualizar el archivo Tritodex.mdb a esta "
                                         "versión del programa; el archivo queda como estaba. "
@@ -154,6 +188,10 @@ bool ModConex::Conectar() {
     if (soloLectura == SoloLectura::Archivo)
         aviso = QStringLiteral("El archivo Tritodex.mdb es de solo lectura: se pueden consultar "
                                "los datos, pero no guardar cambios.");
+    else if (soloLectura == SoloLectura::Version)
+        aviso = QStringLiteral("El archivo Tritodex.mdb es de una versión más reciente del "
+                               "programa: se pueden consultar los datos, pero no guardar cambios. "
+                               "Instale la versión más reciente de Tritodex.");
     else if (soloLectura == SoloLectura::Carpeta)
         aviso = QStringLiteral("No se puede escribir en la carpeta del programa (%1): se pueden "
                                "consultar los datos, pero no guardar cambios.")
@@ -192,6 +230,10 @@ QString DescribirError(const QSqlError &error) {
         ((primario == 8 || texto.contains(QLatin1String("readonly"))) &&
          soloLectura == SoloLectura::Carpeta))
         return carpetaSinEscritura;
+    if ((primario == 8 || texto.contains(QLatin1String("readonly"))) &&
+        soloLectura == SoloLectura::Version)
+        return QStringLiteral("No se puede escribir en la base de datos: el archivo es de una "
+                              "versión más reciente del programa.");
     if (primario == 8 || texto.contains(QLatin1String("readonly")))
         return QStringLiteral("No se puede escribir en la base de datos: el archivo es de solo "
                               "lectura.");

@@ -19,6 +19,8 @@ bool Conectar();
 QString MotivoFallo();
 // After a successful Conectar: why the file was opened for reading only, or empty.
 QString Aviso();
+// After a failed Conectar: whether the file was refused as damaged (a restore may mend it).
+bool Danado();
 
 // How long a statement waits for another program's lock before it fails (tests shorten it).
 void setEsperaOcupada(int milisegundos);

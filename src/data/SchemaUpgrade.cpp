@@ -100,11 +100,11 @@ bool AVersion1(Paso &p) {
               {QStringLiteral("id_estadio"), QStringLiteral("estad_cast"), QStringLiteral("clase")},
               QStringLiteral("INSERT OR IGNORE INTO testadio (id_estadio, estad_cast, clase) "
                              "VALUES (?, ?, ?)"));
-    p.PorFila(kRefConducta, QStringLiteral("tconducta"),
-              {QStringLiteral("id_conducta"), QStringLiteral("conduct_cast"),
-               QStringLiteral("clase")},
-              QStringLiteral("INSERT OR IGNORE INTO tconducta (id_conducta, conduct_cast, clase) "
-                             "VALUES (?, ?, ?)"));
+    p.PorFila(
+        kRefConducta, QStringLiteral("tconducta"),
+        {QStringLiteral("id_conducta"), QStringLiteral("conduct_cast"), QStringLiteral("clase")},
+        QStringLiteral("INSERT OR IGNORE INTO tconducta (id_conducta, conduct_cast, clase) "
+                       "VALUES (?, ?, ?)"));
     p.PorFila(kRefHabitat, QStringLiteral("thabitat"),
               {QStringLiteral("id_habitat"), QStringLiteral("habitat")},
               QStringLiteral("INSERT OR IGNORE INTO thabitat (id_habitat, habitat) VALUES (?, ?)"));
@@ -136,9 +136,9 @@ bool Actualizar(QSqlDatabase &db, QString *error) {
             return false;
         }
         Paso paso(db);
-        const bool ok =
-            kPasos[version](paso) &&
-            paso.Sql(QStringLiteral("PRAGMA user_version = %1").arg(version + 1)) && db.commit();
+        const bool ok = kPasos[version](paso) &&
+                        paso.Sql(QStringLiteral("PRAGMA user_version = %1").arg(version + 1)) &&
+                        db.commit();
         if (!ok) {
             *error = paso.error().isEmpty() ? db.lastError().text() : paso.error();
             db.rollback();

@@ -12,8 +12,8 @@ public:
     using Store::Store;
 
     struct Coincidencia {
-        QString codigo; // the accepted species
-        QString nombre; // the name that matched best, as written in the table
+        QString codigo;        // the accepted species
+        QString nombre;        // the name that matched best, as written in the table
         bool sinonimo = false; // only an older name matched
     };
 

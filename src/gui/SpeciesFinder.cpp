@@ -114,9 +114,9 @@ void SpeciesFinder::ExplicarCodigo(const QString &codigo) {
         Anotar(-1, QString());
         return;
     }
-    Anotar(lista_->currentIndex(), QStringLiteral("%1 es sinónimo de %2")
-                                       .arg(nombres_.NombreCientifico(codigo),
-                                            nombres_.NombreCientifico(aceptado)));
+    Anotar(lista_->currentIndex(),
+           QStringLiteral("%1 es sinónimo de %2")
+               .arg(nombres_.NombreCientifico(codigo), nombres_.NombreCientifico(aceptado)));
 }
 
 void SpeciesFinder::Anotar(int indice, const QString &texto) {

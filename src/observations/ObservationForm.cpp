@@ -628,3 +628,16 @@ void ObservationForm::Limpiar() {
     idMuni = 0;
     PonerObservadorPorDefecto();
 }
+
+bool ObservationForm::RegistrarAunqueIgual(QWidget *padre, ObservationStore &observaciones,
+                                           const Observacion &o, int excepto) {
+    const auto igual = observaciones.ExisteIgual(o, excepto);
+    if (ModBaseDatos::InformarError(padre, observaciones) || !igual) return false;
+    if (!*igual) return true;
+    return MessageService::Mostrar(padre,
+                                   QStringLiteral("Ya existe una observación de esta especie en "
+                                                  "esta localidad y fecha con el mismo "
+                                                  "observador. ¿Registrarla igualmente?"),
+                                   QStringLiteral("Observación repetida"), QMessageBox::Question,
+                                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}

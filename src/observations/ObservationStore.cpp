@@ -238,3 +238,13 @@ bool ObservationStore::Suprimir(int id) {
     }
     return true;
 }
+
+std::optional<bool> ObservationStore::ExisteIgual(const Observacion &o, int excepto) {
+    const auto n =
+        Primero(QStringLiteral("SELECT count(*) FROM observacion WHERE especie = ? AND "
+                               "fecha = ? AND localidad = ? AND observador1 = ? AND "
+                               "id_observacion <> ?"),
+                {o.especie, o.fecha.toString(Qt::ISODate), o.localidad, o.observador[0], excepto});
+    if (!n) return std::nullopt;
+    return n->toInt() > 0;
+}

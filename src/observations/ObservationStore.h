@@ -58,6 +58,9 @@ public:
     std::optional<Observacion> Cargar(int id);
     // Rewrites every value of the observation; fails (error() says why) when it is gone.
     bool Actualizar(int id, const Observacion &o);
+    // Whether another stored observation has the same species, date, locality and first
+    // observer (0: none to leave out); nothing when the statement failed.
+    std::optional<bool> ExisteIgual(const Observacion &o, int excepto = 0);
     bool Suprimir(int id);
 
 private:

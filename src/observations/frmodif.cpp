@@ -83,6 +83,10 @@ void frmodif::Cbguardar_Click() {
     }
     const std::optional<Observacion> o = obs->Leer();
     if (!o) return;
+    {
+        ObservationStore observaciones;
+        if (!ObservationForm::RegistrarAunqueIgual(this, observaciones, *o, idObservacion_)) return;
+    }
     QPointer<frmodif> vivo(this);
     guardando_ = true;
     ObservationStore observaciones;

@@ -76,6 +76,9 @@ void newobs::GuardarObservacion(QWidget *boton) {
         localidad->codigo = *aceptado;
         o->localidad = *aceptado;
     }
+    // A new locality holds no observation yet; otherwise the same record typed twice is
+    // asked about.
+    if (!localidad && !ObservationForm::RegistrarAunqueIgual(this, observaciones, *o)) return;
     {
         Screen::RelojArena reloj;
         if (!observaciones.Guardar(*o, localidad)) {

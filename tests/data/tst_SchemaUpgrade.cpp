@@ -155,9 +155,9 @@ void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {
                    "'CHAPAR', 'LITCAT')"_s)
                  .toInt(),
              4);
-    QCOMPARE(Valor(u"SELECT cod_especie FROM especie_nombre WHERE nombre = 'Rana perezi'"_s)
-                 .toString(),
-             u"PELPER"_s);
+    QCOMPARE(
+        Valor(u"SELECT cod_especie FROM especie_nombre WHERE nombre = 'Rana perezi'"_s).toString(),
+        u"PELPER"_s);
     QCOMPARE(Valor(u"SELECT prov_ine FROM tprovincia WHERE id_prov = 11"_s).toString(), u"Cádiz"_s);
 
     // Opening it again changes nothing.

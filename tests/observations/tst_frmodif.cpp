@@ -22,6 +22,7 @@ class tst_frmodif : public QObject {
     Q_OBJECT
 private slots:
     void sesion();
+    void repetida();
 
 private:
     template <typename T = QWidget> T *c(const char *nombre) { return Control<T>(f, nombre); }
@@ -189,6 +190,35 @@ void tst_frmodif::sesion() {
     MessageService::Limpiar();
     QVERIFY(!frmodif::Abrir(nullptr, o.alvaro, {}));
     QCOMPARE(Aviso(), u"Error al intentar encontrar esta observación en la base de datos"_s);
+}
+
+void tst_frmodif::repetida() {
+    // A change that makes an observation the same as another (species, day, locality, first
+    // observer) is asked about: No keeps the form open with nothing stored, Yes saves.
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    ModBaseDatos::setEscalaEsperas(0);
+    Observaciones o(bd);
+    QVERIFY(bd.Ejecutar(u"UPDATE observacion SET observador1 = 'ANA', especie = 'BUFSPI', "
+                        "fecha = '2007-03-05', localidad = 'L1' WHERE id_observacion = ?"_s,
+                        {o.alvaro}));
+    frcons consulta;
+    consulta.show();
+    Modificar(consulta, o.alvaro);
+    const QSqlRecord antes = Registro(bd, o.alvaro);
+    User::Escribir(c("Txexemplars"), u"3"_s);
+    MessageService::Limpiar();
+    MessageService::EncolarRespuesta(QMessageBox::No);
+    QTest::mouseClick(c<QPushButton>("Cbguardar"), Qt::LeftButton);
+    QCOMPARE(Aviso(), u"Ya existe una observación de esta especie en esta localidad y fecha con "
+                      "el mismo observador. ¿Registrarla igualmente?"_s);
+    QVERIFY(f && f->isVisible());
+    QCOMPARE(Registro(bd, o.alvaro), antes);
+    MessageService::Limpiar();
+    MessageService::EncolarRespuesta(QMessageBox::Yes);
+    QTest::mouseClick(c<QPushButton>("Cbguardar"), Qt::LeftButton);
+    QCOMPARE(Aviso(), u"Se ha modificado la observación en la base de datos"_s);
+    QCOMPARE(Fila(bd, u"SELECT numejemp FROM observacion WHERE id_observacion = ?"_s, {o.alvaro}),
+             u"3"_s);
 }
 
 QTEST_MAIN(tst_frmodif)

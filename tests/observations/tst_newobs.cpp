@@ -51,8 +51,11 @@ struct Sesion {
         User::Elegir(c<QComboBox>(lista), texto);
     }
     // The message the click raised, or nothing.
-    QString Guardar(const char *boton = "Cbnueva") {
+    QString Guardar(const char *boton = "Cbnueva",
+                    std::initializer_list<QMessageBox::StandardButton> respuestas = {}) {
         MessageService::Limpiar();
+        for (const auto r : respuestas)
+            MessageService::EncolarRespuesta(r);
         QTest::mouseClick(c<QPushButton>(boton), Qt::LeftButton);
         return Aviso();
     }
@@ -305,9 +308,16 @@ void tst_newobs::guardarDuplicarYNueva() {
     QCOMPARE(s.f.CodigoLocalidad(), u"JPG0"_s);
     QVERIFY(!s.c("Frame1")->isEnabled());
 
-    // "Nueva": the same observation again, no locality, no code asked for; then the form
+    // "Nueva": the same observation again is asked about. No keeps the form as it is and
+    // stores nothing; Yes stores it, no locality, no code asked for; then the form is
     // cleared but the date, the stored locality on offer.
-    QCOMPARE(s.Guardar(), kGuardada);
+    QCOMPARE(s.Guardar("Cbnueva", {QMessageBox::No}),
+             u"Ya existe una observación de esta especie en esta localidad y fecha "
+             "con el mismo observador. ¿Registrarla igualmente?"_s);
+    QCOMPARE(s.Cuentas(), u"1|1"_s);
+    QCOMPARE(s.Textos({"Cbloc", "Cbespecie", "Txobs3"}),
+             u"Charca de l´Olivar|SALSAL - Salamandra salamandra|ANA"_s);
+    QCOMPARE(s.Guardar("Cbnueva", {QMessageBox::Yes}), kGuardada);
     QCOMPARE(s.Cuentas(), u"1|2"_s);
     QCOMPARE(s.propuestos.size(), 1);
     QCOMPARE(Fila(s.bd, observacion, {2}), Fila(s.bd, observacion, {1}));
@@ -322,7 +332,7 @@ void tst_newobs::guardarDuplicarYNueva() {
     s.RellenarObservacion();
     s.Poner("Cbloc", u"Charca de l´Olivar"_s);
     User::Escribir(s.c("Txexemplars"), u"12"_s);
-    QCOMPARE(s.Guardar(), kGuardada);
+    QCOMPARE(s.Guardar("Cbnueva", {QMessageBox::Yes}), kGuardada);
     QCOMPARE(s.Cuentas(), u"1|3"_s);
     QCOMPARE(Fila(s.bd, u"SELECT estadio, periodo, numejemp, numaprox, localidad "
                         "FROM observacion WHERE id_observacion = 3"_s),
@@ -404,7 +414,8 @@ void tst_newobs::localidadExistente() {
     s.c<QPushButton>("Cbguardar")->click();
     QCOMPARE(Aviso(), kNoExiste);
     QCOMPARE(s.Cuentas(), u"2|1"_s);
-    QCOMPARE(s.Guardar("Cbguardar"), kGuardada);
+    // The same species, day, locality and first observer as the stored one: asked, and kept.
+    QCOMPARE(s.Guardar("Cbguardar", {QMessageBox::Yes}), kGuardada);
     QCOMPARE(Fila(s.bd, u"SELECT observador1, observador2, especie, localidad FROM observacion "
                         "WHERE id_observacion = 2"_s),
              u"JPG||SALSAL|L1"_s);

@@ -136,7 +136,7 @@ void tst_refdata::especies() {
         // An older code points at an accepted species, never at another older one.
         u"SELECT count(*) FROM especie s WHERE NOT %1 AND NOT EXISTS (SELECT 1 FROM especie a "
         "WHERE a.cod_especie = s.sinonimo_de AND %2)"_s.arg(aceptada.arg(u"s."_s),
-                                                             aceptada.arg(u"a."_s)),
+                                                            aceptada.arg(u"a."_s)),
         // Every name belongs to an accepted species, has a known kind and no stray blanks.
         u"SELECT count(*) FROM especie_nombre n WHERE NOT EXISTS (SELECT 1 FROM especie a WHERE "
         "a.cod_especie = n.cod_especie AND %1) OR tipo NOT IN ('cientifico', 'sinonimo', "
