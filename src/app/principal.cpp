@@ -117,11 +117,7 @@ void principal::ProtegerDatos(QWidget *ventana) {
                 titulo, QMessageBox::Warning);
         return;
     }
-    MessageService::Mostrar(ventana,
-                            QStringLiteral("No hay ninguna copia de seguridad en buen estado en "
-                                           "%1.")
-                                .arg(QDir::toNativeSeparators(Backups::Carpeta())),
-                            titulo, QMessageBox::Warning);
+    // Without a sound copy there is nothing to offer: the refusal has said what is wrong.
 }
 
 void principal::CerrarFormularios() {

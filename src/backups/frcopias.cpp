@@ -22,8 +22,8 @@ QString Fecha(const QDateTime &fecha) {
 frcopias::frcopias(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frcopias>()) {
     ui->setupUi(this);
     ui->DBcopias->setColumnCount(3);
-    ui->DBcopias->setHorizontalHeaderLabels({QStringLiteral("Fecha"), QStringLiteral("Tamaño"),
-                                             QStringLiteral("Observaciones")});
+    ui->DBcopias->setHorizontalHeaderLabels(
+        {QStringLiteral("Fecha"), QStringLiteral("Tamaño"), QStringLiteral("Observaciones")});
     ui->DBcopias->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(ui->CdCopia, &QPushButton::clicked, this, &frcopias::CdCopia_Click);
     connect(ui->CdRestaurar, &QPushButton::clicked, this, &frcopias::CdRestaurar_Click);
@@ -57,8 +57,8 @@ void frcopias::CargarCopias(const QString &actual) {
         auto *tamano = new QTableWidgetItem(local.formattedDataSize(c.tamano));
         tamano->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         ui->DBcopias->setItem(fila, 1, tamano);
-        auto *numero = new QTableWidgetItem(buena ? local.toString(observaciones)
-                                                  : QStringLiteral("dañada"));
+        auto *numero =
+            new QTableWidgetItem(buena ? local.toString(observaciones) : QStringLiteral("dañada"));
         numero->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         ui->DBcopias->setItem(fila, 2, numero);
         if (c.ruta == actual) ui->DBcopias->setCurrentCell(fila, 0);
@@ -75,15 +75,15 @@ void frcopias::CdCopia_Click() {
         ruta = Backups::Hacer(&error);
     }
     if (!ruta) {
-        MessageService::Mostrar(this,
-                                QStringLiteral("No se ha podido hacer la copia de seguridad: %1")
-                                    .arg(error),
-                                kTitulo, QMessageBox::Warning);
+        MessageService::Mostrar(
+            this, QStringLiteral("No se ha podido hacer la copia de seguridad: %1").arg(error),
+            kTitulo, QMessageBox::Warning);
         return;
     }
     CargarCopias(*ruta);
-    MessageService::Mostrar(this, QStringLiteral("Se ha hecho la copia de seguridad %1.")
-                                      .arg(QDir::toNativeSeparators(*ruta)),
+    MessageService::Mostrar(this,
+                            QStringLiteral("Se ha hecho la copia de seguridad %1.")
+                                .arg(QDir::toNativeSeparators(*ruta)),
                             kTitulo);
 }
 
@@ -91,8 +91,9 @@ void frcopias::CdRestaurar_Click() {
     const MessageService::UserAction accion;
     const QTableWidgetItem *elegida = ui->DBcopias->item(ui->DBcopias->currentRow(), 0);
     if (!elegida || !ui->DBcopias->selectionModel()->hasSelection()) {
-        MessageService::Mostrar(this, QStringLiteral("Elija en la lista la copia que quiere "
-                                                     "restaurar."),
+        MessageService::Mostrar(this,
+                                QStringLiteral("Elija en la lista la copia que quiere "
+                                               "restaurar."),
                                 kTitulo, QMessageBox::Information);
         return;
     }
@@ -122,17 +123,16 @@ void frcopias::CdRestaurar_Click() {
         ok = Backups::Restaurar(ruta, &error);
     }
     if (!ok) {
-        MessageService::Mostrar(this, QStringLiteral("No se ha podido restaurar la copia: %1")
-                                          .arg(error),
+        MessageService::Mostrar(this,
+                                QStringLiteral("No se ha podido restaurar la copia: %1").arg(error),
                                 kTitulo, QMessageBox::Warning);
         CargarCopias();
         return;
     }
     CargarCopias();
-    MessageService::Mostrar(this,
-                            QStringLiteral("Se han restaurado los datos de la copia del %1.")
-                                .arg(fecha),
-                            kTitulo);
+    MessageService::Mostrar(
+        this, QStringLiteral("Se han restaurado los datos de la copia del %1.").arg(fecha),
+        kTitulo);
 }
 
 void frcopias::CdVolver_Click() {

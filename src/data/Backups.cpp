@@ -1,6 +1,7 @@
 #include "Backups.h"
 
 #include "ModConex.h"
+#include "SqliteTexto.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,8 +65,7 @@ QList<Copia> Listar() {
 }
 
 std::optional<QString> Hacer(QString *error, const QDateTime &ahora) {
-    QSqlDatabase db = ModConex::DatabaseConnection();
-    if (!db.isOpen()) {
+    if (!ModConex::DatabaseConnection().isOpen()) {
         *error = QStringLiteral("No hay conexión con la base de datos.");
         return std::nullopt;
     }
@@ -75,21 +75,39 @@ std::optional<QString> Hacer(QString *error, const QDateTime &ahora) {
     // taken for a good one.
     const QString temporal = ruta + QStringLiteral(".parcial");
     QFile::remove(temporal);
-    QSqlQuery q(db);
-    if (!q.prepare(QStringLiteral("VACUUM INTO ?"))) {
-        *error = DescribirError(q.lastError());
-        return std::nullopt;
+    // A connection of its own: reads the program left open on the shared one do not stop
+    // SQLite's copy, which takes what is committed at this moment.
+    const QString nombre = QStringLiteral("copia-") + QUuid::createUuid().toString();
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nombre);
+        db.setDatabaseName(ModConex::RutaBaseDatos());
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) {
+            *error = DescribirError(db.lastError());
+        } else {
+            // The copy's indexes are built in the program's own text order.
+            SqliteTexto::Instalar(db);
+            QSqlQuery q(db);
+            ok = q.exec(QStringLiteral("PRAGMA busy_timeout = 5000")) &&
+                 q.prepare(QStringLiteral("VACUUM INTO ?"));
+            if (ok) {
+                q.addBindValue(temporal);
+                ok = q.exec();
+            }
+            if (!ok) *error = DescribirError(q.lastError());
+            q.finish();
+            db.close();
+        }
     }
-    q.addBindValue(temporal);
-    if (!q.exec()) {
-        *error = DescribirError(q.lastError());
+    QSqlDatabase::removeDatabase(nombre);
+    if (!ok) {
         QFile::remove(temporal);
         return std::nullopt;
     }
-    q.finish();
     if (!QFile::rename(temporal, ruta)) {
-        *error = QStringLiteral("No se puede escribir la copia %1.")
-                     .arg(QDir::toNativeSeparators(ruta));
+        *error =
+            QStringLiteral("No se puede escribir la copia %1.").arg(QDir::toNativeSeparators(ruta));
         QFile::remove(temporal);
         return std::nullopt;
     }
@@ -164,7 +182,8 @@ bool Restaurar(const QString &copia, QString *error) {
     if (!Comprobar(copia, error)) return false;
     QFile origen(copia);
     if (!origen.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("No se puede leer la copia %1.").arg(QDir::toNativeSeparators(copia));
+        *error =
+            QStringLiteral("No se puede leer la copia %1.").arg(QDir::toNativeSeparators(copia));
         return false;
     }
     const QByteArray contenido = origen.readAll();

@@ -1,6 +1,7 @@
 #include "support/TestDatabase.h"
 
 #include "app/principal.h"
+#include "data/Backups.h"
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
 #include "gui/ChoiceService.h"
@@ -9,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -23,6 +25,7 @@ private slots:
     void init();
     void menu();
     void arranque();
+    void copiasAlArrancar();
     void ventanas();
 };
 
@@ -55,8 +58,9 @@ void tst_principal::menu() {
             menu << u"  "_s + b->text() + u' ' + b->shortcut().toString();
     }
     QCOMPARE(menu, QStringList({"&Observaciones", "  Nueva Ctrl+N", "  Consulta ", "&Parámetros",
-                                "  Observadores ", "  Motivos ", "  Localidades ", "E&xportar",
-                                "&Ayuda", "  Tutorial F1", "  Acerca de... ", "  Web ", "Salir"}));
+                                "  Observadores ", "  Motivos ", "  Localidades ",
+                                "  Copias de seguridad ", "E&xportar", "&Ayuda", "  Tutorial F1",
+                                "  Acerca de... ", "  Web ", "Salir"}));
 }
 
 void tst_principal::arranque() {
@@ -89,6 +93,66 @@ void tst_principal::arranque() {
     QCOMPARE(MessageService::Ultimo().texto,
              u"El archivo Tritodex.mdb es de solo lectura: se pueden consultar los datos, pero no "
              "guardar cambios."_s);
+    QVERIFY(ModConex::DatabaseConnection().isOpen());
+}
+
+void tst_principal::copiasAlArrancar() {
+    TestDatabase bd;
+    QVERIFY(bd.db().transaction());
+    for (int i = 0; i < 400; ++i)
+        QVERIFY(
+            bd.Ejecutar(u"INSERT INTO observacion (especie, descripcion) VALUES ('SALSAL', ?)"_s,
+                        {u"nota %1 "_s.arg(i).repeated(20)}));
+    QVERIFY(bd.db().commit());
+    // A copy at the first start of the day, not at the second.
+    for (int vez = 0; vez < 2; ++vez) {
+        principal p;
+        p.Form_Load();
+    }
+    QVERIFY(MessageService::Mostrados().isEmpty());
+    QCOMPARE(Backups::Listar().size(), 1);
+
+    // The file damaged: refused, never written to; the newest sound copy is offered and put
+    // back, the damaged file kept beside the copies.
+    ModConex::Desconectar();
+    QFile f(bd.ruta());
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    for (qint64 p = f.size() / 4096 / 2, fin = p + 4; p < fin; ++p)
+        QVERIFY(f.seek(p * 4096 + 8) && f.write(QByteArray(600, '\xff')) == 600);
+    f.close();
+    for (const auto r : {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::Ok})
+        MessageService::EncolarRespuesta(r);
+    {
+        principal p;
+        p.Form_Load();
+    }
+    const QStringList esperados = {
+        u"Problema de Conexión con la base de datos\n\nEl archivo Tritodex.mdb está dañado"_s,
+        u"La copia de seguridad más reciente en buen estado es del "_s,
+        u"Se han restaurado los datos de la copia del "_s};
+    QCOMPARE(MessageService::Mostrados().size(), esperados.size());
+    for (int i = 0; i < esperados.size(); ++i)
+        QVERIFY2(MessageService::Mostrados().at(i).texto.startsWith(esperados[i]),
+                 qPrintable(MessageService::Mostrados().at(i).texto));
+    QVERIFY(ModConex::DatabaseConnection().isOpen());
+    QCOMPARE(bd.Contar(u"observacion"_s), 400);
+    QCOMPARE(Backups::Listar().size(), 2);
+
+    // A copy that cannot be made is said once, and the program goes on.
+    for (const auto &c : Backups::Listar())
+        QVERIFY(QFile::remove(c.ruta));
+    QVERIFY(QDir().rmdir(Backups::Carpeta()));
+    QFile estorbo(Backups::Carpeta());
+    QVERIFY(estorbo.open(QIODevice::WriteOnly));
+    estorbo.close();
+    MessageService::Limpiar();
+    {
+        principal p;
+        p.Form_Load();
+    }
+    QCOMPARE(MessageService::Mostrados().size(), 1);
+    QVERIFY(MessageService::Ultimo().texto.startsWith(
+        u"No se ha podido hacer la copia de seguridad automática"_s));
     QVERIFY(ModConex::DatabaseConnection().isOpen());
 }
 

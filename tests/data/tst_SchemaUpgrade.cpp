@@ -1,5 +1,6 @@
 // A database made by the program before its schema carried a version, opened by this one.
 
+#include "data/Backups.h"
 #include "data/CreacionBaseDatos.h"
 #include "data/ModConex.h"
 #include "data/SchemaUpgrade.h"
@@ -132,6 +133,18 @@ void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {
 
     QVERIFY2(ModConex::Conectar(), qPrintable(ModConex::MotivoFallo()));
     QCOMPARE(Valor(u"PRAGMA user_version"_s).toInt(), SchemaUpgrade::kVersionActual);
+    // The file as it was is kept first among the copies.
+    const auto copias = Backups::Listar();
+    QCOMPARE(copias.size(), 1);
+    {
+        QSqlDatabase copia = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"copia"_s);
+        copia.setDatabaseName(copias.first().ruta);
+        QVERIFY(copia.open());
+        QCOMPARE(SchemaUpgrade::Version(copia), 0);
+        QCOMPARE(Filas(u"SELECT * FROM observacion ORDER BY id_observacion"_s, copia), antes);
+        copia.close();
+    }
+    QSqlDatabase::removeDatabase(u"copia"_s);
     QCOMPARE(Filas(u"SELECT * FROM observacion ORDER BY id_observacion"_s), antes);
     // The lookup rows already there keep their identifiers and texts; new ones are added.
     QStringList ids;

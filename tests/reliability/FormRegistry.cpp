@@ -3,6 +3,7 @@
 #include "Corpus.h"
 #include "support/User.h"
 
+#include "backups/frcopias.h"
 #include "data/ModConex.h"
 #include "export/frfitxer.h"
 #include "gui/MessageService.h"
@@ -199,6 +200,9 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          [] { return new frfitxer; },
          [](QWidget *) {},
          {u"Cdgenerar"_s}},
+        // Copies listed and made: the records stay as they were. Putting one back is the
+        // session's to follow.
+        {u"frcopias"_s, kObservador, [] { return new frcopias; }, [](QWidget *) {}, {u"CdCopia"_s}},
         {u"FrDate"_s,
          kObservador,
          [] { return new FrDate(u"Txdini"_s, [](const QString &) {}); },

@@ -120,6 +120,8 @@ struct Sesion {
     QStringList conocidos;
     // By table, the keys of the rows the session asked to change or delete.
     QHash<QString, QSet<QString>> tocadas;
+    // A copy was put back: every table is as the copy held it, which the session asked for.
+    bool restaurada = false;
     int accion = 0;
     int guardadosConExito = 0;
     bool traza = false; // each action told, to follow a replay
@@ -218,9 +220,9 @@ private:
     }
 
     void Menu() {
-        static const char *acciones[] = {"new",    "new",    "new", "cons",  "cons",   "cons",
-                                         "observ", "observ", "loc", "loc",   "motivo", "fitxer",
-                                         "acerca", "help",   "web", "sortir"};
+        static const char *acciones[] = {"new",    "new",    "new",  "cons", "cons",   "cons",
+                                         "observ", "observ", "loc",  "loc",  "motivo", "fitxer",
+                                         "copias", "acerca", "help", "web",  "sortir"};
         const char *nombre = acciones[Uno(std::size(acciones))];
         QAction *a = p->findChild<QAction *>(QLatin1String(nombre));
         if (!a || !a->isEnabled()) return;
@@ -352,7 +354,11 @@ private:
                           : QMap<QString, QString>();
         };
         const auto antes = observaciones();
+        const qsizetype mostrados = MessageService::Mostrados().size();
         QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
+        if (boton == u"frcopias/CdRestaurar"_s && MessageService::Mostrados().size() > mostrados &&
+            MessageService::Ultimo().texto.startsWith(u"Se han restaurado los datos"_s))
+            restaurada = true;
         const auto despues = observaciones();
         for (auto it = antes.cbegin(); it != antes.cend(); ++it)
             if (despues.value(it.key()) != it.value()) tocadas[u"observacion"_s] << it.key();
@@ -404,6 +410,13 @@ void tst_sesion::sesion() {
         while (s.Quedan()) {
             s.Paso(s.Ventana(), true);
             QApplication::processEvents();
+            if (s.restaurada) {
+                // What is stored from here on is compared with the copy put back.
+                for (const auto &[tabla, clave] : kTablas)
+                    antes[tabla] = FormRegistry::Filas(tabla, clave);
+                s.tocadas.clear();
+                s.restaurada = false;
+            }
         }
         MessageService::EncolarRespuesta(QMessageBox::Yes);
         p.close();

@@ -1,0 +1,175 @@
+// Copies of the database: made while the program holds it open, kept by the rule, put back
+// on demand; damaged files are refused or left untouched; newer files are only read.
+
+#include "support/TestDatabase.h"
+
+#include "data/Backups.h"
+#include "data/ModConex.h"
+#include "data/SchemaUpgrade.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class tst_Backups : public QObject {
+    Q_OBJECT
+private slots:
+    void copiaConArchivoAbierto();
+    void reglaDeConservacion();
+    void automaticaYRestaurar();
+    void archivoDanado();
+    void versionPosterior();
+
+private:
+    static QByteArray Huella(const QString &ruta) {
+        QFile f(ruta);
+        return f.open(QIODevice::ReadOnly)
+                   ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                   : QByteArray();
+    }
+    static void Observaciones(const TestDatabase &bd, int n) {
+        QVERIFY(bd.db().transaction());
+        for (int i = 0; i < n; ++i)
+            QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (observador1, fecha, especie, "
+                                "descripcion) VALUES ('AAA', '2024-05-01', 'SALSAL', ?)"_s,
+                                {u"nota %1 "_s.arg(i).repeated(20)}));
+        QVERIFY(bd.db().commit());
+    }
+};
+
+void tst_Backups::copiaConArchivoAbierto() {
+    TestDatabase bd;
+    Observaciones(bd, 50);
+    // A read left open on the program's connection while the copy is made.
+    QSqlQuery abierta(bd.db());
+    QVERIFY(abierta.exec(u"SELECT id_observacion FROM observacion"_s) && abierta.next());
+    QString error;
+    const auto ruta = Backups::Hacer(&error, QDateTime(QDate(2026, 5, 1), QTime(10, 0)));
+    QVERIFY2(ruta, qPrintable(error));
+    abierta.finish();
+    QCOMPARE(QFileInfo(*ruta).fileName(), u"Tritodex_2026-05-01_100000.mdb"_s);
+    QCOMPARE(QFileInfo(*ruta).absolutePath(), QDir(bd.carpeta()).filePath(u"copias"_s));
+    int n = 0;
+    QVERIFY2(Backups::Comprobar(*ruta, &error, &n), qPrintable(error));
+    QCOMPARE(n, 50);
+    // A second copy in the same second takes the next free name; later changes stay out.
+    QVERIFY(bd.Ejecutar(u"DELETE FROM observacion"_s));
+    const auto otra = Backups::Hacer(&error, QDateTime(QDate(2026, 5, 1), QTime(10, 0)));
+    QVERIFY(otra && otra->endsWith(u"Tritodex_2026-05-01_100001.mdb"_s));
+    QVERIFY(Backups::Comprobar(*ruta, &error, &n));
+    QCOMPARE(n, 50);
+    QCOMPARE(Backups::Listar().size(), 2);
+    QCOMPARE(Backups::Listar().first().ruta, *otra);
+}
+
+void tst_Backups::reglaDeConservacion() {
+    const QDateTime ahora(QDate(2026, 12, 6), QTime(12, 0));
+    QList<QDateTime> fechas;
+    // Every day from 20 November; the 1st and 15th of each month back to November 2025.
+    for (QDate d(2026, 11, 20); d <= ahora.date(); d = d.addDays(1))
+        fechas << QDateTime(d, QTime(9, 0));
+    for (QDate m(2025, 11, 1); m < QDate(2026, 11, 1); m = m.addMonths(1))
+        fechas << QDateTime(m, QTime(9, 0)) << QDateTime(m.addDays(14), QTime(9, 0));
+    QList<QDate> borradas;
+    for (const QDateTime &f : Backups::Sobrantes(fechas, ahora))
+        borradas << f.date();
+    std::sort(borradas.begin(), borradas.end());
+    // Kept: the ten newest (27 November to 6 December) and the newest of each month since
+    // January (the 15th; November's newest is among the ten).
+    QList<QDate> esperadas = {{2025, 11, 1}, {2025, 11, 15}, {2025, 12, 1}, {2025, 12, 15}};
+    for (int mes = 1; mes <= 10; ++mes)
+        esperadas << QDate(2026, mes, 1);
+    for (int dia = 20; dia <= 26; ++dia)
+        esperadas << QDate(2026, 11, dia);
+    std::sort(esperadas.begin(), esperadas.end());
+    QCOMPARE(borradas, esperadas);
+    QVERIFY(Backups::Sobrantes(fechas.mid(0, 10), ahora).isEmpty());
+}
+
+void tst_Backups::automaticaYRestaurar() {
+    TestDatabase bd;
+    Observaciones(bd, 3);
+    const QDateTime lunes(QDate(2026, 3, 2), QTime(8, 0));
+    QString error;
+    QVERIFY(Backups::Automatica(&error, lunes));
+    QCOMPARE(Backups::Listar().size(), 1);
+    // Not again within a day; again the next.
+    QVERIFY(Backups::Automatica(&error, lunes.addSecs(3600 * 20)));
+    QCOMPARE(Backups::Listar().size(), 1);
+    QVERIFY(Backups::Automatica(&error, lunes.addDays(1)));
+    QCOMPARE(Backups::Listar().size(), 2);
+    // Fifteen days of starts: the ten newest are kept, and the newest of February.
+    const QDateTime febrero(QDate(2026, 2, 10), QTime(8, 0));
+    QVERIFY(Backups::Hacer(&error, febrero));
+    for (int dia = 2; dia <= 15; ++dia)
+        QVERIFY(Backups::Automatica(&error, lunes.addDays(dia)));
+    QCOMPARE(Backups::Listar().size(), 11);
+    QCOMPARE(Backups::Listar().last().fecha, febrero);
+
+    // A deleted observation comes back from the copy; the replaced file is kept as a copy.
+    const QString copia = Backups::Listar().first().ruta;
+    QVERIFY(bd.Ejecutar(u"DELETE FROM observacion WHERE id_observacion = 2"_s));
+    QVERIFY2(Backups::Restaurar(copia, &error), qPrintable(error));
+    QVERIFY(ModConex::DatabaseConnection().isOpen());
+    QCOMPARE(bd.Contar(u"observacion"_s), 3);
+    QCOMPARE(Backups::Listar().size(), 12);
+    int n = 0;
+    QVERIFY(Backups::Comprobar(Backups::Listar().first().ruta, &error, &n));
+    QCOMPARE(n, 2);
+
+    // A damaged copy is refused before anything is replaced.
+    const QString danada = QDir(Backups::Carpeta()).filePath(u"Tritodex_2026-04-01_120000.mdb"_s);
+    QFile::copy(copia, danada);
+    QFile f(danada);
+    QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(100) && f.write(QByteArray(8192, '\x5a')));
+    f.close();
+    const QByteArray huella = Huella(bd.ruta());
+    QVERIFY(!Backups::Restaurar(danada, &error));
+    QVERIFY2(error.contains(u"está dañado"_s), qPrintable(error));
+    QCOMPARE(Huella(bd.ruta()), huella);
+    QCOMPARE(bd.Contar(u"observacion"_s), 3);
+}
+
+void tst_Backups::archivoDanado() {
+    TestDatabase bd;
+    Observaciones(bd, 400);
+    ModConex::Desconectar();
+    // Pages in the middle of the observations' table overwritten, the header left whole.
+    QFile f(bd.ruta());
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    const qint64 pagina = 4096, paginas = f.size() / pagina;
+    for (qint64 p = paginas / 2; p < paginas / 2 + 4; ++p)
+        QVERIFY(f.seek(p * pagina + 8) && f.write(QByteArray(600, '\xff')) == 600);
+    f.close();
+    const QByteArray huella = Huella(bd.ruta());
+    QVERIFY(!ModConex::Conectar());
+    QVERIFY(ModConex::Danado());
+    QVERIFY2(ModConex::MotivoFallo().contains(u"dañado"_s), qPrintable(ModConex::MotivoFallo()));
+    QCOMPARE(Huella(bd.ruta()), huella);
+    QString motivo;
+    QVERIFY(!Backups::Comprobar(bd.ruta(), &motivo));
+}
+
+void tst_Backups::versionPosterior() {
+    TestDatabase bd;
+    QVERIFY(bd.Ejecutar(u"PRAGMA user_version = %1"_s.arg(SchemaUpgrade::kVersionActual + 1)));
+    ModConex::Desconectar();
+    const QByteArray huella = Huella(bd.ruta());
+    QVERIFY(ModConex::Conectar());
+    QVERIFY2(ModConex::Aviso().contains(u"versión más reciente"_s), qPrintable(ModConex::Aviso()));
+    QSqlQuery q(ModConex::DatabaseConnection());
+    QVERIFY(!q.exec(u"INSERT INTO observacion (especie) VALUES ('SALSAL')"_s));
+    QVERIFY(DescribirError(q.lastError()).contains(u"versión más reciente"_s));
+    QVERIFY(q.exec(u"SELECT count(*) FROM especie"_s) && q.next() && q.value(0).toInt() > 0);
+    q.finish();
+    ModConex::Desconectar();
+    QCOMPARE(Huella(bd.ruta()), huella);
+}
+
+QTEST_MAIN(tst_Backups)
+#include "tst_Backups.moc"
