@@ -49,6 +49,7 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
         UtmSquareControls::Controles{c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.cb10k, c.tx1k,
                                      c.Cbprov, c.Cbmuni, c.missatge},
         UtmSquareControls::Opciones{true, o.localidadNueva});
+    new GpsControls({c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.CdGps, c.Txgeo, c.CdMapa});
 
     c_.Txdata->setDateRange(QDate(1900, 1, 1), QDate(3000, 12, 31));
     const QIcon lupa = c.formulario->style()->standardIcon(QStyle::SP_FileDialogContentsView);
@@ -72,6 +73,7 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
             lista->setEnabled(false);
         for (QLineEdit *campo : {c_.Txlong, c_.Txlat, c_.tx1k})
             campo->setReadOnly(true);
+        c_.CdGps->setEnabled(false);
     }
     for (QLineEdit *campo : {c_.Txexemplars, c_.Txlong, c_.Txlat})
         ModBaseDatos::FiltrarDigitos(campo);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "localities/GpsControls.h"
 #include "localities/LocalityStore.h"
 #include "localities/UtmSquareControls.h"
 #include "observations/ObservationStore.h"
@@ -45,6 +46,8 @@ public:
         QLineEdit *Txlong = nullptr, *Txlat = nullptr, *tx1k = nullptr;
         QLabel *missatge = nullptr;
         QWidget *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
+        QPushButton *CdGps = nullptr, *CdMapa = nullptr;
+        QLineEdit *Txgeo = nullptr;
     };
     struct Opciones {
         // A name that no locality has is a new locality, described on the form (newobs);
@@ -92,6 +95,9 @@ public:
         c.Frame1 = ui->Frame1;
         c.Frame2 = ui->Frame2;
         c.Frame3 = ui->Frame3;
+        c.CdGps = ui->CdGps;
+        c.CdMapa = ui->CdMapa;
+        c.Txgeo = ui->Txgeo;
         if constexpr (requires { ui->missatge; }) c.missatge = ui->missatge;
         return c;
     }
