@@ -55,10 +55,11 @@ Utm::Cuadrados Cuadrados(const TestDatabase &bd, const Geodesy::Utm &u) {
                                   QString::number(qint64(std::floor(u.norte))));
 }
 
-// ED50 to ETRS89 by the published seven-parameter transformations of the EPSG dataset
-// (Position Vector, geog2D domain), computed here with GeographicLib's geocentric
-// conversions: ED50 to ETRS89 (7), code 1632, Spain mainland except the north-west;
-// (8), code 1634, the north-west; (6), code 1630, the Balearics.
+// Control values: ED50 to ETRS89 by the seven-parameter transformations published in the
+// EPSG dataset for Spain (Position Vector, geog2D domain; stated accuracy 1.5 m), computed
+// here apart from PROJ with GeographicLib's geocentric conversions: ED50 to ETRS89 (7), code 1632,
+// Spain mainland except the north-west; (8), code 1634, the north-west; (6), code 1630, the
+// Balearics.
 struct Helmert {
     double tx, ty, tz, rx, ry, rz, ppm;
 };
@@ -150,15 +151,16 @@ void tst_Geodesy::ed50() {
     Geodesy g;
     const auto r = g.DesdeEd50(Geodesy::Geograficas{lat, lon});
     QVERIFY2(r, qPrintable(g.error()));
-    // Whatever PROJ chose (a national grid where installed), it must agree with the
-    // published transformation within its own stated accuracy.
+    // Whatever PROJ chose, it must agree with the control within the stated accuracy of
+    // the transformation in use; where a national grid is installed (0.2 m) the control's
+    // own 1.5 m bounds the difference instead.
     QVERIFY(r->transformacion.precision > 0);
     QVERIFY(!r->transformacion.nombre.isEmpty());
     const double residuo = Metros(r->etrs89, control);
-    qInfo("%s: %s (%s, %.2f m): %.4f m", QTest::currentDataTag(),
+    qInfo("%s: %s (%s, %.2f m): %.5f m", QTest::currentDataTag(),
           qPrintable(r->transformacion.nombre), qPrintable(r->transformacion.codigo),
           r->transformacion.precision, residuo);
-    QVERIFY2(residuo <= std::max(r->transformacion.precision, 0.01),
+    QVERIFY2(residuo <= std::max(r->transformacion.precision, 1.5),
              qPrintable(QString::number(residuo)));
     // The datum shift is real: on the order of 100 to 250 m, never nothing.
     const double desplazamiento = Metros(r->etrs89, {lat, lon});
