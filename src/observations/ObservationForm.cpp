@@ -5,6 +5,7 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
+#include "localities/GpsControls.h"
 #include "observers/ObserverStore.h"
 #include "observers/frobs.h"
 

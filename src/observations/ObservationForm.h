@@ -1,6 +1,5 @@
 #pragma once
 
-#include "localities/GpsControls.h"
 #include "localities/LocalityStore.h"
 #include "localities/UtmSquareControls.h"
 #include "observations/ObservationStore.h"
