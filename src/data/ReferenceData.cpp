@@ -129,6 +129,14 @@ QStringList ReferenceData::ProvinciasDeCuadrado(const QString &utm10) {
                    {utm10});
 }
 
+QStringList ReferenceData::MunicipiosDeCuadrado(const QString &utm10) {
+    return Columna(QStringLiteral("SELECT m.muni || ' (' || coalesce(p.prov_cast, '') || ')' "
+                                  "FROM tutm10kmunis u JOIN tmunicipio m ON m.id_muni = u.id_muni "
+                                  "LEFT JOIN tprovincia p ON p.id_prov = m.prov "
+                                  "WHERE u.utm10 = ? ORDER BY m.muni, p.prov_cast"),
+                   {utm10});
+}
+
 std::optional<int> ReferenceData::IdProvincia(const QString &provincia) {
     return ComoEntero(
         Primero(QStringLiteral("SELECT id_prov FROM tprovincia WHERE prov_cast = ?"), {provincia}));

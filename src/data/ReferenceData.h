@@ -47,6 +47,8 @@ public:
     QStringList MunicipiosDeProvincia(const QString &provincia, const QString &utm10 = QString());
     // Names repeat across provinces: with a province, the municipality of that province.
     std::optional<int> IdMunicipio(const QString &municipio, const QString &provincia = QString());
+    // The municipalities a 10-km square touches, as "municipality (province)", sorted.
+    QStringList MunicipiosDeCuadrado(const QString &utm10);
 
     // Every 10-km square of the country, or of one municipality (by name), sorted.
     QStringList Cuadrados10k();

@@ -4,6 +4,7 @@
 #include "data/ReferenceData.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
+#include "localities/GpsControls.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -29,6 +30,7 @@ LocalityForm::LocalityForm(const Controles &c, const Opciones &o)
         UtmSquareControls::Controles{c.formulario, c.Cbhuso, c.Txutmx, c.Txutmy, c.cb10k, c.txutm1k,
                                      c.Cbprov, c.Cbmuni, c.missatge},
         UtmSquareControls::Opciones{false, o.derivarCuadrados});
+    new GpsControls({c.formulario, c.Cbhuso, c.Txutmx, c.Txutmy, c.CdGps, c.Txgeo, c.CdMapa});
 
     for (QComboBox *lista : {c_.Cbmuni, c_.Cbhuso})
         ModBaseDatos::HacerCompletable(lista);

@@ -10,6 +10,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QWidget;
 
 // What the new-locality and the locality-change forms share: the province, municipality,
@@ -25,6 +26,8 @@ public:
         QLineEdit *Txutmx = nullptr, *Txutmy = nullptr, *txutm1k = nullptr;
         QLabel *missatge = nullptr; // only where the squares are derived
         QWidget *frameCoordenadas = nullptr;
+        QPushButton *CdGps = nullptr, *CdMapa = nullptr;
+        QLineEdit *Txgeo = nullptr;
     };
     struct Opciones {
         // The squares come from the zone and coordinates, a square chosen by hand narrows

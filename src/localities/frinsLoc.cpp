@@ -11,7 +11,8 @@
 frinsLoc::frinsLoc(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::frinsLoc>()) {
     ui->setupUi(this);
     localidad_ = new LocalityForm({this, ui->Txloc, ui->Cbprov, ui->Cbmuni, ui->Cbhuso, ui->cb10k,
-                                   ui->Txutmx, ui->Txutmy, ui->txutm1k, ui->missatge, ui->Frame1},
+                                   ui->Txutmx, ui->Txutmy, ui->txutm1k, ui->missatge, ui->Frame1,
+                                   ui->CdGps, ui->CdMapa, ui->Txgeo},
                                   {true});
     connect(ui->CdIns, &QPushButton::clicked, this, &frinsLoc::CdIns_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frinsLoc::Command2_Click);

@@ -5,7 +5,11 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
+<<<<<<< HEAD
 #include "gui/SpeciesFinder.h"
+=======
+#include "localities/GpsControls.h"
+>>>>>>> feat-gps
 #include "observers/ObserverStore.h"
 #include "observers/frobs.h"
 
@@ -50,6 +54,7 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
         UtmSquareControls::Controles{c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.cb10k, c.tx1k,
                                      c.Cbprov, c.Cbmuni, c.missatge},
         UtmSquareControls::Opciones{true, o.localidadNueva});
+    new GpsControls({c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.CdGps, c.Txgeo, c.CdMapa});
 
     c_.Txdata->setDateRange(QDate(1900, 1, 1), QDate(3000, 12, 31));
     const QIcon lupa = c.formulario->style()->standardIcon(QStyle::SP_FileDialogContentsView);
@@ -74,6 +79,7 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
             lista->setEnabled(false);
         for (QLineEdit *campo : {c_.Txlong, c_.Txlat, c_.tx1k})
             campo->setReadOnly(true);
+        c_.CdGps->setEnabled(false);
     }
     for (QLineEdit *campo : {c_.Txexemplars, c_.Txlong, c_.Txlat})
         ModBaseDatos::FiltrarDigitos(campo);

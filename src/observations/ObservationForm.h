@@ -47,6 +47,8 @@ public:
         QLineEdit *Txlong = nullptr, *Txlat = nullptr, *tx1k = nullptr;
         QLabel *missatge = nullptr;
         QWidget *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
+        QPushButton *CdGps = nullptr, *CdMapa = nullptr;
+        QLineEdit *Txgeo = nullptr;
     };
     struct Opciones {
         // A name that no locality has is a new locality, described on the form (newobs);
@@ -95,6 +97,9 @@ public:
         c.Frame1 = ui->Frame1;
         c.Frame2 = ui->Frame2;
         c.Frame3 = ui->Frame3;
+        c.CdGps = ui->CdGps;
+        c.CdMapa = ui->CdMapa;
+        c.Txgeo = ui->Txgeo;
         if constexpr (requires { ui->missatge; }) c.missatge = ui->missatge;
         return c;
     }

@@ -8,6 +8,7 @@
 #include "export/frfitxer.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
+#include "localities/frgps.h"
 #include "localities/frinsLoc.h"
 #include "localities/frloc.h"
 #include "localities/frmodifloc.h"
@@ -203,6 +204,14 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
         // Copies listed and made: the records stay as they were. Putting one back is the
         // session's to follow.
         {u"frcopias"_s, kObservador, [] { return new frcopias; }, [](QWidget *) {}, {u"CdCopia"_s}},
+        // Coordinates handed to the form that asked, never stored by this one.
+        {u"frgps"_s,
+         kObservador,
+         [] { return new frgps([](int, qint64, qint64) {}); },
+         [](QWidget *f) {
+             Poner(f, {{u"Txpos"_s, u"40.4168, -3.7038"_s}});
+         },
+         {u"CdAceptar"_s}},
         {u"FrDate"_s,
          kObservador,
          [] { return new FrDate(u"Txdini"_s, [](const QString &) {}); },

@@ -135,7 +135,8 @@ struct Sesion {
         qInfo("%d %s %s", accion, qPrintable(lugar), qPrintable(que.left(80)));
     }
 
-    // A modal observer form: the user works in it for a while, then it closes.
+    // A modal form (an observer form, the coordinates of frgps...): the user works in it for
+    // a while, then it closes.
     int Dialogo(QDialog *d) {
         vigia.Permitir(d);
         d->show();

@@ -1,0 +1,70 @@
+#include "GpsControls.h"
+
+#include "gui/ChoiceService.h"
+#include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
+#include "localities/UtmSquareControls.h"
+#include "localities/frgps.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QUrl>
+
+GpsControls::GpsControls(const Controles &c) : QObject(c.formulario), c_(c) {
+    c_.Txgeo->setReadOnly(true);
+    connect(c_.CdGps, &QPushButton::clicked, this, &GpsControls::CdGps_Click);
+    connect(c_.CdMapa, &QPushButton::clicked, this, &GpsControls::CdMapa_Click);
+    connect(c_.huso, &QComboBox::currentTextChanged, this, &GpsControls::Actualizar);
+    for (QLineEdit *campo : {c_.este, c_.norte})
+        connect(campo, &QLineEdit::textChanged, this, &GpsControls::Actualizar);
+    Actualizar();
+}
+
+std::optional<Geodesy::Geograficas> GpsControls::Posicion() const {
+    static const QRegularExpression entero(QStringLiteral("^\\d{1,8}$"));
+    const QString huso = c_.huso->currentText().trimmed(), x = c_.este->text().trimmed(),
+                  y = c_.norte->text().trimmed();
+    if (!UtmSquareControls::Husos().contains(huso) || huso.isEmpty() ||
+        !entero.match(x).hasMatch() || !entero.match(y).hasMatch())
+        return std::nullopt;
+    return geodesia_.AGeograficas({huso.toInt(), x.toDouble(), y.toDouble()});
+}
+
+void GpsControls::Actualizar() {
+    const auto p = Posicion();
+    c_.Txgeo->setText(p ? QStringLiteral("%1, %2 (ETRS89)")
+                              .arg(QString::number(p->lat, 'f', 6), QString::number(p->lon, 'f', 6))
+                        : QString());
+    c_.CdMapa->setEnabled(p.has_value());
+}
+
+void GpsControls::CdGps_Click() {
+    QPointer<QWidget> formulario(c_.formulario);
+    frgps::Abrir(c_.formulario, [this, formulario](int huso, qint64 este, qint64 norte) {
+        if (!formulario) return;
+        const int i = c_.huso->findText(QString::number(huso));
+        if (i < 0) return;
+        // As a user would: the coordinates typed, then the zone chosen, which derives the
+        // squares where the form derives them.
+        c_.este->setText(QString::number(este));
+        c_.norte->setText(QString::number(norte));
+        ModBaseDatos::ElegirComoUsuario(c_.huso, i);
+    });
+}
+
+void GpsControls::CdMapa_Click() {
+    const auto p = Posicion();
+    if (!p) return;
+    const QString lat = QString::number(p->lat, 'f', 5), lon = QString::number(p->lon, 'f', 5);
+    const QUrl direccion(
+        QStringLiteral("https://www.openstreetmap.org/?mlat=%1&mlon=%2#map=16/%1/%2")
+            .arg(lat, lon));
+    if (!ChoiceService::Abrir(direccion))
+        MessageService::Mostrar(c_.formulario,
+                                QStringLiteral("No se ha podido abrir el navegador con ") +
+                                    direccion.toString(),
+                                QStringLiteral("Ver en el mapa"), QMessageBox::Warning);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "geo/Geodesy.h"
+
+#include <QObject>
+#include <optional>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+// The coordinate helpers of a form with zone, easting and northing: "GPS..." opens frgps and
+// puts its result into the fields as a user would type them; below them, the latitude and
+// longitude of what the fields hold, and "Ver en el mapa" for that point.
+class GpsControls : public QObject {
+    Q_OBJECT
+public:
+    struct Controles {
+        QWidget *formulario = nullptr;
+        QComboBox *huso = nullptr;  // Cbhuso
+        QLineEdit *este = nullptr;  // Txlong / Txutmx
+        QLineEdit *norte = nullptr; // Txlat / Txutmy
+        QPushButton *CdGps = nullptr;
+        QLineEdit *Txgeo = nullptr;
+        QPushButton *CdMapa = nullptr;
+    };
+
+    explicit GpsControls(const Controles &c);
+
+    // The ETRS89 latitude and longitude of the fields, when they hold a whole position.
+    std::optional<Geodesy::Geograficas> Posicion() const;
+
+private:
+    void CdGps_Click();
+    void CdMapa_Click();
+    void Actualizar();
+
+    Controles c_;
+    Geodesy geodesia_;
+};
