@@ -5,11 +5,8 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
-<<<<<<< HEAD
 #include "gui/SpeciesFinder.h"
-=======
 #include "localities/GpsControls.h"
->>>>>>> feat-gps
 #include "observers/ObserverStore.h"
 #include "observers/frobs.h"
 
