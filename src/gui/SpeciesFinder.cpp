@@ -32,7 +32,7 @@ SpeciesFinder::SpeciesFinder(QComboBox *lista, QLabel *nota)
     connect(lista_, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (i != indiceNota_) Anotar(-1, QString());
     });
-    if (nota_) nota_->clear();
+    Anotar(-1, QString());
 }
 
 bool SpeciesFinder::Cargar(QString *error) {
@@ -121,5 +121,8 @@ void SpeciesFinder::ExplicarCodigo(const QString &codigo) {
 
 void SpeciesFinder::Anotar(int indice, const QString &texto) {
     indiceNota_ = indice;
-    if (nota_) nota_->setText(texto);
+    if (!nota_) return;
+    nota_->setText(texto);
+    // An empty note takes no room on the form.
+    nota_->setVisible(!texto.isEmpty());
 }
