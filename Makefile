@@ -5,6 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev \
            libxlsxwriter-dev libzip-dev unzip \
            libproj-dev proj-data libgeographiclib-dev \
+           poppler-utils desktop-file-utils \
            clang-format python3 \
            sqlite3 zip
 

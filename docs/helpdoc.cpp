@@ -1,29 +1,465 @@
-// Typesets the help document: helpdoc <source.html> <output.pdf>
+// Builds the help document from the tutorial's text and screenshots of the real forms,
+// rendered offscreen from a demonstration database so that they never go stale; then the
+// table of contents and page numbers. Also writes the program's icon for the desktop.
+// Usage: tritodex_helpdoc <tutorial.html> <refdata folder> <output.pdf> <screenshot folder>
+//                         <icon.png>
+#include "app/frsplash.h"
+#include "app/principal.h"
+#include "backups/frcopias.h"
+#include "data/Backups.h"
+#include "data/CreacionBaseDatos.h"
+#include "data/ModConex.h"
+#include "data/ReferenceData.h"
+#include "export/frfitxer.h"
+#include "geo/Geodesy.h"
+#include "gui/ChoiceService.h"
+#include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
+#include "gui/Screen.h"
+#include "gui/TitleImage.h"
+#include "localities/LocalityStore.h"
+#include "localities/UtmSquares.h"
+#include "localities/frcodloc.h"
+#include "localities/frgps.h"
+#include "localities/frinsLoc.h"
+#include "localities/frloc.h"
+#include "localities/frmodifloc.h"
+#include "observations/FrDate.h"
+#include "observations/ObservationStore.h"
+#include "observations/frcons.h"
+#include "observations/frmodif.h"
+#include "observations/frmotivos.h"
+#include "observations/newobs.h"
+#include "observers/ObserverStore.h"
+#include "observers/frinsObs.h"
+#include "observers/frmodifobs.h"
+#include "observers/frobs.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QCompleter>
+#include <QDir>
 #include <QFile>
-#include <QGuiApplication>
-#include <QPageLayout>
-#include <QPageSize>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
+#include <QAbstractTextDocumentLayout>
 #include <cstdio>
+#include <functional>
+#include <memory>
+
+namespace {
+
+[[noreturn]] void Fallar(const QString &que) {
+    std::fprintf(stderr, "helpdoc: %s\n", qPrintable(que));
+    std::exit(1);
+}
+
+void Esperar() {
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+}
+
+// Typed into a field and left, as a user would, so that its checks run.
+void Escribir(QWidget *campo, const QString &texto) {
+    QWidget *ventana = campo->window();
+    ventana->activateWindow();
+    QApplication::setActiveWindow(ventana);
+    campo->setFocus(Qt::MouseFocusReason);
+    if (auto *lista = qobject_cast<QComboBox *>(campo))
+        lista->setEditText(texto);
+    else if (auto *linea = qobject_cast<QLineEdit *>(campo))
+        linea->setText(texto);
+    Esperar();
+}
+// Leaves a field the way a click on the next control does.
+void Salir(QWidget *campo) {
+    QWidget *otro = campo->nextInFocusChain();
+    while (otro && otro != campo &&
+           (!otro->isVisible() || !otro->isEnabled() || otro->focusPolicy() == Qt::NoFocus ||
+            campo->isAncestorOf(otro)))
+        otro = otro->nextInFocusChain();
+    if (otro && otro != campo) otro->setFocus(Qt::MouseFocusReason);
+    Esperar();
+}
+void Elegir(QWidget *f, const char *lista, const QString &texto) {
+    auto *c = f->findChild<QComboBox *>(QString::fromLatin1(lista));
+    const int i = c ? c->findText(texto, Qt::MatchStartsWith) : -1;
+    if (i < 0) Fallar(QStringLiteral("no item %1 in %2").arg(texto, QString::fromLatin1(lista)));
+    ModBaseDatos::ElegirComoUsuario(c, i);
+    Esperar();
+}
+template <typename T = QWidget> T *Control(QWidget *f, const char *nombre) {
+    auto *w = f->findChild<T *>(QString::fromLatin1(nombre));
+    if (!w) Fallar(QStringLiteral("no control %1").arg(QString::fromLatin1(nombre)));
+    return w;
+}
+
+// The demonstration data: three observers, the first the default one, a few localities and
+// a season's observations.
+void Demostracion() {
+    ObserverStore observadores;
+    for (const auto &[o, defecto] :
+         {std::pair{Observador{QStringLiteral("MGL"), QStringLiteral("María"),
+                               QStringLiteral("García López"), QStringLiteral("AHE"),
+                               QStringLiteral("maria@ejemplo.es"), QStringLiteral("Madrid")},
+                    true},
+          {Observador{QStringLiteral("JRS"), QStringLiteral("Javier"), QStringLiteral("Ruiz Sanz"),
+                      {}, QStringLiteral("javier@ejemplo.es"), QStringLiteral("Segovia")},
+           false},
+          {Observador{QStringLiteral("ABM"), QStringLiteral("Ana Belén"),
+                      QStringLiteral("Martín"), {}, QStringLiteral("ana@ejemplo.es"), {}},
+           false}})
+        if (!observadores.Insertar(o, defecto)) Fallar(observadores.error());
+
+    Geodesy geodesia;
+    ReferenceData ref;
+    LocalityStore localidades;
+    struct Lugar {
+        const char *codigo, *nombre, *provincia, *municipio;
+        double lat, lon;
+    };
+    const Lugar lugares[] = {
+        {"MGL1", "Charca del Retiro", "Madrid", "Madrid", 40.4153, -3.6845},
+        {"MGL2", "Laguna Grande de Peñalara", "Madrid", "Rascafría", 40.8386, -3.9555},
+        {"JRS1", "Arroyo de la Chorranca", "Segovia", "Real Sitio de San Ildefonso", 40.8745,
+         -4.0210},
+        {"ABM1", "Laguna de Santa Olalla", "Huelva", "Almonte", 36.9807, -6.4797}};
+    for (const Lugar &l : lugares) {
+        const auto utm = geodesia.AUtm({l.lat, l.lon});
+        if (!utm) Fallar(QStringLiteral("no UTM for %1").arg(QString::fromUtf8(l.nombre)));
+        const QString huso = QString::number(utm->huso);
+        const QString x = QString::number(qint64(utm->este)), y = QString::number(qint64(utm->norte));
+        const auto c = Utm::CalcularCuadrados(ModConex::DatabaseConnection(), huso, x, y);
+        const auto prov = ref.IdProvincia(QString::fromUtf8(l.provincia));
+        const auto muni = ref.IdMunicipio(QString::fromUtf8(l.municipio), QString::fromUtf8(l.provincia));
+        if (c.resultado != Utm::Resultado::Calculado || !prov || !muni)
+            Fallar(QStringLiteral("place %1").arg(QString::fromUtf8(l.nombre)));
+        Localidad loc;
+        loc.codigo = QString::fromLatin1(l.codigo);
+        loc.nombre = QString::fromUtf8(l.nombre);
+        loc.prov = *prov;
+        loc.muni = *muni;
+        loc.utmx = x.toInt();
+        loc.utmy = y.toInt();
+        loc.utmhuso = huso;
+        loc.utm1k = c.utm1k;
+        loc.utm10k = c.utm10k;
+        if (!localidades.Insertar(loc)) Fallar(localidades.error());
+    }
+
+    ObservationStore observaciones;
+    struct Registro {
+        const char *obs1, *obs2, *especie, *localidad;
+        QDate fecha;
+        int numero, estadio;
+        const char *descripcion;
+    };
+    const Registro registros[] = {
+        {"MGL", "JRS", "EPICAL", "MGL1", {2026, 3, 14}, 12, 8, "Cantando al anochecer"},
+        {"MGL", "", "PELPER", "MGL1", {2026, 4, 2}, 5, 7, ""},
+        {"MGL", "", "TIMLEP", "MGL1", {2026, 5, 20}, 1, 15, "Bajo una piedra"},
+        {"JRS", "MGL", "ICHALP", "MGL2", {2026, 6, 8}, 30, 7, "En la orilla norte"},
+        {"JRS", "", "RANTEM", "MGL2", {2026, 6, 8}, 200, 2, "Renacuajos"},
+        {"JRS", "", "SALSAL", "JRS1", {2026, 10, 30}, 3, 7, "Tras la lluvia"},
+        {"ABM", "", "PELCUL", "ABM1", {2026, 11, 15}, 2, 7, ""},
+        {"ABM", "MGL", "MAULEP", "ABM1", {2026, 9, 3}, 7, 15, "Tomando el sol"}};
+    for (const Registro &r : registros) {
+        Observacion o;
+        o.observador[0] = QString::fromLatin1(r.obs1);
+        o.observador[1] = QString::fromLatin1(r.obs2);
+        o.fecha = r.fecha;
+        o.especie = QString::fromLatin1(r.especie);
+        o.numejemp = r.numero;
+        o.estadio = r.estadio;
+        o.descripcion = QString::fromUtf8(r.descripcion);
+        o.localidad = QString::fromLatin1(r.localidad);
+        if (!observaciones.Guardar(o, std::nullopt)) Fallar(observaciones.error());
+    }
+}
+
+// What a window looks like on the screen, frame and title included when it has them.
+QImage Captura(QWidget *w) {
+    Esperar();
+    QWidget *marco = qobject_cast<QMdiSubWindow *>(w->parentWidget()) ? w->parentWidget() : w;
+    return marco->grab().toImage();
+}
+
+// The window shown inside the main window, as the menu would show it.
+QImage EnVentanaPrincipal(QWidget *w, const QSize &tamano = {}) {
+    Screen::MostrarHijo(w);
+    if (tamano.isValid()) w->parentWidget()->resize(tamano);
+    Esperar();
+    QImage imagen = Captura(w);
+    Screen::CerrarHijo(w);
+    Esperar();
+    return imagen;
+}
+
+QImage Suelta(QWidget *w) {
+    w->show();
+    QImage imagen = Captura(w);
+    w->close();
+    delete w;
+    return imagen;
+}
+
+using Capturas = QMap<QString, QImage>;
+
+Capturas HacerCapturas() {
+    Capturas c;
+    principal p;
+    p.resize(1000, 640);
+    p.show();
+    Esperar();
+    c[QStringLiteral("presentacion")] = TitleImage().toImage();
+
+    auto *consulta = new frcons;
+    Screen::MostrarHijo(consulta);
+    consulta->parentWidget()->resize(960, 520);
+    Esperar();
+    c[QStringLiteral("principal")] = p.grab().toImage();
+    c[QStringLiteral("frcons")] = Captura(consulta);
+    Screen::CerrarHijo(consulta);
+
+    c[QStringLiteral("frobs")] = EnVentanaPrincipal(new frobs);
+    c[QStringLiteral("frinsObs")] = Suelta(new frinsObs);
+    c[QStringLiteral("frmodifobs")] = Suelta(new frmodifobs(QStringLiteral("MGL")));
+
+    // An observation at a locality already known.
+    {
+        auto *f = new newobs;
+        Screen::MostrarHijo(f);
+        Escribir(Control(f, "Txobs2"), QStringLiteral("JRS"));
+        Salir(Control(f, "Txobs2"));
+        Control<QDateEdit>(f, "Txdata")->setDate(QDate(2026, 3, 14));
+        Elegir(f, "Cbespecie", QStringLiteral("EPICAL"));
+        Escribir(Control(f, "Txexemplars"), QStringLiteral("12"));
+        Elegir(f, "Cbestadio", QStringLiteral("Macho adulto"));
+        Elegir(f, "Cbconducta", QStringLiteral("Cantando"));
+        Elegir(f, "Cbloc", QStringLiteral("Charca del Retiro"));
+        Escribir(Control(f, "Txdesc"), QStringLiteral("Cantando al anochecer"));
+        c[QStringLiteral("newobs")] = Captura(f);
+
+        // Part of a common name typed: the species on offer under the list.
+        auto *lista = Control<QComboBox>(f, "Cbespecie");
+        lista->setFocus(Qt::MouseFocusReason);
+        lista->lineEdit()->selectAll();
+        for (const QChar ch : QStringLiteral("sapo corr")) {
+            lista->lineEdit()->insert(QString(ch));
+            emit lista->lineEdit()->textEdited(lista->lineEdit()->text());
+        }
+        Esperar();
+        QImage imagen = Captura(f);
+        QCompleter *emergente = nullptr;
+        for (QCompleter *e : lista->findChildren<QCompleter *>())
+            if (e->widget() == lista->lineEdit()) emergente = e;
+        if (!emergente || !emergente->popup()->isVisible())
+            Fallar(QStringLiteral("the species popup did not open"));
+        QPainter pintor(&imagen);
+        QWidget *marco = f->parentWidget();
+        pintor.drawImage(marco->mapFromGlobal(emergente->popup()->mapToGlobal(QPoint(0, 0))),
+                         emergente->popup()->grab().toImage());
+        pintor.end();
+        c[QStringLiteral("especie")] = imagen;
+        emergente->popup()->hide();
+        Screen::CerrarHijo(f);
+        Esperar();
+    }
+    // A new locality: the worked example of the squares.
+    {
+        auto *f = new newobs;
+        Screen::MostrarHijo(f);
+        Elegir(f, "Cbespecie", QStringLiteral("PELPER"));
+        Escribir(Control(f, "Cbloc"), QStringLiteral("Fuente de la Puerta del Sol"));
+        Salir(Control(f, "Cbloc"));
+        Elegir(f, "Cbhuso", QStringLiteral("30"));
+        Escribir(Control(f, "Txlong"), QStringLiteral("440291"));
+        Salir(Control(f, "Txlong"));
+        Escribir(Control(f, "Txlat"), QStringLiteral("4474254"));
+        Salir(Control(f, "Txlat"));
+        Elegir(f, "Cbprov", QStringLiteral("Madrid"));
+        Elegir(f, "Cbmuni", QStringLiteral("Madrid"));
+        c[QStringLiteral("newobs_nueva")] = Captura(f);
+        Screen::CerrarHijo(f);
+        Esperar();
+    }
+    {
+        auto *f = new frcodloc;
+        f->CodigoPropuesto = QStringLiteral("MGL9");
+        c[QStringLiteral("frcodloc")] = Suelta(f);
+    }
+    {
+        auto *f = new frgps([](int, qint64, qint64) {});
+        f->show();
+        Escribir(Control(f, "Txpos"), QStringLiteral("40.4168, -3.7038"));
+        Salir(Control(f, "Txpos"));
+        c[QStringLiteral("frgps")] = Suelta(f);
+    }
+    c[QStringLiteral("FrDate")] = Suelta(new FrDate(QStringLiteral("Txdini"), [](const QString &) {}));
+    {
+        frmodif *f = frmodif::Abrir(nullptr, 1, {});
+        if (!f) Fallar(QStringLiteral("observation 1"));
+        c[QStringLiteral("frmodif")] = Captura(f);
+        Screen::CerrarHijo(f);
+        Esperar();
+    }
+    c[QStringLiteral("frloc")] = EnVentanaPrincipal(new frloc, QSize(900, 420));
+    c[QStringLiteral("frinsLoc")] = Suelta(new frinsLoc);
+    c[QStringLiteral("frmodifloc")] = Suelta(new frmodifloc(QStringLiteral("1")));
+    c[QStringLiteral("frmotivos")] = EnVentanaPrincipal(new frmotivos);
+    c[QStringLiteral("frfitxer")] = EnVentanaPrincipal(new frfitxer);
+    QString error;
+    if (!Backups::Hacer(&error, QDateTime(QDate(2026, 11, 30), QTime(9, 12))) ||
+        !Backups::Hacer(&error, QDateTime(QDate(2026, 12, 1), QTime(8, 47))))
+        Fallar(error);
+    c[QStringLiteral("frcopias")] = EnVentanaPrincipal(new frcopias);
+    c[QStringLiteral("frsplash")] = Suelta(new frsplash);
+    return c;
+}
+
+// The text with its pictures, each at most the page's width.
+void CargarTexto(QTextDocument &doc, QString html, const Capturas &capturas, qreal ancho) {
+    static const QRegularExpression img(QStringLiteral("<img src=\"([^\"]+)\\.png\">"));
+    QStringList faltan;
+    for (auto it = img.globalMatch(html); it.hasNext();) {
+        const QString nombre = it.next().captured(1);
+        if (!capturas.contains(nombre)) faltan << nombre;
+    }
+    if (!faltan.isEmpty())
+        Fallar(QStringLiteral("no screenshot for: %1").arg(faltan.join(QStringLiteral(", "))));
+    for (auto it = capturas.cbegin(); it != capturas.cend(); ++it) {
+        const QString archivo = it.key() + QStringLiteral(".png");
+        doc.addResource(QTextDocument::ImageResource, QUrl(archivo), it.value());
+        const qreal escala = std::min<qreal>(1.0, ancho / it.value().width());
+        html.replace(QStringLiteral("<img src=\"%1\">").arg(archivo),
+                     QStringLiteral("<img src=\"%1\" width=\"%2\" height=\"%3\">")
+                         .arg(archivo)
+                         .arg(int(it.value().width() * escala))
+                         .arg(int(it.value().height() * escala)));
+    }
+    doc.setHtml(html);
+}
+
+struct Capitulo {
+    QString titulo;
+    int nivel;
+    int pagina;
+};
+
+QList<Capitulo> Capitulos(QTextDocument &doc, qreal altoPagina) {
+    QList<Capitulo> r;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const int nivel = b.blockFormat().headingLevel();
+        if (nivel < 1 || nivel > 2) continue;
+        const qreal y = doc.documentLayout()->blockBoundingRect(b).top();
+        r << Capitulo{b.text(), nivel, int(y / altoPagina) + 1};
+    }
+    return r;
+}
+
+QString Indice(const QList<Capitulo> &capitulos) {
+    QString html = QStringLiteral("<h1>Índice</h1><table width=\"100%\" cellpadding=\"1\">");
+    for (const Capitulo &c : capitulos)
+        html += QStringLiteral("<tr><td>%1%2</td><td align=\"right\">%3</td></tr>")
+                    .arg(c.nivel == 2 ? QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;") : QString(),
+                         c.titulo.toHtmlEscaped(),
+                         c.pagina > 0 ? QString::number(c.pagina) : QStringLiteral("00"));
+    return html + QStringLiteral("</table>");
+}
+
+} // namespace
 
 int main(int argc, char *argv[]) {
-    QGuiApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: tritodex_helpdoc <source.html> <output.pdf>\n");
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+    QApplication::setWindowIcon(ProgramIcon());
+    if (argc != 6) {
+        std::fprintf(stderr, "usage: tritodex_helpdoc <tutorial.html> <refdata folder> "
+                             "<output.pdf> <screenshot folder> <icon.png>\n");
         return 2;
     }
-    QFile fuente(QString::fromLocal8Bit(argv[1]));
-    if (!fuente.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot read %s\n", argv[1]);
-        return 1;
-    }
-    QPdfWriter pdf(QString::fromLocal8Bit(argv[2]));
+    const QString fuente = QString::fromLocal8Bit(argv[1]);
+    const QString refdata = QString::fromLocal8Bit(argv[2]);
+    const QString salida = QString::fromLocal8Bit(argv[3]);
+    const QString carpeta = QString::fromLocal8Bit(argv[4]);
+    if (!ProgramIconImage(256).save(QString::fromLocal8Bit(argv[5])))
+        Fallar(QStringLiteral("cannot write the icon"));
+
+    QFile texto(fuente);
+    if (!texto.open(QIODevice::ReadOnly)) Fallar(QStringLiteral("cannot read ") + fuente);
+    const QString html = QString::fromUtf8(texto.readAll());
+
+    // The demonstration database, in a folder of its own that goes with the run.
+    QTemporaryDir dir;
+    ModConex::setRutaAplicacion(dir.path());
+    QString error;
+    if (!CreacionBaseDatos::CrearBaseDatos(ModConex::RutaBaseDatos(), refdata, &error) ||
+        !ModConex::Conectar())
+        Fallar(error + ModConex::MotivoFallo());
+    MessageService::setModoPrueba(true);
+    ChoiceService::Prueba().abrir = [](const QUrl &) { return true; };
+    Demostracion();
+    QDir().mkpath(carpeta);
+    for (const QFileInfo &viejo : QDir(carpeta).entryInfoList({QStringLiteral("*.png")}))
+        QFile::remove(viejo.absoluteFilePath());
+    const Capturas capturas = HacerCapturas();
+    ModConex::Desconectar();
+    for (auto it = capturas.cbegin(); it != capturas.cend(); ++it)
+        if (!it.value().save(QDir(carpeta).filePath(it.key() + QStringLiteral(".png"))))
+            Fallar(QStringLiteral("cannot write the screenshot ") + it.key());
+
+    QPdfWriter pdf(salida);
     pdf.setTitle(QStringLiteral("Tritodex: tutorial"));
+    pdf.setCreator(QStringLiteral("Tritodex"));
     pdf.setPageSize(QPageSize(QPageSize::A4));
-    pdf.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
+    pdf.setResolution(96);
+    pdf.setPageMargins(QMarginsF(18, 16, 18, 20), QPageLayout::Millimeter);
+    const QRectF pagina = pdf.pageLayout().paintRectPixels(pdf.resolution());
+    const qreal pie = 28;
+    const QSizeF cuerpo(pagina.width(), pagina.height() - pie);
+
+    // The headings first, then their pages with the contents in place (its lines take the
+    // same room with the numbers as with the placeholders), then the text as printed.
     QTextDocument doc;
-    doc.setHtml(QString::fromUtf8(fuente.readAll()));
-    doc.print(&pdf);
+    const auto cargar = [&](const QList<Capitulo> *indice) {
+        QString conIndice = html;
+        conIndice.replace(QStringLiteral("<!-- contents -->"),
+                          indice ? Indice(*indice) : QString());
+        CargarTexto(doc, conIndice, capturas, cuerpo.width() - 8);
+        doc.setPageSize(cuerpo);
+        QList<Capitulo> leidos = Capitulos(doc, cuerpo.height());
+        leidos.removeIf([](const Capitulo &c) { return c.titulo == QStringLiteral("Índice"); });
+        return leidos;
+    };
+    QList<Capitulo> capitulos = cargar(nullptr);
+    for (Capitulo &c : capitulos)
+        c.pagina = 0;
+    capitulos = cargar(&capitulos);
+    cargar(&capitulos);
+    const int paginas = doc.pageCount();
+    QPainter p(&pdf);
+    for (int i = 0; i < paginas; ++i) {
+        if (i > 0) pdf.newPage();
+        p.save();
+        p.translate(0, -i * cuerpo.height());
+        doc.drawContents(&p, QRectF(0, i * cuerpo.height(), cuerpo.width(), cuerpo.height()));
+        p.restore();
+        p.setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+        p.setPen(Qt::darkGray);
+        p.drawText(QRectF(0, cuerpo.height() + 8, cuerpo.width(), pie - 8), Qt::AlignCenter,
+                   QStringLiteral("Tritodex: tutorial · página %1 de %2").arg(i + 1).arg(paginas));
+    }
+    p.end();
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QStringListModel>
 
 namespace {
@@ -67,7 +68,13 @@ void SpeciesFinder::AlEscribir() {
         emergente_->popup()->hide();
         return;
     }
-    emergente_->complete();
+    // As wide as its longest item, so that no species is cut short under a narrow list.
+    QAbstractItemView *vista = emergente_->popup();
+    QRect zona = lista_->lineEdit()->rect();
+    zona.setWidth(std::max(zona.width(), vista->sizeHintForColumn(0) +
+                                             vista->verticalScrollBar()->sizeHint().width() +
+                                             2 * vista->frameWidth()));
+    emergente_->complete(zona);
 }
 
 void SpeciesFinder::Elegir(const QString &item) {

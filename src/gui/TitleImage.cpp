@@ -126,3 +126,33 @@ QPixmap TitleImage() {
     static const QImage imagen = Pintar();
     return QPixmap::fromImage(imagen);
 }
+
+QImage ProgramIconImage(int lado) {
+    QImage imagen(lado, lado, QImage::Format_ARGB32_Premultiplied);
+    imagen.fill(Qt::transparent);
+    QPainter p(&imagen);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(lado / 256.0, lado / 256.0);
+    // A rounded tile of pond water under a light sky, as in the title picture.
+    QLinearGradient fondo(0, 0, 0, 256);
+    fondo.setColorAt(0, QColor(232, 226, 170));
+    fondo.setColorAt(0.5, QColor(150, 175, 150));
+    fondo.setColorAt(1, QColor(60, 90, 90));
+    p.setPen(QPen(QColor(60, 70, 25), 6));
+    p.setBrush(fondo);
+    p.drawRoundedRect(QRectF(6, 6, 244, 244), 44, 44);
+    // The newt, climbing across the tile from lower left to upper right.
+    p.translate(138, 132);
+    p.rotate(-38);
+    p.scale(0.92, 0.92);
+    PintarTriton(p);
+    p.end();
+    return imagen;
+}
+
+QIcon ProgramIcon() {
+    QIcon icono;
+    for (const int lado : {16, 24, 32, 48, 64, 128, 256})
+        icono.addPixmap(QPixmap::fromImage(ProgramIconImage(lado)));
+    return icono;
+}
