@@ -1,5 +1,6 @@
 #include "PhenologyStore.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QMap>
 #include <QSet>
@@ -74,9 +75,10 @@ QString PhenologyStore::Condiciones(const FiltroFenologia &f, QVariantList &valo
 }
 
 QString PhenologyStore::Sentencia(const FiltroFenologia &f, QVariantList &valores) {
-    // Grouped by year, month, third of the month and stage name: a few thousand rows at most,
-    // whatever the number of observations. A day that is no day of its month (30 February,
-    // 29 February of a common year) falls in third 0 and is left out.
+    // Grouped by year, month, third of the month and stage: a few thousand rows at most,
+    // whatever the number of observations. The stage's names are read apart: grouping on
+    // them would compare every row's name under the case-folding collation. A day that is no day of
+    // its month (30 February, 29 February of a common year) falls in third 0 and is left out.
     return QStringLiteral(
                "SELECT substr(o.fecha, 1, 4), substr(o.fecha, 6, 2),"
                " CASE WHEN substr(o.fecha, 9, 2) BETWEEN '01' AND '10' THEN 1"
@@ -89,15 +91,19 @@ QString PhenologyStore::Sentencia(const FiltroFenologia &f, QVariantList &valore
                " WHEN substr(o.fecha, 9, 2) = '30' AND substr(o.fecha, 6, 2) <> '02' THEN 3"
                " WHEN substr(o.fecha, 9, 2) = '31' AND substr(o.fecha, 6, 2) IN"
                " ('01', '03', '05', '07', '08', '10', '12') THEN 3 ELSE 0 END,"
-               " et.estad_cast, min(et.id_estadio), count(*),"
-               " sum(CASE WHEN o.numejemp > 0 THEN o.numejemp ELSE 0 END)"
-               " FROM observacion o LEFT JOIN testadio et ON et.id_estadio = o.estadio") +
+               " o.estadio, count(*), sum(CASE WHEN o.numejemp > 0 THEN o.numejemp ELSE 0 END)"
+               " FROM observacion o") +
            Condiciones(f, valores) + QStringLiteral(" GROUP BY 1, 2, 3, 4");
 }
 
 std::optional<Fenologia> PhenologyStore::Contar(const FiltroFenologia &f) {
-    QVariantList valores;
+    QHash<qint64, QString> nombres;
     QSqlQuery q;
+    if (!Ejecutar(q, QStringLiteral("SELECT id_estadio, estad_cast FROM testadio")))
+        return std::nullopt;
+    while (q.next())
+        nombres.insert(q.value(0).toLongLong(), q.value(1).toString().trimmed());
+    QVariantList valores;
     if (!Ejecutar(q, Sentencia(f, valores), valores)) return std::nullopt;
     struct Cuenta {
         QString nombre;
@@ -116,9 +122,9 @@ std::optional<Fenologia> PhenologyStore::Contar(const FiltroFenologia &f) {
         if (textoAno.size() != 4 || !okAno || !okMes || mes < 1 || mes > 12 || tercio < 1 ||
             tercio > 3)
             continue;
-        QString nombre = q.value(3).toString().trimmed();
-        qint64 orden =
-            q.value(4).isNull() ? std::numeric_limits<qint64>::max() : q.value(4).toLongLong();
+        // An unchosen stage (0 or null) and one whose row is gone have no name.
+        qint64 orden = q.value(3).toLongLong();
+        QString nombre = nombres.value(orden);
         if (nombre.isEmpty()) {
             nombre = kSinEstadio;
             orden = std::numeric_limits<qint64>::max();
@@ -131,9 +137,9 @@ std::optional<Fenologia> PhenologyStore::Contar(const FiltroFenologia &f) {
         }
         c.orden = std::min(c.orden, orden);
         const int i = (mes - 1) * 3 + tercio - 1;
-        const qint64 n = q.value(5).toLongLong();
+        const qint64 n = q.value(4).toLongLong();
         c.estadio.observaciones[i] += n;
-        c.estadio.ejemplares[i] += q.value(6).toLongLong();
+        c.estadio.ejemplares[i] += q.value(5).toLongLong();
         r.registros += n;
         anos.insert(ano);
     }

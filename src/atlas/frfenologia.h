@@ -11,7 +11,9 @@ class frfenologia;
 class QChart;
 class QLineEdit;
 class QPainter;
+class QStackedBarSeries;
 class QStandardItemModel;
+class QValueAxis;
 
 // The phenology chart: observations in the 36 ten-day periods of the year, stacked by life
 // stage, for one species or all, with the list of a period's observations and the export.
@@ -39,6 +41,7 @@ private:
     // The filters as typed; nothing, after telling the user, when one cannot be read.
     std::optional<FiltroFenologia> LeerFiltros();
     bool LeerAno(QLineEdit *campo, const QString &cual, int &ano);
+    void PrepararGrafico();
     void Dibujar();
     void ListarPeriodo(int periodo);
     QString TextoPeriodo(int periodo) const;
@@ -47,6 +50,8 @@ private:
 
     std::unique_ptr<Ui::frfenologia> ui;
     QChart *grafico_ = nullptr;
+    QStackedBarSeries *serie_ = nullptr;
+    QValueAxis *cuenta_ = nullptr;
     QStandardItemModel *DtObs = nullptr;
     FiltroFenologia filtro_; // the filters of the counts shown
     Fenologia fenologia_;
