@@ -40,50 +40,34 @@ QStringList Volcado(const Fenologia &f) {
 
 void tst_PhenologyStore::periodos() {
     TestDatabase bd;
-    // Fixture stages: 1 Puesta, 2 Larva, 3 Adulto (amphibians), 4 Huevo, 5 Juvenil, 6 Adulto
-    // (reptiles). Each date with its period, or 0 where it is no date and is not counted.
-    struct Caso {
-        QVariant fecha;
-        int estadio;
-        QVariant numejemp;
-        int periodo;
-    };
-    const QList<Caso> casos = {
-        {u"2005-01-01"_s, 1, 3, 1},
-        {u"2005-01-10"_s, 1, 2, 1},
-        {u"2005-01-11"_s, 1, {}, 2},
-        {u"2005-01-20"_s, 2, 5, 2},
-        {u"2005-01-21"_s, 2, 1, 3},
-        {u"2005-01-31"_s, 3, 2, 3}, // 31-day month
-        {u"2005-04-20"_s, 3, 7, 11},
-        {u"2005-04-21"_s, 6, 1, 12},
-        {u"2005-04-30"_s, 6, 4, 12},
-        {u"2005-05-01"_s, 6, 1, 13}, // 30-day month
-        {u"2005-02-20"_s, 5, 1, 5},
-        {u"2005-02-21"_s, 5, 1, 6},
-        {u"2005-02-28"_s, 5, 2, 6},
-        {u"2005-03-01"_s, 5, 1, 7}, // common year
-        {u"2004-02-28"_s, 0, 6, 6},
-        {u"2004-02-29"_s, 0, 1, 6}, // leap year, no stage
-        {u"2000-02-29"_s, 99, 2, 6},
-        {u"2004-03-01"_s, 5, 0, 7}, // a stage that is gone
-        {u"2005-12-21"_s, 5, -3, 36},
-        {u"2005-12-31"_s, 5, 1, 36},
-        {u"2005-02-29"_s, 1, 1, 0},
-        {u"1900-02-29"_s, 1, 1, 0}, // no such days
-        {u"2005-04-31"_s, 1, 1, 0},
-        {u"2005-02-30"_s, 1, 1, 0},
-        {u""_s, 1, 1, 0},
-        {QVariant(), 1, 1, 0},
-        {u"hola"_s, 1, 1, 0},
-        {u"2005-13-01"_s, 1, 1, 0},
+    // Each case: date, stage, individuals, period (0: no date, not counted). Boundaries on
+    // the 10th, 11th, 20th and 21st; the last day of a 31-day month (January) and of a
+    // 30-day one (April); 28 and 29 February in common and leap years (2000 is one); a
+    // stage never chosen (0) and one that is gone (99); individuals only where given and
+    // positive; days that do not exist, empty and unreadable dates. Fixture stages:
+    // 1 Puesta, 2 Larva, 3 Adulto, 4 Huevo, 5 Juvenil, 6 Adulto (reptiles).
+    const QStringList casos = {
+        u"2005-01-01 1 3 1"_s,   u"2005-01-10 1 2 1"_s,  u"2005-01-11 1 nulo 2"_s,
+        u"2005-01-20 2 5 2"_s,   u"2005-01-21 2 1 3"_s,  u"2005-01-31 3 2 3"_s,
+        u"2005-04-20 3 7 11"_s,  u"2005-04-21 6 1 12"_s, u"2005-04-30 6 4 12"_s,
+        u"2005-05-01 6 1 13"_s,  u"2005-02-20 5 1 5"_s,  u"2005-02-21 5 1 6"_s,
+        u"2005-02-28 5 2 6"_s,   u"2005-03-01 5 1 7"_s,  u"2004-02-28 0 6 6"_s,
+        u"2004-02-29 0 1 6"_s,   u"2000-02-29 99 2 6"_s, u"2004-03-01 5 0 7"_s,
+        u"2005-12-21 5 -3 36"_s, u"2005-12-31 5 1 36"_s, u"2005-02-29 1 1 0"_s,
+        u"1900-02-29 1 1 0"_s,   u"2005-04-31 1 1 0"_s,  u"2005-02-30 1 1 0"_s,
+        u"vacía 1 1 0"_s,        u"nulo 1 1 0"_s,        u"hola 1 1 0"_s,
+        u"2005-13-01 1 1 0"_s};
+    const auto valor = [](const QString &t, const QVariant &v) {
+        return t == u"nulo"_s ? QVariant() : t == u"vacía"_s ? QVariant(QString()) : v;
     };
     qint64 contados = 0;
-    for (const Caso &c : casos) {
-        Observar(bd, c.fecha, c.estadio, c.numejemp);
-        const QDate d = QDate::fromString(c.fecha.toString(), Qt::ISODate);
-        QCOMPARE(PhenologyStore::Periodo(d), c.periodo);
-        contados += c.periodo > 0;
+    for (const QString &caso : casos) {
+        const QStringList c = caso.split(u' ');
+        const QVariant fecha = valor(c[0], c[0]);
+        Observar(bd, fecha, c[1].toInt(), valor(c[2], c[2].toInt()));
+        const QDate d = QDate::fromString(fecha.toString(), Qt::ISODate);
+        QCOMPARE(PhenologyStore::Periodo(d), c[3].toInt());
+        contados += c[3].toInt() > 0;
     }
     PhenologyStore store;
     const auto f = store.Contar({});
