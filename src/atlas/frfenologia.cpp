@@ -155,8 +155,7 @@ bool frfenologia::LeerAno(QLineEdit *campo, const QString &cual, int &ano) {
     MessageService::Mostrar(this,
                             QStringLiteral("El año %1 «%2» no es válido: escriba un año de cuatro "
                                            "cifras entre 1800 y %3.")
-                                .arg(cual, campo->text())
-                                .arg(ultimo),
+                                .arg(cual, campo->text(), QString::number(ultimo)),
                             QStringLiteral("Año incorrecto"), QMessageBox::Warning);
     campo->setFocus(Qt::OtherFocusReason);
     campo->selectAll();

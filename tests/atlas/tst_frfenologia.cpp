@@ -14,8 +14,10 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLegendMarker>
@@ -201,6 +203,15 @@ void tst_frfenologia::sesion() {
         QVERIFY(c<QLineEdit>(campo)->hasFocus());
     }
     QCOMPARE(c<QLineEdit>("Txanoini")->text(), u"2006"_s);
+    // A pasted text is no year either, and is quoted as it was pasted.
+    QGuiApplication::clipboard()->setText(u"%1 año"_s);
+    User::Escribir(c<QLineEdit>("Txanoini"), {});
+    QTest::keyClick(c<QLineEdit>("Txanoini"), Qt::Key_V, Qt::ControlModifier);
+    Mostrar();
+    QCOMPARE(
+        MessageService::Ultimo().texto,
+        u"El año inicial «%1 año» no es válido: escriba un año de cuatro cifras entre 1800 y "_s +
+            QString::number(QDate::currentDate().year()) + u'.');
 
     // A species typed that is none: told, and the list back on every species.
     MessageService::Limpiar();
