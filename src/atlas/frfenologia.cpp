@@ -34,6 +34,7 @@ namespace {
 
 const QString kTodas = QStringLiteral("todas las especies");
 const QString kTituloExportar = QStringLiteral("Exportar gráfico");
+const QSizeF kTamanoExportado(1200, 700);
 
 // A filter's entries: the blank (no filter) first, then each text once, in Spanish order.
 QStringList ConBlanco(QStringList items) {
@@ -64,13 +65,13 @@ QString Cuantos(qint64 n, const char *uno, const char *varios) {
 frfenologia::frfenologia(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::frfenologia>()) {
     ui->setupUi(this);
-    grafico_ = new QChart;
+    // The view's own chart: one set in its place would leave this one to nobody.
+    grafico_ = ui->Grafico->chart();
     grafico_->legend()->setAlignment(Qt::AlignBottom);
     // Neither a shadow nor smoothing on the screen: the bars are upright rectangles and a
     // redraw costs about half as much without them. Exports are drawn smooth.
     grafico_->setDropShadowEnabled(false);
     PrepararGrafico();
-    ui->Grafico->setChart(grafico_);
     DtObs = new QStandardItemModel(this);
     DtObs->setObjectName(QStringLiteral("DtObs"));
     ui->DBObs->setModel(DtObs);
@@ -366,10 +367,15 @@ void frfenologia::ListarPeriodo(int periodo) {
 // Export -----------------------------------------------------------------------------------
 
 void frfenologia::PintarEn(QPainter &pintor, const QRectF &destino) {
-    // The chart as shown, title and legend included, scaled to the page or picture. The
-    // chart lays itself out in posted events: a redraw just asked for is drawn first.
+    // The chart, title and legend included, laid out at the export's own size so that no
+    // month or stage name is cut short in a small window, then put back as it was. The
+    // chart lays itself out in posted events, which are run before each drawing.
+    const QSizeF enPantalla = grafico_->size();
+    grafico_->resize(kTamanoExportado);
     QCoreApplication::sendPostedEvents();
     grafico_->scene()->render(&pintor, destino, grafico_->sceneBoundingRect(), Qt::KeepAspectRatio);
+    grafico_->resize(enPantalla);
+    QCoreApplication::sendPostedEvents();
 }
 
 bool frfenologia::Pintar(const QString &ruta, const QString &formato, QString &error) {
@@ -378,9 +384,8 @@ bool frfenologia::Pintar(const QString &ruta, const QString &formato, QString &e
         error = archivo.errorString();
         return false;
     }
-    // Pictures 1600 points wide, in the proportions of the chart on the screen.
-    const QSizeF pantalla = grafico_->size().isEmpty() ? QSizeF(1600, 900) : grafico_->size();
-    const QRectF area(0, 0, 1600, 1600 * pantalla.height() / std::max(1.0, pantalla.width()));
+    // Pictures 1600 points wide.
+    const QRectF area(0, 0, 1600, 1600 * kTamanoExportado.height() / kTamanoExportado.width());
     QPainter pintor;
     if (formato == u"png") {
         QImage imagen(area.size().toSize(), QImage::Format_ARGB32);
