@@ -5,6 +5,7 @@
 //                         <icon.png>
 #include "app/frsplash.h"
 #include "app/principal.h"
+#include "atlas/frfenologia.h"
 #include "backups/frcopias.h"
 #include "data/Backups.h"
 #include "data/CreacionBaseDatos.h"
@@ -36,10 +37,11 @@
 #include "observers/frobs.h"
 
 #include <QAbstractItemView>
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QCompleter>
+#include <QDateEdit>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -52,7 +54,6 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
-#include <QAbstractTextDocumentLayout>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -113,11 +114,19 @@ void Demostracion() {
                                QStringLiteral("García López"), QStringLiteral("AHE"),
                                QStringLiteral("maria@ejemplo.es"), QStringLiteral("Madrid")},
                     true},
-          {Observador{QStringLiteral("JRS"), QStringLiteral("Javier"), QStringLiteral("Ruiz Sanz"),
-                      {}, QStringLiteral("javier@ejemplo.es"), QStringLiteral("Segovia")},
+          {Observador{QStringLiteral("JRS"),
+                      QStringLiteral("Javier"),
+                      QStringLiteral("Ruiz Sanz"),
+                      {},
+                      QStringLiteral("javier@ejemplo.es"),
+                      QStringLiteral("Segovia")},
            false},
-          {Observador{QStringLiteral("ABM"), QStringLiteral("Ana Belén"),
-                      QStringLiteral("Martín"), {}, QStringLiteral("ana@ejemplo.es"), {}},
+          {Observador{QStringLiteral("ABM"),
+                      QStringLiteral("Ana Belén"),
+                      QStringLiteral("Martín"),
+                      {},
+                      QStringLiteral("ana@ejemplo.es"),
+                      {}},
            false}})
         if (!observadores.Insertar(o, defecto)) Fallar(observadores.error());
 
@@ -138,10 +147,12 @@ void Demostracion() {
         const auto utm = geodesia.AUtm({l.lat, l.lon});
         if (!utm) Fallar(QStringLiteral("no UTM for %1").arg(QString::fromUtf8(l.nombre)));
         const QString huso = QString::number(utm->huso);
-        const QString x = QString::number(qint64(utm->este)), y = QString::number(qint64(utm->norte));
+        const QString x = QString::number(qint64(utm->este)),
+                      y = QString::number(qint64(utm->norte));
         const auto c = Utm::CalcularCuadrados(ModConex::DatabaseConnection(), huso, x, y);
         const auto prov = ref.IdProvincia(QString::fromUtf8(l.provincia));
-        const auto muni = ref.IdMunicipio(QString::fromUtf8(l.municipio), QString::fromUtf8(l.provincia));
+        const auto muni =
+            ref.IdMunicipio(QString::fromUtf8(l.municipio), QString::fromUtf8(l.provincia));
         if (c.resultado != Utm::Resultado::Calculado || !prov || !muni)
             Fallar(QStringLiteral("place %1").arg(QString::fromUtf8(l.nombre)));
         Localidad loc;
@@ -305,7 +316,8 @@ Capturas HacerCapturas() {
         Salir(Control(f, "Txpos"));
         c[QStringLiteral("frgps")] = Suelta(f);
     }
-    c[QStringLiteral("FrDate")] = Suelta(new FrDate(QStringLiteral("Txdini"), [](const QString &) {}));
+    c[QStringLiteral("FrDate")] =
+        Suelta(new FrDate(QStringLiteral("Txdini"), [](const QString &) {}));
     {
         frmodif *f = frmodif::Abrir(nullptr, 1, {});
         if (!f) Fallar(QStringLiteral("observation 1"));
@@ -318,6 +330,7 @@ Capturas HacerCapturas() {
     c[QStringLiteral("frmodifloc")] = Suelta(new frmodifloc(QStringLiteral("1")));
     c[QStringLiteral("frmotivos")] = EnVentanaPrincipal(new frmotivos);
     c[QStringLiteral("frfitxer")] = EnVentanaPrincipal(new frfitxer);
+    c[QStringLiteral("frfenologia")] = EnVentanaPrincipal(new frfenologia, QSize(980, 560));
     QString error;
     if (!Backups::Hacer(&error, QDateTime(QDate(2026, 11, 30), QTime(9, 12))) ||
         !Backups::Hacer(&error, QDateTime(QDate(2026, 12, 1), QTime(8, 47))))

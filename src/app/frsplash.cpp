@@ -8,7 +8,8 @@ frsplash::frsplash(QWidget *parent)
     : QWidget(parent, Qt::Dialog), ui(std::make_unique<Ui::frsplash>()) {
     ui->setupUi(this);
     ui->Image1->setPixmap(TitleImage());
-    setFixedSize(709, 271);
+    // The picture as it was, the licence and the sources' lines below it.
+    setFixedSize(709, 271 + ui->Lbfuentes->heightForWidth(709));
     Form_Load();
 }
 

@@ -54,7 +54,8 @@ void frcopias::CargarCopias(const QString &actual) {
         auto *fecha = new QTableWidgetItem(Fecha(c.fecha));
         fecha->setData(kRuta, c.ruta);
         ui->DBcopias->setItem(fila, 0, fecha);
-        auto *tamano = new QTableWidgetItem(local.formattedDataSize(c.tamano, 2, QLocale::DataSizeTraditionalFormat));
+        auto *tamano = new QTableWidgetItem(
+            local.formattedDataSize(c.tamano, 2, QLocale::DataSizeTraditionalFormat));
         tamano->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         ui->DBcopias->setItem(fila, 1, tamano);
         auto *numero =

@@ -3,6 +3,7 @@
 #include "Corpus.h"
 #include "support/User.h"
 
+#include "atlas/frfenologia.h"
 #include "backups/frcopias.h"
 #include "data/ModConex.h"
 #include "export/frfitxer.h"
@@ -193,6 +194,18 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
 
         // The list's filters: nothing is stored, whatever they hold.
         {u"frloc"_s, kLocalidad, [] { return new frloc; }, [](QWidget *) {}, {u"CdBuscar"_s}},
+
+        // The phenology chart's filters: it stores nothing, whatever they hold or it exports.
+        {u"frfenologia"_s,
+         kObservador + u";\n"_s + kLocalidad + u";\n"_s +
+             u"INSERT INTO observacion (observador1, fecha, especie, estadio, numejemp, "
+             "localidad) VALUES ('JPG', '2005-04-12', 'BUFSPI', 2, 3, 'LMOD7')"_s,
+         [] { return new frfenologia; },
+         [](QWidget *) {},
+         {u"CdMostrar"_s, u"CdExportar"_s},
+         QString(),
+         {},
+         {u"Txanoini"_s, u"Txanofin"_s}},
 
         // Forms with no free text (folders and a calendar to choose from): whatever their
         // buttons do, the user's records stay as they were.

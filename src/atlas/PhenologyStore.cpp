@@ -1,0 +1,207 @@
+#include "PhenologyStore.h"
+
+#include <QHash>
+#include <QLocale>
+#include <QMap>
+#include <QSet>
+#include <limits>
+
+namespace {
+// First and last day of each third of a month, as the stored text writes them.
+const char *const kDias[3][2] = {{"01", "10"}, {"11", "20"}, {"21", "31"}};
+
+const char *const kMeses[12] = {"enero",      "febrero", "marzo",     "abril",
+                                "mayo",       "junio",   "julio",     "agosto",
+                                "septiembre", "octubre", "noviembre", "diciembre"};
+} // namespace
+
+qint64 Fenologia::Total(int periodo, bool ejemplares) const {
+    qint64 n = 0;
+    if (periodo < 1 || periodo > kPeriodos) return n;
+    for (const Estadio &e : estadios)
+        n += (ejemplares ? e.ejemplares : e.observaciones)[periodo - 1];
+    return n;
+}
+
+int PhenologyStore::Periodo(const QDate &fecha) {
+    if (!fecha.isValid()) return 0;
+    return (fecha.month() - 1) * 3 + (fecha.day() <= 10 ? 1 : fecha.day() <= 20 ? 2 : 3);
+}
+
+QString PhenologyStore::NombrePeriodo(int periodo) {
+    if (periodo < 1 || periodo > Fenologia::kPeriodos) return QString();
+    const int mes = (periodo - 1) / 3, tercio = (periodo - 1) % 3;
+    QString dias = QStringLiteral("%1-%2").arg((tercio * 10) + 1).arg(tercio * 10 + 10);
+    if (tercio == 2)
+        dias = mes == 1 ? QStringLiteral("21-28/29")
+                        : QStringLiteral("21-%1").arg(QDate(2001, mes + 1, 1).daysInMonth());
+    return QStringLiteral("%1 de %2").arg(dias, QString::fromLatin1(kMeses[mes]));
+}
+
+QStringList PhenologyStore::Meses() {
+    QStringList r;
+    for (const char *m : kMeses)
+        r << QString::fromLatin1(m).left(3);
+    return r;
+}
+
+QString PhenologyStore::Condiciones(const FiltroFenologia &f, QVariantList &valores) {
+    QString sql;
+    // Only a province filter needs the locality and its province.
+    if (!f.provincia.trimmed().isEmpty())
+        sql += QStringLiteral(" LEFT JOIN localidad loc ON loc.cod_localidad = o.localidad"
+                              " LEFT JOIN tprovincia pr ON pr.id_prov = loc.prov");
+    QStringList condiciones;
+    auto filtro = [&](bool presente, const char *condicion, const QVariant &valor) {
+        if (!presente) return;
+        condiciones << QString::fromLatin1(condicion);
+        valores << valor;
+    };
+    // Compared as text so that the date index serves: "2010-" sorts before every day of
+    // 2010 and "2010-13" after them.
+    filtro(f.anoDesde > 0, "o.fecha >= ?",
+           QStringLiteral("%1-").arg(f.anoDesde, 4, 10, QLatin1Char('0')));
+    filtro(f.anoHasta > 0, "o.fecha < ?",
+           QStringLiteral("%1-13").arg(f.anoHasta, 4, 10, QLatin1Char('0')));
+    filtro(!f.especie.trimmed().isEmpty(), "o.especie = ?", f.especie.trimmed());
+    filtro(!f.provincia.trimmed().isEmpty(), "pr.prov_cast = ?", f.provincia.trimmed());
+    filtro(!f.observador.trimmed().isEmpty(),
+           "EXISTS (SELECT 1 FROM observador ob WHERE ob.cod_observador IN (o.observador1, "
+           "o.observador2, o.observador3, o.observador4) AND (coalesce(ob.nombre, '') || ' ' "
+           "|| coalesce(ob.apellido, '')) LIKE ? ESCAPE '\\')",
+           PatronContiene(f.observador.trimmed()));
+    if (!condiciones.isEmpty()) sql += QStringLiteral(" WHERE ") + condiciones.join(" AND ");
+    return sql;
+}
+
+QString PhenologyStore::Sentencia(const FiltroFenologia &f, QVariantList &valores) {
+    // Grouped by year, month, third of the month and stage: a few thousand rows at most,
+    // whatever the number of observations. The stage's names are read apart: grouping on
+    // them would compare every row's name under the case-folding collation. A day that is no day of
+    // its month (30 February, 29 February of a common year) falls in third 0 and is left out.
+    return QStringLiteral(
+               "SELECT substr(o.fecha, 1, 4), substr(o.fecha, 6, 2),"
+               " CASE WHEN substr(o.fecha, 9, 2) BETWEEN '01' AND '10' THEN 1"
+               " WHEN substr(o.fecha, 9, 2) BETWEEN '11' AND '20' THEN 2"
+               " WHEN substr(o.fecha, 9, 2) BETWEEN '21' AND '28' THEN 3"
+               " WHEN substr(o.fecha, 9, 2) = '29' AND (substr(o.fecha, 6, 2) <> '02' OR"
+               " (CAST(substr(o.fecha, 1, 4) AS INTEGER) % 4 = 0 AND"
+               " (CAST(substr(o.fecha, 1, 4) AS INTEGER) % 100 <> 0 OR"
+               " CAST(substr(o.fecha, 1, 4) AS INTEGER) % 400 = 0))) THEN 3"
+               " WHEN substr(o.fecha, 9, 2) = '30' AND substr(o.fecha, 6, 2) <> '02' THEN 3"
+               " WHEN substr(o.fecha, 9, 2) = '31' AND substr(o.fecha, 6, 2) IN"
+               " ('01', '03', '05', '07', '08', '10', '12') THEN 3 ELSE 0 END,"
+               " o.estadio, count(*), sum(CASE WHEN o.numejemp > 0 THEN o.numejemp ELSE 0 END)"
+               " FROM observacion o") +
+           Condiciones(f, valores) + QStringLiteral(" GROUP BY 1, 2, 3, 4");
+}
+
+std::optional<Fenologia> PhenologyStore::Contar(const FiltroFenologia &f) {
+    QHash<qint64, QString> nombres;
+    QSqlQuery q;
+    if (!Ejecutar(q, QStringLiteral("SELECT id_estadio, estad_cast FROM testadio")))
+        return std::nullopt;
+    while (q.next())
+        nombres.insert(q.value(0).toLongLong(), q.value(1).toString().trimmed());
+    QVariantList valores;
+    if (!Ejecutar(q, Sentencia(f, valores), valores)) return std::nullopt;
+    struct Cuenta {
+        QString nombre;
+        qint64 orden;
+        Fenologia::Estadio estadio;
+    };
+    QMap<QString, Cuenta> porNombre; // by the name folded to lower case
+    QSet<int> anos;
+    Fenologia r;
+    while (q.next()) {
+        bool okAno = false, okMes = false;
+        const QString textoAno = q.value(0).toString();
+        const int ano = textoAno.toInt(&okAno), mes = q.value(1).toString().toInt(&okMes);
+        const int tercio = q.value(2).toInt();
+        // Only whole dates count: a missing or unreadable one is left out.
+        if (textoAno.size() != 4 || !okAno || !okMes || mes < 1 || mes > 12 || tercio < 1 ||
+            tercio > 3)
+            continue;
+        // An unchosen stage (0 or null) and one whose row is gone have no name.
+        qint64 orden = q.value(3).toLongLong();
+        QString nombre = nombres.value(orden);
+        if (nombre.isEmpty()) {
+            nombre = kSinEstadio;
+            orden = std::numeric_limits<qint64>::max();
+        }
+        Cuenta &c = porNombre[nombre.toLower()];
+        if (c.nombre.isEmpty()) {
+            c.nombre = nombre;
+            c.orden = orden;
+            c.estadio.nombre = nombre;
+        }
+        c.orden = std::min(c.orden, orden);
+        const int i = (mes - 1) * 3 + tercio - 1;
+        const qint64 n = q.value(4).toLongLong();
+        c.estadio.observaciones[i] += n;
+        c.estadio.ejemplares[i] += q.value(5).toLongLong();
+        r.registros += n;
+        anos.insert(ano);
+    }
+    QList<Cuenta> cuentas = porNombre.values();
+    std::stable_sort(cuentas.begin(), cuentas.end(),
+                     [](const Cuenta &a, const Cuenta &b) { return a.orden < b.orden; });
+    for (const Cuenta &c : cuentas) {
+        r.estadios << c.estadio;
+        r.estadios.last().id = c.orden == std::numeric_limits<qint64>::max() ? 0 : int(c.orden);
+    }
+    r.anos = int(anos.size());
+    return r;
+}
+
+std::optional<QList<ObservacionPeriodo>> PhenologyStore::Observaciones(const FiltroFenologia &f,
+                                                                       int periodo) {
+    if (periodo < 1 || periodo > Fenologia::kPeriodos) return QList<ObservacionPeriodo>();
+    QVariantList valores;
+    QString sql =
+        QStringLiteral("SELECT o.fecha, coalesce(e.n_especie, o.especie), et.estad_cast,"
+                       " lc.localidad, o.numejemp, o.observador1, o.observador2, o.observador3,"
+                       " o.observador4, o1.nombre, o1.apellido, o2.nombre, o2.apellido,"
+                       " o3.nombre, o3.apellido, o4.nombre, o4.apellido"
+                       " FROM observacion o LEFT JOIN testadio et ON et.id_estadio = o.estadio"
+                       " LEFT JOIN especie e ON e.cod_especie = o.especie"
+                       " LEFT JOIN localidad lc ON lc.cod_localidad = o.localidad"
+                       " LEFT JOIN observador o1 ON o1.cod_observador = o.observador1"
+                       " LEFT JOIN observador o2 ON o2.cod_observador = o.observador2"
+                       " LEFT JOIN observador o3 ON o3.cod_observador = o.observador3"
+                       " LEFT JOIN observador o4 ON o4.cod_observador = o.observador4") +
+        Condiciones(f, valores);
+    sql += valores.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+    sql += QStringLiteral("substr(o.fecha, 6, 2) = ? AND substr(o.fecha, 9, 2) BETWEEN ? AND ?"
+                          " ORDER BY o.fecha, o.id_observacion");
+    const int mes = (periodo - 1) / 3 + 1, tercio = (periodo - 1) % 3;
+    valores << QStringLiteral("%1").arg(mes, 2, 10, QLatin1Char('0'))
+            << QString::fromLatin1(kDias[tercio][0]) << QString::fromLatin1(kDias[tercio][1]);
+    QSqlQuery q;
+    if (!Ejecutar(q, sql, valores)) return std::nullopt;
+    QList<ObservacionPeriodo> r;
+    while (q.next()) {
+        const QDate fecha = QDate::fromString(q.value(0).toString().left(10), Qt::ISODate);
+        // The same dates as the counts: a day that is no date is not listed.
+        if (Periodo(fecha) != periodo) continue;
+        ObservacionPeriodo o{fecha,
+                             q.value(1).toString(),
+                             q.value(2).toString().trimmed().isEmpty() ? kSinEstadio
+                                                                       : q.value(2).toString(),
+                             q.value(3).toString(),
+                             QString(),
+                             q.value(4)};
+        QStringList nombres;
+        for (int i = 0; i < 4; ++i) {
+            const QString codigo = q.value(5 + i).toString().trimmed();
+            if (codigo.isEmpty()) continue;
+            const QString nombre =
+                (q.value(9 + 2 * i).toString() + u' ' + q.value(10 + 2 * i).toString()).trimmed();
+            // An observer who is gone keeps the code the observation holds.
+            nombres << (nombre.isEmpty() ? codigo : nombre);
+        }
+        o.observadores = nombres.join(QStringLiteral(", "));
+        r << o;
+    }
+    return r;
+}

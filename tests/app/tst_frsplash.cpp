@@ -1,0 +1,87 @@
+#include "support/TestDatabase.h"
+
+#include "app/principal.h"
+#include "data/ModBaseDatos.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QLabel>
+#include <QPointer>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// The licence the program is released under, and the sources it ships data and code from,
+// named where a user who installed it can read them.
+class tst_frsplash : public QObject {
+    Q_OBJECT
+private slots:
+    void licencia();
+    void fuentes();
+};
+
+namespace {
+QString Leer(const QString &ruta) {
+    QFile f(ruta);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+} // namespace
+
+void tst_frsplash::licencia() {
+    QFile licencia(TRITODEX_SOURCE_DIR "/LICENSE");
+    QVERIFY(licencia.open(QIODevice::ReadOnly));
+    const QByteArray texto = licencia.readAll();
+    QVERIFY(texto.startsWith("                    GNU GENERAL PUBLIC LICENSE\n"
+                             "                       Version 3, 29 June 2007\n"));
+    QVERIFY(texto.contains("END OF TERMS AND CONDITIONS"));
+    // The licence's own text, unchanged: the digest of the FSF's file.
+    QCOMPARE(QCryptographicHash::hash(texto, QCryptographicHash::Md5).toHex(),
+             QByteArray("1ebbd3e34237af26da5dc08a4e440464"));
+    QVERIFY(Leer(TRITODEX_SOURCE_DIR "/README.md")
+                .contains(u"GNU General Public License as published by the Free Software "
+                          "Foundation, either version 3"_s));
+}
+
+void tst_frsplash::fuentes() {
+    MessageService::setModoPrueba(true);
+    ModBaseDatos::setEscalaEsperas(0.0);
+    TestDatabase bd;
+    principal p;
+    p.show();
+    p.findChild<QAction *>(u"acerca"_s)->trigger();
+    QPointer<QWidget> acerca = Screen::BuscarFormulario(u"frsplash"_s);
+    QVERIFY(acerca && acerca->isVisible());
+    auto *fuentes = acerca->findChild<QLabel *>(u"Lbfuentes"_s);
+    QVERIFY(fuentes && fuentes->isVisible());
+    // Every line fits below the picture, none cut off.
+    QVERIFY(fuentes->geometry().bottom() < acerca->height());
+    QVERIFY(fuentes->height() >= fuentes->heightForWidth(fuentes->width()));
+
+    const QString ayuda = Leer(TRITODEX_SOURCE_DIR "/docs/Tritodex.html");
+    QVERIFY(ayuda.contains(u"Licencia y fuentes</h1>"_s));
+    // Each source with its licence, in the about window and in the help document alike.
+    const QStringList nombres = {
+        u"Licencia Pública General de GNU (GPL), versión 3 o posterior"_s,
+        u"© Instituto Geográfico Nacional"_s,
+        u"CC BY 4.0"_s,
+        u"es-atlas (licencia MIT)"_s,
+        u"GeographicLib (licencia MIT)"_s,
+        u"PROJ (licencia MIT)"_s,
+        u"Qt y Qt SVG (LGPL 3 / GPL)"_s,
+        u"Qt Charts (GPL 3)"_s,
+        u"SQLite (dominio público)"_s,
+        u"libxlsxwriter (licencia BSD de 2 cláusulas)"_s,
+        u"libzip (licencia BSD de 3 cláusulas)"_s,
+    };
+    const QString enAyuda = QString(ayuda).replace(u'\n', u' ');
+    for (const QString &n : nombres) {
+        QVERIFY2(fuentes->text().contains(n), qPrintable(n));
+        QVERIFY2(enAyuda.contains(n), qPrintable(n));
+    }
+}
+
+QTEST_MAIN(tst_frsplash)
+#include "tst_frsplash.moc"

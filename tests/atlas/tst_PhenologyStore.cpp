@@ -1,0 +1,179 @@
+#include "support/TestDatabase.h"
+
+#include "atlas/PhenologyStore.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// The counts behind the phenology chart, on observations written straight into the table.
+class tst_PhenologyStore : public QObject {
+    Q_OBJECT
+private slots:
+    void periodos();
+    void filtros();
+};
+
+namespace {
+void Observar(const TestDatabase &bd, const QVariant &fecha, int estadio, const QVariant &numejemp,
+              const QString &especie = u"BUFSPI"_s, const QString &localidad = u"L1"_s,
+              const QString &observador1 = u"ANA"_s, const QString &observador2 = {}) {
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (fecha, estadio, numejemp, especie, localidad, "
+                        "observador1, observador2) VALUES (?, ?, ?, ?, ?, ?, ?)"_s,
+                        {fecha, estadio, numejemp, especie, localidad, observador1,
+                         observador2.isEmpty() ? QVariant() : QVariant(observador2)}));
+}
+
+// Every non-zero count: "stage period:observations/individuals".
+QStringList Volcado(const Fenologia &f) {
+    QStringList r;
+    for (const auto &e : f.estadios)
+        for (int p = 0; p < Fenologia::kPeriodos; ++p)
+            if (e.observaciones[p] || e.ejemplares[p])
+                r << u"%1 %2:%3/%4"_s.arg(e.nombre)
+                         .arg(p + 1)
+                         .arg(e.observaciones[p])
+                         .arg(e.ejemplares[p]);
+    return r;
+}
+} // namespace
+
+void tst_PhenologyStore::periodos() {
+    TestDatabase bd;
+    // Each case: date, stage, individuals, period (0: no date, not counted). Boundaries on
+    // the 10th, 11th, 20th and 21st; the last day of a 31-day month (January) and of a
+    // 30-day one (April); 28 and 29 February in common and leap years (2000 is one); a
+    // stage never chosen (0) and one that is gone (99); individuals only where given and
+    // positive; days that do not exist, empty and unreadable dates. Fixture stages:
+    // 1 Puesta, 2 Larva, 3 Adulto, 4 Huevo, 5 Juvenil, 6 Adulto (reptiles).
+    const QStringList casos = {
+        u"2005-01-01 1 3 1"_s,   u"2005-01-10 1 2 1"_s,  u"2005-01-11 1 nulo 2"_s,
+        u"2005-01-20 2 5 2"_s,   u"2005-01-21 2 1 3"_s,  u"2005-01-31 3 2 3"_s,
+        u"2005-04-20 3 7 11"_s,  u"2005-04-21 6 1 12"_s, u"2005-04-30 6 4 12"_s,
+        u"2005-05-01 6 1 13"_s,  u"2005-02-20 5 1 5"_s,  u"2005-02-21 5 1 6"_s,
+        u"2005-02-28 5 2 6"_s,   u"2005-03-01 5 1 7"_s,  u"2004-02-28 0 6 6"_s,
+        u"2004-02-29 0 1 6"_s,   u"2000-02-29 99 2 6"_s, u"2004-03-01 5 0 7"_s,
+        u"2005-12-21 5 -3 36"_s, u"2005-12-31 5 1 36"_s, u"2005-02-29 1 1 0"_s,
+        u"1900-02-29 1 1 0"_s,   u"2005-04-31 1 1 0"_s,  u"2005-02-30 1 1 0"_s,
+        u"vacía 1 1 0"_s,        u"nulo 1 1 0"_s,        u"hola 1 1 0"_s,
+        u"2005-13-01 1 1 0"_s};
+    const auto valor = [](const QString &t, const QVariant &v) {
+        return t == u"nulo"_s ? QVariant() : t == u"vacía"_s ? QVariant(QString()) : v;
+    };
+    qint64 contados = 0;
+    for (const QString &caso : casos) {
+        const QStringList c = caso.split(u' ');
+        const QVariant fecha = valor(c[0], c[0]);
+        Observar(bd, fecha, c[1].toInt(), valor(c[2], c[2].toInt()));
+        const QDate d = QDate::fromString(fecha.toString(), Qt::ISODate);
+        QCOMPARE(PhenologyStore::Periodo(d), c[3].toInt());
+        contados += c[3].toInt() > 0;
+    }
+    PhenologyStore store;
+    const auto f = store.Contar({});
+    QVERIFY2(f, qPrintable(store.error()));
+    // The stages in the table's order, one Adulto for both classes, Huevo (no observation)
+    // left out, the unchosen stage and the one that is gone last. Individuals only where
+    // given and positive.
+    QCOMPARE(Volcado(*f),
+             (QStringList{u"Puesta 1:2/5"_s, u"Puesta 2:1/0"_s, u"Larva 2:1/5"_s, u"Larva 3:1/1"_s,
+                          u"Adulto 3:1/2"_s, u"Adulto 11:1/7"_s, u"Adulto 12:2/5"_s,
+                          u"Adulto 13:1/1"_s, u"Juvenil 5:1/1"_s, u"Juvenil 6:2/3"_s,
+                          u"Juvenil 7:2/1"_s, u"Juvenil 36:2/1"_s, u"sin estadio 6:3/9"_s}));
+    QCOMPARE(f->registros, contados);
+    QCOMPARE(f->anos, 3); // 2000, 2004, 2005
+    QCOMPARE(f->Total(6, false), 5);
+    QCOMPARE(f->Total(6, true), 12);
+
+    // Period names, as the tooltip and the list show them.
+    const QList<QPair<int, QString>> nombres = {{1, u"1-10 de enero"_s},
+                                                {3, u"21-31 de enero"_s},
+                                                {6, u"21-28/29 de febrero"_s},
+                                                {12, u"21-30 de abril"_s},
+                                                {35, u"11-20 de diciembre"_s}};
+    for (const auto &[periodo, nombre] : nombres)
+        QCOMPARE(PhenologyStore::NombrePeriodo(periodo), nombre);
+
+    // The observations of a period: the same dates as the counts, in date order.
+    const auto lista = store.Observaciones({}, 6);
+    QVERIFY(lista);
+    QStringList fechas;
+    for (const auto &o : *lista)
+        fechas << o.fecha.toString(Qt::ISODate) + u' ' + o.estadio;
+    QCOMPARE(fechas, (QStringList{u"2000-02-29 sin estadio"_s, u"2004-02-28 sin estadio"_s,
+                                  u"2004-02-29 sin estadio"_s, u"2005-02-21 Juvenil"_s,
+                                  u"2005-02-28 Juvenil"_s}));
+
+    // Nothing counted: every period empty, no stage.
+    QVERIFY(bd.Ejecutar(u"DELETE FROM observacion"_s));
+    const auto vacia = store.Contar({});
+    QVERIFY(vacia && vacia->estadios.isEmpty() && vacia->registros == 0 && vacia->anos == 0);
+}
+
+void tst_PhenologyStore::filtros() {
+    TestDatabase bd;
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES "
+                        "('ANA', 'Ana', 'Pérez'), ('JUL', 'Juliana', 'Ruiz'), "
+                        "('DOR', 'Ánxela', 'D''Ors_50%')"_s));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov) VALUES "
+                        "('L1', 'Charca', 28), ('L2', 'Fuente', 5), ('L3', 'Sin provincia', "
+                        "NULL)"_s));
+    Observar(bd, u"1999-12-31"_s, 3, 1, u"BUFSPI"_s, u"L1"_s, u"ANA"_s);
+    Observar(bd, u"2000-01-01"_s, 3, 2, u"BUFSPI"_s, u"L2"_s, u"JUL"_s, u"ANA"_s);
+    Observar(bd, u"2005-06-15"_s, 3, 4, u"VIPLAT"_s, u"L1"_s, u"DOR"_s);
+    Observar(bd, u"2010-12-31"_s, 6, 8, u"VIPLAT"_s, u"L3"_s, u"GONE"_s);
+    Observar(bd, u"2011-01-01"_s, 6, 16, u"bufspi"_s, u"LX"_s, u"JUL"_s);
+
+    struct Caso {
+        FiltroFenologia filtro;
+        qint64 registros, ejemplares;
+        int anos;
+    };
+    const QList<Caso> casos = {
+        {{}, 5, 31, 5},
+        {{.especie = u"BUFSPI"_s}, 3, 19, 3}, // codes compare ignoring case
+        {{.especie = u"VIPLAT"_s}, 2, 12, 2},
+        {{.especie = u"SALSAL"_s}, 0, 0, 0},
+        {{.anoDesde = 2000}, 4, 30, 4},
+        {{.anoHasta = 2010}, 4, 15, 4},
+        {{.anoDesde = 2000, .anoHasta = 2000}, 1, 2, 1},
+        {{.anoDesde = 2001, .anoHasta = 2009}, 1, 4, 1},
+        {{.especie = u"VIPLAT"_s, .anoDesde = 2006}, 1, 8, 1},
+        {{.provincia = u"Madrid"_s}, 2, 5, 2},
+        {{.provincia = u"ávila"_s}, 1, 2, 1},
+        {{.provincia = u"Cádiz"_s}, 0, 0, 0},
+        {{.observador = u"Pérez"_s}, 2, 3, 2}, // the second observer counts too
+        {{.observador = u"RUIZ"_s}, 2, 18, 2},
+        {{.observador = u"50%"_s}, 1, 4, 1}, // matched literally
+        {{.observador = u"5%"_s}, 0, 0, 0},
+        {{.especie = u"BUFSPI"_s, .provincia = u"Madrid"_s, .observador = u"Ana"_s}, 1, 1, 1},
+    };
+    PhenologyStore store;
+    for (const Caso &c : casos) {
+        const auto f = store.Contar(c.filtro);
+        QVERIFY2(f, qPrintable(store.error()));
+        qint64 ejemplares = 0;
+        for (int p = 1; p <= Fenologia::kPeriodos; ++p)
+            ejemplares += f->Total(p, true);
+        QCOMPARE(f->registros, c.registros);
+        QCOMPARE(ejemplares, c.ejemplares);
+        QCOMPARE(f->anos, c.anos);
+    }
+
+    // Observers by name, one gone kept by its code; locality and species names.
+    const auto lista = store.Observaciones({.especie = u"BUFSPI"_s}, 1);
+    QVERIFY(lista && lista->size() == 2);
+    QCOMPARE(lista->at(0).observadores, u"Juliana Ruiz, Ana Pérez"_s);
+    QCOMPARE(lista->at(0).localidad, u"Fuente"_s);
+    QCOMPARE(lista->at(0).especie, u"Bufo spinosus"_s);
+    QCOMPARE(lista->at(1).localidad, QString()); // a locality that is gone
+    QCOMPARE(store.Observaciones({}, 36)->at(1).observadores, u"GONE"_s);
+
+    // A failing statement is reported, not taken for an empty year.
+    QVERIFY(bd.Ejecutar(u"DROP TABLE testadio"_s));
+    QVERIFY(!store.Contar({}));
+    QVERIFY(!store.error().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_PhenologyStore)
+#include "tst_PhenologyStore.moc"

@@ -1,0 +1,332 @@
+#include "support/TestDatabase.h"
+#include "support/User.h"
+
+#include "app/principal.h"
+#include "atlas/frfenologia.h"
+#include "data/ModBaseDatos.h"
+#include "gui/ChoiceService.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
+
+#include <QAction>
+#include <QBarSet>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QLegendMarker>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QStackedBarSeries>
+#include <QTableView>
+#include <QTest>
+#include <QValueAxis>
+#include <QXmlStreamReader>
+
+using namespace Qt::StringLiterals;
+
+// The phenology chart as a user meets it: opened from the menu, filtered, read by hovering
+// and clicking its bars, switched to individuals and exported.
+class tst_frfenologia : public QObject {
+    Q_OBJECT
+private slots:
+    void sesion();
+    void exportar();
+
+private:
+    void Abrir(principal &p);
+    template <typename T = QWidget> T *c(const char *nombre) {
+        T *w = f->findChild<T *>(QString::fromLatin1(nombre));
+        if (!w) qFatal("no control %s", nombre);
+        return w;
+    }
+    QString Cifras() {
+        return c<QLabel>("Lbregistros")->text() + u'|' + c<QLabel>("Lbanos")->text() + u'|' +
+               c<QLabel>("Lbaviso")->text();
+    }
+    QStackedBarSeries *Serie() {
+        return qobject_cast<QStackedBarSeries *>(c<QChartView>("Grafico")->chart()->series().at(0));
+    }
+    // The stages in the legend, each with its bars' values where not zero ("period=value").
+    QStringList Barras() {
+        QStringList r;
+        for (QBarSet *b : Serie()->barSets()) {
+            QStringList v;
+            for (int i = 0; i < b->count(); ++i)
+                if (b->at(i) != 0) v << u"%1=%2"_s.arg(i + 1).arg(b->at(i));
+            r << b->label() + u' ' + v.join(u',');
+        }
+        return r;
+    }
+    // Where the top of a period's bar is drawn, in the view's coordinates.
+    QPoint Barra(int periodo) {
+        auto *vista = c<QChartView>("Grafico");
+        qreal alto = 0;
+        for (QBarSet *b : Serie()->barSets())
+            alto += b->at(periodo - 1);
+        const QPointF enGrafico =
+            vista->chart()->mapToPosition(QPointF(periodo - 1, alto / 2), Serie());
+        return vista->mapFromScene(vista->chart()->mapToScene(enGrafico));
+    }
+    // On the box itself: the check box's clickable part is its box and caption.
+    void Marcar() {
+        auto *caja = c<QCheckBox>("Ckejemplares");
+        QTest::mouseClick(caja, Qt::LeftButton, {}, QPoint(6, caja->height() / 2));
+    }
+    void Mostrar() { QTest::mouseClick(c<QPushButton>("CdMostrar"), Qt::LeftButton); }
+    void Filtros(const QString &especie, const QString &desde, const QString &hasta,
+                 const QString &provincia, const QString &observador) {
+        User::Elegir(c<QComboBox>("Cbespecie"), especie);
+        User::Escribir(c<QLineEdit>("Txanoini"), desde);
+        User::Escribir(c<QLineEdit>("Txanofin"), hasta);
+        User::Elegir(c<QComboBox>("Cbprov"), provincia);
+        User::Escribir(c<QComboBox>("Cbobs"), observador);
+    }
+
+    QWidget *f = nullptr;
+};
+
+namespace {
+void Poblar(const TestDatabase &bd) {
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES "
+                        "('ANA', 'Ana', 'Pérez'), ('JUL', 'Juliana', 'Ruiz')"_s));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov) VALUES "
+                        "('L1', 'Charca del Sol', 28), ('L2', 'Fuente', 5)"_s));
+    // Fixture stages: 1 Puesta, 2 Larva, 3 Adulto (amphibians), 6 Adulto (reptiles).
+    const QString sql = u"INSERT INTO observacion (fecha, especie, estadio, numejemp, "
+                        "localidad, observador1, observador2) VALUES (?, ?, ?, ?, ?, ?, ?)"_s;
+    const QList<QVariantList> filas = {
+        {u"2004-03-05"_s, u"BUFSPI"_s, 1, 2, u"L1"_s, u"ANA"_s, QVariant()},
+        {u"2004-03-10"_s, u"BUFSPI"_s, 2, 30, u"L1"_s, u"ANA"_s, u"JUL"_s},
+        {u"2006-03-11"_s, u"BUFSPI"_s, 3, 1, u"L2"_s, u"JUL"_s, QVariant()},
+        {u"2008-02-29"_s, u"BUFSPI"_s, 0, QVariant(), u"L2"_s, u"JUL"_s, QVariant()},
+        {u"2006-06-21"_s, u"VIPLAT"_s, 6, 1, u"L2"_s, u"ANA"_s, QVariant()},
+        {QVariant(), u"VIPLAT"_s, 6, 5, u"L1"_s, u"ANA"_s, QVariant()}, // no date: not counted
+    };
+    for (const QVariantList &v : filas)
+        QVERIFY(bd.Ejecutar(sql, v));
+}
+} // namespace
+
+void tst_frfenologia::Abrir(principal &p) {
+    p.show();
+    p.findChild<QAction *>(u"fenologia"_s)->trigger();
+    f = Screen::BuscarFormulario(u"frfenologia"_s);
+    QVERIFY(f);
+}
+
+void tst_frfenologia::sesion() {
+    TestDatabase bd;
+    Poblar(bd);
+    principal p;
+    Abrir(p);
+    // A child window of the main one, which the user may maximize.
+    auto *sub = qobject_cast<QMdiSubWindow *>(f->parentWidget());
+    QVERIFY(sub && sub->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    sub->showMaximized();
+    QTRY_COMPARE(sub->size(), Screen::AreaPrincipal()->viewport()->size());
+
+    // Opened on every species and year: the dated observations, the stages in the table's
+    // order, the unchosen stage last, one Adulto for both classes.
+    QCOMPARE(Cifras(), u"5|3|"_s);
+    QCOMPARE(Barras(), (QStringList{u"Puesta 7=1"_s, u"Larva 7=1"_s, u"Adulto 8=1,18=1"_s,
+                                    u"sin estadio 6=1"_s}));
+    QCOMPARE(c<QComboBox>("Cbespecie")->currentText(), u"todas las especies"_s);
+    auto *grafico = c<QChartView>("Grafico")->chart();
+    QCOMPARE(grafico->title(), u"Fenología de todas las especies, todos los años"_s);
+    auto *meses = qobject_cast<QCategoryAxis *>(grafico->axes(Qt::Horizontal).at(0));
+    QCOMPARE(meses->categoriesLabels().size(), 12);
+    QCOMPARE(meses->categoriesLabels().first() + meses->categoriesLabels().last(), u"enedic"_s);
+
+    // The filters, each alone and together: species|from|to|province|observer.
+    struct Caso {
+        QString filtros, cifras, titulo, barras;
+    };
+    const QList<Caso> casos = {
+        {u"BUFSPI||| |"_s, u"4|3|"_s, u"Fenología de BUFSPI (Sapo común), todos los años"_s,
+         u"Puesta 7=1;Larva 7=1;Adulto 8=1;sin estadio 6=1"_s},
+        {u"todas las especies|2005|2006| |"_s, u"2|1|"_s,
+         u"Fenología de todas las especies, 2005-2006"_s, u"Adulto 8=1,18=1"_s},
+        {u"todas las especies|2006|| |"_s, u"3|2|"_s,
+         u"Fenología de todas las especies, desde 2006"_s, u"Adulto 8=1,18=1;sin estadio 6=1"_s},
+        {u"todas las especies||2004|Madrid|"_s, u"2|1|"_s,
+         u"Fenología de todas las especies, hasta 2004, provincia: Madrid"_s,
+         u"Puesta 7=1;Larva 7=1"_s},
+        {u"todas las especies||| |ruiz"_s, u"3|3|"_s,
+         u"Fenología de todas las especies, todos los años, observador: ruiz"_s,
+         u"Larva 7=1;Adulto 8=1;sin estadio 6=1"_s},
+        {u"VIPLAT|2004|2004| |"_s, u"0|0|Sin registros"_s,
+         u"Fenología de VIPLAT (Víbora hocicuda), 2004 · Sin registros"_s, QString()},
+    };
+    for (const Caso &k : casos) {
+        const QStringList v = k.filtros.split(u'|');
+        Filtros(v[0], v[1], v[2], v[3], v[4]);
+        Mostrar();
+        QCOMPARE(Cifras(), k.cifras);
+        QCOMPARE(grafico->title(), k.titulo);
+        QCOMPARE(Barras().join(u';'), k.barras);
+    }
+    // The empty year keeps its axes and draws no legend entry.
+    QCOMPARE(grafico->axes().size(), 2);
+    QVERIFY(grafico->legend()->markers().isEmpty());
+    QVERIFY(MessageService::Mostrados().isEmpty());
+
+    // Bad years: told in plain words, the chart and the typed text kept, the focus back.
+    Filtros(u"BUFSPI"_s, {}, {}, u" "_s, {});
+    Mostrar();
+    const QList<std::tuple<QString, QString, const char *, QString>> anos = {
+        {u"205"_s, {}, "Txanoini", u"El año inicial «205» no es válido"_s},
+        {u"1799"_s, {}, "Txanoini", u"El año inicial «1799» no es válido"_s},
+        {u"2004"_s, u"30000"_s, "Txanofin", u"El año final «30000» no es válido"_s},
+        {u"2004"_s, u"3000"_s, "Txanofin", u"El año final «3000» no es válido"_s},
+        {u"2x0y0z6"_s, u"2004"_s, "Txanoini", // letters refused as typed
+         u"El año inicial (2006) es posterior al año final (2004)"_s},
+    };
+    for (const auto &[desde, hasta, campo, aviso] : anos) {
+        MessageService::Limpiar();
+        User::Escribir(c<QLineEdit>("Txanoini"), desde);
+        User::Escribir(c<QLineEdit>("Txanofin"), hasta);
+        Mostrar();
+        QCOMPARE(MessageService::Mostrados().size(), 1);
+        QVERIFY2(MessageService::Ultimo().texto.startsWith(aviso),
+                 qPrintable(MessageService::Ultimo().texto));
+        QCOMPARE(MessageService::Ultimo().titulo, u"Año incorrecto"_s);
+        QCOMPARE(Cifras(), u"4|3|"_s);
+        QVERIFY(c<QLineEdit>(campo)->hasFocus());
+    }
+    QCOMPARE(c<QLineEdit>("Txanoini")->text(), u"2006"_s);
+    // A pasted text is no year either, and is quoted as it was pasted.
+    QGuiApplication::clipboard()->setText(u"%1 año"_s);
+    User::Escribir(c<QLineEdit>("Txanoini"), {});
+    QTest::keyClick(c<QLineEdit>("Txanoini"), Qt::Key_V, Qt::ControlModifier);
+    Mostrar();
+    QCOMPARE(
+        MessageService::Ultimo().texto,
+        u"El año inicial «%1 año» no es válido: escriba un año de cuatro cifras entre 1800 y "_s +
+            QString::number(QDate::currentDate().year()) + u'.');
+
+    // A species typed that is none: told, and the list back on every species.
+    MessageService::Limpiar();
+    User::Escribir(c<QLineEdit>("Txanoini"), {});
+    User::Escribir(c<QLineEdit>("Txanofin"), {});
+    User::Escribir(c<QComboBox>("Cbespecie"), u"zz"_s);
+    User::SalirDe(c<QComboBox>("Cbespecie"));
+    QCOMPARE(MessageService::Ultimo().texto,
+             u"«zz» no es ninguna especie observada: elija una de la lista."_s);
+    QCOMPARE(c<QComboBox>("Cbespecie")->currentText(), u"todas las especies"_s);
+    User::Escribir(c<QComboBox>("Cbespecie"), u"bufs"_s); // completed as typed
+    User::SalirDe(c<QComboBox>("Cbespecie"));
+    QCOMPARE(c<QComboBox>("Cbespecie")->currentText() + c<QLabel>("Lbespecie")->text(),
+             u"BUFSPISapo común"_s);
+    Mostrar();
+    QCOMPARE(Cifras(), u"4|3|"_s);
+
+    // Individuals instead of observations: the same bars measured in individuals, where given.
+    Marcar();
+    QCOMPARE(Barras(),
+             (QStringList{u"Puesta 7=2"_s, u"Larva 7=30"_s, u"Adulto 8=1"_s, u"sin estadio "_s}));
+    QCOMPARE(grafico->axes(Qt::Vertical).at(0)->titleText(), u"Ejemplares"_s);
+    QCOMPARE(Cifras(), u"4|3|"_s);
+
+    // Hovering a bar tells its period and counts; a click lists its observations.
+    QTest::mouseMove(c<QChartView>("Grafico")->viewport(), Barra(7));
+    QTRY_COMPARE(c<QChartView>("Grafico")->toolTip(),
+                 u"1-10 de marzo: 2 observaciones, 32 ejemplares\n"
+                 "Puesta: 1 observación, 2 ejemplares\nLarva: 1 observación, 30 ejemplares"_s);
+    QTest::mouseClick(c<QChartView>("Grafico")->viewport(), Qt::LeftButton, {}, Barra(7));
+    QCOMPARE(c<QLabel>("Lbperiodo")->text(), u"Observaciones del 1-10 de marzo: 2"_s);
+    auto *lista = c<QTableView>("DBObs")->model();
+    QStringList filas;
+    for (int r = 0; r < lista->rowCount(); ++r) {
+        QStringList v;
+        for (int col = 0; col < lista->columnCount(); ++col)
+            v << lista->index(r, col).data().toString();
+        filas << v.join(u'|');
+    }
+    QCOMPARE(filas,
+             (QStringList{
+                 u"05/03/2004|Bufo spinosus|Puesta|2|Charca del Sol|Ana Pérez"_s,
+                 u"10/03/2004|Bufo spinosus|Larva|30|Charca del Sol|Ana Pérez, Juliana Ruiz"_s}));
+    // Back to observations, where the stage never chosen has its bar.
+    Marcar();
+    QTest::mouseClick(c<QChartView>("Grafico")->viewport(), Qt::LeftButton, {}, Barra(6));
+    QCOMPARE(c<QLabel>("Lbperiodo")->text(), u"Observaciones del 21-28/29 de febrero: 1"_s);
+    QCOMPARE(lista->index(0, 2).data().toString() + lista->index(0, 3).data().toString(),
+             u"sin estadio"_s);
+    QVERIFY(MessageService::Mostrados().size() == 1);
+
+    QTest::mouseClick(c<QPushButton>("CdVolver"), Qt::LeftButton);
+    QTRY_VERIFY(!Screen::BuscarFormulario(u"frfenologia"_s));
+}
+
+void tst_frfenologia::exportar() {
+    TestDatabase bd;
+    Poblar(bd);
+    principal p;
+    Abrir(p);
+    User::Elegir(c<QComboBox>("Cbespecie"), u"BUFSPI"_s);
+    User::Escribir(c<QLineEdit>("Txanoini"), u"2004"_s);
+    Mostrar();
+    const QString titulo = u"Fenología de BUFSPI (Sapo común), desde 2004"_s;
+
+    QString destino, propuesto;
+    ChoiceService::Prueba().archivoGuardar = [&](const QString &, const QString &sugerido) {
+        propuesto = sugerido;
+        return destino;
+    };
+    const auto exportar = [&](const QString &nombre) {
+        MessageService::Limpiar();
+        destino = nombre.isEmpty() ? QString() : bd.carpeta() + u'/' + nombre;
+        QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
+        return MessageService::Mostrados().isEmpty() ? QString() : MessageService::Ultimo().texto;
+    };
+    const QString guardado = exportar(u"fenologia.png"_s);
+    QCOMPARE(guardado, u"Se ha guardado el gráfico en "_s + destino + u'.');
+    QVERIFY(propuesto.endsWith(u"/Fenologia_BUFSPI.png"_s));
+    const QImage imagen(destino);
+    QVERIFY(!imagen.isNull() && imagen.width() == 1600);
+
+    QVERIFY(exportar(u"fenologia.SVG"_s).startsWith(u"Se ha guardado"_s));
+    QFile svg(destino);
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&svg);
+    QStringList textos;
+    QString raiz;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && raiz.isEmpty()) raiz = xml.name().toString();
+        if (xml.isCharacters() && !xml.isWhitespace()) textos << xml.text().trimmed().toString();
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(raiz, u"svg"_s);
+    // The title and the legend travel with the chart.
+    for (const QString &t :
+         {titulo, u"Puesta"_s, u"Larva"_s, u"Adulto"_s, u"sin estadio"_s, u"mar"_s})
+        QVERIFY2(textos.contains(t), qPrintable(t + u" not in "_s + textos.join(u'|')));
+
+    QVERIFY(exportar(u"fenologia.pdf"_s).startsWith(u"Se ha guardado"_s));
+    QFile pdf(destino);
+    QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.read(5) == "%PDF-");
+
+    // Cancelled: nothing said, nothing written. A name of another kind, or a folder that
+    // is not there: told, and no file claimed.
+    QCOMPARE(exportar(QString()), QString());
+    QCOMPARE(exportar(u"fenologia.txt"_s),
+             u"El nombre del archivo debe acabar en .png, .svg o .pdf: el gráfico no se ha "
+             "exportado."_s);
+    QVERIFY(!QFile::exists(destino));
+    QVERIFY(
+        exportar(u"no/hay/carpeta.png"_s).startsWith(u"No se ha podido guardar el gráfico en "_s));
+    QVERIFY(!QFile::exists(destino));
+}
+
+QTEST_MAIN(tst_frfenologia)
+#include "tst_frfenologia.moc"
