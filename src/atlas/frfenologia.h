@@ -6,11 +6,10 @@
 #include <memory>
 
 namespace Ui {
-class SpeciesFinder;
-
 class frfenologia;
 } // namespace Ui
 class QChart;
+class SpeciesFinder;
 class QLineEdit;
 class QPainter;
 class QStackedBarSeries;
