@@ -66,6 +66,9 @@ QString Cuantos(qint64 n, const char *uno, const char *varios) {
 frfenologia::frfenologia(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::frfenologia>()) {
     ui->setupUi(this);
+    // The chart takes the larger share, so that every month's name fits under it.
+    ui->Division->setStretchFactor(0, 3);
+    ui->Division->setStretchFactor(1, 2);
     // The view's own chart: one set in its place would leave this one to nobody.
     grafico_ = ui->Grafico->chart();
     grafico_->legend()->setAlignment(Qt::AlignBottom);
