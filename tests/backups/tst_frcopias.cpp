@@ -40,8 +40,8 @@ void tst_frcopias::sesion() {
     frcopias f;
     f.show();
     auto *lista = f.findChild<QTableWidget *>(u"DBcopias"_s);
-    const auto pulsar = [&](const char *boton, std::initializer_list<QMessageBox::StandardButton>
-                                                   respuestas = {}) {
+    const auto pulsar = [&](const char *boton,
+                            std::initializer_list<QMessageBox::StandardButton> respuestas = {}) {
         MessageService::Limpiar();
         for (const auto r : respuestas)
             MessageService::EncolarRespuesta(r);
@@ -59,9 +59,10 @@ void tst_frcopias::sesion() {
     // The January copy put back: No changes nothing; Yes brings back the deleted observation
     // and keeps the replaced data as one more copy.
     lista->selectRow(1);
-    QVERIFY(pulsar("CdRestaurar", {QMessageBox::No}).startsWith(u"Los datos actuales se "
-                                                                "sustituirán por los de la copia "
-                                                                "del 05/01/2026"_s));
+    QVERIFY(pulsar("CdRestaurar", {QMessageBox::No})
+                .startsWith(u"Los datos actuales se "
+                            "sustituirán por los de la copia "
+                            "del 05/01/2026"_s));
     QCOMPARE(bd.Contar(u"observacion"_s), 1);
     lista->selectRow(1);
     QCOMPARE(pulsar("CdRestaurar", {QMessageBox::Yes}),

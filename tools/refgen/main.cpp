@@ -294,7 +294,8 @@ int main(int argc, char **argv) {
     const QStringList args = app.arguments();
     if (args.size() == 4 && args.at(1) == QStringLiteral("--contornos"))
         return Contornos(args.at(2), args.at(3));
-    if (args.size() != 3) Fallar(QStringLiteral("usage: refgen [--contornos] municipalities.json output-folder"));
+    if (args.size() != 3)
+        Fallar(QStringLiteral("usage: refgen [--contornos] municipalities.json output-folder"));
     const QString salida = args.at(2);
     if (!QDir().mkpath(salida)) Fallar(QStringLiteral("cannot create ") + salida);
 
