@@ -2,7 +2,7 @@
 # build into build/ and create build/Tritodex.mdb from the seed data when absent.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev \
+PACKAGES = g++ cmake make pkg-config qt6-base-dev qt6-svg-dev libqt6sql6-sqlite libsqlite3-dev \
            libxlsxwriter-dev libzip-dev unzip \
            libproj-dev proj-data libgeographiclib-dev \
            clang-format python3 \
