@@ -1,5 +1,6 @@
 #include "principal.h"
 
+#include "atlas/frmapa.h"
 #include "backups/frcopias.h"
 #include "data/Backups.h"
 #include "data/ModBaseDatos.h"
@@ -42,6 +43,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
 
     connect(new_, &QAction::triggered, this, &principal::new_Click);
     connect(ui->cons, &QAction::triggered, this, &principal::cons_Click);
+    connect(ui->mapa, &QAction::triggered, this, &principal::mapa_Click);
     connect(ui->observ, &QAction::triggered, this, &principal::observ_Click);
     connect(ui->loc, &QAction::triggered, this, &principal::loc_Click);
     connect(ui->motivo, &QAction::triggered, this, &principal::motivo_Click);
@@ -155,6 +157,10 @@ void principal::new_Click() {
 
 void principal::cons_Click() {
     AbrirFormulario([] { return new frcons; });
+}
+
+void principal::mapa_Click() {
+    AbrirFormulario([] { return new frmapa; });
 }
 
 void principal::observ_Click() {

@@ -57,8 +57,8 @@ void tst_principal::menu() {
         for (QAction *b : a->menu() ? a->menu()->actions() : QList<QAction *>())
             menu << u"  "_s + b->text() + u' ' + b->shortcut().toString();
     }
-    QCOMPARE(menu, QStringList({"&Observaciones", "  Nueva Ctrl+N", "  Consulta ", "&Parámetros",
-                                "  Observadores ", "  Motivos ", "  Localidades ",
+    QCOMPARE(menu, QStringList({"&Observaciones", "  Nueva Ctrl+N", "  Consulta ", "  Mapa ",
+                                "&Parámetros", "  Observadores ", "  Motivos ", "  Localidades ",
                                 "  Copias de seguridad ", "E&xportar", "&Ayuda", "  Tutorial F1",
                                 "  Acerca de... ", "  Web ", "Salir"}));
 }

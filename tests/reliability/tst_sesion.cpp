@@ -223,7 +223,7 @@ private:
     void Menu() {
         static const char *acciones[] = {"new",    "new",    "new",  "cons", "cons",   "cons",
                                          "observ", "observ", "loc",  "loc",  "motivo", "fitxer",
-                                         "copias", "acerca", "help", "web",  "sortir"};
+                                         "copias", "acerca", "help", "web",  "sortir", "mapa"};
         const char *nombre = acciones[Uno(std::size(acciones))];
         QAction *a = p->findChild<QAction *>(QLatin1String(nombre));
         if (!a || !a->isEnabled()) return;
