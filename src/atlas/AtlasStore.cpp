@@ -1,6 +1,7 @@
 #include "AtlasStore.h"
 
 #include <QHash>
+#include <QSet>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -47,8 +48,10 @@ QString AtlasStore::Desde(const FiltroMapa &f, QVariantList &valores) const {
                                  " LEFT JOIN especie e ON e.cod_especie = o.especie");
     QStringList condiciones;
     if (!f.especie.trimmed().isEmpty()) {
-        // An older code of the species counts as the species.
-        condiciones << QStringLiteral("(o.especie = ? OR e.sinonimo_de = ?)");
+        // An older code of the species counts as the species; written so that the index of
+        // observations by species is used.
+        condiciones << QStringLiteral("o.especie IN (SELECT cod_especie FROM especie WHERE "
+                                      "cod_especie = ? OR sinonimo_de = ?)");
         valores << f.especie.trimmed() << f.especie.trimmed();
     }
     if (f.desde.isValid()) {
@@ -76,74 +79,73 @@ std::optional<ResultadoMapa> AtlasStore::Calcular(const MapGrid &grid, const Fil
     r.unaEspecie = !f.especie.trimmed().isEmpty();
     QVariantList valores;
     const QString desde = Desde(f, valores);
+    // One pass, grouped by square and species: the species of a square and of the whole
+    // map are counted once each even when a square is stored both with and without its zone.
     QSqlQuery q;
+    q.setForwardOnly(true);
     if (!Ejecutar(q,
-                  QStringLiteral("SELECT %1, %2, count(*), max(o.fecha), "
-                                 "count(DISTINCT coalesce(e.sinonimo_de, o.especie))")
+                  QStringLiteral("SELECT %1, %2, coalesce(e.sinonimo_de, o.especie), count(*), "
+                                 "max(o.fecha), l.cod_localidad IS NULL")
                           .arg(QLatin1String(kHuso), QLatin1String(kCodigo)) +
-                      desde + QStringLiteral(" GROUP BY 1, 2"),
+                      desde + QStringLiteral(" GROUP BY 1, 2, 3, 6"),
                   valores))
         return std::nullopt;
 
     std::map<int, ResultadoMapa::Celda> celdas;
-    std::map<int, int> grupos; // square -> groups merged into it
-    QVariantList fuera;        // (huso, code) of the groups not drawn
+    std::map<int, QSet<QString>> especiesCelda;
+    QSet<QString> especies;
+    QSet<QPair<QString, QString>> fuera; // (zone, code) of the localities not drawn
+    bool sinLocalidad = false;
     while (q.next()) {
         const QString huso = q.value(0).toString(), codigo = q.value(1).toString();
-        const int n = q.value(2).toInt();
+        const QString especie = q.value(2).toString().toUpper();
+        const int n = q.value(3).toInt();
         r.registros += n;
+        if (!q.isNull(2) && !especie.trimmed().isEmpty()) especies.insert(especie);
+        if (q.value(5).toBool()) {
+            sinLocalidad = true;
+            continue;
+        }
         const int i = codigo.trimmed().isEmpty() ? -1 : grid.Indice(codigo, huso.toInt());
         // A zone given must be the square's own; a code of another zone is not drawn.
         if (i < 0 || (!huso.isEmpty() && grid.Cuadrados()[size_t(i)].huso != huso.toInt())) {
-            fuera << huso << codigo;
+            fuera.insert({huso, codigo});
             continue;
         }
         ResultadoMapa::Celda &c = celdas[i];
         c.cuadrado = i;
         c.registros += n;
-        c.ultima = std::max(c.ultima, q.value(3).toString());
-        c.especies = std::max(c.especies, q.value(4).toInt());
-        ++grupos[i];
+        c.ultima = std::max(c.ultima, q.value(4).toString());
+        if (!q.isNull(2) && !especie.trimmed().isEmpty()) especiesCelda[i].insert(especie);
     }
+    r.especies = int(especies.size());
     for (auto &[i, c] : celdas) {
-        if (grupos[i] > 1) {
-            // The same square stored with and without its zone: its species counted once.
-            QVariantList v = valores;
-            const auto &cu = grid.Cuadrados()[size_t(i)];
-            v << cu.codigo << QString::number(cu.huso);
-            const auto e = Primero(QStringLiteral("SELECT count(DISTINCT coalesce(e.sinonimo_de, "
-                                                  "o.especie))") +
-                                       desde + (valores.isEmpty() ? " WHERE " : " AND ") +
-                                       QStringLiteral("%1 = ? AND %2 IN ('', ?)")
-                                           .arg(QLatin1String(kCodigo), QLatin1String(kHuso)),
-                                   v);
-            if (!e) return std::nullopt;
-            c.especies = e->toInt();
-        }
+        c.especies = int(especiesCelda[i].size());
         c.clase = r.unaEspecie ? clases.ClaseAnyo(c.ultima.left(4).toInt())
                                : ClasesMapa::ClaseRiqueza(c.especies);
         r.celdas.push_back(c);
     }
-    const auto especies =
-        Primero(QStringLiteral("SELECT count(DISTINCT coalesce(e.sinonimo_de, o.especie))") +
-                    desde,
-                valores);
-    if (!especies) return std::nullopt;
-    r.especies = especies->toInt();
 
-    // The observations not drawn are listed, in pieces to keep statements short.
-    for (qsizetype k = 0; k < fuera.size(); k += 200) {
+    // The observations not drawn are listed: those of the localities the map cannot place,
+    // found through the localities (short statements, the index of observations used), and
+    // those whose locality is gone.
+    const QList<QPair<QString, QString>> claves(fuera.begin(), fuera.end());
+    for (qsizetype k = 0; k < claves.size(); k += 100) {
         QStringList o;
         QVariantList extra;
-        for (qsizetype j = k; j < std::min(fuera.size(), k + 200); j += 2) {
+        for (qsizetype j = k; j < std::min(claves.size(), k + 100); ++j) {
             o << QStringLiteral("(%1 = ? AND %2 = ?)")
                      .arg(QLatin1String(kHuso), QLatin1String(kCodigo));
-            extra << fuera[j] << fuera[j + 1];
+            extra << claves[j].first << claves[j].second;
         }
-        if (!Listar(QLatin1Char('(') + o.join(QStringLiteral(" OR ")) + QLatin1Char(')'), extra,
-                    f, &r.sinCuadrado))
+        if (!Listar(
+                QStringLiteral("o.localidad IN (SELECT l.cod_localidad FROM localidad l WHERE ") +
+                    o.join(QStringLiteral(" OR ")) + QLatin1Char(')'),
+                extra, f, &r.sinCuadrado))
             return std::nullopt;
     }
+    if (sinLocalidad && !Listar(QStringLiteral("l.cod_localidad IS NULL"), {}, f, &r.sinCuadrado))
+        return std::nullopt;
     std::sort(r.sinCuadrado.begin(), r.sinCuadrado.end(), [](const FilaMapa &a, const FilaMapa &b) {
         return std::tie(a.fecha, a.id) < std::tie(b.fecha, b.id);
     });
@@ -187,8 +189,10 @@ std::optional<std::vector<FilaMapa>> AtlasStore::ObservacionesDe(const MapGrid &
     if (cuadrado < 0 || size_t(cuadrado) >= grid.Cuadrados().size()) return std::vector<FilaMapa>();
     const auto &c = grid.Cuadrados()[size_t(cuadrado)];
     std::vector<FilaMapa> filas;
-    if (!Listar(QStringLiteral("%1 = ? AND %2 IN ('', ?)")
-                    .arg(QLatin1String(kCodigo), QLatin1String(kHuso)),
+    // Through the localities of the square, so that the indexes are used.
+    if (!Listar(QStringLiteral("o.localidad IN (SELECT l.cod_localidad FROM localidad l WHERE "
+                               "l.utm10k = ? AND %1 IN ('', ?))")
+                    .arg(QLatin1String(kHuso)),
                 {c.codigo, QString::number(c.huso)}, f, &filas))
         return std::nullopt;
     return filas;

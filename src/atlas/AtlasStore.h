@@ -7,7 +7,7 @@
 
 // What the distribution map shows; an empty value (a null date) is no filter.
 struct FiltroMapa {
-    QString especie;    // species code; empty: all species, each counted once
+    QString especie; // species code; empty: all species, each counted once
     QDate desde, hasta;
     QString observador; // found in the name of any of the four observers
 };
@@ -43,8 +43,8 @@ struct ResultadoMapa {
     std::vector<Celda> celdas; // squares with records
     int registros = 0;         // every observation passing the filters
     int especies = 0;
-    int sinCuadricula = 0;     // observations whose locality has no 10-km square
-    int desconocidos = 0;      // ... or a code the grid does not know (or of another zone)
+    int sinCuadricula = 0;             // observations whose locality has no 10-km square
+    int desconocidos = 0;              // ... or a code the grid does not know (or of another zone)
     std::vector<FilaMapa> sinCuadrado; // both kinds, listed
     bool unaEspecie = false;
     // The cell of a square, or null.

@@ -75,7 +75,7 @@ bool MapGrid::Origen(const QString &codigo, int huso, double *este, double *nort
 }
 
 std::optional<std::array<Geodesy::Geograficas, 4>> MapGrid::Esquinas(const QString &codigo,
-                                                                    int huso) const {
+                                                                     int huso) const {
     double e, n;
     if (!Origen(codigo, huso, &e, &n)) return std::nullopt;
     std::array<Geodesy::Geograficas, 4> r;
@@ -166,7 +166,8 @@ bool MapGrid::Cargar(const QSqlDatabase &db) {
             for (int prov : provincias.value(codigo)) {
                 const RectMapa k = cajaProvincia.value(prov);
                 // A degree of room: islets such as Alborán lie off their province's land.
-                cerca = cerca || (lon > k.x0 - 1 && lon < k.x1 + 1 && lat > k.y0 - 1 && lat < k.y1 + 1);
+                cerca =
+                    cerca || (lon > k.x0 - 1 && lon < k.x1 + 1 && lat > k.y0 - 1 && lat < k.y1 + 1);
             }
             if (!cerca) continue;
             std::vector<Geodesy::Geograficas> contorno;
@@ -181,8 +182,9 @@ bool MapGrid::Cargar(const QSqlDatabase &db) {
                 for (int t = 0; t < kTramos; ++t) {
                     const int s = (lado + 1) % 4;
                     const double f = double(t) / kTramos;
-                    const auto g = geo_.AGeograficas({huso, c.este0 + de[lado] + f * (de[s] - de[lado]),
-                                                      c.norte0 + dn[lado] + f * (dn[s] - dn[lado])});
+                    const auto g =
+                        geo_.AGeograficas({huso, c.este0 + de[lado] + f * (de[s] - de[lado]),
+                                           c.norte0 + dn[lado] + f * (dn[s] - dn[lado])});
                     if (!g) {
                         ok = false;
                         break;
@@ -200,8 +202,9 @@ bool MapGrid::Cargar(const QSqlDatabase &db) {
                     ok = false;
                     break;
                 }
-                c.poligono.push_back(canarias ? PuntoMapa{u->este + kDesplazaX, u->norte + kDesplazaY}
-                                              : PuntoMapa{u->este, u->norte});
+                c.poligono.push_back(canarias
+                                         ? PuntoMapa{u->este + kDesplazaX, u->norte + kDesplazaY}
+                                         : PuntoMapa{u->este, u->norte});
             }
             if (!ok) continue;
             c.caja = Caja(c.poligono);
@@ -214,7 +217,8 @@ bool MapGrid::Cargar(const QSqlDatabase &db) {
     RectMapa e = kRecuadro;
     for (const Contorno &c : contornos_) {
         const RectMapa k = Caja(c.anillo);
-        e = {std::min(e.x0, k.x0), std::min(e.y0, k.y0), std::max(e.x1, k.x1), std::max(e.y1, k.y1)};
+        e = {std::min(e.x0, k.x0), std::min(e.y0, k.y0), std::max(e.x1, k.x1),
+             std::max(e.y1, k.y1)};
     }
     extension_ = e;
     recuadro_ = kRecuadro;

@@ -30,7 +30,7 @@ class MapGrid {
 public:
     struct Cuadrado {
         int huso = 0;
-        QString codigo; // VK47
+        QString codigo;               // VK47
         double este0 = 0, norte0 = 0; // south-west corner in its own zone
         PoligonoMapa poligono;        // cut at its zone's edges, in the map's plane
         RectMapa caja;
@@ -55,7 +55,7 @@ public:
     // The corners of a square in its own zone (south-west, south-east, north-east,
     // north-west) as latitude/longitude; nothing when the letters are not of that zone.
     std::optional<std::array<Geodesy::Geograficas, 4>> Esquinas(const QString &codigo,
-                                                                 int huso) const;
+                                                                int huso) const;
     // Latitude/longitude to the plane; the Canaries (west of 12.5 W, south of 30 N) go to
     // the inset.
     std::optional<PuntoMapa> AMapa(const Geodesy::Geograficas &g) const;
@@ -70,7 +70,7 @@ private:
     Geodesy geo_;
     std::vector<Cuadrado> cuadrados_;
     std::vector<Contorno> contornos_;
-    QHash<QString, std::vector<int>> indice_; // code -> squares (one per zone)
+    QHash<QString, std::vector<int>> indice_;           // code -> squares (one per zone)
     QHash<int, QHash<QChar, double>> columnas_, filas_; // zone -> letter -> minimum
     RectMapa extension_, recuadro_;
     QString error_;

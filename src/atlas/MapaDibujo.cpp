@@ -31,16 +31,18 @@ QColor ColorClase(bool unaEspecie, int clase) {
 QList<QPair<QColor, QString>> Leyenda(bool unaEspecie, const ClasesMapa &clases) {
     QList<QPair<QColor, QString>> r;
     if (unaEspecie) {
-        r << qMakePair(ColorClase(true, 0), QStringLiteral("Último registro antes de %1").arg(clases.corte1))
+        r << qMakePair(ColorClase(true, 0),
+                       QStringLiteral("Último registro antes de %1").arg(clases.corte1))
           << qMakePair(ColorClase(true, 1), QStringLiteral("Último registro de %1 a %2")
-                                                 .arg(clases.corte1)
-                                                 .arg(clases.corte2 - 1))
-          << qMakePair(ColorClase(true, 2), QStringLiteral("Último registro desde %1").arg(clases.corte2));
+                                                .arg(clases.corte1)
+                                                .arg(clases.corte2 - 1))
+          << qMakePair(ColorClase(true, 2),
+                       QStringLiteral("Último registro desde %1").arg(clases.corte2));
     } else {
         for (int c = 0; c < ClasesMapa::kClasesRiqueza; ++c)
             r << qMakePair(ColorClase(false, c),
-                           ClasesMapa::RangoRiqueza(c) + (c == 0 ? QStringLiteral(" especie")
-                                                                 : QStringLiteral(" especies")));
+                           ClasesMapa::RangoRiqueza(c) +
+                               (c == 0 ? QStringLiteral(" especie") : QStringLiteral(" especies")));
     }
     return r;
 }
@@ -56,26 +58,42 @@ QTransform Ajustar(const MapGrid &grid, const QRectF &destino) {
     return QTransform(escala, 0, 0, -escala, mx - e.x0 * escala, my + e.y1 * escala);
 }
 
-void Dibujar(QPainter &p, const QTransform &t, const MapGrid &grid, const ResultadoMapa *r) {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing, true);
+namespace {
+
+QPainterPath Tierra(const QTransform &t, const MapGrid &grid) {
     QPainterPath tierra;
     tierra.setFillRule(Qt::OddEvenFill);
     for (const MapGrid::Contorno &c : grid.Contornos())
         tierra.addPolygon(t.map(Poligono(c.anillo)));
+    return tierra;
+}
+
+} // namespace
+
+void Fondo(QPainter &p, const QTransform &t, const MapGrid &grid) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0xf4, 0xf1, 0xea));
-    p.drawPath(tierra);
+    p.drawPath(Tierra(t, grid));
+    p.restore();
+}
 
-    // Filled squares, one shape each.
-    if (r) {
-        p.setPen(Qt::NoPen);
-        for (const ResultadoMapa::Celda &c : r->celdas) {
-            p.setBrush(ColorClase(r->unaEspecie, c.clase));
-            p.drawPolygon(t.map(Poligono(grid.Cuadrados()[size_t(c.cuadrado)].poligono)));
-        }
+void Celdas(QPainter &p, const QTransform &t, const MapGrid &grid, const ResultadoMapa &r) {
+    // One shape a square.
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    for (const ResultadoMapa::Celda &c : r.celdas) {
+        p.setBrush(ColorClase(r.unaEspecie, c.clase));
+        p.drawPolygon(t.map(Poligono(grid.Cuadrados()[size_t(c.cuadrado)].poligono)));
     }
+    p.restore();
+}
 
+void Encima(QPainter &p, const QTransform &t, const MapGrid &grid) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
     // The grid, lightly, as one shape.
     QPainterPath malla;
     for (const MapGrid::Cuadrado &c : grid.Cuadrados())
@@ -83,24 +101,33 @@ void Dibujar(QPainter &p, const QTransform &t, const MapGrid &grid, const Result
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(QColor(150, 150, 150, 110), 0));
     p.drawPath(malla);
-
     // Province lines over the squares, so the land's shape stays readable.
     p.setPen(QPen(QColor(90, 90, 90), 0));
-    p.drawPath(tierra);
+    p.drawPath(Tierra(t, grid));
     const RectMapa rc = grid.Recuadro();
     p.setPen(QPen(QColor(60, 60, 60), 0));
     p.drawRect(t.mapRect(QRectF(QPointF(rc.x0, rc.y0), QPointF(rc.x1, rc.y1))).normalized());
-
-    if (r && r->registros == 0) {
-        const RectMapa e = grid.Extension();
-        const QRectF zona = t.mapRect(QRectF(QPointF(e.x0, e.y0), QPointF(e.x1, e.y1))).normalized();
-        QFont f = p.font();
-        f.setPointSizeF(std::max(8.0, zona.height() / 25));
-        p.setFont(f);
-        p.setPen(QColor(120, 0, 0));
-        p.drawText(zona, Qt::AlignCenter, QStringLiteral("Sin registros"));
-    }
     p.restore();
+}
+
+void Mensaje(QPainter &p, const QTransform &t, const MapGrid &grid, const ResultadoMapa &r) {
+    if (r.registros != 0) return;
+    p.save();
+    const RectMapa e = grid.Extension();
+    const QRectF zona = t.mapRect(QRectF(QPointF(e.x0, e.y0), QPointF(e.x1, e.y1))).normalized();
+    QFont f = p.font();
+    f.setPointSizeF(std::max(8.0, zona.height() / 25));
+    p.setFont(f);
+    p.setPen(QColor(120, 0, 0));
+    p.drawText(zona, Qt::AlignCenter, QStringLiteral("Sin registros"));
+    p.restore();
+}
+
+void Dibujar(QPainter &p, const QTransform &t, const MapGrid &grid, const ResultadoMapa *r) {
+    Fondo(p, t, grid);
+    if (r) Celdas(p, t, grid, *r);
+    Encima(p, t, grid);
+    if (r) Mensaje(p, t, grid, *r);
 }
 
 QRectF ZonaMapa(const QRectF &pagina) {

@@ -21,6 +21,12 @@ QTransform Ajustar(const MapGrid &grid, const QRectF &destino);
 // Land, province lines, the grid lightly over the land, the filled squares and the inset's
 // frame; "Sin registros" over the map when nothing passed the filters.
 void Dibujar(QPainter &p, const QTransform &t, const MapGrid &grid, const ResultadoMapa *r);
+// The same in layers, so that a screen can keep what does not change with the records:
+// the land below the squares, the squares, the grid and lines above them, the message.
+void Fondo(QPainter &p, const QTransform &t, const MapGrid &grid);
+void Celdas(QPainter &p, const QTransform &t, const MapGrid &grid, const ResultadoMapa &r);
+void Encima(QPainter &p, const QTransform &t, const MapGrid &grid);
+void Mensaje(QPainter &p, const QTransform &t, const MapGrid &grid, const ResultadoMapa &r);
 // Where a page puts the map, beside the title and the legend.
 QRectF ZonaMapa(const QRectF &pagina);
 // A page for the files: title, the map and the legend with the counts beside it.

@@ -21,6 +21,7 @@ MapaVista::MapaVista(QWidget *parent) : QWidget(parent) {
 void MapaVista::Poner(const MapGrid *grid, const ResultadoMapa *resultado) {
     grid_ = grid;
     resultado_ = resultado;
+    fondo_ = encima_ = QImage();
     update();
 }
 
@@ -49,16 +50,39 @@ QString MapaVista::TextoCuadrado(int cuadrado) const {
     QString texto = QStringLiteral("%1 (huso %2)").arg(c.codigo).arg(c.huso);
     const ResultadoMapa::Celda *celda = resultado_ ? resultado_->CeldaDe(cuadrado) : nullptr;
     if (!celda) return texto + QStringLiteral("\nSin registros");
-    texto += QStringLiteral("\nRegistros: %1\nEspecies: %2").arg(celda->registros).arg(celda->especies);
+    texto +=
+        QStringLiteral("\nRegistros: %1\nEspecies: %2").arg(celda->registros).arg(celda->especies);
     const QDate d = QDate::fromString(celda->ultima.left(10), Qt::ISODate);
-    if (d.isValid()) texto += QStringLiteral("\nÚltimo registro: ") + d.toString(QStringLiteral("dd/MM/yyyy"));
+    if (d.isValid())
+        texto += QStringLiteral("\nÚltimo registro: ") + d.toString(QStringLiteral("dd/MM/yyyy"));
     return texto;
+}
+
+QImage MapaVista::Capa(const QTransform &t,
+                       void (*dibujar)(QPainter &, const QTransform &, const MapGrid &)) const {
+    const qreal dpr = devicePixelRatioF();
+    QImage capa(size() * dpr, QImage::Format_ARGB32_Premultiplied);
+    capa.setDevicePixelRatio(dpr);
+    capa.fill(Qt::transparent);
+    QPainter p(&capa);
+    dibujar(p, t, *grid_);
+    return capa;
 }
 
 void MapaVista::paintEvent(QPaintEvent *) {
     if (!grid_) return;
+    const QTransform t = Transformacion();
+    if (fondo_.isNull() || t != capasT_ || size() != capasTam_) {
+        fondo_ = Capa(t, MapaDibujo::Fondo);
+        encima_ = Capa(t, MapaDibujo::Encima);
+        capasT_ = t;
+        capasTam_ = size();
+    }
     QPainter p(this);
-    MapaDibujo::Dibujar(p, Transformacion(), *grid_, resultado_);
+    p.drawImage(QPointF(0, 0), fondo_);
+    if (resultado_) MapaDibujo::Celdas(p, t, *grid_, *resultado_);
+    p.drawImage(QPointF(0, 0), encima_);
+    if (resultado_) MapaDibujo::Mensaje(p, t, *grid_, *resultado_);
 }
 
 void MapaVista::wheelEvent(QWheelEvent *e) {

@@ -3,6 +3,7 @@
 #include "atlas/AtlasStore.h"
 #include "atlas/MapGrid.h"
 
+#include <QImage>
 #include <QPointF>
 #include <QTransform>
 #include <QWidget>
@@ -36,6 +37,8 @@ protected:
 
 private:
     QTransform Transformacion() const;
+    QImage Capa(const QTransform &t,
+                void (*dibujar)(QPainter &, const QTransform &, const MapGrid &)) const;
 
     const MapGrid *grid_ = nullptr;
     const ResultadoMapa *resultado_ = nullptr;
@@ -43,4 +46,8 @@ private:
     QPointF desplaza_;
     QPointF pulsado_, ultimo_;
     bool arrastrando_ = false;
+    // What does not change with the records, kept while the view stays where it is.
+    QImage fondo_, encima_;
+    QTransform capasT_;
+    QSize capasTam_;
 };

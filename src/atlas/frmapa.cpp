@@ -150,9 +150,9 @@ void frmapa::CdMostrar_Click() {
     if (!especie.isEmpty() && especie != kTodas) {
         if (ui->Cbespecie->findText(especie, Qt::MatchFixedString) < 0 &&
             !buscador_->ElegirExacto()) {
-            MessageService::Mostrar(this,
-                                    QStringLiteral("«%1» no es una especie de la lista.").arg(especie),
-                                    QStringLiteral("Especie desconocida"), QMessageBox::Warning);
+            MessageService::Mostrar(
+                this, QStringLiteral("«%1» no es una especie de la lista.").arg(especie),
+                QStringLiteral("Especie desconocida"), QMessageBox::Warning);
             return;
         }
         f.especie = ui->Cbespecie->currentText().section(u'-', 0, 0).trimmed();
@@ -162,9 +162,9 @@ void frmapa::CdMostrar_Click() {
     clases.corte1 = ui->Txcorte1->value();
     clases.corte2 = ui->Txcorte2->value();
     if (clases.corte1 >= clases.corte2) {
-        MessageService::Mostrar(this,
-                                QStringLiteral("El primer año de corte debe ser anterior al segundo."),
-                                QStringLiteral("Años de corte"), QMessageBox::Warning);
+        MessageService::Mostrar(
+            this, QStringLiteral("El primer año de corte debe ser anterior al segundo."),
+            QStringLiteral("Años de corte"), QMessageBox::Warning);
         return;
     }
     Dibujar(f, clases);
@@ -262,8 +262,8 @@ QString frmapa::Titulo() const {
     if (ultimo_.especie.isEmpty()) {
         t += QStringLiteral("todas las especies");
     } else {
-        const int i = ui->Cbespecie->findText(ultimo_.especie + QStringLiteral(" - "),
-                                              Qt::MatchStartsWith);
+        const int i =
+            ui->Cbespecie->findText(ultimo_.especie + QStringLiteral(" - "), Qt::MatchStartsWith);
         t += i >= 0 ? ui->Cbespecie->itemText(i) : ultimo_.especie;
     }
     if (ultimo_.desde.isValid() || ultimo_.hasta.isValid())
@@ -300,7 +300,8 @@ bool frmapa::Exportar(const QString &ruta, QString *error) const {
         QPainter p;
         ok = p.begin(&svg);
         if (ok) {
-            MapaDibujo::Pagina(p, QRectF(QPoint(0, 0), pagina), grid_, resultado_, clases_, Titulo());
+            MapaDibujo::Pagina(p, QRectF(QPoint(0, 0), pagina), grid_, resultado_, clases_,
+                               Titulo());
             ok = p.end();
         }
         ok = ok && QFileInfo(ruta).size() > 0;
@@ -314,7 +315,8 @@ bool frmapa::Exportar(const QString &ruta, QString *error) const {
         QPainter p;
         ok = p.begin(&pdf);
         if (ok) {
-            const QRect area(QPoint(0, 0), pdf.pageLayout().paintRectPixels(pdf.resolution()).size());
+            const QRect area(QPoint(0, 0),
+                             pdf.pageLayout().paintRectPixels(pdf.resolution()).size());
             MapaDibujo::Pagina(p, QRectF(area), grid_, resultado_, clases_, Titulo());
             ok = p.end();
         }
