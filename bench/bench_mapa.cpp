@@ -35,7 +35,9 @@ void Poblar(const TestDatabase &bd, const MapGrid &grid, int observaciones, int 
         q.addBindValue(QStringLiteral("L%1").arg(i));
         q.addBindValue(QStringLiteral("Localidad %1").arg(i));
         q.addBindValue(QString::number(c.huso));
-        q.addBindValue(i % 100 == 1 ? QVariant() : i % 1000 == 2 ? QVariant(QStringLiteral("ZZ99")) : QVariant(c.codigo));
+        q.addBindValue(i % 100 == 1    ? QVariant()
+                       : i % 1000 == 2 ? QVariant(QStringLiteral("ZZ99"))
+                                       : QVariant(c.codigo));
         q.exec();
     }
     q.prepare(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido) "
@@ -132,9 +134,7 @@ int main(int argc, char *argv[]) {
     auto *mostrar = mapa.findChild<QPushButton *>(QStringLiteral("CdMostrar"));
     auto *vista = mapa.findChild<MapaVista *>(QStringLiteral("Mapa"));
     const auto redibujar = [&] {
-        return Medir([&] {
-            QTest::mouseClick(mostrar, Qt::LeftButton);
-        });
+        return Medir([&] { QTest::mouseClick(mostrar, Qt::LeftButton); });
     };
 
     // One species: the commonest.
@@ -143,7 +143,8 @@ int main(int argc, char *argv[]) {
                     bd.db());
     comun.next();
     const QString codigo = comun.value(0).toString();
-    especie->setCurrentIndex(especie->findText(codigo + QStringLiteral(" - "), Qt::MatchStartsWith));
+    especie->setCurrentIndex(
+        especie->findText(codigo + QStringLiteral(" - "), Qt::MatchStartsWith));
     FiltroMapa una;
     una.especie = codigo;
     const auto desnuda = [](const FiltroMapa &f) {
@@ -159,7 +160,8 @@ int main(int argc, char *argv[]) {
     const qint64 unaMapa = Mediana(redibujar, 7);
     Informar("one species, redrawn", unaMapa, unaBase);
     Partes(mapa, una, vista, unaBase);
-    std::printf("  (%s: %lld squares)\n", qPrintable(codigo), (long long)mapa.resultado().celdas.size());
+    std::printf("  (%s: %lld squares)\n", qPrintable(codigo),
+                (long long)mapa.resultado().celdas.size());
 
     especie->setCurrentIndex(0);
     const qint64 todasBase = Mediana(desnuda({}), 7);

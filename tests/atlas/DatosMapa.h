@@ -14,8 +14,9 @@ inline void SembrarMapa(const TestDatabase &bd) {
     for (const auto &[cod, nombre, apellido] :
          {std::tuple{u"ANA"_s, u"Ana"_s, u"Pérez"_s}, std::tuple{u"JUL"_s, u"Juliana"_s, u"Ruiz"_s},
           std::tuple{u"ALV"_s, u"Álvaro"_s, u"Gil"_s}})
-        QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES (?, ?, ?)"_s,
-                            {cod, nombre, apellido}));
+        QVERIFY(bd.Ejecutar(
+            u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES (?, ?, ?)"_s,
+            {cod, nombre, apellido}));
     const QVariant nulo;
     for (const auto &[cod, nombre, huso, cuadrado] :
          {std::tuple{u"L1"_s, u"Sol"_s, QVariant(u"30"_s), QVariant(u"VK47"_s)},

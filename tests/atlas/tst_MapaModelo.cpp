@@ -44,23 +44,44 @@ void tst_MapaModelo::cuadrados_data() {
     // square:records:species:class, by code; then records/species/no square/unknown.
     QTest::addColumn<QString>("celdas");
     QTest::addColumn<QString>("cuentas");
-    QTest::newRow("todas, riqueza") << "" << "" << "" << "" << 2000 << 2015
-                                    << "CS42:1:1:0 DF38:2:1:0 NH34:1:1:0 UK59:1:1:0 VK47:4:2:1"
-                                    << "13/3/2/2";
-    QTest::newRow("una especie, por año") << "BUFSPI" << "" << "" << "" << 2000 << 2015
-                                          << "CS42:1:1:1 NH34:1:1:0 UK59:1:1:2 VK47:2:1:1"
-                                          << "8/1/2/1";
-    QTest::newRow("otros cortes") << "BUFSPI" << "" << "" << "" << 2011 << 2016
+    QTest::newRow("todas, riqueza")
+        << ""
+        << ""
+        << ""
+        << "" << 2000 << 2015 << "CS42:1:1:0 DF38:2:1:0 NH34:1:1:0 UK59:1:1:0 VK47:4:2:1"
+        << "13/3/2/2";
+    QTest::newRow("una especie, por año")
+        << "BUFSPI"
+        << ""
+        << ""
+        << "" << 2000 << 2015 << "CS42:1:1:1 NH34:1:1:0 UK59:1:1:2 VK47:2:1:1"
+        << "8/1/2/1";
+    QTest::newRow("otros cortes") << "BUFSPI"
+                                  << ""
+                                  << ""
+                                  << "" << 2011 << 2016
                                   << "CS42:1:1:1 NH34:1:1:0 UK59:1:1:2 VK47:2:1:0"
                                   << "8/1/2/1";
-    QTest::newRow("sinónimo con su especie") << "PODLIO" << "" << "" << "" << 2000 << 2015
-                                             << "DF38:2:1:2" << "2/1/0/0";
-    QTest::newRow("fechas") << "" << "2000-01-01" << "2015-12-31" << "" << 2000 << 2015
-                            << "CS42:1:1:0 DF38:1:1:0 VK47:1:1:0" << "7/3/2/2";
-    QTest::newRow("observador en cualquier lugar") << "" << "" << "" << "Juliana" << 2000 << 2015
-                                                   << "DF38:1:1:0 NH34:1:1:0 VK47:2:2:1"
-                                                   << "4/3/0/0";
-    QTest::newRow("sin registros") << "SALSAL" << "" << "" << "" << 2000 << 2015 << ""
+    QTest::newRow("sinónimo con su especie") << "PODLIO"
+                                             << ""
+                                             << ""
+                                             << "" << 2000 << 2015 << "DF38:2:1:2"
+                                             << "2/1/0/0";
+    QTest::newRow("fechas") << ""
+                            << "2000-01-01"
+                            << "2015-12-31"
+                            << "" << 2000 << 2015 << "CS42:1:1:0 DF38:1:1:0 VK47:1:1:0"
+                            << "7/3/2/2";
+    QTest::newRow("observador en cualquier lugar")
+        << ""
+        << ""
+        << ""
+        << "Juliana" << 2000 << 2015 << "DF38:1:1:0 NH34:1:1:0 VK47:2:2:1"
+        << "4/3/0/0";
+    QTest::newRow("sin registros") << "SALSAL"
+                                   << ""
+                                   << ""
+                                   << "" << 2000 << 2015 << ""
                                    << "0/0/0/0";
 }
 
@@ -73,8 +94,8 @@ void tst_MapaModelo::cuadrados() {
     QFETCH(int, corte2);
     QFETCH(QString, celdas);
     QFETCH(QString, cuentas);
-    FiltroMapa f{especie, QDate::fromString(desde, Qt::ISODate), QDate::fromString(hasta, Qt::ISODate),
-                 observador};
+    FiltroMapa f{especie, QDate::fromString(desde, Qt::ISODate),
+                 QDate::fromString(hasta, Qt::ISODate), observador};
     ClasesMapa clases;
     clases.corte1 = corte1;
     clases.corte2 = corte2;
@@ -89,8 +110,10 @@ void tst_MapaModelo::cuadrados() {
                       .arg(c.clase);
     vistas.sort();
     QCOMPARE(vistas.join(u' '), celdas);
-    QCOMPARE(u"%1/%2/%3/%4"_s.arg(r->registros).arg(r->especies).arg(r->sinCuadricula).arg(
-                 r->desconocidos),
+    QCOMPARE(u"%1/%2/%3/%4"_s.arg(r->registros)
+                 .arg(r->especies)
+                 .arg(r->sinCuadricula)
+                 .arg(r->desconocidos),
              cuentas);
     // Nothing dropped: every record is drawn or listed.
     int dibujados = 0;
@@ -135,7 +158,8 @@ void tst_MapaModelo::esquinas() {
         const double de[4] = {0, 10000, 10000, 0}, dn[4] = {0, 0, 10000, 10000};
         for (int k = 0; k < 4; ++k) {
             double lat, lon, s12;
-            GeographicLib::UTMUPS::Reverse(c.huso, true, c.este0 + de[k], c.norte0 + dn[k], lat, lon);
+            GeographicLib::UTMUPS::Reverse(c.huso, true, c.este0 + de[k], c.norte0 + dn[k], lat,
+                                           lon);
             wgs.Inverse(lat, lon, (*e)[size_t(k)].lat, (*e)[size_t(k)].lon, s12);
             peor = std::max(peor, s12);
         }
@@ -147,7 +171,8 @@ void tst_MapaModelo::esquinas() {
 
 void tst_MapaModelo::cuadricula() {
     // Every known code placed once, in the zone the reference tables give it.
-    const int codigos = bd->Valor(u"SELECT count(DISTINCT upper(utm10)) FROM tutm10kprovincia"_s).toInt();
+    const int codigos =
+        bd->Valor(u"SELECT count(DISTINCT upper(utm10)) FROM tutm10kprovincia"_s).toInt();
     QCOMPARE(int(grid.Cuadrados().size()), codigos);
     QCOMPARE(grid.Cuadrados()[size_t(grid.Indice(u"vk47"_s))].huso, 30);
     QCOMPARE(grid.Indice(u"VK47"_s, 29), -1);

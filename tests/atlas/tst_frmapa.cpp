@@ -4,9 +4,9 @@
 #include "DatosMapa.h"
 #include "support/User.h"
 
+#include "app/principal.h"
 #include "atlas/MapaDibujo.h"
 #include "atlas/MapaVista.h"
-#include "app/principal.h"
 #include "atlas/frmapa.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
@@ -17,9 +17,9 @@
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
-#include <QMdiSubWindow>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -45,8 +45,8 @@ private:
     }
     QString Cuentas() {
         QStringList r;
-        for (const char *n : {"Lbcuadrados", "Lbregistros", "Lbespecies", "Lbsincuadricula",
-                              "Lbdesconocidos"})
+        for (const char *n :
+             {"Lbcuadrados", "Lbregistros", "Lbespecies", "Lbsincuadricula", "Lbdesconocidos"})
             r << c<QLabel>(n)->text();
         return r.join(u'/');
     }
@@ -137,8 +137,9 @@ void tst_frmapa::sesion() {
     QVERIFY((vista->PuntoDe(vk47) - sobre).manhattanLength() < 1);
     // Dragged: the map follows the pointer.
     QTest::mousePress(vista, Qt::LeftButton, {}, sobre.toPoint());
-    QMouseEvent mover(QEvent::MouseMove, sobre + QPointF(60, 40), vista->mapToGlobal(sobre + QPointF(60, 40)),
-                      Qt::NoButton, Qt::LeftButton, {});
+    QMouseEvent mover(QEvent::MouseMove, sobre + QPointF(60, 40),
+                      vista->mapToGlobal(sobre + QPointF(60, 40)), Qt::NoButton, Qt::LeftButton,
+                      {});
     QApplication::sendEvent(vista, &mover);
     QTest::mouseRelease(vista, Qt::LeftButton, {}, (sobre + QPointF(60, 40)).toPoint());
     QVERIFY((vista->PuntoDe(vk47) - sobre - QPointF(60, 40)).manhattanLength() < 1);
@@ -176,7 +177,8 @@ QHash<QString, int> Rellenos(const QString &ruta) {
         x.readNext();
         if (x.isStartElement()) {
             const QString propio = x.attributes().value(u"fill"_s).toString();
-            const QString fill = propio.isEmpty() ? (pila.isEmpty() ? QString() : pila.last()) : propio;
+            const QString fill =
+                propio.isEmpty() ? (pila.isEmpty() ? QString() : pila.last()) : propio;
             pila << fill;
             if (x.name() == u"path"_s || x.name() == u"polygon"_s || x.name() == u"rect"_s)
                 ++r[fill.toLower()];
@@ -243,7 +245,8 @@ void tst_frmapa::exportar() {
     QVERIFY(pdf.read(5) == "%PDF-");
 
     // A folder that does not exist, and a kind of file the map is not written as.
-    for (const QString &malo : {bd.carpeta() + u"/no/existe.png"_s, bd.carpeta() + u"/mapa.txt"_s}) {
+    for (const QString &malo :
+         {bd.carpeta() + u"/no/existe.png"_s, bd.carpeta() + u"/mapa.txt"_s}) {
         MessageService::Limpiar();
         ruta = malo;
         QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
