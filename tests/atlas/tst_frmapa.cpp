@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <QXmlStreamReader>
 
@@ -125,8 +127,16 @@ void tst_frmapa::sesion() {
     auto *vista = c<MapaVista>("Mapa");
     const int vk47 = Indice(u"VK47"_s);
     QCOMPARE(vista->CuadradoEn(vista->PuntoDe(vk47)), vk47);
-    QVERIFY(vista->TextoCuadrado(vk47).contains(u"Registros: 1"_s));
-    QVERIFY(vista->TextoCuadrado(Indice(u"VK48"_s)).contains(u"Sin registros"_s));
+    // Hovering tells the square's code and counts.
+    const auto pasar = [&](const QString &codigo) {
+        const QPoint punto = vista->PuntoDe(Indice(codigo)).toPoint();
+        QHelpEvent ayuda(QEvent::ToolTip, punto, vista->mapToGlobal(punto));
+        QApplication::sendEvent(vista, &ayuda);
+        return QToolTip::text();
+    };
+    QCOMPARE(pasar(u"VK47"_s),
+             u"VK47 (huso 30)\nRegistros: 1\nEspecies: 1\nÚltimo registro: 02/05/2010"_s);
+    QCOMPARE(pasar(u"VK48"_s), u"VK48 (huso 30)\nSin registros"_s);
 
     // Zoomed about the pointer: the square under it stays there.
     const QPointF sobre = vista->PuntoDe(vk47);
