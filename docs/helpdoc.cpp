@@ -6,6 +6,7 @@
 #include "app/frsplash.h"
 #include "app/principal.h"
 #include "atlas/frfenologia.h"
+#include "atlas/frmapa.h"
 #include "backups/frcopias.h"
 #include "data/Backups.h"
 #include "data/CreacionBaseDatos.h"
@@ -331,6 +332,7 @@ Capturas HacerCapturas() {
     c[QStringLiteral("frmotivos")] = EnVentanaPrincipal(new frmotivos);
     c[QStringLiteral("frfitxer")] = EnVentanaPrincipal(new frfitxer);
     c[QStringLiteral("frfenologia")] = EnVentanaPrincipal(new frfenologia, QSize(980, 560));
+    c[QStringLiteral("frmapa")] = EnVentanaPrincipal(new frmapa, QSize(980, 640));
     QString error;
     if (!Backups::Hacer(&error, QDateTime(QDate(2026, 11, 30), QTime(9, 12))) ||
         !Backups::Hacer(&error, QDateTime(QDate(2026, 12, 1), QTime(8, 47))))

@@ -1,6 +1,7 @@
 #include "principal.h"
 
 #include "atlas/frfenologia.h"
+#include "atlas/frmapa.h"
 #include "backups/frcopias.h"
 #include "data/Backups.h"
 #include "data/ModBaseDatos.h"
@@ -43,6 +44,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
 
     connect(new_, &QAction::triggered, this, &principal::new_Click);
     connect(ui->cons, &QAction::triggered, this, &principal::cons_Click);
+    connect(ui->mapa, &QAction::triggered, this, &principal::mapa_Click);
     connect(ui->fenologia, &QAction::triggered, this, &principal::fenologia_Click);
     connect(ui->observ, &QAction::triggered, this, &principal::observ_Click);
     connect(ui->loc, &QAction::triggered, this, &principal::loc_Click);
@@ -157,6 +159,10 @@ void principal::new_Click() {
 
 void principal::cons_Click() {
     AbrirFormulario([] { return new frcons; });
+}
+
+void principal::mapa_Click() {
+    AbrirFormulario([] { return new frmapa; });
 }
 
 void principal::fenologia_Click() {

@@ -25,6 +25,7 @@ protected:
 private slots:
     void new_Click();
     void cons_Click();
+    void mapa_Click();
     void fenologia_Click();
     void observ_Click();
     void loc_Click();

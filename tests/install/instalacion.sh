@@ -37,7 +37,7 @@ text=$(pdftotext -layout "$dest/Tritodex.pdf" - | sed "s/ﬁ/fi/g; s/ﬂ/fl/g")
 for chapter in "Índice" "Para qué sirve Tritodex" "Primeros pasos: los observadores" \
         "Registrar una observación" "En una localidad nueva: coordenadas y cuadrados UTM" \
         "«Nueva» y «Duplicar»" "Buscar, modificar y borrar observaciones" \
-        "Las hojas de cálculo" "Las localidades" "Los motivos" "Exportar para la asociación" \
+        "Las hojas de cálculo" "Las localidades" "Los motivos" "El mapa de distribución" "Fenología" "Exportar para la asociación" \
         "Dónde están sus datos y las copias de seguridad" "Qué significan los mensajes" \
         "Licencia y fuentes"; do
     grep -qF "$chapter" <<< "$text" || fail "the help document lacks the chapter «$chapter»"

@@ -4,6 +4,7 @@
 #include "support/User.h"
 
 #include "atlas/frfenologia.h"
+#include "atlas/frmapa.h"
 #include "backups/frcopias.h"
 #include "data/ModConex.h"
 #include "export/frfitxer.h"
@@ -217,6 +218,8 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
         // Copies listed and made: the records stay as they were. Putting one back is the
         // session's to follow.
         {u"frcopias"_s, kObservador, [] { return new frcopias; }, [](QWidget *) {}, {u"CdCopia"_s}},
+        // The distribution map: filters and a drawing, nothing stored.
+        {u"frmapa"_s, kObservador, [] { return new frmapa; }, [](QWidget *) {}, {u"CdMostrar"_s}},
         // Coordinates handed to the form that asked, never stored by this one.
         {u"frgps"_s,
          kObservador,

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 bool Territorio::Contiene(double lon, double lat) const {
@@ -124,4 +125,56 @@ bool TopoJson::Territorios(const QString &objeto, std::vector<Territorio> *salid
         salida->push_back(std::move(t));
     }
     return true;
+}
+
+namespace {
+
+void DouglasPeucker(const Anillo &a, size_t i, size_t j, double tol2, std::vector<bool> *guardar) {
+    if (j <= i + 1) return;
+    const double k = std::cos(40.0 * M_PI / 180.0);
+    const double ax = a[i].lon * k, ay = a[i].lat, bx = a[j].lon * k, by = a[j].lat;
+    const double dx = bx - ax, dy = by - ay, l2 = dx * dx + dy * dy;
+    double peor = -1;
+    size_t m = i;
+    for (size_t n = i + 1; n < j; ++n) {
+        const double px = a[n].lon * k - ax, py = a[n].lat - ay;
+        double s = l2 > 0 ? (px * dx + py * dy) / l2 : 0;
+        s = std::clamp(s, 0.0, 1.0);
+        const double ex = px - s * dx, ey = py - s * dy, d2 = ex * ex + ey * ey;
+        if (d2 > peor) {
+            peor = d2;
+            m = n;
+        }
+    }
+    if (peor <= tol2) return;
+    (*guardar)[m] = true;
+    DouglasPeucker(a, i, m, tol2, guardar);
+    DouglasPeucker(a, m, j, tol2, guardar);
+}
+
+} // namespace
+
+void TopoJson::Simplificar(double tolerancia) {
+    for (Anillo &arco : arcos_) {
+        if (arco.size() < 3) continue;
+        std::vector<bool> guardar(arco.size(), false);
+        guardar.front() = guardar.back() = true;
+        // A closed arc (an island alone) is split at its farthest point so it keeps a body.
+        size_t lejos = 0;
+        double max = -1;
+        for (size_t n = 1; n < arco.size(); ++n) {
+            const double d = std::hypot(arco[n].lon - arco[0].lon, arco[n].lat - arco[0].lat);
+            if (d > max) {
+                max = d;
+                lejos = n;
+            }
+        }
+        guardar[lejos] = true;
+        DouglasPeucker(arco, 0, lejos, tolerancia * tolerancia, &guardar);
+        DouglasPeucker(arco, lejos, arco.size() - 1, tolerancia * tolerancia, &guardar);
+        Anillo corto;
+        for (size_t n = 0; n < arco.size(); ++n)
+            if (guardar[n]) corto.push_back(arco[n]);
+        arco = std::move(corto);
+    }
 }

@@ -29,6 +29,9 @@ public:
     bool Leer(const QString &ruta, QString *error);
     // Features of the named object; false when the object is missing.
     bool Territorios(const QString &objeto, std::vector<Territorio> *salida, QString *error) const;
+    // Douglas-Peucker on every arc, ends kept: neighbours sharing an arc stay joined.
+    // Tolerance in degrees of latitude; longitudes are shrunk by the cosine of 40 degrees.
+    void Simplificar(double tolerancia);
 
 private:
     Anillo AnilloDeArcos(const QJsonArray &indices) const;

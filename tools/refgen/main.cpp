@@ -3,6 +3,7 @@
 // municipality boundaries.
 //
 //   refgen <es-atlas>/es/municipalities.json <output folder>
+//   refgen --contornos <es-atlas>/es/municipalities.json <output folder>: province outlines
 
 #include "Cuadricula.h"
 #include "TopoJson.h"
@@ -236,12 +237,65 @@ const Islote kIslotes[] = {
     {"Roque del Este", -13.3330, 29.2750, 200, 35024},
 };
 
+// Area of a ring in square kilometres, near enough to drop islets from a drawing.
+double AreaKm2(const Anillo &a) {
+    double s = 0;
+    for (size_t i = 0, j = a.size() - 1; i < a.size(); j = i++)
+        s += (a[j].lon - a[i].lon) * (a[j].lat + a[i].lat);
+    const double lat = a.empty() ? 40 : a[0].lat;
+    return std::abs(s) / 2 * kMetrosGradoLat * kMetrosGradoLon * std::cos(lat * M_PI / 180) / 1e6;
+}
+
+// The base map of the distribution map: each province's rings, simplified to about 1.3 km,
+// in lon/lat with four decimals. Islands under 2 km² are dropped, except in Ceuta and
+// Melilla, which are small themselves.
+int Contornos(const QString &topojson, const QString &salida) {
+    TopoJson topo;
+    QString error;
+    if (!topo.Leer(topojson, &error)) Fallar(error);
+    topo.Simplificar(0.012);
+    std::vector<Territorio> provincias;
+    if (!topo.Territorios(QStringLiteral("provinces"), &provincias, &error)) Fallar(error);
+    std::sort(provincias.begin(), provincias.end(),
+              [](const Territorio &a, const Territorio &b) { return a.id.toInt() < b.id.toInt(); });
+    QByteArray texto = "# Province outlines for the distribution map, made by tools/refgen from "
+                       "es-atlas 0.6.0\n"
+                       "# (c) Instituto Geografico Nacional, CC BY 4.0. One ring a line: "
+                       "id_prov, then lon lat pairs\n"
+                       "# (ETRS89, REGCAN95 in the Canaries), simplified to about 1.3 km.\n";
+    int anillos = 0, puntos = 0;
+    for (const Territorio &p : provincias) {
+        const int id = p.id.toInt();
+        if (id < 1 || id > 52) continue;
+        for (Anillo a : p.anillos) {
+            if (a.size() > 1 && a.front().lon == a.back().lon && a.front().lat == a.back().lat)
+                a.pop_back();
+            if (a.size() < 3 || (id < 51 && AreaKm2(a) < 2.0)) continue;
+            texto += QByteArray::number(id);
+            for (const Punto &pt : a)
+                texto += ' ' + QByteArray::number(pt.lon, 'f', 4) + ' ' +
+                         QByteArray::number(pt.lat, 'f', 4);
+            texto += '\n';
+            ++anillos;
+            puntos += int(a.size());
+        }
+    }
+    QFile f(QDir(salida).filePath(QStringLiteral("contornos_provincias.txt")));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(texto) != texto.size())
+        Fallar(f.fileName() + f.errorString());
+    std::printf("contornos_provincias.txt %d rings, %d points\n", anillos, puntos);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 3) Fallar(QStringLiteral("usage: refgen municipalities.json output-folder"));
+    if (args.size() == 4 && args.at(1) == QStringLiteral("--contornos"))
+        return Contornos(args.at(2), args.at(3));
+    if (args.size() != 3)
+        Fallar(QStringLiteral("usage: refgen [--contornos] municipalities.json output-folder"));
     const QString salida = args.at(2);
     if (!QDir().mkpath(salida)) Fallar(QStringLiteral("cannot create ") + salida);
 

@@ -17,3 +17,4 @@ tar -xzf "$work/es-atlas-0.6.0.tgz" -C "$work"
 cmake -S "$here" -B "$work/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$work/build" --parallel >/dev/null
 "$work/build/refgen" "$work/package/es/municipalities.json" "$refdata"
+"$work/build/refgen" --contornos "$work/package/es/municipalities.json" "$refdata"

@@ -1,0 +1,176 @@
+// The distribution map redrawn for one species and for all on a large database, each as a
+// ratio against the bare grouped statement (squares and counts) run in the same run; and
+// the time to open the form.
+//   QT_QPA_PLATFORM=offscreen build/bench/bench_mapa [observations] [localities]
+#include "support/TestDatabase.h"
+
+#include "atlas/AtlasStore.h"
+#include "atlas/MapaVista.h"
+#include "atlas/frmapa.h"
+#include "gui/MessageService.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+void Poblar(const TestDatabase &bd, const MapGrid &grid, int observaciones, int localidades) {
+    QSqlDatabase db = bd.db();
+    db.transaction();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, utmhuso, utm10k) "
+                             "VALUES (?, ?, ?, ?)"));
+    const auto &cuadrados = grid.Cuadrados();
+    for (int i = 0; i < localidades; ++i) {
+        // Most localities on known squares; one in a hundred without one, one in a thousand
+        // with a code the grid does not know.
+        const auto &c = cuadrados[size_t((i * 7919) % int(cuadrados.size()))];
+        q.addBindValue(QStringLiteral("L%1").arg(i));
+        q.addBindValue(QStringLiteral("Localidad %1").arg(i));
+        q.addBindValue(QString::number(c.huso));
+        q.addBindValue(i % 100 == 1    ? QVariant()
+                       : i % 1000 == 2 ? QVariant(QStringLiteral("ZZ99"))
+                                       : QVariant(c.codigo));
+        q.exec();
+    }
+    q.prepare(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido) "
+                             "VALUES (?, ?, 'Apellido')"));
+    for (int i = 0; i < 200; ++i) {
+        q.addBindValue(QStringLiteral("OB%1").arg(i));
+        q.addBindValue(QStringLiteral("Nombre%1").arg(i));
+        q.exec();
+    }
+    QStringList especies;
+    QSqlQuery e(QStringLiteral("SELECT cod_especie FROM especie"), db);
+    while (e.next())
+        especies << e.value(0).toString();
+    q.prepare(QStringLiteral("INSERT INTO observacion (observador1, fecha, especie, localidad) "
+                             "VALUES (?, ?, ?, ?)"));
+    for (int i = 0; i < observaciones; ++i) {
+        q.addBindValue(QStringLiteral("OB%1").arg(i % 200));
+        q.addBindValue(QDate(1985, 1, 1).addDays((i * 37) % 14000).toString(Qt::ISODate));
+        // Common species far more often than rare ones, as in real records.
+        q.addBindValue(especies[(i % 7 == 0 ? i / 7 : i % 20) % especies.size()]);
+        q.addBindValue(QStringLiteral("L%1").arg((i * 31) % localidades));
+        q.exec();
+    }
+    db.commit();
+}
+
+qint64 Medir(const std::function<void()> &hacer) {
+    QElapsedTimer t;
+    t.start();
+    hacer();
+    QApplication::processEvents();
+    return t.nsecsElapsed();
+}
+
+qint64 Mediana(const std::function<qint64()> &medir, int veces) {
+    QList<qint64> v;
+    for (int i = 0; i < veces; ++i)
+        v << medir();
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void Informar(const char *que, qint64 forma, qint64 base) {
+    std::printf("%-36s %9.1f ms  bare %9.1f ms  ratio %.2f\n", que, forma / 1e6, base / 1e6,
+                double(forma) / double(base));
+}
+
+// Where the time goes: the counts alone, and the painting alone.
+void Partes(const frmapa &mapa, const FiltroMapa &f, MapaVista *vista, qint64 base) {
+    const qint64 modelo = Mediana(
+        [&] {
+            return Medir([&] {
+                AtlasStore store;
+                store.Calcular(mapa.grid(), f, ClasesMapa());
+            });
+        },
+        5);
+    Informar("  of which the counts", modelo, base);
+    const qint64 pintar = Mediana([&] { return Medir([&] { vista->repaint(); }); }, 5);
+    Informar("  of which the painting", pintar, base);
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    const int observaciones = argc > 1 ? atoi(argv[1]) : 100000;
+    const int localidades = argc > 2 ? atoi(argv[2]) : 20000;
+    MessageService::setModoPrueba(true);
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    if (!bd.ok()) return 1;
+    {
+        MapGrid grid;
+        if (!grid.Cargar(bd.db())) return 1;
+        Poblar(bd, grid, observaciones, localidades);
+    }
+    std::printf("observations %d, localities %d\n", observaciones, localidades);
+
+    frmapa *abierto = nullptr;
+    const qint64 abrir = Medir([&] {
+        abierto = new frmapa;
+        abierto->resize(1200, 800);
+        abierto->show();
+        abierto->repaint();
+    });
+    std::printf("%-36s %9.1f ms\n", "form opened (grid, lists, first map)", abrir / 1e6);
+    const qint64 cuadricula = Medir([&] {
+        MapGrid g;
+        g.Cargar(bd.db());
+    });
+    std::printf("%-36s %9.1f ms\n", "  of which the grid and outlines", cuadricula / 1e6);
+    frmapa &mapa = *abierto;
+    auto *especie = mapa.findChild<QComboBox *>(QStringLiteral("Cbespecie"));
+    auto *mostrar = mapa.findChild<QPushButton *>(QStringLiteral("CdMostrar"));
+    auto *vista = mapa.findChild<MapaVista *>(QStringLiteral("Mapa"));
+    const auto redibujar = [&] {
+        return Medir([&] { QTest::mouseClick(mostrar, Qt::LeftButton); });
+    };
+
+    // One species: the commonest.
+    QSqlQuery comun(QStringLiteral("SELECT especie FROM observacion GROUP BY especie "
+                                   "ORDER BY count(*) DESC LIMIT 1"),
+                    bd.db());
+    comun.next();
+    const QString codigo = comun.value(0).toString();
+    especie->setCurrentIndex(
+        especie->findText(codigo + QStringLiteral(" - "), Qt::MatchStartsWith));
+    FiltroMapa una;
+    una.especie = codigo;
+    const auto desnuda = [](const FiltroMapa &f) {
+        return [f] {
+            return Medir([&] {
+                AtlasStore store;
+                store.Agrupar(f);
+            });
+        };
+    };
+    desnuda(una)();
+    const qint64 unaBase = Mediana(desnuda(una), 7);
+    const qint64 unaMapa = Mediana(redibujar, 7);
+    Informar("one species, redrawn", unaMapa, unaBase);
+    Partes(mapa, una, vista, unaBase);
+    std::printf("  (%s: %lld squares)\n", qPrintable(codigo),
+                (long long)mapa.resultado().celdas.size());
+
+    especie->setCurrentIndex(0);
+    const qint64 todasBase = Mediana(desnuda({}), 7);
+    const qint64 todasMapa = Mediana(redibujar, 7);
+    Informar("all species, redrawn", todasMapa, todasBase);
+    Partes(mapa, {}, vista, todasBase);
+    std::printf("  (%lld squares, %d records, %d without a square, %d unknown)\n",
+                (long long)mapa.resultado().celdas.size(), mapa.resultado().registros,
+                mapa.resultado().sinCuadricula, mapa.resultado().desconocidos);
+    delete abierto;
+    return 0;
+}

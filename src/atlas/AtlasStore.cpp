@@ -1,0 +1,216 @@
+#include "AtlasStore.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <map>
+
+int ClasesMapa::ClaseAnyo(int anyo) const {
+    if (anyo >= corte2) return 2;
+    if (anyo >= corte1) return 1;
+    return 0;
+}
+
+int ClasesMapa::ClaseRiqueza(int especies) {
+    if (especies >= 16) return 4;
+    if (especies >= 8) return 3;
+    if (especies >= 4) return 2;
+    if (especies >= 2) return 1;
+    return 0;
+}
+
+QString ClasesMapa::RangoRiqueza(int clase) {
+    static const char *const rangos[kClasesRiqueza] = {"1", "2-3", "4-7", "8-15", "16 o más"};
+    return QString::fromUtf8(rangos[std::clamp(clase, 0, kClasesRiqueza - 1)]);
+}
+
+const ResultadoMapa::Celda *ResultadoMapa::CeldaDe(int cuadrado) const {
+    for (const Celda &c : celdas)
+        if (c.cuadrado == cuadrado) return &c;
+    return nullptr;
+}
+
+namespace {
+
+// The keys a locality's square is grouped and matched by.
+const char *const kCodigo = "upper(coalesce(l.utm10k, ''))";
+const char *const kHuso = "trim(coalesce(l.utmhuso, ''))";
+
+} // namespace
+
+QString AtlasStore::Desde(const FiltroMapa &f, QVariantList &valores) const {
+    // Outer joins: an observation whose locality or species is gone still counts, and is
+    // listed without a square.
+    QString sql = QStringLiteral(" FROM observacion o"
+                                 " LEFT JOIN localidad l ON l.cod_localidad = o.localidad"
+                                 " LEFT JOIN especie e ON e.cod_especie = o.especie");
+    QStringList condiciones;
+    if (!f.especie.trimmed().isEmpty()) {
+        // An older code of the species counts as the species; written so that the index of
+        // observations by species is used.
+        condiciones << QStringLiteral("o.especie IN (SELECT cod_especie FROM especie WHERE "
+                                      "cod_especie = ? OR sinonimo_de = ?)");
+        valores << f.especie.trimmed() << f.especie.trimmed();
+    }
+    if (f.desde.isValid()) {
+        condiciones << QStringLiteral("o.fecha >= ?");
+        valores << f.desde.toString(Qt::ISODate);
+    }
+    if (f.hasta.isValid()) {
+        condiciones << QStringLiteral("o.fecha <= ?");
+        valores << f.hasta.toString(Qt::ISODate);
+    }
+    if (!f.observador.trimmed().isEmpty()) {
+        condiciones << QStringLiteral(
+            "EXISTS (SELECT 1 FROM observador ob WHERE ob.cod_observador IN (o.observador1, "
+            "o.observador2, o.observador3, o.observador4) AND (coalesce(ob.nombre, '') || ' ' || "
+            "coalesce(ob.apellido, '')) LIKE ? ESCAPE '\\')");
+        valores << PatronContiene(f.observador.trimmed());
+    }
+    if (!condiciones.isEmpty()) sql += QStringLiteral(" WHERE ") + condiciones.join(" AND ");
+    return sql;
+}
+
+std::optional<ResultadoMapa> AtlasStore::Calcular(const MapGrid &grid, const FiltroMapa &f,
+                                                  const ClasesMapa &clases) {
+    ResultadoMapa r;
+    r.unaEspecie = !f.especie.trimmed().isEmpty();
+    QVariantList valores;
+    const QString desde = Desde(f, valores);
+    // One pass, grouped by square and species: the species of a square and of the whole
+    // map are counted once each even when a square is stored both with and without its zone.
+    QSqlQuery q;
+    q.setForwardOnly(true);
+    if (!Ejecutar(q,
+                  QStringLiteral("SELECT %1, %2, coalesce(e.sinonimo_de, o.especie), count(*), "
+                                 "max(o.fecha), l.cod_localidad IS NULL")
+                          .arg(QLatin1String(kHuso), QLatin1String(kCodigo)) +
+                      desde + QStringLiteral(" GROUP BY 1, 2, 3, 6"),
+                  valores))
+        return std::nullopt;
+
+    std::map<int, ResultadoMapa::Celda> celdas;
+    std::map<int, QSet<QString>> especiesCelda;
+    QSet<QString> especies;
+    QSet<QPair<QString, QString>> fuera; // (zone, code) of the localities not drawn
+    bool sinLocalidad = false;
+    while (q.next()) {
+        const QString huso = q.value(0).toString(), codigo = q.value(1).toString();
+        const QString especie = q.value(2).toString().toUpper();
+        const int n = q.value(3).toInt();
+        r.registros += n;
+        if (!q.isNull(2) && !especie.trimmed().isEmpty()) especies.insert(especie);
+        if (q.value(5).toBool()) {
+            sinLocalidad = true;
+            continue;
+        }
+        const int i = codigo.trimmed().isEmpty() ? -1 : grid.Indice(codigo, huso.toInt());
+        // A zone given must be the square's own; a code of another zone is not drawn.
+        if (i < 0 || (!huso.isEmpty() && grid.Cuadrados()[size_t(i)].huso != huso.toInt())) {
+            fuera.insert({huso, codigo});
+            continue;
+        }
+        ResultadoMapa::Celda &c = celdas[i];
+        c.cuadrado = i;
+        c.registros += n;
+        c.ultima = std::max(c.ultima, q.value(4).toString());
+        if (!q.isNull(2) && !especie.trimmed().isEmpty()) especiesCelda[i].insert(especie);
+    }
+    r.especies = int(especies.size());
+    for (auto &[i, c] : celdas) {
+        c.especies = int(especiesCelda[i].size());
+        c.clase = r.unaEspecie ? clases.ClaseAnyo(c.ultima.left(4).toInt())
+                               : ClasesMapa::ClaseRiqueza(c.especies);
+        r.celdas.push_back(c);
+    }
+
+    // The observations not drawn are listed: those of the localities the map cannot place,
+    // found through the localities (short statements, the index of observations used), and
+    // those whose locality is gone.
+    const QList<QPair<QString, QString>> claves(fuera.begin(), fuera.end());
+    for (qsizetype k = 0; k < claves.size(); k += 100) {
+        QStringList o;
+        QVariantList extra;
+        for (qsizetype j = k; j < std::min(claves.size(), k + 100); ++j) {
+            o << QStringLiteral("(%1 = ? AND %2 = ?)")
+                     .arg(QLatin1String(kHuso), QLatin1String(kCodigo));
+            extra << claves[j].first << claves[j].second;
+        }
+        if (!Listar(
+                QStringLiteral("o.localidad IN (SELECT l.cod_localidad FROM localidad l WHERE ") +
+                    o.join(QStringLiteral(" OR ")) + QLatin1Char(')'),
+                extra, f, &r.sinCuadrado))
+            return std::nullopt;
+    }
+    if (sinLocalidad && !Listar(QStringLiteral("l.cod_localidad IS NULL"), {}, f, &r.sinCuadrado))
+        return std::nullopt;
+    std::sort(r.sinCuadrado.begin(), r.sinCuadrado.end(), [](const FilaMapa &a, const FilaMapa &b) {
+        return std::tie(a.fecha, a.id) < std::tie(b.fecha, b.id);
+    });
+    for (const FilaMapa &fila : r.sinCuadrado)
+        ++(fila.cuadrado.trimmed().isEmpty() ? r.sinCuadricula : r.desconocidos);
+    return r;
+}
+
+bool AtlasStore::Listar(const QString &condicion, const QVariantList &extra, const FiltroMapa &f,
+                        std::vector<FilaMapa> *filas) {
+    QVariantList valores;
+    const QString desde = Desde(f, valores);
+    valores += extra;
+    QSqlQuery q;
+    if (!Ejecutar(q,
+                  QStringLiteral("SELECT o.id_observacion, o.fecha, coalesce(e.n_especie, "
+                                 "o.especie), coalesce(l.localidad, o.localidad), o.observador1, "
+                                 "o.observador2, o.observador3, o.observador4, l.utm10k") +
+                      desde + (desde.contains(QStringLiteral(" WHERE ")) ? " AND " : " WHERE ") +
+                      condicion + QStringLiteral(" ORDER BY o.fecha, o.id_observacion"),
+                  valores))
+        return false;
+    while (q.next()) {
+        FilaMapa fila;
+        fila.id = q.value(0).toInt();
+        fila.fecha = q.value(1).toString();
+        fila.especie = q.value(2).toString();
+        fila.localidad = q.value(3).toString();
+        QStringList obs;
+        for (int i = 4; i < 8; ++i)
+            if (!q.value(i).toString().trimmed().isEmpty()) obs << q.value(i).toString();
+        fila.observadores = obs.join(QStringLiteral(", "));
+        fila.cuadrado = q.value(8).toString().trimmed();
+        filas->push_back(std::move(fila));
+    }
+    return true;
+}
+
+std::optional<std::vector<FilaMapa>> AtlasStore::ObservacionesDe(const MapGrid &grid, int cuadrado,
+                                                                 const FiltroMapa &f) {
+    if (cuadrado < 0 || size_t(cuadrado) >= grid.Cuadrados().size()) return std::vector<FilaMapa>();
+    const auto &c = grid.Cuadrados()[size_t(cuadrado)];
+    std::vector<FilaMapa> filas;
+    // Through the localities of the square, so that the indexes are used.
+    if (!Listar(QStringLiteral("o.localidad IN (SELECT l.cod_localidad FROM localidad l WHERE "
+                               "l.utm10k = ? AND %1 IN ('', ?))")
+                    .arg(QLatin1String(kHuso)),
+                {c.codigo, QString::number(c.huso)}, f, &filas))
+        return std::nullopt;
+    return filas;
+}
+
+std::optional<int> AtlasStore::Agrupar(const FiltroMapa &f) {
+    QVariantList valores;
+    QString sql = QStringLiteral("SELECT l.utmhuso, l.utm10k, count(*) FROM observacion o "
+                                 "JOIN localidad l ON l.cod_localidad = o.localidad");
+    if (!f.especie.isEmpty()) {
+        sql += QStringLiteral(" WHERE o.especie = ?");
+        valores << f.especie;
+    }
+    QSqlQuery q;
+    if (!Ejecutar(q, sql + QStringLiteral(" GROUP BY l.utmhuso, l.utm10k"), valores))
+        return std::nullopt;
+    int n = 0;
+    while (q.next())
+        ++n;
+    return n;
+}

@@ -1,0 +1,190 @@
+// The distribution map's model without widgets: squares and classes for the filters, the
+// hit test and the squares' corners against GeographicLib.
+
+#include "DatosMapa.h"
+
+#include "atlas/AtlasStore.h"
+#include "atlas/MapGrid.h"
+
+#include <GeographicLib/Geodesic.hpp>
+#include <GeographicLib/UTMUPS.hpp>
+
+#include <QSqlDatabase>
+
+class tst_MapaModelo : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cuadrados_data();
+    void cuadrados();
+    void impacto_data();
+    void impacto();
+    void esquinas();
+    void cuadricula();
+
+private:
+    std::unique_ptr<TestDatabase> bd;
+    MapGrid grid;
+};
+
+void tst_MapaModelo::initTestCase() {
+    bd = std::make_unique<TestDatabase>(TestDatabase::Datos::Reales);
+    QVERIFY(bd->ok());
+    SembrarMapa(*bd);
+    QVERIFY2(grid.Cargar(bd->db()), qPrintable(grid.error()));
+}
+
+void tst_MapaModelo::cuadrados_data() {
+    QTest::addColumn<QString>("especie");
+    QTest::addColumn<QString>("desde");
+    QTest::addColumn<QString>("hasta");
+    QTest::addColumn<QString>("observador");
+    QTest::addColumn<int>("corte1");
+    QTest::addColumn<int>("corte2");
+    // square:records:species:class, by code; then records/species/no square/unknown.
+    QTest::addColumn<QString>("celdas");
+    QTest::addColumn<QString>("cuentas");
+    QTest::newRow("todas, riqueza")
+        << ""
+        << ""
+        << ""
+        << "" << 2000 << 2015 << "CS42:1:1:0 DF38:2:1:0 NH34:1:1:0 UK59:1:1:0 VK47:4:2:1"
+        << "13/3/2/2";
+    QTest::newRow("una especie, por año")
+        << "BUFSPI"
+        << ""
+        << ""
+        << "" << 2000 << 2015 << "CS42:1:1:1 NH34:1:1:0 UK59:1:1:2 VK47:2:1:1"
+        << "8/1/2/1";
+    QTest::newRow("otros cortes") << "BUFSPI"
+                                  << ""
+                                  << ""
+                                  << "" << 2011 << 2016
+                                  << "CS42:1:1:1 NH34:1:1:0 UK59:1:1:2 VK47:2:1:0"
+                                  << "8/1/2/1";
+    QTest::newRow("sinónimo con su especie") << "PODLIO"
+                                             << ""
+                                             << ""
+                                             << "" << 2000 << 2015 << "DF38:2:1:2"
+                                             << "2/1/0/0";
+    QTest::newRow("fechas") << ""
+                            << "2000-01-01"
+                            << "2015-12-31"
+                            << "" << 2000 << 2015 << "CS42:1:1:0 DF38:1:1:0 VK47:1:1:0"
+                            << "7/3/2/2";
+    QTest::newRow("observador en cualquier lugar")
+        << ""
+        << ""
+        << ""
+        << "Juliana" << 2000 << 2015 << "DF38:1:1:0 NH34:1:1:0 VK47:2:2:1"
+        << "4/3/0/0";
+    QTest::newRow("sin registros") << "SALSAL"
+                                   << ""
+                                   << ""
+                                   << "" << 2000 << 2015 << ""
+                                   << "0/0/0/0";
+}
+
+void tst_MapaModelo::cuadrados() {
+    QFETCH(QString, especie);
+    QFETCH(QString, desde);
+    QFETCH(QString, hasta);
+    QFETCH(QString, observador);
+    QFETCH(int, corte1);
+    QFETCH(int, corte2);
+    QFETCH(QString, celdas);
+    QFETCH(QString, cuentas);
+    FiltroMapa f{especie, QDate::fromString(desde, Qt::ISODate),
+                 QDate::fromString(hasta, Qt::ISODate), observador};
+    ClasesMapa clases;
+    clases.corte1 = corte1;
+    clases.corte2 = corte2;
+    AtlasStore store;
+    const auto r = store.Calcular(grid, f, clases);
+    QVERIFY2(r, qPrintable(store.error()));
+    QStringList vistas;
+    for (const auto &c : r->celdas)
+        vistas << u"%1:%2:%3:%4"_s.arg(grid.Cuadrados()[size_t(c.cuadrado)].codigo)
+                      .arg(c.registros)
+                      .arg(c.especies)
+                      .arg(c.clase);
+    vistas.sort();
+    QCOMPARE(vistas.join(u' '), celdas);
+    QCOMPARE(u"%1/%2/%3/%4"_s.arg(r->registros)
+                 .arg(r->especies)
+                 .arg(r->sinCuadricula)
+                 .arg(r->desconocidos),
+             cuentas);
+    // Nothing dropped: every record is drawn or listed.
+    int dibujados = 0;
+    for (const auto &c : r->celdas)
+        dibujados += c.registros;
+    QCOMPARE(dibujados + int(r->sinCuadrado.size()), r->registros);
+}
+
+void tst_MapaModelo::impacto_data() {
+    QTest::addColumn<QString>("codigo");
+    QTest::addColumn<int>("huso");
+    QTest::newRow("huso 30") << "VK47" << 30;
+    QTest::newRow("huso 29") << "NH34" << 29;
+    QTest::newRow("huso 31") << "DF38" << 31;
+    QTest::newRow("Canarias, en el recuadro") << "CS42" << 28;
+}
+
+void tst_MapaModelo::impacto() {
+    QFETCH(QString, codigo);
+    QFETCH(int, huso);
+    // The centre of the square, from its code, through GeographicLib.
+    const int i = grid.Indice(codigo, huso);
+    QVERIFY(i >= 0);
+    const auto &c = grid.Cuadrados()[size_t(i)];
+    double lat, lon;
+    GeographicLib::UTMUPS::Reverse(huso, true, c.este0 + 5000, c.norte0 + 5000, lat, lon);
+    const auto p = grid.AMapa({lat, lon});
+    QVERIFY(p);
+    QCOMPARE(grid.Cuadrados()[size_t(grid.CuadradoEn(*p))].codigo, codigo);
+    // Far out at sea there is no square.
+    QCOMPARE(grid.CuadradoEn(*grid.AMapa({37.0, -10.5})), -1);
+}
+
+void tst_MapaModelo::esquinas() {
+    // Squares inside zones and beside the zone boundaries (3 W and 0, 9 W) and in the Canaries.
+    double peor = 0;
+    const GeographicLib::Geodesic &wgs = GeographicLib::Geodesic::WGS84();
+    int comprobados = 0;
+    for (const auto &c : grid.Cuadrados()) {
+        const auto e = grid.Esquinas(c.codigo, c.huso);
+        QVERIFY(e);
+        const double de[4] = {0, 10000, 10000, 0}, dn[4] = {0, 0, 10000, 10000};
+        for (int k = 0; k < 4; ++k) {
+            double lat, lon, s12;
+            GeographicLib::UTMUPS::Reverse(c.huso, true, c.este0 + de[k], c.norte0 + dn[k], lat,
+                                           lon);
+            wgs.Inverse(lat, lon, (*e)[size_t(k)].lat, (*e)[size_t(k)].lon, s12);
+            peor = std::max(peor, s12);
+        }
+        ++comprobados;
+    }
+    qInfo("corners of %d squares: largest difference from GeographicLib %.6f m", comprobados, peor);
+    QVERIFY(peor < 0.001);
+}
+
+void tst_MapaModelo::cuadricula() {
+    // Every known code placed once, in the zone the reference tables give it.
+    const int codigos =
+        bd->Valor(u"SELECT count(DISTINCT upper(utm10)) FROM tutm10kprovincia"_s).toInt();
+    QCOMPARE(int(grid.Cuadrados().size()), codigos);
+    QCOMPARE(grid.Cuadrados()[size_t(grid.Indice(u"vk47"_s))].huso, 30);
+    QCOMPARE(grid.Indice(u"VK47"_s, 29), -1);
+    QCOMPARE(grid.Indice(u"ZZ99"_s), -1);
+    // Squares of zone 30 cut by the boundaries at 6 W and 0 are narrower than whole ones.
+    int cortados = 0;
+    for (const auto &c : grid.Cuadrados())
+        cortados += c.huso == 30 && c.caja.x1 - c.caja.x0 < 9000;
+    QVERIFY(cortados > 20);
+    QVERIFY(grid.Contornos().size() > 50);
+    QVERIFY(grid.Extension().Contiene(grid.Cuadrados()[size_t(grid.Indice(u"CS42"_s))].centro));
+}
+
+QTEST_GUILESS_MAIN(tst_MapaModelo)
+#include "tst_MapaModelo.moc"

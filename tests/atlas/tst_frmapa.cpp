@@ -1,0 +1,288 @@
+// The distribution map driven as a user would: filters, the counts, the bad dates, the map
+// zoomed, panned, hovered and clicked, an observation opened, and the exported files.
+
+#include "DatosMapa.h"
+#include "support/User.h"
+
+#include "app/principal.h"
+#include "atlas/MapaDibujo.h"
+#include "atlas/MapaVista.h"
+#include "atlas/frmapa.h"
+#include "gui/ChoiceService.h"
+#include "gui/MessageService.h"
+#include "gui/Screen.h"
+#include "observations/frmodif.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QHelpEvent>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <QXmlStreamReader>
+
+QString Aviso() {
+    return MessageService::Mostrados().isEmpty() ? QString() : MessageService::Ultimo().texto;
+}
+
+class tst_frmapa : public QObject {
+    Q_OBJECT
+private slots:
+    void sesion();
+    void exportar();
+    void desdeElMenu();
+
+private:
+    template <typename T = QWidget> T *c(const char *nombre) {
+        T *w = f->findChild<T *>(QString::fromLatin1(nombre));
+        if (!w) qFatal("no control %s", nombre);
+        return w;
+    }
+    QString Cuentas() {
+        QStringList r;
+        for (const char *n :
+             {"Lbcuadrados", "Lbregistros", "Lbespecies", "Lbsincuadricula", "Lbdesconocidos"})
+            r << c<QLabel>(n)->text();
+        return r.join(u'/');
+    }
+    void Mostrar(const QString &especie, const QString &desde, const QString &hasta,
+                 const QString &observador) {
+        User::Elegir(c<QComboBox>("Cbespecie"), especie);
+        User::Escribir(c("Txdini"), desde);
+        User::Escribir(c("Txdfin"), hasta);
+        auto *obs = c<QComboBox>("Cbobs");
+        if (observador.isEmpty())
+            obs->setCurrentIndex(0);
+        else
+            User::Elegir(obs, observador);
+        QTest::mouseClick(c<QPushButton>("CdMostrar"), Qt::LeftButton);
+    }
+    int Indice(const QString &codigo) { return f->grid().Indice(codigo); }
+
+    frmapa *f = nullptr;
+};
+
+void tst_frmapa::sesion() {
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    SembrarMapa(bd);
+    frmapa mapa;
+    f = &mapa;
+    mapa.resize(1200, 800);
+    mapa.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&mapa));
+
+    // Opened on every species; what the map cannot place is listed with its stored code.
+    QCOMPARE(Cuentas(), u"5/13/3/2/2"_s);
+    auto *sin = c<QTableWidget>("Grsincuadricula");
+    QStringList cuadrados;
+    for (int r = 0; r < sin->rowCount(); ++r)
+        cuadrados << sin->item(r, 4)->text();
+    QCOMPARE(cuadrados, (QStringList{u"ZZ99 (desconocido)"_s, u"VK47 (desconocido)"_s,
+                                     u"(ninguno)"_s, u"(ninguno)"_s}));
+
+    struct Caso {
+        QString especie, desde, hasta, observador, cuentas, mensaje;
+    };
+    const QList<Caso> casos = {
+        {u"BUFSPI - Bufo spinosus"_s, {}, {}, {}, u"4/8/1/2/1"_s, {}},
+        {u"BUFSPI - Bufo spinosus"_s, u"01/01/2000"_s, {}, {}, u"3/6/1/2/1"_s, {}},
+        {u"todas las especies"_s, {}, u"31/12/2015"_s, u"Juliana Ruiz"_s, u"2/2/1/0/0"_s, {}},
+        {u"SALSAL - Salamandra salamandra"_s, {}, {}, {}, u"0/0/0/0/0"_s, u"Sin registros"_s},
+    };
+    for (const Caso &k : casos) {
+        Mostrar(k.especie, k.desde, k.hasta, k.observador);
+        QCOMPARE(Cuentas(), k.cuentas);
+        QCOMPARE(c<QLabel>("Lbmensaje")->text(), k.mensaje);
+    }
+
+    // Bad dates: a clear message, the field emptied, the map left as it was.
+    struct Malo {
+        const char *campo;
+        QString texto, titulo;
+    };
+    for (const Malo &m : {Malo{"Txdini", u"31/02/2020"_s, u"Fecha incorrecta"_s},
+                          Malo{"Txdfin", u"ayer"_s, u"Fecha incorrecta"_s}}) {
+        MessageService::Limpiar();
+        User::Escribir(c(m.campo), m.texto);
+        User::SalirDe(c(m.campo));
+        QCOMPARE(MessageService::Ultimo().titulo, m.titulo);
+        QVERIFY(c<QLineEdit>(m.campo)->text().isEmpty());
+    }
+    MessageService::Limpiar();
+    User::Escribir(c("Txdini"), u"01/01/2010"_s);
+    User::Escribir(c("Txdfin"), u"01/01/2000"_s);
+    QTest::mouseClick(c<QPushButton>("CdMostrar"), Qt::LeftButton);
+    QCOMPARE(MessageService::Ultimo().titulo, u"Fechas incorrectas"_s);
+    QCOMPARE(Cuentas(), u"0/0/0/0/0"_s);
+
+    // One species from 2000: a click on VK47 lists its observations.
+    Mostrar(u"BUFSPI - Bufo spinosus"_s, u"01/01/2000"_s, {}, {});
+    auto *vista = c<MapaVista>("Mapa");
+    const int vk47 = Indice(u"VK47"_s);
+    QCOMPARE(vista->CuadradoEn(vista->PuntoDe(vk47)), vk47);
+    // Hovering tells the square's code and counts.
+    const auto pasar = [&](const QString &codigo) {
+        const QPoint punto = vista->PuntoDe(Indice(codigo)).toPoint();
+        QHelpEvent ayuda(QEvent::ToolTip, punto, vista->mapToGlobal(punto));
+        QApplication::sendEvent(vista, &ayuda);
+        return QToolTip::text();
+    };
+    QCOMPARE(pasar(u"VK47"_s),
+             u"VK47 (huso 30)\nRegistros: 1\nEspecies: 1\nÚltimo registro: 02/05/2010"_s);
+    QCOMPARE(pasar(u"VK48"_s), u"VK48 (huso 30)\nSin registros"_s);
+
+    // Zoomed about the pointer: the square under it stays there.
+    const QPointF sobre = vista->PuntoDe(vk47);
+    QWheelEvent rueda(sobre, vista->mapToGlobal(sobre), {}, {0, 480}, Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(vista, &rueda);
+    QVERIFY(vista->zoom() > 1.5);
+    QVERIFY((vista->PuntoDe(vk47) - sobre).manhattanLength() < 1);
+    // Dragged: the map follows the pointer.
+    QTest::mousePress(vista, Qt::LeftButton, {}, sobre.toPoint());
+    QMouseEvent mover(QEvent::MouseMove, sobre + QPointF(60, 40),
+                      vista->mapToGlobal(sobre + QPointF(60, 40)), Qt::NoButton, Qt::LeftButton,
+                      {});
+    QApplication::sendEvent(vista, &mover);
+    QTest::mouseRelease(vista, Qt::LeftButton, {}, (sobre + QPointF(60, 40)).toPoint());
+    QVERIFY((vista->PuntoDe(vk47) - sobre - QPointF(60, 40)).manhattanLength() < 1);
+    QCOMPARE(c<QTableWidget>("Grcuadrado")->rowCount(), 0); // a drag chooses nothing
+
+    QTest::mouseClick(vista, Qt::LeftButton, {}, vista->PuntoDe(vk47).toPoint());
+    auto *lista = c<QTableWidget>("Grcuadrado");
+    QCOMPARE(lista->rowCount(), 1);
+    QCOMPARE(lista->item(0, 0)->text(), u"02/05/2010"_s);
+    QCOMPARE(lista->item(0, 2)->text(), u"Sol"_s);
+    QVERIFY(c<QLabel>("Lbcuadrado")->text().contains(u"VK47"_s));
+
+    // A double click opens the observation for change.
+    const int id = lista->item(0, 0)->data(Qt::UserRole).toInt();
+    QTest::mouseClick(lista->viewport(), Qt::LeftButton, {},
+                      lista->visualItemRect(lista->item(0, 0)).center());
+    QTest::mouseDClick(lista->viewport(), Qt::LeftButton, {},
+                       lista->visualItemRect(lista->item(0, 0)).center());
+    auto *modif = qobject_cast<frmodif *>(Screen::BuscarFormulario(u"frmodif"_s));
+    QVERIFY2(modif, qPrintable(Aviso()));
+    QCOMPARE(modif->idObservacion(), id);
+    Screen::CerrarHijo(modif);
+}
+
+namespace {
+
+// How many shapes of each fill colour an SVG holds (a group's fill passes to its shapes).
+QHash<QString, int> Rellenos(const QString &ruta) {
+    QFile archivo(ruta);
+    if (!archivo.open(QIODevice::ReadOnly)) return {};
+    QXmlStreamReader x(&archivo);
+    QStringList pila;
+    QHash<QString, int> r;
+    while (!x.atEnd()) {
+        x.readNext();
+        if (x.isStartElement()) {
+            const QString propio = x.attributes().value(u"fill"_s).toString();
+            const QString fill =
+                propio.isEmpty() ? (pila.isEmpty() ? QString() : pila.last()) : propio;
+            pila << fill;
+            if (x.name() == u"path"_s || x.name() == u"polygon"_s || x.name() == u"rect"_s)
+                ++r[fill.toLower()];
+        } else if (x.isEndElement()) {
+            pila.removeLast();
+        }
+    }
+    return x.hasError() ? QHash<QString, int>{{u"error"_s, 1}} : r;
+}
+
+} // namespace
+
+void tst_frmapa::exportar() {
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    SembrarMapa(bd);
+    frmapa mapa;
+    f = &mapa;
+    mapa.show();
+    Mostrar(u"BUFSPI - Bufo spinosus"_s, {}, {}, {});
+    QString ruta;
+    ChoiceService::Prueba().archivoGuardar = [&](const QString &, const QString &) { return ruta; };
+
+    // PNG: a filled square's centre has its class colour, an empty square's has none.
+    ruta = bd.carpeta() + u"/mapa de prueba.png"_s;
+    c<QSpinBox>("Txancho")->setValue(3000);
+    QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
+    QImage png(ruta);
+    QCOMPARE(png.width(), 3000);
+    const QTransform t = MapaDibujo::Ajustar(f->grid(), MapaDibujo::ZonaMapa(QRectF(png.rect())));
+    const auto pixel = [&](const QString &codigo) {
+        const PuntoMapa p = f->grid().Cuadrados()[size_t(Indice(codigo))].centro;
+        return png.pixelColor(t.map(QPointF(p.x, p.y)).toPoint());
+    };
+    QCOMPARE(pixel(u"UK59"_s), MapaDibujo::ColorClase(true, 2));
+    QCOMPARE(pixel(u"VK47"_s), MapaDibujo::ColorClase(true, 1));
+    QCOMPARE(pixel(u"NH34"_s), MapaDibujo::ColorClase(true, 0));
+    QCOMPARE(pixel(u"CS42"_s), MapaDibujo::ColorClase(true, 1));
+    for (const QString &vacio : {u"VK48"_s, u"DF38"_s})
+        for (int clase = 0; clase < 3; ++clase)
+            QVERIFY(pixel(vacio) != MapaDibujo::ColorClase(true, clase));
+
+    // SVG: it parses, and holds one shape per filled square of each colour (plus the
+    // legend's swatch).
+    ruta = bd.carpeta() + u"/mapa.svg"_s;
+    QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
+    const auto rellenos = Rellenos(ruta);
+    QVERIFY(!rellenos.contains(u"error"_s));
+    QCOMPARE(rellenos.value(MapaDibujo::ColorClase(true, 0).name()), 1 + 1);
+    QCOMPARE(rellenos.value(MapaDibujo::ColorClase(true, 1).name()), 2 + 1);
+    QCOMPARE(rellenos.value(MapaDibujo::ColorClase(true, 2).name()), 1 + 1);
+
+    // All species: one shape per square with records.
+    Mostrar(u"todas las especies"_s, {}, {}, {});
+    QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
+    const auto riqueza = Rellenos(ruta);
+    QCOMPARE(riqueza.value(MapaDibujo::ColorClase(false, 0).name()), 4 + 1);
+    QCOMPARE(riqueza.value(MapaDibujo::ColorClase(false, 1).name()), 1 + 1);
+
+    // PDF.
+    ruta = bd.carpeta() + u"/mapa.pdf"_s;
+    QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
+    QFile pdf(ruta);
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    QVERIFY(pdf.read(5) == "%PDF-");
+
+    // A folder that does not exist, and a kind of file the map is not written as.
+    for (const QString &malo :
+         {bd.carpeta() + u"/no/existe.png"_s, bd.carpeta() + u"/mapa.txt"_s}) {
+        MessageService::Limpiar();
+        ruta = malo;
+        QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
+        QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
+        QVERIFY(!QFile::exists(malo));
+    }
+}
+
+void tst_frmapa::desdeElMenu() {
+    // An ordinary task window of the main window, which can be resized and maximized.
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    principal p;
+    p.show();
+    p.findChild<QAction *>(u"mapa"_s)->trigger();
+    auto *mapa = qobject_cast<frmapa *>(Screen::BuscarFormulario(u"frmapa"_s));
+    QVERIFY(mapa);
+    auto *ventana = qobject_cast<QMdiSubWindow *>(mapa->parentWidget());
+    QVERIFY(ventana);
+    QCOMPARE(ventana->windowTitle(), u"Mapa de distribución"_s);
+    ventana->showMaximized();
+    QVERIFY(ventana->isMaximized());
+    // No observations yet: the base map and "Sin registros".
+    f = mapa;
+    QCOMPARE(Cuentas(), u"0/0/0/0/0"_s);
+    QCOMPARE(c<QLabel>("Lbmensaje")->text(), u"Sin registros"_s);
+}
+
+QTEST_MAIN(tst_frmapa)
+#include "tst_frmapa.moc"
