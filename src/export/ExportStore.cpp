@@ -15,7 +15,7 @@ QString ExportStore::Sentencia(Tabla tabla) const {
     case Tabla::Observaciones:
         break;
     }
-    // Every column of the observation, in the table's own order; the two columns named
+    // Every column of the observation but its UUID, in the table's own order; the two columns named
     // localidad are told apart in the header by their table's alias.
     const QSqlDatabase base = db();
     const QSqlRecord columnas = base.record(QStringLiteral("observacion"));
@@ -25,6 +25,8 @@ QString ExportStore::Sentencia(Tabla tabla) const {
     QStringList lista;
     for (int i = 0; i < columnas.count(); ++i) {
         const QString c = columnas.fieldName(i);
+        // The published identifier is no part of the association's file.
+        if (c.compare(QLatin1String("uuid"), Qt::CaseInsensitive) == 0) continue;
         lista << (c.compare(QLatin1String("localidad"), Qt::CaseInsensitive) == 0
                       ? QStringLiteral("o.") + nombre(c) + QStringLiteral(" AS \"o.localidad\"")
                       : QStringLiteral("o.") + nombre(c));
