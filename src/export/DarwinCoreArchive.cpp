@@ -64,7 +64,8 @@ QString FechaEvento(const QDate &dia, const QString &inicio, const QString &fin)
     const QString desde = d + u'T' + ti.toString(QStringLiteral("HH:mm"));
     if (!tf.isValid()) return desde;
     const QDate diaFin = tf < ti ? dia.addDays(1) : dia;
-    return desde + u'/' + diaFin.toString(Qt::ISODate) + u'T' + tf.toString(QStringLiteral("HH:mm"));
+    return desde + u'/' + diaFin.toString(Qt::ISODate) + u'T' +
+           tf.toString(QStringLiteral("HH:mm"));
 }
 
 class Escritor {
@@ -125,12 +126,12 @@ void Escritor::Coordenadas(const Posicion &p, QHash<QString, QString> &v) {
         v[QStringLiteral("verbatimCoordinateSystem")] = QStringLiteral("UTM");
         return;
     }
-    const QString codigo = p.lado == 10000
-                               ? CodigoDiez(p)
-                               : Utm::CalcularCuadrados(db_, QString::number(p.huso),
-                                                        QString::number(qint64(p.este)),
-                                                        QString::number(qint64(p.norte)))
-                                     .utm1k;
+    const QString codigo =
+        p.lado == 10000
+            ? CodigoDiez(p)
+            : Utm::CalcularCuadrados(db_, QString::number(p.huso), QString::number(qint64(p.este)),
+                                     QString::number(qint64(p.norte)))
+                  .utm1k;
     v[QStringLiteral("verbatimCoordinates")] = zona + codigo;
     v[QStringLiteral("verbatimCoordinateSystem")] = QStringLiteral("MGRS");
     // Half the square's diagonal, rounded up.
@@ -139,8 +140,7 @@ void Escritor::Coordenadas(const Posicion &p, QHash<QString, QString> &v) {
     QStringList esquinas;
     const double lados[][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}};
     for (const auto &l : lados) {
-        const auto g =
-            geo_.AGeograficas({p.huso, p.este + l[0] * p.lado, p.norte + l[1] * p.lado});
+        const auto g = geo_.AGeograficas({p.huso, p.este + l[0] * p.lado, p.norte + l[1] * p.lado});
         if (!g) return;
         esquinas << Grados(g->lon) + u' ' + Grados(g->lat);
     }
@@ -221,8 +221,7 @@ QHash<QString, QString> Escritor::Ocurrencia(const QSqlQuery &q, Resumen *resume
         if (!descripcion.isEmpty()) notas.prepend(descripcion);
     }
     v[QStringLiteral("occurrenceRemarks")] = notas.join(QStringLiteral("; "));
-    if (p)
-        Coordenadas(*p, v);
+    if (p) Coordenadas(*p, v);
     if (!v.contains(QStringLiteral("decimalLatitude"))) ++resumen->sinPosicion;
     return v;
 }
@@ -282,8 +281,9 @@ QByteArray Eml(const ExportStore::Persona &autor, const QDate &dia, Licencia lic
     w.writeNamespace(eml, QStringLiteral("eml"));
     w.writeStartElement(eml, QStringLiteral("eml"));
     // The same dataset identifier in every export of the same creator.
-    const QUuid paquete = QUuid::createUuidV5(QUuid(QStringLiteral("{6ba7b811-9dad-11d1-80b4-00c04fd430c8}")),
-                                              QStringLiteral("tritodex:") + autor.email.toLower());
+    const QUuid paquete =
+        QUuid::createUuidV5(QUuid(QStringLiteral("{6ba7b811-9dad-11d1-80b4-00c04fd430c8}")),
+                            QStringLiteral("tritodex:") + autor.email.toLower());
     w.writeAttribute(QStringLiteral("packageId"), paquete.toString(QUuid::WithoutBraces));
     w.writeAttribute(QStringLiteral("system"), QStringLiteral("http://gbif.org"));
     w.writeAttribute(QStringLiteral("scope"), QStringLiteral("system"));

@@ -205,21 +205,21 @@ void frfitxer::CdDwc_Click() {
                                 titulo, QMessageBox::Warning);
         return;
     }
-    QString texto =
-        QStringLiteral("Se ha generado el archivo %1 con %2 observaciones (licencia %3).")
-            .arg(QDir::toNativeSeparators(
-                QDir(carpeta_).filePath(DarwinCoreArchive::NombreArchivo(hoy))))
-            .arg(resumen.registros)
-            .arg(ui->Cblicencia->currentText());
+    const auto Observaciones = [](int n) {
+        return n == 1 ? QStringLiteral("1 observación") : QStringLiteral("%1 observaciones").arg(n);
+    };
+    QString texto = QStringLiteral("Se ha generado el archivo %1 con %2 (licencia %3).")
+                        .arg(QDir::toNativeSeparators(
+                                 QDir(carpeta_).filePath(DarwinCoreArchive::NombreArchivo(hoy))),
+                             Observaciones(resumen.registros), ui->Cblicencia->currentText());
     if (resumen.generalizados > 0)
-        texto += QStringLiteral(
-                     "\n\n%1 observaciones de especies sensibles van en el centro de su cuadrado "
-                     "UTM de 10 km, sin el nombre de la localidad.")
-                     .arg(resumen.generalizados);
+        texto += QStringLiteral("\n\nDe especies sensibles: %1, en el centro de su cuadrado UTM de "
+                                "10 km y sin el nombre de la localidad.")
+                     .arg(Observaciones(resumen.generalizados));
     if (resumen.sinPosicion > 0)
-        texto += QStringLiteral("\n\n%1 observaciones van sin coordenadas: su localidad no tiene "
-                                "huso con coordenadas o cuadrado válidos.")
-                     .arg(resumen.sinPosicion);
+        texto += QStringLiteral("\n\nSin coordenadas: %1, porque su localidad no tiene huso con "
+                                "coordenadas o un cuadrado válido.")
+                     .arg(Observaciones(resumen.sinPosicion));
     MessageService::Mostrar(this, texto, titulo, QMessageBox::Information);
 }
 
