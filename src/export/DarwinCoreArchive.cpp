@@ -14,6 +14,7 @@
 #include <QUuid>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace DarwinCoreArchive {
@@ -70,12 +71,10 @@ QString FechaEvento(const QDate &dia, const QString &inicio, const QString &fin)
 
 class Escritor {
 public:
-    Escritor(QSqlDatabase db) : db_(std::move(db)) {}
+    explicit Escritor(QSqlDatabase db) : db_(std::move(db)) {}
 
-    // The row's values by term; false with error_ set when the position cannot be read.
+    // The row's values by term; a position that cannot be worked out is left empty.
     QHash<QString, QString> Ocurrencia(const QSqlQuery &q, Resumen *resumen);
-
-    QString error;
 
 private:
     std::optional<Posicion> PosicionDe(const QSqlQuery &q);

@@ -449,11 +449,14 @@ void tst_DarwinCoreArchive::fallos() {
     QCOMPARE(Restos(), QStringList{u"TDX_DwC_20110509.zip"_s});
     QVERIFY(QDir().rmdir(carpeta_ + u"/TDX_DwC_20110509.zip"_s));
 
-    // An earlier archive of the day is replaced whole; the folder gone makes no archive.
+    // An earlier archive of the day is replaced whole; a record without a place is named;
+    // the folder gone makes no archive.
     QFile viejo(carpeta_ + u"/TDX_DwC_20110509.zip"_s);
     QVERIFY(viejo.open(QIODevice::WriteOnly) && viejo.write("no es un zip") == 12);
     viejo.close();
-    QVERIFY(Pulsar(*f_).startsWith(u"Darwin Core (GBIF)|Se ha generado"_s));
+    bd_->Ejecutar(u"INSERT INTO observacion (fecha, especie) VALUES ('2011-05-01', 'SALSAL')"_s);
+    QVERIFY(Pulsar(*f_).endsWith(u"\n\nSin coordenadas: 1 observación, porque su localidad no "
+                                 "tiene huso con coordenadas o un cuadrado válido."_s));
     QCOMPARE(Nombres(carpeta_ + u"/TDX_DwC_20110509.zip"_s).size(), 3);
     QVERIFY(QDir(carpeta_).removeRecursively());
     QCOMPARE(Pulsar(*f_), u"Darwin Core (GBIF)|La carpeta %1 no existe.\n\nNo se ha generado el "
