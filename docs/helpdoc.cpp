@@ -13,6 +13,7 @@
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
 #include "export/frfitxer.h"
+#include "export/frsensibles.h"
 #include "geo/Geodesy.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
@@ -331,6 +332,7 @@ Capturas HacerCapturas() {
     c[QStringLiteral("frmodifloc")] = Suelta(new frmodifloc(QStringLiteral("1")));
     c[QStringLiteral("frmotivos")] = EnVentanaPrincipal(new frmotivos);
     c[QStringLiteral("frfitxer")] = EnVentanaPrincipal(new frfitxer);
+    c[QStringLiteral("frsensibles")] = Suelta(new frsensibles);
     c[QStringLiteral("frfenologia")] = EnVentanaPrincipal(new frfenologia, QSize(980, 560));
     c[QStringLiteral("frmapa")] = EnVentanaPrincipal(new frmapa, QSize(980, 640));
     QString error;

@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QUuid>
 
 #include <functional>
 
@@ -63,6 +64,18 @@ public:
         return true;
     }
 
+    // The first column of every row.
+    QVariantList Valores(const QString &sentencia) {
+        QVariantList valores;
+        if (!error_.isEmpty()) return valores;
+        if (!q_.exec(sentencia))
+            error_ = QStringLiteral("%1: %2").arg(sentencia, q_.lastError().text());
+        while (q_.next())
+            valores << q_.value(0);
+        q_.finish();
+        return valores;
+    }
+
     QString error() const { return error_; }
 
 private:
@@ -113,8 +126,31 @@ bool AVersion1(Paso &p) {
                      QStringLiteral("UPDATE tprovincia SET prov_ine = ? WHERE id_prov = ?"));
 }
 
+// A stable identifier for every observation, for published datasets, and the species whose
+// records are published only at their 10-km square.
+bool AVersion2(Paso &p) {
+    p.AnadirColumna(QStringLiteral("observacion"), QStringLiteral("uuid TEXT"));
+    p.AnadirColumna(QStringLiteral("especie"),
+                    QStringLiteral("sensible INTEGER NOT NULL DEFAULT 0"));
+    if (!p.error().isEmpty()) return false;
+    // The trigger and the index as a new file has them, from the one schema text.
+    for (QString s : CreacionBaseDatos::SentenciasEsquema())
+        if (s.contains(QLatin1String(" observacion_uuid ")))
+            p.Sql(s.replace(QLatin1String("CREATE TRIGGER "),
+                            QLatin1String("CREATE TRIGGER IF NOT EXISTS "))
+                      .replace(QLatin1String("CREATE UNIQUE INDEX "),
+                               QLatin1String("CREATE UNIQUE INDEX IF NOT EXISTS ")));
+    for (const QVariant &id :
+         p.Valores(QStringLiteral("SELECT id_observacion FROM observacion WHERE uuid IS NULL")))
+        p.Sql(QStringLiteral("UPDATE observacion SET uuid = ? WHERE id_observacion = ?"),
+              {QUuid::createUuid().toString(QUuid::WithoutBraces), id});
+    return p.PorFila(kRefEspecie, QStringLiteral("especie"),
+                     {QStringLiteral("sensible"), QStringLiteral("cod_especie")},
+                     QStringLiteral("UPDATE especie SET sensible = ? WHERE cod_especie = ?"));
+}
+
 // Step N brings a file of version N - 1 to version N.
-const std::function<bool(Paso &)> kPasos[] = {AVersion1};
+const std::function<bool(Paso &)> kPasos[] = {AVersion1, AVersion2};
 static_assert(std::size(kPasos) == kVersionActual);
 
 } // namespace

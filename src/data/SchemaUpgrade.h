@@ -9,8 +9,9 @@ class QSqlDatabase;
 namespace SchemaUpgrade {
 
 // 0: files made before the version was kept. 1: species synonyms and names, official
-// province names, new stages, behaviours and habitats.
-constexpr int kVersionActual = 1;
+// province names, new stages, behaviours and habitats. 2: each observation's UUID, the
+// species' sensitive flag.
+constexpr int kVersionActual = 2;
 
 // The file's version, or -1 when it cannot be read.
 int Version(QSqlDatabase &db);

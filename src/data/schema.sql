@@ -53,8 +53,17 @@ CREATE TABLE observacion (
     descripcion    TEXT,
     motivo         TEXT,
     habitat        INTEGER,
-    localidad      TEXT COLLATE NOCASE
+    localidad      TEXT COLLATE NOCASE,
+    -- Stable identifier of the record for published datasets (a random UUID), set on insert.
+    uuid           TEXT
 );
+CREATE TRIGGER observacion_uuid AFTER INSERT ON observacion WHEN NEW.uuid IS NULL
+BEGIN
+    UPDATE observacion SET uuid = lower(hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-4' ||
+        substr(hex(randomblob(2)), 2) || '-' || substr('89ab', 1 + abs(random()) % 4, 1) ||
+        substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6)))
+    WHERE id_observacion = NEW.id_observacion; END;
+CREATE UNIQUE INDEX observacion_uuid ON observacion (uuid);
 CREATE INDEX observacion_fecha ON observacion (fecha);
 CREATE INDEX observacion_observador1 ON observacion (observador1);
 CREATE INDEX observacion_especie ON observacion (especie);
@@ -68,7 +77,9 @@ CREATE TABLE especie (
     clase       TEXT COLLATE NOCASE,
     -- An older code kept for the observations that use it: the accepted species' code.
     -- Such codes are not offered for new records.
-    sinonimo_de TEXT COLLATE NOCASE
+    sinonimo_de TEXT COLLATE NOCASE,
+    -- 1: records published only at their 10-km square, without the place's name.
+    sensible    INTEGER NOT NULL DEFAULT 0
 );
 -- Every name a species is known by: scientific (accepted and older), Spanish and regional
 -- common names. tipo: cientifico, sinonimo, castellano, castellano_otro, catalan, gallego,

@@ -11,7 +11,7 @@ QString Describir(zip_error_t *e) {
 } // namespace
 
 bool ArchiveWriter::Empaquetar(const QString &archivo, const QList<Entrada> &entradas,
-                               QString *error) {
+                               QString *error, Modo modo) {
     const QString nativo = QDir::toNativeSeparators(archivo);
     const auto fallo = [&](const QString &motivo) {
         *error = QStringLiteral("No se ha podido escribir el archivo comprimido %1 (%2).")
@@ -26,7 +26,9 @@ bool ArchiveWriter::Empaquetar(const QString &archivo, const QList<Entrada> &ent
     int codigo = 0;
     // libzip writes the new archive to a temporary file beside it and renames it over the
     // old one only once the whole archive is written.
-    zip_t *zip = zip_open(QFile::encodeName(archivo).constData(), ZIP_CREATE, &codigo);
+    zip_t *zip =
+        zip_open(QFile::encodeName(archivo).constData(),
+                 modo == Modo::Sustituir ? ZIP_CREATE | ZIP_TRUNCATE : ZIP_CREATE, &codigo);
     if (!zip) {
         zip_error_t e;
         zip_error_init_with_code(&e, codigo);

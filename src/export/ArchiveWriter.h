@@ -13,7 +13,13 @@ struct Entrada {
     QString ruta;   // the file it is read from
 };
 
+enum class Modo {
+    Anadir,    // other entries of an existing archive are kept
+    Sustituir, // the archive holds only these entries
+};
+
 // False and the reason, in Spanish and naming the archive, in *error on failure.
-bool Empaquetar(const QString &archivo, const QList<Entrada> &entradas, QString *error);
+bool Empaquetar(const QString &archivo, const QList<Entrada> &entradas, QString *error,
+                Modo modo = Modo::Anadir);
 
 } // namespace ArchiveWriter

@@ -15,7 +15,7 @@ QString ExportStore::Sentencia(Tabla tabla) const {
     case Tabla::Observaciones:
         break;
     }
-    // Every column of the observation, in the table's own order; the two columns named
+    // Every column of the observation but its UUID, in the table's own order; the two columns named
     // localidad are told apart in the header by their table's alias.
     const QSqlDatabase base = db();
     const QSqlRecord columnas = base.record(QStringLiteral("observacion"));
@@ -25,6 +25,8 @@ QString ExportStore::Sentencia(Tabla tabla) const {
     QStringList lista;
     for (int i = 0; i < columnas.count(); ++i) {
         const QString c = columnas.fieldName(i);
+        // The published identifier is no part of the association's file.
+        if (c.compare(QLatin1String("uuid"), Qt::CaseInsensitive) == 0) continue;
         lista << (c.compare(QLatin1String("localidad"), Qt::CaseInsensitive) == 0
                       ? QStringLiteral("o.") + nombre(c) + QStringLiteral(" AS \"o.localidad\"")
                       : QStringLiteral("o.") + nombre(c));
@@ -47,4 +49,76 @@ std::optional<bool> ExportStore::TieneFilas(Tabla tabla) {
                              QStringLiteral(") THEN 1 ELSE 0 END"));
     if (!hay) return std::nullopt;
     return hay->toInt() == 1;
+}
+
+QSqlQuery ExportStore::ConsultarOcurrencias() {
+    // A synonym's record is as sensitive as its accepted species.
+    QString observadores, uniones;
+    for (int i = 1; i <= 4; ++i) {
+        const QString a = QStringLiteral("ob%1").arg(i);
+        observadores += QStringLiteral(", o.observador%1 AS cod%1, trim(coalesce(%2.nombre, '') "
+                                       "|| ' ' || coalesce(%2.apellido, '')) AS nombre%1")
+                            .arg(i)
+                            .arg(a);
+        uniones += QStringLiteral(" LEFT JOIN observador %2 ON %2.cod_observador = o.observador%1")
+                       .arg(i)
+                       .arg(a);
+    }
+    QSqlQuery q;
+    Ejecutar(
+        q,
+        QStringLiteral(
+            "SELECT o.id_observacion, o.uuid, o.fecha, o.horaini, o.horafin, o.numejemp, "
+            "o.numaprox, o.descripcion, e.n_especie, e.n_cast, e.clase, "
+            "CASE WHEN coalesce(e.sensible, 0) <> 0 OR coalesce(a.sensible, 0) <> 0 THEN 1 "
+            "ELSE 0 END AS sensible, est.estad_cast, c.conduct_cast, h.habitat, "
+            "loc.localidad AS lugar, loc.utmhuso, loc.utmx, loc.utmy, loc.utm10k, loc.utm1k, "
+            "coalesce(p.prov_ine, p.prov_cast) AS provincia, m.muni") +
+            observadores +
+            QStringLiteral(" FROM observacion o LEFT JOIN especie e ON e.cod_especie = o.especie "
+                           "LEFT JOIN especie a ON a.cod_especie = e.sinonimo_de "
+                           "LEFT JOIN testadio est ON est.id_estadio = o.estadio "
+                           "LEFT JOIN tconducta c ON c.id_conducta = o.conducta "
+                           "LEFT JOIN thabitat h ON h.id_habitat = o.habitat "
+                           "LEFT JOIN localidad loc ON loc.cod_localidad = o.localidad "
+                           "LEFT JOIN tprovincia p ON p.id_prov = loc.prov "
+                           "LEFT JOIN tmunicipio m ON m.id_muni = loc.muni") +
+            uniones + QStringLiteral(" ORDER BY o.id_observacion"));
+    return q;
+}
+
+std::optional<ExportStore::Persona> ExportStore::ObservadorPorDefecto() {
+    QSqlQuery q;
+    if (!Ejecutar(q, QStringLiteral("SELECT ob.nombre, ob.apellido, ob.email FROM DefaultObs d "
+                                    "JOIN observador ob ON ob.cod_observador = d.cd_obs "
+                                    "WHERE d.cd_obs <> '' LIMIT 1")) ||
+        !q.next())
+        return std::nullopt;
+    return Persona{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
+}
+
+QList<ExportStore::Especie> ExportStore::Especies() {
+    QList<Especie> especies;
+    QSqlQuery q;
+    if (!Ejecutar(q, QStringLiteral("SELECT cod_especie, n_especie, n_cast, sensible FROM especie "
+                                    "WHERE sinonimo_de IS NULL OR sinonimo_de = '' "
+                                    "ORDER BY n_especie, cod_especie")))
+        return especies;
+    while (q.next())
+        especies.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                         q.value(3).toInt() != 0});
+    return especies;
+}
+
+bool ExportStore::GuardarSensibles(const QHash<QString, bool> &sensibles) {
+    return EnTransaccion([&] {
+        for (auto i = sensibles.cbegin(); i != sensibles.cend(); ++i) {
+            QSqlQuery q;
+            if (!Ejecutar(q,
+                          QStringLiteral("UPDATE especie SET sensible = ? WHERE cod_especie = ?"),
+                          {i.value() ? 1 : 0, i.key()}))
+                return false;
+        }
+        return true;
+    });
 }

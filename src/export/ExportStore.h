@@ -2,6 +2,9 @@
 
 #include "data/Store.h"
 
+#include <QHash>
+#include <QList>
+
 // The statements of the export for the association: the observations with their
 // locality, the observers and the reasons, each read whole.
 class ExportStore : public Store {
@@ -18,4 +21,28 @@ public:
 
     // The statement of a table, as the export runs it.
     QString Sentencia(Tabla tabla) const;
+
+    // Every observation with what a published occurrence needs: names instead of codes,
+    // the locality's place and squares, and whether its species is sensitive. Columns by
+    // name; rows by identifier.
+    QSqlQuery ConsultarOcurrencias();
+
+    struct Persona {
+        QString nombre;
+        QString apellido;
+        QString email;
+    };
+    // The default observer; nothing when there is none (error() empty) or the read failed.
+    std::optional<Persona> ObservadorPorDefecto();
+
+    struct Especie {
+        QString codigo;
+        QString cientifico;
+        QString comun;
+        bool sensible = false;
+    };
+    // The accepted species, in scientific name order.
+    QList<Especie> Especies();
+    // Sets the sensitive flag of the listed species, all in one transaction.
+    bool GuardarSensibles(const QHash<QString, bool> &sensibles);
 };

@@ -1,8 +1,10 @@
 #include "frfitxer.h"
 
 #include "ArchiveWriter.h"
+#include "DarwinCoreArchive.h"
 #include "ExportStore.h"
 #include "data/ModBaseDatos.h"
+#include "frsensibles.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
@@ -34,6 +36,8 @@ frfitxer::frfitxer(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::f
     connect(ui->Driver1, &QListWidget::itemActivated, this, &frfitxer::Driver1_DblClick);
     connect(ui->Cdgenerar, &QPushButton::clicked, this, &frfitxer::Cdgenerar_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frfitxer::Command2_Click);
+    connect(ui->CdDwc, &QPushButton::clicked, this, &frfitxer::CdDwc_Click);
+    connect(ui->CdSensibles, &QPushButton::clicked, this, &frfitxer::CdSensibles_Click);
     Form_Load();
 }
 
@@ -42,6 +46,10 @@ frfitxer::~frfitxer() = default;
 void frfitxer::Form_Load() {
     Screen::AplicarColores(this);
     CargarUnidades();
+    using DarwinCoreArchive::Licencia;
+    for (Licencia l : {Licencia::CcBy, Licencia::Cc0, Licencia::CcByNc})
+        ui->Cblicencia->addItem(DarwinCoreArchive::NombreLicencia(l), int(l));
+    ui->Cblicencia->setCurrentIndex(0);
 }
 
 void frfitxer::CargarUnidades() {
@@ -178,6 +186,45 @@ std::optional<frfitxer::Aviso> frfitxer::Exportar(const QString &periodo, int *s
                                  .arg(QDir::toNativeSeparators(carpeta)),
                      kTitulo, QMessageBox::Warning};
     return std::nullopt;
+}
+
+void frfitxer::CdDwc_Click() {
+    const MessageService::UserAction accion;
+    const QDate hoy = Hoy() ? Hoy()() : QDate::currentDate();
+    const auto licencia = DarwinCoreArchive::Licencia(ui->Cblicencia->currentData().toInt());
+    const QString titulo = QStringLiteral("Darwin Core (GBIF)");
+    DarwinCoreArchive::Resumen resumen;
+    QString error;
+    bool ok = false;
+    {
+        Screen::RelojArena reloj;
+        ok = DarwinCoreArchive::Exportar(carpeta_, hoy, licencia, &resumen, &error);
+    }
+    if (!ok) {
+        MessageService::Mostrar(this, error + QStringLiteral("\n\nNo se ha generado el archivo."),
+                                titulo, QMessageBox::Warning);
+        return;
+    }
+    const auto Observaciones = [](int n) {
+        return n == 1 ? QStringLiteral("1 observación") : QStringLiteral("%1 observaciones").arg(n);
+    };
+    QString texto = QStringLiteral("Se ha generado el archivo %1 con %2 (licencia %3).")
+                        .arg(QDir::toNativeSeparators(
+                                 QDir(carpeta_).filePath(DarwinCoreArchive::NombreArchivo(hoy))),
+                             Observaciones(resumen.registros), ui->Cblicencia->currentText());
+    if (resumen.generalizados > 0)
+        texto += QStringLiteral("\n\nDe especies sensibles: %1, en el centro de su cuadrado UTM de "
+                                "10 km y sin el nombre de la localidad.")
+                     .arg(Observaciones(resumen.generalizados));
+    if (resumen.sinPosicion > 0)
+        texto += QStringLiteral("\n\nSin coordenadas: %1, porque su localidad no tiene huso con "
+                                "coordenadas o un cuadrado válido.")
+                     .arg(Observaciones(resumen.sinPosicion));
+    MessageService::Mostrar(this, texto, titulo, QMessageBox::Information);
+}
+
+void frfitxer::CdSensibles_Click() {
+    frsensibles::Abrir(this);
 }
 
 void frfitxer::Command2_Click() {

@@ -32,6 +32,8 @@ private slots:
     void Driver1_DblClick();
     void Cdgenerar_Click();
     void Command2_Click();
+    void CdDwc_Click();
+    void CdSensibles_Click();
 
 private:
     void Form_Load();

@@ -2,6 +2,7 @@
 
 #include "data/ModConex.h"
 
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -118,6 +119,46 @@ Cuadrados CalcularCuadrados(const QSqlDatabase &db, const QString &huso, const Q
     Cuadrados c = Normalizado(Resultado::Calculado, QString());
     c.utm10k = e.letras + n.letras + textoEste.mid(1, 1) + textoNorte.mid(2, 1);
     c.utm1k = e.letras + n.letras + textoEste.mid(1, 2) + textoNorte.mid(2, 2);
+    return c;
+}
+
+std::optional<Cuadro> CuadroDe(const QSqlDatabase &db, const QString &huso, const QString &codigo,
+                               QString *error) {
+    static const QRegularExpression forma(
+        QStringLiteral("^(?:(\\d{1,2})[C-HJ-NP-X])?([A-HJ-NP-Z])([A-HJ-NP-V])(\\d\\d|\\d{4})$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = forma.match(codigo.trimmed());
+    bool husoOk = false;
+    const int h = huso.trimmed().toInt(&husoOk);
+    if (!m.hasMatch() || !husoOk || (m.hasCaptured(1) && m.captured(1).toInt() != h)) {
+        *error =
+            QStringLiteral("El cuadrado UTM «%1» del huso «%2» no es válido.").arg(codigo, huso);
+        return std::nullopt;
+    }
+    const auto Minimo = [&](const QString &sql, const QString &letra, qint64 *valor) {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) return false;
+        q.addBindValue(QString::number(h));
+        q.addBindValue(letra.toUpper());
+        if (!q.exec() || !q.next()) return false;
+        *valor = q.value(0).toLongLong();
+        return true;
+    };
+    Cuadro c;
+    c.huso = h;
+    if (!Minimo(QStringLiteral("SELECT utmxmin FROM tutm100keste WHERE huso = ? AND utm100e = ?"),
+                m.captured(2), &c.este) ||
+        !Minimo(QStringLiteral("SELECT utmymin FROM tutm100knorte WHERE huso = ? AND utm100n = ?"),
+                m.captured(3), &c.norte)) {
+        *error = QStringLiteral("El cuadrado UTM «%1» no existe en el huso %2.").arg(codigo).arg(h);
+        return std::nullopt;
+    }
+    const QString cifras = m.captured(4);
+    const int mitad = int(cifras.size() / 2);
+    c.lado = mitad == 1 ? 10000 : 1000;
+    c.este += cifras.left(mitad).toLongLong() * c.lado;
+    c.norte += cifras.mid(mitad).toLongLong() * c.lado;
     return c;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 class QSqlDatabase;
 
@@ -32,5 +33,19 @@ struct Cuadrados {
 // Zone, easting and northing texts as they stand in the form's controls.
 Cuadrados CalcularCuadrados(const QSqlDatabase &db, const QString &huso, const QString &x,
                             const QString &y);
+
+// A square as a place: its zone, south-west corner and side in metres.
+struct Cuadro {
+    int huso = 0;
+    qint64 este = 0;
+    qint64 norte = 0;
+    int lado = 0;
+};
+
+// The square of a 10-km or 1-km code ("VK47", "VK4074"; a zone and latitude band in front,
+// "30TVK47", are allowed and must agree with the zone) through the same band tables the
+// codes are made from. Nothing, with the reason in *error, when the code is not one.
+std::optional<Cuadro> CuadroDe(const QSqlDatabase &db, const QString &huso, const QString &codigo,
+                               QString *error);
 
 } // namespace Utm

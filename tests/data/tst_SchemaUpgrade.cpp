@@ -25,6 +25,7 @@ private slots:
     void actualizaSinTocarObservaciones();
     void pasoFallidoDejaElArchivo();
     void soloLecturaNoSeActualiza();
+    void version1RecibeUuidYSensibles();
 
 private:
     // The earlier schema with the small reference set and a few observations, as that
@@ -145,7 +146,11 @@ void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {
         copia.close();
     }
     QSqlDatabase::removeDatabase(u"copia"_s);
-    QCOMPARE(Filas(u"SELECT * FROM observacion ORDER BY id_observacion"_s), antes);
+    // The observations as they were, with a UUID added at the end.
+    QList<QStringList> despues = Filas(u"SELECT * FROM observacion ORDER BY id_observacion"_s);
+    for (QStringList &fila : despues)
+        fila.removeLast();
+    QCOMPARE(despues, antes);
     // The lookup rows already there keep their identifiers and texts; new ones are added.
     QStringList ids;
     for (const QStringList &fila : estadios)
@@ -201,6 +206,67 @@ void tst_SchemaUpgrade::soloLecturaNoSeActualiza() {
     QVERIFY(ModConex::MotivoFallo().contains(u"versión anterior"_s));
     ModConex::Desconectar();
     QCOMPARE(Huella(), huella);
+}
+
+// A file of version 1 (as the program left it before the published identifiers): every
+// observation gets its own UUID, new ones get one on insert, the species their default flag.
+void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
+    const QString fuente = dir_->filePath(u"refdata"_s);
+    QVERIFY(QDir().mkpath(fuente));
+    for (const QString &t : {u"especie"_s, u"testadio"_s})
+        QVERIFY(QFile::copy(QStringLiteral(TRITODEX_REFDATA_DIR) + u'/' + t + u".csv"_s,
+                            fuente + u'/' + t + u".csv"_s));
+    QString error;
+    QVERIFY2(CreacionBaseDatos::CrearBaseDatos(ruta_, fuente, &error), qPrintable(error));
+    QList<QStringList> antes;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"v1"_s);
+        db.setDatabaseName(ruta_);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const QString &s :
+             {u"DROP TRIGGER observacion_uuid"_s, u"DROP INDEX observacion_uuid"_s,
+              u"ALTER TABLE observacion DROP COLUMN uuid"_s,
+              u"ALTER TABLE especie DROP COLUMN sensible"_s, u"PRAGMA user_version = 1"_s,
+              u"INSERT INTO observacion (observador1, fecha, especie) VALUES ('AAA', "
+              "'2019-05-02', 'ALYMUL'), ('AAA', '2019-05-03', 'SALSAL'), ('BBB', "
+              "'2020-01-01', 'TESGRA')"_s})
+            QVERIFY2(q.exec(s), qPrintable(s + q.lastError().text()));
+        antes = Filas(u"SELECT * FROM observacion ORDER BY id_observacion"_s, db);
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"v1"_s);
+
+    QVERIFY2(ModConex::Conectar(), qPrintable(ModConex::MotivoFallo()));
+    QCOMPARE(Valor(u"PRAGMA user_version"_s).toInt(), 2);
+    QList<QStringList> despues = Filas(u"SELECT * FROM observacion ORDER BY id_observacion"_s);
+    QSet<QString> uuids;
+    for (QStringList &fila : despues) {
+        const QString uuid = fila.takeLast();
+        QVERIFY2(!QUuid::fromString(uuid).isNull() && uuid.size() == 36, qPrintable(uuid));
+        uuids << uuid;
+    }
+    QCOMPARE(despues, antes);
+    QCOMPARE(uuids.size(), 3);
+    QCOMPARE(Filas(u"SELECT cod_especie, sensible FROM especie WHERE cod_especie IN ('ALYMUL', "
+                   "'SALSAL', 'TESGRA', 'PODATR') ORDER BY cod_especie"_s),
+             QList<QStringList>({{u"ALYMUL"_s, u"1"_s},
+                                 {u"PODATR"_s, u"0"_s},
+                                 {u"SALSAL"_s, u"0"_s},
+                                 {u"TESGRA"_s, u"1"_s}}));
+    // An insert that names no UUID gets a new version-4 one; one that names it keeps it.
+    QSqlQuery q(ModConex::DatabaseConnection());
+    QVERIFY(q.exec(u"INSERT INTO observacion (especie) VALUES ('SALSAL')"_s));
+    QVERIFY(q.exec(u"INSERT INTO observacion (especie, uuid) VALUES ('SALSAL', 'propio')"_s));
+    const QString nuevo =
+        Valor(u"SELECT uuid FROM observacion WHERE id_observacion = 4"_s).toString();
+    QVERIFY2(QUuid::fromString(nuevo).version() == QUuid::Random && !uuids.contains(nuevo),
+             qPrintable(nuevo));
+    QCOMPARE(Valor(u"SELECT uuid FROM observacion WHERE id_observacion = 5"_s).toString(),
+             u"propio"_s);
+    // A UUID is never shared.
+    QVERIFY(!q.exec(u"UPDATE observacion SET uuid = 'propio' WHERE id_observacion = 4"_s));
 }
 
 QTEST_MAIN(tst_SchemaUpgrade)

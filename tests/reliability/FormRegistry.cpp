@@ -8,6 +8,7 @@
 #include "backups/frcopias.h"
 #include "data/ModConex.h"
 #include "export/frfitxer.h"
+#include "export/frsensibles.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "localities/frgps.h"
@@ -214,7 +215,13 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          kObservador,
          [] { return new frfitxer; },
          [](QWidget *) {},
-         {u"Cdgenerar"_s}},
+         {u"Cdgenerar"_s, u"CdDwc"_s}},
+        // Which species are published only at their square: no user's record changes.
+        {u"frsensibles"_s,
+         kObservador,
+         [] { return new frsensibles; },
+         [](QWidget *) {},
+         {u"CdAceptar"_s}},
         // Copies listed and made: the records stay as they were. Putting one back is the
         // session's to follow.
         {u"frcopias"_s, kObservador, [] { return new frcopias; }, [](QWidget *) {}, {u"CdCopia"_s}},

@@ -1,0 +1,468 @@
+// The GBIF export as a user runs it from frfitxer, and the archive read back as a publisher
+// reads it: meta.xml first, then occurrence.txt column by column, then eml.xml.
+
+#include "support/TestDatabase.h"
+#include "support/User.h"
+
+#include "export/frfitxer.h"
+#include "gui/ChoiceService.h"
+#include "gui/MessageService.h"
+
+#include <GeographicLib/MGRS.hpp>
+#include <GeographicLib/UTMUPS.hpp>
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QXmlStreamReader>
+
+using namespace Qt::StringLiterals;
+
+class tst_DarwinCoreArchive : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void archivoComoLoLeeUnPublicador();
+    void especiesSensibles();
+    void fallos();
+
+private:
+    std::unique_ptr<TestDatabase> bd_;
+    std::unique_ptr<frfitxer> f_;
+    QString carpeta_;
+};
+
+namespace {
+
+const QString kDwc = u"http://rs.tdwg.org/dwc/terms/"_s;
+
+// Darwin Core's term names (the standard's quick reference, record-level, occurrence,
+// event, location and taxon classes).
+const QStringList kTerminosDwc =
+    QString::fromLatin1(
+        "type modified language license rightsHolder accessRights bibliographicCitation "
+        "references institutionID collectionID datasetID institutionCode collectionCode "
+        "datasetName ownerInstitutionCode basisOfRecord informationWithheld dataGeneralizations "
+        "dynamicProperties occurrenceID catalogNumber recordNumber recordedBy recordedByID "
+        "individualCount organismQuantity organismQuantityType sex lifeStage "
+        "reproductiveCondition behavior establishmentMeans occurrenceStatus preparations "
+        "occurrenceRemarks eventID eventDate eventTime startDayOfYear endDayOfYear year month "
+        "day verbatimEventDate habitat samplingProtocol eventRemarks locationID continent "
+        "country countryCode stateProvince county municipality locality verbatimLocality "
+        "minimumElevationInMeters maximumElevationInMeters locationRemarks decimalLatitude "
+        "decimalLongitude geodeticDatum coordinateUncertaintyInMeters coordinatePrecision "
+        "verbatimCoordinates verbatimLatitude verbatimLongitude verbatimCoordinateSystem "
+        "verbatimSRS footprintWKT footprintSRS georeferencedBy georeferenceProtocol "
+        "georeferenceRemarks taxonID scientificName kingdom phylum class order family genus "
+        "specificEpithet taxonRank vernacularName taxonRemarks ")
+        .split(u' ', Qt::SkipEmptyParts);
+
+QByteArray Entrada(const QString &zip, const QString &nombre) {
+    QProcess p;
+    p.start(u"unzip"_s, {u"-p"_s, zip, nombre});
+    p.waitForFinished();
+    return p.exitCode() == 0 ? p.readAllStandardOutput() : QByteArray();
+}
+
+QStringList Nombres(const QString &zip) {
+    QProcess p;
+    p.start(u"unzip"_s, {u"-Z1"_s, zip});
+    p.waitForFinished();
+    QStringList n = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    n.sort();
+    return n;
+}
+
+// The records of an archive as a publisher reads them: columns found through meta.xml.
+struct Archivo {
+    QStringList cabecera;
+    QList<QHash<QString, QString>> filas;
+    QByteArray todo; // every entry, for searching
+};
+
+Archivo Leer(const QString &zip) {
+    Archivo a;
+    const QByteArray meta = Entrada(zip, u"meta.xml"_s);
+    QXmlStreamReader xml(meta);
+    QMap<int, QString> terminos;
+    QString fichero, fila, separador;
+    int id = -1, cabeceras = -1;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        const auto at = xml.attributes();
+        if (xml.name() == u"core") {
+            fila = at.value(u"rowType"_s).toString();
+            separador = at.value(u"fieldsTerminatedBy"_s).toString();
+            cabeceras = at.value(u"ignoreHeaderLines"_s).toInt();
+            [&] { QCOMPARE(at.value(u"encoding"_s).toString(), u"UTF-8"_s); }();
+        } else if (xml.name() == u"location") {
+            fichero = xml.readElementText();
+        } else if (xml.name() == u"id") {
+            id = at.value(u"index"_s).toInt();
+        } else if (xml.name() == u"field") {
+            terminos[at.value(u"index"_s).toInt()] = at.value(u"term"_s).toString();
+        }
+    }
+    [&] {
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(fila, kDwc + u"Occurrence"_s);
+        QCOMPARE(separador, u"\\t"_s);
+        QCOMPARE(cabeceras, 1);
+        QCOMPARE(fichero, u"occurrence.txt"_s);
+    }();
+    const QStringList lineas =
+        QString::fromUtf8(Entrada(zip, fichero)).split(u'\n', Qt::SkipEmptyParts);
+    a.cabecera = lineas.value(0).split(u'\t');
+    [&] {
+        // Every column described, in order, by its Darwin Core term; the id is occurrenceID.
+        QCOMPARE(terminos.size(), a.cabecera.size());
+        for (auto i = terminos.cbegin(); i != terminos.cend(); ++i) {
+            QVERIFY2(i.value().startsWith(kDwc), qPrintable(i.value()));
+            const QString nombre = i.value().mid(kDwc.size());
+            QVERIFY2(kTerminosDwc.contains(nombre), qPrintable(nombre));
+            QCOMPARE(a.cabecera.value(i.key()), nombre);
+        }
+        QCOMPARE(a.cabecera.value(id), u"occurrenceID"_s);
+    }();
+    for (const QString &l : lineas.mid(1)) {
+        const QStringList valores = l.split(u'\t');
+        [&] { QCOMPARE(valores.size(), a.cabecera.size()); }();
+        QHash<QString, QString> r;
+        for (int i = 0; i < valores.size(); ++i)
+            r[a.cabecera[i]] = valores[i];
+        a.filas << r;
+    }
+    for (const QString &n : Nombres(zip))
+        a.todo += Entrada(zip, n);
+    return a;
+}
+
+QString Grados(double v) {
+    return QString::number(v, 'f', 7);
+}
+
+// GeographicLib's latitude and longitude of a UTM point, or of an MGRS square's centre.
+std::pair<double, double> Utm(int huso, double x, double y) {
+    double lat, lon;
+    GeographicLib::UTMUPS::Reverse(huso, true, x, y, lat, lon);
+    return {lat, lon};
+}
+std::pair<double, double> Centro(const std::string &mgrs) {
+    int huso, prec;
+    bool norte;
+    double x, y, lat, lon;
+    GeographicLib::MGRS::Reverse(mgrs, huso, norte, x, y, prec, true);
+    GeographicLib::UTMUPS::Reverse(huso, norte, x, y, lat, lon);
+    return {lat, lon};
+}
+
+const QString kDatos[] = {
+    u"INSERT INTO observador (cod_observador, nombre, apellido, email) VALUES "
+    "('JPG', 'Juan', 'Pérez', 'j@x.es'), ('ONE', 'Seán', 'O''Neill', 's@x.ie'), "
+    "('ANA', 'Ana', 'López', 'a@x.es'), ('LUI', 'Luis', 'Gil', 'l@x.es')"_s,
+    u"UPDATE DefaultObs SET cd_obs = 'JPG'"_s,
+    u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmhuso, utmx, utmy, utm1k, "
+    "utm10k) VALUES ('MAD1', 'Charca de Peñalara', 28, 28079, '30', 440316, 4474268, 'VK4074', "
+    "'VK47'), ('SQ1', 'Prado del Rey', 28, 28079, '30', NULL, NULL, 'VK4074', 'VK47'), "
+    "('SQ10', 'Dehesa', 28, 28079, '30', NULL, NULL, NULL, 'VK47'), "
+    "('MUL', 'Torrent des Ferreret', 7, 7001, '31', 483215, 4406789, 'DE8306', 'DE80')"_s,
+    u"INSERT INTO observacion (observador1, observador2, observador3, observador4, fecha, "
+    "horaini, horafin, especie, numejemp, numaprox, estadio, conducta, habitat, descripcion, "
+    "localidad) VALUES "
+    "('JPG', 'ONE', 'ANA', 'LUI', '2008-02-15', '10:30', '11:45', 'BUFSPI', 3, 0, 1, 2, 4, "
+    "'Bajo piedra' || char(9) || 'cerca del' || char(10) || 'arroyo', 'MAD1'), "
+    "('ANA', NULL, NULL, NULL, '2008-03-01', '23:30', '00:15', 'SALSAL', 20, 1, NULL, NULL, "
+    "NULL, NULL, 'SQ1'), "
+    "('LUI', NULL, NULL, NULL, '2009-06-07', NULL, NULL, 'EPICAL', NULL, NULL, NULL, NULL, "
+    "NULL, 'en la poza grande', 'SQ10'), "
+    "('JPG', NULL, NULL, NULL, '2010-04-20', '09:00', NULL, 'ALYMUL', 5, 0, NULL, NULL, NULL, "
+    "'junto a la fuente', 'MUL')"_s};
+
+// Runs the export with a click; the last message, title first.
+QString Pulsar(frfitxer &f) {
+    MessageService::Limpiar();
+    QTest::mouseClick(f.findChild<QPushButton *>("CdDwc"), Qt::LeftButton);
+    if (MessageService::Mostrados().size() != 1)
+        return u"%1 mensajes"_s.arg(MessageService::Mostrados().size());
+    return MessageService::Ultimo().titulo + u'|' + MessageService::Ultimo().texto;
+}
+
+} // namespace
+
+void tst_DarwinCoreArchive::init() {
+    bd_ = std::make_unique<TestDatabase>(TestDatabase::Datos::Reales);
+    QVERIFY(bd_->ok());
+    for (const QString &s : kDatos)
+        QVERIFY(bd_->Ejecutar(s));
+    carpeta_ = bd_->carpeta() + u"/para GBIF"_s;
+    QVERIFY(QDir().mkpath(carpeta_));
+    frfitxer::setHoy([] { return QDate(2011, 5, 9); });
+    f_ = std::make_unique<frfitxer>();
+    f_->show();
+    QVERIFY(f_->AbrirCarpeta(carpeta_));
+}
+
+void tst_DarwinCoreArchive::cleanup() {
+    f_.reset();
+    frfitxer::setHoy(nullptr);
+    bd_.reset();
+}
+
+void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
+    const QVariant antes = bd_->Valor(u"SELECT group_concat(uuid || especie) FROM observacion"_s);
+    User::Elegir(f_->findChild<QComboBox *>("Cblicencia"), u"CC BY-NC 4.0"_s);
+    const QString zip = carpeta_ + u"/TDX_DwC_20110509.zip"_s;
+    QCOMPARE(Pulsar(*f_),
+             u"Darwin Core (GBIF)|Se ha generado el archivo %1 con 4 observaciones (licencia CC "
+             "BY-NC 4.0).\n\nDe especies sensibles: 1 observación, en el centro de su cuadrado "
+             "UTM de 10 km y sin el nombre de la localidad."_s.arg(QDir::toNativeSeparators(zip)));
+    QCOMPARE(Nombres(zip), QStringList({u"eml.xml"_s, u"meta.xml"_s, u"occurrence.txt"_s}));
+    QCOMPARE(QDir(carpeta_).entryList(QDir::Files), QStringList{u"TDX_DwC_20110509.zip"_s});
+    // The export changes no record.
+    QCOMPARE(bd_->Valor(u"SELECT group_concat(uuid || especie) FROM observacion"_s), antes);
+
+    const Archivo a = Leer(zip);
+    QCOMPARE(a.filas.size(), 4);
+    const auto exacto = Utm(30, 440316, 4474268);
+    const auto cuadro1 = Centro("30TVK4074");
+    const auto cuadro10 = Centro("30TVK47");
+    const auto sensible = Centro("31SDE80");
+    const QString pie = u"POLYGON (("_s;
+    // By observation, each mapped value; "" stands for an empty column.
+    const QList<QHash<QString, QString>> esperado = {
+        {{u"catalogNumber"_s, u"1"_s},
+         {u"basisOfRecord"_s, u"HumanObservation"_s},
+         {u"eventDate"_s, u"2008-02-15T10:30/2008-02-15T11:45"_s},
+         {u"year"_s, u"2008"_s},
+         {u"month"_s, u"2"_s},
+         {u"day"_s, u"15"_s},
+         {u"scientificName"_s, u"Bufo spinosus"_s},
+         {u"vernacularName"_s, u"Sapo común"_s},
+         {u"kingdom"_s, u"Animalia"_s},
+         {u"class"_s, u"Amphibia"_s},
+         {u"taxonRank"_s, u"species"_s},
+         {u"individualCount"_s, u"3"_s},
+         {u"organismQuantity"_s, u"3"_s},
+         {u"organismQuantityType"_s, u"individuals"_s},
+         {u"lifeStage"_s, u"Puesta"_s},
+         {u"behavior"_s, u"Desplazándose"_s},
+         {u"habitat"_s, u"Bosque de ribera"_s},
+         {u"recordedBy"_s, u"Juan Pérez | Seán O'Neill | Ana López | Luis Gil"_s},
+         {u"occurrenceRemarks"_s, u"Bajo piedra cerca del arroyo"_s},
+         {u"country"_s, u"España"_s},
+         {u"countryCode"_s, u"ES"_s},
+         {u"stateProvince"_s, u"Madrid"_s},
+         {u"municipality"_s, u"Madrid"_s},
+         {u"locality"_s, u"Charca de Peñalara"_s},
+         {u"verbatimCoordinates"_s, u"30T 440316 4474268"_s},
+         {u"verbatimCoordinateSystem"_s, u"UTM"_s},
+         {u"verbatimSRS"_s, u"EPSG:25830"_s},
+         {u"decimalLatitude"_s, Grados(exacto.first)},
+         {u"decimalLongitude"_s, Grados(exacto.second)},
+         {u"geodeticDatum"_s, u"EPSG:4258"_s},
+         {u"coordinateUncertaintyInMeters"_s, u""_s},
+         {u"footprintWKT"_s, u""_s},
+         {u"informationWithheld"_s, u""_s}},
+        // Only the 1-km square; an approximate number; no stage; an interval past midnight.
+        {{u"eventDate"_s, u"2008-03-01T23:30/2008-03-02T00:15"_s},
+         {u"scientificName"_s, u"Salamandra salamandra"_s},
+         {u"class"_s, u"Amphibia"_s},
+         {u"individualCount"_s, u""_s},
+         {u"organismQuantity"_s, u"20"_s},
+         {u"organismQuantityType"_s, u"individuals"_s},
+         {u"occurrenceRemarks"_s, u"número de ejemplares aprox."_s},
+         {u"lifeStage"_s, u""_s},
+         {u"recordedBy"_s, u"Ana López"_s},
+         {u"locality"_s, u"Prado del Rey"_s},
+         {u"verbatimCoordinates"_s, u"30TVK4074"_s},
+         {u"verbatimCoordinateSystem"_s, u"MGRS"_s},
+         {u"verbatimSRS"_s, u"EPSG:25830"_s},
+         {u"decimalLatitude"_s, Grados(cuadro1.first)},
+         {u"decimalLongitude"_s, Grados(cuadro1.second)},
+         {u"coordinateUncertaintyInMeters"_s, u"708"_s}},
+        // Only the 10-km square; no number, no times.
+        {{u"eventDate"_s, u"2009-06-07"_s},
+         {u"scientificName"_s, u"Epidalea calamita"_s},
+         {u"individualCount"_s, u""_s},
+         {u"organismQuantity"_s, u""_s},
+         {u"organismQuantityType"_s, u""_s},
+         {u"occurrenceRemarks"_s, u"en la poza grande"_s},
+         {u"verbatimCoordinates"_s, u"30TVK47"_s},
+         {u"decimalLatitude"_s, Grados(cuadro10.first)},
+         {u"decimalLongitude"_s, Grados(cuadro10.second)},
+         {u"coordinateUncertaintyInMeters"_s, u"7072"_s}},
+        // A sensitive species: its 10-km square's centre, nothing of the place.
+        {{u"eventDate"_s, u"2010-04-20T09:00"_s},
+         {u"scientificName"_s, u"Alytes muletensis"_s},
+         {u"stateProvince"_s, u"Balears, Illes"_s},
+         {u"municipality"_s, u""_s},
+         {u"locality"_s, u""_s},
+         {u"occurrenceRemarks"_s, u""_s},
+         {u"individualCount"_s, u"5"_s},
+         {u"verbatimCoordinates"_s, u"31SDE80"_s},
+         {u"verbatimSRS"_s, u"EPSG:25831"_s},
+         {u"decimalLatitude"_s, Grados(sensible.first)},
+         {u"decimalLongitude"_s, Grados(sensible.second)},
+         {u"coordinateUncertaintyInMeters"_s, u"7072"_s},
+         {u"dataGeneralizations"_s,
+          u"Coordenadas generalizadas al centro del cuadrado UTM de 10 km DE80."_s}},
+    };
+    QSet<QString> ids;
+    for (int i = 0; i < esperado.size(); ++i) {
+        const QHash<QString, QString> &r = a.filas[i];
+        for (auto e = esperado[i].cbegin(); e != esperado[i].cend(); ++e) {
+            const QString visto = r.value(e.key());
+            // Coordinates to 1e-6 degrees of GeographicLib's.
+            if (e.key().startsWith(u"decimal"_s) && !visto.isEmpty())
+                QVERIFY2(std::abs(visto.toDouble() - e.value().toDouble()) < 1e-6,
+                         qPrintable(u"%1 %2: %3 / %4"_s.arg(i).arg(e.key(), visto, e.value())));
+            else
+                QVERIFY2(visto == e.value(),
+                         qPrintable(u"%1 %2: «%3» / «%4»"_s.arg(i).arg(e.key(), visto, e.value())));
+        }
+        QVERIFY(r.value(u"occurrenceID"_s).startsWith(u"urn:uuid:"_s));
+        ids << r.value(u"occurrenceID"_s);
+    }
+    QCOMPARE(ids.size(), 4);
+    // Squares are published with their outline, each corner in the square's zone.
+    QVERIFY(a.filas[1].value(u"footprintWKT"_s).startsWith(pie));
+    QCOMPARE(a.filas[1].value(u"footprintWKT"_s).count(u','), 4);
+    QVERIFY(a.filas[3].value(u"informationWithheld"_s).contains(u"Especie sensible"_s));
+
+    // The dataset's creator is the default observer; the licence the one chosen.
+    QXmlStreamReader eml(Entrada(zip, u"eml.xml"_s));
+    QHash<QString, QString> meta;
+    QString url;
+    while (!eml.atEnd())
+        if (eml.readNext() == QXmlStreamReader::StartElement) {
+            if (eml.name() == u"ulink") url = eml.attributes().value(u"url"_s).toString();
+            const QString nombre = eml.name().toString();
+            if (QStringList{u"title"_s, u"givenName"_s, u"surName"_s, u"electronicMailAddress"_s,
+                            u"pubDate"_s, u"citetitle"_s}
+                    .contains(nombre) &&
+                !meta.contains(nombre))
+                meta[nombre] = eml.readElementText(QXmlStreamReader::IncludeChildElements);
+        }
+    QVERIFY2(!eml.hasError(), qPrintable(eml.errorString()));
+    QCOMPARE(meta.value(u"title"_s), u"Observaciones de anfibios y reptiles de Juan Pérez"_s);
+    QCOMPARE(meta.value(u"givenName"_s), u"Juan"_s);
+    QCOMPARE(meta.value(u"surName"_s), u"Pérez"_s);
+    QCOMPARE(meta.value(u"electronicMailAddress"_s), u"j@x.es"_s);
+    QCOMPARE(meta.value(u"pubDate"_s), u"2011-05-09"_s);
+    QCOMPARE(meta.value(u"citetitle"_s), u"CC BY-NC 4.0"_s);
+    QCOMPARE(url, u"http://creativecommons.org/licenses/by-nc/4.0/legalcode"_s);
+
+    // Another day, another licence, a new observation: the same identifiers for the same
+    // records, and the new one its own.
+    bd_->Ejecutar(u"INSERT INTO observacion (fecha, especie, localidad) VALUES ('2011-05-01', "
+                  "'SALSAL', 'MAD1')"_s);
+    frfitxer::setHoy([] { return QDate(2011, 5, 10); });
+    User::Elegir(f_->findChild<QComboBox *>("Cblicencia"), u"CC0 1.0"_s);
+    QVERIFY(Pulsar(*f_).contains(u"con 5 observaciones (licencia CC0 1.0)"_s));
+    const Archivo b = Leer(carpeta_ + u"/TDX_DwC_20110510.zip"_s);
+    QCOMPARE(b.filas.size(), 5);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(b.filas[i].value(u"occurrenceID"_s), a.filas[i].value(u"occurrenceID"_s));
+    QVERIFY(!ids.contains(b.filas[4].value(u"occurrenceID"_s)));
+    QVERIFY(b.todo.contains("publicdomain/zero/1.0"));
+}
+
+void tst_DarwinCoreArchive::especiesSensibles() {
+    // The user unmarks the midwife toad and marks the salamander; "Cancelar" keeps nothing.
+    const auto Marcar = [&](bool aceptar) {
+        ChoiceService::Prueba().dialogo = [&](QDialog *d) {
+            auto *lista = d->findChild<QListWidget *>("Lstespecies");
+            for (int i = 0; i < lista->count(); ++i) {
+                QListWidgetItem *item = lista->item(i);
+                if (item->text().startsWith(u"Alytes muletensis"_s))
+                    item->setCheckState(Qt::Unchecked);
+                if (item->text().startsWith(u"Salamandra salamandra"_s))
+                    item->setCheckState(Qt::Checked);
+            }
+            QTest::mouseClick(d->findChild<QPushButton *>(aceptar ? "CdAceptar" : "CdCancelar"),
+                              Qt::LeftButton);
+            return d->result();
+        };
+        QTest::mouseClick(f_->findChild<QPushButton *>("CdSensibles"), Qt::LeftButton);
+    };
+    const QString sensibles = u"SELECT group_concat(cod_especie) FROM (SELECT cod_especie FROM "
+                              "especie WHERE sensible = 1 AND cod_especie IN ('ALYMUL', "
+                              "'SALSAL') ORDER BY cod_especie)"_s;
+    Marcar(false);
+    QCOMPARE(bd_->Valor(sensibles).toString(), u"ALYMUL"_s);
+    Marcar(true);
+    QCOMPARE(bd_->Valor(sensibles).toString(), u"SALSAL"_s);
+
+    QVERIFY(Pulsar(*f_).contains(u"De especies sensibles: 1 observación,"_s));
+    const Archivo a = Leer(carpeta_ + u"/TDX_DwC_20110509.zip"_s);
+    QCOMPARE(a.filas[3].value(u"locality"_s), u"Torrent des Ferreret"_s);
+    // The salamander's place is nowhere in the archive: no name, no coordinate, no 1-km
+    // square, no exact position or the 1-km square's centre.
+    const auto centro1 = Centro("30TVK4074");
+    for (const QByteArray &rastro :
+         {QByteArray("Prado del Rey"), QByteArray("VK4074"), QByteArray("4474500"),
+          Grados(centro1.first).left(7).toUtf8(), Grados(centro1.second).left(7).toUtf8()})
+        QVERIFY2(!a.todo.contains(rastro), rastro.constData());
+    QCOMPARE(a.filas[1].value(u"verbatimCoordinates"_s), u"30TVK47"_s);
+    QCOMPARE(a.filas[1].value(u"coordinateUncertaintyInMeters"_s), u"7072"_s);
+    // The approximate number stays noted; the place's words do not.
+    QCOMPARE(a.filas[1].value(u"occurrenceRemarks"_s), u"número de ejemplares aprox."_s);
+
+    // Back to the default: the midwife toad's exact place is nowhere either.
+    bd_->Ejecutar(u"UPDATE especie SET sensible = 1 WHERE cod_especie = 'ALYMUL'"_s);
+    QVERIFY(Pulsar(*f_).contains(u"De especies sensibles: 2 observaciones,"_s));
+    const Archivo b = Leer(carpeta_ + u"/TDX_DwC_20110509.zip"_s);
+    const auto exacto = Utm(31, 483215, 4406789);
+    for (const QByteArray &rastro :
+         {QByteArray("Torrent des"), QByteArray("483215"), QByteArray("4406789"),
+          QByteArray("DE8306"), QByteArray("fuente"),
+          bd_->Valor(u"SELECT muni FROM tmunicipio WHERE id_muni = 7001"_s).toString().toUtf8(),
+          Grados(exacto.first).left(7).toUtf8(), Grados(exacto.second).left(6).toUtf8()})
+        QVERIFY2(!b.todo.contains(rastro), rastro.constData());
+}
+
+void tst_DarwinCoreArchive::fallos() {
+    const auto Restos = [&] {
+        return QDir(carpeta_).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    };
+    // No default observer: nobody to name as the data's author.
+    bd_->Ejecutar(u"UPDATE DefaultObs SET cd_obs = ''"_s);
+    QCOMPARE(Pulsar(*f_), u"Darwin Core (GBIF)|Falta el observador por defecto: su nombre y su "
+                          "correo figuran como autor de los datos. Elíjalo en Observadores.\n\n"
+                          "No se ha generado el archivo."_s);
+    QCOMPARE(Restos(), QStringList());
+    bd_->Ejecutar(u"UPDATE DefaultObs SET cd_obs = 'JPG'"_s);
+
+    // A folder of the archive's name: libzip cannot write, nothing is left behind.
+    QVERIFY(QDir().mkpath(carpeta_ + u"/TDX_DwC_20110509.zip"_s));
+    QString aviso = Pulsar(*f_);
+    QVERIFY2(aviso.startsWith(u"Darwin Core (GBIF)|No se ha podido escribir el archivo "
+                              "comprimido "_s),
+             qPrintable(aviso));
+    QVERIFY(aviso.endsWith(u"No se ha generado el archivo."_s));
+    QCOMPARE(Restos(), QStringList{u"TDX_DwC_20110509.zip"_s});
+    QVERIFY(QDir().rmdir(carpeta_ + u"/TDX_DwC_20110509.zip"_s));
+
+    // An earlier archive of the day is replaced whole; a record without a place is named;
+    // the folder gone makes no archive.
+    QFile viejo(carpeta_ + u"/TDX_DwC_20110509.zip"_s);
+    QVERIFY(viejo.open(QIODevice::WriteOnly) && viejo.write("no es un zip") == 12);
+    viejo.close();
+    bd_->Ejecutar(u"INSERT INTO observacion (fecha, especie) VALUES ('2011-05-01', 'SALSAL')"_s);
+    QVERIFY(Pulsar(*f_).endsWith(u"\n\nSin coordenadas: 1 observación, porque su localidad no "
+                                 "tiene huso con coordenadas o un cuadrado válido."_s));
+    QCOMPARE(Nombres(carpeta_ + u"/TDX_DwC_20110509.zip"_s).size(), 3);
+    QVERIFY(QDir(carpeta_).removeRecursively());
+    QCOMPARE(Pulsar(*f_), u"Darwin Core (GBIF)|La carpeta %1 no existe.\n\nNo se ha generado el "
+                          "archivo."_s.arg(QDir::toNativeSeparators(carpeta_)));
+    QVERIFY(!QFileInfo::exists(carpeta_));
+}
+
+QTEST_MAIN(tst_DarwinCoreArchive)
+#include "tst_DarwinCoreArchive.moc"
