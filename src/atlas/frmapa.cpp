@@ -122,17 +122,11 @@ void frmapa::Cbespecie_LostFocus() {
 }
 
 void frmapa::Cdfini_Click() {
-    QPointer<QLineEdit> campo = ui->Txdini;
-    FrDate::Elegir(QStringLiteral("mapaini"), this, [campo](const QString &fecha) {
-        if (campo) campo->setText(fecha);
-    });
+    FrDate::ElegirEn(ui->Txdini, QStringLiteral("mapaini"), this);
 }
 
 void frmapa::Cdffin_Click() {
-    QPointer<QLineEdit> campo = ui->Txdfin;
-    FrDate::Elegir(QStringLiteral("mapafin"), this, [campo](const QString &fecha) {
-        if (campo) campo->setText(fecha);
-    });
+    FrDate::ElegirEn(ui->Txdfin, QStringLiteral("mapafin"), this);
 }
 
 void frmapa::CdMostrar_Click() {

@@ -5,6 +5,8 @@
 #include "ui_FrDate.h"
 
 #include <QDate>
+#include <QLineEdit>
+#include <QPointer>
 
 FrDate::FrDate(const QString &origen, AlElegir alElegir, QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::FrDate>()), alElegir_(std::move(alElegir)) {
@@ -27,6 +29,13 @@ void FrDate::Form_Load() {
 void FrDate::Elegir(const QString &origen, QWidget *padre, AlElegir alElegir) {
     FrDate picker(origen, std::move(alElegir), padre);
     ChoiceService::MostrarDialogo(&picker);
+}
+
+void FrDate::ElegirEn(QLineEdit *campo, const QString &origen, QWidget *padre) {
+    QPointer<QLineEdit> destino = campo;
+    Elegir(origen, padre, [destino](const QString &fecha) {
+        if (destino) destino->setText(fecha);
+    });
 }
 
 void FrDate::Fecha_DateClick(QDate dia) {

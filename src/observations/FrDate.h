@@ -8,6 +8,7 @@
 namespace Ui {
 class FrDate;
 }
+class QLineEdit;
 
 // The date picker: a month calendar opening on today; a click on a day hands that day, as
 // dd/mm/yyyy text, to the form that opened it and closes.
@@ -20,6 +21,8 @@ public:
 
     // Shows the picker modal for the opener's field tagged `origen` ("consini", "consfin").
     static void Elegir(const QString &origen, QWidget *padre, AlElegir alElegir);
+    // The same, the chosen date written into a date field (if it is still there).
+    static void ElegirEn(QLineEdit *campo, const QString &origen, QWidget *padre);
 
 private slots:
     void Fecha_DateClick(QDate dia);

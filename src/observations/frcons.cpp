@@ -309,17 +309,11 @@ void frcons::Txdfin_LostFocus() {
 }
 
 void frcons::Cdfini_Click() {
-    QPointer<QLineEdit> campo = ui->Txdini;
-    FrDate::Elegir(QStringLiteral("consini"), this, [campo](const QString &fecha) {
-        if (campo) campo->setText(fecha);
-    });
+    FrDate::ElegirEn(ui->Txdini, QStringLiteral("consini"), this);
 }
 
 void frcons::Cdffin_Click() {
-    QPointer<QLineEdit> campo = ui->Txdfin;
-    FrDate::Elegir(QStringLiteral("consfin"), this, [campo](const QString &fecha) {
-        if (campo) campo->setText(fecha);
-    });
+    FrDate::ElegirEn(ui->Txdfin, QStringLiteral("consfin"), this);
 }
 
 // Spreadsheet and closing ---------------------------------------------------------------
