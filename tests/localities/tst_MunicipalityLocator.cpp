@@ -88,8 +88,8 @@ void tst_MunicipalityLocator::cercaDeUnLimite() {
                 }
             }
         QVERIFY2(!vecinos.isEmpty(), qPrintable(QString::number(muni)));
-        for (const auto &[este, norte] : {std::pair{0.0, 0.0}, {60.0, 0.0}, {0.0, -120.0},
-                                          {-100.0, 100.0}}) {
+        for (const auto &[este, norte] :
+             {std::pair{0.0, 0.0}, {60.0, 0.0}, {0.0, -120.0}, {-100.0, 100.0}}) {
             const QPointF p = Mover(vertice, este, norte);
             const auto l = loc.Localizar(p.y(), p.x());
             QCOMPARE_EQ(int(l.resultado), int(R::Varios));
