@@ -147,8 +147,8 @@ Lectura LeerCsv(const QString &texto) {
         l.formato = Formato::ObservationOrg;
         cFecha = col.De({"date", "fecha", "datum"});
         cHora = col.De({"time", "hora", "tijd"});
-        cEspecies << col.De({"scientific name", "species name scientific", "species scientific name",
-                             "nombre cientifico", "nombre científico"})
+        cEspecies << col.De({"scientific name", "species name scientific",
+                             "species scientific name", "nombre cientifico", "nombre científico"})
                   << col.De({"species name", "species", "especie"});
         cNumero = col.De({"number", "count", "numero", "número", "aantal"});
         cLat = col.De({"lat", "latitude", "latitud"});
@@ -156,19 +156,20 @@ Lectura LeerCsv(const QString &texto) {
         cNotas = col.De({"notes", "note", "remarks", "notas", "description", "opmerkingen"});
         cLugar = col.De({"location", "location name", "locality", "localidad", "gebied"});
         // Fewer than two of its columns: some other table altogether.
-        if ((cFecha >= 0) + (cEspecies[0] >= 0 || cEspecies[1] >= 0) + (cLat >= 0) + (cLon >= 0) < 2)
-            return Rechazo(QStringLiteral(
-                "Línea 1: el archivo no es una exportación de iNaturalist ni de "
-                "Observation.org, ni un GPX, ni una hoja de cálculo del programa."));
+        if ((cFecha >= 0) + (cEspecies[0] >= 0 || cEspecies[1] >= 0) + (cLat >= 0) + (cLon >= 0) <
+            2)
+            return Rechazo(
+                QStringLiteral("Línea 1: el archivo no es una exportación de iNaturalist ni de "
+                               "Observation.org, ni un GPX, ni una hoja de cálculo del programa."));
         exigir(cFecha, "date");
         if (cEspecies[0] < 0 && cEspecies[1] < 0) faltan << QStringLiteral("scientific name");
         exigir(cLat, "lat");
         exigir(cLon, "lng");
     }
     if (!faltan.isEmpty())
-        return Rechazo(EnLinea(1, QStringLiteral("faltan las columnas %1 de una exportación de %2.")
-                                      .arg(faltan.join(QStringLiteral(", ")),
-                                           NombreFormato(l.formato))));
+        return Rechazo(
+            EnLinea(1, QStringLiteral("faltan las columnas %1 de una exportación de %2.")
+                           .arg(faltan.join(QStringLiteral(", ")), NombreFormato(l.formato))));
 
     for (qsizetype f = 1; f < filas.size(); ++f) {
         const FilaCsv &fila = filas[f];
@@ -182,8 +183,8 @@ Lectura LeerCsv(const QString &texto) {
         r.linea = fila.linea;
         const QString fecha = valor(cFecha), hora = valor(cHora);
         if (!fecha.isEmpty() && !LeerFechaHora(fecha, &r.fecha, &r.hora))
-            return Rechazo(EnLinea(fila.linea, QStringLiteral("la fecha «%1» no se entiende.")
-                                                   .arg(fecha)));
+            return Rechazo(
+                EnLinea(fila.linea, QStringLiteral("la fecha «%1» no se entiende.").arg(fecha)));
         const QString lat = valor(cLat), lon = valor(cLon);
         if (!lat.isEmpty() || !lon.isEmpty()) {
             const auto la = LeerDecimal(lat), lo = LeerDecimal(lon);
@@ -207,8 +208,8 @@ Lectura LeerCsv(const QString &texto) {
                             QTime::fromString(m.captured(2), QStringLiteral("HH:mm")),
                             QTimeZone::utc());
                 if (!m.hasMatch() || !t.isValid())
-                    return Rechazo(EnLinea(fila.linea, QStringLiteral("la hora «%1» no se entiende.")
-                                                           .arg(hora)));
+                    return Rechazo(EnLinea(
+                        fila.linea, QStringLiteral("la hora «%1» no se entiende.").arg(hora)));
                 if (m.captured(3) == u"UTC" || m.captured(3) == u"Z") t = HoraLocal(t, r.lon);
                 if (!r.fecha.isValid()) r.fecha = t.date();
                 if (t.date() == r.fecha) r.hora = t.time().toString(QStringLiteral("HH:mm"));
@@ -216,8 +217,8 @@ Lectura LeerCsv(const QString &texto) {
                 const QTime t = QTime::fromString(hora.left(5), QStringLiteral("H:mm"));
                 const QTime t2 = QTime::fromString(hora.left(5), QStringLiteral("HH:mm"));
                 if (!t.isValid() && !t2.isValid())
-                    return Rechazo(EnLinea(fila.linea, QStringLiteral("la hora «%1» no se entiende.")
-                                                           .arg(hora)));
+                    return Rechazo(EnLinea(
+                        fila.linea, QStringLiteral("la hora «%1» no se entiende.").arg(hora)));
                 r.hora = (t.isValid() ? t : t2).toString(QStringLiteral("HH:mm"));
             }
         }
@@ -266,10 +267,14 @@ Lectura LeerGpx(const QByteArray &datos) {
         while (x.readNextStartElement()) {
             const QString e = x.name().toString();
             const QString t = x.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
-            if (e == u"name") nombre = t;
-            else if (e == u"desc") desc = t;
-            else if (e == u"cmt") cmt = t;
-            else if (e == u"time") hora = t;
+            if (e == u"name")
+                nombre = t;
+            else if (e == u"desc")
+                desc = t;
+            else if (e == u"cmt")
+                cmt = t;
+            else if (e == u"time")
+                hora = t;
         }
         if (x.hasError()) break;
         if (!hora.isEmpty()) {
@@ -288,9 +293,9 @@ Lectura LeerGpx(const QByteArray &datos) {
         l.registros << r;
     }
     if (x.hasError())
-        return Rechazo(EnLinea(int(x.lineNumber()),
-                               QStringLiteral("el GPX está incompleto o dañado (%1).")
-                                   .arg(x.errorString())));
+        return Rechazo(
+            EnLinea(int(x.lineNumber()),
+                    QStringLiteral("el GPX está incompleto o dañado (%1).").arg(x.errorString())));
     if (l.registros.isEmpty())
         return Rechazo(QStringLiteral("El GPX no tiene ningún punto de paso (waypoint)."));
     l.ok = true;
@@ -332,7 +337,8 @@ Lectura LeerHoja(const QByteArray &datos) {
     const QString danada = QStringLiteral("La hoja de cálculo está incompleta o dañada: %1");
     zip_error_t ze;
     zip_error_init(&ze);
-    zip_source_t *fuente = zip_source_buffer_create(datos.constData(), zip_uint64_t(datos.size()), 0, &ze);
+    zip_source_t *fuente =
+        zip_source_buffer_create(datos.constData(), zip_uint64_t(datos.size()), 0, &ze);
     zip_t *zip = fuente ? zip_open_from_source(fuente, ZIP_RDONLY, &ze) : nullptr;
     if (!zip) {
         const QString motivo = QString::fromLocal8Bit(zip_error_strerror(&ze));
@@ -352,7 +358,8 @@ Lectura LeerHoja(const QByteArray &datos) {
         QXmlStreamReader x(compartidas);
         while (!x.atEnd()) {
             x.readNext();
-            if (x.isStartElement() && x.name() == u"si") textos << QString();
+            if (x.isStartElement() && x.name() == u"si")
+                textos << QString();
             else if (x.isStartElement() && x.name() == u"t" && !textos.isEmpty())
                 textos.last() += x.readElementText();
         }
@@ -479,10 +486,10 @@ Lectura LeerHoja(const QByteArray &datos) {
     return l;
 }
 
-const uint16_t kWindows1252[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const uint16_t kWindows1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                   0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                   0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 } // namespace
 

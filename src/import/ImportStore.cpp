@@ -78,9 +78,10 @@ bool ImportStore::LocalidadesDe(int muni, const QList<Cercana> **lista) {
     auto it = localidades_.find(muni);
     if (it == localidades_.end()) {
         QSqlQuery q;
-        if (!Ejecutar(q, QStringLiteral("SELECT cod_localidad, localidad, utmhuso, utmx, utmy "
-                                        "FROM localidad WHERE muni = ? AND utmx IS NOT NULL AND "
-                                        "utmy IS NOT NULL ORDER BY id_localidad"),
+        if (!Ejecutar(q,
+                      QStringLiteral("SELECT cod_localidad, localidad, utmhuso, utmx, utmy "
+                                     "FROM localidad WHERE muni = ? AND utmx IS NOT NULL AND "
+                                     "utmy IS NOT NULL ORDER BY id_localidad"),
                       {muni}))
             return false;
         QList<Cercana> l;
@@ -176,12 +177,18 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
         f.codigoLocalidad.clear();
         f.nombreLocalidad.clear();
         f.nueva = -1;
-        if (!f.registro.fecha.isValid()) f.estado = Estado::SinFecha;
-        else if (f.huso == 0) f.estado = Estado::SinPosicion;
-        else if (f.candidatos.isEmpty()) f.estado = Estado::FueraDeEspana;
-        else if (f.muni == 0 || !f.candidatos.contains(f.muni)) f.estado = Estado::ElegirMunicipio;
-        else if (f.especie.isEmpty()) f.estado = Estado::SinEspecie;
-        else f.estado = Estado::Nueva;
+        if (!f.registro.fecha.isValid())
+            f.estado = Estado::SinFecha;
+        else if (f.huso == 0)
+            f.estado = Estado::SinPosicion;
+        else if (f.candidatos.isEmpty())
+            f.estado = Estado::FueraDeEspana;
+        else if (f.muni == 0 || !f.candidatos.contains(f.muni))
+            f.estado = Estado::ElegirMunicipio;
+        else if (f.especie.isEmpty())
+            f.estado = Estado::SinEspecie;
+        else
+            f.estado = Estado::Nueva;
         if (f.estado != Estado::Nueva) {
             f.marcada = false;
             continue;
@@ -319,7 +326,8 @@ std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
                     const QString t = r.otros.value(QString::fromLatin1(columna));
                     return t.isEmpty() ? 0 : buscar(t).value_or(0);
                 };
-                o.estadio = id("ESTADIO", [&](const QString &t) { return ref.IdEstadio(t, clase); });
+                o.estadio =
+                    id("ESTADIO", [&](const QString &t) { return ref.IdEstadio(t, clase); });
                 o.conducta =
                     id("CONDUCTA", [&](const QString &t) { return ref.IdConducta(t, clase); });
                 o.habitat = id("HABITAT", [&](const QString &t) { return ref.IdHabitat(t); });
@@ -338,8 +346,10 @@ std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
     localidades_.clear();
     if (!ok) return std::nullopt;
     for (const Fila &f : std::as_const(*filas))
-        if (f.estado != Estado::Nueva) ++resumen.omitidas[TextoEstado(f.estado)];
-        else if (!f.marcada) ++resumen.omitidas[QStringLiteral("sin marcar")];
+        if (f.estado != Estado::Nueva)
+            ++resumen.omitidas[TextoEstado(f.estado)];
+        else if (!f.marcada)
+            ++resumen.omitidas[QStringLiteral("sin marcar")];
     // The grid now shows what the database holds: the stored rows as duplicates.
     Evaluar(filas, observador);
     return resumen;

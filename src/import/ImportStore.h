@@ -21,12 +21,12 @@ public:
 
     enum class Estado {
         Nueva,
-        Duplicada,         // the same species, date, locality and observer stored or above
-        SinEspecie,        // no species recognised
+        Duplicada,  // the same species, date, locality and observer stored or above
+        SinEspecie, // no species recognised
         SinFecha,
         SinPosicion,
-        FueraDeEspana,     // at sea or abroad
-        ElegirMunicipio,   // near a boundary: the user chooses among the candidates
+        FueraDeEspana,   // at sea or abroad
+        ElegirMunicipio, // near a boundary: the user chooses among the candidates
     };
     static QString TextoEstado(Estado e);
 
@@ -87,7 +87,7 @@ private:
     bool especiesCargadas_ = false;
     MunicipalityLocator localizador_;
     std::unique_ptr<Geodesy> geo_;
-    QHash<int, QList<Cercana>> localidades_; // by municipality
+    QHash<int, QList<Cercana>> localidades_;     // by municipality
     QHash<int, QPair<QString, int>> municipios_; // name, province
     QHash<QString, std::optional<SpeciesNames::Coincidencia>> porTexto_;
 };

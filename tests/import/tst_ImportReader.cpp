@@ -26,11 +26,11 @@ private slots:
 namespace {
 // A record on one line: date, time, species texts, number, position, place, description.
 QString Linea(const Registro &r) {
-    return u"%1|%2|%3|%4|%5|%6|%7|%8"_s.arg(r.linea)
-        .arg(r.fecha.toString(Qt::ISODate), r.hora, r.especies.join(u'/'), r.numero.toString(),
-             r.geograficas ? u"%1 %2"_s.arg(r.lat, 0, 'f', 5).arg(r.lon, 0, 'f', 5)
-                           : r.huso + u' ' + r.este.toString() + u' ' + r.norte.toString(),
-             r.lugar, r.descripcion);
+    return u"%1|%2|%3|%4|%5|%6|%7|%8"_s.arg(r.linea).arg(
+        r.fecha.toString(Qt::ISODate), r.hora, r.especies.join(u'/'), r.numero.toString(),
+        r.geograficas ? u"%1 %2"_s.arg(r.lat, 0, 'f', 5).arg(r.lon, 0, 'f', 5)
+                      : r.huso + u' ' + r.este.toString() + u' ' + r.norte.toString(),
+        r.lugar, r.descripcion);
 }
 QByteArray Cp1252(const QString &s) {
     QByteArray r;
@@ -128,7 +128,8 @@ void tst_ImportReader::archivosMalos() {
          u"Línea 1: faltan las columnas latitude de una exportación de iNaturalist."_s},
         {"date,number,lat,lng\n2024-05-03,1,40,-3\n",
          u"Línea 1: faltan las columnas scientific name de una exportación de Observation.org."_s},
-        {"date,scientific name,lat,lng\n2024-05-03,Rana perezi,40,-3\n31/02/2024,Rana perezi,40,-3\n",
+        {"date,scientific name,lat,lng\n2024-05-03,Rana perezi,40,-3\n31/02/2024,Rana "
+         "perezi,40,-3\n",
          u"Línea 3: la fecha «31/02/2024» no se entiende."_s},
         {"date,scientific name,lat,lng\n2024-05-03,Rana perezi,40;5,-3\n",
          u"Línea 2: la posición «40;5, -3» no es una latitud y una longitud."_s},
@@ -141,7 +142,8 @@ void tst_ImportReader::archivosMalos() {
          "un GPX, ni una hoja de cálculo del programa."_s},
         {QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),
          u"El archivo no es de texto ni una hoja de cálculo"_s},
-        {QByteArray("PK\x03\x04\x14\0\0\0\x08\0", 10), u"La hoja de cálculo está incompleta o dañada"_s},
+        {QByteArray("PK\x03\x04\x14\0\0\0\x08\0", 10),
+         u"La hoja de cálculo está incompleta o dañada"_s},
         {"", u"El archivo está vacío."_s},
     };
     for (const Caso &c : casos) {
@@ -181,7 +183,9 @@ void tst_ImportReader::fechasYNumeros() {
     QCOMPARE_EQ(LeerDecimal(u" 40.5 "_s).value_or(0), 40.5);
     QVERIFY(!LeerDecimal(u"1.000,5"_s));
     QVERIFY(!LeerDecimal(u"nan"_s));
-    QCOMPARE_EQ(Decodificar("\xEF\xBB\xBF" "a\xC3\xB1o"), u"año"_s);
+    QCOMPARE_EQ(Decodificar("\xEF\xBB\xBF"
+                            "a\xC3\xB1o"),
+                u"año"_s);
     QCOMPARE_EQ(Decodificar("a\xF1o \x80"), u"año €"_s);
 }
 
@@ -192,9 +196,10 @@ void tst_ImportReader::hojaDelPrograma() {
     bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmx, utmy, "
                 "utmhuso, utm1k, utm10k) VALUES ('L1', 'Charca ''grande''', 28, 28079, 440291, "
                 "4474254, '30', 'VK4074', 'VK47')"_s);
-    bd.Ejecutar(u"INSERT INTO observacion (observador1, observador2, fecha, horaini, especie, "
-                "numejemp, numaprox, descripcion, localidad) VALUES ('ANA', 'LUIS', '2024-05-03', "
-                "'10:15', (SELECT min(cod_especie) FROM especie), 12, 1, 'Con \"puesta\"', 'L1')"_s);
+    bd.Ejecutar(
+        u"INSERT INTO observacion (observador1, observador2, fecha, horaini, especie, "
+        "numejemp, numaprox, descripcion, localidad) VALUES ('ANA', 'LUIS', '2024-05-03', "
+        "'10:15', (SELECT min(cod_especie) FROM especie), 12, 1, 'Con \"puesta\"', 'L1')"_s);
     ObservationStore obs;
     QSqlQuery q = obs.Consultar({}, true);
     const QString ruta = bd.carpeta() + u"/consulta.xlsx"_s;
@@ -205,9 +210,11 @@ void tst_ImportReader::hojaDelPrograma() {
     QVERIFY2(l.ok, qPrintable(l.error));
     QCOMPARE_EQ(int(l.formato), int(Formato::HojaPrograma));
     QCOMPARE_EQ(l.registros.size(), 1);
-    const QString especie = bd.Valor(u"SELECT n_especie FROM especie ORDER BY cod_especie"_s).toString();
+    const QString especie =
+        bd.Valor(u"SELECT n_especie FROM especie ORDER BY cod_especie"_s).toString();
     QCOMPARE_EQ(Linea(l.registros[0]),
-                u"4|2024-05-03|10:15|%1|12|30 440291 4474254|Charca 'grande'|Con \"puesta\""_s.arg(especie));
+                u"4|2024-05-03|10:15|%1|12|30 440291 4474254|Charca 'grande'|Con \"puesta\""_s.arg(
+                    especie));
     QVERIFY(l.registros[0].aprox);
     QCOMPARE_EQ(l.registros[0].otros.value(u"OBSERVADOR2"_s), u"LUIS"_s);
 
@@ -239,7 +246,8 @@ void tst_ImportReader::hojaDelPrograma() {
     QVERIFY(zip.waitForFinished() && zip.exitCode() == 0);
     l = LeerArchivo(otra);
     QVERIFY2(l.ok, qPrintable(l.error));
-    QCOMPARE_EQ(Linea(l.registros.value(0)), u"2|2024-05-03||Rana perezi||30 440291 4474254|Fuente|"_s);
+    QCOMPARE_EQ(Linea(l.registros.value(0)),
+                u"2|2024-05-03||Rana perezi||30 440291 4474254|Fuente|"_s);
 
     // Cut short: refused whole.
     QFile f(ruta);
@@ -247,7 +255,8 @@ void tst_ImportReader::hojaDelPrograma() {
     const QByteArray entera = f.readAll();
     l = LeerDatos(entera.left(entera.size() * 2 / 3));
     QVERIFY(!l.ok && l.registros.isEmpty());
-    QVERIFY2(l.error.startsWith(u"La hoja de cálculo está incompleta o dañada"_s), qPrintable(l.error));
+    QVERIFY2(l.error.startsWith(u"La hoja de cálculo está incompleta o dañada"_s),
+             qPrintable(l.error));
 }
 
 QTEST_GUILESS_MAIN(tst_ImportReader)
