@@ -102,6 +102,10 @@ bool ImportStore::Preparar(const QList<Registro> &registros, const QString &obse
             Anotar(especies_);
             return false;
         }
+        QSqlQuery q;
+        if (!Ejecutar(q, QStringLiteral("SELECT upper(cod_especie) FROM especie"))) return false;
+        while (q.next())
+            codigos_.insert(q.value(0).toString());
         especiesCargadas_ = true;
     }
     if (!CargarMunicipios()) return false;
@@ -109,6 +113,12 @@ bool ImportStore::Preparar(const QList<Registro> &registros, const QString &obse
         Fila f;
         f.registro = r;
         for (const QString &texto : r.especies) {
+            // A species code, as GPS users often name their waypoints ("BUFSPI").
+            const QString codigo = texto.trimmed().toUpper();
+            if (codigos_.contains(codigo)) {
+                f.especie = especies_.Aceptado(codigo);
+                break;
+            }
             auto it = porTexto_.find(texto);
             if (it == porTexto_.end()) it = porTexto_.insert(texto, especies_.EnTexto(texto));
             if (*it) {

@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <QSet>
 #include <memory>
 
 class Geodesy;
@@ -90,4 +91,5 @@ private:
     QHash<int, QList<Cercana>> localidades_;     // by municipality
     QHash<int, QPair<QString, int>> municipios_; // name, province
     QHash<QString, std::optional<SpeciesNames::Coincidencia>> porTexto_;
+    QSet<QString> codigos_;
 };

@@ -31,7 +31,7 @@ QList<Importacion::Registro> Registros() {
         Punto(4, sol(200, 0), u"Lagarto ocelado"_s),
         // Stored already for this observer, day and locality.
         Punto(5, sol(10, 10), u"Rana perezi"_s),
-        Punto(6, {-10.0, 42.9}, u"Rana perezi"_s),          // at sea
+        Punto(6, {-10.0, 42.9}, u"Rana perezi"_s),        // at sea
         Punto(7, sol(0, 0), u"Rana perezi"_s, QString()), // no date
         Punto(8, sol(0, 0), u"Gato montés"_s),
         Punto(9, EnLimite(28079), u"Rana perezi"_s),
@@ -56,8 +56,9 @@ QString Estados(const QList<ImportStore::Fila> &filas) {
     for (const auto &f : filas)
         r << u"%1 %2 %3 %4%5 %6"_s.arg(f.registro.linea)
                  .arg(ImportStore::TextoEstado(f.estado), f.especie,
-                      f.codigoLocalidad.isEmpty() && f.nueva >= 0 ? u"nueva"_s + QString::number(f.nueva)
-                                                                   : f.codigoLocalidad,
+                      f.codigoLocalidad.isEmpty() && f.nueva >= 0
+                          ? u"nueva"_s + QString::number(f.nueva)
+                          : f.codigoLocalidad,
                       f.marcada ? u" x"_s : QString(), QString::number(f.muni));
     return r.join(u'\n');
 }
@@ -73,8 +74,9 @@ void tst_ImportStore::importar() {
                 "utmhuso, utm1k, utm10k) VALUES ('SOL', 'Puerta del Sol', 28, 28079, 440291, "
                 "4474254, '30', 'VK4074', 'VK47'), ('GET', 'Getafe', 28, 28065, 440291, 4474254, "
                 "'30', 'VK4074', 'VK47')"_s);
-    bd.Ejecutar(u"INSERT INTO observacion (observador1, fecha, especie, localidad) VALUES "
-                "('ANA', '2024-05-03', 'PELPER', 'SOL'), ('LUIS', '2024-05-03', 'EPICAL', 'SOL')"_s);
+    bd.Ejecutar(
+        u"INSERT INTO observacion (observador1, fecha, especie, localidad) VALUES "
+        "('ANA', '2024-05-03', 'PELPER', 'SOL'), ('LUIS', '2024-05-03', 'EPICAL', 'SOL')"_s);
 
     ImportStore store;
     QStringList codigos, nombres;
@@ -111,12 +113,11 @@ void tst_ImportStore::importar() {
     QVERIFY2(resumen, qPrintable(store.error()));
     QCOMPARE_EQ(resumen->observaciones, 4);
     QCOMPARE_EQ(resumen->localidades, 3);
-    QCOMPARE_EQ(resumen->omitidas,
-                (QMap<QString, int>{{u"duplicada"_s, 2},
-                                    {u"fuera de España"_s, 1},
-                                    {u"sin fecha"_s, 1},
-                                    {u"especie no reconocida"_s, 1},
-                                    {u"sin marcar"_s, 1}}));
+    QCOMPARE_EQ(resumen->omitidas, (QMap<QString, int>{{u"duplicada"_s, 2},
+                                                       {u"fuera de España"_s, 1},
+                                                       {u"sin fecha"_s, 1},
+                                                       {u"especie no reconocida"_s, 1},
+                                                       {u"sin marcar"_s, 1}}));
     QCOMPARE_EQ(bd.Contar(u"observacion"_s), antes + 4);
     // Codes as the code prompt proposes them: the observer's and the next number.
     const QString siguiente = u"ANA%1"_s.arg(antes + 1);
