@@ -79,7 +79,8 @@ void frimportar::Form_Load() {
     if (!store_->Observadores(&codigos, &nombres))
         MessageService::MostrarFallo(this, store_->error(), kTitulo);
     for (qsizetype i = 0; i < codigos.size(); ++i)
-        ui->Cbobs->addItem(nombres[i].isEmpty() ? codigos[i] : codigos[i] + QStringLiteral(" - ") + nombres[i],
+        ui->Cbobs->addItem(nombres[i].isEmpty() ? codigos[i]
+                                                : codigos[i] + QStringLiteral(" - ") + nombres[i],
                            codigos[i]);
     cargando_ = false;
     especies_ = store_->Especies();
@@ -111,17 +112,17 @@ void frimportar::CdAbrir_Click() {
         archivo_.clear();
         CargarGrid();
         if (!lectura.ok)
-            MessageService::Mostrar(this,
-                                    QStringLiteral("No se puede importar el archivo %1. %2")
-                                        .arg(nombre, lectura.error),
-                                    kTitulo, QMessageBox::Warning);
+            MessageService::Mostrar(
+                this,
+                QStringLiteral("No se puede importar el archivo %1. %2").arg(nombre, lectura.error),
+                kTitulo, QMessageBox::Warning);
         else
             MessageService::MostrarFallo(this, store_->error(), kTitulo);
         return;
     }
     archivo_ = ruta;
-    ui->Lbarchivo->setText(QStringLiteral("%1 (%2)").arg(
-        nombre, Importacion::NombreFormato(lectura.formato)));
+    ui->Lbarchivo->setText(
+        QStringLiteral("%1 (%2)").arg(nombre, Importacion::NombreFormato(lectura.formato)));
     CargarGrid();
 }
 
@@ -151,7 +152,8 @@ void frimportar::CargarGrid() {
                                           : QString());
         QString especie;
         for (const QString &e : especies_)
-            if (e.startsWith(f.especie + QStringLiteral(" - ")) && !f.especie.isEmpty()) especie = e;
+            if (e.startsWith(f.especie + QStringLiteral(" - ")) && !f.especie.isEmpty())
+                especie = e;
         if (especie.isEmpty() && !f.especie.isEmpty()) especie = f.especie;
         auto *celdaEspecie = poner(ColEspecie, especie.isEmpty() ? r.especies.value(0) : especie,
                                    f.estado != ImportStore::Estado::SinFecha &&
@@ -169,11 +171,10 @@ void frimportar::CargarGrid() {
         QStringList candidatos;
         for (int id : f.candidatos)
             candidatos << store_->NombreMunicipio(id);
-        auto *muni = poner(ColMunicipio,
-                           f.muni ? store_->NombreMunicipio(f.muni)
-                                  : candidatos.join(QStringLiteral(" / ")),
-                           f.candidatos.size() > 1 ||
-                               (f.candidatos.size() == 1 && f.muni == 0));
+        auto *muni =
+            poner(ColMunicipio,
+                  f.muni ? store_->NombreMunicipio(f.muni) : candidatos.join(QStringLiteral(" / ")),
+                  f.candidatos.size() > 1 || (f.candidatos.size() == 1 && f.muni == 0));
         muni->setData(kOpciones, candidatos);
         if (!f.muni && !candidatos.isEmpty()) muni->setForeground(Qt::red);
         poner(ColLocalidad,
@@ -182,19 +183,23 @@ void frimportar::CargarGrid() {
                                                  : QStringLiteral("(nueva) ") + f.nombreLocalidad)
                   : f.codigoLocalidad + QStringLiteral(" - ") + f.nombreLocalidad);
         poner(ColEstado, ImportStore::TextoEstado(f.estado));
-        if (importable) ++nuevas;
-        else if (f.estado == ImportStore::Estado::Duplicada) ++duplicadas;
-        else ++otras;
+        if (importable)
+            ++nuevas;
+        else if (f.estado == ImportStore::Estado::Duplicada)
+            ++duplicadas;
+        else
+            ++otras;
     }
     g->resizeColumnsToContents();
     ui->CdImportar->setEnabled(!filas_.isEmpty());
-    ui->Lbresumen->setText(filas_.isEmpty() ? QString()
-                                            : QStringLiteral("%1: %2, %3, %4 que no se pueden "
-                                                             "importar.")
-                                                  .arg(Contar(int(filas_.size()), "fila", "filas"),
-                                                       Contar(nuevas, "nueva", "nuevas"),
-                                                       Contar(duplicadas, "duplicada", "duplicadas"))
-                                                  .arg(otras));
+    ui->Lbresumen->setText(filas_.isEmpty()
+                               ? QString()
+                               : QStringLiteral("%1: %2, %3, %4 que no se pueden "
+                                                "importar.")
+                                     .arg(Contar(int(filas_.size()), "fila", "filas"),
+                                          Contar(nuevas, "nueva", "nuevas"),
+                                          Contar(duplicadas, "duplicada", "duplicadas"))
+                                     .arg(otras));
     cargando_ = false;
 }
 
@@ -245,7 +250,8 @@ void frimportar::CdImportar_Click() {
     for (const auto &f : std::as_const(filas_))
         marcadas += f.marcada && f.estado == ImportStore::Estado::Nueva;
     if (marcadas == 0) {
-        MessageService::Mostrar(this, QStringLiteral("No hay ninguna fila nueva marcada para importar."),
+        MessageService::Mostrar(this,
+                                QStringLiteral("No hay ninguna fila nueva marcada para importar."),
                                 kTitulo, QMessageBox::Information);
         return;
     }
@@ -261,8 +267,7 @@ void frimportar::CdImportar_Click() {
     }
     if (!r) {
         MessageService::MostrarFallo(
-            this,
-            QStringLiteral("No se ha importado nada: %1").arg(store_->error()), kTitulo);
+            this, QStringLiteral("No se ha importado nada: %1").arg(store_->error()), kTitulo);
         CargarGrid();
         return;
     }

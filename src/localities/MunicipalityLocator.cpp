@@ -199,6 +199,25 @@ MunicipalityLocator::Lugar MunicipalityLocator::Localizar(double lat, double lon
     return r;
 }
 
+QString MunicipalityLocator::Describir(const Lugar &lugar) {
+    if (lugar.resultado == Resultado::Error) return error();
+    if (lugar.resultado == Resultado::Ninguno)
+        return QStringLiteral("ninguno: el punto está en el mar o fuera de España");
+    QStringList nombres;
+    for (int id : lugar.municipios) {
+        const auto n = Primero(QStringLiteral("SELECT m.muni || ' (' || coalesce(p.prov_cast, '') "
+                                              "|| ')' FROM tmunicipio m LEFT JOIN tprovincia p ON "
+                                              "p.id_prov = m.prov WHERE m.id_muni = ?"),
+                               {id});
+        if (fallo()) return error();
+        nombres << (n ? n->toString() : QString::number(id));
+    }
+    if (lugar.resultado == Resultado::Uno) return nombres.first();
+    return QStringLiteral("uno de estos (a menos de %1 m de un límite): %2")
+        .arg(int(kMargen))
+        .arg(nombres.join(QStringLiteral(", ")));
+}
+
 QList<QList<QPointF>> MunicipalityLocator::Anillos(int idMuni) {
     QList<QList<QPointF>> r;
     const Contornos &c = Contornos::Todos();

@@ -40,6 +40,9 @@ public:
     // Latitude and longitude on ETRS89 (WGS84 alike at the metre level).
     Lugar Localizar(double lat, double lon);
 
+    // What the user reads: "Madrid (Madrid)", or "one of these" with the candidates.
+    QString Describir(const Lugar &lugar);
+
     // The shipped boundaries, for tests and tools: the rings of a municipality as
     // longitude/latitude pairs; empty when it has none.
     static QList<QList<QPointF>> Anillos(int idMuni);

@@ -2,8 +2,8 @@
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
-#include "Importacion.h"
 #include "../reliability/Corpus.h"
+#include "Importacion.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 
@@ -119,9 +119,8 @@ void tst_frimportar::sesion() {
                            Punto({-6.8, 36.6}, "Rana perezi") + "</gpx>\n";
     const QString archivo = Escribir(bd, u"salida.gpx"_s, gpx);
     v.Abrir(archivo);
-    QCOMPARE_EQ(v.Columna(C::ColEstado),
-                QStringList({"nueva", "especie no reconocida", "elija el municipio",
-                             "fuera de España"}));
+    QCOMPARE_EQ(v.Columna(C::ColEstado), QStringList({"nueva", "especie no reconocida",
+                                                      "elija el municipio", "fuera de España"}));
     QCOMPARE_EQ(v.Marcas(), u"x---"_s);
     QCOMPARE_EQ(v.Celda(0, C::ColFecha), u"03/05/2024 10:00"_s);
     QCOMPARE_EQ(v.Celda(0, C::ColEspecie), u"EPICAL - Epidalea calamita"_s);
@@ -199,11 +198,14 @@ void tst_frimportar::entradasMalas() {
         const QByteArray citado = QString(e.texto).replace(u'"', u"\"\""_s).toUtf8();
         csv += "2024-05-03,40.4168,-3.7038,\"Rana perezi " + citado + "\",\"" + citado + "\"\n";
         QString xml = e.texto.toHtmlEscaped();
-        const QByteArray gpx = "<gpx><wpt lat=\"40.4168\" lon=\"-3.7038\"><time>2024-05-03T08:00:00Z"
-                               "</time><name>" + xml.toUtf8() + "</name><desc>Rana perezi</desc>"
-                               "</wpt></gpx>";
-        for (const auto &[nombre, datos] : {std::pair{u"c.csv"_s, csv}, {u"g.gpx"_s, gpx},
-                                            {u"d.csv"_s, e.texto.toUtf8()}}) {
+        const QByteArray gpx =
+            "<gpx><wpt lat=\"40.4168\" lon=\"-3.7038\"><time>2024-05-03T08:00:00Z"
+            "</time><name>" +
+            xml.toUtf8() +
+            "</name><desc>Rana perezi</desc>"
+            "</wpt></gpx>";
+        for (const auto &[nombre, datos] :
+             {std::pair{u"c.csv"_s, csv}, {u"g.gpx"_s, gpx}, {u"d.csv"_s, e.texto.toUtf8()}}) {
             MessageService::Limpiar();
             bd.Ejecutar(u"DELETE FROM observacion"_s);
             v.Abrir(Escribir(bd, nombre, datos));
