@@ -31,6 +31,8 @@ QString ImportStore::TextoEstado(Estado e) {
         return QStringLiteral("sin posición");
     case Estado::FueraDeEspana:
         return QStringLiteral("fuera de España");
+    case Estado::TierraComun:
+        return QStringLiteral("en tierras comunes, sin municipio");
     case Estado::ElegirMunicipio:
         return QStringLiteral("elija el municipio");
     }
@@ -163,6 +165,7 @@ bool ImportStore::Preparar(const QList<Registro> &registros, const QString &obse
         }
         if (situado) {
             f.candidatos = lugar.municipios;
+            f.tierraComun = !lugar.tierraComun.isEmpty();
             if (lugar.resultado == MunicipalityLocator::Resultado::Uno) f.muni = f.candidatos[0];
         } else {
             f.huso = 0;
@@ -180,6 +183,7 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
         QString nombre;
     };
     QList<Nueva> nuevas;
+    QHash<int, QList<int>> nuevasPorMunicipio;
     QSet<QString> vistas;
     ObservationStore observaciones(db());
     for (Fila &f : *filas) {
@@ -192,7 +196,7 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
         else if (f.huso == 0)
             f.estado = Estado::SinPosicion;
         else if (f.candidatos.isEmpty())
-            f.estado = Estado::FueraDeEspana;
+            f.estado = f.tierraComun ? Estado::TierraComun : Estado::FueraDeEspana;
         else if (f.muni == 0 || !f.candidatos.contains(f.muni))
             f.estado = Estado::ElegirMunicipio;
         else if (f.especie.isEmpty())
@@ -219,14 +223,18 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
         }
         // Else one this file already brings, else a new one named after the record.
         if (f.codigoLocalidad.isEmpty()) {
-            for (qsizetype i = 0; i < nuevas.size() && f.nueva < 0; ++i) {
+            QList<int> &delMunicipio = nuevasPorMunicipio[f.muni];
+            for (int i : std::as_const(delMunicipio)) {
                 const Nueva &n = nuevas[i];
-                if (n.muni == f.muni && n.huso == f.huso &&
-                    std::hypot(double(n.x - f.este), double(n.y - f.norte)) <= kRadioLocalidad)
-                    f.nueva = int(i);
+                if (n.huso == f.huso &&
+                    std::hypot(double(n.x - f.este), double(n.y - f.norte)) <= kRadioLocalidad) {
+                    f.nueva = i;
+                    break;
+                }
             }
             if (f.nueva < 0) {
                 f.nueva = int(nuevas.size());
+                delMunicipio << f.nueva;
                 const QString lugar = f.registro.lugar.trimmed();
                 nuevas.append({f.muni, f.huso, f.este, f.norte,
                                lugar.isEmpty() ? NombreMunicipio(f.muni) : lugar});
@@ -273,6 +281,7 @@ std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
     if (!Evaluar(filas, observador)) return std::nullopt;
     Resumen resumen;
     ReferenceData ref(db());
+    QHash<int, QString> creadas; // new locality of the file -> its code
     const bool ok = EnTransaccion([&] {
         ObservationStore observaciones(db());
         LocalityStore localidades(db());
@@ -281,7 +290,17 @@ std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
             Anotar(observaciones);
             return false;
         }
-        QHash<int, QString> creadas; // new locality of the file -> its code
+        // The codes already taken that begin as the proposed ones, read once.
+        QSet<QString> tomados;
+        QSqlQuery q;
+        if (!Ejecutar(q,
+                      QStringLiteral("SELECT cod_localidad FROM localidad WHERE cod_localidad "
+                                     "LIKE ? ESCAPE '\\'"),
+                      {PatronEmpieza(observador)}))
+            return false;
+        while (q.next())
+            tomados.insert(q.value(0).toString().toCaseFolded());
+        creadas.clear();
         for (const Fila &f : std::as_const(*filas)) {
             if (f.estado != Estado::Nueva || !f.marcada) continue;
             QString codigo = f.codigoLocalidad;
@@ -291,11 +310,8 @@ std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
                     // As the code prompt proposes: the observer's code and the next number.
                     do {
                         codigo = observador + QString::number(numero++);
-                    } while (localidades.CodigoExiste(codigo));
-                    if (localidades.fallo()) {
-                        Anotar(localidades);
-                        return false;
-                    }
+                    } while (tomados.contains(codigo.toCaseFolded()));
+                    tomados.insert(codigo.toCaseFolded());
                     Localidad l;
                     l.codigo = codigo;
                     l.nombre = f.nombreLocalidad;
@@ -360,7 +376,18 @@ std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
             ++resumen.omitidas[TextoEstado(f.estado)];
         else if (!f.marcada)
             ++resumen.omitidas[QStringLiteral("sin marcar")];
-    // The grid now shows what the database holds: the stored rows as duplicates.
-    Evaluar(filas, observador);
+    // The grid now shows what the database holds: the stored rows as duplicates, and the
+    // new localities stored under their codes.
+    for (Fila &f : *filas) {
+        if (f.estado != Estado::Nueva) continue;
+        if (f.marcada) {
+            f.estado = Estado::Duplicada;
+            f.marcada = false;
+        }
+        if (f.codigoLocalidad.isEmpty() && creadas.contains(f.nueva)) {
+            f.codigoLocalidad = creadas.value(f.nueva);
+            f.nueva = -1;
+        }
+    }
     return resumen;
 }

@@ -27,6 +27,7 @@ public:
         SinFecha,
         SinPosicion,
         FueraDeEspana,   // at sea or abroad
+        TierraComun,     // on land shared by several municipalities, of none of them
         ElegirMunicipio, // near a boundary: the user chooses among the candidates
     };
     static QString TextoEstado(Estado e);
@@ -40,7 +41,8 @@ public:
         qint64 este = 0, norte = 0;
         QString utm10k, utm1k;
         QList<int> candidatos; // municipalities the point may lie in
-        int muni = 0;          // the one chosen (0: none yet)
+        bool tierraComun = false;
+        int muni = 0; // the one chosen (0: none yet)
         // The locality: a stored one (its code), or a new one of this file (its name and its
         // number among the file's new localities).
         QString codigoLocalidad;

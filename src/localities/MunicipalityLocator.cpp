@@ -62,15 +62,26 @@ struct Municipio {
     }
 };
 
+// Lands shared by several municipalities carry INE codes of this "province".
+constexpr int kTierrasComunes = 53;
+
 struct Contornos {
-    std::vector<Municipio> municipios; // by identifier
+    std::vector<Municipio> municipios; // municipalities and shared lands
     QHash<int, int> indice;
+    QHash<int, QString> comunes; // shared lands' names
+    QList<int> indicesComunes;   // their places in municipios
 
     Contornos() {
         double sx = 0, sy = 0, tx = 0, ty = 0;
         const QByteArray texto(kContornosMunicipios);
         for (const QByteArray &linea : texto.split('\n')) {
             if (linea.isEmpty() || linea.startsWith('#')) continue;
+            if (linea.startsWith("N ")) {
+                const QByteArray resto = linea.mid(2);
+                comunes.insert(resto.left(resto.indexOf(' ')).toInt(),
+                               QString::fromUtf8(resto.mid(resto.indexOf(' ') + 1)));
+                continue;
+            }
             const QList<QByteArray> p = linea.split(' ');
             if (p.at(0) == "T") {
                 if (p.size() == 5)
@@ -82,6 +93,7 @@ struct Contornos {
             const int id = p[0].toInt();
             auto it = indice.find(id);
             if (it == indice.end()) {
+                if (id / 1000 == kTierrasComunes) indicesComunes << int(municipios.size());
                 it = indice.insert(id, int(municipios.size()));
                 municipios.push_back({});
                 municipios.back().id = id;
@@ -123,15 +135,17 @@ MunicipalityLocator::Lugar MunicipalityLocator::Localizar(double lat, double lon
     if (!std::isfinite(lat) || !std::isfinite(lon) || std::abs(lat) > 90 || std::abs(lon) > 180)
         return r;
 
-    // The point's squares, through the band tables; one lookup per 1-km cell.
+    // The point's squares, through the band tables.
     if (const auto utm = geo_->AUtm({lat, lon})) {
         r.huso = utm->huso;
         r.este = qint64(std::floor(utm->este));
         r.norte = qint64(std::floor(utm->norte));
+        // The band letters hold over a 100-km cell: looked up once per cell, the digits are
+        // those of the coordinates, as the squares' rule has them.
         const QString clave =
-            QStringLiteral("%1/%2/%3").arg(r.huso).arg(r.este / 1000).arg(r.norte / 1000);
-        auto it = cuadros_.find(clave);
-        if (it == cuadros_.end()) {
+            QStringLiteral("%1/%2/%3").arg(r.huso).arg(r.este / 100000).arg(r.norte / 100000);
+        auto it = letras_.find(clave);
+        if (it == letras_.end()) {
             const Utm::Cuadrados q = Utm::CalcularCuadrados(
                 db(), QString::number(r.huso), QString::number(r.este), QString::number(r.norte));
             if (q.resultado == Utm::Resultado::ErrorBaseDatos) {
@@ -139,10 +153,13 @@ MunicipalityLocator::Lugar MunicipalityLocator::Localizar(double lat, double lon
                 r.resultado = Resultado::Error;
                 return r;
             }
-            it = cuadros_.insert(clave, {q.utm10k, q.utm1k});
+            it = letras_.insert(clave, q.utm10k.isEmpty() ? QString() : q.utm10k.chopped(2));
         }
-        r.utm10k = it->utm10k;
-        r.utm1k = it->utm1k;
+        const QString este = QString::number(r.este), norte = QString::number(r.norte);
+        if (!it->isEmpty() && este.size() == 6 && norte.size() == 7) {
+            r.utm10k = *it + este.mid(1, 1) + norte.mid(2, 1);
+            r.utm1k = *it + este.mid(1, 2) + norte.mid(2, 2);
+        }
     }
 
     // Candidates from the square; where the table has no such square (open sea, or a square
@@ -168,9 +185,15 @@ MunicipalityLocator::Lugar MunicipalityLocator::Localizar(double lat, double lon
     for (int id : ids)
         if (const auto i = c.indice.constFind(id); i != c.indice.cend())
             candidatos.push_back(&c.municipios[size_t(*i)]);
-    if (candidatos.empty())
+    if (candidatos.empty()) {
         for (const Municipio &m : c.municipios)
             if (m.Cerca(lon, lat, kMargen)) candidatos.push_back(&m);
+    } else {
+        // The shared lands are in no square's list: a few dozen boxes to try.
+        for (const int i : c.indicesComunes)
+            if (c.municipios[size_t(i)].Cerca(lon, lat, kMargen))
+                candidatos.push_back(&c.municipios[size_t(i)]);
+    }
 
     struct Hallado {
         int id;
@@ -178,11 +201,18 @@ MunicipalityLocator::Lugar MunicipalityLocator::Localizar(double lat, double lon
         double distancia;
     };
     std::vector<Hallado> hallados;
+    bool cercaDeComun = false;
     for (const Municipio *m : candidatos) {
         if (!m->Cerca(lon, lat, kMargen)) continue;
         const bool dentro = m->Contiene(lon, lat);
         const double d = m->Distancia(lon, lat);
-        if (dentro || d <= kMargen) hallados.push_back({m->id, dentro, d});
+        if (!dentro && d > kMargen) continue;
+        if (m->id / 1000 == kTierrasComunes) {
+            cercaDeComun = true;
+            if (dentro) r.tierraComun = c.comunes.value(m->id);
+        } else {
+            hallados.push_back({m->id, dentro, d});
+        }
     }
     std::sort(hallados.begin(), hallados.end(), [](const Hallado &a, const Hallado &b) {
         if (a.dentro != b.dentro) return a.dentro;
@@ -192,7 +222,7 @@ MunicipalityLocator::Lugar MunicipalityLocator::Localizar(double lat, double lon
         r.municipios << h.id;
     if (hallados.empty())
         r.resultado = Resultado::Ninguno;
-    else if (hallados.size() == 1 && hallados[0].dentro)
+    else if (hallados.size() == 1 && hallados[0].dentro && !cercaDeComun)
         r.resultado = Resultado::Uno;
     else
         r.resultado = Resultado::Varios; // near another's boundary, or just off a coast
@@ -201,6 +231,10 @@ MunicipalityLocator::Lugar MunicipalityLocator::Localizar(double lat, double lon
 
 QString MunicipalityLocator::Describir(const Lugar &lugar) {
     if (lugar.resultado == Resultado::Error) return error();
+    if (lugar.resultado == Resultado::Ninguno && !lugar.tierraComun.isEmpty())
+        return QStringLiteral("ninguno: el punto está en tierras compartidas por varios "
+                              "municipios (%1)")
+            .arg(lugar.tierraComun);
     if (lugar.resultado == Resultado::Ninguno)
         return QStringLiteral("ninguno: el punto está en el mar o fuera de España");
     QStringList nombres;
@@ -231,6 +265,6 @@ QList<QList<QPointF>> MunicipalityLocator::Anillos(int idMuni) {
 QList<int> MunicipalityLocator::Municipios() {
     QList<int> r;
     for (const Municipio &m : Contornos::Todos().municipios)
-        r << m.id;
+        if (m.id / 1000 != kTierrasComunes) r << m.id;
     return r;
 }

@@ -21,12 +21,15 @@ public:
     enum class Resultado {
         Uno,     // inside one municipality, farther than kMargen from any other
         Varios,  // near a boundary: one of the candidates (perhaps just off a coast)
-        Ninguno, // at sea or abroad
+        Ninguno, // at sea or abroad, or on land shared by several municipalities
         Error,   // the table could not be read; error() says why
     };
     struct Lugar {
         Resultado resultado = Resultado::Ninguno;
         QList<int> municipios; // those containing the point first, then by distance
+        // The land shared by several municipalities (53xxx) holding the point, which belongs
+        // to none of them; empty elsewhere.
+        QString tierraComun;
         // The point in UTM ETRS89 in the zone of its longitude, whole metres, and its squares
         // (empty where the band tables have none).
         int huso = 0;
@@ -49,10 +52,7 @@ public:
     static QList<int> Municipios();
 
 private:
-    struct Cuadros {
-        QString utm10k, utm1k;
-    };
     std::unique_ptr<Geodesy> geo_;
     QHash<QString, QList<int>> porCuadrado_; // the table's rows, read once per square
-    QHash<QString, Cuadros> cuadros_;        // squares by zone and 1-km cell
+    QHash<QString, QString> letras_;         // band letters by zone and 100-km cell
 };

@@ -122,8 +122,14 @@ void tst_MunicipalityLocator::marYExtranjero() {
     };
     for (const auto &c : casos) {
         const auto l = loc.Localizar(c.lat, c.lon);
-        QVERIFY2(l.resultado == R::Ninguno && l.municipios.isEmpty(), c.lugar);
+        QVERIFY2(l.resultado == R::Ninguno && l.municipios.isEmpty() && l.tierraComun.isEmpty(),
+                 c.lugar);
     }
+    // Land of the Sierra de Guadarrama shared by Segovia's municipalities: in Spain, in none.
+    const auto l = loc.Localizar(40.764596, -4.014009);
+    QCOMPARE_EQ(int(l.resultado), int(R::Ninguno));
+    QVERIFY(!l.tierraComun.isEmpty());
+    QVERIFY(loc.Describir(l).startsWith(u"ninguno: el punto está en tierras compartidas"_s));
 }
 
 void tst_MunicipalityLocator::cuadradoQueFaltaEnLaTabla() {

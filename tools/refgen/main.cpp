@@ -304,9 +304,11 @@ int Municipios(const QString &topojson, const QString &salida, double tolerancia
     topo.Simplificar(tolerancia);
     std::vector<Territorio> todos;
     if (!topo.Territorios(QStringLiteral("municipalities"), &todos, &error)) Fallar(error);
+    // Municipalities, and the lands shared by several of them (53xxx), which belong to none:
+    // a point there must not pass for one at sea or abroad.
     std::vector<const Territorio *> municipios;
     for (const Territorio &t : todos)
-        if (t.id.size() == 5 && t.id.toInt() / 1000 >= 1 && t.id.toInt() / 1000 <= 52)
+        if (t.id.size() == 5 && t.id.toInt() / 1000 >= 1 && t.id.toInt() / 1000 <= 53)
             municipios.push_back(&t);
     std::sort(municipios.begin(), municipios.end(),
               [](auto *a, auto *b) { return a->id.toInt() < b->id.toInt(); });
@@ -317,11 +319,14 @@ int Municipios(const QString &topojson, const QString &salida, double tolerancia
         QByteArray::number(tolerancia * kMetrosGradoLat, 'f', 0) +
         " m. Line 'T sx sy tx ty': lon = tx + sx * i,\n"
         "# lat = ty + sy * j. Then one ring a line: id_muni, i j of the first point, then the\n"
-        "# steps di dj to each next point. Even-odd rule over a municipality's rings.\n";
+        "# steps di dj to each next point. Even-odd rule over a municipality's rings. Lands\n"
+        "# shared by several municipalities (53xxx) are named on lines 'N id name'.\n";
     texto += "T " + QByteArray::number(sx, 'g', 17) + ' ' + QByteArray::number(sy, 'g', 17) + ' ' +
              QByteArray::number(tx, 'g', 17) + ' ' + QByteArray::number(ty, 'g', 17) + '\n';
     long long anillos = 0, puntos = 0;
     for (const Territorio *t : municipios) {
+        if (t->id.toInt() / 1000 == 53)
+            texto += "N " + t->id.toUtf8() + ' ' + t->nombre.simplified().toUtf8() + '\n';
         for (Anillo a : t->anillos) {
             if (a.size() > 1 && a.front().lon == a.back().lon && a.front().lat == a.back().lat)
                 a.pop_back();
@@ -343,9 +348,8 @@ int Municipios(const QString &topojson, const QString &salida, double tolerancia
     QFile f(QDir(salida).filePath(QStringLiteral("contornos_municipios.txt")));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(texto) != texto.size())
         Fallar(f.fileName() + f.errorString());
-    std::printf(
-        "contornos_municipios.txt %zu municipalities, %lld rings, %lld points, %lld bytes\n",
-        municipios.size(), anillos, puntos, (long long)texto.size());
+    std::printf("contornos_municipios.txt %zu territories, %lld rings, %lld points, %lld bytes\n",
+                municipios.size(), anillos, puntos, (long long)texto.size());
     return 0;
 }
 
