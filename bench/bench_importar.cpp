@@ -18,9 +18,10 @@ namespace {
 // Waypoints of a season over the country around Madrid (about 110 by 85 km), named by
 // scientific, older and common names and codes, as phones and GPS units hold them.
 QByteArray Gpx(int n) {
-    const char *nombres[] = {"Epidalea calamita", "Bufo calamita", "Sapo corredor", "PELPER",
-                             "Rana común",        "Timon lepidus", "Lagarto ocelado",
-                             "Natrix maura",      "Psammodromus algirus", "Podarcis hispanicus"};
+    const char *nombres[] = {
+        "Epidalea calamita",    "Bufo calamita",      "Sapo corredor",   "PELPER",
+        "Rana común",           "Timon lepidus",      "Lagarto ocelado", "Natrix maura",
+        "Psammodromus algirus", "Podarcis hispanicus"};
     QByteArray r = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\">\n";
     quint32 semilla = 12345;
     auto azar = [&semilla] {

@@ -238,6 +238,9 @@ Lectura LeerCsv(const QString &texto) {
         r.lugar = valor(cLugar);
         l.registros << r;
     }
+    if (l.registros.isEmpty())
+        return Rechazo(QStringLiteral("El archivo no tiene ninguna observación después de la "
+                                      "cabecera."));
     l.ok = true;
     return l;
 }

@@ -58,7 +58,7 @@ frimportar::frimportar(QWidget *parent)
         {QString(), QStringLiteral("Fecha"), QStringLiteral("Especie"), QStringLiteral("Nº"),
          QStringLiteral("Huso"), QStringLiteral("Este"), QStringLiteral("Norte"),
          QStringLiteral("UTM 10 km"), QStringLiteral("UTM 1 km"), QStringLiteral("Municipio"),
-         QStringLiteral("Localidad"), QStringLiteral("Estado")});
+         QStringLiteral("Localidad"), QStringLiteral("Descripción"), QStringLiteral("Estado")});
     ui->DBimport->setItemDelegateForColumn(ColEspecie, new DelegadoLista(ui->DBimport));
     ui->DBimport->setItemDelegateForColumn(ColMunicipio, new DelegadoLista(ui->DBimport));
     connect(ui->CdAbrir, &QPushButton::clicked, this, &frimportar::CdAbrir_Click);
@@ -182,6 +182,7 @@ void frimportar::CargarGrid() {
                   ? (f.nombreLocalidad.isEmpty() ? QString()
                                                  : QStringLiteral("(nueva) ") + f.nombreLocalidad)
                   : f.codigoLocalidad + QStringLiteral(" - ") + f.nombreLocalidad);
+        poner(ColDescripcion, r.descripcion);
         poner(ColEstado, ImportStore::TextoEstado(f.estado));
         if (importable)
             ++nuevas;

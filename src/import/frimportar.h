@@ -32,6 +32,7 @@ public:
         ColUtm1,
         ColMunicipio,
         ColLocalidad,
+        ColDescripcion,
         ColEstado,
         NumColumnas
     };

@@ -145,6 +145,8 @@ void tst_ImportReader::archivosMalos() {
         {QByteArray("PK\x03\x04\x14\0\0\0\x08\0", 10),
          u"La hoja de cálculo está incompleta o dañada"_s},
         {"", u"El archivo está vacío."_s},
+        {"\xEF\xBB\xBFobserved_on,latitude,longitude,scientific_name\r\n",
+         u"El archivo no tiene ninguna observación después de la cabecera."_s},
     };
     for (const Caso &c : casos) {
         const Lectura l = LeerDatos(c.datos);
