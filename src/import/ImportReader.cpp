@@ -569,7 +569,15 @@ Lectura LeerDatos(const QByteArray &datos) {
     const QString inicio = texto.left(2048).trimmed();
     if (inicio.startsWith(u'<')) {
         // The XML reader follows the file's own encoding declaration.
-        if (inicio.contains(QStringLiteral("<gpx"))) return LeerGpx(datos);
+        if (inicio.contains(QStringLiteral("<gpx"))) {
+            // Without a declared encoding XML must be UTF-8; a GPS writing Windows-1252
+            // without saying so is read as such rather than refused.
+            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            const bool utf8Valido = !QString(utf8.decode(datos)).isNull() && !utf8.hasError();
+            if (!utf8Valido && !inicio.contains(QStringLiteral("encoding=")))
+                return LeerGpx(texto.toUtf8());
+            return LeerGpx(datos);
+        }
         return Rechazo(QStringLiteral("Línea 1: el archivo es XML pero no un GPX."));
     }
     if (datos.contains('\0'))

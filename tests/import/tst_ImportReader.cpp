@@ -81,6 +81,9 @@ void tst_ImportReader::archivosBuenos() {
           u"5|2024-01-10|23:30|P2/Lagarto tizón||28.46760 -16.24780|P2|Lagarto tizón"_s,
           u"6|||Sapo corredor||41.00000 -4.00000|Sapo corredor|"_s}},
         {gpxLatin1, Formato::Gpx, {u"2|||Sapo común||40.10000 -3.10000|Sapo común|"_s}},
+        {"<gpx><wpt lat=\"40.1\" lon=\"-3.1\"><name>Sapo com\xfan \x80</name></wpt></gpx>",
+         Formato::Gpx,
+         {u"1|||Sapo común €||40.10000 -3.10000|Sapo común €|"_s}},
         {inat,
          Formato::INaturalist,
          {u"2|2024-05-03|14:22|Epidalea calamita/Natterjack||40.41680 -3.70380|Madrid|"
