@@ -20,6 +20,7 @@
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "gui/TitleImage.h"
+#include "import/frimportar.h"
 #include "localities/LocalityStore.h"
 #include "localities/UtmSquares.h"
 #include "localities/frcodloc.h"
@@ -46,10 +47,12 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStyleFactory>
 #include <QTemporaryDir>
@@ -335,6 +338,28 @@ Capturas HacerCapturas() {
     c[QStringLiteral("frsensibles")] = Suelta(new frsensibles);
     c[QStringLiteral("frfenologia")] = EnVentanaPrincipal(new frfenologia, QSize(980, 560));
     c[QStringLiteral("frmapa")] = EnVentanaPrincipal(new frmapa, QSize(980, 640));
+    {
+        // A phone's waypoints of a spring morning: old and common names, a point at sea.
+        const QString gpx = QFileInfo(ModConex::RutaBaseDatos()).dir().filePath("salida.gpx");
+        QFile f(gpx);
+        if (!f.open(QIODevice::WriteOnly) ||
+            f.write("<gpx><wpt lat=\"40.4170\" lon=\"-3.7040\"><time>2026-04-18T07:40:00Z</time>"
+                    "<name>Bufo calamita</name><desc>coro en la charca</desc></wpt>"
+                    "<wpt lat=\"40.4182\" lon=\"-3.7000\"><time>2026-04-18T08:05:00Z</time>"
+                    "<name>Fuente del Oso</name><desc>Rana común, 4</desc></wpt>"
+                    "<wpt lat=\"40.4183\" lon=\"-3.6995\"><time>2026-04-18T08:10:00Z</time>"
+                    "<name>Lagartija ibérica</name></wpt>"
+                    "<wpt lat=\"40.5400\" lon=\"-3.6400\"><time>2026-04-18T09:30:00Z</time>"
+                    "<name>P004</name></wpt>"
+                    "<wpt lat=\"36.6000\" lon=\"-6.8000\"><time>2026-04-19T11:00:00Z</time>"
+                    "<name>Tortuga boba</name></wpt></gpx>") < 0)
+            Fallar(QStringLiteral("cannot write ") + gpx);
+        f.close();
+        ChoiceService::Prueba().archivoAbrir = [gpx](const QString &) { return gpx; };
+        auto *importar = new frimportar;
+        Control<QPushButton>(importar, "CdAbrir")->click();
+        c[QStringLiteral("frimportar")] = EnVentanaPrincipal(importar, QSize(1100, 360));
+    }
     QString error;
     if (!Backups::Hacer(&error, QDateTime(QDate(2026, 11, 30), QTime(9, 12))) ||
         !Backups::Hacer(&error, QDateTime(QDate(2026, 12, 1), QTime(8, 47))))

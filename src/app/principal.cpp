@@ -12,6 +12,7 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
+#include "import/frimportar.h"
 #include "localities/frloc.h"
 #include "observations/frcons.h"
 #include "observations/frmotivos.h"
@@ -46,6 +47,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->cons, &QAction::triggered, this, &principal::cons_Click);
     connect(ui->mapa, &QAction::triggered, this, &principal::mapa_Click);
     connect(ui->fenologia, &QAction::triggered, this, &principal::fenologia_Click);
+    connect(ui->importar, &QAction::triggered, this, &principal::importar_Click);
     connect(ui->observ, &QAction::triggered, this, &principal::observ_Click);
     connect(ui->loc, &QAction::triggered, this, &principal::loc_Click);
     connect(ui->motivo, &QAction::triggered, this, &principal::motivo_Click);
@@ -163,6 +165,10 @@ void principal::cons_Click() {
 
 void principal::mapa_Click() {
     AbrirFormulario([] { return new frmapa; });
+}
+
+void principal::importar_Click() {
+    AbrirFormulario([] { return new frimportar; });
 }
 
 void principal::fenologia_Click() {

@@ -26,6 +26,7 @@ private slots:
     void new_Click();
     void cons_Click();
     void mapa_Click();
+    void importar_Click();
     void fenologia_Click();
     void observ_Click();
     void loc_Click();

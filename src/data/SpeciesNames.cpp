@@ -92,6 +92,32 @@ std::optional<SpeciesNames::Coincidencia> SpeciesNames::Exacto(const QString &te
     return r;
 }
 
+std::optional<SpeciesNames::Coincidencia> SpeciesNames::EnTexto(const QString &texto) const {
+    if (auto r = Exacto(texto)) return r;
+    // Words only: punctuation and digits around a name do not hide it.
+    QString t = Normalizar(texto);
+    for (QChar &c : t)
+        if (!c.isLetter()) c = u' ';
+    t = u' ' + t.simplified() + u' ';
+    std::optional<Coincidencia> r;
+    qsizetype largo = 0;
+    bool empate = false;
+    for (const Nombre &n : nombres_) {
+        // Names of a few letters are too easily found by chance.
+        if (n.clave.size() < 4 || n.clave.size() < largo) continue;
+        if (!t.contains(u' ' + n.clave + u' ')) continue;
+        if (n.clave.size() > largo) {
+            largo = n.clave.size();
+            r = Coincidencia{n.codigo, n.nombre, n.sinonimo};
+            empate = false;
+        } else if (r->codigo != n.codigo) {
+            empate = true;
+        }
+    }
+    if (empate) return std::nullopt;
+    return r;
+}
+
 QString SpeciesNames::Aceptado(const QString &codigo) const {
     return aceptado_.value(codigo.toUpper(), codigo.toUpper());
 }

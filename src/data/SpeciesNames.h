@@ -25,6 +25,9 @@ public:
     QList<Coincidencia> Buscar(const QString &texto) const;
     // The one species the text names exactly; nothing when none or several.
     std::optional<Coincidencia> Exacto(const QString &texto) const;
+    // The species named exactly, or else the one whose longest name stands in the text as
+    // whole words ("Bufo calamita, charca"); nothing when none, or two species tie.
+    std::optional<Coincidencia> EnTexto(const QString &texto) const;
 
     // The accepted code of a code kept as a synonym; the code itself otherwise.
     QString Aceptado(const QString &codigo) const;

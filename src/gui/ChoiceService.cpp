@@ -30,6 +30,12 @@ QString ChoiceService::Carpeta(QWidget *padre, const QString &titulo, const QStr
     return QFileDialog::getExistingDirectory(padre, titulo, inicio);
 }
 
+QString ChoiceService::ArchivoParaAbrir(QWidget *padre, const QString &titulo,
+                                        const QString &filtro) {
+    if (Prueba().archivoAbrir) return Prueba().archivoAbrir(titulo);
+    return QFileDialog::getOpenFileName(padre, titulo, QString(), filtro);
+}
+
 bool ChoiceService::Abrir(const QUrl &direccion) {
     if (Prueba().abrir) return Prueba().abrir(direccion);
     return QDesktopServices::openUrl(direccion);

@@ -28,6 +28,8 @@ struct Respuestas {
     // A file to write (empty: the user cancelled) and a folder to choose.
     std::function<QString(const QString &titulo, const QString &propuesto)> archivoGuardar;
     std::function<QString(const QString &titulo, const QString &inicio)> carpeta;
+    // A file to read (empty: the user cancelled).
+    std::function<QString(const QString &titulo)> archivoAbrir;
     // Opening a document or an address with the desktop's program: whether it opened.
     std::function<bool(const QUrl &)> abrir;
 };
@@ -59,6 +61,7 @@ bool DialogoAceptado(QWidget *lista, Argumentos &&...argumentos) {
 QString ArchivoParaGuardar(QWidget *padre, const QString &titulo, const QString &propuesto,
                            const QString &filtro);
 QString Carpeta(QWidget *padre, const QString &titulo, const QString &inicio);
+QString ArchivoParaAbrir(QWidget *padre, const QString &titulo, const QString &filtro);
 bool Abrir(const QUrl &direccion);
 
 } // namespace ChoiceService

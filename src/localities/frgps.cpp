@@ -128,7 +128,7 @@ frgps::Calculo frgps::Calcular() const {
 void frgps::Previsualizar() {
     const Calculo c = Calcular();
     for (QLabel *l : {ui->Lblatlon, ui->Lbzona, ui->Lbeste, ui->Lbnorte, ui->Lb10k, ui->Lb1k,
-                      ui->Lbmunis, ui->Lbtransf, ui->Lbaviso})
+                      ui->Lbmuni, ui->Lbmunis, ui->Lbtransf, ui->Lbaviso})
         l->clear();
     if (c.vacio) return;
     if (!c.error.isEmpty()) {
@@ -163,6 +163,8 @@ void frgps::Previsualizar() {
     } else {
         ui->Lb10k->setText(q.mensaje);
     }
+    localizador_.Limpiar();
+    ui->Lbmuni->setText(localizador_.Describir(localizador_.Localizar(c.etrs89.lat, c.etrs89.lon)));
     if (c.huso < 27 || c.huso > 31)
         ui->Lbaviso->setText(QStringLiteral("El huso %1 no es de España.").arg(c.huso));
     else if (!PositionParser::EnEspana(c.etrs89.lat, c.etrs89.lon))

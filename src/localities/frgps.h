@@ -2,6 +2,7 @@
 
 #include "geo/Geodesy.h"
 #include "geo/PositionParser.h"
+#include "localities/MunicipalityLocator.h"
 
 #include <QDialog>
 #include <functional>
@@ -50,4 +51,5 @@ private:
     std::unique_ptr<Ui::frgps> ui;
     AlAceptar alAceptar_;
     Geodesy geodesia_;
+    MunicipalityLocator localizador_;
 };

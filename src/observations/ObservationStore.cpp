@@ -37,7 +37,7 @@ int ObservationStore::SiguienteNumero() {
 
 std::optional<int> ObservationStore::Guardar(const Observacion &o,
                                              const std::optional<Localidad> &nueva) {
-    QVariant id;
+    std::optional<int> id;
     const bool ok = EnTransaccion([&] {
         if (nueva) {
             LocalityStore localidades(db());
@@ -46,21 +46,24 @@ std::optional<int> ObservationStore::Guardar(const Observacion &o,
                 return false;
             }
         }
-        QSqlQuery q;
-        if (!Ejecutar(
-                q,
-                QStringLiteral("INSERT INTO observacion (observador1, observador2, observador3, "
-                               "observador4, fecha, horaini, horafin, periodo, meteo, viento, "
-                               "especie, numejemp, numaprox, estadio, conducta, descripcion, "
-                               "motivo, habitat, localidad) "
-                               "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
-                Valores(o)))
-            return false;
-        id = q.lastInsertId();
-        return true;
+        id = Insertar(o);
+        return id.has_value();
     });
     if (!ok) return std::nullopt;
-    return id.toInt();
+    return id;
+}
+
+std::optional<int> ObservationStore::Insertar(const Observacion &o) {
+    QSqlQuery q;
+    if (!Ejecutar(q,
+                  QStringLiteral("INSERT INTO observacion (observador1, observador2, observador3, "
+                                 "observador4, fecha, horaini, horafin, periodo, meteo, viento, "
+                                 "especie, numejemp, numaprox, estadio, conducta, descripcion, "
+                                 "motivo, habitat, localidad) "
+                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+                  Valores(o)))
+        return std::nullopt;
+    return q.lastInsertId().toInt();
 }
 
 namespace {

@@ -39,6 +39,9 @@ public:
     // Stores the observation, and first the new locality when there is one: both or
     // neither. Returns the new observation's identifier, or nothing with error() set.
     std::optional<int> Guardar(const Observacion &o, const std::optional<Localidad> &nueva);
+    // Inserts the observation inside the caller's transaction: its identifier, or nothing
+    // with error() set.
+    std::optional<int> Insertar(const Observacion &o);
 
     // Columns of the observation query: its grid and its spreadsheet, in that order.
     static const ColumnTable &ColumnasConsulta();

@@ -1,8 +1,10 @@
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
+#include "../import/Importacion.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
+#include "localities/frgps.h"
 #include "localities/frinsLoc.h"
 #include "observations/frmodif.h"
 #include "observations/newobs.h"
@@ -27,6 +29,7 @@ private slots:
     void gps_data();
     void gps();
     void mapaYModificacion();
+    void municipioDelPunto();
 };
 
 namespace {
@@ -224,4 +227,26 @@ void tst_frgps::mapaYModificacion() {
 }
 
 QTEST_MAIN(tst_frgps)
+void tst_frgps::municipioDelPunto() {
+    // The preview names the municipality the point lies in, from the shipped boundaries.
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    QVERIFY(bd.ok());
+    frgps d([](int, qint64, qint64) {});
+    d.show();
+    const QPointF limite = EnLimite(28079);
+    const QList<std::pair<QString, QString>> casos = {
+        {u"40.416775, -3.703790"_s, u"Madrid (Madrid)"_s},
+        {u"%1, %2"_s.arg(limite.y(), 0, 'f', 6).arg(limite.x(), 0, 'f', 6),
+         u"uno de estos (a menos de 250 m de un límite): "_s},
+        {u"42.9, -9.9"_s, u"ninguno: el punto está en el mar o fuera de España"_s},
+        {u"38.7223, -9.1393"_s, u"ninguno: el punto está en el mar o fuera de España"_s},
+    };
+    for (const auto &[posicion, municipio] : casos) {
+        User::Escribir(Control(&d, u"Txpos"_s), posicion);
+        User::SalirDe(Control(&d, u"Txpos"_s));
+        const QString visto = Texto(&d, u"Lbmuni"_s);
+        QVERIFY2(visto.startsWith(municipio), qPrintable(visto));
+    }
+}
+
 #include "tst_frgps.moc"

@@ -11,6 +11,7 @@
 #include "export/frsensibles.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
+#include "import/frimportar.h"
 #include "localities/frgps.h"
 #include "localities/frinsLoc.h"
 #include "localities/frloc.h"
@@ -23,6 +24,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -227,6 +229,14 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
         {u"frcopias"_s, kObservador, [] { return new frcopias; }, [](QWidget *) {}, {u"CdCopia"_s}},
         // The distribution map: filters and a drawing, nothing stored.
         {u"frmapa"_s, kObservador, [] { return new frmapa; }, [](QWidget *) {}, {u"CdMostrar"_s}},
+        // A file's records: opened, then the ticked rows stored for the default observer.
+        {u"frimportar"_s,
+         kObservador,
+         [] { return new frimportar; },
+         [](QWidget *f) { f->findChild<QPushButton *>(u"CdAbrir"_s)->click(); },
+         {u"CdImportar"_s},
+         u"Se han guardado"_s,
+         {{u"observacion"_s, u"rowid > :max"_s, true, {}}}},
         // Coordinates handed to the form that asked, never stored by this one.
         {u"frgps"_s,
          kObservador,

@@ -31,6 +31,16 @@ void TestHooks::Instalar(Respuestas r) {
         return QDir::home().filePath(QFileInfo(propuesto).fileName());
     };
     prueba.carpeta = [](const QString &, const QString &) { return QDir::homePath(); };
+    // The file to import: two waypoints in Madrid, one of a species named by its code.
+    prueba.archivoAbrir = [](const QString &) {
+        const QString ruta = QDir::home().filePath(QStringLiteral("puntos.gpx"));
+        QFile f(ruta);
+        if (f.open(QIODevice::WriteOnly))
+            f.write("<gpx><wpt lat=\"40.4168\" lon=\"-3.7038\"><time>2024-05-03T10:00:00Z</time>"
+                    "<name>BUFSPI</name></wpt><wpt lat=\"40.42\" lon=\"-3.69\">"
+                    "<time>2024-05-04T10:00:00Z</time><name>Gato</name></wpt></gpx>");
+        return ruta;
+    };
 }
 
 QString TestHooks::Mensajes(qsizetype desde) {

@@ -52,6 +52,7 @@ bool TopoJson::Leer(const QString &ruta, QString *error) {
         sy = s.at(1).toDouble();
         tx = tr.at(0).toDouble();
         ty = tr.at(1).toDouble();
+        sx_ = sx, sy_ = sy, tx_ = tx, ty_ = ty;
     }
     const QJsonArray arcos = raiz_.value(QStringLiteral("arcs")).toArray();
     arcos_.clear();
@@ -177,4 +178,10 @@ void TopoJson::Simplificar(double tolerancia) {
             if (guardar[n]) corto.push_back(arco[n]);
         arco = std::move(corto);
     }
+}
+
+bool TopoJson::Transformacion(double *sx, double *sy, double *tx, double *ty) const {
+    if (sx_ == 0 || sy_ == 0) return false;
+    *sx = sx_, *sy = sy_, *tx = tx_, *ty = ty_;
+    return true;
 }

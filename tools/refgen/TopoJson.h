@@ -32,10 +32,13 @@ public:
     // Douglas-Peucker on every arc, ends kept: neighbours sharing an arc stay joined.
     // Tolerance in degrees of latitude; longitudes are shrunk by the cosine of 40 degrees.
     void Simplificar(double tolerancia);
+    // The quantization of the source: lon = tx + sx * i, lat = ty + sy * j; false if none.
+    bool Transformacion(double *sx, double *sy, double *tx, double *ty) const;
 
 private:
     Anillo AnilloDeArcos(const QJsonArray &indices) const;
 
     QJsonObject raiz_;
     std::vector<Anillo> arcos_;
+    double sx_ = 0, sy_ = 0, tx_ = 0, ty_ = 0;
 };

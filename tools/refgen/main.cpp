@@ -4,6 +4,7 @@
 //
 //   refgen <es-atlas>/es/municipalities.json <output folder>
 //   refgen --contornos <es-atlas>/es/municipalities.json <output folder>: province outlines
+//   refgen --municipios <es-atlas>/es/municipalities.json <output folder>: municipal boundaries
 
 #include "Cuadricula.h"
 #include "TopoJson.h"
@@ -34,6 +35,9 @@ constexpr double kPasoLon = 0.0045;
 constexpr double kPasoLat = 0.0036;
 constexpr double kOrigenLon = -19.0;
 constexpr double kOrigenLat = 27.0;
+// Douglas-Peucker tolerance of the municipal boundaries, in degrees of latitude (about 90 m;
+// at most about 105 m on the ground in the Canaries, where longitudes shrink least).
+constexpr double kToleranciaMunicipios = 0.0008;
 
 [[noreturn]] void Fallar(const QString &texto) {
     std::fprintf(stderr, "refgen: %s\n", qPrintable(texto));
@@ -287,6 +291,68 @@ int Contornos(const QString &topojson, const QString &salida) {
     return 0;
 }
 
+// The municipalities' boundaries for finding the municipality of a point: every ring of every
+// municipality, each shared arc simplified once (so neighbours stay joined), written on the
+// source's own integer lattice: the first point of a ring as lattice numbers, the rest as
+// steps from the point before. Islets are kept: a point on one must find its municipality.
+int Municipios(const QString &topojson, const QString &salida, double tolerancia) {
+    TopoJson topo;
+    QString error;
+    if (!topo.Leer(topojson, &error)) Fallar(error);
+    double sx, sy, tx, ty;
+    if (!topo.Transformacion(&sx, &sy, &tx, &ty)) Fallar(QStringLiteral("not quantized"));
+    topo.Simplificar(tolerancia);
+    std::vector<Territorio> todos;
+    if (!topo.Territorios(QStringLiteral("municipalities"), &todos, &error)) Fallar(error);
+    // Municipalities, and the lands shared by several of them (53xxx), which belong to none:
+    // a point there must not pass for one at sea or abroad.
+    std::vector<const Territorio *> municipios;
+    for (const Territorio &t : todos)
+        if (t.id.size() == 5 && t.id.toInt() / 1000 >= 1 && t.id.toInt() / 1000 <= 53)
+            municipios.push_back(&t);
+    std::sort(municipios.begin(), municipios.end(),
+              [](auto *a, auto *b) { return a->id.toInt() < b->id.toInt(); });
+    QByteArray texto =
+        "# Municipal boundaries for locating points, made by tools/refgen --municipios from\n"
+        "# es-atlas 0.6.0, (c) Instituto Geografico Nacional, CC BY 4.0 (ETRS89, REGCAN95 in the\n"
+        "# Canaries). Arcs simplified by Douglas-Peucker to " +
+        QByteArray::number(tolerancia * kMetrosGradoLat, 'f', 0) +
+        " m. Line 'T sx sy tx ty': lon = tx + sx * i,\n"
+        "# lat = ty + sy * j. Then one ring a line: id_muni, i j of the first point, then the\n"
+        "# steps di dj to each next point. Even-odd rule over a municipality's rings. Lands\n"
+        "# shared by several municipalities (53xxx) are named on lines 'N id name'.\n";
+    texto += "T " + QByteArray::number(sx, 'g', 17) + ' ' + QByteArray::number(sy, 'g', 17) + ' ' +
+             QByteArray::number(tx, 'g', 17) + ' ' + QByteArray::number(ty, 'g', 17) + '\n';
+    long long anillos = 0, puntos = 0;
+    for (const Territorio *t : municipios) {
+        if (t->id.toInt() / 1000 == 53)
+            texto += "N " + t->id.toUtf8() + ' ' + t->nombre.simplified().toUtf8() + '\n';
+        for (Anillo a : t->anillos) {
+            if (a.size() > 1 && a.front().lon == a.back().lon && a.front().lat == a.back().lat)
+                a.pop_back();
+            if (a.size() < 3) continue;
+            texto += QByteArray::number(t->id.toInt());
+            long long pi = 0, pj = 0;
+            for (size_t k = 0; k < a.size(); ++k) {
+                const long long i = std::llround((a[k].lon - tx) / sx);
+                const long long j = std::llround((a[k].lat - ty) / sy);
+                texto += ' ' + QByteArray::number(i - pi) + ' ' + QByteArray::number(j - pj);
+                pi = i;
+                pj = j;
+            }
+            texto += '\n';
+            ++anillos;
+            puntos += (long long)a.size();
+        }
+    }
+    QFile f(QDir(salida).filePath(QStringLiteral("contornos_municipios.txt")));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(texto) != texto.size())
+        Fallar(f.fileName() + f.errorString());
+    std::printf("contornos_municipios.txt %zu territories, %lld rings, %lld points, %lld bytes\n",
+                municipios.size(), anillos, puntos, (long long)texto.size());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -294,8 +360,11 @@ int main(int argc, char **argv) {
     const QStringList args = app.arguments();
     if (args.size() == 4 && args.at(1) == QStringLiteral("--contornos"))
         return Contornos(args.at(2), args.at(3));
+    if (args.size() == 4 && args.at(1) == QStringLiteral("--municipios"))
+        return Municipios(args.at(2), args.at(3), kToleranciaMunicipios);
     if (args.size() != 3)
-        Fallar(QStringLiteral("usage: refgen [--contornos] municipalities.json output-folder"));
+        Fallar(QStringLiteral(
+            "usage: refgen [--contornos|--municipios] municipalities.json output-folder"));
     const QString salida = args.at(2);
     if (!QDir().mkpath(salida)) Fallar(QStringLiteral("cannot create ") + salida);
 

@@ -18,3 +18,4 @@ cmake -S "$here" -B "$work/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$work/build" --parallel >/dev/null
 "$work/build/refgen" "$work/package/es/municipalities.json" "$refdata"
 "$work/build/refgen" --contornos "$work/package/es/municipalities.json" "$refdata"
+"$work/build/refgen" --municipios "$work/package/es/municipalities.json" "$refdata"

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+// Reads the files the import takes: GPS waypoints (GPX), the observation exports of
+// iNaturalist and Observation.org (CSV) and the program's own observation spreadsheet
+// (.xlsx). A file is read whole or refused with the line at fault: never in part.
+namespace Importacion {
+
+enum class Formato { Gpx, INaturalist, ObservationOrg, HojaPrograma };
+
+// One record as the file gives it; what it means for the database is decided later.
+struct Registro {
+    int linea = 0;        // line of the file (CSV, GPX) or row of the sheet
+    QDate fecha;          // invalid when the file gives none
+    QString hora;         // hh:mm, local time; empty when none
+    QStringList especies; // texts that may name the species, the most trusted first
+    QVariant numero;      // null when not given
+    bool aprox = false;
+    bool geograficas = false; // latitude and longitude given (ETRS89/WGS84)
+    double lat = 0, lon = 0;
+    QString huso;         // or a UTM position, from the program's own sheet
+    QVariant este, norte; // whole metres; null when not given
+    QString lugar;        // the name a new locality would take
+    QString descripcion;
+    // The program's own sheet: the lookup values by their column header (ESTADIO, ...).
+    QHash<QString, QString> otros;
+};
+
+struct Lectura {
+    bool ok = false;
+    Formato formato = Formato::Gpx;
+    QList<Registro> registros;
+    QString error; // why the file was refused, naming the line
+};
+
+// Recognises the file by its content, not its name.
+Lectura LeerArchivo(const QString &ruta);
+Lectura LeerDatos(const QByteArray &datos);
+
+QString NombreFormato(Formato f);
+
+// Text of a CSV in UTF-8 (with or without byte-order mark) or Windows-1252.
+QString Decodificar(const QByteArray &datos);
+// A date as exports write it: 2024-05-03, 03/05/2024, 2024-05-03 14:22:00 +0200, ...;
+// the time of day too, when there is one. False when it cannot be read.
+bool LeerFechaHora(const QString &texto, QDate *fecha, QString *hora);
+// A decimal number with a point or a comma.
+std::optional<double> LeerDecimal(const QString &texto);
+
+} // namespace Importacion

@@ -1,0 +1,393 @@
+#include "ImportStore.h"
+
+#include "data/ReferenceData.h"
+#include "geo/Geodesy.h"
+#include "localities/LocalityStore.h"
+#include "localities/UtmSquares.h"
+#include "observations/ObservationStore.h"
+
+#include <QSet>
+
+#include <cmath>
+
+using Importacion::Registro;
+
+ImportStore::ImportStore(QSqlDatabase db)
+    : Store(db), localizador_(db), geo_(std::make_unique<Geodesy>()) {}
+
+ImportStore::~ImportStore() = default;
+
+QString ImportStore::TextoEstado(Estado e) {
+    switch (e) {
+    case Estado::Nueva:
+        return QStringLiteral("nueva");
+    case Estado::Duplicada:
+        return QStringLiteral("duplicada");
+    case Estado::SinEspecie:
+        return QStringLiteral("especie no reconocida");
+    case Estado::SinFecha:
+        return QStringLiteral("sin fecha");
+    case Estado::SinPosicion:
+        return QStringLiteral("sin posición");
+    case Estado::FueraDeEspana:
+        return QStringLiteral("fuera de España");
+    case Estado::TierraComun:
+        return QStringLiteral("en tierras comunes, sin municipio");
+    case Estado::ElegirMunicipio:
+        return QStringLiteral("elija el municipio");
+    }
+    return QString();
+}
+
+bool ImportStore::Observadores(QStringList *codigos, QStringList *nombres) {
+    QSqlQuery q;
+    // The default observer first, then by code.
+    if (!Ejecutar(q, QStringLiteral("SELECT o.cod_observador, coalesce(o.nombre, '') || ' ' || "
+                                    "coalesce(o.apellido, ''), CASE WHEN d.cd_obs IS NULL THEN 1 "
+                                    "ELSE 0 END AS orden FROM observador o LEFT JOIN DefaultObs d "
+                                    "ON d.cd_obs = o.cod_observador ORDER BY orden, "
+                                    "o.cod_observador")))
+        return false;
+    while (q.next()) {
+        *codigos << q.value(0).toString();
+        *nombres << q.value(1).toString().trimmed();
+    }
+    return true;
+}
+
+QStringList ImportStore::Especies() {
+    ReferenceData ref(db());
+    const QStringList r = ref.Especies();
+    if (ref.fallo()) Anotar(ref);
+    return r;
+}
+
+bool ImportStore::CargarMunicipios() {
+    if (!municipios_.isEmpty()) return true;
+    QSqlQuery q;
+    if (!Ejecutar(q, QStringLiteral("SELECT id_muni, muni, prov FROM tmunicipio"))) return false;
+    while (q.next())
+        municipios_.insert(q.value(0).toInt(), {q.value(1).toString(), q.value(2).toInt()});
+    return true;
+}
+
+QString ImportStore::NombreMunicipio(int id) {
+    CargarMunicipios();
+    return municipios_.value(id).first;
+}
+
+bool ImportStore::LocalidadesDe(int muni, const QList<Cercana> **lista) {
+    auto it = localidades_.find(muni);
+    if (it == localidades_.end()) {
+        QSqlQuery q;
+        if (!Ejecutar(q,
+                      QStringLiteral("SELECT cod_localidad, localidad, utmhuso, utmx, utmy "
+                                     "FROM localidad WHERE muni = ? AND utmx IS NOT NULL AND "
+                                     "utmy IS NOT NULL ORDER BY id_localidad"),
+                      {muni}))
+            return false;
+        QList<Cercana> l;
+        while (q.next())
+            l.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString().trimmed(),
+                      q.value(3).toLongLong(), q.value(4).toLongLong()});
+        it = localidades_.insert(muni, l);
+    }
+    *lista = &*it;
+    return true;
+}
+
+bool ImportStore::Preparar(const QList<Registro> &registros, const QString &observador,
+                           QList<Fila> *filas) {
+    filas->clear();
+    if (!especiesCargadas_) {
+        if (!especies_.Cargar()) {
+            Anotar(especies_);
+            return false;
+        }
+        QSqlQuery q;
+        if (!Ejecutar(q, QStringLiteral("SELECT upper(cod_especie) FROM especie"))) return false;
+        while (q.next())
+            codigos_.insert(q.value(0).toString());
+        especiesCargadas_ = true;
+    }
+    if (!CargarMunicipios()) return false;
+    for (const Registro &r : registros) {
+        Fila f;
+        f.registro = r;
+        for (const QString &texto : r.especies) {
+            // A species code, as GPS users often name their waypoints ("BUFSPI").
+            const QString codigo = texto.trimmed().toUpper();
+            if (codigos_.contains(codigo)) {
+                f.especie = especies_.Aceptado(codigo);
+                break;
+            }
+            auto it = porTexto_.find(texto);
+            if (it == porTexto_.end()) it = porTexto_.insert(texto, especies_.EnTexto(texto));
+            if (*it) {
+                f.especie = especies_.Aceptado((*it)->codigo);
+                break;
+            }
+        }
+        MunicipalityLocator::Lugar lugar;
+        bool situado = false;
+        if (r.geograficas) {
+            lugar = localizador_.Localizar(r.lat, r.lon);
+            f.huso = lugar.huso;
+            f.este = lugar.este;
+            f.norte = lugar.norte;
+            f.utm10k = lugar.utm10k;
+            f.utm1k = lugar.utm1k;
+            situado = true;
+        } else if (!r.huso.isEmpty() && !r.este.isNull() && !r.norte.isNull()) {
+            // The sheet's own position is kept as written; the point only finds the
+            // municipality.
+            const auto g = geo_->AGeograficas(
+                {r.huso.toInt(), r.este.toDouble() + 0.5, r.norte.toDouble() + 0.5});
+            const Utm::Cuadrados c =
+                Utm::CalcularCuadrados(db(), r.huso, r.este.toString(), r.norte.toString());
+            if (c.resultado == Utm::Resultado::ErrorBaseDatos) {
+                Anotar(c.mensaje);
+                return false;
+            }
+            if (g && c.resultado == Utm::Resultado::Calculado) {
+                lugar = localizador_.Localizar(g->lat, g->lon);
+                f.huso = r.huso.toInt();
+                f.este = r.este.toLongLong();
+                f.norte = r.norte.toLongLong();
+                f.utm10k = c.utm10k;
+                f.utm1k = c.utm1k;
+                situado = true;
+            }
+        }
+        if (lugar.resultado == MunicipalityLocator::Resultado::Error) {
+            Anotar(localizador_);
+            return false;
+        }
+        if (situado) {
+            f.candidatos = lugar.municipios;
+            f.tierraComun = !lugar.tierraComun.isEmpty();
+            if (lugar.resultado == MunicipalityLocator::Resultado::Uno) f.muni = f.candidatos[0];
+        } else {
+            f.huso = 0;
+        }
+        filas->append(f);
+    }
+    return Evaluar(filas, observador);
+}
+
+bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
+    struct Nueva {
+        int muni;
+        int huso;
+        qint64 x, y;
+        QString nombre;
+    };
+    QList<Nueva> nuevas;
+    QHash<int, QList<int>> nuevasPorMunicipio;
+    QSet<QString> vistas;
+    ObservationStore observaciones(db());
+    for (Fila &f : *filas) {
+        const Estado antes = f.estado;
+        f.codigoLocalidad.clear();
+        f.nombreLocalidad.clear();
+        f.nueva = -1;
+        if (!f.registro.fecha.isValid())
+            f.estado = Estado::SinFecha;
+        else if (f.huso == 0)
+            f.estado = Estado::SinPosicion;
+        else if (f.candidatos.isEmpty())
+            f.estado = f.tierraComun ? Estado::TierraComun : Estado::FueraDeEspana;
+        else if (f.muni == 0 || !f.candidatos.contains(f.muni))
+            f.estado = Estado::ElegirMunicipio;
+        else if (f.especie.isEmpty())
+            f.estado = Estado::SinEspecie;
+        else
+            f.estado = Estado::Nueva;
+        if (f.estado != Estado::Nueva) {
+            f.marcada = false;
+            continue;
+        }
+
+        // The nearest stored locality of the municipality within the radius, in the same zone.
+        const QList<Cercana> *guardadas = nullptr;
+        if (!LocalidadesDe(f.muni, &guardadas)) return false;
+        double mejor = kRadioLocalidad;
+        for (const Cercana &c : *guardadas) {
+            if (c.huso != QString::number(f.huso)) continue;
+            const double d = std::hypot(double(c.x - f.este), double(c.y - f.norte));
+            if (d <= mejor) {
+                mejor = d;
+                f.codigoLocalidad = c.codigo;
+                f.nombreLocalidad = c.nombre;
+            }
+        }
+        // Else one this file already brings, else a new one named after the record.
+        if (f.codigoLocalidad.isEmpty()) {
+            QList<int> &delMunicipio = nuevasPorMunicipio[f.muni];
+            for (int i : std::as_const(delMunicipio)) {
+                const Nueva &n = nuevas[i];
+                if (n.huso == f.huso &&
+                    std::hypot(double(n.x - f.este), double(n.y - f.norte)) <= kRadioLocalidad) {
+                    f.nueva = i;
+                    break;
+                }
+            }
+            if (f.nueva < 0) {
+                f.nueva = int(nuevas.size());
+                delMunicipio << f.nueva;
+                const QString lugar = f.registro.lugar.trimmed();
+                nuevas.append({f.muni, f.huso, f.este, f.norte,
+                               lugar.isEmpty() ? NombreMunicipio(f.muni) : lugar});
+            }
+            f.nombreLocalidad = nuevas[f.nueva].nombre;
+        }
+
+        const QString clave = f.especie + u'|' + f.registro.fecha.toString(Qt::ISODate) + u'|' +
+                              (f.codigoLocalidad.isEmpty() ? u'#' + QString::number(f.nueva)
+                                                           : f.codigoLocalidad.toCaseFolded());
+        bool duplicada = vistas.contains(clave);
+        if (!duplicada && !f.codigoLocalidad.isEmpty()) {
+            Observacion o;
+            o.especie = f.especie;
+            o.fecha = f.registro.fecha;
+            o.localidad = f.codigoLocalidad;
+            o.observador[0] = observador;
+            const auto existe = observaciones.ExisteIgual(o);
+            if (!existe) {
+                Anotar(observaciones);
+                return false;
+            }
+            duplicada = *existe;
+        }
+        if (duplicada) {
+            f.estado = Estado::Duplicada;
+            f.marcada = false;
+            continue;
+        }
+        if (antes != Estado::Nueva) f.marcada = true;
+        if (f.marcada) vistas.insert(clave);
+    }
+    return true;
+}
+
+std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
+                                                         const QString &observador) {
+    if (observador.trimmed().isEmpty()) {
+        Anotar(QStringLiteral("Elija el observador de las observaciones."));
+        return std::nullopt;
+    }
+    // What is stored is judged against the database as it is now.
+    localidades_.clear();
+    if (!Evaluar(filas, observador)) return std::nullopt;
+    Resumen resumen;
+    ReferenceData ref(db());
+    QHash<int, QString> creadas; // new locality of the file -> its code
+    const bool ok = EnTransaccion([&] {
+        ObservationStore observaciones(db());
+        LocalityStore localidades(db());
+        int numero = observaciones.SiguienteNumero();
+        if (observaciones.fallo()) {
+            Anotar(observaciones);
+            return false;
+        }
+        // The codes already taken that begin as the proposed ones, read once.
+        QSet<QString> tomados;
+        QSqlQuery q;
+        if (!Ejecutar(q,
+                      QStringLiteral("SELECT cod_localidad FROM localidad WHERE cod_localidad "
+                                     "LIKE ? ESCAPE '\\'"),
+                      {PatronEmpieza(observador)}))
+            return false;
+        while (q.next())
+            tomados.insert(q.value(0).toString().toCaseFolded());
+        creadas.clear();
+        for (const Fila &f : std::as_const(*filas)) {
+            if (f.estado != Estado::Nueva || !f.marcada) continue;
+            QString codigo = f.codigoLocalidad;
+            if (codigo.isEmpty()) {
+                codigo = creadas.value(f.nueva);
+                if (codigo.isEmpty()) {
+                    // As the code prompt proposes: the observer's code and the next number.
+                    do {
+                        codigo = observador + QString::number(numero++);
+                    } while (tomados.contains(codigo.toCaseFolded()));
+                    tomados.insert(codigo.toCaseFolded());
+                    Localidad l;
+                    l.codigo = codigo;
+                    l.nombre = f.nombreLocalidad;
+                    l.muni = f.muni;
+                    l.prov = municipios_.value(f.muni).second;
+                    l.utmhuso = QString::number(f.huso);
+                    l.utmx = f.este;
+                    l.utmy = f.norte;
+                    l.utm1k = f.utm1k;
+                    l.utm10k = f.utm10k;
+                    if (!localidades.Insertar(l)) {
+                        Anotar(localidades);
+                        return false;
+                    }
+                    creadas.insert(f.nueva, codigo);
+                    ++resumen.localidades;
+                }
+            }
+            const Registro &r = f.registro;
+            Observacion o;
+            o.observador[0] = observador;
+            for (int i = 1; i < 4; ++i)
+                o.observador[i] = r.otros.value(QStringLiteral("OBSERVADOR%1").arg(i + 1));
+            o.fecha = r.fecha;
+            o.horaini = r.hora;
+            o.horafin = r.otros.value(QStringLiteral("H.FINAL"));
+            o.especie = f.especie;
+            o.numejemp = r.numero;
+            o.numaprox = r.aprox;
+            o.descripcion = r.descripcion;
+            o.motivo = r.otros.value(QStringLiteral("MOTIVO"));
+            o.localidad = codigo;
+            // The sheet's lookup values by their texts, where this database has them.
+            if (!r.otros.isEmpty()) {
+                const QString clase =
+                    ref.BuscarEspecie(f.especie).value_or(ReferenceData::Especie{}).clase;
+                auto id = [&](const char *columna, auto buscar) {
+                    const QString t = r.otros.value(QString::fromLatin1(columna));
+                    return t.isEmpty() ? 0 : buscar(t).value_or(0);
+                };
+                o.estadio =
+                    id("ESTADIO", [&](const QString &t) { return ref.IdEstadio(t, clase); });
+                o.conducta =
+                    id("CONDUCTA", [&](const QString &t) { return ref.IdConducta(t, clase); });
+                o.habitat = id("HABITAT", [&](const QString &t) { return ref.IdHabitat(t); });
+                o.periodo = id("PERIODO", [&](const QString &t) { return ref.IdPeriodo(t); });
+                o.meteo = id("METEO", [&](const QString &t) { return ref.IdMeteo(t); });
+                o.viento = id("VIENTO", [&](const QString &t) { return ref.IdViento(t); });
+            }
+            if (!observaciones.Insertar(o)) {
+                Anotar(observaciones);
+                return false;
+            }
+            ++resumen.observaciones;
+        }
+        return true;
+    });
+    localidades_.clear();
+    if (!ok) return std::nullopt;
+    for (const Fila &f : std::as_const(*filas))
+        if (f.estado != Estado::Nueva)
+            ++resumen.omitidas[TextoEstado(f.estado)];
+        else if (!f.marcada)
+            ++resumen.omitidas[QStringLiteral("sin marcar")];
+    // The grid now shows what the database holds: the stored rows as duplicates, and the
+    // new localities stored under their codes.
+    for (Fila &f : *filas) {
+        if (f.estado != Estado::Nueva) continue;
+        if (f.marcada) {
+            f.estado = Estado::Duplicada;
+            f.marcada = false;
+        }
+        if (f.codigoLocalidad.isEmpty() && creadas.contains(f.nueva)) {
+            f.codigoLocalidad = creadas.value(f.nueva);
+            f.nueva = -1;
+        }
+    }
+    return resumen;
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "data/SpeciesNames.h"
+#include "data/Store.h"
+#include "import/ImportReader.h"
+#include "localities/MunicipalityLocator.h"
+
+#include <QHash>
+#include <QMap>
+#include <QSet>
+#include <memory>
+
+class Geodesy;
+
+// From the records of a file to observations: the species by any of its names, the
+// municipality from the point, the locality reused within 100 m in the same municipality or
+// proposed new, the duplicates found; then every ticked row stored in one transaction.
+class ImportStore : public Store {
+public:
+    // Metres within which a stored locality of the same municipality is taken for the point.
+    static constexpr double kRadioLocalidad = 100.0;
+
+    enum class Estado {
+        Nueva,
+        Duplicada,  // the same species, date, locality and observer stored or above
+        SinEspecie, // no species recognised
+        SinFecha,
+        SinPosicion,
+        FueraDeEspana,   // at sea or abroad
+        TierraComun,     // on land shared by several municipalities, of none of them
+        ElegirMunicipio, // near a boundary: the user chooses among the candidates
+    };
+    static QString TextoEstado(Estado e);
+
+    struct Fila {
+        Importacion::Registro registro;
+        bool marcada = false;
+        QString especie; // accepted code; empty when none recognised
+        // Position in UTM ETRS89 and squares; huso 0 when there is none.
+        int huso = 0;
+        qint64 este = 0, norte = 0;
+        QString utm10k, utm1k;
+        QList<int> candidatos; // municipalities the point may lie in
+        bool tierraComun = false;
+        int muni = 0; // the one chosen (0: none yet)
+        // The locality: a stored one (its code), or a new one of this file (its name and its
+        // number among the file's new localities).
+        QString codigoLocalidad;
+        QString nombreLocalidad;
+        int nueva = -1;
+        Estado estado = Estado::SinEspecie;
+    };
+
+    struct Resumen {
+        int observaciones = 0;
+        int localidades = 0;
+        QMap<QString, int> omitidas; // rows left out by reason
+    };
+
+    explicit ImportStore(QSqlDatabase db = QSqlDatabase());
+    ~ImportStore();
+
+    // The observers' codes and names, the default observer first; false with error() set.
+    bool Observadores(QStringList *codigos, QStringList *nombres);
+    // Species offered in the grid's choice: "code - scientific name".
+    QStringList Especies();
+    QString NombreMunicipio(int id);
+
+    // Rows of the records, evaluated for the observer; false with error() set when a
+    // lookup failed.
+    bool Preparar(const QList<Importacion::Registro> &registros, const QString &observador,
+                  QList<Fila> *filas);
+    // Evaluates again after the user changed a species, a municipality or the observer: the
+    // localities proposed and the statuses. A row that becomes importable is ticked.
+    bool Evaluar(QList<Fila> *filas, const QString &observador);
+    // Stores the ticked new rows and their new localities, all or nothing.
+    std::optional<Resumen> Guardar(QList<Fila> *filas, const QString &observador);
+
+private:
+    struct Cercana {
+        QString codigo;
+        QString nombre;
+        QString huso;
+        qint64 x, y;
+    };
+    bool LocalidadesDe(int muni, const QList<Cercana> **lista);
+    bool CargarMunicipios();
+
+    SpeciesNames especies_;
+    bool especiesCargadas_ = false;
+    MunicipalityLocator localizador_;
+    std::unique_ptr<Geodesy> geo_;
+    QHash<int, QList<Cercana>> localidades_;     // by municipality
+    QHash<int, QPair<QString, int>> municipios_; // name, province
+    QHash<QString, std::optional<SpeciesNames::Coincidencia>> porTexto_;
+    QSet<QString> codigos_;
+};

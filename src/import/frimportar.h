@@ -1,0 +1,59 @@
+#pragma once
+
+#include "import/ImportStore.h"
+
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class frimportar;
+}
+class QTableWidgetItem;
+
+// Brings in the records of a GPS, a phone or the observation platforms: the file read, a
+// preview to mend (species, municipality, rows left out), then the ticked rows stored at
+// once for the chosen observer.
+class frimportar : public QWidget {
+    Q_OBJECT
+public:
+    explicit frimportar(QWidget *parent = nullptr);
+    ~frimportar() override;
+
+    // Columns of the preview grid.
+    enum Columna {
+        ColMarca,
+        ColFecha,
+        ColEspecie,
+        ColNumero,
+        ColHuso,
+        ColEste,
+        ColNorte,
+        ColUtm10,
+        ColUtm1,
+        ColMunicipio,
+        ColLocalidad,
+        ColDescripcion,
+        ColEstado,
+        NumColumnas
+    };
+
+private slots:
+    void CdAbrir_Click();
+    void CdImportar_Click();
+    void CdVolver_Click();
+    void Cbobs_Click();
+    void DBimport_Change(QTableWidgetItem *celda);
+
+private:
+    void Form_Load();
+    void CargarGrid();
+    void Reevaluar();
+    QString Observador() const;
+
+    std::unique_ptr<Ui::frimportar> ui;
+    std::unique_ptr<ImportStore> store_;
+    QList<ImportStore::Fila> filas_;
+    QStringList especies_;
+    QString archivo_;
+    bool cargando_ = false;
+};

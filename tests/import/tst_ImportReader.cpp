@@ -1,0 +1,268 @@
+#include "import/ImportReader.h"
+#include "support/TestDatabase.h"
+
+#include "data/SpreadsheetWriter.h"
+#include "observations/ObservationStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace Importacion;
+
+// Every file is written here by the test; nothing is fetched.
+class tst_ImportReader : public QObject {
+    Q_OBJECT
+private slots:
+    void archivosBuenos();
+    void archivosMalos();
+    void fechasYNumeros();
+    void hojaDelPrograma();
+};
+
+namespace {
+// A record on one line: date, time, species texts, number, position, place, description.
+QString Linea(const Registro &r) {
+    return u"%1|%2|%3|%4|%5|%6|%7|%8"_s.arg(r.linea).arg(
+        r.fecha.toString(Qt::ISODate), r.hora, r.especies.join(u'/'), r.numero.toString(),
+        r.geograficas ? u"%1 %2"_s.arg(r.lat, 0, 'f', 5).arg(r.lon, 0, 'f', 5)
+                      : r.huso + u' ' + r.este.toString() + u' ' + r.norte.toString(),
+        r.lugar, r.descripcion);
+}
+QByteArray Cp1252(const QString &s) {
+    QByteArray r;
+    for (const QChar c : s)
+        r += c == u'€' ? char(0x80) : char(c.unicode());
+    return r;
+}
+} // namespace
+
+void tst_ImportReader::archivosBuenos() {
+    const QByteArray gpx =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<gpx version=\"1.1\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+        " <wpt lat=\"40.4168\" lon=\"-3.7038\"><ele>650</ele>\n"
+        "  <time>2024-05-03T10:22:00Z</time><name>Bufo calamita</name><desc>charca</desc></wpt>\n"
+        " <wpt lat=\"28.4676\" lon=\"-16.2478\"><time>2024-01-10T23:30:00Z</time>"
+        "<name>P2</name><cmt>Lagarto tizón</cmt></wpt>\n"
+        " <wpt lat=\"41.0\" lon=\"-4.0\"><name>Sapo corredor</name></wpt>\n"
+        " <trk><trkseg><trkpt lat=\"1\" lon=\"1\"/></trkseg></trk>\n"
+        "</gpx>\n";
+    // Latin-1 declared by the file itself.
+    const QByteArray gpxLatin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gpx>\n"
+                                 "<wpt lat=\"40.1\" lon=\"-3.1\"><name>Sapo com\xfan</name></wpt>"
+                                 "</gpx>";
+    // iNaturalist: byte-order mark, its own column order, a quoted description with a comma
+    // and a line break, UTC times made Spanish and an offset kept as written.
+    const QByteArray inat =
+        "\xEF\xBB\xBFid,observed_on,time_observed_at,user_login,url,description,latitude,"
+        "longitude,positional_accuracy,place_guess,scientific_name,common_name\n"
+        "1,2024-05-03,2024-05-03 12:22:00 UTC,ana,https://x/1,\"En la charca, "
+        "\"\"tres\"\"\ncantando\",40.41680,-3.70380,10,Madrid,Epidalea calamita,Natterjack\n"
+        "2,2024-05-04,2024-05-04 14:22:00 +0200,ana,https://x/2,,36.7,-4.4,,,Rana perezi,\n"
+        "3,,,ana,,,,,,,Salamandra salamandra,\n";
+    // Observation.org: Windows-1252, semicolons, decimal commas, European dates.
+    const QByteArray obsorg = Cp1252(
+        u"date;time;species name;scientific name;number;lat;lng;location;notes\n"
+        "03/05/2024;9:05;Sapo común;Bufo spinosus;3;40,41680;-3,70380;Río Manzanares;puesta €\n"
+        "2024-05-04;;Lagartija;;1;42,5;-2,1;;\n"_s);
+    struct Caso {
+        QByteArray datos;
+        Formato formato;
+        QStringList registros;
+    };
+    const QList<Caso> casos = {
+        {gpx,
+         Formato::Gpx,
+         {u"3|2024-05-03|12:22|Bufo calamita/charca||40.41680 -3.70380|Bufo calamita|charca"_s,
+          u"5|2024-01-10|23:30|P2/Lagarto tizón||28.46760 -16.24780|P2|Lagarto tizón"_s,
+          u"6|||Sapo corredor||41.00000 -4.00000|Sapo corredor|"_s}},
+        {gpxLatin1, Formato::Gpx, {u"2|||Sapo común||40.10000 -3.10000|Sapo común|"_s}},
+        {"<gpx><wpt lat=\"40.1\" lon=\"-3.1\"><name>Sapo com\xfan \x80</name></wpt></gpx>",
+         Formato::Gpx,
+         {u"1|||Sapo común €||40.10000 -3.10000|Sapo común €|"_s}},
+        {inat,
+         Formato::INaturalist,
+         {u"2|2024-05-03|14:22|Epidalea calamita/Natterjack||40.41680 -3.70380|Madrid|"
+          "En la charca, \"tres\"\ncantando"_s,
+          u"4|2024-05-04|14:22|Rana perezi||36.70000 -4.40000||"_s,
+          u"5|||Salamandra salamandra||  ||"_s}},
+        {obsorg,
+         Formato::ObservationOrg,
+         {u"2|2024-05-03|09:05|Bufo spinosus/Sapo común|3|40.41680 -3.70380|Río Manzanares|"
+          "puesta €"_s,
+          u"3|2024-05-04||Lagartija|1|42.50000 -2.10000||"_s}},
+    };
+    for (const Caso &c : casos) {
+        const Lectura l = LeerDatos(c.datos);
+        QVERIFY2(l.ok, qPrintable(l.error));
+        QCOMPARE_EQ(int(l.formato), int(c.formato));
+        QStringList leidos;
+        for (const Registro &r : l.registros)
+            leidos << Linea(r);
+        QCOMPARE_EQ(leidos, c.registros);
+    }
+}
+
+void tst_ImportReader::archivosMalos() {
+    const QByteArray gpx = "<?xml version=\"1.0\"?>\n<gpx>\n<wpt lat=\"40\" lon=\"-3\">"
+                           "<name>a</name></wpt>\n<wpt lat=\"40.1\" lon=\"-3.1\">\n<name>b</na";
+    const QByteArray inat = "observed_on,latitude,longitude,scientific_name\n"
+                            "2024-05-03,40.4,-3.7,Rana perezi\n"
+                            "2024-05-03,40.4\n";
+    struct Caso {
+        QByteArray datos;
+        QString error;
+    };
+    const QList<Caso> casos = {
+        {gpx, u"Línea 5: el GPX está incompleto o dañado"_s},
+        {"<gpx><wpt lat=\"x\" lon=\"-3\"/></gpx>",
+         u"Línea 1: el punto no tiene una latitud y una longitud válidas."_s},
+        {"<gpx><wpt lat=\"91\" lon=\"-3\"/></gpx>",
+         u"Línea 1: el punto no tiene una latitud y una longitud válidas."_s},
+        {"<gpx></gpx>", u"El GPX no tiene ningún punto de paso (waypoint)."_s},
+        {"<?xml version=\"1.0\"?><kml></kml>", u"Línea 1: el archivo es XML pero no un GPX."_s},
+        {"<gpx version=\"1.1\"", u"Línea 1: el archivo no es un GPX."_s},
+        {inat, u"Línea 3: tiene 2 campos y la cabecera 4: el archivo parece cortado o dañado."_s},
+        {"observed_on,longitude,scientific_name\n2024-05-03,-3.7,Rana perezi\n",
+         u"Línea 1: faltan las columnas latitude de una exportación de iNaturalist."_s},
+        {"date,number,lat,lng\n2024-05-03,1,40,-3\n",
+         u"Línea 1: faltan las columnas scientific name de una exportación de Observation.org."_s},
+        {"date,scientific name,lat,lng\n2024-05-03,Rana perezi,40,-3\n31/02/2024,Rana "
+         "perezi,40,-3\n",
+         u"Línea 3: la fecha «31/02/2024» no se entiende."_s},
+        {"date,scientific name,lat,lng\n2024-05-03,Rana perezi,40;5,-3\n",
+         u"Línea 2: la posición «40;5, -3» no es una latitud y una longitud."_s},
+        {"date,scientific name,lat,lng,number\n2024-05-03,Rana perezi,40,-3,muchos\n",
+         u"Línea 2: el número de ejemplares «muchos» no es un número entero."_s},
+        {"date,scientific name,lat,lng\n2024-05-03,\"Rana perezi,40,-3\n",
+         u"Línea 2: unas comillas se abren y no se cierran: el archivo parece cortado."_s},
+        {"nombre,apellido\nAna,Pérez\n",
+         u"Línea 1: el archivo no es una exportación de iNaturalist ni de Observation.org, ni "
+         "un GPX, ni una hoja de cálculo del programa."_s},
+        {QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),
+         u"El archivo no es de texto ni una hoja de cálculo"_s},
+        {QByteArray("PK\x03\x04\x14\0\0\0\x08\0", 10),
+         u"La hoja de cálculo está incompleta o dañada"_s},
+        {"", u"El archivo está vacío."_s},
+        {"\xEF\xBB\xBFobserved_on,latitude,longitude,scientific_name\r\n",
+         u"El archivo no tiene ninguna observación después de la cabecera."_s},
+    };
+    for (const Caso &c : casos) {
+        const Lectura l = LeerDatos(c.datos);
+        QVERIFY2(!l.ok && l.registros.isEmpty(), c.datos.constData());
+        QVERIFY2(l.error.startsWith(c.error), qPrintable(l.error));
+    }
+    QVERIFY(LeerArchivo(u"/no/existe.gpx"_s).error.startsWith(u"No se puede leer el archivo"_s));
+}
+
+void tst_ImportReader::fechasYNumeros() {
+    const struct {
+        const char *texto;
+        const char *fecha; // empty: refused
+        const char *hora;
+    } fechas[] = {
+        {"2024-05-03", "2024-05-03", ""},
+        {"03/05/2024", "2024-05-03", ""},
+        {"3-5-2024", "2024-05-03", ""},
+        {"03.05.2024 7:05", "2024-05-03", "07:05"},
+        {"2024-05-03 14:22:00 +0200", "2024-05-03", "14:22"},
+        {"2024-05-03T14:22:00Z", "2024-05-03", "14:22"},
+        {"2024/05/03 14:22", "2024-05-03", "14:22"},
+        {"2024-02-30", "", ""},
+        {"2024-05-03 25:00", "", ""},
+        {"mayo 2024", "", ""},
+        {"05/2024", "", ""},
+    };
+    for (const auto &f : fechas) {
+        QDate d;
+        QString h;
+        const bool ok = LeerFechaHora(QString::fromUtf8(f.texto), &d, &h);
+        QCOMPARE_EQ(ok, *f.fecha != 0);
+        if (ok) QCOMPARE_EQ(d.toString(Qt::ISODate) + u'|' + h, u"%1|%2"_s.arg(f.fecha, f.hora));
+    }
+    QCOMPARE_EQ(LeerDecimal(u"-3,7038"_s).value_or(0), -3.7038);
+    QCOMPARE_EQ(LeerDecimal(u" 40.5 "_s).value_or(0), 40.5);
+    QVERIFY(!LeerDecimal(u"1.000,5"_s));
+    QVERIFY(!LeerDecimal(u"nan"_s));
+    QCOMPARE_EQ(Decodificar("\xEF\xBB\xBF"
+                            "a\xC3\xB1o"),
+                u"año"_s);
+    QCOMPARE_EQ(Decodificar("a\xF1o \x80"), u"año €"_s);
+}
+
+void tst_ImportReader::hojaDelPrograma() {
+    // The query's spreadsheet as the program writes it (inline strings), read back.
+    TestDatabase bd;
+    QVERIFY(bd.ok());
+    bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmx, utmy, "
+                "utmhuso, utm1k, utm10k) VALUES ('L1', 'Charca ''grande''', 28, 28079, 440291, "
+                "4474254, '30', 'VK4074', 'VK47')"_s);
+    bd.Ejecutar(
+        u"INSERT INTO observacion (observador1, observador2, fecha, horaini, especie, "
+        "numejemp, numaprox, descripcion, localidad) VALUES ('ANA', 'LUIS', '2024-05-03', "
+        "'10:15', (SELECT min(cod_especie) FROM especie), 12, 1, 'Con \"puesta\"', 'L1')"_s);
+    ObservationStore obs;
+    QSqlQuery q = obs.Consultar({}, true);
+    const QString ruta = bd.carpeta() + u"/consulta.xlsx"_s;
+    QString error;
+    QVERIFY2(EscribirHojaCalculo(q, ObservationStore::ColumnasConsulta(), ruta, &error),
+             qPrintable(error));
+    Lectura l = LeerArchivo(ruta);
+    QVERIFY2(l.ok, qPrintable(l.error));
+    QCOMPARE_EQ(int(l.formato), int(Formato::HojaPrograma));
+    QCOMPARE_EQ(l.registros.size(), 1);
+    const QString especie =
+        bd.Valor(u"SELECT n_especie FROM especie ORDER BY cod_especie"_s).toString();
+    QCOMPARE_EQ(Linea(l.registros[0]),
+                u"4|2024-05-03|10:15|%1|12|30 440291 4474254|Charca 'grande'|Con \"puesta\""_s.arg(
+                    especie));
+    QVERIFY(l.registros[0].aprox);
+    QCOMPARE_EQ(l.registros[0].otros.value(u"OBSERVADOR2"_s), u"LUIS"_s);
+
+    // Another program's sheet: shared strings, a text date, the headers in the first row.
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(u"xl/worksheets"_s);
+    auto escribir = [&](const QString &nombre, const QByteArray &texto) {
+        QFile f(dir.path() + u'/' + nombre);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(texto);
+    };
+    escribir(u"xl/sharedStrings.xml"_s,
+             "<sst><si><t>FECHA</t></si><si><t>ESPECIE</t></si><si><t>LOCALIDAD</t></si>"
+             "<si><t>LONGITUD</t></si><si><t>LATITUD</t></si><si><t>HUSO</t></si>"
+             "<si><r><t>Rana </t></r><r><t>perezi</t></r></si><si><t>Fuente</t></si>"
+             "<si><t>03/05/2024</t></si></sst>");
+    escribir(u"xl/worksheets/sheet1.xml"_s,
+             "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c>"
+             "<c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" t=\"s\"><v>2</v></c>"
+             "<c r=\"D1\" t=\"s\"><v>3</v></c><c r=\"E1\" t=\"s\"><v>4</v></c>"
+             "<c r=\"F1\" t=\"s\"><v>5</v></c></row><row r=\"2\"><c r=\"A2\" t=\"s\"><v>8</v></c>"
+             "<c r=\"B2\" t=\"s\"><v>6</v></c><c r=\"C2\" t=\"s\"><v>7</v></c>"
+             "<c r=\"D2\"><v>440291</v></c><c r=\"E2\"><v>4474254</v></c>"
+             "<c r=\"F2\" t=\"str\"><v>30</v></c></row></sheetData></worksheet>");
+    const QString otra = dir.path() + u"/otra.xlsx"_s;
+    QProcess zip;
+    zip.setWorkingDirectory(dir.path());
+    zip.start(u"zip"_s, {u"-qr"_s, otra, u"xl"_s});
+    QVERIFY(zip.waitForFinished() && zip.exitCode() == 0);
+    l = LeerArchivo(otra);
+    QVERIFY2(l.ok, qPrintable(l.error));
+    QCOMPARE_EQ(Linea(l.registros.value(0)),
+                u"2|2024-05-03||Rana perezi||30 440291 4474254|Fuente|"_s);
+
+    // Cut short: refused whole.
+    QFile f(ruta);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray entera = f.readAll();
+    l = LeerDatos(entera.left(entera.size() * 2 / 3));
+    QVERIFY(!l.ok && l.registros.isEmpty());
+    QVERIFY2(l.error.startsWith(u"La hoja de cálculo está incompleta o dañada"_s),
+             qPrintable(l.error));
+}
+
+QTEST_GUILESS_MAIN(tst_ImportReader)
+#include "tst_ImportReader.moc"
