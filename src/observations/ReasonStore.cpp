@@ -75,10 +75,11 @@ std::optional<qint64> ReasonStore::Insertar(const Motivo &m) {
                           {*id, m.motivo.trimmed(), Texto(m.descripcion)})
                : Ejecutar(q,
                           QStringLiteral("INSERT INTO motivo (motivo_cast, descripcion) "
-                                         "VALUES (?, ?)"),
-                          {m.motivo.trimmed(), Texto(m.descripcion)});
+                                         "VALUES (?, ?) RETURNING id_motivo"),
+                          {m.motivo.trimmed(), Texto(m.descripcion)}) &&
+                     q.next();
         if (!ok) return false;
-        nuevo = id ? *id : q.lastInsertId().toLongLong();
+        nuevo = id ? *id : q.value(0).toLongLong();
         return true;
     });
     return ok ? nuevo : std::nullopt;

@@ -61,7 +61,7 @@ void tst_frmodif::sesion() {
     // An observation with nothing chosen: one more observer, and its locality's place shown,
     // not entered; what was never chosen shows as nothing.
     Modificar(consulta, o.juliana);
-    QVERIFY(MessageService::Mostrados().isEmpty());
+    QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(Aviso()));
     QCOMPARE(
         Textos(f, {"Lbnumobs", "Txobs1", "Lbobs1", "Lbobs2", "Cbespecie", "Lbespecie"}),
         u"%1|JUL|Juliana Ruiz|Ana Pérez|VIPLAT - Vipera latastei|Víbora hocicuda"_s.arg(o.juliana));
