@@ -71,9 +71,8 @@ ServidorPrueba::ServidorPrueba() {
             return;
         }
         // The unprivileged user must reach its data folder through the temporary one.
-        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                               QFile::ExeOwner | QFile::ExeGroup |
-                                               QFile::ExeOther);
+        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ExeGroup | QFile::ExeOther);
         if (::chown(QFile::encodeName(datos_).constData(), pw->pw_uid, pw->pw_gid) != 0) {
             error_ = QStringLiteral("cannot give %1 to postgres").arg(datos_);
             return;
@@ -147,9 +146,10 @@ bool ServidorPrueba::Arrancar() {
 }
 
 bool ServidorPrueba::Parar() {
-    const bool ok = Ejecutar(QStringLiteral("pg_ctl"),
-                             {QStringLiteral("-D"), datos_, QStringLiteral("-m"),
-                              QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
+    const bool ok =
+        Ejecutar(QStringLiteral("pg_ctl"),
+                 {QStringLiteral("-D"), datos_, QStringLiteral("-m"), QStringLiteral("fast"),
+                  QStringLiteral("-w"), QStringLiteral("stop")});
     if (ok) enMarcha_ = false;
     return ok;
 }
