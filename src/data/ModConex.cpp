@@ -195,6 +195,10 @@ bool ConectarServidor() {
                                     "programa: %2.")
                          .arg(donde, faltan.join(QStringLiteral(", "))));
     const int version = SqlDialect::Version(db);
+    if (version < 0)
+        return Fallo(QStringLiteral("No se puede leer la base de datos %1 del servidor: el "
+                                    "usuario %2 no tiene permiso para leer sus tablas.")
+                         .arg(donde, servidor->usuario));
     if (version < SchemaUpgrade::kVersionActual)
         return Fallo(QStringLiteral("La base de datos %1 del servidor es de una versión anterior "
                                     "del programa y no se puede usar con esta.")

@@ -94,8 +94,9 @@ bool Tablas(const QSqlDatabase &db, QStringList *tablas, QString *error) {
     QSqlQuery q(db);
     const bool ok =
         De(db) == Motor::PostgreSql
-            ? q.exec(QStringLiteral("SELECT table_name FROM information_schema.tables WHERE "
-                                    "table_schema = current_schema()"))
+            // The catalogue lists every table, those the user may not read included.
+            ? q.exec(QStringLiteral("SELECT tablename FROM pg_catalog.pg_tables WHERE "
+                                    "schemaname = current_schema()"))
             : q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
     if (!ok) {
         *error = q.lastError().text();
@@ -131,17 +132,26 @@ bool EsClaveDuplicada(const QSqlError &error) {
 }
 
 bool EsConexionPerdida(const QSqlError &error, const QSqlDatabase &db) {
-    if (De(db) != Motor::PostgreSql || !error.isValid()) return false;
+    if (De(db) != Motor::PostgreSql) return false;
     const QString codigo = error.nativeErrorCode();
     // Connection exceptions (08...) and the server's shutdown (57P01..57P03).
     if (codigo.startsWith(QLatin1String("08")) || codigo.startsWith(QLatin1String("57P")))
         return true;
     if (!db.isOpen() || error.type() == QSqlError::ConnectionError) return true;
     const QString texto = error.databaseText() + u' ' + error.driverText();
-    return texto.contains(QLatin1String("server closed the connection")) ||
-           texto.contains(QLatin1String("no connection to the server")) ||
-           texto.contains(QLatin1String("connection to server")) ||
-           texto.contains(QLatin1String("terminating connection"));
+    if (texto.contains(QLatin1String("server closed the connection")) ||
+        texto.contains(QLatin1String("no connection to the server")) ||
+        texto.contains(QLatin1String("connection to server")) ||
+        texto.contains(QLatin1String("terminating connection")))
+        return true;
+    // The server answers every failure of its own with a code; none means the connection
+    // itself failed, which a trivial statement confirms.
+    if (!codigo.isEmpty()) return false;
+    QSqlQuery prueba(db);
+    if (prueba.exec(QStringLiteral("SELECT 1"))) return false;
+    const QString otro = prueba.lastError().nativeErrorCode();
+    return otro.isEmpty() || otro.startsWith(QLatin1String("08")) ||
+           otro.startsWith(QLatin1String("57P"));
 }
 
 bool FaltaContrasena(const QSqlError &error) {

@@ -59,8 +59,9 @@ void tst_principal::menu() {
     }
     QCOMPARE(menu, QStringList({"&Observaciones", "  Nueva Ctrl+N", "  Consulta ", "  Mapa ",
                                 "  Fenología ", "&Parámetros", "  Observadores ", "  Motivos ",
-                                "  Localidades ", "  Copias de seguridad ", "E&xportar", "&Ayuda",
-                                "  Tutorial F1", "  Acerca de... ", "  Web ", "Salir"}));
+                                "  Localidades ", "  Copias de seguridad ", "  Base de datos ",
+                                "E&xportar", "&Ayuda", "  Tutorial F1", "  Acerca de... ", "  Web ",
+                                "Salir"}));
 }
 
 void tst_principal::arranque() {

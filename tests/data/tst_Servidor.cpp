@@ -90,7 +90,8 @@ void tst_Servidor::creacionYCopia() {
     TestDatabase local(TestDatabase::Datos::Fixture, TestDatabase::Motor::Sqlite);
     QVERIFY(local.ok());
     ObserverStore observadores;
-    QVERIFY(observadores.Insertar({u"ANA"_s, u"Ana"_s, u"Pérez"_s, u"AHE"_s, u"a@x.es"_s, {}}, true));
+    QVERIFY(
+        observadores.Insertar({u"ANA"_s, u"Ana"_s, u"Pérez"_s, u"AHE"_s, u"a@x.es"_s, {}}, true));
     QVERIFY(observadores.Insertar({u"DOR"_s, u"Ánxela"_s, u"D'Ors"_s, {}, {}, u"Lugo"_s}, false));
     QVERIFY(ReasonStore().Insertar({u"12"_s, u"Censo de charcas"_s, u"Con \"comillas\""_s}));
     LocalityStore localidades;
@@ -121,9 +122,9 @@ void tst_Servidor::creacionYCopia() {
 
     CreacionBaseDatos::Copiados n;
     QVERIFY2(CreacionBaseDatos::CopiarAlServidor(local.ruta(), db, &n, &error), qPrintable(error));
-    QCOMPARE(u"%1 %2 %3 %4"_s.arg(n.observadores).arg(n.localidades).arg(n.motivos).arg(
-                 n.observaciones),
-             u"2 2 %1 2"_s.arg(local.Contar(u"motivo"_s)));
+    QCOMPARE(
+        u"%1 %2 %3 %4"_s.arg(n.observadores).arg(n.localidades).arg(n.motivos).arg(n.observaciones),
+        u"2 2 %1 2"_s.arg(local.Contar(u"motivo"_s)));
     // Row by row, every column, identifiers and UUIDs included.
     for (const QString &sql :
          {u"SELECT cod_observador, nombre, apellido, entidad, email, provincia, generacion FROM "
@@ -208,7 +209,8 @@ void tst_Servidor::usuariosALaVez() {
     mio.numejemp = 7;
     QVERIFY(!yo.Actualizar(1, mio, huella));
     QVERIFY(yo.modificadaPorOtro());
-    QCOMPARE(yo.error(), u"La observación ha sido modificada por otro usuario desde que se abrió."_s);
+    QCOMPARE(yo.error(),
+             u"La observación ha sido modificada por otro usuario desde que se abrió."_s);
     QCOMPARE(bd.Valor(u"SELECT descripcion FROM observacion WHERE id_observacion = 1"_s).toString(),
              u"Cambiada por otro"_s);
     // Reloaded, it saves; a deleted one is told apart.

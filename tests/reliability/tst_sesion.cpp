@@ -221,10 +221,10 @@ private:
     }
 
     void Menu() {
-        static const char *acciones[] = {"new",    "new",    "new",    "cons",      "cons",
-                                         "cons",   "observ", "observ", "loc",       "loc",
-                                         "motivo", "fitxer", "copias", "fenologia", "mapa",
-                                         "acerca", "help",   "web",    "sortir"};
+        static const char *acciones[] = {"new",       "new",    "new",    "cons",      "cons",
+                                         "cons",      "observ", "observ", "loc",       "loc",
+                                         "motivo",    "fitxer", "copias", "fenologia", "mapa",
+                                         "basedatos", "acerca", "help",   "web",       "sortir"};
         const char *nombre = acciones[Uno(std::size(acciones))];
         QAction *a = p->findChild<QAction *>(QLatin1String(nombre));
         if (!a || !a->isEnabled()) return;

@@ -163,14 +163,14 @@ ModConex::Servidor ServidorPrueba::Direccion(const QString &base) const {
     return s;
 }
 
-bool ServidorPrueba::Administrar(const QString &sql, QString *error) const {
+bool ServidorPrueba::Administrar(const QString &sql, QString *error, const QString &base) const {
     const QString nombre = QStringLiteral("admin-") + QUuid::createUuid().toString();
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), nombre);
         db.setHostName(QStringLiteral("127.0.0.1"));
         db.setPort(puerto_);
-        db.setDatabaseName(QStringLiteral("postgres"));
+        db.setDatabaseName(base);
         db.setUserName(QString::fromLatin1(kUsuario));
         ok = db.open();
         QSqlQuery q(db);
@@ -189,4 +189,21 @@ bool ServidorPrueba::CrearBase(const QString &nombre, const QString &plantilla) 
     QString sql = QStringLiteral("CREATE DATABASE %1").arg(nombre);
     if (!plantilla.isEmpty()) sql += QStringLiteral(" TEMPLATE ") + plantilla;
     return Administrar(sql, &error_);
+}
+
+bool ServidorPrueba::ExigirContrasena(const QString &usuario, const QString &contrasena) {
+    if (!Administrar(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(usuario, contrasena),
+                     &error_))
+        return false;
+    QFile hba(datos_ + QStringLiteral("/pg_hba.conf"));
+    if (!hba.open(QIODevice::ReadOnly)) return false;
+    const QByteArray antes = hba.readAll();
+    hba.close();
+    if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    // The first matching line decides: this login's before the trusted rest.
+    hba.write(QStringLiteral("host all %1 127.0.0.1/32 scram-sha-256\n").arg(usuario).toUtf8() +
+              antes);
+    hba.close();
+    return Ejecutar(QStringLiteral("pg_ctl"),
+                    {QStringLiteral("-D"), datos_, QStringLiteral("reload")});
 }

@@ -19,6 +19,8 @@ public:
     bool ok() const { return ok_; }
     const QString &error() const { return error_; }
     int puerto() const { return puerto_; }
+    // One of the server's programs (psql...), by its full path.
+    QString Programa(const QString &nombre) const { return bin_ + u'/' + nombre; }
 
     // The server of this test program, started on first use and stopped at its end.
     static ServidorPrueba &Compartido();
@@ -30,7 +32,10 @@ public:
     // The address of one of its databases, as the program takes it.
     ModConex::Servidor Direccion(const QString &base) const;
     // Runs a statement on the maintenance database (CREATE DATABASE ...); false on error.
-    bool Administrar(const QString &sql, QString *error = nullptr) const;
+    bool Administrar(const QString &sql, QString *error = nullptr,
+                     const QString &base = QStringLiteral("postgres")) const;
+    // A login that must give its password (the others need none).
+    bool ExigirContrasena(const QString &usuario, const QString &contrasena);
     // A new empty database of that name (dropped first when it exists).
     bool CrearBase(const QString &nombre, const QString &plantilla = QString());
 

@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QSet>
+#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -76,6 +77,8 @@ TestDatabase::TestDatabase(Datos datos, Motor motor) {
     ModConex::setServidor(std::nullopt);
     ModConex::setSoloLectura(false);
     ModConex::setRutaAplicacion(dir_.path());
+    // The user's settings of each test are its own, never the real user's.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
     ModBaseDatos::setEscalaEsperas(0.0);
     for (const auto &paso : Pasos())
         paso();
