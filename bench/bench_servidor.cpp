@@ -34,22 +34,14 @@ qint64 Mediana(const std::function<qint64()> &medir, int veces) {
 }
 
 QStringList Psql(const TestDatabase &bd) {
-    return {QStringLiteral("-X"),
-            QStringLiteral("-q"),
-            QStringLiteral("-A"),
-            QStringLiteral("-t"),
-            QStringLiteral("-v"),
-            QStringLiteral("ON_ERROR_STOP=1"),
-            QStringLiteral("-h"),
-            QStringLiteral("127.0.0.1"),
-            QStringLiteral("-p"),
-            QString::number(ServidorPrueba::Compartido().puerto()),
-            QStringLiteral("-U"),
-            QString::fromLatin1(ServidorPrueba::kUsuario),
-            QStringLiteral("-d"),
-            bd.base(),
-            QStringLiteral("-o"),
-            QStringLiteral("/dev/null")};
+    return {QStringLiteral("-X"), QStringLiteral("-q"),
+            QStringLiteral("-A"), QStringLiteral("-t"),
+            QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+            QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+            QStringLiteral("-p"), QString::number(ServidorPrueba::Compartido().puerto()),
+            QStringLiteral("-U"), QString::fromLatin1(ServidorPrueba::kUsuario),
+            QStringLiteral("-d"), bd.base(),
+            QStringLiteral("-o"), QStringLiteral("/dev/null")};
 }
 
 // psql started with the arguments (and the script on its input), until it ends.
@@ -112,7 +104,7 @@ int main(int argc, char *argv[]) {
                                    "AS text), '10:00', '11:00', i % 7, 1, 2, 'BUFSPI', i % 40, "
                                    "i % 2, 1, 1, 'Junto al agua', 'Muestreo', i % 9, 'L' || (i "
                                    "% 20000) FROM generate_series(1, %1) i")
-                           .arg(observaciones)) &&
+                        .arg(observaciones)) &&
         bd.Ejecutar(QStringLiteral("ANALYZE"));
     if (!poblada) return 1;
     std::printf("PostgreSQL server, %d observations\n", observaciones);
@@ -121,9 +113,9 @@ int main(int argc, char *argv[]) {
     // same statement and its count.
     ObservationStore store;
     const QString consulta = store.Consultar({}, false).lastQuery();
-    const QString cuenta = QStringLiteral("SELECT count(*)") +
-                           consulta.mid(consulta.indexOf(QLatin1String(" FROM ")))
-                               .section(QLatin1String(" ORDER BY "), 0, 0);
+    const QString cuenta =
+        QStringLiteral("SELECT count(*)") + consulta.mid(consulta.indexOf(QLatin1String(" FROM ")))
+                                                .section(QLatin1String(" ORDER BY "), 0, 0);
     const auto desnuda = [&] {
         QElapsedTimer t;
         t.start();
@@ -197,8 +189,7 @@ int main(int argc, char *argv[]) {
         Esperar(p);
     const double desnudas = kProgramas * kCada / (t.nsecsElapsed() / 1e9);
     std::printf("%-40s %9.0f obs/s  psql %9.0f obs/s  ratio %.2f\n",
-                "4 programs saving 1,000 each at once", programas, desnudas,
-                desnudas / programas);
+                "4 programs saving 1,000 each at once", programas, desnudas, desnudas / programas);
     std::printf("observations stored: %d\n", bd.Contar(QStringLiteral("observacion")));
     return 0;
 }

@@ -70,10 +70,11 @@ void frbasedatos::OpServidor_Toggled() {
 }
 
 std::optional<ModConex::Servidor> frbasedatos::Leer() {
-    const QList<QPair<QLineEdit *, QString>> campos = {{ui->Txhost, QStringLiteral("Servidor")},
-                                                       {ui->Txpuerto, QStringLiteral("Puerto")},
-                                                       {ui->Txbase, QStringLiteral("Base de datos")},
-                                                       {ui->Txusuario, QStringLiteral("Usuario")}};
+    const QList<QPair<QLineEdit *, QString>> campos = {
+        {ui->Txhost, QStringLiteral("Servidor")},
+        {ui->Txpuerto, QStringLiteral("Puerto")},
+        {ui->Txbase, QStringLiteral("Base de datos")},
+        {ui->Txusuario, QStringLiteral("Usuario")}};
     for (const auto &[campo, nombre] : campos) {
         if (!campo->text().trimmed().isEmpty()) continue;
         MessageService::Mostrar(this, QStringLiteral("El campo %1 es obligatorio.").arg(nombre),

@@ -30,12 +30,18 @@ QString Exacto(const QString &columna, const QSqlDatabase &db);
 // The statements that create the program's tables on an empty PostgreSQL database, from
 // the SQLite schema: NOCASE text becomes citext (equality, order, uniqueness and joins
 // ignore case, accents stay distinct), AUTOINCREMENT an identity, the UUID trigger a
-// default of the server's own generator, and a table records the schema version.
+// default of the server's own generator, every table gets the rowid SQLite gives
+// implicitly, and a table records the schema version.
 QStringList EsquemaPostgreSql(const QStringList &sentenciasSqlite);
 
 // After rows brought their own identifiers: the statement that moves the table's identity
 // past the highest one, so that new rows never take a used number (PostgreSQL only).
 QString AjustarIdentidad(const QString &tabla, const QString &columna);
+
+// After an insert or update that set the identifier itself: the statement that keeps the
+// server's next numbers clear of it; empty where the engine needs none (SQLite).
+QString TrasIdentificadorPropio(const QSqlDatabase &db, const QString &tabla,
+                                const QString &columna);
 
 // The program's tables present in the database, in lower case; false with *error when
 // the catalogue cannot be read.

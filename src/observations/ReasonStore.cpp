@@ -1,5 +1,7 @@
 #include "ReasonStore.h"
 
+#include "data/SqlDialect.h"
+
 #include <QSqlQuery>
 
 namespace {
@@ -62,6 +64,14 @@ bool ReasonStore::Validar(const Motivo &m, std::optional<qint64> actual,
     return true;
 }
 
+bool ReasonStore::AjustarNumeracion() {
+    // A number the user gave must never be handed out again by the database.
+    const QString sql = SqlDialect::TrasIdentificadorPropio(db(), QStringLiteral("motivo"),
+                                                            QStringLiteral("id_motivo"));
+    QSqlQuery q;
+    return sql.isEmpty() || Ejecutar(q, sql);
+}
+
 std::optional<qint64> ReasonStore::Insertar(const Motivo &m) {
     std::optional<qint64> id;
     std::optional<qint64> nuevo;
@@ -80,7 +90,7 @@ std::optional<qint64> ReasonStore::Insertar(const Motivo &m) {
                      q.next();
         if (!ok) return false;
         nuevo = id ? *id : q.value(0).toLongLong();
-        return true;
+        return !id || AjustarNumeracion();
     });
     return ok ? nuevo : std::nullopt;
 }
@@ -100,7 +110,7 @@ bool ReasonStore::Actualizar(qint64 actual, const Motivo &m) {
                                   "ha eliminado."));
             return false;
         }
-        return true;
+        return AjustarNumeracion();
     });
 }
 

@@ -48,9 +48,9 @@ void CrearGrupo() {
         QVERIFY2(AbrirServidor(u"crear"_s, Servidor().Direccion(u"grupo"_s), &error),
                  qPrintable(error));
         QSqlDatabase db = QSqlDatabase::database(u"crear"_s, false);
-        QVERIFY2(CreacionBaseDatos::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR),
-                                                    &error),
-                 qPrintable(error));
+        QVERIFY2(
+            CreacionBaseDatos::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
+            qPrintable(error));
         db.close();
     }
     QSqlDatabase::removeDatabase(u"crear"_s);
@@ -100,7 +100,8 @@ void tst_frbasedatos::eleccion() {
     // Each attempt says what is wrong or what it found; none changes the database in use.
     const QList<QStringList> pruebas = {
         {u""_s, puerto, u"grupo"_s, u"tritodex"_s, u"El campo Servidor es obligatorio."_s},
-        {u"127.0.0.1"_s, puerto, u" "_s, u"tritodex"_s, u"El campo Base de datos es obligatorio."_s},
+        {u"127.0.0.1"_s, puerto, u" "_s, u"tritodex"_s,
+         u"El campo Base de datos es obligatorio."_s},
         {u"db grupo"_s, puerto, u"grupo"_s, u"tritodex"_s,
          u"«db grupo» no es un nombre de servidor ni una dirección válida."_s},
         {u"12345"_s, puerto, u"grupo"_s, u"tritodex"_s,
@@ -182,7 +183,8 @@ void tst_frbasedatos::contrasena() {
     x.Servidor(u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s);
     respuestas = {};
     const QString aviso = x.Pulsar("CdProbar");
-    QVERIFY2(aviso.startsWith(u"No se puede conectar con el servidor PostgreSQL"_s), qPrintable(aviso));
+    QVERIFY2(aviso.startsWith(u"No se puede conectar con el servidor PostgreSQL"_s),
+             qPrintable(aviso));
     QCOMPARE(pedidas.size(), 1);
 
     // The user's password file answers instead of the user.
@@ -221,7 +223,8 @@ void tst_frbasedatos::arranque() {
 
     // TRITODEX_DB for one run: a postgresql:// address wins; anything else is said and
     // the settings hold.
-    qputenv("TRITODEX_DB", u"postgresql://tritodex@127.0.0.1:%1/postgres"_s.arg(grupo.puerto).toUtf8());
+    qputenv("TRITODEX_DB",
+            u"postgresql://tritodex@127.0.0.1:%1/postgres"_s.arg(grupo.puerto).toUtf8());
     QVERIFY(empezar(QMessageBox::No).isEmpty());
     QVERIFY2(MessageService::Ultimo().texto.contains(u"127.0.0.1:%1/postgres del servidor no es la "
                                                      "de Tritodex"_s.arg(grupo.puerto)),

@@ -149,6 +149,10 @@ void tst_Servidor::creacionYCopia() {
     QVERIFY(Filas(db, u"SELECT uuid FROM observacion WHERE id_observacion = 4"_s)
                 .value(0)
                 .contains(u'-'));
+    // A reason numbered by the user: the server's next number goes past it.
+    ReasonStore motivos(db);
+    QCOMPARE(motivos.Insertar({u"50"_s, u"Batida"_s, {}}), 50);
+    QCOMPARE(motivos.Insertar({{}, u"Escucha"_s, {}}), 51);
     db.close();
     QSqlDatabase::removeDatabase(u"grupo"_s);
 }
