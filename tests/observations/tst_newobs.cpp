@@ -376,6 +376,27 @@ void tst_newobs::codigoDeLocalidad() {
     QCOMPARE(Fila(s.bd, u"SELECT l.cod_localidad FROM observacion o JOIN localidad l "
                         "ON l.cod_localidad = o.localidad WHERE l.localidad = 'Prado'"_s),
              u"PRADO-1"_s);
+
+    // The proposal accepted, and taken by another user (two numbers of it) before the save:
+    // the next free number is stored, and the user is told which.
+    s.RellenarObservacion();
+    s.NuevaLocalidad(u"Vega"_s);
+    ChoiceService::Prueba().codigoLocalidad = [&](QWidget *, const QString &p) {
+        for (const QString &otro : {p, u"JPG%1"_s.arg(p.mid(3).toInt() + 1)})
+            s.bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad) VALUES (?, 'Ajena')"_s,
+                          {otro});
+        return std::optional(p);
+    };
+    s.Guardar();
+    QCOMPARE(MessageService::Mostrados().size(), 2);
+    QCOMPARE(MessageService::Mostrados().at(0).texto,
+             u"Otro usuario acaba de usar el código JPG3: la localidad nueva se ha guardado con el "
+             "código JPG5."_s);
+    QCOMPARE(Aviso(), kGuardada);
+    QCOMPARE(Fila(s.bd, u"SELECT l.cod_localidad, l.localidad FROM observacion o JOIN localidad l "
+                        "ON l.cod_localidad = o.localidad WHERE o.id_observacion = (SELECT "
+                        "max(id_observacion) FROM observacion)"_s),
+             u"JPG5|Vega"_s);
 }
 
 void tst_newobs::localidadExistente() {
