@@ -8,7 +8,8 @@ PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-d
            libproj-dev proj-data libgeographiclib-dev \
            poppler-utils desktop-file-utils \
            clang-format python3 \
-           sqlite3 zip
+           sqlite3 zip \
+           postgresql libqt6sql6-psql
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

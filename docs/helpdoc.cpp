@@ -3,6 +3,7 @@
 // table of contents and page numbers. Also writes the program's icon for the desktop.
 // Usage: tritodex_helpdoc <tutorial.html> <refdata folder> <output.pdf> <screenshot folder>
 //                         <icon.png>
+#include "app/frbasedatos.h"
 #include "app/frsplash.h"
 #include "app/principal.h"
 #include "atlas/frfenologia.h"
@@ -365,6 +366,7 @@ Capturas HacerCapturas() {
         !Backups::Hacer(&error, QDateTime(QDate(2026, 12, 1), QTime(8, 47))))
         Fallar(error);
     c[QStringLiteral("frcopias")] = EnVentanaPrincipal(new frcopias);
+    c[QStringLiteral("frbasedatos")] = EnVentanaPrincipal(new frbasedatos);
     c[QStringLiteral("frsplash")] = Suelta(new frsplash);
     return c;
 }

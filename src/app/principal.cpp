@@ -7,10 +7,12 @@
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
 #include "export/frfitxer.h"
+#include "frbasedatos.h"
 #include "frspini.h"
 #include "frsplash.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "import/frimportar.h"
 #include "localities/frloc.h"
@@ -52,6 +54,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->loc, &QAction::triggered, this, &principal::loc_Click);
     connect(ui->motivo, &QAction::triggered, this, &principal::motivo_Click);
     connect(ui->copias, &QAction::triggered, this, &principal::copias_Click);
+    connect(ui->basedatos, &QAction::triggered, this, &principal::basedatos_Click);
     connect(ui->fitxer, &QAction::triggered, this, &principal::fitxer_Click);
     connect(ui->help, &QAction::triggered, this, &principal::help_Click);
     connect(ui->acerca, &QAction::triggered, this, &principal::acerca_Click);
@@ -70,7 +73,24 @@ void principal::Form_Load() {
         inicio->repaint();
         QApplication::processEvents();
         // The cause in plain words: the user can only mend what is named.
-        if (!ModConex::Conectar())
+        const bool conectado = ModBaseDatos::Conectar(inicio);
+        if (!conectado && ModConex::EsServidor()) {
+            // A server out of reach: the local file is offered for this session.
+            if (MessageService::Mostrar(
+                    inicio,
+                    QStringLiteral("Problema de Conexión con la base de datos\n\n%1\n\n¿Usar "
+                                   "en esta sesión el archivo local (Tritodex.mdb)?")
+                        .arg(ModConex::MotivoFallo()),
+                    QStringLiteral("Tritodex"), QMessageBox::Question,
+                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+                ModConex::Desconectar();
+                ModConex::setServidor(std::nullopt);
+                if (!ModConex::Conectar())
+                    MessageService::Mostrar(
+                        inicio, QStringLiteral("Problema de Conexión con la base de datos\n\n") +
+                                    ModConex::MotivoFallo());
+            }
+        } else if (!conectado)
             MessageService::Mostrar(
                 inicio, QStringLiteral("Problema de Conexión con la base de datos\n\n") +
                             ModConex::MotivoFallo());
@@ -85,6 +105,8 @@ void principal::Form_Load() {
 }
 
 void principal::ProtegerDatos(QWidget *ventana) {
+    // A server's data are kept by its own backups, not by copies of a local file.
+    if (ModConex::EsServidor()) return;
     const QString titulo = QStringLiteral("Copias de seguridad");
     if (ModConex::DatabaseConnection().isOpen()) {
         QString error;
@@ -189,6 +211,10 @@ void principal::motivo_Click() {
 
 void principal::copias_Click() {
     AbrirFormulario([] { return new frcopias; });
+}
+
+void principal::basedatos_Click() {
+    AbrirFormulario([] { return new frbasedatos; });
 }
 
 void principal::fitxer_Click() {

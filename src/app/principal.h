@@ -32,6 +32,7 @@ private slots:
     void loc_Click();
     void motivo_Click();
     void copias_Click();
+    void basedatos_Click();
     void fitxer_Click();
     void help_Click();
     void acerca_Click();

@@ -1,6 +1,7 @@
 #include "CreacionBaseDatos.h"
 
 #include "SchemaUpgrade.h"
+#include "SqlDialect.h"
 #include "SqliteTexto.h"
 #include "schema.h"
 
@@ -10,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QUuid>
 
 namespace CreacionBaseDatos {
@@ -191,6 +193,183 @@ bool CrearBaseDatos(const QString &rutaArchivo, const QString &carpetaRefdata, Q
         ok = false;
     }
     if (!ok) QFile::remove(temporal);
+    return ok;
+}
+
+bool CrearEnServidor(QSqlDatabase &db, const QString &carpetaRefdata, QString *error) {
+    QStringList tablas;
+    if (!SqlDialect::Tablas(db, &tablas, error)) return false;
+    for (const QString &s : SentenciasEsquema()) {
+        if (!s.startsWith(QLatin1String("CREATE TABLE "))) continue;
+        const QString tabla = s.mid(13).section(u' ', 0, 0).toLower();
+        if (tablas.contains(tabla)) {
+            *error = QStringLiteral("La base de datos %1 ya tiene tablas del programa (%2): no "
+                                    "se toca.")
+                         .arg(db.databaseName(), tabla);
+            return false;
+        }
+    }
+    if (!db.transaction()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    bool ok = true;
+    QSqlQuery q(db);
+    for (const QString &s : SqlDialect::EsquemaPostgreSql(SentenciasEsquema())) {
+        if (!q.exec(s)) {
+            *error = QStringLiteral("%1\n%2").arg(s, q.lastError().text());
+            ok = false;
+            break;
+        }
+    }
+    tablas.clear();
+    ok = ok && SqlDialect::Tablas(db, &tablas, error);
+    const QFileInfoList csvs =
+        QDir(carpetaRefdata).entryInfoList({QStringLiteral("*.csv")}, QDir::Files, QDir::Name);
+    for (const QFileInfo &fi : csvs) {
+        if (!ok) break;
+        if (!tablas.contains(fi.completeBaseName().toLower())) continue;
+        ok = CargarCsv(db, fi.completeBaseName().toLower(), fi.absoluteFilePath(), error);
+    }
+    // Rows that bring their own identifiers leave the counters where new ones must start.
+    for (const auto &[tabla, columna] : {std::pair{"motivo", "id_motivo"}}) {
+        if (ok &&
+            !q.exec(SqlDialect::AjustarIdentidad(QLatin1String(tabla), QLatin1String(columna)))) {
+            *error = q.lastError().text();
+            ok = false;
+        }
+    }
+    if (ok && !q.exec(SqlDialect::FijarVersion(db, SchemaUpgrade::kVersionActual))) {
+        *error = q.lastError().text();
+        ok = false;
+    }
+    q.finish();
+    if (ok && !db.commit()) {
+        *error = db.lastError().text();
+        ok = false;
+    }
+    if (!ok) db.rollback();
+    return ok;
+}
+
+namespace {
+// Copies every row of the table, the columns the server's table has too; *n counts them.
+bool CopiarTabla(QSqlDatabase &origen, QSqlDatabase &destino, const QString &tabla,
+                 const QString &orden, int *n, QString *error) {
+    QSqlQuery leer(origen);
+    leer.setForwardOnly(true);
+    if (!leer.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(tabla, orden))) {
+        *error = QStringLiteral("%1: %2").arg(tabla, leer.lastError().text());
+        return false;
+    }
+    const QSqlRecord destinoCampos = destino.record(tabla);
+    const QSqlRecord campos = leer.record();
+    QList<int> indices;
+    QStringList columnas, marcas;
+    for (int i = 0; i < campos.count(); ++i) {
+        if (destinoCampos.indexOf(campos.fieldName(i).toLower()) < 0) continue;
+        indices << i;
+        columnas << campos.fieldName(i).toLower();
+        marcas << QStringLiteral("?");
+    }
+    QSqlQuery escribir(destino);
+    if (!escribir.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                              .arg(tabla, columnas.join(u','), marcas.join(u',')))) {
+        *error = QStringLiteral("%1: %2").arg(tabla, escribir.lastError().text());
+        return false;
+    }
+    while (leer.next()) {
+        for (int k = 0; k < indices.size(); ++k)
+            escribir.bindValue(k, leer.value(indices[k]));
+        if (!escribir.exec()) {
+            QStringList fila;
+            for (int i : indices)
+                fila << leer.value(i).toString();
+            *error = QStringLiteral("%1 (%2): %3")
+                         .arg(tabla, fila.join(u','), escribir.lastError().text());
+            return false;
+        }
+        ++*n;
+    }
+    if (leer.lastError().isValid()) {
+        *error = QStringLiteral("%1: %2").arg(tabla, leer.lastError().text());
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+bool CopiarAlServidor(const QString &rutaArchivo, QSqlDatabase &servidor, Copiados *copiados,
+                      QString *error) {
+    if (!QFileInfo(rutaArchivo).isFile()) {
+        *error = QStringLiteral("No se encuentra el archivo %1").arg(rutaArchivo);
+        return false;
+    }
+    *copiados = {};
+    const QString nombre = QStringLiteral("copiar-") + QUuid::createUuid().toString();
+    bool ok = false;
+    {
+        QSqlDatabase origen = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nombre);
+        origen.setDatabaseName(rutaArchivo);
+        origen.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!origen.open()) {
+            *error = origen.lastError().text();
+        } else if (const int v = SqlDialect::Version(origen); v != SchemaUpgrade::kVersionActual) {
+            *error = QStringLiteral("El archivo %1 es de otra versión del programa (%2): ábralo "
+                                    "antes con esta versión para actualizarlo.")
+                         .arg(rutaArchivo)
+                         .arg(v);
+        } else {
+            QSqlQuery q(servidor);
+            ok = q.exec(QStringLiteral("SELECT (SELECT count(*) FROM observador) + (SELECT "
+                                       "count(*) FROM localidad) + (SELECT count(*) FROM "
+                                       "observacion)")) &&
+                 q.next();
+            if (!ok) {
+                *error = q.lastError().text();
+            } else if (q.value(0).toLongLong() > 0) {
+                *error = QStringLiteral("La base de datos del servidor ya tiene observadores, "
+                                        "localidades u observaciones: no se copia nada en ella.");
+                ok = false;
+            }
+            q.finish();
+            if (ok && !servidor.transaction()) {
+                *error = servidor.lastError().text();
+                ok = false;
+            } else if (ok) {
+                ok = q.exec(QStringLiteral("DELETE FROM motivo"));
+                if (!ok) *error = q.lastError().text();
+                ok =
+                    ok &&
+                    CopiarTabla(origen, servidor, QStringLiteral("observador"),
+                                QStringLiteral("cod_observador"), &copiados->observadores, error) &&
+                    CopiarTabla(origen, servidor, QStringLiteral("motivo"),
+                                QStringLiteral("id_motivo"), &copiados->motivos, error) &&
+                    CopiarTabla(origen, servidor, QStringLiteral("localidad"),
+                                QStringLiteral("id_localidad"), &copiados->localidades, error) &&
+                    CopiarTabla(origen, servidor, QStringLiteral("observacion"),
+                                QStringLiteral("id_observacion"), &copiados->observaciones, error);
+                for (const auto &[tabla, columna] :
+                     {std::pair{"motivo", "id_motivo"}, std::pair{"localidad", "id_localidad"},
+                      std::pair{"observacion", "id_observacion"}}) {
+                    if (ok && !q.exec(SqlDialect::AjustarIdentidad(QLatin1String(tabla),
+                                                                   QLatin1String(columna)))) {
+                        *error = q.lastError().text();
+                        ok = false;
+                    }
+                }
+                q.finish();
+                if (ok && !servidor.commit()) {
+                    *error = servidor.lastError().text();
+                    ok = false;
+                }
+                if (!ok) servidor.rollback();
+            }
+        }
+        origen.close();
+    }
+    QSqlDatabase::removeDatabase(nombre);
+    if (!ok) *copiados = {};
     return ok;
 }
 

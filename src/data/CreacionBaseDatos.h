@@ -24,6 +24,21 @@ bool CargarCsv(QSqlDatabase &db, const QString &tabla, const QString &ruta, QStr
 // Creates a new database file: the schema plus every refdata/*.csv. Refuses an existing file.
 bool CrearBaseDatos(const QString &rutaArchivo, const QString &carpetaRefdata, QString *error);
 
+// Creates the schema and the seed data in an empty database of a PostgreSQL server, in one
+// transaction; refuses a database that already holds any of the program's tables.
+bool CrearEnServidor(QSqlDatabase &db, const QString &carpetaRefdata, QString *error);
+
+// How many rows of each kind a copy brought.
+struct Copiados {
+    int observadores = 0, localidades = 0, motivos = 0, observaciones = 0;
+};
+// Copies a local file's observers, localities, reasons and observations, identifiers and
+// UUIDs included, into a server database made by CrearEnServidor, in one transaction: all
+// of them or nothing. Refuses a database that already holds observers, localities or
+// observations; its seed reasons give way to the file's.
+bool CopiarAlServidor(const QString &rutaArchivo, QSqlDatabase &servidor, Copiados *copiados,
+                      QString *error);
+
 // The schema's statements, one per element.
 QStringList SentenciasEsquema();
 

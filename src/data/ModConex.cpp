@@ -2,6 +2,7 @@
 
 #include "Backups.h"
 #include "SchemaUpgrade.h"
+#include "SqlDialect.h"
 #include "SqliteTexto.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QUrl>
 
 #include <iterator>
 
@@ -26,6 +28,10 @@ QString aviso;
 // Why the connection was opened for reading only, for the message of a refused write.
 enum class SoloLectura { No, Archivo, Carpeta, Version } soloLectura = SoloLectura::No;
 bool danado = false;
+std::optional<ModConex::Servidor> servidor;
+// The server was lost during a statement: the next use of the connection opens it again.
+bool perdida = false;
+bool faltaContrasena = false;
 const char *const kConexion = "DatabaseConnection";
 
 // Tables whose absence makes the file useless to the program.
@@ -71,12 +77,87 @@ QString ModConex::RutaBaseDatos() {
 
 QSqlDatabase ModConex::DatabaseConnection() {
     const QString nombre = QString::fromLatin1(kConexion);
-    if (!QSqlDatabase::contains(nombre))
-        return QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nombre);
-    return QSqlDatabase::database(nombre, false);
+    const QString driver =
+        SqlDialect::Driver(servidor ? SqlDialect::Motor::PostgreSql : SqlDialect::Motor::Sqlite);
+    if (QSqlDatabase::contains(nombre) &&
+        QSqlDatabase::database(nombre, false).driverName() != driver) {
+        QSqlDatabase::database(nombre, false).close();
+        QSqlDatabase::removeDatabase(nombre);
+    }
+    if (!QSqlDatabase::contains(nombre)) return QSqlDatabase::addDatabase(driver, nombre);
+    QSqlDatabase db = QSqlDatabase::database(nombre, false);
+    if (perdida && servidor) {
+        // Whatever the lost session held is gone with it; a new one starts here.
+        perdida = false;
+        db.close();
+        if (!db.open()) perdida = true;
+    }
+    return db;
+}
+
+bool ModConex::EsServidor() {
+    return servidor.has_value();
+}
+
+void ModConex::setServidor(const std::optional<Servidor> &nuevo) {
+    servidor = nuevo;
+}
+
+std::optional<ModConex::Servidor> ModConex::ServidorActual() {
+    return servidor;
+}
+
+bool ModConex::FaltaContrasena() {
+    return faltaContrasena;
+}
+
+std::optional<ModConex::Servidor> ModConex::Servidor::DesdeUri(const QString &uri) {
+    const QUrl url(uri.trimmed(), QUrl::StrictMode);
+    if (!url.isValid() ||
+        (url.scheme() != QLatin1String("postgresql") && url.scheme() != QLatin1String("postgres")))
+        return std::nullopt;
+    Servidor s;
+    if (!url.host().isEmpty()) s.host = url.host();
+    s.puerto = url.port(5432);
+    s.usuario = url.userName();
+    s.contrasena = url.password();
+    s.base = url.path().mid(1);
+    if (s.base.isEmpty() || s.base.contains(u'/')) return std::nullopt;
+    return s;
+}
+
+QString ModConex::Servidor::Descripcion() const {
+    return QStringLiteral("%1:%2/%3").arg(host).arg(puerto).arg(base);
+}
+
+bool AbrirServidor(const QString &nombre, const ModConex::Servidor &s, QString *error) {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        *error = QStringLiteral("Falta el controlador de PostgreSQL de Qt (paquete "
+                                "libqt6sql6-psql): no se puede usar un servidor.");
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::contains(nombre)
+                          ? QSqlDatabase::database(nombre, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), nombre);
+    db.close();
+    db.setHostName(s.host);
+    db.setPort(s.puerto);
+    db.setDatabaseName(s.base);
+    db.setUserName(s.usuario);
+    db.setPassword(s.contrasena);
+    db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=Tritodex"));
+    if (db.open()) return true;
+    faltaContrasena = SqlDialect::FaltaContrasena(db.lastError());
+    *error = QStringLiteral("No se puede conectar con el servidor PostgreSQL %1: %2")
+                 .arg(s.Descripcion(), db.lastError().databaseText().trimmed().isEmpty()
+                                           ? db.lastError().text().trimmed()
+                                           : db.lastError().databaseText().trimmed());
+    return false;
 }
 
 void ModConex::Desconectar() {
+    perdida = false;
+    faltaContrasena = false;
     motivoFallo.clear();
     const QString nombre = QString::fromLatin1(kConexion);
     if (!QSqlDatabase::contains(nombre)) return;
@@ -92,13 +173,58 @@ bool Fallo(const QString &motivo) {
 }
 } // namespace
 
+namespace {
+bool ConectarServidor() {
+    QSqlDatabase db = ModConex::DatabaseConnection();
+    QString error;
+    if (!AbrirServidor(db.connectionName(), *servidor, &error)) return Fallo(error);
+    const QString donde = servidor->Descripcion();
+    QStringList tablas;
+    if (!SqlDialect::Tablas(db, &tablas, &error)) return Fallo(DescribirError(db.lastError()));
+    QStringList faltan;
+    for (const char *tabla : kTablas)
+        if (!tablas.contains(QString::fromLatin1(tabla).toLower()))
+            faltan << QString::fromLatin1(tabla);
+    if (faltan.size() == qsizetype(std::size(kTablas)))
+        return Fallo(QStringLiteral("La base de datos %1 del servidor no es la de Tritodex: no "
+                                    "tiene ninguna de sus tablas. Créelas con tritodex_mkdb "
+                                    "--servidor.")
+                         .arg(donde));
+    if (!faltan.isEmpty())
+        return Fallo(QStringLiteral("A la base de datos %1 del servidor le faltan tablas del "
+                                    "programa: %2.")
+                         .arg(donde, faltan.join(QStringLiteral(", "))));
+    const int version = SqlDialect::Version(db);
+    if (version < 0)
+        return Fallo(QStringLiteral("No se puede leer la base de datos %1 del servidor: el "
+                                    "usuario %2 no tiene permiso para leer sus tablas.")
+                         .arg(donde, servidor->usuario));
+    if (version < SchemaUpgrade::kVersionActual)
+        return Fallo(QStringLiteral("La base de datos %1 del servidor es de una versión anterior "
+                                    "del programa y no se puede usar con esta.")
+                         .arg(donde));
+    if (version > SchemaUpgrade::kVersionActual) {
+        // Made by a newer program: this one may not understand all of it, so it only reads.
+        soloLectura = SoloLectura::Version;
+        QSqlQuery(db).exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+        aviso = QStringLiteral("La base de datos del servidor es de una versión más reciente "
+                               "del programa: se pueden consultar los datos, pero no guardar "
+                               "cambios. Instale la versión más reciente de Tritodex.");
+    }
+    return true;
+}
+} // namespace
+
 bool ModConex::Conectar() {
     QSqlDatabase db = DatabaseConnection();
     db.close();
     motivoFallo.clear();
     aviso.clear();
     danado = false;
+    perdida = false;
+    faltaContrasena = false;
     soloLectura = SoloLectura::No;
+    if (servidor) return ConectarServidor();
     const QString ruta = RutaBaseDatos();
     const QFileInfo fi(ruta);
     const QString carpeta = QDir::toNativeSeparators(fi.absolutePath());
@@ -200,13 +326,47 @@ bool ModConex::Conectar() {
 }
 
 bool EsClaveDuplicada(const QSqlError &error) {
-    // SQLITE_CONSTRAINT_UNIQUE (2067) and SQLITE_CONSTRAINT_PRIMARYKEY (1555).
-    const QString codigo = error.nativeErrorCode();
-    return codigo == QLatin1String("2067") || codigo == QLatin1String("1555") ||
-           error.databaseText().contains(QLatin1String("UNIQUE constraint failed"));
+    return SqlDialect::EsClaveDuplicada(error);
 }
 
+namespace {
+QString DescribirErrorServidor(const QSqlError &error, const QSqlDatabase &db) {
+    const QString donde = servidor->Descripcion();
+    if (SqlDialect::EsConexionPerdida(error, db)) {
+        perdida = true;
+        return QStringLiteral("Se ha perdido la conexión con el servidor de la base de datos "
+                              "(%1). No se ha guardado nada; se volverá a conectar en la "
+                              "próxima acción.")
+            .arg(donde);
+    }
+    const QString codigo = error.nativeErrorCode();
+    if (EsClaveDuplicada(error))
+        return QStringLiteral("Ya existe un registro con esa clave en la base de datos.");
+    if (codigo == QLatin1String("25006"))
+        return QStringLiteral("No se puede escribir en la base de datos: es de una versión más "
+                              "reciente del programa.");
+    if (codigo == QLatin1String("42501"))
+        return QStringLiteral("El usuario no tiene permiso para esta operación en la base de "
+                              "datos del servidor (%1).")
+            .arg(donde);
+    if (codigo == QLatin1String("40001") || codigo == QLatin1String("40P01") ||
+        codigo == QLatin1String("55P03"))
+        return QStringLiteral("La base de datos está ocupada por otro usuario. Inténtelo de "
+                              "nuevo en unos momentos.");
+    if (codigo == QLatin1String("53100"))
+        return QStringLiteral("No queda espacio en el disco del servidor para guardar los "
+                              "cambios.");
+    return QStringLiteral("Error de la base de datos: %1").arg(error.text().trimmed());
+}
+} // namespace
+
 QString DescribirError(const QSqlError &error) {
+    if (servidor) {
+        const QString nombre = QString::fromLatin1(kConexion);
+        const QSqlDatabase db =
+            QSqlDatabase::contains(nombre) ? QSqlDatabase::database(nombre, false) : QSqlDatabase();
+        return DescribirErrorServidor(error, db);
+    }
     const QString codigo = error.nativeErrorCode();
     const int extendido = codigo.toInt();
     const int primario = extendido & 0xff;

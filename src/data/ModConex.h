@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <optional>
 
 class QSqlError;
 
@@ -12,9 +13,29 @@ QString RutaAplicacion();
 void setRutaAplicacion(const QString &ruta); // tests point it at a temporary folder
 QString RutaBaseDatos();
 
-// Opens the one shared connection to Tritodex.mdb. False, with nothing reported, when the
-// file is missing (it is never created), is empty, is not a database or lacks the program's
-// tables; MotivoFallo() then says which, in Spanish.
+// A group's database on a PostgreSQL server. Without a password, libpq looks in the
+// user's password file (~/.pgpass); one typed by the user is kept in memory only.
+struct Servidor {
+    QString host = QStringLiteral("localhost");
+    int puerto = 5432;
+    QString base;
+    QString usuario;
+    QString contrasena;
+    // postgresql://user@host:port/dbname (user, port and name optional); nothing when the
+    // text is not such an address.
+    static std::optional<Servidor> DesdeUri(const QString &uri);
+    QString Descripcion() const; // host:puerto/base, for messages
+};
+// Where Conectar goes: the server, or the local file when nothing.
+void setServidor(const std::optional<Servidor> &servidor);
+std::optional<Servidor> ServidorActual();
+// After a failed Conectar to a server: whether it asked for a password it was not given
+// (or refused the one given).
+bool FaltaContrasena();
+
+// Opens the one shared connection to Tritodex.mdb, or to the server when one is set. False, with
+// nothing reported, when the file is missing (it is never created), is empty, is not a database or
+// lacks the program's tables; MotivoFallo() then says which, in Spanish.
 bool Conectar();
 QString MotivoFallo();
 // After a successful Conectar: why the file was opened for reading only, or empty.
@@ -26,7 +47,10 @@ bool Danado();
 void setEsperaOcupada(int milisegundos);
 
 // The shared connection (closed when Conectar failed, so statements fail and are reported).
+// After the server was lost, the next call connects again.
 QSqlDatabase DatabaseConnection();
+// Whether the shared connection is to a server.
+bool EsServidor();
 
 // Opens the file for reading only, whatever its permissions (root may write anything).
 void setSoloLectura(bool soloLectura);
@@ -40,3 +64,6 @@ void Desconectar();
 QString DescribirError(const QSqlError &error);
 // True when the failure is a UNIQUE or PRIMARY KEY conflict.
 bool EsClaveDuplicada(const QSqlError &error);
+// Opens a connection of the given name to the server (tests and tritodex_mkdb use their
+// own); false with *error in Spanish on failure.
+bool AbrirServidor(const QString &nombre, const ModConex::Servidor &servidor, QString *error);

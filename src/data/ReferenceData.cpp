@@ -32,15 +32,15 @@ QStringList ReferenceData::Periodos() {
 
 QStringList ReferenceData::Especies() {
     return Columna(
-        QStringLiteral("SELECT cod_especie || ' - ' || ifnull(n_especie, '') FROM especie WHERE "
-                       "ifnull(sinonimo_de, '') = '' ORDER BY cod_especie"));
+        QStringLiteral("SELECT cod_especie || ' - ' || coalesce(n_especie, '') FROM especie WHERE "
+                       "coalesce(sinonimo_de, '') = '' ORDER BY cod_especie"));
 }
 
 std::optional<QString> ReferenceData::ItemEspecie(const QString &codigo) {
-    const auto item =
-        Primero(QStringLiteral("SELECT cod_especie || ' - ' || ifnull(n_especie, '') FROM especie "
-                               "WHERE cod_especie = ?"),
-                {codigo});
+    const auto item = Primero(
+        QStringLiteral("SELECT cod_especie || ' - ' || coalesce(n_especie, '') FROM especie "
+                       "WHERE cod_especie = ?"),
+        {codigo});
     if (!item) return std::nullopt;
     return item->toString();
 }

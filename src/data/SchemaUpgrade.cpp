@@ -1,6 +1,7 @@
 #include "SchemaUpgrade.h"
 
 #include "CreacionBaseDatos.h"
+#include "SqlDialect.h"
 #include "refdata.h"
 
 #include <QSqlDatabase>
@@ -156,9 +157,7 @@ static_assert(std::size(kPasos) == kVersionActual);
 } // namespace
 
 int Version(QSqlDatabase &db) {
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) return -1;
-    return q.value(0).toInt();
+    return SqlDialect::Version(db);
 }
 
 bool Actualizar(QSqlDatabase &db, QString *error) {

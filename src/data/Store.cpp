@@ -1,6 +1,7 @@
 #include "Store.h"
 
 #include "ModConex.h"
+#include "SqlDialect.h"
 
 #include <QSqlError>
 
@@ -37,8 +38,8 @@ QVariant Store::Enlazable(const QVariant &valor) {
 
 bool Store::Ejecutar(QSqlQuery &q, const QString &sql, const QVariantList &valores) {
     q = QSqlQuery(db());
-    q.setForwardOnly(true);
-    bool ok = q.prepare(sql);
+    q.setForwardOnly(SqlDialect::LecturaSoloAdelante(db()));
+    bool ok = q.prepare(SqlDialect::Sentencia(sql, db()));
     if (ok) {
         for (const QVariant &v : valores)
             q.addBindValue(Enlazable(v));
@@ -71,7 +72,7 @@ bool Store::EnTransaccion(const std::function<bool()> &pasos) {
 
 QSqlQuery Store::Consultar(const QString &sql, const QVariantList &valores) {
     QSqlQuery q(db());
-    bool ok = q.prepare(sql);
+    bool ok = q.prepare(SqlDialect::Sentencia(sql, db()));
     for (const QVariant &v : valores)
         q.addBindValue(Enlazable(v));
     ok = ok && q.exec();

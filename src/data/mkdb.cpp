@@ -1,20 +1,72 @@
 // Creates a new Tritodex database from the schema and the reference CSV files.
 // Usage: tritodex_mkdb [--if-missing] <database file> <refdata folder>
 // An existing file is never touched: with --if-missing that is success, otherwise an error.
+//        tritodex_mkdb --servidor postgresql://user@host:port/dbname <refdata folder>
+// creates the tables and the seed data in an empty database of a PostgreSQL server.
+//        tritodex_mkdb --copiar <database file> postgresql://user@host:port/dbname
+// copies the file's observers, localities, reasons and observations into such a database.
+// The password, when the server asks for one, comes from ~/.pgpass or PGPASSWORD.
 #include "data/CreacionBaseDatos.h"
+#include "data/ModConex.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QSqlDatabase>
 #include <cstdio>
+#include <functional>
+
+namespace {
+int Uso() {
+    std::fprintf(stderr, "usage: tritodex_mkdb [--if-missing] <database> <refdata folder>\n"
+                         "       tritodex_mkdb --servidor postgresql://user@host:port/dbname "
+                         "<refdata folder>\n"
+                         "       tritodex_mkdb --copiar <database> "
+                         "postgresql://user@host:port/dbname\n");
+    return 2;
+}
+
+int EnServidor(const QString &uri, const std::function<bool(QSqlDatabase &, QString *)> &obra) {
+    const auto servidor = ModConex::Servidor::DesdeUri(uri);
+    if (!servidor) {
+        std::fprintf(stderr, "%s: not a postgresql:// address\n", qPrintable(uri));
+        return 2;
+    }
+    QString error;
+    bool ok = false;
+    {
+        if (AbrirServidor(QStringLiteral("mkdb"), *servidor, &error)) {
+            QSqlDatabase db = QSqlDatabase::database(QStringLiteral("mkdb"), false);
+            ok = obra(db, &error);
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("mkdb"));
+    if (!ok) std::fprintf(stderr, "%s\n", qPrintable(error));
+    return ok ? 0 : 1;
+}
+} // namespace
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    const bool siFalta = args.removeAll(QStringLiteral("--if-missing")) > 0;
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: tritodex_mkdb [--if-missing] <database> <refdata folder>\n");
-        return 2;
+    if (args.size() == 3 && args[0] == QLatin1String("--servidor")) {
+        const QString refdata = args[2];
+        return EnServidor(args[1], [&](QSqlDatabase &db, QString *error) {
+            return CreacionBaseDatos::CrearEnServidor(db, refdata, error);
+        });
     }
+    if (args.size() == 3 && args[0] == QLatin1String("--copiar")) {
+        const QString archivo = args[1];
+        return EnServidor(args[2], [&](QSqlDatabase &db, QString *error) {
+            CreacionBaseDatos::Copiados n;
+            if (!CreacionBaseDatos::CopiarAlServidor(archivo, db, &n, error)) return false;
+            std::printf("%d observadores, %d localidades, %d motivos, %d observaciones\n",
+                        n.observadores, n.localidades, n.motivos, n.observaciones);
+            return true;
+        });
+    }
+    const bool siFalta = args.removeAll(QStringLiteral("--if-missing")) > 0;
+    if (args.size() != 2 || args[0].startsWith(QLatin1String("--"))) return Uso();
     if (QFileInfo::exists(args[0])) {
         if (siFalta) return 0;
         std::fprintf(stderr, "%s exists; not overwritten\n", qPrintable(args[0]));

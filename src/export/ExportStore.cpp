@@ -9,9 +9,11 @@
 QString ExportStore::Sentencia(Tabla tabla) const {
     switch (tabla) {
     case Tabla::Observadores:
-        return QStringLiteral("SELECT * FROM observador ORDER BY cod_observador");
+        return QStringLiteral("SELECT cod_observador, nombre, apellido, entidad, email, "
+                              "provincia, generacion FROM observador ORDER BY cod_observador");
     case Tabla::Motivos:
-        return QStringLiteral("SELECT * FROM motivo ORDER BY id_motivo");
+        return QStringLiteral("SELECT id_motivo, motivo_cast, descripcion FROM motivo ORDER BY "
+                              "id_motivo");
     case Tabla::Observaciones:
         break;
     }
@@ -27,6 +29,8 @@ QString ExportStore::Sentencia(Tabla tabla) const {
         const QString c = columnas.fieldName(i);
         // The published identifier is no part of the association's file.
         if (c.compare(QLatin1String("uuid"), Qt::CaseInsensitive) == 0) continue;
+        // Nor the row number a server keeps where SQLite keeps it hidden.
+        if (c.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0) continue;
         lista << (c.compare(QLatin1String("localidad"), Qt::CaseInsensitive) == 0
                       ? QStringLiteral("o.") + nombre(c) + QStringLiteral(" AS \"o.localidad\"")
                       : QStringLiteral("o.") + nombre(c));

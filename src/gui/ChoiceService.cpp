@@ -4,6 +4,8 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 
 ChoiceService::Respuestas &ChoiceService::Prueba() {
     static Respuestas respuestas;
@@ -39,4 +41,14 @@ QString ChoiceService::ArchivoParaAbrir(QWidget *padre, const QString &titulo,
 bool ChoiceService::Abrir(const QUrl &direccion) {
     if (Prueba().abrir) return Prueba().abrir(direccion);
     return QDesktopServices::openUrl(direccion);
+}
+
+std::optional<QString> ChoiceService::Contrasena(QWidget *padre, const QString &quien) {
+    if (Prueba().contrasena) return Prueba().contrasena(quien);
+    bool aceptado = false;
+    const QString texto = QInputDialog::getText(padre, QStringLiteral("Contraseña"),
+                                                QStringLiteral("Contraseña de %1:").arg(quien),
+                                                QLineEdit::Password, QString(), &aceptado);
+    if (!aceptado) return std::nullopt;
+    return texto;
 }

@@ -32,6 +32,9 @@ struct Respuestas {
     std::function<QString(const QString &titulo)> archivoAbrir;
     // Opening a document or an address with the desktop's program: whether it opened.
     std::function<bool(const QUrl &)> abrir;
+    // The password a server asks for (the text describes user and server); nothing when
+    // the user cancelled.
+    std::function<std::optional<QString>(const QString &quien)> contrasena;
 };
 
 // The installed answers, to set one by one in a test.
@@ -63,5 +66,7 @@ QString ArchivoParaGuardar(QWidget *padre, const QString &titulo, const QString 
 QString Carpeta(QWidget *padre, const QString &titulo, const QString &inicio);
 QString ArchivoParaAbrir(QWidget *padre, const QString &titulo, const QString &filtro);
 bool Abrir(const QUrl &direccion);
+// Asks for a server's password, typed hidden; it is kept in memory only.
+std::optional<QString> Contrasena(QWidget *padre, const QString &quien);
 
 } // namespace ChoiceService

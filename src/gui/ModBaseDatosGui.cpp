@@ -2,6 +2,7 @@
 
 #include "data/ColumnTable.h"
 #include "data/ModBaseDatos.h"
+#include "data/ModConex.h"
 #include "data/SpreadsheetWriter.h"
 #include "data/Store.h"
 #include "gui/ChoiceService.h"
@@ -464,4 +465,18 @@ void ModBaseDatos::CargarRejilla(QTableView *rejilla, QSqlQueryModel *modelo, QS
         rejilla->setCurrentIndex(modelo->index(fila, 0));
     else
         rejilla->selectionModel()->clear();
+}
+
+bool ModBaseDatos::Conectar(QWidget *padre) {
+    bool ok = ModConex::Conectar();
+    while (!ok && ModConex::EsServidor() && ModConex::FaltaContrasena()) {
+        ModConex::Servidor s = *ModConex::ServidorActual();
+        const auto contrasena = ChoiceService::Contrasena(
+            padre, QStringLiteral("%1 en el servidor %2").arg(s.usuario, s.Descripcion()));
+        if (!contrasena) break;
+        s.contrasena = *contrasena;
+        ModConex::setServidor(s);
+        ok = ModConex::Conectar();
+    }
+    return ok;
 }

@@ -92,4 +92,8 @@ void CargarRejilla(QTableView *rejilla, QSqlQueryModel *modelo, QSqlQuery consul
 // Shows a store's failure, if any, in a message box, and clears it. True when there was one.
 bool InformarError(QWidget *padre, Store &almacen);
 
+// ModConex::Conectar, asking for the password when the server wants one (until it is
+// accepted or the user cancels); false with ModConex::MotivoFallo() set.
+bool Conectar(QWidget *padre);
+
 } // namespace ModBaseDatos

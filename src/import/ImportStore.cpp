@@ -7,6 +7,7 @@
 #include "observations/ObservationStore.h"
 
 #include <QSet>
+#include <algorithm>
 
 #include <cmath>
 
@@ -322,10 +323,15 @@ std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
                     l.utmy = f.norte;
                     l.utm1k = f.utm1k;
                     l.utm10k = f.utm10k;
-                    if (!localidades.Insertar(l)) {
+                    // Another user may take the number meanwhile: the next free one is.
+                    const auto guardado =
+                        localidades.InsertarConCodigoLibre(l, observador, numero - 1);
+                    if (!guardado) {
                         Anotar(localidades);
                         return false;
                     }
+                    codigo = *guardado;
+                    numero = std::max(numero, codigo.mid(observador.size()).toInt() + 1);
                     creadas.insert(f.nueva, codigo);
                     ++resumen.localidades;
                 }

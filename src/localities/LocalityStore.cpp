@@ -1,5 +1,7 @@
 #include "LocalityStore.h"
 
+#include "data/SqlDialect.h"
+
 const ColumnTable &LocalityStore::ColumnasLista() {
     using F = Column::Formato;
     static const ColumnTable columnas = {
@@ -59,7 +61,8 @@ std::optional<Localidad> LocalityStore::PorIdentificador(int id) {
 
 std::optional<Localidad> LocalityStore::PorNombre(const QString &nombre) {
     // The name is compared as stored (the list shows stored names), letter case included.
-    return Leer(QStringLiteral("l.localidad = ? COLLATE BINARY"), nombre);
+    return Leer(SqlDialect::Exacto(QStringLiteral("l.localidad"), db()) + QStringLiteral(" = ?"),
+                nombre);
 }
 
 std::optional<Localidad> LocalityStore::PorCodigo(const QString &codigo) {
@@ -89,8 +92,9 @@ std::optional<Localidad> LocalityStore::Leer(const QString &condicion, const QVa
     l.nombre = q.value(2).toString();
     l.prov = q.value(3).toInt();
     l.muni = q.value(4).toInt();
-    l.utmx = q.value(5);
-    l.utmy = q.value(6);
+    // A server hands a null number as a typed null that would read as 0.
+    l.utmx = q.value(5).isNull() ? QVariant() : q.value(5);
+    l.utmy = q.value(6).isNull() ? QVariant() : q.value(6);
     l.utmhuso = q.value(7).toString();
     l.utm1k = q.value(8).toString();
     l.utm10k = q.value(9).toString();
@@ -111,6 +115,26 @@ bool LocalityStore::Insertar(const Localidad &l) {
         QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, muni, prov, "
                        "utmhuso, utmx, utmy, utm1k, utm10k) VALUES (?,?,?,?,?,?,?,?,?)"),
         {l.codigo, l.nombre, l.muni, l.prov, l.utmhuso, l.utmx, l.utmy, l.utm1k, l.utm10k});
+}
+
+std::optional<QString> LocalityStore::InsertarConCodigoLibre(Localidad l, const QString &prefijo,
+                                                             int numero) {
+    // The database holds codes unique: a code taken between the proposal and this insert
+    // (by another user at the same moment) inserts nothing, and the next number is tried.
+    for (int intento = 0; intento < 100000; ++intento, ++numero) {
+        l.codigo = prefijo + QString::number(numero);
+        QSqlQuery q;
+        if (!Ejecutar(
+                q,
+                QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, muni, prov, "
+                               "utmhuso, utmx, utmy, utm1k, utm10k) VALUES (?,?,?,?,?,?,?,?,?) "
+                               "ON CONFLICT DO NOTHING RETURNING id_localidad"),
+                {l.codigo, l.nombre, l.muni, l.prov, l.utmhuso, l.utmx, l.utmy, l.utm1k, l.utm10k}))
+            return std::nullopt;
+        if (q.next()) return l.codigo;
+    }
+    Anotar(QStringLiteral("No queda ningún código libre para la localidad nueva."));
+    return std::nullopt;
 }
 
 bool LocalityStore::Actualizar(const Localidad &l) {

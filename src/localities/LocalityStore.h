@@ -47,6 +47,9 @@ public:
     std::optional<Localidad> PorId(int idLocalidad);
     // Inserts inside the caller's transaction; false and error() on failure.
     bool Insertar(const Localidad &l);
+    // Inserts with the code prefijo + numero, or the next free number when another user
+    // holds that code; returns the code stored (nothing, error() set, on failure).
+    std::optional<QString> InsertarConCodigoLibre(Localidad l, const QString &prefijo, int numero);
     // Stores every field but the code; fails, saying so, when the locality is gone.
     bool Actualizar(const Localidad &l);
 

@@ -35,16 +35,27 @@ int ObservationStore::SiguienteNumero() {
     return v ? v->toInt() + 1 : 0;
 }
 
-std::optional<int> ObservationStore::Guardar(const Observacion &o,
-                                             const std::optional<Localidad> &nueva) {
+std::optional<int> ObservationStore::Guardar(const Observacion &observacion,
+                                             const std::optional<Localidad> &nueva,
+                                             const std::optional<CodigoPropuesto> &propuesto) {
     std::optional<int> id;
+    Observacion o = observacion;
+    codigoLocalidad_.clear();
     const bool ok = EnTransaccion([&] {
         if (nueva) {
             LocalityStore localidades(db());
-            if (!localidades.Insertar(*nueva)) {
+            const bool renumerable =
+                propuesto &&
+                nueva->codigo == propuesto->prefijo + QString::number(propuesto->numero);
+            const auto codigo = renumerable ? localidades.InsertarConCodigoLibre(
+                                                  *nueva, propuesto->prefijo, propuesto->numero)
+                                : localidades.Insertar(*nueva) ? std::optional(nueva->codigo)
+                                                               : std::nullopt;
+            if (!codigo) {
                 Anotar(localidades);
                 return false;
             }
+            codigoLocalidad_ = o.localidad = *codigo;
         }
         id = Insertar(o);
         return id.has_value();
@@ -60,14 +71,35 @@ std::optional<int> ObservationStore::Insertar(const Observacion &o) {
                                  "observador4, fecha, horaini, horafin, periodo, meteo, viento, "
                                  "especie, numejemp, numaprox, estadio, conducta, descripcion, "
                                  "motivo, habitat, localidad) "
-                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) "
+                                 "RETURNING id_observacion"),
                   Valores(o)))
         return std::nullopt;
-    return q.lastInsertId().toInt();
+    if (!q.next()) {
+        Anotar(DescribirError(q.lastError()));
+        return std::nullopt;
+    }
+    return q.value(0).toInt();
 }
 
 namespace {
 const QString kNoExiste = QStringLiteral("La observación ya no existe en la base de datos.");
+
+// Every stored value of the row as one text (null distinct from empty, letter case kept),
+// the same on both engines: what a user saw when the form loaded it.
+QString Huella() {
+    static const QString huella = [] {
+        QStringList partes;
+        for (const char *c :
+             {"observador1", "observador2", "observador3", "observador4", "fecha", "horaini",
+              "horafin", "periodo", "meteo", "viento", "especie", "numejemp", "numaprox", "estadio",
+              "conducta", "descripcion", "motivo", "habitat", "localidad"})
+            partes
+                << QStringLiteral("coalesce('=' || CAST(%1 AS TEXT), '-')").arg(QLatin1String(c));
+        return partes.join(QStringLiteral(" || '|' || "));
+    }();
+    return huella;
+}
 
 Column C(const char *expresion, const char *titulo, const char *cabecera,
          Column::Formato formato = Column::Formato::Texto) {
@@ -154,11 +186,7 @@ QSqlQuery ObservationStore::Consultar(const FiltroObservaciones &f, bool desplaz
     QSqlQuery q;
     if (desplazable) {
         // Not through Ejecutar: a grid's model needs a query it can scroll back.
-        q = QSqlQuery(db());
-        bool ok = q.prepare(sql);
-        for (const QVariant &v : std::as_const(valores))
-            q.addBindValue(v);
-        if (!(ok && q.exec())) Anotar(DescribirError(q.lastError()));
+        q = Store::Consultar(sql, valores);
     } else {
         Ejecutar(q, sql, valores);
     }
@@ -178,13 +206,14 @@ QStringList ObservationStore::EspeciesObservadas() {
                                   "trim(coalesce(especie, '')) <> '' ORDER BY especie"));
 }
 
-std::optional<Observacion> ObservationStore::Cargar(int id) {
+std::optional<Observacion> ObservationStore::Cargar(int id, QString *huella) {
     QSqlQuery q;
     if (!Ejecutar(q,
                   QStringLiteral("SELECT observador1, observador2, observador3, observador4, "
                                  "fecha, horaini, horafin, periodo, meteo, viento, especie, "
                                  "numejemp, numaprox, estadio, conducta, descripcion, motivo, "
-                                 "habitat, localidad FROM observacion WHERE id_observacion = ?"),
+                                 "habitat, localidad, ") +
+                      Huella() + QStringLiteral(" FROM observacion WHERE id_observacion = ?"),
                   {id}) ||
         !q.next())
         return std::nullopt;
@@ -206,10 +235,18 @@ std::optional<Observacion> ObservationStore::Cargar(int id) {
     o.motivo = q.value(16).toString();
     o.habitat = q.value(17).toInt();
     o.localidad = q.value(18).toString();
+    if (huella) *huella = q.value(19).toString();
     return o;
 }
 
-bool ObservationStore::Actualizar(int id, const Observacion &o) {
+bool ObservationStore::Actualizar(int id, const Observacion &o, const QString &huella) {
+    modificadaPorOtro_ = false;
+    QVariantList valores = Valores(o) << id;
+    QString comprobar;
+    if (!huella.isEmpty()) {
+        comprobar = QStringLiteral(" AND ") + Huella() + QStringLiteral(" = ?");
+        valores << huella;
+    }
     return EnTransaccion([&] {
         QSqlQuery q;
         if (!Ejecutar(
@@ -219,12 +256,19 @@ bool ObservationStore::Actualizar(int id, const Observacion &o) {
                                "horafin = ?, periodo = ?, meteo = ?, viento = ?, especie = ?, "
                                "numejemp = ?, numaprox = ?, estadio = ?, conducta = ?, "
                                "descripcion = ?, motivo = ?, habitat = ?, localidad = ? "
-                               "WHERE id_observacion = ?"),
-                Valores(o) << id))
+                               "WHERE id_observacion = ?") +
+                    comprobar,
+                valores))
             return false;
-        // Deleted from the query meanwhile: not a success.
+        // Deleted from the query meanwhile, or changed by someone else: not a success.
         if (q.numRowsAffected() == 0) {
-            Anotar(kNoExiste);
+            const auto existe =
+                Primero(QStringLiteral("SELECT 1 FROM observacion WHERE id_observacion = ?"), {id});
+            if (fallo()) return false;
+            modificadaPorOtro_ = existe.has_value();
+            Anotar(existe ? QStringLiteral("La observación ha sido modificada por otro usuario "
+                                           "desde que se abrió.")
+                          : kNoExiste);
             return false;
         }
         return true;

@@ -36,9 +36,19 @@ public:
     // The highest observation number plus one, 0 on an empty table; proposes locality codes.
     int SiguienteNumero();
 
+    // The locality code the program proposed: a prefix and a number.
+    struct CodigoPropuesto {
+        QString prefijo;
+        int numero = 0;
+    };
     // Stores the observation, and first the new locality when there is one: both or
     // neither. Returns the new observation's identifier, or nothing with error() set.
-    std::optional<int> Guardar(const Observacion &o, const std::optional<Localidad> &nueva);
+    // When the new locality's code is the program's proposal and another user took it
+    // meanwhile, the next free number is taken (codigoLocalidad() then says which).
+    std::optional<int> Guardar(const Observacion &o, const std::optional<Localidad> &nueva,
+                               const std::optional<CodigoPropuesto> &propuesto = std::nullopt);
+    // The code the new locality of the last Guardar was stored with.
+    const QString &codigoLocalidad() const { return codigoLocalidad_; }
     // Inserts the observation inside the caller's transaction: its identifier, or nothing
     // with error() set.
     std::optional<int> Insertar(const Observacion &o);
@@ -58,14 +68,20 @@ public:
     QStringList EspeciesObservadas();
 
     // The stored observation; nothing when it is gone (error() empty) or the read failed.
-    std::optional<Observacion> Cargar(int id);
-    // Rewrites every value of the observation; fails (error() says why) when it is gone.
-    bool Actualizar(int id, const Observacion &o);
+    // *huella takes the row as stored, for Actualizar to see whether someone changed it.
+    std::optional<Observacion> Cargar(int id, QString *huella = nullptr);
+    // Rewrites every value of the observation; fails (error() says why) when it is gone or,
+    // given the huella of its loading, when another user changed it since
+    // (modificadaPorOtro()).
+    bool Actualizar(int id, const Observacion &o, const QString &huella = QString());
+    bool modificadaPorOtro() const { return modificadaPorOtro_; }
     // Whether another stored observation has the same species, date, locality and first
     // observer (0: none to leave out); nothing when the statement failed.
     std::optional<bool> ExisteIgual(const Observacion &o, int excepto = 0);
     bool Suprimir(int id);
 
 private:
+    bool modificadaPorOtro_ = false;
+    QString codigoLocalidad_;
     QString Desde(const FiltroObservaciones &f, QVariantList &valores) const;
 };

@@ -1,5 +1,7 @@
 #include "ReasonStore.h"
 
+#include "data/SqlDialect.h"
+
 #include <QSqlQuery>
 
 namespace {
@@ -62,6 +64,14 @@ bool ReasonStore::Validar(const Motivo &m, std::optional<qint64> actual,
     return true;
 }
 
+bool ReasonStore::AjustarNumeracion() {
+    // A number the user gave must never be handed out again by the database.
+    const QString sql = SqlDialect::TrasIdentificadorPropio(db(), QStringLiteral("motivo"),
+                                                            QStringLiteral("id_motivo"));
+    QSqlQuery q;
+    return sql.isEmpty() || Ejecutar(q, sql);
+}
+
 std::optional<qint64> ReasonStore::Insertar(const Motivo &m) {
     std::optional<qint64> id;
     std::optional<qint64> nuevo;
@@ -75,11 +85,12 @@ std::optional<qint64> ReasonStore::Insertar(const Motivo &m) {
                           {*id, m.motivo.trimmed(), Texto(m.descripcion)})
                : Ejecutar(q,
                           QStringLiteral("INSERT INTO motivo (motivo_cast, descripcion) "
-                                         "VALUES (?, ?)"),
-                          {m.motivo.trimmed(), Texto(m.descripcion)});
+                                         "VALUES (?, ?) RETURNING id_motivo"),
+                          {m.motivo.trimmed(), Texto(m.descripcion)}) &&
+                     q.next();
         if (!ok) return false;
-        nuevo = id ? *id : q.lastInsertId().toLongLong();
-        return true;
+        nuevo = id ? *id : q.value(0).toLongLong();
+        return !id || AjustarNumeracion();
     });
     return ok ? nuevo : std::nullopt;
 }
@@ -99,7 +110,7 @@ bool ReasonStore::Actualizar(qint64 actual, const Motivo &m) {
                                   "ha eliminado."));
             return false;
         }
-        return true;
+        return AjustarNumeracion();
     });
 }
 

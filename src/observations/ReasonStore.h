@@ -30,4 +30,6 @@ public:
 private:
     // Checks a reason before it is stored; `actual` is its identifier now, if stored.
     bool Validar(const Motivo &m, std::optional<qint64> actual, std::optional<qint64> *id);
+    // Keeps the numbers the database hands out clear of one given by the user.
+    bool AjustarNumeracion();
 };

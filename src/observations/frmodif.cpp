@@ -58,7 +58,8 @@ frmodif *frmodif::Abrir(frmodif *abierto, int id, AlGuardar alGuardar) {
 bool frmodif::Cargar(int id) {
     Screen::RelojArena reloj;
     ObservationStore observaciones;
-    const auto o = observaciones.Cargar(id);
+    QString huella;
+    const auto o = observaciones.Cargar(id, &huella);
     if (!o) {
         if (!ModBaseDatos::InformarError(this, observaciones))
             MessageService::Mostrar(this, QStringLiteral("Error al intentar encontrar esta "
@@ -66,6 +67,7 @@ bool frmodif::Cargar(int id) {
         return false;
     }
     idObservacion_ = id;
+    huella_ = huella;
     obs->Mostrar(*o);
     ui->Lbnumobs->setText(QString::number(id));
     return true;
@@ -93,12 +95,19 @@ void frmodif::Cbguardar_Click() {
     bool ok = false;
     {
         Screen::RelojArena reloj;
-        ok = observaciones.Actualizar(idObservacion_, *o);
+        ok = observaciones.Actualizar(idObservacion_, *o, huella_);
         if (ok) ModBaseDatos::Esperar(1);
     }
     // The pause lets events run; the form may have been closed meanwhile.
     if (!vivo) return;
     guardando_ = false;
+    if (!ok && observaciones.modificadaPorOtro()) {
+        // Never overwritten unseen: the user sees the other user's values and decides again.
+        MessageService::Mostrar(this, observaciones.error(), QStringLiteral("Tritodex"),
+                                QMessageBox::Warning);
+        Cargar(idObservacion_);
+        return;
+    }
     if (!ok) {
         MessageService::MostrarFallo(this,
                                      QStringLiteral("No se ha podido modificar la observación: %1")

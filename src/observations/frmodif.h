@@ -38,6 +38,7 @@ private:
     std::unique_ptr<Ui::frmodif> ui;
     ObservationForm *obs = nullptr;
     int idObservacion_ = 0;
+    QString huella_; // the row as loaded, to refuse overwriting another user's change
     AlGuardar alGuardar_;
     bool guardando_ = false;
 };

@@ -69,6 +69,7 @@ void newobs::GuardarObservacion(QWidget *boton) {
     const int numero = observaciones.SiguienteNumero();
     if (ModBaseDatos::InformarError(this, observaciones)) return;
     std::optional<Localidad> localidad;
+    const ObservationStore::CodigoPropuesto propuesto{o->observador[0], numero};
     if (obs->EsLocalidadNueva()) {
         const auto aceptado = frcodloc::Preguntar(this, o->observador[0] + QString::number(numero));
         if (!aceptado) return; // the prompt was closed: nothing is stored
@@ -81,12 +82,20 @@ void newobs::GuardarObservacion(QWidget *boton) {
     if (!localidad && !ObservationForm::RegistrarAunqueIgual(this, observaciones, *o)) return;
     {
         Screen::RelojArena reloj;
-        if (!observaciones.Guardar(*o, localidad)) {
+        if (!observaciones.Guardar(*o, localidad, propuesto)) {
             MessageService::MostrarFallo(
                 this, QStringLiteral("No se ha podido registrar la observación: %1")
                           .arg(observaciones.error()));
             return;
         }
+    }
+    if (localidad && observaciones.codigoLocalidad() != localidad->codigo) {
+        // Another user took the proposed code meanwhile; the user reads the one stored.
+        MessageService::Mostrar(this, QStringLiteral("Otro usuario acaba de usar el código %1: "
+                                                     "la localidad nueva se ha guardado con el "
+                                                     "código %2.")
+                                          .arg(localidad->codigo, observaciones.codigoLocalidad()));
+        o->localidad = localidad->codigo = observaciones.codigoLocalidad();
     }
     obs->setCodigoLocalidad(o->localidad);
     MessageService::Mostrar(this,

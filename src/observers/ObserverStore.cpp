@@ -33,8 +33,10 @@ const ColumnTable &ObserverStore::ColumnasLista() {
 }
 
 QStringList ObserverStore::NombresCompletos() {
-    return Columna(QStringLiteral("SELECT coalesce(nombre, '') || ' ' || coalesce(apellido, '') "
-                                  "AS n FROM observador ORDER BY n COLLATE NOCASE"));
+    // Named in a subquery: PostgreSQL sorts by an output name only when it stands alone.
+    return Columna(QStringLiteral("SELECT n FROM (SELECT coalesce(nombre, '') || ' ' || "
+                                  "coalesce(apellido, '') AS n FROM observador) AS t "
+                                  "ORDER BY n COLLATE NOCASE"));
 }
 
 QSqlQuery ObserverStore::Buscar(const QString &codigo, const QString &nombre) {

@@ -57,11 +57,11 @@ void tst_principal::menu() {
         for (QAction *b : a->menu() ? a->menu()->actions() : QList<QAction *>())
             menu << u"  "_s + b->text() + u' ' + b->shortcut().toString();
     }
-    QCOMPARE(menu,
-             QStringList({"&Observaciones", "  Nueva Ctrl+N", "  Consulta ", "  Mapa ",
-                          "  Fenología ", "  Importar ", "&Parámetros", "  Observadores ",
-                          "  Motivos ", "  Localidades ", "  Copias de seguridad ", "E&xportar",
-                          "&Ayuda", "  Tutorial F1", "  Acerca de... ", "  Web ", "Salir"}));
+    QCOMPARE(menu, QStringList({"&Observaciones", "  Nueva Ctrl+N", "  Consulta ", "  Mapa ",
+                                "  Fenología ", "  Importar ", "&Parámetros", "  Observadores ",
+                                "  Motivos ", "  Localidades ", "  Copias de seguridad ",
+                                "  Base de datos ", "E&xportar", "&Ayuda", "  Tutorial F1",
+                                "  Acerca de... ", "  Web ", "Salir"}));
 }
 
 void tst_principal::arranque() {

@@ -160,8 +160,7 @@ void tst_ImportStore::falloAMitad() {
     // The third insert fails: no observation and no locality is left behind.
     TestDatabase bd(TestDatabase::Datos::Reales);
     bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('ANA')"_s);
-    bd.Ejecutar(u"CREATE TRIGGER falla BEFORE INSERT ON observacion WHEN NEW.especie = 'TIMLEP' "
-                "BEGIN SELECT RAISE(ABORT, 'disco lleno'); END"_s);
+    bd.Rechazar(u"observacion"_s, u"disco lleno"_s, u"NEW.especie = 'TIMLEP'"_s);
     ImportStore store;
     QList<ImportStore::Fila> filas;
     QVERIFY(store.Preparar(Registros(), u"ANA"_s, &filas));
@@ -170,7 +169,7 @@ void tst_ImportStore::falloAMitad() {
     QCOMPARE_EQ(bd.Contar(u"observacion"_s), 0);
     QCOMPARE_EQ(bd.Contar(u"localidad"_s), 0);
     // The connection closed under the import: refused, nothing stored.
-    bd.Ejecutar(u"DROP TRIGGER falla"_s);
+    bd.Permitir(u"observacion"_s);
     bd.db().close();
     QVERIFY(!store.Guardar(&filas, u"ANA"_s));
     QVERIFY(!store.error().isEmpty());

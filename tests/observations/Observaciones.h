@@ -64,7 +64,10 @@ inline QString Fila(const TestDatabase &bd, const QString &sql, const QVariantLi
     if (!q.exec() || !q.next()) return u"(no row) "_s + q.lastError().text();
     QStringList r;
     for (int i = 0; i < q.record().count(); ++i)
-        r << (q.isNull(i) ? u"NULL"_s : q.value(i).toString());
+        // A comparison reads 1 or 0 on both engines (a server gives a boolean).
+        r << (q.isNull(i)                              ? u"NULL"_s
+              : q.value(i).typeId() == QMetaType::Bool ? QString::number(q.value(i).toInt())
+                                                       : q.value(i).toString());
     return r.join(u'|');
 }
 

@@ -27,13 +27,12 @@ void tst_ObservationStore::guardarTodoONada() {
 
     // Refused half way, after the new locality went in: neither stays, and the reason is
     // kept; a taken locality code stops the save before the observation.
-    bd.Ejecutar(u"CREATE TEMP TRIGGER bloqueo BEFORE INSERT ON observacion "
-                "BEGIN SELECT RAISE(ABORT, 'observación rechazada'); END"_s);
+    QVERIFY(bd.Rechazar(u"observacion"_s, u"observación rechazada"_s));
     QVERIFY(!observaciones.Guardar(o, nueva));
     QVERIFY2(observaciones.error().contains(u"observación rechazada"_s),
              qPrintable(observaciones.error()));
     QCOMPARE(bd.Valor(estado).toString(), u"0|0"_s);
-    bd.Ejecutar(u"DROP TRIGGER bloqueo"_s);
+    QVERIFY(bd.Permitir(u"observacion"_s));
     bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad) VALUES ('av1', 'Vieja')"_s);
     observaciones.Limpiar();
     QVERIFY(!observaciones.Guardar(o, nueva));

@@ -133,7 +133,10 @@ void tst_frcons::sesion() {
         if (!k.provincia.isEmpty()) Elegir("Cbprov", k.provincia);
         if (!k.localidad.isEmpty()) Elegir("Cbloc", k.localidad);
         Filtrar();
-        QCOMPARE(Ids(), k.ids);
+        const QString caso = QStringList({k.desde, k.hasta, k.observador, k.especie, k.cuadrado,
+                                          k.provincia, k.localidad})
+                                 .join(u'|');
+        QVERIFY2(Ids() == k.ids, qPrintable(caso));
         QCOMPARE(Textos(f, {"Lbcount"}), u"Número de Registros : %1"_s.arg(k.ids.size()));
         // Nothing listed, nothing to change, delete or export.
         for (const char *boton : {"Command1", "CdSup", "Excel"})

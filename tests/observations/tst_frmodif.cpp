@@ -23,6 +23,7 @@ class tst_frmodif : public QObject {
 private slots:
     void sesion();
     void repetida();
+    void cambiadaPorOtro();
 
 private:
     template <typename T = QWidget> T *c(const char *nombre) { return Control<T>(f, nombre); }
@@ -61,7 +62,7 @@ void tst_frmodif::sesion() {
     // An observation with nothing chosen: one more observer, and its locality's place shown,
     // not entered; what was never chosen shows as nothing.
     Modificar(consulta, o.juliana);
-    QVERIFY(MessageService::Mostrados().isEmpty());
+    QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(Aviso()));
     QCOMPARE(
         Textos(f, {"Lbnumobs", "Txobs1", "Lbobs1", "Lbobs2", "Cbespecie", "Lbespecie"}),
         u"%1|JUL|Juliana Ruiz|Ana Pérez|VIPLAT - Vipera latastei|Víbora hocicuda"_s.arg(o.juliana));
@@ -219,6 +220,33 @@ void tst_frmodif::repetida() {
     QCOMPARE(Aviso(), u"Se ha modificado la observación en la base de datos"_s);
     QCOMPARE(Fila(bd, u"SELECT numejemp FROM observacion WHERE id_observacion = ?"_s, {o.alvaro}),
              u"3"_s);
+}
+
+void tst_frmodif::cambiadaPorOtro() {
+    // Another user changes the observation while it is open here: the save refuses to
+    // overwrite it, shows the other user's values, and the next save goes through.
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    ModBaseDatos::setEscalaEsperas(0);
+    Observaciones o(bd);
+    frcons consulta;
+    consulta.show();
+    Modificar(consulta, o.ana);
+    User::Escribir(c("Txexemplars"), u"5"_s);
+    QVERIFY(bd.Ejecutar(u"UPDATE observacion SET descripcion = 'Cambiada en otro programa' "
+                        "WHERE id_observacion = ?"_s,
+                        {o.ana}));
+    QCOMPARE(Guardar(),
+             u"La observación ha sido modificada por otro usuario desde que se abrió."_s);
+    QVERIFY(f && f->isVisible());
+    QCOMPARE(Fila(bd, u"SELECT numejemp, descripcion FROM observacion WHERE id_observacion = ?"_s,
+                  {o.ana}),
+             u"12|Cambiada en otro programa"_s);
+    QCOMPARE(Textos(f, {"Txexemplars"}), u"12"_s);
+    User::Escribir(c("Txexemplars"), u"5"_s);
+    QCOMPARE(Guardar(), u"Se ha modificado la observación en la base de datos"_s);
+    QCOMPARE(Fila(bd, u"SELECT numejemp, descripcion FROM observacion WHERE id_observacion = ?"_s,
+                  {o.ana}),
+             u"5|Cambiada en otro programa"_s);
 }
 
 QTEST_MAIN(tst_frmodif)

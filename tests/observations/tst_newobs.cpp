@@ -1,4 +1,5 @@
 #include "Observaciones.h"
+#include "support/ServidorPrueba.h"
 #include "support/User.h"
 
 #include "gui/ChoiceService.h"
@@ -98,6 +99,7 @@ private slots:
     void codigoDeLocalidad();
     void localidadExistente();
     void cerrarConCampoPendiente();
+    void servidorPerdido();
 };
 
 void tst_newobs::apertura() {
@@ -374,6 +376,27 @@ void tst_newobs::codigoDeLocalidad() {
     QCOMPARE(Fila(s.bd, u"SELECT l.cod_localidad FROM observacion o JOIN localidad l "
                         "ON l.cod_localidad = o.localidad WHERE l.localidad = 'Prado'"_s),
              u"PRADO-1"_s);
+
+    // The proposal accepted, and taken by another user (two numbers of it) before the save:
+    // the next free number is stored, and the user is told which.
+    s.RellenarObservacion();
+    s.NuevaLocalidad(u"Vega"_s);
+    ChoiceService::Prueba().codigoLocalidad = [&](QWidget *, const QString &p) {
+        for (const QString &otro : {p, u"JPG%1"_s.arg(p.mid(3).toInt() + 1)})
+            s.bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad) VALUES (?, 'Ajena')"_s,
+                          {otro});
+        return std::optional(p);
+    };
+    s.Guardar();
+    QCOMPARE(MessageService::Mostrados().size(), 2);
+    QCOMPARE(MessageService::Mostrados().at(0).texto,
+             u"Otro usuario acaba de usar el código JPG3: la localidad nueva se ha guardado con el "
+             "código JPG5."_s);
+    QCOMPARE(Aviso(), kGuardada);
+    QCOMPARE(Fila(s.bd, u"SELECT l.cod_localidad, l.localidad FROM observacion o JOIN localidad l "
+                        "ON l.cod_localidad = o.localidad WHERE o.id_observacion = (SELECT "
+                        "max(id_observacion) FROM observacion)"_s),
+             u"JPG5|Vega"_s);
 }
 
 void tst_newobs::localidadExistente() {
@@ -439,6 +462,31 @@ void tst_newobs::cerrarConCampoPendiente() {
         QTRY_VERIFY(!vivo);
         QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(Aviso()));
     }
+}
+
+void tst_newobs::servidorPerdido() {
+    if (!TestDatabase::ServidorPedido()) QSKIP("a server's loss: in the run on the server");
+    Sesion s(Reales, {u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmhuso, "
+                      "utmx, utmy, utm1k, utm10k) VALUES ('L1', 'Laguna', 28, 28079, '30', "
+                      "440291, 4474254, 'VK4074', 'VK47')"_s});
+    ServidorPrueba &servidor = ServidorPrueba::Compartido();
+    s.RellenarObservacion();
+    s.Poner("Cbloc", u"Laguna"_s);
+    const auto mostrado = [&] { return s.Textos({"Txobs1", "Cbespecie", "Cbloc", "Cbhuso"}); };
+    const QString tecleado = mostrado();
+    // The server goes away: the save says so, the form keeps what was typed, and again.
+    QVERIFY2(servidor.Parar(), qPrintable(servidor.error()));
+    for (int vez = 0; vez < 2; ++vez) {
+        const QString aviso = s.Guardar("Cbguardar");
+        QVERIFY2(aviso.contains(u"Se ha perdido la conexión con el servidor de la base de datos"_s),
+                 qPrintable(aviso));
+        QCOMPARE(mostrado(), tecleado);
+    }
+    // Back: the next save connects again and stores it once.
+    QVERIFY2(servidor.Arrancar(), qPrintable(servidor.error()));
+    QCOMPARE(s.Guardar("Cbguardar"), kGuardada);
+    QCOMPARE(s.Cuentas(), u"1|1"_s);
+    QCOMPARE(mostrado(), tecleado);
 }
 
 QTEST_MAIN(tst_newobs)

@@ -3,6 +3,7 @@
 #include "Corpus.h"
 #include "support/User.h"
 
+#include "app/frbasedatos.h"
 #include "atlas/frfenologia.h"
 #include "atlas/frmapa.h"
 #include "backups/frcopias.h"
@@ -25,6 +26,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -227,6 +229,21 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
         // Copies listed and made: the records stay as they were. Putting one back is the
         // session's to follow.
         {u"frcopias"_s, kObservador, [] { return new frcopias; }, [](QWidget *) {}, {u"CdCopia"_s}},
+        // The choice of database, tried on a port where nothing listens: no record changes.
+        {u"frbasedatos"_s,
+         kObservador,
+         [] { return new frbasedatos; },
+         [](QWidget *f) {
+             f->findChild<QRadioButton *>(u"OpServidor"_s)->click();
+             Poner(f, {{u"Txhost"_s, u"127.0.0.1"_s},
+                       {u"Txpuerto"_s, u"1"_s},
+                       {u"Txbase"_s, u"grupo"_s},
+                       {u"Txusuario"_s, u"socia"_s}});
+         },
+         {u"CdProbar"_s},
+         {},
+         {},
+         {u"Txpuerto"_s}},
         // The distribution map: filters and a drawing, nothing stored.
         {u"frmapa"_s, kObservador, [] { return new frmapa; }, [](QWidget *) {}, {u"CdMostrar"_s}},
         // A file's records: opened, then the ticked rows stored for the default observer.

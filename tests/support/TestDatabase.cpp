@@ -3,8 +3,11 @@
 #include "data/CreacionBaseDatos.h"
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
+#include "support/ServidorPrueba.h"
 
 #include <QList>
+#include <QSet>
+#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -23,22 +26,80 @@ void TestDatabase::Preparar(std::function<void()> paso) {
     Pasos() << std::move(paso);
 }
 
-TestDatabase::TestDatabase(Datos datos) {
+bool TestDatabase::ServidorPedido() {
+    return qgetenv("TRITODEX_PRUEBA_MOTOR") == "postgresql";
+}
+
+bool TestDatabase::CrearEnServidor(Datos datos, QString *error) {
+    ServidorPrueba &servidor = ServidorPrueba::Compartido();
+    if (!servidor.ok()) {
+        *error = servidor.error();
+        qCritical("test server: %s", qPrintable(*error));
+        return false;
+    }
+    // Each kind of seed is made once per program; every test database is a copy of it.
+    static QSet<QString> hechas;
+    const QString plantilla = datos == Datos::Reales ? QStringLiteral("semilla_reales")
+                                                     : QStringLiteral("semilla_fixture");
+    if (!hechas.contains(plantilla)) {
+        if (!servidor.CrearBase(plantilla)) {
+            *error = servidor.error();
+            return false;
+        }
+        bool ok = false;
+        {
+            if (AbrirServidor(QStringLiteral("semilla"), servidor.Direccion(plantilla), error)) {
+                QSqlDatabase db = QSqlDatabase::database(QStringLiteral("semilla"), false);
+                ok = CreacionBaseDatos::CrearEnServidor(db,
+                                                        datos == Datos::Reales
+                                                            ? QStringLiteral(TRITODEX_REFDATA_DIR)
+                                                            : QStringLiteral(TRITODEX_FIXTURE_DIR),
+                                                        error);
+                db.close();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("semilla"));
+        if (!ok) return false;
+        hechas.insert(plantilla);
+    }
+    static int numero = 0;
+    base_ = QStringLiteral("prueba_%1").arg(++numero);
+    if (!servidor.CrearBase(base_, plantilla)) {
+        *error = servidor.error();
+        return false;
+    }
+    ModConex::setServidor(servidor.Direccion(base_));
+    return true;
+}
+
+TestDatabase::TestDatabase(Datos datos, Motor motor) {
     ModConex::Desconectar();
+    ModConex::setServidor(std::nullopt);
     ModConex::setSoloLectura(false);
     ModConex::setRutaAplicacion(dir_.path());
+    // The user's settings of each test are its own, never the real user's.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
     ModBaseDatos::setEscalaEsperas(0.0);
     for (const auto &paso : Pasos())
         paso();
     QString error;
     const QString origen = datos == Datos::Reales ? QStringLiteral(TRITODEX_REFDATA_DIR)
                                                   : QStringLiteral(TRITODEX_FIXTURE_DIR);
-    ok_ = CreacionBaseDatos::CrearBaseDatos(ruta(), origen, &error) && ModConex::Conectar();
-    if (!ok_) qWarning("test database: %s", qPrintable(error));
+    if (motor == Motor::PostgreSql || (motor == Motor::Entorno && ServidorPedido()))
+        ok_ = CrearEnServidor(datos, &error);
+    else
+        ok_ = CreacionBaseDatos::CrearBaseDatos(ruta(), origen, &error);
+    ok_ = ok_ && ModConex::Conectar();
+    if (!ok_)
+        qWarning("test database: %s %s", qPrintable(error), qPrintable(ModConex::MotivoFallo()));
 }
 
 TestDatabase::~TestDatabase() {
     ModConex::Desconectar();
+    ModConex::setServidor(std::nullopt);
+    if (!base_.isEmpty())
+        ServidorPrueba::Compartido().Administrar(
+            QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(base_));
 }
 
 QString TestDatabase::ruta() const {
@@ -51,10 +112,17 @@ QSqlDatabase TestDatabase::db() const {
 
 bool TestDatabase::Ejecutar(const QString &sql, const QVariantList &valores) const {
     QSqlQuery q(db());
-    q.prepare(sql);
-    for (const QVariant &v : valores)
-        q.addBindValue(v);
-    if (!q.exec()) {
+    // A server prepares only queries and changes of rows, not definitions.
+    bool ok;
+    if (valores.isEmpty()) {
+        ok = q.exec(sql);
+    } else {
+        q.prepare(sql);
+        for (const QVariant &v : valores)
+            q.addBindValue(v);
+        ok = q.exec();
+    }
+    if (!ok) {
         qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
         return false;
     }
@@ -72,6 +140,30 @@ QVariant TestDatabase::Valor(const QString &sql, const QVariantList &valores) co
 
 int TestDatabase::Contar(const QString &tabla) const {
     return Valor(QStringLiteral("SELECT count(*) FROM ") + tabla).toInt();
+}
+
+bool TestDatabase::Rechazar(const QString &tabla, const QString &mensaje,
+                            const QString &condicion) const {
+    QString texto = mensaje;
+    texto.replace(u'\'', QLatin1String("''"));
+    const QString cuando =
+        condicion.isEmpty() ? QString() : QStringLiteral(" WHEN (%1)").arg(condicion);
+    if (!enServidor())
+        return Ejecutar(QStringLiteral("CREATE TEMP TRIGGER rechazo_%1 BEFORE INSERT ON %1%3 "
+                                       "BEGIN SELECT RAISE(ABORT, '%2'); END")
+                            .arg(tabla, texto, cuando));
+    return Ejecutar(QStringLiteral("CREATE FUNCTION rechazo_%1() RETURNS trigger LANGUAGE plpgsql "
+                                   "AS $f$ BEGIN RAISE EXCEPTION '%2'; END $f$")
+                        .arg(tabla, texto)) &&
+           Ejecutar(QStringLiteral("CREATE TRIGGER rechazo_%1 BEFORE INSERT ON %1 FOR EACH ROW "
+                                   "EXECUTE FUNCTION rechazo_%1()")
+                        .arg(tabla));
+}
+
+bool TestDatabase::Permitir(const QString &tabla) const {
+    if (!enServidor()) return Ejecutar(QStringLiteral("DROP TRIGGER rechazo_%1").arg(tabla));
+    return Ejecutar(QStringLiteral("DROP TRIGGER rechazo_%1 ON %1").arg(tabla)) &&
+           Ejecutar(QStringLiteral("DROP FUNCTION rechazo_%1()").arg(tabla));
 }
 
 void TestDatabase::AlTerminar(std::function<void()> paso) {

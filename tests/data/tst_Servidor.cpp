@@ -1,0 +1,254 @@
+// The program on a group's PostgreSQL server: the server's schema and seed, the copy of a
+// local file into it, several users at once and a server that goes away. Runs against the
+// test program's own throwaway server.
+#include "support/ServidorPrueba.h"
+#include "support/TestDatabase.h"
+
+#include "data/CreacionBaseDatos.h"
+#include "data/ModConex.h"
+#include "observations/ObservationStore.h"
+#include "observations/ReasonStore.h"
+#include "observers/ObserverStore.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+class tst_Servidor : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void direcciones();
+    void creacionYCopia();
+    void usuariosALaVez();
+    void servidorPerdido();
+};
+
+namespace {
+// Every row of the statement, its values as text (a null as NULL), one line a row.
+QStringList Filas(const QSqlDatabase &db, const QString &sql) {
+    QSqlQuery q(db);
+    if (!q.exec(sql)) return {u"ERROR "_s + q.lastError().text()};
+    QStringList filas;
+    while (q.next()) {
+        QStringList v;
+        for (int i = 0; i < q.record().count(); ++i)
+            v << (q.isNull(i) ? u"NULL"_s : q.value(i).toString());
+        filas << v.join(u'|');
+    }
+    return filas;
+}
+
+// A connection of its own to a database of the test server.
+QSqlDatabase Conexion(const QString &nombre, const QString &base) {
+    QString error;
+    if (!AbrirServidor(nombre, ServidorPrueba::Compartido().Direccion(base), &error))
+        qWarning("%s", qPrintable(error));
+    return QSqlDatabase::database(nombre, false);
+}
+
+Observacion Ejemplo(const QString &observador, const QString &localidad) {
+    Observacion o;
+    o.observador[0] = observador;
+    o.fecha = QDate(2026, 4, 2);
+    o.especie = u"BUFSPI"_s;
+    o.localidad = localidad;
+    return o;
+}
+} // namespace
+
+void tst_Servidor::initTestCase() {
+    // CI installs the server: its absence is a failure, never a skip.
+    QVERIFY2(ServidorPrueba::Compartido().ok(), qPrintable(ServidorPrueba::Compartido().error()));
+}
+
+void tst_Servidor::direcciones() {
+    const QList<QPair<QString, QString>> casos = {
+        {u"postgresql://ana@db.grupo.es:5433/atlas"_s, u"db.grupo.es|5433|atlas|ana"_s},
+        {u"postgresql://db.grupo.es/atlas"_s, u"db.grupo.es|5432|atlas|"_s},
+        {u"postgres://ana@127.0.0.1/herpetos"_s, u"127.0.0.1|5432|herpetos|ana"_s},
+        {u"postgresql://ana@db.grupo.es:5433/"_s, u""_s},
+        {u"mysql://ana@db/atlas"_s, u""_s},
+        {u"Tritodex.mdb"_s, u""_s},
+    };
+    for (const auto &[uri, esperado] : casos) {
+        const auto s = ModConex::Servidor::DesdeUri(uri);
+        QCOMPARE(s ? u"%1|%2|%3|%4"_s.arg(s->host).arg(s->puerto).arg(s->base, s->usuario)
+                   : QString(),
+                 esperado);
+    }
+}
+
+void tst_Servidor::creacionYCopia() {
+    ServidorPrueba &servidor = ServidorPrueba::Compartido();
+    // A member's file with observers, a default observer, localities, reasons and
+    // observations, values with quotes, accents, nulls and a new reason.
+    TestDatabase local(TestDatabase::Datos::Fixture, TestDatabase::Motor::Sqlite);
+    QVERIFY(local.ok());
+    ObserverStore observadores;
+    QVERIFY(
+        observadores.Insertar({u"ANA"_s, u"Ana"_s, u"Pérez"_s, u"AHE"_s, u"a@x.es"_s, {}}, true));
+    QVERIFY(observadores.Insertar({u"DOR"_s, u"Ánxela"_s, u"D'Ors"_s, {}, {}, u"Lugo"_s}, false));
+    QVERIFY(ReasonStore().Insertar({u"12"_s, u"Censo de charcas"_s, u"Con \"comillas\""_s}));
+    LocalityStore localidades;
+    QVERIFY(localidades.Insertar({0, u"L1"_s, u"Fuente d'Ávila"_s, 5, 5019, 330000, 4500000,
+                                  u"30"_s, u"UK3000"_s, u"UK30"_s}));
+    QVERIFY(localidades.Insertar({0, u"L2"_s, u"Charca"_s, 5, 5019, {}, {}, u"30"_s, {}, {}}));
+    ObservationStore observaciones;
+    Observacion o = Ejemplo(u"ANA"_s, u"L1"_s);
+    o.observador[1] = u"DOR"_s;
+    o.numejemp = 3;
+    o.numaprox = true;
+    o.descripcion = u"Bajo la piedra; it's wet"_s;
+    o.motivo = u"Censo de charcas"_s;
+    o.horaini = u"10:30"_s;
+    QVERIFY(observaciones.Guardar(o, std::nullopt));
+    QVERIFY(observaciones.Guardar(Ejemplo(u"DOR"_s, u"L2"_s), std::nullopt));
+    QVERIFY(local.Ejecutar(u"DELETE FROM observacion WHERE id_observacion = 1"_s));
+    QVERIFY(observaciones.Guardar(Ejemplo(u"dor"_s, u"l2"_s), std::nullopt));
+
+    // The schema and seed go only into a database without the program's tables.
+    QVERIFY(servidor.CrearBase(u"grupo"_s));
+    QSqlDatabase db = Conexion(u"grupo"_s, u"grupo"_s);
+    QString error;
+    QVERIFY2(CreacionBaseDatos::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
+             qPrintable(error));
+    QVERIFY(!CreacionBaseDatos::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error));
+    QVERIFY2(error.contains(u"ya tiene tablas del programa"_s), qPrintable(error));
+
+    CreacionBaseDatos::Copiados n;
+    QVERIFY2(CreacionBaseDatos::CopiarAlServidor(local.ruta(), db, &n, &error), qPrintable(error));
+    QCOMPARE(
+        u"%1 %2 %3 %4"_s.arg(n.observadores).arg(n.localidades).arg(n.motivos).arg(n.observaciones),
+        u"2 2 %1 2"_s.arg(local.Contar(u"motivo"_s)));
+    // Row by row, every column, identifiers and UUIDs included.
+    for (const QString &sql :
+         {u"SELECT cod_observador, nombre, apellido, entidad, email, provincia, generacion FROM "
+          "observador ORDER BY cod_observador"_s,
+          u"SELECT id_localidad, cod_localidad, localidad, prov, muni, utmx, utmy, utmhuso, utm1k, "
+          "utm10k FROM localidad ORDER BY id_localidad"_s,
+          u"SELECT id_motivo, motivo_cast, descripcion FROM motivo ORDER BY id_motivo"_s,
+          u"SELECT id_observacion, observador1, observador2, observador3, observador4, fecha, "
+          "horaini, horafin, periodo, meteo, viento, especie, numejemp, numaprox, estadio, "
+          "conducta, descripcion, motivo, habitat, localidad, uuid FROM observacion "
+          "ORDER BY id_observacion"_s}) {
+        const QStringList origen = Filas(local.db(), sql);
+        QVERIFY(!origen.isEmpty());
+        QCOMPARE(Filas(db, sql), origen);
+    }
+    // A second copy is refused whole; the server's numbers go on after the file's.
+    QVERIFY(!CreacionBaseDatos::CopiarAlServidor(local.ruta(), db, &n, &error));
+    QVERIFY2(error.contains(u"ya tiene observadores"_s), qPrintable(error));
+    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), QStringList{u"2"_s});
+    ObservationStore enServidor(db);
+    QCOMPARE(enServidor.Guardar(Ejemplo(u"ANA"_s, u"L1"_s), std::nullopt), 4);
+    QVERIFY(Filas(db, u"SELECT uuid FROM observacion WHERE id_observacion = 4"_s)
+                .value(0)
+                .contains(u'-'));
+    // A reason numbered by the user: the server's next number goes past it.
+    ReasonStore motivos(db);
+    QCOMPARE(motivos.Insertar({u"50"_s, u"Batida"_s, {}}), 50);
+    QCOMPARE(motivos.Insertar({{}, u"Escucha"_s, {}}), 51);
+    db.close();
+    QSqlDatabase::removeDatabase(u"grupo"_s);
+}
+
+void tst_Servidor::usuariosALaVez() {
+    TestDatabase bd(TestDatabase::Datos::Fixture, TestDatabase::Motor::PostgreSql);
+    QVERIFY(bd.ok());
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('GRP')"_s));
+    // Two programs, each on its connection, save observations with new localities at the
+    // same moment; both propose the same codes (same observer, same next number).
+    constexpr int kCada = 40;
+    QString errores[2];
+    const auto programa = [&](int k) {
+        const QString nombre = u"programa%1"_s.arg(k);
+        {
+            QSqlDatabase db = Conexion(nombre, bd.base());
+            ObservationStore observaciones(db);
+            for (int i = 0; i < kCada && errores[k].isEmpty(); ++i) {
+                const int numero = observaciones.SiguienteNumero();
+                const QString codigo = u"GRP%1"_s.arg(numero);
+                Localidad nueva{0, codigo, u"Charca %1-%2"_s.arg(k).arg(i), 5, 5019};
+                if (!observaciones.Guardar(Ejemplo(u"GRP"_s, codigo), nueva, {{u"GRP"_s, numero}}))
+                    errores[k] = observaciones.error();
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(nombre);
+    };
+    std::thread uno(programa, 0), otro(programa, 1);
+    uno.join();
+    otro.join();
+    QVERIFY2(errores[0].isEmpty() && errores[1].isEmpty(),
+             qPrintable(errores[0] + u" / "_s + errores[1]));
+    // No insert lost, no code twice, every observation on its own new locality.
+    QCOMPARE(bd.Contar(u"observacion"_s), 2 * kCada);
+    QCOMPARE(bd.Valor(u"SELECT count(DISTINCT cod_localidad) FROM localidad"_s).toInt(), 2 * kCada);
+    QCOMPARE(bd.Valor(u"SELECT count(DISTINCT localidad) FROM observacion"_s).toInt(), 2 * kCada);
+    QCOMPARE(bd.Valor(u"SELECT count(*) FROM observacion o JOIN localidad l ON l.cod_localidad = "
+                      "o.localidad AND l.localidad LIKE 'Charca %'"_s)
+                 .toInt(),
+             2 * kCada);
+
+    // A change made by another user since loading is never overwritten.
+    ObservationStore yo;
+    QString huella;
+    const auto o = yo.Cargar(1, &huella);
+    QVERIFY(o && !huella.isEmpty());
+    {
+        QSqlDatabase otro = Conexion(u"otro"_s, bd.base());
+        ObservationStore suyo(otro);
+        Observacion cambio = *o;
+        cambio.descripcion = u"Cambiada por otro"_s;
+        QVERIFY(suyo.Actualizar(1, cambio));
+        otro.close();
+    }
+    QSqlDatabase::removeDatabase(u"otro"_s);
+    Observacion mio = *o;
+    mio.numejemp = 7;
+    QVERIFY(!yo.Actualizar(1, mio, huella));
+    QVERIFY(yo.modificadaPorOtro());
+    QCOMPARE(yo.error(),
+             u"La observación ha sido modificada por otro usuario desde que se abrió."_s);
+    QCOMPARE(bd.Valor(u"SELECT descripcion FROM observacion WHERE id_observacion = 1"_s).toString(),
+             u"Cambiada por otro"_s);
+    // Reloaded, it saves; a deleted one is told apart.
+    yo.Limpiar();
+    QVERIFY(yo.Cargar(1, &huella));
+    QVERIFY2(yo.Actualizar(1, mio, huella), qPrintable(yo.error()));
+    QVERIFY(bd.Ejecutar(u"DELETE FROM observacion WHERE id_observacion = 2"_s));
+    QVERIFY(!yo.Actualizar(2, mio, huella) && !yo.modificadaPorOtro());
+    QCOMPARE(yo.error(), u"La observación ya no existe en la base de datos."_s);
+}
+
+void tst_Servidor::servidorPerdido() {
+    ServidorPrueba &servidor = ServidorPrueba::Compartido();
+    TestDatabase bd(TestDatabase::Datos::Fixture, TestDatabase::Motor::PostgreSql);
+    QVERIFY(bd.ok());
+    ObservationStore observaciones;
+    QVERIFY(observaciones.Guardar(Ejemplo(u"ANA"_s, u"L1"_s), std::nullopt));
+
+    // Gone: every action fails plainly and stores nothing; gone for good, again and again.
+    QVERIFY2(servidor.Parar(), qPrintable(servidor.error()));
+    for (int vez = 0; vez < 2; ++vez) {
+        observaciones.Limpiar();
+        QVERIFY(!observaciones.Guardar(Ejemplo(u"ANA"_s, u"L1"_s), std::nullopt));
+        QVERIFY2(observaciones.error().startsWith(
+                     u"Se ha perdido la conexión con el servidor de la base de datos"_s),
+                 qPrintable(observaciones.error()));
+    }
+    // Back: the next action connects again and works, with nothing half stored.
+    QVERIFY2(servidor.Arrancar(), qPrintable(servidor.error()));
+    observaciones.Limpiar();
+    QVERIFY2(observaciones.Guardar(Ejemplo(u"ANA"_s, u"L1"_s), std::nullopt),
+             qPrintable(observaciones.error()));
+    QCOMPARE(bd.Contar(u"observacion"_s), 2);
+}
+
+QTEST_MAIN(tst_Servidor)
+#include "tst_Servidor.moc"

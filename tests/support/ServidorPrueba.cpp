@@ -1,0 +1,209 @@
+#include "ServidorPrueba.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <QVersionNumber>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// The newest installed server's programs; Debian keeps them out of PATH.
+QString CarpetaBinarios() {
+    const QByteArray propia = qgetenv("TRITODEX_PG_BIN");
+    if (!propia.isEmpty()) return QString::fromLocal8Bit(propia);
+    QDir raiz(QStringLiteral("/usr/lib/postgresql"));
+    QString mejor;
+    QVersionNumber version;
+    for (const QString &v : raiz.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QVersionNumber n = QVersionNumber::fromString(v);
+        if (QFile::exists(raiz.filePath(v + QStringLiteral("/bin/initdb"))) && n > version) {
+            version = n;
+            mejor = raiz.filePath(v + QStringLiteral("/bin"));
+        }
+    }
+    return mejor;
+}
+
+int PuertoLibre() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (s < 0) return 0;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = 0;
+    socklen_t n = sizeof a;
+    int puerto = 0;
+    if (::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
+        ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &n) == 0)
+        puerto = ntohs(a.sin_port);
+    ::close(s);
+    return puerto;
+}
+} // namespace
+
+ServidorPrueba::ServidorPrueba() {
+    bin_ = CarpetaBinarios();
+    if (bin_.isEmpty()) {
+        error_ = QStringLiteral("PostgreSQL server programs not found under /usr/lib/postgresql "
+                                "(package postgresql)");
+        return;
+    }
+    if (!dir_.isValid()) {
+        error_ = QStringLiteral("no temporary folder");
+        return;
+    }
+    datos_ = dir_.filePath(QStringLiteral("datos"));
+    QDir().mkpath(datos_);
+    comoPostgres_ = ::geteuid() == 0;
+    if (comoPostgres_) {
+        const passwd *pw = ::getpwnam("postgres");
+        if (!pw) {
+            error_ = QStringLiteral("running as root and there is no postgres user");
+            return;
+        }
+        // The unprivileged user must reach its data folder through the temporary one.
+        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ExeGroup | QFile::ExeOther);
+        if (::chown(QFile::encodeName(datos_).constData(), pw->pw_uid, pw->pw_gid) != 0) {
+            error_ = QStringLiteral("cannot give %1 to postgres").arg(datos_);
+            return;
+        }
+    }
+    if (!Ejecutar(QStringLiteral("initdb"),
+                  {QStringLiteral("-D"), datos_, QStringLiteral("-U"),
+                   QString::fromLatin1(kUsuario), QStringLiteral("--encoding=UTF8"),
+                   QStringLiteral("--locale=C.UTF-8"), QStringLiteral("-A"),
+                   QStringLiteral("trust"), QStringLiteral("--no-sync")}))
+        return;
+    puerto_ = PuertoLibre();
+    QFile conf(datos_ + QStringLiteral("/postgresql.conf"));
+    if (!conf.open(QIODevice::Append)) {
+        error_ = conf.errorString();
+        return;
+    }
+    conf.write(QStringLiteral("\nlisten_addresses = '127.0.0.1'\nport = %1\n"
+                              "unix_socket_directories = ''\nfsync = off\n"
+                              "synchronous_commit = off\nfull_page_writes = off\n"
+                              "max_connections = 40\n")
+                   .arg(puerto_)
+                   .toUtf8());
+    // For a failing test's post-mortem: every statement logged, the folder kept.
+    if (qEnvironmentVariableIsSet("TRITODEX_PG_REGISTRO")) {
+        conf.write("log_statement = all\n");
+        dir_.setAutoRemove(false);
+        qInfo("PostgreSQL log: %s/registro.log", qPrintable(datos_));
+    }
+    conf.close();
+    ok_ = Arrancar();
+}
+
+ServidorPrueba::~ServidorPrueba() {
+    if (enMarcha_) Parar();
+}
+
+ServidorPrueba &ServidorPrueba::Compartido() {
+    static ServidorPrueba servidor;
+    return servidor;
+}
+
+bool ServidorPrueba::Ejecutar(const QString &programa, const QStringList &args, QString *salida) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    const QString ruta = bin_ + u'/' + programa;
+    if (comoPostgres_)
+        p.start(QStringLiteral("runuser"),
+                QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
+                            ruta} +
+                    args);
+    else
+        p.start(ruta, args);
+    // pg_ctl -w waits for the server itself; initdb takes a few seconds.
+    const bool termino = p.waitForFinished(120000);
+    const QString texto = QString::fromLocal8Bit(p.readAll());
+    if (salida) *salida = texto;
+    if (!termino || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        error_ = QStringLiteral("%1 failed: %2 %3").arg(programa, p.errorString(), texto);
+        return false;
+    }
+    return true;
+}
+
+bool ServidorPrueba::Arrancar() {
+    enMarcha_ = Ejecutar(QStringLiteral("pg_ctl"),
+                         {QStringLiteral("-D"), datos_, QStringLiteral("-l"),
+                          datos_ + QStringLiteral("/registro.log"), QStringLiteral("-w"),
+                          QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")});
+    return enMarcha_;
+}
+
+bool ServidorPrueba::Parar() {
+    const bool ok =
+        Ejecutar(QStringLiteral("pg_ctl"),
+                 {QStringLiteral("-D"), datos_, QStringLiteral("-m"), QStringLiteral("fast"),
+                  QStringLiteral("-w"), QStringLiteral("stop")});
+    if (ok) enMarcha_ = false;
+    return ok;
+}
+
+ModConex::Servidor ServidorPrueba::Direccion(const QString &base) const {
+    ModConex::Servidor s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.puerto = puerto_;
+    s.base = base;
+    s.usuario = QString::fromLatin1(kUsuario);
+    return s;
+}
+
+bool ServidorPrueba::Administrar(const QString &sql, QString *error, const QString &base) const {
+    const QString nombre = QStringLiteral("admin-") + QUuid::createUuid().toString();
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), nombre);
+        db.setHostName(QStringLiteral("127.0.0.1"));
+        db.setPort(puerto_);
+        db.setDatabaseName(base);
+        db.setUserName(QString::fromLatin1(kUsuario));
+        ok = db.open();
+        QSqlQuery q(db);
+        ok = ok && q.exec(sql);
+        if (!ok && error)
+            *error = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(nombre);
+    return ok;
+}
+
+bool ServidorPrueba::CrearBase(const QString &nombre, const QString &plantilla) {
+    Administrar(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(nombre));
+    QString sql = QStringLiteral("CREATE DATABASE %1").arg(nombre);
+    if (!plantilla.isEmpty()) sql += QStringLiteral(" TEMPLATE ") + plantilla;
+    return Administrar(sql, &error_);
+}
+
+bool ServidorPrueba::ExigirContrasena(const QString &usuario, const QString &contrasena) {
+    if (!Administrar(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(usuario, contrasena),
+                     &error_))
+        return false;
+    QFile hba(datos_ + QStringLiteral("/pg_hba.conf"));
+    if (!hba.open(QIODevice::ReadOnly)) return false;
+    const QByteArray antes = hba.readAll();
+    hba.close();
+    if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    // The first matching line decides: this login's before the trusted rest.
+    hba.write(QStringLiteral("host all %1 127.0.0.1/32 scram-sha-256\n").arg(usuario).toUtf8() +
+              antes);
+    hba.close();
+    return Ejecutar(QStringLiteral("pg_ctl"),
+                    {QStringLiteral("-D"), datos_, QStringLiteral("reload")});
+}
