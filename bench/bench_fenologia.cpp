@@ -1,6 +1,7 @@
 // The phenology chart redrawn on a large database, for one species and for all, as a ratio
 // against its grouped statement run bare in the same run.
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_fenologia [observations]
+#include "Mediana.h"
 #include "support/TestDatabase.h"
 
 #include "atlas/PhenologyStore.h"
@@ -77,14 +78,6 @@ qint64 Desnuda(const FiltroFenologia &f) {
             n += q.value(i).isValid();
     Q_ASSERT(n > 0);
     return t.nsecsElapsed();
-}
-
-qint64 Mediana(const std::function<qint64()> &medir, int veces) {
-    QList<qint64> v;
-    for (int i = 0; i < veces; ++i)
-        v << medir();
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 void Informar(const char *que, qint64 forma, qint64 base) {

@@ -2,6 +2,7 @@
 // ratio against the bare grouped statement (squares and counts) run in the same run; and
 // the time to open the form.
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_mapa [observations] [localities]
+#include "Mediana.h"
 #include "support/TestDatabase.h"
 
 #include "atlas/AtlasStore.h"
@@ -70,14 +71,6 @@ qint64 Medir(const std::function<void()> &hacer) {
     hacer();
     QApplication::processEvents();
     return t.nsecsElapsed();
-}
-
-qint64 Mediana(const std::function<qint64()> &medir, int veces) {
-    QList<qint64> v;
-    for (int i = 0; i < veces; ++i)
-        v << medir();
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 void Informar(const char *que, qint64 forma, qint64 base) {

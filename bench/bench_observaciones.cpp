@@ -1,6 +1,7 @@
 // The observation query, its spreadsheet, and the opening of the observation forms on a
 // large database, each as a ratio against the same statements run bare in the same run.
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_observaciones [observations] [localities]
+#include "Mediana.h"
 #include "support/TestDatabase.h"
 
 #include "data/ModConex.h"
@@ -116,14 +117,6 @@ qint64 Medir(const std::function<void()> &hacer) {
     hacer();
     QApplication::processEvents();
     return t.nsecsElapsed();
-}
-
-qint64 Mediana(const std::function<qint64()> &medir, int veces) {
-    QList<qint64> v;
-    for (int i = 0; i < veces; ++i)
-        v << medir();
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 void Informar(const char *que, qint64 forma, qint64 base) {

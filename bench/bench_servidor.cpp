@@ -3,6 +3,7 @@
 //  - the observation query to its first screen and count, 100,000 observations;
 //  - 4 programs saving 1,000 observations each at once, in observations per second.
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_servidor [observations]
+#include "Mediana.h"
 #include "support/ServidorPrueba.h"
 #include "support/TestDatabase.h"
 
@@ -24,14 +25,6 @@
 #include <thread>
 
 namespace {
-
-qint64 Mediana(const std::function<qint64()> &medir, int veces) {
-    QList<qint64> v;
-    for (int i = 0; i < veces; ++i)
-        v << medir();
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 QStringList Psql(const TestDatabase &bd) {
     return {QStringLiteral("-X"), QStringLiteral("-q"),
