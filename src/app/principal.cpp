@@ -130,7 +130,8 @@ void principal::ProtegerDatos(QWidget *ventana) {
                                                    "dañado se guardará en la carpeta de copias.")
                                         .arg(fecha),
                                     titulo, QMessageBox::Question,
-                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+                                    QMessageBox::Yes | QMessageBox::No,
+                                    QMessageBox::No) != QMessageBox::Yes)
             return;
         QString error;
         if (Backups::Restaurar(c.ruta, &error))

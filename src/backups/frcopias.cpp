@@ -114,8 +114,8 @@ void frcopias::CdRestaurar_Click() {
                                                "copia del %1. Antes se guardará una copia de los "
                                                "datos actuales. ¿Restaurar la copia?")
                                     .arg(fecha),
-                                kTitulo, QMessageBox::Question,
-                                QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+                                kTitulo, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) != QMessageBox::Yes)
         return;
     QString error;
     bool ok = false;

@@ -31,17 +31,20 @@ void MessageService::MostrarFallo(QWidget *padre, const QString &texto, const QS
 
 QMessageBox::StandardButton MessageService::Mostrar(QWidget *padre, const QString &texto,
                                                     const QString &titulo, QMessageBox::Icon icono,
-                                                    QMessageBox::StandardButtons botones) {
+                                                    QMessageBox::StandardButtons botones,
+                                                    QMessageBox::StandardButton porDefecto) {
     // After the action's database failure a plain notice would only mislead.
     if (falloEnAccion && (botones & ~QMessageBox::StandardButtons(QMessageBox::Ok)) == 0)
         return QMessageBox::Ok;
-    mostrados << Mostrado{texto, titulo, icono, botones};
+    if (porDefecto == QMessageBox::NoButton && botones.testFlag(QMessageBox::Yes))
+        porDefecto = QMessageBox::Yes;
+    mostrados << Mostrado{texto, titulo, icono, botones, porDefecto};
     if (modoPrueba) {
         if (!respuestas.isEmpty()) return respuestas.dequeue();
         return botones.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::No;
     }
     QMessageBox caja(icono, titulo, texto, botones, padre);
-    if (botones.testFlag(QMessageBox::Yes)) caja.setDefaultButton(QMessageBox::Yes);
+    if (porDefecto != QMessageBox::NoButton) caja.setDefaultButton(porDefecto);
     return QMessageBox::StandardButton(caja.exec());
 }
 

@@ -8,6 +8,8 @@ class QWidget;
 
 // Every message box of the program goes through here, so that tests can read what was
 // shown and answer it. In the program the boxes are real QMessageBoxes.
+// Enter answers `porDefecto`; left unset, Sí where it is offered. A question whose Sí
+// replaces, stores or discards something the user may not want passes QMessageBox::No.
 namespace MessageService {
 
 struct Mostrado {
@@ -15,12 +17,14 @@ struct Mostrado {
     QString titulo;
     QMessageBox::Icon icono;
     QMessageBox::StandardButtons botones;
+    QMessageBox::StandardButton porDefecto; // what Enter answers
 };
 
 QMessageBox::StandardButton Mostrar(QWidget *padre, const QString &texto,
                                     const QString &titulo = QStringLiteral("Tritodex"),
                                     QMessageBox::Icon icono = QMessageBox::NoIcon,
-                                    QMessageBox::StandardButtons botones = QMessageBox::Ok);
+                                    QMessageBox::StandardButtons botones = QMessageBox::Ok,
+                                    QMessageBox::StandardButton porDefecto = QMessageBox::NoButton);
 
 // A database failure: shown like any warning, but within a UserAction only the first one.
 void MostrarFallo(QWidget *padre, const QString &texto,

@@ -92,7 +92,8 @@ void ModBaseDatos::CrearHojaCalculo(QWidget *padre, const QString &nombre,
                                     QStringLiteral("El archivo ") + QDir::toNativeSeparators(ruta) +
                                         QStringLiteral(" ya existe. ¿Desea reemplazarlo?"),
                                     titulo, QMessageBox::Question,
-                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+                                    QMessageBox::Yes | QMessageBox::No,
+                                    QMessageBox::No) != QMessageBox::Yes)
             return;
     }
     QString error;

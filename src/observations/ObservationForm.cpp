@@ -642,5 +642,6 @@ bool ObservationForm::RegistrarAunqueIgual(QWidget *padre, ObservationStore &obs
                                                   "esta localidad y fecha con el mismo "
                                                   "observador. ¿Registrarla igualmente?"),
                                    QStringLiteral("Observación repetida"), QMessageBox::Question,
-                                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                                   QMessageBox::Yes | QMessageBox::No,
+                                   QMessageBox::No) == QMessageBox::Yes;
 }

@@ -235,7 +235,7 @@ void frcons::CdSup_Click() {
     const auto respuesta = MessageService::Mostrar(
         this, QStringLiteral("La observación con id: %1 se borrará de la Base de Datos. ").arg(id),
         QStringLiteral("Suprimir Observación"), QMessageBox::Question,
-        QMessageBox::Yes | QMessageBox::No);
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (respuesta == QMessageBox::Yes) {
         ObservationStore observaciones;
         if (!observaciones.Suprimir(id.toInt()))

@@ -155,7 +155,7 @@ void frmotivos::SuprimirFila(int fila) {
     const auto respuesta = MessageService::Mostrar(
         this,
         QStringLiteral("El motivo «%1» se borrará de la base de datos. ¿Continuar?").arg(texto),
-        kTitulo, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+        kTitulo, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (respuesta != QMessageBox::Yes) return;
     ReasonStore motivos;
     if (!motivos.Suprimir(guardado.toLongLong())) {
@@ -191,7 +191,7 @@ void frmotivos::closeEvent(QCloseEvent *evento) {
     }
     const auto respuesta = MessageService::Mostrar(
         this, QStringLiteral("Este cambio no se ha guardado. ¿Cerrar de todos modos y perderlo?"),
-        kTitulo, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+        kTitulo, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (respuesta == QMessageBox::Yes)
         evento->accept();
     else

@@ -155,7 +155,7 @@ void frobs::CdSup_Click() {
                                 QStringLiteral("El Observador ") + codigo +
                                     QStringLiteral(" se borrará de la Base de Datos. Continuar ? "),
                                 QStringLiteral("Suprimir Factura"), QMessageBox::NoIcon,
-                                QMessageBox::Yes | QMessageBox::No);
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (respuesta == QMessageBox::Yes) {
         ocupado_ = true;
         QPointer<frobs> vivo(this);

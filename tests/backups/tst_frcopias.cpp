@@ -63,6 +63,7 @@ void tst_frcopias::sesion() {
                 .startsWith(u"Los datos actuales se "
                             "sustituirán por los de la copia "
                             "del 05/01/2026"_s));
+    QCOMPARE(MessageService::Ultimo().porDefecto, QMessageBox::No); // Enter keeps the data
     QCOMPARE(bd.Contar(u"observacion"_s), 1);
     lista->selectRow(1);
     QCOMPARE(pulsar("CdRestaurar", {QMessageBox::Yes}),

@@ -212,6 +212,7 @@ void tst_frmodif::repetida() {
     QTest::mouseClick(c<QPushButton>("Cbguardar"), Qt::LeftButton);
     QCOMPARE(Aviso(), u"Ya existe una observación de esta especie en esta localidad y fecha con "
                       "el mismo observador. ¿Registrarla igualmente?"_s);
+    QCOMPARE(MessageService::Ultimo().porDefecto, QMessageBox::No);
     QVERIFY(f && f->isVisible());
     QCOMPARE(Registro(bd, o.alvaro), antes);
     MessageService::Limpiar();
