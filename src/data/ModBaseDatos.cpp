@@ -78,8 +78,9 @@ QByteArray ModBaseDatos::Windows1252(const QString &texto, bool *sustituido) {
 }
 
 QString ModBaseDatos::CampoTexto(const QString &valor, const QString &separador) {
+    // A quote alone breaks no record: a plain reader splitting at the separator reads it right.
     const bool comillas = (!separador.isEmpty() && valor.contains(separador)) ||
-                          valor.contains(u'"') || valor.contains(u'\r') || valor.contains(u'\n');
+                          valor.contains(u'\r') || valor.contains(u'\n');
     if (!comillas) return valor;
     return u'"' + QString(valor).replace(QLatin1String("\""), QLatin1String("\"\"")) + u'"';
 }
@@ -117,7 +118,7 @@ void AnadirValor(QByteArray &destino, const QString &valor, const QString &separ
     bool ascii = true;
     for (const QChar c : valor) {
         const char16_t u = c.unicode();
-        if (u == u'"' || u == u'\r' || u == u'\n' || (simple && c == sep)) comillas = true;
+        if (u == u'\r' || u == u'\n' || (simple && c == sep)) comillas = true;
         if (u >= 0x80) ascii = false;
     }
     if (ascii && !comillas) {
@@ -168,7 +169,7 @@ void AnadirCelda(QByteArray &destino, const SqliteTexto::Celda &c, const QString
     bool simple = sep && sep < 0x80;
     for (int k = 0; simple && k < c.bytes; ++k) {
         const uchar b = uchar(c.texto[k]);
-        simple = b < 0x80 && b != '"' && b != '\r' && b != '\n' && b != sep;
+        simple = b < 0x80 && b != '\r' && b != '\n' && b != sep;
     }
     if (simple) {
         destino.append(c.texto, c.bytes);

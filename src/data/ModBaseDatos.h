@@ -20,8 +20,9 @@ void setReloj(std::function<double()> reloj);
 // *sustituido, when given, tells whether any did).
 QByteArray Windows1252(const QString &texto, bool *sustituido = nullptr);
 
-// Field value as the association's files hold it: separator, quote, CR or LF inside a
-// value enclose it in double quotes with inner quotes doubled; other values go bare.
+// Field value as the association's files hold it: a separator, CR or LF inside a value
+// encloses it in double quotes with inner quotes doubled; other values, quotes and all, go
+// bare.
 QString CampoTexto(const QString &valor, const QString &separador);
 
 // Writes every row of an executed query (from its first row) to a text file: optional

@@ -144,12 +144,12 @@ void tst_ModBaseDatos::archivoTexto() {
                          u"Bajo piedra; húmeda"_s, u"dijo \"hola\""_s, u"Peñíscola €"_s}));
     QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (observador1, fecha, numejemp, descripcion) "
                         "VALUES ('ANA', '2026-12-01', 3, 'línea\nnueva 日')"_s));
-    // Windows-1252 bytes; separator, quote and line break enclose a value; "?" for what
+    // Windows-1252 bytes; separator and line break enclose a value; "?" for what
     // the code page lacks.
     const QByteArray esperado =
         "id_observacion;observador1;fecha;horaini;numejemp;descripcion;motivo;localidad\r\n"
         "1;JPG;07/03/2026;09:30;;\"Bajo piedra; h\xfa"
-        "meda\";\"dijo \"\"hola\"\"\";Pe\xf1\xed"
+        "meda\";dijo \"hola\";Pe\xf1\xed"
         "scola \x80\r\n"
         "2;ANA;01/12/2026;;3;\"l\xed"
         "nea\nnueva ?\";;\r\n"
@@ -161,18 +161,23 @@ void tst_ModBaseDatos::archivoTexto() {
     const QByteArray vacio = "cod_observador;nombre\r\n\r\n";
     const QString ruta = bd.carpeta() + u"/obs.txt"_s;
     QFile f(ruta);
+    const auto escribir = [&](bool soloAvance, const QString &sql, int *sustituidos) {
+        QSqlQuery q(bd.db());
+        q.setForwardOnly(soloAvance);
+        if (!q.exec(sql) ||
+            !ModBaseDatos::CrearArchivoTexto(&q, ruta, true, u";"_s, nullptr, sustituidos) ||
+            !f.open(QIODevice::ReadOnly))
+            return QByteArray("(not written)");
+        const QByteArray r = f.readAll();
+        f.close();
+        return r;
+    };
     for (const auto &[soloAvance, sql, bytes, cambiados] :
          {std::tuple{false, todas, esperado, 1}, std::tuple{true, todas, esperado, 1},
           std::tuple{true, u"SELECT cod_observador, nombre FROM observador"_s, vacio, 0}}) {
-        QSqlQuery q(bd.db());
-        q.setForwardOnly(soloAvance);
-        QVERIFY(q.exec(sql));
         int sustituidos = -1;
-        QVERIFY(ModBaseDatos::CrearArchivoTexto(&q, ruta, true, u";"_s, nullptr, &sustituidos));
+        QCOMPARE(escribir(soloAvance, sql, &sustituidos), bytes);
         QCOMPARE(sustituidos, cambiados);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), bytes);
-        f.close();
     }
     QVERIFY(MessageService::Mostrados().isEmpty());
 
@@ -193,6 +198,34 @@ void tst_ModBaseDatos::archivoTexto() {
     }
     QVERIFY(!QFile::exists(perdida) && f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), vacio);
+    f.close();
+
+    // Quotes only where the separator or a line break would split the record; a quote
+    // alone is read right by a plain reader, and stays as it is.
+    const struct {
+        const char *valor, *escrito;
+    } comillas[] = {
+        {"dijo \"hola\"", "dijo \"hola\""},
+        {"\"", "\""},
+        {"\"entre comillas\"", "\"entre comillas\""},
+        {"5\" de arco", "5\" de arco"},
+        {"a;b", "\"a;b\""},
+        {";", "\";\""},
+        {"a;\"b\"", "\"a;\"\"b\"\"\""},
+        {"l\u00ednea\nnueva", "\"l\xed"
+                              "nea\nnueva\""},
+        {"fin\r", "\"fin\r\""},
+        {"\"cita\"\r\notra", "\"\"\"cita\"\"\r\notra\""},
+        {"sin nada", "sin nada"},
+    };
+    for (const auto &c : comillas) {
+        QVERIFY(bd.Ejecutar(u"DELETE FROM observacion"_s));
+        QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (descripcion) VALUES (?)"_s,
+                            {QString::fromUtf8(c.valor)}));
+        for (const bool soloAvance : {false, true})
+            QCOMPARE(escribir(soloAvance, u"SELECT descripcion FROM observacion"_s, nullptr),
+                     "descripcion\r\n" + QByteArray(c.escrito) + "\r\n\r\n");
+    }
 }
 
 void tst_ModBaseDatos::unMensajePorAccion() {
