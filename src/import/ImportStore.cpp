@@ -13,6 +13,24 @@
 
 using Importacion::Registro;
 
+namespace {
+// The sheet's lookup values by their texts, where this database has them.
+void ValoresDeListas(const Registro &r, Observacion *o, ReferenceData &ref) {
+    if (r.otros.isEmpty()) return;
+    const QString clase = ref.BuscarEspecie(o->especie).value_or(ReferenceData::Especie{}).clase;
+    auto id = [&](const char *columna, auto buscar) {
+        const QString t = r.otros.value(QString::fromLatin1(columna));
+        return t.isEmpty() ? 0 : buscar(t).value_or(0);
+    };
+    o->estadio = id("ESTADIO", [&](const QString &t) { return ref.IdEstadio(t, clase); });
+    o->conducta = id("CONDUCTA", [&](const QString &t) { return ref.IdConducta(t, clase); });
+    o->habitat = id("HABITAT", [&](const QString &t) { return ref.IdHabitat(t); });
+    o->periodo = id("PERIODO", [&](const QString &t) { return ref.IdPeriodo(t); });
+    o->meteo = id("METEO", [&](const QString &t) { return ref.IdMeteo(t); });
+    o->viento = id("VIENTO", [&](const QString &t) { return ref.IdViento(t); });
+}
+} // namespace
+
 ImportStore::ImportStore(QSqlDatabase db)
     : Store(db), localizador_(db), geo_(std::make_unique<Geodesy>()) {}
 
@@ -187,6 +205,7 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
     QHash<int, QList<int>> nuevasPorMunicipio;
     QSet<QString> vistas;
     ObservationStore observaciones(db());
+    ReferenceData ref(db());
     for (Fila &f : *filas) {
         const Estado antes = f.estado;
         f.codigoLocalidad.clear();
@@ -243,16 +262,24 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
             f.nombreLocalidad = nuevas[f.nueva].nombre;
         }
 
+        // A record of another stage or behaviour of the same species is no duplicate.
+        Observacion o;
+        o.especie = f.especie;
+        o.fecha = f.registro.fecha;
+        o.localidad = f.codigoLocalidad;
+        o.observador[0] = observador;
+        ValoresDeListas(f.registro, &o, ref);
+        if (ref.fallo()) {
+            Anotar(ref);
+            return false;
+        }
         const QString clave = f.especie + u'|' + f.registro.fecha.toString(Qt::ISODate) + u'|' +
                               (f.codigoLocalidad.isEmpty() ? u'#' + QString::number(f.nueva)
-                                                           : f.codigoLocalidad.toCaseFolded());
+                                                           : f.codigoLocalidad.toCaseFolded()) +
+                              u'|' + QString::number(o.estadio) + u'|' +
+                              QString::number(o.conducta);
         bool duplicada = vistas.contains(clave);
         if (!duplicada && !f.codigoLocalidad.isEmpty()) {
-            Observacion o;
-            o.especie = f.especie;
-            o.fecha = f.registro.fecha;
-            o.localidad = f.codigoLocalidad;
-            o.observador[0] = observador;
             const auto existe = observaciones.ExisteIgual(o);
             if (!existe) {
                 Anotar(observaciones);
@@ -350,23 +377,7 @@ std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
             o.descripcion = r.descripcion;
             o.motivo = r.otros.value(QStringLiteral("MOTIVO"));
             o.localidad = codigo;
-            // The sheet's lookup values by their texts, where this database has them.
-            if (!r.otros.isEmpty()) {
-                const QString clase =
-                    ref.BuscarEspecie(f.especie).value_or(ReferenceData::Especie{}).clase;
-                auto id = [&](const char *columna, auto buscar) {
-                    const QString t = r.otros.value(QString::fromLatin1(columna));
-                    return t.isEmpty() ? 0 : buscar(t).value_or(0);
-                };
-                o.estadio =
-                    id("ESTADIO", [&](const QString &t) { return ref.IdEstadio(t, clase); });
-                o.conducta =
-                    id("CONDUCTA", [&](const QString &t) { return ref.IdConducta(t, clase); });
-                o.habitat = id("HABITAT", [&](const QString &t) { return ref.IdHabitat(t); });
-                o.periodo = id("PERIODO", [&](const QString &t) { return ref.IdPeriodo(t); });
-                o.meteo = id("METEO", [&](const QString &t) { return ref.IdMeteo(t); });
-                o.viento = id("VIENTO", [&](const QString &t) { return ref.IdViento(t); });
-            }
+            ValoresDeListas(r, &o, ref);
             if (!observaciones.Insertar(o)) {
                 Anotar(observaciones);
                 return false;

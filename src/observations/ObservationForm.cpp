@@ -638,9 +638,10 @@ bool ObservationForm::RegistrarAunqueIgual(QWidget *padre, ObservationStore &obs
     if (ModBaseDatos::InformarError(padre, observaciones) || !igual) return false;
     if (!*igual) return true;
     return MessageService::Mostrar(padre,
-                                   QStringLiteral("Ya existe una observación de esta especie en "
-                                                  "esta localidad y fecha con el mismo "
-                                                  "observador. ¿Registrarla igualmente?"),
+                                   QStringLiteral("Ya existe una observación de esta especie, "
+                                                  "estadio y conducta en esta localidad y "
+                                                  "fecha con el mismo observador. ¿Registrarla "
+                                                  "igualmente?"),
                                    QStringLiteral("Observación repetida"), QMessageBox::Question,
                                    QMessageBox::Yes | QMessageBox::No,
                                    QMessageBox::No) == QMessageBox::Yes;

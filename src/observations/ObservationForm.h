@@ -131,9 +131,9 @@ public:
     // Whether the typed locality is a new one, and that new locality as the form shows it.
     bool EsLocalidadNueva() const;
     Localidad LocalidadNueva() const;
-    // Before storing: true when no other observation has the same species, date, locality
-    // and first observer, or the user wants it stored all the same; a failed check has been
-    // reported and answers false.
+    // Before storing: true when no other observation has the same species, stage,
+    // behaviour, date, locality and first observer, or the user wants it stored all the same;
+    // a failed check has been reported and answers false.
     static bool RegistrarAunqueIgual(QWidget *padre, ObservationStore &observaciones,
                                      const Observacion &o, int excepto = 0);
     // Shows a stored observation in the controls, as the choice handlers would.

@@ -290,8 +290,10 @@ std::optional<bool> ObservationStore::ExisteIgual(const Observacion &o, int exce
     const auto n =
         Primero(QStringLiteral("SELECT count(*) FROM observacion WHERE especie = ? AND "
                                "fecha = ? AND localidad = ? AND observador1 = ? AND "
+                               "coalesce(estadio, 0) = ? AND coalesce(conducta, 0) = ? AND "
                                "id_observacion <> ?"),
-                {o.especie, o.fecha.toString(Qt::ISODate), o.localidad, o.observador[0], excepto});
+                {o.especie, o.fecha.toString(Qt::ISODate), o.localidad, o.observador[0], o.estadio,
+                 o.conducta, excepto});
     if (!n) return std::nullopt;
     return n->toInt() > 0;
 }

@@ -75,8 +75,8 @@ public:
     // (modificadaPorOtro()).
     bool Actualizar(int id, const Observacion &o, const QString &huella = QString());
     bool modificadaPorOtro() const { return modificadaPorOtro_; }
-    // Whether another stored observation has the same species, date, locality and first
-    // observer (0: none to leave out); nothing when the statement failed.
+    // Whether another stored observation has the same species, stage, behaviour, date,
+    // locality and first observer (0: none to leave out); nothing when the statement failed.
     std::optional<bool> ExisteIgual(const Observacion &o, int excepto = 0);
     bool Suprimir(int id);
 

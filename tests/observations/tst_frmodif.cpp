@@ -194,13 +194,15 @@ void tst_frmodif::sesion() {
 }
 
 void tst_frmodif::repetida() {
-    // A change that makes an observation the same as another (species, day, locality, first
-    // observer) is asked about: No keeps the form open with nothing stored, Yes saves.
+    // A change that makes an observation the same as another (species, stage, behaviour,
+    // day, locality, first observer) is asked about: No keeps the form open with nothing
+    // stored, Yes saves.
     TestDatabase bd(TestDatabase::Datos::Reales);
     ModBaseDatos::setEscalaEsperas(0);
     Observaciones o(bd);
     QVERIFY(bd.Ejecutar(u"UPDATE observacion SET observador1 = 'ANA', especie = 'BUFSPI', "
-                        "fecha = '2007-03-05', localidad = 'L1' WHERE id_observacion = ?"_s,
+                        "fecha = '2007-03-05', localidad = 'L1', estadio = 2, conducta = 1 "
+                        "WHERE id_observacion = ?"_s,
                         {o.alvaro}));
     frcons consulta;
     consulta.show();
@@ -210,8 +212,8 @@ void tst_frmodif::repetida() {
     MessageService::Limpiar();
     MessageService::EncolarRespuesta(QMessageBox::No);
     QTest::mouseClick(c<QPushButton>("Cbguardar"), Qt::LeftButton);
-    QCOMPARE(Aviso(), u"Ya existe una observación de esta especie en esta localidad y fecha con "
-                      "el mismo observador. ¿Registrarla igualmente?"_s);
+    QCOMPARE(Aviso(), u"Ya existe una observación de esta especie, estadio y conducta en esta "
+                      "localidad y fecha con el mismo observador. ¿Registrarla igualmente?"_s);
     QCOMPARE(MessageService::Ultimo().porDefecto, QMessageBox::No);
     QVERIFY(f && f->isVisible());
     QCOMPARE(Registro(bd, o.alvaro), antes);

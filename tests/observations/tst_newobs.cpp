@@ -310,19 +310,27 @@ void tst_newobs::guardarDuplicarYNueva() {
     QCOMPARE(s.f.CodigoLocalidad(), u"JPG0"_s);
     QVERIFY(!s.c("Frame1")->isEnabled());
 
+    // "Duplicar" again with another stage: another record of the same place and day, not
+    // asked about.
+    s.Elegir("Cbestadio", u"Larva"_s);
+    QCOMPARE(s.Guardar("Cbguardar"), kGuardada);
+    QCOMPARE(MessageService::Mostrados().size(), 1);
+    QCOMPARE(Fila(s.bd, u"SELECT estadio FROM observacion WHERE id_observacion = 2"_s), u"2"_s);
+    s.Elegir("Cbestadio", u"Adulto"_s);
+
     // "Nueva": the same observation again is asked about. No keeps the form as it is and
     // stores nothing; Yes stores it, no locality, no code asked for; then the form is
     // cleared but the date, the stored locality on offer.
     QCOMPARE(s.Guardar("Cbnueva", {QMessageBox::No}),
-             u"Ya existe una observación de esta especie en esta localidad y fecha "
-             "con el mismo observador. ¿Registrarla igualmente?"_s);
-    QCOMPARE(s.Cuentas(), u"1|1"_s);
+             u"Ya existe una observación de esta especie, estadio y conducta en esta "
+             "localidad y fecha con el mismo observador. ¿Registrarla igualmente?"_s);
+    QCOMPARE(s.Cuentas(), u"1|2"_s);
     QCOMPARE(s.Textos({"Cbloc", "Cbespecie", "Txobs3"}),
              u"Charca de l´Olivar|SALSAL - Salamandra salamandra|ANA"_s);
     QCOMPARE(s.Guardar("Cbnueva", {QMessageBox::Yes}), kGuardada);
-    QCOMPARE(s.Cuentas(), u"1|2"_s);
+    QCOMPARE(s.Cuentas(), u"1|3"_s);
     QCOMPARE(s.propuestos.size(), 1);
-    QCOMPARE(Fila(s.bd, observacion, {2}), Fila(s.bd, observacion, {1}));
+    QCOMPARE(Fila(s.bd, observacion, {3}), Fila(s.bd, observacion, {1}));
     QCOMPARE(s.Textos({"Cbloc", "Cbespecie", "Txobs1", "Txobs3", "Txdesc"}), u"| |||"_s);
     QCOMPARE(s.c<QComboBox>("Cbestadio")->currentIndex(), -1);
     QVERIFY(!s.c<QCheckBox>("Check1")->isChecked());
@@ -335,9 +343,9 @@ void tst_newobs::guardarDuplicarYNueva() {
     s.Poner("Cbloc", u"Charca de l´Olivar"_s);
     User::Escribir(s.c("Txexemplars"), u"12"_s);
     QCOMPARE(s.Guardar("Cbnueva", {QMessageBox::Yes}), kGuardada);
-    QCOMPARE(s.Cuentas(), u"1|3"_s);
+    QCOMPARE(s.Cuentas(), u"1|4"_s);
     QCOMPARE(Fila(s.bd, u"SELECT estadio, periodo, numejemp, numaprox, localidad "
-                        "FROM observacion WHERE id_observacion = 3"_s),
+                        "FROM observacion WHERE id_observacion = 4"_s),
              u"0|0|12|0|JPG0"_s);
 }
 
