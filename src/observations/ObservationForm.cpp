@@ -570,7 +570,10 @@ void ObservationForm::Mostrar(const Observacion &o) {
     poner(c_.Cbconducta, ReferenceData::Lista::Conducta, o.conducta);
     poner(c_.Cbhabitat, ReferenceData::Lista::Habitat, o.habitat);
     ModBaseDatos::InformarError(c_.formulario, ref);
-    ModBaseDatos::PonerTexto(c_.Cbmotivo, o.motivo.isEmpty() ? o_.motivoEnBlanco : o.motivo);
+    // A reason renamed or removed since is shown as stored, and so kept by the save.
+    const QString motivo = o.motivo.isEmpty() ? o_.motivoEnBlanco : o.motivo;
+    if (!EsItem(c_.Cbmotivo, motivo)) c_.Cbmotivo->addItem(motivo);
+    ModBaseDatos::PonerTexto(c_.Cbmotivo, motivo);
     c_.Txdesc->setText(o.descripcion);
     LocalityStore localidades;
     if (const auto l = localidades.PorCodigo(o.localidad)) {

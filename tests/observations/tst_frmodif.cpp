@@ -89,6 +89,20 @@ void tst_frmodif::sesion() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!f);
 
+    // A reason renamed since it was stored: shown as stored beside the new name, and kept by
+    // the save of another change.
+    QVERIFY(bd.Ejecutar(u"UPDATE motivo SET motivo_cast = 'Muestreo planificado' "
+                        "WHERE motivo_cast = 'Muestreo'"_s));
+    Modificar(consulta, o.alvaro);
+    QCOMPARE(Textos(f, {"Cbmotivo"}), u"Muestreo"_s);
+    QVERIFY(Items(c<QComboBox>("Cbmotivo")).contains(u"Muestreo planificado"_s));
+    User::Escribir(c<QLineEdit>("Txexemplars"), u"7"_s);
+    QCOMPARE(Guardar(), u"Se ha modificado la observación en la base de datos"_s);
+    QCOMPARE(Fila(bd, u"SELECT motivo, numejemp FROM observacion WHERE id_observacion = ?"_s,
+                  {o.alvaro}),
+             u"Muestreo|7"_s);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
     // Asked for another observation while open: the same form reloads with it.
     Modificar(consulta, o.alvaro);
     QPointer<frmodif> primera = f;
