@@ -11,6 +11,20 @@
 
 #include <QDate>
 
+namespace {
+std::function<QDate()> &Hoy() {
+    static std::function<QDate()> hoy;
+    return hoy;
+}
+QDate FechaDeHoy() {
+    return Hoy() ? Hoy()() : QDate::currentDate();
+}
+} // namespace
+
+void newobs::setHoy(std::function<QDate()> hoy) {
+    Hoy() = std::move(hoy);
+}
+
 newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newobs>()) {
     ui->setupUi(this);
     obs = new ObservationForm(ObservationForm::ControlesDe(this, ui.get()),
@@ -20,6 +34,7 @@ newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newob
     connect(ui->Cbnueva, &QPushButton::clicked, this, &newobs::Cbnueva_Click);
     connect(ui->Cbguardar, &QPushButton::clicked, this, &newobs::Cbguardar_Click);
     connect(ui->CdVolver, &QPushButton::clicked, this, &newobs::CdVolver_Click);
+    connect(ui->Txdata, &QDateEdit::dateChanged, this, [this] { fechaElegida_ = true; });
     Form_Load();
 }
 
@@ -32,7 +47,8 @@ QString newobs::CodigoLocalidad() const {
 void newobs::Form_Load() {
     Screen::RelojArena reloj;
     Screen::AplicarColores(this);
-    ui->Txdata->setDate(QDate(QDate::currentDate().year(), 1, 1));
+    ui->Txdata->setDate(QDate(FechaDeHoy().year(), 1, 1));
+    fechaElegida_ = false;
     ui->Txhini->setTime(QTime(0, 0));
     ui->Txhfi->setTime(QTime(0, 0));
     obs->Cargar();
@@ -63,7 +79,7 @@ void newobs::GuardarObservacion(QWidget *boton) {
         return;
     }
     std::optional<Observacion> o = obs->Leer();
-    if (!o) return;
+    if (!o || !FechaConfirmada()) return;
 
     ObservationStore observaciones;
     const int numero = observaciones.SiguienteNumero();
@@ -105,4 +121,22 @@ void newobs::GuardarObservacion(QWidget *boton) {
     obs->CargarLocalidades();
     // The name as stored, so that the next save finds the locality instead of a new one.
     if (boton == ui->Cbguardar) obs->ElegirLocalidad(nombre);
+}
+
+bool newobs::FechaConfirmada() {
+    // The first of January the form proposes is easily saved by oversight.
+    const QDate hoy = FechaDeHoy();
+    if (fechaElegida_ || (hoy.day() == 1 && hoy.month() == 1)) return true;
+    if (MessageService::Mostrar(
+            this,
+            QStringLiteral("La fecha es la que propone el formulario (%1). ¿Es la fecha de la "
+                           "observación?")
+                .arg(ui->Txdata->date().toString(QStringLiteral("dd/MM/yyyy"))),
+            QStringLiteral("Fecha de la observación"), QMessageBox::Question,
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+        ui->Txdata->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    fechaElegida_ = true;
+    return true;
 }

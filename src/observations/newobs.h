@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDate>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -19,6 +21,9 @@ public:
     // The chosen locality's code, "new" while the typed name is a new locality.
     QString CodigoLocalidad() const;
 
+    // Test hook: the day taken as today (nullptr: the system's date).
+    static void setHoy(std::function<QDate()> hoy);
+
 private slots:
     void Cbnueva_Click();
     void Cbguardar_Click();
@@ -27,7 +32,10 @@ private slots:
 private:
     void Form_Load();
     void GuardarObservacion(QWidget *boton);
+    bool FechaConfirmada();
 
     std::unique_ptr<Ui::newobs> ui;
     ObservationForm *obs = nullptr;
+    // The date was set in this form (or the one proposed was confirmed) since it opened.
+    bool fechaElegida_ = false;
 };

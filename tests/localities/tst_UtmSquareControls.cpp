@@ -3,6 +3,8 @@
 #include "gui/ChoiceService.h"
 #include "observations/newobs.h"
 
+#include <QDateEdit>
+
 // The square controls on a form: what the fields show after the derivation is what the
 // squares come from and what is stored.
 class tst_UtmSquareControls : public QObject {
@@ -26,6 +28,7 @@ void tst_UtmSquareControls::cerosALaIzquierda() {
         User::SalirDe(Control<QWidget>(&f, campo));
     };
     Escribir(&f, u"Txobs1"_s, u"JPG"_s);
+    Control<QDateEdit>(&f, u"Txdata"_s)->setDate(QDate(2024, 5, 3));
     Escribir(&f, u"Cbespecie"_s, u"salsal"_s);
     dejar(u"Cbloc"_s, u"Sol"_s);
     Elegir(&f, u"Cbhuso"_s, u"30"_s);

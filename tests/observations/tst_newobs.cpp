@@ -20,6 +20,10 @@ constexpr auto Fixture = TestDatabase::Datos::Fixture;
 constexpr auto Reales = TestDatabase::Datos::Reales;
 const QString kGuardada = u"Se ha registrado la observación en la base de datos"_s;
 const QString kNoExiste = u"No existe ningun Observador con este código"_s;
+QString FechaPropuesta() {
+    return u"La fecha es la que propone el formulario (01/01/%1). ¿Es la fecha de la "
+           "observación?"_s.arg(QDate::currentDate().year());
+}
 
 bool Preparar(const TestDatabase &bd, const QStringList &sql) {
     for (const QString &s :
@@ -40,7 +44,11 @@ struct Sesion {
             propuestos << p;
             return std::optional(p);
         };
+        // Today is the day the form proposes, where a case does not say otherwise: the
+        // question about the date proposed has its own cases.
+        newobs::setHoy([] { return QDate(QDate::currentDate().year(), 1, 1); });
     }
+    ~Sesion() { newobs::setHoy(nullptr); }
     template <typename T = QWidget> T *c(const char *nombre) { return Control<T>(&f, nombre); }
     QString Textos(std::initializer_list<const char *> nombres) { return ::Textos(&f, nombres); }
     // Typed, then left for the next control.
@@ -278,6 +286,14 @@ void tst_newobs::guardarDuplicarYNueva() {
     s.RellenarObservacion();
     s.Poner("Txobs3", u"ana"_s);
     s.NuevaLocalidad(u"Charca de l'Olivar"_s);
+    // The date the form proposes, never changed, on another day: asked about, No by default;
+    // No keeps the form with nothing stored. Once the date is changed, no question.
+    newobs::setHoy([] { return QDate(2026, 5, 20); });
+    QCOMPARE(s.Guardar("Cbguardar", {QMessageBox::No}), FechaPropuesta());
+    QCOMPARE(MessageService::Ultimo().porDefecto, QMessageBox::No);
+    QCOMPARE(s.Cuentas(), u"0|0"_s);
+    QVERIFY(s.propuestos.isEmpty());
+    QVERIFY(s.c("Txdata")->hasFocus());
     s.c<QDateEdit>("Txdata")->setDate(QDate(2026, 3, 7));
     s.c<QTimeEdit>("Txhini")->setTime(QTime(9, 5));
     s.Elegir("Cbestadio", u"Adulto"_s);
@@ -290,6 +306,7 @@ void tst_newobs::guardarDuplicarYNueva() {
     // "Duplicar": the locality under the code proposed from the empty table's number 0,
     // then the observation; quotes in names and descriptions become ´.
     QCOMPARE(s.Guardar("Cbguardar"), kGuardada);
+    QCOMPARE(MessageService::Mostrados().size(), 1);
     QCOMPARE(s.propuestos, QStringList{u"JPG0"_s});
     QCOMPARE(Fila(s.bd, u"SELECT cod_localidad, localidad, prov, muni, utmhuso, utmx, utmy, "
                         "utm1k, utm10k FROM localidad"_s),
@@ -450,6 +467,16 @@ void tst_newobs::localidadExistente() {
     QCOMPARE(Fila(s.bd, u"SELECT observador1, observador2, especie, localidad FROM observacion "
                         "WHERE id_observacion = 2"_s),
              u"JPG||SALSAL|L1"_s);
+
+    // So far today was the first of January, the date proposed: no question. Another day it
+    // is asked about; Yes stores it, and it is not asked again in this form.
+    newobs::setHoy([] { return QDate(2026, 5, 20); });
+    QCOMPARE(s.Guardar("Cbguardar", {QMessageBox::Yes, QMessageBox::Yes}), kGuardada);
+    QCOMPARE(MessageService::Mostrados().first().texto, FechaPropuesta());
+    QCOMPARE(s.Guardar("Cbguardar", {QMessageBox::Yes}), kGuardada);
+    QCOMPARE(MessageService::Mostrados().size(), 2); // the repeated observation's question
+    QCOMPARE(Fila(s.bd, u"SELECT count(*), min(fecha), max(fecha) FROM observacion"_s),
+             u"4|%1-01-01|%1-01-01"_s.arg(QDate::currentDate().year()));
 }
 
 void tst_newobs::cerrarConCampoPendiente() {

@@ -24,6 +24,7 @@
 #include "observers/frmodifobs.h"
 
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -144,6 +145,8 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          [] { return new newobs; },
          [](QWidget *f) {
              Poner(f, {{u"Txobs1"_s, u"JPG"_s}, {u"Cbespecie"_s, u"salsal"_s}});
+             // A date of its own: the one the form proposes is asked about.
+             f->findChild<QDateEdit *>(u"Txdata"_s)->setDate(QDate(2024, 5, 3));
              // A new locality, so that every locality field can be typed into and is stored.
              RellenarLocalidad(f, kEnObservacion);
          },
