@@ -161,13 +161,18 @@ public:
 class FiltroCompletable : public QObject {
 public:
     explicit FiltroCompletable(QComboBox *lista) : QObject(lista), lista_(lista) {
+        setObjectName(QStringLiteral("completable"));
         QObject::connect(lista, &QComboBox::editTextChanged, this, [this](const QString &t) {
             if (ocupado_) return;
             ocupado_ = true;
-            ModBaseDatos::Autocompletar(t, lista_);
+            if (soloPrincipio_)
+                CompletarPrincipio(t);
+            else
+                ModBaseDatos::Autocompletar(t, lista_);
             ocupado_ = false;
         });
     }
+    bool soloPrincipio_ = false;
     bool eventFilter(QObject *o, QEvent *e) override {
         if (e->type() == QEvent::KeyPress) {
             auto *k = static_cast<QKeyEvent *>(e);
@@ -180,8 +185,49 @@ public:
     }
 
 private:
+    void CompletarPrincipio(const QString &t) {
+        // The head the last completion showed stands for the letters the user typed there,
+        // also when the user has deleted back into it.
+        QString escrito = t, cabeza, letras;
+        if (!cabeza_.isEmpty() && t.startsWith(cabeza_)) {
+            cabeza = cabeza_;
+            letras = escrito_;
+        } else if (!t.isEmpty() && cabeza_.startsWith(t)) {
+            cabeza = t;
+            letras = escrito_.left(t.size());
+        }
+        if (!cabeza.isEmpty()) escrito = letras + t.mid(cabeza.size());
+        cabeza_.clear();
+        escrito_.clear();
+        const qsizetype n = escrito.size();
+        bool sigue = false;
+        for (int i = 0; i < lista_->count() && !sigue && n > 0; ++i)
+            sigue = lista_->itemText(i).left(n).compare(escrito, Qt::CaseInsensitive) == 0;
+        if (sigue) {
+            // A deletion completes nothing; the head shown still stands for the user's letters.
+            if (ModBaseDatos::BorrandoTexto) {
+                cabeza_ = cabeza;
+                escrito_ = letras;
+                return;
+            }
+            ModBaseDatos::Autocompletar(escrito, lista_);
+            cabeza_ = lista_->currentText().left(n);
+            escrito_ = escrito;
+            return;
+        }
+        // No item begins so: the user is typing something else (a name), which no item's
+        // completion may change or stand for.
+        if (lista_->currentIndex() < 0 && escrito == t) return;
+        QLineEdit *edit = lista_->lineEdit();
+        const int cursor = edit ? edit->cursorPosition() : 0;
+        lista_->setCurrentIndex(-1);
+        lista_->setEditText(escrito);
+        if (edit) edit->setCursorPosition(escrito == t ? cursor : int(escrito.size()));
+    }
+
     QComboBox *lista_;
     bool ocupado_ = false;
+    QString cabeza_, escrito_; // the completed head shown, and what the user typed for it
 };
 
 // Each run of a choice or lost-focus handler is one user action.
@@ -340,11 +386,17 @@ void ModBaseDatos::FiltrarDigitos(QLineEdit *campo) {
     campo->installEventFilter(new FiltroDigitos(campo));
 }
 
-void ModBaseDatos::HacerCompletable(QComboBox *lista) {
+void ModBaseDatos::HacerCompletable(QComboBox *lista, bool soloPrincipio) {
+    if (auto *hecho = lista->findChild<QObject *>(QStringLiteral("completable"),
+                                                  Qt::FindDirectChildrenOnly)) {
+        static_cast<FiltroCompletable *>(hecho)->soloPrincipio_ = soloPrincipio;
+        return;
+    }
     lista->setEditable(true);
     lista->setCompleter(nullptr);
     lista->setInsertPolicy(QComboBox::NoInsert);
     auto *filtro = new FiltroCompletable(lista);
+    filtro->soloPrincipio_ = soloPrincipio;
     lista->installEventFilter(filtro);
     if (lista->lineEdit()) lista->lineEdit()->installEventFilter(filtro);
 }

@@ -52,7 +52,11 @@ void LimitarLongitud(QLineEdit *campo, int maximo);
 // Attaches the completion pattern to an editable drop-down list (Qt's completer off):
 // key-down to TeclaSuprimir, key-press to TeclaRetroceso, text change to Autocompletar
 // guarded by the list's own busy flag.
-void HacerCompletable(QComboBox *lista);
+// With `soloPrincipio` (lists whose items begin with a code, where the user may type a name
+// instead): once no item begins with what the user typed, the completion is taken back, so
+// the text is the user's own letters, as typed, and no item stays chosen. Called again on a
+// list already completing, it only changes that.
+void HacerCompletable(QComboBox *lista, bool soloPrincipio = false);
 
 // Runs the handler on every choice in the list: a user's choice (the same item again
 // included) and every selection the program makes, once per change.

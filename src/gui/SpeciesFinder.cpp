@@ -1,5 +1,6 @@
 #include "SpeciesFinder.h"
 
+#include "MessageService.h"
 #include "ModBaseDatosGui.h"
 
 #include <QAbstractItemView>
@@ -26,6 +27,7 @@ SpeciesFinder::SpeciesFinder(QComboBox *lista, QLabel *nota)
     emergente_->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
     emergente_->setCaseSensitivity(Qt::CaseInsensitive);
     emergente_->setMaxVisibleItems(12);
+    ModBaseDatos::HacerCompletable(lista_, true);
     emergente_->setWidget(lista_->lineEdit());
     connect(lista_->lineEdit(), &QLineEdit::textEdited, this, [this] { AlEscribir(); });
     connect(emergente_, qOverload<const QString &>(&QCompleter::activated), this,
@@ -102,6 +104,14 @@ int SpeciesFinder::IndiceDe(const QString &codigoAceptado, bool *esSinonimo) con
 }
 
 bool SpeciesFinder::ElegirExacto() {
+    // A whole code, as the list holds it, or typed in other case.
+    const QString codigo = lista_->currentText().trimmed().toUpper();
+    for (int i = 0; i < lista_->count() && !codigo.isEmpty(); ++i)
+        if (CodigoDe(lista_->itemText(i)) == codigo) {
+            emergente_->popup()->hide();
+            ModBaseDatos::ElegirComoUsuario(lista_, i);
+            return true;
+        }
     const auto c = nombres_.Exacto(lista_->currentText());
     if (!c) return false;
     bool codigoAntiguo = false;
@@ -113,6 +123,13 @@ bool SpeciesFinder::ElegirExacto() {
         Anotar(indice, QStringLiteral("%1 es sinónimo de %2")
                            .arg(c->nombre, nombres_.NombreCientifico(c->codigo)));
     return true;
+}
+
+void SpeciesFinder::Rechazar(QWidget *padre, const QString &texto) {
+    MessageService::Mostrar(
+        padre,
+        QStringLiteral("«%1» no es ninguna especie de la lista: elija una de ella.").arg(texto),
+        QStringLiteral("Datos incorrectos"), QMessageBox::Warning);
 }
 
 void SpeciesFinder::ExplicarCodigo(const QString &codigo) {

@@ -2,20 +2,24 @@
 
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
+#include "gui/SpeciesFinder.h"
 #include "ui_frimportar.h"
 
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QPointer>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 namespace {
 
 const QString kTitulo = QStringLiteral("Importar observaciones");
 constexpr int kOpciones = Qt::UserRole + 1; // the choices a cell offers
 
-// A cell chosen from a list: the species, or the municipality among the candidates.
+// A cell chosen from a list: the municipality among the candidates.
 class DelegadoLista : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -43,6 +47,67 @@ public:
     }
 };
 
+// The species cell: a code typed completes as in the observation forms, any name of a
+// species finds it, and a text that is no species is refused aloud, the cell unchanged.
+class ListaEspecies : public QComboBox {
+public:
+    explicit ListaEspecies(QWidget *padre) : QComboBox(padre) {}
+    SpeciesFinder *buscador = nullptr;
+    bool guardando = false; // the cell is being stored: a choice made meanwhile adds nothing
+};
+
+class DelegadoEspecie : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget *createEditor(QWidget *padre, const QStyleOptionViewItem &,
+                          const QModelIndex &indice) const override {
+        auto *lista = new ListaEspecies(padre);
+        lista->setObjectName(QStringLiteral("Cblista"));
+        lista->setEditable(true);
+        lista->addItems(indice.data(kOpciones).toStringList());
+        lista->buscador = new SpeciesFinder(lista, nullptr);
+        // Without the names a code still completes; the file's names were matched already.
+        lista->buscador->Cargar(nullptr);
+        connect(lista, &QComboBox::activated, this, [this, lista] {
+            if (lista->guardando) return;
+            auto *self = const_cast<DelegadoEspecie *>(this);
+            emit self->commitData(lista);
+            emit self->closeEditor(lista);
+        });
+        return lista;
+    }
+    void setEditorData(QWidget *editor, const QModelIndex &indice) const override {
+        auto *lista = static_cast<ListaEspecies *>(editor);
+        const QString texto = indice.data().toString();
+        const int i = lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (i >= 0)
+            lista->setCurrentIndex(i);
+        else
+            ModBaseDatos::Vaciar(lista, texto);
+    }
+    void setModelData(QWidget *editor, QAbstractItemModel *modelo,
+                      const QModelIndex &indice) const override {
+        auto *lista = static_cast<ListaEspecies *>(editor);
+        const QString texto = lista->currentText();
+        const QString antes = indice.data().toString();
+        if (texto.trimmed().isEmpty() || texto == antes) return;
+        if (!ModBaseDatos::EsItem(lista, texto)) {
+            lista->guardando = true;
+            const bool hallada = lista->buscador->ElegirExacto();
+            lista->guardando = false;
+            if (!hallada) {
+                // After the edit has ended: a box opened inside it would end it again.
+                QPointer<QWidget> rejilla = static_cast<QWidget *>(parent());
+                QTimer::singleShot(0, rejilla, [rejilla, texto] {
+                    if (rejilla) SpeciesFinder::Rechazar(rejilla->window(), texto);
+                });
+                return;
+            }
+        }
+        if (lista->currentText() != antes) modelo->setData(indice, lista->currentText());
+    }
+};
+
 QString Contar(int n, const char *uno, const char *varios) {
     return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(n == 1 ? uno : varios));
 }
@@ -59,7 +124,7 @@ frimportar::frimportar(QWidget *parent)
          QStringLiteral("Huso"), QStringLiteral("Este"), QStringLiteral("Norte"),
          QStringLiteral("UTM 10 km"), QStringLiteral("UTM 1 km"), QStringLiteral("Municipio"),
          QStringLiteral("Localidad"), QStringLiteral("Descripción"), QStringLiteral("Estado")});
-    ui->DBimport->setItemDelegateForColumn(ColEspecie, new DelegadoLista(ui->DBimport));
+    ui->DBimport->setItemDelegateForColumn(ColEspecie, new DelegadoEspecie(ui->DBimport));
     ui->DBimport->setItemDelegateForColumn(ColMunicipio, new DelegadoLista(ui->DBimport));
     connect(ui->CdAbrir, &QPushButton::clicked, this, &frimportar::CdAbrir_Click);
     connect(ui->CdImportar, &QPushButton::clicked, this, &frimportar::CdImportar_Click);

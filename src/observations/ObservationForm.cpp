@@ -65,6 +65,10 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
     for (QComboBox *lista : {c_.Cbespecie, c_.Cbmuni, c_.Cbhuso})
         ModBaseDatos::HacerCompletable(lista);
     buscador_ = new SpeciesFinder(c_.Cbespecie, c_.Lbsinonimo);
+    // A completion taken back leaves no species chosen, and no name beside the list.
+    connect(c_.Cbespecie, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (i < 0) c_.Lbespecie->clear();
+    });
     if (o_.localidadNueva) {
         // The locality name is free text: no completion may change what the user types.
         c_.Cbloc->setEditable(true);
@@ -304,6 +308,8 @@ void ObservationForm::Cbespecie_LostFocus() {
     Vaciar(c_.Cbespecie, QStringLiteral(" "));
     buscador_->ExplicarCodigo(QString());
     c_.Lbespecie->clear();
+    // A text that is no species is never stored, and never dropped without a word.
+    if (!texto.trimmed().isEmpty()) SpeciesFinder::Rechazar(c_.formulario, texto);
 }
 
 void ObservationForm::ComprobarHoras(QTimeEdit *dejado) {

@@ -82,6 +82,10 @@ frcons::frcons(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frcon
     ui->Cbobs->setInsertPolicy(QComboBox::NoInsert);
     ModBaseDatos::HacerCompletable(ui->Cbesp);
     buscador_ = new SpeciesFinder(ui->Cbesp, ui->Lbsinonimo);
+    // A completion taken back leaves no species chosen, and no name beside the list.
+    connect(ui->Cbesp, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (i < 0) ui->Lbespecie->clear();
+    });
 
     connect(ui->CdBuscar, &QPushButton::clicked, this, &frcons::CdBuscar_Click);
     connect(ui->DBObs->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -157,6 +161,12 @@ void frcons::CdBuscar_Click() {
     const MessageService::UserAction accion;
     // A date typed and never left (Enter, or a shortcut) is checked here.
     if (!ComprobarFecha(ui->Txdini) || !ComprobarFecha(ui->Txdfin)) return;
+    // So is a species typed and never left.
+    if (const QString especie = ui->Cbesp->currentText();
+        !especie.trimmed().isEmpty() && !ModBaseDatos::EsItem(ui->Cbesp, especie)) {
+        Cbesp_LostFocus();
+        if (!ModBaseDatos::EsItem(ui->Cbesp, ui->Cbesp->currentText())) return;
+    }
     FiltroObservaciones f;
     f.desde = LeerFecha(ui->Txdini->text());
     f.hasta = LeerFecha(ui->Txdfin->text());
@@ -278,10 +288,14 @@ void frcons::Cbesp_LostFocus() {
         buscador_->ElegirExacto())
         return;
     buscador_->ExplicarCodigo(QString());
-    const QSignalBlocker bloqueo(ui->Cbesp);
-    ui->Cbesp->setCurrentIndex(-1);
-    ui->Cbesp->setEditText(QStringLiteral(" "));
+    {
+        const QSignalBlocker bloqueo(ui->Cbesp);
+        ui->Cbesp->setCurrentIndex(-1);
+        ui->Cbesp->setEditText(QStringLiteral(" "));
+    }
     ui->Lbespecie->clear();
+    // A filter the user did not choose would show other rows than asked for, silently.
+    if (!texto.trimmed().isEmpty()) SpeciesFinder::Rechazar(this, texto);
 }
 
 bool frcons::ComprobarFecha(QLineEdit *campo) {

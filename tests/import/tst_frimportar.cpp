@@ -70,6 +70,25 @@ struct Ventana {
         User::Elegir(lista, texto);
         QApplication::processEvents();
     }
+    // A text typed into the cell's list, then Enter: the cell as it stays, and what the
+    // user was told.
+    QString EscribirEnCelda(int fila, int col, const QString &texto) {
+        QTableWidgetItem *celda = grid->item(fila, col);
+        grid->setCurrentItem(celda);
+        grid->editItem(celda);
+        QComboBox *lista = nullptr;
+        for (auto *l : grid->viewport()->findChildren<QComboBox *>(u"Cblista"_s))
+            if (l->isVisible()) lista = l;
+        if (!lista) return u"(no list)"_s;
+        MessageService::Limpiar();
+        User::Escribir(lista, texto);
+        QTest::keyClick(lista, Qt::Key_Return);
+        // The cell is stored after the key, and a refusal told after that.
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+        return Celda(fila, col) + u'|' +
+               (MessageService::Mostrados().isEmpty() ? QString() : MessageService::Ultimo().texto);
+    }
     void Importar() {
         QTest::mouseClick(importar, Qt::LeftButton);
         QApplication::processEvents();
@@ -132,6 +151,30 @@ void tst_frimportar::sesion() {
     QVERIFY(!(v.grid->item(0, C::ColMunicipio)->flags() & Qt::ItemIsEditable));
     QCOMPARE_EQ(v.f.findChild<QLabel *>(u"Lbresumen"_s)->text(),
                 u"4 filas: 1 nueva, 0 duplicadas, 3 que no se pueden importar."_s);
+
+    // Typed into the species cell: a code completes, any name of one species finds it, and
+    // a text that is no one species is refused aloud, the cell as it was.
+    const QString rechazo = u"no es ninguna especie de la lista: elija una de ella."_s;
+    const struct {
+        const char *texto, *celda;
+        bool avisado;
+    } escritos[] = {
+        {"partero c", "Punto 2", true},
+        {"alyt", "Punto 2", true},
+        {"alyo", "ALYOBS - Alytes obstetricans", false},
+        {"sapo partero común", "ALYOBS - Alytes obstetricans", false},
+        {"Hyla m", "ALYOBS - Alytes obstetricans", true},
+        {"hyla meridionalis", "HYLMER - Hyla meridionalis", false},
+        {"pangut", "PANGUT - Pantherophis guttatus", false},
+        {"rana p", "PANGUT - Pantherophis guttatus", true},
+    };
+    for (const auto &e : escritos) {
+        const QString texto = QString::fromUtf8(e.texto);
+        QCOMPARE_EQ(v.EscribirEnCelda(1, C::ColEspecie, texto),
+                    QString::fromUtf8(e.celda) + u'|' +
+                        (e.avisado ? u"«%1» %2"_s.arg(texto, rechazo) : QString()));
+    }
+    QCOMPARE_EQ(v.Celda(1, C::ColEstado), u"nueva"_s);
 
     // The user names the species, chooses the municipality and leaves the first row out.
     v.ElegirEnCelda(1, C::ColEspecie, u"PELPER - Pelophylax perezi"_s);

@@ -134,11 +134,53 @@ void tst_especies::altaPorNombre() {
     User::SalirDe(lista);
     QCOMPARE(muestra(), u"VIPSEO - Vipera seoanei|Víbora de Seoane|"_s);
 
-    // A text that names nothing finds nothing and is not kept.
+    // A text that names nothing finds nothing.
     User::Escribir(lista, u"xyzzy"_s);
     QCOMPARE(Ofrecidos(lista), QStringList());
-    User::SalirDe(lista);
-    QCOMPARE(muestra(), u" ||"_s);
+
+    // Typed texts: the list and the name beside it while typing, then after leaving, and
+    // what the user was told. A code completes while the text can still be one; a name
+    // typed on is never turned into a code, and a text that is no one species is refused.
+    const QString rechazo = u"no es ninguna especie de la lista: elija una de ella."_s;
+    const struct {
+        const char *texto, *escribiendo, *dejado;
+        bool avisado;
+    } casos[] = {
+        {"salamandra c", "salamandra c|", " |", true},
+        {"salamandra común", "salamandra común|", "SALSAL - Salamandra salamandra|Salamandra común",
+         false},
+        {"sala", "SALALG - Salamandra algira|Salamandra norteafricana",
+         "SALALG - Salamandra algira|Salamandra norteafricana", false},
+        {"bufo c", "bufo c|", " |", true},
+        {"bufo calamita", "bufo calamita|", "EPICAL - Epidalea calamita|Sapo corredor", false},
+        {"buf", "BUFBAL - Bufotes balearicus|Sapo verde balear",
+         "BUFBAL - Bufotes balearicus|Sapo verde balear", false},
+        {"BUFSPI", "BUFSPI - Bufo spinosus|Sapo común", "BUFSPI - Bufo spinosus|Sapo común", false},
+        {"partero c", "partero c|", " |", true},
+        {"alyt", "alyt|", " |", true},
+        {"alyo", "ALYOBS - Alytes obstetricans|Sapo partero común",
+         "ALYOBS - Alytes obstetricans|Sapo partero común", false},
+        {"sapo partero común", "sapo partero común|",
+         "ALYOBS - Alytes obstetricans|Sapo partero común", false},
+        {"Hyla m", "Hyla m|", " |", true},
+        {"xyzzy", "xyzzy|", " |", true},
+        {" ", " |", " |", false},
+    };
+    for (const auto &c : casos) {
+        const QString texto = QString::fromUtf8(c.texto);
+        MessageService::Limpiar();
+        User::Escribir(lista, texto);
+        QCOMPARE(Textos(&f, {"Cbespecie", "Lbespecie"}), QString::fromUtf8(c.escribiendo));
+        User::SalirDe(lista);
+        QCOMPARE(Textos(&f, {"Cbespecie", "Lbespecie"}), QString::fromUtf8(c.dejado));
+        QCOMPARE(Aviso(), c.avisado ? u"«%1» %2"_s.arg(texto, rechazo) : QString());
+    }
+    // The completed tail deleted, then typing on: the user's own letters, nothing chosen.
+    User::Escribir(lista, u"sala"_s);
+    QTest::keyClick(lista, Qt::Key_Backspace);
+    QTest::keyClicks(lista, u"mandra c"_s);
+    QCOMPARE(Textos(&f, {"Cbespecie", "Lbespecie"}), u"salamandra c|"_s);
+    QCOMPARE(lista->currentIndex(), -1);
 }
 
 void tst_especies::consultaYCambio() {
@@ -160,6 +202,37 @@ void tst_especies::consultaYCambio() {
     User::Escribir(lista, u"sapo comun"_s);
     User::SalirDe(lista);
     QCOMPARE(Textos(&consulta, {"Cbesp", "Lbespecie", "Lbsinonimo"}), u"BUFSPI|Sapo común|"_s);
+    // Typed texts, as in the new observation: while typing, after leaving, and what was said.
+    // A species never observed is no filter.
+    const struct {
+        const char *texto, *escribiendo, *dejado;
+        bool avisado;
+    } casos[] = {
+        {"bufo c", "bufo c|", " |", true},
+        {"buf", "BUFSPI|Sapo común", "BUFSPI|Sapo común", false},
+        {"blacin", "BLACIN|Culebrilla ciega", "BLACIN|Culebrilla ciega", false},
+        {"culebrilla ciega", "culebrilla ciega|", "BLACIN|Culebrilla ciega", false},
+        {"bufa", "bufa|", " |", true},
+        {"partero c", "partero c|", " |", true},
+        {"salamandra común", "salamandra común|", " |", true},
+    };
+    for (const auto &c : casos) {
+        const QString texto = QString::fromUtf8(c.texto);
+        MessageService::Limpiar();
+        User::Escribir(lista, texto);
+        QCOMPARE(Textos(&consulta, {"Cbesp", "Lbespecie"}), QString::fromUtf8(c.escribiendo));
+        User::SalirDe(lista);
+        QCOMPARE(Textos(&consulta, {"Cbesp", "Lbespecie"}), QString::fromUtf8(c.dejado));
+        QCOMPARE(Aviso(),
+                 c.avisado
+                     ? u"«%1» no es ninguna especie de la lista: elija una de ella."_s.arg(texto)
+                     : QString());
+    }
+    // Typed and never left, then "Filtrar": refused as on leaving, and no query with it.
+    User::Escribir(lista, u"partero c"_s);
+    MessageService::Limpiar();
+    QMetaObject::invokeMethod(Control<QPushButton>(&consulta, "CdBuscar"), "click");
+    QCOMPARE(Aviso(), u"«partero c» no es ninguna especie de la lista: elija una de ella."_s);
 
     // The change form shows the older code as stored, explains it, and keeps it on saving.
     auto *rejilla = consulta.findChild<QTableView *>(u"DBObs"_s);

@@ -165,10 +165,10 @@ void tst_newobs::especieYHoras() {
     QCOMPARE(s.Textos({"Lbespecie"}), u"Víbora hocicuda"_s);
     QCOMPARE(Items(s.c<QComboBox>("Cbestadio")),
              (QStringList{u"Huevo"_s, u"Juvenil"_s, u"Adulto"_s}));
-    // A text matching no species becomes a blank on leaving; no message.
+    // A text matching no species becomes a blank on leaving, and the user is told.
     s.Poner("Cbespecie", u"zzz"_s);
     QCOMPARE(s.Textos({"Cbespecie", "Lbespecie"}), u" |"_s);
-    QVERIFY(MessageService::Mostrados().isEmpty());
+    QCOMPARE(Aviso(), u"«zzz» no es ninguna especie de la lista: elija una de ella."_s);
 
     // Start later than end: leaving either field resets that field only. An end still at
     // 00:00 is never compared; equal times pass.
