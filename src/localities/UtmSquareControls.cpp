@@ -84,8 +84,10 @@ void UtmSquareControls::CargarProvinciasUTM10(const QString &utm10) {
 void UtmSquareControls::CargarUTM10() {
     ReferenceData ref;
     const QString municipio = c_.municipio ? c_.municipio->currentText() : QString();
-    QStringList cuadrados =
-        municipio.trimmed().isEmpty() ? ref.Cuadrados10k() : ref.Cuadrados10kDeMunicipio(municipio);
+    const QString provincia = c_.provincia ? c_.provincia->currentText() : QString();
+    QStringList cuadrados = municipio.trimmed().isEmpty()
+                                ? ref.Cuadrados10k()
+                                : ref.Cuadrados10kDeMunicipio(municipio, provincia);
     ModBaseDatos::Rellenar(c_.cuadrado10k, cuadrados << QStringLiteral(" "));
     ModBaseDatos::InformarError(c_.formulario, ref);
 }

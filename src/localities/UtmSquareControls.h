@@ -34,7 +34,8 @@ public:
 
     void CalcularCuadradosUTM();
     void CargarProvinciasUTM10(const QString &utm10);
-    // The squares of the chosen municipality, or all of them; then the blank " ".
+    // The squares of the chosen municipality (of the chosen province), or all of them; then
+    // the blank " ".
     void CargarUTM10();
     // Every square, then the blank " ".
     void CargarTodosUTM10();

@@ -422,7 +422,7 @@ void ObservationForm::Cbmuni_Click() {
     const QString municipio = c_.Cbmuni->currentText();
     if (municipio.trimmed().isEmpty()) return;
     ReferenceData ref;
-    if (const auto id = ref.IdMunicipio(municipio)) idMuni = *id;
+    if (const auto id = ref.IdMunicipio(municipio, c_.Cbprov->currentText())) idMuni = *id;
     if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
     if (c_.tx1k->text().trimmed().isEmpty() && c_.cb10k->currentText().trimmed().isEmpty()) {
         modoGuardar_ = ModoGuardar::Municipio;

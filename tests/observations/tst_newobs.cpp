@@ -69,14 +69,17 @@ struct Sesion {
         Poner("Txobs1", u"JPG"_s);
         Poner("Cbespecie", u"salsal"_s);
     }
-    // A new locality at Madrid's Puerta del Sol, described through zone and coordinates.
-    void NuevaLocalidad(const QString &nombre) {
+    // A new locality described through zone and coordinates, by default at Madrid's Puerta
+    // del Sol.
+    void NuevaLocalidad(const QString &nombre, const QString &provincia = u"Madrid"_s,
+                        const QString &municipio = u"Madrid"_s, const QString &este = u"440291"_s,
+                        const QString &norte = u"4474254"_s) {
         Poner("Cbloc", nombre);
         Elegir("Cbhuso", u"30"_s);
-        Poner("Txlong", u"440291"_s);
-        Poner("Txlat", u"4474254"_s);
-        Elegir("Cbprov", u"Madrid"_s);
-        Elegir("Cbmuni", u"Madrid"_s);
+        Poner("Txlong", este);
+        Poner("Txlat", norte);
+        Elegir("Cbprov", provincia);
+        Elegir("Cbmuni", municipio);
     }
 
     TestDatabase bd;
@@ -246,6 +249,30 @@ void tst_newobs::derivacion() {
 }
 
 void tst_newobs::municipioLimitaCuadrados() {
+    {
+        // Two municipalities are named Torrent (València/Valencia 46244, Girona 17197): the
+        // one of the province chosen, with its own squares only, is stored.
+        Sesion s(Reales);
+        s.RellenarObservacion();
+        s.c<QDateEdit>("Txdata")->setDate(QDate(2025, 5, 4));
+        s.Poner("Cbloc", u"Font de Torrent"_s);
+        s.Elegir("Cbprov", u"València/Valencia"_s);
+        s.Elegir("Cbmuni", u"Torrent"_s);
+        QCOMPARE(Items(s.c<QComboBox>("cb10k")),
+                 (QStringList{u"YJ06"_s, u"YJ16"_s, u"YJ17"_s, u"YJ26"_s, u" "_s}));
+        s.Elegir("cb10k", u"YJ16"_s);
+        QCOMPARE(s.Guardar(), kGuardada);
+        const QString lugar =
+            u"SELECT prov, muni, utmx, utm10k FROM localidad WHERE localidad = ?"_s;
+        QCOMPARE(Fila(s.bd, lugar, {u"Font de Torrent"_s}), u"46|46244|NULL|YJ16"_s);
+
+        // By its coordinates, in Torrent's town: the same.
+        s.RellenarObservacion();
+        s.NuevaLocalidad(u"Huerto"_s, u"València/Valencia"_s, u"Torrent"_s, u"718167"_s,
+                         u"4368340"_s);
+        QCOMPARE(s.Guardar(), kGuardada);
+        QCOMPARE(Fila(s.bd, lugar, {u"Huerto"_s}), u"46|46244|718167|YJ16"_s);
+    }
     Sesion s(Reales);
     s.Poner("Cbloc", u"Arroyo"_s);
     // A province with no square: coordinates emptied, their frame disabled.
