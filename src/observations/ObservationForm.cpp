@@ -397,7 +397,8 @@ void ObservationForm::Cbprov_Click() {
     }
     c_.Cbmuni->setEnabled(o_.localidadNueva);
     const QString cuadrado = c_.cb10k->currentText();
-    if (cuadrado.trimmed().isEmpty()) {
+    // A chosen locality's place is only shown: a blank square leaves it as stored.
+    if (cuadrado.trimmed().isEmpty() && o_.localidadNueva) {
         c_.Frame1->setEnabled(false);
         Vaciar(c_.Cbhuso);
         c_.Txlat->clear();
@@ -424,7 +425,8 @@ void ObservationForm::Cbmuni_Click() {
     ReferenceData ref;
     if (const auto id = ref.IdMunicipio(municipio, c_.Cbprov->currentText())) idMuni = *id;
     if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
-    if (c_.tx1k->text().trimmed().isEmpty() && c_.cb10k->currentText().trimmed().isEmpty()) {
+    if (o_.localidadNueva && c_.tx1k->text().trimmed().isEmpty() &&
+        c_.cb10k->currentText().trimmed().isEmpty()) {
         modoGuardar_ = ModoGuardar::Municipio;
         utm_->CargarUTM10();
     }
@@ -454,7 +456,11 @@ QString ObservationForm::CampoQueFalta() const {
         falta = QStringLiteral("Localidad");
     if (idProv == 0) falta = QStringLiteral("Provincia");
     if (idMuni == 0) falta = QStringLiteral("Municipio");
-    if (c_.cb10k->currentText().trimmed().isEmpty()) falta = QStringLiteral("UTM 10K");
+    // A chosen locality's blank square " " counts as a square: its list cannot be changed
+    // here.
+    const QString cuadrado = c_.cb10k->currentText();
+    if (o_.localidadNueva ? cuadrado.trimmed().isEmpty() : cuadrado.isEmpty())
+        falta = QStringLiteral("UTM 10K");
     if (c_.Cbprov->currentText().isEmpty()) falta = QStringLiteral("Provincia");
     if (c_.Txobs[0]->text().isEmpty()) falta = QStringLiteral("Observador");
     if (!c_.Txdata->date().isValid()) falta = QStringLiteral("Data de la Observación");
