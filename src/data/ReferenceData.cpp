@@ -160,6 +160,17 @@ std::optional<int> ReferenceData::IdMunicipio(const QString &municipio, const QS
                               {municipio, provincia}));
 }
 
+std::optional<ReferenceData::Municipio> ReferenceData::BuscarMunicipio(int idMuni) {
+    QSqlQuery q;
+    if (!Ejecutar(q,
+                  QStringLiteral("SELECT m.muni, p.prov_cast FROM tmunicipio m, tprovincia p "
+                                 "WHERE m.id_muni = ? AND p.id_prov = m.prov"),
+                  {idMuni}) ||
+        !q.next())
+        return std::nullopt;
+    return Municipio{q.value(0).toString(), q.value(1).toString()};
+}
+
 QStringList ReferenceData::Cuadrados10k() {
     return Columna(QStringLiteral("SELECT DISTINCT utm10 FROM tutm10kprovincia ORDER BY utm10"));
 }

@@ -47,6 +47,11 @@ public:
     QStringList MunicipiosDeProvincia(const QString &provincia, const QString &utm10 = QString());
     // Names repeat across provinces (two Torrents): a municipality is named with its province.
     std::optional<int> IdMunicipio(const QString &municipio, const QString &provincia);
+    struct Municipio {
+        QString nombre;
+        QString provincia;
+    };
+    std::optional<Municipio> BuscarMunicipio(int idMuni);
     // The municipalities a 10-km square touches, as "municipality (province)", sorted.
     QStringList MunicipiosDeCuadrado(const QString &utm10);
 

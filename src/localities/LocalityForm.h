@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+class GpsControls;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -64,6 +65,7 @@ private:
     Controles c_;
     Opciones o_;
     std::unique_ptr<UtmSquareControls> utm_;
+    GpsControls *gps_ = nullptr;
     int idProv_ = 0, idMuni_ = 0;
     bool mostrando_ = false;
     bool derivando_ = false;

@@ -51,7 +51,12 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
         UtmSquareControls::Controles{c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.cb10k, c.tx1k,
                                      c.Cbprov, c.Cbmuni, c.missatge},
         UtmSquareControls::Opciones{true, o.localidadNueva});
-    new GpsControls({c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.CdGps, c.Txgeo, c.CdMapa});
+    gps_ = new GpsControls({c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.CdGps, c.Txgeo, c.CdMapa,
+                            [this](const MunicipalityLocator::Lugar &lugar) {
+                                // A square refused by the derivation leaves no place to fill.
+                                if (!c_.cb10k->currentText().trimmed().isEmpty())
+                                    utm_->PonerLugar(lugar);
+                            }});
 
     c_.Txdata->setDateRange(QDate(1900, 1, 1), QDate(3000, 12, 31));
     const QIcon lupa = c.formulario->style()->standardIcon(QStyle::SP_FileDialogContentsView);
@@ -408,8 +413,9 @@ void ObservationForm::Cbprov_Click() {
     ReferenceData ref;
     // The province's own identifier, even when none of its municipalities has the square.
     if (const auto id = ref.IdProvincia(provincia)) idProv = *id;
-    const QStringList municipios =
-        ref.MunicipiosDeProvincia(provincia, cuadrado.trimmed().isEmpty() ? QString() : cuadrado);
+    const QStringList municipios = utm_->SoloCandidatos(
+        provincia,
+        ref.MunicipiosDeProvincia(provincia, cuadrado.trimmed().isEmpty() ? QString() : cuadrado));
     if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
     const QString anterior = c_.Cbmuni->currentText();
     ModBaseDatos::Rellenar(c_.Cbmuni, municipios + QStringList{QString()});

@@ -17,6 +17,7 @@ class QLineEdit;
 class QPushButton;
 class QTimeEdit;
 class QWidget;
+class GpsControls;
 class SpeciesFinder;
 
 // What the new-observation and the observation-change forms share: the observer slots, the
@@ -167,6 +168,7 @@ private:
     Controles c_;
     Opciones o_;
     std::unique_ptr<UtmSquareControls> utm_;
+    GpsControls *gps_ = nullptr;
     SpeciesFinder *buscador_ = nullptr;
     ModoGuardar modoGuardar_ = ModoGuardar::Ninguno;
     ModoLocalidad modoLocalidad_ = ModoLocalidad::Libre;

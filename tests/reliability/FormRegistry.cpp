@@ -260,7 +260,7 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
         // Coordinates handed to the form that asked, never stored by this one.
         {u"frgps"_s,
          kObservador,
-         [] { return new frgps([](int, qint64, qint64) {}); },
+         [] { return new frgps([](int, qint64, qint64, const MunicipalityLocator::Lugar &) {}); },
          [](QWidget *f) {
              Poner(f, {{u"Txpos"_s, u"40.4168, -3.7038"_s}});
          },
