@@ -36,6 +36,11 @@ public:
     // The ETRS89 latitude and longitude of the fields, when they hold a whole position.
     std::optional<Geodesy::Geograficas> Posicion() const;
 
+    // Before a locality is stored: true unless the point lies more than the boundaries'
+    // margin outside the chosen municipality, inside another one, and the user, asked, does
+    // not want it stored so.
+    bool ConfirmarMunicipio(int idMuni) const;
+
 private:
     void CdGps_Click();
     void CdMapa_Click();

@@ -140,6 +140,10 @@ std::optional<Localidad> LocalityForm::Leer(const QString &titulo) const {
     return l;
 }
 
+bool LocalityForm::MunicipioConfirmado() const {
+    return gps_->ConfirmarMunicipio(idMuni_);
+}
+
 void LocalityForm::Cbprov_Click() {
     const QString provincia = c_.Cbprov->currentText();
     if (provincia.isEmpty()) {

@@ -53,6 +53,9 @@ public:
     // The values as the controls show them; nothing (after a message titled `titulo`) when
     // a coordinate is not a whole number.
     std::optional<Localidad> Leer(const QString &titulo) const;
+    // Before storing: false when the point lies in another municipality and the user,
+    // asked, keeps the form instead.
+    bool MunicipioConfirmado() const;
 
 private:
     void Cbprov_Click();

@@ -526,6 +526,10 @@ std::optional<Observacion> ObservationForm::Leer() {
     return o;
 }
 
+bool ObservationForm::MunicipioConfirmado() const {
+    return !EsLocalidadNueva() || gps_->ConfirmarMunicipio(idMuni);
+}
+
 Localidad ObservationForm::LocalidadNueva() const {
     Localidad l;
     l.nombre = QString(c_.Cbloc->currentText()).replace(u'\'', u'´');

@@ -132,6 +132,9 @@ public:
     // Whether the typed locality is a new one, and that new locality as the form shows it.
     bool EsLocalidadNueva() const;
     Localidad LocalidadNueva() const;
+    // Before a new locality is stored: false when its point lies in another municipality
+    // and the user, asked, keeps the form instead.
+    bool MunicipioConfirmado() const;
     // Before storing: true when no other observation has the same species, date, locality
     // and first observer, or the user wants it stored all the same; a failed check has been
     // reported and answers false.

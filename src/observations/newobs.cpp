@@ -64,6 +64,7 @@ void newobs::GuardarObservacion(QWidget *boton) {
     }
     std::optional<Observacion> o = obs->Leer();
     if (!o) return;
+    if (!obs->MunicipioConfirmado()) return;
 
     ObservationStore observaciones;
     const int numero = observaciones.SiguienteNumero();

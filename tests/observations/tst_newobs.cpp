@@ -266,12 +266,37 @@ void tst_newobs::municipioLimitaCuadrados() {
             u"SELECT prov, muni, utmx, utm10k FROM localidad WHERE localidad = ?"_s;
         QCOMPARE(Fila(s.bd, lugar, {u"Font de Torrent"_s}), u"46|46244|NULL|YJ16"_s);
 
-        // By its coordinates, in Torrent's town: the same.
-        s.RellenarObservacion();
-        s.NuevaLocalidad(u"Huerto"_s, u"València/Valencia"_s, u"Torrent"_s, u"718167"_s,
-                         u"4368340"_s);
-        QCOMPARE(s.Guardar(), kGuardada);
-        QCOMPARE(Fila(s.bd, lugar, {u"Huerto"_s}), u"46|46244|718167|YJ16"_s);
+        // By its coordinates, in Torrent's town. A municipality chosen that lies more than
+        // 250 m away is asked about, No by default: No keeps the form as typed and stores
+        // nothing, no code asked for; Yes stores it as chosen.
+        const QString pregunta = u"Las coordenadas caen en el término de Torrent "
+                                 "(València/Valencia), no en Chiva. ¿Guardar igualmente?"_s;
+        for (const auto respuesta : {QMessageBox::No, QMessageBox::Yes}) {
+            s.RellenarObservacion();
+            const QString nombre =
+                respuesta == QMessageBox::No ? u"Huerto del no"_s : u"Huerto del sí"_s;
+            s.NuevaLocalidad(nombre, u"València/Valencia"_s, u"Chiva"_s, u"718167"_s, u"4368340"_s);
+            const QString cuentas = s.Cuentas();
+            const qsizetype propuestos = s.propuestos.size();
+            s.Guardar("Cbnueva", {respuesta});
+            QCOMPARE(MessageService::Mostrados().first().texto, pregunta);
+            QCOMPARE(MessageService::Mostrados().first().porDefecto, QMessageBox::No);
+            if (respuesta == QMessageBox::No) {
+                QCOMPARE(MessageService::Mostrados().size(), 1);
+                QCOMPARE(s.Cuentas(), cuentas);
+                QCOMPARE(s.propuestos.size(), propuestos);
+                QCOMPARE(s.Textos({"Cbloc", "Txlong", "Txlat", "cb10k", "Cbprov", "Cbmuni"}),
+                         nombre + u"|718167|4368340|YJ16|València/Valencia|Chiva"_s);
+                // Torrent chosen: stored with its own code, nothing asked.
+                s.Elegir("Cbmuni", u"Torrent"_s);
+                QCOMPARE(s.Guardar("Cbnueva"), kGuardada);
+                QCOMPARE(MessageService::Mostrados().size(), 1);
+                QCOMPARE(Fila(s.bd, lugar, {nombre}), u"46|46244|718167|YJ16"_s);
+            } else {
+                QCOMPARE(Aviso(), kGuardada);
+                QCOMPARE(Fila(s.bd, lugar, {nombre}), u"46|46111|718167|YJ16"_s);
+            }
+        }
     }
     Sesion s(Reales);
     s.Poner("Cbloc", u"Arroyo"_s);
