@@ -154,23 +154,33 @@ QStringList ReferenceData::MunicipiosDeProvincia(const QString &provincia, const
 }
 
 std::optional<int> ReferenceData::IdMunicipio(const QString &municipio, const QString &provincia) {
-    if (!provincia.isEmpty())
-        return ComoEntero(Primero(QStringLiteral("SELECT m.id_muni FROM tmunicipio m, tprovincia p "
-                                                 "WHERE m.muni = ? AND m.prov = p.id_prov AND "
-                                                 "p.prov_cast = ? ORDER BY m.id_muni"),
-                                  {municipio, provincia}));
-    return ComoEntero(
-        Primero(QStringLiteral("SELECT id_muni FROM tmunicipio WHERE muni = ?"), {municipio}));
+    return ComoEntero(Primero(QStringLiteral("SELECT m.id_muni FROM tmunicipio m, tprovincia p "
+                                             "WHERE m.muni = ? AND m.prov = p.id_prov AND "
+                                             "p.prov_cast = ? ORDER BY m.id_muni"),
+                              {municipio, provincia}));
+}
+
+std::optional<ReferenceData::Municipio> ReferenceData::BuscarMunicipio(int idMuni) {
+    QSqlQuery q;
+    if (!Ejecutar(q,
+                  QStringLiteral("SELECT m.muni, p.prov_cast FROM tmunicipio m, tprovincia p "
+                                 "WHERE m.id_muni = ? AND p.id_prov = m.prov"),
+                  {idMuni}) ||
+        !q.next())
+        return std::nullopt;
+    return Municipio{q.value(0).toString(), q.value(1).toString()};
 }
 
 QStringList ReferenceData::Cuadrados10k() {
     return Columna(QStringLiteral("SELECT DISTINCT utm10 FROM tutm10kprovincia ORDER BY utm10"));
 }
 
-QStringList ReferenceData::Cuadrados10kDeMunicipio(const QString &municipio) {
-    return Columna(QStringLiteral("SELECT DISTINCT utm10 FROM tutm10kmunis k, tmunicipio m "
-                                  "WHERE m.id_muni = k.id_muni AND m.muni = ? ORDER BY utm10"),
-                   {municipio});
+QStringList ReferenceData::Cuadrados10kDeMunicipio(const QString &municipio,
+                                                   const QString &provincia) {
+    return Columna(QStringLiteral("SELECT DISTINCT utm10 FROM tutm10kmunis k, tmunicipio m, "
+                                  "tprovincia p WHERE m.id_muni = k.id_muni AND m.muni = ? "
+                                  "AND p.id_prov = m.prov AND p.prov_cast = ? ORDER BY utm10"),
+                   {municipio, provincia});
 }
 
 std::optional<QString> ReferenceData::Texto(Lista lista, int id) {

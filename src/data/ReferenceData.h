@@ -45,12 +45,18 @@ public:
 
     // Municipalities of a province by name, optionally only those containing a square.
     QStringList MunicipiosDeProvincia(const QString &provincia, const QString &utm10 = QString());
-    // Names repeat across provinces: with a province, the municipality of that province.
-    std::optional<int> IdMunicipio(const QString &municipio, const QString &provincia = QString());
+    // Names repeat across provinces (two Torrents): a municipality is named with its province.
+    std::optional<int> IdMunicipio(const QString &municipio, const QString &provincia);
+    struct Municipio {
+        QString nombre;
+        QString provincia;
+    };
+    std::optional<Municipio> BuscarMunicipio(int idMuni);
     // The municipalities a 10-km square touches, as "municipality (province)", sorted.
     QStringList MunicipiosDeCuadrado(const QString &utm10);
 
-    // Every 10-km square of the country, or of one municipality (by name), sorted.
+    // Every 10-km square of the country, or of one municipality (by name and province),
+    // sorted.
     QStringList Cuadrados10k();
-    QStringList Cuadrados10kDeMunicipio(const QString &municipio);
+    QStringList Cuadrados10kDeMunicipio(const QString &municipio, const QString &provincia);
 };

@@ -1,5 +1,6 @@
 #include "GpsControls.h"
 
+#include "data/ReferenceData.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
@@ -43,16 +44,44 @@ void GpsControls::Actualizar() {
 
 void GpsControls::CdGps_Click() {
     QPointer<QWidget> formulario(c_.formulario);
-    frgps::Abrir(c_.formulario, [this, formulario](int huso, qint64 este, qint64 norte) {
+    frgps::Abrir(c_.formulario, [this, formulario](int huso, qint64 este, qint64 norte,
+                                                   const MunicipalityLocator::Lugar &lugar) {
         if (!formulario) return;
         const int i = c_.huso->findText(QString::number(huso));
         if (i < 0) return;
         // As a user would: the coordinates typed, then the zone chosen, which derives the
-        // squares where the form derives them.
+        // squares where the form derives them; then the place.
         c_.este->setText(QString::number(este));
         c_.norte->setText(QString::number(norte));
         ModBaseDatos::ElegirComoUsuario(c_.huso, i);
+        if (formulario && c_.alLocalizar) c_.alLocalizar(lugar);
     });
+}
+
+bool GpsControls::ConfirmarMunicipio(int idMuni) const {
+    const auto p = Posicion();
+    if (!p || idMuni == 0) return true;
+    const auto fuera = MunicipalityLocator::Fuera(idMuni, p->lat, p->lon);
+    if (!fuera || *fuera <= MunicipalityLocator::kMargen) return true;
+    MunicipalityLocator localizador;
+    const MunicipalityLocator::Lugar lugar = localizador.Localizar(p->lat, p->lon);
+    // At sea, abroad, or on land no one municipality holds: nothing to compare with.
+    if (lugar.municipios.isEmpty()) return true;
+    ReferenceData ref;
+    const auto hallado = ref.BuscarMunicipio(lugar.municipios.first());
+    const auto elegido = ref.BuscarMunicipio(idMuni);
+    if (ModBaseDatos::InformarError(c_.formulario, ref) || !hallado || !elegido) return true;
+    // Two municipalities of one name are told apart by their provinces.
+    const QString otro = hallado->nombre == elegido->nombre
+                             ? QStringLiteral("%1 (%2)").arg(elegido->nombre, elegido->provincia)
+                             : elegido->nombre;
+    return MessageService::Mostrar(c_.formulario,
+                                   QStringLiteral("Las coordenadas caen en el término de %1 (%2), "
+                                                  "no en %3. ¿Guardar igualmente?")
+                                       .arg(hallado->nombre, hallado->provincia, otro),
+                                   QStringLiteral("Tritodex"), QMessageBox::Question,
+                                   QMessageBox::Yes | QMessageBox::No,
+                                   QMessageBox::No) == QMessageBox::Yes;
 }
 
 void GpsControls::CdMapa_Click() {

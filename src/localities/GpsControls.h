@@ -1,8 +1,10 @@
 #pragma once
 
 #include "geo/Geodesy.h"
+#include "localities/MunicipalityLocator.h"
 
 #include <QObject>
+#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -11,8 +13,9 @@ class QPushButton;
 class QWidget;
 
 // The coordinate helpers of a form with zone, easting and northing: "GPS..." opens frgps and
-// puts its result into the fields as a user would type them; below them, the latitude and
-// longitude of what the fields hold, and "Ver en el mapa" for that point.
+// puts its result into the fields as a user would type them, then hands the place it found
+// to the form; below them, the latitude and longitude of what the fields hold, and "Ver en
+// el mapa" for that point.
 class GpsControls : public QObject {
     Q_OBJECT
 public:
@@ -24,12 +27,19 @@ public:
         QPushButton *CdGps = nullptr;
         QLineEdit *Txgeo = nullptr;
         QPushButton *CdMapa = nullptr;
+        // The municipalities frgps found for the point it put into the fields.
+        std::function<void(const MunicipalityLocator::Lugar &)> alLocalizar = {};
     };
 
     explicit GpsControls(const Controles &c);
 
     // The ETRS89 latitude and longitude of the fields, when they hold a whole position.
     std::optional<Geodesy::Geograficas> Posicion() const;
+
+    // Before a locality is stored: true unless the point lies more than the boundaries'
+    // margin outside the chosen municipality, inside another one, and the user, asked, does
+    // not want it stored so.
+    bool ConfirmarMunicipio(int idMuni) const;
 
 private:
     void CdGps_Click();

@@ -30,7 +30,13 @@ LocalityForm::LocalityForm(const Controles &c, const Opciones &o)
         UtmSquareControls::Controles{c.formulario, c.Cbhuso, c.Txutmx, c.Txutmy, c.cb10k, c.txutm1k,
                                      c.Cbprov, c.Cbmuni, c.missatge},
         UtmSquareControls::Opciones{false, o.derivarCuadrados});
-    new GpsControls({c.formulario, c.Cbhuso, c.Txutmx, c.Txutmy, c.CdGps, c.Txgeo, c.CdMapa});
+    gps_ = new GpsControls({c.formulario, c.Cbhuso, c.Txutmx, c.Txutmy, c.CdGps, c.Txgeo, c.CdMapa,
+                            [this](const MunicipalityLocator::Lugar &lugar) {
+                                // A square refused by the derivation leaves no place to fill.
+                                if (!o_.derivarCuadrados ||
+                                    !c_.cb10k->currentText().trimmed().isEmpty())
+                                    utm_->PonerLugar(lugar);
+                            }});
 
     for (QComboBox *lista : {c_.Cbmuni, c_.Cbhuso})
         ModBaseDatos::HacerCompletable(lista);
@@ -134,6 +140,10 @@ std::optional<Localidad> LocalityForm::Leer(const QString &titulo) const {
     return l;
 }
 
+bool LocalityForm::MunicipioConfirmado() const {
+    return gps_->ConfirmarMunicipio(idMuni_);
+}
+
 void LocalityForm::Cbprov_Click() {
     const QString provincia = c_.Cbprov->currentText();
     if (provincia.isEmpty()) {
@@ -155,7 +165,8 @@ void LocalityForm::Cbprov_Click() {
     }
     ReferenceData ref;
     if (const auto id = ref.IdProvincia(provincia)) idProv_ = *id;
-    const QStringList municipios = ref.MunicipiosDeProvincia(provincia, cuadrado);
+    const QStringList municipios =
+        utm_->SoloCandidatos(provincia, ref.MunicipiosDeProvincia(provincia, cuadrado));
     if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
     const QString anterior = c_.Cbmuni->currentText();
     ModBaseDatos::Rellenar(c_.Cbmuni, municipios + QStringList{QString()});

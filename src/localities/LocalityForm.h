@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+class GpsControls;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -52,6 +53,9 @@ public:
     // The values as the controls show them; nothing (after a message titled `titulo`) when
     // a coordinate is not a whole number.
     std::optional<Localidad> Leer(const QString &titulo) const;
+    // Before storing: false when the point lies in another municipality and the user,
+    // asked, keeps the form instead.
+    bool MunicipioConfirmado() const;
 
 private:
     void Cbprov_Click();
@@ -64,6 +68,7 @@ private:
     Controles c_;
     Opciones o_;
     std::unique_ptr<UtmSquareControls> utm_;
+    GpsControls *gps_ = nullptr;
     int idProv_ = 0, idMuni_ = 0;
     bool mostrando_ = false;
     bool derivando_ = false;

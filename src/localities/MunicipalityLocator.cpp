@@ -252,6 +252,14 @@ QString MunicipalityLocator::Describir(const Lugar &lugar) {
         .arg(nombres.join(QStringLiteral(", ")));
 }
 
+std::optional<double> MunicipalityLocator::Fuera(int idMuni, double lat, double lon) {
+    const Contornos &c = Contornos::Todos();
+    const auto i = c.indice.constFind(idMuni);
+    if (i == c.indice.cend() || !std::isfinite(lat) || !std::isfinite(lon)) return std::nullopt;
+    const Municipio &m = c.municipios[size_t(*i)];
+    return m.Contiene(lon, lat) ? 0.0 : m.Distancia(lon, lat);
+}
+
 QList<QList<QPointF>> MunicipalityLocator::Anillos(int idMuni) {
     QList<QList<QPointF>> r;
     const Contornos &c = Contornos::Todos();

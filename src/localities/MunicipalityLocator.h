@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <memory>
+#include <optional>
 
 class Geodesy;
 
@@ -42,6 +43,10 @@ public:
 
     // Latitude and longitude on ETRS89 (WGS84 alike at the metre level).
     Lugar Localizar(double lat, double lon);
+
+    // How far the point lies outside a municipality's shipped boundary, in metres: 0 inside
+    // it; nothing when the municipality has no boundary.
+    static std::optional<double> Fuera(int idMuni, double lat, double lon);
 
     // What the user reads: "Madrid (Madrid)", or "one of these" with the candidates.
     QString Describir(const Lugar &lugar);

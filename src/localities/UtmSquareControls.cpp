@@ -84,8 +84,10 @@ void UtmSquareControls::CargarProvinciasUTM10(const QString &utm10) {
 void UtmSquareControls::CargarUTM10() {
     ReferenceData ref;
     const QString municipio = c_.municipio ? c_.municipio->currentText() : QString();
-    QStringList cuadrados =
-        municipio.trimmed().isEmpty() ? ref.Cuadrados10k() : ref.Cuadrados10kDeMunicipio(municipio);
+    const QString provincia = c_.provincia ? c_.provincia->currentText() : QString();
+    QStringList cuadrados = municipio.trimmed().isEmpty()
+                                ? ref.Cuadrados10k()
+                                : ref.Cuadrados10kDeMunicipio(municipio, provincia);
     ModBaseDatos::Rellenar(c_.cuadrado10k, cuadrados << QStringLiteral(" "));
     ModBaseDatos::InformarError(c_.formulario, ref);
 }
@@ -94,4 +96,66 @@ void UtmSquareControls::CargarTodosUTM10() {
     ReferenceData ref;
     ModBaseDatos::Rellenar(c_.cuadrado10k, ref.Cuadrados10k() << QStringLiteral(" "));
     ModBaseDatos::InformarError(c_.formulario, ref);
+}
+
+QString UtmSquareControls::Punto() const {
+    return c_.huso->currentText() + u'|' + c_.este->text() + u'|' + c_.norte->text();
+}
+
+void UtmSquareControls::PonerLugar(const MunicipalityLocator::Lugar &lugar) {
+    candidatos_.clear();
+    if (lugar.resultado != MunicipalityLocator::Resultado::Uno &&
+        lugar.resultado != MunicipalityLocator::Resultado::Varios)
+        return;
+    ReferenceData ref;
+    QList<ReferenceData::Municipio> municipios;
+    for (const int id : lugar.municipios)
+        if (const auto m = ref.BuscarMunicipio(id)) municipios << *m;
+    if (ModBaseDatos::InformarError(c_.formulario, ref) || municipios.isEmpty()) return;
+    // Chosen as a user would, so that the forms' own choice handlers run.
+    const auto elegir = [](QComboBox *lista, const QString &texto) {
+        const int i = lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (i >= 0) ModBaseDatos::ElegirComoUsuario(lista, i);
+        return i >= 0;
+    };
+    if (lugar.resultado == MunicipalityLocator::Resultado::Uno) {
+        if (elegir(c_.provincia, municipios[0].provincia))
+            elegir(c_.municipio, municipios[0].nombre);
+        return;
+    }
+    QStringList provincias;
+    for (const ReferenceData::Municipio &m : municipios) {
+        candidatos_ << qMakePair(m.provincia, m.nombre);
+        if (!provincias.contains(m.provincia) &&
+            c_.provincia->findText(m.provincia, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0)
+            provincias << m.provincia;
+    }
+    if (provincias.isEmpty()) {
+        candidatos_.clear();
+        return;
+    }
+    puntoCandidatos_ = Punto();
+    const QString actual = c_.provincia->currentText();
+    if (provincias.size() > 1) {
+        QStringList quedan;
+        for (int i = 0; i < c_.provincia->count(); ++i)
+            if (provincias.contains(c_.provincia->itemText(i))) quedan << c_.provincia->itemText(i);
+        ModBaseDatos::Rellenar(c_.provincia, quedan);
+    }
+    // The province of the municipality holding the point, unless one of the others was
+    // chosen already; the municipality is left to the user.
+    elegir(c_.provincia, provincias.contains(actual) ? actual : provincias.first());
+}
+
+QStringList UtmSquareControls::SoloCandidatos(const QString &provincia,
+                                              const QStringList &municipios) {
+    if (candidatos_.isEmpty()) return municipios;
+    if (Punto() != puntoCandidatos_) {
+        candidatos_.clear();
+        return municipios;
+    }
+    QStringList r;
+    for (const QString &m : municipios)
+        if (candidatos_.contains(qMakePair(provincia, m))) r << m;
+    return r.isEmpty() ? municipios : r;
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "localities/MunicipalityLocator.h"
+
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -34,7 +38,8 @@ public:
 
     void CalcularCuadradosUTM();
     void CargarProvinciasUTM10(const QString &utm10);
-    // The squares of the chosen municipality, or all of them; then the blank " ".
+    // The squares of the chosen municipality (of the chosen province), or all of them; then
+    // the blank " ".
     void CargarUTM10();
     // Every square, then the blank " ".
     void CargarTodosUTM10();
@@ -49,8 +54,20 @@ public:
     // Set while the derivation selects its square, so the square's handler stands aside.
     bool utm10Encontrado() const { return utm10Encontrado_; }
 
+    // The place found for the point the fields now hold: its one municipality chosen with
+    // its province, or, near a boundary, the lists narrowed to the municipalities it may
+    // lie in (the choice is the user's).
+    void PonerLugar(const MunicipalityLocator::Lugar &lugar);
+    // A province's municipalities as offered: only the point's candidates while the fields
+    // still hold that point.
+    QStringList SoloCandidatos(const QString &provincia, const QStringList &municipios);
+
 private:
+    QString Punto() const;
+
     Controles c_;
     Opciones o_;
     bool utm10Encontrado_ = false;
+    QList<QPair<QString, QString>> candidatos_; // province, municipality
+    QString puntoCandidatos_;
 };

@@ -217,7 +217,9 @@ void frgps::CdAceptar_Click() {
                                 kTitulo, QMessageBox::Question,
                                 QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (alAceptar_) alAceptar_(c.huso, c.este, c.norte);
+    localizador_.Limpiar();
+    const MunicipalityLocator::Lugar lugar = localizador_.Localizar(c.etrs89.lat, c.etrs89.lon);
+    if (alAceptar_) alAceptar_(c.huso, c.este, c.norte, lugar);
     accept();
 }
 

@@ -15,11 +15,13 @@ class frgps;
 
 // A position from a GPS, a phone or an old notebook (latitude and longitude on WGS84/ETRS89
 // or ED50, or UTM on ED50) shown as the UTM ETRS89 coordinates, squares and municipalities
-// the forms keep; "Aceptar" hands zone, easting and northing to the form that asked.
+// the forms keep; "Aceptar" hands zone, easting, northing and the municipalities found to the
+// form that asked.
 class frgps : public QDialog {
     Q_OBJECT
 public:
-    using AlAceptar = std::function<void(int huso, qint64 este, qint64 norte)>;
+    using AlAceptar = std::function<void(int huso, qint64 este, qint64 norte,
+                                         const MunicipalityLocator::Lugar &lugar)>;
     explicit frgps(AlAceptar alAceptar, QWidget *parent = nullptr);
     ~frgps() override;
 

@@ -57,7 +57,7 @@ void frinsLoc::CdIns_Click() {
     }
     const QString titulo = QStringLiteral("Localidad no registrada");
     std::optional<Localidad> l = localidad_->Leer(titulo);
-    if (!l) return;
+    if (!l || !localidad_->MunicipioConfirmado()) return;
     l->codigo = ui->Txcod->text();
     ocupado_ = true;
     LocalityStore localidades;

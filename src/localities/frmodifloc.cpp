@@ -82,7 +82,7 @@ void frmodifloc::cdAct_Click() {
                      QStringLiteral("UTM10K obligatorio"));
     const QString titulo = QStringLiteral("Localidad no modificada");
     std::optional<Localidad> l = localidad_->Leer(titulo);
-    if (!l) return;
+    if (!l || !localidad_->MunicipioConfirmado()) return;
     l->idLocalidad = idLocalidad.toInt();
     l->codigo = ui->Lbcode->text();
 

@@ -51,7 +51,12 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
         UtmSquareControls::Controles{c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.cb10k, c.tx1k,
                                      c.Cbprov, c.Cbmuni, c.missatge},
         UtmSquareControls::Opciones{true, o.localidadNueva});
-    new GpsControls({c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.CdGps, c.Txgeo, c.CdMapa});
+    gps_ = new GpsControls({c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.CdGps, c.Txgeo, c.CdMapa,
+                            [this](const MunicipalityLocator::Lugar &lugar) {
+                                // A square refused by the derivation leaves no place to fill.
+                                if (!c_.cb10k->currentText().trimmed().isEmpty())
+                                    utm_->PonerLugar(lugar);
+                            }});
 
     c_.Txdata->setDateRange(QDate(1900, 1, 1), QDate(3000, 12, 31));
     const QIcon lupa = c.formulario->style()->standardIcon(QStyle::SP_FileDialogContentsView);
@@ -403,7 +408,8 @@ void ObservationForm::Cbprov_Click() {
     }
     c_.Cbmuni->setEnabled(o_.localidadNueva);
     const QString cuadrado = c_.cb10k->currentText();
-    if (cuadrado.trimmed().isEmpty()) {
+    // A chosen locality's place is only shown: a blank square leaves it as stored.
+    if (cuadrado.trimmed().isEmpty() && o_.localidadNueva) {
         c_.Frame1->setEnabled(false);
         Vaciar(c_.Cbhuso);
         c_.Txlat->clear();
@@ -413,8 +419,9 @@ void ObservationForm::Cbprov_Click() {
     ReferenceData ref;
     // The province's own identifier, even when none of its municipalities has the square.
     if (const auto id = ref.IdProvincia(provincia)) idProv = *id;
-    const QStringList municipios =
-        ref.MunicipiosDeProvincia(provincia, cuadrado.trimmed().isEmpty() ? QString() : cuadrado);
+    const QStringList municipios = utm_->SoloCandidatos(
+        provincia,
+        ref.MunicipiosDeProvincia(provincia, cuadrado.trimmed().isEmpty() ? QString() : cuadrado));
     if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
     const QString anterior = c_.Cbmuni->currentText();
     ModBaseDatos::Rellenar(c_.Cbmuni, municipios + QStringList{QString()});
@@ -428,9 +435,10 @@ void ObservationForm::Cbmuni_Click() {
     const QString municipio = c_.Cbmuni->currentText();
     if (municipio.trimmed().isEmpty()) return;
     ReferenceData ref;
-    if (const auto id = ref.IdMunicipio(municipio)) idMuni = *id;
+    if (const auto id = ref.IdMunicipio(municipio, c_.Cbprov->currentText())) idMuni = *id;
     if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
-    if (c_.tx1k->text().trimmed().isEmpty() && c_.cb10k->currentText().trimmed().isEmpty()) {
+    if (o_.localidadNueva && c_.tx1k->text().trimmed().isEmpty() &&
+        c_.cb10k->currentText().trimmed().isEmpty()) {
         modoGuardar_ = ModoGuardar::Municipio;
         utm_->CargarUTM10();
     }
@@ -460,7 +468,11 @@ QString ObservationForm::CampoQueFalta() const {
         falta = QStringLiteral("Localidad");
     if (idProv == 0) falta = QStringLiteral("Provincia");
     if (idMuni == 0) falta = QStringLiteral("Municipio");
-    if (c_.cb10k->currentText().trimmed().isEmpty()) falta = QStringLiteral("UTM 10K");
+    // A chosen locality's blank square " " counts as a square: its list cannot be changed
+    // here.
+    const QString cuadrado = c_.cb10k->currentText();
+    if (o_.localidadNueva ? cuadrado.trimmed().isEmpty() : cuadrado.isEmpty())
+        falta = QStringLiteral("UTM 10K");
     if (c_.Cbprov->currentText().isEmpty()) falta = QStringLiteral("Provincia");
     if (c_.Txobs[0]->text().isEmpty()) falta = QStringLiteral("Observador");
     if (!c_.Txdata->date().isValid()) falta = QStringLiteral("Data de la Observación");
@@ -518,6 +530,10 @@ std::optional<Observacion> ObservationForm::Leer() {
     o.habitat = idHabitat;
     o.localidad = codigoLocalidad_;
     return o;
+}
+
+bool ObservationForm::MunicipioConfirmado() const {
+    return !EsLocalidadNueva() || gps_->ConfirmarMunicipio(idMuni);
 }
 
 Localidad ObservationForm::LocalidadNueva() const {

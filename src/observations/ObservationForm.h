@@ -17,6 +17,7 @@ class QLineEdit;
 class QPushButton;
 class QTimeEdit;
 class QWidget;
+class GpsControls;
 class SpeciesFinder;
 
 // What the new-observation and the observation-change forms share: the observer slots, the
@@ -131,6 +132,9 @@ public:
     // Whether the typed locality is a new one, and that new locality as the form shows it.
     bool EsLocalidadNueva() const;
     Localidad LocalidadNueva() const;
+    // Before a new locality is stored: false when its point lies in another municipality
+    // and the user, asked, keeps the form instead.
+    bool MunicipioConfirmado() const;
     // Before storing: true when no other observation has the same species, stage,
     // behaviour, date, locality and first observer, or the user wants it stored all the same;
     // a failed check has been reported and answers false.
@@ -167,6 +171,7 @@ private:
     Controles c_;
     Opciones o_;
     std::unique_ptr<UtmSquareControls> utm_;
+    GpsControls *gps_ = nullptr;
     SpeciesFinder *buscador_ = nullptr;
     ModoGuardar modoGuardar_ = ModoGuardar::Ninguno;
     ModoLocalidad modoLocalidad_ = ModoLocalidad::Libre;

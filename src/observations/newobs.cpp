@@ -80,6 +80,7 @@ void newobs::GuardarObservacion(QWidget *boton) {
     }
     std::optional<Observacion> o = obs->Leer();
     if (!o || !FechaConfirmada()) return;
+    if (!obs->MunicipioConfirmado()) return;
 
     ObservationStore observaciones;
     const int numero = observaciones.SiguienteNumero();

@@ -24,7 +24,8 @@ void tst_ReferenceData::listasYBusquedas() {
         {ref.Conductas(u"Anfibio"_s), {"En reproducción", "Canto"}},
         {ref.MunicipiosDeProvincia(u"Salamanca"_s), {"Carbajosa de la Sagrada", "Salamanca"}},
         {ref.MunicipiosDeProvincia(u"madrid"_s, u"VK47"_s), {"Madrid", "Pozuelo de Alarcón"}},
-        {ref.Cuadrados10kDeMunicipio(u"Ávila"_s), {"UK50", "UK59"}},
+        {ref.Cuadrados10kDeMunicipio(u"Ávila"_s, u"Ávila"_s), {"UK50", "UK59"}},
+        {ref.Cuadrados10kDeMunicipio(u"Ávila"_s, u"Madrid"_s), {}},
     };
     for (const auto &[obtenida, esperada] : listas)
         QCOMPARE(obtenida, esperada);
@@ -35,8 +36,10 @@ void tst_ReferenceData::listasYBusquedas() {
         {ref.IdPeriodo(u"Tarde"_s), 2},
         {ref.IdPeriodo(u"Tard"_s), std::nullopt},
         {ref.IdProvincia(u"ávila"_s), 5},
-        {ref.IdMunicipio(u"Cadiz"_s), std::nullopt},
-        {ref.IdMunicipio(u"CÁDIZ"_s), 11012},
+        {ref.IdMunicipio(u"Cadiz"_s, u"Cádiz"_s), std::nullopt},
+        {ref.IdMunicipio(u"CÁDIZ"_s, u"cádiz"_s), 11012},
+        // A municipality is only that of its own province.
+        {ref.IdMunicipio(u"Madrid"_s, u"Ávila"_s), std::nullopt},
         {ref.IdEstadio(u"Adulto"_s, u"Anfibio"_s), 3},
         {ref.IdEstadio(u"Adulto"_s, u"Reptil"_s), 6},
         {ref.IdEstadio(u"Larva"_s, u"Reptil"_s), std::nullopt},

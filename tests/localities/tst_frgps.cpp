@@ -65,23 +65,31 @@ void tst_frgps::gps_data() {
     QTest::addColumn<QString>("respuestas"); // to the questions, in turn: S yes, N no
     QTest::addColumn<bool>("rellena");
     QTest::addColumn<QString>("aviso"); // part of the last message, or empty
+    QTest::addColumn<QString>("lugar"); // the province and municipality filled in
 
     const QString wgs = u"WGS84 / ETRS89"_s;
     const auto fila = [](const char *nombre, const QString &f, const QString &pos,
                          const QString &datum, const QStringList &ed50, const QString &resp,
-                         bool rellena, const QString &aviso) {
-        QTest::newRow(nombre) << f << pos << datum << ed50 << resp << rellena << aviso;
+                         bool rellena, const QString &aviso, const QString &lugar = u"|"_s) {
+        QTest::newRow(nombre) << f << pos << datum << ed50 << resp << rellena << aviso << lugar;
     };
-    fila("newobs grados decimales", u"newobs"_s, u"40.4168, -3.7038"_s, wgs, {}, {}, true, {});
-    fila("newobs comas decimales", u"newobs"_s, u"40,4168 -3,7038"_s, wgs, {}, {}, true, {});
+    const QString madrid = u"Madrid|Madrid"_s;
+    fila("newobs grados decimales", u"newobs"_s, u"40.4168, -3.7038"_s, wgs, {}, {}, true, {},
+         madrid);
+    fila("newobs Jerez", u"newobs"_s, u"36.6866, -6.1361"_s, wgs, {}, {}, true, {},
+         u"Cádiz|Jerez de la Frontera"_s);
+    fila("newobs comas decimales", u"newobs"_s, u"40,4168 -3,7038"_s, wgs, {}, {}, true, {},
+         madrid);
     fila("newobs ED50 geográficas", u"newobs"_s, u"40.4200 N 3.7025 W"_s, u"ED50"_s, {}, {}, true,
-         {});
-    fila("frinsLoc gms", u"frinsLoc"_s, u"40°25'0.5\"N 3°42'13.7\"W"_s, wgs, {}, {}, true, {});
+         {}, madrid);
+    fila("frinsLoc gms", u"frinsLoc"_s, u"40°25'0.5\"N 3°42'13.7\"W"_s, wgs, {}, {}, true, {},
+         madrid);
     fila("frinsLoc grados y minutos", u"frinsLoc"_s, u"N 40° 25.008' W 3° 42.228'"_s, wgs, {}, {},
-         true, {});
+         true, {}, madrid);
     fila("frinsLoc UTM ED50", u"frinsLoc"_s, {}, wgs, {u"30"_s, u"440316"_s, u"4474268"_s}, {},
-         true, {});
-    fila("frinsLoc Canarias", u"frinsLoc"_s, u"28.3 -16.5"_s, wgs, {}, {}, true, {});
+         true, {}, madrid);
+    fila("frinsLoc Canarias", u"frinsLoc"_s, u"28.3 -16.5"_s, wgs, {}, {}, true, {},
+         u"Santa Cruz de Tenerife|Güímar"_s);
     // Refusals: a message, nothing filled.
     fila("no es posición", u"newobs"_s, u"Fuente del Berro"_s, wgs, {}, {}, false,
          u"Formas admitidas"_s);
@@ -94,7 +102,8 @@ void tst_frgps::gps_data() {
          u"Elija el huso"_s);
     fila("huso ajeno", u"frinsLoc"_s, u"40.4, -30.5"_s, wgs, {}, {}, false, u"husos 27 a 31"_s);
     // Questions.
-    fila("intercambiadas, sí", u"newobs"_s, u"-3.7038, 40.4168"_s, wgs, {}, u"S"_s, true, {});
+    fila("intercambiadas, sí", u"newobs"_s, u"-3.7038, 40.4168"_s, wgs, {}, u"S"_s, true, {},
+         madrid);
     // Kept as typed, the point lies in the Caspian's zone.
     fila("intercambiadas, no", u"newobs"_s, u"-3.7038, 40.4168"_s, wgs, {}, u"N"_s, false,
          u"husos 27 a 31"_s);
@@ -113,6 +122,7 @@ void tst_frgps::gps() {
     QFETCH(QString, respuestas);
     QFETCH(bool, rellena);
     QFETCH(QString, aviso);
+    QFETCH(QString, lugar);
 
     TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(bd.ok());
@@ -167,6 +177,8 @@ void tst_frgps::gps() {
     }
     QVERIFY2(MessageService::Mostrados().size() == respuestas.size(),
              qPrintable(MessageService::Ultimo().texto));
+    // The one municipality the point lies in, with its province.
+    QCOMPARE(Texto(f.get(), u"Cbprov"_s) + u'|' + Texto(f.get(), u"Cbmuni"_s), lugar);
     // The form holds what frgps showed, and its own derivation agrees with frgps's squares.
     QCOMPARE(Texto(f.get(), x), vista.este);
     QCOMPARE(Texto(f.get(), y), vista.norte);
@@ -231,7 +243,7 @@ void tst_frgps::municipioDelPunto() {
     // The preview names the municipality the point lies in, from the shipped boundaries.
     TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(bd.ok());
-    frgps d([](int, qint64, qint64) {});
+    frgps d([](int, qint64, qint64, const MunicipalityLocator::Lugar &) {});
     d.show();
     const QPointF limite = EnLimite(28079);
     const QList<std::pair<QString, QString>> casos = {
@@ -247,6 +259,40 @@ void tst_frgps::municipioDelPunto() {
         const QString visto = Texto(&d, u"Lbmuni"_s);
         QVERIFY2(visto.startsWith(municipio), qPrintable(visto));
     }
+
+    // Accepted near a boundary from newobs: the province chosen, the municipality left to
+    // the user among those frgps named, until the point changes.
+    newobs f;
+    f.show();
+    User::Escribir(Control(&f, u"Cbloc"_s), u"Charca del límite"_s);
+    User::SalirDe(Control(&f, u"Cbloc"_s));
+    QString nombrados;
+    const QPointF torrent = EnLimite(46244);
+    ChoiceService::Prueba().dialogo = [&](QDialog *g) {
+        g->show();
+        User::Escribir(Control(g, u"Txpos"_s),
+                       u"%1, %2"_s.arg(torrent.y(), 0, 'f', 6).arg(torrent.x(), 0, 'f', 6));
+        nombrados = Texto(g, u"Lbmuni"_s).section(u": "_s, 1);
+        Clic(g, u"CdAceptar"_s);
+        return g->result();
+    };
+    Clic(&f, u"CdGps"_s);
+    auto *municipios = Control<QComboBox>(&f, u"Cbmuni"_s);
+    QStringList ofrecidos;
+    for (int i = 0; i < municipios->count() - 1; ++i)
+        ofrecidos << municipios->itemText(i) + u" (València/Valencia)"_s;
+    ofrecidos.sort();
+    QStringList esperados = nombrados.split(u", "_s);
+    esperados.sort();
+    QVERIFY2(esperados.size() > 1, qPrintable(nombrados));
+    QCOMPARE(ofrecidos, esperados);
+    QCOMPARE(Texto(&f, u"Cbprov"_s) + u'|' + Texto(&f, u"Cbmuni"_s), u"València/Valencia|"_s);
+    // A metre east, in the same square: every municipality of the square again.
+    auto *este = Control<QLineEdit>(&f, u"Txlong"_s);
+    User::Escribir(este, QString::number(este->text().toLongLong() + 1));
+    User::SalirDe(este);
+    User::Elegir(Control<QComboBox>(&f, u"Cbprov"_s), u"València/Valencia"_s);
+    QVERIFY2(municipios->count() > esperados.size() + 1, qPrintable(nombrados));
 }
 
 #include "tst_frgps.moc"

@@ -86,6 +86,23 @@ void tst_frinsLoc::sesion() {
     Elegir(&d, u"Cbmuni"_s, u"Madrid"_s);
     QVERIFY(Control<QGroupBox>(&d, u"Frame1"_s)->isEnabled());
 
+    // In the Casa de Campo, whose square Pozuelo de Alarcón shares: Pozuelo, more than 250 m
+    // from the point, is asked about, No by default, which keeps the form and stores nothing.
+    Coordenadas(&d, u"30"_s, u"436500"_s, u"4473500"_s);
+    Elegir(&d, u"Cbprov"_s, u"Madrid"_s);
+    Elegir(&d, u"Cbmuni"_s, u"Pozuelo de Alarcón"_s);
+    Escribir(&d, u"Txcod"_s, u"MA4"_s);
+    Escribir(&d, u"Txloc"_s, u"Fuente d'Agua"_s);
+    Clic(&d, u"CdIns"_s);
+    QCOMPARE(Aviso(), u"Tritodex|Las coordenadas caen en el término de Madrid (Madrid), no en "
+                      "Pozuelo de Alarcón. ¿Guardar igualmente?"_s);
+    QCOMPARE(MessageService::Ultimo().porDefecto, QMessageBox::No);
+    QCOMPARE(bd.Contar(u"localidad"_s), antes);
+    QVERIFY(d.isVisible() && Texto(&d, u"Cbmuni"_s) == u"Pozuelo de Alarcón"_s);
+    Coordenadas(&d, u"30"_s, u"440291"_s, u"4474254"_s);
+    Elegir(&d, u"Cbprov"_s, u"Madrid"_s);
+    Elegir(&d, u"Cbmuni"_s, u"Madrid"_s);
+
     // A code taken, in other case: said so, nothing stored, the form keeps what was typed.
     Escribir(&d, u"Txcod"_s, u"ma'1"_s);
     Escribir(&d, u"Txloc"_s, u"Fuente d'Agua"_s);

@@ -58,6 +58,14 @@ void tst_frmodifloc::sesion() {
          u"Municipio obligatorio|El municipio es obligatorio"_s},
         {[&] { Elegir(&m, u"cb10k"_s, u" "_s); },
          u"UTM10K obligatorio|El quadrante 10k es obligatorio"_s},
+        // The point lies in Ávila, more than 250 m from the municipality chosen: asked, and
+        // No (the default) keeps the form.
+        {[&] {
+             Elegir(&m, u"Cbprov"_s, u"Madrid"_s);
+             Elegir(&m, u"Cbmuni"_s, u"Madrid"_s);
+         },
+         u"Tritodex|Las coordenadas caen en el término de Ávila (Ávila), no en Madrid. ¿Guardar "
+         "igualmente?"_s},
         {[&] {
              QGuiApplication::clipboard()->setText(u"x"_s);
              QTest::keyClick(Control<QLineEdit>(&m, u"Txutmx"_s), Qt::Key_V, Qt::ControlModifier);
@@ -80,6 +88,18 @@ void tst_frmodifloc::sesion() {
     Clic(&m, u"Command2"_s);
     QVERIFY(!m.isVisible());
     QCOMPARE(Fila(bd, u"AV1"_s), av1);
+
+    // Asked about the point outside its municipality, Yes stores it so.
+    frmodifloc y(Id(bd, u"AV1"_s));
+    y.show();
+    Elegir(&y, u"Cbprov"_s, u"Madrid"_s);
+    Elegir(&y, u"Cbmuni"_s, u"Madrid"_s);
+    MessageService::EncolarRespuesta(QMessageBox::Yes);
+    Clic(&y, u"cdAct"_s);
+    QCOMPARE(MessageService::Mostrados().at(MessageService::Mostrados().size() - 2).porDefecto,
+             QMessageBox::No);
+    QCOMPARE(Aviso(), u"Tritodex|Actualización realizada"_s);
+    QCOMPARE(Fila(bd, u"AV1"_s), u"AV1|Charca del Sapo|28|28079|358725|4503329|30|UL5803|UL50"_s);
 
     // A square the list lacks is kept; leading blanks of the name are kept; a locality gone
     // meanwhile is said to be gone.

@@ -56,6 +56,8 @@ void tst_frmodif::sesion() {
     TestDatabase bd(TestDatabase::Datos::Reales);
     ModBaseDatos::setEscalaEsperas(0);
     Observaciones o(bd);
+    // A locality whose square is the blank entry.
+    QVERIFY(bd.Ejecutar(u"UPDATE localidad SET utm10k = ' ' WHERE cod_localidad = 'L2'"_s));
     frcons consulta;
     consulta.show();
 
@@ -67,15 +69,15 @@ void tst_frmodif::sesion() {
         Textos(f, {"Lbnumobs", "Txobs1", "Lbobs1", "Lbobs2", "Cbespecie", "Lbespecie"}),
         u"%1|JUL|Juliana Ruiz|Ana Pérez|VIPLAT - Vipera latastei|Víbora hocicuda"_s.arg(o.juliana));
     QCOMPARE(Textos(f, {"Cbloc", "Cbprov", "Cbmuni", "cb10k", "Cbhuso", "Cbmotivo"}),
-             u"Fuente d'Ávila|Ávila|Ávila|UK59|30| "_s);
+             u"Fuente d'Ávila|Ávila|Ávila| |30| "_s);
     QVERIFY(!c("Cbprov")->isEnabled() && c<QLineEdit>("Txlong")->isReadOnly());
     for (const char *vacio :
          {"Txobs3", "Lbobs3", "Txobs4", "Txexemplars", "Txlong", "Txlat", "Txdesc", "Cbperiodo",
           "Cbmeteo", "Cbvents", "Cbestadio", "Cbhabitat"})
         QVERIFY2(Textos(f, {vacio}).isEmpty(), vacio);
 
-    // Saved unchanged: every column as it was (so every value was loaded), the success
-    // said, the form closed.
+    // Saved unchanged: every column as it was (so every value was loaded), the blank square
+    // taken as a square, the success said, the form closed.
     const QSqlRecord antes = Registro(bd, o.juliana);
     QCOMPARE(Guardar(), u"Se ha modificado la observación en la base de datos"_s);
     const QSqlRecord despues = Registro(bd, o.juliana);

@@ -77,14 +77,17 @@ struct Sesion {
         Poner("Txobs1", u"JPG"_s);
         Poner("Cbespecie", u"salsal"_s);
     }
-    // A new locality at Madrid's Puerta del Sol, described through zone and coordinates.
-    void NuevaLocalidad(const QString &nombre) {
+    // A new locality described through zone and coordinates, by default at Madrid's Puerta
+    // del Sol.
+    void NuevaLocalidad(const QString &nombre, const QString &provincia = u"Madrid"_s,
+                        const QString &municipio = u"Madrid"_s, const QString &este = u"440291"_s,
+                        const QString &norte = u"4474254"_s) {
         Poner("Cbloc", nombre);
         Elegir("Cbhuso", u"30"_s);
-        Poner("Txlong", u"440291"_s);
-        Poner("Txlat", u"4474254"_s);
-        Elegir("Cbprov", u"Madrid"_s);
-        Elegir("Cbmuni", u"Madrid"_s);
+        Poner("Txlong", este);
+        Poner("Txlat", norte);
+        Elegir("Cbprov", provincia);
+        Elegir("Cbmuni", municipio);
     }
 
     TestDatabase bd;
@@ -254,6 +257,55 @@ void tst_newobs::derivacion() {
 }
 
 void tst_newobs::municipioLimitaCuadrados() {
+    {
+        // Two municipalities are named Torrent (València/Valencia 46244, Girona 17197): the
+        // one of the province chosen, with its own squares only, is stored.
+        Sesion s(Reales);
+        s.RellenarObservacion();
+        s.c<QDateEdit>("Txdata")->setDate(QDate(2025, 5, 4));
+        s.Poner("Cbloc", u"Font de Torrent"_s);
+        s.Elegir("Cbprov", u"València/Valencia"_s);
+        s.Elegir("Cbmuni", u"Torrent"_s);
+        QCOMPARE(Items(s.c<QComboBox>("cb10k")),
+                 (QStringList{u"YJ06"_s, u"YJ16"_s, u"YJ17"_s, u"YJ26"_s, u" "_s}));
+        s.Elegir("cb10k", u"YJ16"_s);
+        QCOMPARE(s.Guardar(), kGuardada);
+        const QString lugar =
+            u"SELECT prov, muni, utmx, utm10k FROM localidad WHERE localidad = ?"_s;
+        QCOMPARE(Fila(s.bd, lugar, {u"Font de Torrent"_s}), u"46|46244|NULL|YJ16"_s);
+
+        // By its coordinates, in Torrent's town. A municipality chosen that lies more than
+        // 250 m away is asked about, No by default: No keeps the form as typed and stores
+        // nothing, no code asked for; Yes stores it as chosen.
+        const QString pregunta = u"Las coordenadas caen en el término de Torrent "
+                                 "(València/Valencia), no en Chiva. ¿Guardar igualmente?"_s;
+        for (const auto respuesta : {QMessageBox::No, QMessageBox::Yes}) {
+            s.RellenarObservacion();
+            const QString nombre =
+                respuesta == QMessageBox::No ? u"Huerto del no"_s : u"Huerto del sí"_s;
+            s.NuevaLocalidad(nombre, u"València/Valencia"_s, u"Chiva"_s, u"718167"_s, u"4368340"_s);
+            const QString cuentas = s.Cuentas();
+            const qsizetype propuestos = s.propuestos.size();
+            s.Guardar("Cbnueva", {respuesta});
+            QCOMPARE(MessageService::Mostrados().first().texto, pregunta);
+            QCOMPARE(MessageService::Mostrados().first().porDefecto, QMessageBox::No);
+            if (respuesta == QMessageBox::No) {
+                QCOMPARE(MessageService::Mostrados().size(), 1);
+                QCOMPARE(s.Cuentas(), cuentas);
+                QCOMPARE(s.propuestos.size(), propuestos);
+                QCOMPARE(s.Textos({"Cbloc", "Txlong", "Txlat", "cb10k", "Cbprov", "Cbmuni"}),
+                         nombre + u"|718167|4368340|YJ16|València/Valencia|Chiva"_s);
+                // Torrent chosen: stored with its own code, nothing asked.
+                s.Elegir("Cbmuni", u"Torrent"_s);
+                QCOMPARE(s.Guardar("Cbnueva"), kGuardada);
+                QCOMPARE(MessageService::Mostrados().size(), 1);
+                QCOMPARE(Fila(s.bd, lugar, {nombre}), u"46|46244|718167|YJ16"_s);
+            } else {
+                QCOMPARE(Aviso(), kGuardada);
+                QCOMPARE(Fila(s.bd, lugar, {nombre}), u"46|46111|718167|YJ16"_s);
+            }
+        }
+    }
     Sesion s(Reales);
     s.Poner("Cbloc", u"Arroyo"_s);
     // A province with no square: coordinates emptied, their frame disabled.

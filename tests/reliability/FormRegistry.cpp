@@ -91,7 +91,10 @@ QList<Columna> ColumnasLocalidad(const ControlesLocalidad &c, Regla nombre, cons
     QList<Columna> r = {
         {c.nombre, u"localidad"_s, nombre},
         Id(u"Cbprov"_s, u"prov"_s, u"SELECT id_prov FROM tprovincia WHERE prov_cast = ?"_s),
-        Id(u"Cbmuni"_s, u"muni"_s, u"SELECT id_muni FROM tmunicipio WHERE muni = ?"_s),
+        // Two municipalities may share a name: the one of the province shown.
+        Id(u"Cbmuni"_s, u"muni"_s,
+           u"SELECT m.id_muni FROM tmunicipio m JOIN tprovincia p ON p.id_prov = m.prov "
+           "WHERE m.muni = :texto AND p.prov_cast = :Cbprov"_s),
         {u"Cbhuso"_s, u"utmhuso"_s},
         {c.x, u"utmx"_s, Regla::Entero},
         {c.y, u"utmy"_s, Regla::Entero},
@@ -260,7 +263,7 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
         // Coordinates handed to the form that asked, never stored by this one.
         {u"frgps"_s,
          kObservador,
-         [] { return new frgps([](int, qint64, qint64) {}); },
+         [] { return new frgps([](int, qint64, qint64, const MunicipalityLocator::Lugar &) {}); },
          [](QWidget *f) {
              Poner(f, {{u"Txpos"_s, u"40.4168, -3.7038"_s}});
          },
@@ -324,7 +327,8 @@ QString ComoTexto(const QVariant &v) {
 }
 
 // What a column may hold for a shown text; an empty list puts no condition.
-QStringList Esperado(const Columna &c, const QString &mostrado) {
+QStringList Esperado(const Columna &c, const QString &mostrado,
+                     const QHash<QString, QString> &todo) {
     switch (c.regla) {
     case Regla::Texto:
     case Regla::Codigo:
@@ -352,7 +356,13 @@ QStringList Esperado(const Columna &c, const QString &mostrado) {
         QStringList ids;
         QSqlQuery q(ModConex::DatabaseConnection());
         q.prepare(c.sql);
-        q.addBindValue(mostrado);
+        // The text itself as :texto (or the one ?), other controls' texts by their names.
+        static const QRegularExpression marcador(u":(\\w+)"_s);
+        if (!c.sql.contains(u':')) q.addBindValue(mostrado);
+        for (auto it = marcador.globalMatch(c.sql); it.hasNext();) {
+            const QString nombre = it.next().captured(1);
+            q.bindValue(u':' + nombre, nombre == u"texto"_s ? mostrado : todo.value(nombre));
+        }
         if (q.exec())
             while (q.next())
                 ids << q.value(0).toString();
@@ -454,7 +464,7 @@ QStringList FormRegistry::Guardado::Comprobar() const {
         for (const Columna &c : d.columnas) {
             if (!mostrado_.contains(c.control)) continue;
             const QString guardado = ComoTexto(q.record().value(c.columna));
-            const QStringList esperado = Esperado(c, mostrado_.value(c.control));
+            const QStringList esperado = Esperado(c, mostrado_.value(c.control), mostrado_);
             if (!esperado.isEmpty() && !esperado.contains(guardado))
                 problemas << u"%1/%2: mostraba «%3», guardado «%4» en %5.%6"_s.arg(
                     yo, c.control, mostrado_.value(c.control).left(60), guardado.left(60), d.tabla,

@@ -27,7 +27,9 @@ struct Columna {
     QString control;
     QString columna;
     Regla regla = Regla::Texto;
-    QString sql = {}; // Regla::Id: the identifiers of a text (one bound value)
+    // Regla::Id: the identifiers of a text, bound as the one ? or as :texto, with other
+    // controls' texts bound by their names (:Cbprov)
+    QString sql = {};
 };
 
 // The row a save writes, found by a condition on its table with :max (the table's greatest
