@@ -316,7 +316,7 @@ Capturas HacerCapturas() {
         c[QStringLiteral("frcodloc")] = Suelta(f);
     }
     {
-        auto *f = new frgps([](int, qint64, qint64) {});
+        auto *f = new frgps([](int, qint64, qint64, const MunicipalityLocator::Lugar &) {});
         f->show();
         Escribir(Control(f, "Txpos"), QStringLiteral("40.4168, -3.7038"));
         Salir(Control(f, "Txpos"));
