@@ -154,7 +154,7 @@ void tst_frimportar::sesion() {
 
     // Typed into the species cell: a code completes, any name of one species finds it, and
     // a text that is no one species is refused aloud, the cell as it was.
-    const QString rechazo = u"no es ninguna especie de la lista: elija una de ella."_s;
+    const QString rechazo = u"no es ninguna especie de la lista: elija una de las que ofrece."_s;
     const struct {
         const char *texto, *celda;
         bool avisado;

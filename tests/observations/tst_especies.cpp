@@ -141,7 +141,7 @@ void tst_especies::altaPorNombre() {
     // Typed texts: the list and the name beside it while typing, then after leaving, and
     // what the user was told. A code completes while the text can still be one; a name
     // typed on is never turned into a code, and a text that is no one species is refused.
-    const QString rechazo = u"no es ninguna especie de la lista: elija una de ella."_s;
+    const QString rechazo = u"no es ninguna especie de la lista: elija una de las que ofrece."_s;
     const struct {
         const char *texto, *escribiendo, *dejado;
         bool avisado;
@@ -225,14 +225,14 @@ void tst_especies::consultaYCambio() {
         QCOMPARE(Textos(&consulta, {"Cbesp", "Lbespecie"}), QString::fromUtf8(c.dejado));
         QCOMPARE(Aviso(),
                  c.avisado
-                     ? u"«%1» no es ninguna especie de la lista: elija una de ella."_s.arg(texto)
+                     ? u"«%1» no es ninguna especie de la lista: elija una de las que ofrece."_s.arg(texto)
                      : QString());
     }
     // Typed and never left, then "Filtrar": refused as on leaving, and no query with it.
     User::Escribir(lista, u"partero c"_s);
     MessageService::Limpiar();
     QMetaObject::invokeMethod(Control<QPushButton>(&consulta, "CdBuscar"), "click");
-    QCOMPARE(Aviso(), u"«partero c» no es ninguna especie de la lista: elija una de ella."_s);
+    QCOMPARE(Aviso(), u"«partero c» no es ninguna especie de la lista: elija una de las que ofrece."_s);
 
     // The change form shows the older code as stored, explains it, and keeps it on saving.
     auto *rejilla = consulta.findChild<QTableView *>(u"DBObs"_s);

@@ -171,7 +171,7 @@ void tst_newobs::especieYHoras() {
     // A text matching no species becomes a blank on leaving, and the user is told.
     s.Poner("Cbespecie", u"zzz"_s);
     QCOMPARE(s.Textos({"Cbespecie", "Lbespecie"}), u" |"_s);
-    QCOMPARE(Aviso(), u"«zzz» no es ninguna especie de la lista: elija una de ella."_s);
+    QCOMPARE(Aviso(), u"«zzz» no es ninguna especie de la lista: elija una de las que ofrece."_s);
 
     // Start later than end: leaving either field resets that field only. An end still at
     // 00:00 is never compared; equal times pass.
