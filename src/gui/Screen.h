@@ -7,6 +7,7 @@
 class QDialog;
 class QMdiArea;
 class QMdiSubWindow;
+class QTableView;
 class QWidget;
 
 // What the forms need of the windowing toolkit: showing, centring, colours, the
@@ -36,6 +37,11 @@ void MostrarHijo(QWidget *formulario);
 void CerrarHijo(QWidget *formulario);
 // Brings an open form (a task window or a window of its own) to the front.
 void TraerAlFrente(QWidget *formulario);
+// A grid's columns share the room the grid is given, now and whenever it is resized or its
+// rows change: each as wide as its contents while they all fit, the last one filling what is
+// left; when they do not fit, the widest are narrowed alike (never below their caption) so
+// that every column, the last one included, stays in sight.
+void RepartirColumnas(QTableView *rejilla);
 // Shows a dialog modal; returns when it closes.
 int MostrarModal(QDialog *dialogo);
 

@@ -29,5 +29,6 @@ private:
     void GuardarObservacion(QWidget *boton);
 
     std::unique_ptr<Ui::newobs> ui;
+    class UnsavedChanges *cambios_ = nullptr;
     ObservationForm *obs = nullptr;
 };
