@@ -22,7 +22,8 @@ int pitidos = 0;
 // Keeps a grid's columns within its width (Screen::RepartirColumnas).
 class RepartoColumnas : public QObject {
 public:
-    explicit RepartoColumnas(QTableView *rejilla) : QObject(rejilla), rejilla_(rejilla) {
+    RepartoColumnas(QTableView *rejilla, const QList<int> &estrechables)
+        : QObject(rejilla), rejilla_(rejilla), estrechables_(estrechables) {
         rejilla->horizontalHeader()->setStretchLastSection(true);
         rejilla->viewport()->installEventFilter(this);
         medida_.setSingleShot(true);
@@ -76,29 +77,34 @@ private:
         for (int c = 0; c < n; ++c)
             if (!rejilla_->isColumnHidden(c)) total += anchos[c];
         if (total > sitio) {
-            // The widest columns give up room alike, down to a common width that lets them
-            // all fit, each keeping at least its caption.
+            // The widest columns (of those that may be narrowed) give up room alike, down to a
+            // common width that lets them all fit, each keeping at least its caption.
+            const auto ancho = [&](int c, int tope) {
+                if (!estrechables_.isEmpty() && !estrechables_.contains(c)) return naturales_[c];
+                return std::max(minimos_[c], std::min(naturales_[c], tope));
+            };
             int bajo = 0, alto = *std::max_element(anchos.cbegin(), anchos.cend());
             while (bajo < alto) {
                 const int tope = (bajo + alto + 1) / 2;
                 int suma = 0;
                 for (int c = 0; c < n; ++c)
-                    if (!rejilla_->isColumnHidden(c))
-                        suma += std::max(minimos_[c], std::min(naturales_[c], tope));
+                    if (!rejilla_->isColumnHidden(c)) suma += ancho(c, tope);
                 if (suma <= sitio)
                     bajo = tope;
                 else
                     alto = tope - 1;
             }
             for (int c = 0; c < n; ++c)
-                anchos[c] = std::max(minimos_[c], std::min(naturales_[c], bajo));
+                anchos[c] = ancho(c, bajo);
         }
-        // The last one is stretched by the header over whatever is left.
-        for (int c = 0; c + 1 < n; ++c)
+        // The header stretches the last one over whatever is left, never below the width
+        // given here.
+        for (int c = 0; c < n; ++c)
             if (!rejilla_->isColumnHidden(c)) cabecera->resizeSection(c, anchos[c]);
     }
 
     QTableView *rejilla_;
+    const QList<int> estrechables_;
     QAbstractItemModel *modelo_ = nullptr;
     QTimer medida_;
     QList<int> naturales_, minimos_;
@@ -182,8 +188,8 @@ void Screen::CerrarHijo(QWidget *formulario) {
         formulario->close();
 }
 
-void Screen::RepartirColumnas(QTableView *rejilla) {
-    new RepartoColumnas(rejilla);
+void Screen::RepartirColumnas(QTableView *rejilla, const QList<int> &estrechables) {
+    new RepartoColumnas(rejilla, estrechables);
 }
 
 int Screen::MostrarModal(QDialog *dialogo) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QList>
 #include <QString>
 #include <QWidgetList>
 
@@ -39,9 +40,9 @@ void CerrarHijo(QWidget *formulario);
 void TraerAlFrente(QWidget *formulario);
 // A grid's columns share the room the grid is given, now and whenever it is resized or its
 // rows change: each as wide as its contents while they all fit, the last one filling what is
-// left; when they do not fit, the widest are narrowed alike (never below their caption) so
-// that every column, the last one included, stays in sight.
-void RepartirColumnas(QTableView *rejilla);
+// left; when they do not fit, the widest (of `estrechables`, when given: the columns of free
+// text) are narrowed alike, never below their caption, so that every column stays in sight.
+void RepartirColumnas(QTableView *rejilla, const QList<int> &estrechables = {});
 // Shows a dialog modal; returns when it closes.
 int MostrarModal(QDialog *dialogo);
 

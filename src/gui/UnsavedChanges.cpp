@@ -16,11 +16,6 @@ UnsavedChanges::UnsavedChanges(QWidget *formulario) : QObject(formulario), formu
     Guardado();
 }
 
-void UnsavedChanges::Excluir(QWidget *campo) {
-    excluidos_ << campo;
-    Guardado();
-}
-
 void UnsavedChanges::Guardado() {
     guardados_ = Valores();
 }
@@ -36,10 +31,10 @@ QStringList UnsavedChanges::Valores() const {
         // opened keeps its own watch.
         bool propio = true;
         for (QWidget *p = w; p && p != formulario_; p = p->parentWidget()) {
-            if (p->isWindow() || excluidos_.contains(p) ||
-                (p != w && (qobject_cast<QComboBox *>(p) || qobject_cast<QAbstractSpinBox *>(p) ||
-                            qobject_cast<QCalendarWidget *>(p) ||
-                            qobject_cast<QAbstractItemView *>(p)))) {
+            if (p->isWindow() ||
+                (p != w &&
+                 (qobject_cast<QComboBox *>(p) || qobject_cast<QAbstractSpinBox *>(p) ||
+                  qobject_cast<QCalendarWidget *>(p) || qobject_cast<QAbstractItemView *>(p)))) {
                 propio = false;
                 break;
             }
@@ -72,7 +67,7 @@ QStringList UnsavedChanges::Valores() const {
 
 UnsavedChanges *UnsavedChanges::De(const QWidget *formulario) {
     return formulario ? formulario->findChild<UnsavedChanges *>(QStringLiteral("cambiosSinGuardar"),
-                                                                 Qt::FindDirectChildrenOnly)
+                                                                Qt::FindDirectChildrenOnly)
                       : nullptr;
 }
 

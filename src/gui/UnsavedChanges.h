@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QStringList>
 
 class QWidget;
@@ -15,8 +13,6 @@ class UnsavedChanges : public QObject {
 public:
     // Watches every field of the form; notes the values it shows now.
     explicit UnsavedChanges(QWidget *formulario);
-    // Fields that only search or filter: what they hold is never stored.
-    void Excluir(QWidget *campo);
     // The values shown now are those stored (after a load or a save).
     void Guardado();
     bool Pendientes() const;
@@ -31,6 +27,5 @@ private:
     QStringList Valores() const;
 
     QWidget *formulario_;
-    QList<QPointer<QWidget>> excluidos_;
     QStringList guardados_;
 };

@@ -62,7 +62,9 @@ frimportar::frimportar(QWidget *parent)
          QStringLiteral("Localidad"), QStringLiteral("Descripción"), QStringLiteral("Estado")});
     ui->DBimport->setItemDelegateForColumn(ColEspecie, new DelegadoLista(ui->DBimport));
     ui->DBimport->setItemDelegateForColumn(ColMunicipio, new DelegadoLista(ui->DBimport));
-    Screen::RepartirColumnas(ui->DBimport);
+    // The free texts give way, so that the state stays whole at the right end.
+    Screen::RepartirColumnas(ui->DBimport,
+                             {ColEspecie, ColMunicipio, ColLocalidad, ColDescripcion});
     connect(ui->CdAbrir, &QPushButton::clicked, this, &frimportar::CdAbrir_Click);
     connect(ui->CdImportar, &QPushButton::clicked, this, &frimportar::CdImportar_Click);
     connect(ui->CdVolver, &QPushButton::clicked, this, &frimportar::CdVolver_Click);
