@@ -56,9 +56,9 @@
 #include <QPdfWriter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStyleFactory>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
@@ -441,16 +441,18 @@ QList<Capitulo> Capitulos(QTextDocument &doc, qreal altoPagina) {
     return r;
 }
 
-// A heading never stands alone at the foot of a page: when the first line of what follows it
-// falls on the next page, the heading (with the headings just above it) goes there too.
-void TitulosConTexto(QTextDocument &doc, qreal altoPagina) {
+// A heading never stands alone at the foot of a page: the headings (in the order of the
+// text, each with the headings just above it) whose next line of text falls on the next page.
+QSet<int> TitulosSolos(QTextDocument &doc, qreal altoPagina) {
     QAbstractTextDocumentLayout *maqueta = doc.documentLayout();
     const auto pagina = [altoPagina](qreal y) { return int(y / altoPagina); };
+    QSet<int> solos;
+    int titulo = -1;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (b.blockFormat().headingLevel() == 0) continue;
+        ++titulo;
         const QTextBlock siguiente = b.next();
-        if (b.blockFormat().headingLevel() == 0 || !siguiente.isValid() ||
-            siguiente.blockFormat().headingLevel() != 0)
-            continue;
+        if (!siguiente.isValid() || siguiente.blockFormat().headingLevel() != 0) continue;
         const QRectF resto = maqueta->blockBoundingRect(siguiente);
         const QTextLayout *lineas = siguiente.layout();
         const qreal primera =
@@ -459,14 +461,33 @@ void TitulosConTexto(QTextDocument &doc, qreal altoPagina) {
                 : resto.height();
         const qreal abajo = resto.top() + std::min(primera, resto.height());
         QTextBlock primero = b;
-        while (primero.previous().isValid() && primero.previous().blockFormat().headingLevel() > 0)
+        int indice = titulo;
+        while (primero.previous().isValid() &&
+               primero.previous().blockFormat().headingLevel() > 0) {
             primero = primero.previous();
-        if (pagina(maqueta->blockBoundingRect(primero).top()) == pagina(abajo - 1)) continue;
-        if (primero.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) continue;
-        QTextBlockFormat salto;
-        salto.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        QTextCursor(primero).mergeBlockFormat(salto);
+            --indice;
+        }
+        if (pagina(maqueta->blockBoundingRect(primero).top()) != pagina(abajo - 1))
+            solos.insert(indice);
     }
+    return solos;
+}
+
+// The text with a page break before the headings given (by their order in the text).
+QString ConSaltos(const QString &html, const QSet<int> &saltos) {
+    static const QRegularExpression titulo(QStringLiteral("<h([1-3])>"));
+    QString r;
+    qsizetype desde = 0;
+    int n = 0;
+    for (auto it = titulo.globalMatch(html); it.hasNext(); ++n) {
+        const QRegularExpressionMatch m = it.next();
+        r += html.mid(desde, m.capturedStart() - desde);
+        r += saltos.contains(n)
+                 ? QStringLiteral("<h%1 style=\"page-break-before: always\">").arg(m.captured(1))
+                 : m.captured();
+        desde = m.capturedEnd();
+    }
+    return r + html.mid(desde);
 }
 
 QString Indice(const QList<Capitulo> &capitulos) {
@@ -546,9 +567,16 @@ int main(int argc, char *argv[]) {
         QString conIndice = html;
         conIndice.replace(QStringLiteral("<!-- contents -->"),
                           indice ? Indice(*indice) : QString());
-        CargarTexto(doc, conIndice, capturas, cuerpo.width() - 8);
-        doc.setPageSize(cuerpo);
-        TitulosConTexto(doc, cuerpo.height());
+        // Qt's layout knows no "page-break-after: avoid": a heading left alone at the foot
+        // of a page gets a break before it, until none is.
+        QSet<int> saltos;
+        for (int vuelta = 0; vuelta < 20; ++vuelta) {
+            CargarTexto(doc, ConSaltos(conIndice, saltos), capturas, cuerpo.width() - 8);
+            doc.setPageSize(cuerpo);
+            const QSet<int> solos = TitulosSolos(doc, cuerpo.height());
+            if (saltos.contains(solos)) break;
+            saltos.unite(solos);
+        }
         QList<Capitulo> leidos = Capitulos(doc, cuerpo.height());
         leidos.removeIf([](const Capitulo &c) { return c.titulo == QStringLiteral("Índice"); });
         return leidos;

@@ -49,7 +49,7 @@ headings=$(grep -oE '<h[1-3]>[^<]+</h[1-3]>' "$source/docs/Tritodex.html" | sed 
 pages=$(pdfinfo "$dest/Tritodex.pdf" | awk '/^Pages:/ {print $2}')
 for ((n = 1; n <= pages; n++)); do
     last=$(pdftotext -layout -f "$n" -l "$n" "$dest/Tritodex.pdf" - | sed "s/ﬁ/fi/g; s/ﬂ/fl/g" |
-        tr -d '\f' | grep -v "Tritodex: tutorial · página" | sed -E 's/^ +//; s/ +$//' | grep -v '^$' | tail -n 1)
+        tr -d '\f' | sed -E '/Tritodex: tutorial · página/d; s/^ +//; s/ +$//; /^$/d' | tail -n 1)
     if grep -qxF -- "$last" <<< "$headings"; then fail "page $n ends with the heading «$last»"; fi
 done
 shots=$(grep -oE '<img src="[^"]+\.png">' "$source/docs/Tritodex.html" | sed -E 's/<img src="([^"]+)">/\1/' | sort -u)
