@@ -98,6 +98,9 @@ void tst_principal::arranque() {
     QCOMPARE(botones.button(QDialogButtonBox::Save)->text().remove(u'&') + u'/' +
                  botones.button(QDialogButtonBox::Cancel)->text().remove(u'&'),
              u"Guardar/Cancelar"_s);
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:").remove(u'&') + u' ' +
+                 QCoreApplication::translate("QFileDialog", "Files of type:"),
+             u"Nombre de fichero: Ficheros de tipo:"_s);
     QCOMPARE(QLocale().monthName(1) + u' ' + QLocale().dayName(1, QLocale::ShortFormat),
              u"enero lun"_s);
     QCalendarWidget calendario;
