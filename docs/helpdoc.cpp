@@ -3,6 +3,7 @@
 // table of contents and page numbers. Also writes the program's icon for the desktop.
 // Usage: tritodex_helpdoc <tutorial.html> <refdata folder> <output.pdf> <screenshot folder>
 //                         <icon.png>
+#include "app/Startup.h"
 #include "app/frbasedatos.h"
 #include "app/frsplash.h"
 #include "app/principal.h"
@@ -55,10 +56,11 @@
 #include <QPdfWriter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStyleFactory>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -66,8 +68,12 @@
 
 namespace {
 
+// The demonstration folder, removed also when the run fails.
+QString raizDemostracion;
+
 [[noreturn]] void Fallar(const QString &que) {
     std::fprintf(stderr, "helpdoc: %s\n", qPrintable(que));
+    if (!raizDemostracion.isEmpty()) QDir(raizDemostracion).removeRecursively();
     std::exit(1);
 }
 
@@ -229,6 +235,30 @@ QImage Suelta(QWidget *w) {
     delete w;
     return imagen;
 }
+
+// A folder of the system's temporary one with a plain name, made for this run alone (the
+// next free of Tritodex, Tritodex-2, ...) and removed with everything in it at the end.
+struct CarpetaDemostracion {
+    QString raiz, casa;
+    CarpetaDemostracion() {
+        for (int n = 1; n < 100 && raiz.isEmpty(); ++n) {
+            const QString nombre =
+                n == 1 ? QStringLiteral("Tritodex") : QStringLiteral("Tritodex-%1").arg(n);
+            const QString ruta = QDir::temp().filePath(nombre);
+            if (QDir().mkdir(ruta)) raiz = ruta;
+        }
+        if (raiz.isEmpty())
+            Fallar(QStringLiteral("no demonstration folder in ") + QDir::tempPath());
+        raizDemostracion = raiz;
+        casa = QDir(raiz).filePath(QStringLiteral("maria"));
+    }
+    ~CarpetaDemostracion() {
+        QDir(raiz).removeRecursively();
+        raizDemostracion.clear();
+    }
+    CarpetaDemostracion(const CarpetaDemostracion &) = delete;
+    CarpetaDemostracion &operator=(const CarpetaDemostracion &) = delete;
+};
 
 using Capturas = QMap<QString, QImage>;
 
@@ -411,6 +441,55 @@ QList<Capitulo> Capitulos(QTextDocument &doc, qreal altoPagina) {
     return r;
 }
 
+// A heading never stands alone at the foot of a page: the headings (in the order of the
+// text, each with the headings just above it) whose next line of text falls on the next page.
+QSet<int> TitulosSolos(QTextDocument &doc, qreal altoPagina) {
+    QAbstractTextDocumentLayout *maqueta = doc.documentLayout();
+    const auto pagina = [altoPagina](qreal y) { return int(y / altoPagina); };
+    QSet<int> solos;
+    int titulo = -1;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (b.blockFormat().headingLevel() == 0) continue;
+        ++titulo;
+        const QTextBlock siguiente = b.next();
+        if (!siguiente.isValid() || siguiente.blockFormat().headingLevel() != 0) continue;
+        const QRectF resto = maqueta->blockBoundingRect(siguiente);
+        const QTextLayout *lineas = siguiente.layout();
+        const qreal primera =
+            lineas && lineas->lineCount() > 0
+                ? siguiente.blockFormat().topMargin() + lineas->lineAt(0).rect().bottom()
+                : resto.height();
+        const qreal abajo = resto.top() + std::min(primera, resto.height());
+        QTextBlock primero = b;
+        int indice = titulo;
+        while (primero.previous().isValid() &&
+               primero.previous().blockFormat().headingLevel() > 0) {
+            primero = primero.previous();
+            --indice;
+        }
+        if (pagina(maqueta->blockBoundingRect(primero).top()) != pagina(abajo - 1))
+            solos.insert(indice);
+    }
+    return solos;
+}
+
+// The text with a page break before the headings given (by their order in the text).
+QString ConSaltos(const QString &html, const QSet<int> &saltos) {
+    static const QRegularExpression titulo(QStringLiteral("<h([1-3])>"));
+    QString r;
+    qsizetype desde = 0;
+    int n = 0;
+    for (auto it = titulo.globalMatch(html); it.hasNext(); ++n) {
+        const QRegularExpressionMatch m = it.next();
+        r += html.mid(desde, m.capturedStart() - desde);
+        r += saltos.contains(n)
+                 ? QStringLiteral("<h%1 style=\"page-break-before: always\">").arg(m.captured(1))
+                 : m.captured();
+        desde = m.capturedEnd();
+    }
+    return r + html.mid(desde);
+}
+
 QString Indice(const QList<Capitulo> &capitulos) {
     QString html = QStringLiteral("<h1>Índice</h1><table width=\"100%\" cellpadding=\"1\">");
     for (const Capitulo &c : capitulos)
@@ -427,7 +506,8 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
-    QApplication::setWindowIcon(ProgramIcon());
+    // Qt's own texts in Spanish, as the program shows them.
+    Startup::PrepararAplicacion();
     if (argc != 6) {
         std::fprintf(stderr, "usage: tritodex_helpdoc <tutorial.html> <refdata folder> "
                              "<output.pdf> <screenshot folder> <icon.png>\n");
@@ -444,9 +524,16 @@ int main(int argc, char *argv[]) {
     if (!texto.open(QIODevice::ReadOnly)) Fallar(QStringLiteral("cannot read ") + fuente);
     const QString html = QString::fromUtf8(texto.readAll());
 
-    // The demonstration database, in a folder of its own that goes with the run.
-    QTemporaryDir dir;
-    ModConex::setRutaAplicacion(dir.path());
+    // The demonstration user's home, with the program's folder in it, under a plain name
+    // that a reader may take for a home of their own: neither the build's temporary folder
+    // nor the home of whoever builds shows in the windows that name folders.
+    const CarpetaDemostracion demo;
+    qputenv("HOME", QFile::encodeName(demo.casa));
+    for (const char *carpeta : {"Documentos", "Descargas", "Escritorio", "Imágenes"})
+        QDir(demo.casa).mkpath(QString::fromUtf8(carpeta));
+    const QString programa = QDir(demo.casa).filePath(QStringLiteral("Tritodex"));
+    QDir().mkpath(programa);
+    ModConex::setRutaAplicacion(programa);
     QString error;
     if (!CreacionBaseDatos::CrearBaseDatos(ModConex::RutaBaseDatos(), refdata, &error) ||
         !ModConex::Conectar())
@@ -480,8 +567,16 @@ int main(int argc, char *argv[]) {
         QString conIndice = html;
         conIndice.replace(QStringLiteral("<!-- contents -->"),
                           indice ? Indice(*indice) : QString());
-        CargarTexto(doc, conIndice, capturas, cuerpo.width() - 8);
-        doc.setPageSize(cuerpo);
+        // Qt's layout knows no "page-break-after: avoid": a heading left alone at the foot
+        // of a page gets a break before it, until none is.
+        QSet<int> saltos;
+        for (int vuelta = 0; vuelta < 20; ++vuelta) {
+            CargarTexto(doc, ConSaltos(conIndice, saltos), capturas, cuerpo.width() - 8);
+            doc.setPageSize(cuerpo);
+            const QSet<int> solos = TitulosSolos(doc, cuerpo.height());
+            if (saltos.contains(solos)) break;
+            saltos.unite(solos);
+        }
         QList<Capitulo> leidos = Capitulos(doc, cuerpo.height());
         leidos.removeIf([](const Capitulo &c) { return c.titulo == QStringLiteral("Índice"); });
         return leidos;

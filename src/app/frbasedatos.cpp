@@ -6,6 +6,7 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
+#include "gui/UnsavedChanges.h"
 #include "ui_frbasedatos.h"
 
 #include <QDir>
@@ -30,6 +31,7 @@ frbasedatos::frbasedatos(QWidget *parent)
     connect(ui->CdAceptar, &QPushButton::clicked, this, &frbasedatos::CdAceptar_Click);
     connect(ui->CdCancelar, &QPushButton::clicked, this, &frbasedatos::CdCancelar_Click);
     Form_Load();
+    cambios_ = new UnsavedChanges(this);
 }
 
 frbasedatos::~frbasedatos() = default;
@@ -190,6 +192,7 @@ void frbasedatos::CdAceptar_Click() {
         contrasenaDe_ = Quien(*ModConex::ServidorActual());
     }
     MostrarActual();
+    cambios_->Guardado();
     QString texto = elegido ? QStringLiteral("Se usa ahora la base de datos %1 del servidor.")
                                   .arg(elegido->Descripcion())
                             : QStringLiteral("Se usa ahora el archivo local Tritodex.mdb.");

@@ -32,6 +32,7 @@ private:
     std::optional<ModConex::Servidor> Leer();
 
     std::unique_ptr<Ui::frbasedatos> ui;
+    class UnsavedChanges *cambios_ = nullptr;
     // A password typed during this session for the server of that description.
     QString contrasena_, contrasenaDe_;
 };

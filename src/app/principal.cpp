@@ -14,6 +14,7 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
+#include "gui/UnsavedChanges.h"
 #include "import/frimportar.h"
 #include "localities/frloc.h"
 #include "observations/frcons.h"
@@ -149,8 +150,13 @@ void principal::ProtegerDatos(QWidget *ventana) {
     // Without a sound copy there is nothing to offer: the refusal has said what is wrong.
 }
 
-void principal::CerrarFormularios() {
-    // A window may refuse to close; the bound keeps this from looping for ever.
+bool principal::CerrarFormularios() {
+    // Every window holding unsaved changes asks before any window closes: a "No" leaves
+    // them all as they are.
+    for (QWidget *w : Screen::VentanasAbiertas())
+        if (w != this && w->windowTitle() != windowTitle() && !UnsavedChanges::ConfirmarCierre(w))
+            return false;
+    // The bound keeps a window that keeps coming back from looping for ever.
     for (int vuelta = 0; vuelta < 200; ++vuelta) {
         QWidget *otra = nullptr;
         for (QWidget *w : Screen::VentanasAbiertas())
@@ -158,23 +164,20 @@ void principal::CerrarFormularios() {
                 otra = w;
                 break;
             }
-        if (!otra) return;
+        if (!otra) return true;
         auto *sub = qobject_cast<QMdiSubWindow *>(otra->parentWidget());
         QWidget *ventana = sub ? static_cast<QWidget *>(sub) : otra;
-        ventana->close();
+        // A window that refuses (its own question answered No) stays, and so do the rest.
+        if (!ventana->close()) return false;
         if (ventana->isVisible()) ventana->hide();
-        if (sub && ui->areaPrincipal->subWindowList().contains(sub)) {
-            // A child that ignored its close still leaves the area.
-            ui->areaPrincipal->removeSubWindow(sub);
-            sub->deleteLater();
-        }
     }
+    return false;
 }
 
 void principal::AbrirFormulario(const std::function<QWidget *()> &crear) {
     // Opening a form is one action: its lists, read one by one, report one failure.
     const MessageService::UserAction accion;
-    CerrarFormularios();
+    if (!CerrarFormularios()) return;
     Screen::MostrarHijo(crear());
 }
 
@@ -240,7 +243,7 @@ void principal::help_Click() {
 }
 
 void principal::acerca_Click() {
-    CerrarFormularios();
+    if (!CerrarFormularios()) return;
     auto *acerca = new frsplash;
     acerca->setAttribute(Qt::WA_DeleteOnClose);
     acerca->show();
@@ -255,7 +258,10 @@ void principal::sortir_Click() {
 }
 
 void principal::closeEvent(QCloseEvent *evento) {
-    CerrarFormularios();
+    if (!CerrarFormularios()) {
+        evento->ignore();
+        return;
+    }
     const auto r = MessageService::Mostrar(this, QStringLiteral("Salir de la aplicación?"),
                                            QStringLiteral("Salir"), QMessageBox::Question,
                                            QMessageBox::Yes | QMessageBox::No);

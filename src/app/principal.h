@@ -40,7 +40,8 @@ private slots:
     void sortir_Click();
 
 private:
-    void CerrarFormularios();
+    // Closes every window but this one; false when one stayed open (its unsaved changes kept).
+    bool CerrarFormularios();
     // At start-up, once connected or refused: the automatic copy, or the offer to restore.
     void ProtegerDatos(QWidget *ventana);
     void AbrirFormulario(const std::function<QWidget *()> &crear);

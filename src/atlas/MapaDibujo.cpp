@@ -19,11 +19,14 @@ QPolygonF Poligono(const PoligonoMapa &p) {
 } // namespace
 
 QColor ColorClase(bool unaEspecie, int clase) {
-    static const QColor recientes[3] = {QColor(0xfd, 0xd4, 0x9e), QColor(0xfc, 0x8d, 0x59),
-                                        QColor(0xb3, 0x00, 0x00)};
+    // Even the lowest class stands out from the land, on screen and in a grey print: each
+    // class differs from the one below it (the land below the lowest) by a luminance
+    // contrast of 1.4 or more.
+    static const QColor recientes[3] = {QColor(0xfd, 0xae, 0x61), QColor(0xe8, 0x55, 0x3a),
+                                        QColor(0xa5, 0x0f, 0x15)};
     static const QColor riqueza[ClasesMapa::kClasesRiqueza] = {
-        QColor(0xc7, 0xe9, 0xc0), QColor(0xa1, 0xd9, 0x9b), QColor(0x74, 0xc4, 0x76),
-        QColor(0x31, 0xa3, 0x54), QColor(0x00, 0x6d, 0x2c)};
+        QColor(0x9f, 0xcd, 0x4c), QColor(0x5d, 0xb1, 0x58), QColor(0x2e, 0x8b, 0x47),
+        QColor(0x17, 0x69, 0x3a), QColor(0x00, 0x44, 0x1b)};
     if (unaEspecie) return recientes[std::clamp(clase, 0, 2)];
     return riqueza[std::clamp(clase, 0, ClasesMapa::kClasesRiqueza - 1)];
 }

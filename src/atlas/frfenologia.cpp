@@ -17,6 +17,7 @@
 #include <QCursor>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGraphicsScene>
 #include <QHeaderView>
 #include <QImage>
@@ -79,6 +80,7 @@ frfenologia::frfenologia(QWidget *parent)
     DtObs = new QStandardItemModel(this);
     DtObs->setObjectName(QStringLiteral("DtObs"));
     ui->DBObs->setModel(DtObs);
+    Screen::RepartirColumnas(ui->DBObs);
     ui->DBObs->verticalHeader()->hide();
     ModBaseDatos::HacerCompletable(ui->Cbespecie);
     buscador_ = new SpeciesFinder(ui->Cbespecie, nullptr);
@@ -273,10 +275,32 @@ void frfenologia::PrepararGrafico() {
     grafico_->addAxis(cuenta_, Qt::AlignLeft);
     serie_->attachAxis(meses);
     serie_->attachAxis(cuenta_);
+    letraMeses_ = meses->labelsFont();
+    connect(grafico_, &QChart::plotAreaChanged, this,
+            [this](const QRectF &zona) { AjustarMeses(zona.width()); });
     connect(serie_, &QAbstractBarSeries::hovered, this,
             [this](bool encima, int indice, QBarSet *) { Grafico_Hover(encima, indice); });
     connect(serie_, &QAbstractBarSeries::clicked, this,
             [this](int indice, QBarSet *) { Grafico_Click(indice); });
+}
+
+void frfenologia::AjustarMeses(qreal anchoGrafico) {
+    auto *meses = qobject_cast<QCategoryAxis *>(grafico_->axes(Qt::Horizontal).value(0));
+    if (!meses) return;
+    // Qt Charts gives each label the axis' width shared among the bounds of the months
+    // (one more than the months), less a padding of 4 on either side, and elides what
+    // does not fit ("m…"): a smaller size keeps every name whole.
+    const qreal sitio = anchoGrafico / (meses->count() + 1) - 2 * 4 - 2;
+    QFont letra = letraMeses_;
+    for (qreal puntos = letraMeses_.pointSizeF(); puntos >= 6; puntos -= 0.5) {
+        letra.setPointSizeF(puntos);
+        const QFontMetricsF medida(letra);
+        qreal ancho = 0;
+        for (const QString &mes : meses->categoriesLabels())
+            ancho = std::max(ancho, medida.horizontalAdvance(mes));
+        if (ancho <= sitio) break;
+    }
+    if (letra != meses->labelsFont()) meses->setLabelsFont(letra);
 }
 
 void frfenologia::Dibujar() {
@@ -365,7 +389,6 @@ void frfenologia::ListarPeriodo(int periodo) {
             fila << new QStandardItem(texto);
         DtObs->appendRow(fila);
     }
-    ui->DBObs->resizeColumnsToContents();
     ui->Lbperiodo->setText(QStringLiteral("Observaciones del %1: %2")
                                .arg(PhenologyStore::NombrePeriodo(periodo))
                                .arg(lista->size()));

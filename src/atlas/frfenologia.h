@@ -2,6 +2,7 @@
 
 #include "atlas/PhenologyStore.h"
 
+#include <QFont>
 #include <QWidget>
 #include <memory>
 
@@ -43,6 +44,8 @@ private:
     std::optional<FiltroFenologia> LeerFiltros();
     bool LeerAno(QLineEdit *campo, const QString &cual, int &ano);
     void PrepararGrafico();
+    // The month names at the largest size, up to the chart's own, that fits their room.
+    void AjustarMeses(qreal anchoGrafico);
     void Dibujar();
     void ListarPeriodo(int periodo);
     QString TextoPeriodo(int periodo) const;
@@ -54,6 +57,7 @@ private:
     QChart *grafico_ = nullptr;
     QStackedBarSeries *serie_ = nullptr;
     QValueAxis *cuenta_ = nullptr;
+    QFont letraMeses_; // the month names as the chart would draw them
     QStandardItemModel *DtObs = nullptr;
     FiltroFenologia filtro_; // the filters of the counts shown
     Fenologia fenologia_;

@@ -4,6 +4,7 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
+#include "gui/UnsavedChanges.h"
 #include "ui_frsensibles.h"
 
 namespace {
@@ -16,6 +17,7 @@ frsensibles::frsensibles(QWidget *parent)
     connect(ui->CdAceptar, &QPushButton::clicked, this, &frsensibles::CdAceptar_Click);
     connect(ui->CdCancelar, &QPushButton::clicked, this, &frsensibles::CdCancelar_Click);
     Form_Load();
+    new UnsavedChanges(this);
 }
 
 frsensibles::~frsensibles() = default;

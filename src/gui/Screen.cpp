@@ -3,16 +3,112 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QEvent>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QScreen>
+#include <QTableView>
+#include <QTimer>
+#include <algorithm>
 
 namespace {
 QPointer<QMdiArea> area;
 int pitidos = 0;
+
+// Keeps a grid's columns within its width (Screen::RepartirColumnas).
+class RepartoColumnas : public QObject {
+public:
+    RepartoColumnas(QTableView *rejilla, const QList<int> &estrechables)
+        : QObject(rejilla), rejilla_(rejilla), estrechables_(estrechables) {
+        rejilla->horizontalHeader()->setStretchLastSection(true);
+        rejilla->viewport()->installEventFilter(this);
+        medida_.setSingleShot(true);
+        connect(&medida_, &QTimer::timeout, this, &RepartoColumnas::Medir);
+        Vigilar();
+        Medir();
+    }
+
+protected:
+    bool eventFilter(QObject *objeto, QEvent *evento) override {
+        if (evento->type() == QEvent::Resize) Repartir();
+        return QObject::eventFilter(objeto, evento);
+    }
+
+private:
+    void Vigilar() {
+        QAbstractItemModel *m = rejilla_->model();
+        if (!m || m == modelo_) return;
+        modelo_ = m;
+        // Measured once the model's changes of this turn are over.
+        const auto luego = [this] { medida_.start(0); };
+        connect(m, &QAbstractItemModel::modelReset, this, luego);
+        connect(m, &QAbstractItemModel::layoutChanged, this, luego);
+        connect(m, &QAbstractItemModel::rowsInserted, this, luego);
+        connect(m, &QAbstractItemModel::columnsInserted, this, luego);
+        connect(m, &QAbstractItemModel::dataChanged, this, luego);
+    }
+
+    void Medir() {
+        Vigilar();
+        QHeaderView *cabecera = rejilla_->horizontalHeader();
+        naturales_.clear();
+        minimos_.clear();
+        for (int c = 0; c < cabecera->count(); ++c) {
+            const int titulo = cabecera->sectionSizeHint(c);
+            // Public on the base class, protected (and overridden) on the grid's.
+            naturales_ << std::max(
+                titulo, static_cast<QAbstractItemView *>(rejilla_)->sizeHintForColumn(c));
+            minimos_ << titulo;
+        }
+        Repartir();
+    }
+
+    void Repartir() {
+        QHeaderView *cabecera = rejilla_->horizontalHeader();
+        const int n = int(naturales_.size());
+        if (n == 0 || n != cabecera->count()) return;
+        const int sitio = rejilla_->viewport()->width();
+        QList<int> anchos = naturales_;
+        int total = 0;
+        for (int c = 0; c < n; ++c)
+            if (!rejilla_->isColumnHidden(c)) total += anchos[c];
+        if (total > sitio) {
+            // The widest columns (of those that may be narrowed) give up room alike, down to a
+            // common width that lets them all fit, each keeping at least its caption.
+            const auto ancho = [&](int c, int tope) {
+                if (!estrechables_.isEmpty() && !estrechables_.contains(c)) return naturales_[c];
+                return std::max(minimos_[c], std::min(naturales_[c], tope));
+            };
+            int bajo = 0, alto = *std::max_element(anchos.cbegin(), anchos.cend());
+            while (bajo < alto) {
+                const int tope = (bajo + alto + 1) / 2;
+                int suma = 0;
+                for (int c = 0; c < n; ++c)
+                    if (!rejilla_->isColumnHidden(c)) suma += ancho(c, tope);
+                if (suma <= sitio)
+                    bajo = tope;
+                else
+                    alto = tope - 1;
+            }
+            for (int c = 0; c < n; ++c)
+                anchos[c] = ancho(c, bajo);
+        }
+        // The header stretches the last one over whatever is left, never below the width
+        // given here.
+        for (int c = 0; c < n; ++c)
+            if (!rejilla_->isColumnHidden(c)) cabecera->resizeSection(c, anchos[c]);
+    }
+
+    QTableView *rejilla_;
+    const QList<int> estrechables_;
+    QAbstractItemModel *modelo_ = nullptr;
+    QTimer medida_;
+    QList<int> naturales_, minimos_;
+};
 
 void Pintar(QWidget *w, const QColor &c) {
     QPalette p = w->palette();
@@ -66,7 +162,12 @@ void Screen::MostrarHijo(QWidget *formulario) {
         sub->setWindowIcon(QApplication::windowIcon());
         sub->show();
         const QSize falta = (disenado - formulario->size()).expandedTo(QSize(0, 0));
-        sub->resize((sub->size() + falta).boundedTo(area->viewport()->size()));
+        const QSize sitio = area->viewport()->size();
+        sub->resize((sub->size() + falta).boundedTo(sitio));
+        // Wholly inside the area: the place beside a window already open may lie partly
+        // outside it, and a window larger than the area starts at its corner.
+        sub->move(std::clamp(sub->x(), 0, std::max(0, sitio.width() - sub->width())),
+                  std::clamp(sub->y(), 0, std::max(0, sitio.height() - sub->height())));
         area->setActiveSubWindow(sub);
     } else {
         formulario->show();
@@ -85,6 +186,10 @@ void Screen::CerrarHijo(QWidget *formulario) {
         sub->close();
     else
         formulario->close();
+}
+
+void Screen::RepartirColumnas(QTableView *rejilla, const QList<int> &estrechables) {
+    new RepartoColumnas(rejilla, estrechables);
 }
 
 int Screen::MostrarModal(QDialog *dialogo) {

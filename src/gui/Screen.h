@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QColor>
+#include <QList>
 #include <QString>
 #include <QWidgetList>
 
 class QDialog;
 class QMdiArea;
 class QMdiSubWindow;
+class QTableView;
 class QWidget;
 
 // What the forms need of the windowing toolkit: showing, centring, colours, the
@@ -36,6 +38,11 @@ void MostrarHijo(QWidget *formulario);
 void CerrarHijo(QWidget *formulario);
 // Brings an open form (a task window or a window of its own) to the front.
 void TraerAlFrente(QWidget *formulario);
+// A grid's columns share the room the grid is given, now and whenever it is resized or its
+// rows change: each as wide as its contents while they all fit, the last one filling what is
+// left; when they do not fit, the widest (of `estrechables`, when given: the columns of free
+// text) are narrowed alike, never below their caption, so that every column stays in sight.
+void RepartirColumnas(QTableView *rejilla, const QList<int> &estrechables = {});
 // Shows a dialog modal; returns when it closes.
 int MostrarModal(QDialog *dialogo);
 

@@ -128,7 +128,8 @@ bool SpeciesFinder::ElegirExacto() {
 void SpeciesFinder::Rechazar(QWidget *padre, const QString &texto) {
     MessageService::Mostrar(
         padre,
-        QStringLiteral("«%1» no es ninguna especie de la lista: elija una de las que ofrece.").arg(texto),
+        QStringLiteral("«%1» no es ninguna especie de la lista: elija una de las que ofrece.")
+            .arg(texto),
         QStringLiteral("Datos incorrectos"), QMessageBox::Warning);
 }
 

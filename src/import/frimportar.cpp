@@ -5,6 +5,7 @@
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "gui/SpeciesFinder.h"
+#include "gui/UnsavedChanges.h"
 #include "ui_frimportar.h"
 
 #include <QComboBox>
@@ -126,12 +127,16 @@ frimportar::frimportar(QWidget *parent)
          QStringLiteral("Localidad"), QStringLiteral("Descripción"), QStringLiteral("Estado")});
     ui->DBimport->setItemDelegateForColumn(ColEspecie, new DelegadoEspecie(ui->DBimport));
     ui->DBimport->setItemDelegateForColumn(ColMunicipio, new DelegadoLista(ui->DBimport));
+    // The free texts give way, so that the state stays whole at the right end.
+    Screen::RepartirColumnas(ui->DBimport,
+                             {ColEspecie, ColMunicipio, ColLocalidad, ColDescripcion});
     connect(ui->CdAbrir, &QPushButton::clicked, this, &frimportar::CdAbrir_Click);
     connect(ui->CdImportar, &QPushButton::clicked, this, &frimportar::CdImportar_Click);
     connect(ui->CdVolver, &QPushButton::clicked, this, &frimportar::CdVolver_Click);
     connect(ui->Cbobs, &QComboBox::currentIndexChanged, this, &frimportar::Cbobs_Click);
     connect(ui->DBimport, &QTableWidget::itemChanged, this, &frimportar::DBimport_Change);
     Form_Load();
+    cambios_ = new UnsavedChanges(this);
 }
 
 frimportar::~frimportar() = default;
@@ -189,6 +194,8 @@ void frimportar::CdAbrir_Click() {
     ui->Lbarchivo->setText(
         QStringLiteral("%1 (%2)").arg(nombre, Importacion::NombreFormato(lectura.formato)));
     CargarGrid();
+    // A file just read holds nothing of the user's yet.
+    cambios_->Guardado();
 }
 
 void frimportar::CargarGrid() {
@@ -256,7 +263,6 @@ void frimportar::CargarGrid() {
         else
             ++otras;
     }
-    g->resizeColumnsToContents();
     ui->CdImportar->setEnabled(!filas_.isEmpty());
     ui->Lbresumen->setText(filas_.isEmpty()
                                ? QString()
@@ -338,6 +344,7 @@ void frimportar::CdImportar_Click() {
         return;
     }
     CargarGrid();
+    cambios_->Guardado();
     QStringList omitidas;
     for (auto it = r->omitidas.cbegin(); it != r->omitidas.cend(); ++it)
         omitidas << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());

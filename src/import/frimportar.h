@@ -51,6 +51,7 @@ private:
     QString Observador() const;
 
     std::unique_ptr<Ui::frimportar> ui;
+    class UnsavedChanges *cambios_ = nullptr;
     std::unique_ptr<ImportStore> store_;
     QList<ImportStore::Fila> filas_;
     QStringList especies_;

@@ -4,6 +4,7 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
+#include "gui/UnsavedChanges.h"
 #include "localities/UtmSquares.h"
 #include "ui_frgps.h"
 
@@ -55,6 +56,7 @@ frgps::frgps(AlAceptar alAceptar, QWidget *parent)
         connect(lista, &QComboBox::currentIndexChanged, this, &frgps::Previsualizar);
     connect(ui->OpGeo, &QRadioButton::toggled, this, &frgps::Previsualizar);
     Form_Load();
+    new UnsavedChanges(this);
 }
 
 frgps::~frgps() = default;

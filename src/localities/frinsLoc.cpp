@@ -4,6 +4,7 @@
 #include "LocalityStore.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
+#include "gui/UnsavedChanges.h"
 #include "ui_frinsLoc.h"
 
 #include <QPointer>
@@ -17,6 +18,7 @@ frinsLoc::frinsLoc(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::f
     connect(ui->CdIns, &QPushButton::clicked, this, &frinsLoc::CdIns_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frinsLoc::Command2_Click);
     Form_Load();
+    new UnsavedChanges(this);
 }
 
 frinsLoc::~frinsLoc() = default;

@@ -25,6 +25,7 @@ frloc::frloc(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frloc>(
     Dtloc = new QSqlQueryModel(this);
     Dtloc->setObjectName(QStringLiteral("Dtloc"));
     ui->DBloc->setModel(Dtloc);
+    Screen::RepartirColumnas(ui->DBloc);
     ui->Image1->setPixmap(TitleImage().scaledToWidth(180, Qt::SmoothTransformation));
 
     connect(ui->CdBuscar, &QPushButton::clicked, this, &frloc::CdBuscar_Click);

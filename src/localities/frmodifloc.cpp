@@ -5,6 +5,7 @@
 #include "data/ModBaseDatos.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
+#include "gui/UnsavedChanges.h"
 #include "ui_frmodifloc.h"
 
 #include <QPointer>
@@ -19,6 +20,7 @@ frmodifloc::frmodifloc(const QString &idLocalidad, QWidget *parent)
     connect(ui->cdAct, &QPushButton::clicked, this, &frmodifloc::cdAct_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frmodifloc::Command2_Click);
     cargado_ = Form_Load();
+    new UnsavedChanges(this);
 }
 
 frmodifloc::~frmodifloc() = default;

@@ -70,6 +70,7 @@ frcons::frcons(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frcon
     DtObs = new QSqlQueryModel(this);
     DtObs->setObjectName(QStringLiteral("DtObs"));
     ui->DBObs->setModel(DtObs);
+    Screen::RepartirColumnas(ui->DBObs);
     ui->DBObs->setItemDelegateForColumn(0, new FechaDelegate(ui->DBObs));
     ui->Image1->setPixmap(TitleImage().scaledToHeight(40, Qt::SmoothTransformation));
     const QIcon calendario = style()->standardIcon(QStyle::SP_FileDialogDetailedView);

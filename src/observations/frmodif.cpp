@@ -5,6 +5,7 @@
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "gui/TitleImage.h"
+#include "gui/UnsavedChanges.h"
 #include "observations/ObservationForm.h"
 #include "observations/ObservationStore.h"
 #include "ui_frmodif.h"
@@ -23,6 +24,7 @@ frmodif::frmodif(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frm
     connect(ui->Cbguardar, &QPushButton::clicked, this, &frmodif::Cbguardar_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frmodif::Command2_Click);
     Form_Load();
+    cambios_ = new UnsavedChanges(this);
 }
 
 frmodif::~frmodif() = default;
@@ -70,6 +72,7 @@ bool frmodif::Cargar(int id) {
     huella_ = huella;
     obs->Mostrar(*o);
     ui->Lbnumobs->setText(QString::number(id));
+    cambios_->Guardado();
     return true;
 }
 

@@ -36,6 +36,7 @@ private:
     void Cerrar();
 
     std::unique_ptr<Ui::frmodif> ui;
+    class UnsavedChanges *cambios_ = nullptr;
     ObservationForm *obs = nullptr;
     int idObservacion_ = 0;
     QString huella_; // the row as loaded, to refuse overwriting another user's change

@@ -4,6 +4,7 @@
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "gui/TitleImage.h"
+#include "gui/UnsavedChanges.h"
 #include "localities/frcodloc.h"
 #include "observations/ObservationForm.h"
 #include "observations/ObservationStore.h"
@@ -36,6 +37,7 @@ newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newob
     connect(ui->CdVolver, &QPushButton::clicked, this, &newobs::CdVolver_Click);
     connect(ui->Txdata, &QDateEdit::dateChanged, this, [this] { fechaElegida_ = true; });
     Form_Load();
+    cambios_ = new UnsavedChanges(this);
 }
 
 newobs::~newobs() = default;
@@ -122,6 +124,7 @@ void newobs::GuardarObservacion(QWidget *boton) {
     obs->CargarLocalidades();
     // The name as stored, so that the next save finds the locality instead of a new one.
     if (boton == ui->Cbguardar) obs->ElegirLocalidad(nombre);
+    cambios_->Guardado();
 }
 
 bool newobs::FechaConfirmada() {

@@ -35,6 +35,7 @@ private:
     bool FechaConfirmada();
 
     std::unique_ptr<Ui::newobs> ui;
+    class UnsavedChanges *cambios_ = nullptr;
     ObservationForm *obs = nullptr;
     // The date was set in this form (or the one proposed was confirmed) since it opened.
     bool fechaElegida_ = false;

@@ -6,6 +6,7 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
+#include "gui/UnsavedChanges.h"
 #include "ui_frinsObs.h"
 
 #include <QPointer>
@@ -19,6 +20,7 @@ frinsObs::frinsObs(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::f
         ModBaseDatos::LimitarLongitud(campo, 50);
     ModBaseDatos::LimitarLongitud(ui->Txmail, 70);
     Form_Load();
+    new UnsavedChanges(this);
 }
 
 frinsObs::~frinsObs() = default;

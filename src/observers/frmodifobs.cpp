@@ -6,6 +6,7 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
+#include "gui/UnsavedChanges.h"
 #include "ui_frmodifobs.h"
 
 #include <QPointer>
@@ -19,6 +20,7 @@ frmodifobs::frmodifobs(const QString &codObservador, QWidget *parent)
         ModBaseDatos::LimitarLongitud(campo, 50);
     ModBaseDatos::LimitarLongitud(ui->Txmail, 70);
     cargado_ = Form_Load();
+    new UnsavedChanges(this);
 }
 
 frmodifobs::~frmodifobs() = default;

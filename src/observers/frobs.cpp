@@ -20,6 +20,7 @@ frobs::frobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frobs>(
     DtObs = new QSqlQueryModel(this);
     DtObs->setObjectName(QStringLiteral("DtObs"));
     ui->DBObs->setModel(DtObs);
+    Screen::RepartirColumnas(ui->DBObs);
     ui->Image1->setPixmap(TitleImage().scaledToWidth(180, Qt::SmoothTransformation));
     for (QWidget *w : {static_cast<QWidget *>(ui->Txnomobs), static_cast<QWidget *>(ui->Txcognom),
                        static_cast<QWidget *>(ui->Lbori), static_cast<QWidget *>(ui->CdSel)})

@@ -1,5 +1,6 @@
 #include "support/TestDatabase.h"
 
+#include "app/Startup.h"
 #include "app/principal.h"
 #include "data/Backups.h"
 #include "data/ModBaseDatos.h"
@@ -7,15 +8,33 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
+#include "localities/frgps.h"
+#include "localities/frinsLoc.h"
+#include "localities/frmodifloc.h"
+#include "observations/frmodif.h"
+#include "observers/frinsObs.h"
+#include "observers/frmodifobs.h"
+#include "observers/frobs.h"
+#include "support/User.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
+#include <QTableView>
 #include <QTest>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -27,6 +46,7 @@ private slots:
     void arranque();
     void copiasAlArrancar();
     void ventanas();
+    void cambiosSinGuardar();
 };
 
 namespace {
@@ -65,6 +85,28 @@ void tst_principal::menu() {
 }
 
 void tst_principal::arranque() {
+    // Qt's own texts (the questions' buttons, the calendar) and the names of months and days
+    // in Spanish, whatever the system's language (here C).
+    QMessageBox antes(QMessageBox::Question, u"t"_s, u"x"_s, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(antes.button(QMessageBox::Yes)->text().remove(u'&'), u"Yes"_s);
+    Startup::PrepararAplicacion();
+    QMessageBox caja(QMessageBox::Question, u"t"_s, u"x"_s, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(caja.button(QMessageBox::Yes)->text().remove(u'&') + u'/' +
+                 caja.button(QMessageBox::No)->text().remove(u'&'),
+             u"Sí/No"_s);
+    QDialogButtonBox botones(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
+    QCOMPARE(botones.button(QDialogButtonBox::Save)->text().remove(u'&') + u'/' +
+                 botones.button(QDialogButtonBox::Cancel)->text().remove(u'&'),
+             u"Guardar/Cancelar"_s);
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:").remove(u'&') + u' ' +
+                 QCoreApplication::translate("QFileDialog", "Files of type:"),
+             u"Nombre de fichero: Ficheros de tipo:"_s);
+    QCOMPARE(QLocale().monthName(1) + u' ' + QLocale().dayName(1, QLocale::ShortFormat),
+             u"enero lun"_s);
+    QCalendarWidget calendario;
+    calendario.setSelectedDate(QDate(2026, 3, 2));
+    QCOMPARE(calendario.locale().standaloneMonthName(3), u"marzo"_s);
+
     // One message per cause, in plain words (each cause: tst_fallosBaseDatos); the start-up
     // window goes whatever happens.
     QTemporaryDir vacia;
@@ -158,8 +200,8 @@ void tst_principal::copiasAlArrancar() {
 }
 
 void tst_principal::ventanas() {
-    QTemporaryDir dir;
-    ModConex::setRutaAplicacion(dir.path());
+    TestDatabase bd;
+    const QDir dir(bd.carpeta());
     QList<QUrl> abiertas;
     ChoiceService::Prueba().abrir = [&](const QUrl &u) { return abiertas << u, true; };
     principal p;
@@ -192,6 +234,39 @@ void tst_principal::ventanas() {
     QVERIFY(acerca);
     ChoiceService::Restablecer();
 
+    // Every task window opens wholly inside the main window's area, whatever its size: as
+    // the menu opens it, the observer list opened beside a new observation to choose from,
+    // a window larger than the area.
+    for (const QSize tamano : {QSize(1366, 740), QSize(1920, 1050)}) {
+        p.resize(tamano);
+        QCoreApplication::processEvents();
+        const QRect area(QPoint(0, 0), Screen::AreaPrincipal()->viewport()->size());
+        const auto dentro = [&](QWidget *f, const char *que) {
+            QVERIFY2(
+                f && area.contains(f->parentWidget()->geometry()),
+                qPrintable(u"%1 at %2x%3: %4 in %5"_s.arg(QLatin1String(que))
+                               .arg(tamano.width())
+                               .arg(tamano.height())
+                               .arg(f ? QDebug::toString(f->parentWidget()->geometry()) : QString(),
+                                    QDebug::toString(area))));
+        };
+        for (const char *nombre : {"new", "cons", "mapa", "fenologia", "importar", "observ",
+                                   "motivo", "loc", "copias", "basedatos", "fitxer"}) {
+            Accion(p, nombre)->trigger();
+            dentro(Screen::AreaPrincipal()->activeSubWindow()->widget(), nombre);
+        }
+        Accion(p, "new")->trigger();
+        dentro(frobs::AbrirSeleccion(u"1"_s, Screen::BuscarFormulario(u"newobs"_s), {}), "frobs");
+        auto *grande = new QWidget;
+        grande->setWindowTitle(u"grande"_s);
+        grande->resize(tamano * 2);
+        Screen::MostrarHijo(grande);
+        dentro(grande, "grande");
+        Accion(p, "acerca")->trigger();
+    }
+    MessageService::Limpiar();
+    acerca = Screen::BuscarFormulario(u"frsplash"_s);
+
     // Leaving asks; "No" keeps the main window, without the others.
     a = AbrirHijo(u"tarea"_s);
     MessageService::EncolarRespuesta(QMessageBox::No);
@@ -207,6 +282,145 @@ void tst_principal::ventanas() {
     p.close();
     QVERIFY(!p.isVisible());
     QCOMPARE(MessageService::Mostrados().size(), 1);
+}
+
+void tst_principal::cambiosSinGuardar() {
+    TestDatabase bd;
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre) VALUES "
+                        "('ANA', 'Ana')"_s));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmhuso, "
+                        "utmx, utmy, utm1k, utm10k) VALUES ('L1', 'Charca', 28, 28079, '30', "
+                        "440291, 4474254, 'VK4074', 'VK47')"_s));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (observador1, fecha, especie) VALUES "
+                        "('ANA', '2024-05-01', 'SALSAL')"_s));
+    const int idLocalidad = bd.Valor(u"SELECT max(id_localidad) FROM localidad"_s).toInt();
+    const int idObservacion = bd.Valor(u"SELECT max(id_observacion) FROM observacion"_s).toInt();
+    principal p;
+    p.resize(1366, 740);
+    p.show();
+    // The menu item chosen, with the answers to the questions it will ask.
+    const auto abrir = [&](const char *nombre,
+                           const QList<QMessageBox::StandardButton> &respuestas = {}) {
+        MessageService::Limpiar();
+        for (const auto r : respuestas)
+            MessageService::EncolarRespuesta(r);
+        Accion(p, nombre)->trigger();
+        QCoreApplication::processEvents();
+    };
+    const QString pregunta = u"Hay cambios sin guardar en «%1». ¿Cerrarla y descartarlos?"_s;
+
+    // Every form where records are typed: left as loaded it closes without a word when
+    // another window opens; typed into, it asks, "No" (the default) keeping it and what it
+    // holds, and the window asked for not opening; "Sí" closes it.
+    struct Caso {
+        std::function<QWidget *()> abrir;
+        const char *campo;
+        const char *antes = nullptr; // a button clicked first, that enables the field
+    };
+    const auto suelta = [](QWidget *w) {
+        w->show();
+        return w;
+    };
+    const QList<Caso> casos = {
+        {[&] { return abrir("new"), Screen::BuscarFormulario(u"newobs"_s); }, "Txdesc"},
+        {[&] { return frmodif::Abrir(nullptr, idObservacion, {}); }, "Txdesc"},
+        {[&] { return abrir("basedatos"), Screen::BuscarFormulario(u"frbasedatos"_s); }, "Txhost",
+         "OpServidor"},
+        {[&] { return suelta(new frinsLoc(&p)); }, "Txloc"},
+        {[&] { return suelta(new frmodifloc(QString::number(idLocalidad), &p)); }, "Txloc"},
+        {[&] { return suelta(new frinsObs(&p)); }, "Txnomobs"},
+        {[&] { return suelta(new frmodifobs(u"ANA"_s, &p)); }, "Txnomobs"},
+        {[&] { return suelta(new frgps([](int, qint64, qint64) {}, &p)); }, "Txpos"},
+    };
+    for (const Caso &c : casos) {
+        QPointer<QWidget> f = c.abrir();
+        QVERIFY(f);
+        const QString nombre = f->objectName();
+        abrir("cons");
+        QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(nombre));
+        QTRY_VERIFY2(!f || !f->isVisible(), qPrintable(nombre));
+
+        f = c.abrir();
+        // The query window open beside it (for frmodif, the one it came from), or none.
+        QPointer<QWidget> consulta = Screen::BuscarFormulario(u"frcons"_s);
+        if (c.antes) f->findChild<QAbstractButton *>(QLatin1String(c.antes))->click();
+        auto *campo = f->findChild<QLineEdit *>(QLatin1String(c.campo));
+        QVERIFY(campo->isEnabled());
+        User::Escribir(campo, u"escrito a mano"_s);
+        abrir("cons");
+        QVERIFY2(MessageService::Mostrados().size() == 1, qPrintable(nombre));
+        const auto m = MessageService::Ultimo();
+        QCOMPARE(m.texto, pregunta.arg(f->windowTitle()));
+        QVERIFY(m.botones == (QMessageBox::Yes | QMessageBox::No) &&
+                m.porDefecto == QMessageBox::No && m.icono == QMessageBox::Question);
+        QVERIFY2(f && f->isVisible(), qPrintable(nombre));
+        QCOMPARE(campo->text(), u"escrito a mano"_s);
+        QCOMPARE(Screen::BuscarFormulario(u"frcons"_s), consulta.data());
+        abrir("cons", {QMessageBox::Yes});
+        QTRY_VERIFY2((!f || !f->isVisible()) && !consulta, qPrintable(nombre));
+        QVERIFY(Screen::BuscarFormulario(u"frcons"_s));
+    }
+
+    // Typed and stored: nothing to ask.
+    {
+        abrir("new");
+        QWidget *f = Screen::BuscarFormulario(u"newobs"_s);
+        User::Escribir(f->findChild<QLineEdit *>(u"Txobs1"_s), u"ANA"_s);
+        User::SalirDe(f->findChild<QLineEdit *>(u"Txobs1"_s));
+        auto *especie = f->findChild<QComboBox *>(u"Cbespecie"_s);
+        User::Elegir(especie,
+                     especie->itemText(especie->findText(u"SALSAL - "_s, Qt::MatchStartsWith)));
+        User::Elegir(f->findChild<QComboBox *>(u"Cbloc"_s), u"Charca"_s);
+        MessageService::Limpiar();
+        f->findChild<QPushButton *>(u"Cbguardar"_s)->click();
+        QCOMPARE(MessageService::Ultimo().texto,
+                 u"Se ha registrado la observación en la base de datos"_s);
+        abrir("cons");
+        QVERIFY(MessageService::Mostrados().isEmpty());
+        QVERIFY(Screen::BuscarFormulario(u"frcons"_s));
+    }
+
+    // "Salir" asks first about the typed work: "No" leaves the program and the form as they
+    // are, without the question about leaving; "Sí" closes the form, then asks that one.
+    abrir("new");
+    QPointer<QWidget> nueva = Screen::BuscarFormulario(u"newobs"_s);
+    User::Escribir(nueva->findChild<QLineEdit *>(u"Txdesc"_s), u"a medias"_s);
+    abrir("sortir");
+    QCOMPARE(MessageService::Mostrados().size(), 1);
+    QCOMPARE(MessageService::Ultimo().texto, pregunta.arg(u"Nueva Observación"_s));
+    QVERIFY(p.isVisible() && nueva);
+    abrir("sortir", {QMessageBox::Yes, QMessageBox::No});
+    QCOMPARE(MessageService::Mostrados().size(), 2);
+    QCOMPARE(MessageService::Ultimo().texto, u"Salir de la aplicación?"_s);
+    QTRY_VERIFY(!nueva);
+    QVERIFY(p.isVisible());
+
+    // The reasons store what is typed when they close; a change refused there asks its own
+    // question, and its "No" is kept too.
+    abrir("motivo");
+    QPointer<QWidget> motivos = Screen::BuscarFormulario(u"frmotivos"_s);
+    auto *rejilla = motivos->findChild<QTableView *>(u"DBmot"_s);
+    const int nueva_fila = rejilla->model()->rowCount() - 1;
+    for (const auto &[columna, texto] : {std::pair{0, u"1"_s}, {1, u"Repetido"_s}}) {
+        rejilla->setCurrentIndex(rejilla->model()->index(nueva_fila, columna));
+        QTest::keyClick(rejilla, Qt::Key_F2);
+        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor && rejilla->isAncestorOf(editor));
+        User::Escribir(editor, texto);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();
+    }
+    // The refusal is told, then asked about.
+    abrir("new", {QMessageBox::Ok, QMessageBox::No});
+    QCOMPARE(MessageService::Mostrados().first().texto,
+             u"Ya existe un motivo con el identificador 1."_s);
+    QCOMPARE(MessageService::Ultimo().texto,
+             u"Este cambio no se ha guardado. ¿Cerrar de todos modos y perderlo?"_s);
+    QVERIFY(motivos && motivos->isVisible());
+    QVERIFY(!Screen::BuscarFormulario(u"newobs"_s));
+    abrir("new", {QMessageBox::Ok, QMessageBox::Yes});
+    QTRY_VERIFY(!motivos);
+    QVERIFY(Screen::BuscarFormulario(u"newobs"_s));
 }
 
 QTEST_MAIN(tst_principal)

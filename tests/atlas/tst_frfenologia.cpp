@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QGraphicsTextItem>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
@@ -127,7 +128,21 @@ void tst_frfenologia::sesion() {
     TestDatabase bd;
     Poblar(bd);
     principal p;
+    p.resize(1366, 740);
     Abrir(p);
+    // As it opens in a main window of 1366 by 768, every month's name is whole under the
+    // chart, none elided ("m…").
+    const auto mesesEnteros = [&] {
+        QStringList vistos;
+        for (QGraphicsItem *i : c<QChartView>("Grafico")->scene()->items())
+            if (auto *t = dynamic_cast<QGraphicsTextItem *>(i); t && t->isVisible())
+                vistos << t->toPlainText();
+        QStringList faltan;
+        for (const QString &mes : PhenologyStore::Meses())
+            if (!vistos.contains(mes)) faltan << mes;
+        return faltan.join(u' ');
+    };
+    QTRY_COMPARE(mesesEnteros(), QString());
     // A child window of the main one, which the user may maximize.
     auto *sub = qobject_cast<QMdiSubWindow *>(f->parentWidget());
     QVERIFY(sub && sub->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));

@@ -27,6 +27,7 @@
 #include <QToolTip>
 #include <QWheelEvent>
 #include <QXmlStreamReader>
+#include <cmath>
 
 QString Aviso() {
     return MessageService::Mostrados().isEmpty() ? QString() : MessageService::Ultimo().texto;
@@ -229,6 +230,26 @@ void tst_frmapa::exportar() {
     for (const QString &vacio : {u"VK48"_s, u"DF38"_s})
         for (int clase = 0; clase < 3; ++clase)
             QVERIFY(pixel(vacio) != MapaDibujo::ColorClase(true, clase));
+    // Every class, the lowest included, stands out from the land and from the class next to
+    // it, also printed in grey: a contrast of luminance as the web's guidelines measure it.
+    const auto contraste = [](const QColor &a, const QColor &b) {
+        const auto luz = [](const QColor &c) {
+            const auto lineal = [](double v) {
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * lineal(c.redF()) + 0.7152 * lineal(c.greenF()) +
+                   0.0722 * lineal(c.blueF());
+        };
+        const double x = luz(a) + 0.05, y = luz(b) + 0.05;
+        return std::max(x, y) / std::min(x, y);
+    };
+    for (const auto &[unaEspecie, clases] : {std::pair{true, 3}, {false, 5}})
+        for (int clase = 0; clase < clases; ++clase) {
+            const QColor debajo =
+                clase == 0 ? pixel(u"VK48"_s) : MapaDibujo::ColorClase(unaEspecie, clase - 1);
+            QVERIFY2(contraste(MapaDibujo::ColorClase(unaEspecie, clase), debajo) >= 1.4,
+                     qPrintable(u"%1 %2"_s.arg(unaEspecie).arg(clase)));
+        }
 
     // SVG: it parses, and holds one shape per filled square of each colour (plus the
     // legend's swatch).

@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -151,6 +152,22 @@ void tst_frimportar::sesion() {
     QVERIFY(!(v.grid->item(0, C::ColMunicipio)->flags() & Qt::ItemIsEditable));
     QCOMPARE_EQ(v.f.findChild<QLabel *>(u"Lbresumen"_s)->text(),
                 u"4 filas: 1 nueva, 0 duplicadas, 3 que no se pueden importar."_s);
+    // Every column in the width the grid is given, the state whole at the right end; the
+    // room a wider window gives is used.
+    for (const int ancho : {1000, 1366}) {
+        v.f.resize(ancho, v.f.height());
+        QHeaderView *cabecera = v.grid->horizontalHeader();
+        const int estado = v.grid->fontMetrics().horizontalAdvance(u"especie no reconocida"_s);
+        QTRY_VERIFY2(cabecera->sectionViewportPosition(C::ColEstado) +
+                                 cabecera->sectionSize(C::ColEstado) <=
+                             v.grid->viewport()->width() &&
+                         cabecera->sectionSize(C::ColEstado) >= estado &&
+                         cabecera->length() >= v.grid->viewport()->width(),
+                     qPrintable(u"%1: %2 + %3 in %4"_s.arg(ancho)
+                                    .arg(cabecera->sectionViewportPosition(C::ColEstado))
+                                    .arg(cabecera->sectionSize(C::ColEstado))
+                                    .arg(v.grid->viewport()->width())));
+    }
 
     // Typed into the species cell: a code completes, any name of one species finds it, and
     // a text that is no one species is refused aloud, the cell as it was.

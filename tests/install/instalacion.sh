@@ -43,6 +43,15 @@ for chapter in "Índice" "Para qué sirve Tritodex" "Primeros pasos: los observa
     grep -qF "$chapter" <<< "$text" || fail "the help document lacks the chapter «$chapter»"
 done
 grep -qE "página 1 de [0-9]+" <<< "$text" || fail "the pages are not numbered"
+grep -qE "Observaciones +Importar" <<< "$text" || fail "the menu table lacks «Importar»"
+# A heading never ends a page: what it introduces follows it there.
+headings=$(grep -oE '<h[1-3]>[^<]+</h[1-3]>' "$source/docs/Tritodex.html" | sed -E 's/<[^>]+>//g')
+pages=$(pdfinfo "$dest/Tritodex.pdf" | awk '/^Pages:/ {print $2}')
+for ((n = 1; n <= pages; n++)); do
+    last=$(pdftotext -layout -f "$n" -l "$n" "$dest/Tritodex.pdf" - | sed "s/ﬁ/fi/g; s/ﬂ/fl/g" |
+        tr -d '\f' | sed -E '/Tritodex: tutorial · página/d; s/^ +//; s/ +$//; /^$/d' | tail -n 1)
+    if grep -qxF -- "$last" <<< "$headings"; then fail "page $n ends with the heading «$last»"; fi
+done
 shots=$(grep -oE '<img src="[^"]+\.png">' "$source/docs/Tritodex.html" | sed -E 's/<img src="([^"]+)">/\1/' | sort -u)
 count=0
 for shot in $shots; do

@@ -223,16 +223,19 @@ void tst_especies::consultaYCambio() {
         QCOMPARE(Textos(&consulta, {"Cbesp", "Lbespecie"}), QString::fromUtf8(c.escribiendo));
         User::SalirDe(lista);
         QCOMPARE(Textos(&consulta, {"Cbesp", "Lbespecie"}), QString::fromUtf8(c.dejado));
-        QCOMPARE(Aviso(),
-                 c.avisado
-                     ? u"«%1» no es ninguna especie de la lista: elija una de las que ofrece."_s.arg(texto)
-                     : QString());
+        QCOMPARE(
+            Aviso(),
+            c.avisado
+                ? u"«%1» no es ninguna especie de la lista: elija una de las que ofrece."_s.arg(
+                      texto)
+                : QString());
     }
     // Typed and never left, then "Filtrar": refused as on leaving, and no query with it.
     User::Escribir(lista, u"partero c"_s);
     MessageService::Limpiar();
     QMetaObject::invokeMethod(Control<QPushButton>(&consulta, "CdBuscar"), "click");
-    QCOMPARE(Aviso(), u"«partero c» no es ninguna especie de la lista: elija una de las que ofrece."_s);
+    QCOMPARE(Aviso(),
+             u"«partero c» no es ninguna especie de la lista: elija una de las que ofrece."_s);
 
     // The change form shows the older code as stored, explains it, and keeps it on saving.
     auto *rejilla = consulta.findChild<QTableView *>(u"DBObs"_s);

@@ -9,6 +9,7 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
+#include "gui/UnsavedChanges.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -232,6 +233,20 @@ private:
         QAction *a = p->findChild<QAction *>(QLatin1String(nombre));
         if (!a || !a->isEnabled()) return;
         Traza(u"menú "_s + QLatin1String(nombre));
+        const bool cierra = qstrcmp(nombre, "help") != 0 && qstrcmp(nombre, "web") != 0;
+        // Work not saved is asked about first, window by window: mostly the user lets it
+        // go; a "No" keeps it and ends the menu item there.
+        if (const int n = cierra ? ConCambios() : 0; n > 0) {
+            if (Uno(4) == 0) {
+                Traza(u"conserva los cambios sin guardar"_s);
+                MessageService::EncolarRespuesta(QMessageBox::No);
+                a->trigger();
+                return;
+            }
+            Traza(u"descarta los cambios sin guardar"_s);
+            for (int i = 0; i < n; ++i)
+                MessageService::EncolarRespuesta(QMessageBox::Yes);
+        }
         // Mostly the user stays when asked whether to leave.
         if (qstrcmp(nombre, "sortir") == 0 && Uno(4) != 0)
             MessageService::EncolarRespuesta(QMessageBox::No);
@@ -239,6 +254,16 @@ private:
         if (!p->isVisible()) p->show(); // left the program: it is started again
     }
 
+public:
+    // Open windows that will ask before they close.
+    static int ConCambios() {
+        int n = 0;
+        for (QWidget *w : Screen::VentanasAbiertas())
+            if (const auto *c = UnsavedChanges::De(w); c && c->Pendientes()) ++n;
+        return n;
+    }
+
+private:
     void Escribir(QWidget *v) {
         QWidget *c = Campo(v);
         if (!c) return;
@@ -428,7 +453,8 @@ void tst_sesion::sesion() {
                 s.restaurada = false;
             }
         }
-        MessageService::EncolarRespuesta(QMessageBox::Yes);
+        for (int i = Sesion::ConCambios(); i >= 0; --i)
+            MessageService::EncolarRespuesta(QMessageBox::Yes);
         p.close();
     }
     qInfo("%d acciones en %lld ms, %d guardados registrados, %lld fallos conocidos vistos",
