@@ -330,7 +330,11 @@ void tst_principal::cambiosSinGuardar() {
         {[&] { return suelta(new frmodifloc(QString::number(idLocalidad), &p)); }, "Txloc"},
         {[&] { return suelta(new frinsObs(&p)); }, "Txnomobs"},
         {[&] { return suelta(new frmodifobs(u"ANA"_s, &p)); }, "Txnomobs"},
-        {[&] { return suelta(new frgps([](int, qint64, qint64) {}, &p)); }, "Txpos"},
+        {[&] {
+             return suelta(
+                 new frgps([](int, qint64, qint64, const MunicipalityLocator::Lugar &) {}, &p));
+         },
+         "Txpos"},
     };
     for (const Caso &c : casos) {
         QPointer<QWidget> f = c.abrir();
