@@ -12,6 +12,7 @@
 #include "localities/frinsLoc.h"
 #include "localities/frmodifloc.h"
 #include "observations/frmodif.h"
+#include "observations/newobs.h"
 #include "observers/frinsObs.h"
 #include "observers/frmodifobs.h"
 #include "observers/frobs.h"
@@ -365,8 +366,10 @@ void tst_principal::cambiosSinGuardar() {
         QVERIFY(Screen::BuscarFormulario(u"frcons"_s));
     }
 
-    // Typed and stored: nothing to ask.
+    // Typed and stored: nothing to ask. (On the first of January the proposed date is asked
+    // about by no one.)
     {
+        newobs::setHoy([] { return QDate(QDate::currentDate().year(), 1, 1); });
         abrir("new");
         QWidget *f = Screen::BuscarFormulario(u"newobs"_s);
         User::Escribir(f->findChild<QLineEdit *>(u"Txobs1"_s), u"ANA"_s);
@@ -379,6 +382,7 @@ void tst_principal::cambiosSinGuardar() {
         f->findChild<QPushButton *>(u"Cbguardar"_s)->click();
         QCOMPARE(MessageService::Ultimo().texto,
                  u"Se ha registrado la observación en la base de datos"_s);
+        newobs::setHoy(nullptr);
         abrir("cons");
         QVERIFY(MessageService::Mostrados().isEmpty());
         QVERIFY(Screen::BuscarFormulario(u"frcons"_s));
