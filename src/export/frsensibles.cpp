@@ -27,6 +27,7 @@ void frsensibles::Abrir(QWidget *solicitante) {
 
 void frsensibles::Form_Load() {
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->CdCancelar);
     Screen::Centrar(this);
     ExportStore almacen;
     for (const ExportStore::Especie &e : almacen.Especies()) {

@@ -4,15 +4,57 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
+#include <QToolButton>
 
 namespace {
 QPointer<QMdiArea> area;
 int pitidos = 0;
+
+class TecladoFormulario : public QObject {
+public:
+    TecladoFormulario(QWidget *formulario, QAbstractButton *salida)
+        : QObject(formulario), formulario_(formulario), salida_(salida) {}
+    // Only keys that no control of the form took arrive here.
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (o != formulario_ || e->type() != QEvent::KeyPress) return false;
+        const auto *k = static_cast<QKeyEvent *>(e);
+        if (k->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier)) return false;
+        switch (k->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter: {
+            // Outside a dialog a button takes only the space bar; check boxes keep to it.
+            auto *boton = qobject_cast<QAbstractButton *>(QApplication::focusWidget());
+            if (!qobject_cast<QPushButton *>(boton) && !qobject_cast<QToolButton *>(boton))
+                return false;
+            if (!formulario_->isAncestorOf(boton) || !boton->isEnabled()) return false;
+            boton->click();
+            return true;
+        }
+        case Qt::Key_Escape:
+            if (salida_) {
+                if (salida_->isVisible() && salida_->isEnabled()) salida_->click();
+            } else if (auto *d = qobject_cast<QDialog *>(formulario_)) {
+                d->reject();
+            } else {
+                Screen::CerrarHijo(formulario_);
+            }
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget *formulario_;
+    QPointer<QAbstractButton> salida_;
+};
 
 void Pintar(QWidget *w, const QColor &c) {
     QPalette p = w->palette();
@@ -90,6 +132,10 @@ void Screen::CerrarHijo(QWidget *formulario) {
 int Screen::MostrarModal(QDialog *dialogo) {
     dialogo->setWindowModality(Qt::ApplicationModal);
     return dialogo->exec();
+}
+
+void Screen::Teclado(QWidget *formulario, QAbstractButton *salida) {
+    formulario->installEventFilter(new TecladoFormulario(formulario, salida));
 }
 
 QWidgetList Screen::VentanasAbiertas() {

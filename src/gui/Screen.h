@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidgetList>
 
+class QAbstractButton;
 class QDialog;
 class QMdiArea;
 class QMdiSubWindow;
@@ -38,6 +39,10 @@ void CerrarHijo(QWidget *formulario);
 void TraerAlFrente(QWidget *formulario);
 // Shows a dialog modal; returns when it closes.
 int MostrarModal(QDialog *dialogo);
+
+// The keyboard of a form: Enter on a focused push button presses it, and an Escape that no
+// control of the form takes presses the exit button (without one, a dialog is rejected).
+void Teclado(QWidget *formulario, QAbstractButton *salida = nullptr);
 
 // Every open window of the program, task windows inside the main window included.
 QWidgetList VentanasAbiertas();

@@ -32,6 +32,7 @@ void frcodloc::showEvent(QShowEvent *evento) {
 void frcodloc::Form_Load() {
     cargado_ = true;
     Screen::AplicarColores(this);
+    Screen::Teclado(this);
     Screen::Centrar(this);
     ui->Txloc->setText(CodigoPropuesto);
     ui->Txloc->selectAll();

@@ -61,6 +61,7 @@ frgps::~frgps() = default;
 
 void frgps::Form_Load() {
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->CdCancelar);
     Screen::Centrar(this);
     Previsualizar();
 }

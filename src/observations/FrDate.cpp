@@ -22,6 +22,7 @@ FrDate::~FrDate() = default;
 
 void FrDate::Form_Load() {
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->Command1);
     ui->Fecha->setSelectedDate(QDate::currentDate());
     Screen::Centrar(this);
 }

@@ -32,6 +32,7 @@ QString newobs::CodigoLocalidad() const {
 void newobs::Form_Load() {
     Screen::RelojArena reloj;
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->CdVolver);
     ui->Txdata->setDate(QDate(QDate::currentDate().year(), 1, 1));
     ui->Txhini->setTime(QTime(0, 0));
     ui->Txhfi->setTime(QTime(0, 0));

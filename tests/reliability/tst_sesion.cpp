@@ -298,7 +298,12 @@ private:
                                   Qt::Key_Down,   Qt::Key_Backspace, Qt::Key_Delete};
         const Qt::Key tecla = teclas[Uno(std::size(teclas))];
         Traza(u"tecla "_s + QKeySequence(tecla).toString(), foco);
-        QTest::keyClick(foco, tecla);
+        // Enter presses a focused button: the same click, checked the same way.
+        if (auto *b = qobject_cast<QAbstractButton *>(foco);
+            b && tecla == Qt::Key_Return && !qobject_cast<QCheckBox *>(b))
+            PulsarBoton(b, [b] { QTest::keyClick(b, Qt::Key_Return); });
+        else
+            QTest::keyClick(foco, tecla);
     }
 
     void Fila(QWidget *v) {
@@ -327,6 +332,12 @@ private:
         if (const auto *f = FormRegistry::Buscar(Formulario(b)->objectName()); f && Uno(3) == 0)
             for (QAbstractButton *g : botones)
                 if (f->guardar.contains(g->objectName())) b = g;
+        PulsarBoton(b,
+                    [b] { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2)); });
+    }
+
+    // A button pressed (by a click or a key), and what it changed checked.
+    void PulsarBoton(QAbstractButton *b, const std::function<void()> &pulsar) {
         QWidget *form = Formulario(b);
         const QString boton = form->objectName() + u'/' + b->objectName();
         Traza(u"pulsa"_s, b);
@@ -343,7 +354,7 @@ private:
         if (f && f->guardar.contains(b->objectName())) {
             FormRegistry::Guardado guardado(*f, form);
             promptCerrado_ = false;
-            QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
+            pulsar();
             if (guardado.Exito()) ++guardadosConExito;
             for (const QString &problema : guardado.Comprobar())
                 // Closing the code prompt is the user's own refusal: it needs no message.
@@ -360,7 +371,7 @@ private:
         };
         const auto antes = observaciones();
         const qsizetype mostrados = MessageService::Mostrados().size();
-        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
+        pulsar();
         if (boton == u"frcopias/CdRestaurar"_s && MessageService::Mostrados().size() > mostrados &&
             MessageService::Ultimo().texto.startsWith(u"Se han restaurado los datos"_s))
             restaurada = true;
