@@ -21,8 +21,8 @@ frsensibles::frsensibles(QWidget *parent)
 frsensibles::~frsensibles() = default;
 
 void frsensibles::Abrir(QWidget *solicitante) {
-    frsensibles formulario(solicitante);
-    ChoiceService::MostrarDialogo(&formulario);
+    const ChoiceService::EnMonton<frsensibles> formulario(solicitante);
+    ChoiceService::MostrarDialogo(formulario.get());
 }
 
 void frsensibles::Form_Load() {

@@ -16,6 +16,7 @@
 namespace {
 QPointer<QMdiArea> area;
 int pitidos = 0;
+const char *const kCerrandose = "tritodex_cerrandose";
 
 class TecladoFormulario : public QObject {
 public:
@@ -136,6 +137,56 @@ int Screen::MostrarModal(QDialog *dialogo) {
 
 void Screen::Teclado(QWidget *formulario, QAbstractButton *salida) {
     formulario->installEventFilter(new TecladoFormulario(formulario, salida));
+}
+
+class Screen::RetenerFormulario::Filtro : public QObject {
+public:
+    Filtro(QWidget *formulario, QWidget *dialogo) : dialogo_(dialogo) {
+        for (QWidget *w = formulario; w; w = w->parentWidget()) {
+            w->installEventFilter(this);
+            vigilados_ << w;
+        }
+    }
+    ~Filtro() override {
+        for (const QPointer<QWidget> &w : std::as_const(vigilados_))
+            if (w) w->removeEventFilter(this);
+        // Back to the event loop of the code that closed them.
+        for (const QPointer<QObject> &o : std::as_const(retenidos_))
+            if (o) o->deleteLater();
+    }
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (e->type() != QEvent::DeferredDelete) return false;
+        if (!retenidos_.contains(o)) retenidos_ << QPointer<QObject>(o);
+        o->setProperty(kCerrandose, true);
+        if (auto *d = qobject_cast<QDialog *>(dialogo_.data()))
+            d->reject();
+        else if (dialogo_)
+            dialogo_->close();
+        return true;
+    }
+    bool Cerrado() const { return !retenidos_.isEmpty(); }
+
+private:
+    QPointer<QWidget> dialogo_;
+    QList<QPointer<QWidget>> vigilados_;
+    QList<QPointer<QObject>> retenidos_;
+};
+
+Screen::RetenerFormulario::RetenerFormulario(QWidget *formulario, QWidget *dialogo)
+    : filtro_(new Filtro(formulario, dialogo)) {}
+
+Screen::RetenerFormulario::~RetenerFormulario() {
+    delete filtro_;
+}
+
+bool Screen::RetenerFormulario::Cerrado() const {
+    return filtro_->Cerrado();
+}
+
+bool Screen::Cerrandose(const QWidget *formulario) {
+    for (const QWidget *w = formulario; w; w = w->parentWidget())
+        if (w->property(kCerrandose).toBool()) return true;
+    return false;
 }
 
 QWidgetList Screen::VentanasAbiertas() {

@@ -67,8 +67,8 @@ void frgps::Form_Load() {
 }
 
 void frgps::Abrir(QWidget *solicitante, AlAceptar alAceptar) {
-    frgps formulario(std::move(alAceptar), solicitante);
-    ChoiceService::MostrarDialogo(&formulario);
+    const ChoiceService::EnMonton<frgps> formulario(std::move(alAceptar), solicitante);
+    ChoiceService::MostrarDialogo(formulario.get());
 }
 
 bool frgps::EnUtm() const {

@@ -28,8 +28,8 @@ void FrDate::Form_Load() {
 }
 
 void FrDate::Elegir(const QString &origen, QWidget *padre, AlElegir alElegir) {
-    FrDate picker(origen, std::move(alElegir), padre);
-    ChoiceService::MostrarDialogo(&picker);
+    const ChoiceService::EnMonton<FrDate> picker(origen, std::move(alElegir), padre);
+    ChoiceService::MostrarDialogo(picker.get());
 }
 
 void FrDate::ElegirEn(QLineEdit *campo, const QString &origen, QWidget *padre) {
