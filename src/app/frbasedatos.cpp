@@ -38,6 +38,7 @@ frbasedatos::~frbasedatos() = default;
 
 void frbasedatos::Form_Load() {
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->CdCancelar);
     // The server in use, else the one last chosen, else an empty form for a new one.
     const auto elegido = DatabaseSettings::Leida();
     const auto servidor = ModConex::ServidorActual() ? ModConex::ServidorActual() : elegido;

@@ -105,6 +105,7 @@ void frfenologia::Form_Load() {
     const MessageService::UserAction accion;
     Screen::RelojArena reloj;
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->CdVolver);
     ObservationStore observaciones;
     ModBaseDatos::Rellenar(ui->Cbespecie, QStringList{kTodas} + observaciones.EspeciesObservadas());
     ModBaseDatos::InformarError(this, observaciones);

@@ -75,6 +75,7 @@ void frmapa::Form_Load() {
     const MessageService::UserAction accion;
     Screen::RelojArena reloj;
     Screen::AplicarColores(this);
+    Screen::Teclado(this);
     ReferenceData ref;
     QStringList especies = ref.Especies();
     especies.prepend(kTodas);

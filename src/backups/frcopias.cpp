@@ -35,6 +35,7 @@ frcopias::~frcopias() = default;
 
 void frcopias::Form_Load() {
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->CdVolver);
     ui->Lbcarpeta->setText(QStringLiteral("Carpeta de las copias: %1")
                                .arg(QDir::toNativeSeparators(Backups::Carpeta())));
     CargarCopias();

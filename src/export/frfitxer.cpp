@@ -45,6 +45,7 @@ frfitxer::~frfitxer() = default;
 
 void frfitxer::Form_Load() {
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->Command2);
     CargarUnidades();
     using DarwinCoreArchive::Licencia;
     for (Licencia l : {Licencia::CcBy, Licencia::Cc0, Licencia::CcByNc})

@@ -23,12 +23,13 @@ frsensibles::frsensibles(QWidget *parent)
 frsensibles::~frsensibles() = default;
 
 void frsensibles::Abrir(QWidget *solicitante) {
-    frsensibles formulario(solicitante);
-    ChoiceService::MostrarDialogo(&formulario);
+    const ChoiceService::EnMonton<frsensibles> formulario(solicitante);
+    ChoiceService::MostrarDialogo(formulario.get());
 }
 
 void frsensibles::Form_Load() {
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->CdCancelar);
     Screen::Centrar(this);
     ExportStore almacen;
     for (const ExportStore::Especie &e : almacen.Especies()) {

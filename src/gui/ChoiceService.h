@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/Screen.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QString>
@@ -42,6 +44,26 @@ Respuestas &Prueba();
 // Back to the real dialogs for every choice.
 void Restablecer();
 
+// A dialog on the heap, deleted when the holder goes or with its parent, whichever comes
+// first: a form closed while its dialog runs must not leave the dialog to be deleted twice.
+template <class Dialogo> class EnMonton {
+public:
+    template <class... Argumentos>
+    explicit EnMonton(Argumentos &&...argumentos)
+        : dialogo_(new Dialogo(std::forward<Argumentos>(argumentos)...)) {}
+    ~EnMonton() { delete dialogo_.data(); }
+    EnMonton(const EnMonton &) = delete;
+    EnMonton &operator=(const EnMonton &) = delete;
+    Dialogo *get() const { return dialogo_; }
+    Dialogo *operator->() const { return dialogo_; }
+    explicit operator bool() const { return dialogo_; }
+
+private:
+    QPointer<Dialogo> dialogo_;
+};
+
+// Shows a modal dialog over its parent form; QDialog::Rejected when the form was closed
+// meanwhile (the form then goes once the caller has returned).
 int MostrarDialogo(QDialog *dialogo);
 
 // Shows a list's new or change dialog, built over the list with the given arguments; true
@@ -53,13 +75,13 @@ bool DialogoAceptado(QWidget *lista, Argumentos &&...argumentos) {
     QPointer<QWidget> viva(lista);
     int resultado = QDialog::Rejected;
     {
-        Dialogo dialogo(std::forward<Argumentos>(argumentos)..., lista);
-        if constexpr (requires { dialogo.Cargado(); })
-            resultado = dialogo.Cargado() ? MostrarDialogo(&dialogo) : int(QDialog::Accepted);
+        EnMonton<Dialogo> dialogo(std::forward<Argumentos>(argumentos)..., lista);
+        if constexpr (requires { dialogo->Cargado(); })
+            resultado = dialogo->Cargado() ? MostrarDialogo(dialogo.get()) : int(QDialog::Accepted);
         else
-            resultado = MostrarDialogo(&dialogo);
+            resultado = MostrarDialogo(dialogo.get());
     }
-    return viva && resultado == QDialog::Accepted;
+    return viva && !Screen::Cerrandose(viva) && resultado == QDialog::Accepted;
 }
 QString ArchivoParaGuardar(QWidget *padre, const QString &titulo, const QString &propuesto,
                            const QString &filtro);

@@ -1,7 +1,10 @@
 #include "gui/MessageService.h"
 
+#include "gui/Screen.h"
+
 #include <QPointer>
 #include <QQueue>
+#include <optional>
 
 namespace {
 bool modoPrueba = false;
@@ -43,9 +46,22 @@ QMessageBox::StandardButton MessageService::Mostrar(QWidget *padre, const QStrin
         if (!respuestas.isEmpty()) return respuestas.dequeue();
         return botones.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::No;
     }
-    QMessageBox caja(icono, titulo, texto, botones, padre);
-    if (porDefecto != QMessageBox::NoButton) caja.setDefaultButton(porDefecto);
-    return QMessageBox::StandardButton(caja.exec());
+    // A form closed while its box is up gets the answer that changes nothing, and no box
+    // after that one.
+    const QMessageBox::StandardButton sinCambios =
+        botones.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel
+        : botones.testFlag(QMessageBox::No)   ? QMessageBox::No
+                                              : QMessageBox::Ok;
+    if (padre && Screen::Cerrandose(padre)) return sinCambios;
+    // On the heap: a box on the stack would be deleted twice if its form went meanwhile.
+    QPointer<QMessageBox> caja = new QMessageBox(icono, titulo, texto, botones, padre);
+    if (porDefecto != QMessageBox::NoButton) caja->setDefaultButton(porDefecto);
+    std::optional<Screen::RetenerFormulario> retenido;
+    if (padre) retenido.emplace(padre, caja);
+    const auto respuesta = QMessageBox::StandardButton(caja->exec());
+    const bool cerrado = !caja || (retenido && retenido->Cerrado());
+    delete caja.data();
+    return cerrado ? sinCambios : respuesta;
 }
 
 void MessageService::setModoPrueba(bool activo) {

@@ -152,7 +152,13 @@ public:
         if (e->type() != QEvent::KeyPress) return QObject::eventFilter(o, e);
         auto *k = static_cast<QKeyEvent *>(e);
         int codigo = CodigoCaracter(k);
-        if (codigo == 0) return false; // navigation keys make no character
+        // Only characters are filtered: keys that move the focus or act on the form (Tab,
+        // Enter, Escape, arrows, function keys, shortcuts) make none and go on.
+        const bool atajo =
+            k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        if (codigo == 0 || (codigo != 8 && (codigo < 32 || codigo == 127)) ||
+            (atajo && codigo >= 32))
+            return false;
         ModBaseDatos::SoloNumeros(codigo);
         return codigo == 0;
     }

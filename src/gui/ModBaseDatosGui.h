@@ -20,7 +20,7 @@ namespace ModBaseDatos {
 extern bool BorrandoTexto;
 
 // Key filter for digit-only fields: refuses (code 0, beep) all but digits and the editing
-// controls Backspace, Ctrl+C, Ctrl+V and Ctrl+X.
+// controls Backspace, Ctrl+C, Ctrl+V and Ctrl+X. FiltrarDigitos hands it characters only.
 void SoloNumeros(int &keyAscii);
 void TeclaSuprimir(int keyCode);
 void TeclaRetroceso(int keyAscii);

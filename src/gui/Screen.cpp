@@ -6,18 +6,61 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 
 namespace {
 QPointer<QMdiArea> area;
 int pitidos = 0;
+const char *const kCerrandose = "tritodex_cerrandose";
+
+class TecladoFormulario : public QObject {
+public:
+    TecladoFormulario(QWidget *formulario, QAbstractButton *salida)
+        : QObject(formulario), formulario_(formulario), salida_(salida) {}
+    // Only keys that no control of the form took arrive here.
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (o != formulario_ || e->type() != QEvent::KeyPress) return false;
+        const auto *k = static_cast<QKeyEvent *>(e);
+        if (k->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier)) return false;
+        switch (k->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter: {
+            // Outside a dialog a button takes only the space bar; check boxes keep to it.
+            auto *boton = qobject_cast<QAbstractButton *>(QApplication::focusWidget());
+            if (!qobject_cast<QPushButton *>(boton) && !qobject_cast<QToolButton *>(boton))
+                return false;
+            if (!formulario_->isAncestorOf(boton) || !boton->isEnabled()) return false;
+            boton->click();
+            return true;
+        }
+        case Qt::Key_Escape:
+            if (salida_) {
+                if (salida_->isVisible() && salida_->isEnabled()) salida_->click();
+            } else if (auto *d = qobject_cast<QDialog *>(formulario_)) {
+                d->reject();
+            } else {
+                Screen::CerrarHijo(formulario_);
+            }
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget *formulario_;
+    QPointer<QAbstractButton> salida_;
+};
 
 // Keeps a grid's columns within its width (Screen::RepartirColumnas).
 class RepartoColumnas : public QObject {
@@ -195,6 +238,60 @@ void Screen::RepartirColumnas(QTableView *rejilla, const QList<int> &estrechable
 int Screen::MostrarModal(QDialog *dialogo) {
     dialogo->setWindowModality(Qt::ApplicationModal);
     return dialogo->exec();
+}
+
+void Screen::Teclado(QWidget *formulario, QAbstractButton *salida) {
+    formulario->installEventFilter(new TecladoFormulario(formulario, salida));
+}
+
+class Screen::RetenerFormulario::Filtro : public QObject {
+public:
+    Filtro(QWidget *formulario, QWidget *dialogo) : dialogo_(dialogo) {
+        for (QWidget *w = formulario; w; w = w->parentWidget()) {
+            w->installEventFilter(this);
+            vigilados_ << w;
+        }
+    }
+    ~Filtro() override {
+        for (const QPointer<QWidget> &w : std::as_const(vigilados_))
+            if (w) w->removeEventFilter(this);
+        // Back to the event loop of the code that closed them.
+        for (const QPointer<QObject> &o : std::as_const(retenidos_))
+            if (o) o->deleteLater();
+    }
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (e->type() != QEvent::DeferredDelete) return false;
+        if (!retenidos_.contains(o)) retenidos_ << QPointer<QObject>(o);
+        o->setProperty(kCerrandose, true);
+        if (auto *d = qobject_cast<QDialog *>(dialogo_.data()))
+            d->reject();
+        else if (dialogo_)
+            dialogo_->close();
+        return true;
+    }
+    bool Cerrado() const { return !retenidos_.isEmpty(); }
+
+private:
+    QPointer<QWidget> dialogo_;
+    QList<QPointer<QWidget>> vigilados_;
+    QList<QPointer<QObject>> retenidos_;
+};
+
+Screen::RetenerFormulario::RetenerFormulario(QWidget *formulario, QWidget *dialogo)
+    : filtro_(new Filtro(formulario, dialogo)) {}
+
+Screen::RetenerFormulario::~RetenerFormulario() {
+    delete filtro_;
+}
+
+bool Screen::RetenerFormulario::Cerrado() const {
+    return filtro_->Cerrado();
+}
+
+bool Screen::Cerrandose(const QWidget *formulario) {
+    for (const QWidget *w = formulario; w; w = w->parentWidget())
+        if (w->property(kCerrandose).toBool()) return true;
+    return false;
 }
 
 QWidgetList Screen::VentanasAbiertas() {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidgetList>
 
+class QAbstractButton;
 class QDialog;
 class QMdiArea;
 class QMdiSubWindow;
@@ -45,6 +46,31 @@ void TraerAlFrente(QWidget *formulario);
 void RepartirColumnas(QTableView *rejilla, const QList<int> &estrechables = {});
 // Shows a dialog modal; returns when it closes.
 int MostrarModal(QDialog *dialogo);
+
+// The keyboard of a form: Enter on a focused push button presses it, and an Escape that no
+// control of the form takes presses the exit button (without one, a dialog is rejected).
+void Teclado(QWidget *formulario, QAbstractButton *salida = nullptr);
+
+// While a modal dialog runs over a form, the form and the windows that hold it are not
+// deleted: closing them meanwhile closes the dialog, and they go once the code that opened
+// the dialog has returned, so that code never runs on a deleted form.
+class RetenerFormulario {
+public:
+    RetenerFormulario(QWidget *formulario, QWidget *dialogo);
+    ~RetenerFormulario();
+    RetenerFormulario(const RetenerFormulario &) = delete;
+    RetenerFormulario &operator=(const RetenerFormulario &) = delete;
+    // Whether the form was closed for good while the dialog ran.
+    bool Cerrado() const;
+
+private:
+    class Filtro;
+    Filtro *filtro_;
+};
+
+// Whether the form, or a window that holds it, was closed while a dialog over it ran: it is
+// going, and asks the user nothing more.
+bool Cerrandose(const QWidget *formulario);
 
 // Every open window of the program, task windows inside the main window included.
 QWidgetList VentanasAbiertas();

@@ -143,6 +143,7 @@ frimportar::~frimportar() = default;
 
 void frimportar::Form_Load() {
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->CdVolver);
     const MessageService::UserAction accion;
     QStringList codigos, nombres;
     cargando_ = true;

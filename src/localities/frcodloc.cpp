@@ -17,10 +17,11 @@ frcodloc::~frcodloc() = default;
 std::optional<QString> frcodloc::Preguntar(QWidget *padre, const QString &propuesto) {
     if (const auto &prueba = ChoiceService::Prueba().codigoLocalidad)
         return prueba(padre, propuesto);
-    frcodloc prompt(padre);
-    prompt.CodigoPropuesto = propuesto;
-    if (ChoiceService::MostrarDialogo(&prompt) != QDialog::Accepted) return std::nullopt;
-    return prompt.CodigoAceptado();
+    const ChoiceService::EnMonton<frcodloc> prompt(padre);
+    prompt->CodigoPropuesto = propuesto;
+    if (ChoiceService::MostrarDialogo(prompt.get()) != QDialog::Accepted || !prompt)
+        return std::nullopt;
+    return prompt->CodigoAceptado();
 }
 
 // The proposed code is set after construction, so the load runs when the prompt shows.
@@ -32,6 +33,7 @@ void frcodloc::showEvent(QShowEvent *evento) {
 void frcodloc::Form_Load() {
     cargado_ = true;
     Screen::AplicarColores(this);
+    Screen::Teclado(this);
     Screen::Centrar(this);
     ui->Txloc->setText(CodigoPropuesto);
     ui->Txloc->selectAll();

@@ -63,13 +63,14 @@ frgps::~frgps() = default;
 
 void frgps::Form_Load() {
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->CdCancelar);
     Screen::Centrar(this);
     Previsualizar();
 }
 
 void frgps::Abrir(QWidget *solicitante, AlAceptar alAceptar) {
-    frgps formulario(std::move(alAceptar), solicitante);
-    ChoiceService::MostrarDialogo(&formulario);
+    const ChoiceService::EnMonton<frgps> formulario(std::move(alAceptar), solicitante);
+    ChoiceService::MostrarDialogo(formulario.get());
 }
 
 bool frgps::EnUtm() const {

@@ -26,6 +26,7 @@ frinsLoc::~frinsLoc() = default;
 void frinsLoc::Form_Load() {
     const MessageService::UserAction accion;
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->Command2);
     Screen::Centrar(this);
     localidad_->Cargar();
 }

@@ -46,6 +46,7 @@ frloc::~frloc() = default;
 void frloc::Form_Load() {
     const MessageService::UserAction accion;
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->Tornar);
     QFont negrita = ui->DBloc->horizontalHeader()->font();
     negrita.setBold(true);
     ui->DBloc->horizontalHeader()->setFont(negrita);

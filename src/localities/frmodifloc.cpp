@@ -28,6 +28,7 @@ frmodifloc::~frmodifloc() = default;
 bool frmodifloc::Form_Load() {
     const MessageService::UserAction accion;
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->Command2);
     Screen::Centrar(this);
     if (!localidad_->Cargar()) return false;
     LocalityStore localidades;

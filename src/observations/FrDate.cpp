@@ -22,13 +22,14 @@ FrDate::~FrDate() = default;
 
 void FrDate::Form_Load() {
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->Command1);
     ui->Fecha->setSelectedDate(QDate::currentDate());
     Screen::Centrar(this);
 }
 
 void FrDate::Elegir(const QString &origen, QWidget *padre, AlElegir alElegir) {
-    FrDate picker(origen, std::move(alElegir), padre);
-    ChoiceService::MostrarDialogo(&picker);
+    const ChoiceService::EnMonton<FrDate> picker(origen, std::move(alElegir), padre);
+    ChoiceService::MostrarDialogo(picker.get());
 }
 
 void FrDate::ElegirEn(QLineEdit *campo, const QString &origen, QWidget *padre) {

@@ -112,6 +112,7 @@ void frcons::Form_Load() {
     const MessageService::UserAction accion;
     Screen::RelojArena reloj;
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->CdVolver);
     ObserverStore observadores;
     ModBaseDatos::Rellenar(ui->Cbobs, ConBlanco(Ordenada(observadores.NombresCompletos())));
     ModBaseDatos::InformarError(this, observadores);

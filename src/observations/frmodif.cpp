@@ -32,6 +32,7 @@ frmodif::~frmodif() = default;
 void frmodif::Form_Load() {
     Screen::RelojArena reloj;
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->Command2);
     obs->Cargar();
 }
 

@@ -44,6 +44,7 @@ frmotivos::~frmotivos() = default;
 void frmotivos::Form_Load() {
     const MessageService::UserAction accion;
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->Tornar);
     CargarGrid();
 }
 

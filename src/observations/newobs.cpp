@@ -49,6 +49,7 @@ QString newobs::CodigoLocalidad() const {
 void newobs::Form_Load() {
     Screen::RelojArena reloj;
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->CdVolver);
     ui->Txdata->setDate(QDate(FechaDeHoy().year(), 1, 1));
     fechaElegida_ = false;
     ui->Txhini->setTime(QTime(0, 0));

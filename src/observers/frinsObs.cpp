@@ -27,6 +27,7 @@ frinsObs::~frinsObs() = default;
 
 void frinsObs::Form_Load() {
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->Command2);
     Screen::Centrar(this);
     QString error;
     ui->Cbprov->addItem(QString());

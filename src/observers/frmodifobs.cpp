@@ -28,6 +28,7 @@ frmodifobs::~frmodifobs() = default;
 bool frmodifobs::Form_Load() {
     const MessageService::UserAction accion;
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->Command2);
     Screen::Centrar(this);
     ui->Cbprov->addItem(QString());
     ReferenceData referencias;

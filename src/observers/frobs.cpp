@@ -47,6 +47,7 @@ frobs::~frobs() = default;
 void frobs::Form_Load() {
     const MessageService::UserAction accion;
     Screen::AplicarColores(this);
+    Screen::Teclado(this, ui->Tornar);
     QFont negrita = ui->DBObs->horizontalHeader()->font();
     negrita.setBold(true);
     ui->DBObs->horizontalHeader()->setFont(negrita);

@@ -1,5 +1,6 @@
 #include "Localidades.h"
 
+#include "gui/Screen.h"
 #include "localities/frinsLoc.h"
 
 #include <QClipboard>
@@ -23,11 +24,20 @@ QStringList Items(QWidget *w, const QString &lista) {
 }
 
 // Zone, easting and northing as a user gives them: the zone typed, then each coordinate
-// typed (or pasted, when it holds something else than digits) and left.
-void Coordenadas(QWidget *d, const QString &huso, const QString &x, const QString &y) {
+// pasted and left, or typed and left by Tab, with no beep.
+void Coordenadas(QWidget *d, const QString &huso, const QString &x, const QString &y,
+                 bool teclado = false) {
     Escribir(d, u"Cbhuso"_s, huso);
     for (const auto &[campo, valor] : {std::pair{u"Txutmx"_s, x}, std::pair{u"Txutmy"_s, y}}) {
         auto *c = Control<QLineEdit>(d, campo);
+        if (teclado) {
+            const int pitidos = Screen::Pitidos();
+            User::Escribir(c, valor);
+            QTest::keyClick(c, Qt::Key_Tab);
+            QVERIFY(!c->hasFocus());
+            QCOMPARE(Screen::Pitidos(), pitidos);
+            continue;
+        }
         User::Escribir(c, QString());
         QGuiApplication::clipboard()->setText(valor);
         QTest::keyClick(c, Qt::Key_V, Qt::ControlModifier);
@@ -76,7 +86,7 @@ void tst_frinsLoc::sesion() {
         {"30", "440291", "4474254", ""},
     };
     for (const Caso &c : casos) {
-        Coordenadas(&d, c.huso, c.x, c.y);
+        Coordenadas(&d, c.huso, c.x, c.y, c.mensaje.isEmpty());
         QCOMPARE(Mensaje(&d), c.mensaje);
     }
     QCOMPARE(Texto(&d, u"cb10k"_s) + u'|' + Texto(&d, u"txutm1k"_s), u"VK47|VK4074"_s);

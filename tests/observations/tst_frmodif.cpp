@@ -155,6 +155,12 @@ void tst_frmodif::sesion() {
     QCOMPARE(Textos(f, {"Lbespecie"}), u"Lagartija ibérica"_s);
     User::Elegir(c<QComboBox>("Cbestadio"), u"Juvenil"_s);
     User::Escribir(c<QLineEdit>("Txexemplars"), u"0"_s);
+    // Enter and Tab pass the digit filter: no beep, and Tab goes on to the next control.
+    const int pitidos = Screen::Pitidos();
+    QTest::keyClick(c<QLineEdit>("Txexemplars"), Qt::Key_Return);
+    QTest::keyClick(c<QLineEdit>("Txexemplars"), Qt::Key_Tab);
+    QVERIFY(!c<QLineEdit>("Txexemplars")->hasFocus());
+    QCOMPARE(Screen::Pitidos(), pitidos);
     QTest::mouseClick(c<QCheckBox>("Check1"), Qt::LeftButton);
     User::Escribir(c<QLineEdit>("Txdesc"), u"Junto al agua"_s);
     User::Elegir(c<QComboBox>("Cbmotivo"), u"Atropello"_s);

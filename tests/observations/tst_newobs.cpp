@@ -3,9 +3,11 @@
 #include "support/User.h"
 
 #include "gui/ChoiceService.h"
+#include "gui/Screen.h"
 #include "localities/frcodloc.h"
 #include "observations/newobs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QPointer>
@@ -249,11 +251,34 @@ void tst_newobs::derivacion() {
     s.Elegir("Cbhuso", u"29"_s);
     QCOMPARE(s.Textos({"Cbprov", "tx1k"}), u"A Coruña|NJ9111"_s);
 
+    // By the keyboard alone: Tab leaves each digit field, the northing's deriving the squares
+    // as a click elsewhere does, and Enter is no character to refuse with a beep.
+    s.Elegir("Cbhuso", u" "_s);
+    const int pitidos = Screen::Pitidos();
+    for (const auto &[campo, texto] :
+         {std::pair{"Txexemplars", u"3"_s}, std::pair{"Txlong", u"440291"_s},
+          std::pair{"Txlat", u"4474254"_s}}) {
+        if (qstrcmp(campo, "Txlat") == 0) s.Elegir("Cbhuso", u"30"_s);
+        User::Escribir(s.c(campo), texto);
+        QTest::keyClick(s.c(campo), Qt::Key_Return);
+        QTest::keyClick(s.c(campo), Qt::Key_Tab);
+        QVERIFY2(!s.c(campo)->hasFocus(), campo);
+    }
+    QCOMPARE(Screen::Pitidos(), pitidos);
+    QCOMPARE(s.Textos({"Txexemplars", "cb10k", "tx1k", "missatge"}), u"3|VK47|VK4074|"_s);
+    // Shift+Tab goes back into it.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QVERIFY(s.c("Txlat")->hasFocus());
+
     // A square outside Spain: refused, the blank square chosen, whose choice empties the
     // zone and coordinates.
     s.Poner("Txlat", u"4000000"_s);
     QCOMPARE(s.Textos({"missatge", "cb10k", "Cbhuso", "Txlong", "Txlat"}),
              u"Estas coordenadas generan un UTM10 no correcto| |||"_s);
+    // Escape in a digit field leaves the form as "Salir" does.
+    s.c("Txexemplars")->setFocus();
+    QTest::keyClick(s.c("Txexemplars"), Qt::Key_Escape);
+    QVERIFY(!s.f.isVisible());
 }
 
 void tst_newobs::municipioLimitaCuadrados() {

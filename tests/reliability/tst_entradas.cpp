@@ -7,8 +7,10 @@
 
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QDateTimeEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <memory>
 
@@ -23,6 +25,7 @@ private slots:
     void initTestCase() { TestHooks::Instalar(); }
     void entradas_data();
     void entradas();
+    void teclado();
 
 private:
     // One fresh database per form; each case starts from its first contents.
@@ -128,6 +131,139 @@ void tst_entradas::entradas() {
         !motivo.isEmpty())
         QEXPECT_FAIL("", qPrintable(motivo), Abort);
     QVERIFY2(problemas.isEmpty(), qPrintable(problemas.join(u"\n   "_s)));
+}
+
+namespace {
+
+// The control that holds a widget with the focus: its outermost ancestor in the form that
+// takes the focus by Tab (a list's own edit, a grid's viewport, a spin box's text are parts).
+QWidget *Control(QWidget *formulario, QWidget *w) {
+    QWidget *control = nullptr;
+    for (; w && w != formulario; w = w->parentWidget())
+        if (w->focusPolicy() & Qt::TabFocus) control = w;
+    return w == formulario ? control : nullptr;
+}
+
+// The controls the keyboard must reach, in the form's own tab order.
+QList<QWidget *> Enfocables(QWidget *formulario) {
+    QList<QWidget *> r;
+    for (QWidget *w = formulario->nextInFocusChain(); w != formulario; w = w->nextInFocusChain())
+        if (QWidget *c = Control(formulario, w);
+            c && !r.contains(c) && c->isVisibleTo(formulario) && c->isEnabled())
+            r << c;
+    return r;
+}
+
+QString Nombres(const QList<QWidget *> &controles) {
+    QStringList r;
+    for (QWidget *c : controles)
+        r << (c ? c->objectName() : u"<ninguno>"_s);
+    return r.join(u' ');
+}
+
+// From the first control, each key in turn until the focus is back on it (or has gone
+// round twice): the controls met, the first one last.
+QList<QWidget *> Recorrido(QWidget *formulario, QWidget *primero, Qt::Key tecla,
+                           Qt::KeyboardModifiers mod, int maximo) {
+    primero->setFocus(Qt::TabFocusReason);
+    QList<QWidget *> r;
+    for (int i = 0; i < maximo; ++i) {
+        QWidget *foco = QApplication::focusWidget();
+        if (!foco) break;
+        QTest::keyClick(foco, tecla, mod);
+        r << Control(formulario, QApplication::focusWidget());
+        if (r.last() == primero) break;
+    }
+    return r;
+}
+
+} // namespace
+
+// Every registered form by the keyboard alone: from the first control Tab reaches every
+// control that takes the focus and comes back round, Shift+Tab walks back the same way;
+// Escape leaves the form as its exit button does, and Enter presses a focused button.
+void tst_entradas::teclado() {
+    int formularios = 0, controles = 0;
+    QStringList problemas;
+    for (const FormRegistry::Formulario &f : FormRegistry::Registro()) {
+        Base(f);
+        TestHooks::Vigia vigia;
+        std::unique_ptr<QWidget> w(f.abrir());
+        vigia.Permitir(w.get());
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        const QList<QWidget *> todos = Enfocables(w.get());
+        QVERIFY2(!todos.isEmpty(), qPrintable(f.nombre));
+        const auto anotar = [&](const QString &que) { problemas << f.nombre + u": "_s + que; };
+
+        int maximo = 2 * int(todos.size()) + 2;
+        for (QWidget *c : todos)
+            if (auto *fecha = qobject_cast<QDateTimeEdit *>(c)) maximo += fecha->sectionCount();
+        const QList<QWidget *> adelante =
+            Recorrido(w.get(), todos.first(), Qt::Key_Tab, Qt::NoModifier, maximo);
+        for (QWidget *c : todos)
+            if (!adelante.contains(c)) anotar(u"Tab no llega a "_s + c->objectName());
+        if (adelante.isEmpty() || adelante.last() != todos.first())
+            anotar(u"Tab no vuelve al primero: "_s + Nombres(adelante));
+        // A date or time field's own Tab goes through its sections, then on.
+        for (qsizetype i = 1, seguidos = 0; i < adelante.size(); ++i) {
+            seguidos = adelante[i] == adelante[i - 1] ? seguidos + 1 : 0;
+            auto *fecha = qobject_cast<QDateTimeEdit *>(adelante[i]);
+            if (seguidos > (fecha ? fecha->sectionCount() - 1 : 0))
+                anotar(u"Tab queda atrapado en "_s + Nombres({adelante[i]}));
+        }
+        QList<QWidget *> esperado(adelante.crbegin() + 1, adelante.crend());
+        esperado << todos.first();
+        const QList<QWidget *> atras =
+            Recorrido(w.get(), todos.first(), Qt::Key_Backtab, Qt::ShiftModifier, maximo);
+        if (atras != esperado)
+            anotar(u"Mayús+Tab recorre «%1», no «%2»"_s.arg(Nombres(atras), Nombres(esperado)));
+
+        const QString recorrido = Nombres(adelante);
+
+        // Escape from the first control: the form goes, by its exit button where it has one.
+        QList<QPushButton *> botones;
+        for (QWidget *c : todos)
+            if (auto *b = qobject_cast<QPushButton *>(c)) botones << b;
+        QString salida;
+        {
+            std::vector<std::unique_ptr<QSignalSpy>> espias;
+            for (QPushButton *b : botones)
+                espias.push_back(std::make_unique<QSignalSpy>(b, &QAbstractButton::clicked));
+            todos.first()->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QApplication::processEvents();
+            if (w->isVisible()) anotar(u"Escape no cierra"_s);
+            for (size_t i = 0; i < espias.size(); ++i)
+                if (espias[i]->count() > 0) salida = botones[qsizetype(i)]->objectName();
+        }
+        // Enter on a focused button presses it: the exit button, or the first button.
+        w.reset(f.abrir());
+        vigia.Permitir(w.get());
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        auto *boton = salida.isEmpty() ? nullptr : w->findChild<QPushButton *>(salida);
+        if (!boton)
+            for (QWidget *c : Enfocables(w.get()))
+                if ((boton = qobject_cast<QPushButton *>(c))) break;
+        if (boton) {
+            QSignalSpy pulsado(boton, &QAbstractButton::clicked);
+            boton->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(boton, Qt::Key_Return);
+            QApplication::processEvents();
+            if (pulsado.count() != 1) anotar(u"Intro no pulsa "_s + boton->objectName());
+        }
+        for (const QString &i : vigia.Tomar())
+            anotar(u"ventana fuera de los ganchos: "_s + i);
+        ++formularios;
+        controles += int(todos.size());
+        qInfo("%s: %lld controles: %s", qPrintable(f.nombre), qlonglong(todos.size()),
+              qPrintable(recorrido));
+    }
+    qInfo("%d formularios recorridos, %d controles alcanzados", formularios, controles);
+    for (const QString &p : problemas)
+        qWarning("%s", qPrintable(p));
+    QVERIFY(problemas.isEmpty());
 }
 
 QTEST_MAIN(tst_entradas)

@@ -5,27 +5,39 @@
 #include "support/User.h"
 
 #include "app/principal.h"
+#include "atlas/frmapa.h"
 #include "data/SqlDialect.h"
+#include "export/frfitxer.h"
+#include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "gui/UnsavedChanges.h"
+#include "import/frimportar.h"
+#include "localities/frloc.h"
+#include "observations/frcons.h"
+#include "observations/newobs.h"
+#include "observers/frobs.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -40,6 +52,8 @@ class tst_sesion : public QObject {
     Q_OBJECT
 private slots:
     void sesion();
+    void dialogoSinFormulario_data();
+    void dialogoSinFormulario();
 };
 
 namespace {
@@ -145,8 +159,12 @@ struct Sesion {
         vigia.Permitir(d);
         d->show();
         QPointer<QDialog> vivo(d);
-        for (int i = 0; i < 40 && vivo && d->isVisible() && Quedan(); ++i)
-            Paso(d, false);
+        for (int i = 0; i < 40 && vivo && d->isVisible() && Quedan(); ++i) {
+            // Now and then the task window under the dialog is closed meanwhile, as a timer
+            // or a signal of the program might.
+            if (Uno(25) == 0) CerrarDebajo(d);
+            if (vivo && d->isVisible()) Paso(d, false);
+        }
         if (vivo && d->isVisible()) d->reject();
         return vivo ? d->result() : int(QDialog::Rejected);
     }
@@ -323,7 +341,12 @@ private:
                                   Qt::Key_Down,   Qt::Key_Backspace, Qt::Key_Delete};
         const Qt::Key tecla = teclas[Uno(std::size(teclas))];
         Traza(u"tecla "_s + QKeySequence(tecla).toString(), foco);
-        QTest::keyClick(foco, tecla);
+        // Enter presses a focused button: the same click, checked the same way.
+        if (auto *b = qobject_cast<QAbstractButton *>(foco);
+            b && tecla == Qt::Key_Return && !qobject_cast<QCheckBox *>(b))
+            PulsarBoton(b, [b] { QTest::keyClick(b, Qt::Key_Return); });
+        else
+            QTest::keyClick(foco, tecla);
     }
 
     void Fila(QWidget *v) {
@@ -332,6 +355,16 @@ private:
         const int fila = Uno(tabla->model()->rowCount());
         Traza(u"fila "_s + QString::number(fila), tabla);
         tabla->setCurrentIndex(tabla->model()->index(fila, 0));
+    }
+
+    void CerrarDebajo(QDialog *d) {
+        for (QWidget *w = d->parentWidget(); w; w = w->parentWidget())
+            if (auto *sub = qobject_cast<QMdiSubWindow *>(w)) {
+                Traza(u"cierra la ventana bajo el diálogo"_s, d);
+                sub->close();
+                QApplication::processEvents();
+                return;
+            }
     }
 
     void Cerrar(QWidget *v) {
@@ -352,6 +385,12 @@ private:
         if (const auto *f = FormRegistry::Buscar(Formulario(b)->objectName()); f && Uno(3) == 0)
             for (QAbstractButton *g : botones)
                 if (f->guardar.contains(g->objectName())) b = g;
+        PulsarBoton(b,
+                    [b] { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2)); });
+    }
+
+    // A button pressed (by a click or a key), and what it changed checked.
+    void PulsarBoton(QAbstractButton *b, const std::function<void()> &pulsar) {
         QWidget *form = Formulario(b);
         const QString boton = form->objectName() + u'/' + b->objectName();
         Traza(u"pulsa"_s, b);
@@ -368,7 +407,7 @@ private:
         if (f && f->guardar.contains(b->objectName())) {
             FormRegistry::Guardado guardado(*f, form);
             promptCerrado_ = false;
-            QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
+            pulsar();
             if (guardado.Exito()) ++guardadosConExito;
             for (const QString &problema : guardado.Comprobar())
                 // Closing the code prompt is the user's own refusal: it needs no message.
@@ -385,7 +424,7 @@ private:
         };
         const auto antes = observaciones();
         const qsizetype mostrados = MessageService::Mostrados().size();
-        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
+        pulsar();
         if (boton == u"frcopias/CdRestaurar"_s && MessageService::Mostrados().size() > mostrados &&
             MessageService::Ultimo().texto.startsWith(u"Se han restaurado los datos"_s))
             restaurada = true;
@@ -472,6 +511,110 @@ void tst_sesion::sesion() {
     }
     QVERIFY2(s.problemas.isEmpty(),
              qPrintable(u"semilla %1:\n   "_s.arg(semilla) + s.problemas.join(u"\n   "_s)));
+}
+
+// A task window closed (as a timer or a signal of the program might) while a modal dialog it
+// opened is up: the dialog closes, the window goes once the code that opened the dialog has
+// returned, nothing is deleted twice nor touched once deleted. The real dialogs run.
+void tst_sesion::dialogoSinFormulario_data() {
+    QTest::addColumn<QString>("formulario");
+    QTest::addColumn<QString>("boton");
+    // The dialogs that open in turn ("dialog/button": that button of it is pressed next); the
+    // window is closed under the last one.
+    QTest::addColumn<QStringList>("dialogos");
+    QTest::newRow("newobs/frgps") << u"newobs"_s << u"CdGps"_s << QStringList{u"frgps"_s};
+    QTest::newRow("newobs/frcodloc") << u"newobs"_s << u"Cbguardar"_s << QStringList{u"frcodloc"_s};
+    QTest::newRow("newobs/mensaje") << u"newobs"_s << u"Cbnueva"_s << QStringList{u"QMessageBox"_s};
+    QTest::newRow("frcons/FrDate") << u"frcons"_s << u"Cdfini"_s << QStringList{u"FrDate"_s};
+    QTest::newRow("frcons/mensaje") << u"frcons"_s << u"CdSup"_s << QStringList{u"QMessageBox"_s};
+    QTest::newRow("frmapa/FrDate") << u"frmapa"_s << u"Cdffin"_s << QStringList{u"FrDate"_s};
+    QTest::newRow("frloc/frinsLoc") << u"frloc"_s << u"CdNou"_s << QStringList{u"frinsLoc"_s};
+    QTest::newRow("frloc/frmodifloc") << u"frloc"_s << u"cdAct"_s << QStringList{u"frmodifloc"_s};
+    QTest::newRow("frloc/frinsLoc/frgps")
+        << u"frloc"_s << u"CdNou"_s << QStringList{u"frinsLoc/CdGps"_s, u"frgps"_s};
+    QTest::newRow("frobs/frinsObs") << u"frobs"_s << u"CdNou"_s << QStringList{u"frinsObs"_s};
+    QTest::newRow("frobs/frmodifobs") << u"frobs"_s << u"cdAct"_s << QStringList{u"frmodifobs"_s};
+    QTest::newRow("frfitxer/frsensibles")
+        << u"frfitxer"_s << u"CdSensibles"_s << QStringList{u"frsensibles"_s};
+    QTest::newRow("frimportar/archivo")
+        << u"frimportar"_s << u"CdAbrir"_s << QStringList{u"QFileDialog"_s};
+}
+
+void tst_sesion::dialogoSinFormulario() {
+    QFETCH(QString, formulario);
+    QFETCH(QString, boton);
+    QFETCH(QStringList, dialogos);
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    QVERIFY(bd.ok());
+    QStringList datos;
+    for (const FormRegistry::Formulario &f : FormRegistry::Registro())
+        datos += f.datos.split(u";\n"_s, Qt::SkipEmptyParts);
+    datos.removeDuplicates();
+    for (const QString &sql : datos)
+        QVERIFY(bd.Ejecutar(sql));
+    ChoiceService::Restablecer();
+    MessageService::setModoPrueba(true);
+    QMdiArea area;
+    Screen::setAreaPrincipal(&area);
+    area.resize(1200, 800);
+    area.show();
+
+    const QHash<QString, std::function<QWidget *()>> abrir = {{u"newobs"_s, [] { return new newobs; }},
+                                                              {u"frcons"_s, [] { return new frcons; }},
+                                                              {u"frmapa"_s, [] { return new frmapa; }},
+                                                              {u"frloc"_s, [] { return new frloc; }},
+                                                              {u"frobs"_s, [] { return new frobs; }},
+                                                              {u"frfitxer"_s, [] { return new frfitxer; }},
+                                                              {u"frimportar"_s, [] { return new frimportar; }}};
+    QPointer<QWidget> padre = abrir.value(formulario)();
+    Screen::MostrarHijo(padre);
+    // What the button needs: a row chosen in a list, a new locality to ask a code for.
+    if (auto *filtrar = padre->findChild<QPushButton *>(u"CdBuscar"_s)) {
+        filtrar->click();
+        auto *rejilla = padre->findChild<QTableView *>();
+        QVERIFY(rejilla && rejilla->model()->rowCount() > 0);
+        rejilla->setCurrentIndex(rejilla->model()->index(0, 0));
+    }
+    if (boton == u"Cbguardar"_s) {
+        FormRegistry::Buscar(formulario)->rellenar(padre);
+        padre->findChild<QDateEdit *>(u"Txdata"_s)->setDate(QDate(2020, 5, 15));
+    }
+    auto *b = padre->findChild<QAbstractButton *>(boton);
+    QVERIFY(b && b->isEnabled());
+
+    QStringList pendientes = dialogos;
+    QTimer vigilante;
+    vigilante.setInterval(5);
+    connect(&vigilante, &QTimer::timeout, this, [&] {
+        QWidget *m = QApplication::activeModalWidget();
+        if (!m || pendientes.isEmpty()) return;
+        const QString nombre = qobject_cast<QMessageBox *>(m)   ? u"QMessageBox"_s
+                               : qobject_cast<QFileDialog *>(m) ? u"QFileDialog"_s
+                                                                : m->objectName();
+        const QStringList paso = pendientes.first().split(u'/');
+        if (nombre != paso.first()) return;
+        pendientes.removeFirst();
+        if (paso.size() > 1) {
+            auto *siguiente = m->findChild<QAbstractButton *>(paso.last());
+            QVERIFY(siguiente);
+            QTimer::singleShot(0, siguiente, &QAbstractButton::click);
+        } else if (padre) {
+            Screen::CerrarHijo(padre);
+        }
+    });
+    vigilante.start();
+    // The message boxes too are the real ones.
+    MessageService::setModoPrueba(dialogos.last() != u"QMessageBox"_s);
+    b->click();
+    MessageService::setModoPrueba(true);
+    vigilante.stop();
+    QVERIFY2(pendientes.isEmpty(), qPrintable(pendientes.join(u' ')));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    QVERIFY(!padre);
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(area.subWindowList().isEmpty());
+    Screen::setAreaPrincipal(nullptr);
 }
 
 QTEST_MAIN(tst_sesion)
