@@ -312,6 +312,14 @@ QString FormRegistry::FalloConocido(const QString &casoOProblema) {
     return {};
 }
 
+QStringList FormRegistry::Datos() {
+    QStringList datos;
+    for (const Formulario &f : Registro())
+        datos += f.datos.split(u";\n"_s, Qt::SkipEmptyParts);
+    datos.removeDuplicates();
+    return datos;
+}
+
 const FormRegistry::Formulario *FormRegistry::Buscar(const QString &nombre) {
     for (const Formulario &f : Registro())
         if (f.nombre == nombre) return &f;

@@ -53,6 +53,8 @@ struct Formulario {
 };
 
 const QList<Formulario> &Registro();
+// What every registered form needs on a fresh database, each statement once.
+QStringList Datos();
 const Formulario *Buscar(const QString &nombre);
 
 // The tables a user's work changes.

@@ -455,11 +455,7 @@ void tst_sesion::sesion() {
     QVERIFY(Poblar(bd, 3000));
     QCOMPARE(bd.Contar(u"observacion"_s), 3000);
     // What the registered forms need, once each.
-    QStringList datos;
-    for (const FormRegistry::Formulario &f : FormRegistry::Registro())
-        datos += f.datos.split(u";\n"_s, Qt::SkipEmptyParts);
-    datos.removeDuplicates();
-    for (const QString &sql : datos)
+    for (const QString &sql : FormRegistry::Datos())
         QVERIFY(bd.Ejecutar(sql));
     // Rows given their numbers above: a server's next numbers go past them.
     for (const auto &[tabla, columna] :
@@ -546,11 +542,7 @@ void tst_sesion::dialogoSinFormulario() {
     QFETCH(QStringList, dialogos);
     TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(bd.ok());
-    QStringList datos;
-    for (const FormRegistry::Formulario &f : FormRegistry::Registro())
-        datos += f.datos.split(u";\n"_s, Qt::SkipEmptyParts);
-    datos.removeDuplicates();
-    for (const QString &sql : datos)
+    for (const QString &sql : FormRegistry::Datos())
         QVERIFY(bd.Ejecutar(sql));
     ChoiceService::Restablecer();
     MessageService::setModoPrueba(true);
