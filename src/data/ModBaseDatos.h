@@ -8,6 +8,11 @@ class QSqlQuery;
 
 namespace ModBaseDatos {
 
+// The longest text a description or a name may hold, in characters: what a memo field held
+// when typed. Forms refuse a longer paste and imports refuse the row, saying why; nothing is
+// cut.
+constexpr int kMaximoTexto = 65535;
+
 // Pauses for the given seconds while the interface keeps processing events. Ends at once
 // when the clock jumps (midnight), as the elapsed time is taken as an absolute difference.
 void Esperar(double segundos);

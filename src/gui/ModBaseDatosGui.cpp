@@ -30,6 +30,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QValidator>
+#include <algorithm>
 
 bool ModBaseDatos::BorrandoTexto = false;
 
@@ -383,8 +384,9 @@ private:
 } // namespace
 
 void ModBaseDatos::LimitarLongitud(QLineEdit *campo, int maximo) {
-    // Qt's own limit counts UTF-16 units and cuts silently.
-    campo->setMaxLength(32767);
+    // Qt's own limit counts UTF-16 units and cuts silently: it is kept above ours (a
+    // character may take two units), so that only the validator refuses, and says why.
+    campo->setMaxLength(std::max(32767, 2 * maximo + 2));
     campo->setValidator(new LimiteLongitud(campo, maximo));
 }
 
