@@ -6,11 +6,13 @@
 
 #include "app/principal.h"
 #include "atlas/frmapa.h"
+#include "data/ModConex.h"
 #include "data/SqlDialect.h"
 #include "export/frfitxer.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
+#include "gui/Progreso.h"
 #include "gui/Screen.h"
 #include "gui/UnsavedChanges.h"
 #include "import/frimportar.h"
@@ -26,8 +28,10 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -35,6 +39,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -193,6 +198,15 @@ struct Sesion {
             Traza(respuesta == QMessageBox::Yes ? u"responderá Sí"_s : u"responderá No"_s);
             MessageService::EncolarRespuesta(respuesta);
         }
+        // Now and then the next long task is cancelled, as by its "Cancelar", at one of
+        // its first reports: what it did must be undone.
+        if (Uno(12) == 0) {
+            const int informe = 1 + Uno(3);
+            Traza(u"cancelará la próxima tarea larga en su aviso %1"_s.arg(informe));
+            Progreso::CancelarEn(informe);
+        }
+        const qsizetype tareas = Progreso::Vistos().size();
+        const QString huella = Huella();
         // Each action up to its share of a hundred; without a window, the menu.
         static const std::pair<int, void (Sesion::*)(QWidget *)> acciones[] = {
             {16, &Sesion::Rellenar}, {40, &Sesion::Escribir}, {50, &Sesion::Elegir},
@@ -208,6 +222,11 @@ struct Sesion {
                     (this->*hacer)(ventana);
                     break;
                 }
+        for (const Progreso::Visto &v : Progreso::Vistos().mid(tareas))
+            if (v.cancelado)
+                if (const QString despues = Huella(); despues != huella)
+                    Anotar(
+                        u"«%1», cancelada, dejó cambios: %2 → %3"_s.arg(v.texto, huella, despues));
         if (const QString m = TestHooks::Mensajes(mensajes_); traza && !m.isEmpty())
             qInfo("   mensajes «%s»", qPrintable(m));
         mensajes_ = MessageService::Mostrados().size();
@@ -215,7 +234,36 @@ struct Sesion {
             Anotar(u"ventana modal fuera de los ganchos: "_s + i);
     }
 
+    // Folders where the program writes files: a cancelled task leaves nothing there.
+    QStringList carpetas;
+    QString base; // the database file, with its journal, changes on its own
+
 private:
+    // What a cancelled task must leave as it was: the tables, and the files written (the
+    // file offered for import is written anew each time it is chosen).
+    QString Huella() const {
+        QSqlQuery q(ModConex::DatabaseConnection());
+        QString r;
+        if (q.exec(u"SELECT (SELECT count(*) || '+' || total(id_observacion) || '+' || "
+                   "total(length(descripcion)) FROM observacion) || '/' || (SELECT count(*) "
+                   "FROM localidad) || '/' || (SELECT count(*) FROM observador) || '/' || "
+                   "(SELECT count(*) FROM motivo)"_s) &&
+            q.next())
+            r = q.value(0).toString();
+        for (const QString &carpeta : carpetas) {
+            QStringList archivos;
+            QDirIterator it(carpeta, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QFileInfo f = it.nextFileInfo();
+                if (f.fileName() != u"puntos.gpx"_s && !f.filePath().startsWith(base))
+                    archivos << f.filePath() + u':' + QString::number(f.size());
+            }
+            archivos.sort();
+            r += u' ' + archivos.join(u' ');
+        }
+        return r;
+    }
+
     void Anotar(const QString &problema) {
         const QString texto = u"acción %1: %2"_s.arg(accion).arg(problema);
         (FormRegistry::FalloConocido(problema).isEmpty() ? problemas : conocidos) << texto;
@@ -470,6 +518,8 @@ void tst_sesion::sesion() {
     s.traza = qEnvironmentVariableIsSet("TRITODEX_SESION_TRAZA");
     TestHooks::Instalar(
         {[&](const QString &p) { return s.Codigo(p); }, [&](QDialog *d) { return s.Dialogo(d); }});
+    s.carpetas = {QDir::homePath(), bd.carpeta()};
+    s.base = bd.ruta();
     QElapsedTimer reloj;
     reloj.start();
     {
