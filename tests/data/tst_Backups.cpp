@@ -211,6 +211,9 @@ void tst_Backups::automaticaYRestaurar() {
 void tst_Backups::archivoDanado() {
     TestDatabase bd;
     Observaciones(bd, 400);
+    QString error;
+    const auto buena = Backups::Hacer(&error);
+    QVERIFY2(buena, qPrintable(error));
     ModConex::Desconectar();
     // Pages in the middle of the observations' table overwritten, the header left whole.
     QFile f(bd.ruta());
@@ -226,6 +229,22 @@ void tst_Backups::archivoDanado() {
     QCOMPARE(Huella(bd.ruta()), huella);
     QString motivo;
     QVERIFY(!Backups::Comprobar(bd.ruta(), &motivo));
+
+    // Put back over the damaged file, and over one whose header is gone too (SQLite cannot
+    // open that one at all): each time the data come back and the bad file is kept whole.
+    for (const bool cabecera : {false, true}) {
+        if (cabecera) {
+            ModConex::Desconectar();
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.write(QByteArray(100, 'x')) == 100);
+            f.close();
+            QVERIFY(!ModConex::Conectar());
+        }
+        const QByteArray mala = Huella(bd.ruta());
+        QVERIFY2(Backups::Restaurar(*buena, &error), qPrintable(error));
+        QCOMPARE(bd.Contar(u"observacion"_s), 400);
+        QCOMPARE(Huella(Backups::Listar().first().ruta), mala);
+    }
+    QCOMPARE(Backups::Listar().size(), 3);
 }
 
 void tst_Backups::versionPosterior() {
