@@ -7,10 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 
@@ -450,7 +448,8 @@ bool Restaurar(const QString &copia, QString *error, const Avance &avance) {
     // The program's own open reads would hold the file against the restore's lock.
     ModConex::Desconectar();
     bool ok = false;
-    switch (EnSuSitio(copia, actual, avance, error)) {
+    switch (QFileInfo::exists(actual) ? EnSuSitio(copia, actual, avance, error)
+                                      : Resultado::NoEsBase) {
     case Resultado::Hecho:
         ok = true;
         break;
