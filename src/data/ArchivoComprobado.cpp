@@ -8,7 +8,9 @@
 
 namespace {
 
-QString Nombre(const QString &ruta) { return QDir::toNativeSeparators(ruta); }
+QString Nombre(const QString &ruta) {
+    return QDir::toNativeSeparators(ruta);
+}
 
 // Below this a failed write is taken for a full disk even when errno was lost on the way.
 constexpr qint64 kCasiLleno = 1 << 20;
@@ -76,7 +78,9 @@ qint64 Causas::EspacioLibre(const QString &ruta) {
 
 ArchivoComprobado::ArchivoComprobado(const QString &ruta) : ruta_(ruta), archivo_(ruta) {}
 
-ArchivoComprobado::~ArchivoComprobado() { Descartar(); }
+ArchivoComprobado::~ArchivoComprobado() {
+    Descartar();
+}
 
 bool ArchivoComprobado::Fallo(QString *error) {
     const int codigo = errno_;

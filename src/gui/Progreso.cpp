@@ -73,8 +73,14 @@ bool Progreso::Informar(qint64 hecho, qint64 total) {
     return !cancelado_;
 }
 
-void Progreso::CancelarEn(int informe) { gCancelarEn = informe; }
+void Progreso::CancelarEn(int informe) {
+    gCancelarEn = informe;
+}
 
-QList<Progreso::Visto> Progreso::Vistos() { return gVistos; }
+QList<Progreso::Visto> Progreso::Vistos() {
+    return gVistos;
+}
 
-void Progreso::Limpiar() { gVistos.clear(); }
+void Progreso::Limpiar() {
+    gVistos.clear();
+}
