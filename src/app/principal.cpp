@@ -13,6 +13,7 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
+#include "gui/Progreso.h"
 #include "gui/Screen.h"
 #include "gui/UnsavedChanges.h"
 #include "import/frimportar.h"
@@ -111,7 +112,13 @@ void principal::ProtegerDatos(QWidget *ventana) {
     const QString titulo = QStringLiteral("Copias de seguridad");
     if (ModConex::DatabaseConnection().isOpen()) {
         QString error;
-        if (!Backups::Automatica(&error))
+        bool ok = false;
+        {
+            Progreso progreso(ventana, QStringLiteral("Haciendo la copia de seguridad..."));
+            ok = Backups::Automatica(&error, QDateTime::currentDateTime(), progreso.avance());
+        }
+        // A copy the user stopped is made at the next start.
+        if (!ok && error != Avances::kCancelado)
             MessageService::Mostrar(ventana,
                                     QStringLiteral("No se ha podido hacer la copia de seguridad "
                                                    "automática de los datos: %1")
@@ -123,7 +130,7 @@ void principal::ProtegerDatos(QWidget *ventana) {
     // The newest copy that is itself sound.
     QString motivo;
     for (const Backups::Copia &c : Backups::Listar()) {
-        if (!Backups::Comprobar(c.ruta, &motivo)) continue;
+        if (!Backups::Restaurable(c.ruta, &motivo)) continue;
         const QString fecha = c.fecha.toString(QStringLiteral("dd/MM/yyyy HH:mm"));
         if (MessageService::Mostrar(ventana,
                                     QStringLiteral("La copia de seguridad más reciente en buen "
@@ -135,12 +142,22 @@ void principal::ProtegerDatos(QWidget *ventana) {
                                     QMessageBox::No) != QMessageBox::Yes)
             return;
         QString error;
-        if (Backups::Restaurar(c.ruta, &error))
+        bool ok = false;
+        {
+            Progreso progreso(ventana, QStringLiteral("Restaurando la copia de seguridad..."));
+            ok = Backups::Restaurar(c.ruta, &error, progreso.avance());
+        }
+        if (ok)
             MessageService::Mostrar(ventana,
                                     QStringLiteral("Se han restaurado los datos de la copia del "
                                                    "%1.")
                                         .arg(fecha),
                                     titulo);
+        else if (error == Avances::kCancelado)
+            MessageService::Mostrar(ventana,
+                                    QStringLiteral("No se ha restaurado la copia: los datos "
+                                                   "actuales no han cambiado."),
+                                    titulo, QMessageBox::Information);
         else
             MessageService::Mostrar(
                 ventana, QStringLiteral("No se ha podido restaurar la copia: %1").arg(error),

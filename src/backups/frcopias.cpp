@@ -3,6 +3,7 @@
 #include "data/Backups.h"
 #include "data/ModConex.h"
 #include "gui/MessageService.h"
+#include "gui/Progreso.h"
 #include "gui/Screen.h"
 #include "ui_frcopias.h"
 
@@ -74,8 +75,11 @@ void frcopias::CdCopia_Click() {
     std::optional<QString> ruta;
     {
         Screen::RelojArena reloj;
-        ruta = Backups::Hacer(&error);
+        Progreso progreso(this, QStringLiteral("Haciendo la copia de seguridad..."));
+        ruta = Backups::Hacer(&error, QDateTime::currentDateTime(), progreso.avance());
     }
+    // Stopped by the user, who knows no copy was made.
+    if (!ruta && error == Avances::kCancelado) return;
     if (!ruta) {
         MessageService::Mostrar(
             this, QStringLiteral("No se ha podido hacer la copia de seguridad: %1").arg(error),
@@ -102,7 +106,7 @@ void frcopias::CdRestaurar_Click() {
     const QString ruta = elegida->data(kRuta).toString();
     const QString fecha = elegida->text();
     QString motivo;
-    if (!Backups::Comprobar(ruta, &motivo)) {
+    if (!Backups::Restaurable(ruta, &motivo)) {
         MessageService::Mostrar(this,
                                 QStringLiteral("No se puede restaurar esa copia: %1 Los datos "
                                                "actuales no han cambiado.")
@@ -122,7 +126,16 @@ void frcopias::CdRestaurar_Click() {
     bool ok = false;
     {
         Screen::RelojArena reloj;
-        ok = Backups::Restaurar(ruta, &error);
+        Progreso progreso(this, QStringLiteral("Restaurando la copia de seguridad..."));
+        ok = Backups::Restaurar(ruta, &error, progreso.avance());
+    }
+    if (!ok && error == Avances::kCancelado) {
+        MessageService::Mostrar(this,
+                                QStringLiteral("No se ha restaurado la copia: los datos actuales "
+                                               "no han cambiado."),
+                                kTitulo, QMessageBox::Information);
+        CargarCopias();
+        return;
     }
     if (!ok) {
         MessageService::Mostrar(this,

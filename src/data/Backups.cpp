@@ -1,19 +1,20 @@
 #include "Backups.h"
 
+#include "ArchivoComprobado.h"
 #include "ModConex.h"
-#include "SqliteTexto.h"
+#include "SchemaUpgrade.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 
 #include <algorithm>
+#include <cerrno>
+#include <sqlite3.h>
 
 namespace Backups {
 namespace {
@@ -46,6 +47,287 @@ QString Destino(QDateTime fecha) {
         fecha = fecha.addSecs(1);
     return QDir(Carpeta()).filePath(Nombre(fecha));
 }
+
+const QString kEnServidor = QStringLiteral("La base de datos está en un servidor: sus copias de "
+                                           "seguridad las hace el propio servidor.");
+
+// A connection of SQLite's own: copies and restores go through its backup, which works
+// page by page under SQLite's locks.
+class Conexion {
+public:
+    Conexion(const QString &ruta, int modo) {
+        rc = sqlite3_open_v2(QFile::encodeName(ruta).constData(), &db, modo, nullptr);
+        if (db) {
+            sqlite3_extended_result_codes(db, 1);
+            sqlite3_busy_timeout(db, ModConex::EsperaOcupada());
+        }
+    }
+    ~Conexion() { sqlite3_close_v2(db); }
+    Conexion(const Conexion &) = delete;
+    Conexion &operator=(const Conexion &) = delete;
+    sqlite3 *db = nullptr;
+    int rc = SQLITE_OK;
+};
+
+// Pages copied between two reports of progress.
+constexpr int kPaginas = 16;
+
+// Why SQLite's copy into `escrito` failed, in Spanish.
+QString Motivo(int rc, int sistema, const QString &escrito) {
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("La base de datos está ocupada por otro programa. Inténtelo de "
+                              "nuevo en unos momentos.");
+    case SQLITE_FULL:
+        return Causas::AlEscribir(escrito, ENOSPC);
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return Causas::AlEscribir(escrito, sistema);
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("La base de datos está dañada: no se puede copiar entera.");
+    default:
+        return QStringLiteral("No se ha podido copiar la base de datos (error %1 de SQLite).")
+            .arg(rc);
+    }
+}
+
+qint64 Entero(sqlite3 *db, const char *sql) {
+    sqlite3_stmt *q = nullptr;
+    qint64 valor = -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &q, nullptr) == SQLITE_OK && sqlite3_step(q) == SQLITE_ROW)
+        valor = sqlite3_column_int64(q, 0);
+    sqlite3_finalize(q);
+    return valor;
+}
+
+// Copies what is committed in the program's database into the empty file `temporal` (to be
+// named `nombre`); *tamano gets the size the copy must have on the disk.
+bool CopiarBase(const QString &temporal, const QString &nombre, const Avance &avance,
+                qint64 *tamano, QString *error) {
+    Conexion origen(ModConex::RutaBaseDatos(), SQLITE_OPEN_READONLY);
+    Conexion destino(temporal, SQLITE_OPEN_READWRITE);
+    if (origen.rc != SQLITE_OK || destino.rc != SQLITE_OK) {
+        const bool leyendo = origen.rc != SQLITE_OK;
+        *error = Motivo(leyendo ? origen.rc : destino.rc,
+                        sqlite3_system_errno(leyendo ? origen.db : destino.db),
+                        leyendo ? ModConex::RutaBaseDatos() : nombre);
+        return false;
+    }
+    // Every page is on the disk when the copy's one transaction commits.
+    sqlite3_exec(destino.db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
+    sqlite3_backup *copia = sqlite3_backup_init(destino.db, "main", origen.db, "main");
+    if (!copia) {
+        *error = Motivo(sqlite3_extended_errcode(destino.db), 0, nombre);
+        return false;
+    }
+    int rc = SQLITE_OK;
+    bool seguir = true;
+    while (rc == SQLITE_OK && seguir) {
+        rc = sqlite3_backup_step(copia, kPaginas);
+        const int total = sqlite3_backup_pagecount(copia);
+        if (rc == SQLITE_OK)
+            seguir = Avances::Seguir(avance, total - sqlite3_backup_remaining(copia), total);
+    }
+    sqlite3_backup_finish(copia);
+    if (!seguir) {
+        *error = Avances::kCancelado;
+        return false;
+    }
+    if (rc != SQLITE_DONE) {
+        *error = Motivo(rc, sqlite3_system_errno(destino.db), nombre);
+        return false;
+    }
+    *tamano = Entero(destino.db, "PRAGMA page_count") * Entero(destino.db, "PRAGMA page_size");
+    sqlite3_close_v2(destino.db);
+    destino.db = nullptr;
+    // What the disk holds, not what SQLite was asked to write.
+    if (*tamano <= 0 || QFileInfo(temporal).size() != *tamano) {
+        *error = Causas::AlEscribir(nombre, 0);
+        return false;
+    }
+    return true;
+}
+
+bool Examinar(const QString &ruta, QString *motivo, int *observaciones, int *version) {
+    const QFileInfo fi(ruta);
+    if (!fi.isFile() || fi.size() == 0) {
+        *motivo = QStringLiteral("El archivo %1 no existe o está vacío.")
+                      .arg(QDir::toNativeSeparators(ruta));
+        return false;
+    }
+    const QString nombre = QStringLiteral("comprobar-") + QUuid::createUuid().toString();
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nombre);
+        db.setDatabaseName(ruta);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery q(db);
+            ok = q.exec(QStringLiteral("PRAGMA quick_check")) && q.next() &&
+                 q.value(0).toString() == QLatin1String("ok");
+            q.finish();
+            ok = ok && q.exec(QStringLiteral("SELECT count(*) FROM observacion")) && q.next();
+            if (ok && observaciones) *observaciones = q.value(0).toInt();
+            q.finish();
+            ok = ok && q.exec(QStringLiteral("PRAGMA user_version")) && q.next();
+            if (ok && version) *version = q.value(0).toInt();
+            q.finish();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(nombre);
+    if (!ok)
+        *motivo = QStringLiteral("El archivo %1 está dañado o no es una base de datos de "
+                                 "Tritodex.")
+                      .arg(QDir::toNativeSeparators(ruta));
+    return ok;
+}
+
+// A file copied byte for byte, its bytes checked on the disk.
+bool CopiarArchivo(const QString &de, const QString &a, QString *error) {
+    QFile origen(de);
+    if (!origen.open(QIODevice::ReadOnly)) {
+        *error =
+            QStringLiteral("No se puede leer el archivo %1.").arg(QDir::toNativeSeparators(de));
+        return false;
+    }
+    ArchivoComprobado destino(a);
+    if (!destino.Abrir(error)) return false;
+    while (!origen.atEnd()) {
+        const QByteArray trozo = origen.read(1 << 20);
+        if (trozo.isEmpty() && origen.error() != QFileDevice::NoError) {
+            *error =
+                QStringLiteral("No se puede leer el archivo %1.").arg(QDir::toNativeSeparators(de));
+            return false;
+        }
+        if (!destino.Escribir(trozo)) break;
+    }
+    return destino.Confirmar(error);
+}
+
+enum class Resultado { Hecho, Fallo, NoEsBase };
+
+// The copy's pages written over the database in place, so that every program with the file
+// open sees the restored data, and none writes into a file that is no longer the database.
+Resultado EnSuSitio(const QString &copia, const QString &actual, const Avance &avance,
+                    QString *error) {
+    const QString nada = QStringLiteral(" No se ha restaurado nada.");
+    Conexion origen(copia, SQLITE_OPEN_READONLY);
+    Conexion destino(actual, SQLITE_OPEN_READWRITE);
+    if (origen.rc != SQLITE_OK || destino.rc != SQLITE_OK) {
+        const bool leyendo = origen.rc != SQLITE_OK;
+        *error = Motivo(leyendo ? origen.rc : destino.rc,
+                        sqlite3_system_errno(leyendo ? origen.db : destino.db),
+                        leyendo ? copia : actual) +
+                 nada;
+        return Resultado::Fallo;
+    }
+    sqlite3_backup *restauracion = sqlite3_backup_init(destino.db, "main", origen.db, "main");
+    if (!restauracion) {
+        *error = Motivo(sqlite3_extended_errcode(destino.db), 0, actual) + nada;
+        return Resultado::Fallo;
+    }
+    // The first step copies nothing but locks the database: another program's transaction
+    // is waited for as long as any statement waits, then the restore gives up.
+    int rc = sqlite3_backup_step(restauracion, 0);
+    if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+        sqlite3_backup_finish(restauracion);
+        if ((rc & 0xff) == SQLITE_NOTADB) return Resultado::NoEsBase;
+        *error = Motivo(rc, sqlite3_system_errno(destino.db), actual) + nada;
+        return Resultado::Fallo;
+    }
+    // Until the restore ends nobody else reads or writes the file: the current data are kept
+    // first, read through SQLite's own handle (closing a second handle on the file would
+    // drop SQLite's locks), byte for byte so that a damaged file is kept whole too.
+    sqlite3_file *archivo = nullptr;
+    sqlite3_int64 tamano = 0;
+    if (sqlite3_file_control(destino.db, "main", SQLITE_FCNTL_FILE_POINTER, &archivo) !=
+            SQLITE_OK ||
+        !archivo || !archivo->pMethods ||
+        archivo->pMethods->xFileSize(archivo, &tamano) != SQLITE_OK) {
+        sqlite3_backup_finish(restauracion);
+        *error = QStringLiteral("No se puede leer el archivo %1.")
+                     .arg(QDir::toNativeSeparators(actual)) +
+                 nada;
+        return Resultado::Fallo;
+    }
+    const qint64 total = tamano + QFileInfo(copia).size();
+    const QString guardada = Destino(QDateTime::currentDateTime());
+    bool seguir = true;
+    {
+        QString fallo;
+        ArchivoComprobado copiaActual(guardada);
+        const bool abierto = copiaActual.Abrir(&fallo);
+        bool leido = true;
+        QByteArray trozo;
+        for (qint64 hecho = 0; abierto && leido && seguir && hecho < tamano;
+             hecho += trozo.size()) {
+            trozo.resize(qsizetype(std::min<qint64>(tamano - hecho, 1 << 20)));
+            leido = archivo->pMethods->xRead(archivo, trozo.data(), int(trozo.size()), hecho) ==
+                    SQLITE_OK;
+            if (leido && !copiaActual.Escribir(trozo)) break;
+            seguir = Avances::Seguir(avance, hecho + trozo.size(), total);
+        }
+        bool ok = false;
+        if (!leido)
+            fallo = QStringLiteral("No se puede leer el archivo %1.")
+                        .arg(QDir::toNativeSeparators(actual));
+        else if (abierto && seguir)
+            ok = copiaActual.Confirmar(&fallo); // also tells why a write failed
+        if (!ok) {
+            copiaActual.Descartar();
+            sqlite3_backup_finish(restauracion);
+            if (!seguir)
+                *error = Avances::kCancelado;
+            else
+                *error = QStringLiteral("No se pueden guardar los datos actuales en la carpeta "
+                                        "de copias: %1")
+                             .arg(fallo) +
+                         nada;
+            return Resultado::Fallo;
+        }
+    }
+    const qint64 tamanoCopia = QFileInfo(copia).size();
+    while (rc == SQLITE_OK && seguir) {
+        rc = sqlite3_backup_step(restauracion, kPaginas);
+        const qint64 paginas = std::max(1, sqlite3_backup_pagecount(restauracion));
+        const qint64 hechas = paginas - sqlite3_backup_remaining(restauracion);
+        if (rc == SQLITE_OK)
+            seguir = Avances::Seguir(avance, tamano + tamanoCopia * hechas / paginas, total);
+    }
+    // Finished before the last step, the restore's transaction is rolled back whole.
+    sqlite3_backup_finish(restauracion);
+    if (rc == SQLITE_DONE) return Resultado::Hecho;
+    QFile::remove(guardada);
+    *error = seguir ? Motivo(rc, sqlite3_system_errno(destino.db), actual) +
+                          QStringLiteral(" Los datos actuales no han cambiado.")
+                    : Avances::kCancelado;
+    return Resultado::Fallo;
+}
+
+// A file SQLite cannot read as a database, or none: no other program can be in a
+// transaction on it, so it is replaced whole after a copy of it is kept.
+bool Reemplazar(const QString &copia, const QString &actual, QString *error) {
+    if (QFileInfo::exists(actual)) {
+        QString fallo;
+        if (!CopiarArchivo(actual, Destino(QDateTime::currentDateTime()), &fallo)) {
+            *error = QStringLiteral("No se pueden guardar los datos actuales en la carpeta de "
+                                    "copias: %1 No se ha restaurado nada.")
+                         .arg(fallo);
+            return false;
+        }
+    }
+    QString fallo;
+    if (!CopiarArchivo(copia, actual, &fallo)) {
+        *error = fallo + QStringLiteral(" Los datos actuales no han cambiado.");
+        return false;
+    }
+    return true;
+}
 } // namespace
 
 QString Carpeta() {
@@ -64,7 +346,11 @@ QList<Copia> Listar() {
     return copias;
 }
 
-std::optional<QString> Hacer(QString *error, const QDateTime &ahora) {
+std::optional<QString> Hacer(QString *error, const QDateTime &ahora, const Avance &avance) {
+    if (ModConex::EsServidor()) {
+        *error = kEnServidor;
+        return std::nullopt;
+    }
     if (!ModConex::DatabaseConnection().isOpen()) {
         *error = QStringLiteral("No hay conexión con la base de datos.");
         return std::nullopt;
@@ -75,40 +361,30 @@ std::optional<QString> Hacer(QString *error, const QDateTime &ahora) {
     // taken for a good one.
     const QString temporal = ruta + QStringLiteral(".parcial");
     QFile::remove(temporal);
-    // A connection of its own: reads the program left open on the shared one do not stop
-    // SQLite's copy, which takes what is committed at this moment.
-    const QString nombre = QStringLiteral("copia-") + QUuid::createUuid().toString();
-    bool ok = false;
+    // Created here so that a folder that cannot be written is told with its own cause.
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nombre);
-        db.setDatabaseName(ModConex::RutaBaseDatos());
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open()) {
-            *error = DescribirError(db.lastError());
-        } else {
-            // The copy's indexes are built in the program's own text order.
-            SqliteTexto::Instalar(db);
-            QSqlQuery q(db);
-            ok = q.exec(QStringLiteral("PRAGMA busy_timeout = 5000")) &&
-                 q.prepare(QStringLiteral("VACUUM INTO ?"));
-            if (ok) {
-                q.addBindValue(temporal);
-                ok = q.exec();
-            }
-            if (!ok) *error = DescribirError(q.lastError());
-            q.finish();
-            db.close();
+        QFile nuevo(temporal);
+        errno = 0;
+        if (!nuevo.open(QIODevice::WriteOnly)) {
+            const int codigo = errno;
+            *error = codigo == ENOSPC || codigo == EDQUOT
+                         ? Causas::AlEscribir(ruta, codigo)
+                         : QStringLiteral("No se puede crear la copia en la carpeta %1: %2.")
+                               .arg(QDir::toNativeSeparators(Carpeta()),
+                                    codigo ? Causas::DeErrno(codigo)
+                                           : QStringLiteral("no se puede escribir en ella"));
+            return std::nullopt;
         }
     }
-    QSqlDatabase::removeDatabase(nombre);
-    if (!ok) {
+    qint64 tamano = 0;
+    if (!CopiarBase(temporal, ruta, avance, &tamano, error)) {
         QFile::remove(temporal);
         return std::nullopt;
     }
-    if (!QFile::rename(temporal, ruta)) {
-        *error =
-            QStringLiteral("No se puede escribir la copia %1.").arg(QDir::toNativeSeparators(ruta));
+    if (!QFile::rename(temporal, ruta) || QFileInfo(ruta).size() != tamano) {
+        *error = Causas::AlEscribir(ruta, 0);
         QFile::remove(temporal);
+        QFile::remove(ruta);
         return std::nullopt;
     }
     return ruta;
@@ -133,10 +409,10 @@ QList<QDateTime> Sobrantes(QList<QDateTime> fechas, const QDateTime &ahora) {
     return sobrantes;
 }
 
-bool Automatica(QString *error, const QDateTime &ahora) {
+bool Automatica(QString *error, const QDateTime &ahora, const Avance &avance) {
     const QList<Copia> copias = Listar();
     if (!copias.isEmpty() && copias.first().fecha > ahora.addDays(-1)) return true;
-    if (!Hacer(error, ahora)) return false;
+    if (!Hacer(error, ahora, avance)) return false;
     QList<QDateTime> fechas;
     for (const Copia &c : Listar())
         fechas << c.fecha;
@@ -147,75 +423,48 @@ bool Automatica(QString *error, const QDateTime &ahora) {
 }
 
 bool Comprobar(const QString &ruta, QString *motivo, int *observaciones) {
-    const QFileInfo fi(ruta);
-    if (!fi.isFile() || fi.size() == 0) {
-        *motivo = QStringLiteral("El archivo %1 no existe o está vacío.")
-                      .arg(QDir::toNativeSeparators(ruta));
-        return false;
-    }
-    const QString nombre = QStringLiteral("comprobar-") + QUuid::createUuid().toString();
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nombre);
-        db.setDatabaseName(ruta);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery q(db);
-            ok = q.exec(QStringLiteral("PRAGMA quick_check")) && q.next() &&
-                 q.value(0).toString() == QLatin1String("ok");
-            q.finish();
-            ok = ok && q.exec(QStringLiteral("SELECT count(*) FROM observacion")) && q.next();
-            if (ok && observaciones) *observaciones = q.value(0).toInt();
-            q.finish();
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(nombre);
-    if (!ok)
-        *motivo = QStringLiteral("El archivo %1 está dañado o no es una base de datos de "
-                                 "Tritodex.")
-                      .arg(QDir::toNativeSeparators(ruta));
-    return ok;
+    return Examinar(ruta, motivo, observaciones, nullptr);
 }
 
-bool Restaurar(const QString &copia, QString *error) {
-    if (!Comprobar(copia, error)) return false;
-    QFile origen(copia);
-    if (!origen.open(QIODevice::ReadOnly)) {
-        *error =
-            QStringLiteral("No se puede leer la copia %1.").arg(QDir::toNativeSeparators(copia));
+bool Restaurable(const QString &ruta, QString *motivo) {
+    int version = 0;
+    if (!Examinar(ruta, motivo, nullptr, &version)) return false;
+    if (version <= SchemaUpgrade::kVersionActual) return true;
+    *motivo = QStringLiteral("La copia %1 es de una versión más reciente del programa: esta "
+                             "versión no puede restaurarla. Instale la versión más reciente de "
+                             "Tritodex.")
+                  .arg(QDir::toNativeSeparators(ruta));
+    return false;
+}
+
+bool Restaurar(const QString &copia, QString *error, const Avance &avance) {
+    if (ModConex::EsServidor()) {
+        *error = kEnServidor;
         return false;
     }
-    const QByteArray contenido = origen.readAll();
+    if (!Restaurable(copia, error)) return false;
     if (!Preparar(error)) return false;
-    // The file being replaced is closed first, so a plain copy of it is whole even when it
-    // is damaged, which SQLite's own copy would refuse.
-    ModConex::Desconectar();
     const QString actual = ModConex::RutaBaseDatos();
-    if (QFileInfo::exists(actual)) {
-        const QString guardada = Destino(QDateTime::currentDateTime());
-        if (!QFile::copy(actual, guardada)) {
-            *error = QStringLiteral("No se pueden guardar los datos actuales en %1: no se ha "
-                                    "restaurado nada.")
-                         .arg(QDir::toNativeSeparators(guardada));
-            ModConex::Conectar();
-            return false;
-        }
+    // The program's own open reads would hold the file against the restore's lock.
+    ModConex::Desconectar();
+    bool ok = false;
+    switch (QFileInfo::exists(actual) ? EnSuSitio(copia, actual, avance, error)
+                                      : Resultado::NoEsBase) {
+    case Resultado::Hecho:
+        ok = true;
+        break;
+    case Resultado::Fallo:
+        break;
+    case Resultado::NoEsBase:
+        ok = Reemplazar(copia, actual, error);
+        break;
     }
-    QSaveFile destino(actual);
-    if (!destino.open(QIODevice::WriteOnly) || destino.write(contenido) != contenido.size() ||
-        !destino.commit()) {
-        *error = QStringLiteral("No se puede escribir %1: %2. Los datos actuales no han "
-                                "cambiado.")
-                     .arg(QDir::toNativeSeparators(actual), destino.errorString());
-        ModConex::Conectar();
-        return false;
-    }
-    if (!ModConex::Conectar()) {
+    const bool conectado = ModConex::Conectar();
+    if (ok && !conectado) {
         *error = ModConex::MotivoFallo();
         return false;
     }
-    return true;
+    return ok;
 }
 
 } // namespace Backups

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Avance.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -19,13 +21,17 @@ QString Carpeta();
 // Newest first.
 QList<Copia> Listar();
 
-// Writes a copy of the open database now; its path, or nothing with *error set.
-std::optional<QString> Hacer(QString *error, const QDateTime &ahora = QDateTime::currentDateTime());
+// Writes a copy of the open database now; its path, or nothing with *error set (in
+// Spanish; Avances::kCancelado when the user stopped it). A copy that failed or was stopped
+// leaves no file behind; the copy is only listed once its bytes are all on the disk.
+std::optional<QString> Hacer(QString *error, const QDateTime &ahora = QDateTime::currentDateTime(),
+                             const Avance &avance = {});
 
 // At start-up: a copy when the newest is older than a day, then the old ones that the
-// keeping rule lets go are deleted. False with *error set when the copy failed; true when
-// made or not needed.
-bool Automatica(QString *error, const QDateTime &ahora = QDateTime::currentDateTime());
+// keeping rule lets go are deleted. False with *error set when the copy failed (older
+// copies are then all kept); true when made or not needed.
+bool Automatica(QString *error, const QDateTime &ahora = QDateTime::currentDateTime(),
+                const Avance &avance = {});
 
 // Of copies made at these times, those to delete: all but the ten newest and, for each of
 // the last twelve months, the newest of that month.
@@ -35,9 +41,14 @@ QList<QDateTime> Sobrantes(QList<QDateTime> fechas, const QDateTime &ahora);
 // the observations. *observaciones gets their number; *motivo why not, in Spanish.
 bool Comprobar(const QString &ruta, QString *motivo, int *observaciones = nullptr);
 
-// Replaces Tritodex.mdb by a copy: the copy is checked first (a damaged one is refused with
-// nothing changed), the connection is closed, the current file is kept in copias/, then the
-// copy takes its place and the connection is opened again. False with *error set.
-bool Restaurar(const QString &copia, QString *error);
+// Whether a copy may be put back: it is sound and no newer than this program's schema.
+bool Restaurable(const QString &ruta, QString *motivo);
+
+// Puts a copy's data into Tritodex.mdb, in place, through SQLite: the copy is checked first
+// (a damaged or newer one is refused with nothing changed); then, under a lock that keeps
+// every other program out, the current data are kept in copias/ and the copy's pages are
+// written over them. When another program is writing, nothing is restored and *error says
+// the database is busy. A failure or a cancel leaves the file as it was. False with *error.
+bool Restaurar(const QString &copia, QString *error, const Avance &avance = {});
 
 } // namespace Backups

@@ -55,6 +55,10 @@ void ModConex::setEsperaOcupada(int milisegundos) {
     esperaOcupada = milisegundos;
 }
 
+int ModConex::EsperaOcupada() {
+    return esperaOcupada;
+}
+
 QString ModConex::MotivoFallo() {
     return motivoFallo;
 }

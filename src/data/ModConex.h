@@ -45,6 +45,7 @@ bool Danado();
 
 // How long a statement waits for another program's lock before it fails (tests shorten it).
 void setEsperaOcupada(int milisegundos);
+int EsperaOcupada();
 
 // The shared connection (closed when Conectar failed, so statements fail and are reported).
 // After the server was lost, the next call connects again.

@@ -51,6 +51,8 @@ bool Progreso::Informar(qint64 hecho, qint64 total) {
         Visto &v = gVistos[indice_];
         ++v.informes;
         if (cancelarEn_ > 0 && v.informes >= cancelarEn_ && dialogo_) dialogo_->cancel();
+        // cancel() does not emit canceled(): the dialog's own flag tells.
+        if (dialogo_ && dialogo_->wasCanceled()) cancelado_ = true;
         v.cancelado = cancelado_;
     }
     if (cancelado_) return false;

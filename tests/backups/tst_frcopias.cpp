@@ -1,8 +1,11 @@
+#include "support/DiscoPequeno.h"
 #include "support/TestDatabase.h"
 
 #include "backups/frcopias.h"
 #include "data/Backups.h"
+#include "data/SchemaUpgrade.h"
 #include "gui/MessageService.h"
+#include "gui/Progreso.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +16,8 @@
 using namespace Qt::StringLiterals;
 
 // The backups window as a user meets it: copies listed with their dates and contents, one
-// made on demand, a copy put back after the question, a damaged one refused.
+// made on demand, a copy put back after the question, a damaged or newer one refused, both
+// stopped half way, and a copies folder that cannot be written.
 class tst_frcopias : public QObject {
     Q_OBJECT
 private slots:
@@ -31,6 +35,8 @@ QStringList Filas(const QTableWidget *t) {
 
 void tst_frcopias::sesion() {
     TestDatabase bd;
+    // Big enough for a copy and a restore in several steps.
+    QVERIFY(bd.Ejecutar(u"CREATE TABLE relleno AS SELECT zeroblob(500000) AS b"_s));
     for (const char *especie : {"SALSAL", "BUFSPI"})
         QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (especie) VALUES (?)"_s,
                             {QString::fromLatin1(especie)}));
@@ -39,13 +45,15 @@ void tst_frcopias::sesion() {
     QVERIFY(bd.Ejecutar(u"DELETE FROM observacion WHERE especie = 'BUFSPI'"_s));
     frcopias f;
     f.show();
+    QWidget *ventana = &f;
     auto *lista = f.findChild<QTableWidget *>(u"DBcopias"_s);
     const auto pulsar = [&](const char *boton,
                             std::initializer_list<QMessageBox::StandardButton> respuestas = {}) {
         MessageService::Limpiar();
         for (const auto r : respuestas)
             MessageService::EncolarRespuesta(r);
-        QTest::mouseClick(f.findChild<QPushButton *>(QString::fromLatin1(boton)), Qt::LeftButton);
+        QTest::mouseClick(ventana->findChild<QPushButton *>(QString::fromLatin1(boton)),
+                          Qt::LeftButton);
         return MessageService::Mostrados().isEmpty() ? QString() : MessageService::Ultimo().texto;
     };
     QCOMPARE(Filas(lista), QStringList{u"05/01/2026|2"_s});
@@ -71,21 +79,68 @@ void tst_frcopias::sesion() {
     QCOMPARE(bd.Contar(u"observacion"_s), 2);
     QCOMPARE(Filas(lista), (QStringList{hoy + u"|1"_s, hoy + u"|1"_s, u"05/01/2026|2"_s}));
 
-    // A damaged copy shows as such and is refused before the question.
+    // A damaged copy shows as such and is refused before the question; so is one made by a
+    // newer program.
     QFile danada(QDir(Backups::Carpeta()).filePath(u"Tritodex_2025-12-31_230000.mdb"_s));
     QVERIFY(danada.open(QIODevice::WriteOnly) && danada.write(QByteArray(8192, 'x')));
     danada.close();
+    QVERIFY(bd.Ejecutar(u"PRAGMA user_version = %1"_s.arg(SchemaUpgrade::kVersionActual + 1)));
+    QVERIFY(Backups::Hacer(&error, QDateTime(QDate(2026, 1, 1), QTime(9, 0))));
+    QVERIFY(bd.Ejecutar(u"PRAGMA user_version = %1"_s.arg(SchemaUpgrade::kVersionActual)));
     f.close();
     frcopias g;
     g.show();
+    ventana = &g;
     lista = g.findChild<QTableWidget *>(u"DBcopias"_s);
-    QCOMPARE(Filas(lista).last(), u"31/12/2025|dañada"_s);
-    lista->selectRow(lista->rowCount() - 1);
-    MessageService::Limpiar();
-    QTest::mouseClick(g.findChild<QPushButton *>(u"CdRestaurar"_s), Qt::LeftButton);
-    QCOMPARE(MessageService::Mostrados().size(), 1);
-    QVERIFY(MessageService::Ultimo().texto.startsWith(u"No se puede restaurar esa copia"_s));
+    QCOMPARE(Filas(lista).mid(2),
+             (QStringList{u"05/01/2026|2"_s, u"01/01/2026|2"_s, u"31/12/2025|dañada"_s}));
+    for (const int fila : {4, 3}) {
+        lista->selectRow(fila);
+        QVERIFY(pulsar("CdRestaurar").startsWith(u"No se puede restaurar esa copia"_s));
+        QCOMPARE(MessageService::Mostrados().size(), 1);
+    }
+    QVERIFY2(MessageService::Ultimo().texto.contains(u"es de una versión más reciente del "
+                                                     "programa"_s),
+             qPrintable(MessageService::Ultimo().texto));
     QCOMPARE(bd.Contar(u"observacion"_s), 2);
+
+    // Both stopped with Cancelar: a copy leaves no file and says nothing; a restore leaves the
+    // data as they were and says so.
+    const QStringList antes = Filas(lista);
+    const auto archivos = [] { return QDir(Backups::Carpeta()).entryList(QDir::Files); };
+    const QStringList guardados = archivos();
+    Progreso::Limpiar();
+    Progreso::CancelarEn(2);
+    QCOMPARE(pulsar("CdCopia"), QString());
+    QCOMPARE(Progreso::Vistos().size(), 1);
+    QCOMPARE(Progreso::Vistos().first().texto, u"Haciendo la copia de seguridad..."_s);
+    QVERIFY(Progreso::Vistos().first().cancelado);
+    QCOMPARE(archivos(), guardados);
+    QVERIFY(bd.Ejecutar(u"DELETE FROM observacion WHERE especie = 'BUFSPI'"_s));
+    lista->selectRow(2);
+    Progreso::CancelarEn(2);
+    QCOMPARE(pulsar("CdRestaurar", {QMessageBox::Yes}),
+             u"No se ha restaurado la copia: los datos actuales no han cambiado."_s);
+    QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Information);
+    QVERIFY(Progreso::Vistos().last().cancelado);
+    QCOMPARE(bd.Contar(u"observacion"_s), 1);
+    QCOMPARE(archivos(), guardados);
+    QCOMPARE(Filas(lista), antes);
+
+    // The copies' folder on a full disk, then on a read-only one: the copy says why it cannot
+    // be made, while the data can still be saved.
+    DiscoPequeno disco(Backups::Carpeta(), 64 * 1024);
+    if (!disco.ok()) QSKIP("a full disk needs the right to mount a tmpfs");
+    QVERIFY2(pulsar("CdCopia").startsWith(u"No se ha podido hacer la copia de seguridad: El disco "
+                                          "está lleno: no se ha podido escribir el archivo "_s),
+             qPrintable(MessageService::Ultimo().texto));
+    QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
+    QCOMPARE(archivos(), QStringList());
+    QVERIFY(disco.SoloLectura());
+    QCOMPARE(pulsar("CdCopia"), u"No se ha podido hacer la copia de seguridad: No se puede crear "
+                                "la copia en la carpeta %1: el disco es de solo lectura."_s.arg(
+                                    QDir::toNativeSeparators(Backups::Carpeta())));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (especie) VALUES ('BUFSPI')"_s));
 }
 
 QTEST_MAIN(tst_frcopias)

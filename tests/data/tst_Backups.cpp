@@ -1,6 +1,7 @@
 // Copies of the database: made while the program holds it open, kept by the rule, put back
 // on demand; damaged files are refused or left untouched; newer files are only read.
 
+#include "support/DiscoPequeno.h"
 #include "support/TestDatabase.h"
 
 #include "data/Backups.h"
@@ -13,6 +14,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+
+#include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -65,6 +68,39 @@ void tst_Backups::copiaConArchivoAbierto() {
     QCOMPARE(n, 50);
     QCOMPARE(Backups::Listar().size(), 2);
     QCOMPARE(Backups::Listar().first().ruta, *otra);
+
+    // Stopped at its second report: no file is left behind.
+    Observaciones(bd, 2000);
+    int informes = 0;
+    QVERIFY(!Backups::Hacer(
+        &error, QDateTime(QDate(2026, 5, 2), QTime(10, 0)),
+        [&](qint64 hecho, qint64 total) { return hecho < total && ++informes < 2; }));
+    QCOMPARE(error, Avances::kCancelado);
+    QCOMPARE(informes, 2);
+    QCOMPARE(QDir(Backups::Carpeta()).entryList(QDir::Files).size(), 2);
+
+    // A disk with room for one copy: the second, at start-up, says the disk is full, leaves
+    // no part of itself and keeps the first. Then a read-only disk: the copy cannot be made,
+    // and says so, although saving works.
+    const qint64 tamano = QFileInfo(bd.ruta()).size();
+    DiscoPequeno disco(Backups::Carpeta(), tamano * 3 / 2);
+    if (!disco.ok()) QSKIP("a full disk needs the right to mount a tmpfs");
+    const auto primera = Backups::Hacer(&error, QDateTime(QDate(2026, 5, 3), QTime(10, 0)));
+    QVERIFY2(primera, qPrintable(error));
+    QVERIFY(!Backups::Automatica(&error, QDateTime(QDate(2026, 5, 5), QTime(10, 0))));
+    QVERIFY2(error.startsWith(u"El disco está lleno: no se ha podido escribir el archivo "_s),
+             qPrintable(error));
+    QCOMPARE(QDir(Backups::Carpeta()).entryList(QDir::Files), {QFileInfo(*primera).fileName()});
+    QVERIFY(Backups::Comprobar(*primera, &error, &n));
+    QVERIFY(disco.SoloLectura());
+    for (const bool automatica : {false, true}) {
+        const QDateTime despues(QDate(2026, 5, 9), QTime(10, 0));
+        QVERIFY(automatica ? !Backups::Automatica(&error, despues)
+                           : !Backups::Hacer(&error, despues));
+        QCOMPARE(error, u"No se puede crear la copia en la carpeta %1: el disco es de solo "
+                        "lectura."_s.arg(QDir::toNativeSeparators(Backups::Carpeta())));
+    }
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (especie) VALUES ('SALSAL')"_s));
 }
 
 void tst_Backups::reglaDeConservacion() {
@@ -94,6 +130,8 @@ void tst_Backups::reglaDeConservacion() {
 void tst_Backups::automaticaYRestaurar() {
     TestDatabase bd;
     Observaciones(bd, 3);
+    // Room for a restore in several steps.
+    QVERIFY(bd.Ejecutar(u"CREATE TABLE relleno AS SELECT zeroblob(500000) AS b"_s));
     const QDateTime lunes(QDate(2026, 3, 2), QTime(8, 0));
     QString error;
     QVERIFY(Backups::Automatica(&error, lunes));
@@ -122,6 +160,41 @@ void tst_Backups::automaticaYRestaurar() {
     QVERIFY(Backups::Comprobar(Backups::Listar().first().ruta, &error, &n));
     QCOMPARE(n, 2);
 
+    // Another program with the file open: what it committed before the restore is in the
+    // kept copy, what it commits after is in the restored file; its row is never in no file.
+    sqlite3 *otro = nullptr;
+    QCOMPARE(sqlite3_open_v2(QFile::encodeName(bd.ruta()).constData(), &otro, SQLITE_OPEN_READWRITE,
+                             nullptr),
+             SQLITE_OK);
+    const auto insertar = [otro](const char *descripcion) {
+        return sqlite3_exec(otro,
+                            QByteArray("INSERT INTO observacion (especie, descripcion) VALUES "
+                                       "('SALSAL', '") +
+                                descripcion + "')",
+                            nullptr, nullptr, nullptr) == SQLITE_OK;
+    };
+    QVERIFY(insertar("antes"));
+    QVERIFY2(Backups::Restaurar(copia, &error), qPrintable(error));
+    QVERIFY(insertar("después"));
+    sqlite3_close(otro);
+    QCOMPARE(bd.Valor(u"SELECT group_concat(descripcion) FROM observacion WHERE descripcion "
+                      "NOT LIKE 'nota%'"_s)
+                 .toString(),
+             u"después"_s);
+    QCOMPARE(bd.Contar(u"observacion"_s), 4);
+    QVERIFY(Backups::Comprobar(Backups::Listar().first().ruta, &error, &n));
+    QCOMPARE(n, 4);
+
+    // Stopped at its second report, the restore leaves the file and the copies as they were.
+    QCOMPARE(Backups::Listar().size(), 13);
+    const QByteArray antes = Huella(bd.ruta());
+    int informes = 0;
+    QVERIFY(!Backups::Restaurar(copia, &error, [&](qint64, qint64) { return ++informes < 2; }));
+    QCOMPARE(error, Avances::kCancelado);
+    QCOMPARE(Huella(bd.ruta()), antes);
+    QCOMPARE(Backups::Listar().size(), 13);
+    QCOMPARE(bd.Contar(u"observacion"_s), 4);
+
     // A damaged copy is refused before anything is replaced.
     const QString danada = QDir(Backups::Carpeta()).filePath(u"Tritodex_2026-04-01_120000.mdb"_s);
     QFile::copy(copia, danada);
@@ -132,12 +205,15 @@ void tst_Backups::automaticaYRestaurar() {
     QVERIFY(!Backups::Restaurar(danada, &error));
     QVERIFY2(error.contains(u"está dañado"_s), qPrintable(error));
     QCOMPARE(Huella(bd.ruta()), huella);
-    QCOMPARE(bd.Contar(u"observacion"_s), 3);
+    QCOMPARE(bd.Contar(u"observacion"_s), 4);
 }
 
 void tst_Backups::archivoDanado() {
     TestDatabase bd;
     Observaciones(bd, 400);
+    QString error;
+    const auto buena = Backups::Hacer(&error);
+    QVERIFY2(buena, qPrintable(error));
     ModConex::Desconectar();
     // Pages in the middle of the observations' table overwritten, the header left whole.
     QFile f(bd.ruta());
@@ -153,10 +229,41 @@ void tst_Backups::archivoDanado() {
     QCOMPARE(Huella(bd.ruta()), huella);
     QString motivo;
     QVERIFY(!Backups::Comprobar(bd.ruta(), &motivo));
+
+    // Put back over the damaged file, and over one whose header is gone too (SQLite cannot
+    // open that one at all): each time the data come back and the bad file is kept whole.
+    for (const bool cabecera : {false, true}) {
+        if (cabecera) {
+            ModConex::Desconectar();
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.write(QByteArray(100, 'x')) == 100);
+            f.close();
+            QVERIFY(!ModConex::Conectar());
+        }
+        const QByteArray mala = Huella(bd.ruta());
+        QVERIFY2(Backups::Restaurar(*buena, &error), qPrintable(error));
+        QCOMPARE(bd.Contar(u"observacion"_s), 400);
+        QCOMPARE(Huella(Backups::Listar().first().ruta), mala);
+    }
+    QCOMPARE(Backups::Listar().size(), 3);
 }
 
 void tst_Backups::versionPosterior() {
     TestDatabase bd;
+    // A copy made by a newer program is refused before anything is touched.
+    QString error;
+    const auto nueva = Backups::Hacer(&error);
+    QVERIFY2(nueva, qPrintable(error));
+    sqlite3 *copia = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(*nueva).constData(), &copia), SQLITE_OK);
+    const QByteArray version =
+        "PRAGMA user_version = " + QByteArray::number(SchemaUpgrade::kVersionActual + 1);
+    QCOMPARE(sqlite3_exec(copia, version.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(copia);
+    const QByteArray actual = Huella(bd.ruta());
+    QVERIFY(!Backups::Restaurar(*nueva, &error));
+    QVERIFY2(error.contains(u"es de una versión más reciente del programa"_s), qPrintable(error));
+    QCOMPARE(Huella(bd.ruta()), actual);
+    QCOMPARE(Backups::Listar().size(), 1);
     QVERIFY(bd.Ejecutar(u"PRAGMA user_version = %1"_s.arg(SchemaUpgrade::kVersionActual + 1)));
     ModConex::Desconectar();
     const QByteArray huella = Huella(bd.ruta());

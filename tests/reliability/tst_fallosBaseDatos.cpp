@@ -4,6 +4,7 @@
 #include "support/User.h"
 
 #include "app/principal.h"
+#include "data/Backups.h"
 #include "data/ModConex.h"
 #include "gui/MessageService.h"
 
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTableWidget>
 #include <QTest>
 
 #include <memory>
@@ -106,7 +108,8 @@ private slots:
 
 void tst_fallosBaseDatos::fallos_data() {
     QTest::addColumn<Fallo>("fallo");
-    // A registered form whose save is clicked, "new" from the menu, or empty: the start.
+    // A registered form whose save is clicked (or the button after its name), "new" from the
+    // menu, or empty: the start.
     QTest::addColumn<QString>("accion");
     QTest::addColumn<QString>("mensaje");
 
@@ -130,6 +133,7 @@ void tst_fallosBaseDatos::fallos_data() {
         QTest::addRow("locked, %s", f.data()) << Fallo::Bloqueo << form << ocupada;
     }
     QTest::newRow("locked, opening") << Fallo::Bloqueo << u"new"_s << ocupada;
+    QTest::newRow("locked restore") << Fallo::Bloqueo << u"frcopias/CdRestaurar"_s << ocupada;
     QTest::newRow("disk full") << Fallo::DiscoLleno << u"newobs"_s
                                << u"No queda espacio en el disco"_s;
 }
@@ -154,10 +158,17 @@ void tst_fallosBaseDatos::fallos() {
     QCOMPARE(::link(qPrintable(ruta), qPrintable(copia)), 0);
     const QString diario = ruta + u"-journal"_s;
 
+    // A restore puts back a copy made before the fault.
+    const QString boton = accion.section(u'/', 1);
+    const bool restaurar = boton == u"CdRestaurar"_s;
+    QString error;
+    if (restaurar)
+        QVERIFY2(Backups::Hacer(&error, QDateTime(QDate(2020, 1, 1), {})), qPrintable(error));
+
     // Forms that save are open before the fault, as a user's would be; a long description
     // needs more room than a full disk leaves.
     principal p;
-    const auto *f = FormRegistry::Buscar(accion);
+    const auto *f = FormRegistry::Buscar(accion.section(u'/', 0, 0));
     std::unique_ptr<QWidget> w(f ? Abrir(*f) : nullptr);
     const QString descripcion = fallo == Fallo::DiscoLleno ? QString(5000, u'x') : QString();
     if (!descripcion.isEmpty()) User::Escribir(w->findChild<QWidget *>(u"Txdesc"_s), descripcion);
@@ -193,8 +204,13 @@ void tst_fallosBaseDatos::fallos() {
         break;
     case Fallo::Bloqueo:
         // Opening only reads, which only an exclusive lock keeps out.
-        otro = std::make_unique<OtroPrograma>(ruta, accion == u"new"_s ? "BEGIN EXCLUSIVE"
-                                                                       : "BEGIN IMMEDIATE");
+        // A restore meets a row written and not yet committed.
+        otro = std::make_unique<OtroPrograma>(
+            ruta, accion == u"new"_s ? "BEGIN EXCLUSIVE"
+                  : restaurar        ? "BEGIN IMMEDIATE; INSERT INTO observacion (observador1, "
+                                       "especie, localidad, descripcion) VALUES ('JPG', "
+                                       "'SALSAL', 'L1', 'otro')"
+                                     : "BEGIN IMMEDIATE");
         QVERIFY(otro->ok);
         break;
     case Fallo::DiscoLleno: {
@@ -208,16 +224,21 @@ void tst_fallosBaseDatos::fallos() {
     }
 
     const auto actuar = [&] {
-        if (w)
+        if (restaurar) {
+            auto *lista = w->findChild<QTableWidget *>(u"DBcopias"_s);
+            lista->selectRow(lista->rowCount() - 1);
+            MessageService::EncolarRespuesta(QMessageBox::Yes);
+            QTest::mouseClick(w->findChild<QWidget *>(boton), Qt::LeftButton);
+        } else if (w)
             Guardar(*f, w.get());
         else if (accion.isEmpty())
             p.Form_Load();
         else
             p.findChild<QAction *>(accion)->trigger();
     };
-    // One message for the action, saying what is wrong.
+    // One message for the action, saying what is wrong (after the restore's question).
     const auto unMensaje = [&] {
-        return MessageService::Mostrados().size() == 1 &&
+        return MessageService::Mostrados().size() == (restaurar ? 2 : 1) &&
                MessageService::Ultimo().texto.contains(mensaje);
     };
     actuar();
@@ -242,7 +263,9 @@ void tst_fallosBaseDatos::fallos() {
     if (fallo == Fallo::NoEsBase || fallo == Fallo::Vacio)
         QCOMPARE(QFileInfo(ruta).size(), fallo == Fallo::Vacio ? 0 : 4096);
     else
-        QCOMPARE(Estado(copia), antes);
+        QCOMPARE(Estado(copia), restaurar ? antes + u",otro"_s : antes);
+    // A restore that gave up kept nothing either.
+    if (restaurar) QCOMPARE(Backups::Listar().size(), 1);
 
     // Once the cause is gone the same action succeeds.
     MessageService::Limpiar();
@@ -261,6 +284,12 @@ void tst_fallosBaseDatos::fallos() {
     }
     QVERIFY2(MessageService::Ultimo().texto.startsWith(f->exito),
              qPrintable(TestHooks::Mensajes()));
+    // Restored: the copy's data in the file, the other program's row in the data kept.
+    if (restaurar) {
+        QCOMPARE(Estado(ruta), antes);
+        QCOMPARE(Estado(Backups::Listar().first().ruta), antes + u",otro"_s);
+        return;
+    }
     QCOMPARE(Estado(ruta), accion == u"newobs"_s ? u"ok|JPG|L1,JPG2|antes,"_s + descripcion
                                                  : u"ok|JPG,NUE1|L1|antes"_s);
 }
