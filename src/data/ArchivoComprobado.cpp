@@ -8,7 +8,9 @@
 
 namespace {
 
-QString Nombre(const QString &ruta) { return QDir::toNativeSeparators(ruta); }
+QString Nombre(const QString &ruta) {
+    return QDir::toNativeSeparators(ruta);
+}
 
 // Below this a failed write is taken for a full disk even when errno was lost on the way.
 constexpr qint64 kCasiLleno = 1 << 20;
@@ -69,6 +71,10 @@ bool Causas::ComprobarEscrito(const QString &ruta, QString *error) {
     return false;
 }
 
+bool Causas::DiscoLleno(const QString &ruta, int codigo) {
+    return Lleno(codigo, ruta);
+}
+
 qint64 Causas::EspacioLibre(const QString &ruta) {
     const QStorageInfo disco(QFileInfo(ruta).absolutePath());
     return disco.isValid() ? disco.bytesAvailable() : -1;
@@ -76,7 +82,9 @@ qint64 Causas::EspacioLibre(const QString &ruta) {
 
 ArchivoComprobado::ArchivoComprobado(const QString &ruta) : ruta_(ruta), archivo_(ruta) {}
 
-ArchivoComprobado::~ArchivoComprobado() { Descartar(); }
+ArchivoComprobado::~ArchivoComprobado() {
+    Descartar();
+}
 
 bool ArchivoComprobado::Fallo(QString *error) {
     const int codigo = errno_;
