@@ -61,14 +61,27 @@ QString Causa(lxw_error e) {
     }
 }
 
-// A spreadsheet is a zip archive: the committed file is opened again, so that a write the
-// disk did not keep is found before the user is told it was saved.
+// A spreadsheet is a zip archive whose sheet libxlsxwriter first writes to a temporary file,
+// and whose failures there it does not report: a full temporary disk gives an empty sheet in
+// a sound archive. The written file is read back, to the sheet's closing tag, before the user
+// is told it was saved.
 bool Completo(const QString &ruta) {
     int codigo = 0;
     zip_t *z = zip_open(QFile::encodeName(ruta).constData(), ZIP_RDONLY, &codigo);
-    const bool ok = z && zip_get_num_entries(z, 0) > 0;
-    if (z) zip_discard(z);
-    return ok;
+    if (!z) return false;
+    QByteArray final;
+    zip_file_t *hoja = zip_fopen(z, "xl/worksheets/sheet1.xml", 0);
+    bool leido = hoja != nullptr;
+    if (hoja) {
+        QByteArray bloque(1 << 16, Qt::Uninitialized);
+        zip_int64_t n = 0;
+        while ((n = zip_fread(hoja, bloque.data(), zip_uint64_t(bloque.size()))) > 0)
+            final = (final + bloque.left(qsizetype(n))).right(64);
+        leido = n == 0;
+        zip_fclose(hoja);
+    }
+    zip_discard(z);
+    return leido && final.trimmed().endsWith("</worksheet>");
 }
 
 // Writes one value in its column's way; returns the text it shows, for the width, or
@@ -202,9 +215,17 @@ bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const
         }
         return fallar(Causa(e));
     }
+    const int tras = errno;
     if (!Completo(parcial)) {
         QFile::remove(parcial);
-        if (error) *error = Causas::AlEscribir(ruta, 0);
+        // Most likely the temporary folder's disk, which libxlsxwriter does not check.
+        const QString temporal = QDir::tempPath();
+        if (error && (Causas::DiscoLleno(temporal, tras) || Causas::DiscoLleno(temporal, 0)))
+            *error = QStringLiteral("El disco está lleno: no se ha podido escribir la hoja de "
+                                    "cálculo %1, que se prepara en la carpeta temporal %2.")
+                         .arg(QDir::toNativeSeparators(ruta), QDir::toNativeSeparators(temporal));
+        else if (error)
+            *error = Causas::AlEscribir(ruta, 0);
         return false;
     }
     // Renamed over the old file in one step: it stays as it was until the new one is whole.

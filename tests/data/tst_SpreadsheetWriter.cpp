@@ -79,8 +79,9 @@ void tst_SpreadsheetWriter::hoja() {
     QCOMPARE(QDir(bd.carpeta()).entryList({u"*.parcial"_s}, QDir::Files), QStringList());
 
     // A folder that does not exist, a statement that failed, a text longer than a cell holds
-    // (refused, not cut), a full disk (a real one), a cancel at the first row and at the
-    // packing: a reason in Spanish, and no file, or the old one as it was.
+    // (refused, not cut), a full disk (a real one) for the file or for the temporary folder, a
+    // cancel at the first row and at the packing: a reason in Spanish, and no file, or the old
+    // one as it was.
     QSqlQuery sinFilas = consulta(u"WHERE 0"_s), mala(bd.db());
     mala.exec(u"SELECT nada FROM ninguna"_s);
     bd.Ejecutar(u"INSERT INTO filas VALUES ('2001-01-01', ?, 1, 0)"_s, {QString(40000, u'x')});
@@ -93,7 +94,7 @@ void tst_SpreadsheetWriter::hoja() {
     struct Caso {
         QString consulta, destino, empieza, contiene;
         int cancelarEn = 0;
-        bool lleno = false;
+        bool lleno = false, temporalLleno = false;
     };
     const QList<Caso> fallos = {
         {u"sin filas"_s, bd.carpeta() + u"/no/existe.xlsx"_s, noCabe},
@@ -104,6 +105,15 @@ void tst_SpreadsheetWriter::hoja() {
          u"El disco está lleno: no se ha podido escribir el archivo "_s + enDisco,
          {},
          0,
+         true},
+        // libxlsxwriter itself would write an empty sheet and call it done.
+        {QString(),
+         ruta,
+         u"El disco está lleno: no se ha podido escribir la hoja de cálculo %1, que se prepara "
+         "en la carpeta temporal %2."_s.arg(ruta, disco.carpeta()),
+         {},
+         0,
+         false,
          true},
         {QString(), ruta, Avances::kCancelado, {}, 1},
         {QString(), ruta, Avances::kCancelado, {}, 2},
@@ -116,6 +126,10 @@ void tst_SpreadsheetWriter::hoja() {
             viejo.close();
             QVERIFY(disco.Llenar());
         }
+        if (c.temporalLleno) {
+            QVERIFY(disco.Llenar());
+            qputenv("TMPDIR", QFile::encodeName(disco.carpeta()));
+        }
         const QByteArray antes = QFile::exists(c.destino) ? Leer(c.destino) : QByteArray();
         QSqlQuery q = c.consulta == u"sin filas" ? std::move(sinFilas)
                       : c.consulta == u"mala"    ? std::move(mala)
@@ -124,7 +138,9 @@ void tst_SpreadsheetWriter::hoja() {
         int informes = 0;
         const Avance avance = [&](qint64, qint64) { return ++informes != c.cancelarEn; };
         error.clear();
-        QVERIFY(!EscribirHojaCalculo(q, columnas, c.destino, &error, avance));
+        const bool escrito = EscribirHojaCalculo(q, columnas, c.destino, &error, avance);
+        qunsetenv("TMPDIR");
+        QVERIFY(!escrito);
         QVERIFY2(error.startsWith(c.empieza) && error.contains(c.contiene), qPrintable(error));
         if (antes.isEmpty())
             QVERIFY(!QFile::exists(c.destino));
