@@ -26,10 +26,29 @@ QString Describir(zip_error_t *e) {
     case ZIP_ER_TMPOPEN:
     case ZIP_ER_RENAME:
         return QStringLiteral("el disco no ha admitido lo escrito");
+    case ZIP_ER_SEEK:
+    case ZIP_ER_TELL:
+    case ZIP_ER_REMOVE:
+        return QStringLiteral("el disco ha dado un error de lectura o escritura");
     case ZIP_ER_NOZIP:
     case ZIP_ER_INCONS:
     case ZIP_ER_CRC:
-        return QStringLiteral("el archivo resultante está dañado");
+    case ZIP_ER_EOF:
+    case ZIP_ER_COMPRESSED_DATA:
+        return QStringLiteral("el archivo comprimido que ya existe está dañado");
+    case ZIP_ER_MULTIDISK:
+    case ZIP_ER_COMPNOTSUPP:
+    case ZIP_ER_ENCRNOTSUPP:
+    case ZIP_ER_NOPASSWD:
+    case ZIP_ER_WRONGPASSWD:
+        return QStringLiteral("el archivo comprimido que ya existe está dividido, cifrado o "
+                              "comprimido de un modo que no se puede leer");
+    case ZIP_ER_RDONLY:
+        return QStringLiteral("el archivo es de solo lectura");
+    case ZIP_ER_ZLIB:
+        return QStringLiteral("ha fallado la compresión");
+    case ZIP_ER_OPNOTSUPP:
+        return QStringLiteral("no es un archivo que se pueda escribir");
     default:
         return QStringLiteral("error interno número %1 de la biblioteca de archivos "
                               "comprimidos")
@@ -73,6 +92,7 @@ bool ArchiveWriter::Empaquetar(const QString &archivo, const QList<Entrada> &ent
         *error = Causas::AlEscribir(archivo, codigo);
         return false;
     };
+    if (QFileInfo(archivo).isDir()) return fallo(Causas::DeErrno(EISDIR));
     for (const Entrada &e : entradas)
         if (!QFileInfo(e.ruta).isFile())
             return fallo(

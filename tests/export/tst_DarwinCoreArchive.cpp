@@ -455,7 +455,8 @@ void tst_DarwinCoreArchive::fallos() {
     QVERIFY(QDir().mkpath(carpeta_ + u"/TDX_DwC_20110509.zip"_s));
     QString aviso = Pulsar(*f_);
     QVERIFY2(aviso.startsWith(u"Darwin Core (GBIF)|No se ha podido escribir el archivo "
-                              "comprimido "_s),
+                              "comprimido %1 (hay una carpeta con ese nombre)."_s.arg(
+                                  carpeta_ + u"/TDX_DwC_20110509.zip"_s)),
              qPrintable(aviso));
     QVERIFY(aviso.endsWith(u"No se ha generado el archivo."_s));
     QCOMPARE(Restos(), QStringList{u"TDX_DwC_20110509.zip"_s});
