@@ -2,7 +2,7 @@
 // zoomed, panned, hovered and clicked, an observation opened, and the exported files.
 
 #include "DatosMapa.h"
-#include "support/DiscoLleno.h"
+#include "support/FullDisk.h"
 #include "support/User.h"
 
 #include "app/principal.h"
@@ -292,7 +292,7 @@ void tst_frmapa::exportar() {
     // On a full disk (a real one) and when the user cancels while drawing or before the
     // file is written, in each format: the file of that name stays as it was. The full disk
     // is said in Spanish under the warning icon; a cancel says nothing.
-    DiscoLleno disco(bd.carpeta() + u"/disco"_s);
+    FullDisk disco(bd.carpeta() + u"/disco"_s);
     QVERIFY2(disco.ok(), qPrintable(disco.error()));
     for (const QString &tipo : {u"png"_s, u"svg"_s, u"pdf"_s})
         for (int cancelarEn : {0, 1, 2}) {

@@ -1,4 +1,4 @@
-#include "support/DiscoLleno.h"
+#include "support/FullDisk.h"
 #include "support/SheetReader.h"
 #include "support/TestDatabase.h"
 
@@ -87,7 +87,7 @@ void tst_SpreadsheetWriter::hoja() {
     bd.Ejecutar(u"INSERT INTO filas VALUES ('2001-01-01', ?, 1, 0)"_s, {QString(40000, u'x')});
     QSqlQuery larga = consulta(u"WHERE length(nombre) > 100"_s);
     const QString otra = bd.carpeta() + u"/mala.xlsx"_s;
-    DiscoLleno disco(bd.carpeta() + u"/disco"_s);
+    FullDisk disco(bd.carpeta() + u"/disco"_s);
     QVERIFY2(disco.ok(), qPrintable(disco.error()));
     const QString enDisco = disco.carpeta() + u"/hoja.xlsx"_s;
     const QString noCabe = u"No se ha podido escribir la hoja de cálculo"_s;

@@ -1,7 +1,7 @@
 // The GBIF export as a user runs it from frfitxer, and the archive read back as a publisher
 // reads it: meta.xml first, then occurrence.txt column by column, then eml.xml.
 
-#include "support/DiscoLleno.h"
+#include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
@@ -475,7 +475,7 @@ void tst_DarwinCoreArchive::fallos() {
     // On a full disk (a real one), and when the user cancels before packing or while
     // libzip packs, the earlier archive stays as it was and nothing else is left; the full
     // disk is said in Spanish under the warning icon, a cancel says nothing.
-    DiscoLleno disco(bd_->carpeta() + u"/disco"_s);
+    FullDisk disco(bd_->carpeta() + u"/disco"_s);
     QVERIFY2(disco.ok(), qPrintable(disco.error()));
     const QString enDisco = disco.carpeta() + u"/TDX_DwC_20110509.zip"_s;
     QVERIFY(QFile::copy(carpeta_ + u"/TDX_DwC_20110509.zip"_s, enDisco));

@@ -1,4 +1,4 @@
-#include "support/DiscoLleno.h"
+#include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 
 #include "export/frfitxer.h"
@@ -195,7 +195,7 @@ void tst_frfitxer::exportacion() {
     // On a full disk (a real one, each file under 16 KB) and when the user cancels at each
     // step, the folder stays as the last export left it: no file changed, none added. The
     // full disk is said in Spanish under the warning icon; a cancel says nothing.
-    DiscoLleno disco(bd.carpeta() + u"/disco"_s);
+    FullDisk disco(bd.carpeta() + u"/disco"_s);
     QVERIFY2(disco.ok(), qPrintable(disco.error()));
     frfitxer g; // lists the new disk among the volumes
     g.show();

@@ -1,6 +1,6 @@
 #include "FormRegistry.h"
 #include "TestHooks.h"
-#include "support/DiscoLleno.h"
+#include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
@@ -172,7 +172,7 @@ void tst_fallosBaseDatos::fallos() {
     const auto mostrado = w ? FormRegistry::Mostrado(*f, w.get()) : QHash<QString, QString>();
 
     std::unique_ptr<OtroPrograma> otro;
-    std::unique_ptr<DiscoLleno> disco;
+    std::unique_ptr<FullDisk> disco;
     switch (fallo) {
     case Fallo::Borrado:
         QVERIFY(QFile::remove(ruta));
@@ -216,7 +216,7 @@ void tst_fallosBaseDatos::fallos() {
     case Fallo::ArchivosEnDiscoLleno:
         // The export's folder is on a tiny disk of its own, filled up: the database's disk
         // keeps its room.
-        disco = std::make_unique<DiscoLleno>(bd.carpeta() + u"/disco"_s);
+        disco = std::make_unique<FullDisk>(bd.carpeta() + u"/disco"_s);
         QVERIFY2(disco->ok(), qPrintable(disco->error()));
         QVERIFY(qobject_cast<frfitxer *>(w.get())->AbrirCarpeta(disco->carpeta()));
         QVERIFY(disco->Llenar());

@@ -7,13 +7,13 @@
 // (the one that writes); anyone else gets a user namespace first, which needs a process of
 // one thread. Where neither can be made, ok() is false and error() says why: the test must
 // fail then, never skip.
-class DiscoLleno {
+class FullDisk {
 public:
     // A fresh tmpfs of `kb` kilobytes at `carpeta` (made if missing).
-    DiscoLleno(const QString &carpeta, int kb = 64);
-    ~DiscoLleno();
-    DiscoLleno(const DiscoLleno &) = delete;
-    DiscoLleno &operator=(const DiscoLleno &) = delete;
+    FullDisk(const QString &carpeta, int kb = 64);
+    ~FullDisk();
+    FullDisk(const FullDisk &) = delete;
+    FullDisk &operator=(const FullDisk &) = delete;
 
     bool ok() const { return ok_; }
     const QString &error() const { return error_; }

@@ -1,4 +1,4 @@
-#include "DiscoLleno.h"
+#include "FullDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,7 +61,7 @@ QString Relleno(const QString &carpeta) {
 
 } // namespace
 
-DiscoLleno::DiscoLleno(const QString &carpeta, int kb) : carpeta_(carpeta) {
+FullDisk::FullDisk(const QString &carpeta, int kb) : carpeta_(carpeta) {
     if (!QDir().mkpath(carpeta)) {
         error_ = QStringLiteral("no se puede crear %1").arg(carpeta);
         return;
@@ -76,11 +76,11 @@ DiscoLleno::DiscoLleno(const QString &carpeta, int kb) : carpeta_(carpeta) {
     ok_ = true;
 }
 
-DiscoLleno::~DiscoLleno() {
+FullDisk::~FullDisk() {
     if (ok_) umount2(QFile::encodeName(carpeta_).constData(), MNT_DETACH);
 }
 
-bool DiscoLleno::Llenar() {
+bool FullDisk::Llenar() {
     const int fd = ::open(QFile::encodeName(Relleno(carpeta_)).constData(),
                           O_WRONLY | O_CREAT | O_APPEND, 0600);
     if (fd < 0) return errno == ENOSPC;
@@ -93,6 +93,6 @@ bool DiscoLleno::Llenar() {
     return lleno;
 }
 
-void DiscoLleno::Vaciar() {
+void FullDisk::Vaciar() {
     QFile::remove(Relleno(carpeta_));
 }
