@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -18,38 +20,58 @@ QString Sistema(const char *que) {
 }
 
 bool EscribirEn(const char *ruta, const QByteArray &texto) {
-    QFile f(QString::fromLatin1(ruta));
-    return f.open(QIODevice::WriteOnly) && f.write(texto) == texto.size();
+    const int fd = ::open(ruta, O_WRONLY);
+    const bool ok = fd >= 0 && ::write(fd, texto.constData(), size_t(texto.size())) == texto.size();
+    if (fd >= 0) ::close(fd);
+    return ok;
 }
 
-// Mounts made from here on are this test's alone.
+// Without root the mounts need a user namespace, which only a process of one thread may
+// enter: it is entered before main, keeping the user's own ids and, of the namespace's
+// capabilities, only the one that mounts, so that file permissions bind as before.
+QString gSinUsuario;
+bool gEnUsuario = false;
+
+void EntrarComoUsuario() {
+    if (geteuid() == 0) return;
+    const QByteArray uid = QByteArray::number(getuid()), gid = QByteArray::number(getgid());
+    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+        gSinUsuario = Sistema("unshare(CLONE_NEWUSER | CLONE_NEWNS)");
+        return;
+    }
+    if (!EscribirEn("/proc/self/setgroups", "deny") ||
+        !EscribirEn("/proc/self/uid_map", uid + ' ' + uid + " 1") ||
+        !EscribirEn("/proc/self/gid_map", gid + ' ' + gid + " 1")) {
+        gSinUsuario = Sistema("/proc/self/uid_map");
+        return;
+    }
+    __user_cap_header_struct cabecera{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct datos[2] = {};
+    datos[CAP_TO_INDEX(CAP_SYS_ADMIN)].effective = CAP_TO_MASK(CAP_SYS_ADMIN);
+    datos[CAP_TO_INDEX(CAP_SYS_ADMIN)].permitted = CAP_TO_MASK(CAP_SYS_ADMIN);
+    if (syscall(SYS_capset, &cabecera, datos) != 0) {
+        gSinUsuario = Sistema("capset");
+        return;
+    }
+    gEnUsuario = true;
+}
+[[maybe_unused]] const bool kEntrado = (EntrarComoUsuario(), true);
+
+// Mounts made from here on are this test's alone. Root unshares the mounts of the calling
+// thread only (the one that writes): the process may have other threads by now.
 bool EspacioPropio(QString *error) {
     static int hecho = -1;
     static QString motivo;
     if (hecho < 0) {
         hecho = 0;
-        if (unshare(CLONE_NEWNS) != 0) {
-            const uid_t uid = getuid();
-            const gid_t gid = getgid();
-            if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
-                motivo = Sistema("unshare(CLONE_NEWUSER | CLONE_NEWNS)");
-                *error = motivo;
-                return false;
-            }
-            if (!EscribirEn("/proc/self/setgroups", "deny") ||
-                !EscribirEn("/proc/self/uid_map", QByteArray::number(uid).prepend("0 ") + " 1") ||
-                !EscribirEn("/proc/self/gid_map", QByteArray::number(gid).prepend("0 ") + " 1")) {
-                motivo = Sistema("uid_map");
-                *error = motivo;
-                return false;
-            }
-        }
-        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        if (!gEnUsuario && geteuid() != 0)
+            motivo = gSinUsuario;
+        else if (!gEnUsuario && unshare(CLONE_NEWNS) != 0)
+            motivo = Sistema("unshare(CLONE_NEWNS)");
+        else if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             motivo = Sistema("mount --make-rprivate /");
-            *error = motivo;
-            return false;
-        }
-        hecho = 1;
+        else
+            hecho = 1;
     }
     if (hecho == 0) *error = motivo;
     return hecho == 1;

@@ -4,9 +4,9 @@
 
 // A real full disk for tests: a tiny tmpfs mounted in a mount namespace of the test's own,
 // so that nothing outside the test sees it. Root unshares the mounts of the calling thread
-// (the one that writes); anyone else gets a user namespace first, which needs a process of
-// one thread. Where neither can be made, ok() is false and error() says why: the test must
-// fail then, never skip.
+// (the one that writes); anyone else is put in a user namespace of their own ids before
+// main. Where neither can be made, ok() is false and error() says why: the test must fail
+// then, never skip.
 class FullDisk {
 public:
     // A fresh tmpfs of `kb` kilobytes at `carpeta` (made if missing).
