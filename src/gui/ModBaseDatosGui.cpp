@@ -69,9 +69,8 @@ bool ModBaseDatos::CrearArchivoTexto(QSqlQuery *consulta, const QString &ruta, b
                                      const QString &separador, QWidget *padre, int *sustituidos) {
     QString error;
     if (EscribirArchivoTexto(consulta, ruta, cabecera, separador, &error, sustituidos)) return true;
-    if (error != Avances::kCancelado)
-        MessageService::Mostrar(padre, error, QStringLiteral("Crear archivo de texto"),
-                                QMessageBox::Warning);
+    MessageService::Mostrar(padre, error, QStringLiteral("Crear archivo de texto"),
+                            QMessageBox::Warning);
     return false;
 }
 
