@@ -13,6 +13,7 @@
 #include "ui_frfenologia.h"
 
 #include <QBarSet>
+#include <QBuffer>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCollator>
@@ -433,7 +434,11 @@ bool frfenologia::Pintar(const QString &ruta, const QString &formato, QString &e
         PintarEn(pintor, area);
         pintor.end();
         if (!Avances::Seguir(avance, 1, 2)) return cancelado();
-        ok = imagen.save(archivo.Dispositivo(), "PNG");
+        // Encoded in memory, then written: Qt's PNG writer leaks a row when the disk fails
+        // under it.
+        QBuffer png;
+        ok = png.open(QIODevice::WriteOnly) && imagen.save(&png, "PNG");
+        if (ok) archivo.Escribir(png.data());
     } else if (formato == u"svg") {
         QSvgGenerator svg;
         svg.setOutputDevice(archivo.Dispositivo());

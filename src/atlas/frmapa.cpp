@@ -15,6 +15,7 @@
 #include "observers/ObserverStore.h"
 #include "ui_frmapa.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QImage>
@@ -300,7 +301,11 @@ bool frmapa::Exportar(const QString &ruta, QString *error, const Avance &avance)
             MapaDibujo::Pagina(p, QRectF(imagen.rect()), grid_, resultado_, clases_, Titulo());
         }
         if (!Avances::Seguir(avance, 1, 2)) return cancelado();
-        ok = imagen.save(archivo.Dispositivo(), "PNG");
+        // Encoded in memory, then written: Qt's PNG writer leaks a row when the disk fails
+        // under it.
+        QBuffer png;
+        ok = png.open(QIODevice::WriteOnly) && imagen.save(&png, "PNG");
+        if (ok) archivo.Escribir(png.data());
     } else if (tipo == u"svg") {
         QSvgGenerator svg;
         svg.setOutputDevice(archivo.Dispositivo());
