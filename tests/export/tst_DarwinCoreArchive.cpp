@@ -487,17 +487,24 @@ void tst_DarwinCoreArchive::fallos() {
     QVERIFY(f_->AbrirCarpeta(disco.carpeta()));
     const QString lleno = u"Darwin Core (GBIF)|El disco está lleno: no se ha podido escribir el "
                           "archivo %1.\n\nNo se ha generado el archivo."_s.arg(enDisco);
+    // libzip's own text for a disk it cannot write to ("Failure to create temporary file")
+    // reaches the user as the cause in Spanish.
+    const QString soloLectura = u"Darwin Core (GBIF)|No se ha podido escribir el archivo "
+                                "comprimido %1 (el disco es de solo lectura).\n\nNo se ha "
+                                "generado el archivo."_s.arg(enDisco);
     const QList<std::pair<int, QString>> casos = {
-        {0, lleno}, {1, u"0 mensajes"_s}, {2, u"0 mensajes"_s}};
+        {0, lleno}, {-1, soloLectura}, {1, u"0 mensajes"_s}, {2, u"0 mensajes"_s}};
     for (const auto &[cancelarEn, esperado] : casos) {
         if (cancelarEn == 0) QVERIFY(disco.Llenar());
+        if (cancelarEn < 0) QVERIFY(disco.SoloLectura(true));
         Progreso::Limpiar();
         Progreso::CancelarEn(cancelarEn);
         QCOMPARE(Pulsar(*f_), esperado);
-        if (cancelarEn == 0) QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
+        if (cancelarEn <= 0) QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
         QCOMPARE(Progreso::Vistos().size(), 1);
         QCOMPARE(Progreso::Vistos()[0].cancelado, cancelarEn > 0);
         QCOMPARE(Bytes(enDisco), previo);
+        QVERIFY(disco.SoloLectura(false));
         QCOMPARE(QDir(disco.carpeta()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
                  QStringList{u"TDX_DwC_20110509.zip"_s});
         disco.Vaciar();

@@ -118,3 +118,8 @@ bool FullDisk::Llenar() {
 void FullDisk::Vaciar() {
     QFile::remove(Relleno(carpeta_));
 }
+
+bool FullDisk::SoloLectura(bool si) {
+    return mount(nullptr, QFile::encodeName(carpeta_).constData(), nullptr,
+                 MS_REMOUNT | (si ? MS_RDONLY : 0), nullptr) == 0;
+}

@@ -21,6 +21,8 @@ public:
     // Fills the disk with a file of its own until nothing is left free; Vaciar removes it.
     bool Llenar();
     void Vaciar();
+    // The disk made read-only, or writable again.
+    bool SoloLectura(bool si);
 
 private:
     QString carpeta_, error_;
