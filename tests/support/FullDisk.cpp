@@ -106,7 +106,7 @@ bool FullDisk::Llenar() {
     const int fd = ::open(QFile::encodeName(Relleno(carpeta_)).constData(),
                           O_WRONLY | O_CREAT | O_APPEND, 0600);
     if (fd < 0) return errno == ENOSPC;
-    // Byte by byte at the end, so that not even a part of a page is left.
+    // Ever smaller writes down to one byte, so that not even part of a page is left.
     static const char bloque[4096] = {};
     for (size_t n = sizeof bloque; n > 0;)
         if (::write(fd, bloque, n) < 0) n /= 2;
