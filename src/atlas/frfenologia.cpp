@@ -1,9 +1,11 @@
 #include "frfenologia.h"
 
+#include "data/ArchivoComprobado.h"
 #include "data/ReferenceData.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
+#include "gui/Progreso.h"
 #include "gui/Screen.h"
 #include "gui/SpeciesFinder.h"
 #include "observations/ObservationStore.h"
@@ -11,6 +13,7 @@
 #include "ui_frfenologia.h"
 
 #include <QBarSet>
+#include <QBuffer>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCollator>
@@ -24,7 +27,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStackedBarSeries>
 #include <QStandardItemModel>
 #include <QStandardPaths>
@@ -409,15 +411,21 @@ void frfenologia::PintarEn(QPainter &pintor, const QRectF &destino) {
     QCoreApplication::sendPostedEvents();
 }
 
-bool frfenologia::Pintar(const QString &ruta, const QString &formato, QString &error) {
-    QSaveFile archivo(ruta);
-    if (!archivo.open(QIODevice::WriteOnly)) {
-        error = archivo.errorString();
+bool frfenologia::Pintar(const QString &ruta, const QString &formato, QString &error,
+                         const Avance &avance) {
+    // Drawn into a file that replaces the old one only once its bytes are on the disk.
+    ArchivoComprobado archivo(ruta);
+    if (!archivo.Abrir(&error)) return false;
+    // Two steps: drawing, then writing the file; a cancel leaves the old file as it was.
+    const auto cancelado = [&] {
+        error = Avances::kCancelado;
         return false;
-    }
+    };
+    if (!Avances::Seguir(avance, 0, 2)) return cancelado();
     // Pictures 1600 points wide.
     const QRectF area(0, 0, 1600, 1600 * kTamanoExportado.height() / kTamanoExportado.width());
     QPainter pintor;
+    bool ok = true;
     if (formato == u"png") {
         QImage imagen(area.size().toSize(), QImage::Format_ARGB32);
         imagen.fill(Qt::white);
@@ -425,44 +433,44 @@ bool frfenologia::Pintar(const QString &ruta, const QString &formato, QString &e
         pintor.setRenderHint(QPainter::Antialiasing);
         PintarEn(pintor, area);
         pintor.end();
-        if (!imagen.save(&archivo, "PNG")) {
-            error = archivo.errorString();
-            archivo.cancelWriting();
-            return false;
-        }
+        if (!Avances::Seguir(avance, 1, 2)) return cancelado();
+        // Encoded in memory, then written: Qt's PNG writer leaks a row when the disk fails
+        // under it.
+        QBuffer png;
+        ok = png.open(QIODevice::WriteOnly) && imagen.save(&png, "PNG");
+        if (ok) archivo.Escribir(png.data());
     } else if (formato == u"svg") {
         QSvgGenerator svg;
-        svg.setOutputDevice(&archivo);
+        svg.setOutputDevice(archivo.Dispositivo());
         svg.setSize(area.size().toSize());
         svg.setViewBox(area);
         svg.setTitle(titulo_);
         svg.setDescription(QStringLiteral("Tritodex"));
-        if (!pintor.begin(&svg)) {
-            error = QStringLiteral("No se ha podido escribir el gráfico.");
-            archivo.cancelWriting();
-            return false;
+        ok = pintor.begin(&svg);
+        if (ok) {
+            PintarEn(pintor, area);
+            pintor.end();
         }
-        PintarEn(pintor, area);
-        pintor.end();
     } else {
-        QPdfWriter pdf(&archivo);
+        QPdfWriter pdf(archivo.Dispositivo());
         pdf.setTitle(titulo_);
         pdf.setCreator(QStringLiteral("Tritodex"));
         pdf.setPageSize(QPageSize(QPageSize::A4));
         pdf.setPageOrientation(QPageLayout::Landscape);
-        if (!pintor.begin(&pdf)) {
-            error = QStringLiteral("No se ha podido escribir el gráfico.");
-            archivo.cancelWriting();
-            return false;
+        ok = pintor.begin(&pdf);
+        if (ok) {
+            PintarEn(pintor, QRectF(0, 0, pdf.width(), pdf.height()));
+            pintor.end();
         }
-        PintarEn(pintor, QRectF(0, 0, pdf.width(), pdf.height()));
-        pintor.end();
     }
-    if (!archivo.commit()) {
-        error = archivo.errorString();
+    if (!ok) {
+        archivo.Descartar();
+        error = Causas::AlEscribir(ruta, 0);
         return false;
     }
-    return true;
+    if (formato != u"png" && !Avances::Seguir(avance, 1, 2)) return cancelado();
+    // A failed write is told, with its cause, by Confirmar.
+    return archivo.Confirmar(&error);
 }
 
 void frfenologia::CdExportar_Click() {
@@ -485,9 +493,16 @@ void frfenologia::CdExportar_Click() {
                                 kTituloExportar, QMessageBox::Warning);
         return;
     }
-    Screen::RelojArena reloj;
     QString error;
-    if (!Pintar(ruta, formato, error)) {
+    bool ok = false;
+    {
+        Screen::RelojArena reloj;
+        Progreso progreso(this, QStringLiteral("Exportando el gráfico..."));
+        ok = Pintar(ruta, formato, error, progreso.avance());
+    }
+    // Stopped by the user: nothing was written, and that needs no message.
+    if (!ok && error == Avances::kCancelado) return;
+    if (!ok) {
         MessageService::Mostrar(this,
                                 QStringLiteral("No se ha podido guardar el gráfico en %1.\n\n%2")
                                     .arg(QDir::toNativeSeparators(ruta), error),

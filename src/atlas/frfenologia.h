@@ -1,6 +1,7 @@
 #pragma once
 
 #include "atlas/PhenologyStore.h"
+#include "data/Avance.h"
 
 #include <QFont>
 #include <QWidget>
@@ -49,7 +50,7 @@ private:
     void Dibujar();
     void ListarPeriodo(int periodo);
     QString TextoPeriodo(int periodo) const;
-    bool Pintar(const QString &ruta, const QString &formato, QString &error);
+    bool Pintar(const QString &ruta, const QString &formato, QString &error, const Avance &avance);
     void PintarEn(QPainter &pintor, const QRectF &destino);
 
     std::unique_ptr<Ui::frfenologia> ui;

@@ -1,11 +1,13 @@
 #include "frmapa.h"
 
 #include "atlas/MapaDibujo.h"
+#include "data/ArchivoComprobado.h"
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
+#include "gui/Progreso.h"
 #include "gui/Screen.h"
 #include "gui/SpeciesFinder.h"
 #include "observations/FrDate.h"
@@ -13,6 +15,7 @@
 #include "observers/ObserverStore.h"
 #include "ui_frmapa.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QImage>
@@ -271,8 +274,21 @@ QString frmapa::Titulo() const {
     return t;
 }
 
-bool frmapa::Exportar(const QString &ruta, QString *error) const {
+bool frmapa::Exportar(const QString &ruta, QString *error, const Avance &avance) const {
     const QString tipo = QFileInfo(ruta).suffix().toLower();
+    if (tipo != u"png" && tipo != u"svg" && tipo != u"pdf") {
+        *error = QStringLiteral("El archivo debe terminar en .png, .svg o .pdf.");
+        return false;
+    }
+    // Drawn into a file that replaces the old one only once its bytes are on the disk.
+    ArchivoComprobado archivo(ruta);
+    if (!archivo.Abrir(error)) return false;
+    // Two steps: drawing, then writing the file; a cancel leaves the old file as it was.
+    const auto cancelado = [&] {
+        *error = Avances::kCancelado;
+        return false;
+    };
+    if (!Avances::Seguir(avance, 0, 2)) return cancelado();
     // A landscape page whose map keeps Spain's proportions beside the legend.
     const QSize pagina(1400, 1000);
     bool ok = false;
@@ -284,10 +300,15 @@ bool frmapa::Exportar(const QString &ruta, QString *error) const {
             QPainter p(&imagen);
             MapaDibujo::Pagina(p, QRectF(imagen.rect()), grid_, resultado_, clases_, Titulo());
         }
-        ok = imagen.save(ruta, "PNG");
+        if (!Avances::Seguir(avance, 1, 2)) return cancelado();
+        // Encoded in memory, then written: Qt's PNG writer leaks a row when the disk fails
+        // under it.
+        QBuffer png;
+        ok = png.open(QIODevice::WriteOnly) && imagen.save(&png, "PNG");
+        if (ok) archivo.Escribir(png.data());
     } else if (tipo == u"svg") {
         QSvgGenerator svg;
-        svg.setFileName(ruta);
+        svg.setOutputDevice(archivo.Dispositivo());
         svg.setSize(pagina);
         svg.setViewBox(QRect(QPoint(0, 0), pagina));
         svg.setTitle(Titulo());
@@ -299,9 +320,8 @@ bool frmapa::Exportar(const QString &ruta, QString *error) const {
                                Titulo());
             ok = p.end();
         }
-        ok = ok && QFileInfo(ruta).size() > 0;
-    } else if (tipo == u"pdf") {
-        QPdfWriter pdf(ruta);
+    } else {
+        QPdfWriter pdf(archivo.Dispositivo());
         pdf.setPageSize(QPageSize(QPageSize::A4));
         pdf.setPageOrientation(QPageLayout::Landscape);
         pdf.setResolution(300);
@@ -315,13 +335,15 @@ bool frmapa::Exportar(const QString &ruta, QString *error) const {
             MapaDibujo::Pagina(p, QRectF(area), grid_, resultado_, clases_, Titulo());
             ok = p.end();
         }
-        ok = ok && QFileInfo(ruta).size() > 0;
-    } else {
-        *error = QStringLiteral("El archivo debe terminar en .png, .svg o .pdf.");
+    }
+    if (!ok) {
+        archivo.Descartar();
+        *error = Causas::AlEscribir(ruta, 0);
         return false;
     }
-    if (!ok) *error = QStringLiteral("No se puede escribir el archivo %1.").arg(ruta);
-    return ok;
+    if (tipo != u"png" && !Avances::Seguir(avance, 1, 2)) return cancelado();
+    // A failed write is told, with its cause, by Confirmar.
+    return archivo.Confirmar(error);
 }
 
 void frmapa::CdExportar_Click() {
@@ -330,9 +352,16 @@ void frmapa::CdExportar_Click() {
         this, QStringLiteral("Exportar el mapa"), QStringLiteral("mapa.png"),
         QStringLiteral("Imagen PNG (*.png);;Dibujo SVG (*.svg);;Documento PDF (*.pdf)"));
     if (ruta.isEmpty()) return;
-    Screen::RelojArena reloj;
     QString error;
-    if (!Exportar(ruta, &error)) {
+    bool ok = false;
+    {
+        Screen::RelojArena reloj;
+        Progreso progreso(this, QStringLiteral("Exportando el mapa..."));
+        ok = Exportar(ruta, &error, progreso.avance());
+    }
+    // Stopped by the user: nothing was written, and that needs no message.
+    if (!ok && error == Avances::kCancelado) return;
+    if (!ok) {
         MessageService::Mostrar(this, error, QStringLiteral("Exportar"), QMessageBox::Warning);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "atlas/AtlasStore.h"
 #include "atlas/MapGrid.h"
+#include "data/Avance.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -27,8 +28,8 @@ public:
     const MapGrid &grid() const { return grid_; }
     const ResultadoMapa &resultado() const { return resultado_; }
     // Draws the map as shown into a PNG, SVG or PDF file by its suffix; false when it
-    // could not be written (error in *error).
-    bool Exportar(const QString &ruta, QString *error) const;
+    // could not be written (error in *error; Avances::kCancelado when the user stopped it).
+    bool Exportar(const QString &ruta, QString *error, const Avance &avance) const;
 
 public slots:
     void CdMostrar_Click();

@@ -71,6 +71,10 @@ bool Causas::ComprobarEscrito(const QString &ruta, QString *error) {
     return false;
 }
 
+bool Causas::DiscoLleno(const QString &ruta, int codigo) {
+    return Lleno(codigo, ruta);
+}
+
 qint64 Causas::EspacioLibre(const QString &ruta) {
     const QStorageInfo disco(QFileInfo(ruta).absolutePath());
     return disco.isValid() ? disco.bytesAvailable() : -1;

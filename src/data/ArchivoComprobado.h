@@ -51,6 +51,9 @@ QString AlEscribir(const QString &ruta, int codigo);
 // archives): true when it exists and is not empty; otherwise false and the reason.
 bool ComprobarEscrito(const QString &ruta, QString *error);
 
+// Whether a failed write with this errno (0 when not known) was the disk being full.
+bool DiscoLleno(const QString &ruta, int codigo);
+
 // The free bytes of the disk that holds the path's folder (-1 when not known).
 qint64 EspacioLibre(const QString &ruta);
 

@@ -1,12 +1,12 @@
 #include "ModBaseDatos.h"
 
+#include "ArchivoComprobado.h"
 #include "SqliteTexto.h"
 
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QEventLoop>
-#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -181,8 +181,8 @@ void AnadirCelda(QByteArray &destino, const SqliteTexto::Celda &c, const QString
 } // namespace
 
 bool ModBaseDatos::EscribirArchivoTexto(QSqlQuery *consulta, const QString &ruta, bool cabecera,
-                                        const QString &separador, QString *error,
-                                        int *sustituidos) {
+                                        const QString &separador, QString *error, int *sustituidos,
+                                        const Avance &avance) {
     int cambiados = 0;
     if (sustituidos) *sustituidos = 0;
     if (!consulta) {
@@ -194,12 +194,8 @@ bool ModBaseDatos::EscribirArchivoTexto(QSqlQuery *consulta, const QString &ruta
         return false;
     }
     const QSqlRecord campos = consulta->record();
-    QSaveFile archivo(ruta);
-    if (!archivo.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("No se puede crear el archivo %1 (%2)")
-                     .arg(QDir::toNativeSeparators(ruta), archivo.errorString());
-        return false;
-    }
+    ArchivoComprobado archivo(ruta);
+    if (!archivo.Abrir(error)) return false;
     const QByteArray sep = Windows1252(separador);
     constexpr qsizetype kBloque = 1 << 20;
     QByteArray bloque;
@@ -207,11 +203,18 @@ bool ModBaseDatos::EscribirArchivoTexto(QSqlQuery *consulta, const QString &ruta
     // Written in blocks: any number of rows without holding the whole file in memory.
     const auto volcar = [&](qsizetype minimo) {
         if (bloque.size() < minimo) return true;
-        const bool ok = archivo.write(bloque) == bloque.size();
+        const bool ok = archivo.Escribir(bloque);
         bloque.clear();
         return ok;
     };
-    bool escrito = true;
+    bool escrito = true, seguir = true;
+    qint64 filas = 0;
+    // Every so many rows the user may stop the work.
+    constexpr qint64 kCadaFilas = 256;
+    const auto otraFila = [&] {
+        if (++filas % kCadaFilas == 0) seguir = Avances::Seguir(avance, filas, 0);
+        return seguir;
+    };
     const int columnas = campos.count();
     if (cabecera) {
         for (int i = 0; i < columnas; ++i) {
@@ -230,31 +233,32 @@ bool ModBaseDatos::EscribirArchivoTexto(QSqlQuery *consulta, const QString &ruta
         [&] {
             bloque += "\r\n";
             escrito = volcar(kBloque);
-            return escrito;
+            return escrito && otraFila();
         },
         &fallo);
     bool hay = !directo && consulta->first();
-    while (hay && escrito) {
+    while (hay && escrito && seguir) {
         for (int i = 0; i < columnas; ++i) {
             if (i) bloque += sep;
             AnadirValor(bloque, TextoValor(consulta->value(i)), separador, cambiados);
         }
         bloque += "\r\n";
         escrito = volcar(kBloque);
-        hay = consulta->next();
+        hay = otraFila() && consulta->next();
+    }
+    if (!seguir) {
+        *error = Avances::kCancelado;
+        return false;
     }
     if (fallo.isEmpty() && consulta->lastError().isValid()) fallo = consulta->lastError().text();
     if (!fallo.isEmpty()) {
-        archivo.cancelWriting();
         *error = fallo;
         return false;
     }
     bloque += "\r\n";
-    if (!escrito || !volcar(0) || !archivo.commit()) {
-        *error = QStringLiteral("No se puede escribir el archivo %1 (%2)")
-                     .arg(QDir::toNativeSeparators(ruta), archivo.errorString());
-        return false;
-    }
+    // A failed write is told by Confirmar, with its cause.
+    volcar(0);
+    if (!archivo.Confirmar(error)) return false;
     if (sustituidos) *sustituidos = cambiados;
     return true;
 }

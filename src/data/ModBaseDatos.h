@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Avance.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -33,9 +35,11 @@ QString CampoTexto(const QString &valor, const QString &separador);
 // Writes every row of an executed query (from its first row) to a text file: optional
 // header of field names, values joined by the separator, CR LF after every line, one
 // empty line at the end, null as empty text, ISO dates as dd/mm/yyyy. The file is
-// replaced whole or not at all. On failure, false and the reason in *error. When given,
+// replaced whole or not at all, once its bytes are known to be on the disk. On failure,
+// false and the reason in *error (Avances::kCancelado when the user stopped it). When given,
 // *sustituidos counts the values (names included) that had a character written as '?'.
 bool EscribirArchivoTexto(QSqlQuery *consulta, const QString &ruta, bool cabecera,
-                          const QString &separador, QString *error, int *sustituidos = nullptr);
+                          const QString &separador, QString *error, int *sustituidos = nullptr,
+                          const Avance &avance = {});
 
 } // namespace ModBaseDatos

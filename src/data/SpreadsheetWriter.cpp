@@ -1,5 +1,6 @@
 #include "SpreadsheetWriter.h"
 
+#include "ArchivoComprobado.h"
 #include "ColumnTable.h"
 #include "ModConex.h"
 
@@ -10,8 +11,11 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <cerrno>
+#include <cstdio>
 #include <optional>
 #include <xlsxwriter.h>
+#include <zip.h>
 
 namespace {
 
@@ -37,6 +41,47 @@ const char *FormatoNumero(Column::Formato f) {
 QString Fallo(const QString &ruta, const QString &motivo) {
     return QStringLiteral("No se ha podido escribir la hoja de cálculo %1: %2")
         .arg(QDir::toNativeSeparators(ruta), motivo);
+}
+
+// libxlsxwriter's failures in the user's words (its own texts are English).
+QString Causa(lxw_error e) {
+    switch (e) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return QStringLiteral("no hay memoria suficiente.");
+    case LXW_ERROR_CREATING_XLSX_FILE:
+        return QStringLiteral("no se puede crear el archivo.");
+    case LXW_ERROR_CREATING_TMPFILE:
+        return QStringLiteral("no se puede crear un archivo temporal en la carpeta temporal "
+                              "del sistema.");
+    case LXW_ERROR_READING_TMPFILE:
+        return QStringLiteral("no se puede leer el archivo temporal.");
+    default:
+        return QStringLiteral("el archivo no se ha podido completar (error %1 al escribirlo).")
+            .arg(int(e));
+    }
+}
+
+// A spreadsheet is a zip archive whose sheet libxlsxwriter first writes to a temporary file,
+// and whose failures there it does not report: a full temporary disk gives an empty sheet in
+// a sound archive. The written file is read back, to the sheet's closing tag, before the user
+// is told it was saved.
+bool Completo(const QString &ruta) {
+    int codigo = 0;
+    zip_t *z = zip_open(QFile::encodeName(ruta).constData(), ZIP_RDONLY, &codigo);
+    if (!z) return false;
+    QByteArray final;
+    zip_file_t *hoja = zip_fopen(z, "xl/worksheets/sheet1.xml", 0);
+    bool leido = hoja != nullptr;
+    if (hoja) {
+        QByteArray bloque(1 << 16, Qt::Uninitialized);
+        zip_int64_t n = 0;
+        while ((n = zip_fread(hoja, bloque.data(), zip_uint64_t(bloque.size()))) > 0)
+            final = (final + bloque.left(qsizetype(n))).right(64);
+        leido = n == 0;
+        zip_fclose(hoja);
+    }
+    zip_discard(z);
+    return leido && final.trimmed().endsWith("</worksheet>");
 }
 
 // Writes one value in its column's way; returns the text it shows, for the width, or
@@ -76,7 +121,7 @@ std::optional<QString> Escribir(lxw_worksheet *hoja, lxw_row_t fila, lxw_col_t c
 } // namespace
 
 bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const QString &ruta,
-                         QString *error) {
+                         QString *error, const Avance &avance) {
     auto fallar = [&](const QString &motivo) {
         if (error) *error = Fallo(ruta, motivo);
         return false;
@@ -89,7 +134,7 @@ bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const
     // Rows stream to a temporary file: any number of rows, little memory.
     lxw_workbook_options opciones = {LXW_TRUE, nullptr, LXW_TRUE};
     lxw_workbook *libro = workbook_new_opt(nombre.constData(), &opciones);
-    if (!libro) return fallar(QStringLiteral("no se puede crear el archivo."));
+    if (!libro) return fallar(Causa(LXW_ERROR_CREATING_TMPFILE));
     lxw_worksheet *hoja = workbook_add_worksheet(libro, nullptr);
 
     lxw_format *cabecera = workbook_add_format(libro);
@@ -108,8 +153,18 @@ bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const
     }
 
     if (consulta.isSelect() && !consulta.isForwardOnly()) consulta.seek(QSql::BeforeFirstRow);
+    const auto cancelar = [&] {
+        workbook_close(libro);
+        QFile::remove(parcial);
+        if (error) *error = Avances::kCancelado;
+        return false;
+    };
     lxw_row_t fila = kFilaCabecera + 1;
+    const qint64 total = consulta.size() > 0 ? consulta.size() : 0;
     while (consulta.next()) {
+        if ((fila - kFilaCabecera - 1) % 256 == 0 &&
+            !Avances::Seguir(avance, fila - kFilaCabecera - 1, total))
+            return cancelar();
         if (fila >= LXW_ROW_MAX) {
             workbook_close(libro);
             QFile::remove(parcial);
@@ -144,18 +199,42 @@ bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const
         worksheet_set_column(hoja, c, c, std::min(kAnchoMaximo, double(anchos[c]) + 2),
                              formatos[c]);
     worksheet_set_selection(hoja, 0, 0, 0, 0);
+    // The last step, packing the workbook, may be long too.
+    if (!Avances::Seguir(avance, fila - kFilaCabecera - 1, total)) return cancelar();
+    errno = 0;
     if (const lxw_error e = workbook_close(libro); e != LXW_NO_ERROR) {
+        const int codigo = errno;
         QFile::remove(parcial);
-        return fallar(QString::fromUtf8(lxw_strerror(e)));
+        // Writing the archive is where a full disk shows: said as every writer says it.
+        // errno may have been lost on the way: the free space tells then.
+        const int causa = Causas::DiscoLleno(ruta, codigo) ? codigo : 0;
+        if (e != LXW_ERROR_CREATING_TMPFILE && e != LXW_ERROR_MEMORY_MALLOC_FAILED &&
+            Causas::DiscoLleno(ruta, causa)) {
+            if (error) *error = Causas::AlEscribir(ruta, causa);
+            return false;
+        }
+        return fallar(Causa(e));
     }
-    if (QFileInfo::exists(ruta) && !QFile::remove(ruta)) {
+    const int tras = errno;
+    if (!Completo(parcial)) {
         QFile::remove(parcial);
-        return fallar(QStringLiteral("el archivo existente no se puede reemplazar (¿está "
-                                     "abierto en otro programa?)."));
+        // Most likely the temporary folder's disk, which libxlsxwriter does not check.
+        const QString temporal = QDir::tempPath();
+        if (error && (Causas::DiscoLleno(temporal, tras) || Causas::DiscoLleno(temporal, 0)))
+            *error = QStringLiteral("El disco está lleno: no se ha podido escribir la hoja de "
+                                    "cálculo %1, que se prepara en la carpeta temporal %2.")
+                         .arg(QDir::toNativeSeparators(ruta), QDir::toNativeSeparators(temporal));
+        else if (error)
+            *error = Causas::AlEscribir(ruta, 0);
+        return false;
     }
-    if (!QFile::rename(parcial, ruta)) {
+    // Renamed over the old file in one step: it stays as it was until the new one is whole.
+    if (std::rename(QFile::encodeName(parcial).constData(), QFile::encodeName(ruta).constData()) !=
+        0) {
+        const int codigo = errno;
         QFile::remove(parcial);
-        return fallar(QStringLiteral("no se puede dar nombre al archivo."));
+        return fallar(QStringLiteral("el archivo existente no se puede reemplazar (%1).")
+                          .arg(Causas::DeErrno(codigo)));
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Avance.h"
+
 #include <QString>
 
 class ColumnTable;
@@ -9,6 +11,7 @@ class QSqlQuery;
 // and 2 empty, the column table's headers in row 3 (bold, light grey), one row per record
 // from row 4, each column in the table's number format, widths fitted to the longest text,
 // the first cell selected. The query's columns are the table's, in its order. The file is
-// replaced whole or not at all. On failure, false and the reason in *error.
+// replaced whole or not at all, once the new one is read back complete. On failure, false and
+// the reason in *error (Avances::kCancelado when the user stopped it).
 bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const QString &ruta,
-                         QString *error);
+                         QString *error, const Avance &avance = {});

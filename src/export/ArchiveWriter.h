@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Avance.h"
+
 #include <QList>
 #include <QString>
 
@@ -18,8 +20,9 @@ enum class Modo {
     Sustituir, // the archive holds only these entries
 };
 
-// False and the reason, in Spanish and naming the archive, in *error on failure.
+// False and the reason, in Spanish and naming the archive, in *error on failure
+// (Avances::kCancelado when the user stopped it); the old archive is then as it was.
 bool Empaquetar(const QString &archivo, const QList<Entrada> &entradas, QString *error,
-                Modo modo = Modo::Anadir);
+                Modo modo = Modo::Anadir, const Avance &avance = {});
 
 } // namespace ArchiveWriter

@@ -2,6 +2,7 @@
 
 #include "ArchiveWriter.h"
 #include "ExportStore.h"
+#include "data/ArchivoComprobado.h"
 #include "data/ModConex.h"
 #include "geo/Geodesy.h"
 #include "localities/UtmSquares.h"
@@ -233,11 +234,10 @@ QString Celda(QString valor) {
 }
 
 bool Escribir(const QString &ruta, const QByteArray &datos, QString *error) {
-    QFile f(ruta);
-    if (f.open(QIODevice::WriteOnly) && f.write(datos) == datos.size() && f.flush()) return true;
-    *error = QStringLiteral("No se ha podido escribir %1 (%2).")
-                 .arg(QDir::toNativeSeparators(ruta), f.errorString());
-    return false;
+    ArchivoComprobado f(ruta);
+    if (!f.Abrir(error)) return false;
+    f.Escribir(datos); // a failed write is told, with its cause, by Confirmar
+    return f.Confirmar(error);
 }
 
 QByteArray Meta() {
@@ -410,7 +410,7 @@ QString Uri(const QString &termino) {
 }
 
 bool Exportar(const QString &carpeta, const QDate &dia, Licencia licencia, Resumen *resumen,
-              QString *error) {
+              QString *error, const Avance &avance) {
     *resumen = {};
     if (carpeta.isEmpty() || !QDir(carpeta).exists()) {
         *error = QStringLiteral("La carpeta %1 no existe.").arg(QDir::toNativeSeparators(carpeta));
@@ -439,12 +439,20 @@ bool Exportar(const QString &carpeta, const QDate &dia, Licencia licencia, Resum
             fila << Celda(v.value(t));
         texto += fila.join(u'\t') + u'\n';
         ++resumen->registros;
+        if (resumen->registros % 256 == 0 && !Avances::Seguir(avance, resumen->registros, 0)) {
+            *error = Avances::kCancelado;
+            return false;
+        }
     }
     if (resumen->registros == 0) {
         *error = QStringLiteral("No hay ninguna observación que exportar.");
         return false;
     }
 
+    if (!Avances::Seguir(avance, resumen->registros, 0)) {
+        *error = Avances::kCancelado;
+        return false;
+    }
     // The three files are made in a private folder and only the finished archive reaches
     // the user's folder.
     QTemporaryDir temporal;
@@ -465,7 +473,7 @@ bool Exportar(const QString &carpeta, const QDate &dia, Licencia licencia, Resum
         entradas.append({nombre, ruta});
     }
     return ArchiveWriter::Empaquetar(QDir(carpeta).filePath(NombreArchivo(dia)), entradas, error,
-                                     ArchiveWriter::Modo::Sustituir);
+                                     ArchiveWriter::Modo::Sustituir, avance);
 }
 
 } // namespace DarwinCoreArchive

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Avance.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -31,9 +33,9 @@ struct Resumen {
 };
 
 // Writes the archive for the day into the folder, replacing one of the same name only once
-// the new one is complete; false with the reason, in Spanish, in *error. Nothing is left
-// behind on failure.
+// the new one is complete; false with the reason, in Spanish, in *error (Avances::kCancelado
+// when the user stopped it). Nothing is left behind on failure.
 bool Exportar(const QString &carpeta, const QDate &dia, Licencia licencia, Resumen *resumen,
-              QString *error);
+              QString *error, const Avance &avance = {});
 
 } // namespace DarwinCoreArchive

@@ -3,10 +3,12 @@
 #include "ArchiveWriter.h"
 #include "DarwinCoreArchive.h"
 #include "ExportStore.h"
+#include "data/ArchivoComprobado.h"
 #include "data/ModBaseDatos.h"
 #include "frsensibles.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
+#include "gui/Progreso.h"
 #include "gui/Screen.h"
 #include "gui/TitleImage.h"
 #include "ui_frfitxer.h"
@@ -14,6 +16,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <cstdio>
 
 namespace {
 std::function<QDate()> &Hoy() {
@@ -109,8 +114,11 @@ void frfitxer::Cdgenerar_Click() {
     std::optional<Aviso> aviso;
     {
         Screen::RelojArena reloj;
-        aviso = Exportar(periodo, &sustituidos);
+        Progreso progreso(this, QStringLiteral("Generando los ficheros para la asociación..."));
+        aviso = Exportar(periodo, &sustituidos, progreso.avance());
     }
+    // Stopped by the user: nothing was written, and that needs no message.
+    if (aviso && aviso->texto == Avances::kCancelado) return;
     if (aviso && aviso->falloBaseDatos) {
         MessageService::MostrarFallo(this, aviso->texto, aviso->titulo);
         return;
@@ -130,7 +138,8 @@ void frfitxer::Cdgenerar_Click() {
     MessageService::Mostrar(this, texto, kTitulo, QMessageBox::Information);
 }
 
-std::optional<frfitxer::Aviso> frfitxer::Exportar(const QString &periodo, int *sustituidos) {
+std::optional<frfitxer::Aviso> frfitxer::Exportar(const QString &periodo, int *sustituidos,
+                                                  const Avance &avance) {
     using Tabla = ExportStore::Tabla;
     struct Fichero {
         Tabla tabla;
@@ -161,9 +170,27 @@ std::optional<frfitxer::Aviso> frfitxer::Exportar(const QString &periodo, int *s
         return Aviso{vacias.join(u'\n') + QStringLiteral("\n\nNo se ha generado ningún fichero."),
                      kTitulo, QMessageBox::Warning};
 
+    // The files are made in a hidden folder beside their place and moved there together
+    // once all are written: a cancel or a failure leaves the folder as it was.
+    const auto crear = [&](int codigo) {
+        const QString ruta = dir.filePath(ficheros[0].nombre);
+        const bool disco = codigo == 0 || codigo == ENOSPC || codigo == EDQUOT;
+        return Aviso{disco ? Causas::AlEscribir(ruta, codigo)
+                           : QStringLiteral("No se puede crear el archivo %1: %2.")
+                                 .arg(QDir::toNativeSeparators(ruta), Causas::DeErrno(codigo)),
+                     QStringLiteral("Crear archivo de texto"), QMessageBox::Warning};
+    };
+    errno = 0;
+    QTemporaryDir temporal(dir.filePath(QStringLiteral(".tritodex-XXXXXX")));
+    if (!temporal.isValid()) return crear(errno);
+    const auto cancelado = [] { return Aviso{Avances::kCancelado, kTitulo, QMessageBox::NoIcon}; };
+    // Four steps: the three files and the archive.
+    constexpr qint64 kPaso = 1000, kTotal = 4 * kPaso;
     QList<ArchiveWriter::Entrada> entradas;
-    for (const Fichero &f : ficheros) {
-        const QString ruta = dir.filePath(f.nombre);
+    for (int i = 0; i < ficheros.size(); ++i) {
+        const Fichero &f = ficheros[i];
+        const QString ruta = dir.filePath(f.nombre), provisional = temporal.filePath(f.nombre);
+        if (!Avances::Seguir(avance, i * kPaso, kTotal)) return cancelado();
         QSqlQuery consulta = almacen.Consultar(f.tabla);
         if (!consulta.isActive())
             return Aviso{QStringLiteral("No se ha podido leer lo que va al archivo %1: %2")
@@ -171,20 +198,44 @@ std::optional<frfitxer::Aviso> frfitxer::Exportar(const QString &periodo, int *s
                          kTitulo, QMessageBox::Warning, true};
         int cambiados = 0;
         QString error;
-        // The writer's failure names the file; it is shown as CrearArchivoTexto shows it.
-        if (!ModBaseDatos::EscribirArchivoTexto(&consulta, ruta, true, QStringLiteral(";"), &error,
-                                                &cambiados))
-            return Aviso{error, QStringLiteral("Crear archivo de texto"), QMessageBox::Information};
+        // Rows in an unknown number: the bar moves within the file's step only as a sign of life.
+        const Avance filas = [&](qint64, qint64) {
+            return Avances::Seguir(avance, i * kPaso + kPaso / 2, kTotal);
+        };
+        if (!ModBaseDatos::EscribirArchivoTexto(&consulta, provisional, true, QStringLiteral(";"),
+                                                &error, &cambiados, filas)) {
+            if (error == Avances::kCancelado) return cancelado();
+            // The user knows the file by its own name, not by the hidden folder's.
+            error.replace(QDir::toNativeSeparators(provisional), QDir::toNativeSeparators(ruta));
+            return Aviso{error, QStringLiteral("Crear archivo de texto"), QMessageBox::Warning};
+        }
         *sustituidos += cambiados;
-        entradas.append({f.nombre, ruta});
+        entradas.append({f.nombre, provisional});
     }
 
     const QString archivo = dir.filePath(QStringLiteral("TDX_") + periodo + QStringLiteral(".zip"));
-    QString error;
-    if (!ArchiveWriter::Empaquetar(archivo, entradas, &error))
-        return Aviso{error + QStringLiteral("\n\nLos tres ficheros de texto sí se han generado y "
-                                            "se conservan en %1.")
-                                 .arg(QDir::toNativeSeparators(carpeta)),
+    if (!Avances::Seguir(avance, 3 * kPaso, kTotal)) return cancelado();
+    QString errorArchivo;
+    const bool empaquetado = ArchiveWriter::Empaquetar(
+        archivo, entradas, &errorArchivo, ArchiveWriter::Modo::Anadir,
+        [&](qint64 hecho, qint64 total) {
+            return Avances::Seguir(avance, 3 * kPaso + (total > 0 ? hecho * kPaso / total : 0),
+                                   kTotal);
+        });
+    if (!empaquetado && errorArchivo == Avances::kCancelado) return cancelado();
+    // Renaming within one folder takes no room: the three files arrive together.
+    for (const ArchiveWriter::Entrada &e : entradas) {
+        const QString ruta = dir.filePath(e.nombre);
+        if (std::rename(QFile::encodeName(e.ruta).constData(),
+                        QFile::encodeName(ruta).constData()) != 0)
+            return Aviso{Causas::AlEscribir(ruta, errno), QStringLiteral("Crear archivo de texto"),
+                         QMessageBox::Warning};
+    }
+    if (!empaquetado)
+        return Aviso{errorArchivo +
+                         QStringLiteral("\n\nLos tres ficheros de texto sí se han generado y "
+                                        "se conservan en %1.")
+                             .arg(QDir::toNativeSeparators(carpeta)),
                      kTitulo, QMessageBox::Warning};
     return std::nullopt;
 }
@@ -199,8 +250,11 @@ void frfitxer::CdDwc_Click() {
     bool ok = false;
     {
         Screen::RelojArena reloj;
-        ok = DarwinCoreArchive::Exportar(carpeta_, hoy, licencia, &resumen, &error);
+        Progreso progreso(this, QStringLiteral("Generando el archivo Darwin Core..."));
+        ok = DarwinCoreArchive::Exportar(carpeta_, hoy, licencia, &resumen, &error,
+                                         progreso.avance());
     }
+    if (!ok && error == Avances::kCancelado) return;
     if (!ok) {
         MessageService::Mostrar(this, error + QStringLiteral("\n\nNo se ha generado el archivo."),
                                 titulo, QMessageBox::Warning);

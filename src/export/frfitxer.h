@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Avance.h"
+
 #include <QDate>
 #include <QMessageBox>
 #include <QWidget>
@@ -46,7 +48,7 @@ private:
         bool falloBaseDatos = false;
     };
     // The export itself: nothing when the files and the archive were all written.
-    std::optional<Aviso> Exportar(const QString &periodo, int *sustituidos);
+    std::optional<Aviso> Exportar(const QString &periodo, int *sustituidos, const Avance &avance);
 
     std::unique_ptr<Ui::frfitxer> ui;
     QString carpeta_;

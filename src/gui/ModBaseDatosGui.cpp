@@ -7,6 +7,7 @@
 #include "data/Store.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
+#include "gui/Progreso.h"
 #include "gui/Screen.h"
 
 #include <QAbstractButton>
@@ -69,7 +70,7 @@ bool ModBaseDatos::CrearArchivoTexto(QSqlQuery *consulta, const QString &ruta, b
     QString error;
     if (EscribirArchivoTexto(consulta, ruta, cabecera, separador, &error, sustituidos)) return true;
     MessageService::Mostrar(padre, error, QStringLiteral("Crear archivo de texto"),
-                            QMessageBox::Information);
+                            QMessageBox::Warning);
     return false;
 }
 
@@ -101,9 +102,12 @@ void ModBaseDatos::CrearHojaCalculo(QWidget *padre, const QString &nombre,
     bool ok = false;
     {
         Screen::RelojArena reloj;
+        Progreso progreso(padre, QStringLiteral("Guardando la hoja de cálculo..."));
         QSqlQuery consulta = leer();
-        ok = EscribirHojaCalculo(consulta, columnas, ruta, &error);
+        ok = EscribirHojaCalculo(consulta, columnas, ruta, &error, progreso.avance());
     }
+    // Stopped by the user: nothing was written, and that needs no message.
+    if (!ok && error == Avances::kCancelado) return;
     if (!ok) {
         MessageService::Mostrar(padre, error, titulo, QMessageBox::Warning);
         return;

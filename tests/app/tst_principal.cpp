@@ -1,4 +1,4 @@
-#include "support/DiscoPequeno.h"
+#include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 
 #include "app/Startup.h"
@@ -203,15 +203,15 @@ void tst_principal::copiasAlArrancar() {
     // The copies on a full disk, then on a read-only one: the message says why the copy
     // cannot be made, not that the data cannot be saved.
     QVERIFY(QFile::remove(Backups::Carpeta()));
-    DiscoPequeno disco(Backups::Carpeta(), 64 * 1024);
-    if (!disco.ok()) QSKIP("a full disk needs the right to mount a tmpfs");
+    FullDisk disco(Backups::Carpeta(), 64);
+    QVERIFY2(disco.ok(), qPrintable(disco.error()));
     const QString aviso =
         u"No se ha podido hacer la copia de seguridad automática de los datos: "_s;
     for (const QString &causa :
          {u"El disco está lleno: no se ha podido escribir el archivo "_s,
           u"No se puede crear la copia en la carpeta %1: el disco es de solo lectura."_s.arg(
               QDir::toNativeSeparators(Backups::Carpeta()))}) {
-        if (!causa.startsWith(u"El disco"_s)) QVERIFY(disco.SoloLectura());
+        if (!causa.startsWith(u"El disco"_s)) QVERIFY(disco.SoloLectura(true));
         MessageService::Limpiar();
         {
             principal p;

@@ -1,3 +1,4 @@
+#include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
@@ -6,6 +7,7 @@
 #include "data/ModBaseDatos.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
+#include "gui/Progreso.h"
 #include "gui/Screen.h"
 
 #include <QAction>
@@ -16,7 +18,9 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGraphicsTextItem>
 #include <QGuiApplication>
 #include <QImage>
@@ -341,6 +345,36 @@ void tst_frfenologia::exportar() {
     QVERIFY(
         exportar(u"no/hay/carpeta.png"_s).startsWith(u"No se ha podido guardar el gráfico en "_s));
     QVERIFY(!QFile::exists(destino));
+
+    // On a full disk (a real one) and when the user cancels while drawing or before the
+    // file is written, in each format: the file of that name stays as it was. The full disk
+    // is said in Spanish under the warning icon; a cancel says nothing.
+    FullDisk disco(bd.carpeta() + u"/disco"_s);
+    QVERIFY2(disco.ok(), qPrintable(disco.error()));
+    for (const QString &tipo : {u"png"_s, u"svg"_s, u"pdf"_s})
+        for (int cancelarEn : {0, 1, 2}) {
+            const QString nombre = u"disco/grafico."_s + tipo, ruta = bd.carpeta() + u'/' + nombre;
+            QFile viejo(ruta);
+            QVERIFY(viejo.open(QIODevice::WriteOnly) && viejo.write("el de antes") == 11);
+            viejo.close();
+            if (cancelarEn == 0) QVERIFY(disco.Llenar());
+            Progreso::Limpiar();
+            Progreso::CancelarEn(cancelarEn);
+            QCOMPARE(exportar(nombre),
+                     cancelarEn ? QString()
+                                : u"No se ha podido guardar el gráfico en %1.\n\nEl disco está "
+                                  "lleno: no se ha podido escribir el archivo %1."_s.arg(ruta));
+            if (cancelarEn == 0) QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
+            QCOMPARE(Progreso::Vistos().size(), 1);
+            QCOMPARE(Progreso::Vistos()[0].cancelado, cancelarEn > 0);
+            QVERIFY(viejo.open(QIODevice::ReadOnly));
+            QCOMPARE(viejo.readAll(), "el de antes");
+            viejo.close();
+            QCOMPARE(QDir(disco.carpeta()).entryList(QDir::Files),
+                     QStringList{QFileInfo(ruta).fileName()});
+            QVERIFY(QFile::remove(ruta));
+            disco.Vaciar();
+        }
 }
 
 QTEST_MAIN(tst_frfenologia)

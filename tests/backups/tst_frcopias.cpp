@@ -1,4 +1,4 @@
-#include "support/DiscoPequeno.h"
+#include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 
 #include "backups/frcopias.h"
@@ -129,14 +129,14 @@ void tst_frcopias::sesion() {
 
     // The copies' folder on a full disk, then on a read-only one: the copy says why it cannot
     // be made, while the data can still be saved.
-    DiscoPequeno disco(Backups::Carpeta(), 64 * 1024);
-    if (!disco.ok()) QSKIP("a full disk needs the right to mount a tmpfs");
+    FullDisk disco(Backups::Carpeta(), 64);
+    QVERIFY2(disco.ok(), qPrintable(disco.error()));
     QVERIFY2(pulsar("CdCopia").startsWith(u"No se ha podido hacer la copia de seguridad: El disco "
                                           "está lleno: no se ha podido escribir el archivo "_s),
              qPrintable(MessageService::Ultimo().texto));
     QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
     QCOMPARE(archivos(), QStringList());
-    QVERIFY(disco.SoloLectura());
+    QVERIFY(disco.SoloLectura(true));
     QCOMPARE(pulsar("CdCopia"), u"No se ha podido hacer la copia de seguridad: No se puede crear "
                                 "la copia en la carpeta %1: el disco es de solo lectura."_s.arg(
                                     QDir::toNativeSeparators(Backups::Carpeta())));

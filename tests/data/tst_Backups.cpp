@@ -1,7 +1,7 @@
 // Copies of the database: made while the program holds it open, kept by the rule, put back
 // on demand; damaged files are refused or left untouched; newer files are only read.
 
-#include "support/DiscoPequeno.h"
+#include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 
 #include "data/Backups.h"
@@ -83,8 +83,8 @@ void tst_Backups::copiaConArchivoAbierto() {
     // no part of itself and keeps the first. Then a read-only disk: the copy cannot be made,
     // and says so, although saving works.
     const qint64 tamano = QFileInfo(bd.ruta()).size();
-    DiscoPequeno disco(Backups::Carpeta(), tamano * 3 / 2);
-    if (!disco.ok()) QSKIP("a full disk needs the right to mount a tmpfs");
+    FullDisk disco(Backups::Carpeta(), int((tamano * 3 / 2 + 1023) / 1024));
+    QVERIFY2(disco.ok(), qPrintable(disco.error()));
     const auto primera = Backups::Hacer(&error, QDateTime(QDate(2026, 5, 3), QTime(10, 0)));
     QVERIFY2(primera, qPrintable(error));
     QVERIFY(!Backups::Automatica(&error, QDateTime(QDate(2026, 5, 5), QTime(10, 0))));
@@ -92,7 +92,7 @@ void tst_Backups::copiaConArchivoAbierto() {
              qPrintable(error));
     QCOMPARE(QDir(Backups::Carpeta()).entryList(QDir::Files), {QFileInfo(*primera).fileName()});
     QVERIFY(Backups::Comprobar(*primera, &error, &n));
-    QVERIFY(disco.SoloLectura());
+    QVERIFY(disco.SoloLectura(true));
     for (const bool automatica : {false, true}) {
         const QDateTime despues(QDate(2026, 5, 9), QTime(10, 0));
         QVERIFY(automatica ? !Backups::Automatica(&error, despues)

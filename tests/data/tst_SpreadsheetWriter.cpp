@@ -1,3 +1,4 @@
+#include "support/FullDisk.h"
 #include "support/SheetReader.h"
 #include "support/TestDatabase.h"
 
@@ -6,12 +7,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 // The writer read back from the file's XML: values, kinds, formats, header and widths.
+namespace {
+QByteArray Leer(const QString &ruta) {
+    QFile f(ruta);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
 class tst_SpreadsheetWriter : public QObject {
     Q_OBJECT
 private slots:
@@ -70,25 +79,81 @@ void tst_SpreadsheetWriter::hoja() {
     QCOMPARE(QDir(bd.carpeta()).entryList({u"*.parcial"_s}, QDir::Files), QStringList());
 
     // A folder that does not exist, a statement that failed, a text longer than a cell holds
-    // (refused, not cut): a reason, and no file.
+    // (refused, not cut), a full disk (a real one) for the file or for the temporary folder, a
+    // cancel at the first row and at the packing: a reason in Spanish, and no file, or the old
+    // one as it was.
     QSqlQuery sinFilas = consulta(u"WHERE 0"_s), mala(bd.db());
     mala.exec(u"SELECT nada FROM ninguna"_s);
     bd.Ejecutar(u"INSERT INTO filas VALUES ('2001-01-01', ?, 1, 0)"_s, {QString(40000, u'x')});
     QSqlQuery larga = consulta(u"WHERE length(nombre) > 100"_s);
     const QString otra = bd.carpeta() + u"/mala.xlsx"_s;
-    const QList<std::tuple<QSqlQuery *, QString, QString>> fallos = {
-        {&sinFilas, bd.carpeta() + u"/no/existe.xlsx"_s, QString()},
-        {&mala, otra, QString()},
-        {&larga, otra, u"NOMBRE en la fila 4"_s},
+    FullDisk disco(bd.carpeta() + u"/disco"_s);
+    QVERIFY2(disco.ok(), qPrintable(disco.error()));
+    const QString enDisco = disco.carpeta() + u"/hoja.xlsx"_s;
+    const QString noCabe = u"No se ha podido escribir la hoja de cálculo"_s;
+    struct Caso {
+        QString consulta, destino, empieza, contiene;
+        int cancelarEn = 0;
+        bool lleno = false, temporalLleno = false;
     };
-    for (const auto &[consultaMala, destino, motivo] : fallos) {
+    const QList<Caso> fallos = {
+        {u"sin filas"_s, bd.carpeta() + u"/no/existe.xlsx"_s, noCabe},
+        {u"mala"_s, otra, noCabe},
+        {u"larga"_s, otra, noCabe, u"NOMBRE en la fila 4"_s},
+        {QString(),
+         enDisco,
+         u"El disco está lleno: no se ha podido escribir el archivo "_s + enDisco,
+         {},
+         0,
+         true},
+        // libxlsxwriter itself would write an empty sheet and call it done.
+        {QString(),
+         ruta,
+         u"El disco está lleno: no se ha podido escribir la hoja de cálculo %1, que se prepara "
+         "en la carpeta temporal %2."_s.arg(ruta, disco.carpeta()),
+         {},
+         0,
+         false,
+         true},
+        {QString(), ruta, Avances::kCancelado, {}, 1},
+        {QString(), ruta, Avances::kCancelado, {}, 2},
+    };
+    for (const Caso &c : fallos) {
+        // What a failure must leave: the file of the same name as it was, or none.
+        if (c.lleno) {
+            QFile viejo(c.destino);
+            QVERIFY(viejo.open(QIODevice::WriteOnly) && viejo.write("hoja vieja") == 10);
+            viejo.close();
+            QVERIFY(disco.Llenar());
+        }
+        if (c.temporalLleno) {
+            QVERIFY(disco.Llenar());
+            qputenv("TMPDIR", QFile::encodeName(disco.carpeta()));
+        }
+        const QByteArray antes = QFile::exists(c.destino) ? Leer(c.destino) : QByteArray();
+        QSqlQuery q = c.consulta == u"sin filas" ? std::move(sinFilas)
+                      : c.consulta == u"mala"    ? std::move(mala)
+                      : c.consulta == u"larga"   ? std::move(larga)
+                                                 : consulta(u"WHERE rowid < 5"_s);
+        int informes = 0;
+        const Avance avance = [&](qint64, qint64) { return ++informes != c.cancelarEn; };
         error.clear();
-        QVERIFY(!EscribirHojaCalculo(*consultaMala, columnas, destino, &error));
-        QVERIFY2(error.startsWith(u"No se ha podido escribir la hoja de cálculo"_s) &&
-                     error.contains(motivo),
-                 qPrintable(error));
-        QVERIFY(!QFile::exists(destino));
+        const bool escrito = EscribirHojaCalculo(q, columnas, c.destino, &error, avance);
+        qunsetenv("TMPDIR");
+        QVERIFY(!escrito);
+        QVERIFY2(error.startsWith(c.empieza) && error.contains(c.contiene), qPrintable(error));
+        if (antes.isEmpty())
+            QVERIFY(!QFile::exists(c.destino));
+        else
+            QCOMPARE(Leer(c.destino), antes);
+        const QString carpeta = QFileInfo(c.destino).absolutePath();
+        QCOMPARE(QDir(carpeta).entryList({u"*.parcial"_s}, QDir::Files), QStringList());
+        disco.Vaciar();
     }
+    // With room again, the sheet is written on that disk too.
+    QSqlQuery todas = consulta(u"WHERE rowid < 5"_s);
+    QVERIFY2(EscribirHojaCalculo(todas, columnas, enDisco, &error), qPrintable(error));
+    QVERIFY(SheetReader(enDisco).ok);
 }
 
 QTEST_GUILESS_MAIN(tst_SpreadsheetWriter)

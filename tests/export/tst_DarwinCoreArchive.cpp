@@ -1,12 +1,14 @@
 // The GBIF export as a user runs it from frfitxer, and the archive read back as a publisher
 // reads it: meta.xml first, then occurrence.txt column by column, then eml.xml.
 
+#include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
 #include "export/frfitxer.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
+#include "gui/Progreso.h"
 
 #include <GeographicLib/MGRS.hpp>
 #include <GeographicLib/UTMUPS.hpp>
@@ -453,7 +455,8 @@ void tst_DarwinCoreArchive::fallos() {
     QVERIFY(QDir().mkpath(carpeta_ + u"/TDX_DwC_20110509.zip"_s));
     QString aviso = Pulsar(*f_);
     QVERIFY2(aviso.startsWith(u"Darwin Core (GBIF)|No se ha podido escribir el archivo "
-                              "comprimido "_s),
+                              "comprimido %1 (hay una carpeta con ese nombre)."_s.arg(
+                                  carpeta_ + u"/TDX_DwC_20110509.zip"_s)),
              qPrintable(aviso));
     QVERIFY(aviso.endsWith(u"No se ha generado el archivo."_s));
     QCOMPARE(Restos(), QStringList{u"TDX_DwC_20110509.zip"_s});
@@ -468,6 +471,45 @@ void tst_DarwinCoreArchive::fallos() {
     QVERIFY(Pulsar(*f_).endsWith(u"\n\nSin coordenadas: 1 observación, porque su localidad no "
                                  "tiene huso con coordenadas o un cuadrado válido."_s));
     QCOMPARE(Nombres(carpeta_ + u"/TDX_DwC_20110509.zip"_s).size(), 3);
+
+    // On a full disk (a real one), and when the user cancels before packing or while
+    // libzip packs, the earlier archive stays as it was and nothing else is left; the full
+    // disk is said in Spanish under the warning icon, a cancel says nothing.
+    FullDisk disco(bd_->carpeta() + u"/disco"_s);
+    QVERIFY2(disco.ok(), qPrintable(disco.error()));
+    const QString enDisco = disco.carpeta() + u"/TDX_DwC_20110509.zip"_s;
+    QVERIFY(QFile::copy(carpeta_ + u"/TDX_DwC_20110509.zip"_s, enDisco));
+    const auto Bytes = [](const QString &ruta) {
+        QFile f(ruta);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray previo = Bytes(enDisco);
+    QVERIFY(f_->AbrirCarpeta(disco.carpeta()));
+    const QString lleno = u"Darwin Core (GBIF)|El disco está lleno: no se ha podido escribir el "
+                          "archivo %1.\n\nNo se ha generado el archivo."_s.arg(enDisco);
+    // libzip's own text for a disk it cannot write to ("Failure to create temporary file")
+    // reaches the user as the cause in Spanish.
+    const QString soloLectura = u"Darwin Core (GBIF)|No se ha podido escribir el archivo "
+                                "comprimido %1 (el disco es de solo lectura).\n\nNo se ha "
+                                "generado el archivo."_s.arg(enDisco);
+    const QList<std::pair<int, QString>> casos = {
+        {0, lleno}, {-1, soloLectura}, {1, u"0 mensajes"_s}, {2, u"0 mensajes"_s}};
+    for (const auto &[cancelarEn, esperado] : casos) {
+        if (cancelarEn == 0) QVERIFY(disco.Llenar());
+        if (cancelarEn < 0) QVERIFY(disco.SoloLectura(true));
+        Progreso::Limpiar();
+        Progreso::CancelarEn(cancelarEn);
+        QCOMPARE(Pulsar(*f_), esperado);
+        if (cancelarEn <= 0) QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
+        QCOMPARE(Progreso::Vistos().size(), 1);
+        QCOMPARE(Progreso::Vistos()[0].cancelado, cancelarEn > 0);
+        QCOMPARE(Bytes(enDisco), previo);
+        QVERIFY(disco.SoloLectura(false));
+        QCOMPARE(QDir(disco.carpeta()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList{u"TDX_DwC_20110509.zip"_s});
+        disco.Vaciar();
+    }
+    QVERIFY(f_->AbrirCarpeta(carpeta_));
     QVERIFY(QDir(carpeta_).removeRecursively());
     QCOMPARE(Pulsar(*f_), u"Darwin Core (GBIF)|La carpeta %1 no existe.\n\nNo se ha generado el "
                           "archivo."_s.arg(QDir::toNativeSeparators(carpeta_)));

@@ -1,8 +1,10 @@
+#include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 
 #include "export/frfitxer.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
+#include "gui/Progreso.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -39,7 +41,10 @@ void IrA(frfitxer &f, const QString &carpeta) {
     int i = unidades->findData(raiz);
     QVERIFY2(i >= 0, qPrintable(raiz));
     ModBaseDatos::ElegirComoUsuario(unidades, i);
-    for (const QString &parte : QDir(raiz).relativeFilePath(carpeta).split(u'/')) {
+    // The user's click in the list takes the focus there, away from the last button pressed.
+    lista->setFocus();
+    const QString camino = QDir(raiz).relativeFilePath(carpeta);
+    for (const QString &parte : camino == u"." ? QStringList() : camino.split(u'/')) {
         const auto items = lista->findItems(parte, Qt::MatchExactly);
         QVERIFY2(items.size() == 1, qPrintable(parte));
         lista->setCurrentItem(items[0]);
@@ -157,9 +162,12 @@ void tst_frfitxer::exportacion() {
     frfitxer::setHoy([] { return QDate(2009, 11, 3); });
     QVERIFY(QDir().mkpath(Archivo(u"TDX_0911.zip"_s)));
     QString aviso = Generar(f);
+    // The cause in Spanish, not libzip's English.
     QVERIFY2(aviso.startsWith(u"Ficheros ASCII|No se ha podido escribir el archivo comprimido "_s +
-                              QDir::toNativeSeparators(Archivo(u"TDX_0911.zip"_s))),
+                              QDir::toNativeSeparators(Archivo(u"TDX_0911.zip"_s)) +
+                              u" (hay una carpeta con ese nombre)."_s),
              qPrintable(aviso));
+    QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
     QVERIFY(aviso.endsWith(u"Los tres ficheros de texto sí se han generado y se conservan en "_s +
                            QDir::toNativeSeparators(carpeta) + u'.'));
     QCOMPARE(Leer(Archivo(u"obs0911.txt"_s)), kObservaciones);
@@ -182,6 +190,48 @@ void tst_frfitxer::exportacion() {
     QVERIFY2(aviso.startsWith(u"Crear archivo de texto|No se puede crear el archivo "_s +
                               QDir::toNativeSeparators(perdida + u"/obs0911.txt"_s)),
              qPrintable(aviso));
+    QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
+
+    // On a full disk (a real one, each file under 16 KB) and when the user cancels at each
+    // step, the folder stays as the last export left it: no file changed, none added. The
+    // full disk is said in Spanish under the warning icon; a cancel says nothing.
+    FullDisk disco(bd.carpeta() + u"/disco"_s);
+    QVERIFY2(disco.ok(), qPrintable(disco.error()));
+    frfitxer g; // lists the new disk among the volumes
+    g.show();
+    IrA(g, disco.carpeta());
+    QVERIFY(Generar(g).startsWith(u"Ficheros ASCII|Los ficheros han sido generados"_s));
+    bd.Ejecutar(u"UPDATE observador SET nombre = 'Luis' WHERE cod_observador = 'LKW'"_s);
+    const auto Carpeta = [&] {
+        QStringList r;
+        for (const QFileInfo &i :
+             QDir(disco.carpeta())
+                 .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name))
+            if (i.fileName() != u".relleno") r << i.fileName() + u'=' + Leer(i.filePath()).toHex();
+        return r;
+    };
+    const QStringList antes = Carpeta();
+    QCOMPARE(antes.size(), 4);
+    const QString lleno = u"Crear archivo de texto|El disco está lleno: no se ha podido escribir "
+                          "el archivo %1."_s.arg(disco.carpeta() + u"/obs0911.txt"_s);
+    // The reports: one as each file begins, one before the archive, then libzip's own.
+    const QList<std::pair<int, QString>> casos = {{0, lleno},           {1, u"0 mensajes"_s},
+                                                  {2, u"0 mensajes"_s}, {3, u"0 mensajes"_s},
+                                                  {4, u"0 mensajes"_s}, {5, u"0 mensajes"_s}};
+    for (const auto &[cancelarEn, esperado] : casos) {
+        if (cancelarEn == 0) QVERIFY(disco.Llenar());
+        Progreso::Limpiar();
+        Progreso::CancelarEn(cancelarEn);
+        QCOMPARE(Generar(g), esperado);
+        if (cancelarEn == 0) QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
+        QCOMPARE(Progreso::Vistos().size(), 1);
+        QCOMPARE(Progreso::Vistos()[0].cancelado, cancelarEn > 0);
+        QCOMPARE(Carpeta(), antes);
+        disco.Vaciar();
+    }
+    // With room again the export goes through on the same disk.
+    QVERIFY(Generar(g).startsWith(u"Ficheros ASCII|Los ficheros han sido generados"_s));
+    QVERIFY(Leer(disco.carpeta() + u"/ors0911.txt"_s).contains("LKW;Luis;W?s"));
 }
 
 QTEST_MAIN(tst_frfitxer)

@@ -181,7 +181,7 @@ void tst_ModBaseDatos::archivoTexto() {
     }
     QVERIFY(MessageService::Mostrados().isEmpty());
 
-    // Every refusal is told, and leaves no new file and an old one whole.
+    // Every refusal is told as a failure, and leaves no new file and an old one whole.
     const QString perdida = bd.carpeta() + u"/no/existe/mot.txt"_s;
     QSqlQuery abierta(bd.db()), cerrada(bd.db());
     QVERIFY(abierta.exec(u"SELECT * FROM motivo"_s));
@@ -194,7 +194,7 @@ void tst_ModBaseDatos::archivoTexto() {
         QVERIFY(!ModBaseDatos::CrearArchivoTexto(consulta, destino, true, u";"_s));
         const auto m = MessageService::Ultimo();
         QVERIFY2(m.texto.startsWith(texto), qPrintable(m.texto));
-        QVERIFY(m.titulo == u"Crear archivo de texto"_s && m.icono == QMessageBox::Information);
+        QVERIFY(m.titulo == u"Crear archivo de texto"_s && m.icono == QMessageBox::Warning);
     }
     QVERIFY(!QFile::exists(perdida) && f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), vacio);

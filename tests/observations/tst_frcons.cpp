@@ -5,6 +5,7 @@
 #include "app/principal.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
+#include "gui/Progreso.h"
 #include "gui/Screen.h"
 #include "observations/frcons.h"
 
@@ -12,6 +13,7 @@
 #include <QCalendarWidget>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -240,6 +242,23 @@ void tst_frcons::sesion() {
                  .join(u'|'),
              u"39146|dd/mm/yyyy|440291|4474254|30|12|Si|%1|No|"_s.arg(o.ana));
     QVERIFY(!hoja.valor.contains(u"A6"_s));
+    // Cancelled at the first row or at the packing: the sheet stays as it was, nothing is
+    // opened and nothing said.
+    const auto Bytes = [&] {
+        QFile f(ruta);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray hecha = Bytes();
+    for (int cancelarEn : {1, 2}) {
+        abiertos.clear();
+        MessageService::Limpiar();
+        Progreso::Limpiar();
+        Progreso::CancelarEn(cancelarEn);
+        QTest::mouseClick(c<QPushButton>("Excel"), Qt::LeftButton);
+        QVERIFY(Progreso::Vistos().size() == 1 && Progreso::Vistos()[0].cancelado);
+        QVERIFY(MessageService::Mostrados().isEmpty() && abiertos.isEmpty());
+        QCOMPARE(Bytes(), hecha);
+    }
 
     // Deletion: No keeps the row, Yes removes it and the count follows; a row deleted
     // meanwhile is said to be gone.

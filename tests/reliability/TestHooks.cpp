@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QProgressDialog>
 #include <QTemporaryDir>
 
 void TestHooks::Instalar(Respuestas r) {
@@ -60,6 +61,8 @@ TestHooks::Vigia::~Vigia() {
 
 bool TestHooks::Vigia::eventFilter(QObject *o, QEvent *e) {
     auto *d = e->type() == QEvent::Show ? qobject_cast<QDialog *>(o) : nullptr;
+    // A long task's progress window waits for nobody: the task goes on and closes it.
+    if (qobject_cast<QProgressDialog *>(d) && d->objectName() == u"progreso") d = nullptr;
     if (d && !permitidos_.contains(d)) {
         intrusos_ << QStringLiteral("%1 '%2' (%3)")
                          .arg(QString::fromLatin1(d->metaObject()->className()), d->windowTitle(),
