@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Avance.h"
+
 #include <QDate>
 #include <QHash>
 #include <QList>
@@ -38,9 +40,15 @@ struct Lectura {
     QString error; // why the file was refused, naming the line
 };
 
-// Recognises the file by its content, not its name.
-Lectura LeerArchivo(const QString &ruta);
-Lectura LeerDatos(const QByteArray &datos);
+// The most observation rows a sheet may hold: the program's own spreadsheet of a million
+// rows is the largest it writes. Beyond it a sheet is refused, whatever it claims.
+constexpr int kFilasHoja = 1000000;
+
+// Recognises the file by its content, not its name. The file is read in pieces, never
+// trusting a size it declares; the progress is told to `avance`, and a cancel gives a
+// refusal with Avances::kCancelado as its reason.
+Lectura LeerArchivo(const QString &ruta, const Avance &avance = {});
+Lectura LeerDatos(const QByteArray &datos, const Avance &avance = {});
 
 QString NombreFormato(Formato f);
 
