@@ -51,6 +51,8 @@ bool Progreso::Informar(qint64 hecho, qint64 total) {
         Visto &v = gVistos[indice_];
         ++v.informes;
         if (cancelarEn_ > 0 && v.informes >= cancelarEn_ && dialogo_) dialogo_->cancel();
+        // QProgressDialog::cancel() raises its flag without emitting canceled().
+        if (dialogo_ && dialogo_->wasCanceled()) cancelado_ = true;
         v.cancelado = cancelado_;
     }
     if (cancelado_) return false;
@@ -71,8 +73,14 @@ bool Progreso::Informar(qint64 hecho, qint64 total) {
     return !cancelado_;
 }
 
-void Progreso::CancelarEn(int informe) { gCancelarEn = informe; }
+void Progreso::CancelarEn(int informe) {
+    gCancelarEn = informe;
+}
 
-QList<Progreso::Visto> Progreso::Vistos() { return gVistos; }
+QList<Progreso::Visto> Progreso::Vistos() {
+    return gVistos;
+}
 
-void Progreso::Limpiar() { gVistos.clear(); }
+void Progreso::Limpiar() {
+    gVistos.clear();
+}

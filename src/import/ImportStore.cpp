@@ -1,11 +1,13 @@
 #include "ImportStore.h"
 
+#include "data/ModBaseDatos.h"
 #include "data/ReferenceData.h"
 #include "geo/Geodesy.h"
 #include "localities/LocalityStore.h"
 #include "localities/UtmSquares.h"
 #include "observations/ObservationStore.h"
 
+#include <QLocale>
 #include <QSet>
 #include <algorithm>
 
@@ -14,6 +16,23 @@
 using Importacion::Registro;
 
 namespace {
+// Reports are spaced so that telling the progress costs nothing next to the work.
+constexpr int kCadaFilas = 256;
+
+// A text the database would hold beyond the one limit of descriptions and names, counted in
+// characters as the forms count them.
+bool Largo(const QString &t) {
+    if (t.size() <= ModBaseDatos::kMaximoTexto) return false;
+    qsizetype caracteres = 0;
+    for (const QChar c : t)
+        caracteres += !c.isLowSurrogate();
+    return caracteres > ModBaseDatos::kMaximoTexto;
+}
+
+bool TextoLargo(const Registro &r) {
+    return Largo(r.descripcion) || Largo(r.lugar) || Largo(r.otros.value(QStringLiteral("MOTIVO")));
+}
+
 // The sheet's lookup values by their texts, where this database has them.
 void ValoresDeListas(const Registro &r, Observacion *o, ReferenceData &ref) {
     if (r.otros.isEmpty()) return;
@@ -54,6 +73,9 @@ QString ImportStore::TextoEstado(Estado e) {
         return QStringLiteral("en tierras comunes, sin municipio");
     case Estado::ElegirMunicipio:
         return QStringLiteral("elija el municipio");
+    case Estado::TextoLargo:
+        return QStringLiteral("descripción o nombre de más de %1 caracteres")
+            .arg(QLocale(QLocale::Spanish).toString(ModBaseDatos::kMaximoTexto));
     }
     return QString();
 }
@@ -115,8 +137,8 @@ bool ImportStore::LocalidadesDe(int muni, const QList<Cercana> **lista) {
     return true;
 }
 
-bool ImportStore::Preparar(const QList<Registro> &registros, const QString &observador,
-                           QList<Fila> *filas) {
+bool ImportStore::Preparar(QList<Registro> registros, const QString &observador, QList<Fila> *filas,
+                           const Avance &avance) {
     filas->clear();
     if (!especiesCargadas_) {
         if (!especies_.Cargar()) {
@@ -130,9 +152,18 @@ bool ImportStore::Preparar(const QList<Registro> &registros, const QString &obse
         especiesCargadas_ = true;
     }
     if (!CargarMunicipios()) return false;
-    for (const Registro &r : registros) {
+    // Locating the points is half the work, evaluating them the other half.
+    const qint64 total = 2 * registros.size();
+    filas->reserve(registros.size());
+    for (qsizetype i = 0; i < registros.size(); ++i) {
+        if (i % kCadaFilas == 0 && !Avances::Seguir(avance, i, total)) {
+            filas->clear();
+            Anotar(Avances::kCancelado);
+            return false;
+        }
         Fila f;
-        f.registro = r;
+        f.registro = std::move(registros[i]);
+        const Registro &r = f.registro;
         for (const QString &texto : r.especies) {
             // A species code, as GPS users often name their waypoints ("BUFSPI").
             const QString codigo = texto.trimmed().toUpper();
@@ -189,12 +220,18 @@ bool ImportStore::Preparar(const QList<Registro> &registros, const QString &obse
         } else {
             f.huso = 0;
         }
-        filas->append(f);
+        filas->append(std::move(f));
     }
-    return Evaluar(filas, observador);
+    registros.clear();
+    const qint64 hechas = filas->size();
+    const bool ok = Evaluar(filas, observador, [&](qint64 hecho, qint64) {
+        return Avances::Seguir(avance, hechas + hecho, total);
+    });
+    if (!ok) filas->clear();
+    return ok;
 }
 
-bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
+bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador, const Avance &avance) {
     struct Nueva {
         int muni;
         int huso;
@@ -206,12 +243,19 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
     QSet<QString> vistas;
     ObservationStore observaciones(db());
     ReferenceData ref(db());
+    qint64 hecho = 0;
     for (Fila &f : *filas) {
+        if (hecho++ % kCadaFilas == 0 && !Avances::Seguir(avance, hecho - 1, filas->size())) {
+            Anotar(Avances::kCancelado);
+            return false;
+        }
         const Estado antes = f.estado;
         f.codigoLocalidad.clear();
         f.nombreLocalidad.clear();
         f.nueva = -1;
-        if (!f.registro.fecha.isValid())
+        if (TextoLargo(f.registro))
+            f.estado = Estado::TextoLargo;
+        else if (!f.registro.fecha.isValid())
             f.estado = Estado::SinFecha;
         else if (f.huso == 0)
             f.estado = Estado::SinPosicion;
@@ -298,15 +342,19 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
     return true;
 }
 
-std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
-                                                         const QString &observador) {
+std::optional<ImportStore::Resumen>
+ImportStore::Guardar(QList<Fila> *filas, const QString &observador, const Avance &avance) {
     if (observador.trimmed().isEmpty()) {
         Anotar(QStringLiteral("Elija el observador de las observaciones."));
         return std::nullopt;
     }
     // What is stored is judged against the database as it is now.
     localidades_.clear();
-    if (!Evaluar(filas, observador)) return std::nullopt;
+    // Judging the rows again is a third of the work, storing them the rest.
+    const qint64 total = 3 * filas->size();
+    if (!Evaluar(filas, observador,
+                 [&](qint64 hecho, qint64) { return Avances::Seguir(avance, hecho, total); }))
+        return std::nullopt;
     Resumen resumen;
     ReferenceData ref(db());
     QHash<int, QString> creadas; // new locality of the file -> its code
@@ -329,7 +377,13 @@ std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
         while (q.next())
             tomados.insert(q.value(0).toString().toCaseFolded());
         creadas.clear();
+        qint64 vistas = 0;
         for (const Fila &f : std::as_const(*filas)) {
+            if (++vistas % kCadaFilas == 0 &&
+                !Avances::Seguir(avance, filas->size() + 2 * vistas, total)) {
+                Anotar(Avances::kCancelado);
+                return false;
+            }
             if (f.estado != Estado::Nueva || !f.marcada) continue;
             QString codigo = f.codigoLocalidad;
             if (codigo.isEmpty()) {

@@ -29,6 +29,7 @@ public:
         FueraDeEspana,   // at sea or abroad
         TierraComun,     // on land shared by several municipalities, of none of them
         ElegirMunicipio, // near a boundary: the user chooses among the candidates
+        TextoLargo,      // a description or a name beyond ModBaseDatos::kMaximoTexto
     };
     static QString TextoEstado(Estado e);
 
@@ -66,15 +67,17 @@ public:
     QStringList Especies();
     QString NombreMunicipio(int id);
 
-    // Rows of the records, evaluated for the observer; false with error() set when a
-    // lookup failed.
-    bool Preparar(const QList<Importacion::Registro> &registros, const QString &observador,
-                  QList<Fila> *filas);
+    // Rows of the records (taken over), evaluated for the observer; false with error() set
+    // when a lookup failed or the user cancelled (Avances::kCancelado).
+    bool Preparar(QList<Importacion::Registro> registros, const QString &observador,
+                  QList<Fila> *filas, const Avance &avance = {});
     // Evaluates again after the user changed a species, a municipality or the observer: the
     // localities proposed and the statuses. A row that becomes importable is ticked.
-    bool Evaluar(QList<Fila> *filas, const QString &observador);
-    // Stores the ticked new rows and their new localities, all or nothing.
-    std::optional<Resumen> Guardar(QList<Fila> *filas, const QString &observador);
+    bool Evaluar(QList<Fila> *filas, const QString &observador, const Avance &avance = {});
+    // Stores the ticked new rows and their new localities, all or nothing: a cancel rolls
+    // everything back and fails with Avances::kCancelado.
+    std::optional<Resumen> Guardar(QList<Fila> *filas, const QString &observador,
+                                   const Avance &avance = {});
 
 private:
     struct Cercana {

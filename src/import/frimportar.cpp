@@ -3,6 +3,7 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
+#include "gui/Progreso.h"
 #include "gui/Screen.h"
 #include "gui/SpeciesFinder.h"
 #include "gui/UnsavedChanges.h"
@@ -171,11 +172,22 @@ void frimportar::CdAbrir_Click() {
     if (ruta.isEmpty()) return;
     const QString nombre = QFileInfo(ruta).fileName();
     Importacion::Lectura lectura;
+    QList<ImportStore::Fila> filas;
     bool preparado = false;
     {
         Screen::RelojArena reloj;
-        lectura = Importacion::LeerArchivo(ruta);
-        if (lectura.ok) preparado = store_->Preparar(lectura.registros, Observador(), &filas_);
+        Progreso progreso(this, QStringLiteral("Leyendo %1...").arg(nombre));
+        lectura = Importacion::LeerArchivo(ruta, progreso.avance());
+        if (lectura.ok) {
+            progreso.Texto(QStringLiteral("Preparando la vista previa de %1...").arg(nombre));
+            preparado = store_->Preparar(std::move(lectura.registros), Observador(), &filas,
+                                         progreso.avance());
+        }
+    }
+    // Cancelled: the preview stays as it was.
+    if (lectura.error == Avances::kCancelado || store_->error() == Avances::kCancelado) {
+        store_->Limpiar();
+        return;
     }
     if (!lectura.ok || !preparado) {
         // Nothing of a file refused stays on offer.
@@ -191,6 +203,7 @@ void frimportar::CdAbrir_Click() {
             MessageService::MostrarFallo(this, store_->error(), kTitulo);
         return;
     }
+    filas_ = std::move(filas);
     archivo_ = ruta;
     ui->Lbarchivo->setText(
         QStringLiteral("%1 (%2)").arg(nombre, Importacion::NombreFormato(lectura.formato)));
@@ -336,7 +349,14 @@ void frimportar::CdImportar_Click() {
     std::optional<ImportStore::Resumen> r;
     {
         Screen::RelojArena reloj;
-        r = store_->Guardar(&filas_, Observador());
+        Progreso progreso(this, QStringLiteral("Guardando las observaciones..."));
+        r = store_->Guardar(&filas_, Observador(), progreso.avance());
+    }
+    if (!r && store_->error() == Avances::kCancelado) {
+        store_->Limpiar();
+        CargarGrid();
+        MessageService::Mostrar(this, Avances::kCancelado, kTitulo, QMessageBox::Information);
+        return;
     }
     if (!r) {
         MessageService::MostrarFallo(
@@ -346,6 +366,7 @@ void frimportar::CdImportar_Click() {
     }
     CargarGrid();
     cambios_->Guardado();
+    // Some reasons hold commas themselves: the list is kept apart by semicolons.
     QStringList omitidas;
     for (auto it = r->omitidas.cbegin(); it != r->omitidas.cend(); ++it)
         omitidas << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
@@ -356,7 +377,7 @@ void frimportar::CdImportar_Click() {
                  Contar(r->localidades, "localidad nueva", "localidades nuevas"),
                  omitidas.isEmpty() ? QString()
                                     : QStringLiteral(" Filas no importadas: %1.")
-                                          .arg(omitidas.join(QStringLiteral(", ")))),
+                                          .arg(omitidas.join(QStringLiteral("; ")))),
         kTitulo);
 }
 
