@@ -20,7 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 
 #include <sys/resource.h>
@@ -38,7 +38,7 @@ private slots:
 namespace {
 struct Ventana {
     frimportar f;
-    QTableWidget *grid = f.findChild<QTableWidget *>(u"DBimport"_s);
+    QTableView *grid = f.findChild<QTableView *>(u"DBimport"_s);
     QComboBox *obs = f.findChild<QComboBox *>(u"Cbobs"_s);
     QPushButton *abrir = f.findChild<QPushButton *>(u"CdAbrir"_s);
     QPushButton *importar = f.findChild<QPushButton *>(u"CdImportar"_s);
@@ -50,27 +50,30 @@ struct Ventana {
         QTest::mouseClick(abrir, Qt::LeftButton);
         QApplication::processEvents();
     }
+    int Filas() const { return grid->model()->rowCount(); }
     QString Celda(int fila, int col) const {
-        return grid->item(fila, col) ? grid->item(fila, col)->text() : QString();
+        return grid->model()->index(fila, col).data().toString();
     }
     QStringList Columna(int col) const {
         QStringList r;
-        for (int i = 0; i < grid->rowCount(); ++i)
+        for (int i = 0; i < Filas(); ++i)
             r << Celda(i, col);
         return r;
     }
     QString Marcas() const {
         QString r;
-        for (int i = 0; i < grid->rowCount(); ++i)
-            r += grid->item(i, C::ColMarca)->checkState() == Qt::Checked ? u'x' : u'-';
+        for (int i = 0; i < Filas(); ++i)
+            r += grid->model()->index(i, C::ColMarca).data(Qt::CheckStateRole) == Qt::Checked
+                     ? u'x'
+                     : u'-';
         return r;
     }
     // A double click opens the cell's list; the choice is stored at once.
     void ElegirEnCelda(int fila, int col, const QString &texto) {
-        QTableWidgetItem *celda = grid->item(fila, col);
-        QVERIFY(celda->flags() & Qt::ItemIsEditable);
-        grid->setCurrentItem(celda);
-        grid->editItem(celda);
+        const QModelIndex celda = grid->model()->index(fila, col);
+        QVERIFY(celda.flags() & Qt::ItemIsEditable);
+        grid->setCurrentIndex(celda);
+        grid->edit(celda);
         // The list just opened; one closed before may linger until deleted.
         QComboBox *lista = nullptr;
         for (auto *l : grid->viewport()->findChildren<QComboBox *>(u"Cblista"_s))
@@ -82,9 +85,9 @@ struct Ventana {
     // A text typed into the cell's list, then Enter: the cell as it stays, and what the
     // user was told.
     QString EscribirEnCelda(int fila, int col, const QString &texto) {
-        QTableWidgetItem *celda = grid->item(fila, col);
-        grid->setCurrentItem(celda);
-        grid->editItem(celda);
+        const QModelIndex celda = grid->model()->index(fila, col);
+        grid->setCurrentIndex(celda);
+        grid->edit(celda);
         QComboBox *lista = nullptr;
         for (auto *l : grid->viewport()->findChildren<QComboBox *>(u"Cblista"_s))
             if (l->isVisible()) lista = l;
@@ -146,7 +149,7 @@ void tst_frimportar::sesion() {
     QVERIFY2(MessageService::Ultimo().texto.startsWith(
                  u"No se puede importar el archivo malo.gpx. Línea 3: el GPX está incompleto"_s),
              qPrintable(MessageService::Ultimo().texto));
-    QCOMPARE_EQ(v.grid->rowCount(), 0);
+    QCOMPARE_EQ(v.Filas(), 0);
 
     const QPointF sol(-3.703790, 40.416775);
     const QByteArray gpx = "<gpx>\n" + Punto(sol, "Bufo calamita") +
@@ -164,7 +167,7 @@ void tst_frimportar::sesion() {
     QCOMPARE_EQ(v.Celda(0, C::ColUtm1), u"VK4074"_s);
     QCOMPARE_EQ(v.Celda(0, C::ColMunicipio), u"Madrid"_s);
     QVERIFY(v.Celda(2, C::ColMunicipio).contains(u"Madrid / "_s));
-    QVERIFY(!(v.grid->item(0, C::ColMunicipio)->flags() & Qt::ItemIsEditable));
+    QVERIFY(!(v.grid->model()->index(0, C::ColMunicipio).flags() & Qt::ItemIsEditable));
     QCOMPARE_EQ(v.f.findChild<QLabel *>(u"Lbresumen"_s)->text(),
                 u"4 filas: 1 nueva, 0 duplicadas, 3 que no se pueden importar."_s);
     // Every column in the width the grid is given, the state whole at the right end; the
@@ -216,7 +219,8 @@ void tst_frimportar::sesion() {
     v.ElegirEnCelda(2, C::ColMunicipio, otro);
     QCOMPARE_EQ(v.Celda(2, C::ColEstado), u"nueva"_s);
     QCOMPARE_EQ(v.Celda(2, C::ColMunicipio), otro);
-    v.grid->item(0, C::ColMarca)->setCheckState(Qt::Unchecked);
+    v.grid->model()->setData(v.grid->model()->index(0, C::ColMarca), Qt::Unchecked,
+                             Qt::CheckStateRole);
     QApplication::processEvents();
     QCOMPARE_EQ(v.Marcas(), u"-xx-"_s);
     User::Elegir(v.obs, u"ANA - Ana Pérez"_s);
@@ -265,7 +269,7 @@ void tst_frimportar::sesion() {
     QCOMPARE_EQ(v.Columna(C::ColEstado), QStringList({"duplicada", "especie no reconocida",
                                                       "elija el municipio", "fuera de España"}));
     v.Abrir(largo);
-    QCOMPARE_EQ(v.grid->rowCount(), 600);
+    QCOMPARE_EQ(v.Filas(), 600);
     Progreso::CancelarEn(4);
     v.Importar();
     QCOMPARE_EQ(MessageService::Ultimo().texto, Avances::kCancelado);
@@ -323,7 +327,7 @@ void tst_frimportar::entradasMalas() {
             v.Abrir(Escribir(bd, nombre, datos));
             if (!MessageService::Mostrados().isEmpty()) {
                 QCOMPARE_EQ(MessageService::Ultimo().icono, QMessageBox::Warning);
-                QCOMPARE_EQ(v.grid->rowCount(), 0);
+                QCOMPARE_EQ(v.Filas(), 0);
                 ++rechazos;
                 continue;
             }
@@ -404,7 +408,7 @@ void tst_frimportar::entradasMalas() {
         QCOMPARE_EQ(MessageService::Ultimo().icono, QMessageBox::Warning);
         QCOMPARE_EQ(MessageService::Ultimo().texto, u"No se puede importar el archivo %1. %2"_s.arg(
                                                         QFileInfo(h.ruta).fileName(), h.error));
-        QCOMPARE_EQ(v.grid->rowCount(), 0);
+        QCOMPARE_EQ(v.Filas(), 0);
     }
 
     // A description or a name beyond the one limit refuses its row, saying why; one at the
