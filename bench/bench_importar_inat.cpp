@@ -30,11 +30,12 @@ long PicoMiB() {
 bool Escribir(const QString &ruta, int filas) {
     QFile f(ruta);
     if (!f.open(QIODevice::WriteOnly)) return false;
-    const char *especies[][2] = {
-        {"Epidalea calamita", "Natterjack Toad"}, {"Pelophylax perezi", "Perez's Frog"},
-        {"Timon lepidus", "Ocellated Lizard"},    {"Natrix maura", "Viperine Water Snake"},
-        {"Podarcis hispanicus", "Iberian Wall Lizard"},
-        {"Salamandra salamandra", "Fire Salamander"}};
+    const char *especies[][2] = {{"Epidalea calamita", "Natterjack Toad"},
+                                 {"Pelophylax perezi", "Perez's Frog"},
+                                 {"Timon lepidus", "Ocellated Lizard"},
+                                 {"Natrix maura", "Viperine Water Snake"},
+                                 {"Podarcis hispanicus", "Iberian Wall Lizard"},
+                                 {"Salamandra salamandra", "Fire Salamander"}};
     f.write("id,observed_on,time_observed_at,user_login,url,latitude,longitude,"
             "positional_accuracy,place_guess,scientific_name,common_name,description\n");
     quint32 semilla = 12345;
@@ -48,13 +49,13 @@ bool Escribir(const QString &ruta, int filas) {
         const QDate dia = QDate(2015, 1, 1).addDays(int(azar() * 3600));
         const auto &e = especies[i % 6];
         bloque += QByteArray::number(100000000 + i) + ',' + dia.toString(Qt::ISODate).toLatin1() +
-                  ',' + dia.toString(Qt::ISODate).toLatin1() + " 08:" +
-                  QByteArray::number(10 + i % 50) + ":00 UTC,user" + QByteArray::number(i % 977) +
-                  ",https://www.inaturalist.org/observations/" + QByteArray::number(100000000 + i) +
-                  ',' + QByteArray::number(lat, 'f', 6) + ',' + QByteArray::number(lon, 'f', 6) +
-                  ',' + QByteArray::number(5 + i % 40) + ",\"Lugar " +
-                  QByteArray::number(i % 5000) + ", España\"," + e[0] + ',' + e[1] + ',' +
-                  (i % 7 == 0 ? "en una charca" : "") + '\n';
+                  ',' + dia.toString(Qt::ISODate).toLatin1() +
+                  " 08:" + QByteArray::number(10 + i % 50) + ":00 UTC,user" +
+                  QByteArray::number(i % 977) + ",https://www.inaturalist.org/observations/" +
+                  QByteArray::number(100000000 + i) + ',' + QByteArray::number(lat, 'f', 6) + ',' +
+                  QByteArray::number(lon, 'f', 6) + ',' + QByteArray::number(5 + i % 40) +
+                  ",\"Lugar " + QByteArray::number(i % 5000) + ", España\"," + e[0] + ',' + e[1] +
+                  ',' + (i % 7 == 0 ? "en una charca" : "") + '\n';
         if (bloque.size() > (1 << 20)) {
             if (f.write(bloque) != bloque.size()) return false;
             bloque.clear();
@@ -70,12 +71,16 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     // Message boxes answered from the queue, as in the tests: none waits for a click.
     MessageService::setModoPrueba(true);
-    const int n = argc > 1 ? std::atoi(argv[1]) : 306224;
+    // A number of rows to generate, or an export to import.
+    const QString argumento = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    bool numero = false;
+    const int n = argumento.isEmpty() ? 306224 : argumento.toInt(&numero);
     TestDatabase bd(TestDatabase::Datos::Reales);
     if (!bd.ok()) return 1;
     bd.Ejecutar(QStringLiteral("INSERT INTO observador (cod_observador) VALUES ('ANA')"));
-    const QString ruta = bd.carpeta() + QStringLiteral("/inat.csv");
-    if (!Escribir(ruta, n)) return 1;
+    const QString ruta = numero || argumento.isEmpty() ? bd.carpeta() + QStringLiteral("/inat.csv")
+                                                       : QFileInfo(argumento).absoluteFilePath();
+    if ((numero || argumento.isEmpty()) && !Escribir(ruta, n)) return 1;
     const double mb = QFileInfo(ruta).size() / 1048576.0;
     const long base = PicoMiB();
 

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 #include <QTimeZone>
 #include <QXmlStreamReader>
@@ -44,6 +45,19 @@ constexpr int kProfundidadXml = 64;
 void Anadir(QString *destino, QStringView texto) {
     if (destino->size() < kTopeTexto) destino->append(texto.left(kTopeTexto - destino->size()));
 }
+
+// One copy of each text that many records repeat (species, times of day), shared by them
+// all: a large export holds few different ones.
+template <typename T> class Compartidos {
+public:
+    T operator()(const T &valor) {
+        const auto it = vistos_.constFind(valor);
+        return it != vistos_.cend() ? *it : *vistos_.insert(valor);
+    }
+
+private:
+    QSet<T> vistos_;
+};
 
 Lectura Cancelada() {
     return Rechazo(Avances::kCancelado);
@@ -231,6 +245,7 @@ struct Columnas {
 // it is read.
 class LectorCsv {
 public:
+    explicit LectorCsv(const Entrega &entregar) : entregar_(entregar) {}
     bool Fila(FilaCsv &&fila) {
         if (cabecera_.isEmpty()) return Cabecera(std::move(fila.campos));
         return Registrar(fila);
@@ -238,7 +253,8 @@ public:
     Lectura Fin() {
         if (!error_.isEmpty()) return Rechazo(error_);
         if (cabecera_.isEmpty()) return Rechazo(QStringLiteral("El archivo está vacío."));
-        if (l_.registros.isEmpty())
+        if (detenido_) return Rechazo(QString());
+        if (registros_ == 0)
             return Rechazo(QStringLiteral("El archivo no tiene ninguna observación después de la "
                                           "cabecera."));
         l_.ok = true;
@@ -355,7 +371,9 @@ private:
             }
         }
         for (int c : std::as_const(cEspecies))
-            if (!valor(c).isEmpty()) r.especies << valor(c);
+            if (!valor(c).isEmpty()) r.especies << textos_(valor(c));
+        r.especies = listas_(r.especies);
+        r.hora = textos_(r.hora);
         const QString numero = valor(cNumero);
         if (!numero.isEmpty()) {
             bool ok = false;
@@ -368,11 +386,17 @@ private:
         }
         r.descripcion = valor(cNotas);
         r.lugar = valor(cLugar);
-        l_.registros << r;
-        return true;
+        ++registros_;
+        detenido_ = !entregar_(std::move(r));
+        return !detenido_;
     }
 
+    const Entrega &entregar_;
+    qsizetype registros_ = 0;
+    bool detenido_ = false;
     Lectura l_;
+    Compartidos<QString> textos_;
+    Compartidos<QStringList> listas_;
     QStringList cabecera_;
     int cFecha = -1, cHora = -1, cNumero = -1, cLat = -1, cLon = -1, cNotas = -1, cLugar = -1;
     QList<int> cEspecies;
@@ -396,12 +420,12 @@ bool EsUtf8(QIODevice *d) {
 // Windows-1252 bytes as text.
 QString DeWindows1252(QByteArrayView v);
 
-Lectura LeerCsv(QIODevice *d, const Avance &avance) {
+Lectura LeerCsv(QIODevice *d, const Avance &avance, const Entrega &entregar) {
     const qint64 total = d->size();
     if (d->peek(3) == "\xEF\xBB\xBF") d->read(3);
     const bool utf8 = EsUtf8(d);
     QStringDecoder decodificador(QStringDecoder::Utf8);
-    LectorCsv lector;
+    LectorCsv lector(entregar);
     PartirCsv partir([&lector](FilaCsv &&fila) { return lector.Fila(std::move(fila)); });
     while (!d->atEnd()) {
         const QByteArray trozo = d->read(kTrozo);
@@ -470,13 +494,14 @@ Parada RecorrerXml(Xml &x, const Fuente &fuente, qint64 tope, qint64 total, cons
 
 // ---- GPX ----------------------------------------------------------------------------
 
-Lectura LeerGpx(QIODevice *d, const Avance &avance) {
+Lectura LeerGpx(QIODevice *d, const Avance &avance, const Entrega &entregar) {
     Lectura l;
     l.formato = Formato::Gpx;
     // Waypoints as they are read: the text of each element of a point, its inner elements'
     // text included.
-    bool raiz = false, enPunto = false;
+    bool raiz = false, enPunto = false, detenido = false;
     int punto = 0;
+    qsizetype registros = 0;
     Registro r;
     QString nombre, desc, cmt, hora, error;
     QString *destino = nullptr;
@@ -501,7 +526,11 @@ Lectura LeerGpx(QIODevice *d, const Avance &avance) {
             if (!s.isEmpty()) r.especies << s;
         r.lugar = nombre;
         r.descripcion = desc.isEmpty() ? cmt : desc;
-        l.registros << std::exchange(r, Registro());
+        ++registros;
+        if (!entregar(std::exchange(r, Registro()))) {
+            detenido = true;
+            x.r.raiseError(QString());
+        }
         return true;
     };
     const Fuente fuente = [d](char *datos, qint64 maximo, QString *causa) {
@@ -560,6 +589,7 @@ Lectura LeerGpx(QIODevice *d, const Avance &avance) {
         },
         &leidos);
     if (p.tipo == Parada::Cancelada) return Cancelada();
+    if (detenido) return Rechazo(QString());
     if (!error.isEmpty()) return Rechazo(error);
     if (!raiz && (p.tipo != Parada::Danada || p.delLector))
         return Rechazo(EnLinea(int(x.r.lineNumber()), QStringLiteral("el archivo no es un GPX.")));
@@ -571,7 +601,7 @@ Lectura LeerGpx(QIODevice *d, const Avance &avance) {
         return Rechazo(
             EnLinea(int(x.r.lineNumber()),
                     QStringLiteral("el GPX está incompleto o dañado (%1).").arg(p.causa)));
-    if (l.registros.isEmpty())
+    if (registros == 0)
         return Rechazo(QStringLiteral("El GPX no tiene ningún punto de paso (waypoint)."));
     l.ok = true;
     return l;
@@ -659,7 +689,7 @@ Parada RecorrerEntrada(zip_t *zip, zip_int64_t indice, qint64 tope, const Avance
     return fin;
 }
 
-Lectura LeerHoja(const QByteArray &datos, const Avance &avance) {
+Lectura LeerHoja(const QByteArray &datos, const Avance &avance, const Entrega &entregar) {
     const QString danada = QStringLiteral("La hoja de cálculo está incompleta o dañada: %1");
     const QString grande = QStringLiteral("La hoja es demasiado grande para importarla.");
     zip_error_t ze;
@@ -709,6 +739,7 @@ Lectura LeerHoja(const QByteArray &datos, const Avance &avance) {
     Lectura l;
     l.formato = Formato::HojaPrograma;
     QString error;
+    bool detenido = false;
     int filaCabecera = -1;
     Columnas c;
     auto registrar = [&](int f, const QHash<int, QString> &celdas) {
@@ -783,8 +814,9 @@ Lectura LeerHoja(const QByteArray &datos, const Avance &avance) {
                                  "VIENTO", "MOTIVO", "OBSERVADOR2", "OBSERVADOR3", "OBSERVADOR4"})
             if (const QString v = valorDe(otro); !v.isEmpty())
                 r.otros.insert(QString::fromLatin1(otro), v);
-        l.registros << r;
-        return true;
+        if (entregar(std::move(r))) return true;
+        detenido = true;
+        return false;
     };
 
     QHash<int, QString> celdas; // of the row being read, by column
@@ -847,6 +879,7 @@ Lectura LeerHoja(const QByteArray &datos, const Avance &avance) {
         return true;
     });
     if (p.tipo == Parada::Cancelada) return Cancelada();
+    if (detenido) return Rechazo(QString());
     if (p.tipo == Parada::Grande) return Rechazo(grande);
     if (p.tipo == Parada::Danada) {
         if (!error.isEmpty()) return Rechazo(error);
@@ -854,7 +887,7 @@ Lectura LeerHoja(const QByteArray &datos, const Avance &avance) {
         return Rechazo(danada.arg(fila > 0 ? QStringLiteral("fila %1 (%2).").arg(fila).arg(p.causa)
                                            : p.causa + u'.'));
     }
-    if (!cerrarFila()) return Rechazo(error);
+    if (!cerrarFila()) return Rechazo(detenido ? QString() : error);
 
     if (filaCabecera < 0)
         return Rechazo(QStringLiteral("La hoja de cálculo no es una consulta de observaciones del "
@@ -944,13 +977,13 @@ QString DeWindows1252(QByteArrayView v) {
     return r;
 }
 
-Lectura Leer(QIODevice *d, const Avance &avance) {
+Lectura Leer(QIODevice *d, const Avance &avance, const Entrega &entregar) {
     // Enough to pass a declaration of entities before the root element.
     const QByteArray inicio = d->peek(kTrozo);
     if (inicio.startsWith("PK\x03\x04")) {
         // An archive is read whole: its entries are inflated in pieces.
         const QByteArray datos = d->readAll();
-        return LeerHoja(datos, avance);
+        return LeerHoja(datos, avance, entregar);
     }
     const QString principio = Decodificar(inicio).trimmed();
     if (principio.startsWith(u'<')) {
@@ -967,9 +1000,9 @@ Lectura Leer(QIODevice *d, const Avance &avance) {
                 }
                 QBuffer b(&texto);
                 b.open(QIODevice::ReadOnly);
-                return LeerGpx(&b, avance);
+                return LeerGpx(&b, avance, entregar);
             }
-            return LeerGpx(d, avance);
+            return LeerGpx(d, avance, entregar);
         }
         return Rechazo(QStringLiteral("Línea 1: el archivo es XML pero no un GPX."));
     }
@@ -983,7 +1016,18 @@ Lectura Leer(QIODevice *d, const Avance &avance) {
                                           "es de ningún tipo que el programa importe."));
     }
     d->seek(desde);
-    return LeerCsv(d, avance);
+    return LeerCsv(d, avance, entregar);
+}
+
+// The records gathered in the result.
+Lectura Reunir(const std::function<Lectura(const Entrega &)> &leer) {
+    QList<Registro> registros;
+    Lectura l = leer([&registros](Registro &&r) {
+        registros << std::move(r);
+        return true;
+    });
+    if (l.ok) l.registros = std::move(registros);
+    return l;
 }
 
 } // namespace
@@ -992,10 +1036,14 @@ Lectura LeerDatos(const QByteArray &datos, const Avance &avance) {
     QByteArray copia = datos;
     QBuffer b(&copia);
     b.open(QIODevice::ReadOnly);
-    return Leer(&b, avance);
+    return Reunir([&](const Entrega &entregar) { return Leer(&b, avance, entregar); });
 }
 
 Lectura LeerArchivo(const QString &ruta, const Avance &avance) {
+    return Reunir([&](const Entrega &entregar) { return LeerArchivo(ruta, entregar, avance); });
+}
+
+Lectura LeerArchivo(const QString &ruta, const Entrega &entregar, const Avance &avance) {
     QFile f(ruta);
     errno = 0;
     if (!f.open(QIODevice::ReadOnly)) {
@@ -1005,7 +1053,7 @@ Lectura LeerArchivo(const QString &ruta, const Avance &avance) {
                                 : codigo         ? Causas::DeErrno(codigo)
                                                  : QStringLiteral("no se ha podido abrir")));
     }
-    return Leer(&f, avance);
+    return Leer(&f, avance, entregar);
 }
 
 } // namespace Importacion

@@ -137,9 +137,8 @@ bool ImportStore::LocalidadesDe(int muni, const QList<Cercana> **lista) {
     return true;
 }
 
-bool ImportStore::Preparar(QList<Registro> registros, const QString &observador, QList<Fila> *filas,
-                           const Avance &avance) {
-    filas->clear();
+bool ImportStore::Empezar() {
+    cuadrados_.clear();
     if (!especiesCargadas_) {
         if (!especies_.Cargar()) {
             Anotar(especies_);
@@ -151,7 +150,85 @@ bool ImportStore::Preparar(QList<Registro> registros, const QString &observador,
             codigos_.insert(q.value(0).toString());
         especiesCargadas_ = true;
     }
-    if (!CargarMunicipios()) return false;
+    return CargarMunicipios();
+}
+
+bool ImportStore::Anadir(Registro &&registro, QList<Fila> *filas) {
+    Fila f;
+    f.registro = std::move(registro);
+    const Registro &r = f.registro;
+    for (const QString &texto : r.especies) {
+        // A species code, as GPS users often name their waypoints ("BUFSPI").
+        const QString codigo = texto.trimmed().toUpper();
+        if (codigos_.contains(codigo)) {
+            f.especie = especies_.Aceptado(codigo);
+            break;
+        }
+        auto it = porTexto_.find(texto);
+        if (it == porTexto_.end()) it = porTexto_.insert(texto, especies_.EnTexto(texto));
+        if (*it) {
+            f.especie = especies_.Aceptado((*it)->codigo);
+            break;
+        }
+    }
+    MunicipalityLocator::Lugar lugar;
+    bool situado = false;
+    if (r.geograficas) {
+        lugar = localizador_.Localizar(r.lat, r.lon);
+        f.huso = lugar.huso;
+        f.este = lugar.este;
+        f.norte = lugar.norte;
+        // Few different 10-km squares among many points: one copy of each name.
+        f.utm10k = *cuadrados_.insert(lugar.utm10k);
+        f.utm1k = lugar.utm1k;
+        situado = true;
+    } else if (!r.huso.isEmpty() && !r.este.isNull() && !r.norte.isNull()) {
+        // The sheet's own position is kept as written; the point only finds the
+        // municipality.
+        const auto g =
+            geo_->AGeograficas({r.huso.toInt(), r.este.toDouble() + 0.5, r.norte.toDouble() + 0.5});
+        const Utm::Cuadrados c =
+            Utm::CalcularCuadrados(db(), r.huso, r.este.toString(), r.norte.toString());
+        if (c.resultado == Utm::Resultado::ErrorBaseDatos) {
+            Anotar(c.mensaje);
+            return false;
+        }
+        if (g && c.resultado == Utm::Resultado::Calculado) {
+            lugar = localizador_.Localizar(g->lat, g->lon);
+            f.huso = r.huso.toInt();
+            f.este = r.este.toLongLong();
+            f.norte = r.norte.toLongLong();
+            f.utm10k = c.utm10k;
+            f.utm1k = c.utm1k;
+            situado = true;
+        }
+    }
+    if (lugar.resultado == MunicipalityLocator::Resultado::Error) {
+        Anotar(localizador_);
+        return false;
+    }
+    if (situado) {
+        f.candidatos = lugar.municipios;
+        f.tierraComun = !lugar.tierraComun.isEmpty();
+        if (lugar.resultado == MunicipalityLocator::Resultado::Uno) f.muni = f.candidatos[0];
+    } else {
+        f.huso = 0;
+    }
+    filas->append(std::move(f));
+    return true;
+}
+
+bool ImportStore::Terminar(QList<Fila> *filas, const QString &observador, const Avance &avance) {
+    cuadrados_.clear();
+    const bool ok = Evaluar(filas, observador, avance);
+    if (!ok) filas->clear();
+    return ok;
+}
+
+bool ImportStore::Preparar(QList<Registro> registros, const QString &observador, QList<Fila> *filas,
+                           const Avance &avance) {
+    filas->clear();
+    if (!Empezar()) return false;
     // Locating the points is half the work, evaluating them the other half.
     const qint64 total = 2 * registros.size();
     filas->reserve(registros.size());
@@ -161,74 +238,16 @@ bool ImportStore::Preparar(QList<Registro> registros, const QString &observador,
             Anotar(Avances::kCancelado);
             return false;
         }
-        Fila f;
-        f.registro = std::move(registros[i]);
-        const Registro &r = f.registro;
-        for (const QString &texto : r.especies) {
-            // A species code, as GPS users often name their waypoints ("BUFSPI").
-            const QString codigo = texto.trimmed().toUpper();
-            if (codigos_.contains(codigo)) {
-                f.especie = especies_.Aceptado(codigo);
-                break;
-            }
-            auto it = porTexto_.find(texto);
-            if (it == porTexto_.end()) it = porTexto_.insert(texto, especies_.EnTexto(texto));
-            if (*it) {
-                f.especie = especies_.Aceptado((*it)->codigo);
-                break;
-            }
-        }
-        MunicipalityLocator::Lugar lugar;
-        bool situado = false;
-        if (r.geograficas) {
-            lugar = localizador_.Localizar(r.lat, r.lon);
-            f.huso = lugar.huso;
-            f.este = lugar.este;
-            f.norte = lugar.norte;
-            f.utm10k = lugar.utm10k;
-            f.utm1k = lugar.utm1k;
-            situado = true;
-        } else if (!r.huso.isEmpty() && !r.este.isNull() && !r.norte.isNull()) {
-            // The sheet's own position is kept as written; the point only finds the
-            // municipality.
-            const auto g = geo_->AGeograficas(
-                {r.huso.toInt(), r.este.toDouble() + 0.5, r.norte.toDouble() + 0.5});
-            const Utm::Cuadrados c =
-                Utm::CalcularCuadrados(db(), r.huso, r.este.toString(), r.norte.toString());
-            if (c.resultado == Utm::Resultado::ErrorBaseDatos) {
-                Anotar(c.mensaje);
-                return false;
-            }
-            if (g && c.resultado == Utm::Resultado::Calculado) {
-                lugar = localizador_.Localizar(g->lat, g->lon);
-                f.huso = r.huso.toInt();
-                f.este = r.este.toLongLong();
-                f.norte = r.norte.toLongLong();
-                f.utm10k = c.utm10k;
-                f.utm1k = c.utm1k;
-                situado = true;
-            }
-        }
-        if (lugar.resultado == MunicipalityLocator::Resultado::Error) {
-            Anotar(localizador_);
+        if (!Anadir(std::move(registros[i]), filas)) {
+            filas->clear();
             return false;
         }
-        if (situado) {
-            f.candidatos = lugar.municipios;
-            f.tierraComun = !lugar.tierraComun.isEmpty();
-            if (lugar.resultado == MunicipalityLocator::Resultado::Uno) f.muni = f.candidatos[0];
-        } else {
-            f.huso = 0;
-        }
-        filas->append(std::move(f));
     }
     registros.clear();
     const qint64 hechas = filas->size();
-    const bool ok = Evaluar(filas, observador, [&](qint64 hecho, qint64) {
+    return Terminar(filas, observador, [&](qint64 hecho, qint64) {
         return Avances::Seguir(avance, hechas + hecho, total);
     });
-    if (!ok) filas->clear();
-    return ok;
 }
 
 bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador, const Avance &avance) {

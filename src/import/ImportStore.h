@@ -71,6 +71,11 @@ public:
     // when a lookup failed or the user cancelled (Avances::kCancelado).
     bool Preparar(QList<Importacion::Registro> registros, const QString &observador,
                   QList<Fila> *filas, const Avance &avance = {});
+    // The same in steps, for records handed over one by one as a file is read: Empezar once,
+    // Anadir for each record, then Terminar; each false with error() set.
+    bool Empezar();
+    bool Anadir(Importacion::Registro &&registro, QList<Fila> *filas);
+    bool Terminar(QList<Fila> *filas, const QString &observador, const Avance &avance = {});
     // Evaluates again after the user changed a species, a municipality or the observer: the
     // localities proposed and the statuses. A row that becomes importable is ticked.
     bool Evaluar(QList<Fila> *filas, const QString &observador, const Avance &avance = {});
@@ -97,4 +102,9 @@ private:
     QHash<int, QPair<QString, int>> municipios_; // name, province
     QHash<QString, std::optional<SpeciesNames::Coincidencia>> porTexto_;
     QSet<QString> codigos_;
+    QSet<QString> cuadrados_; // one copy of each square's name while a file is read
 };
+
+// Rows are moved in memory as they are, so that a growing list of a large file's rows is
+// reallocated in place rather than copied.
+Q_DECLARE_TYPEINFO(ImportStore::Fila, Q_RELOCATABLE_TYPE);

@@ -330,12 +330,21 @@ void frimportar::CdAbrir_Click() {
     {
         Screen::RelojArena reloj;
         Progreso progreso(this, QStringLiteral("Leyendo %1...").arg(nombre));
-        lectura = Importacion::LeerArchivo(ruta, progreso.avance());
-        if (lectura.ok) {
+        // Each record becomes a row as it is read: a large file's records are held once.
+        bool anadidas = store_->Empezar();
+        if (anadidas)
+            lectura = Importacion::LeerArchivo(
+                ruta,
+                [&](Importacion::Registro &&r) {
+                    return anadidas = store_->Anadir(std::move(r), &filas);
+                },
+                progreso.avance());
+        if (anadidas && lectura.ok) {
             progreso.Texto(QStringLiteral("Preparando la vista previa de %1...").arg(nombre));
-            preparado = store_->Preparar(std::move(lectura.registros), Observador(), &filas,
-                                         progreso.avance());
+            preparado = store_->Terminar(&filas, Observador(), progreso.avance());
         }
+        // A lookup that failed while reading is the store's failure, not the file's.
+        if (!anadidas) lectura.ok = true;
     }
     // Cancelled: the preview stays as it was.
     if (lectura.error == Avances::kCancelado || store_->error() == Avances::kCancelado) {

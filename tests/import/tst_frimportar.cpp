@@ -299,6 +299,34 @@ void tst_frimportar::sesion() {
              qPrintable(MessageService::Ultimo().texto));
     QCOMPARE_EQ(bd.Contar(u"observacion"_s), 603);
     QCOMPARE_EQ(v.Marcas(), u"xx"_s);
+
+    // A large platform export is read and previewed in less memory than five times its size.
+    QByteArray grande = "id,observed_on,time_observed_at,user_login,quality_grade,license,url,"
+                        "latitude,longitude,positional_accuracy,place_guess,scientific_name,"
+                        "common_name,description\n";
+    for (int i = 0; i < 40000; ++i) {
+        const QString dia = u"2020-05-%1"_s.arg(10 + i % 20);
+        grande +=
+            u"%1,%2,%2 08:%3:00 UTC,user%4,research,CC-BY-NC,"
+            "https://www.inaturalist.org/observations/%1,%5,%6,%7,\"Lugar %8, España\",%9,%10\n"_s
+                .arg(100000 + i)
+                .arg(dia)
+                .arg(10 + i % 50)
+                .arg(i % 97)
+                .arg(37.0 + (i * 104729LL % 10009) * 0.00055, 0, 'f', 6)
+                .arg(-8.5 + (i * 7919LL % 10007) * 0.0011, 0, 'f', 6)
+                .arg(5 + i % 40)
+                .arg(i % 500)
+                .arg(i % 2 ? u"Epidalea calamita,Natterjack"_s : u"Natrix maura,Viperine"_s)
+                .arg(i % 7 ? QString() : u"en la charca"_s)
+                .toUtf8();
+    }
+    const QString archivoGrande = Escribir(bd, u"grande.csv"_s, grande);
+    const long antes = PicoMemoria();
+    v.Abrir(archivoGrande);
+    QCOMPARE_EQ(v.Filas(), 40000);
+    QVERIFY2((PicoMemoria() - antes) * 1024 * 1024 < 5 * grande.size(),
+             qPrintable(u"%1 MiB for %2 bytes"_s.arg(PicoMemoria() - antes).arg(grande.size())));
 }
 
 void tst_frimportar::entradasMalas() {
