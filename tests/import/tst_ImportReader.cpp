@@ -286,6 +286,24 @@ void tst_ImportReader::hojaDelPrograma() {
     QCOMPARE_EQ(Linea(l.registros.value(0)),
                 u"2|2024-05-03||Rana perezi||30 440291 4474254|Fuente|"_s);
 
+    // More rows than a million observations and their headers: too large, found while the
+    // rows are read, whatever the archive declares.
+    {
+        QFile filas(dir.path() + u"/xl/worksheets/sheet1.xml"_s);
+        QVERIFY(filas.open(QIODevice::WriteOnly));
+        filas.write("<worksheet><sheetData>");
+        QByteArray trozo;
+        for (int i = 1; i <= kFilasHoja + 4; ++i) {
+            trozo += "<c r=\"A" + QByteArray::number(i) + "\"/>";
+            if (trozo.size() > (1 << 20)) filas.write(std::exchange(trozo, QByteArray()));
+        }
+        filas.write(trozo + "</sheetData></worksheet>");
+    }
+    const QString enorme = dir.path() + u"/enorme.xlsx"_s;
+    zip.start(u"zip"_s, {u"-qr"_s, enorme, u"xl"_s});
+    QVERIFY(zip.waitForFinished(60000) && zip.exitCode() == 0);
+    QCOMPARE_EQ(LeerArchivo(enorme).error, u"La hoja es demasiado grande para importarla."_s);
+
     // Cut short: refused whole.
     QFile f(ruta);
     QVERIFY(f.open(QIODevice::ReadOnly));
