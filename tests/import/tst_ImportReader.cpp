@@ -124,6 +124,11 @@ void tst_ImportReader::archivosMalos() {
         {"<gpx><wpt lat=\"91\" lon=\"-3\"/></gpx>",
          u"Línea 1: el punto no tiene una latitud y una longitud válidas."_s},
         {"<gpx></gpx>", u"El GPX no tiene ningún punto de paso (waypoint)."_s},
+        {"<gpx><wpt lat=\"40\" lon=\"-3\"><name>&rana;</name></wpt></gpx>",
+         u"Línea 1: el GPX está incompleto o dañado (usa una entidad que no está declarada)."_s},
+        {"<gpx><wpt lat=\"40\" lon=\"-3\"><desc>" + QByteArray(5 << 20, 'x') +
+             "</desc></wpt></gpx>",
+         u"Línea 1: el GPX tiene un texto demasiado largo para importarlo."_s},
         {"<?xml version=\"1.0\"?><kml></kml>", u"Línea 1: el archivo es XML pero no un GPX."_s},
         {"<gpx version=\"1.1\"", u"Línea 1: el archivo no es un GPX."_s},
         {inat, u"Línea 3: tiene 2 campos y la cabecera 4: el archivo parece cortado o dañado."_s},
@@ -153,7 +158,7 @@ void tst_ImportReader::archivosMalos() {
     };
     for (const Caso &c : casos) {
         const Lectura l = LeerDatos(c.datos);
-        QVERIFY2(!l.ok && l.registros.isEmpty(), c.datos.constData());
+        QVERIFY2(!l.ok && l.registros.isEmpty(), c.datos.left(200).constData());
         QVERIFY2(l.error.startsWith(c.error), qPrintable(l.error));
     }
     QCOMPARE_EQ(LeerArchivo(u"/no/existe.gpx"_s).error,
