@@ -52,6 +52,10 @@ QStringList UnsavedChanges::Valores() const {
             valores << texto->toPlainText();
         else if (auto *rico = qobject_cast<QTextEdit *>(w))
             valores << rico->toPlainText();
+        // A view of many rows may sum up what the user can change in it: a copy of every
+        // cell would cost as much as the rows themselves.
+        else if (const QVariant resumen = w->property("resumenCambios"); resumen.isValid())
+            valores << resumen.toString();
         else if (auto *vista = qobject_cast<QAbstractItemView *>(w); vista && vista->model()) {
             const QAbstractItemModel *m = vista->model();
             for (int f = 0; f < m->rowCount(); ++f)

@@ -7,7 +7,8 @@ class QWidget;
 
 // Whether a form holds values that the user changed and the form has not stored. The fields'
 // values are compared with those noted when the form last loaded or saved, so that a value
-// typed and typed back is no change, and a date set through the picker is one.
+// typed and typed back is no change, and a date set through the picker is one. A view whose
+// property "resumenCambios" is set is compared by that summary instead of its every cell.
 class UnsavedChanges : public QObject {
     Q_OBJECT
 public:

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "data/Avance.h"
+
 #include <QDate>
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <functional>
 
 // Reads the files the import takes: GPS waypoints (GPX), the observation exports of
 // iNaturalist and Observation.org (CSV) and the program's own observation spreadsheet
@@ -32,15 +35,27 @@ struct Registro {
 };
 
 struct Lectura {
+    // Filled only when no one takes the records as they are read.
     bool ok = false;
     Formato formato = Formato::Gpx;
     QList<Registro> registros;
     QString error; // why the file was refused, naming the line
 };
 
-// Recognises the file by its content, not its name.
-Lectura LeerArchivo(const QString &ruta);
-Lectura LeerDatos(const QByteArray &datos);
+// The most observation rows a sheet may hold: the program's own spreadsheet of a million
+// rows is the largest it writes. Beyond it a sheet is refused, whatever it claims.
+constexpr int kFilasHoja = 1000000;
+
+// Recognises the file by its content, not its name. The file is read in pieces, never
+// trusting a size it declares; the progress is told to `avance`, and a cancel gives a
+// refusal with Avances::kCancelado as its reason.
+Lectura LeerArchivo(const QString &ruta, const Avance &avance = {});
+Lectura LeerDatos(const QByteArray &datos, const Avance &avance = {});
+// The same, each record handed to `entregar` as soon as it is read instead of gathered in
+// the result, so that a large file's records need not be held twice. False from `entregar`
+// stops the reading: the result is then a refusal with no reason of its own.
+using Entrega = std::function<bool(Registro &&)>;
+Lectura LeerArchivo(const QString &ruta, const Entrega &entregar, const Avance &avance = {});
 
 QString NombreFormato(Formato f);
 
@@ -53,3 +68,5 @@ bool LeerFechaHora(const QString &texto, QDate *fecha, QString *hora);
 std::optional<double> LeerDecimal(const QString &texto);
 
 } // namespace Importacion
+
+Q_DECLARE_TYPEINFO(Importacion::Registro, Q_RELOCATABLE_TYPE);

@@ -1,11 +1,13 @@
 #include "ImportStore.h"
 
+#include "data/ModBaseDatos.h"
 #include "data/ReferenceData.h"
 #include "geo/Geodesy.h"
 #include "localities/LocalityStore.h"
 #include "localities/UtmSquares.h"
 #include "observations/ObservationStore.h"
 
+#include <QLocale>
 #include <QSet>
 #include <algorithm>
 
@@ -14,6 +16,23 @@
 using Importacion::Registro;
 
 namespace {
+// Reports are spaced so that telling the progress costs nothing next to the work.
+constexpr int kCadaFilas = 256;
+
+// A text the database would hold beyond the one limit of descriptions and names, counted in
+// characters as the forms count them.
+bool Largo(const QString &t) {
+    if (t.size() <= ModBaseDatos::kMaximoTexto) return false;
+    qsizetype caracteres = 0;
+    for (const QChar c : t)
+        caracteres += !c.isLowSurrogate();
+    return caracteres > ModBaseDatos::kMaximoTexto;
+}
+
+bool TextoLargo(const Registro &r) {
+    return Largo(r.descripcion) || Largo(r.lugar) || Largo(r.otros.value(QStringLiteral("MOTIVO")));
+}
+
 // The sheet's lookup values by their texts, where this database has them.
 void ValoresDeListas(const Registro &r, Observacion *o, ReferenceData &ref) {
     if (r.otros.isEmpty()) return;
@@ -54,6 +73,9 @@ QString ImportStore::TextoEstado(Estado e) {
         return QStringLiteral("en tierras comunes, sin municipio");
     case Estado::ElegirMunicipio:
         return QStringLiteral("elija el municipio");
+    case Estado::TextoLargo:
+        return QStringLiteral("descripción o nombre de más de %1 caracteres")
+            .arg(QLocale(QLocale::Spanish).toString(ModBaseDatos::kMaximoTexto));
     }
     return QString();
 }
@@ -115,9 +137,8 @@ bool ImportStore::LocalidadesDe(int muni, const QList<Cercana> **lista) {
     return true;
 }
 
-bool ImportStore::Preparar(const QList<Registro> &registros, const QString &observador,
-                           QList<Fila> *filas) {
-    filas->clear();
+bool ImportStore::Empezar() {
+    cuadrados_.clear();
     if (!especiesCargadas_) {
         if (!especies_.Cargar()) {
             Anotar(especies_);
@@ -129,72 +150,107 @@ bool ImportStore::Preparar(const QList<Registro> &registros, const QString &obse
             codigos_.insert(q.value(0).toString());
         especiesCargadas_ = true;
     }
-    if (!CargarMunicipios()) return false;
-    for (const Registro &r : registros) {
-        Fila f;
-        f.registro = r;
-        for (const QString &texto : r.especies) {
-            // A species code, as GPS users often name their waypoints ("BUFSPI").
-            const QString codigo = texto.trimmed().toUpper();
-            if (codigos_.contains(codigo)) {
-                f.especie = especies_.Aceptado(codigo);
-                break;
-            }
-            auto it = porTexto_.find(texto);
-            if (it == porTexto_.end()) it = porTexto_.insert(texto, especies_.EnTexto(texto));
-            if (*it) {
-                f.especie = especies_.Aceptado((*it)->codigo);
-                break;
-            }
-        }
-        MunicipalityLocator::Lugar lugar;
-        bool situado = false;
-        if (r.geograficas) {
-            lugar = localizador_.Localizar(r.lat, r.lon);
-            f.huso = lugar.huso;
-            f.este = lugar.este;
-            f.norte = lugar.norte;
-            f.utm10k = lugar.utm10k;
-            f.utm1k = lugar.utm1k;
-            situado = true;
-        } else if (!r.huso.isEmpty() && !r.este.isNull() && !r.norte.isNull()) {
-            // The sheet's own position is kept as written; the point only finds the
-            // municipality.
-            const auto g = geo_->AGeograficas(
-                {r.huso.toInt(), r.este.toDouble() + 0.5, r.norte.toDouble() + 0.5});
-            const Utm::Cuadrados c =
-                Utm::CalcularCuadrados(db(), r.huso, r.este.toString(), r.norte.toString());
-            if (c.resultado == Utm::Resultado::ErrorBaseDatos) {
-                Anotar(c.mensaje);
-                return false;
-            }
-            if (g && c.resultado == Utm::Resultado::Calculado) {
-                lugar = localizador_.Localizar(g->lat, g->lon);
-                f.huso = r.huso.toInt();
-                f.este = r.este.toLongLong();
-                f.norte = r.norte.toLongLong();
-                f.utm10k = c.utm10k;
-                f.utm1k = c.utm1k;
-                situado = true;
-            }
-        }
-        if (lugar.resultado == MunicipalityLocator::Resultado::Error) {
-            Anotar(localizador_);
-            return false;
-        }
-        if (situado) {
-            f.candidatos = lugar.municipios;
-            f.tierraComun = !lugar.tierraComun.isEmpty();
-            if (lugar.resultado == MunicipalityLocator::Resultado::Uno) f.muni = f.candidatos[0];
-        } else {
-            f.huso = 0;
-        }
-        filas->append(f);
-    }
-    return Evaluar(filas, observador);
+    return CargarMunicipios();
 }
 
-bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
+bool ImportStore::Anadir(Registro &&registro, QList<Fila> *filas) {
+    Fila f;
+    f.registro = std::move(registro);
+    const Registro &r = f.registro;
+    for (const QString &texto : r.especies) {
+        // A species code, as GPS users often name their waypoints ("BUFSPI").
+        const QString codigo = texto.trimmed().toUpper();
+        if (codigos_.contains(codigo)) {
+            f.especie = especies_.Aceptado(codigo);
+            break;
+        }
+        auto it = porTexto_.find(texto);
+        if (it == porTexto_.end()) it = porTexto_.insert(texto, especies_.EnTexto(texto));
+        if (*it) {
+            f.especie = especies_.Aceptado((*it)->codigo);
+            break;
+        }
+    }
+    MunicipalityLocator::Lugar lugar;
+    bool situado = false;
+    if (r.geograficas) {
+        lugar = localizador_.Localizar(r.lat, r.lon);
+        f.huso = lugar.huso;
+        f.este = lugar.este;
+        f.norte = lugar.norte;
+        // Few different 10-km squares among many points: one copy of each name.
+        f.utm10k = *cuadrados_.insert(lugar.utm10k);
+        f.utm1k = lugar.utm1k;
+        situado = true;
+    } else if (!r.huso.isEmpty() && !r.este.isNull() && !r.norte.isNull()) {
+        // The sheet's own position is kept as written; the point only finds the
+        // municipality.
+        const auto g =
+            geo_->AGeograficas({r.huso.toInt(), r.este.toDouble() + 0.5, r.norte.toDouble() + 0.5});
+        const Utm::Cuadrados c =
+            Utm::CalcularCuadrados(db(), r.huso, r.este.toString(), r.norte.toString());
+        if (c.resultado == Utm::Resultado::ErrorBaseDatos) {
+            Anotar(c.mensaje);
+            return false;
+        }
+        if (g && c.resultado == Utm::Resultado::Calculado) {
+            lugar = localizador_.Localizar(g->lat, g->lon);
+            f.huso = r.huso.toInt();
+            f.este = r.este.toLongLong();
+            f.norte = r.norte.toLongLong();
+            f.utm10k = c.utm10k;
+            f.utm1k = c.utm1k;
+            situado = true;
+        }
+    }
+    if (lugar.resultado == MunicipalityLocator::Resultado::Error) {
+        Anotar(localizador_);
+        return false;
+    }
+    if (situado) {
+        f.candidatos = lugar.municipios;
+        f.tierraComun = !lugar.tierraComun.isEmpty();
+        if (lugar.resultado == MunicipalityLocator::Resultado::Uno) f.muni = f.candidatos[0];
+    } else {
+        f.huso = 0;
+    }
+    filas->append(std::move(f));
+    return true;
+}
+
+bool ImportStore::Terminar(QList<Fila> *filas, const QString &observador, const Avance &avance) {
+    cuadrados_.clear();
+    const bool ok = Evaluar(filas, observador, avance);
+    if (!ok) filas->clear();
+    return ok;
+}
+
+bool ImportStore::Preparar(QList<Registro> registros, const QString &observador, QList<Fila> *filas,
+                           const Avance &avance) {
+    filas->clear();
+    if (!Empezar()) return false;
+    // Locating the points is half the work, evaluating them the other half.
+    const qint64 total = 2 * registros.size();
+    filas->reserve(registros.size());
+    for (qsizetype i = 0; i < registros.size(); ++i) {
+        if (i % kCadaFilas == 0 && !Avances::Seguir(avance, i, total)) {
+            filas->clear();
+            Anotar(Avances::kCancelado);
+            return false;
+        }
+        if (!Anadir(std::move(registros[i]), filas)) {
+            filas->clear();
+            return false;
+        }
+    }
+    registros.clear();
+    const qint64 hechas = filas->size();
+    return Terminar(filas, observador, [&](qint64 hecho, qint64) {
+        return Avances::Seguir(avance, hechas + hecho, total);
+    });
+}
+
+bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador, const Avance &avance) {
     struct Nueva {
         int muni;
         int huso;
@@ -206,12 +262,19 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
     QSet<QString> vistas;
     ObservationStore observaciones(db());
     ReferenceData ref(db());
+    qint64 hecho = 0;
     for (Fila &f : *filas) {
+        if (hecho++ % kCadaFilas == 0 && !Avances::Seguir(avance, hecho - 1, filas->size())) {
+            Anotar(Avances::kCancelado);
+            return false;
+        }
         const Estado antes = f.estado;
         f.codigoLocalidad.clear();
         f.nombreLocalidad.clear();
         f.nueva = -1;
-        if (!f.registro.fecha.isValid())
+        if (TextoLargo(f.registro))
+            f.estado = Estado::TextoLargo;
+        else if (!f.registro.fecha.isValid())
             f.estado = Estado::SinFecha;
         else if (f.huso == 0)
             f.estado = Estado::SinPosicion;
@@ -298,15 +361,19 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador) {
     return true;
 }
 
-std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
-                                                         const QString &observador) {
+std::optional<ImportStore::Resumen>
+ImportStore::Guardar(QList<Fila> *filas, const QString &observador, const Avance &avance) {
     if (observador.trimmed().isEmpty()) {
         Anotar(QStringLiteral("Elija el observador de las observaciones."));
         return std::nullopt;
     }
     // What is stored is judged against the database as it is now.
     localidades_.clear();
-    if (!Evaluar(filas, observador)) return std::nullopt;
+    // Judging the rows again is a third of the work, storing them the rest.
+    const qint64 total = 3 * filas->size();
+    if (!Evaluar(filas, observador,
+                 [&](qint64 hecho, qint64) { return Avances::Seguir(avance, hecho, total); }))
+        return std::nullopt;
     Resumen resumen;
     ReferenceData ref(db());
     QHash<int, QString> creadas; // new locality of the file -> its code
@@ -329,7 +396,13 @@ std::optional<ImportStore::Resumen> ImportStore::Guardar(QList<Fila> *filas,
         while (q.next())
             tomados.insert(q.value(0).toString().toCaseFolded());
         creadas.clear();
+        qint64 vistas = 0;
         for (const Fila &f : std::as_const(*filas)) {
+            if (++vistas % kCadaFilas == 0 &&
+                !Avances::Seguir(avance, filas->size() + 2 * vistas, total)) {
+                Anotar(Avances::kCancelado);
+                return false;
+            }
             if (f.estado != Estado::Nueva || !f.marcada) continue;
             QString codigo = f.codigoLocalidad;
             if (codigo.isEmpty()) {

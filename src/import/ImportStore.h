@@ -29,6 +29,7 @@ public:
         FueraDeEspana,   // at sea or abroad
         TierraComun,     // on land shared by several municipalities, of none of them
         ElegirMunicipio, // near a boundary: the user chooses among the candidates
+        TextoLargo,      // a description or a name beyond ModBaseDatos::kMaximoTexto
     };
     static QString TextoEstado(Estado e);
 
@@ -66,15 +67,22 @@ public:
     QStringList Especies();
     QString NombreMunicipio(int id);
 
-    // Rows of the records, evaluated for the observer; false with error() set when a
-    // lookup failed.
-    bool Preparar(const QList<Importacion::Registro> &registros, const QString &observador,
-                  QList<Fila> *filas);
+    // Rows of the records (taken over), evaluated for the observer; false with error() set
+    // when a lookup failed or the user cancelled (Avances::kCancelado).
+    bool Preparar(QList<Importacion::Registro> registros, const QString &observador,
+                  QList<Fila> *filas, const Avance &avance = {});
+    // The same in steps, for records handed over one by one as a file is read: Empezar once,
+    // Anadir for each record, then Terminar; each false with error() set.
+    bool Empezar();
+    bool Anadir(Importacion::Registro &&registro, QList<Fila> *filas);
+    bool Terminar(QList<Fila> *filas, const QString &observador, const Avance &avance = {});
     // Evaluates again after the user changed a species, a municipality or the observer: the
     // localities proposed and the statuses. A row that becomes importable is ticked.
-    bool Evaluar(QList<Fila> *filas, const QString &observador);
-    // Stores the ticked new rows and their new localities, all or nothing.
-    std::optional<Resumen> Guardar(QList<Fila> *filas, const QString &observador);
+    bool Evaluar(QList<Fila> *filas, const QString &observador, const Avance &avance = {});
+    // Stores the ticked new rows and their new localities, all or nothing: a cancel rolls
+    // everything back and fails with Avances::kCancelado.
+    std::optional<Resumen> Guardar(QList<Fila> *filas, const QString &observador,
+                                   const Avance &avance = {});
 
 private:
     struct Cercana {
@@ -94,4 +102,9 @@ private:
     QHash<int, QPair<QString, int>> municipios_; // name, province
     QHash<QString, std::optional<SpeciesNames::Coincidencia>> porTexto_;
     QSet<QString> codigos_;
+    QSet<QString> cuadrados_; // one copy of each square's name while a file is read
 };
+
+// Rows are moved in memory as they are, so that a growing list of a large file's rows is
+// reallocated in place rather than copied.
+Q_DECLARE_TYPEINFO(ImportStore::Fila, Q_RELOCATABLE_TYPE);

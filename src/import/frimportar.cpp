@@ -3,12 +3,16 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
+#include "gui/Progreso.h"
 #include "gui/Screen.h"
 #include "gui/SpeciesFinder.h"
 #include "gui/UnsavedChanges.h"
 #include "ui_frimportar.h"
 
+#include <QAbstractTableModel>
+#include <QBrush>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QPointer>
@@ -115,16 +119,166 @@ QString Contar(int n, const char *uno, const char *varios) {
 
 } // namespace
 
+// The preview grid's rows, read from the rows of the import as they are drawn: a file of
+// hundreds of thousands of records holds no copy of its texts in the grid.
+class ImportPreviewModel : public QAbstractTableModel {
+public:
+    ImportPreviewModel(QObject *padre, const QList<ImportStore::Fila> &filas, ImportStore &store,
+                       std::function<void(int, int)> alCambiar)
+        : QAbstractTableModel(padre), filas_(filas), store_(store),
+          alCambiar_(std::move(alCambiar)) {}
+
+    QStringList cabeceras, especies;
+
+    // After the rows changed: everything is read again.
+    void Recargar() {
+        beginResetModel();
+        etiquetas_.clear();
+        for (const QString &e : std::as_const(especies))
+            etiquetas_.insert(e.section(QStringLiteral(" - "), 0, 0), e);
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex &padre = {}) const override {
+        return padre.isValid() ? 0 : int(filas_.size());
+    }
+    int columnCount(const QModelIndex &padre = {}) const override {
+        return padre.isValid() ? 0 : frimportar::NumColumnas;
+    }
+    QVariant headerData(int seccion, Qt::Orientation o, int rol) const override {
+        if (o == Qt::Horizontal && rol == Qt::DisplayRole) return cabeceras.value(seccion);
+        return QAbstractTableModel::headerData(seccion, o, rol);
+    }
+
+    Qt::ItemFlags flags(const QModelIndex &i) const override {
+        if (!i.isValid() || i.row() >= filas_.size()) return Qt::NoItemFlags;
+        const ImportStore::Fila &f = filas_[i.row()];
+        using E = ImportStore::Estado;
+        const Qt::ItemFlags fijo = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        switch (i.column()) {
+        case frimportar::ColMarca:
+            return f.estado == E::Nueva ? Qt::ItemIsEnabled | Qt::ItemIsUserCheckable
+                                        : Qt::NoItemFlags;
+        case frimportar::ColEspecie:
+            return f.estado != E::SinFecha && f.estado != E::SinPosicion &&
+                           f.estado != E::FueraDeEspana && f.estado != E::TextoLargo
+                       ? fijo | Qt::ItemIsEditable
+                       : fijo;
+        case frimportar::ColMunicipio:
+            return f.candidatos.size() > 1 || (f.candidatos.size() == 1 && f.muni == 0)
+                       ? fijo | Qt::ItemIsEditable
+                       : fijo;
+        default:
+            return fijo;
+        }
+    }
+
+    QVariant data(const QModelIndex &i, int rol) const override {
+        if (!i.isValid() || i.row() >= filas_.size()) return {};
+        const ImportStore::Fila &f = filas_[i.row()];
+        const Importacion::Registro &r = f.registro;
+        const int c = i.column();
+        if (rol == Qt::CheckStateRole)
+            return c == frimportar::ColMarca ? QVariant(f.marcada ? Qt::Checked : Qt::Unchecked)
+                                             : QVariant();
+        if (rol == Qt::ForegroundRole) {
+            if ((c == frimportar::ColEspecie && f.especie.isEmpty()) ||
+                (c == frimportar::ColMunicipio && !f.muni && !f.candidatos.isEmpty()))
+                return QBrush(Qt::red);
+            return {};
+        }
+        if (rol == kOpciones) {
+            if (c == frimportar::ColEspecie) return especies;
+            if (c != frimportar::ColMunicipio) return {};
+            QStringList candidatos;
+            for (int id : f.candidatos)
+                candidatos << store_.NombreMunicipio(id);
+            return candidatos;
+        }
+        if (rol != Qt::DisplayRole && rol != Qt::EditRole) return {};
+        const bool situada = f.huso != 0;
+        switch (c) {
+        case frimportar::ColFecha:
+            return r.fecha.isValid() ? r.fecha.toString(QStringLiteral("dd/MM/yyyy")) +
+                                           (r.hora.isEmpty() ? QString() : u' ' + r.hora)
+                                     : QString();
+        case frimportar::ColEspecie:
+            return f.especie.isEmpty() ? r.especies.value(0)
+                                       : etiquetas_.value(f.especie, f.especie);
+        case frimportar::ColNumero:
+            return r.numero.toString();
+        case frimportar::ColHuso:
+            return situada ? QString::number(f.huso) : QString();
+        case frimportar::ColEste:
+            return situada ? QString::number(f.este) : QString();
+        case frimportar::ColNorte:
+            return situada ? QString::number(f.norte) : QString();
+        case frimportar::ColUtm10:
+            return f.utm10k;
+        case frimportar::ColUtm1:
+            return f.utm1k;
+        case frimportar::ColMunicipio: {
+            if (f.muni) return store_.NombreMunicipio(f.muni);
+            QStringList candidatos;
+            for (int id : f.candidatos)
+                candidatos << store_.NombreMunicipio(id);
+            return candidatos.join(QStringLiteral(" / "));
+        }
+        case frimportar::ColLocalidad:
+            return f.codigoLocalidad.isEmpty()
+                       ? (f.nombreLocalidad.isEmpty()
+                              ? QString()
+                              : QStringLiteral("(nueva) ") + f.nombreLocalidad)
+                       : f.codigoLocalidad + QStringLiteral(" - ") + f.nombreLocalidad;
+        case frimportar::ColDescripcion:
+            return r.descripcion;
+        case frimportar::ColEstado:
+            return ImportStore::TextoEstado(f.estado);
+        default:
+            return QString();
+        }
+    }
+
+    // What the user changes goes to the form, which changes the row and evaluates again.
+    bool setData(const QModelIndex &i, const QVariant &valor, int rol) override {
+        const bool marca = i.column() == frimportar::ColMarca;
+        if (!i.isValid() || !(flags(i) & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)) ||
+            rol != (marca ? Qt::CheckStateRole : Qt::EditRole))
+            return false;
+        cambio_ = valor;
+        alCambiar_(i.row(), i.column());
+        return true;
+    }
+    QVariant cambio() const { return cambio_; }
+
+private:
+    const QList<ImportStore::Fila> &filas_;
+    ImportStore &store_;
+    std::function<void(int, int)> alCambiar_;
+    QHash<QString, QString> etiquetas_;
+    QVariant cambio_;
+};
+
 frimportar::frimportar(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::frimportar>()),
       store_(std::make_unique<ImportStore>()) {
     ui->setupUi(this);
-    ui->DBimport->setColumnCount(NumColumnas);
-    ui->DBimport->setHorizontalHeaderLabels(
-        {QString(), QStringLiteral("Fecha"), QStringLiteral("Especie"), QStringLiteral("Nº"),
-         QStringLiteral("Huso"), QStringLiteral("Este"), QStringLiteral("Norte"),
-         QStringLiteral("UTM 10 km"), QStringLiteral("UTM 1 km"), QStringLiteral("Municipio"),
-         QStringLiteral("Localidad"), QStringLiteral("Descripción"), QStringLiteral("Estado")});
+    modelo_ = new ImportPreviewModel(this, filas_, *store_,
+                                     [this](int fila, int col) { DBimport_Change(fila, col); });
+    modelo_->cabeceras = {QString(),
+                          QStringLiteral("Fecha"),
+                          QStringLiteral("Especie"),
+                          QStringLiteral("Nº"),
+                          QStringLiteral("Huso"),
+                          QStringLiteral("Este"),
+                          QStringLiteral("Norte"),
+                          QStringLiteral("UTM 10 km"),
+                          QStringLiteral("UTM 1 km"),
+                          QStringLiteral("Municipio"),
+                          QStringLiteral("Localidad"),
+                          QStringLiteral("Descripción"),
+                          QStringLiteral("Estado")};
+    ui->DBimport->setModel(modelo_);
     ui->DBimport->setItemDelegateForColumn(ColEspecie, new DelegadoEspecie(ui->DBimport));
     ui->DBimport->setItemDelegateForColumn(ColMunicipio, new DelegadoLista(ui->DBimport));
     // The free texts give way, so that the state stays whole at the right end.
@@ -134,7 +288,6 @@ frimportar::frimportar(QWidget *parent)
     connect(ui->CdImportar, &QPushButton::clicked, this, &frimportar::CdImportar_Click);
     connect(ui->CdVolver, &QPushButton::clicked, this, &frimportar::CdVolver_Click);
     connect(ui->Cbobs, &QComboBox::currentIndexChanged, this, &frimportar::Cbobs_Click);
-    connect(ui->DBimport, &QTableWidget::itemChanged, this, &frimportar::DBimport_Change);
     Form_Load();
     cambios_ = new UnsavedChanges(this);
 }
@@ -155,6 +308,7 @@ void frimportar::Form_Load() {
                            codigos[i]);
     cargando_ = false;
     especies_ = store_->Especies();
+    modelo_->especies = especies_;
     if (store_->fallo()) MessageService::MostrarFallo(this, store_->error(), kTitulo);
     CargarGrid();
 }
@@ -171,11 +325,31 @@ void frimportar::CdAbrir_Click() {
     if (ruta.isEmpty()) return;
     const QString nombre = QFileInfo(ruta).fileName();
     Importacion::Lectura lectura;
+    QList<ImportStore::Fila> filas;
     bool preparado = false;
     {
         Screen::RelojArena reloj;
-        lectura = Importacion::LeerArchivo(ruta);
-        if (lectura.ok) preparado = store_->Preparar(lectura.registros, Observador(), &filas_);
+        Progreso progreso(this, QStringLiteral("Leyendo %1...").arg(nombre));
+        // Each record becomes a row as it is read: a large file's records are held once.
+        bool anadidas = store_->Empezar();
+        if (anadidas)
+            lectura = Importacion::LeerArchivo(
+                ruta,
+                [&](Importacion::Registro &&r) {
+                    return anadidas = store_->Anadir(std::move(r), &filas);
+                },
+                progreso.avance());
+        if (anadidas && lectura.ok) {
+            progreso.Texto(QStringLiteral("Preparando la vista previa de %1...").arg(nombre));
+            preparado = store_->Terminar(&filas, Observador(), progreso.avance());
+        }
+        // A lookup that failed while reading is the store's failure, not the file's.
+        if (!anadidas) lectura.ok = true;
+    }
+    // Cancelled: the preview stays as it was.
+    if (lectura.error == Avances::kCancelado || store_->error() == Avances::kCancelado) {
+        store_->Limpiar();
+        return;
     }
     if (!lectura.ok || !preparado) {
         // Nothing of a file refused stays on offer.
@@ -191,6 +365,7 @@ void frimportar::CdAbrir_Click() {
             MessageService::MostrarFallo(this, store_->error(), kTitulo);
         return;
     }
+    filas_ = std::move(filas);
     archivo_ = ruta;
     ui->Lbarchivo->setText(
         QStringLiteral("%1 (%2)").arg(nombre, Importacion::NombreFormato(lectura.formato)));
@@ -202,68 +377,22 @@ void frimportar::CdAbrir_Click() {
 void frimportar::CargarGrid() {
     Screen::RelojArena reloj;
     cargando_ = true;
-    QTableWidget *g = ui->DBimport;
-    g->setRowCount(0);
-    g->setRowCount(int(filas_.size()));
+    modelo_->Recargar();
     int nuevas = 0, duplicadas = 0, otras = 0;
-    for (int fila = 0; fila < filas_.size(); ++fila) {
-        const ImportStore::Fila &f = filas_[fila];
-        const Importacion::Registro &r = f.registro;
-        auto poner = [&](int col, const QString &texto, bool editable = false) {
-            auto *c = new QTableWidgetItem(texto);
-            c->setFlags(editable ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable
-                                 : Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-            g->setItem(fila, col, c);
-            return c;
-        };
-        auto *marca = poner(ColMarca, QString());
-        const bool importable = f.estado == ImportStore::Estado::Nueva;
-        marca->setFlags(importable ? Qt::ItemIsEnabled | Qt::ItemIsUserCheckable : Qt::NoItemFlags);
-        marca->setCheckState(f.marcada ? Qt::Checked : Qt::Unchecked);
-        poner(ColFecha, r.fecha.isValid() ? r.fecha.toString(QStringLiteral("dd/MM/yyyy")) +
-                                                (r.hora.isEmpty() ? QString() : u' ' + r.hora)
-                                          : QString());
-        QString especie;
-        for (const QString &e : especies_)
-            if (e.startsWith(f.especie + QStringLiteral(" - ")) && !f.especie.isEmpty())
-                especie = e;
-        if (especie.isEmpty() && !f.especie.isEmpty()) especie = f.especie;
-        auto *celdaEspecie = poner(ColEspecie, especie.isEmpty() ? r.especies.value(0) : especie,
-                                   f.estado != ImportStore::Estado::SinFecha &&
-                                       f.estado != ImportStore::Estado::SinPosicion &&
-                                       f.estado != ImportStore::Estado::FueraDeEspana);
-        celdaEspecie->setData(kOpciones, especies_);
-        if (especie.isEmpty()) celdaEspecie->setForeground(Qt::red);
-        poner(ColNumero, r.numero.toString());
-        const bool situada = f.huso != 0;
-        poner(ColHuso, situada ? QString::number(f.huso) : QString());
-        poner(ColEste, situada ? QString::number(f.este) : QString());
-        poner(ColNorte, situada ? QString::number(f.norte) : QString());
-        poner(ColUtm10, f.utm10k);
-        poner(ColUtm1, f.utm1k);
-        QStringList candidatos;
-        for (int id : f.candidatos)
-            candidatos << store_->NombreMunicipio(id);
-        auto *muni =
-            poner(ColMunicipio,
-                  f.muni ? store_->NombreMunicipio(f.muni) : candidatos.join(QStringLiteral(" / ")),
-                  f.candidatos.size() > 1 || (f.candidatos.size() == 1 && f.muni == 0));
-        muni->setData(kOpciones, candidatos);
-        if (!f.muni && !candidatos.isEmpty()) muni->setForeground(Qt::red);
-        poner(ColLocalidad,
-              f.codigoLocalidad.isEmpty()
-                  ? (f.nombreLocalidad.isEmpty() ? QString()
-                                                 : QStringLiteral("(nueva) ") + f.nombreLocalidad)
-                  : f.codigoLocalidad + QStringLiteral(" - ") + f.nombreLocalidad);
-        poner(ColDescripcion, r.descripcion);
-        poner(ColEstado, ImportStore::TextoEstado(f.estado));
-        if (importable)
+    // What the user may change in the grid, summed up for the watch over unsaved changes:
+    // reading every cell of a large file would hold a copy of all its texts.
+    QCryptographicHash resumen(QCryptographicHash::Sha1);
+    for (const ImportStore::Fila &f : std::as_const(filas_)) {
+        if (f.estado == ImportStore::Estado::Nueva)
             ++nuevas;
         else if (f.estado == ImportStore::Estado::Duplicada)
             ++duplicadas;
         else
             ++otras;
+        resumen.addData(
+            QStringLiteral("%1|%2|%3;").arg(f.marcada).arg(f.especie).arg(f.muni).toUtf8());
     }
+    ui->DBimport->setProperty("resumenCambios", QString::fromLatin1(resumen.result().toHex()));
     ui->CdImportar->setEnabled(!filas_.isEmpty());
     ui->Lbresumen->setText(filas_.isEmpty()
                                ? QString()
@@ -294,19 +423,20 @@ void frimportar::Cbobs_Click() {
     Reevaluar();
 }
 
-void frimportar::DBimport_Change(QTableWidgetItem *celda) {
-    if (cargando_ || !celda || celda->row() >= filas_.size()) return;
-    ImportStore::Fila &f = filas_[celda->row()];
-    switch (celda->column()) {
+void frimportar::DBimport_Change(int fila, int columna) {
+    if (cargando_ || fila >= filas_.size()) return;
+    ImportStore::Fila &f = filas_[fila];
+    const QVariant valor = modelo_->cambio();
+    switch (columna) {
     case ColMarca:
-        f.marcada = celda->checkState() == Qt::Checked;
+        f.marcada = valor.toInt() == Qt::Checked;
         break;
     case ColEspecie:
-        f.especie = celda->text().section(QStringLiteral(" - "), 0, 0).trimmed();
+        f.especie = valor.toString().section(QStringLiteral(" - "), 0, 0).trimmed();
         break;
     case ColMunicipio: {
-        const QStringList opciones = celda->data(kOpciones).toStringList();
-        const qsizetype i = opciones.indexOf(celda->text());
+        const QStringList opciones = modelo_->index(fila, columna).data(kOpciones).toStringList();
+        const qsizetype i = opciones.indexOf(valor.toString());
         if (i < 0) return;
         f.muni = f.candidatos.value(i);
         break;
@@ -336,7 +466,14 @@ void frimportar::CdImportar_Click() {
     std::optional<ImportStore::Resumen> r;
     {
         Screen::RelojArena reloj;
-        r = store_->Guardar(&filas_, Observador());
+        Progreso progreso(this, QStringLiteral("Guardando las observaciones..."));
+        r = store_->Guardar(&filas_, Observador(), progreso.avance());
+    }
+    if (!r && store_->error() == Avances::kCancelado) {
+        store_->Limpiar();
+        CargarGrid();
+        MessageService::Mostrar(this, Avances::kCancelado, kTitulo, QMessageBox::Information);
+        return;
     }
     if (!r) {
         MessageService::MostrarFallo(
@@ -346,6 +483,7 @@ void frimportar::CdImportar_Click() {
     }
     CargarGrid();
     cambios_->Guardado();
+    // Some reasons hold commas themselves: the list is kept apart by semicolons.
     QStringList omitidas;
     for (auto it = r->omitidas.cbegin(); it != r->omitidas.cend(); ++it)
         omitidas << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
@@ -356,7 +494,7 @@ void frimportar::CdImportar_Click() {
                  Contar(r->localidades, "localidad nueva", "localidades nuevas"),
                  omitidas.isEmpty() ? QString()
                                     : QStringLiteral(" Filas no importadas: %1.")
-                                          .arg(omitidas.join(QStringLiteral(", ")))),
+                                          .arg(omitidas.join(QStringLiteral("; ")))),
         kTitulo);
 }
 

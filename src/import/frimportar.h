@@ -8,7 +8,7 @@
 namespace Ui {
 class frimportar;
 }
-class QTableWidgetItem;
+class ImportPreviewModel;
 
 // Brings in the records of a GPS, a phone or the observation platforms: the file read, a
 // preview to mend (species, municipality, rows left out), then the ticked rows stored at
@@ -42,7 +42,8 @@ private slots:
     void CdImportar_Click();
     void CdVolver_Click();
     void Cbobs_Click();
-    void DBimport_Change(QTableWidgetItem *celda);
+    // A cell the user changed: the tick, the species or the municipality of a row.
+    void DBimport_Change(int fila, int columna);
 
 private:
     void Form_Load();
@@ -53,6 +54,7 @@ private:
     std::unique_ptr<Ui::frimportar> ui;
     class UnsavedChanges *cambios_ = nullptr;
     std::unique_ptr<ImportStore> store_;
+    ImportPreviewModel *modelo_ = nullptr;
     QList<ImportStore::Fila> filas_;
     QStringList especies_;
     QString archivo_;

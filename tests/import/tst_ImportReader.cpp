@@ -124,6 +124,11 @@ void tst_ImportReader::archivosMalos() {
         {"<gpx><wpt lat=\"91\" lon=\"-3\"/></gpx>",
          u"Línea 1: el punto no tiene una latitud y una longitud válidas."_s},
         {"<gpx></gpx>", u"El GPX no tiene ningún punto de paso (waypoint)."_s},
+        {"<gpx><wpt lat=\"40\" lon=\"-3\"><name>&rana;</name></wpt></gpx>",
+         u"Línea 1: el GPX está incompleto o dañado (usa una entidad que no está declarada)."_s},
+        {"<gpx><wpt lat=\"40\" lon=\"-3\"><desc>" + QByteArray(5 << 20, 'x') +
+             "</desc></wpt></gpx>",
+         u"Línea 1: el GPX tiene un texto demasiado largo para importarlo."_s},
         {"<?xml version=\"1.0\"?><kml></kml>", u"Línea 1: el archivo es XML pero no un GPX."_s},
         {"<gpx version=\"1.1\"", u"Línea 1: el archivo no es un GPX."_s},
         {inat, u"Línea 3: tiene 2 campos y la cabecera 4: el archivo parece cortado o dañado."_s},
@@ -153,10 +158,42 @@ void tst_ImportReader::archivosMalos() {
     };
     for (const Caso &c : casos) {
         const Lectura l = LeerDatos(c.datos);
-        QVERIFY2(!l.ok && l.registros.isEmpty(), c.datos.constData());
+        QVERIFY2(!l.ok && l.registros.isEmpty(), c.datos.left(200).constData());
         QVERIFY2(l.error.startsWith(c.error), qPrintable(l.error));
     }
-    QVERIFY(LeerArchivo(u"/no/existe.gpx"_s).error.startsWith(u"No se puede leer el archivo"_s));
+    QCOMPARE_EQ(LeerArchivo(u"/no/existe.gpx"_s).error,
+                u"No se puede leer el archivo: el archivo no existe."_s);
+
+    // Hostile files: refused whole with the cause in Spanish, whatever sizes they declare,
+    // however deep they nest.
+    const QString danada = u"La hoja de cálculo está incompleta o dañada: "_s;
+    const struct {
+        const char *archivo;
+        QString error;
+    } hostiles[] = {
+        {"gpx/hostil-anidado.gpx",
+         u"Línea 3: el GPX está incompleto o dañado (tiene elementos anidados a más de 64 "
+         "niveles)."_s},
+        {"gpx/hostil-entidades.gpx",
+         u"Línea 12: el GPX está incompleto o dañado (declara entidades propias, que el "
+         "programa no admite)."_s},
+        {"hoja/hostil-no-zip.xlsx", danada + u"no es un archivo comprimido (zip)."_s},
+        {"hoja/hostil-danada.xlsx", danada + u"los datos comprimidos están dañados."_s},
+        {"hoja/hostil-zip64-16tib.xlsx",
+         danada + u"declara un tamaño (17592186044416 bytes) que no es el de sus datos (12 "
+                  "bytes)."_s},
+        {"hoja/hostil-zip64-maximo.xlsx",
+         danada + u"declara un tamaño (9223372036854775807 bytes) que no es el de sus datos (12 "
+                  "bytes)."_s},
+        {"hoja/hostil-bomba.xlsx", u"La hoja es demasiado grande para importarla."_s},
+        {"csv/hostil-comillas.csv",
+         u"Línea 2: unas comillas se abren y no se cierran: el archivo parece cortado."_s},
+    };
+    for (const auto &h : hostiles) {
+        const Lectura l = LeerArchivo(TRITODEX_CORPUS_DIR u"/"_s + QString::fromUtf8(h.archivo));
+        QVERIFY2(!l.ok && l.registros.isEmpty(), h.archivo);
+        QCOMPARE_EQ(l.error, h.error);
+    }
 }
 
 void tst_ImportReader::fechasYNumeros() {
@@ -253,6 +290,24 @@ void tst_ImportReader::hojaDelPrograma() {
     QVERIFY2(l.ok, qPrintable(l.error));
     QCOMPARE_EQ(Linea(l.registros.value(0)),
                 u"2|2024-05-03||Rana perezi||30 440291 4474254|Fuente|"_s);
+
+    // More rows than a million observations and their headers: too large, found while the
+    // rows are read, whatever the archive declares.
+    {
+        QFile filas(dir.path() + u"/xl/worksheets/sheet1.xml"_s);
+        QVERIFY(filas.open(QIODevice::WriteOnly));
+        filas.write("<worksheet><sheetData>");
+        QByteArray trozo;
+        for (int i = 1; i <= kFilasHoja + 4; ++i) {
+            trozo += "<c r=\"A" + QByteArray::number(i) + "\"/>";
+            if (trozo.size() > (1 << 20)) filas.write(std::exchange(trozo, QByteArray()));
+        }
+        filas.write(trozo + "</sheetData></worksheet>");
+    }
+    const QString enorme = dir.path() + u"/enorme.xlsx"_s;
+    zip.start(u"zip"_s, {u"-qr"_s, enorme, u"xl"_s});
+    QVERIFY(zip.waitForFinished(60000) && zip.exitCode() == 0);
+    QCOMPARE_EQ(LeerArchivo(enorme).error, u"La hoja es demasiado grande para importarla."_s);
 
     // Cut short: refused whole.
     QFile f(ruta);

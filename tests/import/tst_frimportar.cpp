@@ -7,15 +7,23 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 
+#include "data/Avance.h"
+#include "gui/Progreso.h"
+
 #include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
+
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using C = frimportar::Columna;
@@ -30,7 +38,7 @@ private slots:
 namespace {
 struct Ventana {
     frimportar f;
-    QTableWidget *grid = f.findChild<QTableWidget *>(u"DBimport"_s);
+    QTableView *grid = f.findChild<QTableView *>(u"DBimport"_s);
     QComboBox *obs = f.findChild<QComboBox *>(u"Cbobs"_s);
     QPushButton *abrir = f.findChild<QPushButton *>(u"CdAbrir"_s);
     QPushButton *importar = f.findChild<QPushButton *>(u"CdImportar"_s);
@@ -42,27 +50,30 @@ struct Ventana {
         QTest::mouseClick(abrir, Qt::LeftButton);
         QApplication::processEvents();
     }
+    int Filas() const { return grid->model()->rowCount(); }
     QString Celda(int fila, int col) const {
-        return grid->item(fila, col) ? grid->item(fila, col)->text() : QString();
+        return grid->model()->index(fila, col).data().toString();
     }
     QStringList Columna(int col) const {
         QStringList r;
-        for (int i = 0; i < grid->rowCount(); ++i)
+        for (int i = 0; i < Filas(); ++i)
             r << Celda(i, col);
         return r;
     }
     QString Marcas() const {
         QString r;
-        for (int i = 0; i < grid->rowCount(); ++i)
-            r += grid->item(i, C::ColMarca)->checkState() == Qt::Checked ? u'x' : u'-';
+        for (int i = 0; i < Filas(); ++i)
+            r += grid->model()->index(i, C::ColMarca).data(Qt::CheckStateRole) == Qt::Checked
+                     ? u'x'
+                     : u'-';
         return r;
     }
     // A double click opens the cell's list; the choice is stored at once.
     void ElegirEnCelda(int fila, int col, const QString &texto) {
-        QTableWidgetItem *celda = grid->item(fila, col);
-        QVERIFY(celda->flags() & Qt::ItemIsEditable);
-        grid->setCurrentItem(celda);
-        grid->editItem(celda);
+        const QModelIndex celda = grid->model()->index(fila, col);
+        QVERIFY(celda.flags() & Qt::ItemIsEditable);
+        grid->setCurrentIndex(celda);
+        grid->edit(celda);
         // The list just opened; one closed before may linger until deleted.
         QComboBox *lista = nullptr;
         for (auto *l : grid->viewport()->findChildren<QComboBox *>(u"Cblista"_s))
@@ -74,9 +85,9 @@ struct Ventana {
     // A text typed into the cell's list, then Enter: the cell as it stays, and what the
     // user was told.
     QString EscribirEnCelda(int fila, int col, const QString &texto) {
-        QTableWidgetItem *celda = grid->item(fila, col);
-        grid->setCurrentItem(celda);
-        grid->editItem(celda);
+        const QModelIndex celda = grid->model()->index(fila, col);
+        grid->setCurrentIndex(celda);
+        grid->edit(celda);
         QComboBox *lista = nullptr;
         for (auto *l : grid->viewport()->findChildren<QComboBox *>(u"Cblista"_s))
             if (l->isVisible()) lista = l;
@@ -101,6 +112,13 @@ QString Escribir(const TestDatabase &bd, const QString &nombre, const QByteArray
     QFile f(ruta);
     if (f.open(QIODevice::WriteOnly)) f.write(texto);
     return ruta;
+}
+
+// The most memory the process has held so far, in MiB.
+long PicoMemoria() {
+    rusage uso{};
+    getrusage(RUSAGE_SELF, &uso);
+    return uso.ru_maxrss / 1024;
 }
 
 QByteArray Punto(QPointF p, const char *nombre, const char *hora = "2024-05-03T08:00:00Z") {
@@ -131,7 +149,7 @@ void tst_frimportar::sesion() {
     QVERIFY2(MessageService::Ultimo().texto.startsWith(
                  u"No se puede importar el archivo malo.gpx. Línea 3: el GPX está incompleto"_s),
              qPrintable(MessageService::Ultimo().texto));
-    QCOMPARE_EQ(v.grid->rowCount(), 0);
+    QCOMPARE_EQ(v.Filas(), 0);
 
     const QPointF sol(-3.703790, 40.416775);
     const QByteArray gpx = "<gpx>\n" + Punto(sol, "Bufo calamita") +
@@ -149,7 +167,7 @@ void tst_frimportar::sesion() {
     QCOMPARE_EQ(v.Celda(0, C::ColUtm1), u"VK4074"_s);
     QCOMPARE_EQ(v.Celda(0, C::ColMunicipio), u"Madrid"_s);
     QVERIFY(v.Celda(2, C::ColMunicipio).contains(u"Madrid / "_s));
-    QVERIFY(!(v.grid->item(0, C::ColMunicipio)->flags() & Qt::ItemIsEditable));
+    QVERIFY(!(v.grid->model()->index(0, C::ColMunicipio).flags() & Qt::ItemIsEditable));
     QCOMPARE_EQ(v.f.findChild<QLabel *>(u"Lbresumen"_s)->text(),
                 u"4 filas: 1 nueva, 0 duplicadas, 3 que no se pueden importar."_s);
     // Every column in the width the grid is given, the state whole at the right end; the
@@ -201,7 +219,8 @@ void tst_frimportar::sesion() {
     v.ElegirEnCelda(2, C::ColMunicipio, otro);
     QCOMPARE_EQ(v.Celda(2, C::ColEstado), u"nueva"_s);
     QCOMPARE_EQ(v.Celda(2, C::ColMunicipio), otro);
-    v.grid->item(0, C::ColMarca)->setCheckState(Qt::Unchecked);
+    v.grid->model()->setData(v.grid->model()->index(0, C::ColMarca), Qt::Unchecked,
+                             Qt::CheckStateRole);
     QApplication::processEvents();
     QCOMPARE_EQ(v.Marcas(), u"-xx-"_s);
     User::Elegir(v.obs, u"ANA - Ana Pérez"_s);
@@ -211,7 +230,7 @@ void tst_frimportar::sesion() {
     v.Importar();
     QCOMPARE_EQ(MessageService::Ultimo().texto,
                 u"Se han guardado 2 observaciones y 2 localidades nuevas. Filas no importadas: "
-                "1 fuera de España, 1 sin marcar."_s);
+                "1 fuera de España; 1 sin marcar."_s);
     QSqlQuery guardadas(bd.db());
     QVERIFY(guardadas.exec(u"SELECT especie || '@' || localidad || '@' || observador1 "
                            "FROM observacion ORDER BY id_observacion"_s));
@@ -234,6 +253,40 @@ void tst_frimportar::sesion() {
              qPrintable(MessageService::Ultimo().texto));
     QCOMPARE_EQ(bd.Contar(u"observacion"_s), 3);
 
+    // Reading and storing show their progress and may be cancelled: a cancelled reading
+    // leaves the preview as it was, a cancelled store stores nothing, even after hundreds of
+    // rows went in.
+    QByteArray muchas = "observed_on,latitude,longitude,scientific_name,place_guess\n";
+    for (int i = 0; i < 600; ++i)
+        muchas += QDate(2021, 1, 1).addDays(i).toString(Qt::ISODate).toLatin1() +
+                  ",40.416775,-3.703790,Rana perezi,Sol\n";
+    const QString largo = Escribir(bd, u"largo.csv"_s, muchas);
+    Progreso::Limpiar();
+    MessageService::Limpiar();
+    Progreso::CancelarEn(1);
+    v.Abrir(largo);
+    QVERIFY(MessageService::Mostrados().isEmpty());
+    QCOMPARE_EQ(v.Columna(C::ColEstado), QStringList({"duplicada", "especie no reconocida",
+                                                      "elija el municipio", "fuera de España"}));
+    v.Abrir(largo);
+    QCOMPARE_EQ(v.Filas(), 600);
+    Progreso::CancelarEn(4);
+    v.Importar();
+    QCOMPARE_EQ(MessageService::Ultimo().texto, Avances::kCancelado);
+    QCOMPARE_EQ(MessageService::Ultimo().icono, QMessageBox::Information);
+    QCOMPARE_EQ(bd.Contar(u"observacion"_s), 3);
+    QCOMPARE_EQ(v.Marcas(), QString(600, u'x'));
+    const QList<Progreso::Visto> vistos = Progreso::Vistos();
+    QCOMPARE_EQ(vistos.size(), 3);
+    QCOMPARE_EQ(vistos[0].texto, u"Leyendo largo.csv..."_s);
+    QVERIFY(vistos[0].cancelado && !vistos[1].cancelado && vistos[2].cancelado);
+    QCOMPARE_EQ(vistos[1].texto, u"Preparando la vista previa de largo.csv..."_s);
+    QCOMPARE_EQ(vistos[2].texto, u"Guardando las observaciones..."_s);
+    v.Importar();
+    QVERIFY2(MessageService::Ultimo().texto.startsWith(u"Se han guardado 600 observaciones"_s),
+             qPrintable(MessageService::Ultimo().texto));
+    QCOMPARE_EQ(bd.Contar(u"observacion"_s), 603);
+
     // A failure half way: nothing is stored, and the user is told.
     bd.Rechazar(u"observacion"_s, u"disco lleno"_s, u"NEW.especie = 'TIMLEP'"_s);
     v.Abrir(Escribir(bd, u"inat.csv"_s,
@@ -244,8 +297,36 @@ void tst_frimportar::sesion() {
     v.Importar();
     QVERIFY2(MessageService::Ultimo().texto.startsWith(u"No se ha importado nada: "_s),
              qPrintable(MessageService::Ultimo().texto));
-    QCOMPARE_EQ(bd.Contar(u"observacion"_s), 3);
+    QCOMPARE_EQ(bd.Contar(u"observacion"_s), 603);
     QCOMPARE_EQ(v.Marcas(), u"xx"_s);
+
+    // A large platform export is read and previewed in less memory than five times its size.
+    QByteArray grande = "id,observed_on,time_observed_at,user_login,quality_grade,license,url,"
+                        "latitude,longitude,positional_accuracy,place_guess,scientific_name,"
+                        "common_name,description\n";
+    for (int i = 0; i < 40000; ++i) {
+        const QString dia = u"2020-05-%1"_s.arg(10 + i % 20);
+        grande +=
+            u"%1,%2,%2 08:%3:00 UTC,user%4,research,CC-BY-NC,"
+            "https://www.inaturalist.org/observations/%1,%5,%6,%7,\"Lugar %8, España\",%9,%10\n"_s
+                .arg(100000 + i)
+                .arg(dia)
+                .arg(10 + i % 50)
+                .arg(i % 97)
+                .arg(37.0 + (i * 104729LL % 10009) * 0.00055, 0, 'f', 6)
+                .arg(-8.5 + (i * 7919LL % 10007) * 0.0011, 0, 'f', 6)
+                .arg(5 + i % 40)
+                .arg(i % 500)
+                .arg(i % 2 ? u"Epidalea calamita,Natterjack"_s : u"Natrix maura,Viperine"_s)
+                .arg(i % 7 ? QString() : u"en la charca"_s)
+                .toUtf8();
+    }
+    const QString archivoGrande = Escribir(bd, u"grande.csv"_s, grande);
+    const long antes = PicoMemoria();
+    v.Abrir(archivoGrande);
+    QCOMPARE_EQ(v.Filas(), 40000);
+    QVERIFY2((PicoMemoria() - antes) * 1024 * 1024 < 5 * grande.size(),
+             qPrintable(u"%1 MiB for %2 bytes"_s.arg(PicoMemoria() - antes).arg(grande.size())));
 }
 
 void tst_frimportar::entradasMalas() {
@@ -274,7 +355,7 @@ void tst_frimportar::entradasMalas() {
             v.Abrir(Escribir(bd, nombre, datos));
             if (!MessageService::Mostrados().isEmpty()) {
                 QCOMPARE_EQ(MessageService::Ultimo().icono, QMessageBox::Warning);
-                QCOMPARE_EQ(v.grid->rowCount(), 0);
+                QCOMPARE_EQ(v.Filas(), 0);
                 ++rechazos;
                 continue;
             }
@@ -294,6 +375,103 @@ void tst_frimportar::entradasMalas() {
         }
     }
     QVERIFY(guardadas > 10 && rechazos > 0);
+
+    // Hostile files: each refused whole with its cause in Spanish, in bounded memory, and the
+    // program goes on; entities that would expand 34 KB into 40 million characters among
+    // them. A sheet inflating to 256 MiB from a small archive comes first, while
+    // the peak memory of the process is still low enough to show what reading it cost.
+    {
+        QDir(bd.carpeta()).mkpath(u"bomba/xl/worksheets"_s);
+        QFile hoja(bd.carpeta() + u"/bomba/xl/worksheets/sheet1.xml"_s);
+        QVERIFY(hoja.open(QIODevice::WriteOnly));
+        hoja.write("<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>");
+        const QByteArray mega(1 << 20, 'A');
+        for (int i = 0; i < 256; ++i)
+            hoja.write(mega);
+        hoja.write("</t></is></c></row></sheetData></worksheet>");
+        hoja.close();
+        QProcess zip;
+        zip.setWorkingDirectory(bd.carpeta() + u"/bomba"_s);
+        zip.start(u"zip"_s, {u"-qr9"_s, bd.carpeta() + u"/bomba.xlsx"_s, u"xl"_s});
+        QVERIFY(zip.waitForFinished(60000) && zip.exitCode() == 0);
+        hoja.remove();
+    }
+    QString anidado = u"<gpx>\n<wpt lat=\"40.4168\" lon=\"-3.7038\">\n<desc>"_s;
+    anidado += u"<a>"_s.repeated(100000) + u"</a>"_s.repeated(100000) + u"</desc></wpt></gpx>"_s;
+    const QString corpus = QStringLiteral(TRITODEX_CORPUS_DIR);
+    const QString danada = u"La hoja de cálculo está incompleta o dañada: "_s;
+    const struct {
+        QString ruta, error;
+    } hostiles[] = {
+        {bd.carpeta() + u"/bomba.xlsx"_s, u"La hoja es demasiado grande para importarla."_s},
+        {Escribir(bd, u"anidado.gpx"_s, anidado.toUtf8()),
+         u"Línea 3: el GPX está incompleto o dañado (tiene elementos anidados a más de 64 "
+         "niveles)."_s},
+        {corpus + u"/gpx/hostil-entidades.gpx"_s,
+         u"Línea 12: el GPX está incompleto o dañado (declara entidades propias, que el "
+         "programa no admite)."_s},
+        {corpus + u"/gpx/hostil-entidades-largas.gpx"_s,
+         u"Línea 4: el GPX está incompleto o dañado (declara entidades propias, que el "
+         "programa no admite)."_s},
+        {corpus + u"/hoja/hostil-zip64-16tib.xlsx"_s,
+         danada + u"declara un tamaño (17592186044416 bytes) que no es el de sus datos (12 "
+                  "bytes)."_s},
+        {corpus + u"/hoja/hostil-zip64-maximo.xlsx"_s,
+         danada + u"declara un tamaño (9223372036854775807 bytes) que no es el de sus datos (12 "
+                  "bytes)."_s},
+        {corpus + u"/hoja/hostil-bomba.xlsx"_s, u"La hoja es demasiado grande para importarla."_s},
+        {corpus + u"/hoja/hostil-danada.xlsx"_s,
+         danada + u"los datos comprimidos están dañados."_s},
+        {corpus + u"/hoja/hostil-no-zip.xlsx"_s, danada + u"no es un archivo comprimido (zip)."_s},
+    };
+    bd.Ejecutar(u"DELETE FROM observacion"_s);
+    for (const auto &h : hostiles) {
+        MessageService::Limpiar();
+        const long antes = PicoMemoria();
+        QElapsedTimer reloj;
+        reloj.start();
+        v.Abrir(h.ruta);
+        QVERIFY2(PicoMemoria() - antes < 64, qPrintable(h.ruta));
+        QVERIFY2(reloj.elapsed() < 20000, qPrintable(h.ruta));
+        QCOMPARE_EQ(MessageService::Ultimo().icono, QMessageBox::Warning);
+        QCOMPARE_EQ(MessageService::Ultimo().texto, u"No se puede importar el archivo %1. %2"_s.arg(
+                                                        QFileInfo(h.ruta).fileName(), h.error));
+        QCOMPARE_EQ(v.Filas(), 0);
+    }
+
+    // A description or a name beyond the one limit refuses its row, saying why; one at the
+    // limit is stored whole.
+    const QString largo = u"descripción o nombre de más de 65.535 caracteres"_s;
+    const QByteArray limite(65535, 'x');
+    const QByteArray csv =
+        "observed_on,latitude,longitude,scientific_name,description,place_guess\n"
+        "2024-05-03,40.4168,-3.7038,Rana perezi," +
+        limite + ",Sol\n2024-05-04,40.4168,-3.7038,Rana perezi," + limite +
+        "x,Sol\n2024-05-05,40.4168,-3.7038,Rana perezi,corta," + limite + "y\n";
+    QStringList dichos;
+    for (const auto &[ruta, estados] :
+         {std::pair{Escribir(bd, u"largos.csv"_s, csv), QStringList({u"nueva"_s, largo, largo})},
+          {Escribir(bd, u"largo.gpx"_s,
+                    "<gpx><wpt lat=\"40.4168\" lon=\"-3.7038\"><time>2024-05-03T08:00:00Z</time>"
+                    "<name>Rana perezi</name><desc>" +
+                        QByteArray(70000, 'x') + "</desc></wpt></gpx>"),
+           QStringList({largo})},
+          {corpus + u"/csv/hostil-descripcion-larga.csv"_s, QStringList({largo})}}) {
+        MessageService::Limpiar();
+        const long antes = PicoMemoria();
+        v.Abrir(ruta);
+        QVERIFY2(PicoMemoria() - antes < 64, qPrintable(ruta));
+        QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(MessageService::Ultimo().texto));
+        QCOMPARE_EQ(v.Columna(C::ColEstado), estados);
+        v.Importar();
+        const QString dicho = MessageService::Ultimo().texto;
+        dichos << dicho.mid(std::max<qsizetype>(0, dicho.indexOf(u"Filas no"_s)));
+    }
+    QCOMPARE_EQ(dichos, QStringList({u"Filas no importadas: 2 %1."_s.arg(largo),
+                                     u"No hay ninguna fila nueva marcada para importar."_s,
+                                     u"No hay ninguna fila nueva marcada para importar."_s}));
+    QCOMPARE_EQ(bd.Contar(u"observacion"_s), 1);
+    QCOMPARE_EQ(bd.Valor(u"SELECT length(descripcion) FROM observacion"_s).toInt(), 65535);
 }
 
 QTEST_MAIN(tst_frimportar)
