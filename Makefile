@@ -8,6 +8,7 @@ PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-d
            libproj-dev proj-data libgeographiclib-dev \
            poppler-utils desktop-file-utils \
            clang-format python3 \
+           clang libclang-rt-dev \
            sqlite3 zip \
            postgresql libqt6sql6-psql
 

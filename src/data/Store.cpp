@@ -1,5 +1,6 @@
 #include "Store.h"
 
+#include "ModBaseDatos.h"
 #include "ModConex.h"
 #include "SqlDialect.h"
 
@@ -23,6 +24,19 @@ QString Literal(const QString &texto) {
 
 QString Store::PatronContiene(const QString &texto) {
     return u'%' + Literal(texto) + u'%';
+}
+
+bool Store::Cabe(const QString &que, const QString &texto) {
+    // Characters as the forms count them: a surrogate pair is one.
+    if (texto.size() <= ModBaseDatos::kMaximoTexto) return true;
+    const qsizetype caracteres = QStringView(texto).toUcs4().size();
+    if (caracteres <= ModBaseDatos::kMaximoTexto) return true;
+    Anotar(QStringLiteral("%1 tiene %2 caracteres y admite como máximo %3: no se ha guardado "
+                          "nada.")
+               .arg(que)
+               .arg(caracteres)
+               .arg(ModBaseDatos::kMaximoTexto));
+    return false;
 }
 
 QString Store::PatronEmpieza(const QString &texto) {

@@ -33,6 +33,11 @@ public:
     // The pattern of a LIKE that finds texts beginning with the text, likewise escaped.
     static QString PatronEmpieza(const QString &texto);
 
+    // False (error() set) when a description or a name (`que`, as the message names it:
+    // "La descripción") is longer than ModBaseDatos::kMaximoTexto characters. The forms
+    // refuse such a paste first; nothing is ever cut to fit.
+    bool Cabe(const QString &que, const QString &texto);
+
 protected:
     QSqlDatabase db() const;
     // Prepares and runs a statement; false (and error() set) on failure.

@@ -12,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QDate>
@@ -392,6 +393,16 @@ void ModBaseDatos::LimitarLongitud(QLineEdit *campo, int maximo) {
     // character may take two units), so that only the validator refuses, and says why.
     campo->setMaxLength(std::max(32767, 2 * maximo + 2));
     campo->setValidator(new LimiteLongitud(campo, maximo));
+}
+
+void ModBaseDatos::LimitarTextos(QWidget *formulario) {
+    for (QLineEdit *campo : formulario->findChildren<QLineEdit *>()) {
+        // A limit of its own, or a spin box's text, which its own format bounds.
+        if (campo->validator() || campo->maxLength() < 32767 ||
+            qobject_cast<QAbstractSpinBox *>(campo->parentWidget()))
+            continue;
+        LimitarLongitud(campo, kMaximoTexto);
+    }
 }
 
 void ModBaseDatos::FiltrarDigitos(QLineEdit *campo) {

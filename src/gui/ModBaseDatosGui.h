@@ -48,6 +48,9 @@ void FiltrarDigitos(QLineEdit *campo);
 // would overflow is refused whole with a message, the field keeping its text. Text the
 // program sets is never refused nor cut. Lifts the field's own maxLength.
 void LimitarLongitud(QLineEdit *campo, int maximo);
+// Limits every text field of a form that has no limit of its own (lists' own text included,
+// spin boxes and dates excepted) to kMaximoTexto characters, so that none cuts a long paste.
+void LimitarTextos(QWidget *formulario);
 
 // Attaches the completion pattern to an editable drop-down list (Qt's completer off):
 // key-down to TeclaSuprimir, key-press to TeclaRetroceso, text change to Autocompletar

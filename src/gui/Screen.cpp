@@ -1,5 +1,7 @@
 #include "gui/Screen.h"
 
+#include "gui/ModBaseDatosGui.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
@@ -242,6 +244,7 @@ int Screen::MostrarModal(QDialog *dialogo) {
 
 void Screen::Teclado(QWidget *formulario, QAbstractButton *salida) {
     formulario->installEventFilter(new TecladoFormulario(formulario, salida));
+    ModBaseDatos::LimitarTextos(formulario);
 }
 
 class Screen::RetenerFormulario::Filtro : public QObject {

@@ -49,6 +49,8 @@ int MostrarModal(QDialog *dialogo);
 
 // The keyboard of a form: Enter on a focused push button presses it, and an Escape that no
 // control of the form takes presses the exit button (without one, a dialog is rejected).
+// What is typed or pasted: every text field without a limit of its own takes at most
+// ModBaseDatos::kMaximoTexto characters and refuses a longer paste, saying why.
 void Teclado(QWidget *formulario, QAbstractButton *salida = nullptr);
 
 // While a modal dialog runs over a form, the form and the windows that hold it are not

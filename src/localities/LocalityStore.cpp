@@ -2,6 +2,10 @@
 
 #include "data/SqlDialect.h"
 
+namespace {
+const QString kNombre = QStringLiteral("El nombre de la localidad");
+} // namespace
+
 const ColumnTable &LocalityStore::ColumnasLista() {
     using F = Column::Formato;
     static const ColumnTable columnas = {
@@ -109,6 +113,7 @@ bool LocalityStore::CodigoExiste(const QString &codigo) {
 }
 
 bool LocalityStore::Insertar(const Localidad &l) {
+    if (!Cabe(kNombre, l.nombre)) return false;
     QSqlQuery q;
     return Ejecutar(
         q,
@@ -119,6 +124,7 @@ bool LocalityStore::Insertar(const Localidad &l) {
 
 std::optional<QString> LocalityStore::InsertarConCodigoLibre(Localidad l, const QString &prefijo,
                                                              int numero) {
+    if (!Cabe(kNombre, l.nombre)) return std::nullopt;
     // The database holds codes unique: a code taken between the proposal and this insert
     // (by another user at the same moment) inserts nothing, and the next number is tried.
     for (int intento = 0; intento < 100000; ++intento, ++numero) {
@@ -138,6 +144,7 @@ std::optional<QString> LocalityStore::InsertarConCodigoLibre(Localidad l, const 
 }
 
 bool LocalityStore::Actualizar(const Localidad &l) {
+    if (!Cabe(kNombre, l.nombre)) return false;
     return EnTransaccion([&] {
         QSqlQuery q;
         if (!Ejecutar(q,

@@ -64,7 +64,13 @@ std::optional<int> ObservationStore::Guardar(const Observacion &observacion,
     return id;
 }
 
+bool ObservationStore::CabenTextos(const Observacion &o) {
+    return Cabe(QStringLiteral("La descripción"), o.descripcion) &&
+           Cabe(QStringLiteral("El motivo"), o.motivo);
+}
+
 std::optional<int> ObservationStore::Insertar(const Observacion &o) {
+    if (!CabenTextos(o)) return std::nullopt;
     QSqlQuery q;
     if (!Ejecutar(q,
                   QStringLiteral("INSERT INTO observacion (observador1, observador2, observador3, "
@@ -241,6 +247,7 @@ std::optional<Observacion> ObservationStore::Cargar(int id, QString *huella) {
 
 bool ObservationStore::Actualizar(int id, const Observacion &o, const QString &huella) {
     modificadaPorOtro_ = false;
+    if (!CabenTextos(o)) return false;
     QVariantList valores = Valores(o) << id;
     QString comprobar;
     if (!huella.isEmpty()) {

@@ -81,6 +81,8 @@ public:
     bool Suprimir(int id);
 
 private:
+    // The free texts within the one limit; false (error() set) otherwise.
+    bool CabenTextos(const Observacion &o);
     bool modificadaPorOtro_ = false;
     QString codigoLocalidad_;
     QString Desde(const FiltroObservaciones &f, QVariantList &valores) const;

@@ -43,6 +43,9 @@ bool ReasonStore::Validar(const Motivo &m, std::optional<qint64> actual,
         Anotar(QStringLiteral("El motivo no puede quedar vacío: escriba su texto."));
         return false;
     }
+    if (!Cabe(QStringLiteral("El motivo"), m.motivo) ||
+        !Cabe(QStringLiteral("La descripción del motivo"), m.descripcion))
+        return false;
     if (*id && *id != actual) {
         const auto hay =
             Primero(QStringLiteral("SELECT count(*) FROM motivo WHERE id_motivo = ?"), {**id});

@@ -1,7 +1,9 @@
 #include "frmotivos.h"
 
 #include "ReasonStore.h"
+#include "data/ModBaseDatos.h"
 #include "gui/MessageService.h"
+#include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "gui/TitleImage.h"
 #include "ui_frmotivos.h"
@@ -9,11 +11,26 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPointer>
 #include <QStandardItemModel>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 namespace {
+// A cell takes what any text field takes: a longer paste is refused and told, never cut.
+class EditorLimitado : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget *createEditor(QWidget *padre, const QStyleOptionViewItem &opcion,
+                          const QModelIndex &indice) const override {
+        QWidget *editor = QStyledItemDelegate::createEditor(padre, opcion, indice);
+        if (auto *campo = qobject_cast<QLineEdit *>(editor))
+            ModBaseDatos::LimitarLongitud(campo, ModBaseDatos::kMaximoTexto);
+        return editor;
+    }
+};
+
 // On the first cell of a row: the identifier stored (none for the new row) and whether
 // the row holds changes not stored yet.
 constexpr int kGuardado = Qt::UserRole;
@@ -28,6 +45,7 @@ frmotivos::frmotivos(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui:
     Dtmot->setHorizontalHeaderLabels(
         {QStringLiteral("id_motivo"), QStringLiteral("Motivo"), QStringLiteral("Descripcion")});
     ui->DBmot->setModel(Dtmot);
+    ui->DBmot->setItemDelegate(new EditorLimitado(ui->DBmot));
     ui->DBmot->horizontalHeader()->setStretchLastSection(true);
     ui->DBmot->setColumnWidth(1, 200);
     ui->DBmot->installEventFilter(this);

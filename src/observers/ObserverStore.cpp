@@ -81,7 +81,15 @@ bool ObserverStore::EsPredeterminado(const QString &codigo) {
         .has_value();
 }
 
+bool ObserverStore::CabenTextos(const Observador &o) {
+    return Cabe(QStringLiteral("El nombre"), o.nombre) &&
+           Cabe(QStringLiteral("Los apellidos"), o.apellido) &&
+           Cabe(QStringLiteral("La entidad"), o.entidad) &&
+           Cabe(QStringLiteral("El correo electrónico"), o.email);
+}
+
 bool ObserverStore::Insertar(const Observador &o, bool predeterminado) {
+    if (!CabenTextos(o)) return false;
     return EnTransaccion([&] {
         QSqlQuery q;
         return Ejecutar(
@@ -95,6 +103,7 @@ bool ObserverStore::Insertar(const Observador &o, bool predeterminado) {
 }
 
 bool ObserverStore::Actualizar(const Observador &o, Predeterminado cambio) {
+    if (!CabenTextos(o)) return false;
     return EnTransaccion([&] {
         QSqlQuery q;
         if (!Ejecutar(q,

@@ -50,4 +50,8 @@ public:
     // Deletes the observer and clears the default observer when it was this one; fails
     // when there is no such observer. Observations keep whatever codes they hold.
     bool Suprimir(const QString &codigo);
+
+private:
+    // The names within the one limit; false (error() set) otherwise.
+    bool CabenTextos(const Observador &o);
 };

@@ -1,6 +1,10 @@
 #include "support/TestDatabase.h"
 
+#include "data/ModBaseDatos.h"
+#include "localities/LocalityStore.h"
 #include "observations/ObservationStore.h"
+#include "observations/ReasonStore.h"
+#include "observers/ObserverStore.h"
 
 #include <QTest>
 
@@ -52,6 +56,82 @@ void tst_ObservationStore::guardarTodoONada() {
                  .toString(),
              u"2026-03-14|AV2"_s);
     QCOMPARE(observaciones.SiguienteNumero(), *primera + 2);
+
+    // Descriptions and names hold the one limit, counted in characters (a surrogate pair is
+    // one): the longest is stored whole; one more is refused with the reason by every store
+    // that writes such a text, and nothing is stored.
+    const QString largo = QString(ModBaseDatos::kMaximoTexto - 1, u'a') + u"🐸"_s;
+    const QString demasiado = largo + u'b';
+    o.descripcion = largo;
+    nueva = {0, u"AV3"_s, largo, 5, 5019};
+    o.localidad = nueva.codigo;
+    const auto larga = observaciones.Guardar(o, nueva);
+    QVERIFY2(larga, qPrintable(observaciones.error()));
+    QCOMPARE(bd.Valor(u"SELECT o.descripcion || '|' || l.localidad FROM observacion o JOIN "
+                      "localidad l ON l.cod_localidad = o.localidad WHERE o.id_observacion = ?"_s,
+                      {*larga})
+                 .toString(),
+             largo + u'|' + largo);
+    QCOMPARE(bd.Valor(estado).toString(), u"3|3"_s);
+
+    ObservationStore enFormulario;
+    LocalityStore localidades;
+    ReasonStore motivos;
+    ObserverStore observadores;
+    Observacion conDescripcion = o, conMotivo = o;
+    conDescripcion.descripcion = demasiado;
+    conMotivo.motivo = demasiado;
+    const Localidad otra{0, u"AV4"_s, demasiado, 5, 5019};
+    const Observador nuevo{u"LARGO"_s, demasiado};
+    const QString volcado = u"SELECT group_concat(length(descripcion)) FROM observacion"_s;
+    const QString antes = bd.Valor(volcado).toString();
+    const int motivosAntes = bd.Contar(u"motivo"_s), observadoresAntes = bd.Contar(u"observador"_s);
+    const struct {
+        const char *caso;
+        std::function<bool()> guardar;
+        const Store &store;
+        QString motivo;
+    } rechazos[] = {
+        {"descripción", [&] { return bool(enFormulario.Guardar(conDescripcion, std::nullopt)); },
+         enFormulario, u"La descripción tiene 65536 caracteres"_s},
+        {"motivo", [&] { return enFormulario.Actualizar(*larga, conMotivo); }, enFormulario,
+         u"El motivo tiene 65536 caracteres"_s},
+        {"descripción cambiada", [&] { return enFormulario.Actualizar(*larga, conDescripcion); },
+         enFormulario, u"La descripción tiene 65536"_s},
+        {"localidad nueva", [&] { return bool(enFormulario.Guardar(o, otra)); }, enFormulario,
+         u"El nombre de la localidad tiene 65536"_s},
+        {"localidad", [&] { return localidades.Insertar(otra); }, localidades,
+         u"El nombre de la localidad tiene 65536"_s},
+        {"localidad cambiada",
+         [&] {
+             Localidad l = otra;
+             l.idLocalidad = bd.Valor(u"SELECT id_localidad FROM localidad WHERE "
+                                      "cod_localidad = 'AV3'"_s)
+                                 .toInt();
+             return localidades.Actualizar(l);
+         },
+         localidades, u"El nombre de la localidad tiene 65536"_s},
+        {"motivo nuevo",
+         [&] {
+             return bool(motivos.Insertar({{}, demasiado, {}}));
+         },
+         motivos, u"El motivo tiene 65536"_s},
+        {"descripción del motivo",
+         [&] {
+             return bool(motivos.Insertar({{}, u"Censo"_s, demasiado}));
+         },
+         motivos, u"La descripción del motivo tiene 65536"_s},
+        {"observador", [&] { return observadores.Insertar(nuevo, false); }, observadores,
+         u"El nombre tiene 65536 caracteres y admite como máximo 65535: no se ha guardado nada."_s},
+    };
+    for (const auto &r : rechazos) {
+        QVERIFY2(!r.guardar(), r.caso);
+        QVERIFY2(r.store.error().startsWith(r.motivo), qPrintable(r.store.error()));
+    }
+    QCOMPARE(bd.Valor(estado).toString(), u"3|3"_s);
+    QCOMPARE(bd.Valor(volcado).toString(), antes);
+    QCOMPARE(bd.Contar(u"motivo"_s), motivosAntes);
+    QCOMPARE(bd.Contar(u"observador"_s), observadoresAntes);
 }
 
 QTEST_MAIN(tst_ObservationStore)

@@ -98,11 +98,12 @@ void tst_frmodif::sesion() {
     Modificar(consulta, o.alvaro);
     QCOMPARE(Textos(f, {"Cbmotivo"}), u"Muestreo"_s);
     QVERIFY(Items(c<QComboBox>("Cbmotivo")).contains(u"Muestreo planificado"_s));
-    User::Escribir(c<QLineEdit>("Txexemplars"), u"7"_s);
+    // A count of ten digits is taken whole, as newobs takes it: nothing cuts it as typed.
+    User::Escribir(c<QLineEdit>("Txexemplars"), u"1000000007"_s);
     QCOMPARE(Guardar(), u"Se ha modificado la observación en la base de datos"_s);
     QCOMPARE(Fila(bd, u"SELECT motivo, numejemp FROM observacion WHERE id_observacion = ?"_s,
                   {o.alvaro}),
-             u"Muestreo|7"_s);
+             u"Muestreo|1000000007"_s);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     // Asked for another observation while open: the same form reloads with it.

@@ -1,5 +1,7 @@
 #include "Corpus.h"
 
+#include "data/ModBaseDatos.h"
+
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
@@ -47,6 +49,17 @@ void SeleccionarTodo(QWidget *destino) {
     Ctrl(destino, Qt::Key_A);
     QLineEdit *linea = Linea(destino);
     if (linea && linea->selectedText() != linea->text()) linea->selectAll();
+}
+
+// A description of n characters, as a long field note would read.
+QString Largo(int n) {
+    const QString frase = u"Rana común cantando en la charca, junto a la orilla. "_s;
+    QString r;
+    r.reserve(n + frase.size());
+    while (r.size() < n)
+        r += frase;
+    r.truncate(n);
+    return r;
 }
 
 } // namespace
@@ -98,6 +111,10 @@ QList<Corpus::Entrada> Corpus::Para(QWidget *campo) {
         {u"hora_fuera"_s, u"24:00"_s},
         {u"html"_s, u"<b>x</b>&amp;"_s},
         {u"nulo_texto"_s, u"NULL"_s},
+        // The longest description or name, and one character more: taken whole, or refused
+        // whole and told; never cut (Qt's own limit would cut at 32767).
+        {u"largo_maximo"_s, Largo(ModBaseDatos::kMaximoTexto)},
+        {u"largo_maximo_mas_1"_s, Largo(ModBaseDatos::kMaximoTexto + 1)},
     };
     // Typed and pasted as the rest: the text a field cuts at its length.
     if (const QLineEdit *linea = Linea(campo); linea && linea->maxLength() < 32767) {

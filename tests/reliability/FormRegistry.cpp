@@ -158,7 +158,8 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          {{u"observacion"_s, u"rowid > :max"_s, true, kColumnasObservacion},
           {u"localidad"_s, u"rowid > :max"_s, false,
            ColumnasLocalidad(kEnObservacion, Regla::Acento, {})}},
-         {u"Txexemplars"_s, kEnObservacion.x, kEnObservacion.y}},
+         {u"Txexemplars"_s, kEnObservacion.x, kEnObservacion.y},
+         {u"Txdesc"_s, kEnObservacion.nombre}},
 
         {u"frinsObs"_s,
          kObservador,
@@ -192,7 +193,8 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          u"Se ha registrado la Localidad"_s,
          {{u"localidad"_s, u"rowid > :max"_s, true,
            ColumnasLocalidad(kEnLocalidad, Regla::Texto, u"Txcod"_s)}},
-         {kEnLocalidad.x, kEnLocalidad.y}},
+         {kEnLocalidad.x, kEnLocalidad.y},
+         {kEnLocalidad.nombre}},
 
         {u"frmodifloc"_s,
          kLocalidad,
@@ -202,7 +204,8 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          u"Actualización realizada"_s,
          {{u"localidad"_s, u"cod_localidad = :Lbcode"_s, true,
            ColumnasLocalidad(kEnLocalidad, Regla::Texto, u"Lbcode"_s)}},
-         {kEnLocalidad.x, kEnLocalidad.y}},
+         {kEnLocalidad.x, kEnLocalidad.y},
+         {kEnLocalidad.nombre}},
 
         // The list's filters: nothing is stored, whatever they hold.
         {u"frloc"_s, kLocalidad, [] { return new frloc; }, [](QWidget *) {}, {u"CdBuscar"_s}},
@@ -292,7 +295,9 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          {{u"motivo"_s,
            u"rowid > :max"_s,
            false,
-           {{u"Motivo"_s, u"motivo_cast"_s, Regla::Codigo}}}}},
+           {{u"Motivo"_s, u"motivo_cast"_s, Regla::Codigo}}}},
+         {},
+         {u"Motivo"_s}},
     };
     return registro;
 }

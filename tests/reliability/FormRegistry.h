@@ -50,6 +50,8 @@ struct Formulario {
     QString exito;                           // how the box that reports a save begins
     QList<Destino> destinos;
     QStringList numericos; // fields that hold a number: never changed without a message
+    // Fields of a description or a name: they take ModBaseDatos::kMaximoTexto characters.
+    QStringList textosLargos = {};
 };
 
 const QList<Formulario> &Registro();

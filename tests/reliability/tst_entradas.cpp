@@ -3,6 +3,7 @@
 #include "TestHooks.h"
 #include "support/TestDatabase.h"
 
+#include "data/ModBaseDatos.h"
 #include "gui/MessageService.h"
 
 #include <QAbstractSpinBox>
@@ -62,9 +63,11 @@ void tst_entradas::entradas_data() {
     QTest::addColumn<QString>("campo");
     QTest::addColumn<QString>("texto");
     QTest::addColumn<Corpus::Modo>("modo");
-    // Cutting is tried with a few inputs; typing and pasting with all.
+    // Cutting is tried with a few inputs; typing and pasting with all but the longest texts,
+    // which are pasted only.
     const QStringList paraCortar = {u"comilla"_s, u"emoji_en_7"_s, u"blancos_alrededor"_s,
                                     u"int32_mas_1"_s};
+    const QStringList soloPegar = {u"largo_maximo"_s, u"largo_maximo_mas_1"_s};
     for (const FormRegistry::Formulario &f : FormRegistry::Registro()) {
         Base(f);
         std::unique_ptr<QWidget> w(f.abrir());
@@ -74,7 +77,9 @@ void tst_entradas::entradas_data() {
             for (const Corpus::Entrada &e : Corpus::Para(campo))
                 for (const auto modo :
                      {Corpus::Modo::Tecleado, Corpus::Modo::Pegado, Corpus::Modo::Cortado})
-                    if (modo != Corpus::Modo::Cortado || paraCortar.contains(e.nombre))
+                    if (soloPegar.contains(e.nombre)
+                            ? modo == Corpus::Modo::Pegado
+                            : modo != Corpus::Modo::Cortado || paraCortar.contains(e.nombre))
                         QTest::addRow("%s/%s/%s/%s", qPrintable(f.nombre),
                                       qPrintable(campo->objectName()), qPrintable(e.nombre),
                                       qPrintable(Corpus::NombreModo(modo)))
@@ -113,6 +118,22 @@ void tst_entradas::entradas() {
     const bool cortado = modo == Corpus::Modo::Cortado;
     if (cortado && !ahora.isEmpty() && !qobject_cast<QAbstractSpinBox *>(control))
         anotar(u": el corte deja «"_s + ahora + u'»');
+    // A paste past Qt's own limit: taken whole, or refused whole with a message, never cut;
+    // descriptions and names take the longest text, and no field takes one more.
+    if (modo == Corpus::Modo::Pegado && texto.size() > 32767 &&
+        !qobject_cast<QAbstractSpinBox *>(control)) {
+        const bool entero = ahora == texto;
+        const bool largo = texto.size() > ModBaseDatos::kMaximoTexto;
+        if (!entero && !ahora.isEmpty() && texto.startsWith(ahora))
+            anotar(u": el texto pegado se corta a %1 caracteres"_s.arg(ahora.size()));
+        if (!entero && MessageService::Mostrados().size() == avisos)
+            anotar(u": rechaza el texto pegado sin decir por qué"_s);
+        if (entero && largo)
+            anotar(u": admite %1 caracteres, más de %2"_s.arg(texto.size())
+                       .arg(ModBaseDatos::kMaximoTexto));
+        if (!entero && !largo && f->textosLargos.contains(campo))
+            anotar(u": no admite %1 caracteres"_s.arg(texto.size()));
+    }
     static const QRegularExpression numero(u"^[0-9]+$"_s);
     if (f->numericos.contains(campo) && !cortado && numero.match(texto).hasMatch() &&
         ahora != texto && MessageService::Mostrados().size() == avisos)
