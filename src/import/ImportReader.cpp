@@ -642,12 +642,20 @@ QString CausaZip(int codigo) {
 // "BC12" -> column 54 (zero-based), row 12. Beyond the columns and rows a sheet may have,
 // no reference.
 bool Referencia(QStringView ref, int *col, int *fila) {
+    // Only the letters A to Z name columns: any other letter would misplace the cell.
     int c = 0;
     qsizetype i = 0;
-    while (i < ref.size() && ref[i].isLetter() && c <= 16384)
-        c = c * 26 + (ref[i++].toUpper().unicode() - 'A' + 1);
-    bool ok = false;
-    *fila = ref.mid(i).toInt(&ok);
+    for (; i < ref.size() && c <= 16384; ++i) {
+        const char16_t u = ref[i].unicode();
+        if (u >= 'A' && u <= 'Z')
+            c = c * 26 + (u - 'A' + 1);
+        else if (u >= 'a' && u <= 'z')
+            c = c * 26 + (u - 'a' + 1);
+        else
+            break;
+    }
+    bool ok = i < ref.size() && ref[i].isDigit();
+    *fila = ok ? ref.mid(i).toInt(&ok) : 0;
     *col = c - 1;
     return ok && c > 0 && c <= 16384 && *fila > 0;
 }

@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t n) {
     }
     const qsizetype corte = entrada.indexOf(kSeparador);
     const QByteArray hoja = corte < 0 ? entrada : entrada.left(corte);
-    const QByteArray compartidas = corte < 0 ? QByteArray() : entrada.mid(corte + kSeparador.size());
+    const QByteArray compartidas =
+        corte < 0 ? QByteArray() : entrada.mid(corte + kSeparador.size());
     const QByteArray archivo = Empaquetar(hoja, compartidas, corte >= 0);
     if (!archivo.startsWith("PK\x03\x04")) return -1;
     ComprobarLectura(Importacion::LeerDatos(archivo));
