@@ -150,8 +150,28 @@ bool AVersion2(Paso &p) {
                      QStringLiteral("UPDATE especie SET sensible = ? WHERE cod_especie = ?"));
 }
 
+// How far the true position may lie from a locality's point, when known; older names of
+// species revised, so that none points to another older name.
+bool AVersion3(Paso &p) {
+    p.AnadirColumna(QStringLiteral("localidad"), QStringLiteral("incertidumbre INTEGER"));
+    p.PorFila(kRefEspecie, QStringLiteral("especie"),
+              {QStringLiteral("cod_especie"), QStringLiteral("n_especie"), QStringLiteral("n_cast"),
+               QStringLiteral("clase"), QStringLiteral("sinonimo_de"), QStringLiteral("sensible")},
+              QStringLiteral("INSERT OR IGNORE INTO especie (cod_especie, n_especie, n_cast, "
+                             "clase, sinonimo_de, sensible) VALUES (?, ?, ?, ?, ?, ?)"));
+    p.PorFila(kRefEspecie, QStringLiteral("especie"),
+              {QStringLiteral("sinonimo_de"), QStringLiteral("cod_especie")},
+              QStringLiteral("UPDATE especie SET sinonimo_de = ? WHERE cod_especie = ?"));
+    p.Sql(QStringLiteral("DELETE FROM especie_nombre"));
+    return p.PorFila(kRefEspecieNombre, QStringLiteral("especie_nombre"),
+                     {QStringLiteral("cod_especie"), QStringLiteral("nombre"),
+                      QStringLiteral("tipo"), QStringLiteral("fuente")},
+                     QStringLiteral("INSERT INTO especie_nombre (cod_especie, nombre, tipo, "
+                                    "fuente) VALUES (?, ?, ?, ?)"));
+}
+
 // Step N brings a file of version N - 1 to version N.
-const std::function<bool(Paso &)> kPasos[] = {AVersion1, AVersion2};
+const std::function<bool(Paso &)> kPasos[] = {AVersion1, AVersion2, AVersion3};
 static_assert(std::size(kPasos) == kVersionActual);
 
 } // namespace

@@ -27,7 +27,8 @@ CREATE TABLE localidad (
     utmy          INTEGER,
     utmhuso       TEXT,
     utm1k         TEXT COLLATE NOCASE,
-    utm10k        TEXT COLLATE NOCASE
+    utm10k        TEXT COLLATE NOCASE,
+    incertidumbre INTEGER
 );
 CREATE INDEX localidad_nombre ON localidad (localidad);
 CREATE INDEX localidad_prov ON localidad (prov);

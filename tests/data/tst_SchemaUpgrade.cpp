@@ -209,7 +209,9 @@ void tst_SchemaUpgrade::soloLecturaNoSeActualiza() {
 }
 
 // A file of version 1 (as the program left it before the published identifiers): every
-// observation gets its own UUID, new ones get one on insert, the species their default flag.
+// observation gets its own UUID, new ones get one on insert, the species their default flag;
+// then the localities' uncertainty, unknown for those already there, and the revised older
+// names of species.
 void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
     const QString fuente = dir_->filePath(u"refdata"_s);
     QVERIFY(QDir().mkpath(fuente));
@@ -227,7 +229,13 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
         for (const QString &s :
              {u"DROP TRIGGER observacion_uuid"_s, u"DROP INDEX observacion_uuid"_s,
               u"ALTER TABLE observacion DROP COLUMN uuid"_s,
-              u"ALTER TABLE especie DROP COLUMN sensible"_s, u"PRAGMA user_version = 1"_s,
+              u"ALTER TABLE especie DROP COLUMN sensible"_s,
+              u"ALTER TABLE localidad DROP COLUMN incertidumbre"_s,
+              u"UPDATE especie SET sinonimo_de = NULL WHERE cod_especie = 'MACCUC'"_s,
+              u"UPDATE especie SET sinonimo_de = 'MACCUC' WHERE cod_especie = 'MACABU'"_s,
+              u"DELETE FROM especie WHERE cod_especie = 'BLARUF'"_s,
+              u"INSERT INTO localidad (cod_localidad, utmx, utmy) VALUES ('L1', 1, 2)"_s,
+              u"PRAGMA user_version = 1"_s,
               u"INSERT INTO observacion (observador1, fecha, especie) VALUES ('AAA', "
               "'2019-05-02', 'ALYMUL'), ('AAA', '2019-05-03', 'SALSAL'), ('BBB', "
               "'2020-01-01', 'TESGRA')"_s})
@@ -239,7 +247,15 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
     QSqlDatabase::removeDatabase(u"v1"_s);
 
     QVERIFY2(ModConex::Conectar(), qPrintable(ModConex::MotivoFallo()));
-    QCOMPARE(Valor(u"PRAGMA user_version"_s).toInt(), 2);
+    QCOMPARE(Valor(u"PRAGMA user_version"_s).toInt(), SchemaUpgrade::kVersionActual);
+    QCOMPARE(Filas(u"SELECT cod_localidad, incertidumbre FROM localidad"_s),
+             QList<QStringList>({{u"L1"_s, u"<null>"_s}}));
+    QCOMPARE(Filas(u"SELECT cod_especie, sinonimo_de FROM especie WHERE cod_especie IN "
+                   "('MACCUC', 'MACABU', 'BLARUF', 'MACBRE') ORDER BY cod_especie"_s),
+             QList<QStringList>({{u"BLARUF"_s, u"BLAVAN"_s},
+                                 {u"MACABU"_s, u"MACBRE"_s},
+                                 {u"MACBRE"_s, u"<null>"_s},
+                                 {u"MACCUC"_s, u"MACBRE"_s}}));
     QList<QStringList> despues = Filas(u"SELECT * FROM observacion ORDER BY id_observacion"_s);
     QSet<QString> uuids;
     for (QStringList &fila : despues) {
