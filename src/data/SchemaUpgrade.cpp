@@ -154,6 +154,7 @@ bool AVersion2(Paso &p) {
 // species revised, so that none points to another older name.
 bool AVersion3(Paso &p) {
     p.AnadirColumna(QStringLiteral("localidad"), QStringLiteral("incertidumbre INTEGER"));
+    p.Sql(QStringLiteral("CREATE TABLE IF NOT EXISTS conjunto_datos (uuid TEXT NOT NULL)"));
     p.PorFila(kRefEspecie, QStringLiteral("especie"),
               {QStringLiteral("cod_especie"), QStringLiteral("n_especie"), QStringLiteral("n_cast"),
                QStringLiteral("clase"), QStringLiteral("sinonimo_de"), QStringLiteral("sensible")},

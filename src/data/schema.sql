@@ -17,6 +17,12 @@ CREATE TABLE DefaultObs (
 );
 INSERT INTO DefaultObs (cd_obs) VALUES ('');
 
+-- The identifier of the dataset this database publishes (a random UUID), the same in every
+-- export; one row, made by the first export.
+CREATE TABLE conjunto_datos (
+    uuid TEXT NOT NULL
+);
+
 CREATE TABLE localidad (
     id_localidad  INTEGER PRIMARY KEY AUTOINCREMENT,
     cod_localidad TEXT NOT NULL COLLATE NOCASE UNIQUE,

@@ -230,7 +230,7 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
              {u"DROP TRIGGER observacion_uuid"_s, u"DROP INDEX observacion_uuid"_s,
               u"ALTER TABLE observacion DROP COLUMN uuid"_s,
               u"ALTER TABLE especie DROP COLUMN sensible"_s,
-              u"ALTER TABLE localidad DROP COLUMN incertidumbre"_s,
+              u"ALTER TABLE localidad DROP COLUMN incertidumbre"_s, u"DROP TABLE conjunto_datos"_s,
               u"UPDATE especie SET sinonimo_de = NULL WHERE cod_especie = 'MACCUC'"_s,
               u"UPDATE especie SET sinonimo_de = 'MACCUC' WHERE cod_especie = 'MACABU'"_s,
               u"DELETE FROM especie WHERE cod_especie = 'BLARUF'"_s,
@@ -250,6 +250,7 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
     QCOMPARE(Valor(u"PRAGMA user_version"_s).toInt(), SchemaUpgrade::kVersionActual);
     QCOMPARE(Filas(u"SELECT cod_localidad, incertidumbre FROM localidad"_s),
              QList<QStringList>({{u"L1"_s, u"<null>"_s}}));
+    QCOMPARE(Valor(u"SELECT count(*) FROM conjunto_datos"_s).toInt(), 0);
     QCOMPARE(Filas(u"SELECT cod_especie, sinonimo_de FROM especie WHERE cod_especie IN "
                    "('MACCUC', 'MACABU', 'BLARUF', 'MACBRE') ORDER BY cod_especie"_s),
              QList<QStringList>({{u"BLARUF"_s, u"BLAVAN"_s},
