@@ -10,7 +10,8 @@ PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-d
            clang-format python3 \
            clang libclang-rt-dev \
            sqlite3 zip \
-           postgresql libqt6sql6-psql
+           postgresql libqt6sql6-psql \
+           libxml2-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
