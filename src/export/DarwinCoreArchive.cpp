@@ -3,6 +3,7 @@
 #include "ArchiveWriter.h"
 #include "ExportStore.h"
 #include "data/ArchivoComprobado.h"
+#include "data/CreacionBaseDatos.h"
 #include "data/ModConex.h"
 #include "geo/Geodesy.h"
 #include "localities/UtmSquares.h"
@@ -12,11 +13,16 @@
 #include <QHash>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QUuid>
 #include <QXmlStreamWriter>
 
+#include "refdata.h"
+
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <set>
 
 namespace DarwinCoreArchive {
 
@@ -43,9 +49,44 @@ QString Grados(double v) {
     return QString::number(v, 'f', 7);
 }
 
-QString Srs(int huso) {
-    return huso >= 28 && huso <= 31 ? QStringLiteral("EPSG:%1").arg(25800 + huso)
-                                    : QStringLiteral("ETRS89 / UTM huso %1N").arg(huso);
+// The Canaries are on REGCAN95, the rest of Spain on ETRS89.
+bool Canarias(int huso, int provincia) {
+    return provincia == 35 || provincia == 38 || huso == 27 || huso == 28;
+}
+
+QString Datum(bool canarias) {
+    return canarias ? QStringLiteral("EPSG:4081") : QStringLiteral("EPSG:4258");
+}
+
+QString Srs(int huso, bool canarias) {
+    if (canarias && (huso == 27 || huso == 28)) return QStringLiteral("EPSG:%1").arg(4055 + huso);
+    if (!canarias && huso >= 28 && huso <= 31) return QStringLiteral("EPSG:%1").arg(25800 + huso);
+    return QStringLiteral("%1 / UTM zone %2N")
+        .arg(canarias ? QLatin1String("REGCAN95") : QLatin1String("ETRS89"))
+        .arg(huso);
+}
+
+// Each province's name and its autonomous community, by the province's code.
+struct Provincia {
+    QString nombre;
+    QString comunidad;
+};
+const QHash<int, Provincia> &Provincias() {
+    static const QHash<int, Provincia> provincias = [] {
+        QHash<int, Provincia> h;
+        CreacionBaseDatos::Csv csv;
+        QString error;
+        if (!CreacionBaseDatos::LeerCsvTexto(QString::fromUtf8(kRefComunidades),
+                                             QStringLiteral("comunidades.csv"), &csv, &error))
+            return h;
+        const int id = csv.columnas.indexOf(QLatin1String("id_prov"));
+        const int nombre = csv.columnas.indexOf(QLatin1String("provincia"));
+        const int comunidad = csv.columnas.indexOf(QLatin1String("comunidad"));
+        for (const QStringList &f : csv.filas)
+            h.insert(f.value(id).toInt(), {f.value(nombre), f.value(comunidad)});
+        return h;
+    }();
+    return provincias;
 }
 
 QString Clase(const QString &clase) {
@@ -56,19 +97,49 @@ QString Clase(const QString &clase) {
     return QString();
 }
 
-// eventDate: the day, or the day with the start time, or the interval from start to end
-// (an end before the start is taken to be after midnight).
-QString FechaEvento(const QDate &dia, const QString &inicio, const QString &fin) {
-    const QString d = dia.toString(Qt::ISODate);
-    const QTime ti = QTime::fromString(inicio.trimmed(), QStringLiteral("HH:mm"));
-    const QTime tf = QTime::fromString(fin.trimmed(), QStringLiteral("HH:mm"));
-    if (!ti.isValid()) return d;
-    const QString desde = d + u'T' + ti.toString(QStringLiteral("HH:mm"));
-    if (!tf.isValid()) return desde;
-    const QDate diaFin = tf < ti ? dia.addDays(1) : dia;
-    return desde + u'/' + diaFin.toString(Qt::ISODate) + u'T' +
-           tf.toString(QStringLiteral("HH:mm"));
+// A time the user gave: the forms store "00:00" for one left blank, so midnight is no time.
+QTime Hora(const QString &texto) {
+    const QTime t = QTime::fromString(texto.trimmed(), QStringLiteral("HH:mm"));
+    return t.isValid() && t != QTime(0, 0) ? t : QTime();
 }
+
+// A local time of the day with its offset from UTC in Spain (Canary time in the Canaries).
+QString HoraLocal(const QDate &dia, const QTime &hora, bool canarias) {
+    static const QTimeZone peninsula("Europe/Madrid"), islas("Atlantic/Canary");
+    const QDateTime t(dia, hora, canarias ? islas : peninsula);
+    const int minutos = t.offsetFromUtc() / 60;
+    return hora.toString(QStringLiteral("HH:mm")) + (minutos < 0 ? u'-' : u'+') +
+           QStringLiteral("%1:%2")
+               .arg(std::abs(minutos) / 60, 2, 10, QLatin1Char('0'))
+               .arg(std::abs(minutos) % 60, 2, 10, QLatin1Char('0'));
+}
+
+// eventDate and eventTime: the day alone when no time was given; the start time; or the
+// interval when both ends were given and the end follows the start (the forms keep an end
+// before the start from being stored: one found is not taken to be after midnight).
+void FechaEvento(const QDate &dia, const QString &inicio, const QString &fin, bool canarias,
+                 QHash<QString, QString> &v) {
+    const QString d = dia.toString(Qt::ISODate);
+    v[QStringLiteral("eventDate")] = d;
+    const QTime ti = Hora(inicio), tf = Hora(fin);
+    if (!ti.isValid()) return;
+    QString hora = HoraLocal(dia, ti, canarias);
+    QString fecha = d + u'T' + hora;
+    if (tf.isValid() && tf > ti) {
+        const QString hasta = HoraLocal(dia, tf, canarias);
+        hora += u'/' + hasta;
+        fecha += u'/' + d + u'T' + hasta;
+    }
+    v[QStringLiteral("eventDate")] = fecha;
+    v[QStringLiteral("eventTime")] = hora;
+}
+
+// What the dataset's metadata says of the records exported: where, what and when.
+struct Cobertura {
+    double oeste = 180, este = -180, sur = 90, norte = -90;
+    QDate primera, ultima;
+    std::map<QString, std::set<QString>> especies; // by class
+};
 
 class Escritor {
 public:
@@ -76,14 +147,17 @@ public:
 
     // The row's values by term; a position that cannot be worked out is left empty.
     QHash<QString, QString> Ocurrencia(const QSqlQuery &q, Resumen *resumen);
+    const Cobertura &cobertura() const { return cobertura_; }
 
 private:
     std::optional<Posicion> PosicionDe(const QSqlQuery &q);
-    void Coordenadas(const Posicion &p, QHash<QString, QString> &v);
+    void Coordenadas(const Posicion &p, bool canarias, QHash<QString, QString> &v);
     QString CodigoDiez(const Posicion &p);
+    void Anotar(const QHash<QString, QString> &v, const QDate &dia);
 
     QSqlDatabase db_;
     Geodesy geo_;
+    Cobertura cobertura_;
 };
 
 std::optional<Posicion> Escritor::PosicionDe(const QSqlQuery &q) {
@@ -111,14 +185,14 @@ QString Escritor::CodigoDiez(const Posicion &p) {
 
 // decimalLatitude/Longitude at the position (a square's centre) and, for a square, its
 // uncertainty and outline.
-void Escritor::Coordenadas(const Posicion &p, QHash<QString, QString> &v) {
+void Escritor::Coordenadas(const Posicion &p, bool canarias, QHash<QString, QString> &v) {
     const double medio = p.lado / 2.0;
     const auto centro = geo_.AGeograficas({p.huso, p.este + medio, p.norte + medio});
     if (!centro) return;
     v[QStringLiteral("decimalLatitude")] = Grados(centro->lat);
     v[QStringLiteral("decimalLongitude")] = Grados(centro->lon);
-    v[QStringLiteral("geodeticDatum")] = QStringLiteral("EPSG:4258");
-    v[QStringLiteral("verbatimSRS")] = Srs(p.huso);
+    v[QStringLiteral("geodeticDatum")] = Datum(canarias);
+    v[QStringLiteral("verbatimSRS")] = Srs(p.huso, canarias);
     const QString zona = QString::number(p.huso) + Banda(centro->lat);
     if (p.lado == 0) {
         v[QStringLiteral("verbatimCoordinates")] =
@@ -146,7 +220,24 @@ void Escritor::Coordenadas(const Posicion &p, QHash<QString, QString> &v) {
     }
     v[QStringLiteral("footprintWKT")] =
         QStringLiteral("POLYGON ((") + esquinas.join(QStringLiteral(", ")) + QStringLiteral("))");
-    v[QStringLiteral("footprintSRS")] = QStringLiteral("EPSG:4258");
+    v[QStringLiteral("footprintSRS")] = Datum(canarias);
+}
+
+void Escritor::Anotar(const QHash<QString, QString> &v, const QDate &dia) {
+    if (dia.isValid()) {
+        if (!cobertura_.primera.isValid() || dia < cobertura_.primera) cobertura_.primera = dia;
+        if (!cobertura_.ultima.isValid() || dia > cobertura_.ultima) cobertura_.ultima = dia;
+    }
+    const QString especie = v.value(QStringLiteral("scientificName"));
+    if (!especie.isEmpty()) cobertura_.especies[v.value(QStringLiteral("class"))].insert(especie);
+    bool lat = false, lon = false;
+    const double y = v.value(QStringLiteral("decimalLatitude")).toDouble(&lat);
+    const double x = v.value(QStringLiteral("decimalLongitude")).toDouble(&lon);
+    if (!lat || !lon) return;
+    cobertura_.oeste = std::min(cobertura_.oeste, x);
+    cobertura_.este = std::max(cobertura_.este, x);
+    cobertura_.sur = std::min(cobertura_.sur, y);
+    cobertura_.norte = std::max(cobertura_.norte, y);
 }
 
 QHash<QString, QString> Escritor::Ocurrencia(const QSqlQuery &q, Resumen *resumen) {
@@ -157,9 +248,13 @@ QHash<QString, QString> Escritor::Ocurrencia(const QSqlQuery &q, Resumen *resume
     v[QStringLiteral("occurrenceID")] = QStringLiteral("urn:uuid:") + Texto("uuid");
     v[QStringLiteral("catalogNumber")] = Texto("id_observacion");
     v[QStringLiteral("basisOfRecord")] = QStringLiteral("HumanObservation");
+    v[QStringLiteral("occurrenceStatus")] = QStringLiteral("present");
+    std::optional<Posicion> p = PosicionDe(q);
+    const int idProvincia = q.value(QStringLiteral("id_prov")).toInt();
+    const bool canarias = Canarias(p ? p->huso : 0, idProvincia);
     const QDate dia = QDate::fromString(Texto("fecha"), Qt::ISODate);
     if (dia.isValid()) {
-        v[QStringLiteral("eventDate")] = FechaEvento(dia, Texto("horaini"), Texto("horafin"));
+        FechaEvento(dia, Texto("horaini"), Texto("horafin"), canarias, v);
         v[QStringLiteral("year")] = QString::number(dia.year());
         v[QStringLiteral("month")] = QString::number(dia.month());
         v[QStringLiteral("day")] = QString::number(dia.day());
@@ -173,7 +268,8 @@ QHash<QString, QString> Escritor::Ocurrencia(const QSqlQuery &q, Resumen *resume
 
     QStringList notas;
     const QString descripcion = Texto("descripcion");
-    if (!q.isNull(QStringLiteral("numejemp"))) {
+    // A count of 0 would read as an absence: the record says the species was seen.
+    if (!q.isNull(QStringLiteral("numejemp")) && q.value(QStringLiteral("numejemp")).toInt() != 0) {
         const QString numero = Texto("numejemp");
         v[QStringLiteral("organismQuantity")] = numero;
         v[QStringLiteral("organismQuantityType")] = QStringLiteral("individuals");
@@ -196,15 +292,25 @@ QHash<QString, QString> Escritor::Ocurrencia(const QSqlQuery &q, Resumen *resume
     v[QStringLiteral("recordedBy")] = nombres.join(QStringLiteral(" | "));
     v[QStringLiteral("country")] = QStringLiteral("España");
     v[QStringLiteral("countryCode")] = QStringLiteral("ES");
-    v[QStringLiteral("stateProvince")] = Texto("provincia");
+    // The first level below the country is the autonomous community; the province next.
+    const auto provincia = Provincias().constFind(idProvincia);
+    if (provincia != Provincias().cend()) {
+        v[QStringLiteral("stateProvince")] = provincia->comunidad;
+        v[QStringLiteral("county")] = provincia->nombre;
+    } else {
+        v[QStringLiteral("county")] = Texto("provincia");
+    }
 
     const bool sensible = q.value(QStringLiteral("sensible")).toInt() != 0;
-    std::optional<Posicion> p = PosicionDe(q);
-    if (sensible) {
+    // A common species' exact point would give away the place of the sensitive one beside it.
+    const bool sitio = q.value(QStringLiteral("sitio_sensible")).toInt() != 0;
+    if (sensible || sitio) {
         // Neither the place, the municipality nor the observer's words go out: only the
         // 10-km square.
         v[QStringLiteral("informationWithheld")] =
-            QStringLiteral("Especie sensible: se omiten las coordenadas exactas, el nombre de la "
+            (sensible ? QStringLiteral("Especie sensible")
+                      : QStringLiteral("Localidad con observaciones de especies sensibles")) +
+            QStringLiteral(": se omiten las coordenadas exactas, el nombre de la "
                            "localidad, el municipio y la descripción de la observación.");
         if (p) {
             p->este = std::floor(p->este / 10000) * 10000;
@@ -221,8 +327,15 @@ QHash<QString, QString> Escritor::Ocurrencia(const QSqlQuery &q, Resumen *resume
         if (!descripcion.isEmpty()) notas.prepend(descripcion);
     }
     v[QStringLiteral("occurrenceRemarks")] = notas.join(QStringLiteral("; "));
-    if (p) Coordenadas(*p, v);
+    if (p) Coordenadas(*p, canarias, v);
+    // The uncertainty the user gave for exact coordinates; none is made up where none is
+    // known. A generalised record has its square's.
+    if (p && p->lado == 0 && !q.isNull(QStringLiteral("incertidumbre")) &&
+        q.value(QStringLiteral("incertidumbre")).toLongLong() > 0 &&
+        v.contains(QStringLiteral("decimalLatitude")))
+        v[QStringLiteral("coordinateUncertaintyInMeters")] = Texto("incertidumbre");
     if (!v.contains(QStringLiteral("decimalLatitude"))) ++resumen->sinPosicion;
+    Anotar(v, dia);
     return v;
 }
 
@@ -271,7 +384,19 @@ QByteArray Meta() {
     return xml;
 }
 
-QByteArray Eml(const ExportStore::Persona &autor, const QDate &dia, Licencia licencia) {
+// The dataset's metadata, as GBIF's metadata profile has it. The dataset keeps its identifier
+// from one export to the next; each export is a new package of it.
+struct Metadatos {
+    ExportStore::Persona autor;
+    QDate dia;
+    Licencia licencia;
+    QString conjunto; // the dataset's UUID
+    QString paquete;  // this export's identifier
+    QDateTime hecho;  // when the export was made, in UTC
+    Cobertura cobertura;
+};
+
+QByteArray Eml(const Metadatos &m) {
     QByteArray xml;
     QXmlStreamWriter w(&xml);
     w.setAutoFormatting(true);
@@ -279,55 +404,135 @@ QByteArray Eml(const ExportStore::Persona &autor, const QDate &dia, Licencia lic
     const QString eml = QStringLiteral("eml://ecoinformatics.org/eml-2.1.1");
     w.writeNamespace(eml, QStringLiteral("eml"));
     w.writeStartElement(eml, QStringLiteral("eml"));
-    // The same dataset identifier in every export of the same creator.
-    const QUuid paquete =
-        QUuid::createUuidV5(QUuid(QStringLiteral("{6ba7b811-9dad-11d1-80b4-00c04fd430c8}")),
-                            QStringLiteral("tritodex:") + autor.email.toLower());
-    w.writeAttribute(QStringLiteral("packageId"), paquete.toString(QUuid::WithoutBraces));
+    w.writeAttribute(QStringLiteral("packageId"), m.paquete);
     w.writeAttribute(QStringLiteral("system"), QStringLiteral("http://gbif.org"));
     w.writeAttribute(QStringLiteral("scope"), QStringLiteral("system"));
     w.writeAttribute(QStringLiteral("http://www.w3.org/XML/1998/namespace"), QStringLiteral("lang"),
                      QStringLiteral("es"));
     w.writeStartElement(QStringLiteral("dataset"));
-    const QString nombre = (autor.nombre + u' ' + autor.apellido).trimmed();
-    w.writeTextElement(QStringLiteral("title"),
-                       QStringLiteral("Observaciones de anfibios y reptiles de %1").arg(nombre));
+    w.writeTextElement(QStringLiteral("alternateIdentifier"), m.conjunto);
+    const ExportStore::Persona &autor = m.autor;
+    const QString nombre = (autor.nombre.trimmed() + u' ' + autor.apellido.trimmed()).trimmed();
+    const QString titulo = QStringLiteral("Observaciones de anfibios y reptiles de %1")
+                               .arg(nombre.isEmpty() ? autor.codigo.trimmed() : nombre);
+    w.writeTextElement(QStringLiteral("title"), titulo);
+    // Whoever has no surname is named by the given name, or by the observer's code.
+    const QString apellido = !autor.apellido.trimmed().isEmpty() ? autor.apellido.trimmed()
+                             : !autor.nombre.trimmed().isEmpty() ? autor.nombre.trimmed()
+                                                                 : autor.codigo.trimmed();
     const auto Persona = [&](const QString &papel) {
         w.writeStartElement(papel);
         w.writeStartElement(QStringLiteral("individualName"));
-        if (!autor.nombre.trimmed().isEmpty())
+        if (!autor.nombre.trimmed().isEmpty() && !autor.apellido.trimmed().isEmpty())
             w.writeTextElement(QStringLiteral("givenName"), autor.nombre.trimmed());
-        w.writeTextElement(QStringLiteral("surName"), autor.apellido.trimmed().isEmpty()
-                                                          ? autor.nombre.trimmed()
-                                                          : autor.apellido.trimmed());
+        w.writeTextElement(QStringLiteral("surName"), apellido);
         w.writeEndElement();
-        w.writeTextElement(QStringLiteral("electronicMailAddress"), autor.email.trimmed());
+        // The profile wants an address or nothing.
+        if (!autor.email.trimmed().isEmpty())
+            w.writeTextElement(QStringLiteral("electronicMailAddress"), autor.email.trimmed());
         w.writeEndElement();
     };
     Persona(QStringLiteral("creator"));
     Persona(QStringLiteral("metadataProvider"));
-    w.writeTextElement(QStringLiteral("pubDate"), dia.toString(Qt::ISODate));
+    w.writeTextElement(QStringLiteral("pubDate"), m.dia.toString(Qt::ISODate));
     w.writeTextElement(QStringLiteral("language"), QStringLiteral("spa"));
     w.writeStartElement(QStringLiteral("abstract"));
     w.writeTextElement(
         QStringLiteral("para"),
         QStringLiteral("Observaciones de campo de anfibios y reptiles en España, anotadas con "
-                       "Tritodex. Las de especies sensibles se publican en el centro de su "
-                       "cuadrado UTM de 10 km, sin el nombre del lugar."));
+                       "Tritodex. Las de especies sensibles, y todas las de las localidades "
+                       "donde se ha observado alguna, se publican en el centro de su cuadrado "
+                       "UTM de 10 km, sin el nombre del lugar."));
     w.writeEndElement();
+    const QList<std::pair<QString, QString>> claves = {
+        {QStringLiteral("Occurrence"),
+         QStringLiteral("GBIF Dataset Type Vocabulary: "
+                        "http://rs.gbif.org/vocabulary/gbif/dataset_type.xml")},
+        {QStringLiteral("Observation"),
+         QStringLiteral("GBIF Dataset Subtype Vocabulary: "
+                        "http://rs.gbif.org/vocabulary/gbif/dataset_subtype.xml")}};
+    for (const auto &[clave, tesauro] : claves) {
+        w.writeStartElement(QStringLiteral("keywordSet"));
+        w.writeTextElement(QStringLiteral("keyword"), clave);
+        w.writeTextElement(QStringLiteral("keywordThesaurus"), tesauro);
+        w.writeEndElement();
+    }
     w.writeStartElement(QStringLiteral("intellectualRights"));
     w.writeStartElement(QStringLiteral("para"));
     w.writeCharacters(QStringLiteral("Estos datos se publican bajo la licencia "));
     w.writeStartElement(QStringLiteral("ulink"));
-    w.writeAttribute(QStringLiteral("url"), UrlLicencia(licencia));
-    w.writeTextElement(QStringLiteral("citetitle"), NombreLicencia(licencia));
+    w.writeAttribute(QStringLiteral("url"), UrlLicencia(m.licencia));
+    w.writeTextElement(QStringLiteral("citetitle"), NombreLicencia(m.licencia));
     w.writeEndElement();
     w.writeCharacters(QStringLiteral("."));
     w.writeEndElement();
     w.writeEndElement();
+
+    const Cobertura &c = m.cobertura;
+    w.writeStartElement(QStringLiteral("coverage"));
+    if (c.oeste <= c.este) {
+        w.writeStartElement(QStringLiteral("geographicCoverage"));
+        w.writeTextElement(QStringLiteral("geographicDescription"),
+                           QStringLiteral("España. El recuadro abarca las coordenadas publicadas "
+                                          "de las observaciones."));
+        w.writeStartElement(QStringLiteral("boundingCoordinates"));
+        w.writeTextElement(QStringLiteral("westBoundingCoordinate"), Grados(c.oeste));
+        w.writeTextElement(QStringLiteral("eastBoundingCoordinate"), Grados(c.este));
+        w.writeTextElement(QStringLiteral("northBoundingCoordinate"), Grados(c.norte));
+        w.writeTextElement(QStringLiteral("southBoundingCoordinate"), Grados(c.sur));
+        w.writeEndElement();
+        w.writeEndElement();
+    }
+    if (!c.especies.empty()) {
+        w.writeStartElement(QStringLiteral("taxonomicCoverage"));
+        w.writeTextElement(QStringLiteral("generalTaxonomicCoverage"),
+                           QStringLiteral("Anfibios y reptiles de España."));
+        const auto Taxon = [&](const QString &rango, const QString &valor) {
+            w.writeStartElement(QStringLiteral("taxonomicClassification"));
+            w.writeTextElement(QStringLiteral("taxonRankName"), rango);
+            w.writeTextElement(QStringLiteral("taxonRankValue"), valor);
+            w.writeEndElement();
+        };
+        for (const auto &[clase, especies] : c.especies)
+            if (!clase.isEmpty()) Taxon(QStringLiteral("class"), clase);
+        for (const auto &[clase, especies] : c.especies)
+            for (const QString &especie : especies)
+                Taxon(QStringLiteral("species"), especie);
+        w.writeEndElement();
+    }
+    if (c.primera.isValid()) {
+        w.writeStartElement(QStringLiteral("temporalCoverage"));
+        w.writeStartElement(QStringLiteral("rangeOfDates"));
+        w.writeStartElement(QStringLiteral("beginDate"));
+        w.writeTextElement(QStringLiteral("calendarDate"), c.primera.toString(Qt::ISODate));
+        w.writeEndElement();
+        w.writeStartElement(QStringLiteral("endDate"));
+        w.writeTextElement(QStringLiteral("calendarDate"), c.ultima.toString(Qt::ISODate));
+        w.writeEndElement();
+        w.writeEndElement();
+        w.writeEndElement();
+    }
+    w.writeEndElement(); // coverage
     Persona(QStringLiteral("contact"));
+    w.writeEndElement(); // dataset
+
+    w.writeStartElement(QStringLiteral("additionalMetadata"));
+    w.writeStartElement(QStringLiteral("metadata"));
+    w.writeStartElement(QStringLiteral("gbif"));
+    w.writeTextElement(QStringLiteral("dateStamp"), m.hecho.toString(Qt::ISODate));
+    w.writeTextElement(QStringLiteral("hierarchyLevel"), QStringLiteral("dataset"));
+    w.writeStartElement(QStringLiteral("citation"));
+    w.writeAttribute(QStringLiteral("identifier"), QStringLiteral("urn:uuid:") + m.conjunto);
+    w.writeCharacters(QStringLiteral("%1 (%2). %3. Conjunto de datos de presencias. "
+                                     "Consultado a través de GBIF. urn:uuid:%4")
+                          .arg(nombre.isEmpty() ? apellido : nombre)
+                          .arg(m.dia.year())
+                          .arg(titulo, m.conjunto));
     w.writeEndElement();
     w.writeEndElement();
+    w.writeEndElement();
+    w.writeEndElement();
+    w.writeEndElement(); // eml
     w.writeEndDocument();
     return xml;
 }
@@ -368,7 +573,9 @@ const QStringList &Terminos() {
         QStringLiteral("occurrenceID"),
         QStringLiteral("catalogNumber"),
         QStringLiteral("basisOfRecord"),
+        QStringLiteral("occurrenceStatus"),
         QStringLiteral("eventDate"),
+        QStringLiteral("eventTime"),
         QStringLiteral("year"),
         QStringLiteral("month"),
         QStringLiteral("day"),
@@ -388,6 +595,7 @@ const QStringList &Terminos() {
         QStringLiteral("country"),
         QStringLiteral("countryCode"),
         QStringLiteral("stateProvince"),
+        QStringLiteral("county"),
         QStringLiteral("municipality"),
         QStringLiteral("locality"),
         QStringLiteral("verbatimCoordinates"),
@@ -423,6 +631,11 @@ bool Exportar(const QString &carpeta, const QDate &dia, Licencia licencia, Resum
                                  : QStringLiteral("Falta el observador por defecto: su nombre y su "
                                                   "correo figuran como autor de los datos. "
                                                   "Elíjalo en Observadores.");
+        return false;
+    }
+    const auto conjunto = almacen.ConjuntoDatos();
+    if (!conjunto) {
+        *error = almacen.error();
         return false;
     }
     QSqlQuery q = almacen.ConsultarOcurrencias();
@@ -461,10 +674,15 @@ bool Exportar(const QString &carpeta, const QDate &dia, Licencia licencia, Resum
                      .arg(temporal.errorString());
         return false;
     }
+    const QDateTime hecho = QDateTime::currentDateTimeUtc();
     const QList<std::pair<QString, QByteArray>> ficheros = {
         {QStringLiteral("occurrence.txt"), texto.toUtf8()},
         {QStringLiteral("meta.xml"), Meta()},
-        {QStringLiteral("eml.xml"), Eml(*autor, dia, licencia)},
+        // A new package of the same dataset each time.
+        {QStringLiteral("eml.xml"),
+         Eml({*autor, dia, licencia, *conjunto,
+              *conjunto + u'/' + hecho.toString(QStringLiteral("yyyyMMdd'T'HHmmsszzz'Z'")), hecho,
+              escritor.cobertura()})},
     };
     QList<ArchiveWriter::Entrada> entradas;
     for (const auto &[nombre, datos] : ficheros) {

@@ -5,6 +5,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QUuid>
 
 QString ExportStore::Sentencia(Tabla tabla) const {
     switch (tabla) {
@@ -75,9 +76,10 @@ QSqlQuery ExportStore::ConsultarOcurrencias() {
             "SELECT o.id_observacion, o.uuid, o.fecha, o.horaini, o.horafin, o.numejemp, "
             "o.numaprox, o.descripcion, e.n_especie, e.n_cast, e.clase, "
             "CASE WHEN coalesce(e.sensible, 0) <> 0 OR coalesce(a.sensible, 0) <> 0 THEN 1 "
-            "ELSE 0 END AS sensible, est.estad_cast, c.conduct_cast, h.habitat, "
+            "ELSE 0 END AS sensible, CASE WHEN ss.localidad IS NULL THEN 0 ELSE 1 END AS "
+            "sitio_sensible, est.estad_cast, c.conduct_cast, h.habitat, "
             "loc.localidad AS lugar, loc.utmhuso, loc.utmx, loc.utmy, loc.utm10k, loc.utm1k, "
-            "coalesce(p.prov_ine, p.prov_cast) AS provincia, m.muni") +
+            "loc.incertidumbre, loc.prov AS id_prov, p.prov_cast AS provincia, m.muni") +
             observadores +
             QStringLiteral(" FROM observacion o LEFT JOIN especie e ON e.cod_especie = o.especie "
                            "LEFT JOIN especie a ON a.cod_especie = e.sinonimo_de "
@@ -86,19 +88,40 @@ QSqlQuery ExportStore::ConsultarOcurrencias() {
                            "LEFT JOIN thabitat h ON h.id_habitat = o.habitat "
                            "LEFT JOIN localidad loc ON loc.cod_localidad = o.localidad "
                            "LEFT JOIN tprovincia p ON p.id_prov = loc.prov "
-                           "LEFT JOIN tmunicipio m ON m.id_muni = loc.muni") +
+                           "LEFT JOIN tmunicipio m ON m.id_muni = loc.muni "
+                           // The localities that hold a sensitive species' record.
+                           "LEFT JOIN (SELECT DISTINCT s.localidad FROM observacion s "
+                           "JOIN especie se ON se.cod_especie = s.especie "
+                           "LEFT JOIN especie sa ON sa.cod_especie = se.sinonimo_de "
+                           "WHERE coalesce(se.sensible, 0) <> 0 OR coalesce(sa.sensible, 0) <> 0) "
+                           "ss ON ss.localidad = o.localidad") +
             uniones + QStringLiteral(" ORDER BY o.id_observacion"));
     return q;
 }
 
 std::optional<ExportStore::Persona> ExportStore::ObservadorPorDefecto() {
     QSqlQuery q;
-    if (!Ejecutar(q, QStringLiteral("SELECT ob.nombre, ob.apellido, ob.email FROM DefaultObs d "
+    if (!Ejecutar(q, QStringLiteral("SELECT ob.nombre, ob.apellido, ob.email, ob.cod_observador "
+                                    "FROM DefaultObs d "
                                     "JOIN observador ob ON ob.cod_observador = d.cd_obs "
                                     "WHERE d.cd_obs <> '' LIMIT 1")) ||
         !q.next())
         return std::nullopt;
-    return Persona{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
+    return Persona{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                   q.value(3).toString()};
+}
+
+std::optional<QString> ExportStore::ConjuntoDatos() {
+    const auto uuid = Primero(QStringLiteral("SELECT uuid FROM conjunto_datos LIMIT 1"));
+    if (!uuid) {
+        if (fallo()) return std::nullopt;
+        const QString nuevo = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        QSqlQuery q;
+        if (!Ejecutar(q, QStringLiteral("INSERT INTO conjunto_datos (uuid) VALUES (?)"), {nuevo}))
+            return std::nullopt;
+        return nuevo;
+    }
+    return uuid->toString();
 }
 
 QList<ExportStore::Especie> ExportStore::Especies() {

@@ -23,17 +23,22 @@ public:
     QString Sentencia(Tabla tabla) const;
 
     // Every observation with what a published occurrence needs: names instead of codes,
-    // the locality's place and squares, and whether its species is sensitive. Columns by
-    // name; rows by identifier.
+    // the locality's place, squares and uncertainty, whether its species is sensitive and
+    // whether its locality holds a sensitive species' record. Columns by name; rows by
+    // identifier.
     QSqlQuery ConsultarOcurrencias();
 
     struct Persona {
         QString nombre;
         QString apellido;
         QString email;
+        QString codigo;
     };
     // The default observer; nothing when there is none (error() empty) or the read failed.
     std::optional<Persona> ObservadorPorDefecto();
+    // The identifier of the dataset this database publishes, made on the first call;
+    // nothing when it could not be read or stored (error() set).
+    std::optional<QString> ConjuntoDatos();
 
     struct Especie {
         QString codigo;

@@ -268,9 +268,11 @@ void frfitxer::CdDwc_Click() {
                                  QDir(carpeta_).filePath(DarwinCoreArchive::NombreArchivo(hoy))),
                              Observaciones(resumen.registros), ui->Cblicencia->currentText());
     if (resumen.generalizados > 0)
-        texto += QStringLiteral("\n\nDe especies sensibles: %1, en el centro de su cuadrado UTM de "
-                                "10 km y sin el nombre de la localidad.")
-                     .arg(Observaciones(resumen.generalizados));
+        texto +=
+            QStringLiteral("\n\nDe especies sensibles o de sus localidades: %1, en el centro de su "
+                           "cuadrado UTM de "
+                           "10 km y sin el nombre de la localidad.")
+                .arg(Observaciones(resumen.generalizados));
     if (resumen.sinPosicion > 0)
         texto += QStringLiteral("\n\nSin coordenadas: %1, porque su localidad no tiene huso con "
                                 "coordenadas o un cuadrado válido.")

@@ -1,6 +1,7 @@
 // The GBIF export as a user runs it from frfitxer, and the archive read back as a publisher
 // reads it: meta.xml first, then occurrence.txt column by column, then eml.xml.
 
+#include "support/Anotar.h"
 #include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
@@ -17,12 +18,20 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTest>
+#include <QUuid>
 #include <QXmlStreamReader>
+
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlschemas.h>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -87,6 +96,7 @@ struct Archivo {
     QStringList cabecera;
     QList<QHash<QString, QString>> filas;
     QByteArray todo; // every entry, for searching
+    QByteArray meta, eml;
 };
 
 Archivo Leer(const QString &zip) {
@@ -143,11 +153,102 @@ Archivo Leer(const QString &zip) {
     }
     for (const QString &n : Nombres(zip))
         a.todo += Entrada(zip, n);
+    a.meta = meta;
+    a.eml = Entrada(zip, u"eml.xml"_s);
     return a;
 }
 
 QString Grados(double v) {
     return QString::number(v, 'f', 7);
+}
+
+// libxml2 reads the schemas' imports from the copies beside them, never from the network.
+xmlParserInputPtr Copia(const char *url, const char *, xmlParserCtxtPtr contexto) {
+    const QString ruta = QStringLiteral(TRITODEX_ESQUEMAS_DIR "/") +
+                         QFileInfo(QString::fromUtf8(url ? url : "")).fileName();
+    // One not copied is not found, as if offline: libxml2 then skips an import it needs not.
+    return xmlNewInputFromFile(contexto, QFile::encodeName(ruta).constData());
+}
+
+void Anotar(void *errores, xmlErrorPtr e) {
+    // A schema that imports one it never uses is read without it: only errors count.
+    if (e && e->level >= XML_ERR_ERROR)
+        static_cast<QStringList *>(errores)->append(
+            u"%1:%2: %3"_s.arg(QString::fromUtf8(e->file ? e->file : ""))
+                .arg(e->line)
+                .arg(QString::fromUtf8(e->message).trimmed()));
+}
+
+// What makes the document invalid against the schema, or nothing.
+void Callar(void *, const char *, ...) {}
+
+QString Invalido(const QByteArray &xml, const char *esquema) {
+    xmlSetExternalEntityLoader(Copia);
+    xmlSetGenericErrorFunc(nullptr, Callar);
+    QStringList errores;
+    const QByteArray ruta =
+        QFile::encodeName(QStringLiteral(TRITODEX_ESQUEMAS_DIR "/") + QString::fromLatin1(esquema));
+    xmlSchemaParserCtxtPtr pc = xmlSchemaNewParserCtxt(ruta.constData());
+    xmlSchemaSetParserStructuredErrors(pc, Anotar, &errores);
+    xmlSchemaPtr s = xmlSchemaParse(pc);
+    xmlSchemaFreeParserCtxt(pc);
+    if (!s)
+        return u"el esquema %1 no se lee: "_s.arg(QString::fromLatin1(esquema)) +
+               errores.join(u'\n');
+    xmlDocPtr doc =
+        xmlReadMemory(xml.constData(), int(xml.size()), esquema, nullptr, XML_PARSE_NONET);
+    if (doc) {
+        xmlSchemaValidCtxtPtr vc = xmlSchemaNewValidCtxt(s);
+        xmlSchemaSetValidStructuredErrors(vc, Anotar, &errores);
+        if (xmlSchemaValidateDoc(vc, doc) != 0 && errores.isEmpty()) errores << u"no válido"_s;
+        xmlSchemaFreeValidCtxt(vc);
+        xmlFreeDoc(doc);
+    } else {
+        errores << u"no es XML"_s;
+    }
+    xmlSchemaFree(s);
+    return errores.join(u'\n');
+}
+
+// meta.xml against the Darwin Core text guide's schema, eml.xml against GBIF's metadata
+// profile 1.2 (EML 2.1.1).
+QString Invalido(const Archivo &a) {
+    return (Invalido(a.meta, "tdwg_dwc_text.xsd") + u'\n' + Invalido(a.eml, "eml.xsd")).trimmed();
+}
+
+QStringList Ordenados(QStringList l) {
+    l.sort();
+    return l;
+}
+
+// An XML file's element texts by element name, and its attributes' values by "@" + name.
+QMultiHash<QString, QString> Elementos(const QByteArray &xml) {
+    QMultiHash<QString, QString> r;
+    QXmlStreamReader x(xml);
+    QStringList abiertos;
+    QString texto;
+    while (!x.atEnd()) {
+        switch (x.readNext()) {
+        case QXmlStreamReader::StartElement:
+            abiertos << x.name().toString();
+            texto.clear();
+            for (const auto &at : x.attributes())
+                r.insert(u'@' + at.name().toString(), at.value().toString());
+            break;
+        case QXmlStreamReader::Characters:
+            texto += x.text();
+            break;
+        case QXmlStreamReader::EndElement:
+            if (!texto.trimmed().isEmpty()) r.insert(abiertos.last(), texto.trimmed());
+            texto.clear();
+            abiertos.removeLast();
+            break;
+        default:
+            break;
+        }
+    }
+    if (x.hasError()) r.insert(u"error"_s, x.errorString());
+    return r;
 }
 
 // GeographicLib's latitude and longitude of a UTM point, or of an MGRS square's centre.
@@ -174,7 +275,8 @@ const QString kDatos[] = {
     "utm10k) VALUES ('MAD1', 'Charca de Peñalara', 28, 28079, '30', 440316, 4474268, 'VK4074', "
     "'VK47'), ('SQ1', 'Prado del Rey', 28, 28079, '30', NULL, NULL, 'VK4074', 'VK47'), "
     "('SQ10', 'Dehesa', 28, 28079, '30', NULL, NULL, NULL, 'VK47'), "
-    "('MUL', 'Torrent des Ferreret', 7, 7001, '31', 483215, 4406789, 'DE8306', 'DE80')"_s,
+    "('MUL', 'Torrent des Ferreret', 7, 7001, '31', 483215, 4406789, 'DE8306', 'DE80'), "
+    "('HIE', 'Punta de Orchilla', 38, 38013, '27', 781418, 3068273, NULL, NULL)"_s,
     u"INSERT INTO observacion (observador1, observador2, observador3, observador4, fecha, "
     "horaini, horafin, especie, numejemp, numaprox, estadio, conducta, habitat, descripcion, "
     "localidad) VALUES "
@@ -185,7 +287,33 @@ const QString kDatos[] = {
     "('LUI', NULL, NULL, NULL, '2009-06-07', NULL, NULL, 'EPICAL', NULL, NULL, NULL, NULL, "
     "NULL, 'en la poza grande', 'SQ10'), "
     "('JPG', NULL, NULL, NULL, '2010-04-20', '09:00', NULL, 'ALYMUL', 5, 0, NULL, NULL, NULL, "
-    "'junto a la fuente', 'MUL')"_s};
+    "'junto a la fuente', 'MUL'), "
+    "('JPG', NULL, NULL, NULL, '2012-02-01', '00:00', '00:00', 'GALCAE', 1, 0, NULL, NULL, "
+    "NULL, NULL, 'HIE')"_s};
+
+// Records as the observation form writes them: times left blank, a count of 0, a known
+// uncertainty (set on the locality), an end left blank, real times on the Canaries' clock,
+// and a common species beside the sensitive one.
+const Anotar::Lugar kSarela{u"Río Sarela"_s, u"29"_s,       u"537191"_s,
+                            u"4747656"_s,    u"A Coruña"_s, u"Santiago de Compostela"_s};
+const QList<Anotar::Registro> kAnotados = {
+    {u"JPG"_s, QDate(2024, 5, 3), u"ranibe"_s, kSarela, {}, {}, u"0"_s},
+    {u"JPG"_s, QDate(2024, 5, 3), u"salsal"_s, {u"Río Sarela"_s}, QTime(10, 0), {}, u"2"_s},
+    {u"JPG"_s,
+     QDate(2024, 1, 20),
+     u"galgal"_s,
+     {u"Barranco de La Laguna"_s, u"28"_s, u"370784"_s, u"3151673"_s, u"Santa Cruz de Tenerife"_s,
+      u"San Cristóbal de La Laguna"_s},
+     QTime(9, 15),
+     QTime(11, 40),
+     u"3"_s},
+    {u"JPG"_s,
+     QDate(2010, 4, 20),
+     u"hylmer"_s,
+     {u"Torrent des Ferreret"_s},
+     QTime(9, 0),
+     {},
+     u"1"_s}};
 
 // Runs the export with a click; the last message, title first.
 QString Pulsar(frfitxer &f) {
@@ -227,31 +355,41 @@ void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
                 r << q.value(0).toString();
         return r;
     };
+    for (const Anotar::Registro &r : kAnotados)
+        QCOMPARE(Anotar::Observacion(r), u"Se ha registrado la observación en la base de datos"_s);
+    QVERIFY(bd_->Ejecutar(u"UPDATE localidad SET incertidumbre = 25 WHERE localidad = "
+                          "'Río Sarela'"_s));
     const QStringList antes = registros();
-    QCOMPARE(antes.size(), 4);
+    QCOMPARE(antes.size(), 9);
     User::Elegir(f_->findChild<QComboBox *>("Cblicencia"), u"CC BY-NC 4.0"_s);
     const QString zip = carpeta_ + u"/TDX_DwC_20110509.zip"_s;
     QCOMPARE(Pulsar(*f_),
-             u"Darwin Core (GBIF)|Se ha generado el archivo %1 con 4 observaciones (licencia CC "
-             "BY-NC 4.0).\n\nDe especies sensibles: 1 observación, en el centro de su cuadrado "
-             "UTM de 10 km y sin el nombre de la localidad."_s.arg(QDir::toNativeSeparators(zip)));
+             u"Darwin Core (GBIF)|Se ha generado el archivo %1 con 9 observaciones (licencia CC "
+             "BY-NC 4.0).\n\nDe especies sensibles o de sus localidades: 2 observaciones, en el "
+             "centro de su cuadrado UTM de 10 km y sin el nombre de la localidad."_s.arg(
+                 QDir::toNativeSeparators(zip)));
     QCOMPARE(Nombres(zip), QStringList({u"eml.xml"_s, u"meta.xml"_s, u"occurrence.txt"_s}));
     QCOMPARE(QDir(carpeta_).entryList(QDir::Files), QStringList{u"TDX_DwC_20110509.zip"_s});
     // The export changes no record.
     QCOMPARE(registros(), antes);
 
     const Archivo a = Leer(zip);
-    QCOMPARE(a.filas.size(), 4);
+    QCOMPARE(a.filas.size(), 9);
     const auto exacto = Utm(30, 440316, 4474268);
     const auto cuadro1 = Centro("30TVK4074");
     const auto cuadro10 = Centro("30TVK47");
     const auto sensible = Centro("31SDE80");
+    const auto sarela = Utm(29, 537191, 4747656);
+    const auto laguna = Utm(28, 370784, 3151673);
+    const auto orchilla = Utm(27, 781418, 3068273);
     const QString pie = u"POLYGON (("_s;
     // By observation, each mapped value; "" stands for an empty column.
     const QList<QHash<QString, QString>> esperado = {
         {{u"catalogNumber"_s, u"1"_s},
          {u"basisOfRecord"_s, u"HumanObservation"_s},
-         {u"eventDate"_s, u"2008-02-15T10:30/2008-02-15T11:45"_s},
+         {u"occurrenceStatus"_s, u"present"_s},
+         {u"eventDate"_s, u"2008-02-15T10:30+01:00/2008-02-15T11:45+01:00"_s},
+         {u"eventTime"_s, u"10:30+01:00/11:45+01:00"_s},
          {u"year"_s, u"2008"_s},
          {u"month"_s, u"2"_s},
          {u"day"_s, u"15"_s},
@@ -270,7 +408,8 @@ void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
          {u"occurrenceRemarks"_s, u"Bajo piedra cerca del arroyo"_s},
          {u"country"_s, u"España"_s},
          {u"countryCode"_s, u"ES"_s},
-         {u"stateProvince"_s, u"Madrid"_s},
+         {u"stateProvince"_s, u"Comunidad de Madrid"_s},
+         {u"county"_s, u"Madrid"_s},
          {u"municipality"_s, u"Madrid"_s},
          {u"locality"_s, u"Charca de Peñalara"_s},
          {u"verbatimCoordinates"_s, u"30T 440316 4474268"_s},
@@ -282,8 +421,10 @@ void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
          {u"coordinateUncertaintyInMeters"_s, u""_s},
          {u"footprintWKT"_s, u""_s},
          {u"informationWithheld"_s, u""_s}},
-        // Only the 1-km square; an approximate number; no stage; an interval past midnight.
-        {{u"eventDate"_s, u"2008-03-01T23:30/2008-03-02T00:15"_s},
+        // Only the 1-km square; an approximate number; no stage; an end before the start
+        // (which the form refuses, stored by an older version) gives the start alone.
+        {{u"eventDate"_s, u"2008-03-01T23:30+01:00"_s},
+         {u"eventTime"_s, u"23:30+01:00"_s},
          {u"scientificName"_s, u"Salamandra salamandra"_s},
          {u"class"_s, u"Amphibia"_s},
          {u"individualCount"_s, u""_s},
@@ -301,6 +442,8 @@ void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
          {u"coordinateUncertaintyInMeters"_s, u"708"_s}},
         // Only the 10-km square; no number, no times.
         {{u"eventDate"_s, u"2009-06-07"_s},
+         {u"eventTime"_s, u""_s},
+         {u"occurrenceStatus"_s, u"present"_s},
          {u"scientificName"_s, u"Epidalea calamita"_s},
          {u"individualCount"_s, u""_s},
          {u"organismQuantity"_s, u""_s},
@@ -311,9 +454,10 @@ void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
          {u"decimalLongitude"_s, Grados(cuadro10.second)},
          {u"coordinateUncertaintyInMeters"_s, u"7072"_s}},
         // A sensitive species: its 10-km square's centre, nothing of the place.
-        {{u"eventDate"_s, u"2010-04-20T09:00"_s},
+        {{u"eventDate"_s, u"2010-04-20T09:00+02:00"_s},
          {u"scientificName"_s, u"Alytes muletensis"_s},
-         {u"stateProvince"_s, u"Balears, Illes"_s},
+         {u"stateProvince"_s, u"Illes Balears"_s},
+         {u"county"_s, u"Illes Balears"_s},
          {u"municipality"_s, u""_s},
          {u"locality"_s, u""_s},
          {u"occurrenceRemarks"_s, u""_s},
@@ -323,6 +467,68 @@ void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
          {u"decimalLatitude"_s, Grados(sensible.first)},
          {u"decimalLongitude"_s, Grados(sensible.second)},
          {u"coordinateUncertaintyInMeters"_s, u"7072"_s},
+         {u"dataGeneralizations"_s,
+          u"Coordenadas generalizadas al centro del cuadrado UTM de 10 km DE80."_s}},
+        // El Hierro's west, in zone 27, on REGCAN95; times left blank are no time.
+        {{u"eventDate"_s, u"2012-02-01"_s},
+         {u"eventTime"_s, u""_s},
+         {u"stateProvince"_s, u"Canarias"_s},
+         {u"county"_s, u"Santa Cruz de Tenerife"_s},
+         {u"verbatimCoordinates"_s, u"27R 781418 3068273"_s},
+         {u"verbatimSRS"_s, u"EPSG:4082"_s},
+         {u"geodeticDatum"_s, u"EPSG:4081"_s},
+         {u"decimalLatitude"_s, Grados(orchilla.first)},
+         {u"decimalLongitude"_s, Grados(orchilla.second)}},
+        // Written by the form: no times, a count of 0, the locality's uncertainty.
+        {{u"eventDate"_s, u"2024-05-03"_s},
+         {u"eventTime"_s, u""_s},
+         {u"occurrenceStatus"_s, u"present"_s},
+         {u"scientificName"_s, u"Rana iberica"_s},
+         {u"individualCount"_s, u""_s},
+         {u"organismQuantity"_s, u""_s},
+         {u"organismQuantityType"_s, u""_s},
+         {u"stateProvince"_s, u"Galicia"_s},
+         {u"county"_s, u"A Coruña"_s},
+         {u"municipality"_s, u"Santiago de Compostela"_s},
+         {u"locality"_s, u"Río Sarela"_s},
+         {u"verbatimCoordinates"_s, u"29T 537191 4747656"_s},
+         {u"verbatimSRS"_s, u"EPSG:25829"_s},
+         {u"geodeticDatum"_s, u"EPSG:4258"_s},
+         {u"decimalLatitude"_s, Grados(sarela.first)},
+         {u"decimalLongitude"_s, Grados(sarela.second)},
+         {u"coordinateUncertaintyInMeters"_s, u"25"_s}},
+        // A start without an end, in summer time.
+        {{u"eventDate"_s, u"2024-05-03T10:00+02:00"_s},
+         {u"eventTime"_s, u"10:00+02:00"_s},
+         {u"individualCount"_s, u"2"_s},
+         {u"coordinateUncertaintyInMeters"_s, u"25"_s}},
+        // Tenerife: Canary time, REGCAN95, UTM 28N on REGCAN95; no uncertainty known.
+        {{u"eventDate"_s, u"2024-01-20T09:15+00:00/2024-01-20T11:40+00:00"_s},
+         {u"eventTime"_s, u"09:15+00:00/11:40+00:00"_s},
+         {u"scientificName"_s, u"Gallotia galloti"_s},
+         {u"class"_s, u"Reptilia"_s},
+         {u"stateProvince"_s, u"Canarias"_s},
+         {u"county"_s, u"Santa Cruz de Tenerife"_s},
+         {u"municipality"_s, u"San Cristóbal de La Laguna"_s},
+         {u"verbatimCoordinates"_s, u"28R 370784 3151673"_s},
+         {u"verbatimSRS"_s, u"EPSG:4083"_s},
+         {u"geodeticDatum"_s, u"EPSG:4081"_s},
+         {u"decimalLatitude"_s, Grados(laguna.first)},
+         {u"decimalLongitude"_s, Grados(laguna.second)},
+         {u"coordinateUncertaintyInMeters"_s, u""_s}},
+        // A common species where the sensitive one was seen: the same square, nothing of
+        // the place.
+        {{u"scientificName"_s, u"Hyla meridionalis"_s},
+         {u"locality"_s, u""_s},
+         {u"municipality"_s, u""_s},
+         {u"verbatimCoordinates"_s, u"31SDE80"_s},
+         {u"decimalLatitude"_s, Grados(sensible.first)},
+         {u"decimalLongitude"_s, Grados(sensible.second)},
+         {u"coordinateUncertaintyInMeters"_s, u"7072"_s},
+         {u"informationWithheld"_s,
+          u"Localidad con observaciones de especies sensibles: se omiten las coordenadas "
+          "exactas, el nombre de la localidad, el municipio y la descripción de la "
+          "observación."_s},
          {u"dataGeneralizations"_s,
           u"Coordenadas generalizadas al centro del cuadrado UTM de 10 km DE80."_s}},
     };
@@ -342,54 +548,81 @@ void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
         QVERIFY(r.value(u"occurrenceID"_s).startsWith(u"urn:uuid:"_s));
         ids << r.value(u"occurrenceID"_s);
     }
-    QCOMPARE(ids.size(), 4);
+    QCOMPARE(ids.size(), 9);
     // Squares are published with their outline, each corner in the square's zone.
     QVERIFY(a.filas[1].value(u"footprintWKT"_s).startsWith(pie));
     QCOMPARE(a.filas[1].value(u"footprintWKT"_s).count(u','), 4);
     QVERIFY(a.filas[3].value(u"informationWithheld"_s).contains(u"Especie sensible"_s));
 
     // The dataset's creator is the default observer; the licence the one chosen.
-    QXmlStreamReader eml(Entrada(zip, u"eml.xml"_s));
-    QHash<QString, QString> meta;
-    QString url;
-    while (!eml.atEnd())
-        if (eml.readNext() == QXmlStreamReader::StartElement) {
-            if (eml.name() == u"ulink") url = eml.attributes().value(u"url"_s).toString();
-            const QString nombre = eml.name().toString();
-            if (QStringList{u"title"_s, u"givenName"_s, u"surName"_s, u"electronicMailAddress"_s,
-                            u"pubDate"_s, u"citetitle"_s}
-                    .contains(nombre) &&
-                !meta.contains(nombre))
-                meta[nombre] = eml.readElementText(QXmlStreamReader::IncludeChildElements);
-        }
-    QVERIFY2(!eml.hasError(), qPrintable(eml.errorString()));
+    const QMultiHash<QString, QString> meta = Elementos(Entrada(zip, u"eml.xml"_s));
     QCOMPARE(meta.value(u"title"_s), u"Observaciones de anfibios y reptiles de Juan Pérez"_s);
     QCOMPARE(meta.value(u"givenName"_s), u"Juan"_s);
     QCOMPARE(meta.value(u"surName"_s), u"Pérez"_s);
     QCOMPARE(meta.value(u"electronicMailAddress"_s), u"j@x.es"_s);
     QCOMPARE(meta.value(u"pubDate"_s), u"2011-05-09"_s);
     QCOMPARE(meta.value(u"citetitle"_s), u"CC BY-NC 4.0"_s);
-    QCOMPARE(url, u"http://creativecommons.org/licenses/by-nc/4.0/legalcode"_s);
+    QCOMPARE(meta.value(u"@url"_s), u"http://creativecommons.org/licenses/by-nc/4.0/legalcode"_s);
+    // What, where and when: the classes and species, the box of the published points, the
+    // first and last day; the dataset's identifier, which this export's package carries.
+    QCOMPARE(Ordenados(meta.values(u"keyword"_s)),
+             QStringList({u"Observation"_s, u"Occurrence"_s}));
+    QStringList taxones = {u"Amphibia"_s, u"Reptilia"_s};
+    QList<double> lat, lon;
+    for (const auto &r : a.filas) {
+        if (!taxones.contains(r.value(u"scientificName"_s)))
+            taxones << r.value(u"scientificName"_s);
+        lat << r.value(u"decimalLatitude"_s).toDouble();
+        lon << r.value(u"decimalLongitude"_s).toDouble();
+    }
+    QCOMPARE(Ordenados(meta.values(u"taxonRankValue"_s)), Ordenados(taxones));
+    const auto [sur, norte] = std::minmax_element(lat.cbegin(), lat.cend());
+    const auto [oeste, este] = std::minmax_element(lon.cbegin(), lon.cend());
+    QCOMPARE(meta.value(u"westBoundingCoordinate"_s).toDouble(), *oeste);
+    QCOMPARE(meta.value(u"eastBoundingCoordinate"_s).toDouble(), *este);
+    QCOMPARE(meta.value(u"southBoundingCoordinate"_s).toDouble(), *sur);
+    QCOMPARE(meta.value(u"northBoundingCoordinate"_s).toDouble(), *norte);
+    QCOMPARE(Ordenados(meta.values(u"calendarDate"_s)),
+             QStringList({u"2008-02-15"_s, u"2024-05-03"_s}));
+    const QString conjunto = meta.value(u"alternateIdentifier"_s);
+    QVERIFY2(!QUuid::fromString(conjunto).isNull(), qPrintable(conjunto));
+    QVERIFY(meta.value(u"@packageId"_s).startsWith(conjunto + u'/'));
+    QCOMPARE(meta.value(u"@identifier"_s), u"urn:uuid:"_s + conjunto);
+    QVERIFY(meta.value(u"citation"_s)
+                .contains(u"Observaciones de anfibios y reptiles de Juan Pérez"_s));
+    QCOMPARE(Invalido(a), QString());
 
-    // Another day, another licence, a new observation: the same identifiers for the same
-    // records, and the new one its own.
+    // Another day, another licence, a new observation, an observer without an address: the
+    // same identifiers for the same records and for the dataset, the new record its own, a
+    // new package, and eml.xml still valid.
     bd_->Ejecutar(u"INSERT INTO observacion (fecha, especie, localidad) VALUES ('2011-05-01', "
                   "'SALSAL', 'MAD1')"_s);
+    bd_->Ejecutar(u"UPDATE observador SET email = NULL WHERE cod_observador = 'JPG'"_s);
     frfitxer::setHoy([] { return QDate(2011, 5, 10); });
     User::Elegir(f_->findChild<QComboBox *>("Cblicencia"), u"CC0 1.0"_s);
-    QVERIFY(Pulsar(*f_).contains(u"con 5 observaciones (licencia CC0 1.0)"_s));
+    QVERIFY(Pulsar(*f_).contains(u"con 10 observaciones (licencia CC0 1.0)"_s));
     const Archivo b = Leer(carpeta_ + u"/TDX_DwC_20110510.zip"_s);
-    QCOMPARE(b.filas.size(), 5);
-    for (int i = 0; i < 4; ++i)
+    QCOMPARE(b.filas.size(), 10);
+    for (int i = 0; i < 9; ++i)
         QCOMPARE(b.filas[i].value(u"occurrenceID"_s), a.filas[i].value(u"occurrenceID"_s));
-    QVERIFY(!ids.contains(b.filas[4].value(u"occurrenceID"_s)));
+    QVERIFY(!ids.contains(b.filas[9].value(u"occurrenceID"_s)));
+    const QMultiHash<QString, QString> otro =
+        Elementos(Entrada(carpeta_ + u"/TDX_DwC_20110510.zip"_s, u"eml.xml"_s));
+    QCOMPARE(otro.value(u"alternateIdentifier"_s), conjunto);
+    QVERIFY(otro.value(u"@packageId"_s).startsWith(conjunto + u'/'));
+    QVERIFY(otro.value(u"@packageId"_s) != meta.value(u"@packageId"_s));
+    QVERIFY(!otro.contains(u"electronicMailAddress"_s));
+    QCOMPARE(Invalido(b), QString());
     QVERIFY(b.todo.contains("publicdomain/zero/1.0"));
 }
 
 void tst_DarwinCoreArchive::especiesSensibles() {
     // The user unmarks the midwife toad and marks the salamander; "Cancelar" keeps nothing.
+    // Both forms say that a sensitive species' locality is published whole at its square.
+    QString nota;
     const auto Marcar = [&](bool aceptar) {
         ChoiceService::Prueba().dialogo = [&](QDialog *d) {
+            nota = d->findChild<QLabel *>("Label1")->text();
             auto *lista = d->findChild<QListWidget *>("Lstespecies");
             for (int i = 0; i < lista->count(); ++i) {
                 QListWidgetItem *item = lista->item(i);
@@ -408,10 +641,15 @@ void tst_DarwinCoreArchive::especiesSensibles() {
                               "sensible = 1 AND cod_especie IN ('ALYMUL', 'SALSAL')"_s;
     Marcar(false);
     QCOMPARE(bd_->Valor(sensibles).toString(), u"1:ALYMUL"_s);
+    const QString sitio =
+        u"todas las observaciones de cualquier especie%1 en una localidad donde se "
+        "haya anotado alguna especie %2"_s;
+    QVERIFY2(nota.contains(sitio.arg(u" hechas"_s, u"marcada"_s)), qPrintable(nota));
+    QVERIFY(f_->findChild<QLabel *>("LbDwc")->text().contains(sitio.arg(QString(), u"sensible"_s)));
     Marcar(true);
     QCOMPARE(bd_->Valor(sensibles).toString(), u"1:SALSAL"_s);
 
-    QVERIFY(Pulsar(*f_).contains(u"De especies sensibles: 1 observación,"_s));
+    QVERIFY(Pulsar(*f_).contains(u"De especies sensibles o de sus localidades: 1 observación,"_s));
     const Archivo a = Leer(carpeta_ + u"/TDX_DwC_20110509.zip"_s);
     QCOMPARE(a.filas[3].value(u"locality"_s), u"Torrent des Ferreret"_s);
     // The salamander's place is nowhere in the archive: no name, no coordinate, no 1-km
@@ -428,7 +666,8 @@ void tst_DarwinCoreArchive::especiesSensibles() {
 
     // Back to the default: the midwife toad's exact place is nowhere either.
     bd_->Ejecutar(u"UPDATE especie SET sensible = 1 WHERE cod_especie = 'ALYMUL'"_s);
-    QVERIFY(Pulsar(*f_).contains(u"De especies sensibles: 2 observaciones,"_s));
+    QVERIFY(
+        Pulsar(*f_).contains(u"De especies sensibles o de sus localidades: 2 observaciones,"_s));
     const Archivo b = Leer(carpeta_ + u"/TDX_DwC_20110509.zip"_s);
     const auto exacto = Utm(31, 483215, 4406789);
     for (const QByteArray &rastro :
