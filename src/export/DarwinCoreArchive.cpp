@@ -106,7 +106,10 @@ QTime Hora(const QString &texto) {
 // A local time of the day with its offset from UTC in Spain (Canary time in the Canaries).
 QString HoraLocal(const QDate &dia, const QTime &hora, bool canarias) {
     static const QTimeZone peninsula("Europe/Madrid"), islas("Atlantic/Canary");
-    const QDateTime t(dia, hora, canarias ? islas : peninsula);
+    const QTimeZone &zona = canarias ? islas : peninsula;
+    QDateTime t(dia, hora, zona);
+    // An hour skipped by the change to summer time takes the offset that follows it.
+    if (!t.isValid()) t = QDateTime(dia, hora.addSecs(3600), zona);
     const int minutos = t.offsetFromUtc() / 60;
     return hora.toString(QStringLiteral("HH:mm")) + (minutos < 0 ? u'-' : u'+') +
            QStringLiteral("%1:%2")
