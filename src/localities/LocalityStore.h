@@ -10,7 +10,8 @@ struct Localidad {
     QString nombre;
     int prov = 0;
     int muni = 0;
-    QVariant utmx, utmy; // null when not given
+    QVariant utmx, utmy;    // null when not given
+    QVariant incertidumbre; // whole metres around the point; null when unknown
     QString utmhuso;
     QString utm1k;
     QString utm10k;
