@@ -1,5 +1,8 @@
 #include "LocalityStore.h"
 
+#include <QLocale>
+#include <QRegularExpression>
+
 #include "data/SqlDialect.h"
 
 namespace {
@@ -75,6 +78,20 @@ std::optional<Localidad> LocalityStore::PorCodigo(const QString &codigo) {
 
 std::optional<Localidad> LocalityStore::PorId(int idLocalidad) {
     return Leer(QStringLiteral("l.id_localidad = ?"), idLocalidad);
+}
+
+std::optional<QVariant> LocalityStore::LeerIncertidumbre(const QString &texto, QString *motivo) {
+    static const QRegularExpression entero(QStringLiteral("^[0-9]{1,9}$"));
+    const QString t = texto.trimmed();
+    if (t.isEmpty()) return QVariant();
+    if (entero.match(t).hasMatch()) {
+        const int metros = t.toInt();
+        if (metros >= 1 && metros <= kIncertidumbreMaxima) return QVariant(metros);
+    }
+    *motivo = QStringLiteral("La incertidumbre «%1» no es un número entero de metros entre 1 y "
+                             "%2. Déjela vacía si no se conoce.")
+                  .arg(t, QLocale(QLocale::Spanish).toString(kIncertidumbreMaxima));
+    return std::nullopt;
 }
 
 std::optional<Localidad> LocalityStore::Leer(const QString &condicion, const QVariant &valor) {
