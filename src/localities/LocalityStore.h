@@ -10,13 +10,13 @@ struct Localidad {
     QString nombre;
     int prov = 0;
     int muni = 0;
-    QVariant utmx, utmy;    // null when not given
-    QVariant incertidumbre; // whole metres around the point; null when unknown
+    QVariant utmx, utmy; // null when not given
     QString utmhuso;
     QString utm1k;
     QString utm10k;
-    QString provincia; // prov_cast
-    QString municipio; // muni
+    QString provincia;      // prov_cast
+    QString municipio;      // muni
+    QVariant incertidumbre; // whole metres around the point; null when unknown
 };
 
 class LocalityStore : public Store {
