@@ -302,6 +302,7 @@ void tst_frimportar::sesion() {
     QCOMPARE_EQ(v.Columna(C::ColEstado),
                 QStringList({"nueva", "posición oculta en iNaturalist", "en cautividad"}));
     QCOMPARE_EQ(v.Celda(0, C::ColUtm10), u"NG48"_s);
+    QCOMPARE_EQ(v.Celda(0, C::ColIncertidumbre), u"12"_s);
     QCOMPARE_EQ(v.Marcas(), u"x--"_s);
     v.Importar();
     QCOMPARE_EQ(MessageService::Ultimo().texto,
