@@ -106,10 +106,6 @@ void tst_frgps::gps_data() {
     const QString metros = u"no es un número entero de metros entre 1 y 20.000.000"_s;
     fila("incertidumbre negativa", u"frinsLoc"_s, u"40.4168, -3.7038"_s, wgs, {}, {}, false, metros,
          u"|"_s, u"-5"_s);
-    fila("incertidumbre decimal", u"frinsLoc"_s, u"40.4168, -3.7038"_s, wgs, {}, {}, false, metros,
-         u"|"_s, u"12.5"_s);
-    fila("incertidumbre cero", u"frinsLoc"_s, u"40.4168, -3.7038"_s, wgs, {}, {}, false, metros,
-         u"|"_s, u"0"_s);
     fila("incertidumbre texto", u"frinsLoc"_s, u"40.4168, -3.7038"_s, wgs, {}, {}, false, metros,
          u"|"_s, u"unos diez"_s);
     fila("UTM ED50 sin huso", u"frinsLoc"_s, {}, wgs, {u""_s, u"440316"_s, u"4474268"_s}, {}, false,
