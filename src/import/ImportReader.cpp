@@ -122,6 +122,12 @@ QDateTime HoraLocal(const QDateTime &instante, double lon) {
 
 // ---- CSV ----------------------------------------------------------------------------
 
+// A yes of the platforms' exports: "true" in iNaturalist's.
+bool Verdadero(const QString &t) {
+    return t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || t == u"1" ||
+           t.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
+}
+
 struct FilaCsv {
     int linea;
     QStringList campos;
@@ -283,6 +289,14 @@ private:
             cLon = exigir(col.De({"longitude"}), "longitude");
             cNotas = col.De({"description"});
             cLugar = col.De({"place guess"});
+            // The public point of an obscured observation lies anywhere in a cell of about
+            // 0.2 degrees; the owner's own export carries the true one.
+            cLatPrivada = col.De({"private latitude"});
+            cLonPrivada = col.De({"private longitude"});
+            cOculta = col.De({"coordinates obscured"});
+            cPrivacidad << col.De({"geoprivacy"}) << col.De({"taxon geoprivacy"});
+            cCautividad = col.De({"captive cultivated"});
+            cPrecision = col.De({"positional accuracy"});
         } else {
             l_.formato = Formato::ObservationOrg;
             cFecha = col.De({"date", "fecha", "datum"});
@@ -335,7 +349,30 @@ private:
         const QString fecha = valor(cFecha), hora = valor(cHora);
         if (!fecha.isEmpty() && !LeerFechaHora(fecha, &r.fecha, &r.hora))
             return rechazar(QStringLiteral("la fecha «%1» no se entiende.").arg(fecha));
-        const QString lat = valor(cLat), lon = valor(cLon);
+        QString lat = valor(cLatPrivada), lon = valor(cLonPrivada);
+        if (lat.isEmpty() && lon.isEmpty()) {
+            bool oculta = Verdadero(valor(cOculta));
+            for (int c : std::as_const(cPrivacidad))
+                oculta = oculta ||
+                         valor(c).compare(QLatin1String("obscured"), Qt::CaseInsensitive) == 0 ||
+                         valor(c).compare(QLatin1String("private"), Qt::CaseInsensitive) == 0;
+            if (oculta) {
+                r.posicionOculta = true;
+            } else {
+                lat = valor(cLat);
+                lon = valor(cLon);
+            }
+        }
+        r.cautividad = Verdadero(valor(cCautividad));
+        if (const QString precision = valor(cPrecision); !precision.isEmpty()) {
+            const auto metros = LeerDecimal(precision);
+            if (!metros || *metros < 0 || *metros > 2e9)
+                return rechazar(
+                    QStringLiteral("la precisión «%1» no es un número de metros.").arg(precision));
+            // Rounded up: a circle is never made smaller than the platform drew it. A
+            // precision of 0 tells nothing.
+            if (*metros > 0) r.incertidumbre = int(std::ceil(*metros));
+        }
         if (!lat.isEmpty() || !lon.isEmpty()) {
             const auto la = LeerDecimal(lat), lo = LeerDecimal(lon);
             if (!la || !lo || std::abs(*la) > 90 || std::abs(*lo) > 180)
@@ -363,11 +400,15 @@ private:
                 if (!r.fecha.isValid()) r.fecha = t.date();
                 if (t.date() == r.fecha) r.hora = t.time().toString(QStringLiteral("HH:mm"));
             } else {
-                const QTime t = QTime::fromString(hora.left(5), QStringLiteral("H:mm"));
-                const QTime t2 = QTime::fromString(hora.left(5), QStringLiteral("HH:mm"));
-                if (!t.isValid() && !t2.isValid())
+                // 9:05, 09:05 or 9:05:00: the clock time, its seconds left aside.
+                static const QRegularExpression reloj(
+                    QStringLiteral("^(\\d{1,2}):(\\d\\d)(?::\\d\\d)?$"));
+                const auto m = reloj.match(hora);
+                const QTime t =
+                    m.hasMatch() ? QTime(m.captured(1).toInt(), m.captured(2).toInt()) : QTime();
+                if (!t.isValid())
                     return rechazar(QStringLiteral("la hora «%1» no se entiende.").arg(hora));
-                r.hora = (t.isValid() ? t : t2).toString(QStringLiteral("HH:mm"));
+                r.hora = t.toString(QStringLiteral("HH:mm"));
             }
         }
         for (int c : std::as_const(cEspecies))
@@ -399,7 +440,8 @@ private:
     Compartidos<QStringList> listas_;
     QStringList cabecera_;
     int cFecha = -1, cHora = -1, cNumero = -1, cLat = -1, cLon = -1, cNotas = -1, cLugar = -1;
-    QList<int> cEspecies;
+    int cLatPrivada = -1, cLonPrivada = -1, cOculta = -1, cCautividad = -1, cPrecision = -1;
+    QList<int> cEspecies, cPrivacidad;
 };
 
 // True when the rest of the device is UTF-8 throughout (read in pieces, then rewound).
@@ -518,7 +560,10 @@ Lectura LeerGpx(QIODevice *d, const Avance &avance, const Entrega &entregar) {
             if (!t.isValid())
                 return rechazar(x, r.linea,
                                 QStringLiteral("la hora «%1» no se entiende.").arg(hora));
-            const QDateTime local = t.timeSpec() == Qt::LocalTime ? t : HoraLocal(t, r.lon);
+            // A time without its zone is UTC, as the GPX schema has it.
+            const QDateTime local = HoraLocal(
+                t.timeSpec() == Qt::LocalTime ? QDateTime(t.date(), t.time(), QTimeZone::utc()) : t,
+                r.lon);
             r.fecha = local.date();
             r.hora = local.time().toString(QStringLiteral("HH:mm"));
         }

@@ -26,10 +26,15 @@ struct Registro {
     bool aprox = false;
     bool geograficas = false; // latitude and longitude given (ETRS89/WGS84)
     double lat = 0, lon = 0;
-    QString huso;         // or a UTM position, from the program's own sheet
-    QVariant este, norte; // whole metres; null when not given
-    QString lugar;        // the name a new locality would take
+    QString huso;           // or a UTM position, from the program's own sheet
+    QVariant este, norte;   // whole metres; null when not given
+    QVariant incertidumbre; // whole metres around the position; null when unknown
+    QString lugar;          // the name a new locality would take
     QString descripcion;
+    // Rows the platform marks as not to be taken as they stand: a position it hid (and the
+    // file does not give the true one), an animal in captivity.
+    bool posicionOculta = false;
+    bool cautividad = false;
     // The program's own sheet: the lookup values by their column header (ESTADIO, ...).
     QHash<QString, QString> otros;
 };

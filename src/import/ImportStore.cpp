@@ -29,6 +29,14 @@ bool Largo(const QString &t) {
     return caracteres > ModBaseDatos::kMaximoTexto;
 }
 
+// Whether a record known to `registro` metres around a point `distancia` metres away lies
+// within a stored locality's circle. A locality of unknown uncertainty claims nothing, so
+// takes any record; its uncertainty stays unknown.
+bool DentroDe(const QVariant &registro, double distancia, const QVariant &localidad) {
+    if (localidad.isNull()) return true;
+    return !registro.isNull() && distancia + registro.toDouble() <= localidad.toDouble();
+}
+
 bool TextoLargo(const Registro &r) {
     return Largo(r.descripcion) || Largo(r.lugar) || Largo(r.otros.value(QStringLiteral("MOTIVO")));
 }
@@ -73,6 +81,10 @@ QString ImportStore::TextoEstado(Estado e) {
         return QStringLiteral("en tierras comunes, sin municipio");
     case Estado::ElegirMunicipio:
         return QStringLiteral("elija el municipio");
+    case Estado::PosicionOculta:
+        return QStringLiteral("posición oculta en iNaturalist");
+    case Estado::Cautividad:
+        return QStringLiteral("en cautividad");
     case Estado::TextoLargo:
         return QStringLiteral("descripción o nombre de más de %1 caracteres")
             .arg(QLocale(QLocale::Spanish).toString(ModBaseDatos::kMaximoTexto));
@@ -122,15 +134,17 @@ bool ImportStore::LocalidadesDe(int muni, const QList<Cercana> **lista) {
     if (it == localidades_.end()) {
         QSqlQuery q;
         if (!Ejecutar(q,
-                      QStringLiteral("SELECT cod_localidad, localidad, utmhuso, utmx, utmy "
-                                     "FROM localidad WHERE muni = ? AND utmx IS NOT NULL AND "
-                                     "utmy IS NOT NULL ORDER BY id_localidad"),
+                      QStringLiteral(
+                          "SELECT cod_localidad, localidad, utmhuso, utmx, utmy, "
+                          "incertidumbre FROM localidad WHERE muni = ? AND utmx IS NOT NULL AND "
+                          "utmy IS NOT NULL ORDER BY id_localidad"),
                       {muni}))
             return false;
         QList<Cercana> l;
         while (q.next())
             l.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString().trimmed(),
-                      q.value(3).toLongLong(), q.value(4).toLongLong()});
+                      q.value(3).toLongLong(), q.value(4).toLongLong(),
+                      q.value(5).isNull() ? QVariant() : QVariant(q.value(5).toInt())});
         it = localidades_.insert(muni, l);
     }
     *lista = &*it;
@@ -272,7 +286,11 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador, const A
         f.codigoLocalidad.clear();
         f.nombreLocalidad.clear();
         f.nueva = -1;
-        if (TextoLargo(f.registro))
+        if (f.registro.cautividad)
+            f.estado = Estado::Cautividad;
+        else if (f.registro.posicionOculta)
+            f.estado = Estado::PosicionOculta;
+        else if (TextoLargo(f.registro))
             f.estado = Estado::TextoLargo;
         else if (!f.registro.fecha.isValid())
             f.estado = Estado::SinFecha;
@@ -298,7 +316,7 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador, const A
         for (const Cercana &c : *guardadas) {
             if (c.huso != QString::number(f.huso)) continue;
             const double d = std::hypot(double(c.x - f.este), double(c.y - f.norte));
-            if (d <= mejor) {
+            if (d <= mejor && DentroDe(f.registro.incertidumbre, d, c.incertidumbre)) {
                 mejor = d;
                 f.codigoLocalidad = c.codigo;
                 f.nombreLocalidad = c.nombre;
@@ -396,6 +414,26 @@ ImportStore::Guardar(QList<Fila> *filas, const QString &observador, const Avance
         while (q.next())
             tomados.insert(q.value(0).toString().toCaseFolded());
         creadas.clear();
+        // Each new locality lies at its first ticked row; its circle holds every ticked
+        // row's own, or is unknown when one of them is.
+        struct Circulo {
+            qint64 x, y;
+            std::optional<double> radio;
+        };
+        QHash<int, Circulo> circulos;
+        for (const Fila &f : std::as_const(*filas)) {
+            if (f.estado != Estado::Nueva || !f.marcada || !f.codigoLocalidad.isEmpty()) continue;
+            const QVariant &a = f.registro.incertidumbre;
+            auto it = circulos.find(f.nueva);
+            if (it == circulos.end()) it = circulos.insert(f.nueva, {f.este, f.norte, 0.0});
+            if (!it->radio) continue;
+            if (a.isNull())
+                it->radio.reset();
+            else
+                it->radio = std::max(*it->radio,
+                                     std::hypot(double(f.este - it->x), double(f.norte - it->y)) +
+                                         a.toDouble());
+        }
         qint64 vistas = 0;
         for (const Fila &f : std::as_const(*filas)) {
             if (++vistas % kCadaFilas == 0 &&
@@ -423,6 +461,8 @@ ImportStore::Guardar(QList<Fila> *filas, const QString &observador, const Avance
                     l.utmy = f.norte;
                     l.utm1k = f.utm1k;
                     l.utm10k = f.utm10k;
+                    if (const auto radio = circulos.value(f.nueva).radio)
+                        l.incertidumbre = int(std::ceil(*radio));
                     // Another user may take the number meanwhile: the next free one is.
                     const auto guardado =
                         localidades.InsertarConCodigoLibre(l, observador, numero - 1);

@@ -15,6 +15,9 @@ class Geodesy;
 // From the records of a file to observations: the species by any of its names, the
 // municipality from the point, the locality reused within 100 m in the same municipality or
 // proposed new, the duplicates found; then every ticked row stored in one transaction.
+// A record's uncertainty is never lost into a locality that claims more: a stored locality
+// of known uncertainty is reused only when the record's circle lies inside the locality's,
+// and its uncertainty is never changed; a new locality's circle holds all its records'.
 class ImportStore : public Store {
 public:
     // Metres within which a stored locality of the same municipality is taken for the point.
@@ -30,6 +33,8 @@ public:
         TierraComun,     // on land shared by several municipalities, of none of them
         ElegirMunicipio, // near a boundary: the user chooses among the candidates
         TextoLargo,      // a description or a name beyond ModBaseDatos::kMaximoTexto
+        PosicionOculta,  // the platform hid the point and the file lacks the true one
+        Cautividad,      // an animal in captivity
     };
     static QString TextoEstado(Estado e);
 
@@ -90,6 +95,7 @@ private:
         QString nombre;
         QString huso;
         qint64 x, y;
+        QVariant incertidumbre;
     };
     bool LocalidadesDe(int muni, const QList<Cercana> **lista);
     bool CargarMunicipios();

@@ -213,6 +213,8 @@ public:
             return situada ? QString::number(f.este) : QString();
         case frimportar::ColNorte:
             return situada ? QString::number(f.norte) : QString();
+        case frimportar::ColIncertidumbre:
+            return situada ? r.incertidumbre.toString() : QString();
         case frimportar::ColUtm10:
             return f.utm10k;
         case frimportar::ColUtm1:
@@ -272,6 +274,7 @@ frimportar::frimportar(QWidget *parent)
                           QStringLiteral("Huso"),
                           QStringLiteral("Este"),
                           QStringLiteral("Norte"),
+                          QStringLiteral("± m"),
                           QStringLiteral("UTM 10 km"),
                           QStringLiteral("UTM 1 km"),
                           QStringLiteral("Municipio"),

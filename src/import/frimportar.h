@@ -28,6 +28,7 @@ public:
         ColHuso,
         ColEste,
         ColNorte,
+        ColIncertidumbre, // the file's own, in metres
         ColUtm10,
         ColUtm1,
         ColMunicipio,

@@ -44,18 +44,28 @@ void GpsControls::Actualizar() {
 
 void GpsControls::CdGps_Click() {
     QPointer<QWidget> formulario(c_.formulario);
-    frgps::Abrir(c_.formulario, [this, formulario](int huso, qint64 este, qint64 norte,
-                                                   const MunicipalityLocator::Lugar &lugar) {
-        if (!formulario) return;
-        const int i = c_.huso->findText(QString::number(huso));
-        if (i < 0) return;
-        // As a user would: the coordinates typed, then the zone chosen, which derives the
-        // squares where the form derives them; then the place.
-        c_.este->setText(QString::number(este));
-        c_.norte->setText(QString::number(norte));
-        ModBaseDatos::ElegirComoUsuario(c_.huso, i);
-        if (formulario && c_.alLocalizar) c_.alLocalizar(lugar);
-    });
+    frgps::AlAceptarIncertidumbre alIncertidumbre;
+    if (c_.incertidumbre)
+        alIncertidumbre = [this, formulario](const QVariant &metros) {
+            // A new point: an uncertainty of the old one would not hold for it.
+            if (formulario)
+                c_.incertidumbre->setText(metros.isNull() ? QString() : metros.toString());
+        };
+    frgps::Abrir(
+        c_.formulario,
+        [this, formulario](int huso, qint64 este, qint64 norte,
+                           const MunicipalityLocator::Lugar &lugar) {
+            if (!formulario) return;
+            const int i = c_.huso->findText(QString::number(huso));
+            if (i < 0) return;
+            // As a user would: the coordinates typed, then the zone chosen, which derives the
+            // squares where the form derives them; then the place.
+            c_.este->setText(QString::number(este));
+            c_.norte->setText(QString::number(norte));
+            ModBaseDatos::ElegirComoUsuario(c_.huso, i);
+            if (formulario && c_.alLocalizar) c_.alLocalizar(lugar);
+        },
+        std::move(alIncertidumbre));
 }
 
 bool GpsControls::ConfirmarMunicipio(int idMuni) const {

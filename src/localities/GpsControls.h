@@ -29,6 +29,9 @@ public:
         QPushButton *CdMapa = nullptr;
         // The municipalities frgps found for the point it put into the fields.
         std::function<void(const MunicipalityLocator::Lugar &)> alLocalizar = {};
+        // Where the form keeps the point's uncertainty (Txincert); frgps offers the field
+        // only when there is one, and what the user gave there (nothing included) replaces it.
+        QLineEdit *incertidumbre = nullptr;
     };
 
     explicit GpsControls(const Controles &c);

@@ -36,11 +36,12 @@ LocalityForm::LocalityForm(const Controles &c, const Opciones &o)
                                 if (!o_.derivarCuadrados ||
                                     !c_.cb10k->currentText().trimmed().isEmpty())
                                     utm_->PonerLugar(lugar);
-                            }});
+                            },
+                            c.Txincert});
 
     for (QComboBox *lista : {c_.Cbmuni, c_.Cbhuso})
         ModBaseDatos::HacerCompletable(lista);
-    for (QLineEdit *campo : {c_.Txutmx, c_.Txutmy})
+    for (QLineEdit *campo : {c_.Txutmx, c_.Txutmy, c_.Txincert})
         ModBaseDatos::FiltrarDigitos(campo);
     // No length limit on the coordinates: one that does not fit is refused by the save with
     // a message, never cut as it is typed or pasted.
@@ -78,6 +79,7 @@ void LocalityForm::Mostrar(const Localidad &l) {
     c_.Txloc->setText(l.nombre);
     c_.Txutmx->setText(l.utmx.isNull() ? QString() : l.utmx.toString());
     c_.Txutmy->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
+    c_.Txincert->setText(l.incertidumbre.isNull() ? QString() : l.incertidumbre.toString());
     ModBaseDatos::PonerTexto(c_.Cbhuso,
                              l.utmhuso.trimmed().isEmpty() ? QStringLiteral(" ") : l.utmhuso);
     c_.txutm1k->setText(l.utm1k);
@@ -128,12 +130,24 @@ std::optional<Localidad> LocalityForm::Leer(const QString &titulo) const {
     if (!x) return std::nullopt;
     const auto y = Coordenada(c_.Txutmy, QStringLiteral("latitud (N)"), 8);
     if (!y) return std::nullopt;
+    QString motivo;
+    const auto incertidumbre = LocalityStore::LeerIncertidumbre(c_.Txincert->text(), &motivo);
+    // An uncertainty belongs to a point: without coordinates it would describe nothing.
+    if (incertidumbre && !incertidumbre->isNull() && (x->isNull() || y->isNull()))
+        motivo = QStringLiteral("La incertidumbre es la de un punto: escriba sus coordenadas o "
+                                "deje vacía la incertidumbre.");
+    if (!motivo.isEmpty()) {
+        MessageService::Mostrar(c_.formulario, motivo, titulo, QMessageBox::Warning);
+        c_.Txincert->setFocus();
+        return std::nullopt;
+    }
     Localidad l;
     l.nombre = Texto(c_.Txloc->text());
     l.prov = idProv_;
     l.muni = idMuni_;
     l.utmx = *x;
     l.utmy = *y;
+    l.incertidumbre = *incertidumbre;
     l.utmhuso = Texto(c_.Cbhuso->currentText());
     l.utm1k = Texto(c_.txutm1k->text());
     l.utm10k = Texto(c_.cb10k->currentText());

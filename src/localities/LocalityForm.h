@@ -29,6 +29,7 @@ public:
         QWidget *frameCoordenadas = nullptr;
         QPushButton *CdGps = nullptr, *CdMapa = nullptr;
         QLineEdit *Txgeo = nullptr;
+        QLineEdit *Txincert = nullptr; // metres around the point; empty when unknown
     };
     struct Opciones {
         // The squares come from the zone and coordinates, a square chosen by hand narrows
@@ -51,7 +52,8 @@ public:
     int idMuni() const { return idMuni_; }
 
     // The values as the controls show them; nothing (after a message titled `titulo`) when
-    // a coordinate is not a whole number.
+    // a coordinate is not a whole number, or the uncertainty not a number of metres of a
+    // point given by its coordinates.
     std::optional<Localidad> Leer(const QString &titulo) const;
     // Before storing: false when the point lies in another municipality and the user,
     // asked, keeps the form instead.

@@ -1,5 +1,8 @@
 #include "LocalityStore.h"
 
+#include <QLocale>
+#include <QRegularExpression>
+
 #include "data/SqlDialect.h"
 
 namespace {
@@ -77,17 +80,33 @@ std::optional<Localidad> LocalityStore::PorId(int idLocalidad) {
     return Leer(QStringLiteral("l.id_localidad = ?"), idLocalidad);
 }
 
+std::optional<QVariant> LocalityStore::LeerIncertidumbre(const QString &texto, QString *motivo) {
+    static const QRegularExpression entero(QStringLiteral("^[0-9]{1,9}$"));
+    const QString t = texto.trimmed();
+    if (t.isEmpty()) return QVariant();
+    if (entero.match(t).hasMatch()) {
+        const int metros = t.toInt();
+        if (metros >= 1 && metros <= kIncertidumbreMaxima) return QVariant(metros);
+    }
+    *motivo = QStringLiteral("La incertidumbre «%1» no es un número entero de metros entre 1 y "
+                             "%2. Déjela vacía si no se conoce.")
+                  .arg(t, QLocale(QLocale::Spanish).toString(kIncertidumbreMaxima));
+    return std::nullopt;
+}
+
 std::optional<Localidad> LocalityStore::Leer(const QString &condicion, const QVariant &valor) {
     QSqlQuery q;
-    if (!Ejecutar(q,
-                  QStringLiteral("SELECT l.id_localidad, l.cod_localidad, l.localidad, l.prov, "
-                                 "l.muni, l.utmx, l.utmy, l.utmhuso, l.utm1k, l.utm10k, "
-                                 "p.prov_cast, m.muni FROM localidad l, tprovincia p, tmunicipio m "
-                                 "WHERE ") +
-                      condicion +
-                      QStringLiteral(" AND l.prov = p.id_prov AND l.muni = m.id_muni "
-                                     "ORDER BY l.id_localidad"),
-                  {valor}) ||
+    if (!Ejecutar(
+            q,
+            QStringLiteral(
+                "SELECT l.id_localidad, l.cod_localidad, l.localidad, l.prov, "
+                "l.muni, l.utmx, l.utmy, l.utmhuso, l.utm1k, l.utm10k, "
+                "p.prov_cast, m.muni, l.incertidumbre FROM localidad l, tprovincia p, tmunicipio m "
+                "WHERE ") +
+                condicion +
+                QStringLiteral(" AND l.prov = p.id_prov AND l.muni = m.id_muni "
+                               "ORDER BY l.id_localidad"),
+            {valor}) ||
         !q.next())
         return std::nullopt;
     Localidad l;
@@ -104,6 +123,7 @@ std::optional<Localidad> LocalityStore::Leer(const QString &condicion, const QVa
     l.utm10k = q.value(9).toString();
     l.provincia = q.value(10).toString();
     l.municipio = q.value(11).toString();
+    l.incertidumbre = q.value(12).isNull() ? QVariant() : QVariant(q.value(12).toInt());
     return l;
 }
 
@@ -115,11 +135,12 @@ bool LocalityStore::CodigoExiste(const QString &codigo) {
 bool LocalityStore::Insertar(const Localidad &l) {
     if (!Cabe(kNombre, l.nombre)) return false;
     QSqlQuery q;
-    return Ejecutar(
-        q,
-        QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, muni, prov, "
-                       "utmhuso, utmx, utmy, utm1k, utm10k) VALUES (?,?,?,?,?,?,?,?,?)"),
-        {l.codigo, l.nombre, l.muni, l.prov, l.utmhuso, l.utmx, l.utmy, l.utm1k, l.utm10k});
+    return Ejecutar(q,
+                    QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, muni, prov, "
+                                   "utmhuso, utmx, utmy, utm1k, utm10k, incertidumbre) "
+                                   "VALUES (?,?,?,?,?,?,?,?,?,?)"),
+                    {l.codigo, l.nombre, l.muni, l.prov, l.utmhuso, l.utmx, l.utmy, l.utm1k,
+                     l.utm10k, l.incertidumbre});
 }
 
 std::optional<QString> LocalityStore::InsertarConCodigoLibre(Localidad l, const QString &prefijo,
@@ -130,12 +151,13 @@ std::optional<QString> LocalityStore::InsertarConCodigoLibre(Localidad l, const 
     for (int intento = 0; intento < 100000; ++intento, ++numero) {
         l.codigo = prefijo + QString::number(numero);
         QSqlQuery q;
-        if (!Ejecutar(
-                q,
-                QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, muni, prov, "
-                               "utmhuso, utmx, utmy, utm1k, utm10k) VALUES (?,?,?,?,?,?,?,?,?) "
-                               "ON CONFLICT DO NOTHING RETURNING id_localidad"),
-                {l.codigo, l.nombre, l.muni, l.prov, l.utmhuso, l.utmx, l.utmy, l.utm1k, l.utm10k}))
+        if (!Ejecutar(q,
+                      QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, muni, prov, "
+                                     "utmhuso, utmx, utmy, utm1k, utm10k, incertidumbre) "
+                                     "VALUES (?,?,?,?,?,?,?,?,?,?) "
+                                     "ON CONFLICT DO NOTHING RETURNING id_localidad"),
+                      {l.codigo, l.nombre, l.muni, l.prov, l.utmhuso, l.utmx, l.utmy, l.utm1k,
+                       l.utm10k, l.incertidumbre}))
             return std::nullopt;
         if (q.next()) return l.codigo;
     }
@@ -149,10 +171,10 @@ bool LocalityStore::Actualizar(const Localidad &l) {
         QSqlQuery q;
         if (!Ejecutar(q,
                       QStringLiteral("UPDATE localidad SET localidad = ?, prov = ?, muni = ?, "
-                                     "utmhuso = ?, utmx = ?, utmy = ?, utm10k = ?, utm1k = ? "
-                                     "WHERE id_localidad = ?"),
+                                     "utmhuso = ?, utmx = ?, utmy = ?, utm10k = ?, utm1k = ?, "
+                                     "incertidumbre = ? WHERE id_localidad = ?"),
                       {l.nombre, l.prov, l.muni, l.utmhuso, l.utmx, l.utmy, l.utm10k, l.utm1k,
-                       l.idLocalidad}))
+                       l.incertidumbre, l.idLocalidad}))
             return false;
         // Someone else may have removed the row since the form loaded it.
         if (q.numRowsAffected() == 0) {

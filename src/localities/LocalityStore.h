@@ -14,13 +14,20 @@ struct Localidad {
     QString utmhuso;
     QString utm1k;
     QString utm10k;
-    QString provincia; // prov_cast
-    QString municipio; // muni
+    QString provincia;      // prov_cast
+    QString municipio;      // muni
+    QVariant incertidumbre; // whole metres around the point; null when unknown
 };
 
 class LocalityStore : public Store {
 public:
     using Store::Store;
+
+    // The greatest uncertainty a locality takes: half the Earth's circumference.
+    static constexpr int kIncertidumbreMaxima = 20000000;
+    // An uncertainty as typed: null when empty, whole metres from 1 to the greatest;
+    // nothing, with the reason in `motivo`, for anything else.
+    static std::optional<QVariant> LeerIncertidumbre(const QString &texto, QString *motivo);
 
     // Columns of the locality list, in the grid's order, with the spreadsheet's headers.
     static const ColumnTable &ColumnasLista();

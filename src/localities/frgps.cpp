@@ -5,6 +5,7 @@
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
 #include "gui/UnsavedChanges.h"
+#include "localities/LocalityStore.h"
 #include "localities/UtmSquares.h"
 #include "ui_frgps.h"
 
@@ -36,9 +37,11 @@ QString Precision(double metros) {
 
 } // namespace
 
-frgps::frgps(AlAceptar alAceptar, QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::frgps>()), alAceptar_(std::move(alAceptar)) {
+frgps::frgps(AlAceptar alAceptar, QWidget *parent, AlAceptarIncertidumbre alIncertidumbre)
+    : QDialog(parent), ui(std::make_unique<Ui::frgps>()), alAceptar_(std::move(alAceptar)),
+      alIncertidumbre_(std::move(alIncertidumbre)) {
     ui->setupUi(this);
+    ui->FrameIncert->setVisible(bool(alIncertidumbre_));
     ui->Cbhuso->addItems(
         {QString(), QStringLiteral("29"), QStringLiteral("30"), QStringLiteral("31")});
     connect(ui->CdAceptar, &QPushButton::clicked, this, &frgps::CdAceptar_Click);
@@ -68,8 +71,10 @@ void frgps::Form_Load() {
     Previsualizar();
 }
 
-void frgps::Abrir(QWidget *solicitante, AlAceptar alAceptar) {
-    const ChoiceService::EnMonton<frgps> formulario(std::move(alAceptar), solicitante);
+void frgps::Abrir(QWidget *solicitante, AlAceptar alAceptar,
+                  AlAceptarIncertidumbre alIncertidumbre) {
+    const ChoiceService::EnMonton<frgps> formulario(std::move(alAceptar), solicitante,
+                                                    std::move(alIncertidumbre));
     ChoiceService::MostrarDialogo(formulario.get());
 }
 
@@ -189,6 +194,15 @@ void frgps::CdAceptar_Click() {
         MessageService::Mostrar(this, c.error, kTitulo, QMessageBox::Warning);
         return;
     }
+    QString motivo;
+    const auto incertidumbre = alIncertidumbre_
+                                   ? LocalityStore::LeerIncertidumbre(ui->Txincert->text(), &motivo)
+                                   : std::optional<QVariant>(QVariant());
+    if (!incertidumbre) {
+        MessageService::Mostrar(this, motivo, kTitulo, QMessageBox::Warning);
+        ui->Txincert->setFocus();
+        return;
+    }
     if (!EnUtm() && PositionParser::PareceIntercambiada(c.lectura)) {
         const auto r = MessageService::Mostrar(
             this,
@@ -222,6 +236,7 @@ void frgps::CdAceptar_Click() {
         return;
     localizador_.Limpiar();
     const MunicipalityLocator::Lugar lugar = localizador_.Localizar(c.etrs89.lat, c.etrs89.lon);
+    if (alIncertidumbre_) alIncertidumbre_(*incertidumbre);
     if (alAceptar_) alAceptar_(c.huso, c.este, c.norte, lugar);
     accept();
 }

@@ -16,17 +16,22 @@ class frgps;
 // A position from a GPS, a phone or an old notebook (latitude and longitude on WGS84/ETRS89
 // or ED50, or UTM on ED50) shown as the UTM ETRS89 coordinates, squares and municipalities
 // the forms keep; "Aceptar" hands zone, easting, northing and the municipalities found to the
-// form that asked.
+// form that asked, and, to a form that keeps one, the uncertainty in metres the user gave.
 class frgps : public QDialog {
     Q_OBJECT
 public:
     using AlAceptar = std::function<void(int huso, qint64 este, qint64 norte,
                                          const MunicipalityLocator::Lugar &lugar)>;
-    explicit frgps(AlAceptar alAceptar, QWidget *parent = nullptr);
+    // The uncertainty in metres; null when the user gave none. Without this callback the
+    // form does not offer the field: what it shows is what the requesting form keeps.
+    using AlAceptarIncertidumbre = std::function<void(const QVariant &metros)>;
+    explicit frgps(AlAceptar alAceptar, QWidget *parent = nullptr,
+                   AlAceptarIncertidumbre alIncertidumbre = {});
     ~frgps() override;
 
     // Shows the form modal over the requesting form.
-    static void Abrir(QWidget *solicitante, AlAceptar alAceptar);
+    static void Abrir(QWidget *solicitante, AlAceptar alAceptar,
+                      AlAceptarIncertidumbre alIncertidumbre = {});
 
 private slots:
     void CdAceptar_Click();
@@ -52,6 +57,7 @@ private:
 
     std::unique_ptr<Ui::frgps> ui;
     AlAceptar alAceptar_;
+    AlAceptarIncertidumbre alIncertidumbre_;
     Geodesy geodesia_;
     MunicipalityLocator localizador_;
 };

@@ -13,7 +13,7 @@ frinsLoc::frinsLoc(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::f
     ui->setupUi(this);
     localidad_ = new LocalityForm({this, ui->Txloc, ui->Cbprov, ui->Cbmuni, ui->Cbhuso, ui->cb10k,
                                    ui->Txutmx, ui->Txutmy, ui->txutm1k, ui->missatge, ui->Frame1,
-                                   ui->CdGps, ui->CdMapa, ui->Txgeo},
+                                   ui->CdGps, ui->CdMapa, ui->Txgeo, ui->Txincert},
                                   {true});
     connect(ui->CdIns, &QPushButton::clicked, this, &frinsLoc::CdIns_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frinsLoc::Command2_Click);

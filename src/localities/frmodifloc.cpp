@@ -15,7 +15,7 @@ frmodifloc::frmodifloc(const QString &idLocalidad, QWidget *parent)
     ui->setupUi(this);
     localidad_ = new LocalityForm({this, ui->Txloc, ui->Cbprov, ui->Cbmuni, ui->Cbhuso, ui->cb10k,
                                    ui->Txutmx, ui->Txutmy, ui->txutm1k, nullptr, ui->frcoord,
-                                   ui->CdGps, ui->CdMapa, ui->Txgeo},
+                                   ui->CdGps, ui->CdMapa, ui->Txgeo, ui->Txincert},
                                   {false});
     connect(ui->cdAct, &QPushButton::clicked, this, &frmodifloc::cdAct_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frmodifloc::Command2_Click);

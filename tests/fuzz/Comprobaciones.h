@@ -31,6 +31,9 @@ inline void ComprobarLectura(const Importacion::Lectura &l) {
                        std::abs(r.lon) <= 180,
                    "latitude and longitude within the globe");
         Exigir(r.hora.isEmpty() || r.hora.size() == 5, "a time is hh:mm");
+        Exigir(r.incertidumbre.isNull() || r.incertidumbre.toInt() > 0,
+               "an uncertainty is a positive number of metres");
+        Exigir(!r.posicionOculta || !r.geograficas, "a hidden position is not taken");
     }
 }
 

@@ -24,13 +24,17 @@ private slots:
 };
 
 namespace {
-// A record on one line: date, time, species texts, number, position, place, description.
+// A record on one line: date, time, species texts, number, position, place, description;
+// then the uncertainty and the platform's marks, where there are any.
 QString Linea(const Registro &r) {
     return u"%1|%2|%3|%4|%5|%6|%7|%8"_s.arg(r.linea).arg(
-        r.fecha.toString(Qt::ISODate), r.hora, r.especies.join(u'/'), r.numero.toString(),
-        r.geograficas ? u"%1 %2"_s.arg(r.lat, 0, 'f', 5).arg(r.lon, 0, 'f', 5)
-                      : r.huso + u' ' + r.este.toString() + u' ' + r.norte.toString(),
-        r.lugar, r.descripcion);
+               r.fecha.toString(Qt::ISODate), r.hora, r.especies.join(u'/'), r.numero.toString(),
+               r.geograficas ? u"%1 %2"_s.arg(r.lat, 0, 'f', 5).arg(r.lon, 0, 'f', 5)
+                             : r.huso + u' ' + r.este.toString() + u' ' + r.norte.toString(),
+               r.lugar, r.descripcion) +
+           (r.incertidumbre.isNull() ? QString() : u"|±"_s + r.incertidumbre.toString()) +
+           (r.posicionOculta ? u"|oculta"_s : QString()) +
+           (r.cautividad ? u"|cautiva"_s : QString());
 }
 QByteArray Cp1252(const QString &s) {
     QByteArray r;
@@ -51,6 +55,28 @@ void tst_ImportReader::archivosBuenos() {
         " <wpt lat=\"41.0\" lon=\"-4.0\"><name>Sapo corredor</name></wpt>\n"
         " <trk><trkseg><trkpt lat=\"1\" lon=\"1\"/></trkseg></trk>\n"
         "</gpx>\n";
+    // GPX 1.0, times without a zone: UTC, made Spanish (Canary time in the Canaries).
+    const QByteArray gpx10 =
+        "<?xml version=\"1.0\"?>\n"
+        "<gpx version=\"1.0\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/0\">\n"
+        "<wpt lat=\"40.4168\" lon=\"-3.7038\"><time>2024-07-03T10:22:00</time>"
+        "<name>Rana perezi</name><hdop>3.5</hdop></wpt>\n"
+        "<wpt lat=\"28.4676\" lon=\"-16.2478\"><time>2024-07-10T23:30:00</time>"
+        "<name>Gallotia galloti</name></wpt>\n"
+        "</gpx>\n";
+    // iNaturalist as the owner exports it: an obscured row with its true point, one without
+    // it, a captive one; the precision in metres, rounded up.
+    const QByteArray inatPrivado =
+        "id,observed_on,time_observed_at,time_zone,scientific_name,common_name,latitude,"
+        "longitude,positional_accuracy,private_latitude,private_longitude,"
+        "public_positional_accuracy,geoprivacy,taxon_geoprivacy,coordinates_obscured,"
+        "captive_cultivated,place_guess\n"
+        "11,2024-05-03,2024-05-03 08:10:00 UTC,Madrid,Chioglossa lusitanica,,42.21903,"
+        "-8.56712,12,42.28734,-8.41325,28000,,obscured,true,false,Pontevedra\n"
+        "12,2024-05-03,2024-05-03 08:15:00 UTC,Madrid,Chioglossa lusitanica,,42.21903,"
+        "-8.56712,12,,,28000,,obscured,true,false,Pontevedra\n"
+        "13,2024-05-04,,Madrid,Trachemys scripta,,40.41,-3.70,,,,,,,false,true,Retiro\n"
+        "14,2024-05-04,,Madrid,Rana perezi,,40.41,-3.70,4.2,,,4.2,,,false,false,\n";
     // Latin-1 declared by the file itself.
     const QByteArray gpxLatin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gpx>\n"
                                  "<wpt lat=\"40.1\" lon=\"-3.1\"><name>Sapo com\xfan</name></wpt>"
@@ -68,7 +94,8 @@ void tst_ImportReader::archivosBuenos() {
     const QByteArray obsorg = Cp1252(
         u"date;time;species name;scientific name;number;lat;lng;location;notes\n"
         "03/05/2024;9:05;Sapo común;Bufo spinosus;3;40,41680;-3,70380;Río Manzanares;puesta €\n"
-        "2024-05-04;;Lagartija;;1;42,5;-2,1;;\n"_s);
+        "2024-05-04;;Lagartija;;1;42,5;-2,1;;\n"
+        "2024-05-05;9:05:00;Sapo común;Bufo spinosus;1;40,4;-3,7;;\n"_s);
     struct Caso {
         QByteArray datos;
         Formato formato;
@@ -80,6 +107,16 @@ void tst_ImportReader::archivosBuenos() {
          {u"3|2024-05-03|12:22|Bufo calamita/charca||40.41680 -3.70380|Bufo calamita|charca"_s,
           u"5|2024-01-10|23:30|P2/Lagarto tizón||28.46760 -16.24780|P2|Lagarto tizón"_s,
           u"6|||Sapo corredor||41.00000 -4.00000|Sapo corredor|"_s}},
+        {gpx10,
+         Formato::Gpx,
+         {u"3|2024-07-03|12:22|Rana perezi||40.41680 -3.70380|Rana perezi|"_s,
+          u"4|2024-07-11|00:30|Gallotia galloti||28.46760 -16.24780|Gallotia galloti|"_s}},
+        {inatPrivado,
+         Formato::INaturalist,
+         {u"2|2024-05-03|10:10|Chioglossa lusitanica||42.28734 -8.41325|Pontevedra||±12"_s,
+          u"3|2024-05-03|10:15|Chioglossa lusitanica||  |Pontevedra||±12|oculta"_s,
+          u"4|2024-05-04||Trachemys scripta||40.41000 -3.70000|Retiro||cautiva"_s,
+          u"5|2024-05-04||Rana perezi||40.41000 -3.70000|||±5"_s}},
         {gpxLatin1, Formato::Gpx, {u"2|||Sapo común||40.10000 -3.10000|Sapo común|"_s}},
         {"<gpx><wpt lat=\"40.1\" lon=\"-3.1\"><name>Sapo com\xfan \x80</name></wpt></gpx>",
          Formato::Gpx,
@@ -87,14 +124,15 @@ void tst_ImportReader::archivosBuenos() {
         {inat,
          Formato::INaturalist,
          {u"2|2024-05-03|14:22|Epidalea calamita/Natterjack||40.41680 -3.70380|Madrid|"
-          "En la charca, \"tres\"\ncantando"_s,
+          "En la charca, \"tres\"\ncantando|±10"_s,
           u"4|2024-05-04|14:22|Rana perezi||36.70000 -4.40000||"_s,
           u"5|||Salamandra salamandra||  ||"_s}},
         {obsorg,
          Formato::ObservationOrg,
          {u"2|2024-05-03|09:05|Bufo spinosus/Sapo común|3|40.41680 -3.70380|Río Manzanares|"
           "puesta €"_s,
-          u"3|2024-05-04||Lagartija|1|42.50000 -2.10000||"_s}},
+          u"3|2024-05-04||Lagartija|1|42.50000 -2.10000||"_s,
+          u"4|2024-05-05|09:05|Bufo spinosus/Sapo común|1|40.40000 -3.70000||"_s}},
     };
     for (const Caso &c : casos) {
         const Lectura l = LeerDatos(c.datos);
@@ -141,6 +179,9 @@ void tst_ImportReader::archivosMalos() {
          u"Línea 3: la fecha «31/02/2024» no se entiende."_s},
         {"date,scientific name,lat,lng\n2024-05-03,Rana perezi,40;5,-3\n",
          u"Línea 2: la posición «40;5, -3» no es una latitud y una longitud."_s},
+        {"observed_on,latitude,longitude,scientific_name,positional_accuracy\n"
+         "2024-05-03,40.4,-3.7,Rana perezi,-5\n",
+         u"Línea 2: la precisión «-5» no es un número de metros."_s},
         {"date,scientific name,lat,lng,number\n2024-05-03,Rana perezi,40,-3,muchos\n",
          u"Línea 2: el número de ejemplares «muchos» no es un número entero."_s},
         {"date,scientific name,lat,lng\n2024-05-03,\"Rana perezi,40,-3\n",

@@ -3,7 +3,10 @@
 
 #include "Importacion.h"
 
+#include <QSqlQuery>
 #include <QTest>
+
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 using E = ImportStore::Estado;
@@ -20,9 +23,13 @@ constexpr double kLatSol = 40.416775, kLonSol = -3.703790;
 
 QList<Importacion::Registro> Registros() {
     auto sol = [](double este, double norte) { return Desplazar(kLatSol, kLonSol, este, norte); };
+    auto incierto = [](Importacion::Registro r, int metros) {
+        r.incertidumbre = metros;
+        return r;
+    };
     QList<Importacion::Registro> r = {
-        // An older name; the stored locality 0 m away is taken.
-        Punto(1, sol(0, 0), u"Bufo calamita"_s),
+        // An older name; the stored locality 0 m away is taken, its unknown uncertainty kept.
+        incierto(Punto(1, sol(0, 0), u"Bufo calamita"_s), 10),
         // The common name, 60 m away on the same day: the same observation again.
         Punto(2, sol(0, 60), u"Sapo corredor"_s),
         // 150 m away: a new locality named from the waypoint; species from the description.
@@ -48,6 +55,18 @@ QList<Importacion::Registro> Registros() {
     hoja.numero = 4;
     hoja.otros.insert(u"OBSERVADOR2"_s, u"LUIS"_s);
     r << hoja;
+    // Inside the circle of a stored locality of 20 m: taken; outside it: a new one, whose
+    // circle holds both of its rows'.
+    r << incierto(Punto(11, sol(605, 0), u"Rana perezi"_s), 10)
+      << incierto(Punto(12, sol(640, 0), u"Rana perezi"_s), 5)
+      << incierto(Punto(13, sol(660, 0), u"Lagarto ocelado"_s), 8);
+    // Rows the platform marks: a captive animal, a hidden position.
+    Importacion::Registro cautiva = Punto(14, sol(0, 0), u"Rana perezi"_s);
+    cautiva.cautividad = true;
+    Importacion::Registro oculta = Punto(15, sol(0, 0), u"Rana perezi"_s);
+    oculta.geograficas = false;
+    oculta.posicionOculta = true;
+    r << cautiva << oculta;
     return r;
 }
 
@@ -74,6 +93,9 @@ void tst_ImportStore::importar() {
                 "utmhuso, utm1k, utm10k) VALUES ('SOL', 'Puerta del Sol', 28, 28079, 440291, "
                 "4474254, '30', 'VK4074', 'VK47'), ('GET', 'Getafe', 28, 28065, 440291, 4474254, "
                 "'30', 'VK4074', 'VK47')"_s);
+    bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmx, utmy, "
+                "utmhuso, utm1k, utm10k, incertidumbre) VALUES ('POZ', 'Pozo', 28, 28079, "
+                "440891, 4474254, '30', 'VK4074', 'VK47', 20)"_s);
     bd.Ejecutar(
         u"INSERT INTO observacion (observador1, fecha, especie, localidad) VALUES "
         "('ANA', '2024-05-03', 'PELPER', 'SOL'), ('LUIS', '2024-05-03', 'EPICAL', 'SOL')"_s);
@@ -94,7 +116,12 @@ void tst_ImportStore::importar() {
                                 "7 sin fecha PELPER  28079\n"
                                 "8 especie no reconocida   28079\n"
                                 "9 elija el municipio PELPER  0\n"
-                                "10 nueva TIMLEP nueva1 x 28079"_s);
+                                "10 nueva TIMLEP nueva1 x 28079\n"
+                                "11 nueva PELPER POZ x 28079\n"
+                                "12 nueva PELPER nueva2 x 28079\n"
+                                "13 nueva TIMLEP nueva2 x 28079\n"
+                                "14 en cautividad PELPER  28079\n"
+                                "15 posición oculta en iNaturalist PELPER  0"_s);
     QCOMPARE_EQ(filas[2].nombreLocalidad, u"Fuente del Oso"_s);
     QCOMPARE_EQ(filas[3].nombreLocalidad, u"Fuente del Oso"_s);
     QVERIFY(filas[8].candidatos.contains(28079) && filas[8].candidatos.size() >= 2);
@@ -111,19 +138,33 @@ void tst_ImportStore::importar() {
     const int antes = bd.Contar(u"observacion"_s);
     const auto resumen = store.Guardar(&filas, u"ANA"_s);
     QVERIFY2(resumen, qPrintable(store.error()));
-    QCOMPARE_EQ(resumen->observaciones, 4);
-    QCOMPARE_EQ(resumen->localidades, 3);
+    QCOMPARE_EQ(resumen->observaciones, 7);
+    QCOMPARE_EQ(resumen->localidades, 4);
     QCOMPARE_EQ(resumen->omitidas, (QMap<QString, int>{{u"duplicada"_s, 2},
+                                                       {u"en cautividad"_s, 1},
+                                                       {u"posición oculta en iNaturalist"_s, 1},
                                                        {u"fuera de España"_s, 1},
                                                        {u"sin fecha"_s, 1},
                                                        {u"especie no reconocida"_s, 1},
                                                        {u"sin marcar"_s, 1}}));
-    QCOMPARE_EQ(bd.Contar(u"observacion"_s), antes + 4);
+    QCOMPARE_EQ(bd.Contar(u"observacion"_s), antes + 7);
+    // The stored localities keep their uncertainties; the new one of rows 12 and 13 reaches
+    // from row 12's point to the far side of row 13's circle; the others are unknown.
+    const double alcance = std::max(5.0, std::hypot(double(filas[12].este - filas[11].este),
+                                                    double(filas[12].norte - filas[11].norte)) +
+                                             8.0);
+    QSqlQuery incertidumbres(bd.db());
+    QVERIFY(incertidumbres.exec(u"SELECT coalesce(CAST(incertidumbre AS TEXT), '-') FROM "
+                                "localidad ORDER BY id_localidad"_s));
+    QStringList metros;
+    while (incertidumbres.next())
+        metros << incertidumbres.value(0).toString();
+    QCOMPARE_EQ(metros.join(u' '), u"- - 20 - - - %1"_s.arg(std::ceil(alcance)));
     // Codes as the code prompt proposes them: the observer's and the next number.
     const QString siguiente = u"ANA%1"_s.arg(antes + 1);
     QCOMPARE_EQ(bd.Valor(u"SELECT cod_localidad || ':' || localidad || ':' || muni || ':' || "
                          "prov || ':' || utmhuso || ':' || utmx || ':' || utmy || ':' || utm10k "
-                         "|| ':' || utm1k FROM localidad WHERE id_localidad = 3"_s)
+                         "|| ':' || utm1k FROM localidad WHERE id_localidad = 4"_s)
                     .toString(),
                 siguiente + u":Fuente del Oso:28079:28:30:440441:4474253:VK47:VK4074"_s);
     QCOMPARE_EQ(bd.Valor(u"SELECT count(*) FROM localidad WHERE localidad = 'Cerro' AND utmx = "
@@ -151,7 +192,7 @@ void tst_ImportStore::importar() {
     auto segunda = otra.Guardar(&filas, u"ANA"_s);
     QVERIFY(segunda);
     QCOMPARE_EQ(segunda->observaciones + segunda->localidades, 0);
-    QCOMPARE_EQ(bd.Contar(u"observacion"_s), antes + 4);
+    QCOMPARE_EQ(bd.Contar(u"observacion"_s), antes + 7);
     QVERIFY(!otra.Guardar(&filas, QString()));
     QCOMPARE_EQ(otra.error(), u"Elija el observador de las observaciones."_s);
 }

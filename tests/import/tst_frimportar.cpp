@@ -287,6 +287,34 @@ void tst_frimportar::sesion() {
              qPrintable(MessageService::Ultimo().texto));
     QCOMPARE_EQ(bd.Contar(u"observacion"_s), 603);
 
+    // The owner's own iNaturalist export: the obscured row is taken at its true point with
+    // the platform's precision; the one without its true point and the captive one are
+    // left out, and the report says why.
+    v.Abrir(Escribir(bd, u"propias.csv"_s,
+                     "id,observed_on,time_observed_at,scientific_name,latitude,longitude,"
+                     "positional_accuracy,private_latitude,private_longitude,"
+                     "coordinates_obscured,captive_cultivated,place_guess\n"
+                     "1,2024-04-12,2024-04-12 19:40:00 UTC,Chioglossa lusitanica,42.21903,"
+                     "-8.56712,12,42.28734,-8.41325,true,false,Cascada\n"
+                     "2,2024-04-12,2024-04-12 19:55:00 UTC,Chioglossa lusitanica,42.19845,"
+                     "-8.60124,9,,,true,false,Pontevedra\n"
+                     "3,2024-04-13,,Trachemys scripta,40.41526,-3.68450,5,,,false,true,Retiro\n"));
+    QCOMPARE_EQ(v.Columna(C::ColEstado),
+                QStringList({"nueva", "posición oculta en iNaturalist", "en cautividad"}));
+    QCOMPARE_EQ(v.Celda(0, C::ColUtm10), u"NG48"_s);
+    QCOMPARE_EQ(v.Celda(0, C::ColIncertidumbre), u"12"_s);
+    QCOMPARE_EQ(v.Marcas(), u"x--"_s);
+    v.Importar();
+    QCOMPARE_EQ(MessageService::Ultimo().texto,
+                u"Se han guardado 1 observación y 1 localidad nueva. Filas no importadas: 1 en "
+                "cautividad; 1 posición oculta en iNaturalist."_s);
+    QCOMPARE_EQ(bd.Valor(u"SELECT l.utm10k || ' ' || l.incertidumbre FROM observacion o JOIN "
+                         "localidad l ON l.cod_localidad = o.localidad WHERE o.fecha = "
+                         "'2024-04-12'"_s)
+                    .toString(),
+                u"NG48 12"_s);
+    QCOMPARE_EQ(bd.Contar(u"observacion"_s), 604);
+
     // A failure half way: nothing is stored, and the user is told.
     bd.Rechazar(u"observacion"_s, u"disco lleno"_s, u"NEW.especie = 'TIMLEP'"_s);
     v.Abrir(Escribir(bd, u"inat.csv"_s,
@@ -297,7 +325,7 @@ void tst_frimportar::sesion() {
     v.Importar();
     QVERIFY2(MessageService::Ultimo().texto.startsWith(u"No se ha importado nada: "_s),
              qPrintable(MessageService::Ultimo().texto));
-    QCOMPARE_EQ(bd.Contar(u"observacion"_s), 603);
+    QCOMPARE_EQ(bd.Contar(u"observacion"_s), 604);
     QCOMPARE_EQ(v.Marcas(), u"xx"_s);
 
     // A large platform export is read and previewed in memory bounded by its size. The peak

@@ -15,7 +15,8 @@
 using namespace Qt::StringLiterals;
 
 // Real provinces and municipalities (Ávila 5 / 5019, Madrid 28 / 28079), a quote, a locality
-// without coordinates or zone, and one whose square no list holds.
+// without coordinates or zone, and one whose square no list holds; the first one's point is
+// known to 30 m.
 inline void Poblar(const TestDatabase &bd) {
     const QString sql = u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmx, "
                         "utmy, utmhuso, utm1k, utm10k) VALUES (?,?,?,?,?,?,?,?,?)"_s;
@@ -24,14 +25,16 @@ inline void Poblar(const TestDatabase &bd) {
                       QVariant(), "UL50"});
     bd.Ejecutar(sql, {"MA'1", "Laguna", 28, 28079, 440291, 4474254, "30", "VK4074", "VK47"});
     bd.Ejecutar(sql, {"aM2", "Prado", 28, 28079, QVariant(), QVariant(), "", "", "ZZ99"});
+    bd.Ejecutar(u"UPDATE localidad SET incertidumbre = 30 WHERE cod_localidad = 'AV1'"_s);
 }
 
 // A locality's stored fields by code; empty when it is not stored.
 inline QString Fila(const TestDatabase &bd, const QString &codigo) {
     return bd
-        .Valor(u"SELECT printf('%s|%s|%s|%s|%s|%s|%s|%s|%s', cod_localidad, localidad, prov, "
+        .Valor(u"SELECT printf('%s|%s|%s|%s|%s|%s|%s|%s|%s|%s', cod_localidad, localidad, prov, "
                "muni, coalesce(utmx, 'null'), coalesce(utmy, 'null'), coalesce(utmhuso, 'null'), "
-               "coalesce(utm1k, 'null'), coalesce(utm10k, 'null')) FROM localidad "
+               "coalesce(utm1k, 'null'), coalesce(utm10k, 'null'), "
+               "coalesce(incertidumbre, 'null')) FROM localidad "
                "WHERE cod_localidad = ? COLLATE BINARY"_s,
                {codigo})
         .toString();

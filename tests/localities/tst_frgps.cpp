@@ -66,12 +66,17 @@ void tst_frgps::gps_data() {
     QTest::addColumn<bool>("rellena");
     QTest::addColumn<QString>("aviso"); // part of the last message, or empty
     QTest::addColumn<QString>("lugar"); // the province and municipality filled in
+    // Typed into frgps's uncertainty, which only the locality form keeps and so is offered;
+    // that form had 500 m for its old point.
+    QTest::addColumn<QString>("incert");
 
     const QString wgs = u"WGS84 / ETRS89"_s;
     const auto fila = [](const char *nombre, const QString &f, const QString &pos,
                          const QString &datum, const QStringList &ed50, const QString &resp,
-                         bool rellena, const QString &aviso, const QString &lugar = u"|"_s) {
-        QTest::newRow(nombre) << f << pos << datum << ed50 << resp << rellena << aviso << lugar;
+                         bool rellena, const QString &aviso, const QString &lugar = u"|"_s,
+                         const QString &incert = {}) {
+        QTest::newRow(nombre) << f << pos << datum << ed50 << resp << rellena << aviso << lugar
+                              << incert;
     };
     const QString madrid = u"Madrid|Madrid"_s;
     fila("newobs grados decimales", u"newobs"_s, u"40.4168, -3.7038"_s, wgs, {}, {}, true, {},
@@ -89,7 +94,7 @@ void tst_frgps::gps_data() {
     fila("frinsLoc UTM ED50", u"frinsLoc"_s, {}, wgs, {u"30"_s, u"440316"_s, u"4474268"_s}, {},
          true, {}, madrid);
     fila("frinsLoc Canarias", u"frinsLoc"_s, u"28.3 -16.5"_s, wgs, {}, {}, true, {},
-         u"Santa Cruz de Tenerife|Güímar"_s);
+         u"Santa Cruz de Tenerife|Güímar"_s, u" 25 "_s);
     // Refusals: a message, nothing filled.
     fila("no es posición", u"newobs"_s, u"Fuente del Berro"_s, wgs, {}, {}, false,
          u"Formas admitidas"_s);
@@ -98,6 +103,11 @@ void tst_frgps::gps_data() {
     fila("hemisferio contradicho", u"newobs"_s, u"-40.4N 3.7W"_s, wgs, {}, {}, false,
          u"contradice"_s);
     fila("ED50 en Canarias", u"newobs"_s, u"28.3 -16.5"_s, u"ED50"_s, {}, {}, false, u"Canarias"_s);
+    const QString metros = u"no es un número entero de metros entre 1 y 20.000.000"_s;
+    fila("incertidumbre negativa", u"frinsLoc"_s, u"40.4168, -3.7038"_s, wgs, {}, {}, false, metros,
+         u"|"_s, u"-5"_s);
+    fila("incertidumbre texto", u"frinsLoc"_s, u"40.4168, -3.7038"_s, wgs, {}, {}, false, metros,
+         u"|"_s, u"unos diez"_s);
     fila("UTM ED50 sin huso", u"frinsLoc"_s, {}, wgs, {u""_s, u"440316"_s, u"4474268"_s}, {}, false,
          u"Elija el huso"_s);
     fila("huso ajeno", u"frinsLoc"_s, u"40.4, -30.5"_s, wgs, {}, {}, false, u"husos 27 a 31"_s);
@@ -123,6 +133,7 @@ void tst_frgps::gps() {
     QFETCH(bool, rellena);
     QFETCH(QString, aviso);
     QFETCH(QString, lugar);
+    QFETCH(QString, incert);
 
     TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(bd.ok());
@@ -136,16 +147,20 @@ void tst_frgps::gps() {
     if (observacion) {
         User::Escribir(Control(f.get(), u"Cbloc"_s), u"Charca nueva"_s);
         User::SalirDe(Control(f.get(), u"Cbloc"_s));
+    } else {
+        User::Escribir(Control(f.get(), u"Txincert"_s), u"500"_s);
     }
 
     MessageService::Limpiar();
     for (const QChar r : respuestas)
         MessageService::EncolarRespuesta(r == u'S' ? QMessageBox::Yes : QMessageBox::No);
     Vista vista;
-    bool abierto = false;
+    bool abierto = false, ofrecida = false;
     ChoiceService::Prueba().dialogo = [&](QDialog *d) {
         abierto = true;
         d->show();
+        ofrecida = Control(d, u"Txincert"_s)->isVisible();
+        if (ofrecida) User::Escribir(Control(d, u"Txincert"_s), incert);
         if (ed50.isEmpty()) {
             User::Escribir(Control(d, u"Txpos"_s), posicion);
             User::Elegir(Control<QComboBox>(d, u"Cbdatum"_s), datum);
@@ -166,6 +181,10 @@ void tst_frgps::gps() {
     };
     Clic(f.get(), u"CdGps"_s);
     QVERIFY(abierto);
+    // The observation form keeps no uncertainty, so frgps does not offer one.
+    QCOMPARE(ofrecida, !observacion);
+    if (!observacion)
+        QCOMPARE(Texto(f.get(), u"Txincert"_s), rellena ? incert.trimmed() : u"500"_s);
 
     if (!rellena) {
         QVERIFY2(MessageService::Ultimo().texto.contains(aviso),

@@ -122,11 +122,27 @@ void tst_frinsLoc::sesion() {
     QCOMPARE(bd.Contar(u"localidad"_s), antes);
     QVERIFY(d.isVisible() && Texto(&d, u"Txloc"_s) == u"Fuente d'Agua"_s);
 
-    // Stored as typed, quotes included.
+    // An uncertainty that is no whole number of metres, typed or pasted, is refused.
     Escribir(&d, u"Txcod"_s, u"MA'3"_s);
+    auto *incert = Control<QLineEdit>(&d, u"Txincert"_s);
+    for (const QString &malo : {u"0"_s, u"-5"_s, u"12,5"_s}) {
+        User::Escribir(incert, QString());
+        QGuiApplication::clipboard()->setText(malo);
+        QTest::keyClick(incert, Qt::Key_V, Qt::ControlModifier);
+        Clic(&d, u"CdIns"_s);
+        QCOMPARE(Aviso(),
+                 u"Localidad no registrada|La incertidumbre «%1» no es un número entero "
+                 "de metros entre 1 y 20.000.000. Déjela vacía si no se conoce."_s.arg(malo));
+        QVERIFY(d.isVisible() && incert->hasFocus());
+    }
+    QCOMPARE(bd.Contar(u"localidad"_s), antes);
+
+    // Stored as typed, quotes included.
+    Escribir(&d, u"Txincert"_s, u"25"_s);
     Clic(&d, u"CdIns"_s);
     QCOMPARE(Aviso(), u"Tritodex|Se ha registrado la Localidad MA'3 en la base de datos"_s);
-    QCOMPARE(Fila(bd, u"MA'3"_s), u"MA'3|Fuente d'Agua|28|28079|440291|4474254|30|VK4074|VK47"_s);
+    QCOMPARE(Fila(bd, u"MA'3"_s),
+             u"MA'3|Fuente d'Agua|28|28079|440291|4474254|30|VK4074|VK47|25"_s);
     QVERIFY(!d.isVisible() && d.result() == QDialog::Accepted);
 
     // Province first: the coordinates switch off, the municipality narrows the squares, and
@@ -151,7 +167,7 @@ void tst_frinsLoc::sesion() {
     Escribir(&p, u"Txcod"_s, u"AV9"_s);
     Escribir(&p, u"Txloc"_s, u"Pozo"_s);
     Clic(&p, u"CdIns"_s);
-    QCOMPARE(Fila(bd, u"AV9"_s), u"AV9|Pozo|5|5019|null|null|||UL50"_s);
+    QCOMPARE(Fila(bd, u"AV9"_s), u"AV9|Pozo|5|5019|null|null|||UL50|null"_s);
 }
 
 QTEST_MAIN(tst_frinsLoc)

@@ -1,8 +1,10 @@
 #include "Localidades.h"
 
+#include "gui/ChoiceService.h"
 #include "localities/frmodifloc.h"
 
 #include <QClipboard>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
 
@@ -18,11 +20,11 @@ QString Id(const TestDatabase &bd, const QString &codigo) {
         .toString();
 }
 // What the form shows: code, name, easting, northing, zone, 1-km and 10-km squares,
-// province, municipality.
+// province, municipality, uncertainty.
 QString Mostrado(QWidget *d) {
     QStringList r{Control<QLabel>(d, u"Lbcode"_s)->text()};
-    for (const char *c :
-         {"Txloc", "Txutmx", "Txutmy", "Cbhuso", "txutm1k", "cb10k", "Cbprov", "Cbmuni"})
+    for (const char *c : {"Txloc", "Txutmx", "Txutmy", "Cbhuso", "txutm1k", "cb10k", "Cbprov",
+                          "Cbmuni", "Txincert"})
         r << Texto(d, QString::fromLatin1(c));
     return r.join(u'|');
 }
@@ -37,10 +39,10 @@ void tst_frmodifloc::sesion() {
     frmodifloc d(Id(bd, u"BA2"_s));
     QVERIFY(d.Cargado());
     d.show();
-    QCOMPARE(Mostrado(&d), u"BA2|Arroyo d'Ávila||| ||UL50|Ávila|Ávila"_s);
+    QCOMPARE(Mostrado(&d), u"BA2|Arroyo d'Ávila||| ||UL50|Ávila|Ávila|"_s);
     Clic(&d, u"cdAct"_s);
     QCOMPARE(Aviso(), u"Tritodex|Actualización realizada"_s);
-    QCOMPARE(Fila(bd, u"BA2"_s), u"BA2|Arroyo d'Ávila|5|5019|null|null| ||UL50"_s);
+    QCOMPARE(Fila(bd, u"BA2"_s), u"BA2|Arroyo d'Ávila|5|5019|null|null| ||UL50|null"_s);
     QVERIFY(!d.isVisible());
 
     // Each refusal in its order, the form left as it was; then "Salir" stores nothing.
@@ -71,7 +73,19 @@ void tst_frmodifloc::sesion() {
              QTest::keyClick(Control<QLineEdit>(&m, u"Txutmx"_s), Qt::Key_V, Qt::ControlModifier);
          },
          u"Localidad no modificada|El campo longitud (E) debe ser un número entero."_s},
+        {[&] {
+             Escribir(&m, u"Txincert"_s, QString());
+             QGuiApplication::clipboard()->setText(u"-5"_s);
+             QTest::keyClick(Control<QLineEdit>(&m, u"Txincert"_s), Qt::Key_V, Qt::ControlModifier);
+         },
+         u"Localidad no modificada|La incertidumbre «-5» no es un número entero de metros entre "
+         "1 y 20.000.000. Déjela vacía si no se conoce."_s},
+        // Without its point an uncertainty describes nothing.
+        {[&] { Escribir(&m, u"Txutmy"_s, QString()); },
+         u"Localidad no modificada|La incertidumbre es la de un punto: escriba sus coordenadas o "
+         "deje vacía la incertidumbre."_s},
     };
+    QCOMPARE(Texto(&m, u"Txincert"_s), u"30"_s);
     Escribir(&m, u"Txloc"_s, u"  Charca Nueva"_s);
     for (const Caso &c : casos) {
         c.accion();
@@ -83,6 +97,8 @@ void tst_frmodifloc::sesion() {
         Elegir(&m, u"Cbmuni"_s, u"Ávila"_s);
         Elegir(&m, u"cb10k"_s, u"UL50"_s);
         Escribir(&m, u"Txutmx"_s, u"358725"_s);
+        Escribir(&m, u"Txutmy"_s, u"4503329"_s);
+        Escribir(&m, u"Txincert"_s, u"30"_s);
     }
     QCOMPARE(Fila(bd, u"AV1"_s), av1);
     Clic(&m, u"Command2"_s);
@@ -99,7 +115,36 @@ void tst_frmodifloc::sesion() {
     QCOMPARE(MessageService::Mostrados().at(MessageService::Mostrados().size() - 2).porDefecto,
              QMessageBox::No);
     QCOMPARE(Aviso(), u"Tritodex|Actualización realizada"_s);
-    QCOMPARE(Fila(bd, u"AV1"_s), u"AV1|Charca del Sapo|28|28079|358725|4503329|30|UL5803|UL50"_s);
+    QCOMPARE(Fila(bd, u"AV1"_s),
+             u"AV1|Charca del Sapo|28|28079|358725|4503329|30|UL5803|UL50|30"_s);
+
+    // A point brought from the GPS form replaces the uncertainty shown with the one given
+    // there, none included; the user sees it and may change it before saving.
+    frmodifloc g(Id(bd, u"AV1"_s));
+    g.show();
+    QCOMPARE(Texto(&g, u"Txincert"_s), u"30"_s);
+    QString dada;
+    bool ofrecida = false;
+    ChoiceService::Prueba().dialogo = [&](QDialog *gps) {
+        gps->show();
+        ofrecida = Control<QLineEdit>(gps, u"Txincert"_s)->isVisible();
+        Escribir(gps, u"Txpos"_s, u"40.6566, -4.6812"_s);
+        Escribir(gps, u"Txincert"_s, dada);
+        Clic(gps, u"CdAceptar"_s);
+        return gps->result();
+    };
+    for (const QString &metros : {QString(), u"8"_s}) {
+        Escribir(&g, u"Txincert"_s, u"30"_s);
+        dada = metros;
+        Clic(&g, u"CdGps"_s);
+        QVERIFY(ofrecida);
+        QCOMPARE(Texto(&g, u"Txincert"_s), metros);
+    }
+    ChoiceService::Prueba().dialogo = nullptr;
+    Clic(&g, u"cdAct"_s);
+    QCOMPARE(Aviso(), u"Tritodex|Actualización realizada"_s);
+    QCOMPARE(Fila(bd, u"AV1"_s), u"AV1|Charca del Sapo|5|5019|%1|%2|30|UL5803|UL50|8"_s.arg(
+                                     Texto(&g, u"Txutmx"_s), Texto(&g, u"Txutmy"_s)));
 
     // A square the list lacks is kept; leading blanks of the name are kept; a locality gone
     // meanwhile is said to be gone.
@@ -108,7 +153,7 @@ void tst_frmodifloc::sesion() {
     QCOMPARE(Texto(&z, u"cb10k"_s), u"ZZ99"_s);
     Escribir(&z, u"Txloc"_s, u" Prado Alto"_s);
     Clic(&z, u"cdAct"_s);
-    QCOMPARE(Fila(bd, u"aM2"_s), u"aM2| Prado Alto|28|28079|null|null| ||ZZ99"_s);
+    QCOMPARE(Fila(bd, u"aM2"_s), u"aM2| Prado Alto|28|28079|null|null| ||ZZ99|null"_s);
     frmodifloc ido(Id(bd, u"MA'1"_s));
     ido.show();
     bd.Ejecutar(u"DELETE FROM localidad WHERE cod_localidad = 'MA''1'"_s);

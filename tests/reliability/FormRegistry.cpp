@@ -69,9 +69,11 @@ const QString kLocalidad =
 // A locality's controls, named otherwise in the observation form.
 struct ControlesLocalidad {
     QString nombre, x, y, utm1k;
+    QString incertidumbre = {}; // only where the form keeps one
 };
 const ControlesLocalidad kEnObservacion{u"Cbloc"_s, u"Txlong"_s, u"Txlat"_s, u"tx1k"_s};
-const ControlesLocalidad kEnLocalidad{u"Txloc"_s, u"Txutmx"_s, u"Txutmy"_s, u"txutm1k"_s};
+const ControlesLocalidad kEnLocalidad{u"Txloc"_s, u"Txutmx"_s, u"Txutmy"_s, u"txutm1k"_s,
+                                      u"Txincert"_s};
 
 void RellenarLocalidad(QWidget *f, const ControlesLocalidad &c) {
     Poner(f, {{c.nombre, u"Fuente del Berro"_s},
@@ -101,6 +103,7 @@ QList<Columna> ColumnasLocalidad(const ControlesLocalidad &c, Regla nombre, cons
         {c.utm1k, u"utm1k"_s},
         {u"cb10k"_s, u"utm10k"_s},
     };
+    if (!c.incertidumbre.isEmpty()) r.append({c.incertidumbre, u"incertidumbre"_s, Regla::Entero});
     if (!codigo.isEmpty()) r.prepend({codigo, u"cod_localidad"_s, Regla::Codigo});
     return r;
 }
@@ -193,7 +196,7 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          u"Se ha registrado la Localidad"_s,
          {{u"localidad"_s, u"rowid > :max"_s, true,
            ColumnasLocalidad(kEnLocalidad, Regla::Texto, u"Txcod"_s)}},
-         {kEnLocalidad.x, kEnLocalidad.y},
+         {kEnLocalidad.x, kEnLocalidad.y, kEnLocalidad.incertidumbre},
          {kEnLocalidad.nombre}},
 
         {u"frmodifloc"_s,
@@ -204,7 +207,7 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          u"Actualización realizada"_s,
          {{u"localidad"_s, u"cod_localidad = :Lbcode"_s, true,
            ColumnasLocalidad(kEnLocalidad, Regla::Texto, u"Lbcode"_s)}},
-         {kEnLocalidad.x, kEnLocalidad.y},
+         {kEnLocalidad.x, kEnLocalidad.y, kEnLocalidad.incertidumbre},
          {kEnLocalidad.nombre}},
 
         // The list's filters: nothing is stored, whatever they hold.
@@ -266,7 +269,11 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
         // Coordinates handed to the form that asked, never stored by this one.
         {u"frgps"_s,
          kObservador,
-         [] { return new frgps([](int, qint64, qint64, const MunicipalityLocator::Lugar &) {}); },
+         // As the locality forms open it: the uncertainty offered.
+         [] {
+             return new frgps([](int, qint64, qint64, const MunicipalityLocator::Lugar &) {},
+                              nullptr, [](const QVariant &) {});
+         },
          [](QWidget *f) {
              Poner(f, {{u"Txpos"_s, u"40.4168, -3.7038"_s}});
          },
