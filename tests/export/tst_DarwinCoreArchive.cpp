@@ -10,6 +10,7 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Progreso.h"
+#include "localities/frmodifloc.h"
 
 #include <GeographicLib/MGRS.hpp>
 #include <GeographicLib/UTMUPS.hpp>
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -357,8 +359,22 @@ void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
     };
     for (const Anotar::Registro &r : kAnotados)
         QCOMPARE(Anotar::Observacion(r), u"Se ha registrado la observación en la base de datos"_s);
-    QVERIFY(bd_->Ejecutar(u"UPDATE localidad SET incertidumbre = 25 WHERE localidad = "
-                          "'Río Sarela'"_s));
+    {
+        // The uncertainty as the user gives it: on the locality change form.
+        frmodifloc m(bd_->Valor(u"SELECT id_localidad FROM localidad WHERE localidad = "
+                                "'Río Sarela'"_s)
+                         .toString());
+        m.show();
+        QLineEdit *incert = m.findChild<QLineEdit *>(u"Txincert"_s);
+        User::Escribir(incert, u"25"_s);
+        User::SalirDe(incert);
+        MessageService::Limpiar();
+        QTest::mouseClick(m.findChild<QPushButton *>(u"cdAct"_s), Qt::LeftButton);
+        QCOMPARE(bd_->Valor(u"SELECT incertidumbre FROM localidad WHERE localidad = "
+                            "'Río Sarela'"_s)
+                     .toInt(),
+                 25);
+    }
     const QStringList antes = registros();
     QCOMPARE(antes.size(), 9);
     User::Elegir(f_->findChild<QComboBox *>("Cblicencia"), u"CC BY-NC 4.0"_s);
