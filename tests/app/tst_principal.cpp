@@ -1,4 +1,3 @@
-#include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 
 #include "app/Startup.h"
@@ -199,30 +198,6 @@ void tst_principal::copiasAlArrancar() {
     QVERIFY(MessageService::Ultimo().texto.startsWith(
         u"No se ha podido hacer la copia de seguridad automática"_s));
     QVERIFY(ModConex::DatabaseConnection().isOpen());
-
-    // The copies on a full disk, then on a read-only one: the message says why the copy
-    // cannot be made, not that the data cannot be saved.
-    QVERIFY(QFile::remove(Backups::Carpeta()));
-    FullDisk disco(Backups::Carpeta(), 64);
-    QVERIFY2(disco.ok(), qPrintable(disco.error()));
-    const QString aviso =
-        u"No se ha podido hacer la copia de seguridad automática de los datos: "_s;
-    for (const QString &causa :
-         {u"El disco está lleno: no se ha podido escribir el archivo "_s,
-          u"No se puede crear la copia en la carpeta %1: el disco es de solo lectura."_s.arg(
-              QDir::toNativeSeparators(Backups::Carpeta()))}) {
-        if (!causa.startsWith(u"El disco"_s)) QVERIFY(disco.SoloLectura(true));
-        MessageService::Limpiar();
-        {
-            principal p;
-            p.Form_Load();
-        }
-        QCOMPARE(MessageService::Mostrados().size(), 1);
-        QVERIFY2(MessageService::Ultimo().texto.startsWith(aviso + causa),
-                 qPrintable(MessageService::Ultimo().texto));
-        QVERIFY(QDir(Backups::Carpeta()).isEmpty());
-    }
-    QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (especie) VALUES ('SALSAL')"_s));
 }
 
 void tst_principal::ventanas() {

@@ -1,4 +1,4 @@
-#include "support/FullDisk.h"
+#include "support/KeptOnFullDisk.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
@@ -346,35 +346,17 @@ void tst_frfenologia::exportar() {
         exportar(u"no/hay/carpeta.png"_s).startsWith(u"No se ha podido guardar el gráfico en "_s));
     QVERIFY(!QFile::exists(destino));
 
-    // On a full disk (a real one) and when the user cancels while drawing or before the
-    // file is written, in each format: the file of that name stays as it was. The full disk
-    // is said in Spanish under the warning icon; a cancel says nothing.
+    // On a full disk and cancelled while drawing or before the file is written, in each
+    // format: the file of that name stays as it was.
     FullDisk disco(bd.carpeta() + u"/disco"_s);
     QVERIFY2(disco.ok(), qPrintable(disco.error()));
-    for (const QString &tipo : {u"png"_s, u"svg"_s, u"pdf"_s})
-        for (int cancelarEn : {0, 1, 2}) {
-            const QString nombre = u"disco/grafico."_s + tipo, ruta = bd.carpeta() + u'/' + nombre;
-            QFile viejo(ruta);
-            QVERIFY(viejo.open(QIODevice::WriteOnly) && viejo.write("el de antes") == 11);
-            viejo.close();
-            if (cancelarEn == 0) QVERIFY(disco.Llenar());
-            Progreso::Limpiar();
-            Progreso::CancelarEn(cancelarEn);
-            QCOMPARE(exportar(nombre),
-                     cancelarEn ? QString()
-                                : u"No se ha podido guardar el gráfico en %1.\n\nEl disco está "
-                                  "lleno: no se ha podido escribir el archivo %1."_s.arg(ruta));
-            if (cancelarEn == 0) QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
-            QCOMPARE(Progreso::Vistos().size(), 1);
-            QCOMPARE(Progreso::Vistos()[0].cancelado, cancelarEn > 0);
-            QVERIFY(viejo.open(QIODevice::ReadOnly));
-            QCOMPARE(viejo.readAll(), "el de antes");
-            viejo.close();
-            QCOMPARE(QDir(disco.carpeta()).entryList(QDir::Files),
-                     QStringList{QFileInfo(ruta).fileName()});
-            QVERIFY(QFile::remove(ruta));
-            disco.Vaciar();
-        }
+    for (const QString &tipo : {u"png"_s, u"svg"_s, u"pdf"_s}) {
+        const QString nombre = u"disco/grafico."_s + tipo, ruta = bd.carpeta() + u'/' + nombre;
+        KeptOnFullDisk(disco, ruta,
+                       u"No se ha podido guardar el gráfico en %1.\n\nEl disco está lleno: no "
+                       "se ha podido escribir el archivo %1."_s.arg(ruta),
+                       [&] { exportar(nombre); });
+    }
 }
 
 QTEST_MAIN(tst_frfenologia)
