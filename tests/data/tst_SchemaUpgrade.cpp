@@ -4,6 +4,7 @@
 #include "data/CreacionBaseDatos.h"
 #include "data/ModConex.h"
 #include "data/SchemaUpgrade.h"
+#include "support/Files.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -112,9 +113,7 @@ QList<QStringList> tst_SchemaUpgrade::Filas(const QString &sql, QSqlDatabase db)
 }
 
 QByteArray tst_SchemaUpgrade::Huella() const {
-    QFile f(ruta_);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+    return QCryptographicHash::hash(Files::Read(ruta_), QCryptographicHash::Sha256);
 }
 
 void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {

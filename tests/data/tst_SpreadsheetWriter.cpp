@@ -1,3 +1,4 @@
+#include "support/Files.h"
 #include "support/FullDisk.h"
 #include "support/SheetReader.h"
 #include "support/TestDatabase.h"
@@ -14,13 +15,6 @@
 using namespace Qt::StringLiterals;
 
 // The writer read back from the file's XML: values, kinds, formats, header and widths.
-namespace {
-QByteArray Leer(const QString &ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-} // namespace
-
 class tst_SpreadsheetWriter : public QObject {
     Q_OBJECT
 private slots:
@@ -121,16 +115,14 @@ void tst_SpreadsheetWriter::hoja() {
     for (const Caso &c : fallos) {
         // What a failure must leave: the file of the same name as it was, or none.
         if (c.lleno) {
-            QFile viejo(c.destino);
-            QVERIFY(viejo.open(QIODevice::WriteOnly) && viejo.write("hoja vieja") == 10);
-            viejo.close();
+            QVERIFY(Files::Write(c.destino, "hoja vieja"));
             QVERIFY(disco.Llenar());
         }
         if (c.temporalLleno) {
             QVERIFY(disco.Llenar());
             qputenv("TMPDIR", QFile::encodeName(disco.carpeta()));
         }
-        const QByteArray antes = QFile::exists(c.destino) ? Leer(c.destino) : QByteArray();
+        const QByteArray antes = QFile::exists(c.destino) ? Files::Read(c.destino) : QByteArray();
         QSqlQuery q = c.consulta == u"sin filas" ? std::move(sinFilas)
                       : c.consulta == u"mala"    ? std::move(mala)
                       : c.consulta == u"larga"   ? std::move(larga)
@@ -145,7 +137,7 @@ void tst_SpreadsheetWriter::hoja() {
         if (antes.isEmpty())
             QVERIFY(!QFile::exists(c.destino));
         else
-            QCOMPARE(Leer(c.destino), antes);
+            QCOMPARE(Files::Read(c.destino), antes);
         const QString carpeta = QFileInfo(c.destino).absolutePath();
         QCOMPARE(QDir(carpeta).entryList({u"*.parcial"_s}, QDir::Files), QStringList());
         disco.Vaciar();

@@ -2,6 +2,7 @@
 // reads it: meta.xml first, then occurrence.txt column by column, then eml.xml.
 
 #include "support/Anotar.h"
+#include "support/Files.h"
 #include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
@@ -706,9 +707,7 @@ void tst_DarwinCoreArchive::fallos() {
 
     // An earlier archive of the day is replaced whole; a record without a place is named;
     // the folder gone makes no archive.
-    QFile viejo(carpeta_ + u"/TDX_DwC_20110509.zip"_s);
-    QVERIFY(viejo.open(QIODevice::WriteOnly) && viejo.write("no es un zip") == 12);
-    viejo.close();
+    QVERIFY(Files::Write(carpeta_ + u"/TDX_DwC_20110509.zip"_s, "no es un zip"));
     bd_->Ejecutar(u"INSERT INTO observacion (fecha, especie) VALUES ('2011-05-01', 'SALSAL')"_s);
     QVERIFY(Pulsar(*f_).endsWith(u"\n\nSin coordenadas: 1 observación, porque su localidad no "
                                  "tiene huso con coordenadas o un cuadrado válido."_s));
@@ -721,11 +720,7 @@ void tst_DarwinCoreArchive::fallos() {
     QVERIFY2(disco.ok(), qPrintable(disco.error()));
     const QString enDisco = disco.carpeta() + u"/TDX_DwC_20110509.zip"_s;
     QVERIFY(QFile::copy(carpeta_ + u"/TDX_DwC_20110509.zip"_s, enDisco));
-    const auto Bytes = [](const QString &ruta) {
-        QFile f(ruta);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
-    const QByteArray previo = Bytes(enDisco);
+    const QByteArray previo = Files::Read(enDisco);
     QVERIFY(f_->AbrirCarpeta(disco.carpeta()));
     const QString lleno = u"Darwin Core (GBIF)|El disco está lleno: no se ha podido escribir el "
                           "archivo %1.\n\nNo se ha generado el archivo."_s.arg(enDisco);
@@ -745,7 +740,7 @@ void tst_DarwinCoreArchive::fallos() {
         if (cancelarEn <= 0) QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
         QCOMPARE(Progreso::Vistos().size(), 1);
         QCOMPARE(Progreso::Vistos()[0].cancelado, cancelarEn > 0);
-        QCOMPARE(Bytes(enDisco), previo);
+        QCOMPARE(Files::Read(enDisco), previo);
         QVERIFY(disco.SoloLectura(false));
         QCOMPARE(QDir(disco.carpeta()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
                  QStringList{u"TDX_DwC_20110509.zip"_s});

@@ -1,4 +1,5 @@
 #include "import/frimportar.h"
+#include "support/Files.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
@@ -109,8 +110,7 @@ struct Ventana {
 
 QString Escribir(const TestDatabase &bd, const QString &nombre, const QByteArray &texto) {
     const QString ruta = bd.carpeta() + u'/' + nombre;
-    QFile f(ruta);
-    if (f.open(QIODevice::WriteOnly)) f.write(texto);
+    Files::Write(ruta, texto);
     return ruta;
 }
 
