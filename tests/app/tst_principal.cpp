@@ -1,3 +1,4 @@
+#include "support/Files.h"
 #include "support/TestDatabase.h"
 
 #include "app/Startup.h"
@@ -186,9 +187,7 @@ void tst_principal::copiasAlArrancar() {
     for (const auto &c : Backups::Listar())
         QVERIFY(QFile::remove(c.ruta));
     QVERIFY(QDir().rmdir(Backups::Carpeta()));
-    QFile estorbo(Backups::Carpeta());
-    QVERIFY(estorbo.open(QIODevice::WriteOnly));
-    estorbo.close();
+    QVERIFY(Files::Write(Backups::Carpeta(), {}));
     MessageService::Limpiar();
     {
         principal p;
@@ -217,14 +216,12 @@ void tst_principal::ventanas() {
     Accion(p, "help")->trigger();
     QCOMPARE(abiertas.size(), 0);
     QVERIFY(MessageService::Ultimo().texto.contains(u"Tritodex.pdf"_s));
-    QFile pdf(dir.filePath(u"Tritodex.pdf"_s));
-    QVERIFY(pdf.open(QIODevice::WriteOnly));
-    pdf.close();
+    const QString pdf = dir.filePath(u"Tritodex.pdf"_s);
+    QVERIFY(Files::Write(pdf, {}));
     MessageService::Limpiar();
     Accion(p, "help")->trigger();
     Accion(p, "web")->trigger();
-    QCOMPARE(abiertas,
-             QList<QUrl>({QUrl::fromLocalFile(pdf.fileName()), QUrl(u"https://www.gbif.es/"_s)}));
+    QCOMPARE(abiertas, QList<QUrl>({QUrl::fromLocalFile(pdf), QUrl(u"https://www.gbif.es/"_s)}));
     QVERIFY(MessageService::Mostrados().isEmpty());
 
     // Neither closes a window; "Acerca de..." closes every other one, then opens its own.

@@ -2,6 +2,7 @@
 // zoomed, panned, hovered and clicked, an observation opened, and the exported files.
 
 #include "DatosMapa.h"
+#include "support/Files.h"
 #include "support/KeptOnFullDisk.h"
 #include "support/User.h"
 
@@ -183,9 +184,7 @@ namespace {
 
 // How many shapes of each fill colour an SVG holds (a group's fill passes to its shapes).
 QHash<QString, int> Rellenos(const QString &ruta) {
-    QFile archivo(ruta);
-    if (!archivo.open(QIODevice::ReadOnly)) return {};
-    QXmlStreamReader x(&archivo);
+    QXmlStreamReader x(Files::Read(ruta));
     QStringList pila;
     QHash<QString, int> r;
     while (!x.atEnd()) {
@@ -275,9 +274,7 @@ void tst_frmapa::exportar() {
     // PDF.
     ruta = bd.carpeta() + u"/mapa.pdf"_s;
     QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
-    QFile pdf(ruta);
-    QVERIFY(pdf.open(QIODevice::ReadOnly));
-    QVERIFY(pdf.read(5) == "%PDF-");
+    QVERIFY(Files::Read(ruta).startsWith("%PDF-"));
 
     // A folder that does not exist, and a kind of file the map is not written as.
     for (const QString &malo :

@@ -1,4 +1,5 @@
 #include "import/ImportReader.h"
+#include "support/Files.h"
 #include "support/TestDatabase.h"
 
 #include "data/SpreadsheetWriter.h"
@@ -304,10 +305,8 @@ void tst_ImportReader::hojaDelPrograma() {
     // Another program's sheet: shared strings, a text date, the headers in the first row.
     QTemporaryDir dir;
     QDir(dir.path()).mkpath(u"xl/worksheets"_s);
-    auto escribir = [&](const QString &nombre, const QByteArray &texto) {
-        QFile f(dir.path() + u'/' + nombre);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(texto);
+    const auto escribir = [&](const QString &nombre, const QByteArray &texto) {
+        QVERIFY(Files::Write(dir.path() + u'/' + nombre, texto));
     };
     escribir(u"xl/sharedStrings.xml"_s,
              "<sst><si><t>FECHA</t></si><si><t>ESPECIE</t></si><si><t>LOCALIDAD</t></si>"
@@ -351,9 +350,7 @@ void tst_ImportReader::hojaDelPrograma() {
     QCOMPARE_EQ(LeerArchivo(enorme).error, u"La hoja es demasiado grande para importarla."_s);
 
     // Cut short: refused whole.
-    QFile f(ruta);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray entera = f.readAll();
+    const QByteArray entera = Files::Read(ruta);
     l = LeerDatos(entera.left(entera.size() * 2 / 3));
     QVERIFY(!l.ok && l.registros.isEmpty());
     QVERIFY2(l.error.startsWith(u"La hoja de cálculo está incompleta o dañada"_s),

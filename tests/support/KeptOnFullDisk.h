@@ -4,8 +4,8 @@
 // first reports: the file it would replace stays as it was, alone on the disk. The full
 // disk is said in one message, `lleno`, under the warning icon; a cancel says nothing.
 
-#include "support/FullDisk.h"
 #include "support/Files.h"
+#include "support/FullDisk.h"
 
 #include "gui/MessageService.h"
 #include "gui/Progreso.h"
