@@ -94,23 +94,16 @@ void tst_SpreadsheetWriter::hoja() {
         {u"sin filas"_s, bd.carpeta() + u"/no/existe.xlsx"_s, noCabe},
         {u"mala"_s, otra, noCabe},
         {u"larga"_s, otra, noCabe, u"NOMBRE en la fila 4"_s},
-        {QString(),
-         enDisco,
-         u"El disco está lleno: no se ha podido escribir el archivo "_s + enDisco,
-         {},
-         0,
-         true},
+        {.destino = enDisco,
+         .empieza = u"El disco está lleno: no se ha podido escribir el archivo "_s + enDisco,
+         .lleno = true},
         // libxlsxwriter itself would write an empty sheet and call it done.
-        {QString(),
-         ruta,
-         u"El disco está lleno: no se ha podido escribir la hoja de cálculo %1, que se prepara "
-         "en la carpeta temporal %2."_s.arg(ruta, disco.carpeta()),
-         {},
-         0,
-         false,
-         true},
-        {QString(), ruta, Avances::kCancelado, {}, 1},
-        {QString(), ruta, Avances::kCancelado, {}, 2},
+        {.destino = ruta,
+         .empieza = u"El disco está lleno: no se ha podido escribir la hoja de cálculo %1, que se "
+                    "prepara en la carpeta temporal %2."_s.arg(ruta, disco.carpeta()),
+         .temporalLleno = true},
+        {.destino = ruta, .empieza = Avances::kCancelado, .cancelarEn = 1},
+        {.destino = ruta, .empieza = Avances::kCancelado, .cancelarEn = 2},
     };
     for (const Caso &c : fallos) {
         // What a failure must leave: the file of the same name as it was, or none.
