@@ -193,9 +193,12 @@ void tst_principal::copiasAlArrancar() {
         principal p;
         p.Form_Load();
     }
+    // The copy's own cause, whole (each cause: tst_Backups).
+    QString causa;
+    QVERIFY(!Backups::Automatica(&causa) && !causa.isEmpty());
     QCOMPARE(MessageService::Mostrados().size(), 1);
-    QVERIFY(MessageService::Ultimo().texto.startsWith(
-        u"No se ha podido hacer la copia de seguridad automática"_s));
+    QCOMPARE(MessageService::Ultimo().texto,
+             u"No se ha podido hacer la copia de seguridad automática de los datos: "_s + causa);
     QVERIFY(ModConex::DatabaseConnection().isOpen());
 }
 
