@@ -1,3 +1,4 @@
+#include "support/Files.h"
 #include "support/TestDatabase.h"
 
 #include "app/principal.h"
@@ -23,24 +24,15 @@ private slots:
     void fuentes();
 };
 
-namespace {
-QString Leer(const QString &ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-} // namespace
-
 void tst_frsplash::licencia() {
-    QFile licencia(TRITODEX_SOURCE_DIR "/LICENSE");
-    QVERIFY(licencia.open(QIODevice::ReadOnly));
-    const QByteArray texto = licencia.readAll();
+    const QByteArray texto = Files::Read(TRITODEX_SOURCE_DIR "/LICENSE");
     QVERIFY(texto.startsWith("                    GNU GENERAL PUBLIC LICENSE\n"
                              "                       Version 3, 29 June 2007\n"));
     QVERIFY(texto.contains("END OF TERMS AND CONDITIONS"));
     // The licence's own text, unchanged: the digest of the FSF's file.
     QCOMPARE(QCryptographicHash::hash(texto, QCryptographicHash::Md5).toHex(),
              QByteArray("1ebbd3e34237af26da5dc08a4e440464"));
-    QVERIFY(Leer(TRITODEX_SOURCE_DIR "/README.md")
+    QVERIFY(QString::fromUtf8(Files::Read(TRITODEX_SOURCE_DIR "/README.md"))
                 .contains(u"GNU General Public License as published by the Free Software "
                           "Foundation, either version 3"_s));
 }
@@ -60,7 +52,7 @@ void tst_frsplash::fuentes() {
     QVERIFY(fuentes->geometry().bottom() < acerca->height());
     QVERIFY(fuentes->height() >= fuentes->heightForWidth(fuentes->width()));
 
-    const QString ayuda = Leer(TRITODEX_SOURCE_DIR "/docs/Tritodex.html");
+    const QString ayuda = QString::fromUtf8(Files::Read(TRITODEX_SOURCE_DIR "/docs/Tritodex.html"));
     QVERIFY(ayuda.contains(u"Licencia y fuentes</h1>"_s));
     // Each source with its licence, in the about window and in the help document alike.
     const QStringList nombres = {

@@ -15,9 +15,7 @@ class tst_MapaModelo : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cuadrados_data();
     void cuadrados();
-    void impacto_data();
     void impacto();
     void esquinas();
     void cuadricula();
@@ -34,115 +32,96 @@ void tst_MapaModelo::initTestCase() {
     QVERIFY2(grid.Cargar(bd->db()), qPrintable(grid.error()));
 }
 
-void tst_MapaModelo::cuadrados_data() {
-    QTest::addColumn<QString>("especie");
-    QTest::addColumn<QString>("desde");
-    QTest::addColumn<QString>("hasta");
-    QTest::addColumn<QString>("observador");
-    QTest::addColumn<int>("corte1");
-    QTest::addColumn<int>("corte2");
-    // square:records:species:class, by code; then records/species/no square/unknown.
-    QTest::addColumn<QString>("celdas");
-    QTest::addColumn<QString>("cuentas");
-    QTest::newRow("todas, riqueza")
-        << ""
-        << ""
-        << ""
-        << "" << 2000 << 2015 << "CS42:1:1:0 DF38:2:1:0 NH34:1:1:0 UK59:1:1:0 VK47:4:2:1"
-        << "13/3/2/2";
-    QTest::newRow("una especie, por año")
-        << "BUFSPI"
-        << ""
-        << ""
-        << "" << 2000 << 2015 << "CS42:1:1:1 NH34:1:1:0 UK59:1:1:2 VK47:2:1:1"
-        << "8/1/2/1";
-    QTest::newRow("otros cortes") << "BUFSPI"
-                                  << ""
-                                  << ""
-                                  << "" << 2011 << 2016
-                                  << "CS42:1:1:1 NH34:1:1:0 UK59:1:1:2 VK47:2:1:0"
-                                  << "8/1/2/1";
-    QTest::newRow("sinónimo con su especie") << "PODLIO"
-                                             << ""
-                                             << ""
-                                             << "" << 2000 << 2015 << "DF38:2:1:2"
-                                             << "2/1/0/0";
-    QTest::newRow("fechas") << ""
-                            << "2000-01-01"
-                            << "2015-12-31"
-                            << "" << 2000 << 2015 << "CS42:1:1:0 DF38:1:1:0 VK47:1:1:0"
-                            << "7/3/2/2";
-    QTest::newRow("observador en cualquier lugar")
-        << ""
-        << ""
-        << ""
-        << "Juliana" << 2000 << 2015 << "DF38:1:1:0 NH34:1:1:0 VK47:2:2:1"
-        << "4/3/0/0";
-    QTest::newRow("sin registros") << "SALSAL"
-                                   << ""
-                                   << ""
-                                   << "" << 2000 << 2015 << ""
-                                   << "0/0/0/0";
-}
-
 void tst_MapaModelo::cuadrados() {
-    QFETCH(QString, especie);
-    QFETCH(QString, desde);
-    QFETCH(QString, hasta);
-    QFETCH(QString, observador);
-    QFETCH(int, corte1);
-    QFETCH(int, corte2);
-    QFETCH(QString, celdas);
-    QFETCH(QString, cuentas);
-    FiltroMapa f{especie, QDate::fromString(desde, Qt::ISODate),
-                 QDate::fromString(hasta, Qt::ISODate), observador};
-    ClasesMapa clases;
-    clases.corte1 = corte1;
-    clases.corte2 = corte2;
-    AtlasStore store;
-    const auto r = store.Calcular(grid, f, clases);
-    QVERIFY2(r, qPrintable(store.error()));
-    QStringList vistas;
-    for (const auto &c : r->celdas)
-        vistas << u"%1:%2:%3:%4"_s.arg(grid.Cuadrados()[size_t(c.cuadrado)].codigo)
-                      .arg(c.registros)
-                      .arg(c.especies)
-                      .arg(c.clase);
-    vistas.sort();
-    QCOMPARE(vistas.join(u' '), celdas);
-    QCOMPARE(u"%1/%2/%3/%4"_s.arg(r->registros)
-                 .arg(r->especies)
-                 .arg(r->sinCuadricula)
-                 .arg(r->desconocidos),
-             cuentas);
-    // Nothing dropped: every record is drawn or listed.
-    int dibujados = 0;
-    for (const auto &c : r->celdas)
-        dibujados += c.registros;
-    QCOMPARE(dibujados + int(r->sinCuadrado.size()), r->registros);
-}
-
-void tst_MapaModelo::impacto_data() {
-    QTest::addColumn<QString>("codigo");
-    QTest::addColumn<int>("huso");
-    QTest::newRow("huso 30") << "VK47" << 30;
-    QTest::newRow("huso 29") << "NH34" << 29;
-    QTest::newRow("huso 31") << "DF38" << 31;
-    QTest::newRow("Canarias, en el recuadro") << "CS42" << 28;
+    // Per filter: square:records:species:class, by code; then records/species/no square/unknown.
+    const struct {
+        QString especie, desde, hasta, observador;
+        int corte1, corte2;
+        QString celdas, cuentas;
+    } casos[] = {
+        {{},
+         {},
+         {},
+         {},
+         2000,
+         2015,
+         u"CS42:1:1:0 DF38:2:1:0 NH34:1:1:0 UK59:1:1:0 VK47:4:2:1"_s,
+         u"13/3/2/2"_s},
+        {u"BUFSPI"_s,
+         {},
+         {},
+         {},
+         2000,
+         2015,
+         u"CS42:1:1:1 NH34:1:1:0 UK59:1:1:2 VK47:2:1:1"_s,
+         u"8/1/2/1"_s},
+        // Other class limits.
+        {u"BUFSPI"_s,
+         {},
+         {},
+         {},
+         2011,
+         2016,
+         u"CS42:1:1:1 NH34:1:1:0 UK59:1:1:2 VK47:2:1:0"_s,
+         u"8/1/2/1"_s},
+        // A synonym counts with its species.
+        {u"PODLIO"_s, {}, {}, {}, 2000, 2015, u"DF38:2:1:2"_s, u"2/1/0/0"_s},
+        {{},
+         u"2000-01-01"_s,
+         u"2015-12-31"_s,
+         {},
+         2000,
+         2015,
+         u"CS42:1:1:0 DF38:1:1:0 VK47:1:1:0"_s,
+         u"7/3/2/2"_s},
+        // The observer in any of the four places.
+        {{}, {}, {}, u"Juliana"_s, 2000, 2015, u"DF38:1:1:0 NH34:1:1:0 VK47:2:2:1"_s, u"4/3/0/0"_s},
+        {u"SALSAL"_s, {}, {}, {}, 2000, 2015, {}, u"0/0/0/0"_s},
+    };
+    for (const auto &k : casos) {
+        FiltroMapa f{k.especie, QDate::fromString(k.desde, Qt::ISODate),
+                     QDate::fromString(k.hasta, Qt::ISODate), k.observador};
+        ClasesMapa clases;
+        clases.corte1 = k.corte1;
+        clases.corte2 = k.corte2;
+        AtlasStore store;
+        const auto r = store.Calcular(grid, f, clases);
+        QVERIFY2(r, qPrintable(store.error()));
+        QStringList vistas;
+        for (const auto &c : r->celdas)
+            vistas << u"%1:%2:%3:%4"_s.arg(grid.Cuadrados()[size_t(c.cuadrado)].codigo)
+                          .arg(c.registros)
+                          .arg(c.especies)
+                          .arg(c.clase);
+        vistas.sort();
+        QCOMPARE(vistas.join(u' '), k.celdas);
+        QCOMPARE(u"%1/%2/%3/%4"_s.arg(r->registros)
+                     .arg(r->especies)
+                     .arg(r->sinCuadricula)
+                     .arg(r->desconocidos),
+                 k.cuentas);
+        // Nothing dropped: every record is drawn or listed.
+        int dibujados = 0;
+        for (const auto &c : r->celdas)
+            dibujados += c.registros;
+        QCOMPARE(dibujados + int(r->sinCuadrado.size()), r->registros);
+    }
 }
 
 void tst_MapaModelo::impacto() {
-    QFETCH(QString, codigo);
-    QFETCH(int, huso);
-    // The centre of the square, from its code, through GeographicLib.
-    const int i = grid.Indice(codigo, huso);
-    QVERIFY(i >= 0);
-    const auto &c = grid.Cuadrados()[size_t(i)];
-    double lat, lon;
-    GeographicLib::UTMUPS::Reverse(huso, true, c.este0 + 5000, c.norte0 + 5000, lat, lon);
-    const auto p = grid.AMapa({lat, lon});
-    QVERIFY(p);
-    QCOMPARE(grid.Cuadrados()[size_t(grid.CuadradoEn(*p))].codigo, codigo);
+    // The centre of a square of each zone, the Canaries' in their inset, from its code
+    // through GeographicLib.
+    for (const auto &[codigo, huso] :
+         {std::pair{u"VK47"_s, 30}, {u"NH34"_s, 29}, {u"DF38"_s, 31}, {u"CS42"_s, 28}}) {
+        const int i = grid.Indice(codigo, huso);
+        QVERIFY2(i >= 0, qPrintable(codigo));
+        const auto &c = grid.Cuadrados()[size_t(i)];
+        double lat, lon;
+        GeographicLib::UTMUPS::Reverse(huso, true, c.este0 + 5000, c.norte0 + 5000, lat, lon);
+        const auto p = grid.AMapa({lat, lon});
+        QVERIFY(p);
+        QCOMPARE(grid.Cuadrados()[size_t(grid.CuadradoEn(*p))].codigo, codigo);
+    }
     // Far out at sea there is no square.
     QCOMPARE(grid.CuadradoEn(*grid.AMapa({37.0, -10.5})), -1);
 }

@@ -2,7 +2,8 @@
 // zoomed, panned, hovered and clicked, an observation opened, and the exported files.
 
 #include "DatosMapa.h"
-#include "support/FullDisk.h"
+#include "support/Files.h"
+#include "support/KeptOnFullDisk.h"
 #include "support/User.h"
 
 #include "app/principal.h"
@@ -183,9 +184,7 @@ namespace {
 
 // How many shapes of each fill colour an SVG holds (a group's fill passes to its shapes).
 QHash<QString, int> Rellenos(const QString &ruta) {
-    QFile archivo(ruta);
-    if (!archivo.open(QIODevice::ReadOnly)) return {};
-    QXmlStreamReader x(&archivo);
+    QXmlStreamReader x(Files::Read(ruta));
     QStringList pila;
     QHash<QString, int> r;
     while (!x.atEnd()) {
@@ -275,9 +274,7 @@ void tst_frmapa::exportar() {
     // PDF.
     ruta = bd.carpeta() + u"/mapa.pdf"_s;
     QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
-    QFile pdf(ruta);
-    QVERIFY(pdf.open(QIODevice::ReadOnly));
-    QVERIFY(pdf.read(5) == "%PDF-");
+    QVERIFY(Files::Read(ruta).startsWith("%PDF-"));
 
     // A folder that does not exist, and a kind of file the map is not written as.
     for (const QString &malo :
@@ -289,42 +286,16 @@ void tst_frmapa::exportar() {
         QVERIFY(!QFile::exists(malo));
     }
 
-    // On a full disk (a real one) and when the user cancels while drawing or before the
-    // file is written, in each format: the file of that name stays as it was. The full disk
-    // is said in Spanish under the warning icon; a cancel says nothing.
+    // On a full disk and cancelled while drawing or before the file is written, in each
+    // format: the file of that name stays as it was.
     FullDisk disco(bd.carpeta() + u"/disco"_s);
     QVERIFY2(disco.ok(), qPrintable(disco.error()));
-    for (const QString &tipo : {u"png"_s, u"svg"_s, u"pdf"_s})
-        for (int cancelarEn : {0, 1, 2}) {
-            ruta = disco.carpeta() + u"/mapa."_s + tipo;
-            QFile viejo(ruta);
-            QVERIFY(viejo.open(QIODevice::WriteOnly) && viejo.write("el de antes") == 11);
-            viejo.close();
-            if (cancelarEn == 0) QVERIFY(disco.Llenar());
-            MessageService::Limpiar();
-            Progreso::Limpiar();
-            Progreso::CancelarEn(cancelarEn);
-            QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
-            const QString caso = tipo + QString::number(cancelarEn);
-            if (cancelarEn == 0) {
-                QCOMPARE(MessageService::Mostrados().size(), 1);
-                QCOMPARE(
-                    MessageService::Ultimo().texto,
-                    u"El disco está lleno: no se ha podido escribir el archivo %1."_s.arg(ruta));
-                QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
-            } else {
-                QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(caso));
-            }
-            QCOMPARE(Progreso::Vistos().size(), 1);
-            QCOMPARE(Progreso::Vistos()[0].cancelado, cancelarEn > 0);
-            QVERIFY(viejo.open(QIODevice::ReadOnly));
-            QCOMPARE(viejo.readAll(), "el de antes");
-            viejo.close();
-            QCOMPARE(QDir(disco.carpeta()).entryList(QDir::Files),
-                     QStringList{QFileInfo(ruta).fileName()});
-            QVERIFY(QFile::remove(ruta));
-            disco.Vaciar();
-        }
+    for (const QString &tipo : {u"png"_s, u"svg"_s, u"pdf"_s}) {
+        ruta = disco.carpeta() + u"/mapa."_s + tipo;
+        KeptOnFullDisk(disco, ruta,
+                       u"El disco está lleno: no se ha podido escribir el archivo %1."_s.arg(ruta),
+                       [&] { QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton); });
+    }
 }
 
 void tst_frmapa::desdeElMenu() {

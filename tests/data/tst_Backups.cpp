@@ -1,6 +1,7 @@
 // Copies of the database: made while the program holds it open, kept by the rule, put back
 // on demand; damaged files are refused or left untouched; newer files are only read.
 
+#include "support/Files.h"
 #include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 
@@ -30,10 +31,7 @@ private slots:
 
 private:
     static QByteArray Huella(const QString &ruta) {
-        QFile f(ruta);
-        return f.open(QIODevice::ReadOnly)
-                   ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
-                   : QByteArray();
+        return QCryptographicHash::hash(Files::Read(ruta), QCryptographicHash::Sha256);
     }
     static void Observaciones(const TestDatabase &bd, int n) {
         QVERIFY(bd.db().transaction());

@@ -4,6 +4,7 @@
 #include "data/CreacionBaseDatos.h"
 #include "data/ModConex.h"
 #include "data/SchemaUpgrade.h"
+#include "support/Files.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -53,11 +54,12 @@ void tst_SchemaUpgrade::CrearAntigua(const QStringList &extra) {
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, nombre);
         db.setDatabaseName(ruta_);
         QVERIFY(db.open());
-        QFile f(QStringLiteral(TRITODEX_TESTS_DIR) + u"/data/esquema_v0.sql"_s);
-        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray esquema =
+            Files::Read(QStringLiteral(TRITODEX_TESTS_DIR) + u"/data/esquema_v0.sql"_s);
+        QVERIFY(!esquema.isEmpty());
         QSqlQuery q(db);
         QString sentencia;
-        for (const QString &linea : QString::fromUtf8(f.readAll()).split(u'\n')) {
+        for (const QString &linea : QString::fromUtf8(esquema).split(u'\n')) {
             if (linea.trimmed().startsWith(u"--"_s)) continue;
             sentencia += linea + u'\n';
             if (!linea.trimmed().endsWith(u';')) continue;
@@ -112,9 +114,7 @@ QList<QStringList> tst_SchemaUpgrade::Filas(const QString &sql, QSqlDatabase db)
 }
 
 QByteArray tst_SchemaUpgrade::Huella() const {
-    QFile f(ruta_);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+    return QCryptographicHash::hash(Files::Read(ruta_), QCryptographicHash::Sha256);
 }
 
 void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {

@@ -1,3 +1,4 @@
+#include "support/Files.h"
 #include "support/FullDisk.h"
 #include "support/SheetReader.h"
 #include "support/TestDatabase.h"
@@ -14,13 +15,6 @@
 using namespace Qt::StringLiterals;
 
 // The writer read back from the file's XML: values, kinds, formats, header and widths.
-namespace {
-QByteArray Leer(const QString &ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-} // namespace
-
 class tst_SpreadsheetWriter : public QObject {
     Q_OBJECT
 private slots:
@@ -100,37 +94,28 @@ void tst_SpreadsheetWriter::hoja() {
         {u"sin filas"_s, bd.carpeta() + u"/no/existe.xlsx"_s, noCabe},
         {u"mala"_s, otra, noCabe},
         {u"larga"_s, otra, noCabe, u"NOMBRE en la fila 4"_s},
-        {QString(),
-         enDisco,
-         u"El disco está lleno: no se ha podido escribir el archivo "_s + enDisco,
-         {},
-         0,
-         true},
+        {.destino = enDisco,
+         .empieza = u"El disco está lleno: no se ha podido escribir el archivo "_s + enDisco,
+         .lleno = true},
         // libxlsxwriter itself would write an empty sheet and call it done.
-        {QString(),
-         ruta,
-         u"El disco está lleno: no se ha podido escribir la hoja de cálculo %1, que se prepara "
-         "en la carpeta temporal %2."_s.arg(ruta, disco.carpeta()),
-         {},
-         0,
-         false,
-         true},
-        {QString(), ruta, Avances::kCancelado, {}, 1},
-        {QString(), ruta, Avances::kCancelado, {}, 2},
+        {.destino = ruta,
+         .empieza = u"El disco está lleno: no se ha podido escribir la hoja de cálculo %1, que se "
+                    "prepara en la carpeta temporal %2."_s.arg(ruta, disco.carpeta()),
+         .temporalLleno = true},
+        {.destino = ruta, .empieza = Avances::kCancelado, .cancelarEn = 1},
+        {.destino = ruta, .empieza = Avances::kCancelado, .cancelarEn = 2},
     };
     for (const Caso &c : fallos) {
         // What a failure must leave: the file of the same name as it was, or none.
         if (c.lleno) {
-            QFile viejo(c.destino);
-            QVERIFY(viejo.open(QIODevice::WriteOnly) && viejo.write("hoja vieja") == 10);
-            viejo.close();
+            QVERIFY(Files::Write(c.destino, "hoja vieja"));
             QVERIFY(disco.Llenar());
         }
         if (c.temporalLleno) {
             QVERIFY(disco.Llenar());
             qputenv("TMPDIR", QFile::encodeName(disco.carpeta()));
         }
-        const QByteArray antes = QFile::exists(c.destino) ? Leer(c.destino) : QByteArray();
+        const QByteArray antes = QFile::exists(c.destino) ? Files::Read(c.destino) : QByteArray();
         QSqlQuery q = c.consulta == u"sin filas" ? std::move(sinFilas)
                       : c.consulta == u"mala"    ? std::move(mala)
                       : c.consulta == u"larga"   ? std::move(larga)
@@ -145,7 +130,7 @@ void tst_SpreadsheetWriter::hoja() {
         if (antes.isEmpty())
             QVERIFY(!QFile::exists(c.destino));
         else
-            QCOMPARE(Leer(c.destino), antes);
+            QCOMPARE(Files::Read(c.destino), antes);
         const QString carpeta = QFileInfo(c.destino).absolutePath();
         QCOMPARE(QDir(carpeta).entryList({u"*.parcial"_s}, QDir::Files), QStringList());
         disco.Vaciar();

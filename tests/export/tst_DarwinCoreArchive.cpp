@@ -2,6 +2,7 @@
 // reads it: meta.xml first, then occurrence.txt column by column, then eml.xml.
 
 #include "support/Anotar.h"
+#include "support/Files.h"
 #include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
@@ -397,156 +398,112 @@ void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
     const auto sensible = Centro("31SDE80");
     const auto laguna = Utm(28, 370784, 3151673);
     const QString pie = u"POLYGON (("_s;
-    // By observation, each mapped value; "" stands for an empty column.
-    const QList<QHash<QString, QString>> esperado = {
-        {{u"catalogNumber"_s, u"1"_s},
-         {u"basisOfRecord"_s, u"HumanObservation"_s},
-         {u"occurrenceStatus"_s, u"present"_s},
-         {u"eventDate"_s, u"2008-02-15T10:30+01:00/2008-02-15T11:45+01:00"_s},
-         {u"eventTime"_s, u"10:30+01:00/11:45+01:00"_s},
-         {u"year"_s, u"2008"_s},
-         {u"month"_s, u"2"_s},
-         {u"day"_s, u"15"_s},
-         {u"scientificName"_s, u"Bufo spinosus"_s},
-         {u"vernacularName"_s, u"Sapo común"_s},
-         {u"kingdom"_s, u"Animalia"_s},
-         {u"class"_s, u"Amphibia"_s},
-         {u"taxonRank"_s, u"species"_s},
-         {u"individualCount"_s, u"3"_s},
-         {u"organismQuantity"_s, u"3"_s},
-         {u"organismQuantityType"_s, u"individuals"_s},
-         {u"lifeStage"_s, u"Puesta"_s},
-         {u"behavior"_s, u"Desplazándose"_s},
-         {u"habitat"_s, u"Bosque de ribera"_s},
-         {u"recordedBy"_s, u"Juan Pérez | Seán O'Neill | Ana López | Luis Gil"_s},
-         {u"occurrenceRemarks"_s, u"Bajo piedra cerca del arroyo"_s},
-         {u"country"_s, u"España"_s},
-         {u"countryCode"_s, u"ES"_s},
-         {u"stateProvince"_s, u"Comunidad de Madrid"_s},
-         {u"county"_s, u"Madrid"_s},
-         {u"municipality"_s, u"Madrid"_s},
-         {u"locality"_s, u"Charca de Peñalara"_s},
-         {u"verbatimCoordinates"_s, u"30T 440316 4474268"_s},
-         {u"verbatimCoordinateSystem"_s, u"UTM"_s},
-         {u"verbatimSRS"_s, u"EPSG:25830"_s},
-         {u"decimalLatitude"_s, Grados(exacto.first)},
-         {u"decimalLongitude"_s, Grados(exacto.second)},
-         {u"geodeticDatum"_s, u"EPSG:4258"_s},
-         {u"coordinateUncertaintyInMeters"_s, u""_s},
-         {u"footprintWKT"_s, u""_s},
-         {u"informationWithheld"_s, u""_s}},
+    // By observation, "term=value" for each mapped value; "term=" stands for an empty column.
+    const QList<QStringList> esperado = {
+        {u"catalogNumber=1"_s,
+         u"basisOfRecord=HumanObservation"_s,
+         u"occurrenceStatus=present"_s,
+         u"eventDate=2008-02-15T10:30+01:00/2008-02-15T11:45+01:00"_s,
+         u"eventTime=10:30+01:00/11:45+01:00"_s,
+         u"year=2008"_s,
+         u"month=2"_s,
+         u"day=15"_s,
+         u"scientificName=Bufo spinosus"_s,
+         u"vernacularName=Sapo común"_s,
+         u"kingdom=Animalia"_s,
+         u"class=Amphibia"_s,
+         u"taxonRank=species"_s,
+         u"individualCount=3"_s,
+         u"organismQuantity=3"_s,
+         u"organismQuantityType=individuals"_s,
+         u"lifeStage=Puesta"_s,
+         u"behavior=Desplazándose"_s,
+         u"habitat=Bosque de ribera"_s,
+         u"recordedBy=Juan Pérez | Seán O'Neill | Ana López | Luis Gil"_s,
+         u"occurrenceRemarks=Bajo piedra cerca del arroyo"_s,
+         u"country=España"_s,
+         u"countryCode=ES"_s,
+         u"stateProvince=Comunidad de Madrid"_s,
+         u"county=Madrid"_s,
+         u"municipality=Madrid"_s,
+         u"locality=Charca de Peñalara"_s,
+         u"verbatimCoordinates=30T 440316 4474268"_s,
+         u"verbatimCoordinateSystem=UTM"_s,
+         u"verbatimSRS=EPSG:25830"_s,
+         u"decimalLatitude="_s + Grados(exacto.first),
+         u"decimalLongitude="_s + Grados(exacto.second),
+         u"geodeticDatum=EPSG:4258"_s,
+         u"coordinateUncertaintyInMeters="_s,
+         u"footprintWKT="_s,
+         u"informationWithheld="_s},
         // Only the 1-km square; an approximate number; no stage; an end before the start
         // (which the form refuses, stored by an older version) gives the start alone.
-        {{u"eventDate"_s, u"2008-03-01T23:30+01:00"_s},
-         {u"eventTime"_s, u"23:30+01:00"_s},
-         {u"scientificName"_s, u"Salamandra salamandra"_s},
-         {u"class"_s, u"Amphibia"_s},
-         {u"individualCount"_s, u""_s},
-         {u"organismQuantity"_s, u"20"_s},
-         {u"organismQuantityType"_s, u"individuals"_s},
-         {u"occurrenceRemarks"_s, u"número de ejemplares aprox."_s},
-         {u"lifeStage"_s, u""_s},
-         {u"recordedBy"_s, u"Ana López"_s},
-         {u"locality"_s, u"Prado del Rey"_s},
-         {u"verbatimCoordinates"_s, u"30TVK4074"_s},
-         {u"verbatimCoordinateSystem"_s, u"MGRS"_s},
-         {u"verbatimSRS"_s, u"EPSG:25830"_s},
-         {u"decimalLatitude"_s, Grados(cuadro1.first)},
-         {u"decimalLongitude"_s, Grados(cuadro1.second)},
-         {u"coordinateUncertaintyInMeters"_s, u"708"_s}},
+        {u"eventDate=2008-03-01T23:30+01:00"_s, u"eventTime=23:30+01:00"_s,
+         u"scientificName=Salamandra salamandra"_s, u"class=Amphibia"_s, u"individualCount="_s,
+         u"organismQuantity=20"_s, u"organismQuantityType=individuals"_s,
+         u"occurrenceRemarks=número de ejemplares aprox."_s, u"lifeStage="_s,
+         u"recordedBy=Ana López"_s, u"locality=Prado del Rey"_s, u"verbatimCoordinates=30TVK4074"_s,
+         u"verbatimCoordinateSystem=MGRS"_s, u"verbatimSRS=EPSG:25830"_s,
+         u"decimalLatitude="_s + Grados(cuadro1.first),
+         u"decimalLongitude="_s + Grados(cuadro1.second), u"coordinateUncertaintyInMeters=708"_s},
         // Only the 10-km square; no number, no times.
-        {{u"eventDate"_s, u"2009-06-07"_s},
-         {u"eventTime"_s, u""_s},
-         {u"scientificName"_s, u"Epidalea calamita"_s},
-         {u"individualCount"_s, u""_s},
-         {u"organismQuantity"_s, u""_s},
-         {u"organismQuantityType"_s, u""_s},
-         {u"occurrenceRemarks"_s, u"en la poza grande"_s},
-         {u"verbatimCoordinates"_s, u"30TVK47"_s},
-         {u"decimalLatitude"_s, Grados(cuadro10.first)},
-         {u"decimalLongitude"_s, Grados(cuadro10.second)},
-         {u"coordinateUncertaintyInMeters"_s, u"7072"_s}},
+        {u"eventDate=2009-06-07"_s, u"eventTime="_s, u"scientificName=Epidalea calamita"_s,
+         u"individualCount="_s, u"organismQuantity="_s, u"organismQuantityType="_s,
+         u"occurrenceRemarks=en la poza grande"_s, u"verbatimCoordinates=30TVK47"_s,
+         u"decimalLatitude="_s + Grados(cuadro10.first),
+         u"decimalLongitude="_s + Grados(cuadro10.second), u"coordinateUncertaintyInMeters=7072"_s},
         // A sensitive species: its 10-km square's centre, nothing of the place.
-        {{u"eventDate"_s, u"2010-04-20T09:00+02:00"_s},
-         {u"scientificName"_s, u"Alytes muletensis"_s},
-         {u"stateProvince"_s, u"Illes Balears"_s},
-         {u"county"_s, u"Illes Balears"_s},
-         {u"municipality"_s, u""_s},
-         {u"locality"_s, u""_s},
-         {u"occurrenceRemarks"_s, u""_s},
-         {u"individualCount"_s, u"5"_s},
-         {u"verbatimCoordinates"_s, u"31SDE80"_s},
-         {u"verbatimSRS"_s, u"EPSG:25831"_s},
-         {u"decimalLatitude"_s, Grados(sensible.first)},
-         {u"decimalLongitude"_s, Grados(sensible.second)},
-         {u"coordinateUncertaintyInMeters"_s, u"7072"_s},
-         {u"dataGeneralizations"_s,
-          u"Coordenadas generalizadas al centro del cuadrado UTM de 10 km DE80."_s}},
+        {u"eventDate=2010-04-20T09:00+02:00"_s, u"scientificName=Alytes muletensis"_s,
+         u"stateProvince=Illes Balears"_s, u"county=Illes Balears"_s, u"municipality="_s,
+         u"locality="_s, u"occurrenceRemarks="_s, u"individualCount=5"_s,
+         u"verbatimCoordinates=31SDE80"_s, u"verbatimSRS=EPSG:25831"_s,
+         u"decimalLatitude="_s + Grados(sensible.first),
+         u"decimalLongitude="_s + Grados(sensible.second), u"coordinateUncertaintyInMeters=7072"_s,
+         u"dataGeneralizations=Coordenadas generalizadas al centro del cuadrado UTM de 10 km "
+         "DE80."_s},
         // El Hierro's west, in zone 27, on REGCAN95; times left blank are no time.
-        {{u"eventDate"_s, u"2012-02-01"_s},
-         {u"eventTime"_s, u""_s},
-         {u"stateProvince"_s, u"Canarias"_s},
-         {u"county"_s, u"Santa Cruz de Tenerife"_s},
-         {u"verbatimCoordinates"_s, u"27R 781418 3068273"_s},
-         {u"verbatimSRS"_s, u"EPSG:4082"_s},
-         {u"geodeticDatum"_s, u"EPSG:4081"_s}},
+        {u"eventDate=2012-02-01"_s, u"eventTime="_s, u"stateProvince=Canarias"_s,
+         u"county=Santa Cruz de Tenerife"_s, u"verbatimCoordinates=27R 781418 3068273"_s,
+         u"verbatimSRS=EPSG:4082"_s, u"geodeticDatum=EPSG:4081"_s},
         // Written by the form: no times, a count of 0, the locality's uncertainty.
-        {{u"eventDate"_s, u"2024-05-03"_s},
-         {u"eventTime"_s, u""_s},
-         {u"occurrenceStatus"_s, u"present"_s},
-         {u"scientificName"_s, u"Rana iberica"_s},
-         {u"individualCount"_s, u""_s},
-         {u"organismQuantity"_s, u""_s},
-         {u"stateProvince"_s, u"Galicia"_s},
-         {u"county"_s, u"A Coruña"_s},
-         {u"municipality"_s, u"Santiago de Compostela"_s},
-         {u"verbatimCoordinates"_s, u"29T 537191 4747656"_s},
-         {u"verbatimSRS"_s, u"EPSG:25829"_s},
-         {u"geodeticDatum"_s, u"EPSG:4258"_s},
-         {u"coordinateUncertaintyInMeters"_s, u"25"_s}},
+        {u"eventDate=2024-05-03"_s, u"eventTime="_s, u"occurrenceStatus=present"_s,
+         u"scientificName=Rana iberica"_s, u"individualCount="_s, u"organismQuantity="_s,
+         u"stateProvince=Galicia"_s, u"county=A Coruña"_s, u"municipality=Santiago de Compostela"_s,
+         u"verbatimCoordinates=29T 537191 4747656"_s, u"verbatimSRS=EPSG:25829"_s,
+         u"geodeticDatum=EPSG:4258"_s, u"coordinateUncertaintyInMeters=25"_s},
         // A start without an end, in summer time.
-        {{u"eventDate"_s, u"2024-05-03T10:00+02:00"_s},
-         {u"eventTime"_s, u"10:00+02:00"_s},
-         {u"individualCount"_s, u"2"_s},
-         {u"coordinateUncertaintyInMeters"_s, u"25"_s}},
+        {u"eventDate=2024-05-03T10:00+02:00"_s, u"eventTime=10:00+02:00"_s, u"individualCount=2"_s,
+         u"coordinateUncertaintyInMeters=25"_s},
         // Tenerife: Canary time, REGCAN95, UTM 28N on REGCAN95; no uncertainty known.
-        {{u"eventDate"_s, u"2024-01-20T09:15+00:00/2024-01-20T11:40+00:00"_s},
-         {u"eventTime"_s, u"09:15+00:00/11:40+00:00"_s},
-         {u"scientificName"_s, u"Gallotia galloti"_s},
-         {u"stateProvince"_s, u"Canarias"_s},
-         {u"county"_s, u"Santa Cruz de Tenerife"_s},
-         {u"verbatimCoordinates"_s, u"28R 370784 3151673"_s},
-         {u"verbatimSRS"_s, u"EPSG:4083"_s},
-         {u"geodeticDatum"_s, u"EPSG:4081"_s},
-         {u"decimalLatitude"_s, Grados(laguna.first)},
-         {u"decimalLongitude"_s, Grados(laguna.second)},
-         {u"coordinateUncertaintyInMeters"_s, u""_s}},
+        {u"eventDate=2024-01-20T09:15+00:00/2024-01-20T11:40+00:00"_s,
+         u"eventTime=09:15+00:00/11:40+00:00"_s, u"scientificName=Gallotia galloti"_s,
+         u"stateProvince=Canarias"_s, u"county=Santa Cruz de Tenerife"_s,
+         u"verbatimCoordinates=28R 370784 3151673"_s, u"verbatimSRS=EPSG:4083"_s,
+         u"geodeticDatum=EPSG:4081"_s, u"decimalLatitude="_s + Grados(laguna.first),
+         u"decimalLongitude="_s + Grados(laguna.second), u"coordinateUncertaintyInMeters="_s},
         // A common species where the sensitive one was seen: the same square, nothing of
         // the place.
-        {{u"scientificName"_s, u"Hyla meridionalis"_s},
-         {u"locality"_s, u""_s},
-         {u"municipality"_s, u""_s},
-         {u"verbatimCoordinates"_s, u"31SDE80"_s},
-         {u"decimalLatitude"_s, Grados(sensible.first)},
-         {u"informationWithheld"_s,
-          u"Localidad con observaciones de especies sensibles: se omiten las coordenadas "
-          "exactas, el nombre de la localidad, el municipio y la descripción de la "
-          "observación."_s},
-         {u"dataGeneralizations"_s,
-          u"Coordenadas generalizadas al centro del cuadrado UTM de 10 km DE80."_s}},
+        {u"scientificName=Hyla meridionalis"_s, u"locality="_s, u"municipality="_s,
+         u"verbatimCoordinates=31SDE80"_s, u"decimalLatitude="_s + Grados(sensible.first),
+         u"informationWithheld=Localidad con observaciones de especies sensibles: se omiten las "
+         "coordenadas exactas, el nombre de la localidad, el municipio y la descripción de la "
+         "observación."_s,
+         u"dataGeneralizations=Coordenadas generalizadas al centro del cuadrado UTM de 10 km "
+         "DE80."_s},
     };
     QSet<QString> ids;
     for (int i = 0; i < esperado.size(); ++i) {
         const QHash<QString, QString> &r = a.filas[i];
-        for (auto e = esperado[i].cbegin(); e != esperado[i].cend(); ++e) {
-            const QString visto = r.value(e.key());
+        for (const QString &e : esperado[i]) {
+            const QString termino = e.section(u'=', 0, 0), valor = e.section(u'=', 1);
+            const QString visto = r.value(termino);
             // Coordinates to 1e-6 degrees of GeographicLib's.
-            if (e.key().startsWith(u"decimal"_s) && !visto.isEmpty())
-                QVERIFY2(std::abs(visto.toDouble() - e.value().toDouble()) < 1e-6,
-                         qPrintable(u"%1 %2: %3 / %4"_s.arg(i).arg(e.key(), visto, e.value())));
+            if (termino.startsWith(u"decimal"_s) && !visto.isEmpty())
+                QVERIFY2(std::abs(visto.toDouble() - valor.toDouble()) < 1e-6,
+                         qPrintable(u"%1 %2: %3 / %4"_s.arg(i).arg(termino, visto, valor)));
             else
-                QVERIFY2(visto == e.value(),
-                         qPrintable(u"%1 %2: «%3» / «%4»"_s.arg(i).arg(e.key(), visto, e.value())));
+                QVERIFY2(visto == valor,
+                         qPrintable(u"%1 %2: «%3» / «%4»"_s.arg(i).arg(termino, visto, valor)));
         }
         QVERIFY(r.value(u"occurrenceID"_s).startsWith(u"urn:uuid:"_s));
         ids << r.value(u"occurrenceID"_s);
@@ -706,9 +663,7 @@ void tst_DarwinCoreArchive::fallos() {
 
     // An earlier archive of the day is replaced whole; a record without a place is named;
     // the folder gone makes no archive.
-    QFile viejo(carpeta_ + u"/TDX_DwC_20110509.zip"_s);
-    QVERIFY(viejo.open(QIODevice::WriteOnly) && viejo.write("no es un zip") == 12);
-    viejo.close();
+    QVERIFY(Files::Write(carpeta_ + u"/TDX_DwC_20110509.zip"_s, "no es un zip"));
     bd_->Ejecutar(u"INSERT INTO observacion (fecha, especie) VALUES ('2011-05-01', 'SALSAL')"_s);
     QVERIFY(Pulsar(*f_).endsWith(u"\n\nSin coordenadas: 1 observación, porque su localidad no "
                                  "tiene huso con coordenadas o un cuadrado válido."_s));
@@ -721,11 +676,7 @@ void tst_DarwinCoreArchive::fallos() {
     QVERIFY2(disco.ok(), qPrintable(disco.error()));
     const QString enDisco = disco.carpeta() + u"/TDX_DwC_20110509.zip"_s;
     QVERIFY(QFile::copy(carpeta_ + u"/TDX_DwC_20110509.zip"_s, enDisco));
-    const auto Bytes = [](const QString &ruta) {
-        QFile f(ruta);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
-    const QByteArray previo = Bytes(enDisco);
+    const QByteArray previo = Files::Read(enDisco);
     QVERIFY(f_->AbrirCarpeta(disco.carpeta()));
     const QString lleno = u"Darwin Core (GBIF)|El disco está lleno: no se ha podido escribir el "
                           "archivo %1.\n\nNo se ha generado el archivo."_s.arg(enDisco);
@@ -745,7 +696,7 @@ void tst_DarwinCoreArchive::fallos() {
         if (cancelarEn <= 0) QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
         QCOMPARE(Progreso::Vistos().size(), 1);
         QCOMPARE(Progreso::Vistos()[0].cancelado, cancelarEn > 0);
-        QCOMPARE(Bytes(enDisco), previo);
+        QCOMPARE(Files::Read(enDisco), previo);
         QVERIFY(disco.SoloLectura(false));
         QCOMPARE(QDir(disco.carpeta()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
                  QStringList{u"TDX_DwC_20110509.zip"_s});

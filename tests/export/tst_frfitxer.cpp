@@ -1,3 +1,4 @@
+#include "support/Files.h"
 #include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 
@@ -27,11 +28,6 @@ private slots:
 };
 
 namespace {
-
-QByteArray Leer(const QString &ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(no existe)");
-}
 
 // Reaches a folder as a user: the volume holding it, then one folder at a time.
 void IrA(frfitxer &f, const QString &carpeta) {
@@ -132,9 +128,9 @@ void tst_frfitxer::exportacion() {
     QCOMPARE(Generar(f), u"Ficheros ASCII|Los ficheros han sido generados\n\n2 valores tenían "
                          "caracteres que no existen en Windows-1252: se han escrito como «?»."_s);
     QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Information);
-    QCOMPARE(Leer(Archivo(u"obs0802.txt"_s)), kObservaciones);
-    QCOMPARE(Leer(Archivo(u"ors0802.txt"_s)), kObservadores);
-    const QList<QByteArray> motivos = Leer(Archivo(u"mot0802.txt"_s)).split('\n');
+    QCOMPARE(Files::Read(Archivo(u"obs0802.txt"_s)), kObservaciones);
+    QCOMPARE(Files::Read(Archivo(u"ors0802.txt"_s)), kObservadores);
+    const QList<QByteArray> motivos = Files::Read(Archivo(u"mot0802.txt"_s)).split('\n');
     QCOMPARE(motivos.size(), 11);
     QCOMPARE(motivos[0], "id_motivo;motivo_cast;descripcion\r");
     QCOMPARE(motivos[2], "2;Observaci\363n casual;Encuentro fortuito fuera de un muestreo\r");
@@ -143,7 +139,7 @@ void tst_frfitxer::exportacion() {
     const QStringList nombres{u"mot0802.txt"_s, u"obs0802.txt"_s, u"ors0802.txt"_s};
     QCOMPARE(Entradas(Archivo(u"TDX_0802.zip"_s), extraidos), nombres);
     for (const QString &n : nombres)
-        QCOMPARE(Leer(extraidos + u'/' + n), Leer(Archivo(n)));
+        QCOMPARE(Files::Read(extraidos + u'/' + n), Files::Read(Archivo(n)));
 
     // A second export in the month replaces the three entries and keeps any other.
     QProcess::execute(u"python3"_s, {u"-c"_s,
@@ -155,8 +151,8 @@ void tst_frfitxer::exportacion() {
                                 "Windows-1252: se han escrito como «?»."_s));
     QCOMPARE(Entradas(Archivo(u"TDX_0802.zip"_s), extraidos),
              QStringList({nombres[0], u"nota.txt"_s, nombres[1], nombres[2]}));
-    QVERIFY(Leer(extraidos + u"/ors0802.txt"_s).contains("LKW;Lucas;W?s"));
-    QCOMPARE(Leer(extraidos + u"/ors0802.txt"_s), Leer(Archivo(u"ors0802.txt"_s)));
+    QVERIFY(Files::Read(extraidos + u"/ors0802.txt"_s).contains("LKW;Lucas;W?s"));
+    QCOMPARE(Files::Read(extraidos + u"/ors0802.txt"_s), Files::Read(Archivo(u"ors0802.txt"_s)));
 
     // An archive that cannot be written: the text files stay, the archive is named, no success.
     frfitxer::setHoy([] { return QDate(2009, 11, 3); });
@@ -170,14 +166,12 @@ void tst_frfitxer::exportacion() {
     QCOMPARE(MessageService::Ultimo().icono, QMessageBox::Warning);
     QVERIFY(aviso.endsWith(u"Los tres ficheros de texto sí se han generado y se conservan en "_s +
                            QDir::toNativeSeparators(carpeta) + u'.'));
-    QCOMPARE(Leer(Archivo(u"obs0911.txt"_s)), kObservaciones);
+    QCOMPARE(Files::Read(Archivo(u"obs0911.txt"_s)), kObservaciones);
     // A file of the archive's name that is no archive is left as it was.
     QVERIFY(QDir().rmdir(Archivo(u"TDX_0911.zip"_s)));
-    QFile ajeno(Archivo(u"TDX_0911.zip"_s));
-    QVERIFY(ajeno.open(QIODevice::WriteOnly) && ajeno.write("no es un zip") == 12);
-    ajeno.close();
+    QVERIFY(Files::Write(Archivo(u"TDX_0911.zip"_s), "no es un zip"));
     QVERIFY(Generar(f).contains(u"no es un archivo zip válido"_s));
-    QCOMPARE(Leer(Archivo(u"TDX_0911.zip"_s)), "no es un zip");
+    QCOMPARE(Files::Read(Archivo(u"TDX_0911.zip"_s)), "no es un zip");
     QCOMPARE(QDir(carpeta).entryList({u"TDX_0911.zip.*"_s}), QStringList());
 
     // A folder that can no longer be written (a file took its name): the file is named.
@@ -207,7 +201,8 @@ void tst_frfitxer::exportacion() {
         for (const QFileInfo &i :
              QDir(disco.carpeta())
                  .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name))
-            if (i.fileName() != u".relleno") r << i.fileName() + u'=' + Leer(i.filePath()).toHex();
+            if (i.fileName() != u".relleno")
+                r << i.fileName() + u'=' + Files::Read(i.filePath()).toHex();
         return r;
     };
     const QStringList antes = Carpeta();
@@ -231,7 +226,7 @@ void tst_frfitxer::exportacion() {
     }
     // With room again the export goes through on the same disk.
     QVERIFY(Generar(g).startsWith(u"Ficheros ASCII|Los ficheros han sido generados"_s));
-    QVERIFY(Leer(disco.carpeta() + u"/ors0911.txt"_s).contains("LKW;Luis;W?s"));
+    QVERIFY(Files::Read(disco.carpeta() + u"/ors0911.txt"_s).contains("LKW;Luis;W?s"));
 }
 
 QTEST_MAIN(tst_frfitxer)

@@ -1,4 +1,5 @@
 #include "import/frimportar.h"
+#include "support/Files.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
@@ -109,8 +110,7 @@ struct Ventana {
 
 QString Escribir(const TestDatabase &bd, const QString &nombre, const QByteArray &texto) {
     const QString ruta = bd.carpeta() + u'/' + nombre;
-    QFile f(ruta);
-    if (f.open(QIODevice::WriteOnly)) f.write(texto);
+    Files::Write(ruta, texto);
     return ruta;
 }
 
@@ -453,6 +453,11 @@ void tst_frimportar::entradasMalas() {
         {corpus + u"/hoja/hostil-danada.xlsx"_s,
          danada + u"los datos comprimidos están dañados."_s},
         {corpus + u"/hoja/hostil-no-zip.xlsx"_s, danada + u"no es un archivo comprimido (zip)."_s},
+        {corpus + u"/gpx/hostil-anidado.gpx"_s,
+         u"Línea 3: el GPX está incompleto o dañado (tiene elementos anidados a más de 64 "
+         "niveles)."_s},
+        {corpus + u"/csv/hostil-comillas.csv"_s,
+         u"Línea 2: unas comillas se abren y no se cierran: el archivo parece cortado."_s},
     };
     bd.Ejecutar(u"DELETE FROM observacion"_s);
     for (const auto &h : hostiles) {
