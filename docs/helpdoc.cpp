@@ -534,9 +534,9 @@ int main(int argc, char *argv[]) {
     QDir().mkpath(programa);
     ModConex::setRutaAplicacion(programa);
     QString error;
-    if (!CreacionBaseDatos::CrearBaseDatos(ModConex::RutaBaseDatos(), refdata, &error) ||
-        !ModConex::Conectar())
-        Fallar(error + ModConex::MotivoFallo());
+    if (!CreacionBaseDatos::CrearBaseDatos(ModConex::RutaBaseDatos(), refdata, &error))
+        Fallar(error);
+    if (const auto conectado = ModConex::Conectar(); !conectado) Fallar(conectado.motivo);
     MessageService::setModoPrueba(true);
     ChoiceService::Prueba().abrir = [](const QUrl &) { return true; };
     Demostracion();

@@ -75,9 +75,10 @@ frobs *frobs::AbrirSeleccion(QWidget *solicitante, AlElegir alElegir) {
         prueba(solicitante, std::move(alElegir));
         return nullptr;
     }
-    // The list open from the menu serves, unless the user has put it away.
+    // The list open from the menu serves, unless it was closed or put away.
     frobs *lista = Abierta();
-    if (lista && !lista->isVisible() && !qobject_cast<QMdiSubWindow *>(lista->parentWidget()))
+    const auto *sub = lista ? qobject_cast<QMdiSubWindow *>(lista->parentWidget()) : nullptr;
+    if (lista && (Screen::Cerrandose(lista) || !(lista->isVisible() || (sub && sub->isVisible()))))
         lista = nullptr;
     if (!lista) {
         lista = new frobs;
