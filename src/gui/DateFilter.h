@@ -22,7 +22,7 @@ QString Mostrar(const QDate &fecha);
 std::optional<int> LeerAno(const QString &texto);
 // A field refused: the warning shown, the field emptied (or, with `vaciar` false, its text
 // selected for typing over) and given the focus. Always false, for the caller to return.
-bool Rechazar(QWidget *formulario, QLineEdit *campo, const QString &texto,
-              const QString &titulo, bool vaciar = true);
+bool Rechazar(QWidget *formulario, QLineEdit *campo, const QString &texto, const QString &titulo,
+              bool vaciar = true);
 
 } // namespace DateFilter
