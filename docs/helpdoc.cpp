@@ -18,6 +18,7 @@
 #include "export/frsensibles.h"
 #include "geo/Geodesy.h"
 #include "gui/ChoiceService.h"
+#include "gui/FrDate.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
@@ -30,7 +31,6 @@
 #include "localities/frinsLoc.h"
 #include "localities/frloc.h"
 #include "localities/frmodifloc.h"
-#include "observations/FrDate.h"
 #include "observations/ObservationStore.h"
 #include "observations/frcons.h"
 #include "observations/frmodif.h"
@@ -352,8 +352,7 @@ Capturas HacerCapturas() {
         Salir(Control(f, "Txpos"));
         c[QStringLiteral("frgps")] = Suelta(f);
     }
-    c[QStringLiteral("FrDate")] =
-        Suelta(new FrDate(QStringLiteral("Txdini"), [](const QString &) {}));
+    c[QStringLiteral("FrDate")] = Suelta(new FrDate([](const QString &) {}));
     {
         frmodif *f = frmodif::Abrir(nullptr, 1, {});
         if (!f) Fallar(QStringLiteral("observation 1"));
@@ -535,9 +534,9 @@ int main(int argc, char *argv[]) {
     QDir().mkpath(programa);
     ModConex::setRutaAplicacion(programa);
     QString error;
-    if (!CreacionBaseDatos::CrearBaseDatos(ModConex::RutaBaseDatos(), refdata, &error) ||
-        !ModConex::Conectar())
-        Fallar(error + ModConex::MotivoFallo());
+    if (!CreacionBaseDatos::CrearBaseDatos(ModConex::RutaBaseDatos(), refdata, &error))
+        Fallar(error);
+    if (const auto conectado = ModConex::Conectar(); !conectado) Fallar(conectado.motivo);
     MessageService::setModoPrueba(true);
     ChoiceService::Prueba().abrir = [](const QUrl &) { return true; };
     Demostracion();

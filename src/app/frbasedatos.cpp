@@ -122,17 +122,17 @@ void frbasedatos::CdProbar_Click() {
     auto s = Leer();
     if (!s) return;
     QString error, resultado;
-    bool ok = false;
+    bool ok = false, faltaContrasena = false;
     {
         Screen::RelojArena reloj;
-        ok = AbrirServidor(kPrueba, *s, &error);
+        ok = AbrirServidor(kPrueba, *s, &error, &faltaContrasena);
     }
-    while (!ok && ModConex::FaltaContrasena()) {
+    while (!ok && faltaContrasena) {
         const auto contrasena = ChoiceService::Contrasena(this, Quien(*s));
         if (!contrasena) break;
         s->contrasena = *contrasena;
         Screen::RelojArena reloj;
-        ok = AbrirServidor(kPrueba, *s, &error);
+        ok = AbrirServidor(kPrueba, *s, &error, &faltaContrasena);
     }
     if (ok) {
         contrasena_ = s->contrasena;
@@ -166,7 +166,7 @@ void frbasedatos::CdAceptar_Click() {
         if (!elegido) return;
     }
     const auto anterior = ModConex::ServidorActual();
-    bool ok = false;
+    ModConex::Resultado ok;
     {
         Screen::RelojArena reloj;
         ModConex::Desconectar();
@@ -174,16 +174,15 @@ void frbasedatos::CdAceptar_Click() {
         ok = ModBaseDatos::Conectar(this);
     }
     if (!ok) {
-        const QString motivo = ModConex::MotivoFallo();
         // The database in use before stays in use; nothing of the choice is kept.
         ModConex::Desconectar();
         ModConex::setServidor(anterior);
-        const bool vuelta = ModConex::Conectar();
+        const ModConex::Resultado vuelta = ModConex::Conectar();
         MessageService::Mostrar(this,
                                 QStringLiteral("No se puede usar esa base de datos: %1\n\n%2")
-                                    .arg(motivo, vuelta ? QStringLiteral("Se sigue usando la "
-                                                                         "anterior.")
-                                                        : ModConex::MotivoFallo()),
+                                    .arg(ok.motivo, vuelta ? QStringLiteral("Se sigue usando la "
+                                                                            "anterior.")
+                                                           : vuelta.motivo),
                                 kTitulo, QMessageBox::Warning);
         return;
     }
@@ -197,7 +196,7 @@ void frbasedatos::CdAceptar_Click() {
     QString texto = elegido ? QStringLiteral("Se usa ahora la base de datos %1 del servidor.")
                                   .arg(elegido->Descripcion())
                             : QStringLiteral("Se usa ahora el archivo local Tritodex.mdb.");
-    if (!ModConex::Aviso().isEmpty()) texto += QStringLiteral("\n\n") + ModConex::Aviso();
+    if (!ok.aviso.isEmpty()) texto += QStringLiteral("\n\n") + ok.aviso;
     MessageService::Mostrar(this, texto, kTitulo);
     Screen::CerrarHijo(this);
 }

@@ -75,38 +75,39 @@ void principal::Form_Load() {
         inicio->repaint();
         QApplication::processEvents();
         // The cause in plain words: the user can only mend what is named.
-        const bool conectado = ModBaseDatos::Conectar(inicio);
+        ModConex::Resultado conectado = ModBaseDatos::Conectar(inicio);
         if (!conectado && ModConex::EsServidor()) {
             // A server out of reach: the local file is offered for this session.
             if (MessageService::Mostrar(
                     inicio,
                     QStringLiteral("Problema de Conexión con la base de datos\n\n%1\n\n¿Usar "
                                    "en esta sesión el archivo local (Tritodex.mdb)?")
-                        .arg(ModConex::MotivoFallo()),
+                        .arg(conectado.motivo),
                     QStringLiteral("Tritodex"), QMessageBox::Question,
                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
                 ModConex::Desconectar();
                 ModConex::setServidor(std::nullopt);
-                if (!ModConex::Conectar())
+                conectado = ModConex::Conectar();
+                if (!conectado)
                     MessageService::Mostrar(
                         inicio, QStringLiteral("Problema de Conexión con la base de datos\n\n") +
-                                    ModConex::MotivoFallo());
+                                    conectado.motivo);
             }
         } else if (!conectado)
             MessageService::Mostrar(
-                inicio, QStringLiteral("Problema de Conexión con la base de datos\n\n") +
-                            ModConex::MotivoFallo());
-        else if (!ModConex::Aviso().isEmpty())
-            MessageService::Mostrar(inicio, ModConex::Aviso(), QStringLiteral("Tritodex"),
+                inicio,
+                QStringLiteral("Problema de Conexión con la base de datos\n\n") + conectado.motivo);
+        else if (!conectado.aviso.isEmpty())
+            MessageService::Mostrar(inicio, conectado.aviso, QStringLiteral("Tritodex"),
                                     QMessageBox::Warning);
-        ProtegerDatos(inicio);
+        ProtegerDatos(inicio, conectado.danado);
         ModBaseDatos::Esperar(3);
     }
     inicio->close();
     ui->areaPrincipal->setBackground(Screen::Color(Screen::kColorFormulario));
 }
 
-void principal::ProtegerDatos(QWidget *ventana) {
+void principal::ProtegerDatos(QWidget *ventana, bool danado) {
     // A server's data are kept by its own backups, not by copies of a local file.
     if (ModConex::EsServidor()) return;
     const QString titulo = QStringLiteral("Copias de seguridad");
@@ -126,7 +127,7 @@ void principal::ProtegerDatos(QWidget *ventana) {
                                     titulo, QMessageBox::Warning);
         return;
     }
-    if (!ModConex::Danado()) return;
+    if (!danado) return;
     // The newest copy that is itself sound.
     QString motivo;
     for (const Backups::Copia &c : Backups::Listar()) {

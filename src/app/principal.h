@@ -43,7 +43,8 @@ private:
     // Closes every window but this one; false when one stayed open (its unsaved changes kept).
     bool CerrarFormularios();
     // At start-up, once connected or refused: the automatic copy, or the offer to restore.
-    void ProtegerDatos(QWidget *ventana);
+    // `danado`: the file was refused as damaged, and a sound copy is offered back.
+    void ProtegerDatos(QWidget *ventana, bool danado);
     void AbrirFormulario(const std::function<QWidget *()> &crear);
     std::unique_ptr<Ui::principal> ui;
     QAction *new_ = nullptr; // the menu item "new" (a C++ keyword, so built here)

@@ -3,6 +3,7 @@
 #include "data/ArchivoComprobado.h"
 #include "data/ReferenceData.h"
 #include "gui/ChoiceService.h"
+#include "gui/DateFilter.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Progreso.h"
@@ -158,21 +159,16 @@ bool frfenologia::LeerAno(QLineEdit *campo, const QString &cual, int &ano) {
     ano = 0;
     const QString texto = campo->text().trimmed();
     if (texto.isEmpty()) return true;
-    static const QRegularExpression cuatroCifras(QStringLiteral("^[0-9]{4}$"));
-    const int ultimo = QDate::currentDate().year();
-    if (cuatroCifras.match(texto).hasMatch()) {
-        ano = texto.toInt();
-        if (ano >= 1800 && ano <= ultimo) return true;
-        ano = 0;
+    if (const auto leido = DateFilter::LeerAno(texto)) {
+        ano = *leido;
+        return true;
     }
-    MessageService::Mostrar(this,
-                            QStringLiteral("El año %1 «%2» no es válido: escriba un año de cuatro "
-                                           "cifras entre 1800 y %3.")
-                                .arg(cual, campo->text(), QString::number(ultimo)),
-                            QStringLiteral("Año incorrecto"), QMessageBox::Warning);
-    campo->setFocus(Qt::OtherFocusReason);
-    campo->selectAll();
-    return false;
+    return DateFilter::Rechazar(
+        this, campo,
+        QStringLiteral("El año %1 «%2» no es válido: escriba un año de cuatro cifras entre 1800 "
+                       "y %3.")
+            .arg(cual, campo->text(), QString::number(QDate::currentDate().year())),
+        QStringLiteral("Año incorrecto"), false);
 }
 
 std::optional<FiltroFenologia> frfenologia::LeerFiltros() {

@@ -5,12 +5,13 @@
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
 #include "gui/ChoiceService.h"
+#include "gui/DateFilter.h"
+#include "gui/FrDate.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Progreso.h"
 #include "gui/Screen.h"
 #include "gui/SpeciesFinder.h"
-#include "observations/FrDate.h"
 #include "observations/frmodif.h"
 #include "observers/ObserverStore.h"
 #include "ui_frmapa.h"
@@ -27,10 +28,6 @@
 namespace {
 
 const QString kTodas = QStringLiteral("todas las especies");
-
-QDate LeerFecha(const QString &texto) {
-    return QDate::fromString(texto.trimmed(), QStringLiteral("dd/MM/yyyy"));
-}
 
 QString Mostrable(const QString &iso) {
     const QDate d = QDate::fromString(iso.left(10), Qt::ISODate);
@@ -102,15 +99,18 @@ void frmapa::Form_Load() {
 }
 
 bool frmapa::ComprobarFecha(QLineEdit *campo) {
-    if (campo->text().trimmed().isEmpty() || LeerFecha(campo->text()).isValid()) return true;
-    MessageService::Mostrar(this,
-                            QStringLiteral("La fecha «%1» no es válida. Escríbala como "
-                                           "dd/mm/aaaa, por ejemplo 05/03/2007.")
-                                .arg(campo->text()),
-                            QStringLiteral("Fecha incorrecta"), QMessageBox::Warning);
-    campo->clear();
-    campo->setFocus(Qt::OtherFocusReason);
-    return false;
+    const QString texto = campo->text();
+    if (texto.trimmed().isEmpty()) return true;
+    const QDate fecha = DateFilter::Leer(texto);
+    if (!fecha.isValid())
+        return DateFilter::Rechazar(this, campo,
+                                    QStringLiteral("La fecha «%1» no es válida. Escríbala como "
+                                                   "dd/mm/aaaa, por ejemplo 05/03/2007.")
+                                        .arg(texto),
+                                    QStringLiteral("Fecha incorrecta"));
+    // A date typed short is shown as it will be read, the century included.
+    if (!DateFilter::Completa(texto)) campo->setText(DateFilter::Mostrar(fecha));
+    return true;
 }
 
 void frmapa::Txdini_LostFocus() {
@@ -126,19 +126,19 @@ void frmapa::Cbespecie_LostFocus() {
 }
 
 void frmapa::Cdfini_Click() {
-    FrDate::ElegirEn(ui->Txdini, QStringLiteral("mapaini"), this);
+    FrDate::ElegirEn(ui->Txdini, this);
 }
 
 void frmapa::Cdffin_Click() {
-    FrDate::ElegirEn(ui->Txdfin, QStringLiteral("mapafin"), this);
+    FrDate::ElegirEn(ui->Txdfin, this);
 }
 
 void frmapa::CdMostrar_Click() {
     const MessageService::UserAction accion;
     if (!ComprobarFecha(ui->Txdini) || !ComprobarFecha(ui->Txdfin)) return;
     FiltroMapa f;
-    f.desde = LeerFecha(ui->Txdini->text());
-    f.hasta = LeerFecha(ui->Txdfin->text());
+    f.desde = DateFilter::Leer(ui->Txdini->text());
+    f.hasta = DateFilter::Leer(ui->Txdfin->text());
     if (f.desde.isValid() && f.hasta.isValid() && f.desde > f.hasta) {
         MessageService::Mostrar(this, QStringLiteral("La fecha «Desde» es posterior a «Hasta»."),
                                 QStringLiteral("Fechas incorrectas"), QMessageBox::Warning);

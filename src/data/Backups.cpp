@@ -459,9 +459,9 @@ bool Restaurar(const QString &copia, QString *error, const Avance &avance) {
         ok = Reemplazar(copia, actual, error);
         break;
     }
-    const bool conectado = ModConex::Conectar();
+    const ModConex::Resultado conectado = ModConex::Conectar();
     if (ok && !conectado) {
-        *error = ModConex::MotivoFallo();
+        *error = conectado.motivo;
         return false;
     }
     return ok;

@@ -1,6 +1,7 @@
 #include "ModBaseDatos.h"
 
 #include "ArchivoComprobado.h"
+#include "Clock.h"
 #include "SqliteTexto.h"
 
 #include <QCoreApplication>
@@ -17,28 +18,17 @@
 
 namespace {
 double escala = 1.0;
-std::function<double()> &Reloj() {
-    static std::function<double()> reloj = [] {
-        return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
-    };
-    return reloj;
-}
 } // namespace
 
 void ModBaseDatos::setEscalaEsperas(double factor) {
     escala = factor;
 }
 
-void ModBaseDatos::setReloj(std::function<double()> reloj) {
-    Reloj() = reloj ? std::move(reloj)
-                    : [] { return QTime::currentTime().msecsSinceStartOfDay() / 1000.0; };
-}
-
 void ModBaseDatos::Esperar(double segundos) {
     const double pedido = segundos * escala;
-    const double inicio = Reloj()();
+    const double inicio = Clock::SegundosDelDia();
     for (;;) {
-        const double transcurrido = std::fabs(Reloj()() - inicio);
+        const double transcurrido = std::fabs(Clock::SegundosDelDia() - inicio);
         if (!(transcurrido < pedido)) return;
         // Sleep in the event loop in short slices so that clicks and painting go on.
         QEventLoop bucle;

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <functional>
 
 class QSqlQuery;
 
@@ -19,9 +18,8 @@ constexpr int kMaximoTexto = 65535;
 // when the clock jumps (midnight), as the elapsed time is taken as an absolute difference.
 void Esperar(double segundos);
 
-// Test hooks: a factor applied to every pause, and the clock (seconds since midnight).
+// Test hook: a factor applied to every pause (the clock is Clock's).
 void setEscalaEsperas(double factor);
-void setReloj(std::function<double()> reloj);
 
 // Windows-1252 bytes of a text; characters outside that code page become '?' (and
 // *sustituido, when given, tells whether any did).

@@ -23,15 +23,13 @@ QString &Ruta() {
 }
 bool soloLecturaForzada = false;
 int esperaOcupada = 3000;
+// Why the last Conectar failed, for the message of a statement run without a connection.
 QString motivoFallo;
-QString aviso;
 // Why the connection was opened for reading only, for the message of a refused write.
 enum class SoloLectura { No, Archivo, Carpeta, Version } soloLectura = SoloLectura::No;
-bool danado = false;
 std::optional<ModConex::Servidor> servidor;
 // The server was lost during a statement: the next use of the connection opens it again.
 bool perdida = false;
-bool faltaContrasena = false;
 const char *const kConexion = "DatabaseConnection";
 
 // Tables whose absence makes the file useless to the program.
@@ -57,18 +55,6 @@ void ModConex::setEsperaOcupada(int milisegundos) {
 
 int ModConex::EsperaOcupada() {
     return esperaOcupada;
-}
-
-QString ModConex::MotivoFallo() {
-    return motivoFallo;
-}
-
-QString ModConex::Aviso() {
-    return aviso;
-}
-
-bool ModConex::Danado() {
-    return danado;
 }
 
 void ModConex::setRutaAplicacion(const QString &ruta) {
@@ -111,10 +97,6 @@ std::optional<ModConex::Servidor> ModConex::ServidorActual() {
     return servidor;
 }
 
-bool ModConex::FaltaContrasena() {
-    return faltaContrasena;
-}
-
 std::optional<ModConex::Servidor> ModConex::Servidor::DesdeUri(const QString &uri) {
     const QUrl url(uri.trimmed(), QUrl::StrictMode);
     if (!url.isValid() ||
@@ -134,7 +116,9 @@ QString ModConex::Servidor::Descripcion() const {
     return QStringLiteral("%1:%2/%3").arg(host).arg(puerto).arg(base);
 }
 
-bool AbrirServidor(const QString &nombre, const ModConex::Servidor &s, QString *error) {
+bool AbrirServidor(const QString &nombre, const ModConex::Servidor &s, QString *error,
+                   bool *faltaContrasena) {
+    if (faltaContrasena) *faltaContrasena = false;
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
         *error = QStringLiteral("Falta el controlador de PostgreSQL de Qt (paquete "
                                 "libqt6sql6-psql): no se puede usar un servidor.");
@@ -151,7 +135,7 @@ bool AbrirServidor(const QString &nombre, const ModConex::Servidor &s, QString *
     db.setPassword(s.contrasena);
     db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=Tritodex"));
     if (db.open()) return true;
-    faltaContrasena = SqlDialect::FaltaContrasena(db.lastError());
+    if (faltaContrasena) *faltaContrasena = SqlDialect::FaltaContrasena(db.lastError());
     *error = QStringLiteral("No se puede conectar con el servidor PostgreSQL %1: %2")
                  .arg(s.Descripcion(), db.lastError().databaseText().trimmed().isEmpty()
                                            ? db.lastError().text().trimmed()
@@ -161,7 +145,6 @@ bool AbrirServidor(const QString &nombre, const ModConex::Servidor &s, QString *
 
 void ModConex::Desconectar() {
     perdida = false;
-    faltaContrasena = false;
     motivoFallo.clear();
     const QString nombre = QString::fromLatin1(kConexion);
     if (!QSqlDatabase::contains(nombre)) return;
@@ -170,18 +153,30 @@ void ModConex::Desconectar() {
 }
 
 namespace {
-bool Fallo(const QString &motivo) {
+using ModConex::Resultado;
+
+Resultado Fallo(const QString &motivo, Resultado r = {}) {
     motivoFallo = motivo;
     ModConex::DatabaseConnection().close();
-    return false;
+    r.conectado = false;
+    r.motivo = motivo;
+    return r;
 }
-} // namespace
 
-namespace {
-bool ConectarServidor() {
+Resultado Conectado(const QString &aviso) {
+    Resultado r;
+    r.conectado = true;
+    r.aviso = aviso;
+    r.soloLectura = soloLectura != SoloLectura::No;
+    return r;
+}
+
+Resultado ConectarServidor() {
     QSqlDatabase db = ModConex::DatabaseConnection();
     QString error;
-    if (!AbrirServidor(db.connectionName(), *servidor, &error)) return Fallo(error);
+    Resultado sinContrasena;
+    if (!AbrirServidor(db.connectionName(), *servidor, &error, &sinContrasena.faltaContrasena))
+        return Fallo(error, sinContrasena);
     const QString donde = servidor->Descripcion();
     QStringList tablas;
     if (!SqlDialect::Tablas(db, &tablas, &error)) return Fallo(DescribirError(db.lastError()));
@@ -211,23 +206,23 @@ bool ConectarServidor() {
         // Made by a newer program: this one may not understand all of it, so it only reads.
         soloLectura = SoloLectura::Version;
         QSqlQuery(db).exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
-        aviso = QStringLiteral("La base de datos del servidor es de una versión más reciente "
-                               "del programa: se pueden consultar los datos, pero no guardar "
-                               "cambios. Instale la versión más reciente de Tritodex.");
+        return Conectado(
+            QStringLiteral("La base de datos del servidor es de una versión más reciente "
+                           "del programa: se pueden consultar los datos, pero no guardar "
+                           "cambios. Instale la versión más reciente de Tritodex."));
     }
-    return true;
+    return Conectado(QString());
 }
 } // namespace
 
-bool ModConex::Conectar() {
+ModConex::Resultado ModConex::Conectar() {
     QSqlDatabase db = DatabaseConnection();
     db.close();
     motivoFallo.clear();
-    aviso.clear();
-    danado = false;
     perdida = false;
-    faltaContrasena = false;
     soloLectura = SoloLectura::No;
+    Resultado danado;
+    danado.danado = true;
     if (servidor) return ConectarServidor();
     const QString ruta = RutaBaseDatos();
     const QFileInfo fi(ruta);
@@ -259,10 +254,9 @@ bool ModConex::Conectar() {
         tablas.insert(q.value(0).toString().toLower());
     if (!ok) {
         const int primario = q.lastError().nativeErrorCode().toInt() & 0xff;
-        danado = primario == 11 || primario == 26;
         const QString error = DescribirError(q.lastError());
         q.finish();
-        return Fallo(error);
+        return Fallo(error, primario == 11 || primario == 26 ? danado : Resultado());
     }
     q.finish();
     QStringList faltan;
@@ -279,10 +273,10 @@ bool ModConex::Conectar() {
     if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next() ||
         q.value(0).toString() != QLatin1String("ok")) {
         q.finish();
-        danado = true;
         return Fallo(QStringLiteral("El archivo Tritodex.mdb está dañado: su contenido tiene "
                                     "errores. No se ha escrito nada en él; restaure una copia de "
-                                    "seguridad."));
+                                    "seguridad."),
+                     danado);
     }
     q.finish();
     const int version = SchemaUpgrade::Version(db);
@@ -315,18 +309,23 @@ bool ModConex::Conectar() {
                                         "Motivo: %1")
                              .arg(error));
     }
-    if (soloLectura == SoloLectura::Archivo)
-        aviso = QStringLiteral("El archivo Tritodex.mdb es de solo lectura: se pueden consultar "
-                               "los datos, pero no guardar cambios.");
-    else if (soloLectura == SoloLectura::Version)
-        aviso = QStringLiteral("El archivo Tritodex.mdb es de una versión más reciente del "
-                               "programa: se pueden consultar los datos, pero no guardar cambios. "
-                               "Instale la versión más reciente de Tritodex.");
-    else if (soloLectura == SoloLectura::Carpeta)
-        aviso = QStringLiteral("No se puede escribir en la carpeta del programa (%1): se pueden "
-                               "consultar los datos, pero no guardar cambios.")
-                    .arg(carpeta);
-    return true;
+    switch (soloLectura) {
+    case SoloLectura::Archivo:
+        return Conectado(QStringLiteral("El archivo Tritodex.mdb es de solo lectura: se pueden "
+                                        "consultar los datos, pero no guardar cambios."));
+    case SoloLectura::Version:
+        return Conectado(QStringLiteral("El archivo Tritodex.mdb es de una versión más reciente "
+                                        "del programa: se pueden consultar los datos, pero no "
+                                        "guardar cambios. Instale la versión más reciente de "
+                                        "Tritodex."));
+    case SoloLectura::Carpeta:
+        return Conectado(QStringLiteral("No se puede escribir en la carpeta del programa (%1): "
+                                        "se pueden consultar los datos, pero no guardar cambios.")
+                             .arg(carpeta));
+    case SoloLectura::No:
+        break;
+    }
+    return Conectado(QString());
 }
 
 bool EsClaveDuplicada(const QSqlError &error) {

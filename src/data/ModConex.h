@@ -29,19 +29,27 @@ struct Servidor {
 // Where Conectar goes: the server, or the local file when nothing.
 void setServidor(const std::optional<Servidor> &servidor);
 std::optional<Servidor> ServidorActual();
-// After a failed Conectar to a server: whether it asked for a password it was not given
-// (or refused the one given).
-bool FaltaContrasena();
 
-// Opens the one shared connection to Tritodex.mdb, or to the server when one is set. False, with
-// nothing reported, when the file is missing (it is never created), is empty, is not a database or
-// lacks the program's tables; MotivoFallo() then says which, in Spanish.
-bool Conectar();
-QString MotivoFallo();
-// After a successful Conectar: why the file was opened for reading only, or empty.
-QString Aviso();
-// After a failed Conectar: whether the file was refused as damaged (a restore may mend it).
-bool Danado();
+// What Conectar came to; true when connected.
+struct Resultado {
+    bool conectado = false;
+    // After a failure: why, in Spanish.
+    QString motivo;
+    // After a success: why the data may be read but not changed, or empty.
+    QString aviso;
+    // Opened for reading only (the file, its folder, or a newer program's data).
+    bool soloLectura = false;
+    // The file was refused as damaged (a restore may mend it).
+    bool danado = false;
+    // The server asked for a password it was not given (or refused the one given).
+    bool faltaContrasena = false;
+    explicit operator bool() const { return conectado; }
+};
+
+// Opens the one shared connection to Tritodex.mdb, or to the server when one is set. Nothing is
+// reported to the user: a missing file (it is never created), an empty one, one that is not a
+// database or lacks the program's tables fails with the reason in Spanish.
+Resultado Conectar();
 
 // How long a statement waits for another program's lock before it fails (tests shorten it).
 void setEsperaOcupada(int milisegundos);
@@ -66,5 +74,7 @@ QString DescribirError(const QSqlError &error);
 // True when the failure is a UNIQUE or PRIMARY KEY conflict.
 bool EsClaveDuplicada(const QSqlError &error);
 // Opens a connection of the given name to the server (tests and tritodex_mkdb use their
-// own); false with *error in Spanish on failure.
-bool AbrirServidor(const QString &nombre, const ModConex::Servidor &servidor, QString *error);
+// own); false with *error in Spanish on failure, and *faltaContrasena (when given) telling
+// whether the server wanted a password it was not given.
+bool AbrirServidor(const QString &nombre, const ModConex::Servidor &servidor, QString *error,
+                   bool *faltaContrasena = nullptr);

@@ -4,6 +4,7 @@
 #include "DarwinCoreArchive.h"
 #include "ExportStore.h"
 #include "data/ArchivoComprobado.h"
+#include "data/Clock.h"
 #include "data/ModBaseDatos.h"
 #include "frsensibles.h"
 #include "gui/MessageService.h"
@@ -21,18 +22,9 @@
 #include <cstdio>
 
 namespace {
-std::function<QDate()> &Hoy() {
-    static std::function<QDate()> hoy;
-    return hoy;
-}
-
 const QString kTitulo = QStringLiteral("Ficheros ASCII");
 constexpr int kRuta = Qt::UserRole;
 } // namespace
-
-void frfitxer::setHoy(std::function<QDate()> hoy) {
-    Hoy() = std::move(hoy);
-}
 
 frfitxer::frfitxer(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frfitxer>()) {
     ui->setupUi(this);
@@ -108,7 +100,7 @@ void frfitxer::Driver1_DblClick() {
 
 void frfitxer::Cdgenerar_Click() {
     const MessageService::UserAction accion;
-    const QDate hoy = Hoy() ? Hoy()() : QDate::currentDate();
+    const QDate hoy = Clock::Hoy();
     const QString periodo = hoy.toString(QStringLiteral("yyMM"));
     int sustituidos = 0;
     std::optional<Aviso> aviso;
@@ -242,7 +234,7 @@ std::optional<frfitxer::Aviso> frfitxer::Exportar(const QString &periodo, int *s
 
 void frfitxer::CdDwc_Click() {
     const MessageService::UserAction accion;
-    const QDate hoy = Hoy() ? Hoy()() : QDate::currentDate();
+    const QDate hoy = Clock::Hoy();
     const auto licencia = DarwinCoreArchive::Licencia(ui->Cblicencia->currentData().toInt());
     const QString titulo = QStringLiteral("Darwin Core (GBIF)");
     DarwinCoreArchive::Resumen resumen;

@@ -26,9 +26,6 @@ public:
     // Opens a folder in `Driver1`; false (nothing changes) when it cannot be read.
     bool AbrirCarpeta(const QString &ruta);
 
-    // Test hook: the day the export takes its year and month from (null: today).
-    static void setHoy(std::function<QDate()> hoy);
-
 private slots:
     void Drive1_Change();
     void Driver1_DblClick();

@@ -24,7 +24,7 @@ struct Respuestas {
     // The new locality's code, given the proposed one; nothing when the prompt was closed.
     std::function<std::optional<QString>(QWidget *padre, const QString &propuesto)> codigoLocalidad;
     // The observer list opened for a slot; the test calls `elegir` to hand one back.
-    std::function<void(QWidget *solicitante, const QString &origen,
+    std::function<void(QWidget *solicitante,
                        std::function<void(const QString &codigo, const QString &nombre)> elegir)>
         observador;
     // A file to write (empty: the user cancelled) and a folder to choose.

@@ -22,10 +22,6 @@ MessageService::UserAction::~UserAction() {
     if (--accionesAbiertas == 0) falloEnAccion = false;
 }
 
-bool MessageService::UserAction::HuboFallo() {
-    return falloEnAccion;
-}
-
 void MessageService::MostrarFallo(QWidget *padre, const QString &texto, const QString &titulo) {
     if (falloEnAccion) return;
     Mostrar(padre, texto, titulo, QMessageBox::Warning);

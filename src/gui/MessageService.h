@@ -40,8 +40,6 @@ public:
     ~UserAction();
     UserAction(const UserAction &) = delete;
     UserAction &operator=(const UserAction &) = delete;
-    // True once this action has shown a database failure.
-    static bool HuboFallo();
 };
 
 // Test mode: no window; each box takes the next queued answer, or, with none queued, Ok

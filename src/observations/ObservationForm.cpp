@@ -216,7 +216,7 @@ bool ObservationForm::ComprobarObservador(int slot) {
 
 void ObservationForm::CdSelobs_Click(int slot) {
     QPointer<QWidget> formulario = c_.formulario;
-    frobs::AbrirSeleccion(o_.origenObservador + QString::number(slot), c_.formulario,
+    frobs::AbrirSeleccion(c_.formulario,
                           [this, formulario, slot](const QString &codigo, const QString &nombre) {
                               if (!formulario) return;
                               c_.Txobs[slot - 1]->setText(codigo);

@@ -55,8 +55,6 @@ public:
         // A name that no locality has is a new locality, described on the form (newobs);
         // otherwise the locality is only chosen (frmodif).
         bool localidadNueva = true;
-        // Prefix of the observer list's origin: "alta" (newobs) or "modif" (frmodif).
-        QString origenObservador = QStringLiteral("alta");
         // The blank first entry of the reasons list.
         QString motivoEnBlanco;
         // Locality items carry their identifiers: a name shared by two localities, or

@@ -3,13 +3,14 @@
 #include "data/ReferenceData.h"
 #include "data/SpreadsheetWriter.h"
 #include "gui/ChoiceService.h"
+#include "gui/DateFilter.h"
+#include "gui/FrDate.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "gui/SpeciesFinder.h"
 #include "gui/TitleImage.h"
 #include "localities/LocalityStore.h"
-#include "observations/FrDate.h"
 #include "observations/frmodif.h"
 #include "observers/ObserverStore.h"
 #include "ui_frcons.h"
@@ -18,7 +19,6 @@
 #include <QCollator>
 #include <QDir>
 #include <QHeaderView>
-#include <QRegularExpression>
 #include <QSqlQueryModel>
 #include <QStandardPaths>
 #include <QStyledItemDelegate>
@@ -36,17 +36,6 @@ public:
                            : QStyledItemDelegate::displayText(v, l);
     }
 };
-
-// A typed date as day/month/year (1 or 2 digits, 2 or 4 for the year); invalid otherwise.
-QDate LeerFecha(const QString &texto) {
-    static const QRegularExpression forma(
-        QStringLiteral(R"x(^\s*(\d{1,2})[/-](\d{1,2})[/-](\d{2}|\d{4})\s*$)x"));
-    const auto m = forma.match(texto);
-    if (!m.hasMatch()) return QDate();
-    int anyo = m.captured(3).toInt();
-    if (m.captured(3).size() == 2) anyo += anyo < 30 ? 2000 : 1900;
-    return QDate(anyo, m.captured(2).toInt(), m.captured(1).toInt());
-}
 
 // A filter's entries: the blank (no filter) first, then each text once.
 QStringList ConBlanco(QStringList items) {
@@ -170,8 +159,8 @@ void frcons::CdBuscar_Click() {
         if (!ModBaseDatos::EsItem(ui->Cbesp, ui->Cbesp->currentText())) return;
     }
     FiltroObservaciones f;
-    f.desde = LeerFecha(ui->Txdini->text());
-    f.hasta = LeerFecha(ui->Txdfin->text());
+    f.desde = DateFilter::Leer(ui->Txdini->text());
+    f.hasta = DateFilter::Leer(ui->Txdfin->text());
     f.observador = ui->Cbobs->currentText();
     f.especie = ui->Cbesp->currentText();
     f.provincia = ui->Cbprov->currentText();
@@ -182,7 +171,7 @@ void frcons::CdBuscar_Click() {
 
 void frcons::CargarGrid(const FiltroObservaciones &filtro) {
     Screen::RelojArena reloj;
-    const QString anterior = idObservacion_;
+    const int anterior = idObservacion_;
     ObservationStore observaciones;
     QSqlQuery consulta = observaciones.Consultar(filtro, true);
     const auto total = consulta.isActive() ? observaciones.Contar(filtro) : std::nullopt;
@@ -199,8 +188,8 @@ void frcons::CargarGrid(const FiltroObservaciones &filtro) {
     // The observation that was current stays current while among the first rows read;
     // otherwise the first row.
     int fila = DtObs->rowCount() > 0 ? 0 : -1;
-    for (int r = 0; !anterior.isEmpty() && r < DtObs->rowCount(); ++r)
-        if (DtObs->index(r, ObservationStore::ColumnaId()).data().toString() == anterior) {
+    for (int r = 0; anterior != 0 && r < DtObs->rowCount(); ++r)
+        if (DtObs->index(r, ObservationStore::ColumnaId()).data().toInt() == anterior) {
             fila = r;
             break;
         }
@@ -213,11 +202,10 @@ void frcons::CargarGrid(const FiltroObservaciones &filtro) {
 
 void frcons::DBObs_RowColChange() {
     const QModelIndex actual = ui->DBObs->currentIndex();
-    idObservacion_ =
-        actual.isValid()
-            ? DtObs->index(actual.row(), ObservationStore::ColumnaId()).data().toString()
-            : QString();
-    const bool hay = !idObservacion_.isEmpty();
+    idObservacion_ = actual.isValid()
+                         ? DtObs->index(actual.row(), ObservationStore::ColumnaId()).data().toInt()
+                         : 0;
+    const bool hay = idObservacion_ != 0;
     for (QPushButton *boton : {ui->Command1, ui->CdSup, ui->Excel})
         boton->setEnabled(hay);
 }
@@ -232,25 +220,25 @@ void frcons::Refrescar() {
 }
 
 void frcons::Command1_Click() {
-    if (idObservacion_.isEmpty()) return;
+    if (idObservacion_ == 0) return;
     QPointer<frcons> yo(this);
-    frmodif *f = frmodif::Abrir(modif_, idObservacion_.toInt(), [yo] {
+    frmodif *f = frmodif::Abrir(modif_, idObservacion_, [yo] {
         if (yo) yo->Refrescar();
     });
     if (yo) modif_ = f;
 }
 
 void frcons::CdSup_Click() {
-    if (idObservacion_.isEmpty()) return;
+    if (idObservacion_ == 0) return;
     const MessageService::UserAction accion;
-    const QString id = idObservacion_;
+    const int id = idObservacion_;
     const auto respuesta = MessageService::Mostrar(
         this, QStringLiteral("La observación con id: %1 se borrará de la Base de Datos. ").arg(id),
         QStringLiteral("Suprimir Observación"), QMessageBox::Question,
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (respuesta == QMessageBox::Yes) {
         ObservationStore observaciones;
-        if (!observaciones.Suprimir(id.toInt()))
+        if (!observaciones.Suprimir(id))
             MessageService::MostrarFallo(this, observaciones.error(),
                                          QStringLiteral("Observación no suprimida"));
     }
@@ -302,18 +290,13 @@ void frcons::Cbesp_LostFocus() {
 
 bool frcons::ComprobarFecha(QLineEdit *campo) {
     const QString texto = campo->text();
-    if (texto.isEmpty()) return true;
-    QString aviso;
-    if (!LeerFecha(texto).isValid())
-        aviso = QStringLiteral("Format incorrecte de Data.");
-    else if (texto.size() != 10)
-        aviso = QStringLiteral("Format incorrecte de Data. (DD/MM/AAAA)");
-    else
-        return true;
-    MessageService::Mostrar(this, aviso, QStringLiteral("Data Incorrecta"), QMessageBox::Warning);
-    campo->clear();
-    campo->setFocus(Qt::OtherFocusReason);
-    return false;
+    if (texto.isEmpty() || DateFilter::Completa(texto)) return true;
+    // A date typed short is refused too, with the form it must take.
+    return DateFilter::Rechazar(this, campo,
+                                DateFilter::Leer(texto).isValid()
+                                    ? QStringLiteral("Format incorrecte de Data. (DD/MM/AAAA)")
+                                    : QStringLiteral("Format incorrecte de Data."),
+                                QStringLiteral("Data Incorrecta"));
 }
 
 void frcons::Txdini_LostFocus() {
@@ -325,17 +308,17 @@ void frcons::Txdfin_LostFocus() {
 }
 
 void frcons::Cdfini_Click() {
-    FrDate::ElegirEn(ui->Txdini, QStringLiteral("consini"), this);
+    FrDate::ElegirEn(ui->Txdini, this);
 }
 
 void frcons::Cdffin_Click() {
-    FrDate::ElegirEn(ui->Txdfin, QStringLiteral("consfin"), this);
+    FrDate::ElegirEn(ui->Txdfin, this);
 }
 
 // Spreadsheet and closing ---------------------------------------------------------------
 
 void frcons::Excel_Click() {
-    if (idObservacion_.isEmpty()) return;
+    if (idObservacion_ == 0) return;
     const MessageService::UserAction accion;
     // The rows of the last query, all of them, read again from the first.
     ModBaseDatos::CrearHojaCalculo(this, QStringLiteral("Observaciones"),

@@ -22,8 +22,8 @@ public:
     explicit frcons(QWidget *parent = nullptr);
     ~frcons() override;
 
-    // The identifier of the observation in the grid's current row, or empty.
-    QString idObservacion() const { return idObservacion_; }
+    // The identifier of the observation in the grid's current row, or 0.
+    int idObservacion() const { return idObservacion_; }
 
 public slots:
     // The query with the filters as they stand.
@@ -56,7 +56,7 @@ private:
 
     std::unique_ptr<Ui::frcons> ui;
     QSqlQueryModel *DtObs = nullptr;
-    QString idObservacion_;
+    int idObservacion_ = 0;      // none while no row is current
     FiltroObservaciones ultimo_; // the filters of the rows shown
     SpeciesFinder *buscador_ = nullptr;
     QPointer<frmodif> modif_;

@@ -16,7 +16,6 @@ frmodif::frmodif(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frm
     ui->setupUi(this);
     ObservationForm::Opciones opciones;
     opciones.localidadNueva = false;
-    opciones.origenObservador = QStringLiteral("modif");
     opciones.motivoEnBlanco = QStringLiteral(" ");
     opciones.codigosLocalidad = true;
     obs = new ObservationForm(ObservationForm::ControlesDe(this, ui.get()), opciones);

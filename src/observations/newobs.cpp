@@ -1,5 +1,6 @@
 #include "newobs.h"
 
+#include "data/Clock.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
@@ -11,20 +12,6 @@
 #include "ui_newobs.h"
 
 #include <QDate>
-
-namespace {
-std::function<QDate()> &Hoy() {
-    static std::function<QDate()> hoy;
-    return hoy;
-}
-QDate FechaDeHoy() {
-    return Hoy() ? Hoy()() : QDate::currentDate();
-}
-} // namespace
-
-void newobs::setHoy(std::function<QDate()> hoy) {
-    Hoy() = std::move(hoy);
-}
 
 newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newobs>()) {
     ui->setupUi(this);
@@ -50,7 +37,7 @@ void newobs::Form_Load() {
     Screen::RelojArena reloj;
     Screen::AplicarColores(this);
     Screen::Teclado(this, ui->CdVolver);
-    ui->Txdata->setDate(QDate(FechaDeHoy().year(), 1, 1));
+    ui->Txdata->setDate(QDate(Clock::Hoy().year(), 1, 1));
     fechaElegida_ = false;
     ui->Txhini->setTime(QTime(0, 0));
     ui->Txhfi->setTime(QTime(0, 0));
@@ -130,7 +117,7 @@ void newobs::GuardarObservacion(QWidget *boton) {
 
 bool newobs::FechaConfirmada() {
     // The first of January the form proposes is easily saved by oversight.
-    const QDate hoy = FechaDeHoy();
+    const QDate hoy = Clock::Hoy();
     if (fechaElegida_ || (hoy.day() == 1 && hoy.month() == 1)) return true;
     if (MessageService::Mostrar(
             this,

@@ -21,9 +21,6 @@ public:
     // The chosen locality's code, "new" while the typed name is a new locality.
     QString CodigoLocalidad() const;
 
-    // Test hook: the day taken as today (nullptr: the system's date).
-    static void setHoy(std::function<QDate()> hoy);
-
 private slots:
     void Cbnueva_Click();
     void Cbguardar_Click();

@@ -12,18 +12,28 @@
 #include "ui_frobs.h"
 
 #include <QHeaderView>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QSqlQueryModel>
 
+namespace {
+// The list last opened, which an observation form's slot button reuses.
+QPointer<frobs> &Abierta() {
+    static QPointer<frobs> abierta;
+    return abierta;
+}
+} // namespace
+
 frobs::frobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frobs>()) {
     ui->setupUi(this);
+    Abierta() = this;
     DtObs = new QSqlQueryModel(this);
     DtObs->setObjectName(QStringLiteral("DtObs"));
     ui->DBObs->setModel(DtObs);
     Screen::RepartirColumnas(ui->DBObs);
     ui->Image1->setPixmap(TitleImage().scaledToWidth(180, Qt::SmoothTransformation));
     for (QWidget *w : {static_cast<QWidget *>(ui->Txnomobs), static_cast<QWidget *>(ui->Txcognom),
-                       static_cast<QWidget *>(ui->Lbori), static_cast<QWidget *>(ui->CdSel)})
+                       static_cast<QWidget *>(ui->CdSel)})
         w->setVisible(false);
 
     ModBaseDatos::LimitarLongitud(ui->Txcod, 7);
@@ -54,26 +64,29 @@ void frobs::Form_Load() {
     CargarObservadores(QString(), QString());
 }
 
-void frobs::ModoSeleccion(const QString &origen, QWidget *solicitante, AlElegir alElegir) {
-    ui->Lbori->setText(origen);
+void frobs::ModoSeleccion(QWidget *solicitante, AlElegir alElegir) {
     solicitante_ = solicitante;
     alElegir_ = std::move(alElegir);
     ui->CdSel->setVisible(true);
 }
 
-frobs *frobs::AbrirSeleccion(const QString &origen, QWidget *solicitante, AlElegir alElegir) {
+frobs *frobs::AbrirSeleccion(QWidget *solicitante, AlElegir alElegir) {
     if (const auto &prueba = ChoiceService::Prueba().observador) {
-        prueba(solicitante, origen, std::move(alElegir));
+        prueba(solicitante, std::move(alElegir));
         return nullptr;
     }
-    auto *lista = qobject_cast<frobs *>(Screen::BuscarFormulario(QStringLiteral("frobs")));
+    // The list open from the menu serves, unless it was closed or put away.
+    frobs *lista = Abierta();
+    const auto *sub = lista ? qobject_cast<QMdiSubWindow *>(lista->parentWidget()) : nullptr;
+    if (lista && (Screen::Cerrandose(lista) || !(lista->isVisible() || (sub && sub->isVisible()))))
+        lista = nullptr;
     if (!lista) {
         lista = new frobs;
         Screen::MostrarHijo(lista);
     } else {
         Screen::TraerAlFrente(lista);
     }
-    lista->ModoSeleccion(origen, solicitante, std::move(alElegir));
+    lista->ModoSeleccion(solicitante, std::move(alElegir));
     return lista;
 }
 

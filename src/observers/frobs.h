@@ -22,13 +22,13 @@ public:
     // What "Seleccionar" hands back to the form that asked: the code and the full name.
     using AlElegir = std::function<void(const QString &codigo, const QString &nombre)>;
 
-    // Selection mode for a requester's slot: "alta1".."alta4" (newobs) or "modif1".."modif4"
-    // (frmodif). Shows "Seleccionar"; the choice goes to `alElegir` while the requester is open.
-    void ModoSeleccion(const QString &origen, QWidget *solicitante, AlElegir alElegir);
+    // Selection mode for one slot of a requester (newobs, frmodif). Shows "Seleccionar"; the
+    // choice goes to `alElegir` while the requester is open.
+    void ModoSeleccion(QWidget *solicitante, AlElegir alElegir);
     // What an observation form's slot button does: the open list (or a new one, shown as a
     // task window) in selection mode for that slot, brought to the front. In tests the
     // choice service may answer instead (then nothing opens and null is returned).
-    static frobs *AbrirSeleccion(const QString &origen, QWidget *solicitante, AlElegir alElegir);
+    static frobs *AbrirSeleccion(QWidget *solicitante, AlElegir alElegir);
 
     // The code of the observer in the current row, or empty.
     QString codObservador() const { return codObservador_; }

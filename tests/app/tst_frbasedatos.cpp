@@ -246,7 +246,7 @@ void tst_frbasedatos::arranque() {
     QVERIFY(MessageService::Ultimo().texto.endsWith(
         u"¿Usar en esta sesión el archivo local (Tritodex.mdb)?"_s));
     QVERIFY2(!ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen(),
-             qPrintable(ModConex::MotivoFallo()));
+             qPrintable(MessageService::Ultimo().texto));
     QVERIFY(Servidor().Arrancar());
     // The choice itself stays: the next start goes to the server again.
     QVERIFY(DatabaseSettings::Leida());

@@ -1,3 +1,4 @@
+#include "data/Clock.h"
 #include "support/Files.h"
 #include "support/TestDatabase.h"
 
@@ -257,7 +258,7 @@ void tst_principal::ventanas() {
             dentro(Screen::AreaPrincipal()->activeSubWindow()->widget(), nombre);
         }
         Accion(p, "new")->trigger();
-        dentro(frobs::AbrirSeleccion(u"1"_s, Screen::BuscarFormulario(u"newobs"_s), {}), "frobs");
+        dentro(frobs::AbrirSeleccion(Screen::BuscarFormulario(u"newobs"_s), {}), "frobs");
         auto *grande = new QWidget;
         grande->setWindowTitle(u"grande"_s);
         grande->resize(tamano * 2);
@@ -369,7 +370,7 @@ void tst_principal::cambiosSinGuardar() {
     // Typed and stored: nothing to ask. (On the first of January the proposed date is asked
     // about by no one.)
     {
-        newobs::setHoy([] { return QDate(QDate::currentDate().year(), 1, 1); });
+        Clock::setHoy(QDate(QDate::currentDate().year(), 1, 1));
         abrir("new");
         QWidget *f = Screen::BuscarFormulario(u"newobs"_s);
         User::Escribir(f->findChild<QLineEdit *>(u"Txobs1"_s), u"ANA"_s);
@@ -382,7 +383,7 @@ void tst_principal::cambiosSinGuardar() {
         f->findChild<QPushButton *>(u"Cbguardar"_s)->click();
         QCOMPARE(MessageService::Ultimo().texto,
                  u"Se ha registrado la observación en la base de datos"_s);
-        newobs::setHoy(nullptr);
+        Clock::setHoy(QDate());
         abrir("cons");
         QVERIFY(MessageService::Mostrados().isEmpty());
         QVERIFY(Screen::BuscarFormulario(u"frcons"_s));

@@ -121,6 +121,12 @@ void tst_frmapa::sesion() {
         QCOMPARE(MessageService::Ultimo().titulo, m.titulo);
         QVERIFY(c<QLineEdit>(m.campo)->text().isEmpty());
     }
+    // A date typed short is taken, and shown as it is read, the century included.
+    MessageService::Limpiar();
+    User::Escribir(c("Txdini"), u"5/3/07"_s);
+    User::SalirDe(c("Txdini"));
+    QVERIFY(MessageService::Mostrados().isEmpty());
+    QCOMPARE(c<QLineEdit>("Txdini")->text(), u"05/03/2007"_s);
     MessageService::Limpiar();
     User::Escribir(c("Txdini"), u"01/01/2010"_s);
     User::Escribir(c("Txdfin"), u"01/01/2000"_s);

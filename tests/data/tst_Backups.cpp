@@ -221,9 +221,10 @@ void tst_Backups::archivoDanado() {
         QVERIFY(f.seek(p * pagina + 8) && f.write(QByteArray(600, '\xff')) == 600);
     f.close();
     const QByteArray huella = Huella(bd.ruta());
-    QVERIFY(!ModConex::Conectar());
-    QVERIFY(ModConex::Danado());
-    QVERIFY2(ModConex::MotivoFallo().contains(u"dañado"_s), qPrintable(ModConex::MotivoFallo()));
+    const auto danado = ModConex::Conectar();
+    QVERIFY(!danado);
+    QVERIFY(danado.danado);
+    QVERIFY2(danado.motivo.contains(u"dañado"_s), qPrintable(danado.motivo));
     QCOMPARE(Huella(bd.ruta()), huella);
     QString motivo;
     QVERIFY(!Backups::Comprobar(bd.ruta(), &motivo));
@@ -265,8 +266,9 @@ void tst_Backups::versionPosterior() {
     QVERIFY(bd.Ejecutar(u"PRAGMA user_version = %1"_s.arg(SchemaUpgrade::kVersionActual + 1)));
     ModConex::Desconectar();
     const QByteArray huella = Huella(bd.ruta());
-    QVERIFY(ModConex::Conectar());
-    QVERIFY2(ModConex::Aviso().contains(u"versión más reciente"_s), qPrintable(ModConex::Aviso()));
+    const auto reciente = ModConex::Conectar();
+    QVERIFY(reciente);
+    QVERIFY2(reciente.aviso.contains(u"versión más reciente"_s), qPrintable(reciente.aviso));
     QSqlQuery q(ModConex::DatabaseConnection());
     QVERIFY(!q.exec(u"INSERT INTO observacion (especie) VALUES ('SALSAL')"_s));
     QVERIFY(DescribirError(q.lastError()).contains(u"versión más reciente"_s));

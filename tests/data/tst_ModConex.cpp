@@ -67,7 +67,9 @@ void tst_ModConex::conexion() {
     ModConex::Desconectar();
     QVERIFY(!CreacionBaseDatos::CrearBaseDatos(ruta, fuente, &error));
     ModConex::setSoloLectura(true);
-    QVERIFY(ModConex::Conectar());
+    const auto leido = ModConex::Conectar();
+    QVERIFY(leido && leido.soloLectura && !leido.danado);
+    QVERIFY2(leido.aviso.contains(u"solo lectura"_s), qPrintable(leido.aviso));
     ModConex::setSoloLectura(false);
     {
         QSqlQuery q(ModConex::DatabaseConnection());

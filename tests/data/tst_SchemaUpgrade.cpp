@@ -132,7 +132,8 @@ void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {
     QSqlDatabase::removeDatabase(u"crudo"_s);
     QCOMPARE(antes.size(), 3);
 
-    QVERIFY2(ModConex::Conectar(), qPrintable(ModConex::MotivoFallo()));
+    const auto conectado = ModConex::Conectar();
+    QVERIFY2(conectado, qPrintable(conectado.motivo));
     QCOMPARE(Valor(u"PRAGMA user_version"_s).toInt(), SchemaUpgrade::kVersionActual);
     // The file as it was is kept first among the copies.
     const auto copias = Backups::Listar();
@@ -190,10 +191,10 @@ void tst_SchemaUpgrade::pasoFallidoDejaElArchivo() {
     // A table of that name but another shape makes the step fail half way.
     CrearAntigua({u"CREATE TABLE especie_nombre (cod_especie TEXT)"_s});
     const QByteArray huella = Huella();
-    QVERIFY(!ModConex::Conectar());
-    QVERIFY2(ModConex::MotivoFallo().startsWith(u"No se ha podido actualizar el archivo "
-                                                "Tritodex.mdb"_s),
-             qPrintable(ModConex::MotivoFallo()));
+    const auto conectado = ModConex::Conectar();
+    QVERIFY(!conectado);
+    QVERIFY2(conectado.motivo.startsWith(u"No se ha podido actualizar el archivo Tritodex.mdb"_s),
+             qPrintable(conectado.motivo));
     ModConex::Desconectar();
     QCOMPARE(Huella(), huella);
 }
@@ -202,8 +203,9 @@ void tst_SchemaUpgrade::soloLecturaNoSeActualiza() {
     CrearAntigua();
     const QByteArray huella = Huella();
     ModConex::setSoloLectura(true);
-    QVERIFY(!ModConex::Conectar());
-    QVERIFY(ModConex::MotivoFallo().contains(u"versión anterior"_s));
+    const auto conectado = ModConex::Conectar();
+    QVERIFY(!conectado);
+    QVERIFY(conectado.motivo.contains(u"versión anterior"_s));
     ModConex::Desconectar();
     QCOMPARE(Huella(), huella);
 }
@@ -246,7 +248,8 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
     }
     QSqlDatabase::removeDatabase(u"v1"_s);
 
-    QVERIFY2(ModConex::Conectar(), qPrintable(ModConex::MotivoFallo()));
+    const auto conectado = ModConex::Conectar();
+    QVERIFY2(conectado, qPrintable(conectado.motivo));
     QCOMPARE(Valor(u"PRAGMA user_version"_s).toInt(), SchemaUpgrade::kVersionActual);
     QCOMPARE(Filas(u"SELECT cod_localidad, incertidumbre FROM localidad"_s),
              QList<QStringList>({{u"L1"_s, u"<null>"_s}}));

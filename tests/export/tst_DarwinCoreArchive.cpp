@@ -1,6 +1,7 @@
 // The GBIF export as a user runs it from frfitxer, and the archive read back as a publisher
 // reads it: meta.xml first, then occurrence.txt column by column, then eml.xml.
 
+#include "data/Clock.h"
 #include "support/Anotar.h"
 #include "support/Files.h"
 #include "support/FullDisk.h"
@@ -336,7 +337,7 @@ void tst_DarwinCoreArchive::init() {
         QVERIFY(bd_->Ejecutar(s));
     carpeta_ = bd_->carpeta() + u"/para GBIF"_s;
     QVERIFY(QDir().mkpath(carpeta_));
-    frfitxer::setHoy([] { return QDate(2011, 5, 9); });
+    Clock::setHoy(QDate(2011, 5, 9));
     f_ = std::make_unique<frfitxer>();
     f_->show();
     QVERIFY(f_->AbrirCarpeta(carpeta_));
@@ -344,7 +345,7 @@ void tst_DarwinCoreArchive::init() {
 
 void tst_DarwinCoreArchive::cleanup() {
     f_.reset();
-    frfitxer::setHoy(nullptr);
+    Clock::setHoy(QDate());
     bd_.reset();
 }
 
@@ -558,7 +559,7 @@ void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
     bd_->Ejecutar(u"INSERT INTO observacion (fecha, especie, localidad) VALUES ('2011-05-01', "
                   "'SALSAL', 'MAD1')"_s);
     bd_->Ejecutar(u"UPDATE observador SET email = NULL WHERE cod_observador = 'JPG'"_s);
-    frfitxer::setHoy([] { return QDate(2011, 5, 10); });
+    Clock::setHoy(QDate(2011, 5, 10));
     User::Elegir(f_->findChild<QComboBox *>("Cblicencia"), u"CC0 1.0"_s);
     QVERIFY(Pulsar(*f_).contains(u"con 10 observaciones (licencia CC0 1.0)"_s));
     const Archivo b = Leer(carpeta_ + u"/TDX_DwC_20110510.zip"_s);

@@ -1,3 +1,4 @@
+#include "data/Clock.h"
 #include "support/Files.h"
 #include "support/FullDisk.h"
 #include "support/TestDatabase.h"
@@ -88,7 +89,7 @@ const QByteArray kObservadores = "cod_observador;nombre;apellido;entidad;email;p
 void tst_frfitxer::exportacion() {
     TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(bd.ok());
-    frfitxer::setHoy([] { return QDate(2008, 2, 15); });
+    Clock::setHoy(QDate(2008, 2, 15));
     const QString carpeta = bd.carpeta() + u"/envío a la asociación"_s;
     QVERIFY(QDir().mkpath(carpeta));
     const auto Archivo = [&](const QString &n) { return carpeta + u'/' + n; };
@@ -155,7 +156,7 @@ void tst_frfitxer::exportacion() {
     QCOMPARE(Files::Read(extraidos + u"/ors0802.txt"_s), Files::Read(Archivo(u"ors0802.txt"_s)));
 
     // An archive that cannot be written: the text files stay, the archive is named, no success.
-    frfitxer::setHoy([] { return QDate(2009, 11, 3); });
+    Clock::setHoy(QDate(2009, 11, 3));
     QVERIFY(QDir().mkpath(Archivo(u"TDX_0911.zip"_s)));
     QString aviso = Generar(f);
     // The cause in Spanish, not libzip's English.

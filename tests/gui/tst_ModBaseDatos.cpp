@@ -1,3 +1,4 @@
+#include "data/Clock.h"
 #include "support/TestDatabase.h"
 
 #include "data/ModBaseDatos.h"
@@ -127,12 +128,16 @@ void tst_ModBaseDatos::esperar() {
 
     // Across midnight the time of day jumps back; the pause ends at once.
     ModBaseDatos::setEscalaEsperas(1.0);
-    double ahora = 86399.5;
+    int ahora = 86399500;
     int lecturas = 0;
-    ModBaseDatos::setReloj([&] { return ++lecturas, std::exchange(ahora, 0.2); });
+    Clock::setPrueba([&] {
+        ++lecturas;
+        return QDateTime(QDate(2026, 1, 1),
+                         QTime::fromMSecsSinceStartOfDay(std::exchange(ahora, 200)));
+    });
     ModBaseDatos::Esperar(3);
     QCOMPARE(lecturas, 2);
-    ModBaseDatos::setReloj(nullptr);
+    Clock::setPrueba(nullptr);
     ModBaseDatos::setEscalaEsperas(0.0);
 }
 

@@ -101,7 +101,7 @@ void tst_frcons::sesion() {
     QCOMPARE(fila(3)[1], QString()); // a species that is gone
     auto *delegado = static_cast<QStyledItemDelegate *>(rejilla->itemDelegateForColumn(0));
     QCOMPARE(delegado->displayText(modelo->index(1, 0).data(), QLocale()), u"05/03/2007"_s);
-    QCOMPARE(consulta.idObservacion(), QString::number(o.alvaro));
+    QCOMPARE(consulta.idObservacion(), o.alvaro);
 
     // Each filter alone and combined; the blank entry is no filter.
     struct Caso {
@@ -263,7 +263,7 @@ void tst_frcons::sesion() {
     // Deletion: No keeps the row, Yes removes it and the count follows; a row deleted
     // meanwhile is said to be gone.
     rejilla->setCurrentIndex(modelo->index(1, 0));
-    QCOMPARE(consulta.idObservacion(), QString::number(o.juliana));
+    QCOMPARE(consulta.idObservacion(), o.juliana);
     MessageService::EncolarRespuesta(QMessageBox::No);
     QTest::mouseClick(c<QPushButton>("CdSup"), Qt::LeftButton);
     QCOMPARE(Aviso(),

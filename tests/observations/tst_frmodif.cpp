@@ -33,7 +33,7 @@ private:
         for (int r = 0; r < rejilla->model()->rowCount(); ++r)
             if (rejilla->model()->index(r, 26).data().toInt() == id)
                 rejilla->setCurrentIndex(rejilla->model()->index(r, 0));
-        QCOMPARE(consulta.idObservacion(), QString::number(id));
+        QCOMPARE(consulta.idObservacion(), id);
         QTest::mouseClick(consulta.findChild<QPushButton *>(u"Command1"_s), Qt::LeftButton);
         f = qobject_cast<frmodif *>(Screen::BuscarFormulario(u"frmodif"_s));
     }
@@ -136,13 +136,13 @@ void tst_frmodif::sesion() {
     // Every value changed, one column each; the second of two same-named localities.
     User::Escribir(c<QLineEdit>("Txobs1"), u"ana"_s);
     User::SalirDe(c<QLineEdit>("Txobs1"));
-    QStringList origenes;
-    ChoiceService::Prueba().observador = [&](QWidget *, const QString &origen, auto elegir) {
-        origenes << origen;
+    QList<QWidget *> solicitantes;
+    ChoiceService::Prueba().observador = [&](QWidget *solicitante, auto elegir) {
+        solicitantes << solicitante;
         elegir(u"ALV"_s, u"Álvaro Gil"_s);
     };
     QTest::mouseClick(c<QPushButton>("Cdselobs4"), Qt::LeftButton);
-    QCOMPARE(origenes, QStringList{u"modif4"_s});
+    QCOMPARE(solicitantes, QList<QWidget *>{f.data()});
     QCOMPARE(Textos(f, {"Lbobs4"}), u"Álvaro Gil"_s);
     c<QDateEdit>("Txdata")->setDate(QDate(2011, 4, 9));
     c<QTimeEdit>("Txhini")->setTime(QTime(9, 0));

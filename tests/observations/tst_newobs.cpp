@@ -1,4 +1,5 @@
 #include "Observaciones.h"
+#include "data/Clock.h"
 #include "support/ServidorPrueba.h"
 #include "support/User.h"
 
@@ -48,9 +49,9 @@ struct Sesion {
         };
         // Today is the day the form proposes, where a case does not say otherwise: the
         // question about the date proposed has its own cases.
-        newobs::setHoy([] { return QDate(QDate::currentDate().year(), 1, 1); });
+        Clock::setHoy(QDate(QDate::currentDate().year(), 1, 1));
     }
-    ~Sesion() { newobs::setHoy(nullptr); }
+    ~Sesion() { Clock::setHoy(QDate()); }
     template <typename T = QWidget> T *c(const char *nombre) { return Control<T>(&f, nombre); }
     QString Textos(std::initializer_list<const char *> nombres) { return ::Textos(&f, nombres); }
     // Typed, then left for the next control.
@@ -152,13 +153,13 @@ void tst_newobs::observadores() {
 
     // Each selection button asks the observer list for its own slot, which receives the
     // observer chosen there (the list's side is proven with frobs).
-    ChoiceService::Prueba().observador = [](QWidget *, const QString &origen, auto elegir) {
-        elegir(u"JPG"_s, origen);
+    int pedidas = 0;
+    ChoiceService::Prueba().observador = [&pedidas](QWidget *, auto elegir) {
+        elegir(u"JPG"_s, QString::number(++pedidas));
     };
     for (const char *boton : {"CdSelobs1", "CdSelobs2", "Cdselobs3", "Cdselobs4"})
         QTest::mouseClick(s.c<QPushButton>(boton), Qt::LeftButton);
-    QCOMPARE(s.Textos({"Txobs1", "Lbobs1", "Lbobs2", "Lbobs3", "Lbobs4"}),
-             u"JPG|alta1|alta2|alta3|alta4"_s);
+    QCOMPARE(s.Textos({"Txobs1", "Lbobs1", "Lbobs2", "Lbobs3", "Lbobs4"}), u"JPG|1|2|3|4"_s);
 }
 
 void tst_newobs::especieYHoras() {
@@ -365,7 +366,7 @@ void tst_newobs::guardarDuplicarYNueva() {
     s.NuevaLocalidad(u"Charca de l'Olivar"_s);
     // The date the form proposes, never changed, on another day: asked about, No by default;
     // No keeps the form with nothing stored. Once the date is changed, no question.
-    newobs::setHoy([] { return QDate(2026, 5, 20); });
+    Clock::setHoy(QDate(2026, 5, 20));
     QCOMPARE(s.Guardar("Cbguardar", {QMessageBox::No}), FechaPropuesta());
     QCOMPARE(MessageService::Ultimo().porDefecto, QMessageBox::No);
     QCOMPARE(s.Cuentas(), u"0|0"_s);
@@ -547,7 +548,7 @@ void tst_newobs::localidadExistente() {
 
     // So far today was the first of January, the date proposed: no question. Another day it
     // is asked about; Yes stores it, and it is not asked again in this form.
-    newobs::setHoy([] { return QDate(2026, 5, 20); });
+    Clock::setHoy(QDate(2026, 5, 20));
     QCOMPARE(s.Guardar("Cbguardar", {QMessageBox::Yes, QMessageBox::Yes}), kGuardada);
     QCOMPARE(MessageService::Mostrados().first().texto, FechaPropuesta());
     QCOMPARE(s.Guardar("Cbguardar", {QMessageBox::Yes}), kGuardada);

@@ -165,13 +165,13 @@ void tst_frobs::sesion() {
         };
     };
     QWidget alta, modif;
-    QCOMPARE(frobs::AbrirSeleccion(u"alta3"_s, &alta, ranura(u"alta3"_s)), &f);
+    QCOMPARE(frobs::AbrirSeleccion(&alta, ranura(u"alta3"_s)), &f);
     QVERIFY(Control(&f, "CdSel")->isVisible());
     Filtrar(&f, "", "");
     ClicFila(&f, "X_1");
     Clic(&f, "CdSel");
     QVERIFY(!f.isVisible());
-    QPointer<frobs> lista = frobs::AbrirSeleccion(u"modif1"_s, &modif, ranura(u"modif1"_s));
+    QPointer<frobs> lista = frobs::AbrirSeleccion(&modif, ranura(u"modif1"_s));
     ClicFila(lista, "ROD90");
     Clic(lista, "CdSel");
     QCOMPARE(elegidos, QStringList({"alta3:X_1|Ana Ruiz", "modif1:ROD90|Rodrigo "}));

@@ -10,6 +10,7 @@
 #include "data/ModConex.h"
 #include "export/frfitxer.h"
 #include "export/frsensibles.h"
+#include "gui/FrDate.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "import/frimportar.h"
@@ -17,7 +18,6 @@
 #include "localities/frinsLoc.h"
 #include "localities/frloc.h"
 #include "localities/frmodifloc.h"
-#include "observations/FrDate.h"
 #include "observations/frmotivos.h"
 #include "observations/newobs.h"
 #include "observers/frinsObs.h"
@@ -280,7 +280,7 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          {u"CdAceptar"_s}},
         {u"FrDate"_s,
          kObservador,
-         [] { return new FrDate(u"Txdini"_s, [](const QString &) {}); },
+         [] { return new FrDate([](const QString &) {}); },
          [](QWidget *) {},
          {u"Command1"_s}},
 

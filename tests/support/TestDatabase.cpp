@@ -89,9 +89,9 @@ TestDatabase::TestDatabase(Datos datos, Motor motor) {
         ok_ = CrearEnServidor(datos, &error);
     else
         ok_ = CreacionBaseDatos::CrearBaseDatos(ruta(), origen, &error);
-    ok_ = ok_ && ModConex::Conectar();
-    if (!ok_)
-        qWarning("test database: %s %s", qPrintable(error), qPrintable(ModConex::MotivoFallo()));
+    const ModConex::Resultado conectado = ok_ ? ModConex::Conectar() : ModConex::Resultado();
+    ok_ = ok_ && conectado;
+    if (!ok_) qWarning("test database: %s %s", qPrintable(error), qPrintable(conectado.motivo));
 }
 
 TestDatabase::~TestDatabase() {

@@ -16,13 +16,13 @@ class FrDate : public QDialog {
     Q_OBJECT
 public:
     using AlElegir = std::function<void(const QString &fecha)>;
-    FrDate(const QString &origen, AlElegir alElegir, QWidget *parent = nullptr);
+    explicit FrDate(AlElegir alElegir, QWidget *parent = nullptr);
     ~FrDate() override;
 
-    // Shows the picker modal for the opener's field tagged `origen` ("consini", "consfin").
-    static void Elegir(const QString &origen, QWidget *padre, AlElegir alElegir);
+    // Shows the picker modal; the day clicked goes to `alElegir`.
+    static void Elegir(QWidget *padre, AlElegir alElegir);
     // The same, the chosen date written into a date field (if it is still there).
-    static void ElegirEn(QLineEdit *campo, const QString &origen, QWidget *padre);
+    static void ElegirEn(QLineEdit *campo, QWidget *padre);
 
 private slots:
     void Fecha_DateClick(QDate dia);

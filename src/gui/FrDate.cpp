@@ -8,11 +8,9 @@
 #include <QLineEdit>
 #include <QPointer>
 
-FrDate::FrDate(const QString &origen, AlElegir alElegir, QWidget *parent)
+FrDate::FrDate(AlElegir alElegir, QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::FrDate>()), alElegir_(std::move(alElegir)) {
     ui->setupUi(this);
-    ui->Lbori->setText(origen);
-    ui->Lbori->setVisible(false);
     connect(ui->Fecha, &QCalendarWidget::clicked, this, &FrDate::Fecha_DateClick);
     connect(ui->Command1, &QPushButton::clicked, this, &FrDate::Command1_Click);
     Form_Load();
@@ -27,14 +25,14 @@ void FrDate::Form_Load() {
     Screen::Centrar(this);
 }
 
-void FrDate::Elegir(const QString &origen, QWidget *padre, AlElegir alElegir) {
-    const ChoiceService::EnMonton<FrDate> picker(origen, std::move(alElegir), padre);
+void FrDate::Elegir(QWidget *padre, AlElegir alElegir) {
+    const ChoiceService::EnMonton<FrDate> picker(std::move(alElegir), padre);
     ChoiceService::MostrarDialogo(picker.get());
 }
 
-void FrDate::ElegirEn(QLineEdit *campo, const QString &origen, QWidget *padre) {
+void FrDate::ElegirEn(QLineEdit *campo, QWidget *padre) {
     QPointer<QLineEdit> destino = campo;
-    Elegir(origen, padre, [destino](const QString &fecha) {
+    Elegir(padre, [destino](const QString &fecha) {
         if (destino) destino->setText(fecha);
     });
 }
