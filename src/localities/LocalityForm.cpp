@@ -2,6 +2,7 @@
 
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
+#include "geo/UtmSquares.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "localities/GpsControls.h"
@@ -9,7 +10,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QSqlError>
 
@@ -103,23 +103,21 @@ void LocalityForm::Mostrar(const Localidad &l) {
 }
 
 std::optional<Localidad> LocalityForm::Leer(const QString &titulo) const {
-    static const QRegularExpression digitos(QStringLiteral("^[0-9]+$"));
     // Pasted text can reach the digit fields; it must not reach the database.
     // A UTM easting has at most 7 digits and a northing 8.
     const auto Coordenada = [&](QLineEdit *campo, const QString &nombre,
                                 int cifras) -> std::optional<QVariant> {
-        const QString t = campo->text().trimmed();
-        if (t.isEmpty()) return QVariant();
-        bool cabe = false;
-        const qlonglong n = t.toLongLong(&cabe);
-        if (!digitos.match(t).hasMatch()) {
+        using Estado = Utm::Coordenada::Estado;
+        const Utm::Coordenada c = Utm::LeerCoordenada(campo->text());
+        if (c.estado == Estado::Vacia) return QVariant();
+        if (c.estado == Estado::NoEntera) {
             MessageService::Mostrar(c_.formulario,
                                     QStringLiteral("El campo ") + nombre +
                                         QStringLiteral(" debe ser un número entero."),
                                     titulo, QMessageBox::Warning);
             return std::nullopt;
         }
-        if (cabe && QString::number(n).size() <= cifras) return QVariant(n);
+        if (c.estado == Estado::Entera && c.cifras().size() <= cifras) return QVariant(c.valor);
         MessageService::Mostrar(
             c_.formulario,
             QStringLiteral("El campo %1 tiene como máximo %2 cifras.").arg(nombre).arg(cifras),

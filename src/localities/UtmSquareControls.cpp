@@ -2,8 +2,8 @@
 
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
+#include "geo/UtmSquares.h"
 #include "gui/ModBaseDatosGui.h"
-#include "localities/UtmSquares.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -30,22 +30,17 @@ bool UtmSquareControls::Cbmuni_LostFocus() {
 }
 
 void UtmSquareControls::CalcularCuadradosUTM() {
-    const Utm::Cuadrados r = Utm::CalcularCuadrados(
-        ModConex::DatabaseConnection(), c_.huso->currentText(), c_.este->text(), c_.norte->text());
-    switch (r.resultado) {
-    case Utm::Resultado::Nada:
+    const Utm::Posicion p =
+        Utm::LeerPosicion(c_.huso->currentText(), c_.este->text(), c_.norte->text());
+    if (p.resultado != Utm::Resultado::Calculado) {
+        if (p.resultado != Utm::Resultado::Nada) c_.mensaje->setText(p.mensaje);
         return;
-    case Utm::Resultado::FaltaHuso:
-    case Utm::Resultado::FaltanCoordenadas:
-    case Utm::Resultado::NoEnteras:
-        c_.mensaje->setText(r.mensaje);
-        return;
-    default:
-        break;
     }
     // The fields show the numbers the squares come from, which are also what is stored.
-    if (c_.este->text() != r.este) c_.este->setText(r.este);
-    if (c_.norte->text() != r.norte) c_.norte->setText(r.norte);
+    for (const auto &[campo, valor] : {std::pair{c_.este, p.este}, std::pair{c_.norte, p.norte}})
+        if (campo->text() != QString::number(valor)) campo->setText(QString::number(valor));
+    const Utm::Cuadrados r =
+        Utm::CalcularCuadrados(ModConex::DatabaseConnection(), p.huso, p.este, p.norte);
     if (o_.recargarCuadrados) CargarTodosUTM10();
     if (r.resultado != Utm::Resultado::Calculado) {
         c_.mensaje->setText(r.mensaje);

@@ -2,6 +2,7 @@
 
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
+#include "geo/UtmSquares.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
@@ -498,14 +499,18 @@ std::optional<Observacion> ObservationForm::Leer() {
                                  .arg(std::numeric_limits<int>::max()));
         return std::nullopt;
     }
-    if (EsLocalidadNueva() && ((!c_.Txlong->text().isEmpty() && !EsEntero(c_.Txlong->text())) ||
-                               (!c_.Txlat->text().isEmpty() && !EsEntero(c_.Txlat->text())))) {
+    using Estado = Utm::Coordenada::Estado;
+    const Utm::Coordenada x = Utm::LeerCoordenada(c_.Txlong->text()),
+                          y = Utm::LeerCoordenada(c_.Txlat->text());
+    if (EsLocalidadNueva() && (x.estado == Estado::NoEntera || y.estado == Estado::NoEntera)) {
         Aviso(c_.formulario, QStringLiteral("Las coordenadas deben ser números enteros"));
         return std::nullopt;
     }
-    // A UTM easting has at most 7 digits and a northing 8 (the derivation has already
-    // dropped leading zeros).
-    if (EsLocalidadNueva() && (c_.Txlong->text().size() > 7 || c_.Txlat->text().size() > 8)) {
+    // A UTM easting has at most 7 digits and a northing 8.
+    const auto cabeEn = [](const Utm::Coordenada &c, int cifras) {
+        return c.estado != Estado::NoCabe && c.cifras().size() <= cifras;
+    };
+    if (EsLocalidadNueva() && (!cabeEn(x, 7) || !cabeEn(y, 8))) {
         Aviso(c_.formulario, QStringLiteral("Las coordenadas UTM tienen como máximo 7 cifras la "
                                             "longitud (E) y 8 la latitud (N)."));
         return std::nullopt;
@@ -542,8 +547,10 @@ Localidad ObservationForm::LocalidadNueva() const {
     l.muni = idMuni;
     l.prov = idProv;
     l.utmhuso = c_.Cbhuso->currentText();
-    l.utmx = Entero(c_.Txlong->text());
-    l.utmy = Entero(c_.Txlat->text());
+    for (const auto &[campo, valor] : {std::pair{c_.Txlong, &l.utmx}, std::pair{c_.Txlat, &l.utmy}})
+        if (const Utm::Coordenada c = Utm::LeerCoordenada(campo->text());
+            c.estado == Utm::Coordenada::Estado::Entera)
+            *valor = c.valor;
     l.utm1k = c_.tx1k->text();
     l.utm10k = c_.cb10k->currentText();
     return l;
