@@ -5,7 +5,7 @@
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
-#include "localities/UtmSquareControls.h"
+#include "localities/Place.h"
 #include "localities/frgps.h"
 
 #include <QComboBox>
@@ -32,7 +32,7 @@ std::optional<Geodesy::Geograficas> GpsControls::Posicion() const {
     const auto enMapa = [](const Utm::Coordenada &c) {
         return c.estado == Utm::Coordenada::Estado::Entera && c.valor < 100000000;
     };
-    if (!UtmSquareControls::Husos().contains(huso) || huso.isEmpty() || !enMapa(x) || !enMapa(y))
+    if (!Place::Zones().contains(huso) || huso.isEmpty() || !enMapa(x) || !enMapa(y))
         return std::nullopt;
     return geodesia_.AGeograficas({huso.toInt(), double(x.valor), double(y.valor)});
 }

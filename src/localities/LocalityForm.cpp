@@ -2,10 +2,10 @@
 
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
-#include "geo/UtmSquares.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "localities/GpsControls.h"
+#include "localities/Place.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -104,37 +104,26 @@ void LocalityForm::Mostrar(const Localidad &l) {
 
 std::optional<Localidad> LocalityForm::Leer(const QString &titulo) const {
     // Pasted text can reach the digit fields; it must not reach the database.
-    // A UTM easting has at most 7 digits and a northing 8.
-    const auto Coordenada = [&](QLineEdit *campo, const QString &nombre,
-                                int cifras) -> std::optional<QVariant> {
-        using Estado = Utm::Coordenada::Estado;
-        const Utm::Coordenada c = Utm::LeerCoordenada(campo->text());
-        if (c.estado == Estado::Vacia) return QVariant();
-        if (c.estado == Estado::NoEntera) {
-            MessageService::Mostrar(c_.formulario,
-                                    QStringLiteral("El campo ") + nombre +
-                                        QStringLiteral(" debe ser un número entero."),
-                                    titulo, QMessageBox::Warning);
-            return std::nullopt;
-        }
-        if (c.estado == Estado::Entera && c.cifras().size() <= cifras) return QVariant(c.valor);
+    const auto Coordenada = [&](const Place::Coordinate &c, const QString &nombre, int cifras) {
+        if (c.fault == Place::Fault::None) return true;
         MessageService::Mostrar(
             c_.formulario,
-            QStringLiteral("El campo %1 tiene como máximo %2 cifras.").arg(nombre).arg(cifras),
+            c.fault == Place::Fault::NotWhole
+                ? QStringLiteral("El campo %1 debe ser un número entero.").arg(nombre)
+                : QStringLiteral("El campo %1 tiene como máximo %2 cifras.")
+                      .arg(nombre)
+                      .arg(cifras),
             titulo, QMessageBox::Warning);
-        return std::nullopt;
+        return false;
     };
-    const auto x = Coordenada(c_.Txutmx, QStringLiteral("longitud (E)"), 7);
-    if (!x) return std::nullopt;
-    const auto y = Coordenada(c_.Txutmy, QStringLiteral("latitud (N)"), 8);
-    if (!y) return std::nullopt;
+    const Place::Coordinate x = Place::ReadEasting(c_.Txutmx->text());
+    if (!Coordenada(x, QStringLiteral("longitud (E)"), 7)) return std::nullopt;
+    const Place::Coordinate y = Place::ReadNorthing(c_.Txutmy->text());
+    if (!Coordenada(y, QStringLiteral("latitud (N)"), 8)) return std::nullopt;
     QString motivo;
-    const auto incertidumbre = LocalityStore::LeerIncertidumbre(c_.Txincert->text(), &motivo);
-    // An uncertainty belongs to a point: without coordinates it would describe nothing.
-    if (incertidumbre && !incertidumbre->isNull() && (x->isNull() || y->isNull()))
-        motivo = QStringLiteral("La incertidumbre es la de un punto: escriba sus coordenadas o "
-                                "deje vacía la incertidumbre.");
-    if (!motivo.isEmpty()) {
+    const auto incertidumbre = Place::ReadUncertainty(
+        c_.Txincert->text(), !x.value.isNull() && !y.value.isNull(), &motivo);
+    if (!incertidumbre) {
         MessageService::Mostrar(c_.formulario, motivo, titulo, QMessageBox::Warning);
         c_.Txincert->setFocus();
         return std::nullopt;
@@ -143,8 +132,8 @@ std::optional<Localidad> LocalityForm::Leer(const QString &titulo) const {
     l.nombre = Texto(c_.Txloc->text());
     l.prov = idProv_;
     l.muni = idMuni_;
-    l.utmx = *x;
-    l.utmy = *y;
+    l.utmx = x.value;
+    l.utmy = y.value;
     l.incertidumbre = *incertidumbre;
     l.utmhuso = Texto(c_.Cbhuso->currentText());
     l.utm1k = Texto(c_.txutm1k->text());

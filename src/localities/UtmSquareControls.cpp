@@ -10,13 +10,8 @@
 #include <QLineEdit>
 
 UtmSquareControls::UtmSquareControls(const Controles &c, const Opciones &o) : c_(c), o_(o) {
-    c_.huso->addItems(Husos());
+    c_.huso->addItems(Place::Zones());
     c_.huso->setCurrentIndex(-1);
-}
-
-QStringList UtmSquareControls::Husos() {
-    return {QStringLiteral(" "),  QStringLiteral("27"), QStringLiteral("28"),
-            QStringLiteral("29"), QStringLiteral("30"), QStringLiteral("31")};
 }
 
 void UtmSquareControls::Cbhuso_LostFocus() {
@@ -94,11 +89,11 @@ void UtmSquareControls::CargarTodosUTM10() {
 }
 
 QString UtmSquareControls::Punto() const {
-    return c_.huso->currentText() + u'|' + c_.este->text() + u'|' + c_.norte->text();
+    return Place::PointKey(c_.huso->currentText(), c_.este->text(), c_.norte->text());
 }
 
 void UtmSquareControls::PonerLugar(const MunicipalityLocator::Lugar &lugar) {
-    candidatos_.clear();
+    lugar_.ClearCandidates();
     if (lugar.resultado != MunicipalityLocator::Resultado::Uno &&
         lugar.resultado != MunicipalityLocator::Resultado::Varios)
         return;
@@ -119,17 +114,15 @@ void UtmSquareControls::PonerLugar(const MunicipalityLocator::Lugar &lugar) {
         return;
     }
     QStringList provincias;
+    QList<QPair<QString, QString>> candidatos;
     for (const ReferenceData::Municipio &m : municipios) {
-        candidatos_ << qMakePair(m.provincia, m.nombre);
+        candidatos << qMakePair(m.provincia, m.nombre);
         if (!provincias.contains(m.provincia) &&
             c_.provincia->findText(m.provincia, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0)
             provincias << m.provincia;
     }
-    if (provincias.isEmpty()) {
-        candidatos_.clear();
-        return;
-    }
-    puntoCandidatos_ = Punto();
+    if (provincias.isEmpty()) return;
+    lugar_.SetCandidates(candidatos, Punto());
     const QString actual = c_.provincia->currentText();
     if (provincias.size() > 1) {
         QStringList quedan;
@@ -144,13 +137,5 @@ void UtmSquareControls::PonerLugar(const MunicipalityLocator::Lugar &lugar) {
 
 QStringList UtmSquareControls::SoloCandidatos(const QString &provincia,
                                               const QStringList &municipios) {
-    if (candidatos_.isEmpty()) return municipios;
-    if (Punto() != puntoCandidatos_) {
-        candidatos_.clear();
-        return municipios;
-    }
-    QStringList r;
-    for (const QString &m : municipios)
-        if (candidatos_.contains(qMakePair(provincia, m))) r << m;
-    return r.isEmpty() ? municipios : r;
+    return lugar_.OnlyCandidates(Punto(), provincia, municipios);
 }

@@ -2,12 +2,12 @@
 
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
-#include "geo/UtmSquares.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "gui/SpeciesFinder.h"
 #include "localities/GpsControls.h"
+#include "localities/Place.h"
 #include "observers/ObserverStore.h"
 #include "observers/frobs.h"
 
@@ -499,18 +499,13 @@ std::optional<Observacion> ObservationForm::Leer() {
                                  .arg(std::numeric_limits<int>::max()));
         return std::nullopt;
     }
-    using Estado = Utm::Coordenada::Estado;
-    const Utm::Coordenada x = Utm::LeerCoordenada(c_.Txlong->text()),
-                          y = Utm::LeerCoordenada(c_.Txlat->text());
-    if (EsLocalidadNueva() && (x.estado == Estado::NoEntera || y.estado == Estado::NoEntera)) {
+    const Place::Fault x = Place::ReadEasting(c_.Txlong->text()).fault,
+                       y = Place::ReadNorthing(c_.Txlat->text()).fault;
+    if (EsLocalidadNueva() && (x == Place::Fault::NotWhole || y == Place::Fault::NotWhole)) {
         Aviso(c_.formulario, QStringLiteral("Las coordenadas deben ser números enteros"));
         return std::nullopt;
     }
-    // A UTM easting has at most 7 digits and a northing 8.
-    const auto cabeEn = [](const Utm::Coordenada &c, int cifras) {
-        return c.estado != Estado::NoCabe && c.cifras().size() <= cifras;
-    };
-    if (EsLocalidadNueva() && (!cabeEn(x, 7) || !cabeEn(y, 8))) {
+    if (EsLocalidadNueva() && (x != Place::Fault::None || y != Place::Fault::None)) {
         Aviso(c_.formulario, QStringLiteral("Las coordenadas UTM tienen como máximo 7 cifras la "
                                             "longitud (E) y 8 la latitud (N)."));
         return std::nullopt;
@@ -547,10 +542,8 @@ Localidad ObservationForm::LocalidadNueva() const {
     l.muni = idMuni;
     l.prov = idProv;
     l.utmhuso = c_.Cbhuso->currentText();
-    for (const auto &[campo, valor] : {std::pair{c_.Txlong, &l.utmx}, std::pair{c_.Txlat, &l.utmy}})
-        if (const Utm::Coordenada c = Utm::LeerCoordenada(campo->text());
-            c.estado == Utm::Coordenada::Estado::Entera)
-            *valor = c.valor;
+    l.utmx = Place::ReadEasting(c_.Txlong->text()).value;
+    l.utmy = Place::ReadNorthing(c_.Txlat->text()).value;
     l.utm1k = c_.tx1k->text();
     l.utm10k = c_.cb10k->currentText();
     return l;

@@ -73,13 +73,6 @@ void tst_frmodifloc::sesion() {
              QTest::keyClick(Control<QLineEdit>(&m, u"Txutmx"_s), Qt::Key_V, Qt::ControlModifier);
          },
          u"Localidad no modificada|El campo longitud (E) debe ser un número entero."_s},
-        {[&] {
-             Escribir(&m, u"Txincert"_s, QString());
-             QGuiApplication::clipboard()->setText(u"-5"_s);
-             QTest::keyClick(Control<QLineEdit>(&m, u"Txincert"_s), Qt::Key_V, Qt::ControlModifier);
-         },
-         u"Localidad no modificada|La incertidumbre «-5» no es un número entero de metros entre "
-         "1 y 20.000.000. Déjela vacía si no se conoce."_s},
         // Without its point an uncertainty describes nothing.
         {[&] { Escribir(&m, u"Txutmy"_s, QString()); },
          u"Localidad no modificada|La incertidumbre es la de un punto: escriba sus coordenadas o "
