@@ -47,8 +47,7 @@ std::optional<QVariant> Place::ReadUncertainty(const QString &text, bool hasPoin
     return metres;
 }
 
-void Place::SetCandidates(const QList<QPair<QString, QString>> &candidates,
-                          const QString &point) {
+void Place::SetCandidates(const QList<QPair<QString, QString>> &candidates, const QString &point) {
     candidates_ = candidates;
     point_ = point;
 }

@@ -1,4 +1,4 @@
-#include "LocalityForm.h"
+#include "PlacePanel.h"
 
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
@@ -6,6 +6,8 @@
 #include "gui/ModBaseDatosGui.h"
 #include "localities/GpsControls.h"
 #include "localities/Place.h"
+#include "localities/UtmSquareControls.h"
+#include "ui_PlacePanel.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -24,48 +26,55 @@ QString Texto(const QString &t) {
 
 } // namespace
 
-LocalityForm::LocalityForm(const Controles &c, const Opciones &o)
-    : QObject(c.formulario), c_(c), o_(o) {
+PlacePanel::PlacePanel(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::PlacePanel>()) {
+    ui->setupUi(this);
+}
+
+void PlacePanel::Iniciar(const Opciones &o) {
+    o_ = o;
+    ui->Frame1->setObjectName(o.marcoCoordenadas);
+    if (!o.derivarCuadrados) ui->missatge->hide();
     utm_ = std::make_unique<UtmSquareControls>(
-        UtmSquareControls::Controles{c.formulario, c.Cbhuso, c.Txutmx, c.Txutmy, c.cb10k, c.txutm1k,
-                                     c.Cbprov, c.Cbmuni, c.missatge},
+        UtmSquareControls::Controles{window(), ui->Cbhuso, ui->Txutmx, ui->Txutmy, ui->cb10k,
+                                     ui->txutm1k, ui->Cbprov, ui->Cbmuni, ui->missatge},
         UtmSquareControls::Opciones{false, o.derivarCuadrados});
-    gps_ = new GpsControls({c.formulario, c.Cbhuso, c.Txutmx, c.Txutmy, c.CdGps, c.Txgeo, c.CdMapa,
+    gps_ = new GpsControls({window(), ui->Cbhuso, ui->Txutmx, ui->Txutmy, ui->CdGps, ui->Txgeo,
+                            ui->CdMapa,
                             [this](const MunicipalityLocator::Lugar &lugar) {
                                 // A square refused by the derivation leaves no place to fill.
                                 if (!o_.derivarCuadrados ||
-                                    !c_.cb10k->currentText().trimmed().isEmpty())
+                                    !ui->cb10k->currentText().trimmed().isEmpty())
                                     utm_->PonerLugar(lugar);
                             },
-                            c.Txincert});
+                            ui->Txincert});
 
-    for (QComboBox *lista : {c_.Cbmuni, c_.Cbhuso})
+    for (QComboBox *lista : {ui->Cbmuni, ui->Cbhuso})
         ModBaseDatos::HacerCompletable(lista);
-    for (QLineEdit *campo : {c_.Txutmx, c_.Txutmy, c_.Txincert})
+    for (QLineEdit *campo : {ui->Txutmx, ui->Txutmy, ui->Txincert})
         ModBaseDatos::FiltrarDigitos(campo);
     // No length limit on the coordinates: one that does not fit is refused by the save with
     // a message, never cut as it is typed or pasted.
 
-    ModBaseDatos::AlElegir(c_.Cbprov, [this] { Cbprov_Click(); });
-    ModBaseDatos::AlElegir(c_.Cbmuni, [this] { Cbmuni_Click(); });
-    ModBaseDatos::AlPerderFoco(c_.Cbmuni, [this] {
+    ModBaseDatos::AlElegir(ui->Cbprov, [this] { Cbprov_Click(); });
+    ModBaseDatos::AlElegir(ui->Cbmuni, [this] { Cbmuni_Click(); });
+    ModBaseDatos::AlPerderFoco(ui->Cbmuni, [this] {
         if (utm_->Cbmuni_LostFocus()) idMuni_ = 0;
     });
-    ModBaseDatos::AlPerderFoco(c_.Cbhuso, [this] { utm_->Cbhuso_LostFocus(); });
+    ModBaseDatos::AlPerderFoco(ui->Cbhuso, [this] { utm_->Cbhuso_LostFocus(); });
     if (o_.derivarCuadrados) {
-        ModBaseDatos::AlElegir(c_.Cbhuso, [this] { CalcularCuadradosUTM(); });
-        ModBaseDatos::AlPerderFoco(c_.Txutmx, [this] { CalcularCuadradosUTM(); });
-        ModBaseDatos::AlPerderFoco(c_.Txutmy, [this] { CalcularCuadradosUTM(); });
-        ModBaseDatos::AlElegir(c_.cb10k, [this] { cb10k_Click(); });
+        ModBaseDatos::AlElegir(ui->Cbhuso, [this] { CalcularCuadradosUTM(); });
+        ModBaseDatos::AlPerderFoco(ui->Txutmx, [this] { CalcularCuadradosUTM(); });
+        ModBaseDatos::AlPerderFoco(ui->Txutmy, [this] { CalcularCuadradosUTM(); });
+        ModBaseDatos::AlElegir(ui->cb10k, [this] { cb10k_Click(); });
     }
 }
 
-LocalityForm::~LocalityForm() = default;
+PlacePanel::~PlacePanel() = default;
 
-bool LocalityForm::Cargar() {
+bool PlacePanel::Cargar() {
     // Without a database one message says so, instead of one for every list.
     if (!ModConex::DatabaseConnection().isOpen()) {
-        MessageService::MostrarFallo(c_.formulario,
+        MessageService::MostrarFallo(window(),
                                      DescribirError(ModConex::DatabaseConnection().lastError()));
         return false;
     }
@@ -74,40 +83,39 @@ bool LocalityForm::Cargar() {
     return true;
 }
 
-void LocalityForm::Mostrar(const Localidad &l) {
+void PlacePanel::Mostrar(const Localidad &l) {
     mostrando_ = true;
-    c_.Txloc->setText(l.nombre);
-    c_.Txutmx->setText(l.utmx.isNull() ? QString() : l.utmx.toString());
-    c_.Txutmy->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
-    c_.Txincert->setText(l.incertidumbre.isNull() ? QString() : l.incertidumbre.toString());
-    ModBaseDatos::PonerTexto(c_.Cbhuso,
+    ui->Txutmx->setText(l.utmx.isNull() ? QString() : l.utmx.toString());
+    ui->Txutmy->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
+    ui->Txincert->setText(l.incertidumbre.isNull() ? QString() : l.incertidumbre.toString());
+    ModBaseDatos::PonerTexto(ui->Cbhuso,
                              l.utmhuso.trimmed().isEmpty() ? QStringLiteral(" ") : l.utmhuso);
-    c_.txutm1k->setText(l.utm1k);
+    ui->txutm1k->setText(l.utm1k);
     // A stored square the list lacks is shown and kept, so that saving does not lose it.
     const QString cuadrado = l.utm10k.isEmpty() ? QStringLiteral(" ") : l.utm10k;
-    int i = c_.cb10k->findText(cuadrado, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    int i = ui->cb10k->findText(cuadrado, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (i < 0) {
-        c_.cb10k->insertItem(c_.cb10k->count() - 1, cuadrado);
-        i = c_.cb10k->count() - 2;
+        ui->cb10k->insertItem(ui->cb10k->count() - 1, cuadrado);
+        i = ui->cb10k->count() - 2;
     }
     {
-        const QSignalBlocker bloqueo(c_.cb10k);
-        c_.cb10k->setCurrentIndex(i);
+        const QSignalBlocker bloqueo(ui->cb10k);
+        ui->cb10k->setCurrentIndex(i);
     }
-    ModBaseDatos::PonerTexto(c_.Cbprov, l.provincia);
-    ModBaseDatos::PonerTexto(c_.Cbmuni, l.municipio);
+    ModBaseDatos::PonerTexto(ui->Cbprov, l.provincia);
+    ModBaseDatos::PonerTexto(ui->Cbmuni, l.municipio);
     // The stored identifiers stay, even where a name is shared by more than one row.
     idProv_ = l.prov;
     idMuni_ = l.muni;
     mostrando_ = false;
 }
 
-std::optional<Localidad> LocalityForm::Leer(const QString &titulo) const {
+std::optional<Localidad> PlacePanel::Leer(const QString &titulo) const {
     // Pasted text can reach the digit fields; it must not reach the database.
     const auto Coordenada = [&](const Place::Coordinate &c, const QString &nombre, int cifras) {
         if (c.fault == Place::Fault::None) return true;
         MessageService::Mostrar(
-            c_.formulario,
+            window(),
             c.fault == Place::Fault::NotWhole
                 ? QStringLiteral("El campo %1 debe ser un número entero.").arg(nombre)
                 : QStringLiteral("El campo %1 tiene como máximo %2 cifras.")
@@ -116,89 +124,88 @@ std::optional<Localidad> LocalityForm::Leer(const QString &titulo) const {
             titulo, QMessageBox::Warning);
         return false;
     };
-    const Place::Coordinate x = Place::ReadEasting(c_.Txutmx->text());
+    const Place::Coordinate x = Place::ReadEasting(ui->Txutmx->text());
     if (!Coordenada(x, QStringLiteral("longitud (E)"), 7)) return std::nullopt;
-    const Place::Coordinate y = Place::ReadNorthing(c_.Txutmy->text());
+    const Place::Coordinate y = Place::ReadNorthing(ui->Txutmy->text());
     if (!Coordenada(y, QStringLiteral("latitud (N)"), 8)) return std::nullopt;
     QString motivo;
     const auto incertidumbre = Place::ReadUncertainty(
-        c_.Txincert->text(), !x.value.isNull() && !y.value.isNull(), &motivo);
+        ui->Txincert->text(), !x.value.isNull() && !y.value.isNull(), &motivo);
     if (!incertidumbre) {
-        MessageService::Mostrar(c_.formulario, motivo, titulo, QMessageBox::Warning);
-        c_.Txincert->setFocus();
+        MessageService::Mostrar(window(), motivo, titulo, QMessageBox::Warning);
+        ui->Txincert->setFocus();
         return std::nullopt;
     }
     Localidad l;
-    l.nombre = Texto(c_.Txloc->text());
     l.prov = idProv_;
     l.muni = idMuni_;
     l.utmx = x.value;
     l.utmy = y.value;
     l.incertidumbre = *incertidumbre;
-    l.utmhuso = Texto(c_.Cbhuso->currentText());
-    l.utm1k = Texto(c_.txutm1k->text());
-    l.utm10k = Texto(c_.cb10k->currentText());
+    l.utmhuso = Texto(ui->Cbhuso->currentText());
+    l.utm1k = Texto(ui->txutm1k->text());
+    l.utm10k = Texto(ui->cb10k->currentText());
     return l;
 }
 
-bool LocalityForm::MunicipioConfirmado() const {
+bool PlacePanel::MunicipioConfirmado() const {
     return gps_->ConfirmarMunicipio(idMuni_);
 }
 
-void LocalityForm::Cbprov_Click() {
-    const QString provincia = c_.Cbprov->currentText();
+void PlacePanel::Cbprov_Click() {
+    const QString provincia = ui->Cbprov->currentText();
     if (provincia.isEmpty()) {
-        Vaciar(c_.Cbmuni);
+        Vaciar(ui->Cbmuni);
         idProv_ = idMuni_ = 0;
-        c_.Cbmuni->setEnabled(false);
+        ui->Cbmuni->setEnabled(false);
         return;
     }
-    c_.Cbmuni->setEnabled(true);
+    ui->Cbmuni->setEnabled(true);
     QString cuadrado;
     if (o_.derivarCuadrados && !mostrando_) {
-        if (!c_.cb10k->currentText().trimmed().isEmpty()) {
-            cuadrado = c_.cb10k->currentText();
+        if (!ui->cb10k->currentText().trimmed().isEmpty()) {
+            cuadrado = ui->cb10k->currentText();
         } else if (!derivando_) {
             // Province first: the place is given by municipality and square instead.
-            c_.frameCoordenadas->setEnabled(false);
-            Vaciar(c_.Cbhuso);
+            ui->Frame1->setEnabled(false);
+            Vaciar(ui->Cbhuso);
         }
     }
     ReferenceData ref;
     if (const auto id = ref.IdProvincia(provincia)) idProv_ = *id;
     const QStringList municipios =
         utm_->SoloCandidatos(provincia, ref.MunicipiosDeProvincia(provincia, cuadrado));
-    if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
-    const QString anterior = c_.Cbmuni->currentText();
-    ModBaseDatos::Rellenar(c_.Cbmuni, municipios + QStringList{QString()});
+    if (ModBaseDatos::InformarError(window(), ref)) return;
+    const QString anterior = ui->Cbmuni->currentText();
+    ModBaseDatos::Rellenar(ui->Cbmuni, municipios + QStringList{QString()});
     // A municipality no longer shown is no longer chosen.
     idMuni_ = 0;
     if (o_.derivarCuadrados && !anterior.isEmpty() && municipios.contains(anterior))
-        ModBaseDatos::PonerTexto(c_.Cbmuni, anterior);
+        ModBaseDatos::PonerTexto(ui->Cbmuni, anterior);
 }
 
-void LocalityForm::Cbmuni_Click() {
-    const QString municipio = c_.Cbmuni->currentText();
+void PlacePanel::Cbmuni_Click() {
+    const QString municipio = ui->Cbmuni->currentText();
     if (municipio.trimmed().isEmpty()) {
         idMuni_ = 0;
         return;
     }
     ReferenceData ref;
-    const auto id = ref.IdMunicipio(municipio, c_.Cbprov->currentText());
-    if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
+    const auto id = ref.IdMunicipio(municipio, ui->Cbprov->currentText());
+    if (ModBaseDatos::InformarError(window(), ref)) return;
     idMuni_ = id.value_or(0);
-    if (o_.derivarCuadrados && !mostrando_ && c_.cb10k->currentText().trimmed().isEmpty())
+    if (o_.derivarCuadrados && !mostrando_ && ui->cb10k->currentText().trimmed().isEmpty())
         utm_->CargarUTM10();
 }
 
-void LocalityForm::cb10k_Click() {
+void PlacePanel::cb10k_Click() {
     if (utm_->utm10Encontrado() || mostrando_) return;
-    Vaciar(c_.Cbhuso);
-    utm_->CargarProvinciasUTM10(c_.cb10k->currentText());
+    Vaciar(ui->Cbhuso);
+    utm_->CargarProvinciasUTM10(ui->cb10k->currentText());
     OlvidarProvinciaOculta();
 }
 
-void LocalityForm::CalcularCuadradosUTM() {
+void PlacePanel::CalcularCuadradosUTM() {
     if (mostrando_) return;
     // A square refused by the derivation must not switch the coordinates off.
     derivando_ = true;
@@ -207,6 +214,10 @@ void LocalityForm::CalcularCuadradosUTM() {
     OlvidarProvinciaOculta();
 }
 
-void LocalityForm::OlvidarProvinciaOculta() {
-    if (c_.Cbprov->currentIndex() < 0 && (idProv_ != 0 || idMuni_ != 0)) Cbprov_Click();
+void PlacePanel::OlvidarProvinciaOculta() {
+    if (ui->Cbprov->currentIndex() < 0 && (idProv_ != 0 || idMuni_ != 0)) Cbprov_Click();
+}
+
+QString PlacePanel::Cuadrado10k() const {
+    return ui->cb10k->currentText();
 }
