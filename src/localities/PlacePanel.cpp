@@ -38,15 +38,14 @@ void PlacePanel::Iniciar(const Opciones &o) {
         UtmSquareControls::Controles{window(), ui->Cbhuso, ui->Txutmx, ui->Txutmy, ui->cb10k,
                                      ui->txutm1k, ui->Cbprov, ui->Cbmuni, ui->missatge},
         UtmSquareControls::Opciones{false, o.derivarCuadrados});
-    gps_ = new GpsControls({window(), ui->Cbhuso, ui->Txutmx, ui->Txutmy, ui->CdGps, ui->Txgeo,
-                            ui->CdMapa,
-                            [this](const MunicipalityLocator::Lugar &lugar) {
-                                // A square refused by the derivation leaves no place to fill.
-                                if (!o_.derivarCuadrados ||
-                                    !ui->cb10k->currentText().trimmed().isEmpty())
-                                    utm_->PonerLugar(lugar);
-                            },
-                            ui->Txincert});
+    gps_ = new GpsControls(
+        {window(), ui->Cbhuso, ui->Txutmx, ui->Txutmy, ui->CdGps, ui->Txgeo, ui->CdMapa,
+         [this](const MunicipalityLocator::Lugar &lugar) {
+             // A square refused by the derivation leaves no place to fill.
+             if (!o_.derivarCuadrados || !ui->cb10k->currentText().trimmed().isEmpty())
+                 utm_->PonerLugar(lugar);
+         },
+         ui->Txincert});
 
     for (QComboBox *lista : {ui->Cbmuni, ui->Cbhuso})
         ModBaseDatos::HacerCompletable(lista);
