@@ -68,6 +68,23 @@ void PlacePanel::Iniciar(const Opciones &o) {
     }
 }
 
+PlacePanel::Partes PlacePanel::ComoObservacion(bool conMensajes) {
+    // Renamed in this order: the province frame takes the name the square frame gives up.
+    const QList<std::pair<QWidget *, const char *>> nombres = {
+        {ui->Frame2, "Frame3"}, {ui->frutm, "Frame2"}, {ui->Txutmx, "Txlong"},
+        {ui->Txutmy, "Txlat"},  {ui->txutm1k, "tx1k"},
+    };
+    for (const auto &[control, nombre] : nombres)
+        control->setObjectName(QLatin1String(nombre));
+    delete ui->Txincert;
+    delete ui->Lbincert;
+    ui->Txincert = nullptr;
+    ui->Lbincert = nullptr;
+    if (!conMensajes) ui->missatge->hide();
+    return {ui->Cbprov, ui->Cbmuni, ui->cb10k,  ui->Cbhuso,   ui->Txutmx, ui->Txutmy, ui->txutm1k,
+            ui->Txgeo,  ui->CdGps,  ui->CdMapa, ui->missatge, ui->Frame1, ui->frutm,  ui->Frame2};
+}
+
 PlacePanel::~PlacePanel() = default;
 
 bool PlacePanel::Cargar() {

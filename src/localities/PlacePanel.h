@@ -10,6 +10,10 @@ namespace Ui {
 class PlacePanel;
 }
 class GpsControls;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 class UtmSquareControls;
 
 // Where a locality lies: province, municipality, zone, coordinates, uncertainty and squares,
@@ -33,6 +37,17 @@ public:
 
     // Sets the panel up for its host; once, before Cargar.
     void Iniciar(const Opciones &o);
+
+    // The controls of a host that handles the place itself (the observation forms), named as
+    // that host knows them; it keeps no uncertainty, so that field goes.
+    struct Partes {
+        QComboBox *Cbprov = nullptr, *Cbmuni = nullptr, *cb10k = nullptr, *Cbhuso = nullptr;
+        QLineEdit *Txlong = nullptr, *Txlat = nullptr, *tx1k = nullptr, *Txgeo = nullptr;
+        QPushButton *CdGps = nullptr, *CdMapa = nullptr;
+        QLabel *missatge = nullptr;
+        QWidget *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
+    };
+    Partes ComoObservacion(bool conMensajes);
     // Fills the zone, square and province lists; false (after one message) on failure.
     bool Cargar();
     // Shows a stored locality's place; its province, municipality and squares are kept as

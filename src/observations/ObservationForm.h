@@ -1,6 +1,7 @@
 #pragma once
 
 #include "localities/LocalityStore.h"
+#include "localities/PlacePanel.h"
 #include "localities/UtmSquareControls.h"
 #include "observations/ObservationStore.h"
 
@@ -65,9 +66,24 @@ public:
     };
 
     // The shared controls of a form whose Designer class names them as the forms do.
-    template <typename U> static Controles ControlesDe(QWidget *formulario, U *ui) {
+    template <typename U>
+    static Controles ControlesDe(QWidget *formulario, U *ui, PlacePanel::Partes lugar) {
         Controles c;
         c.formulario = formulario;
+        c.Cbprov = lugar.Cbprov;
+        c.Cbmuni = lugar.Cbmuni;
+        c.cb10k = lugar.cb10k;
+        c.Cbhuso = lugar.Cbhuso;
+        c.Txlong = lugar.Txlong;
+        c.Txlat = lugar.Txlat;
+        c.tx1k = lugar.tx1k;
+        c.Frame1 = lugar.Frame1;
+        c.Frame2 = lugar.Frame2;
+        c.Frame3 = lugar.Frame3;
+        c.CdGps = lugar.CdGps;
+        c.CdMapa = lugar.CdMapa;
+        c.Txgeo = lugar.Txgeo;
+        c.missatge = lugar.missatge;
         c.Txobs = {ui->Txobs1, ui->Txobs2, ui->Txobs3, ui->Txobs4};
         c.Lbobs = {ui->Lbobs1, ui->Lbobs2, ui->Lbobs3, ui->Lbobs4};
         c.CdSelobs = {ui->CdSelobs1, ui->CdSelobs2, ui->Cdselobs3, ui->Cdselobs4};
@@ -88,20 +104,6 @@ public:
         c.Cbmotivo = ui->Cbmotivo;
         c.Txdesc = ui->Txdesc;
         c.Cbloc = ui->Cbloc;
-        c.Cbprov = ui->Cbprov;
-        c.Cbmuni = ui->Cbmuni;
-        c.cb10k = ui->cb10k;
-        c.Cbhuso = ui->Cbhuso;
-        c.Txlong = ui->Txlong;
-        c.Txlat = ui->Txlat;
-        c.tx1k = ui->tx1k;
-        c.Frame1 = ui->Frame1;
-        c.Frame2 = ui->Frame2;
-        c.Frame3 = ui->Frame3;
-        c.CdGps = ui->CdGps;
-        c.CdMapa = ui->CdMapa;
-        c.Txgeo = ui->Txgeo;
-        if constexpr (requires { ui->missatge; }) c.missatge = ui->missatge;
         return c;
     }
 
