@@ -68,7 +68,7 @@ void PlacePanel::Iniciar(const Opciones &o) {
     }
 }
 
-PlacePanel::Partes PlacePanel::ComoObservacion(bool conMensajes) {
+PlacePanel::Partes PlacePanel::ComoObservacion(bool creaLocalidades) {
     // Renamed in this order: the province frame takes the name the square frame gives up.
     const QList<std::pair<QWidget *, const char *>> nombres = {
         {ui->Frame2, "Frame3"}, {ui->frutm, "Frame2"}, {ui->Txutmx, "Txlong"},
@@ -76,13 +76,30 @@ PlacePanel::Partes PlacePanel::ComoObservacion(bool conMensajes) {
     };
     for (const auto &[control, nombre] : nombres)
         control->setObjectName(QLatin1String(nombre));
-    delete ui->Txincert;
-    delete ui->Lbincert;
-    ui->Txincert = nullptr;
-    ui->Lbincert = nullptr;
-    if (!conMensajes) ui->missatge->hide();
-    return {ui->Cbprov, ui->Cbmuni, ui->cb10k,  ui->Cbhuso,   ui->Txutmx, ui->Txutmy, ui->txutm1k,
-            ui->Txgeo,  ui->CdGps,  ui->CdMapa, ui->missatge, ui->Frame1, ui->frutm,  ui->Frame2};
+    if (!creaLocalidades) {
+        delete ui->Txincert;
+        delete ui->Lbincert;
+        ui->Txincert = nullptr;
+        ui->Lbincert = nullptr;
+        ui->missatge->hide();
+    }
+    Partes p;
+    p.Cbprov = ui->Cbprov;
+    p.Cbmuni = ui->Cbmuni;
+    p.cb10k = ui->cb10k;
+    p.Cbhuso = ui->Cbhuso;
+    p.Txlong = ui->Txutmx;
+    p.Txlat = ui->Txutmy;
+    p.tx1k = ui->txutm1k;
+    p.Txgeo = ui->Txgeo;
+    p.Txincert = ui->Txincert;
+    p.CdGps = ui->CdGps;
+    p.CdMapa = ui->CdMapa;
+    p.missatge = ui->missatge;
+    p.Frame1 = ui->Frame1;
+    p.Frame2 = ui->frutm;
+    p.Frame3 = ui->Frame2;
+    return p;
 }
 
 PlacePanel::~PlacePanel() = default;

@@ -39,15 +39,17 @@ public:
     void Iniciar(const Opciones &o);
 
     // The controls of a host that handles the place itself (the observation forms), named as
-    // that host knows them; it keeps no uncertainty, so that field goes.
+    // that host knows them. Only a host that creates localities keeps the uncertainty and
+    // the message line.
     struct Partes {
         QComboBox *Cbprov = nullptr, *Cbmuni = nullptr, *cb10k = nullptr, *Cbhuso = nullptr;
         QLineEdit *Txlong = nullptr, *Txlat = nullptr, *tx1k = nullptr, *Txgeo = nullptr;
+        QLineEdit *Txincert = nullptr;
         QPushButton *CdGps = nullptr, *CdMapa = nullptr;
         QLabel *missatge = nullptr;
         QWidget *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
     };
-    Partes ComoObservacion(bool conMensajes);
+    Partes ComoObservacion(bool creaLocalidades);
     // Fills the zone, square and province lists; false (after one message) on failure.
     bool Cargar();
     // Shows a stored locality's place; its province, municipality and squares are kept as

@@ -51,6 +51,7 @@ public:
         QWidget *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
         QPushButton *CdGps = nullptr, *CdMapa = nullptr;
         QLineEdit *Txgeo = nullptr;
+        QLineEdit *Txincert = nullptr; // only where a locality is created
     };
     struct Opciones {
         // A name that no locality has is a new locality, described on the form (newobs);
@@ -83,6 +84,7 @@ public:
         c.CdGps = lugar.CdGps;
         c.CdMapa = lugar.CdMapa;
         c.Txgeo = lugar.Txgeo;
+        c.Txincert = lugar.Txincert;
         c.missatge = lugar.missatge;
         c.Txobs = {ui->Txobs1, ui->Txobs2, ui->Txobs3, ui->Txobs4};
         c.Lbobs = {ui->Lbobs1, ui->Lbobs2, ui->Lbobs3, ui->Lbobs4};
@@ -133,6 +135,8 @@ public:
     std::optional<Observacion> Leer();
     // Whether the typed locality is a new one, and that new locality as the form shows it.
     bool EsLocalidadNueva() const;
+    // Whether the coordinates give a point, which an uncertainty needs.
+    bool TienePunto() const;
     Localidad LocalidadNueva() const;
     // Before a new locality is stored: false when its point lies in another municipality
     // and the user, asked, keeps the form instead.
