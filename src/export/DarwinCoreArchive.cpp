@@ -6,7 +6,7 @@
 #include "data/CreacionBaseDatos.h"
 #include "data/ModConex.h"
 #include "geo/Geodesy.h"
-#include "localities/UtmSquares.h"
+#include "geo/UtmSquares.h"
 
 #include <QDir>
 #include <QFile>
@@ -181,9 +181,7 @@ std::optional<Posicion> Escritor::PosicionDe(const QSqlQuery &q) {
 }
 
 QString Escritor::CodigoDiez(const Posicion &p) {
-    return Utm::CalcularCuadrados(db_, QString::number(p.huso), QString::number(qint64(p.este)),
-                                  QString::number(qint64(p.norte)))
-        .utm10k;
+    return Utm::CalcularCuadrados(db_, p.huso, qint64(p.este), qint64(p.norte)).utm10k;
 }
 
 // decimalLatitude/Longitude at the position (a square's centre) and, for a square, its
@@ -206,9 +204,7 @@ void Escritor::Coordenadas(const Posicion &p, bool canarias, QHash<QString, QStr
     const QString codigo =
         p.lado == 10000
             ? CodigoDiez(p)
-            : Utm::CalcularCuadrados(db_, QString::number(p.huso), QString::number(qint64(p.este)),
-                                     QString::number(qint64(p.norte)))
-                  .utm1k;
+            : Utm::CalcularCuadrados(db_, p.huso, qint64(p.este), qint64(p.norte)).utm1k;
     v[QStringLiteral("verbatimCoordinates")] = zona + codigo;
     v[QStringLiteral("verbatimCoordinateSystem")] = QStringLiteral("MGRS");
     // Half the square's diagonal, rounded up.

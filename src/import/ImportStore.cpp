@@ -3,8 +3,8 @@
 #include "data/ModBaseDatos.h"
 #include "data/ReferenceData.h"
 #include "geo/Geodesy.h"
+#include "geo/UtmSquares.h"
 #include "localities/LocalityStore.h"
-#include "localities/UtmSquares.h"
 #include "observations/ObservationStore.h"
 
 #include <QLocale>
@@ -201,8 +201,8 @@ bool ImportStore::Anadir(Registro &&registro, QList<Fila> *filas) {
         // municipality.
         const auto g =
             geo_->AGeograficas({r.huso.toInt(), r.este.toDouble() + 0.5, r.norte.toDouble() + 0.5});
-        const Utm::Cuadrados c =
-            Utm::CalcularCuadrados(db(), r.huso, r.este.toString(), r.norte.toString());
+        const Utm::Cuadrados c = Utm::CuadradosDe(
+            db(), Utm::LeerPosicion(r.huso, r.este.toString(), r.norte.toString()));
         if (c.resultado == Utm::Resultado::ErrorBaseDatos) {
             Anotar(c.mensaje);
             return false;

@@ -1,17 +1,17 @@
 #include "GpsControls.h"
 
 #include "data/ReferenceData.h"
+#include "geo/UtmSquares.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
-#include "localities/UtmSquareControls.h"
+#include "localities/Place.h"
 #include "localities/frgps.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QUrl>
 
 GpsControls::GpsControls(const Controles &c) : QObject(c.formulario), c_(c) {
@@ -25,13 +25,16 @@ GpsControls::GpsControls(const Controles &c) : QObject(c.formulario), c_(c) {
 }
 
 std::optional<Geodesy::Geograficas> GpsControls::Posicion() const {
-    static const QRegularExpression entero(QStringLiteral("^\\d{1,8}$"));
-    const QString huso = c_.huso->currentText().trimmed(), x = c_.este->text().trimmed(),
-                  y = c_.norte->text().trimmed();
-    if (!UtmSquareControls::Husos().contains(huso) || huso.isEmpty() ||
-        !entero.match(x).hasMatch() || !entero.match(y).hasMatch())
+    const QString huso = c_.huso->currentText().trimmed();
+    const Utm::Coordenada x = Utm::LeerCoordenada(c_.este->text()),
+                          y = Utm::LeerCoordenada(c_.norte->text());
+    // Eight digits at most: a position on the map, not any number.
+    const auto enMapa = [](const Utm::Coordenada &c) {
+        return c.estado == Utm::Coordenada::Estado::Entera && c.valor < 100000000;
+    };
+    if (!Place::Zones().contains(huso) || huso.isEmpty() || !enMapa(x) || !enMapa(y))
         return std::nullopt;
-    return geodesia_.AGeograficas({huso.toInt(), x.toDouble(), y.toDouble()});
+    return geodesia_.AGeograficas({huso.toInt(), double(x.valor), double(y.valor)});
 }
 
 void GpsControls::Actualizar() {

@@ -2,7 +2,7 @@
 
 #include "contornos_municipios.h"
 #include "geo/Geodesy.h"
-#include "localities/UtmSquares.h"
+#include "geo/UtmSquares.h"
 
 #include <QPointF>
 
@@ -146,8 +146,7 @@ MunicipalityLocator::Lugar MunicipalityLocator::Localizar(double lat, double lon
             QStringLiteral("%1/%2/%3").arg(r.huso).arg(r.este / 100000).arg(r.norte / 100000);
         auto it = letras_.find(clave);
         if (it == letras_.end()) {
-            const Utm::Cuadrados q = Utm::CalcularCuadrados(
-                db(), QString::number(r.huso), QString::number(r.este), QString::number(r.norte));
+            const Utm::Cuadrados q = Utm::CalcularCuadrados(db(), r.huso, r.este, r.norte);
             if (q.resultado == Utm::Resultado::ErrorBaseDatos) {
                 Anotar(q.mensaje);
                 r.resultado = Resultado::Error;

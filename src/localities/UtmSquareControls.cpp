@@ -2,21 +2,16 @@
 
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
+#include "geo/UtmSquares.h"
 #include "gui/ModBaseDatosGui.h"
-#include "localities/UtmSquares.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
 UtmSquareControls::UtmSquareControls(const Controles &c, const Opciones &o) : c_(c), o_(o) {
-    c_.huso->addItems(Husos());
+    c_.huso->addItems(Place::Zones());
     c_.huso->setCurrentIndex(-1);
-}
-
-QStringList UtmSquareControls::Husos() {
-    return {QStringLiteral(" "),  QStringLiteral("27"), QStringLiteral("28"),
-            QStringLiteral("29"), QStringLiteral("30"), QStringLiteral("31")};
 }
 
 void UtmSquareControls::Cbhuso_LostFocus() {
@@ -30,22 +25,17 @@ bool UtmSquareControls::Cbmuni_LostFocus() {
 }
 
 void UtmSquareControls::CalcularCuadradosUTM() {
-    const Utm::Cuadrados r = Utm::CalcularCuadrados(
-        ModConex::DatabaseConnection(), c_.huso->currentText(), c_.este->text(), c_.norte->text());
-    switch (r.resultado) {
-    case Utm::Resultado::Nada:
+    const Utm::Posicion p =
+        Utm::LeerPosicion(c_.huso->currentText(), c_.este->text(), c_.norte->text());
+    if (p.resultado != Utm::Resultado::Calculado) {
+        if (p.resultado != Utm::Resultado::Nada) c_.mensaje->setText(p.mensaje);
         return;
-    case Utm::Resultado::FaltaHuso:
-    case Utm::Resultado::FaltanCoordenadas:
-    case Utm::Resultado::NoEnteras:
-        c_.mensaje->setText(r.mensaje);
-        return;
-    default:
-        break;
     }
     // The fields show the numbers the squares come from, which are also what is stored.
-    if (c_.este->text() != r.este) c_.este->setText(r.este);
-    if (c_.norte->text() != r.norte) c_.norte->setText(r.norte);
+    for (const auto &[campo, valor] : {std::pair{c_.este, p.este}, std::pair{c_.norte, p.norte}})
+        if (campo->text() != QString::number(valor)) campo->setText(QString::number(valor));
+    const Utm::Cuadrados r =
+        Utm::CalcularCuadrados(ModConex::DatabaseConnection(), p.huso, p.este, p.norte);
     if (o_.recargarCuadrados) CargarTodosUTM10();
     if (r.resultado != Utm::Resultado::Calculado) {
         c_.mensaje->setText(r.mensaje);
@@ -99,11 +89,11 @@ void UtmSquareControls::CargarTodosUTM10() {
 }
 
 QString UtmSquareControls::Punto() const {
-    return c_.huso->currentText() + u'|' + c_.este->text() + u'|' + c_.norte->text();
+    return Place::PointKey(c_.huso->currentText(), c_.este->text(), c_.norte->text());
 }
 
 void UtmSquareControls::PonerLugar(const MunicipalityLocator::Lugar &lugar) {
-    candidatos_.clear();
+    lugar_.ClearCandidates();
     if (lugar.resultado != MunicipalityLocator::Resultado::Uno &&
         lugar.resultado != MunicipalityLocator::Resultado::Varios)
         return;
@@ -124,17 +114,15 @@ void UtmSquareControls::PonerLugar(const MunicipalityLocator::Lugar &lugar) {
         return;
     }
     QStringList provincias;
+    QList<QPair<QString, QString>> candidatos;
     for (const ReferenceData::Municipio &m : municipios) {
-        candidatos_ << qMakePair(m.provincia, m.nombre);
+        candidatos << qMakePair(m.provincia, m.nombre);
         if (!provincias.contains(m.provincia) &&
             c_.provincia->findText(m.provincia, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0)
             provincias << m.provincia;
     }
-    if (provincias.isEmpty()) {
-        candidatos_.clear();
-        return;
-    }
-    puntoCandidatos_ = Punto();
+    if (provincias.isEmpty()) return;
+    lugar_.SetCandidates(candidatos, Punto());
     const QString actual = c_.provincia->currentText();
     if (provincias.size() > 1) {
         QStringList quedan;
@@ -149,13 +137,5 @@ void UtmSquareControls::PonerLugar(const MunicipalityLocator::Lugar &lugar) {
 
 QStringList UtmSquareControls::SoloCandidatos(const QString &provincia,
                                               const QStringList &municipios) {
-    if (candidatos_.isEmpty()) return municipios;
-    if (Punto() != puntoCandidatos_) {
-        candidatos_.clear();
-        return municipios;
-    }
-    QStringList r;
-    for (const QString &m : municipios)
-        if (candidatos_.contains(qMakePair(provincia, m))) r << m;
-    return r.isEmpty() ? municipios : r;
+    return lugar_.OnlyCandidates(Punto(), provincia, municipios);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "localities/MunicipalityLocator.h"
+#include "localities/Place.h"
 
 #include <QList>
 #include <QPair>
@@ -44,8 +45,6 @@ public:
     // Every square, then the blank " ".
     void CargarTodosUTM10();
 
-    // The zones offered, the blank first; set into the zone list by the constructor.
-    static QStringList Husos();
     // The zone and municipality lists left: a text that is no item is emptied and refused
     // aloud. The municipality's returns whether it is no longer chosen.
     void Cbhuso_LostFocus();
@@ -68,6 +67,5 @@ private:
     Controles c_;
     Opciones o_;
     bool utm10Encontrado_ = false;
-    QList<QPair<QString, QString>> candidatos_; // province, municipality
-    QString puntoCandidatos_;
+    Place lugar_;
 };

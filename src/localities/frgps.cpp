@@ -1,12 +1,12 @@
 #include "frgps.h"
 
 #include "data/ReferenceData.h"
+#include "geo/UtmSquares.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
 #include "gui/UnsavedChanges.h"
 #include "localities/LocalityStore.h"
-#include "localities/UtmSquares.h"
 #include "ui_frgps.h"
 
 #include "data/ModConex.h"
@@ -157,8 +157,7 @@ void frgps::Previsualizar() {
                                     Precision(c.transformacion->precision))
                          : QStringLiteral("ninguno: WGS84 y ETRS89 coinciden a nivel de metro"));
     const Utm::Cuadrados q =
-        Utm::CalcularCuadrados(ModConex::DatabaseConnection(), QString::number(c.huso),
-                               QString::number(c.este), QString::number(c.norte));
+        Utm::CalcularCuadrados(ModConex::DatabaseConnection(), c.huso, c.este, c.norte);
     if (q.resultado == Utm::Resultado::Calculado) {
         ui->Lb10k->setText(q.utm10k);
         ui->Lb1k->setText(q.utm1k);

@@ -1,7 +1,7 @@
 #include "frinsLoc.h"
 
-#include "LocalityForm.h"
 #include "LocalityStore.h"
+#include "PlacePanel.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
 #include "gui/UnsavedChanges.h"
@@ -11,10 +11,7 @@
 
 frinsLoc::frinsLoc(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::frinsLoc>()) {
     ui->setupUi(this);
-    localidad_ = new LocalityForm({this, ui->Txloc, ui->Cbprov, ui->Cbmuni, ui->Cbhuso, ui->cb10k,
-                                   ui->Txutmx, ui->Txutmy, ui->txutm1k, ui->missatge, ui->Frame1,
-                                   ui->CdGps, ui->CdMapa, ui->Txgeo, ui->Txincert},
-                                  {true});
+    ui->lugar->Iniciar({true});
     connect(ui->CdIns, &QPushButton::clicked, this, &frinsLoc::CdIns_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frinsLoc::Command2_Click);
     Form_Load();
@@ -28,7 +25,7 @@ void frinsLoc::Form_Load() {
     Screen::AplicarColores(this);
     Screen::Teclado(this, ui->Command2);
     Screen::Centrar(this);
-    localidad_->Cargar();
+    ui->lugar->Cargar();
 }
 
 void frinsLoc::reject() {
@@ -47,9 +44,9 @@ void frinsLoc::CdIns_Click() {
     ui->Txcod->setText(ui->Txcod->text().trimmed());
     // Every missing field replaces the one before: the message names the last one.
     QString falta;
-    if (ui->cb10k->currentText().isEmpty()) falta = QStringLiteral("UTM 10k");
-    if (localidad_->idProv() == 0) falta = QStringLiteral("Provincia");
-    if (localidad_->idMuni() == 0) falta = QStringLiteral("Municipio");
+    if (ui->lugar->Cuadrado10k().isEmpty()) falta = QStringLiteral("UTM 10k");
+    if (ui->lugar->idProv() == 0) falta = QStringLiteral("Provincia");
+    if (ui->lugar->idMuni() == 0) falta = QStringLiteral("Municipio");
     if (ui->Txcod->text().isEmpty()) falta = QStringLiteral("Código Localidad");
     if (ui->Txloc->text().isEmpty()) falta = QStringLiteral("Nombre Localidad");
     if (!falta.isEmpty()) {
@@ -59,9 +56,10 @@ void frinsLoc::CdIns_Click() {
         return;
     }
     const QString titulo = QStringLiteral("Localidad no registrada");
-    std::optional<Localidad> l = localidad_->Leer(titulo);
-    if (!l || !localidad_->MunicipioConfirmado()) return;
+    std::optional<Localidad> l = ui->lugar->Leer(titulo);
+    if (!l || !ui->lugar->MunicipioConfirmado()) return;
     l->codigo = ui->Txcod->text();
+    l->nombre = ui->Txloc->text();
     ocupado_ = true;
     LocalityStore localidades;
     bool ok = false;

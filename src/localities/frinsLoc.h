@@ -6,7 +6,6 @@
 namespace Ui {
 class frinsLoc;
 }
-class LocalityForm;
 
 // Entry of a new locality, placed by its coordinates or by province, municipality and
 // square. Modal over the locality list; accepted once the locality is stored.
@@ -26,6 +25,5 @@ private slots:
 private:
     void Form_Load();
     std::unique_ptr<Ui::frinsLoc> ui;
-    LocalityForm *localidad_ = nullptr;
     bool ocupado_ = false;
 };

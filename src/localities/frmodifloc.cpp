@@ -1,7 +1,7 @@
 #include "frmodifloc.h"
 
-#include "LocalityForm.h"
 #include "LocalityStore.h"
+#include "PlacePanel.h"
 #include "data/ModBaseDatos.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
@@ -13,10 +13,7 @@
 frmodifloc::frmodifloc(const QString &idLocalidad, QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmodifloc>()), idLocalidad(idLocalidad) {
     ui->setupUi(this);
-    localidad_ = new LocalityForm({this, ui->Txloc, ui->Cbprov, ui->Cbmuni, ui->Cbhuso, ui->cb10k,
-                                   ui->Txutmx, ui->Txutmy, ui->txutm1k, nullptr, ui->frcoord,
-                                   ui->CdGps, ui->CdMapa, ui->Txgeo, ui->Txincert},
-                                  {false});
+    ui->lugar->Iniciar({false, QStringLiteral("frcoord")});
     connect(ui->cdAct, &QPushButton::clicked, this, &frmodifloc::cdAct_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frmodifloc::Command2_Click);
     cargado_ = Form_Load();
@@ -30,7 +27,7 @@ bool frmodifloc::Form_Load() {
     Screen::AplicarColores(this);
     Screen::Teclado(this, ui->Command2);
     Screen::Centrar(this);
-    if (!localidad_->Cargar()) return false;
+    if (!ui->lugar->Cargar()) return false;
     LocalityStore localidades;
     bool numero = false;
     const int id = idLocalidad.toInt(&numero);
@@ -45,7 +42,8 @@ bool frmodifloc::Form_Load() {
         return false;
     }
     ui->Lbcode->setText(l->codigo);
-    localidad_->Mostrar(*l);
+    ui->Txloc->setText(l->nombre);
+    ui->lugar->Mostrar(*l);
     return true;
 }
 
@@ -74,20 +72,21 @@ void frmodifloc::cdAct_Click() {
     if (nombre.isEmpty())
         return Falta(QStringLiteral("El nommbre de la localidad es obligatorio."),
                      QStringLiteral("Nombre obligatori"));
-    if (localidad_->idProv() == 0)
+    if (ui->lugar->idProv() == 0)
         return Falta(QStringLiteral("La provincia es obligatoria"),
                      QStringLiteral("Provincia obligatoria"));
-    if (localidad_->idMuni() == 0)
+    if (ui->lugar->idMuni() == 0)
         return Falta(QStringLiteral("El municipio es obligatorio"),
                      QStringLiteral("Municipio obligatorio"));
-    if (ui->cb10k->currentText().trimmed().isEmpty())
+    if (ui->lugar->Cuadrado10k().trimmed().isEmpty())
         return Falta(QStringLiteral("El quadrante 10k es obligatorio"),
                      QStringLiteral("UTM10K obligatorio"));
     const QString titulo = QStringLiteral("Localidad no modificada");
-    std::optional<Localidad> l = localidad_->Leer(titulo);
-    if (!l || !localidad_->MunicipioConfirmado()) return;
+    std::optional<Localidad> l = ui->lugar->Leer(titulo);
+    if (!l || !ui->lugar->MunicipioConfirmado()) return;
     l->idLocalidad = idLocalidad.toInt();
     l->codigo = ui->Lbcode->text();
+    l->nombre = ui->Txloc->text();
 
     ocupado_ = true;
     QPointer<frmodifloc> vivo(this);

@@ -6,7 +6,6 @@
 namespace Ui {
 class frmodifloc;
 }
-class LocalityForm;
 
 // Change of a stored locality: every field but its code. Modal over the locality list;
 // accepted once the change is stored.
@@ -29,7 +28,6 @@ private slots:
 private:
     bool Form_Load();
     std::unique_ptr<Ui::frmodifloc> ui;
-    LocalityForm *localidad_ = nullptr;
     QString idLocalidad;
     bool cargado_ = false;
     bool ocupado_ = false;

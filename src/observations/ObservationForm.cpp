@@ -7,6 +7,7 @@
 #include "gui/Screen.h"
 #include "gui/SpeciesFinder.h"
 #include "localities/GpsControls.h"
+#include "localities/Place.h"
 #include "observers/ObserverStore.h"
 #include "observers/frobs.h"
 
@@ -56,7 +57,8 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
                                 // A square refused by the derivation leaves no place to fill.
                                 if (!c_.cb10k->currentText().trimmed().isEmpty())
                                     utm_->PonerLugar(lugar);
-                            }});
+                            },
+                            c.Txincert});
 
     c_.Txdata->setDateRange(QDate(1900, 1, 1), QDate(3000, 12, 31));
     const QIcon lupa = c.formulario->style()->standardIcon(QStyle::SP_FileDialogContentsView);
@@ -89,6 +91,7 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
     }
     for (QLineEdit *campo : {c_.Txexemplars, c_.Txlong, c_.Txlat})
         ModBaseDatos::FiltrarDigitos(campo);
+    if (c_.Txincert) ModBaseDatos::FiltrarDigitos(c_.Txincert);
     // No length limits on the numbers: a number that does not fit is refused by the save
     // with a message, never cut as it is typed or pasted.
 
@@ -380,6 +383,8 @@ void ObservationForm::MostrarLocalidad(const Localidad &l) {
     c_.Txlat->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
     c_.Txlong->setText(l.utmx.isNull() ? QString() : l.utmx.toString());
     c_.tx1k->setText(l.utm1k);
+    if (c_.Txincert)
+        c_.Txincert->setText(l.incertidumbre.isNull() ? QString() : l.incertidumbre.toString());
     // A locality only chosen finds its square among all of them, loaded with the form.
     if (o_.localidadNueva || c_.cb10k->findText(l.utm10k) < 0) utm_->CargarTodosUTM10();
     ModBaseDatos::PonerTexto(c_.cb10k, l.utm10k);
@@ -414,6 +419,7 @@ void ObservationForm::Cbprov_Click() {
         Vaciar(c_.Cbhuso);
         c_.Txlat->clear();
         c_.Txlong->clear();
+        if (c_.Txincert) c_.Txincert->clear();
         c_.tx1k->clear();
     }
     ReferenceData ref;
@@ -450,6 +456,7 @@ void ObservationForm::cb10k_Click() {
         return;
     c_.Txlat->clear();
     c_.Txlong->clear();
+    if (c_.Txincert) c_.Txincert->clear();
     c_.tx1k->clear();
     Vaciar(c_.Cbhuso);
     utm_->CargarProvinciasUTM10(c_.cb10k->currentText());
@@ -479,6 +486,11 @@ QString ObservationForm::CampoQueFalta() const {
     return falta;
 }
 
+bool ObservationForm::TienePunto() const {
+    return !Place::ReadEasting(c_.Txlong->text()).value.isNull() &&
+           !Place::ReadNorthing(c_.Txlat->text()).value.isNull();
+}
+
 bool ObservationForm::EsLocalidadNueva() const {
     return o_.localidadNueva && !EsItem(c_.Cbloc, c_.Cbloc->currentText());
 }
@@ -498,16 +510,21 @@ std::optional<Observacion> ObservationForm::Leer() {
                                  .arg(std::numeric_limits<int>::max()));
         return std::nullopt;
     }
-    if (EsLocalidadNueva() && ((!c_.Txlong->text().isEmpty() && !EsEntero(c_.Txlong->text())) ||
-                               (!c_.Txlat->text().isEmpty() && !EsEntero(c_.Txlat->text())))) {
+    const Place::Fault x = Place::ReadEasting(c_.Txlong->text()).fault,
+                       y = Place::ReadNorthing(c_.Txlat->text()).fault;
+    if (EsLocalidadNueva() && (x == Place::Fault::NotWhole || y == Place::Fault::NotWhole)) {
         Aviso(c_.formulario, QStringLiteral("Las coordenadas deben ser números enteros"));
         return std::nullopt;
     }
-    // A UTM easting has at most 7 digits and a northing 8 (the derivation has already
-    // dropped leading zeros).
-    if (EsLocalidadNueva() && (c_.Txlong->text().size() > 7 || c_.Txlat->text().size() > 8)) {
+    if (EsLocalidadNueva() && (x != Place::Fault::None || y != Place::Fault::None)) {
         Aviso(c_.formulario, QStringLiteral("Las coordenadas UTM tienen como máximo 7 cifras la "
                                             "longitud (E) y 8 la latitud (N)."));
+        return std::nullopt;
+    }
+    if (QString motivo; EsLocalidadNueva() && c_.Txincert &&
+                        !Place::ReadUncertainty(c_.Txincert->text(), TienePunto(), &motivo)) {
+        Aviso(c_.formulario, motivo);
+        c_.Txincert->setFocus();
         return std::nullopt;
     }
 
@@ -542,8 +559,12 @@ Localidad ObservationForm::LocalidadNueva() const {
     l.muni = idMuni;
     l.prov = idProv;
     l.utmhuso = c_.Cbhuso->currentText();
-    l.utmx = Entero(c_.Txlong->text());
-    l.utmy = Entero(c_.Txlat->text());
+    l.utmx = Place::ReadEasting(c_.Txlong->text()).value;
+    l.utmy = Place::ReadNorthing(c_.Txlat->text()).value;
+    // Read by Leer before: an uncertainty refused there never reaches this.
+    if (QString motivo; c_.Txincert)
+        l.incertidumbre =
+            Place::ReadUncertainty(c_.Txincert->text(), TienePunto(), &motivo).value_or(QVariant());
     l.utm1k = c_.tx1k->text();
     l.utm10k = c_.cb10k->currentText();
     return l;
@@ -647,6 +668,7 @@ void ObservationForm::Limpiar() {
     codigoLocalidad_.clear();
     c_.Txlong->clear();
     c_.Txlat->clear();
+    if (c_.Txincert) c_.Txincert->clear();
     Vaciar(c_.cb10k);
     c_.tx1k->clear();
     utm_->CargarProvinciasUTM10(QString());

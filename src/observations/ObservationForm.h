@@ -1,6 +1,7 @@
 #pragma once
 
 #include "localities/LocalityStore.h"
+#include "localities/PlacePanel.h"
 #include "localities/UtmSquareControls.h"
 #include "observations/ObservationStore.h"
 
@@ -50,6 +51,7 @@ public:
         QWidget *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
         QPushButton *CdGps = nullptr, *CdMapa = nullptr;
         QLineEdit *Txgeo = nullptr;
+        QLineEdit *Txincert = nullptr; // only where a locality is created
     };
     struct Opciones {
         // A name that no locality has is a new locality, described on the form (newobs);
@@ -63,9 +65,25 @@ public:
     };
 
     // The shared controls of a form whose Designer class names them as the forms do.
-    template <typename U> static Controles ControlesDe(QWidget *formulario, U *ui) {
+    template <typename U>
+    static Controles ControlesDe(QWidget *formulario, U *ui, PlacePanel::Partes lugar) {
         Controles c;
         c.formulario = formulario;
+        c.Cbprov = lugar.Cbprov;
+        c.Cbmuni = lugar.Cbmuni;
+        c.cb10k = lugar.cb10k;
+        c.Cbhuso = lugar.Cbhuso;
+        c.Txlong = lugar.Txlong;
+        c.Txlat = lugar.Txlat;
+        c.tx1k = lugar.tx1k;
+        c.Frame1 = lugar.Frame1;
+        c.Frame2 = lugar.Frame2;
+        c.Frame3 = lugar.Frame3;
+        c.CdGps = lugar.CdGps;
+        c.CdMapa = lugar.CdMapa;
+        c.Txgeo = lugar.Txgeo;
+        c.Txincert = lugar.Txincert;
+        c.missatge = lugar.missatge;
         c.Txobs = {ui->Txobs1, ui->Txobs2, ui->Txobs3, ui->Txobs4};
         c.Lbobs = {ui->Lbobs1, ui->Lbobs2, ui->Lbobs3, ui->Lbobs4};
         c.CdSelobs = {ui->CdSelobs1, ui->CdSelobs2, ui->Cdselobs3, ui->Cdselobs4};
@@ -86,20 +104,6 @@ public:
         c.Cbmotivo = ui->Cbmotivo;
         c.Txdesc = ui->Txdesc;
         c.Cbloc = ui->Cbloc;
-        c.Cbprov = ui->Cbprov;
-        c.Cbmuni = ui->Cbmuni;
-        c.cb10k = ui->cb10k;
-        c.Cbhuso = ui->Cbhuso;
-        c.Txlong = ui->Txlong;
-        c.Txlat = ui->Txlat;
-        c.tx1k = ui->tx1k;
-        c.Frame1 = ui->Frame1;
-        c.Frame2 = ui->Frame2;
-        c.Frame3 = ui->Frame3;
-        c.CdGps = ui->CdGps;
-        c.CdMapa = ui->CdMapa;
-        c.Txgeo = ui->Txgeo;
-        if constexpr (requires { ui->missatge; }) c.missatge = ui->missatge;
         return c;
     }
 
@@ -129,6 +133,8 @@ public:
     std::optional<Observacion> Leer();
     // Whether the typed locality is a new one, and that new locality as the form shows it.
     bool EsLocalidadNueva() const;
+    // Whether the coordinates give a point, which an uncertainty needs.
+    bool TienePunto() const;
     Localidad LocalidadNueva() const;
     // Before a new locality is stored: false when its point lies in another municipality
     // and the user, asked, keeps the form instead.

@@ -15,8 +15,9 @@
 
 newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newobs>()) {
     ui->setupUi(this);
-    obs = new ObservationForm(ObservationForm::ControlesDe(this, ui.get()),
-                              ObservationForm::Opciones{});
+    obs = new ObservationForm(
+        ObservationForm::ControlesDe(this, ui.get(), ui->lugar->ComoObservacion(true)),
+        ObservationForm::Opciones{});
     ui->Image1->setPixmap(TitleImage().scaledToHeight(48, Qt::SmoothTransformation));
 
     connect(ui->Cbnueva, &QPushButton::clicked, this, &newobs::Cbnueva_Click);

@@ -1,5 +1,5 @@
 #include "geo/Geodesy.h"
-#include "localities/UtmSquares.h"
+#include "geo/UtmSquares.h"
 #include "support/TestDatabase.h"
 
 #include <GeographicLib/Constants.hpp>
@@ -50,9 +50,8 @@ const Lugar kLugares[] = {
 
 // The squares the program derives from the whole-metre coordinates.
 Utm::Cuadrados Cuadrados(const TestDatabase &bd, const Geodesy::Utm &u) {
-    return Utm::CalcularCuadrados(bd.db(), QString::number(u.huso),
-                                  QString::number(qint64(std::floor(u.este))),
-                                  QString::number(qint64(std::floor(u.norte))));
+    return Utm::CalcularCuadrados(bd.db(), u.huso, qint64(std::floor(u.este)),
+                                  qint64(std::floor(u.norte)));
 }
 
 // Control values: ED50 to ETRS89 by the seven-parameter transformations published in the

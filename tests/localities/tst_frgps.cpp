@@ -147,9 +147,8 @@ void tst_frgps::gps() {
     if (observacion) {
         User::Escribir(Control(f.get(), u"Cbloc"_s), u"Charca nueva"_s);
         User::SalirDe(Control(f.get(), u"Cbloc"_s));
-    } else {
-        User::Escribir(Control(f.get(), u"Txincert"_s), u"500"_s);
     }
+    User::Escribir(Control(f.get(), u"Txincert"_s), u"500"_s);
 
     MessageService::Limpiar();
     for (const QChar r : respuestas)
@@ -181,10 +180,9 @@ void tst_frgps::gps() {
     };
     Clic(f.get(), u"CdGps"_s);
     QVERIFY(abierto);
-    // The observation form keeps no uncertainty, so frgps does not offer one.
-    QCOMPARE(ofrecida, !observacion);
-    if (!observacion)
-        QCOMPARE(Texto(f.get(), u"Txincert"_s), rellena ? incert.trimmed() : u"500"_s);
+    // Both forms keep the point's uncertainty: frgps offers it and replaces it.
+    QVERIFY(ofrecida);
+    QCOMPARE(Texto(f.get(), u"Txincert"_s), rellena ? incert.trimmed() : u"500"_s);
 
     if (!rellena) {
         QVERIFY2(MessageService::Ultimo().texto.contains(aviso),

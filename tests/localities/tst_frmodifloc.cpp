@@ -1,10 +1,8 @@
 #include "Localidades.h"
 
-#include "gui/ChoiceService.h"
 #include "localities/frmodifloc.h"
 
 #include <QClipboard>
-#include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
 
@@ -60,26 +58,11 @@ void tst_frmodifloc::sesion() {
          u"Municipio obligatorio|El municipio es obligatorio"_s},
         {[&] { Elegir(&m, u"cb10k"_s, u" "_s); },
          u"UTM10K obligatorio|El quadrante 10k es obligatorio"_s},
-        // The point lies in Ávila, more than 250 m from the municipality chosen: asked, and
-        // No (the default) keeps the form.
-        {[&] {
-             Elegir(&m, u"Cbprov"_s, u"Madrid"_s);
-             Elegir(&m, u"Cbmuni"_s, u"Madrid"_s);
-         },
-         u"Tritodex|Las coordenadas caen en el término de Ávila (Ávila), no en Madrid. ¿Guardar "
-         "igualmente?"_s},
         {[&] {
              QGuiApplication::clipboard()->setText(u"x"_s);
              QTest::keyClick(Control<QLineEdit>(&m, u"Txutmx"_s), Qt::Key_V, Qt::ControlModifier);
          },
          u"Localidad no modificada|El campo longitud (E) debe ser un número entero."_s},
-        {[&] {
-             Escribir(&m, u"Txincert"_s, QString());
-             QGuiApplication::clipboard()->setText(u"-5"_s);
-             QTest::keyClick(Control<QLineEdit>(&m, u"Txincert"_s), Qt::Key_V, Qt::ControlModifier);
-         },
-         u"Localidad no modificada|La incertidumbre «-5» no es un número entero de metros entre "
-         "1 y 20.000.000. Déjela vacía si no se conoce."_s},
         // Without its point an uncertainty describes nothing.
         {[&] { Escribir(&m, u"Txutmy"_s, QString()); },
          u"Localidad no modificada|La incertidumbre es la de un punto: escriba sus coordenadas o "
@@ -105,46 +88,19 @@ void tst_frmodifloc::sesion() {
     QVERIFY(!m.isVisible());
     QCOMPARE(Fila(bd, u"AV1"_s), av1);
 
-    // Asked about the point outside its municipality, Yes stores it so.
+    // Asked about the point outside its municipality (the new-locality session answers No,
+    // on the same panel), Yes stores it so, with the uncertainty now shown.
     frmodifloc y(Id(bd, u"AV1"_s));
     y.show();
     Elegir(&y, u"Cbprov"_s, u"Madrid"_s);
     Elegir(&y, u"Cbmuni"_s, u"Madrid"_s);
+    Escribir(&y, u"Txincert"_s, u"8"_s);
     MessageService::EncolarRespuesta(QMessageBox::Yes);
     Clic(&y, u"cdAct"_s);
     QCOMPARE(MessageService::Mostrados().at(MessageService::Mostrados().size() - 2).porDefecto,
              QMessageBox::No);
     QCOMPARE(Aviso(), u"Tritodex|Actualización realizada"_s);
-    QCOMPARE(Fila(bd, u"AV1"_s),
-             u"AV1|Charca del Sapo|28|28079|358725|4503329|30|UL5803|UL50|30"_s);
-
-    // A point brought from the GPS form replaces the uncertainty shown with the one given
-    // there, none included; the user sees it and may change it before saving.
-    frmodifloc g(Id(bd, u"AV1"_s));
-    g.show();
-    QCOMPARE(Texto(&g, u"Txincert"_s), u"30"_s);
-    QString dada;
-    bool ofrecida = false;
-    ChoiceService::Prueba().dialogo = [&](QDialog *gps) {
-        gps->show();
-        ofrecida = Control<QLineEdit>(gps, u"Txincert"_s)->isVisible();
-        Escribir(gps, u"Txpos"_s, u"40.6566, -4.6812"_s);
-        Escribir(gps, u"Txincert"_s, dada);
-        Clic(gps, u"CdAceptar"_s);
-        return gps->result();
-    };
-    for (const QString &metros : {QString(), u"8"_s}) {
-        Escribir(&g, u"Txincert"_s, u"30"_s);
-        dada = metros;
-        Clic(&g, u"CdGps"_s);
-        QVERIFY(ofrecida);
-        QCOMPARE(Texto(&g, u"Txincert"_s), metros);
-    }
-    ChoiceService::Prueba().dialogo = nullptr;
-    Clic(&g, u"cdAct"_s);
-    QCOMPARE(Aviso(), u"Tritodex|Actualización realizada"_s);
-    QCOMPARE(Fila(bd, u"AV1"_s), u"AV1|Charca del Sapo|5|5019|%1|%2|30|UL5803|UL50|8"_s.arg(
-                                     Texto(&g, u"Txutmx"_s), Texto(&g, u"Txutmy"_s)));
+    QCOMPARE(Fila(bd, u"AV1"_s), u"AV1|Charca del Sapo|28|28079|358725|4503329|30|UL5803|UL50|8"_s);
 
     // A square the list lacks is kept; leading blanks of the name are kept; a locality gone
     // meanwhile is said to be gone.

@@ -296,9 +296,9 @@ void tst_newobs::municipioLimitaCuadrados() {
                  (QStringList{u"YJ06"_s, u"YJ16"_s, u"YJ17"_s, u"YJ26"_s, u" "_s}));
         s.Elegir("cb10k", u"YJ16"_s);
         QCOMPARE(s.Guardar(), kGuardada);
-        const QString lugar =
-            u"SELECT prov, muni, utmx, utm10k FROM localidad WHERE localidad = ?"_s;
-        QCOMPARE(Fila(s.bd, lugar, {u"Font de Torrent"_s}), u"46|46244|NULL|YJ16"_s);
+        const QString lugar = u"SELECT prov, muni, utmx, utm10k, incertidumbre FROM localidad "
+                              "WHERE localidad = ?"_s;
+        QCOMPARE(Fila(s.bd, lugar, {u"Font de Torrent"_s}), u"46|46244|NULL|YJ16|NULL"_s);
 
         // By its coordinates, in Torrent's town. A municipality chosen that lies more than
         // 250 m away is asked about, No by default: No keeps the form as typed and stores
@@ -310,6 +310,8 @@ void tst_newobs::municipioLimitaCuadrados() {
             const QString nombre =
                 respuesta == QMessageBox::No ? u"Huerto del no"_s : u"Huerto del sí"_s;
             s.NuevaLocalidad(nombre, u"València/Valencia"_s, u"Chiva"_s, u"718167"_s, u"4368340"_s);
+            // The point's uncertainty goes with the new locality.
+            s.Poner("Txincert", u"25"_s);
             const QString cuentas = s.Cuentas();
             const qsizetype propuestos = s.propuestos.size();
             s.Guardar("Cbnueva", {respuesta});
@@ -325,10 +327,10 @@ void tst_newobs::municipioLimitaCuadrados() {
                 s.Elegir("Cbmuni", u"Torrent"_s);
                 QCOMPARE(s.Guardar("Cbnueva"), kGuardada);
                 QCOMPARE(MessageService::Mostrados().size(), 1);
-                QCOMPARE(Fila(s.bd, lugar, {nombre}), u"46|46244|718167|YJ16"_s);
+                QCOMPARE(Fila(s.bd, lugar, {nombre}), u"46|46244|718167|YJ16|25"_s);
             } else {
                 QCOMPARE(Aviso(), kGuardada);
-                QCOMPARE(Fila(s.bd, lugar, {nombre}), u"46|46111|718167|YJ16"_s);
+                QCOMPARE(Fila(s.bd, lugar, {nombre}), u"46|46111|718167|YJ16|25"_s);
             }
         }
     }

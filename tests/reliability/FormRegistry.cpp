@@ -71,7 +71,8 @@ struct ControlesLocalidad {
     QString nombre, x, y, utm1k;
     QString incertidumbre = {}; // only where the form keeps one
 };
-const ControlesLocalidad kEnObservacion{u"Cbloc"_s, u"Txlong"_s, u"Txlat"_s, u"tx1k"_s};
+const ControlesLocalidad kEnObservacion{u"Cbloc"_s, u"Txlong"_s, u"Txlat"_s, u"tx1k"_s,
+                                        u"Txincert"_s};
 const ControlesLocalidad kEnLocalidad{u"Txloc"_s, u"Txutmx"_s, u"Txutmy"_s, u"txutm1k"_s,
                                       u"Txincert"_s};
 
@@ -161,7 +162,7 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          {{u"observacion"_s, u"rowid > :max"_s, true, kColumnasObservacion},
           {u"localidad"_s, u"rowid > :max"_s, false,
            ColumnasLocalidad(kEnObservacion, Regla::Acento, {})}},
-         {u"Txexemplars"_s, kEnObservacion.x, kEnObservacion.y},
+         {u"Txexemplars"_s, kEnObservacion.x, kEnObservacion.y, kEnObservacion.incertidumbre},
          {u"Txdesc"_s, kEnObservacion.nombre}},
 
         {u"frinsObs"_s,

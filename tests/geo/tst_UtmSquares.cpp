@@ -1,4 +1,4 @@
-#include "localities/UtmSquares.h"
+#include "geo/UtmSquares.h"
 #include "support/TestDatabase.h"
 
 #include "data/CreacionBaseDatos.h"
@@ -36,7 +36,7 @@ QString Mensaje(R r, const QString &huso) {
     return mensajes.value(r);
 }
 QString Calcular(const QSqlDatabase &db, const QString &huso, const QString &x, const QString &y) {
-    const Utm::Cuadrados c = Utm::CalcularCuadrados(db, huso, x, y);
+    const Utm::Cuadrados c = Utm::CuadradosDe(db, Utm::LeerPosicion(huso, x, y));
     return Linea(c.resultado, c.utm10k, c.utm1k, c.mensaje);
 }
 } // namespace
@@ -67,7 +67,9 @@ void tst_UtmSquares::calculo() {
         {"30", "500000", "4000000", R::Calculado, "CCP00", "CCP0000"}, // at a band minimum
         {"30", "499999", "3999999", R::Calculado, "BN99", "BN9999"},
         {"30", "987654321", "4474567", R::Calculado, "CCP87", "CCP8774"}, // above every band
-        {"30", "123456789012345678901234", "4474567", R::Calculado, "CCP27", "CCP2374"},
+        // Past any number kept, a coordinate lies outside the zone; it is never cut.
+        {"30", "123456789012345678901234", "4474567", R::EsteNoExiste},
+        {"30", "440123", "99999999999999999999", R::NorteNoExiste},
         // Too short a text gives nothing at that place; nothing is padded.
         {"30", "7", "4474567", R::Calculado, "AP7", "AP74"},
         {"30", "12", "4474567", R::Calculado, "AP27", "AP274"},
@@ -104,11 +106,13 @@ void tst_UtmSquares::calculo() {
         return s;
     };
     for (const Caso &c : casos) {
-        const Utm::Cuadrados n = Utm::CalcularCuadrados(db, c.huso, c.x, c.y);
+        const Utm::Posicion p = Utm::LeerPosicion(c.huso, c.x, c.y);
+        const Utm::Cuadrados n = Utm::CuadradosDe(db, p);
         QCOMPARE(Linea(n.resultado, n.utm10k, n.utm1k, n.mensaje),
                  Linea(c.r, c.utm10k, c.utm1k, Mensaje(c.r, c.huso)));
         if (c.r == R::Calculado)
-            QCOMPARE(n.este + u' ' + n.norte, numero(c.x) + u' ' + numero(c.y));
+            QCOMPARE(QString::number(p.este) + u' ' + QString::number(p.norte),
+                     numero(c.x) + u' ' + numero(c.y));
     }
 }
 

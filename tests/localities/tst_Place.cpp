@@ -1,0 +1,102 @@
+#include "localities/Place.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// The place rules the locality and observation forms share, without their widgets.
+class tst_Place : public QObject {
+    Q_OBJECT
+private slots:
+    void valores();
+    void candidatos();
+};
+
+void tst_Place::valores() {
+    // Coordinates as stored: blanks and leading zeros are not digits; an easting has at most
+    // 7 digits and a northing 8; anything else is refused, never cut.
+    const auto Leida = [](const Place::Coordinate &c) {
+        switch (c.fault) {
+        case Place::Fault::NotWhole:
+            return u"no entera"_s;
+        case Place::Fault::TooLong:
+            return u"larga"_s;
+        default:
+            return c.value.isNull() ? u"nula"_s : c.value.toString();
+        }
+    };
+    const QList<std::array<QString, 3>> coordenadas = {
+        // text, as an easting, as a northing
+        {"", "nula", "nula"},
+        {"   ", "nula", "nula"},
+        {" 0440316 ", "440316", "440316"},
+        {"0000000001234567", "1234567", "1234567"},
+        {"12345678", "larga", "12345678"},
+        {"123456789", "larga", "larga"},
+        {"99999999999999999999", "larga", "larga"},
+        {"44O291", "no entera", "no entera"},
+        {"-5", "no entera", "no entera"},
+        {"4474254.5", "no entera", "no entera"},
+        {"440 291", "no entera", "no entera"},
+    };
+    for (const auto &[texto, este, norte] : coordenadas)
+        QCOMPARE(texto + u'|' + Leida(Place::ReadEasting(texto)) + u'|' +
+                     Leida(Place::ReadNorthing(texto)),
+                 texto + u'|' + este + u'|' + norte);
+
+    // The uncertainty: whole metres from 1 to 20,000 km, and only for a point.
+    const QString noEsNumero = u"La incertidumbre «%1» no es un número entero de metros entre 1 "
+                               "y 20.000.000. Déjela vacía si no se conoce."_s;
+    const QString sinPunto = u"La incertidumbre es la de un punto: escriba sus coordenadas o "
+                             "deje vacía la incertidumbre."_s;
+    struct Caso {
+        QString texto;
+        bool punto;
+        QString resultado;
+    };
+    const QList<Caso> casos = {
+        {"", false, "nula"},
+        {"  ", true, "nula"},
+        {" 25 ", true, "25"},
+        {"20000000", true, "20000000"},
+        {"25", false, sinPunto},
+        {"0", true, noEsNumero.arg("0")},
+        {"-5", true, noEsNumero.arg("-5")},
+        {"12,5", true, noEsNumero.arg("12,5")},
+        {"20000001", true, noEsNumero.arg("20000001")},
+        {"0", false, noEsNumero.arg("0")},
+    };
+    for (const Caso &c : casos) {
+        QString motivo;
+        const auto m = Place::ReadUncertainty(c.texto, c.punto, &motivo);
+        QCOMPARE(c.texto + u'|' + (m ? (m->isNull() ? u"nula"_s : m->toString()) : motivo),
+                 c.texto + u'|' + c.resultado);
+    }
+}
+
+void tst_Place::candidatos() {
+    // Near a boundary the lists offer only the municipalities the point may lie in, while the
+    // fields hold that point; a province with none of them offers all of its own.
+    Place p;
+    const QString punto = Place::PointKey(u"30"_s, u"436500"_s, u"4473500"_s);
+    const QStringList madrid = {u"Alcalá de Henares"_s, u"Madrid"_s, u"Pozuelo de Alarcón"_s};
+    QCOMPARE(p.OnlyCandidates(punto, u"Madrid"_s, madrid), madrid);
+    p.SetCandidates({{u"Madrid"_s, u"Madrid"_s},
+                     {u"Madrid"_s, u"Pozuelo de Alarcón"_s},
+                     {u"Toledo"_s, u"Madrid"_s}},
+                    punto);
+    const QList<std::array<QString, 3>> pasos = {
+        {"Madrid", "Alcalá de Henares,Madrid,Pozuelo de Alarcón", "Madrid,Pozuelo de Alarcón"},
+        {"Ávila", "Ávila,Madrid", "Ávila,Madrid"},
+        {"Toledo", "Madrid,Talavera", "Madrid"},
+    };
+    for (const auto &[provincia, todos, ofrecidos] : pasos)
+        QCOMPARE(p.OnlyCandidates(punto, provincia, todos.split(u',')).join(u','), ofrecidos);
+    // Other coordinates: the candidates are forgotten, also when the point comes back.
+    const QString otro = Place::PointKey(u"30"_s, u"436501"_s, u"4473500"_s);
+    QCOMPARE(p.OnlyCandidates(otro, u"Madrid"_s, madrid), madrid);
+    QCOMPARE(p.OnlyCandidates(punto, u"Madrid"_s, madrid), madrid);
+}
+
+QTEST_MAIN(tst_Place)
+#include "tst_Place.moc"
