@@ -25,7 +25,7 @@
 #include "gui/TitleImage.h"
 #include "import/frimportar.h"
 #include "localities/LocalityStore.h"
-#include "localities/UtmSquares.h"
+#include "geo/UtmSquares.h"
 #include "localities/frcodloc.h"
 #include "localities/frgps.h"
 #include "localities/frinsLoc.h"
@@ -158,10 +158,8 @@ void Demostracion() {
     for (const Lugar &l : lugares) {
         const auto utm = geodesia.AUtm({l.lat, l.lon});
         if (!utm) Fallar(QStringLiteral("no UTM for %1").arg(QString::fromUtf8(l.nombre)));
-        const QString huso = QString::number(utm->huso);
-        const QString x = QString::number(qint64(utm->este)),
-                      y = QString::number(qint64(utm->norte));
-        const auto c = Utm::CalcularCuadrados(ModConex::DatabaseConnection(), huso, x, y);
+        const qint64 x = qint64(utm->este), y = qint64(utm->norte);
+        const auto c = Utm::CalcularCuadrados(ModConex::DatabaseConnection(), utm->huso, x, y);
         const auto prov = ref.IdProvincia(QString::fromUtf8(l.provincia));
         const auto muni =
             ref.IdMunicipio(QString::fromUtf8(l.municipio), QString::fromUtf8(l.provincia));
@@ -172,9 +170,9 @@ void Demostracion() {
         loc.nombre = QString::fromUtf8(l.nombre);
         loc.prov = *prov;
         loc.muni = *muni;
-        loc.utmx = x.toInt();
-        loc.utmy = y.toInt();
-        loc.utmhuso = huso;
+        loc.utmx = int(x);
+        loc.utmy = int(y);
+        loc.utmhuso = QString::number(utm->huso);
         loc.utm1k = c.utm1k;
         loc.utm10k = c.utm10k;
         if (!localidades.Insertar(loc)) Fallar(localidades.error());
