@@ -171,8 +171,21 @@ bool AVersion3(Paso &p) {
                                     "fuente) VALUES (?, ?, ?, ?)"));
 }
 
+// The photographs of observations, as a new file has them.
+bool AVersion4(Paso &p) {
+    for (QString s : CreacionBaseDatos::SentenciasEsquema()) {
+        if (s.startsWith(QLatin1String("CREATE TABLE foto ")))
+            p.Sql(s.replace(QLatin1String("CREATE TABLE "),
+                            QLatin1String("CREATE TABLE IF NOT EXISTS ")));
+        else if (s.startsWith(QLatin1String("CREATE INDEX foto_")))
+            p.Sql(s.replace(QLatin1String("CREATE INDEX "),
+                            QLatin1String("CREATE INDEX IF NOT EXISTS ")));
+    }
+    return p.error().isEmpty();
+}
+
 // Step N brings a file of version N - 1 to version N.
-const std::function<bool(Paso &)> kPasos[] = {AVersion1, AVersion2, AVersion3};
+const std::function<bool(Paso &)> kPasos[] = {AVersion1, AVersion2, AVersion3, AVersion4};
 static_assert(std::size(kPasos) == kVersionActual);
 
 } // namespace

@@ -11,8 +11,8 @@ namespace SchemaUpgrade {
 // 0: files made before the version was kept. 1: species synonyms and names, official
 // province names, new stages, behaviours and habitats. 2: each observation's UUID, the
 // species' sensitive flag. 3: each locality's positional uncertainty in metres, revised
-// older names of species.
-constexpr int kVersionActual = 3;
+// older names of species. 4: the photographs of observations.
+constexpr int kVersionActual = 4;
 
 // The file's version, or -1 when it cannot be read.
 int Version(QSqlDatabase &db);

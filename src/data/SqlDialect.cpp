@@ -80,6 +80,9 @@ QStringList EsquemaPostgreSql(const QStringList &sentenciasSqlite) {
                      QLatin1String(",\n    rowid bigint GENERATED ALWAYS AS IDENTITY\n"));
         r << s;
     }
+    // Every member of the group sees the photographs: their pictures live in the database.
+    r << QStringLiteral("CREATE TABLE foto_datos (sha256 text NOT NULL PRIMARY KEY, datos bytea "
+                        "NOT NULL)");
     return r;
 }
 

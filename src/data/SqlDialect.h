@@ -31,7 +31,8 @@ QString Exacto(const QString &columna, const QSqlDatabase &db);
 // the SQLite schema: NOCASE text becomes citext (equality, order, uniqueness and joins
 // ignore case, accents stay distinct), AUTOINCREMENT an identity, the UUID trigger a
 // default of the server's own generator, every table gets the rowid SQLite gives
-// implicitly, and a table records the schema version.
+// implicitly, a table records the schema version and another holds the photographs'
+// pictures (which a local file keeps in its folder fotos/).
 QStringList EsquemaPostgreSql(const QStringList &sentenciasSqlite);
 
 // After rows brought their own identifiers: the statement that moves the table's identity

@@ -76,6 +76,25 @@ CREATE INDEX observacion_observador1 ON observacion (observador1);
 CREATE INDEX observacion_especie ON observacion (especie);
 CREATE INDEX observacion_localidad ON observacion (localidad);
 
+-- The photographs of observations. The picture is kept once under the SHA-256 of its bytes
+-- (in the folder fotos/ beside the database file); fecha as the camera wrote it, ISO 8601 with
+-- its offset when known; the position in WGS84 degrees, its uncertainty in metres.
+CREATE TABLE foto (
+    id_foto       INTEGER PRIMARY KEY AUTOINCREMENT,
+    observacion   INTEGER NOT NULL,
+    sha256        TEXT NOT NULL,
+    nombre        TEXT,
+    fecha         TEXT,
+    latitud       DOUBLE PRECISION,
+    longitud      DOUBLE PRECISION,
+    incertidumbre DOUBLE PRECISION,
+    autor         TEXT,
+    licencia      TEXT,
+    orden         INTEGER NOT NULL
+);
+CREATE INDEX foto_observacion ON foto (observacion);
+CREATE INDEX foto_sha256 ON foto (sha256);
+
 -- Reference tables.
 CREATE TABLE especie (
     cod_especie TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,

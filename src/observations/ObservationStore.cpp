@@ -37,10 +37,12 @@ int ObservationStore::SiguienteNumero() {
 
 std::optional<int> ObservationStore::Guardar(const Observacion &observacion,
                                              const std::optional<Localidad> &nueva,
-                                             const std::optional<CodigoPropuesto> &propuesto) {
+                                             const std::optional<CodigoPropuesto> &propuesto,
+                                             const QList<Foto> *fotos) {
     std::optional<int> id;
     Observacion o = observacion;
     codigoLocalidad_.clear();
+    PhotoStore imagenes(db());
     const bool ok = EnTransaccion([&] {
         if (nueva) {
             LocalityStore localidades(db());
@@ -58,9 +60,16 @@ std::optional<int> ObservationStore::Guardar(const Observacion &observacion,
             codigoLocalidad_ = o.localidad = *codigo;
         }
         id = Insertar(o);
+        if (id && fotos && !imagenes.Asignar(*id, *fotos)) {
+            Anotar(imagenes);
+            return false;
+        }
         return id.has_value();
     });
-    if (!ok) return std::nullopt;
+    if (!ok) {
+        imagenes.Deshacer();
+        return std::nullopt;
+    }
     return id;
 }
 
@@ -245,7 +254,8 @@ std::optional<Observacion> ObservationStore::Cargar(int id, QString *huella) {
     return o;
 }
 
-bool ObservationStore::Actualizar(int id, const Observacion &o, const QString &huella) {
+bool ObservationStore::Actualizar(int id, const Observacion &o, const QString &huella,
+                                  const QList<Foto> *fotos) {
     modificadaPorOtro_ = false;
     if (!CabenTextos(o)) return false;
     QVariantList valores = Valores(o) << id;
@@ -254,7 +264,8 @@ bool ObservationStore::Actualizar(int id, const Observacion &o, const QString &h
         comprobar = QStringLiteral(" AND ") + Huella() + QStringLiteral(" = ?");
         valores << huella;
     }
-    return EnTransaccion([&] {
+    PhotoStore imagenes(db());
+    const bool ok = EnTransaccion([&] {
         QSqlQuery q;
         if (!Ejecutar(
                 q,
@@ -278,19 +289,28 @@ bool ObservationStore::Actualizar(int id, const Observacion &o, const QString &h
                           : kNoExiste);
             return false;
         }
+        if (fotos && !imagenes.Asignar(id, *fotos)) {
+            Anotar(imagenes);
+            return false;
+        }
         return true;
     });
+    if (!ok) imagenes.Deshacer();
+    return ok;
 }
 
 bool ObservationStore::Suprimir(int id) {
-    QSqlQuery q;
-    if (!Ejecutar(q, QStringLiteral("DELETE FROM observacion WHERE id_observacion = ?"), {id}))
-        return false;
-    if (q.numRowsAffected() == 0) {
-        Anotar(kNoExiste);
-        return false;
-    }
-    return true;
+    // Its photos' rows go with it; the pictures stay, as another may show them too.
+    return EnTransaccion([&] {
+        QSqlQuery q;
+        if (!Ejecutar(q, QStringLiteral("DELETE FROM observacion WHERE id_observacion = ?"), {id}))
+            return false;
+        if (q.numRowsAffected() == 0) {
+            Anotar(kNoExiste);
+            return false;
+        }
+        return Ejecutar(q, QStringLiteral("DELETE FROM foto WHERE observacion = ?"), {id});
+    });
 }
 
 std::optional<bool> ObservationStore::ExisteIgual(const Observacion &o, int excepto) {

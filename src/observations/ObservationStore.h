@@ -3,6 +3,7 @@
 #include "data/ColumnTable.h"
 #include "data/Store.h"
 #include "localities/LocalityStore.h"
+#include "photos/PhotoStore.h"
 
 #include <QDate>
 
@@ -45,8 +46,10 @@ public:
     // neither. Returns the new observation's identifier, or nothing with error() set.
     // When the new locality's code is the program's proposal and another user took it
     // meanwhile, the next free number is taken (codigoLocalidad() then says which).
+    // Given photos are stored with it, in the same transaction.
     std::optional<int> Guardar(const Observacion &o, const std::optional<Localidad> &nueva,
-                               const std::optional<CodigoPropuesto> &propuesto = std::nullopt);
+                               const std::optional<CodigoPropuesto> &propuesto = std::nullopt,
+                               const QList<Foto> *fotos = nullptr);
     // The code the new locality of the last Guardar was stored with.
     const QString &codigoLocalidad() const { return codigoLocalidad_; }
     // Inserts the observation inside the caller's transaction: its identifier, or nothing
@@ -72,8 +75,9 @@ public:
     std::optional<Observacion> Cargar(int id, QString *huella = nullptr);
     // Rewrites every value of the observation; fails (error() says why) when it is gone or,
     // given the huella of its loading, when another user changed it since
-    // (modificadaPorOtro()).
-    bool Actualizar(int id, const Observacion &o, const QString &huella = QString());
+    // (modificadaPorOtro()). Given photos replace the stored ones in the same transaction.
+    bool Actualizar(int id, const Observacion &o, const QString &huella = QString(),
+                    const QList<Foto> *fotos = nullptr);
     bool modificadaPorOtro() const { return modificadaPorOtro_; }
     // Whether another stored observation has the same species, stage, behaviour, date,
     // locality and first observer (0: none to leave out); nothing when the statement failed.

@@ -233,6 +233,7 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
               u"ALTER TABLE observacion DROP COLUMN uuid"_s,
               u"ALTER TABLE especie DROP COLUMN sensible"_s,
               u"ALTER TABLE localidad DROP COLUMN incertidumbre"_s, u"DROP TABLE conjunto_datos"_s,
+              u"DROP TABLE foto"_s,
               u"UPDATE especie SET sinonimo_de = NULL WHERE cod_especie = 'MACCUC'"_s,
               u"UPDATE especie SET sinonimo_de = 'MACCUC' WHERE cod_especie = 'MACABU'"_s,
               u"DELETE FROM especie WHERE cod_especie = 'BLARUF'"_s,
@@ -287,6 +288,11 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
              u"propio"_s);
     // A UUID is never shared.
     QVERIFY(!q.exec(u"UPDATE observacion SET uuid = 'propio' WHERE id_observacion = 4"_s));
+    // The photographs' table as a new file has it, positions kept to the full double.
+    QVERIFY(q.exec(u"INSERT INTO foto (observacion, sha256, latitud, longitud, orden) VALUES "
+                   "(4, 'h', 40.123456789012, -3.987654321098, 1)"_s));
+    QCOMPARE(Filas(u"SELECT observacion, latitud, longitud FROM foto"_s),
+             QList<QStringList>({{u"4"_s, u"40.123456789012"_s, u"-3.987654321098"_s}}));
 }
 
 QTEST_MAIN(tst_SchemaUpgrade)
