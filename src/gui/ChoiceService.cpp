@@ -65,6 +65,16 @@ QString ChoiceService::ArchivoParaAbrir(QWidget *padre, const QString &titulo,
                          QFileDialog::ExistingFile);
 }
 
+QStringList ChoiceService::ArchivosParaAbrir(QWidget *padre, const QString &titulo,
+                                             const QString &filtro) {
+    if (Prueba().archivosAbrir) return Prueba().archivosAbrir(titulo);
+    EnMonton<QFileDialog> dialogo(padre, titulo, QString(), filtro);
+    dialogo->setAcceptMode(QFileDialog::AcceptOpen);
+    dialogo->setFileMode(QFileDialog::ExistingFiles);
+    if (Ejecutar(dialogo.get(), nullptr) != QDialog::Accepted || !dialogo) return {};
+    return dialogo->selectedFiles();
+}
+
 bool ChoiceService::Abrir(const QUrl &direccion) {
     if (Prueba().abrir) return Prueba().abrir(direccion);
     return QDesktopServices::openUrl(direccion);

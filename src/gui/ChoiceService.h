@@ -32,6 +32,8 @@ struct Respuestas {
     std::function<QString(const QString &titulo, const QString &inicio)> carpeta;
     // A file to read (empty: the user cancelled).
     std::function<QString(const QString &titulo)> archivoAbrir;
+    // Several files to read (none: the user cancelled).
+    std::function<QStringList(const QString &titulo)> archivosAbrir;
     // Opening a document or an address with the desktop's program: whether it opened.
     std::function<bool(const QUrl &)> abrir;
     // The password a server asks for (the text describes user and server); nothing when
@@ -87,6 +89,7 @@ QString ArchivoParaGuardar(QWidget *padre, const QString &titulo, const QString 
                            const QString &filtro);
 QString Carpeta(QWidget *padre, const QString &titulo, const QString &inicio);
 QString ArchivoParaAbrir(QWidget *padre, const QString &titulo, const QString &filtro);
+QStringList ArchivosParaAbrir(QWidget *padre, const QString &titulo, const QString &filtro);
 bool Abrir(const QUrl &direccion);
 // Asks for a server's password, typed hidden; it is kept in memory only.
 std::optional<QString> Contrasena(QWidget *padre, const QString &quien);

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <cmath>
+
 GpsControls::GpsControls(const Controles &c) : QObject(c.formulario), c_(c) {
     c_.Txgeo->setReadOnly(true);
     connect(c_.CdGps, &QPushButton::clicked, this, &GpsControls::CdGps_Click);
@@ -58,17 +60,40 @@ void GpsControls::CdGps_Click() {
         c_.formulario,
         [this, formulario](int huso, qint64 este, qint64 norte,
                            const MunicipalityLocator::Lugar &lugar) {
-            if (!formulario) return;
-            const int i = c_.huso->findText(QString::number(huso));
-            if (i < 0) return;
-            // As a user would: the coordinates typed, then the zone chosen, which derives the
-            // squares where the form derives them; then the place.
-            c_.este->setText(QString::number(este));
-            c_.norte->setText(QString::number(norte));
-            ModBaseDatos::ElegirComoUsuario(c_.huso, i);
-            if (formulario && c_.alLocalizar) c_.alLocalizar(lugar);
+            if (formulario) Poner(huso, este, norte, lugar);
         },
         std::move(alIncertidumbre));
+}
+
+void GpsControls::Poner(int huso, qint64 este, qint64 norte,
+                        const MunicipalityLocator::Lugar &lugar) {
+    QPointer<QWidget> formulario(c_.formulario);
+    const int i = c_.huso->findText(QString::number(huso));
+    if (i < 0) return;
+    // As a user would: the coordinates typed, then the zone chosen, which derives the
+    // squares where the form derives them; then the place.
+    c_.este->setText(QString::number(este));
+    c_.norte->setText(QString::number(norte));
+    ModBaseDatos::ElegirComoUsuario(c_.huso, i);
+    if (formulario && c_.alLocalizar) c_.alLocalizar(lugar);
+}
+
+bool GpsControls::PonerPosicion(const Geodesy::Geograficas &etrs89) {
+    const auto utm = geodesia_.AUtm(etrs89);
+    if (!utm || utm->huso < 27 || utm->huso > 31) {
+        MessageService::Mostrar(
+            c_.formulario,
+            QStringLiteral("La posición %1, %2 cae fuera de los husos 27 a 31 "
+                           "que admiten los formularios.")
+                .arg(QString::number(etrs89.lat, 'f', 6), QString::number(etrs89.lon, 'f', 6)),
+            QStringLiteral("Tritodex"), QMessageBox::Warning);
+        return false;
+    }
+    // Whole metres, cut as the squares are, as frgps gives them.
+    MunicipalityLocator localizador;
+    Poner(utm->huso, qint64(std::floor(utm->este)), qint64(std::floor(utm->norte)),
+          localizador.Localizar(etrs89.lat, etrs89.lon));
+    return true;
 }
 
 bool GpsControls::ConfirmarMunicipio(int idMuni) const {

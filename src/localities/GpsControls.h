@@ -36,6 +36,10 @@ public:
 
     explicit GpsControls(const Controles &c);
 
+    // Puts a point known by its latitude and longitude (a photograph's) into the fields as
+    // frgps does, place included; false (after a message) when no form zone holds it.
+    bool PonerPosicion(const Geodesy::Geograficas &etrs89);
+
     // The ETRS89 latitude and longitude of the fields, when they hold a whole position.
     std::optional<Geodesy::Geograficas> Posicion() const;
 
@@ -48,6 +52,7 @@ private:
     void CdGps_Click();
     void CdMapa_Click();
     void Actualizar();
+    void Poner(int huso, qint64 este, qint64 norte, const MunicipalityLocator::Lugar &lugar);
 
     Controles c_;
     Geodesy geodesia_;

@@ -649,6 +649,10 @@ void ObservationForm::VaciarListas() {
     idPeriodo = idViento = idMeteo = idEstadio = idConducta = idHabitat = 0;
 }
 
+bool ObservationForm::PonerPosicion(double lat, double lon) {
+    return gps_->PonerPosicion({lat, lon});
+}
+
 void ObservationForm::Limpiar() {
     for (int slot = 1; slot <= 4; ++slot) {
         c_.Txobs[slot - 1]->clear();

@@ -149,6 +149,8 @@ public:
 
     QString CodigoLocalidad() const { return codigoLocalidad_; }
     void setCodigoLocalidad(const QString &codigo) { codigoLocalidad_ = codigo; }
+    // A photograph's point put into the coordinates as frgps puts one; false when refused.
+    bool PonerPosicion(double lat, double lon);
     // Re-selects a locality by its stored name after the list is reloaded.
     void ElegirLocalidad(const QString &nombre);
 

@@ -153,12 +153,14 @@ const ColumnTable &ObservationStore::ColumnasConsulta() {
         C("me.meteo_cast AS meteo", "meteo", "METEO"),
         C("v.viento AS viento", "viento", "VIENTO"),
         C("o.id_observacion AS id_observacion", "id_observacion", "ID", F::Entero),
+        C("(SELECT count(*) FROM foto f WHERE f.observacion = o.id_observacion) AS fotos", "fotos",
+          "FOTOS", F::Entero),
     };
     return columnas;
 }
 
 int ObservationStore::ColumnaId() {
-    return int(ColumnasConsulta().size()) - 1;
+    return int(ColumnasConsulta().size()) - 2;
 }
 
 QString ObservationStore::Desde(const FiltroObservaciones &f, QVariantList &valores) const {

@@ -56,7 +56,8 @@ public:
     // with error() set.
     std::optional<int> Insertar(const Observacion &o);
 
-    // Columns of the observation query: its grid and its spreadsheet, in that order.
+    // Columns of the observation query: its grid and its spreadsheet, in that order; the
+    // identifier, then the number of photos, last.
     static const ColumnTable &ColumnasConsulta();
     // Column of the identifier in ColumnasConsulta().
     static int ColumnaId();

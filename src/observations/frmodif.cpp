@@ -8,6 +8,7 @@
 #include "gui/UnsavedChanges.h"
 #include "observations/ObservationForm.h"
 #include "observations/ObservationStore.h"
+#include "photos/PhotoStrip.h"
 #include "ui_frmodif.h"
 
 #include <QPointer>
@@ -69,9 +70,13 @@ bool frmodif::Cargar(int id) {
                                                          "observación en la base de datos"));
         return false;
     }
+    PhotoStore fotos;
+    const QList<Foto> lista = fotos.DeObservacion(id);
+    if (ModBaseDatos::InformarError(this, fotos)) return false;
     idObservacion_ = id;
     huella_ = huella;
     obs->Mostrar(*o);
+    ui->fotos->Mostrar(lista);
     ui->Lbnumobs->setText(QString::number(id));
     cambios_->Guardado();
     return true;
@@ -99,7 +104,8 @@ void frmodif::Cbguardar_Click() {
     bool ok = false;
     {
         Screen::RelojArena reloj;
-        ok = observaciones.Actualizar(idObservacion_, *o, huella_);
+        const QList<Foto> fotos = ui->fotos->Fotos();
+        ok = observaciones.Actualizar(idObservacion_, *o, huella_, &fotos);
         if (ok) ModBaseDatos::Esperar(1);
     }
     // The pause lets events run; the form may have been closed meanwhile.

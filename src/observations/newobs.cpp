@@ -9,6 +9,7 @@
 #include "localities/frcodloc.h"
 #include "observations/ObservationForm.h"
 #include "observations/ObservationStore.h"
+#include "photos/PhotoStrip.h"
 #include "ui_newobs.h"
 
 #include <QDate>
@@ -24,6 +25,7 @@ newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newob
     connect(ui->Cbguardar, &QPushButton::clicked, this, &newobs::Cbguardar_Click);
     connect(ui->CdVolver, &QPushButton::clicked, this, &newobs::CdVolver_Click);
     connect(ui->Txdata, &QDateEdit::dateChanged, this, [this] { fechaElegida_ = true; });
+    ui->fotos->setAlPrimera([this](const Foto &f) { OfrecerRelleno(f); });
     Form_Load();
     cambios_ = new UnsavedChanges(this);
 }
@@ -90,7 +92,8 @@ void newobs::GuardarObservacion(QWidget *boton) {
     if (!localidad && !ObservationForm::RegistrarAunqueIgual(this, observaciones, *o)) return;
     {
         Screen::RelojArena reloj;
-        if (!observaciones.Guardar(*o, localidad, propuesto)) {
+        const QList<Foto> fotos = ui->fotos->Fotos();
+        if (!observaciones.Guardar(*o, localidad, propuesto, &fotos)) {
             MessageService::MostrarFallo(
                 this, QStringLiteral("No se ha podido registrar la observación: %1")
                           .arg(observaciones.error()));
@@ -109,11 +112,31 @@ void newobs::GuardarObservacion(QWidget *boton) {
     MessageService::Mostrar(this,
                             QStringLiteral("Se ha registrado la observación en la base de datos"));
     if (boton == ui->Cbnueva) obs->Limpiar();
+    ui->fotos->Vaciar(); // the photos were of this observation only
     const QString nombre = localidad ? localidad->nombre : ui->Cbloc->currentText();
     obs->CargarLocalidades();
     // The name as stored, so that the next save finds the locality instead of a new one.
     if (boton == ui->Cbguardar) obs->ElegirLocalidad(nombre);
     cambios_->Guardado();
+}
+
+void newobs::OfrecerRelleno(const Foto &foto) {
+    // Only a new record whose place is still to be given takes the photo's.
+    const QDateTime t = foto.Tomada();
+    if (!t.isValid() || !foto.TienePosicion() || obs->TienePunto()) return;
+    if (MessageService::Mostrar(
+            this,
+            QStringLiteral("La foto %1 se tomó el %2 a las %3 en %4, %5. ¿Rellenar con ellas la "
+                           "fecha, la hora inicial y las coordenadas de la observación?")
+                .arg(foto.nombre, t.toString(QStringLiteral("dd/MM/yyyy")),
+                     t.toString(QStringLiteral("HH:mm")), QString::number(*foto.latitud, 'f', 6),
+                     QString::number(*foto.longitud, 'f', 6)),
+            QStringLiteral("Fotos"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+            QMessageBox::No) != QMessageBox::Yes)
+        return;
+    ui->Txdata->setDate(t.date());
+    ui->Txhini->setTime(QTime(t.time().hour(), t.time().minute()));
+    obs->PonerPosicion(*foto.latitud, *foto.longitud);
 }
 
 bool newobs::FechaConfirmada() {

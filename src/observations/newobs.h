@@ -9,6 +9,7 @@ namespace Ui {
 class newobs;
 }
 class ObservationForm;
+struct Foto;
 
 // The form on which one observation is recorded, at an existing locality or at a new one
 // described on the spot.
@@ -30,6 +31,7 @@ private:
     void Form_Load();
     void GuardarObservacion(QWidget *boton);
     bool FechaConfirmada();
+    void OfrecerRelleno(const Foto &foto);
 
     std::unique_ptr<Ui::newobs> ui;
     class UnsavedChanges *cambios_ = nullptr;

@@ -42,8 +42,7 @@ std::optional<Datos> LeerArchivo(const QString &ruta, QByteArray *bytes, QString
 
 // The Exif of `origen` written into the JPEG `destino` (a reduced copy of it), upright
 // (orientation 1), with the new size and without the old thumbnail. False with *error.
-bool CopiarExif(const QByteArray &origen, QByteArray *destino, int ancho, int alto,
-                QString *error);
+bool CopiarExif(const QByteArray &origen, QByteArray *destino, int ancho, int alto, QString *error);
 
 // The same Exif with the position taken out (photos of sensitive records); false with
 // *error when the bytes cannot be rewritten.

@@ -23,14 +23,22 @@ QImage Enderezada(const QImage &imagen, int orientacion) {
         return i.transformed(QTransform().rotate(grados));
     };
     switch (orientacion) {
-    case 2: return imagen.mirrored(true, false);
-    case 3: return girada(imagen, 180);
-    case 4: return imagen.mirrored(false, true);
-    case 5: return girada(imagen, 90).mirrored(true, false);
-    case 6: return girada(imagen, 90);
-    case 7: return girada(imagen, 90).mirrored(false, true);
-    case 8: return girada(imagen, 270);
-    default: return imagen;
+    case 2:
+        return imagen.mirrored(true, false);
+    case 3:
+        return girada(imagen, 180);
+    case 4:
+        return imagen.mirrored(false, true);
+    case 5:
+        return girada(imagen, 90).mirrored(true, false);
+    case 6:
+        return girada(imagen, 90);
+    case 7:
+        return girada(imagen, 90).mirrored(false, true);
+    case 8:
+        return girada(imagen, 270);
+    default:
+        return imagen;
     }
 }
 
@@ -219,8 +227,8 @@ QList<Foto> PhotoStore::DeObservacion(int observacion) {
 
 std::optional<QByteArray> PhotoStore::Bytes(const QString &sha256) {
     if (SqlDialect::De(db()) == SqlDialect::Motor::PostgreSql) {
-        const auto datos = Primero(
-            QStringLiteral("SELECT datos FROM foto_datos WHERE sha256 = ?"), {sha256});
+        const auto datos =
+            Primero(QStringLiteral("SELECT datos FROM foto_datos WHERE sha256 = ?"), {sha256});
         if (!datos) {
             if (!fallo())
                 Anotar(QStringLiteral("Falta en el servidor la foto %1.").arg(sha256.left(12)));

@@ -205,8 +205,14 @@ void tst_frcons::sesion() {
     Picar("Cdffin", QDate(2008, 6, 1));
     QCOMPARE(hoyAlAbrir, QDate::currentDate()); // each opening starts on today
     QCOMPARE(Textos(f, {"Txdfin"}), u"01/06/2008"_s);
+    // Ana's observation has two photos: counted in the grid's last column.
+    QVERIFY(bd.Ejecutar(u"INSERT INTO foto (observacion, sha256, orden) VALUES (?, 'a', 1), "
+                        "(?, 'b', 2)"_s,
+                        {o.ana, o.ana}));
     Filtrar();
     QCOMPARE(Ids(), (QList<int>{o.ana, o.juliana}));
+    QCOMPARE(modelo->headerData(27, Qt::Horizontal).toString(), u"fotos"_s);
+    QCOMPARE(modelo->index(0, 27).data().toInt() * 10 + modelo->index(1, 27).data().toInt(), 20);
 
     // The spreadsheet of the rows listed, proposed in the documents with the date.
     QString propuesto;
@@ -233,14 +239,14 @@ void tst_frcons::sesion() {
     QVERIFY(Aviso().contains(ruta)); // no program: where it is
     SheetReader hoja(ruta);
     QVERIFY(hoja.ok);
-    QCOMPARE(hoja.Fila(3, 27), ObservationStore::ColumnasConsulta().Cabeceras());
+    QCOMPARE(hoja.Fila(3, 28), ObservationStore::ColumnasConsulta().Cabeceras());
     // A date as a day number shown as a date, numbers as numbers, the approximate number
     // as Si/No, an unchosen value empty; the rows listed only.
-    const QStringList ana = hoja.Fila(4, 27), vacia = hoja.Fila(5, 27);
+    const QStringList ana = hoja.Fila(4, 28), vacia = hoja.Fila(5, 28);
     QCOMPARE(QStringList({ana[0], hoja.formato[u"A4"_s], ana[5], ana[6], ana[7], ana[13], ana[14],
-                          ana[26], vacia[14], vacia[23]})
+                          ana[26], vacia[14], vacia[23], ana[27], vacia[27]})
                  .join(u'|'),
-             u"39146|dd/mm/yyyy|440291|4474254|30|12|Si|%1|No|"_s.arg(o.ana));
+             u"39146|dd/mm/yyyy|440291|4474254|30|12|Si|%1|No||2|0"_s.arg(o.ana));
     QVERIFY(!hoja.valor.contains(u"A6"_s));
     // Cancelled at the first row or at the packing: the sheet stays as it was, nothing is
     // opened and nothing said.

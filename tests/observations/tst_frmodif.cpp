@@ -8,9 +8,11 @@
 #include "gui/Screen.h"
 #include "observations/frcons.h"
 #include "observations/frmodif.h"
+#include "photos/FotosPrueba.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableView>
@@ -95,15 +97,31 @@ void tst_frmodif::sesion() {
     // the save of another change.
     QVERIFY(bd.Ejecutar(u"UPDATE motivo SET motivo_cast = 'Muestreo planificado' "
                         "WHERE motivo_cast = 'Muestreo'"_s));
+    // Álvaro's has two photos: shown, the first taken away by the save.
+    QList<Foto> fotos;
+    for (const QString &fecha : {u"2005:02:01 10:00:00"_s, u"2005:02:01 10:05:00"_s}) {
+        QString error;
+        fotos << *PhotoStore::Preparar(FotosPrueba::Foto({fecha}), fecha.right(5) + u".jpg"_s, {},
+                                       &error);
+    }
+    QVERIFY(PhotoStore().Asignar(o.alvaro, fotos));
     Modificar(consulta, o.alvaro);
     QCOMPARE(Textos(f, {"Cbmotivo"}), u"Muestreo"_s);
     QVERIFY(Items(c<QComboBox>("Cbmotivo")).contains(u"Muestreo planificado"_s));
+    auto *tira = c<QListWidget>("Lsfotos");
+    QCOMPARE(tira->count(), 2);
+    QCOMPARE(tira->item(1)->text(), u"05:00.jpg"_s);
+    tira->setCurrentRow(0);
+    QTest::mouseClick(c<QPushButton>("CdQuitarFoto"), Qt::LeftButton);
     // A count of ten digits is taken whole, as newobs takes it: nothing cuts it as typed.
     User::Escribir(c<QLineEdit>("Txexemplars"), u"1000000007"_s);
     QCOMPARE(Guardar(), u"Se ha modificado la observación en la base de datos"_s);
     QCOMPARE(Fila(bd, u"SELECT motivo, numejemp FROM observacion WHERE id_observacion = ?"_s,
                   {o.alvaro}),
              u"Muestreo|1000000007"_s);
+    QCOMPARE(Fila(bd, u"SELECT count(*), max(nombre), max(orden) FROM foto WHERE observacion = ?"_s,
+                  {o.alvaro}),
+             u"1|05:00.jpg|1"_s);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     // Asked for another observation while open: the same form reloads with it.

@@ -7,10 +7,15 @@
 #include "gui/Screen.h"
 #include "localities/frcodloc.h"
 #include "observations/newobs.h"
+#include "photos/FotosPrueba.h"
+#include "photos/PhotoStrip.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QListWidget>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimeEdit>
@@ -114,6 +119,7 @@ private slots:
     void localidadExistente();
     void cerrarConCampoPendiente();
     void servidorPerdido();
+    void fotos();
 };
 
 void tst_newobs::apertura() {
@@ -602,6 +608,104 @@ void tst_newobs::servidorPerdido() {
     QCOMPARE(s.Guardar("Cbguardar"), kGuardada);
     QCOMPARE(s.Cuentas(), u"1|1"_s);
     QCOMPARE(mostrado(), tecleado);
+}
+
+// Photos added by choice and by dropping, refused ones told, the first one's date and place
+// offered; stored with the observation, each picture once.
+void tst_newobs::fotos() {
+    Sesion s(Reales);
+    PhotoStrip::setOpciones(PhotoStore::Opciones{false, u"Juan Pérez"_s});
+    const QString carpeta = s.bd.carpeta() + u"/camara"_s;
+    QVERIFY(QDir().mkpath(carpeta));
+    const auto escribir = [&](const QString &nombre, const QByteArray &bytes) {
+        QFile f(carpeta + u'/' + nombre);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    };
+    const QString sol = escribir(
+        u"sol.jpg"_s,
+        FotosPrueba::Foto({u"2025:04:12 08:30:59"_s, u"+02:00"_s, 40.41690, -3.70350, 5.0}));
+    const QString nota = escribir(u"nota.txt"_s, "sapo corredor");
+    const QString sinExif =
+        escribir(u"sin.jpg"_s, FotosPrueba::Codificar(FotosPrueba::Dibujo(40, 30)));
+    auto *lista = s.c<QListWidget>("Lsfotos");
+    QVERIFY(!s.c("CdQuitarFoto")->isEnabled());
+
+    // Chosen: the text file refused by name, then the offer (No by default) of the photo's
+    // date, time and point, whose squares and municipality follow as from frgps.
+    QStringList titulos;
+    ChoiceService::Prueba().archivosAbrir = [&](const QString &titulo) {
+        titulos << titulo;
+        return QStringList{nota, sol};
+    };
+    MessageService::Limpiar();
+    MessageService::EncolarRespuesta(QMessageBox::Ok);
+    MessageService::EncolarRespuesta(QMessageBox::Yes);
+    QTest::mouseClick(s.c<QPushButton>("CdFotos"), Qt::LeftButton);
+    QCOMPARE(titulos, QStringList{u"Añadir fotos"_s});
+    const auto mostrados = MessageService::Mostrados();
+    QCOMPARE(mostrados.size(), 2);
+    QVERIFY2(mostrados[0].texto.contains(u"El archivo nota.txt no es una foto"_s),
+             qPrintable(mostrados[0].texto));
+    QCOMPARE(mostrados[1].texto, u"La foto sol.jpg se tomó el 12/04/2025 a las 08:30 en "
+                                 "40.416900, -3.703500. ¿Rellenar con ellas la fecha, la hora "
+                                 "inicial y las coordenadas de la observación?"_s);
+    QCOMPARE(mostrados[1].porDefecto, QMessageBox::No);
+    QCOMPARE(s.c<QDateEdit>("Txdata")->date(), QDate(2025, 4, 12));
+    QCOMPARE(s.c<QTimeEdit>("Txhini")->time(), QTime(8, 30));
+    QCOMPARE(s.Textos({"Cbhuso", "cb10k", "Cbprov", "Cbmuni"}), u"30|VK47|Madrid|Madrid"_s);
+    QVERIFY(!s.Textos({"Txlong"}).isEmpty() && !s.Textos({"Txlat"}).isEmpty());
+    QCOMPARE(lista->count(), 1);
+
+    // Dropped: a photo without Exif is taken with nothing offered; the same photo again is not.
+    QMimeData datos;
+    datos.setUrls({QUrl::fromLocalFile(sinExif), QUrl::fromLocalFile(sol)});
+    QDropEvent suelta(QPointF(5, 5), Qt::CopyAction, &datos, Qt::LeftButton, Qt::NoModifier);
+    MessageService::Limpiar();
+    QDragEnterEvent entra(QPoint(5, 5), Qt::CopyAction, &datos, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(s.c("fotos"), &entra);
+    QVERIFY(entra.isAccepted());
+    QApplication::sendEvent(s.c("fotos"), &suelta);
+    QCOMPARE(Aviso(), u"No se han añadido estas fotos:\n\nLa foto sol.jpg ya está en esta "
+                      "observación."_s);
+    QCOMPARE(MessageService::Mostrados().size(), 1);
+    QCOMPARE(lista->count(), 2);
+
+    // The viewer changes the second photo's author; a third added and taken away again.
+    lista->setCurrentRow(1);
+    ChoiceService::Prueba().dialogo = [](QDialog *d) {
+        Control<QLineEdit>(d, "Txautor")->setText(u"Ana Gil"_s);
+        return int(QDialog::Accepted);
+    };
+    QTest::mouseClick(s.c<QPushButton>("CdVerFoto"), Qt::LeftButton);
+    ChoiceService::Prueba().archivosAbrir = [&](const QString &) {
+        return QStringList{escribir(u"otra.png"_s, FotosPrueba::Foto({}, 10, 10, "png"))};
+    };
+    QTest::mouseClick(s.c<QPushButton>("CdFotos"), Qt::LeftButton);
+    QCOMPARE(lista->count(), 3);
+    lista->setCurrentRow(2);
+    QTest::mouseClick(s.c<QPushButton>("CdQuitarFoto"), Qt::LeftButton);
+    QCOMPARE(lista->count(), 2);
+
+    // Stored with the observation; the strip is empty for the next one.
+    s.RellenarObservacion();
+    s.Poner("Cbloc", u"Puerta del Sol"_s);
+    QCOMPARE(s.Guardar("Cbnueva", {QMessageBox::Yes}), kGuardada);
+    QCOMPARE(Fila(s.bd, u"SELECT fecha, horaini FROM observacion"_s), u"2025-04-12|08:30"_s);
+    QCOMPARE(Fila(s.bd, u"SELECT count(*), min(nombre), max(nombre) FROM foto WHERE "
+                        "observacion = 1"_s),
+             u"2|sin.jpg|sol.jpg"_s);
+    QCOMPARE(Fila(s.bd, u"SELECT orden, fecha, autor, licencia FROM foto WHERE nombre = "
+                        "'sol.jpg'"_s),
+             u"1|2025-04-12T08:30:59+02:00|Juan Pérez|CC BY 4.0"_s);
+    QCOMPARE(Fila(s.bd, u"SELECT orden, autor FROM foto WHERE nombre = 'sin.jpg'"_s),
+             u"2|Ana Gil"_s);
+    QCOMPARE(s.bd.enServidor() ? s.bd.Contar(u"foto_datos"_s)
+                               : QDir(s.bd.carpeta() + u"/fotos"_s).entryList(QDir::Files).size(),
+             2);
+    QCOMPARE(lista->count(), 0);
+    PhotoStrip::setOpciones(std::nullopt);
 }
 
 QTEST_MAIN(tst_newobs)

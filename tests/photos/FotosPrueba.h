@@ -86,8 +86,7 @@ inline QByteArray ConExif(QByteArray bytes, const Exif &e) {
     return QByteArray(reinterpret_cast<const char *>(d.pData_), d.size_);
 }
 
-inline QByteArray Foto(const Exif &e, int ancho = 64, int alto = 48,
-                       const char *formato = "jpeg") {
+inline QByteArray Foto(const Exif &e, int ancho = 64, int alto = 48, const char *formato = "jpeg") {
     return ConExif(Codificar(Dibujo(ancho, alto), formato), e);
 }
 

@@ -30,37 +30,34 @@ void tst_ExifReader::lee_data() {
     QTest::addColumn<int>("orientacion");
     const Opcion no;
     QTest::newRow("fecha sin desfase, norte y oeste")
-        << FotosPrueba::Foto({u"2024:05:03 10:15:30"_s, {}, 40.416775, -3.703790, 4.5})
-        << QString() << u"2024-05-03T10:15:30"_s << Opcion(40.416775) << Opcion(-3.703790)
-        << Opcion(4.5) << 1;
+        << FotosPrueba::Foto({u"2024:05:03 10:15:30"_s, {}, 40.416775, -3.703790, 4.5}) << QString()
+        << u"2024-05-03T10:15:30"_s << Opcion(40.416775) << Opcion(-3.703790) << Opcion(4.5) << 1;
     QTest::newRow("fecha con desfase, sur y este")
         << FotosPrueba::Foto({u"2023:12:31 23:59:59"_s, u"+02:00"_s, -33.868820, 151.209296})
-        << QString() << u"2023-12-31T23:59:59+02:00"_s << Opcion(-33.868820)
-        << Opcion(151.209296) << no << 1;
+        << QString() << u"2023-12-31T23:59:59+02:00"_s << Opcion(-33.868820) << Opcion(151.209296)
+        << no << 1;
     QTest::newRow("desfase negativo, orientación 6")
-        << FotosPrueba::Foto({u"2022:01:02 03:04:05"_s, u"-05:30"_s, {}, {}, {}, 6})
-        << QString() << u"2022-01-02T03:04:05-05:30"_s << no << no << no << 6;
+        << FotosPrueba::Foto({u"2022:01:02 03:04:05"_s, u"-05:30"_s, {}, {}, {}, 6}) << QString()
+        << u"2022-01-02T03:04:05-05:30"_s << no << no << no << 6;
     QTest::newRow("fecha desconocida de la cámara")
         << FotosPrueba::Foto({u"    :  :     :  :  "_s, {}, {}, {}, {}, 0, u"Cámara"_s})
         << QString() << QString() << no << no << no << 1;
     QTest::newRow("sin Exif") << FotosPrueba::Codificar(FotosPrueba::Dibujo(8, 8)) << QString()
                               << QString() << no << no << no << 1;
-    QTest::newRow("PNG con Exif")
-        << FotosPrueba::Foto({u"2021:06:07 08:09:10"_s, {}, 43.2, -8.4}, 16, 16, "png")
-        << QString() << u"2021-06-07T08:09:10"_s << Opcion(43.2) << Opcion(-8.4) << no << 1;
+    QTest::newRow("PNG con Exif") << FotosPrueba::Foto({u"2021:06:07 08:09:10"_s, {}, 43.2, -8.4},
+                                                       16, 16, "png")
+                                  << QString() << u"2021-06-07T08:09:10"_s << Opcion(43.2)
+                                  << Opcion(-8.4) << no << 1;
     const QString danado = u"La foto f.jpg está dañada"_s;
     QTest::newRow("bloque Exif dañado")
-        << FotosPrueba::Danada(FotosPrueba::Foto({u"2024:05:03 10:15:30"_s})) << danado
-        << QString() << no << no << no << 1;
-    QTest::newRow("fecha ilegible")
-        << FotosPrueba::Foto({u"ayer por la tarde"_s}) << danado << QString() << no << no << no
-        << 1;
-    QTest::newRow("desfase ilegible")
-        << FotosPrueba::Foto({u"2024:05:03 10:15:30"_s, u"CEST"_s}) << danado << QString() << no
-        << no << no << 1;
+        << FotosPrueba::Danada(FotosPrueba::Foto({u"2024:05:03 10:15:30"_s})) << danado << QString()
+        << no << no << no << 1;
+    QTest::newRow("fecha ilegible") << FotosPrueba::Foto({u"ayer por la tarde"_s}) << danado
+                                    << QString() << no << no << no << 1;
+    QTest::newRow("desfase ilegible") << FotosPrueba::Foto({u"2024:05:03 10:15:30"_s, u"CEST"_s})
+                                      << danado << QString() << no << no << no << 1;
     QTest::newRow("orientación imposible")
-        << FotosPrueba::Foto({{}, {}, {}, {}, {}, 9}) << danado << QString() << no << no << no
-        << 1;
+        << FotosPrueba::Foto({{}, {}, {}, {}, {}, 9}) << danado << QString() << no << no << no << 1;
     QTest::newRow("latitud más allá del polo")
         << FotosPrueba::Foto({{}, {}, 91.0, 3.0}) << danado << QString() << no << no << no << 1;
     QTest::newRow("texto") << QByteArray("observación del 3 de mayo\n")
@@ -90,7 +87,9 @@ void tst_ExifReader::lee() {
          {std::pair{d->latitud, latitud}, {d->longitud, longitud}, {d->precision, precision}}) {
         QCOMPARE(leido.has_value(), esperado.has_value());
         // Seconds are written to the ten-thousandth: 3e-8 degrees.
-        if (leido) QVERIFY2(std::abs(*leido - *esperado) < 1e-7, qPrintable(QString::number(*leido, 'f', 9)));
+        if (leido)
+            QVERIFY2(std::abs(*leido - *esperado) < 1e-7,
+                     qPrintable(QString::number(*leido, 'f', 9)));
     }
     QCOMPARE(d->orientacion, orientacion);
 }

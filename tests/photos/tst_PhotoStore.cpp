@@ -27,7 +27,7 @@ void tst_PhotoStore::preparar_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("originales");
     QTest::addColumn<QString>("error");
-    QTest::addColumn<QSize>("tamano"); // of the stored picture
+    QTest::addColumn<QSize>("tamano");    // of the stored picture
     QTest::addColumn<bool>("rojoArriba"); // else red on the left, as drawn
     const Exif gps{u"2024:05:03 10:15:30"_s, u"+02:00"_s, 40.5, -3.25, 8.0};
     QTest::newRow("grande: lado largo 2048")
@@ -35,19 +35,19 @@ void tst_PhotoStore::preparar_data() {
     QTest::newRow("orientación 6: enderezada")
         << FotosPrueba::Foto({u"2024:05:03 10:15:30"_s, {}, {}, {}, {}, 6}, 64, 48) << false
         << QString() << QSize(48, 64) << true;
-    QTest::newRow("original tal cual") << FotosPrueba::Foto(gps, 3000, 1000) << true << QString()
-                                       << QSize(3000, 1000) << false;
+    QTest::newRow("original tal cual")
+        << FotosPrueba::Foto(gps, 3000, 1000) << true << QString() << QSize(3000, 1000) << false;
     QTest::newRow("PNG con transparencia")
-        << FotosPrueba::Codificar(FotosPrueba::Transparente(20, 10), "png") << false
-        << QString() << QSize(20, 10) << false;
-    QTest::newRow("HEIC") << QByteArray("\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24) << false
-                          << u"La foto f.jpg es HEIC"_s << QSize() << false;
+        << FotosPrueba::Codificar(FotosPrueba::Transparente(20, 10), "png") << false << QString()
+        << QSize(20, 10) << false;
+    QTest::newRow("HEIC") << QByteArray("\0\0\0\x18"
+                                        "ftypheic\0\0\0\0mif1heic",
+                                        24)
+                          << false << u"La foto f.jpg es HEIC"_s << QSize() << false;
     QTest::newRow("JPEG roto") << QByteArray("\xFF\xD8\xFF\xE0 nada más") << false
-                               << u"La foto f.jpg está dañada"_s
-                               << QSize() << false;
-    QTest::newRow("Exif dañado")
-        << FotosPrueba::Danada(FotosPrueba::Foto(gps)) << false
-        << u"La foto f.jpg está dañada"_s << QSize() << false;
+                               << u"La foto f.jpg está dañada"_s << QSize() << false;
+    QTest::newRow("Exif dañado") << FotosPrueba::Danada(FotosPrueba::Foto(gps)) << false
+                                 << u"La foto f.jpg está dañada"_s << QSize() << false;
 }
 
 void tst_PhotoStore::preparar() {
@@ -68,8 +68,9 @@ void tst_PhotoStore::preparar() {
     QFETCH(bool, rojoArriba);
     const QImage guardada = QImage::fromData(foto->bytes);
     QCOMPARE(guardada.size(), tamano);
-    const QColor esquina = guardada.pixelColor(2, 2), opuesta = guardada.pixelColor(
-        rojoArriba ? 2 : guardada.width() - 3, rojoArriba ? guardada.height() - 3 : 2);
+    const QColor esquina = guardada.pixelColor(2, 2),
+                 opuesta = guardada.pixelColor(rojoArriba ? 2 : guardada.width() - 3,
+                                               rojoArriba ? guardada.height() - 3 : 2);
     if (bytes.startsWith("\xFF\xD8")) {
         QVERIFY2(esquina.red() > 200 && esquina.blue() < 60, qPrintable(esquina.name()));
         QVERIFY2(opuesta.blue() > 200 && opuesta.red() < 60, qPrintable(opuesta.name()));
@@ -147,7 +148,8 @@ void tst_PhotoStore::guardarUnaVezYQuitar() {
     QCOMPARE(leidas[0].nombre, u"a.jpg"_s);
     QCOMPARE(leidas[0].fecha, u"2024-05-03T10:15:30+02:00"_s);
     QCOMPARE(leidas[0].Tomada(), QDateTime(QDate(2024, 5, 3), QTime(10, 15, 30)));
-    QVERIFY(std::abs(*leidas[0].latitud - 40.5) < 1e-9 && std::abs(*leidas[0].longitud + 3.25) < 1e-9);
+    QVERIFY(std::abs(*leidas[0].latitud - 40.5) < 1e-9 &&
+            std::abs(*leidas[0].longitud + 3.25) < 1e-9);
     QCOMPARE(*leidas[0].incertidumbre, 8.0);
     QCOMPARE(leidas[1].sha256, b->sha256);
     QVERIFY(!leidas[1].TienePosicion() && !leidas[1].incertidumbre);
@@ -156,7 +158,8 @@ void tst_PhotoStore::guardarUnaVezYQuitar() {
 
     // A change of the observation that removes one keeps the other, and the picture.
     lista = {leidas[1]};
-    QVERIFY2(observaciones.Actualizar(*id1, o, QString(), &lista), qPrintable(observaciones.error()));
+    QVERIFY2(observaciones.Actualizar(*id1, o, QString(), &lista),
+             qPrintable(observaciones.error()));
     QCOMPARE(fotos.DeObservacion(*id1).size(), 1);
     QCOMPARE(fotos.DeObservacion(*id1)[0].sha256, b->sha256);
     QVERIFY(observaciones.Suprimir(*id2));
@@ -169,7 +172,8 @@ void tst_PhotoStore::guardarUnaVezYQuitar() {
         QVERIFY(QFile::remove(carpeta + u'/' + b->sha256));
         QCOMPARE(fotos.Faltan(), QStringList{b->sha256});
         QVERIFY(!fotos.Bytes(b->sha256));
-        QVERIFY2(fotos.error().startsWith(u"No se puede leer la foto"_s), qPrintable(fotos.error()));
+        QVERIFY2(fotos.error().startsWith(u"No se puede leer la foto"_s),
+                 qPrintable(fotos.error()));
     }
 }
 
