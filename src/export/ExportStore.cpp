@@ -99,6 +99,33 @@ QSqlQuery ExportStore::ConsultarOcurrencias() {
     return q;
 }
 
+QList<ExportStore::FotoExportada> ExportStore::Fotos() {
+    QList<FotoExportada> fotos;
+    QSqlQuery q;
+    if (!Ejecutar(q, QStringLiteral(
+                         "SELECT f.observacion, f.sha256, CASE WHEN coalesce(e.sensible, 0) <> 0 "
+                         "OR coalesce(a.sensible, 0) <> 0 OR ss.localidad IS NOT NULL THEN 1 "
+                         "ELSE 0 END FROM foto f "
+                         "JOIN observacion o ON o.id_observacion = f.observacion "
+                         "JOIN localidad loc ON o.localidad = loc.cod_localidad "
+                         "LEFT JOIN especie e ON e.cod_especie = o.especie "
+                         "LEFT JOIN especie a ON a.cod_especie = e.sinonimo_de "
+                         "LEFT JOIN (SELECT DISTINCT s.localidad FROM observacion s "
+                         "JOIN especie se ON se.cod_especie = s.especie "
+                         "LEFT JOIN especie sa ON sa.cod_especie = se.sinonimo_de "
+                         "WHERE coalesce(se.sensible, 0) <> 0 OR coalesce(sa.sensible, 0) <> 0) "
+                         "ss ON ss.localidad = o.localidad "
+                         "ORDER BY f.observacion, f.orden, f.id_foto")))
+        return fotos;
+    while (q.next()) {
+        const int obs = q.value(0).toInt();
+        const int numero =
+            !fotos.isEmpty() && fotos.last().observacion == obs ? fotos.last().numero + 1 : 1;
+        fotos.append({obs, numero, q.value(1).toString(), q.value(2).toInt() != 0});
+    }
+    return fotos;
+}
+
 std::optional<ExportStore::Persona> ExportStore::ObservadorPorDefecto() {
     QSqlQuery q;
     if (!Ejecutar(q, QStringLiteral("SELECT ob.nombre, ob.apellido, ob.email, ob.cod_observador "

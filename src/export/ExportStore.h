@@ -28,6 +28,18 @@ public:
     // identifier.
     QSqlQuery ConsultarOcurrencias();
 
+    // A photograph of an observation the association's file holds, numbered from 1 within
+    // its observation; its position is withheld for a sensitive species and at the
+    // localities of such species, as in the Darwin Core export.
+    struct FotoExportada {
+        int observacion = 0;
+        int numero = 0;
+        QString sha256;
+        bool sinPosicion = false;
+    };
+    // In observation and photo order; error() set on failure.
+    QList<FotoExportada> Fotos();
+
     struct Persona {
         QString nombre;
         QString apellido;

@@ -3,6 +3,7 @@
 #include "ArchiveWriter.h"
 #include "DarwinCoreArchive.h"
 #include "ExportStore.h"
+#include "PhotoArchive.h"
 #include "data/ArchivoComprobado.h"
 #include "data/Clock.h"
 #include "data/ModBaseDatos.h"
@@ -127,6 +128,33 @@ void frfitxer::Cdgenerar_Click() {
                      : QStringLiteral("\n\n%1 valores tenían caracteres que no existen en "
                                       "Windows-1252: se han escrito como «?».")
                            .arg(sustituidos);
+    if (ui->ChFotos->isChecked()) {
+        // The text files stay as they are whatever happens to the photos.
+        int fotos = 0;
+        QString error;
+        bool ok = false;
+        {
+            Screen::RelojArena reloj;
+            Progreso progreso(this, QStringLiteral("Generando el archivo de fotos..."));
+            ok = PhotoArchive::Escribir(carpeta_, periodo, &fotos, &error, progreso.avance());
+        }
+        const QString archivo =
+            QDir::toNativeSeparators(QDir(carpeta_).filePath(PhotoArchive::Nombre(periodo)));
+        if (!ok && error == Avances::kCancelado)
+            texto += QStringLiteral("\n\nNo se ha generado el archivo de fotos: se ha cancelado.");
+        else if (!ok)
+            texto += QStringLiteral("\n\nNo se ha podido generar el archivo de fotos %1: %2")
+                         .arg(archivo, error);
+        else if (fotos == 0)
+            texto += QStringLiteral("\n\nNinguna observación exportada tiene fotos: no se ha "
+                                    "generado el archivo de fotos.");
+        else
+            texto += QStringLiteral("\n\nLas fotos (%1) están en %2.").arg(fotos).arg(archivo);
+        if (!ok && error != Avances::kCancelado) {
+            MessageService::Mostrar(this, texto, kTitulo, QMessageBox::Warning);
+            return;
+        }
+    }
     MessageService::Mostrar(this, texto, kTitulo, QMessageBox::Information);
 }
 

@@ -95,7 +95,8 @@ bool Coordenada(const Exiv2::ExifData &exif, const char *valor, const char *refe
                               : QStringLiteral("E");
     if (hemisferio != norte && hemisferio != QLatin1String(negativa)) return false;
     const auto g = Racional(*v, 0), m = Racional(*v, 1), s = Racional(*v, 2);
-    if (!g || !m || !s || *m >= 60 || *s >= 60 || *g < 0 || *m < 0 || *s < 0) return false;
+    // Sixty seconds happen where a device rounded 59.99995 up.
+    if (!g || !m || !s || *m > 60 || *s > 60 || *g < 0 || *m < 0 || *s < 0) return false;
     const double total = *g + *m / 60 + *s / 3600;
     if (!std::isfinite(total) || total > limite) return false;
     *grados = hemisferio == QLatin1String(negativa) ? -total : total;

@@ -88,8 +88,8 @@ void PhotoStrip::Resumir() {
 }
 
 void PhotoStrip::Poner(const Foto &f, const QByteArray &bytes) {
-    auto *item = new QListWidgetItem(Miniatura(bytes, ui->Lsfotos->iconSize().width()),
-                                     f.nombre, ui->Lsfotos);
+    auto *item = new QListWidgetItem(Miniatura(bytes, ui->Lsfotos->iconSize().width()), f.nombre,
+                                     ui->Lsfotos);
     item->setToolTip(f.nombre);
     fotos_ << f;
 }
@@ -135,12 +135,11 @@ void PhotoStrip::Anadir(const QStringList &rutas) {
                 rechazadas << error;
                 continue;
             }
-            const bool repetida = std::any_of(fotos_.cbegin(), fotos_.cend(), [&](const Foto &o) {
-                return o.sha256 == f->sha256;
-            });
+            const bool repetida = std::any_of(fotos_.cbegin(), fotos_.cend(),
+                                              [&](const Foto &o) { return o.sha256 == f->sha256; });
             if (repetida) {
-                rechazadas << QStringLiteral("La foto %1 ya está en esta observación.")
-                                  .arg(f->nombre);
+                rechazadas
+                    << QStringLiteral("La foto %1 ya está en esta observación.").arg(f->nombre);
                 continue;
             }
             Poner(*f, f->bytes);
@@ -148,10 +147,9 @@ void PhotoStrip::Anadir(const QStringList &rutas) {
     }
     Resumir();
     if (!rechazadas.isEmpty())
-        MessageService::Mostrar(this,
-                                QStringLiteral("No se han añadido estas fotos:\n\n") +
-                                    rechazadas.join(u'\n'),
-                                QStringLiteral("Fotos"), QMessageBox::Warning);
+        MessageService::Mostrar(
+            this, QStringLiteral("No se han añadido estas fotos:\n\n") + rechazadas.join(u'\n'),
+            QStringLiteral("Fotos"), QMessageBox::Warning);
     if (vacia && !fotos_.isEmpty() && alPrimera_) alPrimera_(fotos_.first());
 }
 

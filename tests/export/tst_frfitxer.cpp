@@ -7,7 +7,10 @@
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Progreso.h"
+#include "photos/FotosPrueba.h"
+#include "photos/PhotoStore.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -154,6 +157,42 @@ void tst_frfitxer::exportacion() {
              QStringList({nombres[0], u"nota.txt"_s, nombres[1], nombres[2]}));
     QVERIFY(Files::Read(extraidos + u"/ors0802.txt"_s).contains("LKW;Lucas;W?s"));
     QCOMPARE(Files::Read(extraidos + u"/ors0802.txt"_s), Files::Read(Archivo(u"ors0802.txt"_s)));
+
+    // With "Incluir fotos": a second archive, each photo named by observation and order, the
+    // text files as they were. At a sensitive species' locality every photo leaves without
+    // its position.
+    QList<Foto> fotos;
+    for (int i = 0; i < 3; ++i) {
+        QString error;
+        const auto foto = PhotoStore::Preparar(
+            FotosPrueba::Foto({u"2008:02:15 10:3%1:00"_s.arg(i), {}, 40.8, -3.9}), u"f.jpg"_s, {},
+            &error);
+        QVERIFY2(foto, qPrintable(error));
+        fotos << *foto;
+    }
+    QVERIFY(PhotoStore().Asignar(1, fotos.mid(0, 2)) && PhotoStore().Asignar(2, fotos.mid(2)));
+    bd.Ejecutar(u"UPDATE especie SET sensible = 0 WHERE cod_especie IN ('BUFSPI', 'SALSAL')"_s);
+    f.findChild<QCheckBox *>("ChFotos")->setChecked(true);
+    const QStringList conFotos{u"obs1_1.jpg"_s, u"obs1_2.jpg"_s, u"obs2_1.jpg"_s};
+    for (const bool sensible : {false, true}) {
+        bd.Ejecutar(u"UPDATE especie SET sensible = ? WHERE cod_especie = 'SALSAL'"_s,
+                    {int(sensible)});
+        QCOMPARE(Generar(f), u"Ficheros ASCII|Los ficheros han sido generados\n\nUn valor tenía "
+                             "caracteres que no existen en Windows-1252: se han escrito como "
+                             "«?».\n\nLas fotos (3) están en %1."_s.arg(
+                                 QDir::toNativeSeparators(Archivo(u"TDX_fotos_0802.zip"_s))));
+        QCOMPARE(Entradas(Archivo(u"TDX_fotos_0802.zip"_s), extraidos), conFotos);
+        for (int i = 0; i < 3; ++i) {
+            QString error;
+            const auto d =
+                ExifReader::Leer(Files::Read(extraidos + u'/' + conFotos[i]), {}, &error);
+            QVERIFY2(d, qPrintable(error));
+            QCOMPARE(d->TienePosicion(), !sensible);
+            QCOMPARE(d->FechaIso(), fotos[i].fecha);
+        }
+    }
+    QCOMPARE(Files::Read(Archivo(u"obs0802.txt"_s)), kObservaciones);
+    f.findChild<QCheckBox *>("ChFotos")->setChecked(false);
 
     // An archive that cannot be written: the text files stay, the archive is named, no success.
     Clock::setHoy(QDate(2009, 11, 3));

@@ -39,6 +39,9 @@ void tst_ExifReader::lee_data() {
     QTest::newRow("desfase negativo, orientación 6")
         << FotosPrueba::Foto({u"2022:01:02 03:04:05"_s, u"-05:30"_s, {}, {}, {}, 6}) << QString()
         << u"2022-01-02T03:04:05-05:30"_s << no << no << no << 6;
+    QTest::newRow("segundos redondeados a 60")
+        << FotosPrueba::Foto({u"2024:05:03 10:15:30"_s, {}, 40.8, -3.9}) << QString()
+        << u"2024-05-03T10:15:30"_s << Opcion(40.8) << Opcion(-3.9) << no << 1;
     QTest::newRow("fecha desconocida de la cámara")
         << FotosPrueba::Foto({u"    :  :     :  :  "_s, {}, {}, {}, {}, 0, u"Cámara"_s})
         << QString() << QString() << no << no << no << 1;
