@@ -42,6 +42,14 @@ void frcopias::Form_Load() {
     CargarCopias();
 }
 
+QString frcopias::FotosQueFaltan(const Backups::Fotos &fotos) {
+    if (fotos.faltan.isEmpty()) return {};
+    return QStringLiteral("\n\nNo se encuentran los archivos de %1 fotos a las que se refieren "
+                          "los datos (ni en la carpeta fotos ni entre las copias): %2.")
+        .arg(fotos.faltan.size())
+        .arg(fotos.faltan.join(QStringLiteral(", ")));
+}
+
 void frcopias::CargarCopias(const QString &actual) {
     Screen::RelojArena reloj;
     const QList<Backups::Copia> copias = Backups::Listar();
@@ -73,10 +81,11 @@ void frcopias::CdCopia_Click() {
     const MessageService::UserAction accion;
     QString error;
     std::optional<QString> ruta;
+    Backups::Fotos fotos;
     {
         Screen::RelojArena reloj;
         Progreso progreso(this, QStringLiteral("Haciendo la copia de seguridad..."));
-        ruta = Backups::Hacer(&error, QDateTime::currentDateTime(), progreso.avance());
+        ruta = Backups::Hacer(&error, QDateTime::currentDateTime(), progreso.avance(), &fotos);
     }
     // Stopped by the user, who knows no copy was made.
     if (!ruta && error == Avances::kCancelado) return;
@@ -89,7 +98,8 @@ void frcopias::CdCopia_Click() {
     CargarCopias(*ruta);
     MessageService::Mostrar(this,
                             QStringLiteral("Se ha hecho la copia de seguridad %1.")
-                                .arg(QDir::toNativeSeparators(*ruta)),
+                                    .arg(QDir::toNativeSeparators(*ruta)) +
+                                FotosQueFaltan(fotos),
                             kTitulo);
 }
 
@@ -124,10 +134,11 @@ void frcopias::CdRestaurar_Click() {
         return;
     QString error;
     bool ok = false;
+    Backups::Fotos fotos;
     {
         Screen::RelojArena reloj;
         Progreso progreso(this, QStringLiteral("Restaurando la copia de seguridad..."));
-        ok = Backups::Restaurar(ruta, &error, progreso.avance());
+        ok = Backups::Restaurar(ruta, &error, progreso.avance(), &fotos);
     }
     if (!ok && error == Avances::kCancelado) {
         MessageService::Mostrar(this,
@@ -146,7 +157,9 @@ void frcopias::CdRestaurar_Click() {
     }
     CargarCopias();
     MessageService::Mostrar(
-        this, QStringLiteral("Se han restaurado los datos de la copia del %1.").arg(fecha),
+        this,
+        QStringLiteral("Se han restaurado los datos de la copia del %1.").arg(fecha) +
+            FotosQueFaltan(fotos),
         kTitulo);
 }
 

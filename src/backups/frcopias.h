@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Backups.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -23,6 +25,8 @@ private slots:
 private:
     void Form_Load();
     void CargarCopias(const QString &actual = QString());
+    // The pictures a copy or a restore could not find, as a sentence to add; empty when none.
+    static QString FotosQueFaltan(const Backups::Fotos &fotos);
 
     std::unique_ptr<Ui::frcopias> ui;
 };

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace Backups {
 namespace {
@@ -328,10 +329,71 @@ bool Reemplazar(const QString &copia, const QString &actual, QString *error) {
     }
     return true;
 }
+// The pictures a database file refers to; none when it has no photographs' table.
+QStringList Referidas(const QString &ruta) {
+    QStringList hashes;
+    Conexion db(ruta, SQLITE_OPEN_READONLY);
+    sqlite3_stmt *q = nullptr;
+    if (db.rc == SQLITE_OK &&
+        sqlite3_prepare_v2(db.db, "SELECT DISTINCT sha256 FROM foto ORDER BY sha256", -1, &q,
+                           nullptr) == SQLITE_OK)
+        while (sqlite3_step(q) == SQLITE_ROW)
+            hashes << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(q, 0)));
+    sqlite3_finalize(q);
+    return hashes;
+}
+
+// Puts into `a` each picture of `hashes` that `a` lacks, from `de`: a hard link where the
+// disk allows it (the same bytes, no room taken), a checked copy otherwise. A failure takes
+// away what this call added.
+bool Traer(const QStringList &hashes, const QString &de, const QString &a, Fotos *fotos,
+           QString *error) {
+    Fotos hecho;
+    QStringList anadidas;
+    for (const QString &h : hashes) {
+        const QString destino = a + u'/' + h, origen = de + u'/' + h;
+        if (QFileInfo(destino).isFile()) continue;
+        if (!QFileInfo(origen).isFile()) {
+            hecho.faltan << h;
+            continue;
+        }
+        if (anadidas.isEmpty() && !QDir().mkpath(a)) {
+            *error =
+                QStringLiteral("No se puede crear la carpeta %1.").arg(QDir::toNativeSeparators(a));
+            return false;
+        }
+        if (::link(QFile::encodeName(origen).constData(), QFile::encodeName(destino).constData()) !=
+                0 &&
+            !CopiarArchivo(origen, destino, error)) {
+            for (const QString &r : std::as_const(anadidas))
+                QFile::remove(r);
+            return false;
+        }
+        anadidas << destino;
+        ++hecho.nuevas;
+    }
+    if (fotos) *fotos = hecho;
+    return true;
+}
 } // namespace
 
 QString Carpeta() {
     return QFileInfo(ModConex::RutaBaseDatos()).absolutePath() + QStringLiteral("/copias");
+}
+
+QString CarpetaFotos() {
+    return Carpeta() + QStringLiteral("/fotos");
+}
+
+QString CarpetaFotosActual() {
+    return QFileInfo(ModConex::RutaBaseDatos()).absolutePath() + QStringLiteral("/fotos");
+}
+
+QStringList FotosQueFaltan(const QString &ruta, const QString &carpeta) {
+    QStringList faltan;
+    for (const QString &h : Referidas(ruta))
+        if (!QFileInfo(carpeta + u'/' + h).isFile()) faltan << h;
+    return faltan;
 }
 
 QList<Copia> Listar() {
@@ -346,7 +408,8 @@ QList<Copia> Listar() {
     return copias;
 }
 
-std::optional<QString> Hacer(QString *error, const QDateTime &ahora, const Avance &avance) {
+std::optional<QString> Hacer(QString *error, const QDateTime &ahora, const Avance &avance,
+                             Fotos *fotos) {
     if (ModConex::EsServidor()) {
         *error = kEnServidor;
         return std::nullopt;
@@ -378,6 +441,11 @@ std::optional<QString> Hacer(QString *error, const QDateTime &ahora, const Avanc
     }
     qint64 tamano = 0;
     if (!CopiarBase(temporal, ruta, avance, &tamano, error)) {
+        QFile::remove(temporal);
+        return std::nullopt;
+    }
+    // The pictures first: a copy is listed only once all it refers to is kept.
+    if (!Traer(Referidas(temporal), CarpetaFotosActual(), CarpetaFotos(), fotos, error)) {
         QFile::remove(temporal);
         return std::nullopt;
     }
@@ -437,7 +505,7 @@ bool Restaurable(const QString &ruta, QString *motivo) {
     return false;
 }
 
-bool Restaurar(const QString &copia, QString *error, const Avance &avance) {
+bool Restaurar(const QString &copia, QString *error, const Avance &avance, Fotos *fotos) {
     if (ModConex::EsServidor()) {
         *error = kEnServidor;
         return false;
@@ -458,6 +526,12 @@ bool Restaurar(const QString &copia, QString *error, const Avance &avance) {
     case Resultado::NoEsBase:
         ok = Reemplazar(copia, actual, error);
         break;
+    }
+    QString fallo;
+    if (ok && !Traer(Referidas(actual), CarpetaFotos(), CarpetaFotosActual(), fotos, &fallo)) {
+        *error = QStringLiteral("Los datos de la copia se han restaurado, pero no sus fotos: %1")
+                     .arg(fallo);
+        ok = false;
     }
     const ModConex::Resultado conectado = ModConex::Conectar();
     if (ok && !conectado) {

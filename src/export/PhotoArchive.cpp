@@ -67,14 +67,12 @@ bool Escribir(const QString &carpeta, const QString &periodo, int *fotos, QStrin
         }
         entradas.append({nombre, temporal.filePath(nombre)});
     }
-    if (!ArchiveWriter::Empaquetar(archivo, entradas, error, ArchiveWriter::Modo::Sustituir,
-                                   [&](qint64 hecho, qint64 todo) {
-                                       return Avances::Seguir(
-                                           avance,
-                                           lista.size() + (todo > 0 ? hecho * lista.size() / todo
-                                                                    : 0),
-                                           total);
-                                   }))
+    if (!ArchiveWriter::Empaquetar(
+            archivo, entradas, error, ArchiveWriter::Modo::Sustituir,
+            [&](qint64 hecho, qint64 todo) {
+                return Avances::Seguir(
+                    avance, lista.size() + (todo > 0 ? hecho * lista.size() / todo : 0), total);
+            }))
         return false;
     *fotos = int(lista.size());
     return true;

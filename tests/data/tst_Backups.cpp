@@ -17,6 +17,7 @@
 #include <QTest>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -28,6 +29,7 @@ private slots:
     void automaticaYRestaurar();
     void archivoDanado();
     void versionPosterior();
+    void fotos();
 
 private:
     static QByteArray Huella(const QString &ruta) {
@@ -276,6 +278,55 @@ void tst_Backups::versionPosterior() {
     q.finish();
     ModConex::Desconectar();
     QCOMPARE(Huella(bd.ruta()), huella);
+}
+
+// Each copy holds the pictures its data refer to, in one store for all copies where each is
+// added once (a hard link, no room taken); a restore brings back those its data refer to.
+void tst_Backups::fotos() {
+    TestDatabase bd;
+    const QString fotos = Backups::CarpetaFotosActual();
+    QVERIFY(QDir().mkpath(fotos));
+    const auto hash = [](char c) { return QString(64, QChar::fromLatin1(c)); };
+    const auto foto = [&](char c, int observacion) {
+        QVERIFY(Files::Write(fotos + u'/' + hash(c), QByteArray(100, c)));
+        QVERIFY(bd.Ejecutar(u"INSERT INTO foto (observacion, sha256, orden) VALUES (?, ?, 1)"_s,
+                            {observacion, hash(c)}));
+    };
+    foto('a', 1);
+    foto('b', 1);
+    foto('c', 2); // the same picture twice, kept once
+    QVERIFY(bd.Ejecutar(u"INSERT INTO foto (observacion, sha256, orden) VALUES (3, ?, 1)"_s,
+                        {hash('c')}));
+    QVERIFY(QFile::remove(fotos + u'/' + hash('c'))); // referred to, but lost
+    QString error;
+    Backups::Fotos hechas;
+    const auto primera =
+        Backups::Hacer(&error, QDateTime(QDate(2026, 3, 2), QTime(8, 0)), {}, &hechas);
+    QVERIFY2(primera, qPrintable(error));
+    QCOMPARE(hechas.nuevas, 2);
+    QCOMPARE(hechas.faltan, QStringList{hash('c')});
+    struct stat datos {};
+    QCOMPARE(
+        ::stat(QFile::encodeName(Backups::CarpetaFotos() + u'/' + hash('a')).constData(), &datos),
+        0);
+    QCOMPARE(datos.st_nlink, nlink_t(2));
+    QCOMPARE(Backups::FotosQueFaltan(*primera, Backups::CarpetaFotos()), QStringList{hash('c')});
+
+    // The next day's copy adds only the new picture.
+    foto('d', 4);
+    QVERIFY(Backups::Hacer(&error, QDateTime(QDate(2026, 3, 3), QTime(8, 0)), {}, &hechas));
+    QCOMPARE(hechas.nuevas, 1);
+    QCOMPARE(QDir(Backups::CarpetaFotos()).entryList(QDir::Files).size(), 3);
+
+    // Pictures lost from the folder come back with a restore of the copy that refers to them.
+    QVERIFY(QFile::remove(fotos + u'/' + hash('a')) && QFile::remove(fotos + u'/' + hash('d')));
+    QCOMPARE(Backups::FotosQueFaltan(bd.ruta(), fotos),
+             (QStringList{hash('a'), hash('c'), hash('d')}));
+    QVERIFY2(Backups::Restaurar(*primera, &error, {}, &hechas), qPrintable(error));
+    QCOMPARE(hechas.nuevas, 1);
+    QCOMPARE(hechas.faltan, QStringList{hash('c')});
+    QCOMPARE(Files::Read(fotos + u'/' + hash('a')), QByteArray(100, 'a'));
+    QCOMPARE(Backups::FotosQueFaltan(bd.ruta(), fotos), QStringList{hash('c')});
 }
 
 QTEST_MAIN(tst_Backups)
