@@ -297,6 +297,34 @@ bool CopiarTabla(QSqlDatabase &origen, QSqlDatabase &destino, const QString &tab
     }
     return true;
 }
+// The pictures the file's photographs show, from its folder into the server's table.
+bool CopiarImagenes(QSqlDatabase &origen, QSqlDatabase &destino, const QString &carpeta,
+                    QString *error) {
+    QSqlQuery leer(origen);
+    if (!leer.exec(QStringLiteral("SELECT DISTINCT sha256 FROM foto ORDER BY sha256"))) {
+        *error = QStringLiteral("foto: %1").arg(leer.lastError().text());
+        return false;
+    }
+    QSqlQuery escribir(destino);
+    escribir.prepare(QStringLiteral("INSERT INTO foto_datos (sha256, datos) VALUES (?, ?)"));
+    while (leer.next()) {
+        const QString hash = leer.value(0).toString();
+        QFile f(carpeta + u'/' + hash);
+        if (hash.contains(u'/') || !f.open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("No se encuentra la imagen %1 de una foto en la carpeta %2: "
+                                    "no se copia nada.")
+                         .arg(hash, QDir::toNativeSeparators(carpeta));
+            return false;
+        }
+        escribir.bindValue(0, hash);
+        escribir.bindValue(1, f.readAll());
+        if (!escribir.exec()) {
+            *error = QStringLiteral("foto_datos (%1): %2").arg(hash, escribir.lastError().text());
+            return false;
+        }
+    }
+    return true;
+}
 } // namespace
 
 bool CopiarAlServidor(const QString &rutaArchivo, QSqlDatabase &servidor, Copiados *copiados,
@@ -348,10 +376,16 @@ bool CopiarAlServidor(const QString &rutaArchivo, QSqlDatabase &servidor, Copiad
                     CopiarTabla(origen, servidor, QStringLiteral("localidad"),
                                 QStringLiteral("id_localidad"), &copiados->localidades, error) &&
                     CopiarTabla(origen, servidor, QStringLiteral("observacion"),
-                                QStringLiteral("id_observacion"), &copiados->observaciones, error);
+                                QStringLiteral("id_observacion"), &copiados->observaciones,
+                                error) &&
+                    CopiarTabla(origen, servidor, QStringLiteral("foto"), QStringLiteral("id_foto"),
+                                &copiados->fotos, error) &&
+                    CopiarImagenes(origen, servidor,
+                                   QFileInfo(rutaArchivo).absolutePath() + QStringLiteral("/fotos"),
+                                   error);
                 for (const auto &[tabla, columna] :
                      {std::pair{"motivo", "id_motivo"}, std::pair{"localidad", "id_localidad"},
-                      std::pair{"observacion", "id_observacion"}}) {
+                      std::pair{"observacion", "id_observacion"}, std::pair{"foto", "id_foto"}}) {
                     if (ok && !q.exec(SqlDialect::AjustarIdentidad(QLatin1String(tabla),
                                                                    QLatin1String(columna)))) {
                         *error = q.lastError().text();

@@ -4,7 +4,8 @@
 //        tritodex_mkdb --servidor postgresql://user@host:port/dbname <refdata folder>
 // creates the tables and the seed data in an empty database of a PostgreSQL server.
 //        tritodex_mkdb --copiar <database file> postgresql://user@host:port/dbname
-// copies the file's observers, localities, reasons and observations into such a database.
+// copies the file's observers, localities, reasons, observations and photographs (their
+// pictures from the folder fotos/ beside the file) into such a database.
 // The password, when the server asks for one, comes from ~/.pgpass or PGPASSWORD.
 #include "data/CreacionBaseDatos.h"
 #include "data/ModConex.h"
@@ -60,8 +61,8 @@ int main(int argc, char *argv[]) {
         return EnServidor(args[2], [&](QSqlDatabase &db, QString *error) {
             CreacionBaseDatos::Copiados n;
             if (!CreacionBaseDatos::CopiarAlServidor(archivo, db, &n, error)) return false;
-            std::printf("%d observadores, %d localidades, %d motivos, %d observaciones\n",
-                        n.observadores, n.localidades, n.motivos, n.observaciones);
+            std::printf("%d observadores, %d localidades, %d motivos, %d observaciones, %d fotos\n",
+                        n.observadores, n.localidades, n.motivos, n.observaciones, n.fotos);
             return true;
         });
     }

@@ -9,6 +9,7 @@
 #include "observations/ObservationStore.h"
 #include "observations/ReasonStore.h"
 #include "observers/ObserverStore.h"
+#include "photos/PhotoStore.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -120,11 +121,35 @@ void tst_Servidor::creacionYCopia() {
     QVERIFY(!CreacionBaseDatos::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error));
     QVERIFY2(error.contains(u"ya tiene tablas del programa"_s), qPrintable(error));
 
+    // Two photos of one picture and one of another; a picture missing from the folder stops
+    // the copy whole.
+    Foto foto;
+    foto.sha256 = QString(64, u'a');
+    foto.bytes = "imagen a";
+    Foto otra = foto;
+    otra.sha256 = QString(64, u'b');
+    otra.bytes = "imagen b";
+    otra.latitud = 40.123456789;
+    otra.longitud = -3.5;
+    QVERIFY(PhotoStore().Asignar(2, {foto, otra}) && PhotoStore().Asignar(3, {foto}));
+    const QString imagen = local.carpeta() + u"/fotos/"_s + otra.sha256;
+    QVERIFY(QFile::rename(imagen, imagen + u".aparte"_s));
     CreacionBaseDatos::Copiados n;
+    QVERIFY(!CreacionBaseDatos::CopiarAlServidor(local.ruta(), db, &n, &error));
+    QVERIFY2(error.startsWith(u"No se encuentra la imagen %1"_s.arg(otra.sha256)),
+             qPrintable(error));
+    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), QStringList{u"0"_s});
+    QVERIFY(QFile::rename(imagen + u".aparte"_s, imagen));
     QVERIFY2(CreacionBaseDatos::CopiarAlServidor(local.ruta(), db, &n, &error), qPrintable(error));
-    QCOMPARE(
-        u"%1 %2 %3 %4"_s.arg(n.observadores).arg(n.localidades).arg(n.motivos).arg(n.observaciones),
-        u"2 2 %1 2"_s.arg(local.Contar(u"motivo"_s)));
+    QCOMPARE(u"%1 %2 %3 %4 %5"_s.arg(n.observadores)
+                 .arg(n.localidades)
+                 .arg(n.motivos)
+                 .arg(n.observaciones)
+                 .arg(n.fotos),
+             u"2 2 %1 2 3"_s.arg(local.Contar(u"motivo"_s)));
+    QCOMPARE(Filas(db, u"SELECT sha256 || ':' || encode(datos, 'escape') FROM foto_datos ORDER BY "
+                       "sha256"_s),
+             QStringList({foto.sha256 + u":imagen a"_s, otra.sha256 + u":imagen b"_s}));
     // Row by row, every column, identifiers and UUIDs included.
     for (const QString &sql :
          {u"SELECT cod_observador, nombre, apellido, entidad, email, provincia, generacion FROM "
@@ -135,7 +160,9 @@ void tst_Servidor::creacionYCopia() {
           u"SELECT id_observacion, observador1, observador2, observador3, observador4, fecha, "
           "horaini, horafin, periodo, meteo, viento, especie, numejemp, numaprox, estadio, "
           "conducta, descripcion, motivo, habitat, localidad, uuid FROM observacion "
-          "ORDER BY id_observacion"_s}) {
+          "ORDER BY id_observacion"_s,
+          u"SELECT id_foto, observacion, sha256, latitud, longitud, orden FROM foto ORDER BY "
+          "id_foto"_s}) {
         const QStringList origen = Filas(local.db(), sql);
         QVERIFY(!origen.isEmpty());
         QCOMPARE(Filas(db, sql), origen);
