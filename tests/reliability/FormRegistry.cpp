@@ -396,8 +396,8 @@ QStringList Esperado(const Columna &c, const QString &mostrado,
 } // namespace
 
 const QStringList &FormRegistry::Tablas() {
-    static const QStringList tablas = {u"observador"_s, u"DefaultObs"_s, u"localidad"_s,
-                                       u"observacion"_s, u"motivo"_s};
+    static const QStringList tablas = {u"observador"_s,  u"DefaultObs"_s, u"localidad"_s,
+                                       u"observacion"_s, u"motivo"_s,     u"foto"_s};
     return tablas;
 }
 

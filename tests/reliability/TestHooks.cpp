@@ -2,6 +2,7 @@
 
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
+#include "photos/FotosPrueba.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -41,6 +42,23 @@ void TestHooks::Instalar(Respuestas r) {
                     "<name>BUFSPI</name></wpt><wpt lat=\"40.42\" lon=\"-3.69\">"
                     "<time>2024-05-04T10:00:00Z</time><name>Gato</name></wpt></gpx>");
         return ruta;
+    };
+    // The photos added to an observation: one taken in Madrid with its date and position,
+    // one without Exif, and a file that is no photo.
+    prueba.archivosAbrir = [](const QString &) {
+        const QList<std::pair<QString, QByteArray>> archivos = {
+            {QStringLiteral("sol.jpg"),
+             FotosPrueba::Foto({QStringLiteral("2024:05:03 10:15:00"), QStringLiteral("+02:00"),
+                                40.4168, -3.7038, 5.0})},
+            {QStringLiteral("sin.jpg"), FotosPrueba::Codificar(FotosPrueba::Dibujo(30, 20))},
+            {QStringLiteral("nota.txt"), "sapo"}};
+        QStringList rutas;
+        for (const auto &[nombre, bytes] : archivos) {
+            QFile f(QDir::home().filePath(nombre));
+            if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+            rutas << f.fileName();
+        }
+        return rutas;
     };
 }
 

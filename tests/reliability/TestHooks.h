@@ -13,7 +13,8 @@ class QWidget;
 
 // Every answer from outside the forms goes through here, the one place to adapt when the
 // forms' hooks move: message boxes (answered from MessageService's queue), the new
-// locality's code prompt, the modal observer forms and the desktop's opener.
+// locality's code prompt, the modal observer forms, the files chosen (a GPX file, photos)
+// and the desktop's opener.
 namespace TestHooks {
 
 struct Respuestas {
