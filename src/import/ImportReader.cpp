@@ -966,6 +966,8 @@ QString NombreFormato(Formato f) {
         return QStringLiteral("Observation.org");
     case Formato::HojaPrograma:
         return QStringLiteral("hoja de cálculo de Tritodex");
+    case Formato::Fotos:
+        return QStringLiteral("fotos");
     }
     return QString();
 }

@@ -14,7 +14,7 @@
 // (.xlsx). A file is read whole or refused with the line at fault: never in part.
 namespace Importacion {
 
-enum class Formato { Gpx, INaturalist, ObservationOrg, HojaPrograma };
+enum class Formato { Gpx, INaturalist, ObservationOrg, HojaPrograma, Fotos };
 
 // One record as the file gives it; what it means for the database is decided later.
 struct Registro {
@@ -37,6 +37,8 @@ struct Registro {
     bool cautividad = false;
     // The program's own sheet: the lookup values by their column header (ESTADIO, ...).
     QHash<QString, QString> otros;
+    // A photograph taken in: its file, stored with the observation.
+    QString foto;
 };
 
 struct Lectura {
@@ -63,6 +65,12 @@ using Entrega = std::function<bool(Registro &&)>;
 Lectura LeerArchivo(const QString &ruta, const Entrega &entregar, const Avance &avance = {});
 
 QString NombreFormato(Formato f);
+
+// Photographs as records: each file given, and each JPEG, PNG or HEIC file of a folder given,
+// whose Exif holds a position becomes one record (its date, time, position and accuracy),
+// in the order given. Those left out are listed in *omitidas with the reason, naming them.
+// A cancel gives a refusal with Avances::kCancelado.
+Lectura LeerFotos(const QStringList &rutas, QStringList *omitidas, const Avance &avance = {});
 
 // Text of a CSV in UTF-8 (with or without byte-order mark) or Windows-1252.
 QString Decodificar(const QByteArray &datos);

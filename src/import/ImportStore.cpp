@@ -274,6 +274,7 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador, const A
     QList<Nueva> nuevas;
     QHash<int, QList<int>> nuevasPorMunicipio;
     QSet<QString> vistas;
+    QSet<QString> conFoto; // of those, the records of photos
     ObservationStore observaciones(db());
     ReferenceData ref(db());
     qint64 hecho = 0;
@@ -359,8 +360,10 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador, const A
                                                            : f.codigoLocalidad.toCaseFolded()) +
                               u'|' + QString::number(o.estadio) + u'|' +
                               QString::number(o.conducta);
-        bool duplicada = vistas.contains(clave);
-        if (!duplicada && !f.codigoLocalidad.isEmpty()) {
+        // Another photo of a record above joins its observation.
+        const bool seUne = !f.registro.foto.isEmpty() && conFoto.contains(clave);
+        bool duplicada = !seUne && vistas.contains(clave);
+        if (!duplicada && !seUne && !f.codigoLocalidad.isEmpty()) {
             const auto existe = observaciones.ExisteIgual(o);
             if (!existe) {
                 Anotar(observaciones);
@@ -375,12 +378,14 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador, const A
         }
         if (antes != Estado::Nueva) f.marcada = true;
         if (f.marcada) vistas.insert(clave);
+        if (f.marcada && !f.registro.foto.isEmpty()) conFoto.insert(clave);
     }
     return true;
 }
 
 std::optional<ImportStore::Resumen>
-ImportStore::Guardar(QList<Fila> *filas, const QString &observador, const Avance &avance) {
+ImportStore::Guardar(QList<Fila> *filas, const QString &observador, const Avance &avance,
+                     const PhotoStore::Opciones &opcionesFotos) {
     if (observador.trimmed().isEmpty()) {
         Anotar(QStringLiteral("Elija el observador de las observaciones."));
         return std::nullopt;
@@ -395,7 +400,11 @@ ImportStore::Guardar(QList<Fila> *filas, const QString &observador, const Avance
     Resumen resumen;
     ReferenceData ref(db());
     QHash<int, QString> creadas; // new locality of the file -> its code
+    PhotoStore imagenes(db());
     const bool ok = EnTransaccion([&] {
+        // The observation of each species, date and locality of the photos, and its photos.
+        QHash<QString, int> unidas;
+        QMap<int, QList<Foto>> fotos;
         ObservationStore observaciones(db());
         LocalityStore localidades(db());
         int numero = observaciones.SiguienteNumero();
@@ -491,16 +500,50 @@ ImportStore::Guardar(QList<Fila> *filas, const QString &observador, const Avance
             o.motivo = r.otros.value(QStringLiteral("MOTIVO"));
             o.localidad = codigo;
             ValoresDeListas(r, &o, ref);
-            if (!observaciones.Insertar(o)) {
-                Anotar(observaciones);
+            std::optional<Foto> foto;
+            if (!r.foto.isEmpty()) {
+                // Each photo takes a while to reduce: the user may stop at any.
+                if (!Avances::Seguir(avance, filas->size() + 2 * vistas, total)) {
+                    Anotar(Avances::kCancelado);
+                    return false;
+                }
+                QString error;
+                foto = PhotoStore::Preparar(r.foto, opcionesFotos, &error);
+                if (!foto) {
+                    Anotar(error);
+                    return false;
+                }
+            }
+            const QString clave = f.especie + u'|' + r.fecha.toString(Qt::ISODate) + u'|' +
+                                  codigo.toCaseFolded() + u'|' + QString::number(o.estadio) + u'|' +
+                                  QString::number(o.conducta);
+            int id = foto ? unidas.value(clave) : 0;
+            if (id == 0) {
+                const auto nueva = observaciones.Insertar(o);
+                if (!nueva) {
+                    Anotar(observaciones);
+                    return false;
+                }
+                id = *nueva;
+                ++resumen.observaciones;
+                if (foto) unidas.insert(clave, id);
+            }
+            if (foto) fotos[id] << *foto;
+        }
+        for (auto it = fotos.cbegin(); it != fotos.cend(); ++it) {
+            if (!imagenes.Asignar(it.key(), it.value())) {
+                Anotar(imagenes);
                 return false;
             }
-            ++resumen.observaciones;
+            resumen.fotos += int(it.value().size());
         }
         return true;
     });
     localidades_.clear();
-    if (!ok) return std::nullopt;
+    if (!ok) {
+        imagenes.Deshacer();
+        return std::nullopt;
+    }
     for (const Fila &f : std::as_const(*filas))
         if (f.estado != Estado::Nueva)
             ++resumen.omitidas[TextoEstado(f.estado)];

@@ -4,6 +4,7 @@
 #include "data/Store.h"
 #include "import/ImportReader.h"
 #include "localities/MunicipalityLocator.h"
+#include "photos/PhotoStore.h"
 
 #include <QHash>
 #include <QMap>
@@ -60,6 +61,7 @@ public:
     struct Resumen {
         int observaciones = 0;
         int localidades = 0;
+        int fotos = 0;
         QMap<QString, int> omitidas; // rows left out by reason
     };
 
@@ -85,9 +87,12 @@ public:
     // localities proposed and the statuses. A row that becomes importable is ticked.
     bool Evaluar(QList<Fila> *filas, const QString &observador, const Avance &avance = {});
     // Stores the ticked new rows and their new localities, all or nothing: a cancel rolls
-    // everything back and fails with Avances::kCancelado.
+    // everything back and fails with Avances::kCancelado. Rows of photographs of the same
+    // species, date and locality become one observation with those photos, taken in as
+    // `fotos` says.
     std::optional<Resumen> Guardar(QList<Fila> *filas, const QString &observador,
-                                   const Avance &avance = {});
+                                   const Avance &avance = {},
+                                   const PhotoStore::Opciones &fotos = {});
 
 private:
     struct Cercana {

@@ -7,12 +7,14 @@
 #include "gui/Screen.h"
 #include "gui/SpeciesFinder.h"
 #include "gui/UnsavedChanges.h"
+#include "photos/PhotoStrip.h"
 #include "ui_frimportar.h"
 
 #include <QAbstractTableModel>
 #include <QBrush>
 #include <QComboBox>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QPointer>
@@ -288,6 +290,8 @@ frimportar::frimportar(QWidget *parent)
     Screen::RepartirColumnas(ui->DBimport,
                              {ColEspecie, ColMunicipio, ColLocalidad, ColDescripcion});
     connect(ui->CdAbrir, &QPushButton::clicked, this, &frimportar::CdAbrir_Click);
+    connect(ui->CdFotos, &QPushButton::clicked, this, &frimportar::CdFotos_Click);
+    connect(ui->CdCarpetaFotos, &QPushButton::clicked, this, &frimportar::CdCarpetaFotos_Click);
     connect(ui->CdImportar, &QPushButton::clicked, this, &frimportar::CdImportar_Click);
     connect(ui->CdVolver, &QPushButton::clicked, this, &frimportar::CdVolver_Click);
     connect(ui->Cbobs, &QComboBox::currentIndexChanged, this, &frimportar::Cbobs_Click);
@@ -375,6 +379,59 @@ void frimportar::CdAbrir_Click() {
     CargarGrid();
     // A file just read holds nothing of the user's yet.
     cambios_->Guardado();
+}
+
+void frimportar::CdFotos_Click() {
+    const MessageService::UserAction accion;
+    AbrirFotos(ChoiceService::ArchivosParaAbrir(
+        this, kTitulo,
+        QStringLiteral("Fotos (*.jpg *.jpeg *.JPG *.JPEG *.png *.PNG *.heic *.HEIC);;Todos los "
+                       "archivos (*)")));
+}
+
+void frimportar::CdCarpetaFotos_Click() {
+    const MessageService::UserAction accion;
+    const QString carpeta =
+        ChoiceService::Carpeta(this, QStringLiteral("Carpeta de fotos"), QDir::homePath());
+    if (!carpeta.isEmpty()) AbrirFotos({carpeta});
+}
+
+void frimportar::AbrirFotos(const QStringList &rutas) {
+    if (rutas.isEmpty()) return;
+    QStringList omitidas;
+    Importacion::Lectura lectura;
+    QList<ImportStore::Fila> filas;
+    bool preparado = false;
+    {
+        Screen::RelojArena reloj;
+        Progreso progreso(this, QStringLiteral("Leyendo las fotos..."));
+        lectura = Importacion::LeerFotos(rutas, &omitidas, progreso.avance());
+        if (lectura.ok) {
+            progreso.Texto(QStringLiteral("Preparando la vista previa de las fotos..."));
+            preparado = store_->Preparar(std::move(lectura.registros), Observador(), &filas,
+                                         progreso.avance());
+        }
+    }
+    if (lectura.error == Avances::kCancelado || store_->error() == Avances::kCancelado) {
+        store_->Limpiar();
+        return;
+    }
+    if (!preparado) {
+        MessageService::MostrarFallo(this, store_->error(), kTitulo);
+        return;
+    }
+    filas_ = std::move(filas);
+    archivo_ = rutas.first();
+    ui->Lbarchivo->setText(rutas.size() == 1 && QFileInfo(rutas.first()).isDir()
+                               ? QStringLiteral("%1 (fotos)").arg(rutas.first())
+                               : QStringLiteral("%1 fotos").arg(rutas.size()));
+    CargarGrid();
+    cambios_->Guardado();
+    // Each photo stands for itself: those left out are named with the reason.
+    if (!omitidas.isEmpty())
+        MessageService::Mostrar(
+            this, QStringLiteral("Fotos que no se pueden importar:\n\n") + omitidas.join(u'\n'),
+            kTitulo, QMessageBox::Information);
 }
 
 void frimportar::CargarGrid() {
@@ -470,7 +527,8 @@ void frimportar::CdImportar_Click() {
     {
         Screen::RelojArena reloj;
         Progreso progreso(this, QStringLiteral("Guardando las observaciones..."));
-        r = store_->Guardar(&filas_, Observador(), progreso.avance());
+        r = store_->Guardar(&filas_, Observador(), progreso.avance(),
+                            PhotoStrip::OpcionesActuales());
     }
     if (!r && store_->error() == Avances::kCancelado) {
         store_->Limpiar();
@@ -493,7 +551,10 @@ void frimportar::CdImportar_Click() {
     MessageService::Mostrar(
         this,
         QStringLiteral("Se han guardado %1 y %2.%3")
-            .arg(Contar(r->observaciones, "observación", "observaciones"),
+            .arg(Contar(r->observaciones, "observación", "observaciones") +
+                     (r->fotos > 0
+                          ? QStringLiteral(" con %1").arg(Contar(r->fotos, "foto", "fotos"))
+                          : QString()),
                  Contar(r->localidades, "localidad nueva", "localidades nuevas"),
                  omitidas.isEmpty() ? QString()
                                     : QStringLiteral(" Filas no importadas: %1.")

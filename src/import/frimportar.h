@@ -40,6 +40,8 @@ public:
 
 private slots:
     void CdAbrir_Click();
+    void CdFotos_Click();
+    void CdCarpetaFotos_Click();
     void CdImportar_Click();
     void CdVolver_Click();
     void Cbobs_Click();
@@ -49,6 +51,7 @@ private slots:
 private:
     void Form_Load();
     void CargarGrid();
+    void AbrirFotos(const QStringList &rutas);
     void Reevaluar();
     QString Observador() const;
 

@@ -7,6 +7,8 @@
 #include "Importacion.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
+#include "photos/FotosPrueba.h"
+#include "photos/PhotoStrip.h"
 
 #include "data/Avance.h"
 #include "gui/Progreso.h"
@@ -34,6 +36,7 @@ class tst_frimportar : public QObject {
 private slots:
     void sesion();
     void entradasMalas();
+    void fotos();
 };
 
 namespace {
@@ -507,6 +510,64 @@ void tst_frimportar::entradasMalas() {
                                      u"No hay ninguna fila nueva marcada para importar."_s}));
     QCOMPARE_EQ(bd.Contar(u"observacion"_s), 1);
     QCOMPARE_EQ(bd.Valor(u"SELECT length(descripcion) FROM observacion"_s).toInt(), 65535);
+}
+
+// A folder of photos: each geotagged one a row, the species chosen in the grid; those of one
+// species, day and place one observation with its photos; those without position named.
+void tst_frimportar::fotos() {
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES "
+                "('LUIS', 'Luis', 'Gil')"_s);
+    bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmx, utmy, "
+                "utmhuso, utm1k, utm10k) VALUES ('SOL', 'Puerta del Sol', 28, 28079, 440291, "
+                "4474254, '30', 'VK4074', 'VK47')"_s);
+    PhotoStrip::setOpciones(PhotoStore::Opciones{false, u"Luis Gil"_s});
+    const QString carpeta = bd.carpeta() + u"/cámara"_s;
+    QVERIFY(QDir().mkpath(carpeta));
+    const QPointF sol(-3.703790, 40.416775), lejos = Desplazar(sol.y(), sol.x(), 400, 0);
+    const auto foto = [&](const char *nombre, const QString &hora, std::optional<QPointF> p) {
+        Files::Write(carpeta + u'/' + QLatin1String(nombre),
+                     FotosPrueba::Foto({u"2024:05:03 "_s + hora,
+                                        {},
+                                        p ? std::optional(p->y()) : std::nullopt,
+                                        p ? std::optional(p->x()) : std::nullopt}));
+    };
+    foto("sol1.jpg", u"10:15:00"_s, sol);
+    foto("sol2.jpg", u"10:20:00"_s, Desplazar(sol.y(), sol.x(), 20, 0));
+    foto("lejos.jpg", u"11:00:00"_s, lejos);
+    foto("sinGps.jpg", u"12:00:00"_s, std::nullopt);
+    Files::Write(carpeta + u"/roto.jpg"_s, FotosPrueba::Danada(FotosPrueba::Foto({u"x"_s})));
+    Files::Write(carpeta + u"/notas.txt"_s, "no es una foto");
+
+    Ventana v;
+    ChoiceService::Prueba().carpeta = [&](const QString &, const QString &) { return carpeta; };
+    MessageService::Limpiar();
+    QTest::mouseClick(v.f.findChild<QPushButton *>(u"CdCarpetaFotos"_s), Qt::LeftButton);
+    QCOMPARE(MessageService::Mostrados().size(), 1);
+    QCOMPARE(MessageService::Ultimo().texto,
+             u"Fotos que no se pueden importar:\n\nLa foto roto.jpg está dañada: sus datos (Exif) "
+             "o su imagen no se pueden leer.\nLa foto sinGps.jpg no tiene posición (GPS)."_s);
+    QCOMPARE(v.Columna(C::ColFecha),
+             QStringList({u"03/05/2024 11:00"_s, u"03/05/2024 10:15"_s, u"03/05/2024 10:20"_s}));
+    QCOMPARE(v.Marcas(), u"---"_s);
+    for (int fila = 0; fila < 3; ++fila)
+        v.ElegirEnCelda(fila, C::ColEspecie, u"EPICAL - Epidalea calamita"_s);
+    QCOMPARE(v.Columna(C::ColEstado), QStringList({u"nueva"_s, u"nueva"_s, u"nueva"_s}));
+    QCOMPARE(v.Celda(1, C::ColLocalidad), u"SOL - Puerta del Sol"_s);
+    QCOMPARE(v.Marcas(), u"xxx"_s);
+
+    MessageService::Limpiar();
+    v.Importar();
+    QCOMPARE(MessageService::Ultimo().texto,
+             u"Se han guardado 2 observaciones con 3 fotos y 1 localidad nueva."_s);
+    QCOMPARE(bd.Valor(u"SELECT count(*) FROM observacion"_s).toInt(), 2);
+    QCOMPARE(bd.Valor(u"SELECT count(*) FROM foto f JOIN observacion o ON o.id_observacion = "
+                      "f.observacion WHERE o.localidad = 'SOL' AND o.horaini = '10:15'"_s)
+                 .toInt(),
+             2);
+    QCOMPARE(bd.Valor(u"SELECT min(autor) || '|' || max(nombre) FROM foto"_s).toString(),
+             u"Luis Gil|sol2.jpg"_s);
+    PhotoStrip::setOpciones(std::nullopt);
 }
 
 QTEST_MAIN(tst_frimportar)
