@@ -40,12 +40,13 @@ int main(int argc, char **argv) {
         // Each picture its own, as a camera's are: the hashes differ.
         QImage imagen = FotosPrueba::Dibujo(4000, 3000);
         imagen.setPixelColor(i % 4000, i / 4000, Qt::green);
-        const QString ruta = carpeta + QStringLiteral("/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+        const QString ruta =
+            carpeta + QStringLiteral("/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
         QFile f(ruta);
         if (!f.open(QIODevice::WriteOnly)) return 1;
         f.write(FotosPrueba::ConExif(FotosPrueba::Codificar(imagen),
-                                     {QStringLiteral("2024:05:03 10:15:00"), QStringLiteral("+02:00"),
-                                      40.4 + i * 1e-4, -3.7, 5.0, 6}));
+                                     {QStringLiteral("2024:05:03 10:15:00"),
+                                      QStringLiteral("+02:00"), 40.4 + i * 1e-4, -3.7, 5.0, 6}));
         rutas << ruta;
     }
 
@@ -70,8 +71,8 @@ int main(int argc, char **argv) {
     const auto id = observaciones.Guardar(o, std::nullopt, std::nullopt, &fotos);
     const qint64 anadir = t.elapsed();
     if (!id) return 1;
-    std::printf("añadir %d fotos: %lld ms; decodificarlas con Qt: %lld ms; razón %.2f\n", n,
-                anadir, qtTodas, double(anadir) / double(std::max<qint64>(qtTodas, 1)));
+    std::printf("añadir %d fotos: %lld ms; decodificarlas con Qt: %lld ms; razón %.2f\n", n, anadir,
+                qtTodas, double(anadir) / double(std::max<qint64>(qtTodas, 1)));
 
     // An observation with 20 of them, opened as frmodif shows it.
     const QList<Foto> veinte = fotos.mid(0, std::min(20, n));

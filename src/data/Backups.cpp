@@ -487,7 +487,24 @@ bool Automatica(QString *error, const QDateTime &ahora, const Avance &avance) {
     const QList<QDateTime> sobrantes = Sobrantes(fechas, ahora);
     for (const Copia &c : Listar())
         if (sobrantes.contains(c.fecha)) QFile::remove(c.ruta);
+    if (!sobrantes.isEmpty()) PodarFotos();
     return true;
+}
+
+int PodarFotos() {
+    QSet<QString> referidas;
+    for (const Copia &c : Listar()) {
+        // A copy whose references cannot be read keeps every picture.
+        QString motivo;
+        if (!Comprobar(c.ruta, &motivo)) return 0;
+        for (const QString &h : Referidas(c.ruta))
+            referidas.insert(h);
+    }
+    int quitadas = 0;
+    const QDir almacen(CarpetaFotos());
+    for (const QString &h : almacen.entryList(QDir::Files))
+        if (!referidas.contains(h) && QFile::remove(almacen.filePath(h))) ++quitadas;
+    return quitadas;
 }
 
 bool Comprobar(const QString &ruta, QString *motivo, int *observaciones) {

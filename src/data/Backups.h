@@ -54,6 +54,10 @@ QList<QDateTime> Sobrantes(QList<QDateTime> fechas, const QDateTime &ahora);
 // the observations. *observaciones gets their number; *motivo why not, in Spanish.
 bool Comprobar(const QString &ruta, QString *motivo, int *observaciones = nullptr);
 
+// Takes out of CarpetaFotos() the pictures no copy refers to any longer (after old copies
+// were deleted); how many.
+int PodarFotos();
+
 // The pictures a database file (a copy, or the database itself) refers to that are missing
 // from the folder given.
 QStringList FotosQueFaltan(const QString &ruta, const QString &carpeta);

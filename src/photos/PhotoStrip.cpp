@@ -75,6 +75,18 @@ PhotoStore::Opciones PhotoStrip::OpcionesActuales() {
     return o;
 }
 
+void PhotoStrip::GuardarPredeterminados(const QString &autor, const QString &licencia) {
+    if (OpcionesPrueba()) {
+        OpcionesPrueba()->autor = autor;
+        OpcionesPrueba()->licencia = licencia;
+        return;
+    }
+    QSettings ajustes(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tritodex"),
+                      QStringLiteral("Tritodex"));
+    ajustes.setValue(QStringLiteral("fotos/autor"), autor);
+    ajustes.setValue(QStringLiteral("fotos/licencia"), licencia);
+}
+
 void PhotoStrip::setOpciones(const std::optional<PhotoStore::Opciones> &opciones) {
     OpcionesPrueba() = opciones;
 }
@@ -190,6 +202,7 @@ void PhotoStrip::CdVerFoto_Click() {
     const Foto leida = visor->Leida();
     fotos_[fila].autor = leida.autor;
     fotos_[fila].licencia = leida.licencia;
+    if (visor->Predeterminados()) GuardarPredeterminados(leida.autor, leida.licencia);
     Resumir();
 }
 

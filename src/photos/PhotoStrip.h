@@ -34,7 +34,9 @@ public:
 
     // How new photos are taken in: the settings, with the default observer as author.
     static PhotoStore::Opciones OpcionesActuales();
-    // Test hook: the settings read instead of the user's.
+    // The author and licence of new photos from now on.
+    static void GuardarPredeterminados(const QString &autor, const QString &licencia);
+    // Test hook: the settings read (and written) instead of the user's.
     static void setOpciones(const std::optional<PhotoStore::Opciones> &opciones);
 
 protected:

@@ -53,6 +53,10 @@ Foto PhotoViewer::Leida() const {
     return f;
 }
 
+bool PhotoViewer::Predeterminados() const {
+    return ui->ChPredeterminados->isChecked();
+}
+
 void PhotoViewer::Escalar(double escala) {
     if (imagen_.isNull()) return;
     escala_ = std::clamp(escala, 0.05, 8.0);

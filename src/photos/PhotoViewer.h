@@ -20,6 +20,8 @@ public:
 
     // The photo with the author and licence as the fields show them.
     Foto Leida() const;
+    // Whether the user asked for them as the defaults of new photos.
+    bool Predeterminados() const;
     // The picture's size on screen against its own (1 is every pixel).
     double escala() const { return escala_; }
 

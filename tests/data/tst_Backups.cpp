@@ -327,6 +327,14 @@ void tst_Backups::fotos() {
     QCOMPARE(hechas.faltan, QStringList{hash('c')});
     QCOMPARE(Files::Read(fotos + u'/' + hash('a')), QByteArray(100, 'a'));
     QCOMPARE(Backups::FotosQueFaltan(bd.ruta(), fotos), QStringList{hash('c')});
+
+    // Once the copies that refer to a picture are gone, it leaves the store too.
+    for (const Backups::Copia &c : Backups::Listar())
+        if (c.ruta != *primera) QVERIFY(QFile::remove(c.ruta));
+    QCOMPARE(Backups::PodarFotos(), 1);
+    QCOMPARE(QDir(Backups::CarpetaFotos()).entryList(QDir::Files),
+             (QStringList{hash('a'), hash('b')}));
+    QCOMPARE(Files::Read(fotos + u'/' + hash('d')), QByteArray()); // lost from both
 }
 
 QTEST_MAIN(tst_Backups)

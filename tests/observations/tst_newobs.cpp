@@ -613,7 +613,12 @@ void tst_newobs::servidorPerdido() {
 // Photos added by choice and by dropping, refused ones told, the first one's date and place
 // offered; stored with the observation, each picture once.
 void tst_newobs::fotos() {
-    Sesion s(Reales);
+    Sesion s(Reales, {u"UPDATE DefaultObs SET cd_obs = 'JPG'"_s});
+    // Without settings of the user's own: the default observer took them, CC BY 4.0.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(s.bd.carpeta()));
+    QCOMPARE(PhotoStrip::OpcionesActuales().autor, u"Juan Pérez"_s);
+    QCOMPARE(PhotoStrip::OpcionesActuales().licencia, u"CC BY 4.0"_s);
+    QVERIFY(!PhotoStrip::OpcionesActuales().originales);
     PhotoStrip::setOpciones(PhotoStore::Opciones{false, u"Juan Pérez"_s});
     const QString carpeta = s.bd.carpeta() + u"/camara"_s;
     QVERIFY(QDir().mkpath(carpeta));
@@ -676,6 +681,7 @@ void tst_newobs::fotos() {
     lista->setCurrentRow(1);
     ChoiceService::Prueba().dialogo = [](QDialog *d) {
         Control<QLineEdit>(d, "Txautor")->setText(u"Ana Gil"_s);
+        Control<QCheckBox>(d, "ChPredeterminados")->setChecked(true);
         return int(QDialog::Accepted);
     };
     QTest::mouseClick(s.c<QPushButton>("CdVerFoto"), Qt::LeftButton);
@@ -684,6 +690,8 @@ void tst_newobs::fotos() {
     };
     QTest::mouseClick(s.c<QPushButton>("CdFotos"), Qt::LeftButton);
     QCOMPARE(lista->count(), 3);
+    // The author given in the viewer is now that of new photos.
+    QCOMPARE(PhotoStrip::OpcionesActuales().autor, u"Ana Gil"_s);
     lista->setCurrentRow(2);
     QTest::mouseClick(s.c<QPushButton>("CdQuitarFoto"), Qt::LeftButton);
     QCOMPARE(lista->count(), 2);

@@ -1,6 +1,7 @@
 // Photographs taken in (reduced, upright, with their Exif) and kept once by their content,
 // beside the database file or on the server.
 
+#include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 
 #include "observations/ObservationStore.h"
@@ -125,6 +126,18 @@ void tst_PhotoStore::guardarUnaVezYQuitar() {
                  qPrintable(observaciones.error()));
         QCOMPARE(bd.Contar(u"observacion"_s) + bd.Contar(u"foto"_s), 0);
         QVERIFY(QFile::remove(carpeta));
+        observaciones.Limpiar();
+        // A full disk under the folder is said as such, and leaves nothing either.
+        {
+            FullDisk disco(carpeta);
+            QVERIFY2(disco.ok() && disco.Llenar(), qPrintable(disco.error()));
+            QVERIFY(!observaciones.Guardar(o, std::nullopt, std::nullopt, &lista));
+            QVERIFY2(observaciones.error().startsWith(u"El disco está lleno"_s),
+                     qPrintable(observaciones.error()));
+            QCOMPARE(bd.Contar(u"observacion"_s) + bd.Contar(u"foto"_s), 0);
+            disco.Vaciar();
+            QCOMPARE(QDir(carpeta).entryList(QDir::Files), QStringList());
+        }
         observaciones.Limpiar();
     }
     // A row refused after the pictures were written: neither the rows nor the new files stay.
