@@ -44,22 +44,21 @@ void TestHooks::Instalar(Respuestas r) {
         return ruta;
     };
     // The photos added to an observation: one taken in Madrid with its date and position,
-    // one without Exif, and a file that is no photo.
-    prueba.archivosAbrir = [](const QString &) {
-        const QList<std::pair<QString, QByteArray>> archivos = {
-            {QStringLiteral("sol.jpg"),
-             FotosPrueba::Foto({QStringLiteral("2024:05:03 10:15:00"), QStringLiteral("+02:00"),
-                                40.4168, -3.7038, 5.0})},
-            {QStringLiteral("sin.jpg"), FotosPrueba::Codificar(FotosPrueba::Dibujo(30, 20))},
-            {QStringLiteral("nota.txt"), "sapo"}};
-        QStringList rutas;
-        for (const auto &[nombre, bytes] : archivos) {
-            QFile f(QDir::home().filePath(nombre));
-            if (f.open(QIODevice::WriteOnly)) f.write(bytes);
-            rutas << f.fileName();
-        }
-        return rutas;
-    };
+    // one without Exif, and a file that is no photo. Written once, before any action, so
+    // that choosing them changes nothing on the disk.
+    const QList<std::pair<QString, QByteArray>> fotos = {
+        {QStringLiteral("sol.jpg"),
+         FotosPrueba::Foto({QStringLiteral("2024:05:03 10:15:00"), QStringLiteral("+02:00"),
+                            40.4168, -3.7038, 5.0})},
+        {QStringLiteral("sin.jpg"), FotosPrueba::Codificar(FotosPrueba::Dibujo(30, 20))},
+        {QStringLiteral("nota.txt"), "sapo"}};
+    QStringList rutas;
+    for (const auto &[nombre, bytes] : fotos) {
+        QFile f(QDir::home().filePath(nombre));
+        if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+        rutas << f.fileName();
+    }
+    prueba.archivosAbrir = [rutas](const QString &) { return rutas; };
 }
 
 QString TestHooks::Mensajes(qsizetype desde) {
