@@ -4,6 +4,7 @@
 #include "ExportStore.h"
 #include "data/ArchivoComprobado.h"
 #include "data/CreacionBaseDatos.h"
+#include "data/Instalacion.h"
 #include "data/ModConex.h"
 #include "geo/Geodesy.h"
 #include "geo/UtmSquares.h"
@@ -513,6 +514,17 @@ QByteArray Eml(const Metadatos &m) {
     }
     w.writeEndElement(); // coverage
     Persona(QStringLiteral("contact"));
+    // The software that made the records is part of how they were made.
+    w.writeStartElement(QStringLiteral("methods"));
+    w.writeStartElement(QStringLiteral("methodStep"));
+    w.writeStartElement(QStringLiteral("description"));
+    w.writeTextElement(
+        QStringLiteral("para"),
+        QStringLiteral("Observaciones de campo anotadas y exportadas con Tritodex %1.")
+            .arg(Version::Programa()));
+    w.writeEndElement();
+    w.writeEndElement();
+    w.writeEndElement();
     w.writeEndElement(); // dataset
 
     w.writeStartElement(QStringLiteral("additionalMetadata"));

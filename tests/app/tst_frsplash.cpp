@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
@@ -51,6 +52,13 @@ void tst_frsplash::fuentes() {
     // Every line fits below the picture, none cut off.
     QVERIFY(fuentes->geometry().bottom() < acerca->height());
     QVERIFY(fuentes->height() >= fuentes->heightForWidth(fuentes->width()));
+    // The version the build gives, and the folder of the data on show, in full.
+    auto *version = acerca->findChild<QLabel *>(u"Lbversion"_s);
+    QVERIFY(version && version->isVisible());
+    QCOMPARE(version->text(), u"Versión " TRITODEX_VERSION ". Sus datos están en la carpeta "_s +
+                                  QDir::toNativeSeparators(bd.carpeta()) + u'.');
+    QVERIFY(version->geometry().bottom() < fuentes->geometry().top());
+    QVERIFY(version->height() >= version->heightForWidth(version->width()));
 
     const QString ayuda = QString::fromUtf8(Files::Read(TRITODEX_SOURCE_DIR "/docs/Tritodex.html"));
     QVERIFY(ayuda.contains(u"Licencia y fuentes</h1>"_s));

@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "app/principal.h"
 #include "data/Backups.h"
+#include "data/Instalacion.h"
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
 #include "gui/ChoiceService.h"
@@ -113,7 +114,7 @@ void tst_principal::arranque() {
     // One message per cause, in plain words (each cause: tst_fallosBaseDatos); the start-up
     // window goes whatever happens.
     QTemporaryDir vacia;
-    ModConex::setRutaAplicacion(vacia.path());
+    ModConex::setCarpetaDatos(vacia.path());
     principal p;
     p.Form_Load();
     QCOMPARE(MessageService::Mostrados().size(), 1);
@@ -123,6 +124,18 @@ void tst_principal::arranque() {
              qPrintable(MessageService::Ultimo().texto));
     QVERIFY(!QFile::exists(vacia.filePath(u"Tritodex.mdb"_s)));
     QVERIFY(!Screen::BuscarFormulario(u"frspini"_s));
+    // An installed program names the user's data folder instead.
+    const Instalacion::Carpetas portatil = Instalacion::Actuales();
+    Instalacion::setActuales({Instalacion::Modo::Usuario, portatil.compartida, vacia.path()});
+    MessageService::Limpiar();
+    principal instalado;
+    instalado.Form_Load();
+    Instalacion::setActuales(portatil);
+    QCOMPARE(MessageService::Mostrados().size(), 1);
+    QCOMPARE(MessageService::Ultimo().texto,
+             u"Problema de Conexión con la base de datos\n\nNo se encuentra el archivo "
+             "Tritodex.mdb en la carpeta de datos ("_s +
+                 QDir::toNativeSeparators(vacia.path()) + u")."_s);
 
     // With a good database no message; with one that may only be read, the program starts
     // and says so once.
@@ -216,7 +229,9 @@ void tst_principal::ventanas() {
     suelta->setAttribute(Qt::WA_DeleteOnClose);
     suelta->show();
 
-    // Missing help document: the user is told, nothing is opened.
+    // Missing help document: the user is told, nothing is opened. It is looked for among
+    // the program's shared files.
+    Instalacion::setActuales({Instalacion::Modo::Portatil, bd.carpeta(), bd.carpeta()});
     Accion(p, "help")->trigger();
     QCOMPARE(abiertas.size(), 0);
     QVERIFY(MessageService::Ultimo().texto.contains(u"Tritodex.pdf"_s));

@@ -43,7 +43,7 @@ private:
 
 void tst_SchemaUpgrade::init() {
     dir_ = std::make_unique<QTemporaryDir>();
-    ModConex::setRutaAplicacion(dir_->path());
+    ModConex::setCarpetaDatos(dir_->path());
     ModConex::setSoloLectura(false);
     ruta_ = dir_->filePath(u"Tritodex.mdb"_s);
 }

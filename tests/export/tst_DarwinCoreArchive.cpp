@@ -551,6 +551,9 @@ void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
     QCOMPARE(meta.value(u"@identifier"_s), u"urn:uuid:"_s + conjunto);
     QVERIFY(meta.value(u"citation"_s)
                 .contains(u"Observaciones de anfibios y reptiles de Juan Pérez"_s));
+    // The program's version, as the build names it, among the methods.
+    QVERIFY(meta.values(u"para"_s).contains(
+        u"Observaciones de campo anotadas y exportadas con Tritodex " TRITODEX_VERSION "."_s));
     QCOMPARE(Invalido(a), QString());
 
     // Another day, another licence, a new observation, an observer without an address: the

@@ -76,7 +76,7 @@ TestDatabase::TestDatabase(Datos datos, Motor motor) {
     ModConex::Desconectar();
     ModConex::setServidor(std::nullopt);
     ModConex::setSoloLectura(false);
-    ModConex::setRutaAplicacion(dir_.path());
+    ModConex::setCarpetaDatos(dir_.path());
     // The user's settings of each test are its own, never the real user's.
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
     ModBaseDatos::setEscalaEsperas(0.0);
