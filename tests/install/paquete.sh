@@ -7,7 +7,7 @@ build=$1
 version=$2
 skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
-for tool in cpack dpkg-deb dpkg-shlibdeps appstreamcli desktop-file-validate sqlite3; do
+for tool in cpack dpkg-deb dpkg-shlibdeps appstreamcli desktop-file-validate sqlite3 man; do
     command -v "$tool" > /dev/null || skip "$tool is not installed (make deps installs it)"
 done
 tmp=$(mktemp -d)
