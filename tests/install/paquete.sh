@@ -79,12 +79,14 @@ for linea in "Base de datos: $datos/Tritodex.mdb" "Copias de seguridad: $datos/c
 done
 antes=$(find "$raiz" -printf '%p %s %T@\n' | sort)
 
-# Starts the program and waits until it holds the database open, then ends it.
+# Starts the program and waits until it holds the database open (and, on the first start,
+# has made the day's backup copy), then ends it.
 arrancar() {
     (cd "$tmp/trabajo" && exec "${entorno[@]}" "$bin" > "$tmp/salida.log" 2>&1) &
     pid=$!
     for _ in $(seq 600); do
-        if ls -l "/proc/$pid/fd" 2> /dev/null | grep -q "$datos/Tritodex.mdb"; then
+        if ls -l "/proc/$pid/fd" 2> /dev/null | grep -q "$datos/Tritodex.mdb" &&
+            [ -n "$(ls -A "$datos/copias" 2> /dev/null)" ]; then
             sleep 1
             kill "$pid"
             wait "$pid" 2> /dev/null || true
