@@ -33,11 +33,33 @@ PlacePanel::PlacePanel(QWidget *parent) : QWidget(parent), ui(std::make_unique<U
 void PlacePanel::Iniciar(const Opciones &o) {
     o_ = o;
     ui->Frame1->setObjectName(o.marcoCoordenadas);
+    if (o.comoObservacion) {
+        // Renamed in this order: the boundaries' frame takes the name the square frame gives
+        // up.
+        const QList<std::pair<QWidget *, const char *>> nombres = {
+            {ui->Frame2, "Frame3"}, {ui->frutm, "Frame2"}, {ui->Txutmx, "Txlong"},
+            {ui->Txutmy, "Txlat"},  {ui->txutm1k, "tx1k"},
+        };
+        for (const auto &[control, nombre] : nombres)
+            control->setObjectName(QLatin1String(nombre));
+    }
+    if (o.soloMostrar) {
+        delete ui->Txincert;
+        delete ui->Lbincert;
+        ui->Txincert = nullptr;
+        ui->Lbincert = nullptr;
+        // The locality's place is shown, not entered.
+        for (QComboBox *lista : {ui->Cbprov, ui->Cbmuni, ui->cb10k, ui->Cbhuso})
+            lista->setEnabled(false);
+        for (QLineEdit *campo : {ui->Txutmx, ui->Txutmy, ui->txutm1k})
+            campo->setReadOnly(true);
+        ui->CdGps->setEnabled(false);
+    }
     if (!o.derivarCuadrados) ui->missatge->hide();
     utm_ = std::make_unique<UtmSquareControls>(
         UtmSquareControls::Controles{window(), ui->Cbhuso, ui->Txutmx, ui->Txutmy, ui->cb10k,
                                      ui->txutm1k, ui->Cbprov, ui->Cbmuni, ui->missatge},
-        UtmSquareControls::Opciones{false, o.derivarCuadrados});
+        UtmSquareControls::Opciones{o.vaciarCoordenadas, o.derivarCuadrados});
     gps_ = new GpsControls(
         {window(), ui->Cbhuso, ui->Txutmx, ui->Txutmy, ui->CdGps, ui->Txgeo, ui->CdMapa,
          [this](const MunicipalityLocator::Lugar &lugar) {
@@ -50,7 +72,7 @@ void PlacePanel::Iniciar(const Opciones &o) {
     for (QComboBox *lista : {ui->Cbmuni, ui->Cbhuso})
         ModBaseDatos::HacerCompletable(lista);
     for (QLineEdit *campo : {ui->Txutmx, ui->Txutmy, ui->Txincert})
-        ModBaseDatos::FiltrarDigitos(campo);
+        if (campo) ModBaseDatos::FiltrarDigitos(campo);
     // No length limit on the coordinates: one that does not fit is refused by the save with
     // a message, never cut as it is typed or pasted.
 
@@ -68,40 +90,6 @@ void PlacePanel::Iniciar(const Opciones &o) {
     }
 }
 
-PlacePanel::Partes PlacePanel::ComoObservacion(bool creaLocalidades) {
-    // Renamed in this order: the province frame takes the name the square frame gives up.
-    const QList<std::pair<QWidget *, const char *>> nombres = {
-        {ui->Frame2, "Frame3"}, {ui->frutm, "Frame2"}, {ui->Txutmx, "Txlong"},
-        {ui->Txutmy, "Txlat"},  {ui->txutm1k, "tx1k"},
-    };
-    for (const auto &[control, nombre] : nombres)
-        control->setObjectName(QLatin1String(nombre));
-    if (!creaLocalidades) {
-        delete ui->Txincert;
-        delete ui->Lbincert;
-        ui->Txincert = nullptr;
-        ui->Lbincert = nullptr;
-        ui->missatge->hide();
-    }
-    Partes p;
-    p.Cbprov = ui->Cbprov;
-    p.Cbmuni = ui->Cbmuni;
-    p.cb10k = ui->cb10k;
-    p.Cbhuso = ui->Cbhuso;
-    p.Txlong = ui->Txutmx;
-    p.Txlat = ui->Txutmy;
-    p.tx1k = ui->txutm1k;
-    p.Txgeo = ui->Txgeo;
-    p.Txincert = ui->Txincert;
-    p.CdGps = ui->CdGps;
-    p.CdMapa = ui->CdMapa;
-    p.missatge = ui->missatge;
-    p.Frame1 = ui->Frame1;
-    p.Frame2 = ui->frutm;
-    p.Frame3 = ui->Frame2;
-    return p;
-}
-
 PlacePanel::~PlacePanel() = default;
 
 bool PlacePanel::Cargar() {
@@ -117,6 +105,7 @@ bool PlacePanel::Cargar() {
 }
 
 void PlacePanel::Mostrar(const Localidad &l) {
+    if (o_.comoObservacion) return MostrarEligiendo(l);
     mostrando_ = true;
     ui->Txutmx->setText(l.utmx.isNull() ? QString() : l.utmx.toString());
     ui->Txutmy->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
@@ -143,6 +132,62 @@ void PlacePanel::Mostrar(const Localidad &l) {
     mostrando_ = false;
 }
 
+void PlacePanel::MostrarEligiendo(const Localidad &l) {
+    utm_->CargarProvinciasUTM10(QString());
+    mostrando_ = true;
+    ModBaseDatos::PonerTexto(ui->Cbhuso, l.utmhuso.isEmpty() ? ui->Cbhuso->itemText(0) : l.utmhuso);
+    ui->Txutmy->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
+    ui->Txutmx->setText(l.utmx.isNull() ? QString() : l.utmx.toString());
+    ui->txutm1k->setText(l.utm1k);
+    if (ui->Txincert)
+        ui->Txincert->setText(l.incertidumbre.isNull() ? QString() : l.incertidumbre.toString());
+    // A place only shown finds its square among all of them, loaded with the form.
+    if (!o_.soloMostrar || ui->cb10k->findText(l.utm10k) < 0) utm_->CargarTodosUTM10();
+    ModBaseDatos::PonerTexto(ui->cb10k, l.utm10k);
+    // The choices must run even when the list already showed the same item.
+    const int provincia = ui->Cbprov->currentIndex();
+    ModBaseDatos::PonerTexto(ui->Cbprov, l.provincia);
+    if (ui->Cbprov->currentIndex() == provincia) Cbprov_Click();
+    const int municipio = ui->Cbmuni->currentIndex();
+    ModBaseDatos::PonerTexto(ui->Cbmuni, l.municipio);
+    if (ui->Cbmuni->currentIndex() == municipio && municipio >= 0) Cbmuni_Click();
+    // A place only shown is the locality's own, whatever the lists offer.
+    if (o_.soloMostrar) {
+        idProv_ = l.prov;
+        idMuni_ = l.muni;
+    }
+    mostrando_ = false;
+}
+
+void PlacePanel::Limpiar(bool listas) {
+    Vaciar(ui->Cbhuso);
+    ui->Txutmx->clear();
+    ui->Txutmy->clear();
+    if (ui->Txincert) ui->Txincert->clear();
+    Vaciar(ui->cb10k);
+    ui->txutm1k->clear();
+    if (listas) utm_->CargarProvinciasUTM10(QString());
+    Vaciar(ui->Cbprov);
+    if (listas)
+        Cbprov_Click();
+    else
+        Vaciar(ui->Cbmuni);
+    idProv_ = idMuni_ = 0;
+}
+
+void PlacePanel::ListarProvincias() {
+    utm_->CargarProvinciasUTM10(QString());
+}
+
+void PlacePanel::Habilitar(bool si) {
+    for (QWidget *marco : {ui->Frame1, ui->frutm, ui->Frame2})
+        marco->setEnabled(si);
+}
+
+QString PlacePanel::Provincia() const {
+    return ui->Cbprov->currentText();
+}
+
 std::optional<Localidad> PlacePanel::Leer(const QString &titulo) const {
     // Pasted text can reach the digit fields; it must not reach the database.
     const auto Coordenada = [&](const Place::Coordinate &c, const QString &nombre, int cifras) {
@@ -158,26 +203,42 @@ std::optional<Localidad> PlacePanel::Leer(const QString &titulo) const {
         return false;
     };
     const Place::Coordinate x = Place::ReadEasting(ui->Txutmx->text());
-    if (!Coordenada(x, QStringLiteral("longitud (E)"), 7)) return std::nullopt;
     const Place::Coordinate y = Place::ReadNorthing(ui->Txutmy->text());
-    if (!Coordenada(y, QStringLiteral("latitud (N)"), 8)) return std::nullopt;
-    QString motivo;
-    const auto incertidumbre = Place::ReadUncertainty(
-        ui->Txincert->text(), !x.value.isNull() && !y.value.isNull(), &motivo);
-    if (!incertidumbre) {
-        MessageService::Mostrar(window(), motivo, titulo, QMessageBox::Warning);
-        ui->Txincert->setFocus();
+    if (o_.comoObservacion) {
+        const auto aviso = [&](const QString &texto) {
+            MessageService::Mostrar(window(), texto, titulo, QMessageBox::Warning);
+            return std::nullopt;
+        };
+        if (x.fault == Place::Fault::NotWhole || y.fault == Place::Fault::NotWhole)
+            return aviso(QStringLiteral("Las coordenadas deben ser números enteros"));
+        if (x.fault != Place::Fault::None || y.fault != Place::Fault::None)
+            return aviso(QStringLiteral("Las coordenadas UTM tienen como máximo 7 cifras la "
+                                        "longitud (E) y 8 la latitud (N)."));
+    } else if (!Coordenada(x, QStringLiteral("longitud (E)"), 7) ||
+               !Coordenada(y, QStringLiteral("latitud (N)"), 8)) {
         return std::nullopt;
     }
     Localidad l;
+    if (ui->Txincert) {
+        QString motivo;
+        const auto incertidumbre = Place::ReadUncertainty(
+            ui->Txincert->text(), !x.value.isNull() && !y.value.isNull(), &motivo);
+        if (!incertidumbre) {
+            MessageService::Mostrar(window(), motivo, titulo, QMessageBox::Warning);
+            ui->Txincert->setFocus();
+            return std::nullopt;
+        }
+        l.incertidumbre = *incertidumbre;
+    }
     l.prov = idProv_;
     l.muni = idMuni_;
     l.utmx = x.value;
     l.utmy = y.value;
-    l.incertidumbre = *incertidumbre;
-    l.utmhuso = Texto(ui->Cbhuso->currentText());
-    l.utm1k = Texto(ui->txutm1k->text());
-    l.utm10k = Texto(ui->cb10k->currentText());
+    // The observation forms store the texts as they are.
+    const auto texto = [this](const QString &t) { return o_.comoObservacion ? t : Texto(t); };
+    l.utmhuso = texto(ui->Cbhuso->currentText());
+    l.utm1k = texto(ui->txutm1k->text());
+    l.utm10k = texto(ui->cb10k->currentText());
     return l;
 }
 
@@ -193,18 +254,24 @@ void PlacePanel::Cbprov_Click() {
         ui->Cbmuni->setEnabled(false);
         return;
     }
-    ui->Cbmuni->setEnabled(true);
-    QString cuadrado;
-    if (o_.derivarCuadrados && !mostrando_) {
-        if (!ui->cb10k->currentText().trimmed().isEmpty()) {
-            cuadrado = ui->cb10k->currentText();
-        } else if (!derivando_) {
-            // Province first: the place is given by municipality and square instead.
-            ui->Frame1->setEnabled(false);
-            Vaciar(ui->Cbhuso);
-        }
+    ui->Cbmuni->setEnabled(!o_.soloMostrar);
+    const bool sinCuadrado = ui->cb10k->currentText().trimmed().isEmpty();
+    if (o_.vaciarCoordenadas && sinCuadrado) {
+        // Province first: the place is given by municipality and square instead, and
+        // nothing typed before stays to be stored with it.
+        ui->Frame1->setEnabled(false);
+        Vaciar(ui->Cbhuso);
+        VaciarCoordenadas();
+    } else if (o_.derivarCuadrados && !o_.vaciarCoordenadas && !mostrando_ && sinCuadrado &&
+               !derivando_) {
+        ui->Frame1->setEnabled(false);
+        Vaciar(ui->Cbhuso);
     }
+    // With a square chosen, only the province's municipalities that hold it.
+    const bool porCuadrado = o_.comoObservacion || (o_.derivarCuadrados && !mostrando_);
+    const QString cuadrado = porCuadrado && !sinCuadrado ? ui->cb10k->currentText() : QString();
     ReferenceData ref;
+    // The province's own identifier, even when none of its municipalities has the square.
     if (const auto id = ref.IdProvincia(provincia)) idProv_ = *id;
     const QStringList municipios =
         utm_->SoloCandidatos(provincia, ref.MunicipiosDeProvincia(provincia, cuadrado));
@@ -213,7 +280,8 @@ void PlacePanel::Cbprov_Click() {
     ModBaseDatos::Rellenar(ui->Cbmuni, municipios + QStringList{QString()});
     // A municipality no longer shown is no longer chosen.
     idMuni_ = 0;
-    if (o_.derivarCuadrados && !anterior.isEmpty() && municipios.contains(anterior))
+    if ((o_.derivarCuadrados || o_.comoObservacion) && !anterior.isEmpty() &&
+        municipios.contains(anterior))
         ModBaseDatos::PonerTexto(ui->Cbmuni, anterior);
 }
 
@@ -227,15 +295,33 @@ void PlacePanel::Cbmuni_Click() {
     const auto id = ref.IdMunicipio(municipio, ui->Cbprov->currentText());
     if (ModBaseDatos::InformarError(window(), ref)) return;
     idMuni_ = id.value_or(0);
-    if (o_.derivarCuadrados && !mostrando_ && ui->cb10k->currentText().trimmed().isEmpty())
-        utm_->CargarUTM10();
+    if (ui->cb10k->currentText().trimmed().isEmpty()) {
+        if (o_.vaciarCoordenadas && ui->txutm1k->text().trimmed().isEmpty()) {
+            municipioPrimero_ = true;
+            utm_->CargarUTM10();
+        } else if (o_.derivarCuadrados && !o_.vaciarCoordenadas && !mostrando_) {
+            utm_->CargarUTM10();
+        }
+    }
 }
 
 void PlacePanel::cb10k_Click() {
     if (utm_->utm10Encontrado() || mostrando_) return;
+    if (o_.vaciarCoordenadas) {
+        // The squares a municipality chosen first offers are chosen among, keeping the rest.
+        if (municipioPrimero_) return;
+        VaciarCoordenadas();
+    }
     Vaciar(ui->Cbhuso);
     utm_->CargarProvinciasUTM10(ui->cb10k->currentText());
-    OlvidarProvinciaOculta();
+    if (!o_.vaciarCoordenadas) OlvidarProvinciaOculta();
+}
+
+void PlacePanel::VaciarCoordenadas() {
+    ui->Txutmy->clear();
+    ui->Txutmx->clear();
+    if (ui->Txincert) ui->Txincert->clear();
+    ui->txutm1k->clear();
 }
 
 void PlacePanel::CalcularCuadradosUTM() {
@@ -244,7 +330,7 @@ void PlacePanel::CalcularCuadradosUTM() {
     derivando_ = true;
     utm_->CalcularCuadradosUTM();
     derivando_ = false;
-    OlvidarProvinciaOculta();
+    if (!o_.vaciarCoordenadas) OlvidarProvinciaOculta();
 }
 
 void PlacePanel::OlvidarProvinciaOculta() {

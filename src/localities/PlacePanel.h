@@ -10,26 +10,36 @@ namespace Ui {
 class PlacePanel;
 }
 class GpsControls;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
 class UtmSquareControls;
 
 // Where a locality lies: province, municipality, zone, coordinates, uncertainty and squares,
 // with their handlers and the moving of values between them and a Localidad. Its controls are
-// its own children, named as the host form's code and tests know them.
+// its own children, named as the host form's code and tests know them. The four forms that
+// show a place differ only in the options.
 class PlacePanel : public QWidget {
     Q_OBJECT
 public:
     struct Opciones {
         // The squares come from the zone and coordinates, a square chosen by hand narrows
         // the provinces and their municipalities, and a province chosen first switches the
-        // coordinates off (frinsLoc). Otherwise every value is taken as the user leaves it,
-        // and there is no message line (frmodifloc).
+        // coordinates off (frinsLoc, newobs). Otherwise every value is taken as the user
+        // leaves it, and there is no message line (frmodifloc).
         bool derivarCuadrados = true;
         // The name of the coordinates' frame on the host form.
         QString marcoCoordenadas = QStringLiteral("Frame1");
+        // The observation forms' own names (Txlong, Txlat, tx1k; the square frame Frame2,
+        // the boundaries' Frame3), one message for both coordinates, and a stored locality
+        // shown as though chosen in the lists: the choice handlers run, the municipalities
+        // narrowed to its square (newobs, frmodif).
+        bool comoObservacion = false;
+        // A square chosen by hand, or a province chosen while no square is, empties the
+        // coordinates, the 1-km square and the uncertainty; the derived square is looked for
+        // among every square; a municipality chosen first keeps the squares it offers until
+        // the next save (newobs).
+        bool vaciarCoordenadas = false;
+        // The place of a chosen locality is only shown: lists off, fields read-only, no GPS,
+        // no uncertainty and no message line (frmodif).
+        bool soloMostrar = false;
     };
 
     explicit PlacePanel(QWidget *parent = nullptr);
@@ -38,26 +48,24 @@ public:
     // Sets the panel up for its host; once, before Cargar.
     void Iniciar(const Opciones &o);
 
-    // The controls of a host that handles the place itself (the observation forms), named as
-    // that host knows them. Only a host that creates localities keeps the uncertainty and
-    // the message line.
-    struct Partes {
-        QComboBox *Cbprov = nullptr, *Cbmuni = nullptr, *cb10k = nullptr, *Cbhuso = nullptr;
-        QLineEdit *Txlong = nullptr, *Txlat = nullptr, *tx1k = nullptr, *Txgeo = nullptr;
-        QLineEdit *Txincert = nullptr;
-        QPushButton *CdGps = nullptr, *CdMapa = nullptr;
-        QLabel *missatge = nullptr;
-        QWidget *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
-    };
-    Partes ComoObservacion(bool creaLocalidades);
     // Fills the zone, square and province lists; false (after one message) on failure.
     bool Cargar();
     // Shows a stored locality's place; its province, municipality and squares are kept as
     // stored even where the lists lack them.
     void Mostrar(const Localidad &l);
+    // Nothing shown, nothing chosen (a locality that is gone); with `listas`, the squares
+    // and provinces offered again as the form opened with them.
+    void Limpiar(bool listas);
+    // Every province offered again.
+    void ListarProvincias();
+    // The place may be entered (a new locality) or is that of a stored one.
+    void Habilitar(bool si);
+    // A save begins: a municipality chosen first no longer holds the squares on offer.
+    void Guardando() { municipioPrimero_ = false; }
 
     int idProv() const { return idProv_; }
     int idMuni() const { return idMuni_; }
+    QString Provincia() const;
     // The 10-km square shown; the blank entry " " when none is chosen.
     QString Cuadrado10k() const;
 
@@ -76,6 +84,8 @@ private:
     void CalcularCuadradosUTM();
     // A province the refilled list no longer shows is no longer chosen.
     void OlvidarProvinciaOculta();
+    void MostrarEligiendo(const Localidad &l);
+    void VaciarCoordenadas();
 
     std::unique_ptr<Ui::PlacePanel> ui;
     Opciones o_;
@@ -84,4 +94,5 @@ private:
     int idProv_ = 0, idMuni_ = 0;
     bool mostrando_ = false;
     bool derivando_ = false;
+    bool municipioPrimero_ = false;
 };
