@@ -2,18 +2,20 @@
 
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
+#include "geo/UtmSquares.h"
+#include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
-#include "localities/GpsControls.h"
-#include "localities/Place.h"
-#include "localities/UtmSquareControls.h"
+#include "localities/frgps.h"
 #include "ui_PlacePanel.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QSqlError>
+#include <QUrl>
 
 namespace {
 
@@ -56,18 +58,14 @@ void PlacePanel::Iniciar(const Opciones &o) {
         ui->CdGps->setEnabled(false);
     }
     if (!o.derivarCuadrados) ui->missatge->hide();
-    utm_ = std::make_unique<UtmSquareControls>(
-        UtmSquareControls::Controles{window(), ui->Cbhuso, ui->Txutmx, ui->Txutmy, ui->cb10k,
-                                     ui->txutm1k, ui->Cbprov, ui->Cbmuni, ui->missatge},
-        UtmSquareControls::Opciones{o.vaciarCoordenadas, o.derivarCuadrados});
-    gps_ = new GpsControls(
-        {window(), ui->Cbhuso, ui->Txutmx, ui->Txutmy, ui->CdGps, ui->Txgeo, ui->CdMapa,
-         [this](const MunicipalityLocator::Lugar &lugar) {
-             // A square refused by the derivation leaves no place to fill.
-             if (!o_.derivarCuadrados || !ui->cb10k->currentText().trimmed().isEmpty())
-                 utm_->PonerLugar(lugar);
-         },
-         ui->Txincert});
+    ui->Cbhuso->addItems(Place::Zones());
+    ui->Cbhuso->setCurrentIndex(-1);
+    connect(ui->CdGps, &QPushButton::clicked, this, &PlacePanel::CdGps_Click);
+    connect(ui->CdMapa, &QPushButton::clicked, this, &PlacePanel::CdMapa_Click);
+    connect(ui->Cbhuso, &QComboBox::currentTextChanged, this, &PlacePanel::ActualizarGeo);
+    for (QLineEdit *campo : {ui->Txutmx, ui->Txutmy})
+        connect(campo, &QLineEdit::textChanged, this, &PlacePanel::ActualizarGeo);
+    ActualizarGeo();
 
     for (QComboBox *lista : {ui->Cbmuni, ui->Cbhuso})
         ModBaseDatos::HacerCompletable(lista);
@@ -78,10 +76,16 @@ void PlacePanel::Iniciar(const Opciones &o) {
 
     ModBaseDatos::AlElegir(ui->Cbprov, [this] { Cbprov_Click(); });
     ModBaseDatos::AlElegir(ui->Cbmuni, [this] { Cbmuni_Click(); });
+    // A text that is no item is emptied and refused aloud; an emptied municipality list no
+    // longer names the municipality chosen before.
     ModBaseDatos::AlPerderFoco(ui->Cbmuni, [this] {
-        if (utm_->Cbmuni_LostFocus()) idMuni_ = 0;
+        if (ui->Cbmuni->currentText().isEmpty() ||
+            ModBaseDatos::ComprobarLista(window(), ui->Cbmuni, QStringLiteral("municipio")))
+            idMuni_ = 0;
     });
-    ModBaseDatos::AlPerderFoco(ui->Cbhuso, [this] { utm_->Cbhuso_LostFocus(); });
+    ModBaseDatos::AlPerderFoco(ui->Cbhuso, [this] {
+        ModBaseDatos::ComprobarLista(window(), ui->Cbhuso, QStringLiteral("huso"));
+    });
     if (o_.derivarCuadrados) {
         ModBaseDatos::AlElegir(ui->Cbhuso, [this] { CalcularCuadradosUTM(); });
         ModBaseDatos::AlPerderFoco(ui->Txutmx, [this] { CalcularCuadradosUTM(); });
@@ -99,8 +103,8 @@ bool PlacePanel::Cargar() {
                                      DescribirError(ModConex::DatabaseConnection().lastError()));
         return false;
     }
-    utm_->CargarTodosUTM10();
-    utm_->CargarProvinciasUTM10(QString());
+    CargarTodosUTM10();
+    CargarProvinciasUTM10(QString());
     return true;
 }
 
@@ -133,7 +137,7 @@ void PlacePanel::Mostrar(const Localidad &l) {
 }
 
 void PlacePanel::MostrarEligiendo(const Localidad &l) {
-    utm_->CargarProvinciasUTM10(QString());
+    CargarProvinciasUTM10(QString());
     mostrando_ = true;
     ModBaseDatos::PonerTexto(ui->Cbhuso, l.utmhuso.isEmpty() ? ui->Cbhuso->itemText(0) : l.utmhuso);
     ui->Txutmy->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
@@ -142,7 +146,7 @@ void PlacePanel::MostrarEligiendo(const Localidad &l) {
     if (ui->Txincert)
         ui->Txincert->setText(l.incertidumbre.isNull() ? QString() : l.incertidumbre.toString());
     // A place only shown finds its square among all of them, loaded with the form.
-    if (!o_.soloMostrar || ui->cb10k->findText(l.utm10k) < 0) utm_->CargarTodosUTM10();
+    if (!o_.soloMostrar || ui->cb10k->findText(l.utm10k) < 0) CargarTodosUTM10();
     ModBaseDatos::PonerTexto(ui->cb10k, l.utm10k);
     // The choices must run even when the list already showed the same item.
     const int provincia = ui->Cbprov->currentIndex();
@@ -166,7 +170,7 @@ void PlacePanel::Limpiar(bool listas) {
     if (ui->Txincert) ui->Txincert->clear();
     Vaciar(ui->cb10k);
     ui->txutm1k->clear();
-    if (listas) utm_->CargarProvinciasUTM10(QString());
+    if (listas) CargarProvinciasUTM10(QString());
     Vaciar(ui->Cbprov);
     if (listas)
         Cbprov_Click();
@@ -176,7 +180,7 @@ void PlacePanel::Limpiar(bool listas) {
 }
 
 void PlacePanel::ListarProvincias() {
-    utm_->CargarProvinciasUTM10(QString());
+    CargarProvinciasUTM10(QString());
 }
 
 void PlacePanel::Habilitar(bool si) {
@@ -243,7 +247,20 @@ std::optional<Localidad> PlacePanel::Leer(const QString &titulo) const {
 }
 
 bool PlacePanel::MunicipioConfirmado() const {
-    return gps_->ConfirmarMunicipio(idMuni_);
+    const auto p =
+        lugar_.Position(ui->Cbhuso->currentText(), ui->Txutmx->text(), ui->Txutmy->text());
+    if (!p) return true;
+    QString error;
+    const auto otro = lugar_.LiesElsewhere(idMuni_, *p, &error);
+    if (!error.isEmpty()) MessageService::MostrarFallo(window(), error);
+    if (!otro) return true;
+    return MessageService::Mostrar(window(),
+                                   QStringLiteral("Las coordenadas caen en el término de %1 (%2), "
+                                                  "no en %3. ¿Guardar igualmente?")
+                                       .arg(otro->municipality, otro->province, otro->chosen),
+                                   QStringLiteral("Tritodex"), QMessageBox::Question,
+                                   QMessageBox::Yes | QMessageBox::No,
+                                   QMessageBox::No) == QMessageBox::Yes;
 }
 
 void PlacePanel::Cbprov_Click() {
@@ -274,7 +291,7 @@ void PlacePanel::Cbprov_Click() {
     // The province's own identifier, even when none of its municipalities has the square.
     if (const auto id = ref.IdProvincia(provincia)) idProv_ = *id;
     const QStringList municipios =
-        utm_->SoloCandidatos(provincia, ref.MunicipiosDeProvincia(provincia, cuadrado));
+        lugar_.OnlyCandidates(Punto(), provincia, ref.MunicipiosDeProvincia(provincia, cuadrado));
     if (ModBaseDatos::InformarError(window(), ref)) return;
     const QString anterior = ui->Cbmuni->currentText();
     ModBaseDatos::Rellenar(ui->Cbmuni, municipios + QStringList{QString()});
@@ -298,22 +315,22 @@ void PlacePanel::Cbmuni_Click() {
     if (ui->cb10k->currentText().trimmed().isEmpty()) {
         if (o_.vaciarCoordenadas && ui->txutm1k->text().trimmed().isEmpty()) {
             municipioPrimero_ = true;
-            utm_->CargarUTM10();
+            CargarUTM10();
         } else if (o_.derivarCuadrados && !o_.vaciarCoordenadas && !mostrando_) {
-            utm_->CargarUTM10();
+            CargarUTM10();
         }
     }
 }
 
 void PlacePanel::cb10k_Click() {
-    if (utm_->utm10Encontrado() || mostrando_) return;
+    if (utm10Encontrado_ || mostrando_) return;
     if (o_.vaciarCoordenadas) {
         // The squares a municipality chosen first offers are chosen among, keeping the rest.
         if (municipioPrimero_) return;
         VaciarCoordenadas();
     }
     Vaciar(ui->Cbhuso);
-    utm_->CargarProvinciasUTM10(ui->cb10k->currentText());
+    CargarProvinciasUTM10(ui->cb10k->currentText());
     if (!o_.vaciarCoordenadas) OlvidarProvinciaOculta();
 }
 
@@ -328,9 +345,41 @@ void PlacePanel::CalcularCuadradosUTM() {
     if (mostrando_) return;
     // A square refused by the derivation must not switch the coordinates off.
     derivando_ = true;
-    utm_->CalcularCuadradosUTM();
+    DerivarCuadrados();
     derivando_ = false;
     if (!o_.vaciarCoordenadas) OlvidarProvinciaOculta();
+}
+
+void PlacePanel::DerivarCuadrados() {
+    const Utm::Posicion p =
+        Utm::LeerPosicion(ui->Cbhuso->currentText(), ui->Txutmx->text(), ui->Txutmy->text());
+    if (p.resultado != Utm::Resultado::Calculado) {
+        if (p.resultado != Utm::Resultado::Nada) ui->missatge->setText(p.mensaje);
+        return;
+    }
+    // The fields show the numbers the squares come from, which are also what is stored.
+    for (const auto &[campo, valor] :
+         {std::pair{ui->Txutmx, p.este}, std::pair{ui->Txutmy, p.norte}})
+        if (campo->text() != QString::number(valor)) campo->setText(QString::number(valor));
+    const Utm::Cuadrados r =
+        Utm::CalcularCuadrados(ModConex::DatabaseConnection(), p.huso, p.este, p.norte);
+    if (o_.vaciarCoordenadas) CargarTodosUTM10();
+    if (r.resultado != Utm::Resultado::Calculado) {
+        ui->missatge->setText(r.mensaje);
+        return;
+    }
+    const int i = ui->cb10k->findText(r.utm10k, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i >= 0) {
+        utm10Encontrado_ = true;
+        ui->cb10k->setCurrentIndex(i);
+        ui->txutm1k->setText(r.utm1k);
+    } else {
+        ui->cb10k->setCurrentIndex(ui->cb10k->findText(QStringLiteral(" ")));
+        ui->missatge->setText(QStringLiteral("Estas coordenadas generan un UTM10 no correcto"));
+    }
+    if (!r.utm10k.isEmpty()) CargarProvinciasUTM10(r.utm10k);
+    utm10Encontrado_ = false;
+    if (i >= 0) ui->missatge->clear();
 }
 
 void PlacePanel::OlvidarProvinciaOculta() {
@@ -339,4 +388,124 @@ void PlacePanel::OlvidarProvinciaOculta() {
 
 QString PlacePanel::Cuadrado10k() const {
     return ui->cb10k->currentText();
+}
+
+void PlacePanel::CargarProvinciasUTM10(const QString &utm10) {
+    ReferenceData ref;
+    const QStringList provincias =
+        utm10.trimmed().isEmpty() ? ref.Provincias() : ref.ProvinciasDeCuadrado(utm10);
+    const QString anterior = ui->Cbprov->currentText();
+    ModBaseDatos::Rellenar(ui->Cbprov, provincias);
+    ModBaseDatos::InformarError(window(), ref);
+    // Where the squares are derived, the province shown stays chosen when the list still
+    // has it.
+    if (!o_.derivarCuadrados || anterior.isEmpty()) return;
+    const int i = ui->Cbprov->findText(anterior, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i >= 0) ui->Cbprov->setCurrentIndex(i);
+}
+
+void PlacePanel::CargarUTM10() {
+    ReferenceData ref;
+    const QString municipio = ui->Cbmuni->currentText();
+    QStringList cuadrados = municipio.trimmed().isEmpty()
+                                ? ref.Cuadrados10k()
+                                : ref.Cuadrados10kDeMunicipio(municipio, ui->Cbprov->currentText());
+    ModBaseDatos::Rellenar(ui->cb10k, cuadrados << QStringLiteral(" "));
+    ModBaseDatos::InformarError(window(), ref);
+}
+
+void PlacePanel::CargarTodosUTM10() {
+    ReferenceData ref;
+    ModBaseDatos::Rellenar(ui->cb10k, ref.Cuadrados10k() << QStringLiteral(" "));
+    ModBaseDatos::InformarError(window(), ref);
+}
+
+QString PlacePanel::Punto() const {
+    return Place::PointKey(ui->Cbhuso->currentText(), ui->Txutmx->text(), ui->Txutmy->text());
+}
+
+void PlacePanel::PonerLugar(const MunicipalityLocator::Lugar &lugar) {
+    lugar_.ClearCandidates();
+    QString error;
+    const QList<QPair<QString, QString>> municipios = Place::Municipalities(lugar, &error);
+    if (!error.isEmpty()) MessageService::MostrarFallo(window(), error);
+    if (municipios.isEmpty()) return;
+    // Chosen as a user would, so that the choice handlers run.
+    const auto elegir = [](QComboBox *lista, const QString &texto) {
+        const int i = lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (i >= 0) ModBaseDatos::ElegirComoUsuario(lista, i);
+        return i >= 0;
+    };
+    if (lugar.resultado == MunicipalityLocator::Resultado::Uno) {
+        if (elegir(ui->Cbprov, municipios[0].first)) elegir(ui->Cbmuni, municipios[0].second);
+        return;
+    }
+    QStringList provincias;
+    for (const auto &[provincia, municipio] : municipios)
+        if (!provincias.contains(provincia) &&
+            ui->Cbprov->findText(provincia, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0)
+            provincias << provincia;
+    if (provincias.isEmpty()) return;
+    lugar_.SetCandidates(municipios, Punto());
+    const QString actual = ui->Cbprov->currentText();
+    if (provincias.size() > 1) {
+        QStringList quedan;
+        for (int i = 0; i < ui->Cbprov->count(); ++i)
+            if (provincias.contains(ui->Cbprov->itemText(i))) quedan << ui->Cbprov->itemText(i);
+        ModBaseDatos::Rellenar(ui->Cbprov, quedan);
+    }
+    // The province of the municipality holding the point, unless one of the others was
+    // chosen already; the municipality is left to the user.
+    elegir(ui->Cbprov, provincias.contains(actual) ? actual : provincias.first());
+}
+
+void PlacePanel::ActualizarGeo() {
+    const auto p =
+        lugar_.Position(ui->Cbhuso->currentText(), ui->Txutmx->text(), ui->Txutmy->text());
+    ui->Txgeo->setText(
+        p ? QStringLiteral("%1, %2 (ETRS89)")
+                .arg(QString::number(p->lat, 'f', 6), QString::number(p->lon, 'f', 6))
+          : QString());
+    ui->CdMapa->setEnabled(p.has_value());
+}
+
+void PlacePanel::CdGps_Click() {
+    QPointer<PlacePanel> vivo(this);
+    frgps::AlAceptarIncertidumbre alIncertidumbre;
+    if (ui->Txincert)
+        alIncertidumbre = [this, vivo](const QVariant &metros) {
+            // A new point: an uncertainty of the old one would not hold for it.
+            if (vivo) ui->Txincert->setText(metros.isNull() ? QString() : metros.toString());
+        };
+    frgps::Abrir(
+        window(),
+        [this, vivo](int huso, qint64 este, qint64 norte, const MunicipalityLocator::Lugar &lugar) {
+            if (!vivo) return;
+            const int i = ui->Cbhuso->findText(QString::number(huso));
+            if (i < 0) return;
+            // As a user would: the coordinates typed, then the zone chosen, which derives the
+            // squares where the form derives them; then the place.
+            ui->Txutmx->setText(QString::number(este));
+            ui->Txutmy->setText(QString::number(norte));
+            ModBaseDatos::ElegirComoUsuario(ui->Cbhuso, i);
+            // A square refused by the derivation leaves no place to fill.
+            if (vivo && (!o_.derivarCuadrados || !ui->cb10k->currentText().trimmed().isEmpty()))
+                PonerLugar(lugar);
+        },
+        std::move(alIncertidumbre));
+}
+
+void PlacePanel::CdMapa_Click() {
+    const auto p =
+        lugar_.Position(ui->Cbhuso->currentText(), ui->Txutmx->text(), ui->Txutmy->text());
+    if (!p) return;
+    const QString lat = QString::number(p->lat, 'f', 5), lon = QString::number(p->lon, 'f', 5);
+    const QUrl direccion(
+        QStringLiteral("https://www.openstreetmap.org/?mlat=%1&mlon=%2#map=16/%1/%2")
+            .arg(lat, lon));
+    if (!ChoiceService::Abrir(direccion))
+        MessageService::Mostrar(window(),
+                                QStringLiteral("No se ha podido abrir el navegador con ") +
+                                    direccion.toString(),
+                                QStringLiteral("Ver en el mapa"), QMessageBox::Warning);
 }

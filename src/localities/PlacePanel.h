@@ -1,6 +1,7 @@
 #pragma once
 
 #include "localities/LocalityStore.h"
+#include "localities/Place.h"
 
 #include <QWidget>
 #include <memory>
@@ -9,11 +10,12 @@
 namespace Ui {
 class PlacePanel;
 }
-class GpsControls;
-class UtmSquareControls;
 
 // Where a locality lies: province, municipality, zone, coordinates, uncertainty and squares,
-// with their handlers and the moving of values between them and a Localidad. Its controls are
+// with their handlers and the moving of values between them and a Localidad; "GPS..." opens
+// frgps and puts its result into the fields as a user would type them, the latitude and
+// longitude of what the fields hold are shown below them, and "Ver en el mapa" opens that
+// point. Its controls are
 // its own children, named as the host form's code and tests know them. The four forms that
 // show a place differ only in the options.
 class PlacePanel : public QWidget {
@@ -81,17 +83,37 @@ private:
     void Cbprov_Click();
     void Cbmuni_Click();
     void cb10k_Click();
+    void CdGps_Click();
+    void CdMapa_Click();
     void CalcularCuadradosUTM();
+    // The squares of the zone and coordinates chosen in the lists, or why there are none on
+    // the message line.
+    void DerivarCuadrados();
     // A province the refilled list no longer shows is no longer chosen.
     void OlvidarProvinciaOculta();
     void MostrarEligiendo(const Localidad &l);
     void VaciarCoordenadas();
+    // The provinces of a square, or all of them.
+    void CargarProvinciasUTM10(const QString &utm10);
+    // The squares of the chosen municipality (of the chosen province), or all of them; then
+    // the blank " ".
+    void CargarUTM10();
+    // Every square, then the blank " ".
+    void CargarTodosUTM10();
+    // The place found for the point the fields now hold: its one municipality chosen with
+    // its province, or, near a boundary, the lists narrowed to the municipalities it may
+    // lie in (the choice is the user's).
+    void PonerLugar(const MunicipalityLocator::Lugar &lugar);
+    // The latitude and longitude of the fields, and the map offered for them.
+    void ActualizarGeo();
+    QString Punto() const;
 
     std::unique_ptr<Ui::PlacePanel> ui;
     Opciones o_;
-    std::unique_ptr<UtmSquareControls> utm_;
-    GpsControls *gps_ = nullptr;
+    Place lugar_;
     int idProv_ = 0, idMuni_ = 0;
+    // Set while the derivation selects its square, so the square's handler stands aside.
+    bool utm10Encontrado_ = false;
     bool mostrando_ = false;
     bool derivando_ = false;
     bool municipioPrimero_ = false;
