@@ -243,7 +243,37 @@ std::optional<Localidad> PlacePanel::Leer(const QString &titulo) const {
     l.utmhuso = texto(ui->Cbhuso->currentText());
     l.utm1k = texto(ui->txutm1k->text());
     l.utm10k = texto(ui->cb10k->currentText());
-    return l;
+    // A point's squares are those of its numbers; only without one is the square the one
+    // chosen.
+    const Utm::Cuadrados r = Utm::CuadradosDe(
+        ModConex::DatabaseConnection(),
+        Utm::LeerPosicion(ui->Cbhuso->currentText(), ui->Txutmx->text(), ui->Txutmy->text()));
+    if (r.resultado == Utm::Resultado::ErrorBaseDatos) {
+        MessageService::MostrarFallo(window(), r.mensaje, titulo);
+        return std::nullopt;
+    }
+    if (r.resultado != Utm::Resultado::Calculado) return l;
+    if (l.utm10k == r.utm10k && l.utm1k == r.utm1k) return l;
+    const int i = ui->cb10k->findText(r.utm10k, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i < 0) {
+        MessageService::Mostrar(window(),
+                                QStringLiteral("Estas coordenadas generan un UTM10 no correcto"),
+                                titulo, QMessageBox::Warning);
+        return std::nullopt;
+    }
+    // Shown before it is stored: the user reads the squares and saves again.
+    {
+        const QSignalBlocker bloqueo(ui->cb10k);
+        ui->cb10k->setCurrentIndex(i);
+    }
+    ui->txutm1k->setText(r.utm1k);
+    MessageService::Mostrar(window(),
+                            QStringLiteral("Los cuadrados UTM no eran los de las coordenadas: el "
+                                           "formulario muestra ahora los de ellas (%1 y %2). "
+                                           "Revíselos y guarde de nuevo.")
+                                .arg(r.utm10k, r.utm1k),
+                            titulo, QMessageBox::Warning);
+    return std::nullopt;
 }
 
 bool PlacePanel::MunicipioConfirmado() const {
