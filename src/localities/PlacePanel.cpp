@@ -45,7 +45,24 @@ void PlacePanel::Iniciar(const Opciones &o) {
         for (const auto &[control, nombre] : nombres)
             control->setObjectName(QLatin1String(nombre));
     }
-    if (o.soloMostrar) {
+    if (o.vistaPrevia) {
+        // Named apart from the controls of the form it previews for.
+        for (QWidget *w : std::initializer_list<QWidget *>{
+                 ui->Frame1, ui->Frame2, ui->frutm, ui->Lbprov, ui->Lbmuni, ui->Lbhuso, ui->Lbutmx,
+                 ui->Lbutmy, ui->Label2, ui->Label3, ui->Label_geo, ui->Txgeo, ui->CdGps,
+                 ui->CdMapa, ui->missatge})
+            w->setObjectName(QStringLiteral("vista_") + w->objectName());
+        const QList<std::pair<QWidget *, const char *>> nombres = {
+            {ui->Cbhuso, "Lbzona"},      {ui->Txutmx, "Lbeste"}, {ui->Txutmy, "Lbnorte"},
+            {ui->cb10k, "Lb10k"},        {ui->txutm1k, "Lb1k"},  {ui->Cbprov, "Lbprovincia"},
+            {ui->Cbmuni, "Lbmunicipio"},
+        };
+        for (const auto &[control, nombre] : nombres)
+            control->setObjectName(QLatin1String(nombre));
+        for (QWidget *w : std::initializer_list<QWidget *>{ui->Label_geo, ui->Txgeo, ui->CdMapa})
+            w->hide();
+    }
+    if (o.soloMostrar || o.vistaPrevia) {
         delete ui->Txincert;
         delete ui->Lbincert;
         ui->Txincert = nullptr;
@@ -57,7 +74,8 @@ void PlacePanel::Iniciar(const Opciones &o) {
             campo->setReadOnly(true);
         ui->CdGps->setEnabled(false);
     }
-    if (!o.derivarCuadrados) ui->missatge->hide();
+    if (o.vistaPrevia) ui->CdGps->hide();
+    if (!o.derivarCuadrados && !o.vistaPrevia) ui->missatge->hide();
     ui->Cbhuso->addItems(Place::Zones());
     ui->Cbhuso->setCurrentIndex(-1);
     connect(ui->CdGps, &QPushButton::clicked, this, &PlacePanel::CdGps_Click);
@@ -177,6 +195,24 @@ void PlacePanel::Limpiar(bool listas) {
     else
         Vaciar(ui->Cbmuni);
     idProv_ = idMuni_ = 0;
+    if (o_.vistaPrevia) ui->missatge->clear();
+}
+
+bool PlacePanel::MostrarPunto(int huso, qint64 este, qint64 norte,
+                              const MunicipalityLocator::Lugar &lugar) {
+    Limpiar(false);
+    CargarProvinciasUTM10(QString());
+    // A zone no list offers (a point abroad) is shown all the same.
+    const QString zona = QString::number(huso);
+    if (ModBaseDatos::EsItem(ui->Cbhuso, zona))
+        ModBaseDatos::PonerTexto(ui->Cbhuso, zona);
+    else
+        ui->Cbhuso->setEditText(zona);
+    ui->Txutmx->setText(QString::number(este));
+    ui->Txutmy->setText(QString::number(norte));
+    const bool derivados = DerivarCuadrados();
+    PonerLugar(lugar);
+    return derivados;
 }
 
 void PlacePanel::ListarProvincias() {
@@ -301,7 +337,7 @@ void PlacePanel::Cbprov_Click() {
         ui->Cbmuni->setEnabled(false);
         return;
     }
-    ui->Cbmuni->setEnabled(!o_.soloMostrar);
+    ui->Cbmuni->setEnabled(!o_.soloMostrar && !o_.vistaPrevia);
     const bool sinCuadrado = ui->cb10k->currentText().trimmed().isEmpty();
     if (o_.vaciarCoordenadas && sinCuadrado) {
         // Province first: the place is given by municipality and square instead, and
@@ -380,12 +416,12 @@ void PlacePanel::CalcularCuadradosUTM() {
     if (!o_.vaciarCoordenadas) OlvidarProvinciaOculta();
 }
 
-void PlacePanel::DerivarCuadrados() {
+bool PlacePanel::DerivarCuadrados() {
     const Utm::Posicion p =
         Utm::LeerPosicion(ui->Cbhuso->currentText(), ui->Txutmx->text(), ui->Txutmy->text());
     if (p.resultado != Utm::Resultado::Calculado) {
         if (p.resultado != Utm::Resultado::Nada) ui->missatge->setText(p.mensaje);
-        return;
+        return false;
     }
     // The fields show the numbers the squares come from, which are also what is stored.
     for (const auto &[campo, valor] :
@@ -396,7 +432,7 @@ void PlacePanel::DerivarCuadrados() {
     if (o_.vaciarCoordenadas) CargarTodosUTM10();
     if (r.resultado != Utm::Resultado::Calculado) {
         ui->missatge->setText(r.mensaje);
-        return;
+        return false;
     }
     const int i = ui->cb10k->findText(r.utm10k, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (i >= 0) {
@@ -410,6 +446,7 @@ void PlacePanel::DerivarCuadrados() {
     if (!r.utm10k.isEmpty()) CargarProvinciasUTM10(r.utm10k);
     utm10Encontrado_ = false;
     if (i >= 0) ui->missatge->clear();
+    return true;
 }
 
 void PlacePanel::OlvidarProvinciaOculta() {

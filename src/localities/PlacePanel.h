@@ -42,6 +42,9 @@ public:
         // The place of a chosen locality is only shown: lists off, fields read-only, no GPS,
         // no uncertainty and no message line (frmodif).
         bool soloMostrar = false;
+        // Only shows a point found elsewhere (frgps's preview): its zone, coordinates,
+        // squares, province and municipality, under the names that form gives them.
+        bool vistaPrevia = false;
     };
 
     explicit PlacePanel(QWidget *parent = nullptr);
@@ -58,6 +61,10 @@ public:
     // Nothing shown, nothing chosen (a locality that is gone); with `listas`, the squares
     // and provinces offered again as the form opened with them.
     void Limpiar(bool listas);
+    // A point found elsewhere, as the preview shows it: its zone and whole coordinates, the
+    // squares derived from them (or why there are none, on the message line), and the
+    // municipality it was found in. True when the squares were derived.
+    bool MostrarPunto(int huso, qint64 este, qint64 norte, const MunicipalityLocator::Lugar &lugar);
     // Every province offered again.
     void ListarProvincias();
     // The place may be entered (a new locality) or is that of a stored one.
@@ -87,8 +94,8 @@ private:
     void CdMapa_Click();
     void CalcularCuadradosUTM();
     // The squares of the zone and coordinates chosen in the lists, or why there are none on
-    // the message line.
-    void DerivarCuadrados();
+    // the message line; true when they were derived.
+    bool DerivarCuadrados();
     // A province the refilled list no longer shows is no longer chosen.
     void OlvidarProvinciaOculta();
     void MostrarEligiendo(const Localidad &l);
