@@ -59,8 +59,12 @@ void PlacePanel::Iniciar(const Opciones &o) {
         };
         for (const auto &[control, nombre] : nombres)
             control->setObjectName(QLatin1String(nombre));
-        for (QWidget *w : std::initializer_list<QWidget *>{ui->Label_geo, ui->Txgeo, ui->CdMapa})
+        for (QWidget *w :
+             std::initializer_list<QWidget *>{ui->Label_geo, ui->Txgeo, ui->CdMapa, ui->CdGps})
             w->hide();
+        // Nothing is typed into a preview.
+        for (QComboBox *lista : {ui->Cbhuso, ui->Cbmuni})
+            lista->setEditable(false);
     }
     if (o.soloMostrar || o.vistaPrevia) {
         delete ui->Txincert;
@@ -74,7 +78,6 @@ void PlacePanel::Iniciar(const Opciones &o) {
             campo->setReadOnly(true);
         ui->CdGps->setEnabled(false);
     }
-    if (o.vistaPrevia) ui->CdGps->hide();
     if (!o.derivarCuadrados && !o.vistaPrevia) ui->missatge->hide();
     ui->Cbhuso->addItems(Place::Zones());
     ui->Cbhuso->setCurrentIndex(-1);
@@ -85,8 +88,9 @@ void PlacePanel::Iniciar(const Opciones &o) {
         connect(campo, &QLineEdit::textChanged, this, &PlacePanel::ActualizarGeo);
     ActualizarGeo();
 
-    for (QComboBox *lista : {ui->Cbmuni, ui->Cbhuso})
-        ModBaseDatos::HacerCompletable(lista);
+    if (!o.vistaPrevia)
+        for (QComboBox *lista : {ui->Cbmuni, ui->Cbhuso})
+            ModBaseDatos::HacerCompletable(lista);
     for (QLineEdit *campo : {ui->Txutmx, ui->Txutmy, ui->Txincert})
         if (campo) ModBaseDatos::FiltrarDigitos(campo);
     // No length limit on the coordinates: one that does not fit is refused by the save with
@@ -131,7 +135,8 @@ void PlacePanel::Mostrar(const Localidad &l) {
     mostrando_ = true;
     ui->Txutmx->setText(l.utmx.isNull() ? QString() : l.utmx.toString());
     ui->Txutmy->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
-    ui->Txincert->setText(l.incertidumbre.isNull() ? QString() : l.incertidumbre.toString());
+    if (ui->Txincert)
+        ui->Txincert->setText(l.incertidumbre.isNull() ? QString() : l.incertidumbre.toString());
     ModBaseDatos::PonerTexto(ui->Cbhuso,
                              l.utmhuso.trimmed().isEmpty() ? QStringLiteral(" ") : l.utmhuso);
     ui->txutm1k->setText(l.utm1k);
@@ -204,10 +209,8 @@ bool PlacePanel::MostrarPunto(int huso, qint64 este, qint64 norte,
     CargarProvinciasUTM10(QString());
     // A zone no list offers (a point abroad) is shown all the same.
     const QString zona = QString::number(huso);
-    if (ModBaseDatos::EsItem(ui->Cbhuso, zona))
-        ModBaseDatos::PonerTexto(ui->Cbhuso, zona);
-    else
-        ui->Cbhuso->setEditText(zona);
+    if (!ModBaseDatos::EsItem(ui->Cbhuso, zona)) ui->Cbhuso->addItem(zona);
+    ModBaseDatos::PonerTexto(ui->Cbhuso, zona);
     ui->Txutmx->setText(QString::number(este));
     ui->Txutmy->setText(QString::number(norte));
     const bool derivados = DerivarCuadrados();
