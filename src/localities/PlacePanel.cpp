@@ -34,6 +34,8 @@ PlacePanel::PlacePanel(QWidget *parent) : QWidget(parent), ui(std::make_unique<U
 
 void PlacePanel::Iniciar(const Opciones &o) {
     o_ = o;
+    // The host form, also once a window area holds it.
+    formulario_ = window();
     ui->Frame1->setObjectName(o.marcoCoordenadas);
     if (o.comoObservacion) {
         // Renamed in this order: the boundaries' frame takes the name the square frame gives
@@ -102,11 +104,11 @@ void PlacePanel::Iniciar(const Opciones &o) {
     // longer names the municipality chosen before.
     ModBaseDatos::AlPerderFoco(ui->Cbmuni, [this] {
         if (ui->Cbmuni->currentText().isEmpty() ||
-            ModBaseDatos::ComprobarLista(window(), ui->Cbmuni, QStringLiteral("municipio")))
+            ModBaseDatos::ComprobarLista(formulario_, ui->Cbmuni, QStringLiteral("municipio")))
             idMuni_ = 0;
     });
     ModBaseDatos::AlPerderFoco(ui->Cbhuso, [this] {
-        ModBaseDatos::ComprobarLista(window(), ui->Cbhuso, QStringLiteral("huso"));
+        ModBaseDatos::ComprobarLista(formulario_, ui->Cbhuso, QStringLiteral("huso"));
     });
     if (o_.derivarCuadrados) {
         ModBaseDatos::AlElegir(ui->Cbhuso, [this] { CalcularCuadradosUTM(); });
@@ -121,7 +123,7 @@ PlacePanel::~PlacePanel() = default;
 bool PlacePanel::Cargar() {
     // Without a database one message says so, instead of one for every list.
     if (!ModConex::DatabaseConnection().isOpen()) {
-        MessageService::MostrarFallo(window(),
+        MessageService::MostrarFallo(formulario_,
                                      DescribirError(ModConex::DatabaseConnection().lastError()));
         return false;
     }
@@ -236,7 +238,7 @@ std::optional<Localidad> PlacePanel::Leer(const QString &titulo) const {
     const auto Coordenada = [&](const Place::Coordinate &c, const QString &nombre, int cifras) {
         if (c.fault == Place::Fault::None) return true;
         MessageService::Mostrar(
-            window(),
+            formulario_,
             c.fault == Place::Fault::NotWhole
                 ? QStringLiteral("El campo %1 debe ser un número entero.").arg(nombre)
                 : QStringLiteral("El campo %1 tiene como máximo %2 cifras.")
@@ -249,7 +251,7 @@ std::optional<Localidad> PlacePanel::Leer(const QString &titulo) const {
     const Place::Coordinate y = Place::ReadNorthing(ui->Txutmy->text());
     if (o_.comoObservacion) {
         const auto aviso = [&](const QString &texto) {
-            MessageService::Mostrar(window(), texto, titulo, QMessageBox::Warning);
+            MessageService::Mostrar(formulario_, texto, titulo, QMessageBox::Warning);
             return std::nullopt;
         };
         if (x.fault == Place::Fault::NotWhole || y.fault == Place::Fault::NotWhole)
@@ -267,7 +269,7 @@ std::optional<Localidad> PlacePanel::Leer(const QString &titulo) const {
         const auto incertidumbre = Place::ReadUncertainty(
             ui->Txincert->text(), !x.value.isNull() && !y.value.isNull(), &motivo);
         if (!incertidumbre) {
-            MessageService::Mostrar(window(), motivo, titulo, QMessageBox::Warning);
+            MessageService::Mostrar(formulario_, motivo, titulo, QMessageBox::Warning);
             ui->Txincert->setFocus();
             return std::nullopt;
         }
@@ -288,14 +290,14 @@ std::optional<Localidad> PlacePanel::Leer(const QString &titulo) const {
         ModConex::DatabaseConnection(),
         Utm::LeerPosicion(ui->Cbhuso->currentText(), ui->Txutmx->text(), ui->Txutmy->text()));
     if (r.resultado == Utm::Resultado::ErrorBaseDatos) {
-        MessageService::MostrarFallo(window(), r.mensaje, titulo);
+        MessageService::MostrarFallo(formulario_, r.mensaje, titulo);
         return std::nullopt;
     }
     if (r.resultado != Utm::Resultado::Calculado) return l;
     if (l.utm10k == r.utm10k && l.utm1k == r.utm1k) return l;
     const int i = ui->cb10k->findText(r.utm10k, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (i < 0) {
-        MessageService::Mostrar(window(),
+        MessageService::Mostrar(formulario_,
                                 QStringLiteral("Estas coordenadas generan un UTM10 no correcto"),
                                 titulo, QMessageBox::Warning);
         return std::nullopt;
@@ -306,7 +308,7 @@ std::optional<Localidad> PlacePanel::Leer(const QString &titulo) const {
         ui->cb10k->setCurrentIndex(i);
     }
     ui->txutm1k->setText(r.utm1k);
-    MessageService::Mostrar(window(),
+    MessageService::Mostrar(formulario_,
                             QStringLiteral("Los cuadrados UTM no eran los de las coordenadas: el "
                                            "formulario muestra ahora los de ellas (%1 y %2). "
                                            "Revíselos y guarde de nuevo.")
@@ -321,9 +323,9 @@ bool PlacePanel::MunicipioConfirmado() const {
     if (!p) return true;
     QString error;
     const auto otro = lugar_.LiesElsewhere(idMuni_, *p, &error);
-    if (!error.isEmpty()) MessageService::MostrarFallo(window(), error);
+    if (!error.isEmpty()) MessageService::MostrarFallo(formulario_, error);
     if (!otro) return true;
-    return MessageService::Mostrar(window(),
+    return MessageService::Mostrar(formulario_,
                                    QStringLiteral("Las coordenadas caen en el término de %1 (%2), "
                                                   "no en %3. ¿Guardar igualmente?")
                                        .arg(otro->municipality, otro->province, otro->chosen),
@@ -361,7 +363,7 @@ void PlacePanel::Cbprov_Click() {
     if (const auto id = ref.IdProvincia(provincia)) idProv_ = *id;
     const QStringList municipios =
         lugar_.OnlyCandidates(Punto(), provincia, ref.MunicipiosDeProvincia(provincia, cuadrado));
-    if (ModBaseDatos::InformarError(window(), ref)) return;
+    if (ModBaseDatos::InformarError(formulario_, ref)) return;
     const QString anterior = ui->Cbmuni->currentText();
     ModBaseDatos::Rellenar(ui->Cbmuni, municipios + QStringList{QString()});
     // A municipality no longer shown is no longer chosen.
@@ -379,7 +381,7 @@ void PlacePanel::Cbmuni_Click() {
     }
     ReferenceData ref;
     const auto id = ref.IdMunicipio(municipio, ui->Cbprov->currentText());
-    if (ModBaseDatos::InformarError(window(), ref)) return;
+    if (ModBaseDatos::InformarError(formulario_, ref)) return;
     idMuni_ = id.value_or(0);
     if (ui->cb10k->currentText().trimmed().isEmpty()) {
         if (o_.vaciarCoordenadas && ui->txutm1k->text().trimmed().isEmpty()) {
@@ -466,7 +468,7 @@ void PlacePanel::CargarProvinciasUTM10(const QString &utm10) {
         utm10.trimmed().isEmpty() ? ref.Provincias() : ref.ProvinciasDeCuadrado(utm10);
     const QString anterior = ui->Cbprov->currentText();
     ModBaseDatos::Rellenar(ui->Cbprov, provincias);
-    ModBaseDatos::InformarError(window(), ref);
+    ModBaseDatos::InformarError(formulario_, ref);
     // Where the squares are derived, the province shown stays chosen when the list still
     // has it.
     if (!o_.derivarCuadrados || anterior.isEmpty()) return;
@@ -481,13 +483,13 @@ void PlacePanel::CargarUTM10() {
                                 ? ref.Cuadrados10k()
                                 : ref.Cuadrados10kDeMunicipio(municipio, ui->Cbprov->currentText());
     ModBaseDatos::Rellenar(ui->cb10k, cuadrados << QStringLiteral(" "));
-    ModBaseDatos::InformarError(window(), ref);
+    ModBaseDatos::InformarError(formulario_, ref);
 }
 
 void PlacePanel::CargarTodosUTM10() {
     ReferenceData ref;
     ModBaseDatos::Rellenar(ui->cb10k, ref.Cuadrados10k() << QStringLiteral(" "));
-    ModBaseDatos::InformarError(window(), ref);
+    ModBaseDatos::InformarError(formulario_, ref);
 }
 
 QString PlacePanel::Punto() const {
@@ -498,7 +500,7 @@ void PlacePanel::PonerLugar(const MunicipalityLocator::Lugar &lugar) {
     lugar_.ClearCandidates();
     QString error;
     const QList<QPair<QString, QString>> municipios = Place::Municipalities(lugar, &error);
-    if (!error.isEmpty()) MessageService::MostrarFallo(window(), error);
+    if (!error.isEmpty()) MessageService::MostrarFallo(formulario_, error);
     if (municipios.isEmpty()) return;
     // Chosen as a user would, so that the choice handlers run.
     const auto elegir = [](QComboBox *lista, const QString &texto) {
@@ -548,7 +550,7 @@ void PlacePanel::CdGps_Click() {
             if (vivo) ui->Txincert->setText(metros.isNull() ? QString() : metros.toString());
         };
     frgps::Abrir(
-        window(),
+        formulario_,
         [this, vivo](int huso, qint64 este, qint64 norte, const MunicipalityLocator::Lugar &lugar) {
             if (!vivo) return;
             const int i = ui->Cbhuso->findText(QString::number(huso));
@@ -574,7 +576,7 @@ void PlacePanel::CdMapa_Click() {
         QStringLiteral("https://www.openstreetmap.org/?mlat=%1&mlon=%2#map=16/%1/%2")
             .arg(lat, lon));
     if (!ChoiceService::Abrir(direccion))
-        MessageService::Mostrar(window(),
+        MessageService::Mostrar(formulario_,
                                 QStringLiteral("No se ha podido abrir el navegador con ") +
                                     direccion.toString(),
                                 QStringLiteral("Ver en el mapa"), QMessageBox::Warning);

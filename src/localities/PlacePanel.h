@@ -117,6 +117,7 @@ private:
 
     std::unique_ptr<Ui::PlacePanel> ui;
     Opciones o_;
+    QWidget *formulario_ = nullptr; // asks and tells the user, and opens frgps over itself
     Place lugar_;
     int idProv_ = 0, idMuni_ = 0;
     // Set while the derivation selects its square, so the square's handler stands aside.
