@@ -15,9 +15,8 @@ class PlacePanel;
 // with their handlers and the moving of values between them and a Localidad; "GPS..." opens
 // frgps and puts its result into the fields as a user would type them, the latitude and
 // longitude of what the fields hold are shown below them, and "Ver en el mapa" opens that
-// point. Its controls are
-// its own children, named as the host form's code and tests know them. The four forms that
-// show a place differ only in the options.
+// point. Its controls are its own children, named as the host form's code and tests know
+// them. The forms that show a place differ only in the options.
 class PlacePanel : public QWidget {
     Q_OBJECT
 public:
@@ -58,8 +57,8 @@ public:
     // Shows a stored locality's place; its province, municipality and squares are kept as
     // stored even where the lists lack them.
     void Mostrar(const Localidad &l);
-    // Nothing shown, nothing chosen (a locality that is gone); with `listas`, the squares
-    // and provinces offered again as the form opened with them.
+    // Nothing shown, nothing chosen (a locality that is gone); with `listas`, every province
+    // offered again.
     void Limpiar(bool listas);
     // A point found elsewhere, as the preview shows it: its zone and whole coordinates, the
     // squares derived from them (or why there are none, on the message line), and the
@@ -79,8 +78,9 @@ public:
     QString Cuadrado10k() const;
 
     // The place as the controls show it (the name is the host's); nothing (after a message
-    // titled `titulo`) when a coordinate is not a whole number, or the uncertainty not a
-    // number of metres of a point given by its coordinates.
+    // titled `titulo`) when a coordinate is not a whole number, the uncertainty not a number
+    // of metres of a point given by its coordinates, or the squares shown not those of that
+    // point (which are then shown instead, for the user to read before saving again).
     std::optional<Localidad> Leer(const QString &titulo) const;
     // Before storing: false when the point lies in another municipality and the user,
     // asked, keeps the form instead.
