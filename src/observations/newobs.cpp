@@ -15,9 +15,8 @@
 
 newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newobs>()) {
     ui->setupUi(this);
-    obs = new ObservationForm(
-        ObservationForm::ControlesDe(this, ui.get(), ui->lugar->ComoObservacion(true)),
-        ObservationForm::Opciones{});
+    obs = new ObservationForm(ObservationForm::ControlesDe(this, ui.get()),
+                              ObservationForm::Opciones{});
     ui->Image1->setPixmap(TitleImage().scaledToHeight(48, Qt::SmoothTransformation));
 
     connect(ui->Cbnueva, &QPushButton::clicked, this, &newobs::Cbnueva_Click);
@@ -47,13 +46,13 @@ void newobs::Form_Load() {
 
 void newobs::Cbnueva_Click() {
     const MessageService::UserAction accion;
-    obs->setModoGuardar(ObservationForm::ModoGuardar::Nueva);
+    ui->lugar->Guardando();
     GuardarObservacion(ui->Cbnueva);
 }
 
 void newobs::Cbguardar_Click() {
     const MessageService::UserAction accion;
-    obs->setModoGuardar(ObservationForm::ModoGuardar::Duplicar);
+    ui->lugar->Guardando();
     GuardarObservacion(ui->Cbguardar);
 }
 
