@@ -110,23 +110,8 @@ void tst_principal::arranque() {
     calendario.setSelectedDate(QDate(2026, 3, 2));
     QCOMPARE(calendario.locale().standaloneMonthName(3), u"marzo"_s);
 
-    // One message per cause, in plain words (each cause: tst_fallosBaseDatos); the start-up
-    // window goes whatever happens.
-    QTemporaryDir vacia;
-    ModConex::setRutaAplicacion(vacia.path());
-    principal p;
-    p.Form_Load();
-    QCOMPARE(MessageService::Mostrados().size(), 1);
-    QVERIFY2(MessageService::Ultimo().texto.startsWith(
-                 u"Problema de Conexión con la base de datos\n\nNo se encuentra el archivo "
-                 "Tritodex.mdb en la carpeta del programa"_s),
-             qPrintable(MessageService::Ultimo().texto));
-    QVERIFY(!QFile::exists(vacia.filePath(u"Tritodex.mdb"_s)));
-    QVERIFY(!Screen::BuscarFormulario(u"frspini"_s));
-
-    // With a good database no message; with one that may only be read, the program starts
-    // and says so once.
-    MessageService::Limpiar();
+    // With a good database no message (each failing cause: tst_fallosBaseDatos); with one
+    // that may only be read, the program starts and says so once.
     TestDatabase bd;
     principal q;
     q.Form_Load();
