@@ -8,7 +8,6 @@
 
 #include <QAction>
 #include <QCryptographicHash>
-#include <QFile>
 #include <QLabel>
 #include <QPointer>
 #include <QTest>

@@ -9,8 +9,6 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <GeographicLib/UTMUPS.hpp>
 
-#include <QSqlDatabase>
-
 class tst_MapaModelo : public QObject {
     Q_OBJECT
 private slots:

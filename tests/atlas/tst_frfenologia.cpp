@@ -14,19 +14,15 @@
 #include <QAction>
 #include <QBarSet>
 #include <QCategoryAxis>
-#include <QChart>
 #include <QChartView>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QGraphicsTextItem>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
-#include <QLegendMarker>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -34,7 +30,6 @@
 #include <QStackedBarSeries>
 #include <QTableView>
 #include <QTest>
-#include <QValueAxis>
 #include <QXmlStreamReader>
 
 using namespace Qt::StringLiterals;

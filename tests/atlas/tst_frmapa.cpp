@@ -18,9 +18,7 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHelpEvent>
 #include <QImage>
 #include <QLabel>

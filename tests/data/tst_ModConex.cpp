@@ -5,7 +5,6 @@
 #include "data/SqliteTexto.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
