@@ -229,13 +229,8 @@ void tst_principal::ventanas() {
         QCoreApplication::processEvents();
         const QRect area(QPoint(0, 0), Screen::AreaPrincipal()->viewport()->size());
         const auto dentro = [&](QWidget *f, const char *que) {
-            QVERIFY2(
-                f && area.contains(f->parentWidget()->geometry()),
-                qPrintable(u"%1 at %2x%3: %4 in %5"_s.arg(QLatin1String(que))
-                               .arg(tamano.width())
-                               .arg(tamano.height())
-                               .arg(f ? QDebug::toString(f->parentWidget()->geometry()) : QString(),
-                                    QDebug::toString(area))));
+            QVERIFY2(f && area.contains(f->parentWidget()->geometry()),
+                     qPrintable(QDebug::toString(tamano) + u' ' + QLatin1String(que)));
         };
         for (const char *nombre : {"new", "cons", "mapa", "fenologia", "importar", "observ",
                                    "motivo", "loc", "copias", "basedatos", "fitxer"}) {
