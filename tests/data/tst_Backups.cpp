@@ -9,7 +9,6 @@
 #include "data/ModConex.h"
 #include "data/SchemaUpgrade.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QSqlError>
@@ -30,9 +29,6 @@ private slots:
     void versionPosterior();
 
 private:
-    static QByteArray Huella(const QString &ruta) {
-        return QCryptographicHash::hash(Files::Read(ruta), QCryptographicHash::Sha256);
-    }
     static void Observaciones(const TestDatabase &bd, int n) {
         QVERIFY(bd.db().transaction());
         for (int i = 0; i < n; ++i)
@@ -188,12 +184,12 @@ void tst_Backups::archivoDanado() {
     for (qint64 p = paginas / 2; p < paginas / 2 + 4; ++p)
         QVERIFY(f.seek(p * pagina + 8) && f.write(QByteArray(600, '\xff')) == 600);
     f.close();
-    const QByteArray huella = Huella(bd.ruta());
+    const QByteArray huella = Files::Read(bd.ruta());
     const auto danado = ModConex::Conectar();
     QVERIFY(!danado);
     QVERIFY(danado.danado);
     QVERIFY2(danado.motivo.contains(u"dañado"_s), qPrintable(danado.motivo));
-    QCOMPARE(Huella(bd.ruta()), huella);
+    QCOMPARE(Files::Read(bd.ruta()), huella);
     QString motivo;
     QVERIFY(!Backups::Comprobar(bd.ruta(), &motivo));
 
@@ -206,10 +202,10 @@ void tst_Backups::archivoDanado() {
             f.close();
             QVERIFY(!ModConex::Conectar());
         }
-        const QByteArray mala = Huella(bd.ruta());
+        const QByteArray mala = Files::Read(bd.ruta());
         QVERIFY2(Backups::Restaurar(*buena, &error), qPrintable(error));
         QCOMPARE(bd.Contar(u"observacion"_s), 400);
-        QCOMPARE(Huella(Backups::Listar().first().ruta), mala);
+        QCOMPARE(Files::Read(Backups::Listar().first().ruta), mala);
     }
     QCOMPARE(Backups::Listar().size(), 3);
 }
@@ -219,7 +215,7 @@ void tst_Backups::versionPosterior() {
     TestDatabase bd;
     QVERIFY(bd.Ejecutar(u"PRAGMA user_version = %1"_s.arg(SchemaUpgrade::kVersionActual + 1)));
     ModConex::Desconectar();
-    const QByteArray huella = Huella(bd.ruta());
+    const QByteArray huella = Files::Read(bd.ruta());
     const auto reciente = ModConex::Conectar();
     QVERIFY(reciente);
     QVERIFY2(reciente.aviso.contains(u"versión más reciente"_s), qPrintable(reciente.aviso));
@@ -229,7 +225,7 @@ void tst_Backups::versionPosterior() {
     QVERIFY(q.exec(u"SELECT count(*) FROM especie"_s) && q.next() && q.value(0).toInt() > 0);
     q.finish();
     ModConex::Desconectar();
-    QCOMPARE(Huella(bd.ruta()), huella);
+    QCOMPARE(Files::Read(bd.ruta()), huella);
 }
 
 QTEST_MAIN(tst_Backups)

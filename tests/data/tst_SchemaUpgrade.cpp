@@ -6,7 +6,6 @@
 #include "data/SchemaUpgrade.h"
 #include "support/Files.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QSqlError>
@@ -34,7 +33,6 @@ private:
     QVariant Valor(const QString &sql) const;
     static QList<QStringList> Filas(const QString &sql,
                                     QSqlDatabase db = ModConex::DatabaseConnection());
-    QByteArray Huella() const;
 
     std::unique_ptr<QTemporaryDir> dir_;
     QString ruta_;
@@ -120,10 +118,6 @@ QList<QStringList> tst_SchemaUpgrade::Filas(const QString &sql, QSqlDatabase db)
     return filas;
 }
 
-QByteArray tst_SchemaUpgrade::Huella() const {
-    return QCryptographicHash::hash(Files::Read(ruta_), QCryptographicHash::Sha256);
-}
-
 void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {
     CrearAntigua();
     QList<QStringList> antes, estadios;
@@ -178,10 +172,10 @@ void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {
 
     // Opening it again changes nothing.
     ModConex::Desconectar();
-    const QByteArray huella = Huella();
+    const QByteArray huella = Files::Read(ruta_);
     QVERIFY(ModConex::Conectar());
     ModConex::Desconectar();
-    QCOMPARE(Huella(), huella);
+    QCOMPARE(Files::Read(ruta_), huella);
 }
 
 void tst_SchemaUpgrade::sinActualizarDejaElArchivo() {
@@ -192,7 +186,7 @@ void tst_SchemaUpgrade::sinActualizarDejaElArchivo() {
         CrearAntigua(soloLectura
                          ? QStringList()
                          : QStringList{u"CREATE TABLE especie_nombre (cod_especie TEXT)"_s});
-        const QByteArray huella = Huella();
+        const QByteArray huella = Files::Read(ruta_);
         ModConex::setSoloLectura(soloLectura);
         const auto conectado = ModConex::Conectar();
         QVERIFY(!conectado);
@@ -201,7 +195,7 @@ void tst_SchemaUpgrade::sinActualizarDejaElArchivo() {
                                                          "Tritodex.mdb"_s),
                  qPrintable(conectado.motivo));
         ModConex::Desconectar();
-        QCOMPARE(Huella(), huella);
+        QCOMPARE(Files::Read(ruta_), huella);
     }
 }
 
