@@ -608,17 +608,6 @@ void tst_DarwinCoreArchive::fallos() {
     QCOMPARE(Restos(), QStringList());
     bd_->Ejecutar(u"UPDATE DefaultObs SET cd_obs = 'JPG'"_s);
 
-    // A folder of the archive's name: libzip cannot write, nothing is left behind.
-    QVERIFY(QDir().mkpath(carpeta_ + u"/TDX_DwC_20110509.zip"_s));
-    QString aviso = Pulsar(*f_);
-    QVERIFY2(aviso.startsWith(u"Darwin Core (GBIF)|No se ha podido escribir el archivo "
-                              "comprimido %1 (hay una carpeta con ese nombre)."_s.arg(
-                                  carpeta_ + u"/TDX_DwC_20110509.zip"_s)),
-             qPrintable(aviso));
-    QVERIFY(aviso.endsWith(u"No se ha generado el archivo."_s));
-    QCOMPARE(Restos(), QStringList{u"TDX_DwC_20110509.zip"_s});
-    QVERIFY(QDir().rmdir(carpeta_ + u"/TDX_DwC_20110509.zip"_s));
-
     // An earlier archive of the day is replaced whole; a record without a place is named;
     // the folder gone makes no archive.
     QVERIFY(Files::Write(carpeta_ + u"/TDX_DwC_20110509.zip"_s, "no es un zip"));
