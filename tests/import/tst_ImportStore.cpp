@@ -90,11 +90,9 @@ void tst_ImportStore::importar() {
                 "('ANA', 'Ana', 'Pérez'), ('LUIS', 'Luis', 'Gil'), ('ZOE', 'Zoe', 'Ruiz')"_s);
     bd.Ejecutar(u"UPDATE DefaultObs SET cd_obs = 'LUIS'"_s);
     bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmx, utmy, "
-                "utmhuso, utm1k, utm10k) VALUES ('SOL', 'Puerta del Sol', 28, 28079, 440291, "
-                "4474254, '30', 'VK4074', 'VK47'), ('GET', 'Getafe', 28, 28065, 440291, 4474254, "
-                "'30', 'VK4074', 'VK47')"_s);
-    bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmx, utmy, "
-                "utmhuso, utm1k, utm10k, incertidumbre) VALUES ('POZ', 'Pozo', 28, 28079, "
+                "utmhuso, utm1k, utm10k, incertidumbre) VALUES ('SOL', 'Puerta del Sol', 28, "
+                "28079, 440291, 4474254, '30', 'VK4074', 'VK47', NULL), ('GET', 'Getafe', 28, "
+                "28065, 440291, 4474254, '30', 'VK4074', 'VK47', NULL), ('POZ', 'Pozo', 28, 28079, "
                 "440891, 4474254, '30', 'VK4074', 'VK47', 20)"_s);
     bd.Ejecutar(
         u"INSERT INTO observacion (observador1, fecha, especie, localidad) VALUES "
