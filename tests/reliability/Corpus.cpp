@@ -1,6 +1,7 @@
 #include "Corpus.h"
 
 #include "data/ModBaseDatos.h"
+#include "support/User.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -30,12 +31,7 @@ void Ctrl(QWidget *destino, Qt::Key tecla) {
 
 // Where keys go: a list or a spin box takes them itself and hands them to its line edit.
 QWidget *Destino(QWidget *campo) {
-    QWidget *ventana = campo->window();
-    if (!ventana->isVisible()) ventana->show();
-    if (!ventana->isActiveWindow()) {
-        ventana->activateWindow();
-        QApplication::setActiveWindow(ventana);
-    }
+    User::Activar(campo);
     campo->setFocus(Qt::MouseFocusReason);
     // A check of the field left may take the focus back: the keys then go where it is.
     QWidget *foco = QApplication::focusWidget();
