@@ -19,6 +19,8 @@ public:
     bool ok() const { return ok_; }
     const QString &error() const { return error_; }
     int puerto() const { return puerto_; }
+    // One of the server's programs (psql...), by its full path.
+    QString Programa(const QString &nombre) const { return bin_ + u'/' + nombre; }
 
     // The server of this test program, started on first use and stopped at its end.
     static ServidorPrueba &Compartido();
