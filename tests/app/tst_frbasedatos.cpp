@@ -40,8 +40,6 @@ ServidorPrueba &Servidor() {
 
 // The group's database on the test server, with the program's tables.
 void CrearGrupo() {
-    static bool hecho = false;
-    if (hecho) return;
     QVERIFY(Servidor().CrearBase(u"grupo"_s));
     QString error;
     {
@@ -54,7 +52,6 @@ void CrearGrupo() {
         db.close();
     }
     QSqlDatabase::removeDatabase(u"crear"_s);
-    hecho = true;
 }
 
 struct Formulario {

@@ -6,7 +6,6 @@
 #include "support/KeptOnFullDisk.h"
 #include "support/User.h"
 
-#include "app/principal.h"
 #include "atlas/MapaDibujo.h"
 #include "atlas/MapaVista.h"
 #include "atlas/frmapa.h"
@@ -18,14 +17,11 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -43,7 +39,6 @@ class tst_frmapa : public QObject {
 private slots:
     void sesion();
     void exportar();
-    void desdeElMenu();
 
 private:
     template <typename T = QWidget> T *c(const char *nombre) {
@@ -77,6 +72,14 @@ private:
 
 void tst_frmapa::sesion() {
     TestDatabase bd(TestDatabase::Datos::Reales);
+    {
+        // No observations yet: the base map and "Sin registros".
+        frmapa vacio;
+        f = &vacio;
+        vacio.show();
+        QCOMPARE(Cuentas(), u"0/0/0/0/0"_s);
+        QCOMPARE(c<QLabel>("Lbmensaje")->text(), u"Sin registros"_s);
+    }
     SembrarMapa(bd);
     frmapa mapa;
     f = &mapa;
@@ -302,25 +305,6 @@ void tst_frmapa::exportar() {
                        u"El disco está lleno: no se ha podido escribir el archivo %1."_s.arg(ruta),
                        [&] { QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton); });
     }
-}
-
-void tst_frmapa::desdeElMenu() {
-    // An ordinary task window of the main window, which can be resized and maximized.
-    TestDatabase bd(TestDatabase::Datos::Reales);
-    principal p;
-    p.show();
-    p.findChild<QAction *>(u"mapa"_s)->trigger();
-    auto *mapa = qobject_cast<frmapa *>(Screen::BuscarFormulario(u"frmapa"_s));
-    QVERIFY(mapa);
-    auto *ventana = qobject_cast<QMdiSubWindow *>(mapa->parentWidget());
-    QVERIFY(ventana);
-    QCOMPARE(ventana->windowTitle(), u"Mapa de distribución"_s);
-    ventana->showMaximized();
-    QVERIFY(ventana->isMaximized());
-    // No observations yet: the base map and "Sin registros".
-    f = mapa;
-    QCOMPARE(Cuentas(), u"0/0/0/0/0"_s);
-    QCOMPARE(c<QLabel>("Lbmensaje")->text(), u"Sin registros"_s);
 }
 
 QTEST_MAIN(tst_frmapa)
