@@ -11,7 +11,7 @@
 #include "atlas/frmapa.h"
 #include "backups/frcopias.h"
 #include "data/Backups.h"
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
 #include "export/frfitxer.h"
@@ -163,7 +163,7 @@ void Demostracion() {
         const auto prov = ref.IdProvincia(QString::fromUtf8(l.provincia));
         const auto muni =
             ref.IdMunicipio(QString::fromUtf8(l.municipio), QString::fromUtf8(l.provincia));
-        if (c.resultado != Utm::Resultado::Calculado || !prov || !muni)
+        if (c.resultado != Utm::Outcome::Calculado || !prov || !muni)
             Fallar(QStringLiteral("place %1").arg(QString::fromUtf8(l.nombre)));
         Localidad loc;
         loc.codigo = QString::fromLatin1(l.codigo);
@@ -543,7 +543,7 @@ int main(int argc, char *argv[]) {
     QDir().mkpath(programa);
     ModConex::setCarpetaDatos(programa);
     QString error;
-    if (!CreacionBaseDatos::CrearBaseDatos(ModConex::RutaBaseDatos(), refdata, &error))
+    if (!DatabaseCreation::CrearBaseDatos(ModConex::RutaBaseDatos(), refdata, &error))
         Fallar(error);
     if (const auto conectado = ModConex::Conectar(); !conectado) Fallar(conectado.motivo);
     MessageService::setModoPrueba(true);

@@ -4,7 +4,7 @@
 #include "Instalacion.h"
 #include "SchemaUpgrade.h"
 #include "SqlDialect.h"
-#include "SqliteTexto.h"
+#include "SqliteText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -251,7 +251,7 @@ ModConex::Resultado ModConex::Conectar() {
     db.setConnectOptions(soloLectura == SoloLectura::No ? QString()
                                                         : QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!db.open()) return Fallo(DescribirError(db.lastError()));
-    SqliteTexto::Instalar(db);
+    SqliteText::Instalar(db);
     QSqlQuery q(db);
     QSet<QString> tablas;
     bool ok = q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(esperaOcupada)) &&
@@ -292,7 +292,7 @@ ModConex::Resultado ModConex::Conectar() {
         soloLectura = SoloLectura::Version;
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (!db.open()) return Fallo(DescribirError(db.lastError()));
-        SqliteTexto::Instalar(db);
+        SqliteText::Instalar(db);
         QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(esperaOcupada));
     }
     if (version >= 0 && version < SchemaUpgrade::kVersionActual) {

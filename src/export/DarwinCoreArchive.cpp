@@ -3,7 +3,7 @@
 #include "ArchiveWriter.h"
 #include "ExportStore.h"
 #include "data/ArchivoComprobado.h"
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
 #include "data/Instalacion.h"
 #include "data/ModConex.h"
 #include "geo/Geodesy.h"
@@ -75,10 +75,10 @@ struct Provincia {
 const QHash<int, Provincia> &Provincias() {
     static const QHash<int, Provincia> provincias = [] {
         QHash<int, Provincia> h;
-        CreacionBaseDatos::Csv csv;
+        DatabaseCreation::Csv csv;
         QString error;
-        if (!CreacionBaseDatos::LeerCsvTexto(QString::fromUtf8(kRefComunidades),
-                                             QStringLiteral("comunidades.csv"), &csv, &error))
+        if (!DatabaseCreation::LeerCsvTexto(QString::fromUtf8(kRefComunidades),
+                                            QStringLiteral("comunidades.csv"), &csv, &error))
             return h;
         const int id = csv.columnas.indexOf(QLatin1String("id_prov"));
         const int nombre = csv.columnas.indexOf(QLatin1String("provincia"));

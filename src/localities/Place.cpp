@@ -7,8 +7,8 @@
 namespace {
 
 Place::Coordinate Read(const QString &text, int digits) {
-    using Estado = Utm::Coordenada::Estado;
-    const Utm::Coordenada c = Utm::LeerCoordenada(text);
+    using Estado = Utm::Coordinate::State;
+    const Utm::Coordinate c = Utm::LeerCoordenada(text);
     Place::Coordinate r;
     if (c.estado == Estado::Vacia) return r;
     if (c.estado == Estado::NoEntera)
@@ -51,9 +51,9 @@ std::optional<QVariant> Place::ReadUncertainty(const QString &text, bool hasPoin
 std::optional<Geodesy::Geograficas> Place::Position(const QString &zone, const QString &easting,
                                                     const QString &northing) const {
     const QString huso = zone.trimmed();
-    const Utm::Coordenada x = Utm::LeerCoordenada(easting), y = Utm::LeerCoordenada(northing);
-    const auto enMapa = [](const Utm::Coordenada &c) {
-        return c.estado == Utm::Coordenada::Estado::Entera && c.valor < 100000000;
+    const Utm::Coordinate x = Utm::LeerCoordenada(easting), y = Utm::LeerCoordenada(northing);
+    const auto enMapa = [](const Utm::Coordinate &c) {
+        return c.estado == Utm::Coordinate::State::Entera && c.valor < 100000000;
     };
     if (huso.isEmpty() || !Zones().contains(huso) || !enMapa(x) || !enMapa(y)) return std::nullopt;
     return geodesy_.AGeograficas({huso.toInt(), double(x.valor), double(y.valor)});

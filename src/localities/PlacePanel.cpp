@@ -286,14 +286,14 @@ std::optional<Localidad> PlacePanel::Leer(const QString &titulo) const {
     l.utm10k = texto(ui->cb10k->currentText());
     // A point's squares are those of its numbers; only without one is the square the one
     // chosen.
-    const Utm::Cuadrados r = Utm::CuadradosDe(
+    const Utm::Squares r = Utm::CuadradosDe(
         ModConex::DatabaseConnection(),
         Utm::LeerPosicion(ui->Cbhuso->currentText(), ui->Txutmx->text(), ui->Txutmy->text()));
-    if (r.resultado == Utm::Resultado::ErrorBaseDatos) {
+    if (r.resultado == Utm::Outcome::ErrorBaseDatos) {
         MessageService::MostrarFallo(formulario_, r.mensaje, titulo);
         return std::nullopt;
     }
-    if (r.resultado != Utm::Resultado::Calculado) return l;
+    if (r.resultado != Utm::Outcome::Calculado) return l;
     if (l.utm10k == r.utm10k && l.utm1k == r.utm1k) return l;
     const int i = ui->cb10k->findText(r.utm10k, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (i < 0) {
@@ -422,20 +422,20 @@ void PlacePanel::CalcularCuadradosUTM() {
 }
 
 bool PlacePanel::DerivarCuadrados() {
-    const Utm::Posicion p =
+    const Utm::Position p =
         Utm::LeerPosicion(ui->Cbhuso->currentText(), ui->Txutmx->text(), ui->Txutmy->text());
-    if (p.resultado != Utm::Resultado::Calculado) {
-        if (p.resultado != Utm::Resultado::Nada) ui->missatge->setText(p.mensaje);
+    if (p.resultado != Utm::Outcome::Calculado) {
+        if (p.resultado != Utm::Outcome::Nada) ui->missatge->setText(p.mensaje);
         return false;
     }
     // The fields show the numbers the squares come from, which are also what is stored.
     for (const auto &[campo, valor] :
          {std::pair{ui->Txutmx, p.este}, std::pair{ui->Txutmy, p.norte}})
         if (campo->text() != QString::number(valor)) campo->setText(QString::number(valor));
-    const Utm::Cuadrados r =
+    const Utm::Squares r =
         Utm::CalcularCuadrados(ModConex::DatabaseConnection(), p.huso, p.este, p.norte);
     if (o_.vaciarCoordenadas) CargarTodosUTM10();
-    if (r.resultado != Utm::Resultado::Calculado) {
+    if (r.resultado != Utm::Outcome::Calculado) {
         ui->missatge->setText(r.mensaje);
         return false;
     }

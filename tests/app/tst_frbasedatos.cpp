@@ -7,7 +7,7 @@
 
 #include "app/frbasedatos.h"
 #include "app/principal.h"
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
 #include "data/DatabaseSettings.h"
 #include "data/ModConex.h"
 #include "gui/ChoiceService.h"
@@ -47,7 +47,7 @@ void CrearGrupo() {
                  qPrintable(error));
         QSqlDatabase db = QSqlDatabase::database(u"crear"_s, false);
         QVERIFY2(
-            CreacionBaseDatos::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
+            DatabaseCreation::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
             qPrintable(error));
         db.close();
     }

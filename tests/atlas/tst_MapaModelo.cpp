@@ -47,8 +47,8 @@ void tst_MapaModelo::cuadrados() {
     };
     for (const auto &[filtro, esperado] : casos) {
         const QStringList v = filtro.split(u'|');
-        FiltroMapa f{v[0], QDate::fromString(v[1], Qt::ISODate),
-                     QDate::fromString(v[2], Qt::ISODate), v[3]};
+        MapFilter f{v[0], QDate::fromString(v[1], Qt::ISODate),
+                    QDate::fromString(v[2], Qt::ISODate), v[3]};
         ClasesMapa clases;
         clases.corte1 = v[4].section(u' ', 0, 0).toInt();
         clases.corte2 = v[4].section(u' ', 1, 1).toInt();

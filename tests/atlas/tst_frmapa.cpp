@@ -6,8 +6,8 @@
 #include "support/KeptOnFullDisk.h"
 #include "support/User.h"
 
-#include "atlas/MapaDibujo.h"
-#include "atlas/MapaVista.h"
+#include "atlas/MapDrawing.h"
+#include "atlas/MapView.h"
 #include "atlas/frmapa.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
@@ -139,7 +139,7 @@ void tst_frmapa::sesion() {
 
     // One species from 2000: a click on VK47 lists its observations.
     Mostrar(u"BUFSPI - Bufo spinosus"_s, u"01/01/2000"_s, {}, {});
-    auto *vista = c<MapaVista>("Mapa");
+    auto *vista = c<MapView>("Mapa");
     const int vk47 = Indice(u"VK47"_s);
     QCOMPARE(vista->CuadradoEn(vista->PuntoDe(vk47)), vk47);
     // Hovering tells the square's code and counts.
@@ -230,18 +230,18 @@ void tst_frmapa::exportar() {
     QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
     QImage png(ruta);
     QCOMPARE(png.width(), 3000);
-    const QTransform t = MapaDibujo::Ajustar(f->grid(), MapaDibujo::ZonaMapa(QRectF(png.rect())));
+    const QTransform t = MapDrawing::Ajustar(f->grid(), MapDrawing::ZonaMapa(QRectF(png.rect())));
     const auto pixel = [&](const QString &codigo) {
-        const PuntoMapa p = f->grid().Cuadrados()[size_t(Indice(codigo))].centro;
+        const MapPoint p = f->grid().Cuadrados()[size_t(Indice(codigo))].centro;
         return png.pixelColor(t.map(QPointF(p.x, p.y)).toPoint());
     };
-    QCOMPARE(pixel(u"UK59"_s), MapaDibujo::ColorClase(true, 2));
-    QCOMPARE(pixel(u"VK47"_s), MapaDibujo::ColorClase(true, 1));
-    QCOMPARE(pixel(u"NH34"_s), MapaDibujo::ColorClase(true, 0));
-    QCOMPARE(pixel(u"CS42"_s), MapaDibujo::ColorClase(true, 1));
+    QCOMPARE(pixel(u"UK59"_s), MapDrawing::ColorClase(true, 2));
+    QCOMPARE(pixel(u"VK47"_s), MapDrawing::ColorClase(true, 1));
+    QCOMPARE(pixel(u"NH34"_s), MapDrawing::ColorClase(true, 0));
+    QCOMPARE(pixel(u"CS42"_s), MapDrawing::ColorClase(true, 1));
     for (const QString &vacio : {u"VK48"_s, u"DF38"_s})
         for (int clase = 0; clase < 3; ++clase)
-            QVERIFY(pixel(vacio) != MapaDibujo::ColorClase(true, clase));
+            QVERIFY(pixel(vacio) != MapDrawing::ColorClase(true, clase));
     // Every class, the lowest included, stands out from the land and from the class next to
     // it, also printed in grey: a contrast of luminance as the web's guidelines measure it.
     const auto contraste = [](const QColor &a, const QColor &b) {
@@ -258,8 +258,8 @@ void tst_frmapa::exportar() {
     for (const auto &[unaEspecie, clases] : {std::pair{true, 3}, {false, 5}})
         for (int clase = 0; clase < clases; ++clase) {
             const QColor debajo =
-                clase == 0 ? pixel(u"VK48"_s) : MapaDibujo::ColorClase(unaEspecie, clase - 1);
-            QVERIFY2(contraste(MapaDibujo::ColorClase(unaEspecie, clase), debajo) >= 1.4,
+                clase == 0 ? pixel(u"VK48"_s) : MapDrawing::ColorClase(unaEspecie, clase - 1);
+            QVERIFY2(contraste(MapDrawing::ColorClase(unaEspecie, clase), debajo) >= 1.4,
                      qPrintable(u"%1 %2"_s.arg(unaEspecie).arg(clase)));
         }
 
@@ -269,16 +269,16 @@ void tst_frmapa::exportar() {
     QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
     const auto rellenos = Rellenos(ruta);
     QVERIFY(!rellenos.contains(u"error"_s));
-    QCOMPARE(rellenos.value(MapaDibujo::ColorClase(true, 0).name()), 1 + 1);
-    QCOMPARE(rellenos.value(MapaDibujo::ColorClase(true, 1).name()), 2 + 1);
-    QCOMPARE(rellenos.value(MapaDibujo::ColorClase(true, 2).name()), 1 + 1);
+    QCOMPARE(rellenos.value(MapDrawing::ColorClase(true, 0).name()), 1 + 1);
+    QCOMPARE(rellenos.value(MapDrawing::ColorClase(true, 1).name()), 2 + 1);
+    QCOMPARE(rellenos.value(MapDrawing::ColorClase(true, 2).name()), 1 + 1);
 
     // All species: one shape per square with records.
     Mostrar(u"todas las especies"_s, {}, {}, {});
     QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
     const auto riqueza = Rellenos(ruta);
-    QCOMPARE(riqueza.value(MapaDibujo::ColorClase(false, 0).name()), 4 + 1);
-    QCOMPARE(riqueza.value(MapaDibujo::ColorClase(false, 1).name()), 1 + 1);
+    QCOMPARE(riqueza.value(MapDrawing::ColorClase(false, 0).name()), 4 + 1);
+    QCOMPARE(riqueza.value(MapDrawing::ColorClase(false, 1).name()), 1 + 1);
 
     // PDF.
     ruta = bd.carpeta() + u"/mapa.pdf"_s;

@@ -2,10 +2,10 @@
 #include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
 #include "data/Instalacion.h"
 #include "data/ModConex.h"
-#include "data/SqliteTexto.h"
+#include "data/SqliteText.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,12 +59,12 @@ void tst_ModConex::conexion() {
     QFile::remove(ruta);
     const QString fuente = QStringLiteral(TRITODEX_FIXTURE_DIR);
     QString error;
-    QVERIFY2(CreacionBaseDatos::CrearBaseDatos(ruta, fuente, &error), qPrintable(error));
+    QVERIFY2(DatabaseCreation::CrearBaseDatos(ruta, fuente, &error), qPrintable(error));
     QVERIFY(ModConex::Conectar());
     QVERIFY(QSqlQuery(ModConex::DatabaseConnection())
                 .exec(u"INSERT INTO observador (cod_observador) VALUES ('JPG')"_s));
     ModConex::Desconectar();
-    QVERIFY(!CreacionBaseDatos::CrearBaseDatos(ruta, fuente, &error));
+    QVERIFY(!DatabaseCreation::CrearBaseDatos(ruta, fuente, &error));
     QVERIFY(ModConex::Conectar());
     {
         QSqlQuery q(ModConex::DatabaseConnection());
@@ -97,7 +97,7 @@ void tst_ModConex::creacionDesdeCsv() {
     f.write("id_meteo,meteo_cast\n1,Sol\n2,Niebla,extra\n");
     f.close();
     const QString nueva = dir.filePath(u"x.mdb"_s);
-    QVERIFY(!CreacionBaseDatos::CrearBaseDatos(nueva, dir.path(), &error));
+    QVERIFY(!DatabaseCreation::CrearBaseDatos(nueva, dir.path(), &error));
     QVERIFY2(error.contains(u"fila 3"_s), qPrintable(error));
     QVERIFY(!QFile::exists(nueva));
 }
@@ -114,11 +114,11 @@ void tst_ModConex::textoSinMayusculas() {
     };
     for (const auto &[sql, n] : cuentas)
         QVERIFY2(bd.Valor(QString::fromUtf8(sql)).toInt() == n, sql);
-    QVERIFY(SqliteTexto::Like(u"%álv%"_s, u"Álvarez"_s));
-    QVERIFY(!SqliteTexto::Like(u"%alv%"_s, u"Álvarez"_s));
-    QVERIFY(SqliteTexto::Like(u"a_c"_s, u"AbC"_s));
-    QVERIFY(!SqliteTexto::Like(u"a\\_c"_s, u"abc"_s, u'\\'));
-    QVERIFY(SqliteTexto::Like(u"100\\%"_s, u"100%"_s, u'\\'));
+    QVERIFY(SqliteText::Like(u"%álv%"_s, u"Álvarez"_s));
+    QVERIFY(!SqliteText::Like(u"%alv%"_s, u"Álvarez"_s));
+    QVERIFY(SqliteText::Like(u"a_c"_s, u"AbC"_s));
+    QVERIFY(!SqliteText::Like(u"a\\_c"_s, u"abc"_s, u'\\'));
+    QVERIFY(SqliteText::Like(u"100\\%"_s, u"100%"_s, u'\\'));
 
     // A key differing only in case is a duplicate.
     QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('Ñu')"_s));
@@ -186,7 +186,7 @@ void tst_ModConex::carpetas() {
     // user's and a later start leaves it as it is.
     Instalacion::Carpetas paquete = Instalacion::Resolver(r + u"/usr/bin"_s, usuario);
     QString error;
-    QVERIFY(CreacionBaseDatos::CrearBaseDatos(r + u"/semilla.mdb"_s, TRITODEX_FIXTURE_DIR, &error));
+    QVERIFY(DatabaseCreation::CrearBaseDatos(r + u"/semilla.mdb"_s, TRITODEX_FIXTURE_DIR, &error));
     QVERIFY(QFile::remove(paquete.compartida + u"/Tritodex.mdb"_s));
     QVERIFY(QFile::copy(r + u"/semilla.mdb"_s, paquete.compartida + u"/Tritodex.mdb"_s));
     const QString base = paquete.datos + u"/Tritodex.mdb"_s;

@@ -1,7 +1,7 @@
 // A database made by the program before its schema carried a version, opened by this one.
 
 #include "data/Backups.h"
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
 #include "data/ModConex.h"
 #include "data/SchemaUpgrade.h"
 #include "support/Files.h"
@@ -77,7 +77,7 @@ void tst_SchemaUpgrade::CrearAntigua(const QStringList &extra) {
         const QDir fixture(QStringLiteral(TRITODEX_FIXTURE_DIR));
         for (const QFileInfo &fi : fixture.entryInfoList({u"*.csv"_s}, QDir::Files)) {
             QString error;
-            QVERIFY2(CreacionBaseDatos::CargarCsv(db, fi.completeBaseName(), fi.filePath(), &error),
+            QVERIFY2(DatabaseCreation::CargarCsv(db, fi.completeBaseName(), fi.filePath(), &error),
                      qPrintable(error));
         }
         const QStringList filas = {
@@ -210,7 +210,7 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
         QVERIFY(QFile::copy(QStringLiteral(TRITODEX_REFDATA_DIR) + u'/' + t + u".csv"_s,
                             fuente + u'/' + t + u".csv"_s));
     QString error;
-    QVERIFY2(CreacionBaseDatos::CrearBaseDatos(ruta_, fuente, &error), qPrintable(error));
+    QVERIFY2(DatabaseCreation::CrearBaseDatos(ruta_, fuente, &error), qPrintable(error));
     QList<QStringList> antes;
     EnArchivo(ruta_, [&](QSqlDatabase db) {
         QSqlQuery q(db);

@@ -4,7 +4,7 @@
 #include "support/ServidorPrueba.h"
 #include "support/TestDatabase.h"
 
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
 #include "data/ModConex.h"
 #include "observations/ObservationStore.h"
 #include "observations/ReasonStore.h"
@@ -114,13 +114,13 @@ void tst_Servidor::creacionYCopia() {
     QVERIFY(servidor.CrearBase(u"grupo"_s));
     QSqlDatabase db = Conexion(u"grupo"_s, u"grupo"_s);
     QString error;
-    QVERIFY2(CreacionBaseDatos::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
+    QVERIFY2(DatabaseCreation::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
              qPrintable(error));
-    QVERIFY(!CreacionBaseDatos::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error));
+    QVERIFY(!DatabaseCreation::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error));
     QVERIFY2(error.contains(u"ya tiene tablas del programa"_s), qPrintable(error));
 
-    CreacionBaseDatos::Copiados n;
-    QVERIFY2(CreacionBaseDatos::CopiarAlServidor(local.ruta(), db, &n, &error), qPrintable(error));
+    DatabaseCreation::Copiados n;
+    QVERIFY2(DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error), qPrintable(error));
     QCOMPARE(
         u"%1 %2 %3 %4"_s.arg(n.observadores).arg(n.localidades).arg(n.motivos).arg(n.observaciones),
         u"2 2 %1 2"_s.arg(local.Contar(u"motivo"_s)));
@@ -140,7 +140,7 @@ void tst_Servidor::creacionYCopia() {
         QCOMPARE(Filas(db, sql), origen);
     }
     // A second copy is refused whole; the server's numbers go on after the file's.
-    QVERIFY(!CreacionBaseDatos::CopiarAlServidor(local.ruta(), db, &n, &error));
+    QVERIFY(!DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error));
     QVERIFY2(error.contains(u"ya tiene observadores"_s), qPrintable(error));
     QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), QStringList{u"2"_s});
     ObservationStore enServidor(db);

@@ -12,7 +12,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using namespace Importacion;
+using namespace Import;
 
 // Every file is written here by the test; nothing is fetched.
 class tst_ImportReader : public QObject {
@@ -27,7 +27,7 @@ private slots:
 namespace {
 // A record on one line: date, time, species texts, number, position, place, description;
 // then the uncertainty and the platform's marks, where there are any.
-QString Linea(const Registro &r) {
+QString Linea(const Record &r) {
     return u"%1|%2|%3|%4|%5|%6|%7|%8"_s.arg(r.linea).arg(
                r.fecha.toString(Qt::ISODate), r.hora, r.especies.join(u'/'), r.numero.toString(),
                r.geograficas ? u"%1 %2"_s.arg(r.lat, 0, 'f', 5).arg(r.lon, 0, 'f', 5)
@@ -90,45 +90,45 @@ void tst_ImportReader::archivosBuenos() {
         "2024-05-05;9:05:00;Sapo común;Bufo spinosus;1;40,4;-3,7;;\n"_s);
     struct Caso {
         QByteArray datos;
-        Formato formato;
+        Format formato;
         QStringList registros;
     };
     const QList<Caso> casos = {
         {gpx,
-         Formato::Gpx,
+         Format::Gpx,
          {u"3|2024-05-03|12:22|Bufo calamita/charca||40.41680 -3.70380|Bufo calamita|charca"_s,
           u"5|2024-01-10|23:30|P2/Lagarto tizón||28.46760 -16.24780|P2|Lagarto tizón"_s,
           u"6|||Sapo corredor||41.00000 -4.00000|Sapo corredor|"_s}},
         {gpx10,
-         Formato::Gpx,
+         Format::Gpx,
          {u"3|2024-07-03|12:22|Rana perezi||40.41680 -3.70380|Rana perezi|"_s,
           u"4|2024-07-11|00:30|Gallotia galloti||28.46760 -16.24780|Gallotia galloti|"_s}},
         {inatPrivado,
-         Formato::INaturalist,
+         Format::INaturalist,
          {u"2|2024-05-04||Rana perezi||40.41000 -3.70000|||±5"_s}},
-        {gpxLatin1, Formato::Gpx, {u"2|||Sapo común||40.10000 -3.10000|Sapo común|"_s}},
+        {gpxLatin1, Format::Gpx, {u"2|||Sapo común||40.10000 -3.10000|Sapo común|"_s}},
         {"<gpx><wpt lat=\"40.1\" lon=\"-3.1\"><name>Sapo com\xfan \x80</name></wpt></gpx>",
-         Formato::Gpx,
+         Format::Gpx,
          {u"1|||Sapo común €||40.10000 -3.10000|Sapo común €|"_s}},
         {inat,
-         Formato::INaturalist,
+         Format::INaturalist,
          {u"2|2024-05-03|14:22|Epidalea calamita/Natterjack||40.41680 -3.70380|Madrid|"
           "En la charca, \"tres\"\ncantando|±10"_s,
           u"4|2024-05-04|14:22|Rana perezi||36.70000 -4.40000||"_s,
           u"5|||Salamandra salamandra||  ||"_s}},
         {obsorg,
-         Formato::ObservationOrg,
+         Format::ObservationOrg,
          {u"2|2024-05-03|09:05|Bufo spinosus/Sapo común|3|40.41680 -3.70380|Río Manzanares|"
           "puesta €"_s,
           u"3|2024-05-04||Lagartija|1|42.50000 -2.10000||"_s,
           u"4|2024-05-05|09:05|Bufo spinosus/Sapo común|1|40.40000 -3.70000||"_s}},
     };
     for (const Caso &c : casos) {
-        const Lectura l = LeerDatos(c.datos);
+        const Reading l = LeerDatos(c.datos);
         QVERIFY2(l.ok, qPrintable(l.error));
         QCOMPARE_EQ(int(l.formato), int(c.formato));
         QStringList leidos;
-        for (const Registro &r : l.registros)
+        for (const Record &r : l.registros)
             leidos << Linea(r);
         QCOMPARE_EQ(leidos, c.registros);
     }
@@ -185,7 +185,7 @@ void tst_ImportReader::archivosMalos() {
          u"El archivo no tiene ninguna observación después de la cabecera."_s},
     };
     for (const Caso &c : casos) {
-        const Lectura l = LeerDatos(c.datos);
+        const Reading l = LeerDatos(c.datos);
         QVERIFY2(!l.ok && l.registros.isEmpty(), c.datos.left(200).constData());
         QVERIFY2(l.error.startsWith(c.error), qPrintable(l.error));
     }
@@ -242,9 +242,9 @@ void tst_ImportReader::hojaDelPrograma() {
     QString error;
     QVERIFY2(EscribirHojaCalculo(q, ObservationStore::ColumnasConsulta(), ruta, &error),
              qPrintable(error));
-    Lectura l = LeerArchivo(ruta);
+    Reading l = LeerArchivo(ruta);
     QVERIFY2(l.ok, qPrintable(l.error));
-    QCOMPARE_EQ(int(l.formato), int(Formato::HojaPrograma));
+    QCOMPARE_EQ(int(l.formato), int(Format::HojaPrograma));
     QCOMPARE_EQ(l.registros.size(), 1);
     const QString especie =
         bd.Valor(u"SELECT n_especie FROM especie ORDER BY cod_especie"_s).toString();

@@ -1,7 +1,7 @@
 #include "import/ImportStore.h"
 #include "support/TestDatabase.h"
 
-#include "Importacion.h"
+#include "ImportFixtures.h"
 
 #include <QSqlQuery>
 #include <QTest>
@@ -21,13 +21,13 @@ private slots:
 namespace {
 constexpr double kLatSol = 40.416775, kLonSol = -3.703790;
 
-QList<Importacion::Registro> Registros() {
+QList<Import::Record> Registros() {
     auto sol = [](double este, double norte) { return Desplazar(kLatSol, kLonSol, este, norte); };
-    auto incierto = [](Importacion::Registro r, int metros) {
+    auto incierto = [](Import::Record r, int metros) {
         r.incertidumbre = metros;
         return r;
     };
-    QList<Importacion::Registro> r = {
+    QList<Import::Record> r = {
         // An older name; the stored locality 0 m away is taken, its unknown uncertainty kept.
         incierto(Punto(1, sol(0, 0), u"Bufo calamita"_s), 10),
         // The common name, 60 m away on the same day: the same observation again.
@@ -44,7 +44,7 @@ QList<Importacion::Registro> Registros() {
         Punto(9, EnLimite(28079), u"Rana perezi"_s),
     };
     // A row of the program's own sheet: a UTM position, kept as written.
-    Importacion::Registro hoja;
+    Import::Record hoja;
     hoja.linea = 10;
     hoja.fecha = QDate(2024, 6, 1);
     hoja.especies << u"Timon lepidus"_s;
@@ -61,9 +61,9 @@ QList<Importacion::Registro> Registros() {
       << incierto(Punto(12, sol(640, 0), u"Rana perezi"_s), 5)
       << incierto(Punto(13, sol(660, 0), u"Lagarto ocelado"_s), 8);
     // Rows the platform marks: a captive animal, a hidden position.
-    Importacion::Registro cautiva = Punto(14, sol(0, 0), u"Rana perezi"_s);
+    Import::Record cautiva = Punto(14, sol(0, 0), u"Rana perezi"_s);
     cautiva.cautividad = true;
-    Importacion::Registro oculta = Punto(15, sol(0, 0), u"Rana perezi"_s);
+    Import::Record oculta = Punto(15, sol(0, 0), u"Rana perezi"_s);
     oculta.geograficas = false;
     oculta.posicionOculta = true;
     r << cautiva << oculta;

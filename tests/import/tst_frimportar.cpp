@@ -4,7 +4,7 @@
 #include "support/User.h"
 
 #include "../reliability/Corpus.h"
-#include "Importacion.h"
+#include "ImportFixtures.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 

@@ -1,6 +1,6 @@
 #include "Localidades.h"
 
-#include "../import/Importacion.h"
+#include "../import/ImportFixtures.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "localities/frgps.h"

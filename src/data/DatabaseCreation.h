@@ -6,7 +6,7 @@
 
 class QSqlDatabase;
 
-namespace CreacionBaseDatos {
+namespace DatabaseCreation {
 
 struct Csv {
     QStringList columnas;
@@ -42,4 +42,4 @@ bool CopiarAlServidor(const QString &rutaArchivo, QSqlDatabase &servidor, Copiad
 // The schema's statements, one per element.
 QStringList SentenciasEsquema();
 
-} // namespace CreacionBaseDatos
+} // namespace DatabaseCreation
