@@ -8,7 +8,7 @@ PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-d
            libxlsxwriter-dev libzip-dev unzip \
            libproj-dev proj-data libgeographiclib-dev \
            poppler-utils desktop-file-utils \
-           dpkg-dev lintian appstream \
+           dpkg-dev lintian appstream man-db \
            clang-format python3 \
            clang libclang-rt-dev \
            sqlite3 zip \
