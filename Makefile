@@ -1,5 +1,6 @@
 # Two entry points: `make run` and `make test`. Both install what is missing,
 # build into build/ and create build/Tritodex.mdb from the seed data when absent.
+# `make package` makes the Debian package.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev \
@@ -7,6 +8,7 @@ PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-d
            libxlsxwriter-dev libzip-dev libexiv2-dev unzip \
            libproj-dev proj-data libgeographiclib-dev \
            poppler-utils desktop-file-utils \
+           dpkg-dev lintian appstream man-db \
            clang-format python3 \
            clang libclang-rt-dev \
            sqlite3 zip \
@@ -15,7 +17,7 @@ PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-d
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build run test clean
+.PHONY: deps configure build run test package clean
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -37,6 +39,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# build/tritodex_<version>_amd64.deb, from the built tree.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # Never removes build/Tritodex.mdb: it holds the user's records.
 clean:

@@ -57,7 +57,7 @@ int main(int argc, char **argv) {
     // The import as the form runs it, the boundaries read on first use included.
     QElapsedTimer t;
     t.start();
-    const Importacion::Lectura lectura = Importacion::LeerArchivo(ruta);
+    const Import::Reading lectura = Import::LeerArchivo(ruta);
     const qint64 leer = t.nsecsElapsed();
     ImportStore store;
     QList<ImportStore::Fila> filas;
@@ -119,7 +119,7 @@ int main(int argc, char **argv) {
     t.restart();
     ImportStore otra;
     QList<ImportStore::Fila> otras;
-    if (!otra.Preparar(Importacion::LeerArchivo(ruta).registros, QStringLiteral("ANA"), &otras))
+    if (!otra.Preparar(Import::LeerArchivo(ruta).registros, QStringLiteral("ANA"), &otras))
         return 1;
     const qint64 reimportar = t.nsecsElapsed();
     int nuevasOtraVez = 0;

@@ -6,7 +6,7 @@
 #include "support/TestDatabase.h"
 
 #include "atlas/AtlasStore.h"
-#include "atlas/MapaVista.h"
+#include "atlas/MapView.h"
 #include "atlas/frmapa.h"
 #include "gui/MessageService.h"
 
@@ -79,7 +79,7 @@ void Informar(const char *que, qint64 forma, qint64 base) {
 }
 
 // Where the time goes: the counts alone, and the painting alone.
-void Partes(const frmapa &mapa, const FiltroMapa &f, MapaVista *vista, qint64 base) {
+void Partes(const frmapa &mapa, const MapFilter &f, MapView *vista, qint64 base) {
     const qint64 modelo = Mediana(
         [&] {
             return Medir([&] {
@@ -125,7 +125,7 @@ int main(int argc, char *argv[]) {
     frmapa &mapa = *abierto;
     auto *especie = mapa.findChild<QComboBox *>(QStringLiteral("Cbespecie"));
     auto *mostrar = mapa.findChild<QPushButton *>(QStringLiteral("CdMostrar"));
-    auto *vista = mapa.findChild<MapaVista *>(QStringLiteral("Mapa"));
+    auto *vista = mapa.findChild<MapView *>(QStringLiteral("Mapa"));
     const auto redibujar = [&] {
         return Medir([&] { QTest::mouseClick(mostrar, Qt::LeftButton); });
     };
@@ -138,9 +138,9 @@ int main(int argc, char *argv[]) {
     const QString codigo = comun.value(0).toString();
     especie->setCurrentIndex(
         especie->findText(codigo + QStringLiteral(" - "), Qt::MatchStartsWith));
-    FiltroMapa una;
+    MapFilter una;
     una.especie = codigo;
-    const auto desnuda = [](const FiltroMapa &f) {
+    const auto desnuda = [](const MapFilter &f) {
         return [f] {
             return Medir([&] {
                 AtlasStore store;

@@ -70,7 +70,7 @@ void Poblar(const TestDatabase &bd, int observaciones, int localidades) {
 }
 
 // The query's statement run bare: every row read and counted, nothing kept.
-qint64 Desnuda(const FiltroObservaciones &f) {
+qint64 Desnuda(const ObservationFilter &f) {
     QElapsedTimer t;
     t.start();
     ObservationStore store;
@@ -153,7 +153,7 @@ int main(int argc, char *argv[]) {
     Informar("query, all (first screen + count)", todas, todasBase);
 
     // Filtered by province and observer.
-    FiltroObservaciones filtro;
+    ObservationFilter filtro;
     filtro.provincia = QStringLiteral("Madrid");
     filtro.observador = QStringLiteral("ana");
     provincia->setCurrentIndex(madrid);

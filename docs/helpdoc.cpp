@@ -11,12 +11,13 @@
 #include "atlas/frmapa.h"
 #include "backups/frcopias.h"
 #include "data/Backups.h"
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
 #include "export/frfitxer.h"
 #include "export/frsensibles.h"
 #include "geo/Geodesy.h"
+#include "geo/UtmSquares.h"
 #include "gui/ChoiceService.h"
 #include "gui/FrDate.h"
 #include "gui/MessageService.h"
@@ -25,7 +26,6 @@
 #include "gui/TitleImage.h"
 #include "import/frimportar.h"
 #include "localities/LocalityStore.h"
-#include "geo/UtmSquares.h"
 #include "localities/frcodloc.h"
 #include "localities/frgps.h"
 #include "localities/frinsLoc.h"
@@ -163,7 +163,7 @@ void Demostracion() {
         const auto prov = ref.IdProvincia(QString::fromUtf8(l.provincia));
         const auto muni =
             ref.IdMunicipio(QString::fromUtf8(l.municipio), QString::fromUtf8(l.provincia));
-        if (c.resultado != Utm::Resultado::Calculado || !prov || !muni)
+        if (c.resultado != Utm::Outcome::Calculado || !prov || !muni)
             Fallar(QStringLiteral("place %1").arg(QString::fromUtf8(l.nombre)));
         Localidad loc;
         loc.codigo = QString::fromLatin1(l.codigo);
@@ -507,15 +507,26 @@ int main(int argc, char *argv[]) {
     Startup::PrepararAplicacion();
     if (argc != 6) {
         std::fprintf(stderr, "usage: tritodex_helpdoc <tutorial.html> <refdata folder> "
-                             "<output.pdf> <screenshot folder> <icon.png>\n");
+                             "<output.pdf> <screenshot folder> <icon theme folder>\n");
         return 2;
     }
     const QString fuente = QString::fromLocal8Bit(argv[1]);
     const QString refdata = QString::fromLocal8Bit(argv[2]);
     const QString salida = QString::fromLocal8Bit(argv[3]);
     const QString carpeta = QString::fromLocal8Bit(argv[4]);
-    if (!ProgramIconImage(256).save(QString::fromLocal8Bit(argv[5])))
-        Fallar(QStringLiteral("cannot write the icon"));
+    // The icon in the layout of the desktop's icon theme: scalable and the usual sizes.
+    const QDir iconos(QString::fromLocal8Bit(argv[5]));
+    for (const int lado : {48, 128, 256}) {
+        const QString ruta = iconos.filePath(QStringLiteral("%1x%1/apps/tritodex.png").arg(lado));
+        if (!QDir().mkpath(QFileInfo(ruta).path()) || !ProgramIconImage(lado).save(ruta))
+            Fallar(QStringLiteral("cannot write ") + ruta);
+    }
+    const QString svg = iconos.filePath(QStringLiteral("scalable/apps/tritodex.svg"));
+    QFile icono(svg);
+    if (!QDir().mkpath(QFileInfo(svg).path()) || !icono.open(QIODevice::WriteOnly) ||
+        icono.write(ProgramIconSvg()) <= 0 || !icono.flush())
+        Fallar(QStringLiteral("cannot write ") + svg);
+    icono.close();
 
     QFile texto(fuente);
     if (!texto.open(QIODevice::ReadOnly)) Fallar(QStringLiteral("cannot read ") + fuente);
@@ -530,9 +541,9 @@ int main(int argc, char *argv[]) {
         QDir(demo.casa).mkpath(QString::fromUtf8(carpeta));
     const QString programa = QDir(demo.casa).filePath(QStringLiteral("Tritodex"));
     QDir().mkpath(programa);
-    ModConex::setRutaAplicacion(programa);
+    ModConex::setCarpetaDatos(programa);
     QString error;
-    if (!CreacionBaseDatos::CrearBaseDatos(ModConex::RutaBaseDatos(), refdata, &error))
+    if (!DatabaseCreation::CrearBaseDatos(ModConex::RutaBaseDatos(), refdata, &error))
         Fallar(error);
     if (const auto conectado = ModConex::Conectar(); !conectado) Fallar(conectado.motivo);
     MessageService::setModoPrueba(true);

@@ -1,9 +1,9 @@
 #include "app/Startup.h"
 
+#include "data/Instalacion.h"
 #include "gui/TitleImage.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
 #include <QTranslator>
@@ -20,14 +20,13 @@ void Startup::PrepararAplicacion() {
     static QPointer<QTranslator> qt;
     if (qt) return;
     auto *traductor = new QTranslator(qApp);
-    const QString carpeta = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    if (traductor->load(espanol, QStringLiteral("qtbase"), QStringLiteral("_"), carpeta)) {
+    const QString ruta = Instalacion::TraduccionQt();
+    if (traductor->load(ruta)) {
         QCoreApplication::installTranslator(traductor);
         qt = traductor;
     } else {
         // The program works without it, with Qt's buttons and dialogs in English.
-        std::fprintf(stderr, "Tritodex: no Spanish translation of Qt (qtbase_es.qm) in %s\n",
-                     qPrintable(carpeta));
+        std::fprintf(stderr, "Tritodex: no Spanish translation of Qt in %s\n", qPrintable(ruta));
         delete traductor;
     }
 }

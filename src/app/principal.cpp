@@ -4,6 +4,7 @@
 #include "atlas/frmapa.h"
 #include "backups/frcopias.h"
 #include "data/Backups.h"
+#include "data/Instalacion.h"
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
 #include "export/frfitxer.h"
@@ -244,7 +245,7 @@ void principal::fitxer_Click() {
 }
 
 void principal::help_Click() {
-    const QString ruta = ModConex::RutaAplicacion() + QStringLiteral("/Tritodex.pdf");
+    const QString ruta = Instalacion::DocumentoAyuda();
     if (!QFileInfo::exists(ruta)) {
         MessageService::Mostrar(this,
                                 QStringLiteral("No se encuentra el documento de ayuda %1.")

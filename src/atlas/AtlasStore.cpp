@@ -26,7 +26,7 @@ QString ClasesMapa::RangoRiqueza(int clase) {
     return QString::fromUtf8(rangos[std::clamp(clase, 0, kClasesRiqueza - 1)]);
 }
 
-const ResultadoMapa::Celda *ResultadoMapa::CeldaDe(int cuadrado) const {
+const MapResult::Celda *MapResult::CeldaDe(int cuadrado) const {
     for (const Celda &c : celdas)
         if (c.cuadrado == cuadrado) return &c;
     return nullptr;
@@ -40,7 +40,7 @@ const char *const kHuso = "trim(coalesce(l.utmhuso, ''))";
 
 } // namespace
 
-QString AtlasStore::Desde(const FiltroMapa &f, QVariantList &valores) const {
+QString AtlasStore::Desde(const MapFilter &f, QVariantList &valores) const {
     // Outer joins: an observation whose locality or species is gone still counts, and is
     // listed without a square.
     QString sql = QStringLiteral(" FROM observacion o"
@@ -73,9 +73,9 @@ QString AtlasStore::Desde(const FiltroMapa &f, QVariantList &valores) const {
     return sql;
 }
 
-std::optional<ResultadoMapa> AtlasStore::Calcular(const MapGrid &grid, const FiltroMapa &f,
-                                                  const ClasesMapa &clases) {
-    ResultadoMapa r;
+std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilter &f,
+                                              const ClasesMapa &clases) {
+    MapResult r;
     r.unaEspecie = !f.especie.trimmed().isEmpty();
     QVariantList valores;
     const QString desde = Desde(f, valores);
@@ -91,7 +91,7 @@ std::optional<ResultadoMapa> AtlasStore::Calcular(const MapGrid &grid, const Fil
                   valores))
         return std::nullopt;
 
-    std::map<int, ResultadoMapa::Celda> celdas;
+    std::map<int, MapResult::Celda> celdas;
     std::map<int, QSet<QString>> especiesCelda;
     QSet<QString> especies;
     QSet<QPair<QString, QString>> fuera; // (zone, code) of the localities not drawn
@@ -112,7 +112,7 @@ std::optional<ResultadoMapa> AtlasStore::Calcular(const MapGrid &grid, const Fil
             fuera.insert({huso, codigo});
             continue;
         }
-        ResultadoMapa::Celda &c = celdas[i];
+        MapResult::Celda &c = celdas[i];
         c.cuadrado = i;
         c.registros += n;
         c.ultima = std::max(c.ultima, q.value(4).toString());
@@ -154,7 +154,7 @@ std::optional<ResultadoMapa> AtlasStore::Calcular(const MapGrid &grid, const Fil
     return r;
 }
 
-bool AtlasStore::Listar(const QString &condicion, const QVariantList &extra, const FiltroMapa &f,
+bool AtlasStore::Listar(const QString &condicion, const QVariantList &extra, const MapFilter &f,
                         std::vector<FilaMapa> *filas) {
     QVariantList valores;
     const QString desde = Desde(f, valores);
@@ -185,7 +185,7 @@ bool AtlasStore::Listar(const QString &condicion, const QVariantList &extra, con
 }
 
 std::optional<std::vector<FilaMapa>> AtlasStore::ObservacionesDe(const MapGrid &grid, int cuadrado,
-                                                                 const FiltroMapa &f) {
+                                                                 const MapFilter &f) {
     if (cuadrado < 0 || size_t(cuadrado) >= grid.Cuadrados().size()) return std::vector<FilaMapa>();
     const auto &c = grid.Cuadrados()[size_t(cuadrado)];
     std::vector<FilaMapa> filas;
@@ -198,7 +198,7 @@ std::optional<std::vector<FilaMapa>> AtlasStore::ObservacionesDe(const MapGrid &
     return filas;
 }
 
-std::optional<int> AtlasStore::Agrupar(const FiltroMapa &f) {
+std::optional<int> AtlasStore::Agrupar(const MapFilter &f) {
     QVariantList valores;
     QString sql = QStringLiteral("SELECT l.utmhuso, l.utm10k, count(*) FROM observacion o "
                                  "JOIN localidad l ON l.cod_localidad = o.localidad");

@@ -6,7 +6,7 @@
 #include <QDate>
 
 // What the distribution map shows; an empty value (a null date) is no filter.
-struct FiltroMapa {
+struct MapFilter {
     QString especie; // species code; empty: all species, each counted once
     QDate desde, hasta;
     QString observador; // found in the name of any of the four observers
@@ -32,7 +32,7 @@ struct FilaMapa {
     QString cuadrado; // the stored square code (for the unknown ones)
 };
 
-struct ResultadoMapa {
+struct MapResult {
     struct Celda {
         int cuadrado = -1; // index in MapGrid::Cuadrados()
         int registros = 0;
@@ -57,16 +57,16 @@ public:
     using Store::Store;
 
     // Squares and counts for the filters; nothing, with error() set, when a statement failed.
-    std::optional<ResultadoMapa> Calcular(const MapGrid &grid, const FiltroMapa &f,
-                                          const ClasesMapa &clases);
+    std::optional<MapResult> Calcular(const MapGrid &grid, const MapFilter &f,
+                                      const ClasesMapa &clases);
     // The observations that passing the filters fall in one square, by date.
     std::optional<std::vector<FilaMapa>> ObservacionesDe(const MapGrid &grid, int cuadrado,
-                                                         const FiltroMapa &f);
+                                                         const MapFilter &f);
     // The grouped statement alone (squares and counts), as the benchmark's baseline.
-    std::optional<int> Agrupar(const FiltroMapa &f);
+    std::optional<int> Agrupar(const MapFilter &f);
 
 private:
-    QString Desde(const FiltroMapa &f, QVariantList &valores) const;
-    bool Listar(const QString &condicion, const QVariantList &extra, const FiltroMapa &f,
+    QString Desde(const MapFilter &f, QVariantList &valores) const;
+    bool Listar(const QString &condicion, const QVariantList &extra, const MapFilter &f,
                 std::vector<FilaMapa> *filas);
 };

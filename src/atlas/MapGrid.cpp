@@ -19,7 +19,7 @@ constexpr int kTramos = 4;
 // Where the Canaries (zone 28 coordinates) are moved, and the inset's frame around them.
 constexpr double kDesplazaX = -270000.0;
 constexpr double kDesplazaY = 680000.0;
-const RectMapa kRecuadro{-100000.0, 3720000.0, 400000.0, 3955000.0};
+const MapRect kRecuadro{-100000.0, 3720000.0, 400000.0, 3955000.0};
 
 bool EnCanarias(const Geodesy::Geograficas &g) {
     return g.lon < -12.5 && g.lat < 30.0;
@@ -42,9 +42,9 @@ std::vector<Geodesy::Geograficas> Recortar(const std::vector<Geodesy::Geografica
     return r;
 }
 
-RectMapa Caja(const PoligonoMapa &p) {
-    RectMapa c{1e300, 1e300, -1e300, -1e300};
-    for (const PuntoMapa &q : p) {
+MapRect Caja(const PoligonoMapa &p) {
+    MapRect c{1e300, 1e300, -1e300, -1e300};
+    for (const MapPoint &q : p) {
         c.x0 = std::min(c.x0, q.x);
         c.y0 = std::min(c.y0, q.y);
         c.x1 = std::max(c.x1, q.x);
@@ -53,7 +53,7 @@ RectMapa Caja(const PoligonoMapa &p) {
     return c;
 }
 
-bool Dentro(const PoligonoMapa &a, PuntoMapa p) {
+bool Dentro(const PoligonoMapa &a, MapPoint p) {
     bool dentro = false;
     for (size_t i = 0, j = a.size() - 1; i < a.size(); j = i++)
         if ((a[i].y > p.y) != (a[j].y > p.y) &&
@@ -88,12 +88,12 @@ std::optional<std::array<Geodesy::Geograficas, 4>> MapGrid::Esquinas(const QStri
     return r;
 }
 
-std::optional<PuntoMapa> MapGrid::AMapa(const Geodesy::Geograficas &g) const {
+std::optional<MapPoint> MapGrid::AMapa(const Geodesy::Geograficas &g) const {
     const bool canarias = EnCanarias(g);
     const auto u = geo_.AUtm(g, canarias ? 28 : 30);
     if (!u) return std::nullopt;
-    if (canarias) return PuntoMapa{u->este + kDesplazaX, u->norte + kDesplazaY};
-    return PuntoMapa{u->este, u->norte};
+    if (canarias) return MapPoint{u->este + kDesplazaX, u->norte + kDesplazaY};
+    return MapPoint{u->este, u->norte};
 }
 
 bool MapGrid::Cargar(const QSqlDatabase &db) {
@@ -118,14 +118,14 @@ bool MapGrid::Cargar(const QSqlDatabase &db) {
             filas_[q.value(0).toInt()][l[0]] = q.value(1).toDouble();
     // The outlines: one ring a line, the province's code then lon lat pairs. Each province's
     // box in lon/lat tells which zone a square's letters belong to.
-    QHash<int, RectMapa> cajaProvincia;
+    QHash<int, MapRect> cajaProvincia;
     const QStringList lineas = QString::fromUtf8(kContornosProvincias).split(u'\n');
     for (const QString &linea : lineas) {
         if (linea.isEmpty() || linea.startsWith(u'#')) continue;
         const QStringList v = linea.split(u' ', Qt::SkipEmptyParts);
         Contorno c;
         c.provincia = v.value(0).toInt();
-        RectMapa &caja = cajaProvincia[c.provincia];
+        MapRect &caja = cajaProvincia[c.provincia];
         if (caja.x0 == 0 && caja.x1 == 0) caja = {1e300, 1e300, -1e300, -1e300};
         for (int i = 1; i + 1 < v.size(); i += 2) {
             const double lon = v[i].toDouble(), lat = v[i + 1].toDouble();
@@ -164,7 +164,7 @@ bool MapGrid::Cargar(const QSqlDatabase &db) {
             if (lon < oeste - 0.2 || lon > este + 0.2) continue;
             bool cerca = false;
             for (int prov : provincias.value(codigo)) {
-                const RectMapa k = cajaProvincia.value(prov);
+                const MapRect k = cajaProvincia.value(prov);
                 // A degree of room: islets such as Alborán lie off their province's land.
                 cerca =
                     cerca || (lon > k.x0 - 1 && lon < k.x1 + 1 && lat > k.y0 - 1 && lat < k.y1 + 1);
@@ -203,8 +203,8 @@ bool MapGrid::Cargar(const QSqlDatabase &db) {
                     break;
                 }
                 c.poligono.push_back(canarias
-                                         ? PuntoMapa{u->este + kDesplazaX, u->norte + kDesplazaY}
-                                         : PuntoMapa{u->este, u->norte});
+                                         ? MapPoint{u->este + kDesplazaX, u->norte + kDesplazaY}
+                                         : MapPoint{u->este, u->norte});
             }
             if (!ok) continue;
             c.caja = Caja(c.poligono);
@@ -214,9 +214,9 @@ bool MapGrid::Cargar(const QSqlDatabase &db) {
         }
     }
 
-    RectMapa e = kRecuadro;
+    MapRect e = kRecuadro;
     for (const Contorno &c : contornos_) {
-        const RectMapa k = Caja(c.anillo);
+        const MapRect k = Caja(c.anillo);
         e = {std::min(e.x0, k.x0), std::min(e.y0, k.y0), std::max(e.x1, k.x1),
              std::max(e.y1, k.y1)};
     }
@@ -237,7 +237,7 @@ int MapGrid::Indice(const QString &codigo, int huso) const {
     return -1;
 }
 
-int MapGrid::CuadradoEn(PuntoMapa p) const {
+int MapGrid::CuadradoEn(MapPoint p) const {
     for (size_t i = 0; i < cuadrados_.size(); ++i) {
         const Cuadrado &c = cuadrados_[i];
         if (c.caja.Contiene(p) && Dentro(c.poligono, p)) return int(i);

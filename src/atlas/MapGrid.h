@@ -13,15 +13,15 @@ class QSqlDatabase;
 // A point of the map's plane, in metres: ETRS89 / UTM zone 30 for the peninsula, the
 // Balearics, Ceuta and Melilla; the Canary Islands in zone 28, moved into an inset box
 // below the peninsula's south-west as Spanish atlases draw them.
-struct PuntoMapa {
+struct MapPoint {
     double x = 0;
     double y = 0;
 };
-using PoligonoMapa = std::vector<PuntoMapa>;
+using PoligonoMapa = std::vector<MapPoint>;
 
-struct RectMapa {
+struct MapRect {
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    bool Contiene(PuntoMapa p) const { return p.x >= x0 && p.x <= x1 && p.y >= y0 && p.y <= y1; }
+    bool Contiene(MapPoint p) const { return p.x >= x0 && p.x <= x1 && p.y >= y0 && p.y <= y1; }
 };
 
 // The 10-km squares of Spain (those of the reference tables) with their true shapes, the
@@ -33,8 +33,8 @@ public:
         QString codigo;               // VK47
         double este0 = 0, norte0 = 0; // south-west corner in its own zone
         PoligonoMapa poligono;        // cut at its zone's edges, in the map's plane
-        RectMapa caja;
-        PuntoMapa centro;
+        MapRect caja;
+        MapPoint centro;
     };
     struct Contorno {
         int provincia = 0;
@@ -51,17 +51,17 @@ public:
     // Index of a known square; with huso 0 any zone. -1 when the grid does not know it.
     int Indice(const QString &codigo, int huso = 0) const;
     // The square drawn under a point of the plane, or -1.
-    int CuadradoEn(PuntoMapa p) const;
+    int CuadradoEn(MapPoint p) const;
     // The corners of a square in its own zone (south-west, south-east, north-east,
     // north-west) as latitude/longitude; nothing when the letters are not of that zone.
     std::optional<std::array<Geodesy::Geograficas, 4>> Esquinas(const QString &codigo,
                                                                 int huso) const;
     // Latitude/longitude to the plane; the Canaries (west of 12.5 W, south of 30 N) go to
     // the inset.
-    std::optional<PuntoMapa> AMapa(const Geodesy::Geograficas &g) const;
+    std::optional<MapPoint> AMapa(const Geodesy::Geograficas &g) const;
     // Everything drawn, and the inset's frame.
-    RectMapa Extension() const { return extension_; }
-    RectMapa Recuadro() const { return recuadro_; }
+    MapRect Extension() const { return extension_; }
+    MapRect Recuadro() const { return recuadro_; }
 
 private:
     // South-west corner of a code's square in a zone; false when the letters are not there.
@@ -72,6 +72,6 @@ private:
     std::vector<Contorno> contornos_;
     QHash<QString, std::vector<int>> indice_;           // code -> squares (one per zone)
     QHash<int, QHash<QChar, double>> columnas_, filas_; // zone -> letter -> minimum
-    RectMapa extension_, recuadro_;
+    MapRect extension_, recuadro_;
     QString error_;
 };

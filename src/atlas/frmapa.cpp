@@ -1,6 +1,6 @@
 #include "frmapa.h"
 
-#include "atlas/MapaDibujo.h"
+#include "atlas/MapDrawing.h"
 #include "data/ArchivoComprobado.h"
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
@@ -62,7 +62,7 @@ frmapa::frmapa(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frmap
     ModBaseDatos::AlPerderFoco(ui->Cbespecie, [this] { Cbespecie_LostFocus(); });
     ModBaseDatos::AlPerderFoco(ui->Txdini, [this] { Txdini_LostFocus(); });
     ModBaseDatos::AlPerderFoco(ui->Txdfin, [this] { Txdfin_LostFocus(); });
-    connect(ui->Mapa, &MapaVista::cuadradoElegido, this, &frmapa::Mapa_Click);
+    connect(ui->Mapa, &MapView::cuadradoElegido, this, &frmapa::Mapa_Click);
     connect(ui->Grcuadrado, &QTableWidget::itemDoubleClicked, this, &frmapa::Grcuadrado_DblClick);
     connect(ui->Grsincuadricula, &QTableWidget::itemDoubleClicked, this,
             &frmapa::Grsincuadricula_DblClick);
@@ -95,7 +95,7 @@ void frmapa::Form_Load() {
         return;
     }
     ui->Mapa->Poner(&grid_, &resultado_);
-    Dibujar(FiltroMapa(), clases_);
+    Dibujar(MapFilter(), clases_);
 }
 
 bool frmapa::ComprobarFecha(QLineEdit *campo) {
@@ -136,7 +136,7 @@ void frmapa::Cdffin_Click() {
 void frmapa::CdMostrar_Click() {
     const MessageService::UserAction accion;
     if (!ComprobarFecha(ui->Txdini) || !ComprobarFecha(ui->Txdfin)) return;
-    FiltroMapa f;
+    MapFilter f;
     f.desde = DateFilter::Leer(ui->Txdini->text());
     f.hasta = DateFilter::Leer(ui->Txdfin->text());
     if (f.desde.isValid() && f.hasta.isValid() && f.desde > f.hasta) {
@@ -168,7 +168,7 @@ void frmapa::CdMostrar_Click() {
     Dibujar(f, clases);
 }
 
-void frmapa::Dibujar(const FiltroMapa &f, const ClasesMapa &clases) {
+void frmapa::Dibujar(const MapFilter &f, const ClasesMapa &clases) {
     Screen::RelojArena reloj;
     AtlasStore store;
     const auto r = store.Calcular(grid_, f, clases);
@@ -186,7 +186,7 @@ void frmapa::Dibujar(const FiltroMapa &f, const ClasesMapa &clases) {
     ui->Lbdesconocidos->setText(QString::number(resultado_.desconocidos));
     ui->Lbmensaje->setText(resultado_.registros == 0 ? QStringLiteral("Sin registros") : QString());
     QString leyenda = QStringLiteral("<table>");
-    for (const auto &[color, texto] : MapaDibujo::Leyenda(resultado_.unaEspecie, clases_))
+    for (const auto &[color, texto] : MapDrawing::Leyenda(resultado_.unaEspecie, clases_))
         leyenda += QStringLiteral("<tr><td style=\"color:%1\">&#9632;</td><td>%2</td></tr>")
                        .arg(color.name(), texto.toHtmlEscaped());
     ui->Lbleyenda->setText(leyenda + QStringLiteral("</table>"));
@@ -298,7 +298,7 @@ bool frmapa::Exportar(const QString &ruta, QString *error, const Avance &avance)
         imagen.fill(Qt::white);
         {
             QPainter p(&imagen);
-            MapaDibujo::Pagina(p, QRectF(imagen.rect()), grid_, resultado_, clases_, Titulo());
+            MapDrawing::Pagina(p, QRectF(imagen.rect()), grid_, resultado_, clases_, Titulo());
         }
         if (!Avances::Seguir(avance, 1, 2)) return cancelado();
         // Encoded in memory, then written: Qt's PNG writer leaks a row when the disk fails
@@ -316,7 +316,7 @@ bool frmapa::Exportar(const QString &ruta, QString *error, const Avance &avance)
         QPainter p;
         ok = p.begin(&svg);
         if (ok) {
-            MapaDibujo::Pagina(p, QRectF(QPoint(0, 0), pagina), grid_, resultado_, clases_,
+            MapDrawing::Pagina(p, QRectF(QPoint(0, 0), pagina), grid_, resultado_, clases_,
                                Titulo());
             ok = p.end();
         }
@@ -332,7 +332,7 @@ bool frmapa::Exportar(const QString &ruta, QString *error, const Avance &avance)
         if (ok) {
             const QRect area(QPoint(0, 0),
                              pdf.pageLayout().paintRectPixels(pdf.resolution()).size());
-            MapaDibujo::Pagina(p, QRectF(area), grid_, resultado_, clases_, Titulo());
+            MapDrawing::Pagina(p, QRectF(area), grid_, resultado_, clases_, Titulo());
             ok = p.end();
         }
     }

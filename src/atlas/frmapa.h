@@ -26,7 +26,7 @@ public:
     ~frmapa() override;
 
     const MapGrid &grid() const { return grid_; }
-    const ResultadoMapa &resultado() const { return resultado_; }
+    const MapResult &resultado() const { return resultado_; }
     // Draws the map as shown into a PNG, SVG or PDF file by its suffix; false when it
     // could not be written (error in *error; Avances::kCancelado when the user stopped it).
     bool Exportar(const QString &ruta, QString *error, const Avance &avance) const;
@@ -48,15 +48,15 @@ private slots:
 private:
     void Form_Load();
     bool ComprobarFecha(QLineEdit *campo);
-    void Dibujar(const FiltroMapa &f, const ClasesMapa &clases);
+    void Dibujar(const MapFilter &f, const ClasesMapa &clases);
     void CargarLista(QTableWidget *tabla, const std::vector<FilaMapa> &filas, bool conCuadrado);
     void AbrirObservacion(QTableWidget *tabla);
     QString Titulo() const;
 
     std::unique_ptr<Ui::frmapa> ui;
     MapGrid grid_;
-    ResultadoMapa resultado_;
-    FiltroMapa ultimo_; // the filters of the map shown
+    MapResult resultado_;
+    MapFilter ultimo_; // the filters of the map shown
     ClasesMapa clases_;
     int elegido_ = -1; // the square listed
     SpeciesFinder *buscador_ = nullptr;

@@ -2,7 +2,7 @@
 
 #include "ArchivoComprobado.h"
 #include "Clock.h"
-#include "SqliteTexto.h"
+#include "SqliteText.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -122,7 +122,7 @@ void AnadirValor(QByteArray &destino, const QString &valor, const QString &separ
 }
 // A value read straight from SQLite, written as AnadirValor would write its text form. Plain
 // text and numbers go through as their bytes; anything else takes the general way.
-void AnadirCelda(QByteArray &destino, const SqliteTexto::Celda &c, const QString &separador,
+void AnadirCelda(QByteArray &destino, const SqliteText::Celda &c, const QString &separador,
                  int &sustituidos) {
     switch (c.tipo) {
     case SQLITE_NULL:
@@ -214,9 +214,9 @@ bool ModBaseDatos::EscribirArchivoTexto(QSqlQuery *consulta, const QString &ruta
         bloque += "\r\n";
     }
     QString fallo;
-    const bool directo = SqliteTexto::LeerFilas(
+    const bool directo = SqliteText::LeerFilas(
         *consulta,
-        [&](int i, const SqliteTexto::Celda &c) {
+        [&](int i, const SqliteText::Celda &c) {
             if (i) bloque += sep;
             AnadirCelda(bloque, c, separador, cambiados);
         },

@@ -1,11 +1,11 @@
 #include "ModConex.h"
 
 #include "Backups.h"
+#include "Instalacion.h"
 #include "SchemaUpgrade.h"
 #include "SqlDialect.h"
-#include "SqliteTexto.h"
+#include "SqliteText.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -40,9 +40,16 @@ const char *const kTablas[] = {"observacion",  "localidad",    "observador",    
                                "tutm100keste", "tutm100knorte"};
 } // namespace
 
-QString ModConex::RutaAplicacion() {
-    if (Ruta().isEmpty()) Ruta() = QCoreApplication::applicationDirPath();
+QString ModConex::CarpetaDatos() {
+    if (Ruta().isEmpty()) Ruta() = Instalacion::Actuales().datos;
     return Ruta();
+}
+
+QString ModConex::NombreCarpeta() {
+    const bool delUsuario = Instalacion::Actuales().modo == Instalacion::Modo::Usuario &&
+                            CarpetaDatos() == Instalacion::Actuales().datos;
+    return delUsuario ? QStringLiteral("la carpeta de datos")
+                      : QStringLiteral("la carpeta del programa");
 }
 
 void ModConex::setSoloLectura(bool soloLectura) {
@@ -57,12 +64,12 @@ int ModConex::EsperaOcupada() {
     return esperaOcupada;
 }
 
-void ModConex::setRutaAplicacion(const QString &ruta) {
+void ModConex::setCarpetaDatos(const QString &ruta) {
     Ruta() = ruta;
 }
 
 QString ModConex::RutaBaseDatos() {
-    return RutaAplicacion() + QStringLiteral("/Tritodex.mdb");
+    return CarpetaDatos() + QStringLiteral("/Tritodex.mdb");
 }
 
 QSqlDatabase ModConex::DatabaseConnection() {
@@ -228,9 +235,8 @@ ModConex::Resultado ModConex::Conectar() {
     const QFileInfo fi(ruta);
     const QString carpeta = QDir::toNativeSeparators(fi.absolutePath());
     if (!fi.exists() || !fi.isFile())
-        return Fallo(QStringLiteral("No se encuentra el archivo Tritodex.mdb en la carpeta del "
-                                    "programa (%1).")
-                         .arg(carpeta));
+        return Fallo(QStringLiteral("No se encuentra el archivo Tritodex.mdb en %1 (%2).")
+                         .arg(NombreCarpeta(), carpeta));
     // SQLite would take an empty file for an empty database; it holds no records of ours.
     if (fi.size() == 0)
         return Fallo(QStringLiteral("El archivo Tritodex.mdb está vacío: no contiene ningún "
@@ -245,7 +251,7 @@ ModConex::Resultado ModConex::Conectar() {
     db.setConnectOptions(soloLectura == SoloLectura::No ? QString()
                                                         : QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!db.open()) return Fallo(DescribirError(db.lastError()));
-    SqliteTexto::Instalar(db);
+    SqliteText::Instalar(db);
     QSqlQuery q(db);
     QSet<QString> tablas;
     bool ok = q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(esperaOcupada)) &&
@@ -286,7 +292,7 @@ ModConex::Resultado ModConex::Conectar() {
         soloLectura = SoloLectura::Version;
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (!db.open()) return Fallo(DescribirError(db.lastError()));
-        SqliteTexto::Instalar(db);
+        SqliteText::Instalar(db);
         QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(esperaOcupada));
     }
     if (version >= 0 && version < SchemaUpgrade::kVersionActual) {
@@ -319,9 +325,9 @@ ModConex::Resultado ModConex::Conectar() {
                                         "guardar cambios. Instale la versión más reciente de "
                                         "Tritodex."));
     case SoloLectura::Carpeta:
-        return Conectado(QStringLiteral("No se puede escribir en la carpeta del programa (%1): "
-                                        "se pueden consultar los datos, pero no guardar cambios.")
-                             .arg(carpeta));
+        return Conectado(QStringLiteral("No se puede escribir en %1 (%2): se pueden consultar "
+                                        "los datos, pero no guardar cambios.")
+                             .arg(NombreCarpeta(), carpeta));
     case SoloLectura::No:
         break;
     }
@@ -377,18 +383,18 @@ QString DescribirError(const QSqlError &error) {
     const QString ruta = ModConex::RutaBaseDatos();
     const QString carpeta = QDir::toNativeSeparators(QFileInfo(ruta).absolutePath());
     const QString carpetaSinEscritura =
-        QStringLiteral("No se puede escribir en la carpeta del programa (%1): no se pueden "
-                       "guardar cambios en la base de datos.")
-            .arg(carpeta);
+        QStringLiteral("No se puede escribir en %1 (%2): no se pueden guardar cambios en la "
+                       "base de datos.")
+            .arg(ModConex::NombreCarpeta(), carpeta);
     // A file deleted or moved away is still open: SQLite refuses to write it (DBMOVED), and
     // anything else that fails is best explained by its absence.
     const bool falta = extendido == 1032 || ((primario == 8 || primario == 10 || primario == 14) &&
                                              !QFileInfo::exists(ruta));
     if (falta)
-        return QStringLiteral("El archivo Tritodex.mdb ya no está en la carpeta del programa "
-                              "(%1): se ha borrado o movido mientras el programa estaba abierto. "
-                              "No se ha guardado nada.")
-            .arg(carpeta);
+        return QStringLiteral("El archivo Tritodex.mdb ya no está en %1 (%2): se ha borrado o "
+                              "movido mientras el programa estaba abierto. No se ha guardado "
+                              "nada.")
+            .arg(ModConex::NombreCarpeta(), carpeta);
     if (extendido == 1544 || primario == 14 ||
         ((primario == 8 || texto.contains(QLatin1String("readonly"))) &&
          soloLectura == SoloLectura::Carpeta))
@@ -413,7 +419,8 @@ QString DescribirError(const QSqlError &error) {
     if (!db.isOpen())
         return motivoFallo.isEmpty()
                    ? QStringLiteral("No hay conexión con la base de datos: falta el archivo "
-                                    "Tritodex.mdb en la carpeta del programa o no es válido.")
+                                    "Tritodex.mdb en %1 o no es válido.")
+                         .arg(ModConex::NombreCarpeta())
                    : QStringLiteral("No hay conexión con la base de datos. ") + motivoFallo;
     return QStringLiteral("Error de la base de datos: %1").arg(error.text().trimmed());
 }

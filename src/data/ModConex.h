@@ -8,10 +8,14 @@ class QSqlError;
 
 namespace ModConex {
 
-// The folder of the program, without a trailing separator; it holds Tritodex.mdb.
-QString RutaAplicacion();
-void setRutaAplicacion(const QString &ruta); // tests point it at a temporary folder
+// The folder of the database file in use, without a trailing separator: the program's own
+// when a Tritodex.mdb lies beside it, else the user's data folder (see Instalacion). What
+// belongs beside the database (copias/, fotos/) goes there.
+QString CarpetaDatos();
+void setCarpetaDatos(const QString &ruta); // tests point it at a temporary folder
 QString RutaBaseDatos();
+// That folder as messages name it: "la carpeta del programa" or "la carpeta de datos".
+QString NombreCarpeta();
 
 // A group's database on a PostgreSQL server. Without a password, libpq looks in the
 // user's password file (~/.pgpass); one typed by the user is kept in memory only.

@@ -1,6 +1,6 @@
 #include "SchemaUpgrade.h"
 
-#include "CreacionBaseDatos.h"
+#include "DatabaseCreation.h"
 #include "SqlDialect.h"
 #include "refdata.h"
 
@@ -45,8 +45,8 @@ public:
     bool PorFila(const char *texto, const QString &nombre, const QStringList &columnas,
                  const QString &sentencia) {
         if (!error_.isEmpty()) return false;
-        CreacionBaseDatos::Csv csv;
-        if (!CreacionBaseDatos::LeerCsvTexto(QString::fromUtf8(texto), nombre, &csv, &error_))
+        DatabaseCreation::Csv csv;
+        if (!DatabaseCreation::LeerCsvTexto(QString::fromUtf8(texto), nombre, &csv, &error_))
             return false;
         QList<qsizetype> indices;
         for (const QString &c : columnas) {
@@ -135,7 +135,7 @@ bool AVersion2(Paso &p) {
                     QStringLiteral("sensible INTEGER NOT NULL DEFAULT 0"));
     if (!p.error().isEmpty()) return false;
     // The trigger and the index as a new file has them, from the one schema text.
-    for (QString s : CreacionBaseDatos::SentenciasEsquema())
+    for (QString s : DatabaseCreation::SentenciasEsquema())
         if (s.contains(QLatin1String(" observacion_uuid ")))
             p.Sql(s.replace(QLatin1String("CREATE TRIGGER "),
                             QLatin1String("CREATE TRIGGER IF NOT EXISTS "))
@@ -173,7 +173,7 @@ bool AVersion3(Paso &p) {
 
 // The photographs of observations, as a new file has them.
 bool AVersion4(Paso &p) {
-    for (QString s : CreacionBaseDatos::SentenciasEsquema()) {
+    for (QString s : DatabaseCreation::SentenciasEsquema()) {
         if (s.startsWith(QLatin1String("CREATE TABLE foto ")))
             p.Sql(s.replace(QLatin1String("CREATE TABLE "),
                             QLatin1String("CREATE TABLE IF NOT EXISTS ")));

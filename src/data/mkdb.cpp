@@ -7,7 +7,7 @@
 // copies the file's observers, localities, reasons, observations and photographs (their
 // pictures from the folder fotos/ beside the file) into such a database.
 // The password, when the server asks for one, comes from ~/.pgpass or PGPASSWORD.
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
 #include "data/ModConex.h"
 
 #include <QCoreApplication>
@@ -53,14 +53,14 @@ int main(int argc, char *argv[]) {
     if (args.size() == 3 && args[0] == QLatin1String("--servidor")) {
         const QString refdata = args[2];
         return EnServidor(args[1], [&](QSqlDatabase &db, QString *error) {
-            return CreacionBaseDatos::CrearEnServidor(db, refdata, error);
+            return DatabaseCreation::CrearEnServidor(db, refdata, error);
         });
     }
     if (args.size() == 3 && args[0] == QLatin1String("--copiar")) {
         const QString archivo = args[1];
         return EnServidor(args[2], [&](QSqlDatabase &db, QString *error) {
-            CreacionBaseDatos::Copiados n;
-            if (!CreacionBaseDatos::CopiarAlServidor(archivo, db, &n, error)) return false;
+            DatabaseCreation::Copiados n;
+            if (!DatabaseCreation::CopiarAlServidor(archivo, db, &n, error)) return false;
             std::printf("%d observadores, %d localidades, %d motivos, %d observaciones, %d fotos\n",
                         n.observadores, n.localidades, n.motivos, n.observaciones, n.fotos);
             return true;
@@ -74,7 +74,7 @@ int main(int argc, char *argv[]) {
         return 1;
     }
     QString error;
-    if (!CreacionBaseDatos::CrearBaseDatos(args[0], args[1], &error)) {
+    if (!DatabaseCreation::CrearBaseDatos(args[0], args[1], &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }

@@ -3,7 +3,8 @@
 #include "ArchiveWriter.h"
 #include "ExportStore.h"
 #include "data/ArchivoComprobado.h"
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
+#include "data/Instalacion.h"
 #include "data/ModConex.h"
 #include "geo/Geodesy.h"
 #include "geo/UtmSquares.h"
@@ -74,10 +75,10 @@ struct Provincia {
 const QHash<int, Provincia> &Provincias() {
     static const QHash<int, Provincia> provincias = [] {
         QHash<int, Provincia> h;
-        CreacionBaseDatos::Csv csv;
+        DatabaseCreation::Csv csv;
         QString error;
-        if (!CreacionBaseDatos::LeerCsvTexto(QString::fromUtf8(kRefComunidades),
-                                             QStringLiteral("comunidades.csv"), &csv, &error))
+        if (!DatabaseCreation::LeerCsvTexto(QString::fromUtf8(kRefComunidades),
+                                            QStringLiteral("comunidades.csv"), &csv, &error))
             return h;
         const int id = csv.columnas.indexOf(QLatin1String("id_prov"));
         const int nombre = csv.columnas.indexOf(QLatin1String("provincia"));
@@ -513,6 +514,17 @@ QByteArray Eml(const Metadatos &m) {
     }
     w.writeEndElement(); // coverage
     Persona(QStringLiteral("contact"));
+    // The software that made the records is part of how they were made.
+    w.writeStartElement(QStringLiteral("methods"));
+    w.writeStartElement(QStringLiteral("methodStep"));
+    w.writeStartElement(QStringLiteral("description"));
+    w.writeTextElement(
+        QStringLiteral("para"),
+        QStringLiteral("Observaciones de campo anotadas y exportadas con Tritodex %1.")
+            .arg(Version::Programa()));
+    w.writeEndElement();
+    w.writeEndElement();
+    w.writeEndElement();
     w.writeEndElement(); // dataset
 
     w.writeStartElement(QStringLiteral("additionalMetadata"));

@@ -40,8 +40,8 @@ Banda BuscarBanda(const QSqlDatabase &db, const QString &sql, int huso, qint64 v
     return b;
 }
 
-Cuadrados Fin(Resultado r, const QString &mensaje) {
-    Cuadrados c;
+Squares Fin(Outcome r, const QString &mensaje) {
+    Squares c;
     c.resultado = r;
     c.mensaje = mensaje;
     return c;
@@ -53,16 +53,16 @@ QString NoExiste(const QString &eje, const QString &huso) {
 
 } // namespace
 
-Coordenada LeerCoordenada(const QString &texto) {
-    Coordenada c;
+Coordinate LeerCoordenada(const QString &texto) {
+    Coordinate c;
     const QString t = texto.trimmed();
     if (t.isEmpty()) return c;
-    c.estado = Coordenada::Estado::NoEntera;
+    c.estado = Coordinate::State::NoEntera;
     for (const QChar ch : t)
         if (ch < u'0' || ch > u'9') return c;
     bool cabe = false;
     c.valor = t.toLongLong(&cabe);
-    c.estado = cabe ? Coordenada::Estado::Entera : Coordenada::Estado::NoCabe;
+    c.estado = cabe ? Coordinate::State::Entera : Coordinate::State::NoCabe;
     if (!cabe) c.valor = 0;
     return c;
 }
@@ -74,48 +74,48 @@ std::optional<int> LeerHuso(const QString &texto) {
     return texto.toInt();
 }
 
-Posicion LeerPosicion(const QString &huso, const QString &x, const QString &y) {
-    Posicion p;
-    const auto Fallo = [&p](Resultado r, const QString &mensaje) {
+Position LeerPosicion(const QString &huso, const QString &x, const QString &y) {
+    Position p;
+    const auto Fallo = [&p](Outcome r, const QString &mensaje) {
         p.resultado = r;
         p.mensaje = mensaje;
         return p;
     };
-    const Coordenada este = LeerCoordenada(x), norte = LeerCoordenada(y);
-    const bool hayX = este.estado != Coordenada::Estado::Vacia,
-               hayY = norte.estado != Coordenada::Estado::Vacia;
+    const Coordinate este = LeerCoordenada(x), norte = LeerCoordenada(y);
+    const bool hayX = este.estado != Coordinate::State::Vacia,
+               hayY = norte.estado != Coordinate::State::Vacia;
     if (huso.trimmed().isEmpty()) {
         if (hayX && hayY)
-            return Fallo(Resultado::FaltaHuso,
+            return Fallo(Outcome::FaltaHuso,
                          QStringLiteral("Falta Huso para calcular cuadrados UTM"));
         return p;
     }
     if (!hayX || !hayY)
-        return Fallo(Resultado::FaltanCoordenadas,
+        return Fallo(Outcome::FaltanCoordenadas,
                      QStringLiteral("Faltan coordenadas Este y/o Norte para calcular cuadrados "
                                     "UTM"));
-    if (este.estado == Coordenada::Estado::NoEntera || norte.estado == Coordenada::Estado::NoEntera)
-        return Fallo(Resultado::NoEnteras,
+    if (este.estado == Coordinate::State::NoEntera || norte.estado == Coordinate::State::NoEntera)
+        return Fallo(Outcome::NoEnteras,
                      QStringLiteral("Las coordenadas deben ser números enteros"));
     // A zone the tables cannot name, or a number past every band, is no position in the zone.
     const auto h = LeerHuso(huso);
-    if (!h || este.estado == Coordenada::Estado::NoCabe)
-        return Fallo(Resultado::EsteNoExiste, NoExiste(QStringLiteral("Este"), huso));
-    if (norte.estado == Coordenada::Estado::NoCabe)
-        return Fallo(Resultado::NorteNoExiste, NoExiste(QStringLiteral("Norte"), huso));
-    p.resultado = Resultado::Calculado;
+    if (!h || este.estado == Coordinate::State::NoCabe)
+        return Fallo(Outcome::EsteNoExiste, NoExiste(QStringLiteral("Este"), huso));
+    if (norte.estado == Coordinate::State::NoCabe)
+        return Fallo(Outcome::NorteNoExiste, NoExiste(QStringLiteral("Norte"), huso));
+    p.resultado = Outcome::Calculado;
     p.huso = *h;
     p.este = este.valor;
     p.norte = norte.valor;
     return p;
 }
 
-Cuadrados CuadradosDe(const QSqlDatabase &db, const Posicion &p) {
-    if (p.resultado != Resultado::Calculado) return Fin(p.resultado, p.mensaje);
+Squares CuadradosDe(const QSqlDatabase &db, const Position &p) {
+    if (p.resultado != Outcome::Calculado) return Fin(p.resultado, p.mensaje);
     return CalcularCuadrados(db, p.huso, p.este, p.norte);
 }
 
-Cuadrados CalcularCuadrados(const QSqlDatabase &db, int huso, qint64 este, qint64 norte) {
+Squares CalcularCuadrados(const QSqlDatabase &db, int huso, qint64 este, qint64 norte) {
     const QString zona = QString::number(huso);
     const Banda e = BuscarBanda(db,
                                 QStringLiteral("SELECT utm100e FROM tutm100keste WHERE huso = ? "
@@ -126,23 +126,22 @@ Cuadrados CalcularCuadrados(const QSqlDatabase &db, int huso, qint64 este, qint6
                                                "AND utmymin <= ? ORDER BY utmymin DESC LIMIT 1"),
                                 huso, norte);
     if (!e.ok || !n.ok)
-        return Fin(Resultado::ErrorBaseDatos, QStringLiteral("No se pueden calcular los cuadrados "
-                                                             "UTM. ") +
-                                                  DescribirError(e.ok ? n.error : e.error));
-    if (!e.encontrada) return Fin(Resultado::EsteNoExiste, NoExiste(QStringLiteral("Este"), zona));
-    if (!n.encontrada)
-        return Fin(Resultado::NorteNoExiste, NoExiste(QStringLiteral("Norte"), zona));
+        return Fin(Outcome::ErrorBaseDatos, QStringLiteral("No se pueden calcular los cuadrados "
+                                                           "UTM. ") +
+                                                DescribirError(e.ok ? n.error : e.error));
+    if (!e.encontrada) return Fin(Outcome::EsteNoExiste, NoExiste(QStringLiteral("Este"), zona));
+    if (!n.encontrada) return Fin(Outcome::NorteNoExiste, NoExiste(QStringLiteral("Norte"), zona));
 
     // Six-digit eastings and seven-digit northings: these positions are the 10-km and 1-km
     // digits. A number too short gives nothing at that place.
     const QString x = QString::number(este), y = QString::number(norte);
-    Cuadrados c = Fin(Resultado::Calculado, QString());
+    Squares c = Fin(Outcome::Calculado, QString());
     c.utm10k = e.letras + n.letras + x.mid(1, 1) + y.mid(2, 1);
     c.utm1k = e.letras + n.letras + x.mid(1, 2) + y.mid(2, 2);
     return c;
 }
 
-std::optional<Cuadro> CuadroDe(const QSqlDatabase &db, const QString &huso, const QString &codigo,
+std::optional<Square> CuadroDe(const QSqlDatabase &db, const QString &huso, const QString &codigo,
                                QString *error) {
     static const QRegularExpression forma(
         QStringLiteral("^(?:(\\d{1,2})[C-HJ-NP-X])?([A-HJ-NP-Z])([A-HJ-NP-V])(\\d\\d|\\d{4})$"),
@@ -165,7 +164,7 @@ std::optional<Cuadro> CuadroDe(const QSqlDatabase &db, const QString &huso, cons
         *valor = q.value(0).toLongLong();
         return true;
     };
-    Cuadro c;
+    Square c;
     c.huso = h;
     if (!Minimo(QStringLiteral("SELECT utmxmin FROM tutm100keste WHERE huso = ? AND utm100e = ?"),
                 m.captured(2), &c.este) ||

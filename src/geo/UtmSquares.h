@@ -12,24 +12,24 @@ namespace Utm {
 
 // One coordinate as the user typed it. Every form reads eastings and northings through this,
 // so that what the squares come from, what is shown and what is stored agree.
-struct Coordenada {
-    enum class Estado {
+struct Coordinate {
+    enum class State {
         Vacia,    // nothing but blanks
         Entera,   // a whole non-negative number; blanks around and leading zeros allowed
         NoEntera, // anything else
         NoCabe,   // whole, but too long for any number the program keeps
     };
-    Estado estado = Estado::Vacia;
+    State estado = State::Vacia;
     qint64 valor = 0;
     // The number's digits, without leading zeros, when it is whole.
-    QString cifras() const { return estado == Estado::Entera ? QString::number(valor) : QString(); }
+    QString cifras() const { return estado == State::Entera ? QString::number(valor) : QString(); }
 };
-Coordenada LeerCoordenada(const QString &texto);
+Coordinate LeerCoordenada(const QString &texto);
 
 // A zone as the band tables name it: one or two digits, nothing else, blanks included.
 std::optional<int> LeerHuso(const QString &texto);
 
-enum class Resultado {
+enum class Outcome {
     Calculado,         // both codes composed
     Nada,              // zone empty and a coordinate missing: nothing to say
     FaltaHuso,         // zone empty, both coordinates given
@@ -40,32 +40,32 @@ enum class Resultado {
     ErrorBaseDatos,    // a lookup failed
 };
 
-struct Cuadrados {
-    Resultado resultado = Resultado::Nada;
+struct Squares {
+    Outcome resultado = Outcome::Nada;
     QString utm10k;
     QString utm1k;
     QString mensaje; // for the form's message label; empty when there is nothing to say
 };
 
 // The squares of a position given as numbers.
-Cuadrados CalcularCuadrados(const QSqlDatabase &db, int huso, qint64 este, qint64 norte);
+Squares CalcularCuadrados(const QSqlDatabase &db, int huso, qint64 este, qint64 norte);
 
 // A position as typed in a form: the zone, easting and northing read as the derivation reads
 // them, with the outcome when they do not make a position.
-struct Posicion {
-    Resultado resultado = Resultado::Nada; // Calculado when the three were read
+struct Position {
+    Outcome resultado = Outcome::Nada; // Calculado when the three were read
     int huso = 0;
     qint64 este = 0;
     qint64 norte = 0;
     QString mensaje;
 };
-Posicion LeerPosicion(const QString &huso, const QString &x, const QString &y);
+Position LeerPosicion(const QString &huso, const QString &x, const QString &y);
 
 // The squares of a position read by LeerPosicion; its outcome when it was not read.
-Cuadrados CuadradosDe(const QSqlDatabase &db, const Posicion &p);
+Squares CuadradosDe(const QSqlDatabase &db, const Position &p);
 
 // A square as a place: its zone, south-west corner and side in metres.
-struct Cuadro {
+struct Square {
     int huso = 0;
     qint64 este = 0;
     qint64 norte = 0;
@@ -75,7 +75,7 @@ struct Cuadro {
 // The square of a 10-km or 1-km code ("VK47", "VK4074"; a zone and latitude band in front,
 // "30TVK47", are allowed and must agree with the zone) through the same band tables the
 // codes are made from. Nothing, with the reason in *error, when the code is not one.
-std::optional<Cuadro> CuadroDe(const QSqlDatabase &db, const QString &huso, const QString &codigo,
+std::optional<Square> CuadroDe(const QSqlDatabase &db, const QString &huso, const QString &codigo,
                                QString *error);
 
 } // namespace Utm

@@ -178,7 +178,7 @@ namespace {
 // in one step, where item by item is slow for long lists.
 // A list's items in one step, each with its value; other roles a form sets on an item
 // (setItemData) are kept too.
-class ModeloLista : public QStringListModel {
+class ListModel : public QStringListModel {
 public:
     using QStringListModel::QStringListModel;
     QStringList datos;
@@ -201,9 +201,9 @@ public:
 
 void ModBaseDatos::Rellenar(QComboBox *lista, const QStringList &items, const QStringList &datos) {
     const QSignalBlocker bloqueo(lista);
-    auto *modelo = dynamic_cast<ModeloLista *>(lista->model());
+    auto *modelo = dynamic_cast<ListModel *>(lista->model());
     if (!modelo) {
-        modelo = new ModeloLista(lista);
+        modelo = new ListModel(lista);
         lista->setModel(modelo);
     }
     modelo->datos = datos;

@@ -1,10 +1,12 @@
 #include "gui/TitleImage.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 
 namespace {
 
@@ -127,12 +129,11 @@ QPixmap TitleImage() {
     return QPixmap::fromImage(imagen);
 }
 
-QImage ProgramIconImage(int lado) {
-    QImage imagen(lado, lado, QImage::Format_ARGB32_Premultiplied);
-    imagen.fill(Qt::transparent);
-    QPainter p(&imagen);
+namespace {
+
+// The icon on a 256-unit square, whatever the device.
+void PintarIcono(QPainter &p) {
     p.setRenderHint(QPainter::Antialiasing);
-    p.scale(lado / 256.0, lado / 256.0);
     // A rounded tile of pond water under a light sky, as in the title picture.
     QLinearGradient fondo(0, 0, 0, 256);
     fondo.setColorAt(0, QColor(232, 226, 170));
@@ -146,8 +147,31 @@ QImage ProgramIconImage(int lado) {
     p.rotate(-38);
     p.scale(0.92, 0.92);
     PintarTriton(p);
+}
+
+} // namespace
+
+QImage ProgramIconImage(int lado) {
+    QImage imagen(lado, lado, QImage::Format_ARGB32_Premultiplied);
+    imagen.fill(Qt::transparent);
+    QPainter p(&imagen);
+    p.scale(lado / 256.0, lado / 256.0);
+    PintarIcono(p);
     p.end();
     return imagen;
+}
+
+QByteArray ProgramIconSvg() {
+    QBuffer buffer;
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(QSize(256, 256));
+    svg.setViewBox(QRect(0, 0, 256, 256));
+    svg.setTitle(QStringLiteral("Tritodex"));
+    QPainter p(&svg);
+    PintarIcono(p);
+    p.end();
+    return buffer.data();
 }
 
 QIcon ProgramIcon() {

@@ -18,12 +18,12 @@
 #include <memory>
 #include <zip.h>
 
-namespace Importacion {
+namespace Import {
 
 namespace {
 
-Lectura Rechazo(const QString &error) {
-    Lectura l;
+Reading Rechazo(const QString &error) {
+    Reading l;
     l.error = error;
     return l;
 }
@@ -59,7 +59,7 @@ private:
     QSet<T> vistos_;
 };
 
-Lectura Cancelada() {
+Reading Cancelada() {
     return Rechazo(Avances::kCancelado);
 }
 
@@ -251,12 +251,12 @@ struct Columnas {
 // it is read.
 class LectorCsv {
 public:
-    explicit LectorCsv(const Entrega &entregar) : entregar_(entregar) {}
+    explicit LectorCsv(const Sink &entregar) : entregar_(entregar) {}
     bool Fila(FilaCsv &&fila) {
         if (cabecera_.isEmpty()) return Cabecera(std::move(fila.campos));
         return Registrar(fila);
     }
-    Lectura Fin() {
+    Reading Fin() {
         if (!error_.isEmpty()) return Rechazo(error_);
         if (cabecera_.isEmpty()) return Rechazo(QStringLiteral("El archivo está vacío."));
         if (detenido_) return Rechazo(QString());
@@ -280,7 +280,7 @@ private:
             return c;
         };
         if (col.De({"observed on"}) >= 0) {
-            l_.formato = Formato::INaturalist;
+            l_.formato = Format::INaturalist;
             cFecha = col.De({"observed on"});
             cHora = col.De({"time observed at"});
             cEspecies << exigir(col.De({"scientific name"}), "scientific_name")
@@ -298,7 +298,7 @@ private:
             cCautividad = col.De({"captive cultivated"});
             cPrecision = col.De({"positional accuracy"});
         } else {
-            l_.formato = Formato::ObservationOrg;
+            l_.formato = Format::ObservationOrg;
             cFecha = col.De({"date", "fecha", "datum"});
             cHora = col.De({"time", "hora", "tijd"});
             cEspecies << col.De({"scientific name", "species name scientific",
@@ -344,7 +344,7 @@ private:
                                 .arg(fila.campos.size())
                                 .arg(cabecera_.size()));
         auto valor = [&](int c) { return c < 0 ? QString() : fila.campos.at(c).trimmed(); };
-        Registro r;
+        Record r;
         r.linea = fila.linea;
         const QString fecha = valor(cFecha), hora = valor(cHora);
         if (!fecha.isEmpty() && !LeerFechaHora(fecha, &r.fecha, &r.hora))
@@ -384,7 +384,7 @@ private:
             r.lon = *lo;
         }
         if (!hora.isEmpty()) {
-            if (l_.formato == Formato::INaturalist) {
+            if (l_.formato == Format::INaturalist) {
                 // An instant: the clock time as written when it carries its offset, the
                 // time in Spain when it is in UTC.
                 static const QRegularExpression instante(
@@ -432,10 +432,10 @@ private:
         return !detenido_;
     }
 
-    const Entrega &entregar_;
+    const Sink &entregar_;
     qsizetype registros_ = 0;
     bool detenido_ = false;
-    Lectura l_;
+    Reading l_;
     Compartidos<QString> textos_;
     Compartidos<QStringList> listas_;
     QStringList cabecera_;
@@ -462,7 +462,7 @@ bool EsUtf8(QIODevice *d) {
 // Windows-1252 bytes as text.
 QString DeWindows1252(QByteArrayView v);
 
-Lectura LeerCsv(QIODevice *d, const Avance &avance, const Entrega &entregar) {
+Reading LeerCsv(QIODevice *d, const Avance &avance, const Sink &entregar) {
     const qint64 total = d->size();
     if (d->peek(3) == "\xEF\xBB\xBF") d->read(3);
     const bool utf8 = EsUtf8(d);
@@ -536,15 +536,15 @@ Parada RecorrerXml(Xml &x, const Fuente &fuente, qint64 tope, qint64 total, cons
 
 // ---- GPX ----------------------------------------------------------------------------
 
-Lectura LeerGpx(QIODevice *d, const Avance &avance, const Entrega &entregar) {
-    Lectura l;
-    l.formato = Formato::Gpx;
+Reading LeerGpx(QIODevice *d, const Avance &avance, const Sink &entregar) {
+    Reading l;
+    l.formato = Format::Gpx;
     // Waypoints as they are read: the text of each element of a point, its inner elements'
     // text included.
     bool raiz = false, enPunto = false, detenido = false;
     int punto = 0;
     qsizetype registros = 0;
-    Registro r;
+    Record r;
     QString nombre, desc, cmt, hora, error;
     QString *destino = nullptr;
     auto rechazar = [&](Xml &x, int linea, const QString &motivo) {
@@ -572,7 +572,7 @@ Lectura LeerGpx(QIODevice *d, const Avance &avance, const Entrega &entregar) {
         r.lugar = nombre;
         r.descripcion = desc.isEmpty() ? cmt : desc;
         ++registros;
-        if (!entregar(std::exchange(r, Registro()))) {
+        if (!entregar(std::exchange(r, Record()))) {
             detenido = true;
             x.r.raiseError(QString());
         }
@@ -742,7 +742,7 @@ Parada RecorrerEntrada(zip_t *zip, zip_int64_t indice, qint64 tope, const Avance
     return fin;
 }
 
-Lectura LeerHoja(const QByteArray &datos, const Avance &avance, const Entrega &entregar) {
+Reading LeerHoja(const QByteArray &datos, const Avance &avance, const Sink &entregar) {
     const QString danada = QStringLiteral("La hoja de cálculo está incompleta o dañada: %1");
     const QString grande = QStringLiteral("La hoja es demasiado grande para importarla.");
     zip_error_t ze;
@@ -789,8 +789,8 @@ Lectura LeerHoja(const QByteArray &datos, const Avance &avance, const Entrega &e
     // Row by row as the sheet is read: the headers' row is the first holding FECHA and
     // ESPECIE (the program writes it third); each later row becomes a record at once, so
     // that only one row's cells are held.
-    Lectura l;
-    l.formato = Formato::HojaPrograma;
+    Reading l;
+    l.formato = Format::HojaPrograma;
     QString error;
     bool detenido = false;
     int filaCabecera = -1;
@@ -822,7 +822,7 @@ Lectura LeerHoja(const QByteArray &datos, const Avance &avance, const Entrega &e
             error = QStringLiteral("Fila %1: %2").arg(f).arg(motivo);
             return false;
         };
-        Registro r;
+        Record r;
         r.linea = f;
         const QString fecha = valorDe("FECHA");
         if (!fecha.isEmpty()) {
@@ -956,17 +956,17 @@ const uint16_t kWindows1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x202
 
 } // namespace
 
-QString NombreFormato(Formato f) {
+QString NombreFormato(Format f) {
     switch (f) {
-    case Formato::Gpx:
+    case Format::Gpx:
         return QStringLiteral("GPX");
-    case Formato::INaturalist:
+    case Format::INaturalist:
         return QStringLiteral("iNaturalist");
-    case Formato::ObservationOrg:
+    case Format::ObservationOrg:
         return QStringLiteral("Observation.org");
-    case Formato::HojaPrograma:
+    case Format::HojaPrograma:
         return QStringLiteral("hoja de cálculo de Tritodex");
-    case Formato::Fotos:
+    case Format::Fotos:
         return QStringLiteral("fotos");
     }
     return QString();
@@ -1032,7 +1032,7 @@ QString DeWindows1252(QByteArrayView v) {
     return r;
 }
 
-Lectura Leer(QIODevice *d, const Avance &avance, const Entrega &entregar) {
+Reading Leer(QIODevice *d, const Avance &avance, const Sink &entregar) {
     // Enough to pass a declaration of entities before the root element.
     const QByteArray inicio = d->peek(kTrozo);
     if (inicio.startsWith("PK\x03\x04")) {
@@ -1075,9 +1075,9 @@ Lectura Leer(QIODevice *d, const Avance &avance, const Entrega &entregar) {
 }
 
 // The records gathered in the result.
-Lectura Reunir(const std::function<Lectura(const Entrega &)> &leer) {
-    QList<Registro> registros;
-    Lectura l = leer([&registros](Registro &&r) {
+Reading Reunir(const std::function<Reading(const Sink &)> &leer) {
+    QList<Record> registros;
+    Reading l = leer([&registros](Record &&r) {
         registros << std::move(r);
         return true;
     });
@@ -1087,18 +1087,18 @@ Lectura Reunir(const std::function<Lectura(const Entrega &)> &leer) {
 
 } // namespace
 
-Lectura LeerDatos(const QByteArray &datos, const Avance &avance) {
+Reading LeerDatos(const QByteArray &datos, const Avance &avance) {
     QByteArray copia = datos;
     QBuffer b(&copia);
     b.open(QIODevice::ReadOnly);
-    return Reunir([&](const Entrega &entregar) { return Leer(&b, avance, entregar); });
+    return Reunir([&](const Sink &entregar) { return Leer(&b, avance, entregar); });
 }
 
-Lectura LeerArchivo(const QString &ruta, const Avance &avance) {
-    return Reunir([&](const Entrega &entregar) { return LeerArchivo(ruta, entregar, avance); });
+Reading LeerArchivo(const QString &ruta, const Avance &avance) {
+    return Reunir([&](const Sink &entregar) { return LeerArchivo(ruta, entregar, avance); });
 }
 
-Lectura LeerArchivo(const QString &ruta, const Entrega &entregar, const Avance &avance) {
+Reading LeerArchivo(const QString &ruta, const Sink &entregar, const Avance &avance) {
     QFile f(ruta);
     errno = 0;
     if (!f.open(QIODevice::ReadOnly)) {
@@ -1111,4 +1111,4 @@ Lectura LeerArchivo(const QString &ruta, const Entrega &entregar, const Avance &
     return Leer(&f, avance, entregar);
 }
 
-} // namespace Importacion
+} // namespace Import

@@ -12,12 +12,12 @@
 // Reads the files the import takes: GPS waypoints (GPX), the observation exports of
 // iNaturalist and Observation.org (CSV) and the program's own observation spreadsheet
 // (.xlsx). A file is read whole or refused with the line at fault: never in part.
-namespace Importacion {
+namespace Import {
 
-enum class Formato { Gpx, INaturalist, ObservationOrg, HojaPrograma, Fotos };
+enum class Format { Gpx, INaturalist, ObservationOrg, HojaPrograma, Fotos };
 
 // One record as the file gives it; what it means for the database is decided later.
-struct Registro {
+struct Record {
     int linea = 0;        // line of the file (CSV, GPX) or row of the sheet
     QDate fecha;          // invalid when the file gives none
     QString hora;         // hh:mm, local time; empty when none
@@ -41,11 +41,11 @@ struct Registro {
     QString foto;
 };
 
-struct Lectura {
+struct Reading {
     // Filled only when no one takes the records as they are read.
     bool ok = false;
-    Formato formato = Formato::Gpx;
-    QList<Registro> registros;
+    Format formato = Format::Gpx;
+    QList<Record> registros;
     QString error; // why the file was refused, naming the line
 };
 
@@ -56,21 +56,21 @@ constexpr int kFilasHoja = 1000000;
 // Recognises the file by its content, not its name. The file is read in pieces, never
 // trusting a size it declares; the progress is told to `avance`, and a cancel gives a
 // refusal with Avances::kCancelado as its reason.
-Lectura LeerArchivo(const QString &ruta, const Avance &avance = {});
-Lectura LeerDatos(const QByteArray &datos, const Avance &avance = {});
+Reading LeerArchivo(const QString &ruta, const Avance &avance = {});
+Reading LeerDatos(const QByteArray &datos, const Avance &avance = {});
 // The same, each record handed to `entregar` as soon as it is read instead of gathered in
 // the result, so that a large file's records need not be held twice. False from `entregar`
 // stops the reading: the result is then a refusal with no reason of its own.
-using Entrega = std::function<bool(Registro &&)>;
-Lectura LeerArchivo(const QString &ruta, const Entrega &entregar, const Avance &avance = {});
+using Sink = std::function<bool(Record &&)>;
+Reading LeerArchivo(const QString &ruta, const Sink &entregar, const Avance &avance = {});
 
-QString NombreFormato(Formato f);
+QString NombreFormato(Format f);
 
 // Photographs as records: each file given, and each JPEG, PNG or HEIC file of a folder given,
 // whose Exif holds a position becomes one record (its date, time, position and accuracy),
 // in the order given. Those left out are listed in *omitidas with the reason, naming them.
 // A cancel gives a refusal with Avances::kCancelado.
-Lectura LeerFotos(const QStringList &rutas, QStringList *omitidas, const Avance &avance = {});
+Reading LeerFotos(const QStringList &rutas, QStringList *omitidas, const Avance &avance = {});
 
 // Text of a CSV in UTF-8 (with or without byte-order mark) or Windows-1252.
 QString Decodificar(const QByteArray &datos);
@@ -80,6 +80,6 @@ bool LeerFechaHora(const QString &texto, QDate *fecha, QString *hora);
 // A decimal number with a point or a comma.
 std::optional<double> LeerDecimal(const QString &texto);
 
-} // namespace Importacion
+} // namespace Import
 
-Q_DECLARE_TYPEINFO(Importacion::Registro, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(Import::Record, Q_RELOCATABLE_TYPE);

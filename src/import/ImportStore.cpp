@@ -13,7 +13,7 @@
 
 #include <cmath>
 
-using Importacion::Registro;
+using Import::Record;
 
 namespace {
 // Reports are spaced so that telling the progress costs nothing next to the work.
@@ -37,12 +37,12 @@ bool DentroDe(const QVariant &registro, double distancia, const QVariant &locali
     return !registro.isNull() && distancia + registro.toDouble() <= localidad.toDouble();
 }
 
-bool TextoLargo(const Registro &r) {
+bool TextoLargo(const Record &r) {
     return Largo(r.descripcion) || Largo(r.lugar) || Largo(r.otros.value(QStringLiteral("MOTIVO")));
 }
 
 // The sheet's lookup values by their texts, where this database has them.
-void ValoresDeListas(const Registro &r, Observacion *o, ReferenceData &ref) {
+void ValoresDeListas(const Record &r, Observacion *o, ReferenceData &ref) {
     if (r.otros.isEmpty()) return;
     const QString clase = ref.BuscarEspecie(o->especie).value_or(ReferenceData::Especie{}).clase;
     auto id = [&](const char *columna, auto buscar) {
@@ -167,10 +167,10 @@ bool ImportStore::Empezar() {
     return CargarMunicipios();
 }
 
-bool ImportStore::Anadir(Registro &&registro, QList<Fila> *filas) {
+bool ImportStore::Anadir(Record &&registro, QList<Fila> *filas) {
     Fila f;
     f.registro = std::move(registro);
-    const Registro &r = f.registro;
+    const Record &r = f.registro;
     for (const QString &texto : r.especies) {
         // A species code, as GPS users often name their waypoints ("BUFSPI").
         const QString codigo = texto.trimmed().toUpper();
@@ -201,13 +201,13 @@ bool ImportStore::Anadir(Registro &&registro, QList<Fila> *filas) {
         // municipality.
         const auto g =
             geo_->AGeograficas({r.huso.toInt(), r.este.toDouble() + 0.5, r.norte.toDouble() + 0.5});
-        const Utm::Cuadrados c = Utm::CuadradosDe(
+        const Utm::Squares c = Utm::CuadradosDe(
             db(), Utm::LeerPosicion(r.huso, r.este.toString(), r.norte.toString()));
-        if (c.resultado == Utm::Resultado::ErrorBaseDatos) {
+        if (c.resultado == Utm::Outcome::ErrorBaseDatos) {
             Anotar(c.mensaje);
             return false;
         }
-        if (g && c.resultado == Utm::Resultado::Calculado) {
+        if (g && c.resultado == Utm::Outcome::Calculado) {
             lugar = localizador_.Localizar(g->lat, g->lon);
             f.huso = r.huso.toInt();
             f.este = r.este.toLongLong();
@@ -239,7 +239,7 @@ bool ImportStore::Terminar(QList<Fila> *filas, const QString &observador, const 
     return ok;
 }
 
-bool ImportStore::Preparar(QList<Registro> registros, const QString &observador, QList<Fila> *filas,
+bool ImportStore::Preparar(QList<Record> registros, const QString &observador, QList<Fila> *filas,
                            const Avance &avance) {
     filas->clear();
     if (!Empezar()) return false;
@@ -485,7 +485,7 @@ ImportStore::Guardar(QList<Fila> *filas, const QString &observador, const Avance
                     ++resumen.localidades;
                 }
             }
-            const Registro &r = f.registro;
+            const Record &r = f.registro;
             Observacion o;
             o.observador[0] = observador;
             for (int i = 1; i < 4; ++i)

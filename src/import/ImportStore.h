@@ -40,7 +40,7 @@ public:
     static QString TextoEstado(Estado e);
 
     struct Fila {
-        Importacion::Registro registro;
+        Import::Record registro;
         bool marcada = false;
         QString especie; // accepted code; empty when none recognised
         // Position in UTM ETRS89 and squares; huso 0 when there is none.
@@ -76,12 +76,12 @@ public:
 
     // Rows of the records (taken over), evaluated for the observer; false with error() set
     // when a lookup failed or the user cancelled (Avances::kCancelado).
-    bool Preparar(QList<Importacion::Registro> registros, const QString &observador,
-                  QList<Fila> *filas, const Avance &avance = {});
+    bool Preparar(QList<Import::Record> registros, const QString &observador, QList<Fila> *filas,
+                  const Avance &avance = {});
     // The same in steps, for records handed over one by one as a file is read: Empezar once,
     // Anadir for each record, then Terminar; each false with error() set.
     bool Empezar();
-    bool Anadir(Importacion::Registro &&registro, QList<Fila> *filas);
+    bool Anadir(Import::Record &&registro, QList<Fila> *filas);
     bool Terminar(QList<Fila> *filas, const QString &observador, const Avance &avance = {});
     // Evaluates again after the user changed a species, a municipality or the observer: the
     // localities proposed and the statuses. A row that becomes importable is ticked.

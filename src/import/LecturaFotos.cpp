@@ -7,9 +7,9 @@
 
 #include <cmath>
 
-namespace Importacion {
+namespace Import {
 
-Lectura LeerFotos(const QStringList &rutas, QStringList *omitidas, const Avance &avance) {
+Reading LeerFotos(const QStringList &rutas, QStringList *omitidas, const Avance &avance) {
     QStringList archivos;
     for (const QString &ruta : rutas) {
         if (!QFileInfo(ruta).isDir()) {
@@ -23,8 +23,8 @@ Lectura LeerFotos(const QStringList &rutas, QStringList *omitidas, const Avance 
                                               QDir::Files, QDir::Name | QDir::IgnoreCase))
             archivos << dir.filePath(n);
     }
-    Lectura l;
-    l.formato = Formato::Fotos;
+    Reading l;
+    l.formato = Format::Fotos;
     for (qsizetype i = 0; i < archivos.size(); ++i) {
         if (!Avances::Seguir(avance, i, archivos.size())) {
             l.registros.clear();
@@ -43,7 +43,7 @@ Lectura LeerFotos(const QStringList &rutas, QStringList *omitidas, const Avance 
                              .arg(QFileInfo(archivos[i]).fileName());
             continue;
         }
-        Registro r;
+        Record r;
         r.linea = int(i + 1);
         r.fecha = d->tomada.date();
         if (d->tomada.isValid()) r.hora = d->tomada.toString(QStringLiteral("HH:mm"));
@@ -59,4 +59,4 @@ Lectura LeerFotos(const QStringList &rutas, QStringList *omitidas, const Avance 
     return l;
 }
 
-} // namespace Importacion
+} // namespace Import

@@ -27,7 +27,7 @@ const QString kTitulo = QStringLiteral("Importar observaciones");
 constexpr int kOpciones = Qt::UserRole + 1; // the choices a cell offers
 
 // A cell chosen from a list: the municipality among the candidates.
-class DelegadoLista : public QStyledItemDelegate {
+class ListDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QWidget *createEditor(QWidget *padre, const QStyleOptionViewItem &,
@@ -37,7 +37,7 @@ public:
         lista->addItems(indice.data(kOpciones).toStringList());
         // A choice made is a choice stored: no further key needed.
         connect(lista, &QComboBox::activated, this, [this, lista] {
-            auto *self = const_cast<DelegadoLista *>(this);
+            auto *self = const_cast<ListDelegate *>(this);
             emit self->commitData(lista);
             emit self->closeEditor(lista);
         });
@@ -178,7 +178,7 @@ public:
     QVariant data(const QModelIndex &i, int rol) const override {
         if (!i.isValid() || i.row() >= filas_.size()) return {};
         const ImportStore::Fila &f = filas_[i.row()];
-        const Importacion::Registro &r = f.registro;
+        const Import::Record &r = f.registro;
         const int c = i.column();
         if (rol == Qt::CheckStateRole)
             return c == frimportar::ColMarca ? QVariant(f.marcada ? Qt::Checked : Qt::Unchecked)
@@ -285,7 +285,7 @@ frimportar::frimportar(QWidget *parent)
                           QStringLiteral("Estado")};
     ui->DBimport->setModel(modelo_);
     ui->DBimport->setItemDelegateForColumn(ColEspecie, new DelegadoEspecie(ui->DBimport));
-    ui->DBimport->setItemDelegateForColumn(ColMunicipio, new DelegadoLista(ui->DBimport));
+    ui->DBimport->setItemDelegateForColumn(ColMunicipio, new ListDelegate(ui->DBimport));
     // The free texts give way, so that the state stays whole at the right end.
     Screen::RepartirColumnas(ui->DBimport,
                              {ColEspecie, ColMunicipio, ColLocalidad, ColDescripcion});
@@ -331,7 +331,7 @@ void frimportar::CdAbrir_Click() {
         QStringLiteral("Observaciones (*.gpx *.csv *.txt *.xlsx);;Todos los archivos (*)"));
     if (ruta.isEmpty()) return;
     const QString nombre = QFileInfo(ruta).fileName();
-    Importacion::Lectura lectura;
+    Import::Reading lectura;
     QList<ImportStore::Fila> filas;
     bool preparado = false;
     {
@@ -340,11 +340,9 @@ void frimportar::CdAbrir_Click() {
         // Each record becomes a row as it is read: a large file's records are held once.
         bool anadidas = store_->Empezar();
         if (anadidas)
-            lectura = Importacion::LeerArchivo(
+            lectura = Import::LeerArchivo(
                 ruta,
-                [&](Importacion::Registro &&r) {
-                    return anadidas = store_->Anadir(std::move(r), &filas);
-                },
+                [&](Import::Record &&r) { return anadidas = store_->Anadir(std::move(r), &filas); },
                 progreso.avance());
         if (anadidas && lectura.ok) {
             progreso.Texto(QStringLiteral("Preparando la vista previa de %1...").arg(nombre));
@@ -375,7 +373,7 @@ void frimportar::CdAbrir_Click() {
     filas_ = std::move(filas);
     archivo_ = ruta;
     ui->Lbarchivo->setText(
-        QStringLiteral("%1 (%2)").arg(nombre, Importacion::NombreFormato(lectura.formato)));
+        QStringLiteral("%1 (%2)").arg(nombre, Import::NombreFormato(lectura.formato)));
     CargarGrid();
     // A file just read holds nothing of the user's yet.
     cambios_->Guardado();
@@ -399,13 +397,13 @@ void frimportar::CdCarpetaFotos_Click() {
 void frimportar::AbrirFotos(const QStringList &rutas) {
     if (rutas.isEmpty()) return;
     QStringList omitidas;
-    Importacion::Lectura lectura;
+    Import::Reading lectura;
     QList<ImportStore::Fila> filas;
     bool preparado = false;
     {
         Screen::RelojArena reloj;
         Progreso progreso(this, QStringLiteral("Leyendo las fotos..."));
-        lectura = Importacion::LeerFotos(rutas, &omitidas, progreso.avance());
+        lectura = Import::LeerFotos(rutas, &omitidas, progreso.avance());
         if (lectura.ok) {
             progreso.Texto(QStringLiteral("Preparando la vista previa de las fotos..."));
             preparado = store_->Preparar(std::move(lectura.registros), Observador(), &filas,

@@ -146,8 +146,8 @@ MunicipalityLocator::Lugar MunicipalityLocator::Localizar(double lat, double lon
             QStringLiteral("%1/%2/%3").arg(r.huso).arg(r.este / 100000).arg(r.norte / 100000);
         auto it = letras_.find(clave);
         if (it == letras_.end()) {
-            const Utm::Cuadrados q = Utm::CalcularCuadrados(db(), r.huso, r.este, r.norte);
-            if (q.resultado == Utm::Resultado::ErrorBaseDatos) {
+            const Utm::Squares q = Utm::CalcularCuadrados(db(), r.huso, r.este, r.norte);
+            if (q.resultado == Utm::Outcome::ErrorBaseDatos) {
                 Anotar(q.mensaje);
                 r.resultado = Resultado::Error;
                 return r;

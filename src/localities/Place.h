@@ -1,5 +1,8 @@
 #pragma once
 
+#include "geo/Geodesy.h"
+#include "localities/MunicipalityLocator.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -8,8 +11,9 @@
 #include <optional>
 
 // The rules of a place that every form describing one follows, apart from its widgets: the
-// zones offered, the coordinates and uncertainty as stored, and the narrowing of the lists to
-// the municipalities a point near a boundary may lie in.
+// zones offered, the coordinates and uncertainty as stored, the point they give, the
+// municipalities a point lies in, and the narrowing of the lists to the municipalities a
+// point near a boundary may lie in.
 class Place {
 public:
     // The zones offered, the blank first.
@@ -30,6 +34,27 @@ public:
     static std::optional<QVariant> ReadUncertainty(const QString &text, bool hasPoint,
                                                    QString *reason);
 
+    // The ETRS89 latitude and longitude of a zone, easting and northing as typed, when they
+    // make a position: a zone offered, and whole coordinates of at most eight digits (a
+    // position on the map, not any number).
+    std::optional<Geodesy::Geograficas> Position(const QString &zone, const QString &easting,
+                                                 const QString &northing) const;
+
+    // The municipalities (province, municipality) a point was found in, in the locator's
+    // order; none at sea, abroad or on a failed lookup (its cause in *error).
+    static QList<QPair<QString, QString>> Municipalities(const MunicipalityLocator::Lugar &lugar,
+                                                         QString *error);
+
+    // A point more than the boundaries' margin outside the chosen municipality and inside
+    // another: that one's name and province, and the chosen one's name, told apart by its
+    // province when both share a name. Nothing when the point lies in the chosen one, at sea,
+    // abroad or on land no one municipality holds, or on a failed lookup (*error).
+    struct Elsewhere {
+        QString municipality, province, chosen;
+    };
+    std::optional<Elsewhere> LiesElsewhere(int idMuni, const Geodesy::Geograficas &point,
+                                           QString *error) const;
+
     // The municipalities (province, municipality) the point `point` may lie in; the lists
     // offer only them while the fields hold that point.
     void SetCandidates(const QList<QPair<QString, QString>> &candidates, const QString &point);
@@ -41,6 +66,7 @@ public:
     static QString PointKey(const QString &zone, const QString &easting, const QString &northing);
 
 private:
+    Geodesy geodesy_;
     QList<QPair<QString, QString>> candidates_;
     QString point_;
 };

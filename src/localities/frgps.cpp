@@ -1,15 +1,12 @@
 #include "frgps.h"
 
 #include "data/ReferenceData.h"
-#include "geo/UtmSquares.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
 #include "gui/UnsavedChanges.h"
 #include "localities/LocalityStore.h"
 #include "ui_frgps.h"
-
-#include "data/ModConex.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -41,6 +38,10 @@ frgps::frgps(AlAceptar alAceptar, QWidget *parent, AlAceptarIncertidumbre alInce
     : QDialog(parent), ui(std::make_unique<Ui::frgps>()), alAceptar_(std::move(alAceptar)),
       alIncertidumbre_(std::move(alIncertidumbre)) {
     ui->setupUi(this);
+    PlacePanel::Opciones vista;
+    vista.derivarCuadrados = false;
+    vista.vistaPrevia = true;
+    ui->vista->Iniciar(vista);
     ui->FrameIncert->setVisible(bool(alIncertidumbre_));
     ui->Cbhuso->addItems(
         {QString(), QStringLiteral("29"), QStringLiteral("30"), QStringLiteral("31")});
@@ -68,6 +69,7 @@ void frgps::Form_Load() {
     Screen::AplicarColores(this);
     Screen::Teclado(this, ui->CdCancelar);
     Screen::Centrar(this);
+    ui->vista->Cargar();
     Previsualizar();
 }
 
@@ -135,9 +137,9 @@ frgps::Calculo frgps::Calcular() const {
 
 void frgps::Previsualizar() {
     const Calculo c = Calcular();
-    for (QLabel *l : {ui->Lblatlon, ui->Lbzona, ui->Lbeste, ui->Lbnorte, ui->Lb10k, ui->Lb1k,
-                      ui->Lbmuni, ui->Lbmunis, ui->Lbtransf, ui->Lbaviso})
+    for (QLabel *l : {ui->Lblatlon, ui->Lbmuni, ui->Lbmunis, ui->Lbtransf, ui->Lbaviso})
         l->clear();
+    ui->vista->Limpiar(false);
     if (c.vacio) return;
     if (!c.error.isEmpty()) {
         // While typing, a short note; the full list of forms comes with "Aceptar".
@@ -148,30 +150,25 @@ void frgps::Previsualizar() {
         return;
     }
     ui->Lblatlon->setText(Grados(c.etrs89.lat) + QStringLiteral(", ") + Grados(c.etrs89.lon));
-    ui->Lbzona->setText(QString::number(c.huso));
-    ui->Lbeste->setText(QString::number(c.este));
-    ui->Lbnorte->setText(QString::number(c.norte));
     ui->Lbtransf->setText(
         c.transformacion ? QStringLiteral("%1 (%2), precisión %3")
                                .arg(c.transformacion->nombre, c.transformacion->codigo,
                                     Precision(c.transformacion->precision))
                          : QStringLiteral("ninguno: WGS84 y ETRS89 coinciden a nivel de metro"));
-    const Utm::Cuadrados q =
-        Utm::CalcularCuadrados(ModConex::DatabaseConnection(), c.huso, c.este, c.norte);
-    if (q.resultado == Utm::Resultado::Calculado) {
-        ui->Lb10k->setText(q.utm10k);
-        ui->Lb1k->setText(q.utm1k);
+    localizador_.Limpiar();
+    const MunicipalityLocator::Lugar lugar = localizador_.Localizar(c.etrs89.lat, c.etrs89.lon);
+    // The place as the forms will show it, through the same panel.
+    if (ui->vista->MostrarPunto(c.huso, c.este, c.norte, lugar)) {
+        const QString cuadrado = ui->vista->Cuadrado10k().trimmed();
         ReferenceData ref;
-        const QStringList municipios = ref.MunicipiosDeCuadrado(q.utm10k);
+        const QStringList municipios =
+            cuadrado.isEmpty() ? QStringList() : ref.MunicipiosDeCuadrado(cuadrado);
         ui->Lbmunis->setText(ref.fallo()            ? ref.error()
                              : municipios.isEmpty() ? QStringLiteral("ninguno: el cuadrado no "
                                                                      "está en la lista de España")
                                                     : municipios.join(QStringLiteral(", ")));
-    } else {
-        ui->Lb10k->setText(q.mensaje);
     }
-    localizador_.Limpiar();
-    ui->Lbmuni->setText(localizador_.Describir(localizador_.Localizar(c.etrs89.lat, c.etrs89.lon)));
+    ui->Lbmuni->setText(localizador_.Describir(lugar));
     if (c.huso < 27 || c.huso > 31)
         ui->Lbaviso->setText(QStringLiteral("El huso %1 no es de España.").arg(c.huso));
     else if (!PositionParser::EnEspana(c.etrs89.lat, c.etrs89.lon))

@@ -6,8 +6,6 @@
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
 #include "gui/SpeciesFinder.h"
-#include "localities/GpsControls.h"
-#include "localities/Place.h"
 #include "observers/ObserverStore.h"
 #include "observers/frobs.h"
 
@@ -48,17 +46,13 @@ void Aviso(QWidget *padre, const QString &texto,
 
 ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
     : QObject(c.formulario), c_(c), o_(o) {
-    utm_ = std::make_unique<UtmSquareControls>(
-        UtmSquareControls::Controles{c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.cb10k, c.tx1k,
-                                     c.Cbprov, c.Cbmuni, c.missatge},
-        UtmSquareControls::Opciones{true, o.localidadNueva});
-    gps_ = new GpsControls({c.formulario, c.Cbhuso, c.Txlong, c.Txlat, c.CdGps, c.Txgeo, c.CdMapa,
-                            [this](const MunicipalityLocator::Lugar &lugar) {
-                                // A square refused by the derivation leaves no place to fill.
-                                if (!c_.cb10k->currentText().trimmed().isEmpty())
-                                    utm_->PonerLugar(lugar);
-                            },
-                            c.Txincert});
+    // A new locality's place is entered on the panel; a chosen one's is only shown there.
+    PlacePanel::Opciones lugar;
+    lugar.derivarCuadrados = o.localidadNueva;
+    lugar.comoObservacion = true;
+    lugar.vaciarCoordenadas = o.localidadNueva;
+    lugar.soloMostrar = !o.localidadNueva;
+    c_.lugar->Iniciar(lugar);
 
     c_.Txdata->setDateRange(QDate(1900, 1, 1), QDate(3000, 12, 31));
     const QIcon lupa = c.formulario->style()->standardIcon(QStyle::SP_FileDialogContentsView);
@@ -69,8 +63,7 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
                 [this, slot] { CdSelobs_Click(slot); });
     }
 
-    for (QComboBox *lista : {c_.Cbespecie, c_.Cbmuni, c_.Cbhuso})
-        ModBaseDatos::HacerCompletable(lista);
+    ModBaseDatos::HacerCompletable(c_.Cbespecie);
     buscador_ = new SpeciesFinder(c_.Cbespecie, c_.Lbsinonimo);
     // A completion taken back leaves no species chosen, and no name beside the list.
     connect(c_.Cbespecie, &QComboBox::currentIndexChanged, this, [this](int i) {
@@ -81,32 +74,13 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
         c_.Cbloc->setEditable(true);
         c_.Cbloc->setCompleter(nullptr);
         c_.Cbloc->setInsertPolicy(QComboBox::NoInsert);
-    } else {
-        // The locality's place is shown, not entered.
-        for (QComboBox *lista : {c_.Cbprov, c_.Cbmuni, c_.cb10k, c_.Cbhuso})
-            lista->setEnabled(false);
-        for (QLineEdit *campo : {c_.Txlong, c_.Txlat, c_.tx1k})
-            campo->setReadOnly(true);
-        c_.CdGps->setEnabled(false);
     }
-    for (QLineEdit *campo : {c_.Txexemplars, c_.Txlong, c_.Txlat})
-        ModBaseDatos::FiltrarDigitos(campo);
-    if (c_.Txincert) ModBaseDatos::FiltrarDigitos(c_.Txincert);
-    // No length limits on the numbers: a number that does not fit is refused by the save
-    // with a message, never cut as it is typed or pasted.
+    ModBaseDatos::FiltrarDigitos(c_.Txexemplars);
+    // No length limit on the count: a number that does not fit is refused by the save with
+    // a message, never cut as it is typed or pasted.
 
     ModBaseDatos::AlElegir(c_.Cbloc, [this] { Cbloc_Click(); });
     ModBaseDatos::AlPerderFoco(c_.Cbloc, [this] { Cbloc_Click(); });
-    ModBaseDatos::AlElegir(c_.Cbprov, [this] { Cbprov_Click(); });
-    ModBaseDatos::AlElegir(c_.Cbmuni, [this] { Cbmuni_Click(); });
-    ModBaseDatos::AlPerderFoco(c_.Cbmuni, [this] {
-        if (utm_->Cbmuni_LostFocus()) idMuni = 0;
-    });
-    ModBaseDatos::AlElegir(c_.Cbhuso, [this] { CalcularCuadradosUTM(); });
-    ModBaseDatos::AlPerderFoco(c_.Cbhuso, [this] { utm_->Cbhuso_LostFocus(); });
-    ModBaseDatos::AlElegir(c_.cb10k, [this] { cb10k_Click(); });
-    ModBaseDatos::AlPerderFoco(c_.Txlong, [this] { CalcularCuadradosUTM(); });
-    ModBaseDatos::AlPerderFoco(c_.Txlat, [this] { CalcularCuadradosUTM(); });
     ModBaseDatos::AlElegir(c_.Cbespecie, [this] { Cbespecie_Click(); });
     ModBaseDatos::AlPerderFoco(c_.Cbespecie, [this] { Cbespecie_LostFocus(); });
     ModBaseDatos::AlPerderFoco(c_.Txhini, [this] { ComprobarHoras(c_.Txhini); });
@@ -127,7 +101,6 @@ bool ObservationForm::Cargar() {
     }
     PonerObservadorPorDefecto();
     ReferenceData ref;
-    ModBaseDatos::Rellenar(c_.cb10k, ref.Cuadrados10k() << QStringLiteral(" "));
     ModBaseDatos::Rellenar(c_.Cbvents, ref.Vientos());
     ModBaseDatos::Rellenar(c_.Cbmeteo, ref.Meteos());
     ModBaseDatos::Rellenar(c_.Cbperiodo, ref.Periodos());
@@ -140,8 +113,7 @@ bool ObservationForm::Cargar() {
     ModBaseDatos::Rellenar(c_.Cbhabitat, ref.Habitats());
     ModBaseDatos::InformarError(c_.formulario, ref);
     CargarLocalidades();
-    utm_->CargarProvinciasUTM10(QString());
-    return true;
+    return c_.lugar->Cargar();
 }
 
 void ObservationForm::PonerObservadorPorDefecto() {
@@ -166,12 +138,6 @@ void ObservationForm::CargarLocalidades() {
 void ObservationForm::ElegirLocalidad(const QString &nombre) {
     const int i = c_.Cbloc->findText(nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (i >= 0) c_.Cbloc->setCurrentIndex(i);
-}
-
-void ObservationForm::CalcularCuadradosUTM() {
-    // Squares are derived only for a locality described on the form.
-    if (modoLocalidad_ == ModoLocalidad::Cargando || !o_.localidadNueva) return;
-    utm_->CalcularCuadradosUTM();
 }
 
 bool ObservationForm::ObservadoresComprobados() {
@@ -347,9 +313,7 @@ void ObservationForm::Cbloc_Click() {
                       : c_.Cbloc->findText(nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (i < 0) {
         codigoLocalidad_ = o_.localidadNueva ? QStringLiteral("new") : QString();
-        if (o_.localidadNueva)
-            for (QWidget *marco : {c_.Frame1, c_.Frame2, c_.Frame3})
-                marco->setEnabled(true);
+        if (o_.localidadNueva) c_.lugar->Habilitar(true);
         return;
     }
     {
@@ -364,102 +328,16 @@ void ObservationForm::Cbloc_Click() {
     if (l) {
         MostrarLocalidad(*l);
     } else {
-        utm_->CargarProvinciasUTM10(QString());
-        if (o_.localidadNueva)
-            for (QWidget *marco : {c_.Frame1, c_.Frame2, c_.Frame3})
-                marco->setEnabled(false);
+        c_.lugar->ListarProvincias();
+        if (o_.localidadNueva) c_.lugar->Habilitar(false);
     }
     ModBaseDatos::InformarError(c_.formulario, localidades);
 }
 
 void ObservationForm::MostrarLocalidad(const Localidad &l) {
-    utm_->CargarProvinciasUTM10(QString());
-    modoLocalidad_ = ModoLocalidad::Cargando;
-    if (o_.localidadNueva)
-        for (QWidget *marco : {c_.Frame1, c_.Frame2, c_.Frame3})
-            marco->setEnabled(false);
+    if (o_.localidadNueva) c_.lugar->Habilitar(false);
     codigoLocalidad_ = l.codigo;
-    ModBaseDatos::PonerTexto(c_.Cbhuso, l.utmhuso.isEmpty() ? c_.Cbhuso->itemText(0) : l.utmhuso);
-    c_.Txlat->setText(l.utmy.isNull() ? QString() : l.utmy.toString());
-    c_.Txlong->setText(l.utmx.isNull() ? QString() : l.utmx.toString());
-    c_.tx1k->setText(l.utm1k);
-    if (c_.Txincert)
-        c_.Txincert->setText(l.incertidumbre.isNull() ? QString() : l.incertidumbre.toString());
-    // A locality only chosen finds its square among all of them, loaded with the form.
-    if (o_.localidadNueva || c_.cb10k->findText(l.utm10k) < 0) utm_->CargarTodosUTM10();
-    ModBaseDatos::PonerTexto(c_.cb10k, l.utm10k);
-    // The choices must run even when the list already showed the same item.
-    const int provincia = c_.Cbprov->currentIndex();
-    ModBaseDatos::PonerTexto(c_.Cbprov, l.provincia);
-    if (c_.Cbprov->currentIndex() == provincia) Cbprov_Click();
-    const int municipio = c_.Cbmuni->currentIndex();
-    ModBaseDatos::PonerTexto(c_.Cbmuni, l.municipio);
-    if (c_.Cbmuni->currentIndex() == municipio && municipio >= 0) Cbmuni_Click();
-    // A locality that is only chosen keeps its own place, whatever the lists offer.
-    if (!o_.localidadNueva) {
-        idProv = l.prov;
-        idMuni = l.muni;
-    }
-    modoLocalidad_ = ModoLocalidad::Libre;
-}
-
-void ObservationForm::Cbprov_Click() {
-    const QString provincia = c_.Cbprov->currentText();
-    if (provincia.isEmpty()) {
-        Vaciar(c_.Cbmuni);
-        idMuni = 0;
-        c_.Cbmuni->setEnabled(false);
-        return;
-    }
-    c_.Cbmuni->setEnabled(o_.localidadNueva);
-    const QString cuadrado = c_.cb10k->currentText();
-    // A chosen locality's place is only shown: a blank square leaves it as stored.
-    if (cuadrado.trimmed().isEmpty() && o_.localidadNueva) {
-        c_.Frame1->setEnabled(false);
-        Vaciar(c_.Cbhuso);
-        c_.Txlat->clear();
-        c_.Txlong->clear();
-        if (c_.Txincert) c_.Txincert->clear();
-        c_.tx1k->clear();
-    }
-    ReferenceData ref;
-    // The province's own identifier, even when none of its municipalities has the square.
-    if (const auto id = ref.IdProvincia(provincia)) idProv = *id;
-    const QStringList municipios = utm_->SoloCandidatos(
-        provincia,
-        ref.MunicipiosDeProvincia(provincia, cuadrado.trimmed().isEmpty() ? QString() : cuadrado));
-    if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
-    const QString anterior = c_.Cbmuni->currentText();
-    ModBaseDatos::Rellenar(c_.Cbmuni, municipios + QStringList{QString()});
-    // A municipality no longer listed is no longer chosen.
-    idMuni = 0;
-    if (!anterior.isEmpty() && municipios.contains(anterior))
-        ModBaseDatos::PonerTexto(c_.Cbmuni, anterior);
-}
-
-void ObservationForm::Cbmuni_Click() {
-    const QString municipio = c_.Cbmuni->currentText();
-    if (municipio.trimmed().isEmpty()) return;
-    ReferenceData ref;
-    if (const auto id = ref.IdMunicipio(municipio, c_.Cbprov->currentText())) idMuni = *id;
-    if (ModBaseDatos::InformarError(c_.formulario, ref)) return;
-    if (o_.localidadNueva && c_.tx1k->text().trimmed().isEmpty() &&
-        c_.cb10k->currentText().trimmed().isEmpty()) {
-        modoGuardar_ = ModoGuardar::Municipio;
-        utm_->CargarUTM10();
-    }
-}
-
-void ObservationForm::cb10k_Click() {
-    if (modoLocalidad_ == ModoLocalidad::Cargando || utm_->utm10Encontrado() ||
-        modoGuardar_ == ModoGuardar::Municipio)
-        return;
-    c_.Txlat->clear();
-    c_.Txlong->clear();
-    if (c_.Txincert) c_.Txincert->clear();
-    c_.tx1k->clear();
-    Vaciar(c_.Cbhuso);
-    utm_->CargarProvinciasUTM10(c_.cb10k->currentText());
+    c_.lugar->Mostrar(l);
 }
 
 // Values -----------------------------------------------------------------------------
@@ -473,22 +351,17 @@ QString ObservationForm::CampoQueFalta() const {
     // A listed locality whose row could not be read has no code: it cannot be stored.
     if (c_.Cbloc->currentText().isEmpty() || codigoLocalidad_.isEmpty())
         falta = QStringLiteral("Localidad");
-    if (idProv == 0) falta = QStringLiteral("Provincia");
-    if (idMuni == 0) falta = QStringLiteral("Municipio");
+    if (c_.lugar->idProv() == 0) falta = QStringLiteral("Provincia");
+    if (c_.lugar->idMuni() == 0) falta = QStringLiteral("Municipio");
     // A chosen locality's blank square " " counts as a square: its list cannot be changed
     // here.
-    const QString cuadrado = c_.cb10k->currentText();
+    const QString cuadrado = c_.lugar->Cuadrado10k();
     if (o_.localidadNueva ? cuadrado.trimmed().isEmpty() : cuadrado.isEmpty())
         falta = QStringLiteral("UTM 10K");
-    if (c_.Cbprov->currentText().isEmpty()) falta = QStringLiteral("Provincia");
+    if (c_.lugar->Provincia().isEmpty()) falta = QStringLiteral("Provincia");
     if (c_.Txobs[0]->text().isEmpty()) falta = QStringLiteral("Observador");
     if (!c_.Txdata->date().isValid()) falta = QStringLiteral("Data de la Observación");
     return falta;
-}
-
-bool ObservationForm::TienePunto() const {
-    return !Place::ReadEasting(c_.Txlong->text()).value.isNull() &&
-           !Place::ReadNorthing(c_.Txlat->text()).value.isNull();
 }
 
 bool ObservationForm::EsLocalidadNueva() const {
@@ -510,22 +383,10 @@ std::optional<Observacion> ObservationForm::Leer() {
                                  .arg(std::numeric_limits<int>::max()));
         return std::nullopt;
     }
-    const Place::Fault x = Place::ReadEasting(c_.Txlong->text()).fault,
-                       y = Place::ReadNorthing(c_.Txlat->text()).fault;
-    if (EsLocalidadNueva() && (x == Place::Fault::NotWhole || y == Place::Fault::NotWhole)) {
-        Aviso(c_.formulario, QStringLiteral("Las coordenadas deben ser números enteros"));
-        return std::nullopt;
-    }
-    if (EsLocalidadNueva() && (x != Place::Fault::None || y != Place::Fault::None)) {
-        Aviso(c_.formulario, QStringLiteral("Las coordenadas UTM tienen como máximo 7 cifras la "
-                                            "longitud (E) y 8 la latitud (N)."));
-        return std::nullopt;
-    }
-    if (QString motivo; EsLocalidadNueva() && c_.Txincert &&
-                        !Place::ReadUncertainty(c_.Txincert->text(), TienePunto(), &motivo)) {
-        Aviso(c_.formulario, motivo);
-        c_.Txincert->setFocus();
-        return std::nullopt;
+    nueva_.reset();
+    if (EsLocalidadNueva()) {
+        nueva_ = c_.lugar->Leer(QStringLiteral("Datos incorrectos"));
+        if (!nueva_) return std::nullopt;
     }
 
     Observacion o;
@@ -550,23 +411,12 @@ std::optional<Observacion> ObservationForm::Leer() {
 }
 
 bool ObservationForm::MunicipioConfirmado() const {
-    return !EsLocalidadNueva() || gps_->ConfirmarMunicipio(idMuni);
+    return !EsLocalidadNueva() || c_.lugar->MunicipioConfirmado();
 }
 
 Localidad ObservationForm::LocalidadNueva() const {
-    Localidad l;
+    Localidad l = nueva_.value_or(Localidad());
     l.nombre = QString(c_.Cbloc->currentText()).replace(u'\'', u'´');
-    l.muni = idMuni;
-    l.prov = idProv;
-    l.utmhuso = c_.Cbhuso->currentText();
-    l.utmx = Place::ReadEasting(c_.Txlong->text()).value;
-    l.utmy = Place::ReadNorthing(c_.Txlat->text()).value;
-    // Read by Leer before: an uncertainty refused there never reaches this.
-    if (QString motivo; c_.Txincert)
-        l.incertidumbre =
-            Place::ReadUncertainty(c_.Txincert->text(), TienePunto(), &motivo).value_or(QVariant());
-    l.utm1k = c_.tx1k->text();
-    l.utm10k = c_.cb10k->currentText();
     return l;
 }
 
@@ -632,11 +482,8 @@ void ObservationForm::Mostrar(const Observacion &o) {
         MostrarLocalidad(*l);
     } else {
         // A locality that is gone shows empty, and so stores nothing.
-        for (QComboBox *lista : {c_.Cbloc, c_.Cbhuso, c_.cb10k, c_.Cbprov, c_.Cbmuni})
-            Vaciar(lista);
-        for (QLineEdit *campo : {c_.Txlong, c_.Txlat, c_.tx1k})
-            campo->clear();
-        idProv = idMuni = 0;
+        Vaciar(c_.Cbloc);
+        c_.lugar->Limpiar(false);
     }
     ModBaseDatos::InformarError(c_.formulario, localidades);
 }
@@ -650,7 +497,7 @@ void ObservationForm::VaciarListas() {
 }
 
 bool ObservationForm::PonerPosicion(double lat, double lon) {
-    return gps_->PonerPosicion({lat, lon});
+    return c_.lugar->PonerPosicion({lat, lon});
 }
 
 void ObservationForm::Limpiar() {
@@ -659,7 +506,6 @@ void ObservationForm::Limpiar() {
         c_.Lbobs[slot - 1]->clear();
     }
     VaciarListas();
-    Vaciar(c_.Cbhuso);
     Vaciar(c_.Cbespecie, QStringLiteral(" "));
     buscador_->ExplicarCodigo(QString());
     c_.Lbespecie->clear();
@@ -670,16 +516,7 @@ void ObservationForm::Limpiar() {
     c_.Txdesc->clear();
     Vaciar(c_.Cbloc);
     codigoLocalidad_.clear();
-    c_.Txlong->clear();
-    c_.Txlat->clear();
-    if (c_.Txincert) c_.Txincert->clear();
-    Vaciar(c_.cb10k);
-    c_.tx1k->clear();
-    utm_->CargarProvinciasUTM10(QString());
-    Vaciar(c_.Cbprov);
-    Cbprov_Click();
-    idProv = 0;
-    idMuni = 0;
+    c_.lugar->Limpiar(true);
     PonerObservadorPorDefecto();
 }
 

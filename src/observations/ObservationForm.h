@@ -2,7 +2,6 @@
 
 #include "localities/LocalityStore.h"
 #include "localities/PlacePanel.h"
-#include "localities/UtmSquareControls.h"
 #include "observations/ObservationStore.h"
 
 #include <QObject>
@@ -18,13 +17,12 @@ class QLineEdit;
 class QPushButton;
 class QTimeEdit;
 class QWidget;
-class GpsControls;
 class SpeciesFinder;
 
 // What the new-observation and the observation-change forms share: the observer slots, the
-// lookup lists, the species and its class, the times, the locality with its province,
-// municipality, squares and zone, and the moving of values between the controls and an
-// Observacion. The forms differ only in the options.
+// lookup lists, the species and its class, the times, the locality chosen (its place shown
+// by the place panel, or a new one read from it), and the moving of values between the
+// controls and an Observacion. The forms differ only in the options.
 class ObservationForm : public QObject {
     Q_OBJECT
 public:
@@ -44,14 +42,8 @@ public:
         QCheckBox *Check1 = nullptr;
         QComboBox *Cbestadio = nullptr, *Cbconducta = nullptr, *Cbmotivo = nullptr;
         QLineEdit *Txdesc = nullptr;
-        QComboBox *Cbloc = nullptr, *Cbprov = nullptr, *Cbmuni = nullptr, *cb10k = nullptr,
-                  *Cbhuso = nullptr;
-        QLineEdit *Txlong = nullptr, *Txlat = nullptr, *tx1k = nullptr;
-        QLabel *missatge = nullptr;
-        QWidget *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
-        QPushButton *CdGps = nullptr, *CdMapa = nullptr;
-        QLineEdit *Txgeo = nullptr;
-        QLineEdit *Txincert = nullptr; // only where a locality is created
+        QComboBox *Cbloc = nullptr;
+        PlacePanel *lugar = nullptr;
     };
     struct Opciones {
         // A name that no locality has is a new locality, described on the form (newobs);
@@ -65,25 +57,10 @@ public:
     };
 
     // The shared controls of a form whose Designer class names them as the forms do.
-    template <typename U>
-    static Controles ControlesDe(QWidget *formulario, U *ui, PlacePanel::Partes lugar) {
+    template <typename U> static Controles ControlesDe(QWidget *formulario, U *ui) {
         Controles c;
         c.formulario = formulario;
-        c.Cbprov = lugar.Cbprov;
-        c.Cbmuni = lugar.Cbmuni;
-        c.cb10k = lugar.cb10k;
-        c.Cbhuso = lugar.Cbhuso;
-        c.Txlong = lugar.Txlong;
-        c.Txlat = lugar.Txlat;
-        c.tx1k = lugar.tx1k;
-        c.Frame1 = lugar.Frame1;
-        c.Frame2 = lugar.Frame2;
-        c.Frame3 = lugar.Frame3;
-        c.CdGps = lugar.CdGps;
-        c.CdMapa = lugar.CdMapa;
-        c.Txgeo = lugar.Txgeo;
-        c.Txincert = lugar.Txincert;
-        c.missatge = lugar.missatge;
+        c.lugar = ui->lugar;
         c.Txobs = {ui->Txobs1, ui->Txobs2, ui->Txobs3, ui->Txobs4};
         c.Lbobs = {ui->Lbobs1, ui->Lbobs2, ui->Lbobs3, ui->Lbobs4};
         c.CdSelobs = {ui->CdSelobs1, ui->CdSelobs2, ui->Cdselobs3, ui->Cdselobs4};
@@ -107,10 +84,6 @@ public:
         return c;
     }
 
-    // What the last click on a save button asked for; a square chosen through the
-    // municipality keeps the coordinates.
-    enum class ModoGuardar { Ninguno, Nueva, Duplicar, Municipio };
-
     ObservationForm(const Controles &c, const Opciones &o);
     ~ObservationForm() override;
 
@@ -121,8 +94,6 @@ public:
     // Empties every field but the date, the lists back to their full contents.
     void Limpiar();
 
-    void setModoGuardar(ModoGuardar modo) { modoGuardar_ = modo; }
-
     // Before a save: false (after the check's message) when a code typed in an observer
     // slot and never left is refused.
     bool ObservadoresComprobados();
@@ -131,10 +102,8 @@ public:
     // The values as the controls show them; nothing (after a message) when a value does not
     // fit its column.
     std::optional<Observacion> Leer();
-    // Whether the typed locality is a new one, and that new locality as the form shows it.
+    // Whether the typed locality is a new one, and that new locality as Leer read it.
     bool EsLocalidadNueva() const;
-    // Whether the coordinates give a point, which an uncertainty needs.
-    bool TienePunto() const;
     Localidad LocalidadNueva() const;
     // Before a new locality is stored: false when its point lies in another municipality
     // and the user, asked, keeps the form instead.
@@ -151,6 +120,8 @@ public:
     void setCodigoLocalidad(const QString &codigo) { codigoLocalidad_ = codigo; }
     // A photograph's point put into the coordinates as frgps puts one; false when refused.
     bool PonerPosicion(double lat, double lon);
+    // No locality chosen and no coordinates typed: the place is still to be given.
+    bool SinLugar() const { return c_.lugar->SinPunto(); }
     // Re-selects a locality by its stored name after the list is reloaded.
     void ElegirLocalidad(const QString &nombre);
 
@@ -163,26 +134,16 @@ private:
     void Cbespecie_LostFocus();
     void ComprobarHoras(QTimeEdit *dejado);
     void Cbloc_Click();
-    void Cbprov_Click();
-    void Cbmuni_Click();
-    void cb10k_Click();
-    void CalcularCuadradosUTM();
     void RellenarSegunClase(const QString &clase);
     void VaciarListas();
     void MostrarLocalidad(const Localidad &l);
     QString CodigoEspecie() const;
 
-    enum class ModoLocalidad { Libre, Cargando };
-
     Controles c_;
     Opciones o_;
-    std::unique_ptr<UtmSquareControls> utm_;
-    GpsControls *gps_ = nullptr;
     SpeciesFinder *buscador_ = nullptr;
-    ModoGuardar modoGuardar_ = ModoGuardar::Ninguno;
-    ModoLocalidad modoLocalidad_ = ModoLocalidad::Libre;
-    QString codigoLocalidad_; // the chosen locality's code, "new" for a new name
-    QString claseEspecie_;    // stages and behaviours are those of the species' class
+    std::optional<Localidad> nueva_; // the new locality as the last Leer read it
+    QString codigoLocalidad_;        // the chosen locality's code, "new" for a new name
+    QString claseEspecie_;           // stages and behaviours are those of the species' class
     int idPeriodo = 0, idViento = 0, idMeteo = 0, idEstadio = 0, idConducta = 0, idHabitat = 0;
-    int idProv = 0, idMuni = 0;
 };

@@ -163,7 +163,7 @@ int ObservationStore::ColumnaId() {
     return int(ColumnasConsulta().size()) - 2;
 }
 
-QString ObservationStore::Desde(const FiltroObservaciones &f, QVariantList &valores) const {
+QString ObservationStore::Desde(const ObservationFilter &f, QVariantList &valores) const {
     // Outer joins: an observation stays listed when a value it refers to is missing.
     QString sql = QStringLiteral(" FROM observacion o"
                                  " LEFT JOIN localidad loc ON loc.cod_localidad = o.localidad"
@@ -196,7 +196,7 @@ QString ObservationStore::Desde(const FiltroObservaciones &f, QVariantList &valo
     return sql;
 }
 
-QSqlQuery ObservationStore::Consultar(const FiltroObservaciones &f, bool desplazable) {
+QSqlQuery ObservationStore::Consultar(const ObservationFilter &f, bool desplazable) {
     QVariantList valores;
     const QString sql = QStringLiteral("SELECT ") + ColumnasConsulta().ListaSelect() +
                         Desde(f, valores) + QStringLiteral(" ORDER BY o.fecha, o.id_observacion");
@@ -210,7 +210,7 @@ QSqlQuery ObservationStore::Consultar(const FiltroObservaciones &f, bool desplaz
     return q;
 }
 
-std::optional<int> ObservationStore::Contar(const FiltroObservaciones &f) {
+std::optional<int> ObservationStore::Contar(const ObservationFilter &f) {
     QVariantList valores;
     const QString desde = Desde(f, valores);
     const auto n = Primero(QStringLiteral("SELECT count(*)") + desde, valores);

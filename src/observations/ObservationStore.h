@@ -23,7 +23,7 @@ struct Observacion {
 };
 
 // The query's filters; an empty value (a null date) is no filter.
-struct FiltroObservaciones {
+struct ObservationFilter {
     QDate desde, hasta;
     QString observador; // found anywhere in the first observer's name and surname
     QString especie;    // species code
@@ -65,9 +65,9 @@ public:
     // The observations that pass the filters, sorted by date then identifier, with every
     // observation listed even when a value it refers to is missing (then empty). Executed;
     // inactive with error() set on failure. A scrollable query feeds a grid.
-    QSqlQuery Consultar(const FiltroObservaciones &f, bool desplazable);
+    QSqlQuery Consultar(const ObservationFilter &f, bool desplazable);
     // How many observations Consultar lists.
-    std::optional<int> Contar(const FiltroObservaciones &f);
+    std::optional<int> Contar(const ObservationFilter &f);
     // The species codes that occur in observations, sorted.
     QStringList EspeciesObservadas();
 
@@ -90,5 +90,5 @@ private:
     bool CabenTextos(const Observacion &o);
     bool modificadaPorOtro_ = false;
     QString codigoLocalidad_;
-    QString Desde(const FiltroObservaciones &f, QVariantList &valores) const;
+    QString Desde(const ObservationFilter &f, QVariantList &valores) const;
 };

@@ -27,7 +27,7 @@
 namespace {
 
 // Dates are stored ISO and shown dd/mm/yyyy.
-class FechaDelegate : public QStyledItemDelegate {
+class DateDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QString displayText(const QVariant &v, const QLocale &l) const override {
@@ -60,7 +60,7 @@ frcons::frcons(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frcon
     DtObs->setObjectName(QStringLiteral("DtObs"));
     ui->DBObs->setModel(DtObs);
     Screen::RepartirColumnas(ui->DBObs);
-    ui->DBObs->setItemDelegateForColumn(0, new FechaDelegate(ui->DBObs));
+    ui->DBObs->setItemDelegateForColumn(0, new DateDelegate(ui->DBObs));
     ui->Image1->setPixmap(TitleImage().scaledToHeight(40, Qt::SmoothTransformation));
     const QIcon calendario = style()->standardIcon(QStyle::SP_FileDialogDetailedView);
     ui->Cdfini->setIcon(calendario);
@@ -116,7 +116,7 @@ void frcons::Form_Load() {
     QFont negrita = ui->DBObs->horizontalHeader()->font();
     negrita.setBold(true);
     ui->DBObs->horizontalHeader()->setFont(negrita);
-    CargarGrid(FiltroObservaciones());
+    CargarGrid(ObservationFilter());
 }
 
 void frcons::carregar_especie() {
@@ -158,7 +158,7 @@ void frcons::CdBuscar_Click() {
         Cbesp_LostFocus();
         if (!ModBaseDatos::EsItem(ui->Cbesp, ui->Cbesp->currentText())) return;
     }
-    FiltroObservaciones f;
+    ObservationFilter f;
     f.desde = DateFilter::Leer(ui->Txdini->text());
     f.hasta = DateFilter::Leer(ui->Txdfin->text());
     f.observador = ui->Cbobs->currentText();
@@ -169,7 +169,7 @@ void frcons::CdBuscar_Click() {
     CargarGrid(f);
 }
 
-void frcons::CargarGrid(const FiltroObservaciones &filtro) {
+void frcons::CargarGrid(const ObservationFilter &filtro) {
     Screen::RelojArena reloj;
     const int anterior = idObservacion_;
     ObservationStore observaciones;

@@ -48,7 +48,7 @@ private slots:
 
 private:
     void Form_Load();
-    void CargarGrid(const FiltroObservaciones &filtro);
+    void CargarGrid(const ObservationFilter &filtro);
     void CargarProvinciasUTM10(const QString &cuadrado);
     bool ComprobarFecha(QLineEdit *campo);
     // After a save in the change form: the species offered and the rows.
@@ -56,8 +56,8 @@ private:
 
     std::unique_ptr<Ui::frcons> ui;
     QSqlQueryModel *DtObs = nullptr;
-    int idObservacion_ = 0;      // none while no row is current
-    FiltroObservaciones ultimo_; // the filters of the rows shown
+    int idObservacion_ = 0;    // none while no row is current
+    ObservationFilter ultimo_; // the filters of the rows shown
     SpeciesFinder *buscador_ = nullptr;
     QPointer<frmodif> modif_;
 };

@@ -19,8 +19,7 @@ frmodif::frmodif(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frm
     opciones.localidadNueva = false;
     opciones.motivoEnBlanco = QStringLiteral(" ");
     opciones.codigosLocalidad = true;
-    obs = new ObservationForm(
-        ObservationForm::ControlesDe(this, ui.get(), ui->lugar->ComoObservacion(false)), opciones);
+    obs = new ObservationForm(ObservationForm::ControlesDe(this, ui.get()), opciones);
     ui->Image1->setPixmap(TitleImage().scaledToHeight(48, Qt::SmoothTransformation));
     connect(ui->Cbguardar, &QPushButton::clicked, this, &frmodif::Cbguardar_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frmodif::Command2_Click);

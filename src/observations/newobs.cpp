@@ -16,9 +16,8 @@
 
 newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newobs>()) {
     ui->setupUi(this);
-    obs = new ObservationForm(
-        ObservationForm::ControlesDe(this, ui.get(), ui->lugar->ComoObservacion(true)),
-        ObservationForm::Opciones{});
+    obs = new ObservationForm(ObservationForm::ControlesDe(this, ui.get()),
+                              ObservationForm::Opciones{});
     ui->Image1->setPixmap(TitleImage().scaledToHeight(48, Qt::SmoothTransformation));
 
     connect(ui->Cbnueva, &QPushButton::clicked, this, &newobs::Cbnueva_Click);
@@ -49,13 +48,13 @@ void newobs::Form_Load() {
 
 void newobs::Cbnueva_Click() {
     const MessageService::UserAction accion;
-    obs->setModoGuardar(ObservationForm::ModoGuardar::Nueva);
+    ui->lugar->Guardando();
     GuardarObservacion(ui->Cbnueva);
 }
 
 void newobs::Cbguardar_Click() {
     const MessageService::UserAction accion;
-    obs->setModoGuardar(ObservationForm::ModoGuardar::Duplicar);
+    ui->lugar->Guardando();
     GuardarObservacion(ui->Cbguardar);
 }
 
@@ -123,7 +122,7 @@ void newobs::GuardarObservacion(QWidget *boton) {
 void newobs::OfrecerRelleno(const Foto &foto) {
     // Only a new record whose place is still to be given takes the photo's.
     const QDateTime t = foto.Tomada();
-    if (!t.isValid() || !foto.TienePosicion() || obs->TienePunto()) return;
+    if (!t.isValid() || !foto.TienePosicion() || !obs->SinLugar()) return;
     if (MessageService::Mostrar(
             this,
             QStringLiteral("La foto %1 se tomó el %2 a las %3 en %4, %5. ¿Rellenar con ellas la "

@@ -7,7 +7,7 @@
 
 #include "app/frbasedatos.h"
 #include "app/principal.h"
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
 #include "data/DatabaseSettings.h"
 #include "data/ModConex.h"
 #include "gui/ChoiceService.h"
@@ -40,8 +40,6 @@ ServidorPrueba &Servidor() {
 
 // The group's database on the test server, with the program's tables.
 void CrearGrupo() {
-    static bool hecho = false;
-    if (hecho) return;
     QVERIFY(Servidor().CrearBase(u"grupo"_s));
     QString error;
     {
@@ -49,12 +47,11 @@ void CrearGrupo() {
                  qPrintable(error));
         QSqlDatabase db = QSqlDatabase::database(u"crear"_s, false);
         QVERIFY2(
-            CreacionBaseDatos::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
+            DatabaseCreation::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
             qPrintable(error));
         db.close();
     }
     QSqlDatabase::removeDatabase(u"crear"_s);
-    hecho = true;
 }
 
 struct Formulario {

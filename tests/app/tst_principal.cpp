@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "app/principal.h"
 #include "data/Backups.h"
+#include "data/Instalacion.h"
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
 #include "gui/ChoiceService.h"
@@ -110,19 +111,21 @@ void tst_principal::arranque() {
     calendario.setSelectedDate(QDate(2026, 3, 2));
     QCOMPARE(calendario.locale().standaloneMonthName(3), u"marzo"_s);
 
-    // One message per cause, in plain words (each cause: tst_fallosBaseDatos); the start-up
-    // window goes whatever happens.
+    // An installed program names the user's data folder (the other causes, and the portable
+    // mode's words: tst_fallosBaseDatos).
     QTemporaryDir vacia;
-    ModConex::setRutaAplicacion(vacia.path());
-    principal p;
-    p.Form_Load();
+    const Instalacion::Carpetas portatil = Instalacion::Actuales();
+    Instalacion::setActuales({Instalacion::Modo::Usuario, portatil.compartida, vacia.path()});
+    ModConex::setCarpetaDatos(vacia.path());
+    principal instalado;
+    instalado.Form_Load();
+    Instalacion::setActuales(portatil);
     QCOMPARE(MessageService::Mostrados().size(), 1);
-    QVERIFY2(MessageService::Ultimo().texto.startsWith(
-                 u"Problema de Conexión con la base de datos\n\nNo se encuentra el archivo "
-                 "Tritodex.mdb en la carpeta del programa"_s),
-             qPrintable(MessageService::Ultimo().texto));
+    QCOMPARE(MessageService::Ultimo().texto,
+             u"Problema de Conexión con la base de datos\n\nNo se encuentra el archivo "
+             "Tritodex.mdb en la carpeta de datos ("_s +
+                 QDir::toNativeSeparators(vacia.path()) + u")."_s);
     QVERIFY(!QFile::exists(vacia.filePath(u"Tritodex.mdb"_s)));
-    QVERIFY(!Screen::BuscarFormulario(u"frspini"_s));
 
     // With a good database no message; with one that may only be read, the program starts
     // and says so once.
@@ -216,7 +219,9 @@ void tst_principal::ventanas() {
     suelta->setAttribute(Qt::WA_DeleteOnClose);
     suelta->show();
 
-    // Missing help document: the user is told, nothing is opened.
+    // Missing help document: the user is told, nothing is opened. It is looked for among
+    // the program's shared files.
+    Instalacion::setActuales({Instalacion::Modo::Portatil, bd.carpeta(), bd.carpeta()});
     Accion(p, "help")->trigger();
     QCOMPARE(abiertas.size(), 0);
     QVERIFY(MessageService::Ultimo().texto.contains(u"Tritodex.pdf"_s));
@@ -244,13 +249,8 @@ void tst_principal::ventanas() {
         QCoreApplication::processEvents();
         const QRect area(QPoint(0, 0), Screen::AreaPrincipal()->viewport()->size());
         const auto dentro = [&](QWidget *f, const char *que) {
-            QVERIFY2(
-                f && area.contains(f->parentWidget()->geometry()),
-                qPrintable(u"%1 at %2x%3: %4 in %5"_s.arg(QLatin1String(que))
-                               .arg(tamano.width())
-                               .arg(tamano.height())
-                               .arg(f ? QDebug::toString(f->parentWidget()->geometry()) : QString(),
-                                    QDebug::toString(area))));
+            QVERIFY2(f && area.contains(f->parentWidget()->geometry()),
+                     qPrintable(QDebug::toString(tamano) + u' ' + QLatin1String(que)));
         };
         for (const char *nombre : {"new", "cons", "mapa", "fenologia", "importar", "observ",
                                    "motivo", "loc", "copias", "basedatos", "fitxer"}) {

@@ -14,19 +14,15 @@
 #include <QAction>
 #include <QBarSet>
 #include <QCategoryAxis>
-#include <QChart>
 #include <QChartView>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QGraphicsTextItem>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
-#include <QLegendMarker>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -34,7 +30,6 @@
 #include <QStackedBarSeries>
 #include <QTableView>
 #include <QTest>
-#include <QValueAxis>
 #include <QXmlStreamReader>
 
 using namespace Qt::StringLiterals;
@@ -106,19 +101,14 @@ void Poblar(const TestDatabase &bd) {
                         "('ANA', 'Ana', 'Pérez'), ('JUL', 'Juliana', 'Ruiz')"_s));
     QVERIFY(bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov) VALUES "
                         "('L1', 'Charca del Sol', 28), ('L2', 'Fuente', 5)"_s));
-    // Fixture stages: 1 Puesta, 2 Larva, 3 Adulto (amphibians), 6 Adulto (reptiles).
-    const QString sql = u"INSERT INTO observacion (fecha, especie, estadio, numejemp, "
-                        "localidad, observador1, observador2) VALUES (?, ?, ?, ?, ?, ?, ?)"_s;
-    const QList<QVariantList> filas = {
-        {u"2004-03-05"_s, u"BUFSPI"_s, 1, 2, u"L1"_s, u"ANA"_s, QVariant()},
-        {u"2004-03-10"_s, u"BUFSPI"_s, 2, 30, u"L1"_s, u"ANA"_s, u"JUL"_s},
-        {u"2006-03-11"_s, u"BUFSPI"_s, 3, 1, u"L2"_s, u"JUL"_s, QVariant()},
-        {u"2008-02-29"_s, u"BUFSPI"_s, 0, QVariant(), u"L2"_s, u"JUL"_s, QVariant()},
-        {u"2006-06-21"_s, u"VIPLAT"_s, 6, 1, u"L2"_s, u"ANA"_s, QVariant()},
-        {QVariant(), u"VIPLAT"_s, 6, 5, u"L1"_s, u"ANA"_s, QVariant()}, // no date: not counted
-    };
-    for (const QVariantList &v : filas)
-        QVERIFY(bd.Ejecutar(sql, v));
+    // Fixture stages: 1 Puesta, 2 Larva, 3 Adulto (amphibians), 6 Adulto (reptiles); one
+    // without a date, not counted.
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (fecha, especie, estadio, numejemp, localidad, "
+                        "observador1, observador2) VALUES ('2004-03-05', 'BUFSPI', 1, 2, 'L1', "
+                        "'ANA', NULL), ('2004-03-10', 'BUFSPI', 2, 30, 'L1', 'ANA', 'JUL'), "
+                        "('2006-03-11', 'BUFSPI', 3, 1, 'L2', 'JUL', NULL), ('2008-02-29', "
+                        "'BUFSPI', 0, NULL, 'L2', 'JUL', NULL), ('2006-06-21', 'VIPLAT', 6, 1, "
+                        "'L2', 'ANA', NULL), (NULL, 'VIPLAT', 6, 5, 'L1', 'ANA', NULL)"_s));
 }
 } // namespace
 

@@ -6,9 +6,8 @@
 #include "support/KeptOnFullDisk.h"
 #include "support/User.h"
 
-#include "app/principal.h"
-#include "atlas/MapaDibujo.h"
-#include "atlas/MapaVista.h"
+#include "atlas/MapDrawing.h"
+#include "atlas/MapView.h"
 #include "atlas/frmapa.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
@@ -18,14 +17,11 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -43,7 +39,6 @@ class tst_frmapa : public QObject {
 private slots:
     void sesion();
     void exportar();
-    void desdeElMenu();
 
 private:
     template <typename T = QWidget> T *c(const char *nombre) {
@@ -77,6 +72,14 @@ private:
 
 void tst_frmapa::sesion() {
     TestDatabase bd(TestDatabase::Datos::Reales);
+    {
+        // No observations yet: the base map and "Sin registros".
+        frmapa vacio;
+        f = &vacio;
+        vacio.show();
+        QCOMPARE(Cuentas(), u"0/0/0/0/0"_s);
+        QCOMPARE(c<QLabel>("Lbmensaje")->text(), u"Sin registros"_s);
+    }
     SembrarMapa(bd);
     frmapa mapa;
     f = &mapa;
@@ -136,7 +139,7 @@ void tst_frmapa::sesion() {
 
     // One species from 2000: a click on VK47 lists its observations.
     Mostrar(u"BUFSPI - Bufo spinosus"_s, u"01/01/2000"_s, {}, {});
-    auto *vista = c<MapaVista>("Mapa");
+    auto *vista = c<MapView>("Mapa");
     const int vk47 = Indice(u"VK47"_s);
     QCOMPARE(vista->CuadradoEn(vista->PuntoDe(vk47)), vk47);
     // Hovering tells the square's code and counts.
@@ -227,18 +230,18 @@ void tst_frmapa::exportar() {
     QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
     QImage png(ruta);
     QCOMPARE(png.width(), 3000);
-    const QTransform t = MapaDibujo::Ajustar(f->grid(), MapaDibujo::ZonaMapa(QRectF(png.rect())));
+    const QTransform t = MapDrawing::Ajustar(f->grid(), MapDrawing::ZonaMapa(QRectF(png.rect())));
     const auto pixel = [&](const QString &codigo) {
-        const PuntoMapa p = f->grid().Cuadrados()[size_t(Indice(codigo))].centro;
+        const MapPoint p = f->grid().Cuadrados()[size_t(Indice(codigo))].centro;
         return png.pixelColor(t.map(QPointF(p.x, p.y)).toPoint());
     };
-    QCOMPARE(pixel(u"UK59"_s), MapaDibujo::ColorClase(true, 2));
-    QCOMPARE(pixel(u"VK47"_s), MapaDibujo::ColorClase(true, 1));
-    QCOMPARE(pixel(u"NH34"_s), MapaDibujo::ColorClase(true, 0));
-    QCOMPARE(pixel(u"CS42"_s), MapaDibujo::ColorClase(true, 1));
+    QCOMPARE(pixel(u"UK59"_s), MapDrawing::ColorClase(true, 2));
+    QCOMPARE(pixel(u"VK47"_s), MapDrawing::ColorClase(true, 1));
+    QCOMPARE(pixel(u"NH34"_s), MapDrawing::ColorClase(true, 0));
+    QCOMPARE(pixel(u"CS42"_s), MapDrawing::ColorClase(true, 1));
     for (const QString &vacio : {u"VK48"_s, u"DF38"_s})
         for (int clase = 0; clase < 3; ++clase)
-            QVERIFY(pixel(vacio) != MapaDibujo::ColorClase(true, clase));
+            QVERIFY(pixel(vacio) != MapDrawing::ColorClase(true, clase));
     // Every class, the lowest included, stands out from the land and from the class next to
     // it, also printed in grey: a contrast of luminance as the web's guidelines measure it.
     const auto contraste = [](const QColor &a, const QColor &b) {
@@ -255,8 +258,8 @@ void tst_frmapa::exportar() {
     for (const auto &[unaEspecie, clases] : {std::pair{true, 3}, {false, 5}})
         for (int clase = 0; clase < clases; ++clase) {
             const QColor debajo =
-                clase == 0 ? pixel(u"VK48"_s) : MapaDibujo::ColorClase(unaEspecie, clase - 1);
-            QVERIFY2(contraste(MapaDibujo::ColorClase(unaEspecie, clase), debajo) >= 1.4,
+                clase == 0 ? pixel(u"VK48"_s) : MapDrawing::ColorClase(unaEspecie, clase - 1);
+            QVERIFY2(contraste(MapDrawing::ColorClase(unaEspecie, clase), debajo) >= 1.4,
                      qPrintable(u"%1 %2"_s.arg(unaEspecie).arg(clase)));
         }
 
@@ -266,16 +269,16 @@ void tst_frmapa::exportar() {
     QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
     const auto rellenos = Rellenos(ruta);
     QVERIFY(!rellenos.contains(u"error"_s));
-    QCOMPARE(rellenos.value(MapaDibujo::ColorClase(true, 0).name()), 1 + 1);
-    QCOMPARE(rellenos.value(MapaDibujo::ColorClase(true, 1).name()), 2 + 1);
-    QCOMPARE(rellenos.value(MapaDibujo::ColorClase(true, 2).name()), 1 + 1);
+    QCOMPARE(rellenos.value(MapDrawing::ColorClase(true, 0).name()), 1 + 1);
+    QCOMPARE(rellenos.value(MapDrawing::ColorClase(true, 1).name()), 2 + 1);
+    QCOMPARE(rellenos.value(MapDrawing::ColorClase(true, 2).name()), 1 + 1);
 
     // All species: one shape per square with records.
     Mostrar(u"todas las especies"_s, {}, {}, {});
     QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
     const auto riqueza = Rellenos(ruta);
-    QCOMPARE(riqueza.value(MapaDibujo::ColorClase(false, 0).name()), 4 + 1);
-    QCOMPARE(riqueza.value(MapaDibujo::ColorClase(false, 1).name()), 1 + 1);
+    QCOMPARE(riqueza.value(MapDrawing::ColorClase(false, 0).name()), 4 + 1);
+    QCOMPARE(riqueza.value(MapDrawing::ColorClase(false, 1).name()), 1 + 1);
 
     // PDF.
     ruta = bd.carpeta() + u"/mapa.pdf"_s;
@@ -302,25 +305,6 @@ void tst_frmapa::exportar() {
                        u"El disco está lleno: no se ha podido escribir el archivo %1."_s.arg(ruta),
                        [&] { QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton); });
     }
-}
-
-void tst_frmapa::desdeElMenu() {
-    // An ordinary task window of the main window, which can be resized and maximized.
-    TestDatabase bd(TestDatabase::Datos::Reales);
-    principal p;
-    p.show();
-    p.findChild<QAction *>(u"mapa"_s)->trigger();
-    auto *mapa = qobject_cast<frmapa *>(Screen::BuscarFormulario(u"frmapa"_s));
-    QVERIFY(mapa);
-    auto *ventana = qobject_cast<QMdiSubWindow *>(mapa->parentWidget());
-    QVERIFY(ventana);
-    QCOMPARE(ventana->windowTitle(), u"Mapa de distribución"_s);
-    ventana->showMaximized();
-    QVERIFY(ventana->isMaximized());
-    // No observations yet: the base map and "Sin registros".
-    f = mapa;
-    QCOMPARE(Cuentas(), u"0/0/0/0/0"_s);
-    QCOMPARE(c<QLabel>("Lbmensaje")->text(), u"Sin registros"_s);
 }
 
 QTEST_MAIN(tst_frmapa)

@@ -9,7 +9,6 @@
 #include "gui/Progreso.h"
 
 #include <QDir>
-#include <QFile>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>

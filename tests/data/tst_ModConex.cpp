@@ -1,17 +1,30 @@
+#include "support/Files.h"
+#include "support/FullDisk.h"
 #include "support/TestDatabase.h"
 
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
+#include "data/Instalacion.h"
 #include "data/ModConex.h"
-#include "data/SqliteTexto.h"
+#include "data/SqliteText.h"
 
+#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 using namespace Qt::StringLiterals;
+
+namespace {
+bool Crear(const QString &ruta, const QByteArray &bytes = "x") {
+    QDir().mkpath(QFileInfo(ruta).path());
+    QFile f(ruta);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+} // namespace
 
 class tst_ModConex : public QObject {
     Q_OBJECT
@@ -19,26 +32,15 @@ private slots:
     void conexion();
     void creacionDesdeCsv();
     void textoSinMayusculas();
+    void carpetas();
 };
 
 void tst_ModConex::conexion() {
     QTemporaryDir dir;
-    ModConex::setRutaAplicacion(dir.path());
+    ModConex::setCarpetaDatos(dir.path());
     const QString ruta = dir.filePath(u"Tritodex.mdb"_s);
-
-    // Missing: refused, and no file appears.
-    QVERIFY(!ModConex::Conectar());
-    QVERIFY(!QFile::exists(ruta));
-
-    // Not a database at all: refused, and the file left as it was.
-    QFile basura(ruta);
-    QVERIFY(basura.open(QIODevice::WriteOnly) && basura.write(QByteArray(4096, 'x')) == 4096);
-    basura.close();
-    QVERIFY(!ModConex::Conectar());
-    QCOMPARE(QFileInfo(ruta).size(), 4096);
-
-    // A database, but not ours.
-    QFile::remove(ruta);
+    // A database, but not ours: refused, and statements on the failed connection fail
+    // instead of crashing.
     {
         QSqlDatabase otra = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"otra"_s);
         otra.setDatabaseName(ruta);
@@ -48,36 +50,26 @@ void tst_ModConex::conexion() {
     QSqlDatabase::removeDatabase(u"otra"_s);
     QVERIFY(!ModConex::Conectar());
     {
-        // Statements on the failed connection fail instead of crashing.
         QSqlQuery q(ModConex::DatabaseConnection());
         QVERIFY(!q.exec(u"SELECT * FROM observador"_s));
         QVERIFY(
             DescribirError(q.lastError()).startsWith(u"No hay conexión con la base de datos"_s));
     }
-
-    // A good file connects; creating it again is refused and leaves it whole; opened
-    // read-only it still reads, and a write is refused in the user's words.
+    // Creating a file that exists is refused and leaves it whole.
     QFile::remove(ruta);
     const QString fuente = QStringLiteral(TRITODEX_FIXTURE_DIR);
     QString error;
-    QVERIFY2(CreacionBaseDatos::CrearBaseDatos(ruta, fuente, &error), qPrintable(error));
+    QVERIFY2(DatabaseCreation::CrearBaseDatos(ruta, fuente, &error), qPrintable(error));
     QVERIFY(ModConex::Conectar());
     QVERIFY(QSqlQuery(ModConex::DatabaseConnection())
                 .exec(u"INSERT INTO observador (cod_observador) VALUES ('JPG')"_s));
     ModConex::Desconectar();
-    QVERIFY(!CreacionBaseDatos::CrearBaseDatos(ruta, fuente, &error));
-    ModConex::setSoloLectura(true);
-    const auto leido = ModConex::Conectar();
-    QVERIFY(leido && leido.soloLectura && !leido.danado);
-    QVERIFY2(leido.aviso.contains(u"solo lectura"_s), qPrintable(leido.aviso));
-    ModConex::setSoloLectura(false);
+    QVERIFY(!DatabaseCreation::CrearBaseDatos(ruta, fuente, &error));
+    QVERIFY(ModConex::Conectar());
     {
         QSqlQuery q(ModConex::DatabaseConnection());
         QVERIFY(q.exec(u"SELECT count(*) FROM observador"_s) && q.next() &&
                 q.value(0).toInt() == 1);
-        QVERIFY(!q.exec(u"INSERT INTO observador (cod_observador) VALUES ('X')"_s));
-        QCOMPARE(DescribirError(q.lastError()), u"No se puede escribir en la base de datos: el "
-                                                "archivo es de solo lectura."_s);
     }
     ModConex::Desconectar();
 }
@@ -105,7 +97,7 @@ void tst_ModConex::creacionDesdeCsv() {
     f.write("id_meteo,meteo_cast\n1,Sol\n2,Niebla,extra\n");
     f.close();
     const QString nueva = dir.filePath(u"x.mdb"_s);
-    QVERIFY(!CreacionBaseDatos::CrearBaseDatos(nueva, dir.path(), &error));
+    QVERIFY(!DatabaseCreation::CrearBaseDatos(nueva, dir.path(), &error));
     QVERIFY2(error.contains(u"fila 3"_s), qPrintable(error));
     QVERIFY(!QFile::exists(nueva));
 }
@@ -122,11 +114,11 @@ void tst_ModConex::textoSinMayusculas() {
     };
     for (const auto &[sql, n] : cuentas)
         QVERIFY2(bd.Valor(QString::fromUtf8(sql)).toInt() == n, sql);
-    QVERIFY(SqliteTexto::Like(u"%álv%"_s, u"Álvarez"_s));
-    QVERIFY(!SqliteTexto::Like(u"%alv%"_s, u"Álvarez"_s));
-    QVERIFY(SqliteTexto::Like(u"a_c"_s, u"AbC"_s));
-    QVERIFY(!SqliteTexto::Like(u"a\\_c"_s, u"abc"_s, u'\\'));
-    QVERIFY(SqliteTexto::Like(u"100\\%"_s, u"100%"_s, u'\\'));
+    QVERIFY(SqliteText::Like(u"%álv%"_s, u"Álvarez"_s));
+    QVERIFY(!SqliteText::Like(u"%alv%"_s, u"Álvarez"_s));
+    QVERIFY(SqliteText::Like(u"a_c"_s, u"AbC"_s));
+    QVERIFY(!SqliteText::Like(u"a\\_c"_s, u"abc"_s, u'\\'));
+    QVERIFY(SqliteText::Like(u"100\\%"_s, u"100%"_s, u'\\'));
 
     // A key differing only in case is a duplicate.
     QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('Ñu')"_s));
@@ -135,6 +127,119 @@ void tst_ModConex::textoSinMayusculas() {
     QSqlQuery q(bd.db());
     QVERIFY(!q.exec(u"INSERT INTO localidad (cod_localidad) VALUES ('ÉBANO')"_s));
     QVERIFY(EsClaveDuplicada(q.lastError()));
+}
+
+// Where a program finds its shared files and its user's data, for each way it is laid out;
+// and the user's database made from the seed once, never again.
+void tst_ModConex::carpetas() {
+    QTemporaryDir dir;
+    const QString r = dir.path(), usuario = r + u"/casa/.local/share"_s;
+    using M = Instalacion::Modo;
+    struct Caso {
+        const char *que;
+        QStringList archivos;
+        QString programa;
+        M modo;
+        QString compartida, datos;
+    } casos[] = {
+        {"a build: database beside the program",
+         {u"build/Tritodex.mdb"_s},
+         u"build"_s,
+         M::Portatil,
+         u"build"_s,
+         u"build"_s},
+        {"a package: bin/ beside share/tritodex/ with the seed",
+         {u"usr/bin/tritodex"_s, u"usr/share/tritodex/Tritodex.mdb"_s},
+         u"usr/bin"_s,
+         M::Usuario,
+         u"usr/share/tritodex"_s,
+         u"casa/.local/share/Tritodex"_s},
+        {"a package tree holding a database beside the program stays portable",
+         {u"p/bin/Tritodex.mdb"_s, u"p/share/tritodex/Tritodex.mdb"_s},
+         u"p/bin"_s,
+         M::Portatil,
+         u"p/share/tritodex"_s,
+         u"p/bin"_s},
+        {"no database and no seed: the program's folder, as always",
+         {u"sola/tritodex"_s},
+         u"sola"_s,
+         M::Portatil,
+         u"sola"_s,
+         u"sola"_s},
+        {"shared files without a seed",
+         {u"q/bin/tritodex"_s, u"q/share/tritodex/Tritodex.pdf"_s},
+         u"q/bin"_s,
+         M::Portatil,
+         u"q/share/tritodex"_s,
+         u"q/bin"_s},
+    };
+    for (const Caso &c : casos) {
+        for (const QString &a : c.archivos)
+            QVERIFY(Crear(r + u'/' + a));
+        const auto hallado = Instalacion::Resolver(r + u'/' + c.programa, usuario);
+        QVERIFY2(hallado.modo == c.modo, c.que);
+        QCOMPARE(hallado.compartida, r + u'/' + c.compartida);
+        QCOMPARE(hallado.datos, r + u'/' + c.datos);
+    }
+
+    // The user's database comes from the seed, with its folders made; once there it is the
+    // user's and a later start leaves it as it is.
+    Instalacion::Carpetas paquete = Instalacion::Resolver(r + u"/usr/bin"_s, usuario);
+    QString error;
+    QVERIFY(DatabaseCreation::CrearBaseDatos(r + u"/semilla.mdb"_s, TRITODEX_FIXTURE_DIR, &error));
+    QVERIFY(QFile::remove(paquete.compartida + u"/Tritodex.mdb"_s));
+    QVERIFY(QFile::copy(r + u"/semilla.mdb"_s, paquete.compartida + u"/Tritodex.mdb"_s));
+    const QString base = paquete.datos + u"/Tritodex.mdb"_s;
+    QVERIFY2(Instalacion::PrepararDatos(paquete, &error), qPrintable(error));
+    QCOMPARE(Files::Read(base), Files::Read(r + u"/semilla.mdb"_s));
+    ModConex::setCarpetaDatos(paquete.datos);
+    QVERIFY(ModConex::Conectar());
+    QVERIFY(QSqlQuery(ModConex::DatabaseConnection())
+                .exec(u"INSERT INTO observador (cod_observador) VALUES ('MGL')"_s));
+    ModConex::Desconectar();
+    const QByteArray suyo = Files::Read(base);
+    QVERIFY(Instalacion::PrepararDatos(paquete, &error));
+    QCOMPARE(Files::Read(base), suyo);
+    // A portable program makes nothing.
+    QVERIFY(Instalacion::PrepararDatos(Instalacion::Resolver(r + u"/sola"_s, usuario), &error));
+    QVERIFY(!QFileInfo::exists(r + u"/sola/Tritodex.mdb"_s));
+
+    // Failures, in the user's words, and no database left behind.
+    struct Fallo {
+        const char *que;
+        std::function<void(Instalacion::Carpetas &)> preparar;
+        QString mensaje;
+    };
+    FullDisk disco(r + u"/disco"_s, 64);
+    QVERIFY2(disco.ok(), qPrintable(disco.error()));
+    const Fallo fallos[] = {
+        {"a file where the data folder goes",
+         [&](Instalacion::Carpetas &c) {
+             c.datos = r + u"/estorbo/Tritodex"_s;
+             Crear(r + u"/estorbo"_s);
+         },
+         u"No se ha podido crear la carpeta de datos "_s},
+        {"the seed gone",
+         [&](Instalacion::Carpetas &c) {
+             c.datos = r + u"/otra"_s;
+             c.compartida = r + u"/vacia"_s;
+         },
+         u"No se puede leer la base de datos inicial "_s},
+        {"a full disk",
+         [&](Instalacion::Carpetas &c) {
+             c.datos = disco.carpeta();
+             disco.Llenar();
+         },
+         u"El disco está lleno: no se ha podido escribir el archivo "_s},
+    };
+    for (const Fallo &f : fallos) {
+        Instalacion::Carpetas c = paquete;
+        f.preparar(c);
+        error.clear();
+        QVERIFY2(!Instalacion::PrepararDatos(c, &error), f.que);
+        QVERIFY2(error.startsWith(f.mensaje), qPrintable(error));
+        QVERIFY2(!QFileInfo::exists(c.datos + u"/Tritodex.mdb"_s), f.que);
+    }
 }
 
 QTEST_MAIN(tst_ModConex)

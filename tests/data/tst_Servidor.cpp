@@ -1,10 +1,10 @@
 // The program on a group's PostgreSQL server: the server's schema and seed, the copy of a
-// local file into it, several users at once and a server that goes away. Runs against the
-// test program's own throwaway server.
+// local file into it, several users at once (a server that goes away: tst_newobs). Runs
+// against the test program's own throwaway server.
 #include "support/ServidorPrueba.h"
 #include "support/TestDatabase.h"
 
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
 #include "data/ModConex.h"
 #include "observations/ObservationStore.h"
 #include "observations/ReasonStore.h"
@@ -26,7 +26,6 @@ private slots:
     void direcciones();
     void creacionYCopia();
     void usuariosALaVez();
-    void servidorPerdido();
 };
 
 namespace {
@@ -116,9 +115,9 @@ void tst_Servidor::creacionYCopia() {
     QVERIFY(servidor.CrearBase(u"grupo"_s));
     QSqlDatabase db = Conexion(u"grupo"_s, u"grupo"_s);
     QString error;
-    QVERIFY2(CreacionBaseDatos::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
+    QVERIFY2(DatabaseCreation::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
              qPrintable(error));
-    QVERIFY(!CreacionBaseDatos::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error));
+    QVERIFY(!DatabaseCreation::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error));
     QVERIFY2(error.contains(u"ya tiene tablas del programa"_s), qPrintable(error));
 
     // Two photos of one picture and one of another; a picture missing from the folder stops
@@ -134,13 +133,13 @@ void tst_Servidor::creacionYCopia() {
     QVERIFY(PhotoStore().Asignar(2, {foto, otra}) && PhotoStore().Asignar(3, {foto}));
     const QString imagen = local.carpeta() + u"/fotos/"_s + otra.sha256;
     QVERIFY(QFile::rename(imagen, imagen + u".aparte"_s));
-    CreacionBaseDatos::Copiados n;
-    QVERIFY(!CreacionBaseDatos::CopiarAlServidor(local.ruta(), db, &n, &error));
+    DatabaseCreation::Copiados n;
+    QVERIFY(!DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error));
     QVERIFY2(error.startsWith(u"No se encuentra la imagen %1"_s.arg(otra.sha256)),
              qPrintable(error));
     QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), QStringList{u"0"_s});
     QVERIFY(QFile::rename(imagen + u".aparte"_s, imagen));
-    QVERIFY2(CreacionBaseDatos::CopiarAlServidor(local.ruta(), db, &n, &error), qPrintable(error));
+    QVERIFY2(DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error), qPrintable(error));
     QCOMPARE(u"%1 %2 %3 %4 %5"_s.arg(n.observadores)
                  .arg(n.localidades)
                  .arg(n.motivos)
@@ -168,7 +167,7 @@ void tst_Servidor::creacionYCopia() {
         QCOMPARE(Filas(db, sql), origen);
     }
     // A second copy is refused whole; the server's numbers go on after the file's.
-    QVERIFY(!CreacionBaseDatos::CopiarAlServidor(local.ruta(), db, &n, &error));
+    QVERIFY(!DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error));
     QVERIFY2(error.contains(u"ya tiene observadores"_s), qPrintable(error));
     QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), QStringList{u"2"_s});
     ObservationStore enServidor(db);
@@ -222,59 +221,15 @@ void tst_Servidor::usuariosALaVez() {
                  .toInt(),
              2 * kCada);
 
-    // A change made by another user since loading is never overwritten.
+    // An update of an observation deleted meanwhile is told apart (one changed by another
+    // user since it was loaded: tst_frmodif).
     ObservationStore yo;
     QString huella;
-    const auto o = yo.Cargar(1, &huella);
+    const auto o = yo.Cargar(2, &huella);
     QVERIFY(o && !huella.isEmpty());
-    {
-        QSqlDatabase otro = Conexion(u"otro"_s, bd.base());
-        ObservationStore suyo(otro);
-        Observacion cambio = *o;
-        cambio.descripcion = u"Cambiada por otro"_s;
-        QVERIFY(suyo.Actualizar(1, cambio));
-        otro.close();
-    }
-    QSqlDatabase::removeDatabase(u"otro"_s);
-    Observacion mio = *o;
-    mio.numejemp = 7;
-    QVERIFY(!yo.Actualizar(1, mio, huella));
-    QVERIFY(yo.modificadaPorOtro());
-    QCOMPARE(yo.error(),
-             u"La observación ha sido modificada por otro usuario desde que se abrió."_s);
-    QCOMPARE(bd.Valor(u"SELECT descripcion FROM observacion WHERE id_observacion = 1"_s).toString(),
-             u"Cambiada por otro"_s);
-    // Reloaded, it saves; a deleted one is told apart.
-    yo.Limpiar();
-    QVERIFY(yo.Cargar(1, &huella));
-    QVERIFY2(yo.Actualizar(1, mio, huella), qPrintable(yo.error()));
     QVERIFY(bd.Ejecutar(u"DELETE FROM observacion WHERE id_observacion = 2"_s));
-    QVERIFY(!yo.Actualizar(2, mio, huella) && !yo.modificadaPorOtro());
+    QVERIFY(!yo.Actualizar(2, *o, huella) && !yo.modificadaPorOtro());
     QCOMPARE(yo.error(), u"La observación ya no existe en la base de datos."_s);
-}
-
-void tst_Servidor::servidorPerdido() {
-    ServidorPrueba &servidor = ServidorPrueba::Compartido();
-    TestDatabase bd(TestDatabase::Datos::Fixture, TestDatabase::Motor::PostgreSql);
-    QVERIFY(bd.ok());
-    ObservationStore observaciones;
-    QVERIFY(observaciones.Guardar(Ejemplo(u"ANA"_s, u"L1"_s), std::nullopt));
-
-    // Gone: every action fails plainly and stores nothing; gone for good, again and again.
-    QVERIFY2(servidor.Parar(), qPrintable(servidor.error()));
-    for (int vez = 0; vez < 2; ++vez) {
-        observaciones.Limpiar();
-        QVERIFY(!observaciones.Guardar(Ejemplo(u"ANA"_s, u"L1"_s), std::nullopt));
-        QVERIFY2(observaciones.error().startsWith(
-                     u"Se ha perdido la conexión con el servidor de la base de datos"_s),
-                 qPrintable(observaciones.error()));
-    }
-    // Back: the next action connects again and works, with nothing half stored.
-    QVERIFY2(servidor.Arrancar(), qPrintable(servidor.error()));
-    observaciones.Limpiar();
-    QVERIFY2(observaciones.Guardar(Ejemplo(u"ANA"_s, u"L1"_s), std::nullopt),
-             qPrintable(observaciones.error()));
-    QCOMPARE(bd.Contar(u"observacion"_s), 2);
 }
 
 QTEST_MAIN(tst_Servidor)

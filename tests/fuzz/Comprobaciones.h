@@ -17,14 +17,14 @@ inline void Exigir(bool cumple, const char *regla) {
     std::abort();
 }
 
-inline void ComprobarLectura(const Importacion::Lectura &l) {
+inline void ComprobarLectura(const Import::Reading &l) {
     if (!l.ok) {
         Exigir(!l.error.isEmpty(), "a refused file says why");
         Exigir(l.registros.isEmpty(), "a refused file gives no records");
         return;
     }
     Exigir(l.error.isEmpty(), "a file read has no error");
-    for (const Importacion::Registro &r : l.registros) {
+    for (const Import::Record &r : l.registros) {
         Exigir(r.linea >= 0, "a record's line is not negative");
         if (r.geograficas)
             Exigir(std::isfinite(r.lat) && std::isfinite(r.lon) && std::abs(r.lat) <= 90 &&

@@ -53,7 +53,7 @@ QByteArray Empaquetar(const QByteArray &hoja, const QByteArray &compartidas, boo
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t n) {
     const QByteArray entrada = Copia(datos, n);
     if (entrada.startsWith("PK\x03\x04")) {
-        ComprobarLectura(Importacion::LeerDatos(entrada));
+        ComprobarLectura(Import::LeerDatos(entrada));
         return 0;
     }
     const qsizetype corte = entrada.indexOf(kSeparador);
@@ -62,6 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t n) {
         corte < 0 ? QByteArray() : entrada.mid(corte + kSeparador.size());
     const QByteArray archivo = Empaquetar(hoja, compartidas, corte >= 0);
     if (!archivo.startsWith("PK\x03\x04")) return -1;
-    ComprobarLectura(Importacion::LeerDatos(archivo));
+    ComprobarLectura(Import::LeerDatos(archivo));
     return 0;
 }

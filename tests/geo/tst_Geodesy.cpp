@@ -49,7 +49,7 @@ const Lugar kLugares[] = {
 };
 
 // The squares the program derives from the whole-metre coordinates.
-Utm::Cuadrados Cuadrados(const TestDatabase &bd, const Geodesy::Utm &u) {
+Utm::Squares Cuadrados(const TestDatabase &bd, const Geodesy::Utm &u) {
     return Utm::CalcularCuadrados(bd.db(), u.huso, qint64(std::floor(u.este)),
                                   qint64(std::floor(u.norte)));
 }
@@ -112,8 +112,8 @@ void tst_Geodesy::utmComoGeographicLib() {
                 u"%1: %2 %3 frente a %4 %5"_s.arg(lugar).arg(u->este).arg(u->norte).arg(x).arg(y)));
 
         // The squares of the whole metres, as MGRS names them.
-        const Utm::Cuadrados c = Cuadrados(bd, *u);
-        QCOMPARE(c.resultado, Utm::Resultado::Calculado);
+        const Utm::Squares c = Cuadrados(bd, *u);
+        QCOMPARE(c.resultado, Utm::Outcome::Calculado);
         std::string s10, s1;
         GeographicLib::MGRS::Forward(zona, true, std::floor(x), std::floor(y), 1, s10);
         GeographicLib::MGRS::Forward(zona, true, std::floor(x), std::floor(y), 2, s1);

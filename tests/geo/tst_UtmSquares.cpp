@@ -1,7 +1,7 @@
 #include "geo/UtmSquares.h"
 #include "support/TestDatabase.h"
 
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
 
 #include <QSet>
 #include <QSqlDatabase>
@@ -9,7 +9,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using R = Utm::Resultado;
+using R = Utm::Outcome;
 
 class tst_UtmSquares : public QObject {
     Q_OBJECT
@@ -36,7 +36,7 @@ QString Mensaje(R r, const QString &huso) {
     return mensajes.value(r);
 }
 QString Calcular(const QSqlDatabase &db, const QString &huso, const QString &x, const QString &y) {
-    const Utm::Cuadrados c = Utm::CuadradosDe(db, Utm::LeerPosicion(huso, x, y));
+    const Utm::Squares c = Utm::CuadradosDe(db, Utm::LeerPosicion(huso, x, y));
     return Linea(c.resultado, c.utm10k, c.utm1k, c.mensaje);
 }
 } // namespace
@@ -106,8 +106,8 @@ void tst_UtmSquares::calculo() {
         return s;
     };
     for (const Caso &c : casos) {
-        const Utm::Posicion p = Utm::LeerPosicion(c.huso, c.x, c.y);
-        const Utm::Cuadrados n = Utm::CuadradosDe(db, p);
+        const Utm::Position p = Utm::LeerPosicion(c.huso, c.x, c.y);
+        const Utm::Squares n = Utm::CuadradosDe(db, p);
         QCOMPARE(Linea(n.resultado, n.utm10k, n.utm1k, n.mensaje),
                  Linea(c.r, c.utm10k, c.utm1k, Mensaje(c.r, c.huso)));
         if (c.r == R::Calculado)
@@ -149,9 +149,9 @@ void tst_UtmSquares::tablasReales() {
     // Points whose squares GeographicLib's MGRS gives: the tables must compose the same codes,
     // and the municipality each point lies well inside, and its province, must offer its
     // square, as the lists' narrowing relies on.
-    CreacionBaseDatos::Csv v;
+    DatabaseCreation::Csv v;
     QString error;
-    QVERIFY2(CreacionBaseDatos::LeerCsv(TRITODEX_REFDATA_DIR "/utm_vectors.csv"_L1, &v, &error),
+    QVERIFY2(DatabaseCreation::LeerCsv(TRITODEX_REFDATA_DIR "/utm_vectors.csv"_L1, &v, &error),
              qPrintable(error));
     QCOMPARE(v.columnas, (QStringList{"name", "lon", "lat", "huso", "easting", "northing", "utm10",
                                       "utm1k", "id_muni"}));

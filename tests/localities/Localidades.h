@@ -8,6 +8,7 @@
 #include "gui/MessageService.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -45,13 +46,13 @@ inline QString Aviso() {
     return MessageService::Ultimo().titulo + u'|' + MessageService::Ultimo().texto;
 }
 
-template <class T = QPushButton> T *Control(QWidget *w, const QString &nombre) {
+template <class T = QWidget> T *Control(const QWidget *w, const QString &nombre) {
     T *c = w->findChild<T *>(nombre);
     if (!c) qFatal("no control %s", qPrintable(nombre));
     return c;
 }
 
-inline void Clic(QWidget *w, const QString &boton) {
+inline void Clic(const QWidget *w, const QString &boton) {
     QTest::mouseClick(Control(w, boton), Qt::LeftButton);
 }
 
@@ -63,7 +64,8 @@ inline void Elegir(QWidget *w, const QString &lista, const QString &texto) {
     User::Elegir(Control<QComboBox>(w, lista), texto);
 }
 
-inline QString Texto(QWidget *w, const QString &control) {
+inline QString Texto(const QWidget *w, const QString &control) {
     if (auto *lista = w->findChild<QComboBox *>(control)) return lista->currentText();
-    return Control<QLineEdit>(w, control)->text();
+    if (auto *campo = w->findChild<QLineEdit *>(control)) return campo->text();
+    return Control<QLabel>(w, control)->text();
 }

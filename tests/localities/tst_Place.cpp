@@ -72,6 +72,25 @@ void tst_Place::valores() {
         QCOMPARE(c.texto + u'|' + (m ? (m->isNull() ? u"nula"_s : m->toString()) : motivo),
                  c.texto + u'|' + c.resultado);
     }
+
+    // The point of zone, easting and northing as typed: Madrid's Puerta del Sol, and nothing
+    // without a zone offered or a whole coordinate of at most eight digits.
+    const Place lugar;
+    const QList<std::array<QString, 4>> puntos = {
+        {"30", "440291", "4474254", "40.4168, -3.7038"},
+        {" 30 ", " 0440291 ", "4474254", "40.4168, -3.7038"},
+        {"", "440291", "4474254", ""},
+        {"32", "440291", "4474254", ""},
+        {"30", "440291", "", ""},
+        {"30", "123456789", "4474254", ""},
+        {"30", "44O291", "4474254", ""},
+    };
+    for (const auto &[huso, este, norte, esperado] : puntos) {
+        const auto p = lugar.Position(huso, este, norte);
+        const QString visto =
+            p ? u"%1, %2"_s.arg(p->lat, 0, 'f', 4).arg(p->lon, 0, 'f', 4) : QString();
+        QCOMPARE(huso + u'|' + este + u'|' + visto, huso + u'|' + este + u'|' + esperado);
+    }
 }
 
 void tst_Place::candidatos() {

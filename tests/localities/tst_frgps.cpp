@@ -1,7 +1,6 @@
-#include "support/TestDatabase.h"
-#include "support/User.h"
+#include "Localidades.h"
 
-#include "../import/Importacion.h"
+#include "../import/ImportFixtures.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "localities/frgps.h"
@@ -9,16 +8,9 @@
 #include "observations/frmodif.h"
 #include "observations/newobs.h"
 
-#include <QComboBox>
 #include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
 #include <QUrl>
-
-using namespace Qt::StringLiterals;
 
 // Coordinates brought in through "GPS..." on the new-observation and new-locality forms, as
 // a user types them into frgps: what frgps showed is what the form receives, and the
@@ -33,22 +25,6 @@ private slots:
 };
 
 namespace {
-
-template <class T = QWidget> T *Control(const QWidget *w, const QString &nombre) {
-    T *c = w->findChild<T *>(nombre);
-    if (!c) qFatal("no control %s", qPrintable(nombre));
-    return c;
-}
-
-QString Texto(const QWidget *w, const QString &nombre) {
-    if (auto *l = w->findChild<QComboBox *>(nombre)) return l->currentText();
-    if (auto *t = w->findChild<QLineEdit *>(nombre)) return t->text();
-    return Control<QLabel>(w, nombre)->text();
-}
-
-void Clic(const QWidget *w, const QString &boton) {
-    QTest::mouseClick(Control<QPushButton>(w, boton), Qt::LeftButton);
-}
 
 // What frgps showed when "Aceptar" was last pressed.
 struct Vista {
@@ -83,21 +59,13 @@ void tst_frgps::gps_data() {
          madrid);
     fila("newobs Jerez", u"newobs"_s, u"36.6866, -6.1361"_s, wgs, {}, {}, true, {},
          u"Cádiz|Jerez de la Frontera"_s);
-    fila("newobs comas decimales", u"newobs"_s, u"40,4168 -3,7038"_s, wgs, {}, {}, true, {},
-         madrid);
     fila("newobs ED50 geográficas", u"newobs"_s, u"40.4200 N 3.7025 W"_s, u"ED50"_s, {}, {}, true,
          {}, madrid);
-    fila("frinsLoc gms", u"frinsLoc"_s, u"40°25'0.5\"N 3°42'13.7\"W"_s, wgs, {}, {}, true, {},
-         madrid);
-    fila("frinsLoc grados y minutos", u"frinsLoc"_s, u"N 40° 25.008' W 3° 42.228'"_s, wgs, {}, {},
-         true, {}, madrid);
     fila("frinsLoc UTM ED50", u"frinsLoc"_s, {}, wgs, {u"30"_s, u"440316"_s, u"4474268"_s}, {},
          true, {}, madrid);
     fila("frinsLoc Canarias", u"frinsLoc"_s, u"28.3 -16.5"_s, wgs, {}, {}, true, {},
          u"Santa Cruz de Tenerife|Güímar"_s, u" 25 "_s);
     // Refusals: a message, nothing filled.
-    fila("no es posición", u"newobs"_s, u"Fuente del Berro"_s, wgs, {}, {}, false,
-         u"Formas admitidas"_s);
     fila("vacío", u"frinsLoc"_s, u""_s, wgs, {}, {}, false, u"Formas admitidas"_s);
     fila("fuera de rango", u"frinsLoc"_s, u"95, -3.7"_s, wgs, {}, {}, false, u"-90 a 90"_s);
     fila("hemisferio contradicho", u"newobs"_s, u"-40.4N 3.7W"_s, wgs, {}, {}, false,

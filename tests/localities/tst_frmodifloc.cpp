@@ -83,6 +83,14 @@ void tst_frmodifloc::sesion() {
         Escribir(&m, u"Txutmy"_s, u"4503329"_s);
         Escribir(&m, u"Txincert"_s, u"30"_s);
     }
+    // A point's squares are those of its numbers: squares shown that are not are replaced by
+    // them, for the user to read before saving again.
+    Escribir(&m, u"Txutmx"_s, u"368725"_s);
+    Clic(&m, u"cdAct"_s);
+    QCOMPARE(Aviso(), u"Localidad no modificada|Los cuadrados UTM no eran los de las coordenadas: "
+                      "el formulario muestra ahora los de ellas (UL60 y UL6803). Revíselos y "
+                      "guarde de nuevo."_s);
+    QCOMPARE(Texto(&m, u"cb10k"_s) + u'|' + Texto(&m, u"txutm1k"_s), u"UL60|UL6803"_s);
     QCOMPARE(Fila(bd, u"AV1"_s), av1);
     Clic(&m, u"Command2"_s);
     QVERIFY(!m.isVisible());

@@ -230,19 +230,15 @@ void tst_newobs::derivacion() {
     Sesion s(Reales);
     s.Poner("Cbloc", u"Pozo del Tío Raimundo"_s);
     QCOMPARE(s.f.CodigoLocalidad(), u"new"_s);
-    // The easting alone, no zone: nothing said. Both, no zone: the zone is asked for.
-    s.Poner("Txlong", u"440291"_s);
-    QCOMPARE(s.Textos({"missatge"}), QString());
-    s.Poner("Txlat", u"4474254"_s);
-    QCOMPARE(s.Textos({"missatge"}), u"Falta Huso para calcular cuadrados UTM"_s);
 
-    // Real points in three zones: squares derived, provinces narrowed to the square's. The
-    // zone is emptied first, so that half-typed coordinates are not derived.
+    // Real points in three zones: squares derived, provinces narrowed to the square's, the
+    // fields showing the numbers the squares come from (and which are stored). The zone is
+    // emptied first, so that half-typed coordinates are not derived.
     struct Punto {
         QString zona, este, norte, cuadrados, provincias;
     };
     for (const Punto &p :
-         {Punto{u"30"_s, u"440291"_s, u"4474254"_s, u"VK47|VK4074"_s, u"Madrid"_s},
+         {Punto{u"30"_s, u"0440291"_s, u"04474254"_s, u"VK47|VK4074"_s, u"Madrid"_s},
           Punto{u"31"_s, u"430609"_s, u"4582053"_s, u"DF38|DF3082"_s, u"Barcelona"_s},
           Punto{u"29"_s, u"591712"_s, u"4811784"_s, u"NJ91|NJ9111"_s, u"A Coruña|Lugo"_s}}) {
         s.Elegir("Cbhuso", u" "_s);
@@ -251,6 +247,8 @@ void tst_newobs::derivacion() {
         s.Elegir("Cbhuso", p.zona);
         QCOMPARE(s.Textos({"cb10k", "tx1k", "missatge"}), p.cuadrados + u'|');
         QCOMPARE(Items(s.c<QComboBox>("Cbprov")).join(u'|'), p.provincias);
+        QCOMPARE(s.Textos({"Txlong", "Txlat"}),
+                 u"%1|%2"_s.arg(p.este.toLongLong()).arg(p.norte.toLongLong()));
     }
     // Choosing the zone again derives again, and keeps the province chosen.
     s.Elegir("Cbprov", u"A Coruña"_s);
@@ -307,38 +305,28 @@ void tst_newobs::municipioLimitaCuadrados() {
         QCOMPARE(Fila(s.bd, lugar, {u"Font de Torrent"_s}), u"46|46244|NULL|YJ16|NULL"_s);
 
         // By its coordinates, in Torrent's town. A municipality chosen that lies more than
-        // 250 m away is asked about, No by default: No keeps the form as typed and stores
-        // nothing, no code asked for; Yes stores it as chosen.
-        const QString pregunta = u"Las coordenadas caen en el término de Torrent "
-                                 "(València/Valencia), no en Chiva. ¿Guardar igualmente?"_s;
-        for (const auto respuesta : {QMessageBox::No, QMessageBox::Yes}) {
-            s.RellenarObservacion();
-            const QString nombre =
-                respuesta == QMessageBox::No ? u"Huerto del no"_s : u"Huerto del sí"_s;
-            s.NuevaLocalidad(nombre, u"València/Valencia"_s, u"Chiva"_s, u"718167"_s, u"4368340"_s);
-            // The point's uncertainty goes with the new locality.
-            s.Poner("Txincert", u"25"_s);
-            const QString cuentas = s.Cuentas();
-            const qsizetype propuestos = s.propuestos.size();
-            s.Guardar("Cbnueva", {respuesta});
-            QCOMPARE(MessageService::Mostrados().first().texto, pregunta);
-            QCOMPARE(MessageService::Mostrados().first().porDefecto, QMessageBox::No);
-            if (respuesta == QMessageBox::No) {
-                QCOMPARE(MessageService::Mostrados().size(), 1);
-                QCOMPARE(s.Cuentas(), cuentas);
-                QCOMPARE(s.propuestos.size(), propuestos);
-                QCOMPARE(s.Textos({"Cbloc", "Txlong", "Txlat", "cb10k", "Cbprov", "Cbmuni"}),
-                         nombre + u"|718167|4368340|YJ16|València/Valencia|Chiva"_s);
-                // Torrent chosen: stored with its own code, nothing asked.
-                s.Elegir("Cbmuni", u"Torrent"_s);
-                QCOMPARE(s.Guardar("Cbnueva"), kGuardada);
-                QCOMPARE(MessageService::Mostrados().size(), 1);
-                QCOMPARE(Fila(s.bd, lugar, {nombre}), u"46|46244|718167|YJ16|25"_s);
-            } else {
-                QCOMPARE(Aviso(), kGuardada);
-                QCOMPARE(Fila(s.bd, lugar, {nombre}), u"46|46111|718167|YJ16|25"_s);
-            }
-        }
+        // 250 m away is asked about (the locality forms' sessions answer it both ways): No
+        // keeps the form as typed and stores nothing, no code asked for.
+        s.RellenarObservacion();
+        const QString nombre = u"Huerto del no"_s;
+        s.NuevaLocalidad(nombre, u"València/Valencia"_s, u"Chiva"_s, u"718167"_s, u"4368340"_s);
+        // The point's uncertainty goes with the new locality.
+        s.Poner("Txincert", u"25"_s);
+        const QString cuentas = s.Cuentas();
+        const qsizetype propuestos = s.propuestos.size();
+        s.Guardar("Cbnueva", {QMessageBox::No});
+        QCOMPARE(Aviso(), u"Las coordenadas caen en el término de Torrent (València/Valencia), "
+                          "no en Chiva. ¿Guardar igualmente?"_s);
+        QCOMPARE(MessageService::Mostrados().size(), 1);
+        QCOMPARE(s.Cuentas(), cuentas);
+        QCOMPARE(s.propuestos.size(), propuestos);
+        QCOMPARE(s.Textos({"Cbloc", "Txlong", "Txlat", "cb10k", "Cbprov", "Cbmuni"}),
+                 nombre + u"|718167|4368340|YJ16|València/Valencia|Chiva"_s);
+        // Torrent chosen: stored with its own code, nothing asked.
+        s.Elegir("Cbmuni", u"Torrent"_s);
+        QCOMPARE(s.Guardar("Cbnueva"), kGuardada);
+        QCOMPARE(MessageService::Mostrados().size(), 1);
+        QCOMPARE(Fila(s.bd, lugar, {nombre}), u"46|46244|718167|YJ16|25"_s);
     }
     Sesion s(Reales);
     s.Poner("Cbloc", u"Arroyo"_s);

@@ -1,6 +1,7 @@
 #include "Corpus.h"
 
 #include "data/ModBaseDatos.h"
+#include "support/User.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -30,12 +31,7 @@ void Ctrl(QWidget *destino, Qt::Key tecla) {
 
 // Where keys go: a list or a spin box takes them itself and hands them to its line edit.
 QWidget *Destino(QWidget *campo) {
-    QWidget *ventana = campo->window();
-    if (!ventana->isVisible()) ventana->show();
-    if (!ventana->isActiveWindow()) {
-        ventana->activateWindow();
-        QApplication::setActiveWindow(ventana);
-    }
+    User::Activar(campo);
     campo->setFocus(Qt::MouseFocusReason);
     // A check of the field left may take the focus back: the keys then go where it is.
     QWidget *foco = QApplication::focusWidget();
@@ -70,52 +66,30 @@ QString Corpus::NombreModo(Modo modo) {
 }
 
 QList<Corpus::Entrada> Corpus::Para(QWidget *campo) {
-    QList<Entrada> r = {
-        {u"vacio"_s, QString()},
-        {u"comilla"_s, u"O'Neill"_s},
-        {u"comillas_dobles"_s, u"\"Bufo\" 'x'"_s},
-        {u"acento_agudo"_s, u"It´s"_s},
-        {u"punto_y_coma"_s, u"a;b';DROP TABLE observacion;--"_s},
-        {u"porcentaje"_s, u"%"_s},
-        {u"subrayado"_s, u"_"_s},
-        {u"asterisco"_s, u"*"_s},
-        {u"comodines"_s, u"%_*?[a]\\"_s},
-        {u"salto_linea"_s, u"ab\ncd"_s},
-        {u"retorno_carro"_s, u"ab\r\ncd"_s},
-        {u"tabulador"_s, u"a\tb"_s},
-        {u"control"_s, u"a\x01\x07\x1b"_s + QChar(0) + u"b"_s},
-        {u"largo_10000"_s, QString(10000, u'x')},
-        {u"emoji_en_7"_s, u"ABCDEF🐸"_s},
-        {u"emoji"_s, u"🐸🦎"_s},
-        {u"derecha_izquierda"_s, u"\u202Eabc\u202C \u200Fשלום"_s},
-        {u"invisibles"_s, u"\uFEFFa\u200Bb"_s},
-        {u"combinado"_s, u"A\u0301vila ñ"_s},
-        {u"blancos_alrededor"_s, u" AB12 "_s},
-        {u"solo_blancos"_s, u"   "_s},
-        {u"no_digitos"_s, u"12a3"_s},
-        {u"negativo"_s, u"-1"_s},
-        {u"exponente"_s, u"1e5"_s},
-        {u"digitos_arabes"_s, u"١٢٣"_s},
-        {u"digitos_anchos"_s, u"１２"_s},
-        {u"ceros"_s, u"000123"_s},
-        {u"cero"_s, u"0"_s},
-        {u"int32_mas_1"_s, u"2147483648"_s},
-        {u"uint32_mas_1"_s, u"4294967296"_s},
-        {u"int64_mas_1"_s, u"9223372036854775808"_s},
-        {u"veinte_nueves"_s, u"99999999999999999999"_s},
-        {u"fecha_max"_s, u"31/12/3000"_s},
-        {u"fecha_min"_s, u"01/01/1900"_s},
-        {u"fecha_fuera"_s, u"31/12/1899"_s},
-        {u"bisiesto_falso"_s, u"29/02/2023"_s},
-        {u"hora_max"_s, u"23:59"_s},
-        {u"hora_fuera"_s, u"24:00"_s},
-        {u"html"_s, u"<b>x</b>&amp;"_s},
-        {u"nulo_texto"_s, u"NULL"_s},
-        // The longest description or name, and one character more: taken whole, or refused
-        // whole and told; never cut (Qt's own limit would cut at 32767).
-        {u"largo_maximo"_s, Largo(ModBaseDatos::kMaximoTexto)},
-        {u"largo_maximo_mas_1"_s, Largo(ModBaseDatos::kMaximoTexto + 1)},
+    // Texts as "name=text|...", in order with those built here.
+    const auto anadir = [](QList<Entrada> &r, const QString &pares) {
+        for (const QString &p : pares.split(u'|'))
+            r << Entrada{p.section(u'=', 0, 0), p.section(u'=', 1)};
     };
+    QList<Entrada> r = {{u"vacio"_s, QString()}};
+    anadir(r, u"comilla=O'Neill|comillas_dobles=\"Bufo\" 'x'|acento_agudo=It´s|"
+              "punto_y_coma=a;b';DROP TABLE observacion;--|porcentaje=%|subrayado=_|asterisco=*|"
+              "comodines=%_*?[a]\\|salto_linea=ab\ncd|retorno_carro=ab\r\ncd|tabulador=a\tb"_s);
+    r << Entrada{u"control"_s, u"a\x01\x07\x1b"_s + QChar(0) + u"b"_s}
+      << Entrada{u"largo_10000"_s, QString(10000, u'x')};
+    anadir(r,
+           u"emoji_en_7=ABCDEF🐸|emoji=🐸🦎|derecha_izquierda=\u202Eabc\u202C \u200Fשלום|"
+           "invisibles=\uFEFFa\u200Bb|combinado=A\u0301vila ñ"_s);
+    anadir(r, u"blancos_alrededor= AB12 |solo_blancos=   |no_digitos=12a3|negativo=-1|"
+              "exponente=1e5|digitos_arabes=١٢٣|digitos_anchos=１２|ceros=000123|cero=0|"
+              "int32_mas_1=2147483648|uint32_mas_1=4294967296|int64_mas_1=9223372036854775808|"
+              "veinte_nueves=99999999999999999999|fecha_max=31/12/3000|fecha_min=01/01/1900|"
+              "fecha_fuera=31/12/1899|bisiesto_falso=29/02/2023|hora_max=23:59|hora_fuera=24:00|"
+              "html=<b>x</b>&amp;|nulo_texto=NULL"_s);
+    // The longest description or name, and one character more: taken whole, or refused
+    // whole and told; never cut (Qt's own limit would cut at 32767).
+    r << Entrada{u"largo_maximo"_s, Largo(ModBaseDatos::kMaximoTexto)}
+      << Entrada{u"largo_maximo_mas_1"_s, Largo(ModBaseDatos::kMaximoTexto + 1)};
     // Typed and pasted as the rest: the text a field cuts at its length.
     if (const QLineEdit *linea = Linea(campo); linea && linea->maxLength() < 32767) {
         const int n = linea->maxLength() + 1;

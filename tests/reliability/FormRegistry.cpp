@@ -141,6 +141,12 @@ QList<Columna> ColumnasObservador(const QString &codigo) {
             {u"Cbprov"_s, u"provincia"_s}};
 }
 
+// A new form of the class, and a form that needs nothing filled.
+template <class T> QWidget *Nuevo() {
+    return new T;
+}
+const auto kNada = [](QWidget *) {};
+
 } // namespace
 
 // To add a form: one entry here. The corpus test then feeds every text field and editable
@@ -149,7 +155,7 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
     static const QList<Formulario> registro = {
         {u"newobs"_s,
          kObservador,
-         [] { return new newobs; },
+         Nuevo<newobs>,
          [](QWidget *f) {
              Poner(f, {{u"Txobs1"_s, u"JPG"_s}, {u"Cbespecie"_s, u"salsal"_s}});
              // A date of its own: the one the form proposes is asked about.
@@ -167,7 +173,7 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
 
         {u"frinsObs"_s,
          kObservador,
-         [] { return new frinsObs; },
+         Nuevo<frinsObs>,
          [](QWidget *f) {
              Poner(f, {{u"Txcod"_s, u"NUE1"_s},
                        {u"Txnomobs"_s, u"Nuevo"_s},
@@ -181,14 +187,14 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
         {u"frmodifobs"_s,
          kObservador,
          [] { return new frmodifobs(u"ONE61"_s); },
-         [](QWidget *) {},
+         kNada,
          {u"cdAct"_s},
          u"Actualización realizada"_s,
          {{u"observador"_s, u"cod_observador = :Lbcode"_s, true, ColumnasObservador(u"Lbcode"_s)}}},
 
         {u"frinsLoc"_s,
          kObservador,
-         [] { return new frinsLoc; },
+         Nuevo<frinsLoc>,
          [](QWidget *f) {
              Poner(f, {{u"Txcod"_s, u"FB1"_s}});
              RellenarLocalidad(f, kEnLocalidad);
@@ -203,7 +209,7 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
         {u"frmodifloc"_s,
          kLocalidad,
          [] { return new frmodifloc(u"900007"_s); },
-         [](QWidget *) {},
+         kNada,
          {u"cdAct"_s},
          u"Actualización realizada"_s,
          {{u"localidad"_s, u"cod_localidad = :Lbcode"_s, true,
@@ -212,15 +218,15 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          {kEnLocalidad.nombre}},
 
         // The list's filters: nothing is stored, whatever they hold.
-        {u"frloc"_s, kLocalidad, [] { return new frloc; }, [](QWidget *) {}, {u"CdBuscar"_s}},
+        {u"frloc"_s, kLocalidad, Nuevo<frloc>, kNada, {u"CdBuscar"_s}},
 
         // The phenology chart's filters: it stores nothing, whatever they hold or it exports.
         {u"frfenologia"_s,
          kObservador + u";\n"_s + kLocalidad + u";\n"_s +
              u"INSERT INTO observacion (observador1, fecha, especie, estadio, numejemp, "
              "localidad) VALUES ('JPG', '2005-04-12', 'BUFSPI', 2, 3, 'LMOD7')"_s,
-         [] { return new frfenologia; },
-         [](QWidget *) {},
+         Nuevo<frfenologia>,
+         kNada,
          {u"CdMostrar"_s, u"CdExportar"_s},
          QString(),
          {},
@@ -228,24 +234,16 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
 
         // Forms with no free text (folders and a calendar to choose from): whatever their
         // buttons do, the user's records stay as they were.
-        {u"frfitxer"_s,
-         kObservador,
-         [] { return new frfitxer; },
-         [](QWidget *) {},
-         {u"Cdgenerar"_s, u"CdDwc"_s}},
+        {u"frfitxer"_s, kObservador, Nuevo<frfitxer>, kNada, {u"Cdgenerar"_s, u"CdDwc"_s}},
         // Which species are published only at their square: no user's record changes.
-        {u"frsensibles"_s,
-         kObservador,
-         [] { return new frsensibles; },
-         [](QWidget *) {},
-         {u"CdAceptar"_s}},
+        {u"frsensibles"_s, kObservador, Nuevo<frsensibles>, kNada, {u"CdAceptar"_s}},
         // Copies listed and made: the records stay as they were. Putting one back is the
         // session's to follow.
-        {u"frcopias"_s, kObservador, [] { return new frcopias; }, [](QWidget *) {}, {u"CdCopia"_s}},
+        {u"frcopias"_s, kObservador, Nuevo<frcopias>, kNada, {u"CdCopia"_s}},
         // The choice of database, tried on a port where nothing listens: no record changes.
         {u"frbasedatos"_s,
          kObservador,
-         [] { return new frbasedatos; },
+         Nuevo<frbasedatos>,
          [](QWidget *f) {
              f->findChild<QRadioButton *>(u"OpServidor"_s)->click();
              Poner(f, {{u"Txhost"_s, u"127.0.0.1"_s},
@@ -258,11 +256,11 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          {},
          {u"Txpuerto"_s}},
         // The distribution map: filters and a drawing, nothing stored.
-        {u"frmapa"_s, kObservador, [] { return new frmapa; }, [](QWidget *) {}, {u"CdMostrar"_s}},
+        {u"frmapa"_s, kObservador, Nuevo<frmapa>, kNada, {u"CdMostrar"_s}},
         // A file's records: opened, then the ticked rows stored for the default observer.
         {u"frimportar"_s,
          kObservador,
-         [] { return new frimportar; },
+         Nuevo<frimportar>,
          [](QWidget *f) { f->findChild<QPushButton *>(u"CdAbrir"_s)->click(); },
          {u"CdImportar"_s},
          u"Se han guardado"_s,
@@ -282,14 +280,14 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
         {u"FrDate"_s,
          kObservador,
          [] { return new FrDate([](const QString &) {}); },
-         [](QWidget *) {},
+         kNada,
          {u"Command1"_s}},
 
         // A new reason typed into the grid's empty row, stored when the list closes. Offered
         // by its text, a reason is stored (and then shown) without blanks around it.
         {u"frmotivos"_s,
          kObservador,
-         [] { return new frmotivos; },
+         Nuevo<frmotivos>,
          [](QWidget *f) {
              auto *rejilla = f->findChild<QTableView *>(u"DBmot"_s);
              const QModelIndex celda = rejilla->model()->index(rejilla->model()->rowCount() - 1, 1);

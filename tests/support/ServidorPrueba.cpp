@@ -15,19 +15,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 // The newest installed server's programs; Debian keeps them out of PATH.
 QString CarpetaBinarios() {
     const QByteArray propia = qgetenv("TRITODEX_PG_BIN");
     if (!propia.isEmpty()) return QString::fromLocal8Bit(propia);
-    QDir raiz(QStringLiteral("/usr/lib/postgresql"));
+    QDir raiz(u"/usr/lib/postgresql"_s);
     QString mejor;
     QVersionNumber version;
     for (const QString &v : raiz.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QVersionNumber n = QVersionNumber::fromString(v);
-        if (QFile::exists(raiz.filePath(v + QStringLiteral("/bin/initdb"))) && n > version) {
+        if (QFile::exists(raiz.filePath(v + u"/bin/initdb"_s)) && n > version) {
             version = n;
-            mejor = raiz.filePath(v + QStringLiteral("/bin"));
+            mejor = raiz.filePath(v + u"/bin"_s);
         }
     }
     return mejor;
@@ -58,34 +60,32 @@ ServidorPrueba::ServidorPrueba() {
         return;
     }
     if (!dir_.isValid()) {
-        error_ = QStringLiteral("no temporary folder");
+        error_ = u"no temporary folder"_s;
         return;
     }
-    datos_ = dir_.filePath(QStringLiteral("datos"));
+    datos_ = dir_.filePath(u"datos"_s);
     QDir().mkpath(datos_);
     comoPostgres_ = ::geteuid() == 0;
     if (comoPostgres_) {
         const passwd *pw = ::getpwnam("postgres");
         if (!pw) {
-            error_ = QStringLiteral("running as root and there is no postgres user");
+            error_ = u"running as root and there is no postgres user"_s;
             return;
         }
         // The unprivileged user must reach its data folder through the temporary one.
         QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                QFile::ExeGroup | QFile::ExeOther);
         if (::chown(QFile::encodeName(datos_).constData(), pw->pw_uid, pw->pw_gid) != 0) {
-            error_ = QStringLiteral("cannot give %1 to postgres").arg(datos_);
+            error_ = u"cannot give %1 to postgres"_s.arg(datos_);
             return;
         }
     }
-    if (!Ejecutar(QStringLiteral("initdb"),
-                  {QStringLiteral("-D"), datos_, QStringLiteral("-U"),
-                   QString::fromLatin1(kUsuario), QStringLiteral("--encoding=UTF8"),
-                   QStringLiteral("--locale=C.UTF-8"), QStringLiteral("-A"),
-                   QStringLiteral("trust"), QStringLiteral("--no-sync")}))
+    if (!Ejecutar(u"initdb"_s,
+                  {u"-D"_s, datos_, u"-U"_s, QString::fromLatin1(kUsuario), u"--encoding=UTF8"_s,
+                   u"--locale=C.UTF-8"_s, u"-A"_s, u"trust"_s, u"--no-sync"_s}))
         return;
     puerto_ = PuertoLibre();
-    QFile conf(datos_ + QStringLiteral("/postgresql.conf"));
+    QFile conf(datos_ + u"/postgresql.conf"_s);
     if (!conf.open(QIODevice::Append)) {
         error_ = conf.errorString();
         return;
@@ -120,10 +120,7 @@ bool ServidorPrueba::Ejecutar(const QString &programa, const QStringList &args, 
     p.setProcessChannelMode(QProcess::MergedChannels);
     const QString ruta = bin_ + u'/' + programa;
     if (comoPostgres_)
-        p.start(QStringLiteral("runuser"),
-                QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
-                            ruta} +
-                    args);
+        p.start(u"runuser"_s, QStringList{u"-u"_s, u"postgres"_s, u"--"_s, ruta} + args);
     else
         p.start(ruta, args);
     // pg_ctl -w waits for the server itself; initdb takes a few seconds.
@@ -131,32 +128,28 @@ bool ServidorPrueba::Ejecutar(const QString &programa, const QStringList &args, 
     const QString texto = QString::fromLocal8Bit(p.readAll());
     if (salida) *salida = texto;
     if (!termino || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        error_ = QStringLiteral("%1 failed: %2 %3").arg(programa, p.errorString(), texto);
+        error_ = u"%1 failed: %2 %3"_s.arg(programa, p.errorString(), texto);
         return false;
     }
     return true;
 }
 
 bool ServidorPrueba::Arrancar() {
-    enMarcha_ = Ejecutar(QStringLiteral("pg_ctl"),
-                         {QStringLiteral("-D"), datos_, QStringLiteral("-l"),
-                          datos_ + QStringLiteral("/registro.log"), QStringLiteral("-w"),
-                          QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")});
+    enMarcha_ = Ejecutar(u"pg_ctl"_s, {u"-D"_s, datos_, u"-l"_s, datos_ + u"/registro.log"_s,
+                                       u"-w"_s, u"-t"_s, u"60"_s, u"start"_s});
     return enMarcha_;
 }
 
 bool ServidorPrueba::Parar() {
     const bool ok =
-        Ejecutar(QStringLiteral("pg_ctl"),
-                 {QStringLiteral("-D"), datos_, QStringLiteral("-m"), QStringLiteral("fast"),
-                  QStringLiteral("-w"), QStringLiteral("stop")});
+        Ejecutar(u"pg_ctl"_s, {u"-D"_s, datos_, u"-m"_s, u"fast"_s, u"-w"_s, u"stop"_s});
     if (ok) enMarcha_ = false;
     return ok;
 }
 
 ModConex::Servidor ServidorPrueba::Direccion(const QString &base) const {
     ModConex::Servidor s;
-    s.host = QStringLiteral("127.0.0.1");
+    s.host = u"127.0.0.1"_s;
     s.puerto = puerto_;
     s.base = base;
     s.usuario = QString::fromLatin1(kUsuario);
@@ -164,11 +157,11 @@ ModConex::Servidor ServidorPrueba::Direccion(const QString &base) const {
 }
 
 bool ServidorPrueba::Administrar(const QString &sql, QString *error, const QString &base) const {
-    const QString nombre = QStringLiteral("admin-") + QUuid::createUuid().toString();
+    const QString nombre = u"admin-"_s + QUuid::createUuid().toString();
     bool ok = false;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), nombre);
-        db.setHostName(QStringLiteral("127.0.0.1"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, nombre);
+        db.setHostName(u"127.0.0.1"_s);
         db.setPort(puerto_);
         db.setDatabaseName(base);
         db.setUserName(QString::fromLatin1(kUsuario));
@@ -185,25 +178,22 @@ bool ServidorPrueba::Administrar(const QString &sql, QString *error, const QStri
 }
 
 bool ServidorPrueba::CrearBase(const QString &nombre, const QString &plantilla) {
-    Administrar(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(nombre));
-    QString sql = QStringLiteral("CREATE DATABASE %1").arg(nombre);
-    if (!plantilla.isEmpty()) sql += QStringLiteral(" TEMPLATE ") + plantilla;
+    Administrar(u"DROP DATABASE IF EXISTS %1 WITH (FORCE)"_s.arg(nombre));
+    QString sql = u"CREATE DATABASE %1"_s.arg(nombre);
+    if (!plantilla.isEmpty()) sql += u" TEMPLATE "_s + plantilla;
     return Administrar(sql, &error_);
 }
 
 bool ServidorPrueba::ExigirContrasena(const QString &usuario, const QString &contrasena) {
-    if (!Administrar(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(usuario, contrasena),
-                     &error_))
+    if (!Administrar(u"CREATE ROLE %1 LOGIN PASSWORD '%2'"_s.arg(usuario, contrasena), &error_))
         return false;
-    QFile hba(datos_ + QStringLiteral("/pg_hba.conf"));
+    QFile hba(datos_ + u"/pg_hba.conf"_s);
     if (!hba.open(QIODevice::ReadOnly)) return false;
     const QByteArray antes = hba.readAll();
     hba.close();
     if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     // The first matching line decides: this login's before the trusted rest.
-    hba.write(QStringLiteral("host all %1 127.0.0.1/32 scram-sha-256\n").arg(usuario).toUtf8() +
-              antes);
+    hba.write(u"host all %1 127.0.0.1/32 scram-sha-256\n"_s.arg(usuario).toUtf8() + antes);
     hba.close();
-    return Ejecutar(QStringLiteral("pg_ctl"),
-                    {QStringLiteral("-D"), datos_, QStringLiteral("reload")});
+    return Ejecutar(u"pg_ctl"_s, {u"-D"_s, datos_, u"reload"_s});
 }

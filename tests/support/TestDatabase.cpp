@@ -1,6 +1,6 @@
 #include "TestDatabase.h"
 
-#include "data/CreacionBaseDatos.h"
+#include "data/DatabaseCreation.h"
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
 #include "support/ServidorPrueba.h"
@@ -50,11 +50,11 @@ bool TestDatabase::CrearEnServidor(Datos datos, QString *error) {
         {
             if (AbrirServidor(QStringLiteral("semilla"), servidor.Direccion(plantilla), error)) {
                 QSqlDatabase db = QSqlDatabase::database(QStringLiteral("semilla"), false);
-                ok = CreacionBaseDatos::CrearEnServidor(db,
-                                                        datos == Datos::Reales
-                                                            ? QStringLiteral(TRITODEX_REFDATA_DIR)
-                                                            : QStringLiteral(TRITODEX_FIXTURE_DIR),
-                                                        error);
+                ok = DatabaseCreation::CrearEnServidor(db,
+                                                       datos == Datos::Reales
+                                                           ? QStringLiteral(TRITODEX_REFDATA_DIR)
+                                                           : QStringLiteral(TRITODEX_FIXTURE_DIR),
+                                                       error);
                 db.close();
             }
         }
@@ -76,7 +76,7 @@ TestDatabase::TestDatabase(Datos datos, Motor motor) {
     ModConex::Desconectar();
     ModConex::setServidor(std::nullopt);
     ModConex::setSoloLectura(false);
-    ModConex::setRutaAplicacion(dir_.path());
+    ModConex::setCarpetaDatos(dir_.path());
     // The user's settings of each test are its own, never the real user's.
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
     ModBaseDatos::setEscalaEsperas(0.0);
@@ -88,7 +88,7 @@ TestDatabase::TestDatabase(Datos datos, Motor motor) {
     if (motor == Motor::PostgreSql || (motor == Motor::Entorno && ServidorPedido()))
         ok_ = CrearEnServidor(datos, &error);
     else
-        ok_ = CreacionBaseDatos::CrearBaseDatos(ruta(), origen, &error);
+        ok_ = DatabaseCreation::CrearBaseDatos(ruta(), origen, &error);
     const ModConex::Resultado conectado = ok_ ? ModConex::Conectar() : ModConex::Resultado();
     ok_ = ok_ && conectado;
     if (!ok_) qWarning("test database: %s %s", qPrintable(error), qPrintable(conectado.motivo));

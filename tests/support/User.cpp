@@ -11,8 +11,7 @@
 #include <QLineEdit>
 #include <QTest>
 
-namespace {
-void Activar(QWidget *control) {
+void User::Activar(QWidget *control) {
     QWidget *ventana = control->window();
     if (!ventana->isVisible()) ventana->show();
     if (!ventana->isActiveWindow()) {
@@ -20,7 +19,6 @@ void Activar(QWidget *control) {
         QApplication::setActiveWindow(ventana);
     }
 }
-} // namespace
 
 void User::Escribir(QWidget *control, const QString &texto) {
     Activar(control);

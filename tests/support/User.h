@@ -7,6 +7,7 @@ class QWidget;
 
 // Test helpers to act as a user would.
 namespace User {
+void Activar(QWidget *control);                        // its window shown and active
 void Escribir(QWidget *control, const QString &texto); // focus, select all, type
 void SalirDe(QWidget *control);                        // give the focus to something else
 void Elegir(QComboBox *lista, const QString &texto);   // choose an item as with the mouse

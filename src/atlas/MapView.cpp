@@ -1,6 +1,6 @@
-#include "MapaVista.h"
+#include "MapView.h"
 
-#include "atlas/MapaDibujo.h"
+#include "atlas/MapDrawing.h"
 
 #include <QDate>
 #include <QHelpEvent>
@@ -9,7 +9,7 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
-MapaVista::MapaVista(QWidget *parent) : QWidget(parent) {
+MapView::MapView(QWidget *parent) : QWidget(parent) {
     setMouseTracking(true);
     setMinimumSize(300, 250);
     setAutoFillBackground(true);
@@ -18,37 +18,37 @@ MapaVista::MapaVista(QWidget *parent) : QWidget(parent) {
     setPalette(pal);
 }
 
-void MapaVista::Poner(const MapGrid *grid, const ResultadoMapa *resultado) {
+void MapView::Poner(const MapGrid *grid, const MapResult *resultado) {
     grid_ = grid;
     resultado_ = resultado;
     fondo_ = encima_ = QImage();
     update();
 }
 
-QTransform MapaVista::Transformacion() const {
+QTransform MapView::Transformacion() const {
     if (!grid_) return QTransform();
-    return MapaDibujo::Ajustar(*grid_, QRectF(rect()).adjusted(4, 4, -4, -4)) *
+    return MapDrawing::Ajustar(*grid_, QRectF(rect()).adjusted(4, 4, -4, -4)) *
            QTransform(zoom_, 0, 0, zoom_, desplaza_.x(), desplaza_.y());
 }
 
-int MapaVista::CuadradoEn(const QPointF &punto) const {
+int MapView::CuadradoEn(const QPointF &punto) const {
     if (!grid_) return -1;
     bool invertible = false;
     const QPointF q = Transformacion().inverted(&invertible).map(punto);
     return invertible ? grid_->CuadradoEn({q.x(), q.y()}) : -1;
 }
 
-QPointF MapaVista::PuntoDe(int cuadrado) const {
+QPointF MapView::PuntoDe(int cuadrado) const {
     if (!grid_ || cuadrado < 0 || size_t(cuadrado) >= grid_->Cuadrados().size()) return {};
-    const PuntoMapa c = grid_->Cuadrados()[size_t(cuadrado)].centro;
+    const MapPoint c = grid_->Cuadrados()[size_t(cuadrado)].centro;
     return Transformacion().map(QPointF(c.x, c.y));
 }
 
-QString MapaVista::TextoCuadrado(int cuadrado) const {
+QString MapView::TextoCuadrado(int cuadrado) const {
     if (!grid_ || cuadrado < 0) return QString();
     const MapGrid::Cuadrado &c = grid_->Cuadrados()[size_t(cuadrado)];
     QString texto = QStringLiteral("%1 (huso %2)").arg(c.codigo).arg(c.huso);
-    const ResultadoMapa::Celda *celda = resultado_ ? resultado_->CeldaDe(cuadrado) : nullptr;
+    const MapResult::Celda *celda = resultado_ ? resultado_->CeldaDe(cuadrado) : nullptr;
     if (!celda) return texto + QStringLiteral("\nSin registros");
     texto +=
         QStringLiteral("\nRegistros: %1\nEspecies: %2").arg(celda->registros).arg(celda->especies);
@@ -58,8 +58,8 @@ QString MapaVista::TextoCuadrado(int cuadrado) const {
     return texto;
 }
 
-QImage MapaVista::Capa(const QTransform &t,
-                       void (*dibujar)(QPainter &, const QTransform &, const MapGrid &)) const {
+QImage MapView::Capa(const QTransform &t,
+                     void (*dibujar)(QPainter &, const QTransform &, const MapGrid &)) const {
     const qreal dpr = devicePixelRatioF();
     QImage capa(size() * dpr, QImage::Format_ARGB32_Premultiplied);
     capa.setDevicePixelRatio(dpr);
@@ -69,23 +69,23 @@ QImage MapaVista::Capa(const QTransform &t,
     return capa;
 }
 
-void MapaVista::paintEvent(QPaintEvent *) {
+void MapView::paintEvent(QPaintEvent *) {
     if (!grid_) return;
     const QTransform t = Transformacion();
     if (fondo_.isNull() || t != capasT_ || size() != capasTam_) {
-        fondo_ = Capa(t, MapaDibujo::Fondo);
-        encima_ = Capa(t, MapaDibujo::Encima);
+        fondo_ = Capa(t, MapDrawing::Fondo);
+        encima_ = Capa(t, MapDrawing::Encima);
         capasT_ = t;
         capasTam_ = size();
     }
     QPainter p(this);
     p.drawImage(QPointF(0, 0), fondo_);
-    if (resultado_) MapaDibujo::Celdas(p, t, *grid_, *resultado_);
+    if (resultado_) MapDrawing::Celdas(p, t, *grid_, *resultado_);
     p.drawImage(QPointF(0, 0), encima_);
-    if (resultado_) MapaDibujo::Mensaje(p, t, *grid_, *resultado_);
+    if (resultado_) MapDrawing::Mensaje(p, t, *grid_, *resultado_);
 }
 
-void MapaVista::wheelEvent(QWheelEvent *e) {
+void MapView::wheelEvent(QWheelEvent *e) {
     const double f = std::pow(1.0015, e->angleDelta().y());
     const double nuevo = std::clamp(zoom_ * f, 1.0, 60.0);
     const double real = nuevo / zoom_;
@@ -98,13 +98,13 @@ void MapaVista::wheelEvent(QWheelEvent *e) {
     e->accept();
 }
 
-void MapaVista::mousePressEvent(QMouseEvent *e) {
+void MapView::mousePressEvent(QMouseEvent *e) {
     if (e->button() != Qt::LeftButton) return;
     pulsado_ = ultimo_ = e->position();
     arrastrando_ = false;
 }
 
-void MapaVista::mouseMoveEvent(QMouseEvent *e) {
+void MapView::mouseMoveEvent(QMouseEvent *e) {
     if (e->buttons() & Qt::LeftButton) {
         if ((e->position() - pulsado_).manhattanLength() > 4) arrastrando_ = true;
         if (arrastrando_) {
@@ -115,7 +115,7 @@ void MapaVista::mouseMoveEvent(QMouseEvent *e) {
     }
 }
 
-void MapaVista::mouseReleaseEvent(QMouseEvent *e) {
+void MapView::mouseReleaseEvent(QMouseEvent *e) {
     if (e->button() != Qt::LeftButton) return;
     if (!arrastrando_) {
         const int c = CuadradoEn(e->position());
@@ -124,7 +124,7 @@ void MapaVista::mouseReleaseEvent(QMouseEvent *e) {
     arrastrando_ = false;
 }
 
-bool MapaVista::event(QEvent *e) {
+bool MapView::event(QEvent *e) {
     if (e->type() == QEvent::ToolTip) {
         auto *h = static_cast<QHelpEvent *>(e);
         const QString texto = TextoCuadrado(CuadradoEn(h->pos()));

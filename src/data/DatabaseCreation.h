@@ -6,7 +6,7 @@
 
 class QSqlDatabase;
 
-namespace CreacionBaseDatos {
+namespace DatabaseCreation {
 
 struct Csv {
     QStringList columnas;
@@ -43,4 +43,4 @@ bool CopiarAlServidor(const QString &rutaArchivo, QSqlDatabase &servidor, Copiad
 // The schema's statements, one per element.
 QStringList SentenciasEsquema();
 
-} // namespace CreacionBaseDatos
+} // namespace DatabaseCreation

@@ -1,8 +1,8 @@
-#include "CreacionBaseDatos.h"
+#include "DatabaseCreation.h"
 
 #include "SchemaUpgrade.h"
 #include "SqlDialect.h"
-#include "SqliteTexto.h"
+#include "SqliteText.h"
 #include "schema.h"
 
 #include <QDir>
@@ -14,7 +14,7 @@
 #include <QSqlRecord>
 #include <QUuid>
 
-namespace CreacionBaseDatos {
+namespace DatabaseCreation {
 
 bool LeerCsv(const QString &ruta, Csv *csv, QString *error) {
     QFile f(ruta);
@@ -152,7 +152,7 @@ bool CrearBaseDatos(const QString &rutaArchivo, const QString &carpetaRefdata, Q
         if (!db.open()) {
             *error = db.lastError().text();
         } else {
-            SqliteTexto::Instalar(db);
+            SqliteText::Instalar(db);
             ok = db.transaction();
             QSqlQuery q(db);
             for (const QString &s : SentenciasEsquema()) {
@@ -407,4 +407,4 @@ bool CopiarAlServidor(const QString &rutaArchivo, QSqlDatabase &servidor, Copiad
     return ok;
 }
 
-} // namespace CreacionBaseDatos
+} // namespace DatabaseCreation

@@ -7,7 +7,7 @@
 class QSqlDatabase;
 class QSqlQuery;
 
-namespace SqliteTexto {
+namespace SqliteText {
 // Replaces NOCASE and LIKE on an open SQLite connection by versions that fold case
 // over all of Unicode (Á equals á), keeping accented and plain letters distinct.
 bool Instalar(const QSqlDatabase &db);
@@ -29,4 +29,4 @@ struct Celda {
 // a step fails.
 bool LeerFilas(QSqlQuery &consulta, const std::function<void(int columna, const Celda &)> &celda,
                const std::function<bool()> &finFila, QString *error);
-} // namespace SqliteTexto
+} // namespace SqliteText

@@ -1,17 +1,17 @@
-#include "MapaDibujo.h"
+#include "MapDrawing.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
 
-namespace MapaDibujo {
+namespace MapDrawing {
 
 namespace {
 
 QPolygonF Poligono(const PoligonoMapa &p) {
     QPolygonF r;
     r.reserve(qsizetype(p.size()));
-    for (const PuntoMapa &q : p)
+    for (const MapPoint &q : p)
         r << QPointF(q.x, q.y);
     return r;
 }
@@ -51,7 +51,7 @@ QList<QPair<QColor, QString>> Leyenda(bool unaEspecie, const ClasesMapa &clases)
 }
 
 QTransform Ajustar(const MapGrid &grid, const QRectF &destino) {
-    const RectMapa e = grid.Extension();
+    const MapRect e = grid.Extension();
     const double ancho = e.x1 - e.x0, alto = e.y1 - e.y0;
     if (ancho <= 0 || alto <= 0 || destino.isEmpty()) return QTransform();
     const double escala = std::min(destino.width() / ancho, destino.height() / alto);
@@ -82,12 +82,12 @@ void Fondo(QPainter &p, const QTransform &t, const MapGrid &grid) {
     p.restore();
 }
 
-void Celdas(QPainter &p, const QTransform &t, const MapGrid &grid, const ResultadoMapa &r) {
+void Celdas(QPainter &p, const QTransform &t, const MapGrid &grid, const MapResult &r) {
     // One shape a square.
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(Qt::NoPen);
-    for (const ResultadoMapa::Celda &c : r.celdas) {
+    for (const MapResult::Celda &c : r.celdas) {
         p.setBrush(ColorClase(r.unaEspecie, c.clase));
         p.drawPolygon(t.map(Poligono(grid.Cuadrados()[size_t(c.cuadrado)].poligono)));
     }
@@ -107,16 +107,16 @@ void Encima(QPainter &p, const QTransform &t, const MapGrid &grid) {
     // Province lines over the squares, so the land's shape stays readable.
     p.setPen(QPen(QColor(90, 90, 90), 0));
     p.drawPath(Tierra(t, grid));
-    const RectMapa rc = grid.Recuadro();
+    const MapRect rc = grid.Recuadro();
     p.setPen(QPen(QColor(60, 60, 60), 0));
     p.drawRect(t.mapRect(QRectF(QPointF(rc.x0, rc.y0), QPointF(rc.x1, rc.y1))).normalized());
     p.restore();
 }
 
-void Mensaje(QPainter &p, const QTransform &t, const MapGrid &grid, const ResultadoMapa &r) {
+void Mensaje(QPainter &p, const QTransform &t, const MapGrid &grid, const MapResult &r) {
     if (r.registros != 0) return;
     p.save();
-    const RectMapa e = grid.Extension();
+    const MapRect e = grid.Extension();
     const QRectF zona = t.mapRect(QRectF(QPointF(e.x0, e.y0), QPointF(e.x1, e.y1))).normalized();
     QFont f = p.font();
     f.setPointSizeF(std::max(8.0, zona.height() / 25));
@@ -126,7 +126,7 @@ void Mensaje(QPainter &p, const QTransform &t, const MapGrid &grid, const Result
     p.restore();
 }
 
-void Dibujar(QPainter &p, const QTransform &t, const MapGrid &grid, const ResultadoMapa *r) {
+void Dibujar(QPainter &p, const QTransform &t, const MapGrid &grid, const MapResult *r) {
     Fondo(p, t, grid);
     if (r) Celdas(p, t, grid, *r);
     Encima(p, t, grid);
@@ -141,7 +141,7 @@ QRectF ZonaMapa(const QRectF &pagina) {
                   pagina.bottom() - margen - arriba);
 }
 
-void Pagina(QPainter &p, const QRectF &pagina, const MapGrid &grid, const ResultadoMapa &r,
+void Pagina(QPainter &p, const QRectF &pagina, const MapGrid &grid, const MapResult &r,
             const ClasesMapa &clases, const QString &titulo) {
     p.save();
     p.fillRect(pagina, Qt::white);
@@ -196,4 +196,4 @@ void Pagina(QPainter &p, const QRectF &pagina, const MapGrid &grid, const Result
     p.restore();
 }
 
-} // namespace MapaDibujo
+} // namespace MapDrawing

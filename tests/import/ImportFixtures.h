@@ -28,10 +28,10 @@ inline QPointF EnLimite(int muni) {
     return {};
 }
 
-inline Importacion::Registro Punto(int linea, QPointF p, const QString &nombre,
-                                   const QString &fecha = QStringLiteral("2024-05-03"),
-                                   const QString &desc = QString()) {
-    Importacion::Registro r;
+inline Import::Record Punto(int linea, QPointF p, const QString &nombre,
+                            const QString &fecha = QStringLiteral("2024-05-03"),
+                            const QString &desc = QString()) {
+    Import::Record r;
     r.linea = linea;
     r.geograficas = true;
     r.lon = p.x();

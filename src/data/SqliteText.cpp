@@ -1,4 +1,4 @@
-#include "SqliteTexto.h"
+#include "SqliteText.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -66,16 +66,16 @@ void FuncionLike(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
         }
         esc = e[0].toCaseFolded();
     }
-    sqlite3_result_int(ctx, SqliteTexto::Like(texto(argv[0]), texto(argv[1]), esc) ? 1 : 0);
+    sqlite3_result_int(ctx, SqliteText::Like(texto(argv[0]), texto(argv[1]), esc) ? 1 : 0);
 }
 
 } // namespace
 
-bool SqliteTexto::Like(const QString &patron, const QString &texto, QChar escape) {
+bool SqliteText::Like(const QString &patron, const QString &texto, QChar escape) {
     return Coincide(patron.toCaseFolded(), 0, texto.toCaseFolded(), 0, escape.toCaseFolded());
 }
 
-bool SqliteTexto::Instalar(const QSqlDatabase &db) {
+bool SqliteText::Instalar(const QSqlDatabase &db) {
     const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
     if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0) return false;
     sqlite3 *conexion = *static_cast<sqlite3 *const *>(h.constData());
@@ -89,9 +89,9 @@ bool SqliteTexto::Instalar(const QSqlDatabase &db) {
                                    nullptr) == SQLITE_OK;
 }
 
-bool SqliteTexto::LeerFilas(QSqlQuery &consulta,
-                            const std::function<void(int, const Celda &)> &celda,
-                            const std::function<bool()> &finFila, QString *error) {
+bool SqliteText::LeerFilas(QSqlQuery &consulta,
+                           const std::function<void(int, const Celda &)> &celda,
+                           const std::function<bool()> &finFila, QString *error) {
     if (!consulta.isActive() || !consulta.isSelect() || !consulta.isForwardOnly() ||
         consulta.at() != QSql::BeforeFirstRow || !consulta.result())
         return false;

@@ -10,12 +10,12 @@
 
 // The map on screen: the wheel zooms about the pointer, dragging pans, hovering a square
 // tells its code and counts, a click chooses it.
-class MapaVista : public QWidget {
+class MapView : public QWidget {
     Q_OBJECT
 public:
-    explicit MapaVista(QWidget *parent = nullptr);
+    explicit MapView(QWidget *parent = nullptr);
 
-    void Poner(const MapGrid *grid, const ResultadoMapa *resultado);
+    void Poner(const MapGrid *grid, const MapResult *resultado);
     // The square under a point of the widget, or -1.
     int CuadradoEn(const QPointF &punto) const;
     // Where a square's centre is drawn now.
@@ -41,7 +41,7 @@ private:
                 void (*dibujar)(QPainter &, const QTransform &, const MapGrid &)) const;
 
     const MapGrid *grid_ = nullptr;
-    const ResultadoMapa *resultado_ = nullptr;
+    const MapResult *resultado_ = nullptr;
     double zoom_ = 1;
     QPointF desplaza_;
     QPointF pulsado_, ultimo_;
