@@ -207,7 +207,8 @@ Resultado ConectarServidor() {
                          .arg(donde, servidor->usuario));
     if (version < SchemaUpgrade::kVersionActual)
         return Fallo(QStringLiteral("La base de datos %1 del servidor es de una versión anterior "
-                                    "del programa y no se puede usar con esta.")
+                                    "del programa y no se puede usar con esta hasta que quien la "
+                                    "administra la actualice con tritodex_mkdb --actualizar.")
                          .arg(donde));
     if (version > SchemaUpgrade::kVersionActual) {
         // Made by a newer program: this one may not understand all of it, so it only reads.

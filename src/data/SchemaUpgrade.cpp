@@ -17,10 +17,17 @@ namespace {
 
 class Paso {
 public:
-    explicit Paso(QSqlDatabase &db) : db_(db), q_(db) {}
+    explicit Paso(QSqlDatabase &db)
+        : db_(db), q_(db), servidor_(SqlDialect::De(db) == SqlDialect::Motor::PostgreSql) {}
 
-    bool Sql(const QString &sentencia, const QVariantList &valores = {}) {
+    bool Servidor() const { return servidor_; }
+
+    bool Sql(QString sentencia, const QVariantList &valores = {}) {
         if (!error_.isEmpty()) return false;
+        if (servidor_ && sentencia.startsWith(QLatin1String("INSERT OR IGNORE INTO "))) {
+            sentencia.remove(7, 10);
+            sentencia += QLatin1String(" ON CONFLICT DO NOTHING");
+        }
         bool ok = valores.isEmpty() ? q_.exec(sentencia) : q_.prepare(sentencia);
         if (ok && !valores.isEmpty()) {
             for (int i = 0; i < valores.size(); ++i)
@@ -77,12 +84,29 @@ public:
         return valores;
     }
 
+    // A table of the current schema, with its indexes, as the engine writes them; none of
+    // it when the table is there already.
+    bool CrearTabla(const QString &tabla) {
+        QStringList sentencias = DatabaseCreation::SentenciasEsquema();
+        if (servidor_) sentencias = SqlDialect::EsquemaPostgreSql(sentencias);
+        const QString crear = QStringLiteral("CREATE TABLE %1 ").arg(tabla);
+        const QString indice = QStringLiteral(" ON %1 ").arg(tabla);
+        for (QString s : sentencias) {
+            if (s.startsWith(crear) || s.startsWith(crear.trimmed() + u'('))
+                Sql(s.replace(0, 12, QLatin1String("CREATE TABLE IF NOT EXISTS")));
+            else if (s.startsWith(QLatin1String("CREATE INDEX ")) && s.contains(indice))
+                Sql(s.replace(0, 12, QLatin1String("CREATE INDEX IF NOT EXISTS")));
+        }
+        return error_.isEmpty();
+    }
+
     QString error() const { return error_; }
 
 private:
     QSqlDatabase &db_;
     QSqlQuery q_;
     QString error_;
+    bool servidor_;
 };
 
 // Species: synonyms and every name; official province names; new lookup rows. Existing
@@ -154,7 +178,10 @@ bool AVersion2(Paso &p) {
 // species revised, so that none points to another older name.
 bool AVersion3(Paso &p) {
     p.AnadirColumna(QStringLiteral("localidad"), QStringLiteral("incertidumbre INTEGER"));
-    p.Sql(QStringLiteral("CREATE TABLE IF NOT EXISTS conjunto_datos (uuid TEXT NOT NULL)"));
+    if (p.Servidor())
+        p.CrearTabla(QStringLiteral("conjunto_datos"));
+    else
+        p.Sql(QStringLiteral("CREATE TABLE IF NOT EXISTS conjunto_datos (uuid TEXT NOT NULL)"));
     p.PorFila(kRefEspecie, QStringLiteral("especie"),
               {QStringLiteral("cod_especie"), QStringLiteral("n_especie"), QStringLiteral("n_cast"),
                QStringLiteral("clase"), QStringLiteral("sinonimo_de"), QStringLiteral("sensible")},
@@ -173,15 +200,9 @@ bool AVersion3(Paso &p) {
 
 // The photographs of observations, as a new file has them.
 bool AVersion4(Paso &p) {
-    for (QString s : DatabaseCreation::SentenciasEsquema()) {
-        if (s.startsWith(QLatin1String("CREATE TABLE foto ")))
-            p.Sql(s.replace(QLatin1String("CREATE TABLE "),
-                            QLatin1String("CREATE TABLE IF NOT EXISTS ")));
-        else if (s.startsWith(QLatin1String("CREATE INDEX foto_")))
-            p.Sql(s.replace(QLatin1String("CREATE INDEX "),
-                            QLatin1String("CREATE INDEX IF NOT EXISTS ")));
-    }
-    return p.error().isEmpty();
+    // On a server the pictures themselves live in a table of their own.
+    return p.CrearTabla(QStringLiteral("foto")) &&
+           (!p.Servidor() || p.CrearTabla(QStringLiteral("foto_datos")));
 }
 
 // Step N brings a file of version N - 1 to version N.
@@ -195,9 +216,16 @@ int Version(QSqlDatabase &db) {
 }
 
 bool Actualizar(QSqlDatabase &db, QString *error) {
+    const bool servidor = SqlDialect::De(db) == SqlDialect::Motor::PostgreSql;
     for (int version = Version(db); version < kVersionActual; ++version) {
         if (version < 0) {
             *error = db.lastError().text();
+            return false;
+        }
+        if (servidor && version < kPrimeraServidor) {
+            *error = QStringLiteral("La base de datos del servidor es de la versión %1, anterior "
+                                    "a las que se pueden actualizar.")
+                         .arg(version);
             return false;
         }
         if (!db.transaction()) {
@@ -206,8 +234,7 @@ bool Actualizar(QSqlDatabase &db, QString *error) {
         }
         Paso paso(db);
         const bool ok = kPasos[version](paso) &&
-                        paso.Sql(QStringLiteral("PRAGMA user_version = %1").arg(version + 1)) &&
-                        db.commit();
+                        paso.Sql(SqlDialect::FijarVersion(db, version + 1)) && db.commit();
         if (!ok) {
             *error = paso.error().isEmpty() ? db.lastError().text() : paso.error();
             db.rollback();

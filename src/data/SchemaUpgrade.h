@@ -4,8 +4,9 @@
 
 class QSqlDatabase;
 
-// The schema version a database carries (PRAGMA user_version) and the steps that bring a
-// file made by an earlier version of the program up to the current one.
+// The schema version a database carries (PRAGMA user_version, or on a server the table
+// version_esquema) and the steps that bring a database made by an earlier version of the
+// program up to the current one.
 namespace SchemaUpgrade {
 
 // 0: files made before the version was kept. 1: species synonyms and names, official
@@ -14,11 +15,16 @@ namespace SchemaUpgrade {
 // older names of species. 4: the photographs of observations.
 constexpr int kVersionActual = 4;
 
+// The first version a server database was made with; it is brought up from there.
+constexpr int kPrimeraServidor = 2;
+
 // The file's version, or -1 when it cannot be read.
 int Version(QSqlDatabase &db);
 
-// Runs every step from the file's version to the current one, each in one transaction
-// that also records its version; a failed step is rolled back whole and reported.
+// Runs every step from the database's version to the current one, each in one transaction
+// that also records its version; a failed step is rolled back whole and reported. A file
+// is brought up when it is opened; a server's database by its administrator, through
+// tritodex_mkdb --actualizar.
 bool Actualizar(QSqlDatabase &db, QString *error);
 
 } // namespace SchemaUpgrade

@@ -6,9 +6,12 @@
 //        tritodex_mkdb --copiar <database file> postgresql://user@host:port/dbname
 // copies the file's observers, localities, reasons, observations and photographs (their
 // pictures from the folder fotos/ beside the file) into such a database.
+//        tritodex_mkdb --actualizar postgresql://user@host:port/dbname
+// brings such a database made by an earlier version of the program up to this one.
 // The password, when the server asks for one, comes from ~/.pgpass or PGPASSWORD.
 #include "data/DatabaseCreation.h"
 #include "data/ModConex.h"
+#include "data/SchemaUpgrade.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -22,7 +25,8 @@ int Uso() {
                          "       tritodex_mkdb --servidor postgresql://user@host:port/dbname "
                          "<refdata folder>\n"
                          "       tritodex_mkdb --copiar <database> "
-                         "postgresql://user@host:port/dbname\n");
+                         "postgresql://user@host:port/dbname\n"
+                         "       tritodex_mkdb --actualizar postgresql://user@host:port/dbname\n");
     return 2;
 }
 
@@ -63,6 +67,14 @@ int main(int argc, char *argv[]) {
             if (!DatabaseCreation::CopiarAlServidor(archivo, db, &n, error)) return false;
             std::printf("%d observadores, %d localidades, %d motivos, %d observaciones, %d fotos\n",
                         n.observadores, n.localidades, n.motivos, n.observaciones, n.fotos);
+            return true;
+        });
+    }
+    if (args.size() == 2 && args[0] == QLatin1String("--actualizar")) {
+        return EnServidor(args[1], [&](QSqlDatabase &db, QString *error) {
+            const int antes = SchemaUpgrade::Version(db);
+            if (!SchemaUpgrade::Actualizar(db, error)) return false;
+            std::printf("versión %d -> %d\n", antes, SchemaUpgrade::Version(db));
             return true;
         });
     }

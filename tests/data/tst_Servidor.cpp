@@ -6,6 +6,7 @@
 
 #include "data/DatabaseCreation.h"
 #include "data/ModConex.h"
+#include "data/SchemaUpgrade.h"
 #include "observations/ObservationStore.h"
 #include "observations/ReasonStore.h"
 #include "observers/ObserverStore.h"
@@ -26,6 +27,7 @@ private slots:
     void direcciones();
     void creacionYCopia();
     void usuariosALaVez();
+    void actualizacion();
 };
 
 namespace {
@@ -230,6 +232,42 @@ void tst_Servidor::usuariosALaVez() {
     QVERIFY(bd.Ejecutar(u"DELETE FROM observacion WHERE id_observacion = 2"_s));
     QVERIFY(!yo.Actualizar(2, *o, huella) && !yo.modificadaPorOtro());
     QCOMPARE(yo.error(), u"La observación ya no existe en la base de datos."_s);
+}
+
+void tst_Servidor::actualizacion() {
+    // A server's database as the first version that ran on servers made it.
+    TestDatabase bd(TestDatabase::Datos::Fixture, TestDatabase::Motor::PostgreSql);
+    QVERIFY(bd.ok());
+    for (const QString &sql :
+         {u"DROP TABLE foto"_s, u"DROP TABLE foto_datos"_s, u"DROP TABLE conjunto_datos"_s,
+          u"ALTER TABLE localidad DROP COLUMN incertidumbre"_s, u"DELETE FROM especie_nombre"_s,
+          u"DELETE FROM version_esquema"_s, u"INSERT INTO version_esquema VALUES (1)"_s})
+        QVERIFY2(bd.Ejecutar(sql), qPrintable(sql));
+    QSqlDatabase db = ModConex::DatabaseConnection();
+    QString error;
+    QVERIFY(!SchemaUpgrade::Actualizar(db, &error));
+    QCOMPARE(error, u"La base de datos del servidor es de la versión 1, anterior a las que se "
+                    "pueden actualizar."_s);
+    QVERIFY(bd.Ejecutar(u"UPDATE version_esquema SET version = 2"_s));
+    QVERIFY2(SchemaUpgrade::Actualizar(db, &error), qPrintable(error));
+    QCOMPARE(SchemaUpgrade::Version(db), SchemaUpgrade::kVersionActual);
+    QVERIFY(bd.Contar(u"especie_nombre"_s) > 0);
+    // What the new steps brought works: an uncertainty, the photos and their pictures.
+    Localidad poza{0, u"L9"_s, u"Poza"_s, 5, 5019, 330000, 4500000, u"30"_s, u"UK3000"_s};
+    poza.incertidumbre = 25;
+    QVERIFY(LocalityStore().Insertar(poza));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('GRP')"_s));
+    QVERIFY(ObservationStore().Guardar(Ejemplo(u"GRP"_s, u"L9"_s), std::nullopt));
+    Foto foto;
+    foto.sha256 = QString(64, u'c');
+    foto.bytes = "imagen c";
+    QVERIFY(PhotoStore().Asignar(bd.Valor(u"SELECT max(id_observacion) FROM observacion"_s).toInt(),
+                                 {foto}));
+    QCOMPARE(bd.Valor(u"SELECT encode(datos, 'escape') FROM foto_datos"_s).toString(),
+             u"imagen c"_s);
+    // Once there, a second run has nothing to do.
+    QVERIFY2(SchemaUpgrade::Actualizar(db, &error), qPrintable(error));
+    QCOMPARE(bd.Contar(u"version_esquema"_s), 3);
 }
 
 QTEST_MAIN(tst_Servidor)
