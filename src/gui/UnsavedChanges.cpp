@@ -39,7 +39,8 @@ QStringList UnsavedChanges::Valores() const {
                 break;
             }
         }
-        if (!propio) continue;
+        // A setting shown on the form is not part of the record.
+        if (!propio || w->property("ajuste").toBool()) continue;
         if (auto *lista = qobject_cast<QComboBox *>(w))
             valores << lista->currentText();
         else if (auto *linea = qobject_cast<QLineEdit *>(w))

@@ -45,6 +45,8 @@ PhotoStrip::PhotoStrip(QWidget *parent) : QWidget(parent), ui(std::make_unique<U
     connect(ui->CdQuitarFoto, &QPushButton::clicked, this, &PhotoStrip::CdQuitarFoto_Click);
     connect(ui->CdVerFoto, &QPushButton::clicked, this, &PhotoStrip::CdVerFoto_Click);
     connect(ui->Lsfotos, &QListWidget::itemActivated, this, &PhotoStrip::CdVerFoto_Click);
+    ui->ChOriginales->setChecked(OpcionesActuales().originales);
+    connect(ui->ChOriginales, &QCheckBox::toggled, this, &PhotoStrip::GuardarOriginales);
     const auto elegida = [this] {
         const bool hay = ui->Lsfotos->currentRow() >= 0;
         ui->CdQuitarFoto->setEnabled(hay);
@@ -85,6 +87,16 @@ void PhotoStrip::GuardarPredeterminados(const QString &autor, const QString &lic
                       QStringLiteral("Tritodex"));
     ajustes.setValue(QStringLiteral("fotos/autor"), autor);
     ajustes.setValue(QStringLiteral("fotos/licencia"), licencia);
+}
+
+void PhotoStrip::GuardarOriginales(bool si) {
+    if (OpcionesPrueba()) {
+        OpcionesPrueba()->originales = si;
+        return;
+    }
+    QSettings ajustes(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tritodex"),
+                      QStringLiteral("Tritodex"));
+    ajustes.setValue(QStringLiteral("fotos/originales"), si);
 }
 
 void PhotoStrip::setOpciones(const std::optional<PhotoStore::Opciones> &opciones) {

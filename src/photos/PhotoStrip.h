@@ -36,6 +36,8 @@ public:
     static PhotoStore::Opciones OpcionesActuales();
     // The author and licence of new photos from now on.
     static void GuardarPredeterminados(const QString &autor, const QString &licencia);
+    // New photos kept as they are, or reduced (the default), from now on.
+    static void GuardarOriginales(bool si);
     // Test hook: the settings read (and written) instead of the user's.
     static void setOpciones(const std::optional<PhotoStore::Opciones> &opciones);
 

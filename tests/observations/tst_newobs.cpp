@@ -680,6 +680,11 @@ void tst_newobs::fotos() {
     QCOMPARE(lista->count(), 3);
     // The author given in the viewer is now that of new photos.
     QCOMPARE(PhotoStrip::OpcionesActuales().autor, u"Ana Gil"_s);
+    // Keeping originals is a setting, not part of the record.
+    s.c<QCheckBox>("ChOriginales")->click();
+    QVERIFY(PhotoStrip::OpcionesActuales().originales);
+    s.c<QCheckBox>("ChOriginales")->click();
+    QVERIFY(!PhotoStrip::OpcionesActuales().originales);
     lista->setCurrentRow(2);
     QTest::mouseClick(s.c<QPushButton>("CdQuitarFoto"), Qt::LeftButton);
     QCOMPARE(lista->count(), 2);
