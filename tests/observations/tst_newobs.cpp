@@ -668,7 +668,7 @@ void tst_newobs::fotos() {
     // The viewer changes the second photo's author; a third added and taken away again.
     lista->setCurrentRow(1);
     ChoiceService::Prueba().dialogo = [](QDialog *d) {
-        Control<QLineEdit>(d, "Txautor")->setText(u"Ana Gil"_s);
+        Control<QLineEdit>(d, "Txautor")->setText(u"Ana O'Gil «Ñ»"_s);
         Control<QCheckBox>(d, "ChPredeterminados")->setChecked(true);
         return int(QDialog::Accepted);
     };
@@ -679,7 +679,7 @@ void tst_newobs::fotos() {
     QTest::mouseClick(s.c<QPushButton>("CdFotos"), Qt::LeftButton);
     QCOMPARE(lista->count(), 3);
     // The author given in the viewer is now that of new photos.
-    QCOMPARE(PhotoStrip::OpcionesActuales().autor, u"Ana Gil"_s);
+    QCOMPARE(PhotoStrip::OpcionesActuales().autor, u"Ana O'Gil «Ñ»"_s);
     // Keeping originals is a setting, not part of the record.
     s.c<QCheckBox>("ChOriginales")->click();
     QVERIFY(PhotoStrip::OpcionesActuales().originales);
@@ -701,7 +701,7 @@ void tst_newobs::fotos() {
                         "'sol.jpg'"_s),
              u"1|2025-04-12T08:30:59+02:00|Juan Pérez|CC BY 4.0"_s);
     QCOMPARE(Fila(s.bd, u"SELECT orden, autor FROM foto WHERE nombre = 'sin.jpg'"_s),
-             u"2|Ana Gil"_s);
+             u"2|Ana O'Gil «Ñ»"_s);
     QCOMPARE(s.bd.enServidor() ? s.bd.Contar(u"foto_datos"_s)
                                : QDir(s.bd.carpeta() + u"/fotos"_s).entryList(QDir::Files).size(),
              2);
