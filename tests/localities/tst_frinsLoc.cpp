@@ -1,6 +1,5 @@
 #include "Localidades.h"
 
-#include "gui/Screen.h"
 #include "localities/frinsLoc.h"
 
 #include <QClipboard>
@@ -23,20 +22,12 @@ QStringList Items(QWidget *w, const QString &lista) {
 }
 
 // Zone, easting and northing as a user gives them: the zone typed, then each coordinate
-// pasted and left, or typed and left by Tab, with no beep.
-void Coordenadas(QWidget *d, const QString &huso, const QString &x, const QString &y,
-                 bool teclado = false) {
+// pasted and left (by the keyboard alone: the observation form's session and the keyboard
+// walk, on the same panel).
+void Coordenadas(QWidget *d, const QString &huso, const QString &x, const QString &y) {
     Escribir(d, u"Cbhuso"_s, huso);
     for (const auto &[campo, valor] : {std::pair{u"Txutmx"_s, x}, std::pair{u"Txutmy"_s, y}}) {
         auto *c = Control<QLineEdit>(d, campo);
-        if (teclado) {
-            const int pitidos = Screen::Pitidos();
-            User::Escribir(c, valor);
-            QTest::keyClick(c, Qt::Key_Tab);
-            QVERIFY(!c->hasFocus());
-            QCOMPARE(Screen::Pitidos(), pitidos);
-            continue;
-        }
         User::Escribir(c, QString());
         QGuiApplication::clipboard()->setText(valor);
         QTest::keyClick(c, Qt::Key_V, Qt::ControlModifier);
@@ -72,10 +63,10 @@ void tst_frinsLoc::sesion() {
 
     // Coordinates first: a square outside Spain is said in the message label (the
     // derivation's own table has the other refusals); then a real point, Madrid's Puerta del
-    // Sol, typed with the keys, gives its squares (the lists' narrowing: tst_newobs).
+    // Sol, gives its squares (the lists' narrowing: tst_newobs).
     Coordenadas(&d, u"27"_s, u"440291"_s, u"4474254"_s);
     QCOMPARE(Mensaje(&d), u"Estas coordenadas generan un UTM10 no correcto"_s);
-    Coordenadas(&d, u"30"_s, u"440291"_s, u"4474254"_s, true);
+    Coordenadas(&d, u"30"_s, u"440291"_s, u"4474254"_s);
     QCOMPARE(Mensaje(&d) + u'|' + Texto(&d, u"cb10k"_s) + u'|' + Texto(&d, u"txutm1k"_s),
              u"|VK47|VK4074"_s);
 
