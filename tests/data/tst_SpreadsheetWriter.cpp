@@ -107,14 +107,9 @@ void tst_SpreadsheetWriter::hoja() {
     };
     for (const Caso &c : fallos) {
         // What a failure must leave: the file of the same name as it was, or none.
-        if (c.lleno) {
-            QVERIFY(Files::Write(c.destino, "hoja vieja"));
-            QVERIFY(disco.Llenar());
-        }
-        if (c.temporalLleno) {
-            QVERIFY(disco.Llenar());
-            qputenv("TMPDIR", QFile::encodeName(disco.carpeta()));
-        }
+        if (c.lleno) QVERIFY(Files::Write(c.destino, "hoja vieja"));
+        if (c.lleno || c.temporalLleno) QVERIFY(disco.Llenar());
+        if (c.temporalLleno) qputenv("TMPDIR", QFile::encodeName(disco.carpeta()));
         const QByteArray antes = QFile::exists(c.destino) ? Files::Read(c.destino) : QByteArray();
         QSqlQuery q = c.consulta == u"sin filas" ? std::move(sinFilas)
                       : c.consulta == u"mala"    ? std::move(mala)
@@ -127,10 +122,8 @@ void tst_SpreadsheetWriter::hoja() {
         qunsetenv("TMPDIR");
         QVERIFY(!escrito);
         QVERIFY2(error.startsWith(c.empieza) && error.contains(c.contiene), qPrintable(error));
-        if (antes.isEmpty())
-            QVERIFY(!QFile::exists(c.destino));
-        else
-            QCOMPARE(Files::Read(c.destino), antes);
+        QCOMPARE(QFile::exists(c.destino), !antes.isEmpty());
+        QCOMPARE(Files::Read(c.destino), antes);
         const QString carpeta = QFileInfo(c.destino).absolutePath();
         QCOMPARE(QDir(carpeta).entryList({u"*.parcial"_s}, QDir::Files), QStringList());
         disco.Vaciar();
