@@ -36,7 +36,6 @@ void tst_frgps::gps() {
         bool rellena;
         QString aviso, lugar = u"|"_s, incert;
     } casos[] = {
-        {"grados decimales", true, "40.4168, -3.7038", wgs, "", "", true, "", madrid},
         {"Jerez", true, "36.6866, -6.1361", wgs, "", "", true, "", "Cádiz|Jerez de la Frontera"},
         {"ED50 geográficas", true, "40.4200 N 3.7025 W", "ED50", "", "", true, "", madrid},
         {"UTM ED50", false, "", wgs, "30 440316 4474268", "", true, "", madrid},
@@ -52,7 +51,8 @@ void tst_frgps::gps() {
          "no es un número entero de metros entre 1 y 20.000.000", "|", "-5"},
         {"UTM ED50 sin huso", false, "", wgs, " 440316 4474268", "", false, "Elija el huso"},
         {"huso ajeno", false, "40.4, -30.5", wgs, "", "", false, "husos 27 a 31"},
-        // Questions. Kept as typed, the exchanged point lies in the Caspian's zone.
+        // Questions (the plain decimal degrees of Madrid: the exchange accepted). Kept as
+        // typed, the exchanged point lies in the Caspian's zone.
         {"intercambiadas, sí", true, "-3.7038, 40.4168", wgs, "", "S", true, "", madrid},
         {"intercambiadas, no", true, "-3.7038, 40.4168", wgs, "", "N", false, "husos 27 a 31"},
         // Out at sea north of Galicia: filled when confirmed, its square in no list of Spain.
