@@ -106,10 +106,11 @@ void tst_frinsLoc::sesion() {
              u"MA'3|Fuente d'Agua|28|28079|440291|4474254|30|VK4074|VK47|25"_s);
     QVERIFY(!d.isVisible() && d.result() == QDialog::Accepted);
 
-    // Without coordinates: a square chosen by hand narrows the provinces, keeping the
-    // choices, and the coordinates are stored as nulls.
+    // Province first: the zone typed before it is cleared; a square chosen by hand narrows the
+    // provinces, keeping the choices, and the coordinates are stored as nulls.
     frinsLoc p;
     p.show();
+    Escribir(&p, u"Cbhuso"_s, u"30"_s);
     Elegir(&p, u"Cbprov"_s, u"Ávila"_s);
     Escribir(&p, u"Cbmuni"_s, u"Ávila"_s);
     Elegir(&p, u"cb10k"_s, u"UL50"_s);
