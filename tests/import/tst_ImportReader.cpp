@@ -243,37 +243,19 @@ void tst_ImportReader::hojaDelPrograma() {
     QVERIFY(l.registros[0].aprox);
     QCOMPARE_EQ(l.registros[0].otros.value(u"OBSERVADOR2"_s), u"LUIS"_s);
 
-    // Another program's sheet: shared strings, a text date, the headers in the first row.
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath(u"xl/worksheets"_s);
-    const auto escribir = [&](const QString &nombre, const QByteArray &texto) {
-        QVERIFY(Files::Write(dir.path() + u'/' + nombre, texto));
-    };
-    escribir(u"xl/sharedStrings.xml"_s,
-             "<sst><si><t>FECHA</t></si><si><t>ESPECIE</t></si><si><t>LOCALIDAD</t></si>"
-             "<si><t>LONGITUD</t></si><si><t>LATITUD</t></si><si><t>HUSO</t></si>"
-             "<si><r><t>Rana </t></r><r><t>perezi</t></r></si><si><t>Fuente</t></si>"
-             "<si><t>03/05/2024</t></si></sst>");
-    escribir(u"xl/worksheets/sheet1.xml"_s,
-             "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c>"
-             "<c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" t=\"s\"><v>2</v></c>"
-             "<c r=\"D1\" t=\"s\"><v>3</v></c><c r=\"E1\" t=\"s\"><v>4</v></c>"
-             "<c r=\"F1\" t=\"s\"><v>5</v></c></row><row r=\"2\"><c r=\"A2\" t=\"s\"><v>8</v></c>"
-             "<c r=\"B2\" t=\"s\"><v>6</v></c><c r=\"C2\" t=\"s\"><v>7</v></c>"
-             "<c r=\"D2\"><v>440291</v></c><c r=\"E2\"><v>4474254</v></c>"
-             "<c r=\"F2\" t=\"str\"><v>30</v></c></row></sheetData></worksheet>");
-    const QString otra = dir.path() + u"/otra.xlsx"_s;
-    QProcess zip;
-    zip.setWorkingDirectory(dir.path());
-    zip.start(u"zip"_s, {u"-qr"_s, otra, u"xl"_s});
-    QVERIFY(zip.waitForFinished() && zip.exitCode() == 0);
-    l = LeerArchivo(otra);
+    // Another program's sheet, from the spreadsheet reader's fuzzing corpus: shared strings
+    // (one in rich-text runs), a text date, a formula's cached text, the headers in the
+    // first row.
+    l = LeerArchivo(
+        QStringLiteral(TRITODEX_FIXTURE_DIR "/../../fuzz/corpus/hoja/otro-programa.xlsx"));
     QVERIFY2(l.ok, qPrintable(l.error));
     QCOMPARE_EQ(Linea(l.registros.value(0)),
-                u"2|2024-05-03||Rana perezi||30 440291 4474254|Fuente|"_s);
+                u"2|2024-05-03||Rana perezi|4|30 442712 4474003|Fuente del Berro|Mucha puesta"_s);
 
     // More rows than a million observations and their headers: too large, found while the
     // rows are read, whatever the archive declares.
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(u"xl/worksheets"_s);
     {
         QFile filas(dir.path() + u"/xl/worksheets/sheet1.xml"_s);
         QVERIFY(filas.open(QIODevice::WriteOnly));
@@ -286,6 +268,8 @@ void tst_ImportReader::hojaDelPrograma() {
         filas.write(trozo + "</sheetData></worksheet>");
     }
     const QString enorme = dir.path() + u"/enorme.xlsx"_s;
+    QProcess zip;
+    zip.setWorkingDirectory(dir.path());
     zip.start(u"zip"_s, {u"-qr"_s, enorme, u"xl"_s});
     QVERIFY(zip.waitForFinished(60000) && zip.exitCode() == 0);
     QCOMPARE_EQ(LeerArchivo(enorme).error, u"La hoja es demasiado grande para importarla."_s);
