@@ -14,15 +14,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
-
 using namespace Qt::StringLiterals;
 
 namespace {
-bool Crear(const QString &ruta, const QByteArray &bytes = "x") {
-    QDir().mkpath(QFileInfo(ruta).path());
-    QFile f(ruta);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+bool Crear(const QString &ruta) {
+    return QDir().mkpath(QFileInfo(ruta).path()) && Files::Write(ruta, "x");
 }
 } // namespace
 
@@ -92,10 +88,8 @@ void tst_ModConex::creacionDesdeCsv() {
     QString error;
     // A CSV with a malformed row is refused with its row named, and no database is left.
     QTemporaryDir dir;
-    QFile f(dir.filePath(u"tmeteo.csv"_s));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("id_meteo,meteo_cast\n1,Sol\n2,Niebla,extra\n");
-    f.close();
+    QVERIFY(Files::Write(dir.filePath(u"tmeteo.csv"_s),
+                         "id_meteo,meteo_cast\n1,Sol\n2,Niebla,extra\n"));
     const QString nueva = dir.filePath(u"x.mdb"_s);
     QVERIFY(!DatabaseCreation::CrearBaseDatos(nueva, dir.path(), &error));
     QVERIFY2(error.contains(u"fila 3"_s), qPrintable(error));
@@ -114,11 +108,9 @@ void tst_ModConex::textoSinMayusculas() {
     };
     for (const auto &[sql, n] : cuentas)
         QVERIFY2(bd.Valor(QString::fromUtf8(sql)).toInt() == n, sql);
-    QVERIFY(SqliteText::Like(u"%álv%"_s, u"Álvarez"_s));
-    QVERIFY(!SqliteText::Like(u"%alv%"_s, u"Álvarez"_s));
+    // (Escaped wildcards, accents and capitals in the searches of the observer and locality
+    // lists: tst_frobs, tst_frloc.)
     QVERIFY(SqliteText::Like(u"a_c"_s, u"AbC"_s));
-    QVERIFY(!SqliteText::Like(u"a\\_c"_s, u"abc"_s, u'\\'));
-    QVERIFY(SqliteText::Like(u"100\\%"_s, u"100%"_s, u'\\'));
 
     // A key differing only in case is a duplicate.
     QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('Ñu')"_s));
@@ -135,49 +127,32 @@ void tst_ModConex::carpetas() {
     QTemporaryDir dir;
     const QString r = dir.path(), usuario = r + u"/casa/.local/share"_s;
     using M = Instalacion::Modo;
-    struct Caso {
-        const char *que;
-        QStringList archivos;
-        QString programa;
+    // Files laid out (blank between them), the program's folder, then the mode and the
+    // folders found.
+    const struct {
+        QString archivos, programa;
         M modo;
         QString compartida, datos;
     } casos[] = {
-        {"a build: database beside the program",
-         {u"build/Tritodex.mdb"_s},
-         u"build"_s,
-         M::Portatil,
-         u"build"_s,
-         u"build"_s},
-        {"a package: bin/ beside share/tritodex/ with the seed",
-         {u"usr/bin/tritodex"_s, u"usr/share/tritodex/Tritodex.mdb"_s},
-         u"usr/bin"_s,
-         M::Usuario,
-         u"usr/share/tritodex"_s,
-         u"casa/.local/share/Tritodex"_s},
-        {"a package tree holding a database beside the program stays portable",
-         {u"p/bin/Tritodex.mdb"_s, u"p/share/tritodex/Tritodex.mdb"_s},
-         u"p/bin"_s,
-         M::Portatil,
-         u"p/share/tritodex"_s,
-         u"p/bin"_s},
-        {"no database and no seed: the program's folder, as always",
-         {u"sola/tritodex"_s},
-         u"sola"_s,
-         M::Portatil,
-         u"sola"_s,
-         u"sola"_s},
-        {"shared files without a seed",
-         {u"q/bin/tritodex"_s, u"q/share/tritodex/Tritodex.pdf"_s},
-         u"q/bin"_s,
-         M::Portatil,
-         u"q/share/tritodex"_s,
-         u"q/bin"_s},
+        // A build: the database beside the program.
+        {"build/Tritodex.mdb", "build", M::Portatil, "build", "build"},
+        // A package: bin/ beside share/tritodex/ with the seed.
+        {"usr/bin/tritodex usr/share/tritodex/Tritodex.mdb", "usr/bin", M::Usuario,
+         "usr/share/tritodex", "casa/.local/share/Tritodex"},
+        // A package tree holding a database beside the program stays portable.
+        {"p/bin/Tritodex.mdb p/share/tritodex/Tritodex.mdb", "p/bin", M::Portatil,
+         "p/share/tritodex", "p/bin"},
+        // No database and no seed: the program's folder, as always.
+        {"sola/tritodex", "sola", M::Portatil, "sola", "sola"},
+        // Shared files without a seed.
+        {"q/bin/tritodex q/share/tritodex/Tritodex.pdf", "q/bin", M::Portatil, "q/share/tritodex",
+         "q/bin"},
     };
-    for (const Caso &c : casos) {
-        for (const QString &a : c.archivos)
+    for (const auto &c : casos) {
+        for (const QString &a : c.archivos.split(u' '))
             QVERIFY(Crear(r + u'/' + a));
         const auto hallado = Instalacion::Resolver(r + u'/' + c.programa, usuario);
-        QVERIFY2(hallado.modo == c.modo, c.que);
+        QVERIFY2(hallado.modo == c.modo, qPrintable(c.programa));
         QCOMPARE(hallado.compartida, r + u'/' + c.compartida);
         QCOMPARE(hallado.datos, r + u'/' + c.datos);
     }
@@ -204,41 +179,29 @@ void tst_ModConex::carpetas() {
     QVERIFY(Instalacion::PrepararDatos(Instalacion::Resolver(r + u"/sola"_s, usuario), &error));
     QVERIFY(!QFileInfo::exists(r + u"/sola/Tritodex.mdb"_s));
 
-    // Failures, in the user's words, and no database left behind.
-    struct Fallo {
-        const char *que;
-        std::function<void(Instalacion::Carpetas &)> preparar;
-        QString mensaje;
-    };
+    // Failures, in the user's words, and no database left behind: a file where the data
+    // folder goes, the seed gone, a full disk.
     FullDisk disco(r + u"/disco"_s, 64);
     QVERIFY2(disco.ok(), qPrintable(disco.error()));
-    const Fallo fallos[] = {
-        {"a file where the data folder goes",
-         [&](Instalacion::Carpetas &c) {
-             c.datos = r + u"/estorbo/Tritodex"_s;
-             Crear(r + u"/estorbo"_s);
-         },
+    QVERIFY(Crear(r + u"/estorbo"_s));
+    const struct {
+        QString datos, compartida, mensaje;
+    } fallos[] = {
+        {r + u"/estorbo/Tritodex"_s, paquete.compartida,
          u"No se ha podido crear la carpeta de datos "_s},
-        {"the seed gone",
-         [&](Instalacion::Carpetas &c) {
-             c.datos = r + u"/otra"_s;
-             c.compartida = r + u"/vacia"_s;
-         },
-         u"No se puede leer la base de datos inicial "_s},
-        {"a full disk",
-         [&](Instalacion::Carpetas &c) {
-             c.datos = disco.carpeta();
-             disco.Llenar();
-         },
+        {r + u"/otra"_s, r + u"/vacia"_s, u"No se puede leer la base de datos inicial "_s},
+        {disco.carpeta(), paquete.compartida,
          u"El disco está lleno: no se ha podido escribir el archivo "_s},
     };
-    for (const Fallo &f : fallos) {
+    for (const auto &f : fallos) {
         Instalacion::Carpetas c = paquete;
-        f.preparar(c);
+        c.datos = f.datos;
+        c.compartida = f.compartida;
+        if (f.datos == disco.carpeta()) QVERIFY(disco.Llenar());
         error.clear();
-        QVERIFY2(!Instalacion::PrepararDatos(c, &error), f.que);
+        QVERIFY2(!Instalacion::PrepararDatos(c, &error), qPrintable(f.datos));
         QVERIFY2(error.startsWith(f.mensaje), qPrintable(error));
-        QVERIFY2(!QFileInfo::exists(c.datos + u"/Tritodex.mdb"_s), f.que);
+        QVERIFY2(!QFileInfo::exists(c.datos + u"/Tritodex.mdb"_s), qPrintable(f.datos));
     }
 }
 

@@ -86,14 +86,15 @@ void tst_SpreadsheetWriter::hoja() {
     const QString enDisco = disco.carpeta() + u"/hoja.xlsx"_s;
     const QString noCabe = u"No se ha podido escribir la hoja de cálculo"_s;
     struct Caso {
-        QString consulta, destino, empieza, contiene;
+        QSqlQuery *consulta; // none: the rows that fit
+        QString destino, empieza, contiene;
         int cancelarEn = 0;
         bool lleno = false, temporalLleno = false;
     };
     const QList<Caso> fallos = {
-        {u"sin filas"_s, bd.carpeta() + u"/no/existe.xlsx"_s, noCabe},
-        {u"mala"_s, otra, noCabe},
-        {u"larga"_s, otra, noCabe, u"NOMBRE en la fila 4"_s},
+        {&sinFilas, bd.carpeta() + u"/no/existe.xlsx"_s, noCabe},
+        {&mala, otra, noCabe},
+        {&larga, otra, noCabe, u"NOMBRE en la fila 4"_s},
         {.destino = enDisco,
          .empieza = u"El disco está lleno: no se ha podido escribir el archivo "_s + enDisco,
          .lleno = true},
@@ -107,19 +108,11 @@ void tst_SpreadsheetWriter::hoja() {
     };
     for (const Caso &c : fallos) {
         // What a failure must leave: the file of the same name as it was, or none.
-        if (c.lleno) {
-            QVERIFY(Files::Write(c.destino, "hoja vieja"));
-            QVERIFY(disco.Llenar());
-        }
-        if (c.temporalLleno) {
-            QVERIFY(disco.Llenar());
-            qputenv("TMPDIR", QFile::encodeName(disco.carpeta()));
-        }
+        if (c.lleno) QVERIFY(Files::Write(c.destino, "hoja vieja"));
+        if (c.lleno || c.temporalLleno) QVERIFY(disco.Llenar());
+        if (c.temporalLleno) qputenv("TMPDIR", QFile::encodeName(disco.carpeta()));
         const QByteArray antes = QFile::exists(c.destino) ? Files::Read(c.destino) : QByteArray();
-        QSqlQuery q = c.consulta == u"sin filas" ? std::move(sinFilas)
-                      : c.consulta == u"mala"    ? std::move(mala)
-                      : c.consulta == u"larga"   ? std::move(larga)
-                                                 : consulta(u"WHERE rowid < 5"_s);
+        QSqlQuery q = c.consulta ? std::move(*c.consulta) : consulta(u"WHERE rowid < 5"_s);
         int informes = 0;
         const Avance avance = [&](qint64, qint64) { return ++informes != c.cancelarEn; };
         error.clear();
@@ -127,10 +120,8 @@ void tst_SpreadsheetWriter::hoja() {
         qunsetenv("TMPDIR");
         QVERIFY(!escrito);
         QVERIFY2(error.startsWith(c.empieza) && error.contains(c.contiene), qPrintable(error));
-        if (antes.isEmpty())
-            QVERIFY(!QFile::exists(c.destino));
-        else
-            QCOMPARE(Files::Read(c.destino), antes);
+        QCOMPARE(QFile::exists(c.destino), !antes.isEmpty());
+        QCOMPARE(Files::Read(c.destino), antes);
         const QString carpeta = QFileInfo(c.destino).absolutePath();
         QCOMPARE(QDir(carpeta).entryList({u"*.parcial"_s}, QDir::Files), QStringList());
         disco.Vaciar();

@@ -1,15 +1,11 @@
 #include "geo/Geodesy.h"
-#include "geo/UtmSquares.h"
-#include "support/TestDatabase.h"
 
 #include <GeographicLib/Constants.hpp>
 #include <GeographicLib/Geocentric.hpp>
 #include <GeographicLib/Geodesic.hpp>
-#include <GeographicLib/MGRS.hpp>
 #include <GeographicLib/TransverseMercator.hpp>
 #include <GeographicLib/UTMUPS.hpp>
 
-#include <QSqlDatabase>
 #include <QTest>
 #include <cmath>
 
@@ -21,7 +17,6 @@ class tst_Geodesy : public QObject {
     Q_OBJECT
 private slots:
     void utmComoGeographicLib();
-    void ed50_data();
     void ed50();
     void ed50Rechazado();
 };
@@ -47,12 +42,6 @@ const Lugar kLugares[] = {
     {"Lleida", 41.617, 0.62},        {"Barcelona", 41.387, 2.17},
     {"Palma", 39.57, 2.65},          {"Mahón", 39.889, 4.265},
 };
-
-// The squares the program derives from the whole-metre coordinates.
-Utm::Squares Cuadrados(const TestDatabase &bd, const Geodesy::Utm &u) {
-    return Utm::CalcularCuadrados(bd.db(), u.huso, qint64(std::floor(u.este)),
-                                  qint64(std::floor(u.norte)));
-}
 
 // Control values: ED50 to ETRS89 by the seven-parameter transformations published in the
 // EPSG dataset for Spain (Position Vector, geog2D domain; stated accuracy 1.5 m), computed
@@ -90,8 +79,7 @@ double Metros(const Geodesy::Geograficas &a, const Geodesy::Geograficas &b) {
 } // namespace
 
 void tst_Geodesy::utmComoGeographicLib() {
-    TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
+    // (The squares of such points against MGRS: tst_UtmSquares.)
     Geodesy g;
     double peor = 0;
     for (const Lugar &l : kLugares) {
@@ -111,15 +99,6 @@ void tst_Geodesy::utmComoGeographicLib() {
             qPrintable(
                 u"%1: %2 %3 frente a %4 %5"_s.arg(lugar).arg(u->este).arg(u->norte).arg(x).arg(y)));
 
-        // The squares of the whole metres, as MGRS names them.
-        const Utm::Squares c = Cuadrados(bd, *u);
-        QCOMPARE(c.resultado, Utm::Outcome::Calculado);
-        std::string s10, s1;
-        GeographicLib::MGRS::Forward(zona, true, std::floor(x), std::floor(y), 1, s10);
-        GeographicLib::MGRS::Forward(zona, true, std::floor(x), std::floor(y), 2, s1);
-        QCOMPARE(c.utm10k, QString::fromStdString(s10.substr(3)));
-        QCOMPARE(c.utm1k, QString::fromStdString(s1.substr(3)));
-
         // And back to the same place.
         const auto vuelta = g.AGeograficas(*u);
         QVERIFY(vuelta);
@@ -128,60 +107,52 @@ void tst_Geodesy::utmComoGeographicLib() {
     qInfo("mayor diferencia con GeographicLib: %.6f m", peor);
 }
 
-void tst_Geodesy::ed50_data() {
-    QTest::addColumn<double>("lat");
-    QTest::addColumn<double>("lon");
-    QTest::addColumn<int>("parametros");
-    QTest::newRow("Madrid") << 40.4200 << -3.7025 << 1632;
-    QTest::newRow("Sevilla") << 37.3890 << -5.9840 << 1632;
-    QTest::newRow("Valencia") << 39.4700 << -0.3760 << 1632;
-    QTest::newRow("Coruña") << 43.3623 << -8.4115 << 1634;
-    QTest::newRow("Vigo") << 42.2314 << -8.7124 << 1634;
-    QTest::newRow("Palma") << 39.5696 << 2.6502 << 1630;
-    QTest::newRow("Mahón") << 39.8885 << 4.2658 << 1630;
-}
-
 void tst_Geodesy::ed50() {
-    QFETCH(double, lat);
-    QFETCH(double, lon);
-    QFETCH(int, parametros);
-    const Helmert &h = parametros == 1632 ? kEpsg1632 : parametros == 1634 ? kEpsg1634 : kEpsg1630;
-    const Geodesy::Geograficas control = PorHelmert(h, lat, lon);
-    Geodesy g;
-    const auto r = g.DesdeEd50(Geodesy::Geograficas{lat, lon});
-    QVERIFY2(r, qPrintable(g.error()));
-    // Whatever PROJ chose, it must agree with the control within the stated accuracy of
-    // the transformation in use; where a national grid is installed (0.2 m) the control's
-    // own 1.5 m bounds the difference instead.
-    QVERIFY(r->transformacion.precision > 0);
-    QVERIFY(!r->transformacion.nombre.isEmpty());
-    const double residuo = Metros(r->etrs89, control);
-    qInfo("%s: %s (%s, %.2f m): %.5f m", QTest::currentDataTag(),
-          qPrintable(r->transformacion.nombre), qPrintable(r->transformacion.codigo),
-          r->transformacion.precision, residuo);
-    QVERIFY2(residuo <= std::max(r->transformacion.precision, 1.5),
-             qPrintable(QString::number(residuo)));
-    // The datum shift is real: on the order of 100 to 250 m, never nothing.
-    const double desplazamiento = Metros(r->etrs89, {lat, lon});
-    QVERIFY2(desplazamiento > 80 && desplazamiento < 300,
-             qPrintable(QString::number(desplazamiento)));
+    const struct {
+        const char *lugar;
+        double lat, lon;
+        const Helmert &parametros;
+    } casos[] = {
+        {"Madrid", 40.4200, -3.7025, kEpsg1632},   {"Sevilla", 37.3890, -5.9840, kEpsg1632},
+        {"Valencia", 39.4700, -0.3760, kEpsg1632}, {"Coruña", 43.3623, -8.4115, kEpsg1634},
+        {"Vigo", 42.2314, -8.7124, kEpsg1634},     {"Palma", 39.5696, 2.6502, kEpsg1630},
+        {"Mahón", 39.8885, 4.2658, kEpsg1630},
+    };
+    for (const auto &[lugar, lat, lon, h] : casos) {
+        const Geodesy::Geograficas control = PorHelmert(h, lat, lon);
+        Geodesy g;
+        const auto r = g.DesdeEd50(Geodesy::Geograficas{lat, lon});
+        QVERIFY2(r, qPrintable(g.error()));
+        // Whatever PROJ chose, it must agree with the control within the stated accuracy of
+        // the transformation in use; where a national grid is installed (0.2 m) the control's
+        // own 1.5 m bounds the difference instead.
+        QVERIFY(r->transformacion.precision > 0);
+        QVERIFY(!r->transformacion.nombre.isEmpty());
+        const double residuo = Metros(r->etrs89, control);
+        qInfo("%s: %s (%s, %.2f m): %.5f m", lugar, qPrintable(r->transformacion.nombre),
+              qPrintable(r->transformacion.codigo), r->transformacion.precision, residuo);
+        QVERIFY2(residuo <= std::max(r->transformacion.precision, 1.5),
+                 qPrintable(QString::number(residuo)));
+        // The datum shift is real: on the order of 100 to 250 m, never nothing.
+        const double desplazamiento = Metros(r->etrs89, {lat, lon});
+        QVERIFY2(desplazamiento > 80 && desplazamiento < 300,
+                 qPrintable(QString::number(desplazamiento)));
 
-    // The same place typed as ED50 UTM (International 1924 ellipsoid) lands on the same point.
-    const int huso = Geodesy::HusoDe(lon);
-    const GeographicLib::TransverseMercator tm(6378388, 1 / 297.0,
-                                               GeographicLib::Constants::UTM_k0());
-    double x, y;
-    tm.Forward(6.0 * huso - 183, lat, lon, x, y);
-    const auto porUtm = g.DesdeEd50(Geodesy::Utm{huso, x + 500000, y});
-    QVERIFY2(porUtm, qPrintable(g.error()));
-    QVERIFY(Metros(porUtm->etrs89, r->etrs89) < 0.001);
+        // The same place typed as ED50 UTM (International 1924 ellipsoid) lands on the same point.
+        const int huso = Geodesy::HusoDe(lon);
+        const GeographicLib::TransverseMercator tm(6378388, 1 / 297.0,
+                                                   GeographicLib::Constants::UTM_k0());
+        double x, y;
+        tm.Forward(6.0 * huso - 183, lat, lon, x, y);
+        const auto porUtm = g.DesdeEd50(Geodesy::Utm{huso, x + 500000, y});
+        QVERIFY2(porUtm, qPrintable(g.error()));
+        QVERIFY(Metros(porUtm->etrs89, r->etrs89) < 0.001);
+    }
 }
 
 void tst_Geodesy::ed50Rechazado() {
     Geodesy g;
-    // The Canaries never used ED50, by position or by zone.
-    QVERIFY(!g.DesdeEd50(Geodesy::Geograficas{28.27, -16.64}));
-    QVERIFY(g.error().contains(u"Canarias"_s));
+    // The Canaries never used ED50, by zone (by position: tst_frgps, through the form).
     QVERIFY(!g.DesdeEd50(Geodesy::Utm{28, 350000, 3130000}));
     QVERIFY(g.error().contains(u"Canarias"_s));
     // Far from any transformation of ED50.

@@ -1,4 +1,5 @@
 #include "data/Clock.h"
+#include "support/Files.h"
 #include "support/TestDatabase.h"
 
 #include "data/ModBaseDatos.h"
@@ -9,7 +10,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QSqlQuery>
 #include <QTest>
@@ -146,17 +146,12 @@ void tst_ModBaseDatos::archivoTexto() {
     // No rows: the header and the empty line.
     const QByteArray vacio = "cod_observador;nombre\r\n\r\n";
     const QString ruta = bd.carpeta() + u"/obs.txt"_s;
-    QFile f(ruta);
     const auto escribir = [&](bool soloAvance, const QString &sql, int *sustituidos) {
         QSqlQuery q(bd.db());
         q.setForwardOnly(soloAvance);
-        if (!q.exec(sql) ||
-            !ModBaseDatos::CrearArchivoTexto(&q, ruta, true, u";"_s, nullptr, sustituidos) ||
-            !f.open(QIODevice::ReadOnly))
-            return QByteArray("(not written)");
-        const QByteArray r = f.readAll();
-        f.close();
-        return r;
+        const bool hecho = q.exec(sql) && ModBaseDatos::CrearArchivoTexto(&q, ruta, true, u";"_s,
+                                                                          nullptr, sustituidos);
+        return hecho ? Files::Read(ruta) : QByteArray("(not written)");
     };
     int sustituidos = -1;
     QCOMPARE(escribir(true, u"SELECT cod_observador, nombre FROM observador"_s, &sustituidos),
@@ -175,9 +170,7 @@ void tst_ModBaseDatos::archivoTexto() {
         QVERIFY2(m.texto.startsWith(texto), qPrintable(m.texto));
         QVERIFY(m.titulo == u"Crear archivo de texto"_s && m.icono == QMessageBox::Warning);
     }
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), vacio);
-    f.close();
+    QCOMPARE(Files::Read(ruta), vacio);
 
     // Windows-1252 bytes, "?" (counted) for what the code page lacks. Quotes only where the
     // separator or a line break would split the record; a quote alone is read right by a

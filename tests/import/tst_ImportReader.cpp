@@ -88,49 +88,42 @@ void tst_ImportReader::archivosBuenos() {
         "03/05/2024;9:05;Sapo común;Bufo spinosus;3;40,41680;-3,70380;Río Manzanares;puesta €\n"
         "2024-05-04;;Lagartija;;1;42,5;-2,1;;\n"
         "2024-05-05;9:05:00;Sapo común;Bufo spinosus;1;40,4;-3,7;;\n"_s);
-    struct Caso {
+    // Each file's format, then its records, one a line.
+    const struct {
         QByteArray datos;
         Format formato;
-        QStringList registros;
-    };
-    const QList<Caso> casos = {
-        {gpx,
-         Format::Gpx,
-         {u"3|2024-05-03|12:22|Bufo calamita/charca||40.41680 -3.70380|Bufo calamita|charca"_s,
-          u"5|2024-01-10|23:30|P2/Lagarto tizón||28.46760 -16.24780|P2|Lagarto tizón"_s,
-          u"6|||Sapo corredor||41.00000 -4.00000|Sapo corredor|"_s}},
-        {gpx10,
-         Format::Gpx,
-         {u"3|2024-07-03|12:22|Rana perezi||40.41680 -3.70380|Rana perezi|"_s,
-          u"4|2024-07-11|00:30|Gallotia galloti||28.46760 -16.24780|Gallotia galloti|"_s}},
-        {inatPrivado,
-         Format::INaturalist,
-         {u"2|2024-05-04||Rana perezi||40.41000 -3.70000|||±5"_s}},
-        {gpxLatin1, Format::Gpx, {u"2|||Sapo común||40.10000 -3.10000|Sapo común|"_s}},
+        QString registros;
+    } casos[] = {
+        {gpx, Format::Gpx,
+         u"3|2024-05-03|12:22|Bufo calamita/charca||40.41680 -3.70380|Bufo calamita|charca\n"
+         "5|2024-01-10|23:30|P2/Lagarto tizón||28.46760 -16.24780|P2|Lagarto tizón\n"
+         "6|||Sapo corredor||41.00000 -4.00000|Sapo corredor|"_s},
+        {gpx10, Format::Gpx,
+         u"3|2024-07-03|12:22|Rana perezi||40.41680 -3.70380|Rana perezi|\n"
+         "4|2024-07-11|00:30|Gallotia galloti||28.46760 -16.24780|Gallotia galloti|"_s},
+        {inatPrivado, Format::INaturalist, u"2|2024-05-04||Rana perezi||40.41000 -3.70000|||±5"_s},
+        {gpxLatin1, Format::Gpx, u"2|||Sapo común||40.10000 -3.10000|Sapo común|"_s},
         {"<gpx><wpt lat=\"40.1\" lon=\"-3.1\"><name>Sapo com\xfan \x80</name></wpt></gpx>",
-         Format::Gpx,
-         {u"1|||Sapo común €||40.10000 -3.10000|Sapo común €|"_s}},
-        {inat,
-         Format::INaturalist,
-         {u"2|2024-05-03|14:22|Epidalea calamita/Natterjack||40.41680 -3.70380|Madrid|"
-          "En la charca, \"tres\"\ncantando|±10"_s,
-          u"4|2024-05-04|14:22|Rana perezi||36.70000 -4.40000||"_s,
-          u"5|||Salamandra salamandra||  ||"_s}},
-        {obsorg,
-         Format::ObservationOrg,
-         {u"2|2024-05-03|09:05|Bufo spinosus/Sapo común|3|40.41680 -3.70380|Río Manzanares|"
-          "puesta €"_s,
-          u"3|2024-05-04||Lagartija|1|42.50000 -2.10000||"_s,
-          u"4|2024-05-05|09:05|Bufo spinosus/Sapo común|1|40.40000 -3.70000||"_s}},
+         Format::Gpx, u"1|||Sapo común €||40.10000 -3.10000|Sapo común €|"_s},
+        {inat, Format::INaturalist,
+         u"2|2024-05-03|14:22|Epidalea calamita/Natterjack||40.41680 -3.70380|Madrid|"
+         "En la charca, \"tres\"\ncantando|±10\n"
+         "4|2024-05-04|14:22|Rana perezi||36.70000 -4.40000||\n"
+         "5|||Salamandra salamandra||  ||"_s},
+        {obsorg, Format::ObservationOrg,
+         u"2|2024-05-03|09:05|Bufo spinosus/Sapo común|3|40.41680 -3.70380|Río Manzanares|"
+         "puesta €\n"
+         "3|2024-05-04||Lagartija|1|42.50000 -2.10000||\n"
+         "4|2024-05-05|09:05|Bufo spinosus/Sapo común|1|40.40000 -3.70000||"_s},
     };
-    for (const Caso &c : casos) {
+    for (const auto &c : casos) {
         const Reading l = LeerDatos(c.datos);
         QVERIFY2(l.ok, qPrintable(l.error));
         QCOMPARE_EQ(int(l.formato), int(c.formato));
         QStringList leidos;
         for (const Record &r : l.registros)
             leidos << Linea(r);
-        QCOMPARE_EQ(leidos, c.registros);
+        QCOMPARE_EQ(leidos.join(u'\n'), c.registros);
     }
 }
 
@@ -215,14 +208,10 @@ void tst_ImportReader::fechasYNumeros() {
                         (ok ? d.toString(Qt::ISODate) + u'|' + h : QString()),
                     f);
     }
-    QCOMPARE_EQ(LeerDecimal(u"-3,7038"_s).value_or(0), -3.7038);
+    // (Decimal commas, a byte-order mark and Windows-1252 text: the good files above.)
     QCOMPARE_EQ(LeerDecimal(u" 40.5 "_s).value_or(0), 40.5);
     QVERIFY(!LeerDecimal(u"1.000,5"_s));
     QVERIFY(!LeerDecimal(u"nan"_s));
-    QCOMPARE_EQ(Decodificar("\xEF\xBB\xBF"
-                            "a\xC3\xB1o"),
-                u"año"_s);
-    QCOMPARE_EQ(Decodificar("a\xF1o \x80"), u"año €"_s);
 }
 
 void tst_ImportReader::hojaDelPrograma() {
@@ -254,37 +243,19 @@ void tst_ImportReader::hojaDelPrograma() {
     QVERIFY(l.registros[0].aprox);
     QCOMPARE_EQ(l.registros[0].otros.value(u"OBSERVADOR2"_s), u"LUIS"_s);
 
-    // Another program's sheet: shared strings, a text date, the headers in the first row.
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath(u"xl/worksheets"_s);
-    const auto escribir = [&](const QString &nombre, const QByteArray &texto) {
-        QVERIFY(Files::Write(dir.path() + u'/' + nombre, texto));
-    };
-    escribir(u"xl/sharedStrings.xml"_s,
-             "<sst><si><t>FECHA</t></si><si><t>ESPECIE</t></si><si><t>LOCALIDAD</t></si>"
-             "<si><t>LONGITUD</t></si><si><t>LATITUD</t></si><si><t>HUSO</t></si>"
-             "<si><r><t>Rana </t></r><r><t>perezi</t></r></si><si><t>Fuente</t></si>"
-             "<si><t>03/05/2024</t></si></sst>");
-    escribir(u"xl/worksheets/sheet1.xml"_s,
-             "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c>"
-             "<c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" t=\"s\"><v>2</v></c>"
-             "<c r=\"D1\" t=\"s\"><v>3</v></c><c r=\"E1\" t=\"s\"><v>4</v></c>"
-             "<c r=\"F1\" t=\"s\"><v>5</v></c></row><row r=\"2\"><c r=\"A2\" t=\"s\"><v>8</v></c>"
-             "<c r=\"B2\" t=\"s\"><v>6</v></c><c r=\"C2\" t=\"s\"><v>7</v></c>"
-             "<c r=\"D2\"><v>440291</v></c><c r=\"E2\"><v>4474254</v></c>"
-             "<c r=\"F2\" t=\"str\"><v>30</v></c></row></sheetData></worksheet>");
-    const QString otra = dir.path() + u"/otra.xlsx"_s;
-    QProcess zip;
-    zip.setWorkingDirectory(dir.path());
-    zip.start(u"zip"_s, {u"-qr"_s, otra, u"xl"_s});
-    QVERIFY(zip.waitForFinished() && zip.exitCode() == 0);
-    l = LeerArchivo(otra);
+    // Another program's sheet, from the spreadsheet reader's fuzzing corpus: shared strings
+    // (one in rich-text runs), a text date, a formula's cached text, the headers in the
+    // first row.
+    l = LeerArchivo(
+        QStringLiteral(TRITODEX_FIXTURE_DIR "/../../fuzz/corpus/hoja/otro-programa.xlsx"));
     QVERIFY2(l.ok, qPrintable(l.error));
     QCOMPARE_EQ(Linea(l.registros.value(0)),
-                u"2|2024-05-03||Rana perezi||30 440291 4474254|Fuente|"_s);
+                u"2|2024-05-03||Rana perezi|4|30 442712 4474003|Fuente del Berro|Mucha puesta"_s);
 
     // More rows than a million observations and their headers: too large, found while the
     // rows are read, whatever the archive declares.
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(u"xl/worksheets"_s);
     {
         QFile filas(dir.path() + u"/xl/worksheets/sheet1.xml"_s);
         QVERIFY(filas.open(QIODevice::WriteOnly));
@@ -297,6 +268,8 @@ void tst_ImportReader::hojaDelPrograma() {
         filas.write(trozo + "</sheetData></worksheet>");
     }
     const QString enorme = dir.path() + u"/enorme.xlsx"_s;
+    QProcess zip;
+    zip.setWorkingDirectory(dir.path());
     zip.start(u"zip"_s, {u"-qr"_s, enorme, u"xl"_s});
     QVERIFY(zip.waitForFinished(60000) && zip.exitCode() == 0);
     QCOMPARE_EQ(LeerArchivo(enorme).error, u"La hoja es demasiado grande para importarla."_s);

@@ -1,7 +1,9 @@
+#include "../import/ImportFixtures.h"
 #include "localities/MunicipalityLocator.h"
 #include "support/TestDatabase.h"
 
-#include <QFile>
+#include "data/DatabaseCreation.h"
+
 #include <QHash>
 #include <QPointF>
 #include <QTest>
@@ -21,27 +23,20 @@ private slots:
     void cuadradoQueFaltaEnLaTabla();
 };
 
-namespace {
-// A point moved some metres east and north.
-QPointF Mover(QPointF p, double este, double norte) {
-    return {p.x() + este / (111320.0 * std::cos(p.y() * M_PI / 180.0)), p.y() + norte / 110574.0};
-}
-} // namespace
-
 void tst_MunicipalityLocator::dentro() {
     // refdata/utm_vectors.csv: a point deep inside the largest municipality of every
     // province, one in zone 27 and a dozen well-known places, with the municipality and the
     // squares GeographicLib gives them from the source's unsimplified boundaries.
     TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(bd.ok());
-    QFile f(QStringLiteral(TRITODEX_REFDATA_DIR "/utm_vectors.csv"));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    f.readLine();
+    DatabaseCreation::Csv csv;
+    QString error;
+    QVERIFY2(DatabaseCreation::LeerCsv(TRITODEX_REFDATA_DIR "/utm_vectors.csv"_L1, &csv, &error),
+             qPrintable(error));
     MunicipalityLocator loc;
     QSet<int> municipios;
-    while (!f.atEnd()) {
-        const QStringList c = QString::fromUtf8(f.readLine()).trimmed().split(u',');
-        const QStringList v = c.mid(c.size() - 8); // names may hold commas
+    for (const QStringList &c : csv.filas) {
+        const QStringList v = c.mid(1); // lon, lat, zone, easting, northing, squares, municipality
         const auto l = loc.Localizar(v[1].toDouble(), v[0].toDouble());
         const QString nombre = c.first();
         QCOMPARE_EQ(int(l.resultado), int(R::Uno));
@@ -90,7 +85,7 @@ void tst_MunicipalityLocator::cercaDeUnLimite() {
         QVERIFY2(!vecinos.isEmpty(), qPrintable(QString::number(muni)));
         for (const auto &[este, norte] :
              {std::pair{0.0, 0.0}, {60.0, 0.0}, {0.0, -120.0}, {-100.0, 100.0}}) {
-            const QPointF p = Mover(vertice, este, norte);
+            const QPointF p = Desplazar(vertice.y(), vertice.x(), este, norte);
             const auto l = loc.Localizar(p.y(), p.x());
             QCOMPARE_EQ(int(l.resultado), int(R::Varios));
             for (int v : vecinos)

@@ -14,7 +14,8 @@ private slots:
 
 void tst_Place::valores() {
     // Coordinates as stored: blanks and leading zeros are not digits; an easting has at most
-    // 7 digits and a northing 8; anything else is refused, never cut.
+    // 7 digits and a northing 8; anything else is refused, never cut (what is no whole
+    // number: the square derivation's table, through the same reading).
     const auto Leida = [](const Place::Coordinate &c) {
         switch (c.fault) {
         case Place::Fault::NotWhole:
@@ -35,9 +36,6 @@ void tst_Place::valores() {
         {"123456789", "larga", "larga"},
         {"99999999999999999999", "larga", "larga"},
         {"44O291", "no entera", "no entera"},
-        {"-5", "no entera", "no entera"},
-        {"4474254.5", "no entera", "no entera"},
-        {"440 291", "no entera", "no entera"},
     };
     for (const auto &[texto, este, norte] : coordenadas)
         QCOMPARE(texto + u'|' + Leida(Place::ReadEasting(texto)) + u'|' +

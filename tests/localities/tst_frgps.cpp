@@ -18,174 +18,131 @@
 class tst_frgps : public QObject {
     Q_OBJECT
 private slots:
-    void gps_data();
     void gps();
     void mapaYModificacion();
     void municipioDelPunto();
 };
 
-namespace {
-
-// What frgps showed when "Aceptar" was last pressed.
-struct Vista {
-    QString huso, este, norte, utm10k, utm1k, transformacion;
-};
-
-} // namespace
-
-void tst_frgps::gps_data() {
-    QTest::addColumn<QString>("formulario");
-    QTest::addColumn<QString>("posicion"); // typed into Txpos; "utm" rows use ed50 instead
-    QTest::addColumn<QString>("datum");
-    QTest::addColumn<QStringList>("ed50");   // zone, easting, northing
-    QTest::addColumn<QString>("respuestas"); // to the questions, in turn: S yes, N no
-    QTest::addColumn<bool>("rellena");
-    QTest::addColumn<QString>("aviso"); // part of the last message, or empty
-    QTest::addColumn<QString>("lugar"); // the province and municipality filled in
-    // Typed into frgps's uncertainty, which only the locality form keeps and so is offered;
-    // that form had 500 m for its old point.
-    QTest::addColumn<QString>("incert");
-
-    const QString wgs = u"WGS84 / ETRS89"_s;
-    const auto fila = [](const char *nombre, const QString &f, const QString &pos,
-                         const QString &datum, const QStringList &ed50, const QString &resp,
-                         bool rellena, const QString &aviso, const QString &lugar = u"|"_s,
-                         const QString &incert = {}) {
-        QTest::newRow(nombre) << f << pos << datum << ed50 << resp << rellena << aviso << lugar
-                              << incert;
-    };
-    const QString madrid = u"Madrid|Madrid"_s;
-    fila("newobs grados decimales", u"newobs"_s, u"40.4168, -3.7038"_s, wgs, {}, {}, true, {},
-         madrid);
-    fila("newobs Jerez", u"newobs"_s, u"36.6866, -6.1361"_s, wgs, {}, {}, true, {},
-         u"Cádiz|Jerez de la Frontera"_s);
-    fila("newobs ED50 geográficas", u"newobs"_s, u"40.4200 N 3.7025 W"_s, u"ED50"_s, {}, {}, true,
-         {}, madrid);
-    fila("frinsLoc UTM ED50", u"frinsLoc"_s, {}, wgs, {u"30"_s, u"440316"_s, u"4474268"_s}, {},
-         true, {}, madrid);
-    fila("frinsLoc Canarias", u"frinsLoc"_s, u"28.3 -16.5"_s, wgs, {}, {}, true, {},
-         u"Santa Cruz de Tenerife|Güímar"_s, u" 25 "_s);
-    // Refusals: a message, nothing filled.
-    fila("vacío", u"frinsLoc"_s, u""_s, wgs, {}, {}, false, u"Formas admitidas"_s);
-    fila("fuera de rango", u"frinsLoc"_s, u"95, -3.7"_s, wgs, {}, {}, false, u"-90 a 90"_s);
-    fila("hemisferio contradicho", u"newobs"_s, u"-40.4N 3.7W"_s, wgs, {}, {}, false,
-         u"contradice"_s);
-    fila("ED50 en Canarias", u"newobs"_s, u"28.3 -16.5"_s, u"ED50"_s, {}, {}, false, u"Canarias"_s);
-    const QString metros = u"no es un número entero de metros entre 1 y 20.000.000"_s;
-    fila("incertidumbre negativa", u"frinsLoc"_s, u"40.4168, -3.7038"_s, wgs, {}, {}, false, metros,
-         u"|"_s, u"-5"_s);
-    fila("incertidumbre texto", u"frinsLoc"_s, u"40.4168, -3.7038"_s, wgs, {}, {}, false, metros,
-         u"|"_s, u"unos diez"_s);
-    fila("UTM ED50 sin huso", u"frinsLoc"_s, {}, wgs, {u""_s, u"440316"_s, u"4474268"_s}, {}, false,
-         u"Elija el huso"_s);
-    fila("huso ajeno", u"frinsLoc"_s, u"40.4, -30.5"_s, wgs, {}, {}, false, u"husos 27 a 31"_s);
-    // Questions.
-    fila("intercambiadas, sí", u"newobs"_s, u"-3.7038, 40.4168"_s, wgs, {}, u"S"_s, true, {},
-         madrid);
-    // Kept as typed, the point lies in the Caspian's zone.
-    fila("intercambiadas, no", u"newobs"_s, u"-3.7038, 40.4168"_s, wgs, {}, u"N"_s, false,
-         u"husos 27 a 31"_s);
-    // Out at sea north of Galicia: filled when confirmed, its square in no list of Spain.
-    fila("fuera de España, sí", u"frinsLoc"_s, u"44.8, -3.0"_s, wgs, {}, u"S"_s, true,
-         u"UTM10 no correcto"_s);
-    fila("fuera de España, no", u"frinsLoc"_s, u"44.8, -3.0"_s, wgs, {}, u"N"_s, false,
-         u"fuera de España"_s);
-}
-
 void tst_frgps::gps() {
-    QFETCH(QString, formulario);
-    QFETCH(QString, posicion);
-    QFETCH(QString, datum);
-    QFETCH(QStringList, ed50);
-    QFETCH(QString, respuestas);
-    QFETCH(bool, rellena);
-    QFETCH(QString, aviso);
-    QFETCH(QString, lugar);
-    QFETCH(QString, incert);
-
-    TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
-    std::unique_ptr<QWidget> f(formulario == u"newobs"_s ? static_cast<QWidget *>(new newobs)
-                                                         : new frinsLoc);
-    f->show();
-    const bool observacion = formulario == u"newobs"_s;
-    const QString x = observacion ? u"Txlong"_s : u"Txutmx"_s;
-    const QString y = observacion ? u"Txlat"_s : u"Txutmy"_s;
-    const QString utm1k = observacion ? u"tx1k"_s : u"txutm1k"_s;
-    if (observacion) {
-        User::Escribir(Control(f.get(), u"Cbloc"_s), u"Charca nueva"_s);
-        User::SalirDe(Control(f.get(), u"Cbloc"_s));
-    }
-    User::Escribir(Control(f.get(), u"Txincert"_s), u"500"_s);
-
-    MessageService::Limpiar();
-    for (const QChar r : respuestas)
-        MessageService::EncolarRespuesta(r == u'S' ? QMessageBox::Yes : QMessageBox::No);
-    Vista vista;
-    bool abierto = false, ofrecida = false;
-    ChoiceService::Prueba().dialogo = [&](QDialog *d) {
-        abierto = true;
-        d->show();
-        ofrecida = Control(d, u"Txincert"_s)->isVisible();
-        if (ofrecida) User::Escribir(Control(d, u"Txincert"_s), incert);
-        if (ed50.isEmpty()) {
-            User::Escribir(Control(d, u"Txpos"_s), posicion);
-            User::Elegir(Control<QComboBox>(d, u"Cbdatum"_s), datum);
-        } else {
-            QTest::mouseClick(Control<QRadioButton>(d, u"OpUtm"_s), Qt::LeftButton);
-            User::Elegir(Control<QComboBox>(d, u"Cbhuso"_s), ed50[0]);
-            User::Escribir(Control(d, u"Txutmx"_s), ed50[1]);
-            User::Escribir(Control(d, u"Txutmy"_s), ed50[2]);
-        }
-        // "Aceptar" again after a proposed exchange, which the form shows first.
-        for (int i = 0; i < 2 && d->isVisible(); ++i) {
-            vista = {Texto(d, u"Lbzona"_s), Texto(d, u"Lbeste"_s), Texto(d, u"Lbnorte"_s),
-                     Texto(d, u"Lb10k"_s),  Texto(d, u"Lb1k"_s),   Texto(d, u"Lbtransf"_s)};
-            Clic(d, u"CdAceptar"_s);
-        }
-        if (d->isVisible()) Clic(d, u"CdCancelar"_s);
-        return d->result();
+    // The form, what is typed into frgps (a position and its datum, or an ED50 zone, easting
+    // and northing), the answers to its questions in turn (S yes, N no), whether the form is
+    // filled, part of the last message, the province and municipality filled in, and the
+    // uncertainty typed into frgps (the form had 500 m for its old point).
+    const QString wgs = u"WGS84 / ETRS89"_s, madrid = u"Madrid|Madrid"_s;
+    const struct {
+        const char *nombre;
+        bool observacion; // newobs, else frinsLoc
+        QString posicion, datum, ed50, respuestas;
+        bool rellena;
+        QString aviso, lugar = u"|"_s, incert;
+    } casos[] = {
+        {"Jerez", true, "36.6866, -6.1361", wgs, "", "", true, "", "Cádiz|Jerez de la Frontera"},
+        {"ED50 geográficas", true, "40.4200 N 3.7025 W", "ED50", "", "", true, "", madrid},
+        {"UTM ED50", false, "", wgs, "30 440316 4474268", "", true, "", madrid},
+        {"Canarias", false, "28.3 -16.5", wgs, "", "", true, "", "Santa Cruz de Tenerife|Güímar",
+         " 25 "},
+        // Refusals: a message, nothing filled.
+        {"vacío", false, "", wgs, "", "", false, "Formas admitidas"},
+        {"fuera de rango", false, "95, -3.7", wgs, "", "", false, "-90 a 90"},
+        {"hemisferio contradicho", true, "-40.4N 3.7W", wgs, "", "", false, "contradice"},
+        {"ED50 en Canarias", true, "28.3 -16.5", "ED50", "", "", false, "Canarias"},
+        // (The uncertainty's other refusals: tst_Place.)
+        {"incertidumbre negativa", false, "40.4168, -3.7038", wgs, "", "", false,
+         "no es un número entero de metros entre 1 y 20.000.000", "|", "-5"},
+        {"UTM ED50 sin huso", false, "", wgs, " 440316 4474268", "", false, "Elija el huso"},
+        {"huso ajeno", false, "40.4, -30.5", wgs, "", "", false, "husos 27 a 31"},
+        // Questions (the plain decimal degrees of Madrid: the exchange accepted). Kept as
+        // typed, the exchanged point lies in the Caspian's zone.
+        {"intercambiadas, sí", true, "-3.7038, 40.4168", wgs, "", "S", true, "", madrid},
+        {"intercambiadas, no", true, "-3.7038, 40.4168", wgs, "", "N", false, "husos 27 a 31"},
+        // Out at sea north of Galicia: filled when confirmed, its square in no list of Spain.
+        {"fuera de España, sí", false, "44.8, -3.0", wgs, "", "S", true, "UTM10 no correcto"},
+        {"fuera de España, no", false, "44.8, -3.0", wgs, "", "N", false, "fuera de España"},
     };
-    Clic(f.get(), u"CdGps"_s);
-    QVERIFY(abierto);
-    // Both forms keep the point's uncertainty: frgps offers it and replaces it.
-    QVERIFY(ofrecida);
-    QCOMPARE(Texto(f.get(), u"Txincert"_s), rellena ? incert.trimmed() : u"500"_s);
+    for (const auto &c : casos) {
+        const QStringList ed50 = c.ed50.isEmpty() ? QStringList() : c.ed50.split(u' ');
+        TestDatabase bd(TestDatabase::Datos::Reales);
+        QVERIFY(bd.ok());
+        std::unique_ptr<QWidget> f(c.observacion ? static_cast<QWidget *>(new newobs)
+                                                 : new frinsLoc);
+        f->show();
+        const QString x = c.observacion ? u"Txlong"_s : u"Txutmx"_s;
+        const QString y = c.observacion ? u"Txlat"_s : u"Txutmy"_s;
+        const QString utm1k = c.observacion ? u"tx1k"_s : u"txutm1k"_s;
+        if (c.observacion) {
+            User::Escribir(Control(f.get(), u"Cbloc"_s), u"Charca nueva"_s);
+            User::SalirDe(Control(f.get(), u"Cbloc"_s));
+        }
+        User::Escribir(Control(f.get(), u"Txincert"_s), u"500"_s);
 
-    if (!rellena) {
-        QVERIFY2(MessageService::Ultimo().texto.contains(aviso),
+        MessageService::Limpiar();
+        for (const QChar r : c.respuestas)
+            MessageService::EncolarRespuesta(r == u'S' ? QMessageBox::Yes : QMessageBox::No);
+        // What frgps showed when "Aceptar" was last pressed: zone, easting, northing, squares
+        // and transformation.
+        QStringList vista;
+        bool abierto = false, ofrecida = false;
+        ChoiceService::Prueba().dialogo = [&](QDialog *d) {
+            abierto = true;
+            d->show();
+            ofrecida = Control(d, u"Txincert"_s)->isVisible();
+            if (ofrecida) User::Escribir(Control(d, u"Txincert"_s), c.incert);
+            if (ed50.isEmpty()) {
+                User::Escribir(Control(d, u"Txpos"_s), c.posicion);
+                User::Elegir(Control<QComboBox>(d, u"Cbdatum"_s), c.datum);
+            } else {
+                QTest::mouseClick(Control<QRadioButton>(d, u"OpUtm"_s), Qt::LeftButton);
+                User::Elegir(Control<QComboBox>(d, u"Cbhuso"_s), ed50[0]);
+                User::Escribir(Control(d, u"Txutmx"_s), ed50[1]);
+                User::Escribir(Control(d, u"Txutmy"_s), ed50[2]);
+            }
+            // "Aceptar" again after a proposed exchange, which the form shows first.
+            for (int i = 0; i < 2 && d->isVisible(); ++i) {
+                vista.clear();
+                for (const char *e : {"Lbzona", "Lbeste", "Lbnorte", "Lb10k", "Lb1k", "Lbtransf"})
+                    vista << Texto(d, QString::fromLatin1(e));
+                Clic(d, u"CdAceptar"_s);
+            }
+            if (d->isVisible()) Clic(d, u"CdCancelar"_s);
+            return d->result();
+        };
+        Clic(f.get(), u"CdGps"_s);
+        QVERIFY2(abierto, c.nombre);
+        // Both forms keep the point's uncertainty: frgps offers it and replaces it.
+        QVERIFY(ofrecida);
+        QCOMPARE(Texto(f.get(), u"Txincert"_s), c.rellena ? c.incert.trimmed() : u"500"_s);
+
+        const QString mensaje = Texto(f.get(), u"missatge"_s);
+        if (!c.rellena) {
+            QVERIFY2(MessageService::Ultimo().texto.contains(c.aviso),
+                     qPrintable(MessageService::Ultimo().texto));
+            for (const QString &campo : {u"Cbhuso"_s, x, y, utm1k})
+                QVERIFY2(Texto(f.get(), campo).trimmed().isEmpty(), c.nombre);
+            QVERIFY(Texto(f.get(), u"Txgeo"_s).isEmpty());
+            continue;
+        }
+        QVERIFY2(MessageService::Mostrados().size() == c.respuestas.size(),
                  qPrintable(MessageService::Ultimo().texto));
-        for (const QString &campo : {u"Cbhuso"_s, x, y, utm1k})
-            QVERIFY(Texto(f.get(), campo).trimmed().isEmpty());
-        QVERIFY(Texto(f.get(), u"Txgeo"_s).isEmpty());
-        return;
-    }
-    QVERIFY2(MessageService::Mostrados().size() == respuestas.size(),
-             qPrintable(MessageService::Ultimo().texto));
-    // The one municipality the point lies in, with its province.
-    QCOMPARE(Texto(f.get(), u"Cbprov"_s) + u'|' + Texto(f.get(), u"Cbmuni"_s), lugar);
-    // The form holds what frgps showed, and its own derivation agrees with frgps's squares.
-    QCOMPARE(Texto(f.get(), x), vista.este);
-    QCOMPARE(Texto(f.get(), y), vista.norte);
-    // A square no list holds empties the zone, as it does for typed coordinates.
-    if (aviso.isEmpty()) {
-        QCOMPARE(Texto(f.get(), u"Cbhuso"_s), vista.huso);
-        QCOMPARE(Texto(f.get(), u"cb10k"_s), vista.utm10k);
-        QCOMPARE(Texto(f.get(), utm1k), vista.utm1k);
-    }
-    QVERIFY2(aviso.isEmpty() ? Texto(f.get(), u"missatge"_s).isEmpty()
-                             : Texto(f.get(), u"missatge"_s).contains(aviso),
-             qPrintable(Texto(f.get(), u"missatge"_s)));
-    // Madrid's points fall in the Puerta del Sol's square; the others in their own.
-    if (vista.huso == u"30"_s && aviso.isEmpty()) QCOMPARE(vista.utm10k, u"VK47"_s);
-    if (!ed50.isEmpty()) {
-        // The ED50 point of the field notes: 440206.9 E, 4474060.6 N on ETRS89 by EPSG:1632.
-        QCOMPARE(vista.este + u' ' + vista.norte, u"440206 4474060"_s);
-        QVERIFY2(vista.transformacion.contains(u"EPSG:"_s), qPrintable(vista.transformacion));
-    }
-    if (datum == u"ED50"_s) QVERIFY(vista.transformacion.contains(u"precisión"_s));
-    // The line below shows the point back as latitude and longitude.
-    if (aviso.isEmpty()) {
+        // The one municipality the point lies in, with its province.
+        QCOMPARE(Texto(f.get(), u"Cbprov"_s) + u'|' + Texto(f.get(), u"Cbmuni"_s), c.lugar);
+        // The form holds what frgps showed, and its own derivation agrees with frgps's squares;
+        // a square no list holds empties the zone, as it does for typed coordinates.
+        QCOMPARE(Texto(f.get(), x) + u'|' + Texto(f.get(), y), vista[1] + u'|' + vista[2]);
+        QVERIFY2(c.aviso.isEmpty() ? mensaje.isEmpty() : mensaje.contains(c.aviso),
+                 qPrintable(mensaje));
+        if (!c.aviso.isEmpty()) continue;
+        QCOMPARE(Texto(f.get(), u"Cbhuso"_s) + u'|' + Texto(f.get(), u"cb10k"_s) + u'|' +
+                     Texto(f.get(), utm1k),
+                 vista[0] + u'|' + vista[3] + u'|' + vista[4]);
+        // Madrid's points fall in the Puerta del Sol's square; the others in their own.
+        if (vista[0] == u"30"_s) QCOMPARE(vista[3], u"VK47"_s);
+        if (!ed50.isEmpty()) {
+            // The ED50 point of the field notes: 440206.9 E, 4474060.6 N on ETRS89 by EPSG:1632.
+            QCOMPARE(vista[1] + u' ' + vista[2], u"440206 4474060"_s);
+            QVERIFY2(vista[5].contains(u"EPSG:"_s), qPrintable(vista[5]));
+        }
+        if (c.datum == u"ED50"_s) QVERIFY(vista[5].contains(u"precisión"_s));
+        // The line below shows the point back as latitude and longitude.
         QCOMPARE(Texto(f.get(), u"Txgeo"_s).split(u", "_s).size(), 2);
         QVERIFY(Control<QPushButton>(f.get(), u"CdMapa"_s)->isEnabled());
     }
@@ -223,7 +180,6 @@ void tst_frgps::mapaYModificacion() {
     QVERIFY(!Control<QPushButton>(&m, u"CdGps"_s)->isEnabled());
 }
 
-QTEST_MAIN(tst_frgps)
 void tst_frgps::municipioDelPunto() {
     // The preview names the municipality the point lies in, from the shipped boundaries.
     TestDatabase bd(TestDatabase::Datos::Reales);
@@ -280,4 +236,5 @@ void tst_frgps::municipioDelPunto() {
     QVERIFY2(municipios->count() > esperados.size() + 1, qPrintable(nombrados));
 }
 
+QTEST_MAIN(tst_frgps)
 #include "tst_frgps.moc"

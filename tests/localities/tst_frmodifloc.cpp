@@ -43,46 +43,41 @@ void tst_frmodifloc::sesion() {
     QCOMPARE(Fila(bd, u"BA2"_s), u"BA2|Arroyo d'Ávila|5|5019|null|null| ||UL50|null"_s);
     QVERIFY(!d.isVisible());
 
-    // Each refusal in its order, the form left as it was; then "Salir" stores nothing.
-    frmodifloc m(Id(bd, u"AV1"_s));
-    m.show();
+    // Each refusal, on the form as loaded, which stays open; nothing is stored.
     const QString av1 = Fila(bd, u"AV1"_s);
-    struct Caso {
-        std::function<void()> accion;
+    const struct {
+        std::function<void(QWidget *)> accion;
         QString aviso;
-    };
-    const QList<Caso> casos = {
-        {[&] { Escribir(&m, u"Txloc"_s, u"   "_s); },
+    } casos[] = {
+        {[](QWidget *m) { Escribir(m, u"Txloc"_s, u"   "_s); },
          u"Nombre obligatori|El nommbre de la localidad es obligatorio."_s},
-        {[&] { Elegir(&m, u"Cbprov"_s, u"Madrid"_s); },
+        {[](QWidget *m) { Elegir(m, u"Cbprov"_s, u"Madrid"_s); },
          u"Municipio obligatorio|El municipio es obligatorio"_s},
-        {[&] { Elegir(&m, u"cb10k"_s, u" "_s); },
+        {[](QWidget *m) { Elegir(m, u"cb10k"_s, u" "_s); },
          u"UTM10K obligatorio|El quadrante 10k es obligatorio"_s},
-        {[&] {
+        {[](QWidget *m) {
              QGuiApplication::clipboard()->setText(u"x"_s);
-             QTest::keyClick(Control<QLineEdit>(&m, u"Txutmx"_s), Qt::Key_V, Qt::ControlModifier);
+             QTest::keyClick(Control<QLineEdit>(m, u"Txutmx"_s), Qt::Key_V, Qt::ControlModifier);
          },
          u"Localidad no modificada|El campo longitud (E) debe ser un número entero."_s},
         // Without its point an uncertainty describes nothing.
-        {[&] { Escribir(&m, u"Txutmy"_s, QString()); },
+        {[](QWidget *m) { Escribir(m, u"Txutmy"_s, QString()); },
          u"Localidad no modificada|La incertidumbre es la de un punto: escriba sus coordenadas o "
          "deje vacía la incertidumbre."_s},
     };
-    QCOMPARE(Texto(&m, u"Txincert"_s), u"30"_s);
-    Escribir(&m, u"Txloc"_s, u"  Charca Nueva"_s);
-    for (const Caso &c : casos) {
-        c.accion();
+    for (const auto &c : casos) {
+        frmodifloc m(Id(bd, u"AV1"_s));
+        m.show();
+        QCOMPARE(Texto(&m, u"Txincert"_s), u"30"_s);
+        c.accion(&m);
         Clic(&m, u"cdAct"_s);
         QCOMPARE(Aviso(), c.aviso);
         QVERIFY(m.isVisible());
-        Escribir(&m, u"Txloc"_s, u"  Charca Nueva"_s);
-        Elegir(&m, u"Cbprov"_s, u"Ávila"_s);
-        Elegir(&m, u"Cbmuni"_s, u"Ávila"_s);
-        Elegir(&m, u"cb10k"_s, u"UL50"_s);
-        Escribir(&m, u"Txutmx"_s, u"358725"_s);
-        Escribir(&m, u"Txutmy"_s, u"4503329"_s);
-        Escribir(&m, u"Txincert"_s, u"30"_s);
     }
+    QCOMPARE(Fila(bd, u"AV1"_s), av1);
+    frmodifloc m(Id(bd, u"AV1"_s));
+    m.show();
+    Escribir(&m, u"Txloc"_s, u"  Charca Nueva"_s);
     // A point's squares are those of its numbers: squares shown that are not are replaced by
     // them, for the user to read before saving again.
     Escribir(&m, u"Txutmx"_s, u"368725"_s);

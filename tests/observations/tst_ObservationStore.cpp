@@ -28,6 +28,9 @@ void tst_ObservationStore::guardarTodoONada() {
     Localidad nueva{0, u"AV1"_s, u"Charca nueva"_s, 5, 5019};
     const QString estado = u"SELECT (SELECT count(*) FROM localidad) || '|' || "
                            "(SELECT count(*) FROM observacion)"_s;
+    const auto Texto = [&bd](const QString &sql, const QVariantList &v = {}) {
+        return bd.Valor(sql, v).toString();
+    };
 
     // Refused half way, after the new locality went in: neither stays, and the reason is
     // kept; a taken locality code stops the save before the observation.
@@ -35,13 +38,13 @@ void tst_ObservationStore::guardarTodoONada() {
     QVERIFY(!observaciones.Guardar(o, nueva));
     QVERIFY2(observaciones.error().contains(u"observación rechazada"_s),
              qPrintable(observaciones.error()));
-    QCOMPARE(bd.Valor(estado).toString(), u"0|0"_s);
+    QCOMPARE(Texto(estado), u"0|0"_s);
     QVERIFY(bd.Permitir(u"observacion"_s));
     bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad) VALUES ('av1', 'Vieja')"_s);
     observaciones.Limpiar();
     QVERIFY(!observaciones.Guardar(o, nueva));
     QVERIFY(observaciones.claveDuplicada());
-    QCOMPARE(bd.Valor(estado).toString(), u"1|0"_s);
+    QCOMPARE(Texto(estado), u"1|0"_s);
 
     // Stored: with a new locality, then with a known one; numbers follow the highest.
     nueva.codigo = o.localidad = u"AV2"_s;
@@ -49,11 +52,9 @@ void tst_ObservationStore::guardarTodoONada() {
     const auto primera = observaciones.Guardar(o, nueva);
     QVERIFY2(primera, qPrintable(observaciones.error()));
     QCOMPARE(observaciones.Guardar(o, std::nullopt), *primera + 1);
-    QCOMPARE(bd.Valor(estado).toString(), u"2|2"_s);
-    QCOMPARE(bd.Valor(u"SELECT fecha || '|' || localidad FROM observacion WHERE "
-                      "id_observacion = ?"_s,
-                      {*primera})
-                 .toString(),
+    QCOMPARE(Texto(estado), u"2|2"_s);
+    QCOMPARE(Texto(u"SELECT fecha || '|' || localidad FROM observacion WHERE id_observacion = ?"_s,
+                   {*primera}),
              u"2026-03-14|AV2"_s);
     QCOMPARE(observaciones.SiguienteNumero(), *primera + 2);
 
@@ -67,12 +68,12 @@ void tst_ObservationStore::guardarTodoONada() {
     o.localidad = nueva.codigo;
     const auto larga = observaciones.Guardar(o, nueva);
     QVERIFY2(larga, qPrintable(observaciones.error()));
-    QCOMPARE(bd.Valor(u"SELECT o.descripcion || '|' || l.localidad FROM observacion o JOIN "
-                      "localidad l ON l.cod_localidad = o.localidad WHERE o.id_observacion = ?"_s,
-                      {*larga})
-                 .toString(),
-             largo + u'|' + largo);
-    QCOMPARE(bd.Valor(estado).toString(), u"3|3"_s);
+    QCOMPARE(
+        Texto(u"SELECT o.descripcion || '|' || l.localidad FROM observacion o JOIN localidad l "
+              "ON l.cod_localidad = o.localidad WHERE o.id_observacion = ?"_s,
+              {*larga}),
+        largo + u'|' + largo);
+    QCOMPARE(Texto(estado), u"3|3"_s);
 
     ObservationStore enFormulario;
     LocalityStore localidades;
@@ -82,54 +83,41 @@ void tst_ObservationStore::guardarTodoONada() {
     conDescripcion.descripcion = demasiado;
     conMotivo.motivo = demasiado;
     const Localidad otra{0, u"AV4"_s, demasiado, 5, 5019};
-    const Observador nuevo{u"LARGO"_s, demasiado};
+    Localidad cambiada = otra;
+    cambiada.idLocalidad =
+        Texto(u"SELECT id_localidad FROM localidad WHERE cod_localidad = 'AV3'"_s).toInt();
     const QString volcado = u"SELECT group_concat(length(descripcion)) FROM observacion"_s;
-    const QString antes = bd.Valor(volcado).toString();
+    const QString antes = Texto(volcado);
     const int motivosAntes = bd.Contar(u"motivo"_s), observadoresAntes = bd.Contar(u"observador"_s);
-    const struct {
-        const char *caso;
-        std::function<bool()> guardar;
-        const Store &store;
-        QString motivo;
-    } rechazos[] = {
-        {"descripción", [&] { return bool(enFormulario.Guardar(conDescripcion, std::nullopt)); },
-         enFormulario, u"La descripción tiene 65536 caracteres"_s},
-        {"motivo", [&] { return enFormulario.Actualizar(*larga, conMotivo); }, enFormulario,
+    // What each store said, in turn: the description, the reason, the changed description,
+    // the new locality of an observation, a locality, a changed one, a reason and its
+    // description, an observer.
+    const auto dicho = [](bool guardado, const Store &s) {
+        return guardado ? u"guardado"_s : s.error();
+    };
+    const QList<std::pair<QString, QString>> rechazos = {
+        {dicho(bool(enFormulario.Guardar(conDescripcion, std::nullopt)), enFormulario),
+         u"La descripción tiene 65536 caracteres"_s},
+        {dicho(enFormulario.Actualizar(*larga, conMotivo), enFormulario),
          u"El motivo tiene 65536 caracteres"_s},
-        {"descripción cambiada", [&] { return enFormulario.Actualizar(*larga, conDescripcion); },
-         enFormulario, u"La descripción tiene 65536"_s},
-        {"localidad nueva", [&] { return bool(enFormulario.Guardar(o, otra)); }, enFormulario,
+        {dicho(enFormulario.Actualizar(*larga, conDescripcion), enFormulario),
+         u"La descripción tiene 65536"_s},
+        {dicho(bool(enFormulario.Guardar(o, otra)), enFormulario),
          u"El nombre de la localidad tiene 65536"_s},
-        {"localidad", [&] { return localidades.Insertar(otra); }, localidades,
+        {dicho(localidades.Insertar(otra), localidades),
          u"El nombre de la localidad tiene 65536"_s},
-        {"localidad cambiada",
-         [&] {
-             Localidad l = otra;
-             l.idLocalidad = bd.Valor(u"SELECT id_localidad FROM localidad WHERE "
-                                      "cod_localidad = 'AV3'"_s)
-                                 .toInt();
-             return localidades.Actualizar(l);
-         },
-         localidades, u"El nombre de la localidad tiene 65536"_s},
-        {"motivo nuevo",
-         [&] {
-             return bool(motivos.Insertar({{}, demasiado, {}}));
-         },
-         motivos, u"El motivo tiene 65536"_s},
-        {"descripción del motivo",
-         [&] {
-             return bool(motivos.Insertar({{}, u"Censo"_s, demasiado}));
-         },
-         motivos, u"La descripción del motivo tiene 65536"_s},
-        {"observador", [&] { return observadores.Insertar(nuevo, false); }, observadores,
+        {dicho(localidades.Actualizar(cambiada), localidades),
+         u"El nombre de la localidad tiene 65536"_s},
+        {dicho(bool(motivos.Insertar({{}, demasiado, {}})), motivos), u"El motivo tiene 65536"_s},
+        {dicho(bool(motivos.Insertar({{}, u"Censo"_s, demasiado})), motivos),
+         u"La descripción del motivo tiene 65536"_s},
+        {dicho(observadores.Insertar({u"LARGO"_s, demasiado}, false), observadores),
          u"El nombre tiene 65536 caracteres y admite como máximo 65535: no se ha guardado nada."_s},
     };
-    for (const auto &r : rechazos) {
-        QVERIFY2(!r.guardar(), r.caso);
-        QVERIFY2(r.store.error().startsWith(r.motivo), qPrintable(r.store.error()));
-    }
-    QCOMPARE(bd.Valor(estado).toString(), u"3|3"_s);
-    QCOMPARE(bd.Valor(volcado).toString(), antes);
+    for (const auto &[visto, motivo] : rechazos)
+        QVERIFY2(visto.startsWith(motivo), qPrintable(visto));
+    QCOMPARE(Texto(estado), u"3|3"_s);
+    QCOMPARE(Texto(volcado), antes);
     QCOMPARE(bd.Contar(u"motivo"_s), motivosAntes);
     QCOMPARE(bd.Contar(u"observador"_s), observadoresAntes);
 }
