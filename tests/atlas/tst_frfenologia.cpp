@@ -5,10 +5,8 @@
 
 #include "app/principal.h"
 #include "atlas/frfenologia.h"
-#include "data/ModBaseDatos.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
-#include "gui/Progreso.h"
 #include "gui/Screen.h"
 
 #include <QAction>
