@@ -15,7 +15,6 @@
 #include "localities/frinsLoc.h"
 #include "localities/frmodifloc.h"
 #include "observations/frmodif.h"
-#include "observations/newobs.h"
 #include "observers/frinsObs.h"
 #include "observers/frmodifobs.h"
 #include "observers/frobs.h"
@@ -56,6 +55,10 @@ private slots:
 namespace {
 QAction *Accion(principal &p, const char *nombre) {
     return p.findChild<QAction *>(QString::fromLatin1(nombre));
+}
+// The program started as at its launch, then closed.
+void Arrancar() {
+    principal().Form_Load();
 }
 QWidget *AbrirHijo(const QString &nombre) {
     auto *w = new QWidget;
@@ -117,8 +120,7 @@ void tst_principal::arranque() {
     const Instalacion::Carpetas portatil = Instalacion::Actuales();
     Instalacion::setActuales({Instalacion::Modo::Usuario, portatil.compartida, vacia.path()});
     ModConex::setCarpetaDatos(vacia.path());
-    principal instalado;
-    instalado.Form_Load();
+    Arrancar();
     Instalacion::setActuales(portatil);
     QCOMPARE(MessageService::Mostrados().size(), 1);
     QCOMPARE(MessageService::Ultimo().texto,
@@ -131,12 +133,10 @@ void tst_principal::arranque() {
     // and says so once.
     MessageService::Limpiar();
     TestDatabase bd;
-    principal q;
-    q.Form_Load();
+    Arrancar();
     QVERIFY(MessageService::Mostrados().isEmpty());
     ModConex::setSoloLectura(true);
-    principal r;
-    r.Form_Load();
+    Arrancar();
     ModConex::setSoloLectura(false);
     QCOMPARE(MessageService::Mostrados().size(), 1);
     QCOMPARE(MessageService::Ultimo().texto,
@@ -154,10 +154,8 @@ void tst_principal::copiasAlArrancar() {
                         {u"nota %1 "_s.arg(i).repeated(20)}));
     QVERIFY(bd.db().commit());
     // A copy at the first start of the day, not at the second.
-    for (int vez = 0; vez < 2; ++vez) {
-        principal p;
-        p.Form_Load();
-    }
+    Arrancar();
+    Arrancar();
     QVERIFY(MessageService::Mostrados().isEmpty());
     QCOMPARE(Backups::Listar().size(), 1);
 
@@ -171,10 +169,7 @@ void tst_principal::copiasAlArrancar() {
     f.close();
     for (const auto r : {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::Ok})
         MessageService::EncolarRespuesta(r);
-    {
-        principal p;
-        p.Form_Load();
-    }
+    Arrancar();
     const QStringList esperados = {
         u"Problema de Conexión con la base de datos\n\nEl archivo Tritodex.mdb está dañado"_s,
         u"La copia de seguridad más reciente en buen estado es del "_s,
@@ -193,10 +188,7 @@ void tst_principal::copiasAlArrancar() {
     QVERIFY(QDir().rmdir(Backups::Carpeta()));
     QVERIFY(Files::Write(Backups::Carpeta(), {}));
     MessageService::Limpiar();
-    {
-        principal p;
-        p.Form_Load();
-    }
+    Arrancar();
     // The copy's own cause, whole (each cause: tst_Backups).
     QString causa;
     QVERIFY(!Backups::Automatica(&causa) && !causa.isEmpty());
@@ -319,10 +311,7 @@ void tst_principal::cambiosSinGuardar() {
         const char *campo;
         const char *antes = nullptr; // a button clicked first, that enables the field
     };
-    const auto suelta = [](QWidget *w) {
-        w->show();
-        return w;
-    };
+    const auto suelta = [](QWidget *w) { return w->show(), w; };
     const QList<Caso> casos = {
         {[&] { return abrir("new"), Screen::BuscarFormulario(u"newobs"_s); }, "Txdesc"},
         {[&] { return frmodif::Abrir(nullptr, idObservacion, {}); }, "Txdesc"},
