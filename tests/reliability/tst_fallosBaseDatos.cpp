@@ -28,16 +28,7 @@ using namespace Qt::StringLiterals;
 // and the file, where it is still there, is sound and holds every record it held before.
 namespace {
 
-enum class Fallo {
-    Borrado,
-    NoEsBase,
-    Vacio,
-    FaltaTabla,
-    SoloLectura,
-    Carpeta,
-    Bloqueo,
-    DiscoLleno
-};
+enum class Fallo { Borrado, NoEsBase, Vacio, SinTabla, SoloLectura, Carpeta, Bloqueo, DiscoLleno };
 
 // Another program's connection to the same file, holding a lock.
 class OtroPrograma {
@@ -124,7 +115,7 @@ void tst_fallosBaseDatos::fallos_data() {
     QTest::newRow("empty file") << Fallo::Vacio << arranque
                                 << u"El archivo Tritodex.mdb está vacío"_s;
     QTest::newRow("lookup table missing")
-        << Fallo::FaltaTabla << arranque << u"le faltan tablas del programa: tmeteo."_s;
+        << Fallo::SinTabla << arranque << u"le faltan tablas del programa: tmeteo."_s;
     for (const QString &form : {u"newobs"_s, u"frinsObs"_s}) {
         const QByteArray f = form.toLatin1();
         QTest::addRow("deleted, %s", f.data()) << Fallo::Borrado << form << falta;
@@ -191,7 +182,7 @@ void tst_fallosBaseDatos::fallos() {
         QCOMPARE(archivo.write(contenido), contenido.size());
         break;
     }
-    case Fallo::FaltaTabla:
+    case Fallo::SinTabla:
         QVERIFY(bd.Ejecutar(u"DROP TABLE tmeteo"_s));
         break;
     case Fallo::SoloLectura:
