@@ -29,11 +29,35 @@
 #include <QXmlStreamReader>
 #include <cmath>
 
+namespace {
+
+// How many shapes of each fill colour an SVG holds (a group's fill passes to its shapes).
+QHash<QString, int> Rellenos(const QString &ruta) {
+    QXmlStreamReader x(Files::Read(ruta));
+    QStringList pila;
+    QHash<QString, int> r;
+    while (!x.atEnd()) {
+        x.readNext();
+        if (x.isStartElement()) {
+            const QString propio = x.attributes().value(u"fill"_s).toString();
+            const QString fill =
+                propio.isEmpty() ? (pila.isEmpty() ? QString() : pila.last()) : propio;
+            pila << fill;
+            if (x.name() == u"path"_s || x.name() == u"polygon"_s || x.name() == u"rect"_s)
+                ++r[fill.toLower()];
+        } else if (x.isEndElement()) {
+            pila.removeLast();
+        }
+    }
+    return x.hasError() ? QHash<QString, int>{{u"error"_s, 1}} : r;
+}
+
+} // namespace
+
 class tst_frmapa : public QObject {
     Q_OBJECT
 private slots:
     void sesion();
-    void exportar();
 
 private:
     template <typename T = QWidget> T *c(const char *nombre) {
@@ -177,39 +201,8 @@ void tst_frmapa::sesion() {
     QVERIFY(modif);
     QCOMPARE(modif->idObservacion(), id);
     Screen::CerrarHijo(modif);
-}
 
-namespace {
-
-// How many shapes of each fill colour an SVG holds (a group's fill passes to its shapes).
-QHash<QString, int> Rellenos(const QString &ruta) {
-    QXmlStreamReader x(Files::Read(ruta));
-    QStringList pila;
-    QHash<QString, int> r;
-    while (!x.atEnd()) {
-        x.readNext();
-        if (x.isStartElement()) {
-            const QString propio = x.attributes().value(u"fill"_s).toString();
-            const QString fill =
-                propio.isEmpty() ? (pila.isEmpty() ? QString() : pila.last()) : propio;
-            pila << fill;
-            if (x.name() == u"path"_s || x.name() == u"polygon"_s || x.name() == u"rect"_s)
-                ++r[fill.toLower()];
-        } else if (x.isEndElement()) {
-            pila.removeLast();
-        }
-    }
-    return x.hasError() ? QHash<QString, int>{{u"error"_s, 1}} : r;
-}
-
-} // namespace
-
-void tst_frmapa::exportar() {
-    TestDatabase bd(TestDatabase::Datos::Reales);
-    SembrarMapa(bd);
-    frmapa mapa;
-    f = &mapa;
-    mapa.show();
+    // The map of one species exported.
     Mostrar(u"BUFSPI - Bufo spinosus"_s, {}, {}, {});
     QString ruta;
     ChoiceService::Prueba().archivoGuardar = [&](const QString &, const QString &) { return ruta; };
