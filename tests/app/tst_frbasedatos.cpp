@@ -62,13 +62,11 @@ struct Formulario {
         if (!w) qFatal("no control %s", nombre);
         return w;
     }
-    void Servidor(const QString &host, const QString &puerto, const QString &base,
-                  const QString &usuario) {
+    // Host, port, database and user typed.
+    void Servidor(const QStringList &v) {
         c<QRadioButton>("OpServidor")->click();
-        User::Escribir(c("Txhost"), host);
-        User::Escribir(c("Txpuerto"), puerto);
-        User::Escribir(c("Txbase"), base);
-        User::Escribir(c("Txusuario"), usuario);
+        for (int i = 0; const char *campo : {"Txhost", "Txpuerto", "Txbase", "Txusuario"})
+            User::Escribir(c(campo), v[i++]);
     }
     // The message the click raised.
     QString Pulsar(const char *boton) {
@@ -114,7 +112,7 @@ void tst_frbasedatos::eleccion() {
          u"Conexión correcta: la base de datos %1 tiene las tablas de Tritodex."_s.arg(grupo)},
     };
     for (const QStringList &p : pruebas) {
-        v.Servidor(p[0], p[1], p[2], p[3]);
+        v.Servidor(p);
         const QString aviso = v.Pulsar("CdProbar");
         QVERIFY2(aviso.startsWith(p[4]), qPrintable(aviso));
         QVERIFY(!ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen());
@@ -124,11 +122,11 @@ void tst_frbasedatos::eleccion() {
     QCOMPARE(v.c("Txpuerto")->text(), u"5432"_s);
 
     // Taken only when it connects: otherwise the file stays in use and nothing is kept.
-    v.Servidor(u"127.0.0.1"_s, puerto, u"nohay"_s, u"tritodex"_s);
+    v.Servidor({u"127.0.0.1"_s, puerto, u"nohay"_s, u"tritodex"_s});
     QVERIFY(v.Pulsar("CdAceptar").endsWith(u"\n\nSe sigue usando la anterior."_s));
     QVERIFY(!ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen());
     QVERIFY(!DatabaseSettings::Leida());
-    v.Servidor(u"127.0.0.1"_s, puerto, u"grupo"_s, u"tritodex"_s);
+    v.Servidor({u"127.0.0.1"_s, puerto, u"grupo"_s, u"tritodex"_s});
     QCOMPARE(v.Pulsar("CdAceptar"), u"Se usa ahora la base de datos %1 del servidor."_s.arg(grupo));
     QVERIFY(ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen());
     QCOMPARE(ModConex::DatabaseConnection().driverName(), u"QPSQL"_s);
@@ -162,7 +160,7 @@ void tst_frbasedatos::contrasena() {
         return respuestas.isEmpty() ? std::nullopt : respuestas.takeFirst();
     };
     Formulario v;
-    v.Servidor(u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s);
+    v.Servidor({u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s});
     // Asked until right; a wrong one asked again; cancelled, the server's refusal shown.
     respuestas = {u"mala"_s, u"s3cr3ta"_s};
     QVERIFY(v.Pulsar("CdProbar").startsWith(u"Conexión correcta"_s));
@@ -177,7 +175,7 @@ void tst_frbasedatos::contrasena() {
     w.c<QRadioButton>("OpArchivo")->click();
     w.Pulsar("CdAceptar");
     Formulario x;
-    x.Servidor(u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s);
+    x.Servidor({u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s});
     respuestas = {};
     const QString aviso = x.Pulsar("CdProbar");
     QVERIFY2(aviso.startsWith(u"No se puede conectar con el servidor PostgreSQL"_s),
@@ -193,7 +191,7 @@ void tst_frbasedatos::contrasena() {
     qputenv("PGPASSFILE", QFile::encodeName(pgpass.fileName()));
     pedidas.clear();
     Formulario y;
-    y.Servidor(u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s);
+    y.Servidor({u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s});
     QVERIFY(y.Pulsar("CdProbar").startsWith(u"Conexión correcta"_s));
     QVERIFY(pedidas.isEmpty());
     qunsetenv("PGPASSFILE");
