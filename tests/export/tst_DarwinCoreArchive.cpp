@@ -566,15 +566,12 @@ void tst_DarwinCoreArchive::especiesSensibles() {
 }
 
 void tst_DarwinCoreArchive::fallos() {
-    const auto Restos = [&] {
-        return QDir(carpeta_).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
-    };
     // No default observer: nobody to name as the data's author.
     bd_->Ejecutar(u"UPDATE DefaultObs SET cd_obs = ''"_s);
     QCOMPARE(Pulsar(*f_), u"Darwin Core (GBIF)|Falta el observador por defecto: su nombre y su "
                           "correo figuran como autor de los datos. Elíjalo en Observadores.\n\n"
                           "No se ha generado el archivo."_s);
-    QCOMPARE(Restos(), QStringList());
+    QVERIFY(QDir(carpeta_).isEmpty());
     bd_->Ejecutar(u"UPDATE DefaultObs SET cd_obs = 'JPG'"_s);
 
     // An earlier archive of the day is replaced whole; a record without a place is named;
