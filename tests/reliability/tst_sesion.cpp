@@ -73,9 +73,7 @@ void AlMorir(int senal) {
 }
 
 int Entorno(const char *nombre, int porDefecto) {
-    bool ok = false;
-    const int v = qEnvironmentVariableIntValue(nombre, &ok);
-    return ok ? v : porDefecto;
+    return qEnvironmentVariableIsSet(nombre) ? qEnvironmentVariableIntValue(nombre) : porDefecto;
 }
 
 // The tables whose rows the session must leave alone unless it asked, by the key that names
