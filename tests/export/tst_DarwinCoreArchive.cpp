@@ -55,26 +55,11 @@ namespace {
 
 const QString kDwc = u"http://rs.tdwg.org/dwc/terms/"_s;
 
-// Darwin Core's term names (the standard's quick reference, record-level, occurrence,
-// event, location and taxon classes).
+// Darwin Core's term names (the standard's quick reference: record-level, occurrence, event,
+// location and taxon classes).
 const QStringList kTerminosDwc =
-    QString::fromLatin1(
-        "type modified language license rightsHolder accessRights bibliographicCitation "
-        "references institutionID collectionID datasetID institutionCode collectionCode "
-        "datasetName ownerInstitutionCode basisOfRecord informationWithheld dataGeneralizations "
-        "dynamicProperties occurrenceID catalogNumber recordNumber recordedBy recordedByID "
-        "individualCount organismQuantity organismQuantityType sex lifeStage "
-        "reproductiveCondition behavior establishmentMeans occurrenceStatus preparations "
-        "occurrenceRemarks eventID eventDate eventTime startDayOfYear endDayOfYear year month "
-        "day verbatimEventDate habitat samplingProtocol eventRemarks locationID continent "
-        "country countryCode stateProvince county municipality locality verbatimLocality "
-        "minimumElevationInMeters maximumElevationInMeters locationRemarks decimalLatitude "
-        "decimalLongitude geodeticDatum coordinateUncertaintyInMeters coordinatePrecision "
-        "verbatimCoordinates verbatimLatitude verbatimLongitude verbatimCoordinateSystem "
-        "verbatimSRS footprintWKT footprintSRS georeferencedBy georeferenceProtocol "
-        "georeferenceRemarks taxonID scientificName kingdom phylum class order family genus "
-        "specificEpithet taxonRank vernacularName taxonRemarks ")
-        .split(u' ', Qt::SkipEmptyParts);
+    QString::fromUtf8(Files::Read(TRITODEX_ESQUEMAS_DIR "/terminos_dwc.txt"))
+        .split(u'\n', Qt::SkipEmptyParts);
 
 QByteArray Entrada(const QString &zip, const QString &nombre) {
     QProcess p;
