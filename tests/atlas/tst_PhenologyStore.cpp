@@ -83,13 +83,11 @@ void tst_PhenologyStore::periodos() {
     QCOMPARE(f->Total(6, false), 5);
     QCOMPARE(f->Total(6, true), 12);
 
-    // Period names, as the tooltip and the list show them.
-    const QList<QPair<int, QString>> nombres = {{1, u"1-10 de enero"_s},
-                                                {3, u"21-31 de enero"_s},
-                                                {6, u"21-28/29 de febrero"_s},
-                                                {12, u"21-30 de abril"_s},
-                                                {35, u"11-20 de diciembre"_s}};
-    for (const auto &[periodo, nombre] : nombres)
+    // Period names, as the tooltip and the list show them, at a month's end of 31 and of 30
+    // days (the first ten days and February's end: tst_frfenologia's tooltip and list).
+    for (const auto &[periodo, nombre] : {std::pair{3, u"21-31 de enero"_s},
+                                          {12, u"21-30 de abril"_s},
+                                          {35, u"11-20 de diciembre"_s}})
         QCOMPARE(PhenologyStore::NombrePeriodo(periodo), nombre);
 
     // The observations of a period: the same dates as the counts, in date order.
