@@ -77,10 +77,6 @@ QWidget *Abrir(const FormRegistry::Formulario &f) {
     return w;
 }
 
-void Guardar(const FormRegistry::Formulario &f, QWidget *w) {
-    QTest::mouseClick(w->findChild<QWidget *>(f.guardar.first()), Qt::LeftButton);
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Fallo)
@@ -223,7 +219,7 @@ void tst_fallosBaseDatos::fallos() {
             MessageService::EncolarRespuesta(QMessageBox::Yes);
             QTest::mouseClick(w->findChild<QWidget *>(boton), Qt::LeftButton);
         } else if (w)
-            Guardar(*f, w.get());
+            QTest::mouseClick(w->findChild<QWidget *>(f->guardar.first()), Qt::LeftButton);
         else if (accion.isEmpty())
             p.Form_Load();
         else
@@ -302,7 +298,7 @@ void tst_fallosBaseDatos::esperaAlOtroPrograma() {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         otro.Soltar();
     });
-    Guardar(f, d.get());
+    QTest::mouseClick(d->findChild<QWidget *>(f.guardar.first()), Qt::LeftButton);
     soltar.join();
     ModConex::setEsperaOcupada(200);
     QCOMPARE(TestHooks::Mensajes(), u"Se ha registrado el Observador NUE1 en la base de datos"_s);
