@@ -14,8 +14,6 @@ class tst_MapaModelo : public QObject {
 private slots:
     void initTestCase();
     void cuadrados();
-    void impacto();
-    void esquinas();
     void cuadricula();
 
 private:
@@ -71,7 +69,7 @@ void tst_MapaModelo::cuadrados() {
     }
 }
 
-void tst_MapaModelo::impacto() {
+void tst_MapaModelo::cuadricula() {
     // The centre of a square of each zone, the Canaries' in their inset, from its code
     // through GeographicLib.
     for (const auto &[codigo, huso] :
@@ -87,13 +85,11 @@ void tst_MapaModelo::impacto() {
     }
     // Far out at sea there is no square.
     QCOMPARE(grid.CuadradoEn(*grid.AMapa({37.0, -10.5})), -1);
-}
 
-void tst_MapaModelo::esquinas() {
-    // Squares inside zones and beside the zone boundaries (3 W and 0, 9 W) and in the Canaries.
+    // The corners of squares inside zones and beside the zone boundaries (3 W and 0, 9 W) and in
+    // the Canaries.
     double peor = 0;
     const GeographicLib::Geodesic &wgs = GeographicLib::Geodesic::WGS84();
-    int comprobados = 0;
     for (const auto &c : grid.Cuadrados()) {
         const auto e = grid.Esquinas(c.codigo, c.huso);
         QVERIFY(e);
@@ -105,13 +101,11 @@ void tst_MapaModelo::esquinas() {
             wgs.Inverse(lat, lon, (*e)[size_t(k)].lat, (*e)[size_t(k)].lon, s12);
             peor = std::max(peor, s12);
         }
-        ++comprobados;
     }
-    qInfo("corners of %d squares: largest difference from GeographicLib %.6f m", comprobados, peor);
+    qInfo("corners of %d squares: largest difference from GeographicLib %.6f m",
+          int(grid.Cuadrados().size()), peor);
     QVERIFY(peor < 0.001);
-}
 
-void tst_MapaModelo::cuadricula() {
     // Every known code placed once, in the zone the reference tables give it.
     const int codigos =
         bd->Valor(u"SELECT count(DISTINCT upper(utm10)) FROM tutm10kprovincia"_s).toInt();
