@@ -29,7 +29,6 @@ class tst_frbasedatos : public QObject {
 private slots:
     void initTestCase();
     void eleccion();
-    void contrasena();
     void arranque();
 };
 
@@ -143,37 +142,34 @@ void tst_frbasedatos::eleccion() {
     QVERIFY(!ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen());
     QVERIFY(!DatabaseSettings::Leida());
     QCOMPARE(bd.Contar(u"observador"_s), 0); // the file's own rows
-}
 
-void tst_frbasedatos::contrasena() {
-    TestDatabase bd(TestDatabase::Datos::Fixture, TestDatabase::Motor::Sqlite);
+    // A member who must give a password.
     QVERIFY2(Servidor().ExigirContrasena(u"socia"_s, u"s3cr3ta"_s), qPrintable(Servidor().error()));
     // What a group's administrator grants each member.
     for (const QString &sql : {u"GRANT ALL ON ALL TABLES IN SCHEMA public TO socia"_s,
                                u"GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO socia"_s})
         QVERIFY(Servidor().Administrar(sql, nullptr, u"grupo"_s));
-    const QString puerto = QString::number(Servidor().puerto());
     QStringList pedidas;
     QList<std::optional<QString>> respuestas;
     ChoiceService::Prueba().contrasena = [&](const QString &quien) {
         pedidas << quien;
         return respuestas.isEmpty() ? std::nullopt : respuestas.takeFirst();
     };
-    Formulario v;
-    v.Servidor({u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s});
+    Formulario socia;
+    socia.Servidor({u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s});
     // Asked until right; a wrong one asked again; cancelled, the server's refusal shown.
     respuestas = {u"mala"_s, u"s3cr3ta"_s};
-    QVERIFY(v.Pulsar("CdProbar").startsWith(u"Conexión correcta"_s));
+    QVERIFY(socia.Pulsar("CdProbar").startsWith(u"Conexión correcta"_s));
     QCOMPARE(pedidas, QStringList(2, u"socia en el servidor 127.0.0.1:%1/grupo"_s.arg(puerto)));
     // Kept in memory for the same server and user: taken without asking again.
     pedidas.clear();
-    QCOMPARE(v.Pulsar("CdAceptar"), u"Se usa ahora la base de datos 127.0.0.1:%1/grupo del "
-                                    "servidor."_s.arg(puerto));
+    QCOMPARE(socia.Pulsar("CdAceptar"), u"Se usa ahora la base de datos 127.0.0.1:%1/grupo del "
+                                        "servidor."_s.arg(puerto));
     QVERIFY(pedidas.isEmpty());
     QVERIFY(ModConex::EsServidor());
-    Formulario w;
-    w.c<QRadioButton>("OpArchivo")->click();
-    w.Pulsar("CdAceptar");
+    Formulario archivo;
+    archivo.c<QRadioButton>("OpArchivo")->click();
+    archivo.Pulsar("CdAceptar");
     Formulario x;
     x.Servidor({u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s});
     respuestas = {};
