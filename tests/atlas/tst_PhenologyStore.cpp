@@ -10,8 +10,7 @@ using namespace Qt::StringLiterals;
 class tst_PhenologyStore : public QObject {
     Q_OBJECT
 private slots:
-    void periodos();
-    void filtros();
+    void recuentos();
 };
 
 namespace {
@@ -36,7 +35,7 @@ QStringList Volcado(const Fenologia &f) {
 }
 } // namespace
 
-void tst_PhenologyStore::periodos() {
+void tst_PhenologyStore::recuentos() {
     TestDatabase bd;
     // Each case: date, stage, individuals, period (0: no date, not counted). Boundaries on
     // the 10th, 11th, 20th and 21st; the last day of a 31-day month (January) and of a
@@ -99,10 +98,9 @@ void tst_PhenologyStore::periodos() {
     QCOMPARE(fechas, (QStringList{u"2000-02-29 sin estadio"_s, u"2004-02-28 sin estadio"_s,
                                   u"2004-02-29 sin estadio"_s, u"2005-02-21 Juvenil"_s,
                                   u"2005-02-28 Juvenil"_s}));
-}
 
-void tst_PhenologyStore::filtros() {
-    TestDatabase bd;
+    // The filters, on observations of their own.
+    QVERIFY(bd.Ejecutar(u"DELETE FROM observacion"_s));
     QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES "
                         "('ANA', 'Ana', 'Pérez'), ('JUL', 'Juliana', 'Ruiz'), "
                         "('DOR', 'Ánxela', 'D''Ors_50%')"_s));
@@ -120,7 +118,7 @@ void tst_PhenologyStore::filtros() {
         qint64 registros, ejemplares;
         int anos;
     };
-    const QList<Caso> casos = {
+    const QList<Caso> filtros = {
         {{.especie = u"BUFSPI"_s}, 3, 19, 3}, // codes compare ignoring case
         {{.anoDesde = 2000}, 4, 30, 4},
         {{.anoHasta = 2010}, 4, 15, 4},
@@ -134,8 +132,7 @@ void tst_PhenologyStore::filtros() {
         {{.observador = u"5%"_s}, 0, 0, 0},
         {{.especie = u"BUFSPI"_s, .provincia = u"Madrid"_s, .observador = u"Ana"_s}, 1, 1, 1},
     };
-    PhenologyStore store;
-    for (const Caso &c : casos) {
+    for (const Caso &c : filtros) {
         const auto f = store.Contar(c.filtro);
         QVERIFY2(f, qPrintable(store.error()));
         qint64 ejemplares = 0;
@@ -147,12 +144,12 @@ void tst_PhenologyStore::filtros() {
     }
 
     // Observers by name, one gone kept by its code; locality and species names.
-    const auto lista = store.Observaciones({.especie = u"BUFSPI"_s}, 1);
-    QVERIFY(lista && lista->size() == 2);
-    QCOMPARE(lista->at(0).observadores, u"Juliana Ruiz, Ana Pérez"_s);
-    QCOMPARE(lista->at(0).localidad, u"Fuente"_s);
-    QCOMPARE(lista->at(0).especie, u"Bufo spinosus"_s);
-    QCOMPARE(lista->at(1).localidad, QString()); // a locality that is gone
+    const auto bufos = store.Observaciones({.especie = u"BUFSPI"_s}, 1);
+    QVERIFY(bufos && bufos->size() == 2);
+    QCOMPARE(bufos->at(0).observadores, u"Juliana Ruiz, Ana Pérez"_s);
+    QCOMPARE(bufos->at(0).localidad, u"Fuente"_s);
+    QCOMPARE(bufos->at(0).especie, u"Bufo spinosus"_s);
+    QCOMPARE(bufos->at(1).localidad, QString()); // a locality that is gone
     QCOMPARE(store.Observaciones({}, 36)->at(1).observadores, u"GONE"_s);
 
     // A failing statement is reported, not taken for an empty year.
