@@ -29,7 +29,6 @@ class tst_frbasedatos : public QObject {
 private slots:
     void initTestCase();
     void eleccion();
-    void contrasena();
     void arranque();
 };
 
@@ -62,13 +61,11 @@ struct Formulario {
         if (!w) qFatal("no control %s", nombre);
         return w;
     }
-    void Servidor(const QString &host, const QString &puerto, const QString &base,
-                  const QString &usuario) {
+    // Host, port, database and user typed.
+    void Servidor(const QStringList &v) {
         c<QRadioButton>("OpServidor")->click();
-        User::Escribir(c("Txhost"), host);
-        User::Escribir(c("Txpuerto"), puerto);
-        User::Escribir(c("Txbase"), base);
-        User::Escribir(c("Txusuario"), usuario);
+        for (int i = 0; const char *campo : {"Txhost", "Txpuerto", "Txbase", "Txusuario"})
+            User::Escribir(c(campo), v[i++]);
     }
     // The message the click raised.
     QString Pulsar(const char *boton) {
@@ -114,7 +111,7 @@ void tst_frbasedatos::eleccion() {
          u"Conexión correcta: la base de datos %1 tiene las tablas de Tritodex."_s.arg(grupo)},
     };
     for (const QStringList &p : pruebas) {
-        v.Servidor(p[0], p[1], p[2], p[3]);
+        v.Servidor(p);
         const QString aviso = v.Pulsar("CdProbar");
         QVERIFY2(aviso.startsWith(p[4]), qPrintable(aviso));
         QVERIFY(!ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen());
@@ -124,11 +121,11 @@ void tst_frbasedatos::eleccion() {
     QCOMPARE(v.c("Txpuerto")->text(), u"5432"_s);
 
     // Taken only when it connects: otherwise the file stays in use and nothing is kept.
-    v.Servidor(u"127.0.0.1"_s, puerto, u"nohay"_s, u"tritodex"_s);
+    v.Servidor({u"127.0.0.1"_s, puerto, u"nohay"_s, u"tritodex"_s});
     QVERIFY(v.Pulsar("CdAceptar").endsWith(u"\n\nSe sigue usando la anterior."_s));
     QVERIFY(!ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen());
     QVERIFY(!DatabaseSettings::Leida());
-    v.Servidor(u"127.0.0.1"_s, puerto, u"grupo"_s, u"tritodex"_s);
+    v.Servidor({u"127.0.0.1"_s, puerto, u"grupo"_s, u"tritodex"_s});
     QCOMPARE(v.Pulsar("CdAceptar"), u"Se usa ahora la base de datos %1 del servidor."_s.arg(grupo));
     QVERIFY(ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen());
     QCOMPARE(ModConex::DatabaseConnection().driverName(), u"QPSQL"_s);
@@ -145,39 +142,36 @@ void tst_frbasedatos::eleccion() {
     QVERIFY(!ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen());
     QVERIFY(!DatabaseSettings::Leida());
     QCOMPARE(bd.Contar(u"observador"_s), 0); // the file's own rows
-}
 
-void tst_frbasedatos::contrasena() {
-    TestDatabase bd(TestDatabase::Datos::Fixture, TestDatabase::Motor::Sqlite);
+    // A member who must give a password.
     QVERIFY2(Servidor().ExigirContrasena(u"socia"_s, u"s3cr3ta"_s), qPrintable(Servidor().error()));
     // What a group's administrator grants each member.
     for (const QString &sql : {u"GRANT ALL ON ALL TABLES IN SCHEMA public TO socia"_s,
                                u"GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO socia"_s})
         QVERIFY(Servidor().Administrar(sql, nullptr, u"grupo"_s));
-    const QString puerto = QString::number(Servidor().puerto());
     QStringList pedidas;
     QList<std::optional<QString>> respuestas;
     ChoiceService::Prueba().contrasena = [&](const QString &quien) {
         pedidas << quien;
         return respuestas.isEmpty() ? std::nullopt : respuestas.takeFirst();
     };
-    Formulario v;
-    v.Servidor(u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s);
+    Formulario socia;
+    socia.Servidor({u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s});
     // Asked until right; a wrong one asked again; cancelled, the server's refusal shown.
     respuestas = {u"mala"_s, u"s3cr3ta"_s};
-    QVERIFY(v.Pulsar("CdProbar").startsWith(u"Conexión correcta"_s));
+    QVERIFY(socia.Pulsar("CdProbar").startsWith(u"Conexión correcta"_s));
     QCOMPARE(pedidas, QStringList(2, u"socia en el servidor 127.0.0.1:%1/grupo"_s.arg(puerto)));
     // Kept in memory for the same server and user: taken without asking again.
     pedidas.clear();
-    QCOMPARE(v.Pulsar("CdAceptar"), u"Se usa ahora la base de datos 127.0.0.1:%1/grupo del "
-                                    "servidor."_s.arg(puerto));
+    QCOMPARE(socia.Pulsar("CdAceptar"), u"Se usa ahora la base de datos 127.0.0.1:%1/grupo del "
+                                        "servidor."_s.arg(puerto));
     QVERIFY(pedidas.isEmpty());
     QVERIFY(ModConex::EsServidor());
-    Formulario w;
-    w.c<QRadioButton>("OpArchivo")->click();
-    w.Pulsar("CdAceptar");
+    Formulario archivo;
+    archivo.c<QRadioButton>("OpArchivo")->click();
+    archivo.Pulsar("CdAceptar");
     Formulario x;
-    x.Servidor(u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s);
+    x.Servidor({u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s});
     respuestas = {};
     const QString aviso = x.Pulsar("CdProbar");
     QVERIFY2(aviso.startsWith(u"No se puede conectar con el servidor PostgreSQL"_s),
@@ -193,7 +187,7 @@ void tst_frbasedatos::contrasena() {
     qputenv("PGPASSFILE", QFile::encodeName(pgpass.fileName()));
     pedidas.clear();
     Formulario y;
-    y.Servidor(u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s);
+    y.Servidor({u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s});
     QVERIFY(y.Pulsar("CdProbar").startsWith(u"Conexión correcta"_s));
     QVERIFY(pedidas.isEmpty());
     qunsetenv("PGPASSFILE");

@@ -14,8 +14,6 @@ class tst_MapaModelo : public QObject {
 private slots:
     void initTestCase();
     void cuadrados();
-    void impacto();
-    void esquinas();
     void cuadricula();
 
 private:
@@ -57,15 +55,11 @@ void tst_MapaModelo::cuadrados() {
         QVERIFY2(r, qPrintable(store.error()));
         QStringList vistas;
         for (const auto &c : r->celdas)
-            vistas << u"%1:%2:%3:%4"_s.arg(grid.Cuadrados()[size_t(c.cuadrado)].codigo)
-                          .arg(c.registros)
-                          .arg(c.especies)
-                          .arg(c.clase);
+            vistas << grid.Cuadrados()[size_t(c.cuadrado)].codigo +
+                          QString::asprintf(":%d:%d:%d", c.registros, c.especies, c.clase);
         vistas.sort();
-        vistas << u"%1/%2/%3/%4"_s.arg(r->registros)
-                      .arg(r->especies)
-                      .arg(r->sinCuadricula)
-                      .arg(r->desconocidos);
+        vistas << QString::asprintf("%d/%d/%d/%d", r->registros, r->especies, r->sinCuadricula,
+                                    r->desconocidos);
         QCOMPARE(vistas.join(u' '), esperado);
         // Nothing dropped: every record is drawn or listed.
         int dibujados = 0;
@@ -75,7 +69,7 @@ void tst_MapaModelo::cuadrados() {
     }
 }
 
-void tst_MapaModelo::impacto() {
+void tst_MapaModelo::cuadricula() {
     // The centre of a square of each zone, the Canaries' in their inset, from its code
     // through GeographicLib.
     for (const auto &[codigo, huso] :
@@ -91,13 +85,11 @@ void tst_MapaModelo::impacto() {
     }
     // Far out at sea there is no square.
     QCOMPARE(grid.CuadradoEn(*grid.AMapa({37.0, -10.5})), -1);
-}
 
-void tst_MapaModelo::esquinas() {
-    // Squares inside zones and beside the zone boundaries (3 W and 0, 9 W) and in the Canaries.
+    // The corners of squares inside zones and beside the zone boundaries (3 W and 0, 9 W) and in
+    // the Canaries.
     double peor = 0;
     const GeographicLib::Geodesic &wgs = GeographicLib::Geodesic::WGS84();
-    int comprobados = 0;
     for (const auto &c : grid.Cuadrados()) {
         const auto e = grid.Esquinas(c.codigo, c.huso);
         QVERIFY(e);
@@ -109,13 +101,11 @@ void tst_MapaModelo::esquinas() {
             wgs.Inverse(lat, lon, (*e)[size_t(k)].lat, (*e)[size_t(k)].lon, s12);
             peor = std::max(peor, s12);
         }
-        ++comprobados;
     }
-    qInfo("corners of %d squares: largest difference from GeographicLib %.6f m", comprobados, peor);
+    qInfo("corners of %d squares: largest difference from GeographicLib %.6f m",
+          int(grid.Cuadrados().size()), peor);
     QVERIFY(peor < 0.001);
-}
 
-void tst_MapaModelo::cuadricula() {
     // Every known code placed once, in the zone the reference tables give it.
     const int codigos =
         bd->Valor(u"SELECT count(DISTINCT upper(utm10)) FROM tutm10kprovincia"_s).toInt();

@@ -5,10 +5,8 @@
 
 #include "app/principal.h"
 #include "atlas/frfenologia.h"
-#include "data/ModBaseDatos.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
-#include "gui/Progreso.h"
 #include "gui/Screen.h"
 
 #include <QAction>
@@ -40,10 +38,8 @@ class tst_frfenologia : public QObject {
     Q_OBJECT
 private slots:
     void sesion();
-    void exportar();
 
 private:
-    void Abrir(principal &p);
     template <typename T = QWidget> T *c(const char *nombre) {
         T *w = f->findChild<T *>(QString::fromLatin1(nombre));
         if (!w) qFatal("no control %s", nombre);
@@ -95,8 +91,8 @@ private:
     QWidget *f = nullptr;
 };
 
-namespace {
-void Poblar(const TestDatabase &bd) {
+void tst_frfenologia::sesion() {
+    TestDatabase bd;
     QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES "
                         "('ANA', 'Ana', 'Pérez'), ('JUL', 'Juliana', 'Ruiz')"_s));
     QVERIFY(bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov) VALUES "
@@ -109,22 +105,12 @@ void Poblar(const TestDatabase &bd) {
                         "('2006-03-11', 'BUFSPI', 3, 1, 'L2', 'JUL', NULL), ('2008-02-29', "
                         "'BUFSPI', 0, NULL, 'L2', 'JUL', NULL), ('2006-06-21', 'VIPLAT', 6, 1, "
                         "'L2', 'ANA', NULL), (NULL, 'VIPLAT', 6, 5, 'L1', 'ANA', NULL)"_s));
-}
-} // namespace
-
-void tst_frfenologia::Abrir(principal &p) {
+    principal p;
+    p.resize(1366, 740);
     p.show();
     p.findChild<QAction *>(u"fenologia"_s)->trigger();
     f = Screen::BuscarFormulario(u"frfenologia"_s);
     QVERIFY(f);
-}
-
-void tst_frfenologia::sesion() {
-    TestDatabase bd;
-    Poblar(bd);
-    principal p;
-    p.resize(1366, 740);
-    Abrir(p);
     // As it opens in a main window of 1366 by 768, every month's name is whole under the
     // chart, none elided ("m…").
     const auto mesesEnteros = [&] {
@@ -273,16 +259,7 @@ void tst_frfenologia::sesion() {
              u"sin estadio"_s);
     QVERIFY(MessageService::Mostrados().size() == 1);
 
-    QTest::mouseClick(c<QPushButton>("CdVolver"), Qt::LeftButton);
-    QTRY_VERIFY(!Screen::BuscarFormulario(u"frfenologia"_s));
-}
-
-void tst_frfenologia::exportar() {
-    TestDatabase bd;
-    Poblar(bd);
-    principal p;
-    Abrir(p);
-    User::Elegir(c<QComboBox>("Cbespecie"), u"BUFSPI"_s);
+    // Exported as an image, a drawing and a document.
     User::Escribir(c<QLineEdit>("Txanoini"), u"2004"_s);
     Mostrar();
     const QString titulo = u"Fenología de BUFSPI (Sapo común), desde 2004"_s;
@@ -301,8 +278,7 @@ void tst_frfenologia::exportar() {
     const QString guardado = exportar(u"fenologia.png"_s);
     QCOMPARE(guardado, u"Se ha guardado el gráfico en "_s + destino + u'.');
     QVERIFY(propuesto.endsWith(u"/Fenologia_BUFSPI.png"_s));
-    const QImage imagen(destino);
-    QVERIFY(!imagen.isNull() && imagen.width() == 1600);
+    QCOMPARE(QImage(destino).width(), 1600);
 
     QVERIFY(exportar(u"fenologia.SVG"_s).startsWith(u"Se ha guardado"_s));
     QXmlStreamReader xml(Files::Read(destino));
@@ -345,6 +321,9 @@ void tst_frfenologia::exportar() {
                        "se ha podido escribir el archivo %1."_s.arg(ruta),
                        [&] { exportar(nombre); });
     }
+
+    QTest::mouseClick(c<QPushButton>("CdVolver"), Qt::LeftButton);
+    QTRY_VERIFY(!Screen::BuscarFormulario(u"frfenologia"_s));
 }
 
 QTEST_MAIN(tst_frfenologia)

@@ -13,21 +13,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t n);
 int main(int argc, char **argv) {
     int leidos = 0;
     for (int i = 1; i < argc; ++i) {
-        const QString ruta = QString::fromLocal8Bit(argv[i]);
-        QStringList archivos;
-        if (QFileInfo(ruta).isDir()) {
-            for (const QString &a : QDir(ruta).entryList(QDir::Files, QDir::Name))
-                archivos << QDir(ruta).filePath(a);
-        } else {
-            archivos << ruta;
-        }
-        for (const QString &a : archivos) {
-            QFile f(a);
+        const QFileInfo ruta(QString::fromLocal8Bit(argv[i]));
+        for (const QFileInfo &a : ruta.isDir()
+                                      ? QDir(ruta.filePath()).entryInfoList(QDir::Files, QDir::Name)
+                                      : QFileInfoList{ruta}) {
+            QFile f(a.filePath());
             if (!f.open(QIODevice::ReadOnly)) {
-                std::fprintf(stderr, "cannot read %s\n", qPrintable(a));
+                std::fprintf(stderr, "cannot read %s\n", qPrintable(a.filePath()));
                 return 1;
             }
-            std::printf("%s\n", qPrintable(a));
+            std::printf("%s\n", qPrintable(a.filePath()));
             std::fflush(stdout);
             const QByteArray datos = f.readAll();
             LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(datos.constData()),

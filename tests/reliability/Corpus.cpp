@@ -49,13 +49,7 @@ void SeleccionarTodo(QWidget *destino) {
 
 // A description of n characters, as a long field note would read.
 QString Largo(int n) {
-    const QString frase = u"Rana común cantando en la charca, junto a la orilla. "_s;
-    QString r;
-    r.reserve(n + frase.size());
-    while (r.size() < n)
-        r += frase;
-    r.truncate(n);
-    return r;
+    return u"Rana común cantando en la charca, junto a la orilla. "_s.repeated(n / 50 + 1).left(n);
 }
 
 } // namespace
@@ -93,12 +87,9 @@ QList<Corpus::Entrada> Corpus::Para(QWidget *campo) {
     // Typed and pasted as the rest: the text a field cuts at its length.
     if (const QLineEdit *linea = Linea(campo); linea && linea->maxLength() < 32767) {
         const int n = linea->maxLength() + 1;
-        QString letras, digitos;
-        for (int i = 0; i < n; ++i) {
-            letras += QChar(u'A' + i % 26);
-            digitos += QChar(u'1' + i % 9);
-        }
-        r << Entrada{u"letras_max_mas_1"_s, letras} << Entrada{u"digitos_max_mas_1"_s, digitos};
+        r << Entrada{u"letras_max_mas_1"_s,
+                     u"ABCDEFGHIJKLMNOPQRSTUVWXYZ"_s.repeated(n / 26 + 1).left(n)}
+          << Entrada{u"digitos_max_mas_1"_s, u"123456789"_s.repeated(n / 9 + 1).left(n)};
     }
     return r;
 }

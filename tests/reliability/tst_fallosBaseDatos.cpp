@@ -28,16 +28,7 @@ using namespace Qt::StringLiterals;
 // and the file, where it is still there, is sound and holds every record it held before.
 namespace {
 
-enum class Fallo {
-    Borrado,
-    NoEsBase,
-    Vacio,
-    FaltaTabla,
-    SoloLectura,
-    Carpeta,
-    Bloqueo,
-    DiscoLleno
-};
+enum class Fallo { Borrado, NoEsBase, Vacio, SinTabla, SoloLectura, Carpeta, Bloqueo, DiscoLleno };
 
 // Another program's connection to the same file, holding a lock.
 class OtroPrograma {
@@ -86,10 +77,6 @@ QWidget *Abrir(const FormRegistry::Formulario &f) {
     return w;
 }
 
-void Guardar(const FormRegistry::Formulario &f, QWidget *w) {
-    QTest::mouseClick(w->findChild<QWidget *>(f.guardar.first()), Qt::LeftButton);
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Fallo)
@@ -124,7 +111,7 @@ void tst_fallosBaseDatos::fallos_data() {
     QTest::newRow("empty file") << Fallo::Vacio << arranque
                                 << u"El archivo Tritodex.mdb está vacío"_s;
     QTest::newRow("lookup table missing")
-        << Fallo::FaltaTabla << arranque << u"le faltan tablas del programa: tmeteo."_s;
+        << Fallo::SinTabla << arranque << u"le faltan tablas del programa: tmeteo."_s;
     for (const QString &form : {u"newobs"_s, u"frinsObs"_s}) {
         const QByteArray f = form.toLatin1();
         QTest::addRow("deleted, %s", f.data()) << Fallo::Borrado << form << falta;
@@ -191,7 +178,7 @@ void tst_fallosBaseDatos::fallos() {
         QCOMPARE(archivo.write(contenido), contenido.size());
         break;
     }
-    case Fallo::FaltaTabla:
+    case Fallo::SinTabla:
         QVERIFY(bd.Ejecutar(u"DROP TABLE tmeteo"_s));
         break;
     case Fallo::SoloLectura:
@@ -232,7 +219,7 @@ void tst_fallosBaseDatos::fallos() {
             MessageService::EncolarRespuesta(QMessageBox::Yes);
             QTest::mouseClick(w->findChild<QWidget *>(boton), Qt::LeftButton);
         } else if (w)
-            Guardar(*f, w.get());
+            QTest::mouseClick(w->findChild<QWidget *>(f->guardar.first()), Qt::LeftButton);
         else if (accion.isEmpty())
             p.Form_Load();
         else
@@ -311,7 +298,7 @@ void tst_fallosBaseDatos::esperaAlOtroPrograma() {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         otro.Soltar();
     });
-    Guardar(f, d.get());
+    QTest::mouseClick(d->findChild<QWidget *>(f.guardar.first()), Qt::LeftButton);
     soltar.join();
     ModConex::setEsperaOcupada(200);
     QCOMPARE(TestHooks::Mensajes(), u"Se ha registrado el Observador NUE1 en la base de datos"_s);

@@ -5,20 +5,15 @@
 #include "support/User.h"
 
 #include "app/principal.h"
-#include "atlas/frmapa.h"
 #include "data/ModConex.h"
 #include "data/SqlDialect.h"
-#include "export/frfitxer.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Progreso.h"
 #include "gui/Screen.h"
 #include "gui/UnsavedChanges.h"
-#include "import/frimportar.h"
-#include "localities/frloc.h"
 #include "observations/frcons.h"
-#include "observations/newobs.h"
 #include "observers/frobs.h"
 
 #include <QAbstractSpinBox>
@@ -78,9 +73,7 @@ void AlMorir(int senal) {
 }
 
 int Entorno(const char *nombre, int porDefecto) {
-    bool ok = false;
-    const int v = qEnvironmentVariableIntValue(nombre, &ok);
-    return ok ? v : porDefecto;
+    return qEnvironmentVariableIsSet(nombre) ? qEnvironmentVariableIntValue(nombre) : porDefecto;
 }
 
 // The tables whose rows the session must leave alone unless it asked, by the key that names
@@ -563,33 +556,23 @@ void tst_sesion::sesion() {
 // opened is up: the dialog closes, the window goes once the code that opened the dialog has
 // returned, nothing is deleted twice nor touched once deleted. The real dialogs run.
 void tst_sesion::dialogoSinFormulario_data() {
-    QTest::addColumn<QString>("formulario");
-    QTest::addColumn<QString>("boton");
-    // The dialogs that open in turn ("dialog/button": that button of it is pressed next); the
-    // window is closed under the last one.
-    QTest::addColumn<QStringList>("dialogos");
-    QTest::newRow("newobs/frgps") << u"newobs"_s << u"CdGps"_s << QStringList{u"frgps"_s};
-    QTest::newRow("newobs/frcodloc") << u"newobs"_s << u"Cbguardar"_s << QStringList{u"frcodloc"_s};
-    QTest::newRow("newobs/mensaje") << u"newobs"_s << u"Cbnueva"_s << QStringList{u"QMessageBox"_s};
-    QTest::newRow("frcons/FrDate") << u"frcons"_s << u"Cdfini"_s << QStringList{u"FrDate"_s};
-    QTest::newRow("frcons/mensaje") << u"frcons"_s << u"CdSup"_s << QStringList{u"QMessageBox"_s};
-    QTest::newRow("frmapa/FrDate") << u"frmapa"_s << u"Cdffin"_s << QStringList{u"FrDate"_s};
-    QTest::newRow("frloc/frinsLoc") << u"frloc"_s << u"CdNou"_s << QStringList{u"frinsLoc"_s};
-    QTest::newRow("frloc/frmodifloc") << u"frloc"_s << u"cdAct"_s << QStringList{u"frmodifloc"_s};
-    QTest::newRow("frloc/frinsLoc/frgps")
-        << u"frloc"_s << u"CdNou"_s << QStringList{u"frinsLoc/CdGps"_s, u"frgps"_s};
-    QTest::newRow("frobs/frinsObs") << u"frobs"_s << u"CdNou"_s << QStringList{u"frinsObs"_s};
-    QTest::newRow("frobs/frmodifobs") << u"frobs"_s << u"cdAct"_s << QStringList{u"frmodifobs"_s};
-    QTest::newRow("frfitxer/frsensibles")
-        << u"frfitxer"_s << u"CdSensibles"_s << QStringList{u"frsensibles"_s};
-    QTest::newRow("frimportar/archivo")
-        << u"frimportar"_s << u"CdAbrir"_s << QStringList{u"QFileDialog"_s};
+    // "form button dialog...": the dialogs that open in turn ("dialog/button": that button of
+    // it is pressed next); the window is closed under the last one.
+    QTest::addColumn<QString>("caso");
+    for (const char *caso :
+         {"newobs CdGps frgps", "newobs Cbguardar frcodloc", "newobs Cbnueva QMessageBox",
+          "frcons Cdfini FrDate", "frcons CdSup QMessageBox", "frmapa Cdffin FrDate",
+          "frloc CdNou frinsLoc", "frloc cdAct frmodifloc", "frloc CdNou frinsLoc/CdGps frgps",
+          "frobs CdNou frinsObs", "frobs cdAct frmodifobs", "frfitxer CdSensibles frsensibles",
+          "frimportar CdAbrir QFileDialog"})
+        QTest::newRow(caso) << QString::fromLatin1(caso);
 }
 
 void tst_sesion::dialogoSinFormulario() {
-    QFETCH(QString, formulario);
-    QFETCH(QString, boton);
-    QFETCH(QStringList, dialogos);
+    QFETCH(QString, caso);
+    const QStringList partes = caso.split(u' ');
+    const QString formulario = partes[0], boton = partes[1];
+    const QStringList dialogos = partes.mid(2);
     TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(bd.ok());
     for (const QString &sql : FormRegistry::Datos())
@@ -601,14 +584,11 @@ void tst_sesion::dialogoSinFormulario() {
     area.resize(1200, 800);
     area.show();
 
-    const QHash<QString, std::function<QWidget *()>> abrir = {{u"newobs"_s, [] { return new newobs; }},
-                                                              {u"frcons"_s, [] { return new frcons; }},
-                                                              {u"frmapa"_s, [] { return new frmapa; }},
-                                                              {u"frloc"_s, [] { return new frloc; }},
-                                                              {u"frobs"_s, [] { return new frobs; }},
-                                                              {u"frfitxer"_s, [] { return new frfitxer; }},
-                                                              {u"frimportar"_s, [] { return new frimportar; }}};
-    QPointer<QWidget> padre = abrir.value(formulario)();
+    // The lists are not registered: the session opens them from the menu.
+    const auto *registrado = FormRegistry::Buscar(formulario);
+    QPointer<QWidget> padre = registrado                  ? registrado->abrir()
+                              : formulario == u"frcons"_s ? static_cast<QWidget *>(new frcons)
+                                                          : new frobs;
     Screen::MostrarHijo(padre);
     // What the button needs: a row chosen in a list, a new locality to ask a code for.
     if (auto *filtrar = padre->findChild<QPushButton *>(u"CdBuscar"_s)) {
