@@ -29,6 +29,8 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableView>
@@ -41,6 +43,7 @@ class tst_principal : public QObject {
     Q_OBJECT
 private slots:
     void init();
+    void menu();
     void arranque();
     void copiasAlArrancar();
     void ventanas();
@@ -68,6 +71,22 @@ void tst_principal::init() {
     MessageService::setModoPrueba(true);
     MessageService::Limpiar();
     ModBaseDatos::setEscalaEsperas(0.0);
+}
+
+void tst_principal::menu() {
+    // The menu as the user sees it, in order, with the shortcuts users learn.
+    principal p;
+    QStringList menu;
+    for (QAction *a : p.menuBar()->actions()) {
+        menu << a->text();
+        for (QAction *b : a->menu() ? a->menu()->actions() : QList<QAction *>())
+            menu << u"  "_s + b->text() + u' ' + b->shortcut().toString();
+    }
+    QCOMPARE(menu, QStringList({"&Observaciones", "  Nueva Ctrl+N", "  Consulta ", "  Mapa ",
+                                "  Fenología ", "  Importar ", "&Parámetros", "  Observadores ",
+                                "  Motivos ", "  Localidades ", "  Copias de seguridad ",
+                                "  Base de datos ", "E&xportar", "&Ayuda", "  Tutorial F1",
+                                "  Acerca de... ", "  Web ", "Salir"}));
 }
 
 void tst_principal::arranque() {
