@@ -27,8 +27,7 @@ public:
 };
 } // namespace
 
-frpapelera::frpapelera(QWidget *parent)
-    : QWidget(parent), ui(std::make_unique<Ui::frpapelera>()) {
+frpapelera::frpapelera(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frpapelera>()) {
     ui->setupUi(this);
     Dtpapelera = new QSqlQueryModel(this);
     Dtpapelera->setObjectName(QStringLiteral("Dtpapelera"));
@@ -60,8 +59,8 @@ void frpapelera::Form_Load() {
 void frpapelera::CargarGrid() {
     Screen::RelojArena reloj;
     BinStore papelera;
-    ModBaseDatos::CargarRejilla(ui->DBpapelera, Dtpapelera, papelera.Listar(),
-                                BinStore::Columnas(), QString());
+    ModBaseDatos::CargarRejilla(ui->DBpapelera, Dtpapelera, papelera.Listar(), BinStore::Columnas(),
+                                QString());
     ModBaseDatos::InformarError(this, papelera);
     // Who deleted is known on a server only.
     ui->DBpapelera->setColumnHidden(4, !ModConex::EsServidor());
@@ -72,8 +71,8 @@ void frpapelera::CargarGrid() {
 
 QList<int> frpapelera::Elegidas() const {
     QList<int> ids;
-    for (const QModelIndex &i : ui->DBpapelera->selectionModel()->selectedRows(
-             BinStore::ColumnaId()))
+    for (const QModelIndex &i :
+         ui->DBpapelera->selectionModel()->selectedRows(BinStore::ColumnaId()))
         ids << i.data().toInt();
     std::sort(ids.begin(), ids.end());
     return ids;
@@ -101,13 +100,12 @@ void frpapelera::CdRestaurar_Click() {
                                      QStringLiteral("Observación no restaurada"));
         return;
     }
-    MessageService::Mostrar(this,
-                            ids.size() == 1
-                                ? QStringLiteral("Se ha restaurado la observación con id: %1.")
-                                      .arg(ids.first())
-                                : QStringLiteral("Se han restaurado %1 observaciones.")
-                                      .arg(ids.size()),
-                            kTitulo, QMessageBox::Information);
+    MessageService::Mostrar(
+        this,
+        ids.size() == 1
+            ? QStringLiteral("Se ha restaurado la observación con id: %1.").arg(ids.first())
+            : QStringLiteral("Se han restaurado %1 observaciones.").arg(ids.size()),
+        kTitulo, QMessageBox::Information);
 }
 
 void frpapelera::CdVaciar_Click() {
@@ -134,8 +132,7 @@ void frpapelera::CdVaciar_Click() {
     }
     CargarGrid();
     if (!ok)
-        MessageService::MostrarFallo(this, papelera.error(),
-                                     QStringLiteral("Papelera no vaciada"));
+        MessageService::MostrarFallo(this, papelera.error(), QStringLiteral("Papelera no vaciada"));
 }
 
 void frpapelera::CdVolver_Click() {

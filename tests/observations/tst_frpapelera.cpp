@@ -141,9 +141,9 @@ void tst_frpapelera::sesion() {
     };
     const QString quien =
         bd.enServidor() ? bd.Valor(u"SELECT current_user"_s).toString() : QString();
-    QCOMPARE(fila(0), u"05/03/2007|Bufo spinosus|Charca del Sol|20/05/2026 09:15|%1|2|%2"_s
-                          .arg(quien)
-                          .arg(o.ana));
+    QCOMPARE(fila(0),
+             u"05/03/2007|Bufo spinosus|Charca del Sol|20/05/2026 09:15|%1|2|%2"_s.arg(quien).arg(
+                 o.ana));
     QCOMPARE(rejilla->isColumnHidden(4), !bd.enServidor());
     QCOMPARE(Textos(f, {"Lbcount"}), u"Número de Registros : 1"_s);
     auto *restaurar = Control<QPushButton>(f, "CdRestaurar");
@@ -182,7 +182,8 @@ void tst_frpapelera::sesion() {
                              Fila(bd, u"SELECT count(*), sum(id_foto) FROM papelera_foto"_s);
     Pulsar(rejilla, 1);
     Pulsar(rejilla, 2, Qt::ControlModifier);
-    QVERIFY(bd.Rechazar(u"observacion"_s, u"disco lleno"_s, u"NEW.id_observacion = %1"_s.arg(o.ana)));
+    QVERIFY(
+        bd.Rechazar(u"observacion"_s, u"disco lleno"_s, u"NEW.id_observacion = %1"_s.arg(o.ana)));
     MessageService::Limpiar();
     QTest::mouseClick(restaurar, Qt::LeftButton);
     QVERIFY2(Aviso().contains(u"disco lleno"_s), qPrintable(Aviso()));
