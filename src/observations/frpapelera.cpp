@@ -58,10 +58,18 @@ void frpapelera::Form_Load() {
 
 void frpapelera::CargarGrid() {
     Screen::RelojArena reloj;
+    // The rows chosen stay chosen while listed, so that a failed action can be tried again.
+    const QList<int> elegidas = Elegidas();
     BinStore papelera;
     ModBaseDatos::CargarRejilla(ui->DBpapelera, Dtpapelera, papelera.Listar(), BinStore::Columnas(),
                                 QString());
     ModBaseDatos::InformarError(this, papelera);
+    QItemSelection seleccion;
+    for (int fila = 0; fila < Dtpapelera->rowCount(); ++fila)
+        if (elegidas.contains(Dtpapelera->index(fila, BinStore::ColumnaId()).data().toInt()))
+            seleccion.select(Dtpapelera->index(fila, 0),
+                             Dtpapelera->index(fila, Dtpapelera->columnCount() - 1));
+    ui->DBpapelera->selectionModel()->select(seleccion, QItemSelectionModel::ClearAndSelect);
     // Who deleted is known on a server only.
     ui->DBpapelera->setColumnHidden(4, !ModConex::EsServidor());
     ui->DBpapelera->setColumnHidden(BinStore::ColumnaId(), false);

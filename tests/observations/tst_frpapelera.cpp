@@ -203,9 +203,13 @@ void tst_frpapelera::sesion() {
     QCOMPARE(Ids(rejilla, columnaId), (QList<int>{o.alvaro, o.juliana}));
     QCOMPARE(bd.Contar(u"observacion"_s), 1);
 
-    // Emptied for good after a question whose default is No; the pictures stay.
-    Pulsar(rejilla, 0);
-    Pulsar(rejilla, 1, Qt::ControlModifier);
+    // Chosen by the keyboard, emptied for good after a question whose default is No; the
+    // pictures stay.
+    rejilla->clearSelection();
+    User::Activar(rejilla);
+    rejilla->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(rejilla, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(rejilla, Qt::Key_Down, Qt::ShiftModifier);
     MessageService::Limpiar();
     MessageService::EncolarRespuesta(QMessageBox::No);
     QTest::mouseClick(vaciar, Qt::LeftButton);
