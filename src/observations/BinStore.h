@@ -26,6 +26,8 @@ public:
     // deleted and by whom, then its identifier.
     static const ColumnTable &Columnas();
     static int ColumnaId();
+    // The column of who deleted, empty on a file.
+    static int ColumnaQuien() { return 4; }
     // Every entry, the most recently deleted first; inactive with error() set on failure.
     QSqlQuery Listar();
     std::optional<int> Contar();

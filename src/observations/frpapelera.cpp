@@ -71,8 +71,7 @@ void frpapelera::CargarGrid() {
                              Dtpapelera->index(fila, Dtpapelera->columnCount() - 1));
     ui->DBpapelera->selectionModel()->select(seleccion, QItemSelectionModel::ClearAndSelect);
     // Who deleted is known on a server only.
-    ui->DBpapelera->setColumnHidden(4, !ModConex::EsServidor());
-    ui->DBpapelera->setColumnHidden(BinStore::ColumnaId(), false);
+    ui->DBpapelera->setColumnHidden(BinStore::ColumnaQuien(), !ModConex::EsServidor());
     ui->Lbcount->setText(QStringLiteral("Número de Registros : %1").arg(Dtpapelera->rowCount()));
     DBpapelera_RowColChange();
 }

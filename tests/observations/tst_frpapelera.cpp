@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -122,32 +123,35 @@ void tst_frpapelera::sesion() {
     QCOMPARE(Asociacion(), asociacion - 1);
     QCOMPARE(ExportStore().Fotos().size(), 1);
 
-    // In the bin: its date, species, locality and when it was deleted; who, on a server.
-    p.findChild<QAction *>(u"papelera"_s)->trigger();
-    QTRY_VERIFY(!Screen::BuscarFormulario(u"frcons"_s));
-    QWidget *f = Screen::BuscarFormulario(u"frpapelera"_s);
-    QVERIFY(qobject_cast<frpapelera *>(f));
-    auto *rejilla = Control<QTableView>(f, "DBpapelera");
-    auto *modelo = rejilla->model();
-    const auto fila = [&](int r) {
-        QStringList v;
-        for (int col = 0; col < modelo->columnCount(); ++col) {
-            auto *d = rejilla->itemDelegateForColumn(col) ? rejilla->itemDelegateForColumn(col)
-                                                          : rejilla->itemDelegate();
-            v << static_cast<QStyledItemDelegate *>(d)->displayText(modelo->index(r, col).data(),
-                                                                    QLocale());
-        }
-        return v.join(u'|');
+    // In the bin, opened from the menu: its date, species, locality and when it was
+    // deleted; who, on a server.
+    QPointer<QWidget> f;
+    QTableView *rejilla = nullptr;
+    QPushButton *restaurar = nullptr, *vaciar = nullptr;
+    const auto abrir = [&] {
+        p.findChild<QAction *>(u"papelera"_s)->trigger();
+        QTRY_VERIFY(!f && !Screen::BuscarFormulario(u"frcons"_s));
+        f = qobject_cast<frpapelera *>(Screen::BuscarFormulario(u"frpapelera"_s));
+        QVERIFY(f);
+        rejilla = Control<QTableView>(f, "DBpapelera");
+        restaurar = Control<QPushButton>(f, "CdRestaurar");
+        vaciar = Control<QPushButton>(f, "CdVaciar");
     };
+    abrir();
+    QStringList fila;
+    for (int col = 0; col < rejilla->model()->columnCount(); ++col) {
+        auto *d = rejilla->itemDelegateForColumn(col) ? rejilla->itemDelegateForColumn(col)
+                                                      : rejilla->itemDelegate();
+        fila << static_cast<QStyledItemDelegate *>(d)->displayText(
+            rejilla->model()->index(0, col).data(), QLocale());
+    }
     const QString quien =
         bd.enServidor() ? bd.Valor(u"SELECT current_user"_s).toString() : QString();
-    QCOMPARE(fila(0),
+    QCOMPARE(fila.join(u'|'),
              u"05/03/2007|Bufo spinosus|Charca del Sol|20/05/2026 09:15|%1|2|%2"_s.arg(quien).arg(
                  o.ana));
-    QCOMPARE(rejilla->isColumnHidden(4), !bd.enServidor());
+    QCOMPARE(rejilla->isColumnHidden(BinStore::ColumnaQuien()), !bd.enServidor());
     QCOMPARE(Textos(f, {"Lbcount"}), u"Número de Registros : 1"_s);
-    auto *restaurar = Control<QPushButton>(f, "CdRestaurar");
-    auto *vaciar = Control<QPushButton>(f, "CdVaciar");
     QVERIFY(!restaurar->isEnabled() && !vaciar->isEnabled()); // nothing chosen yet
 
     // Restored as it was, identifier, UUID and photos included; exported again.
@@ -157,7 +161,7 @@ void tst_frpapelera::sesion() {
     QTest::mouseClick(restaurar, Qt::LeftButton);
     QCOMPARE(Aviso(), u"Se ha restaurado la observación con id: %1."_s.arg(o.ana));
     QCOMPARE(Completa(bd, o.ana), anaAntes);
-    QCOMPARE(modelo->rowCount(), 0);
+    QCOMPARE(rejilla->model()->rowCount(), 0);
     QVERIFY(!restaurar->isEnabled() && !vaciar->isEnabled());
     QCOMPARE(bd.Contar(u"papelera"_s) + bd.Contar(u"papelera_foto"_s), 0);
     QCOMPARE(Registros(ahora.date()), exportadas);
@@ -169,17 +173,14 @@ void tst_frpapelera::sesion() {
     // as it was.
     for (int id : {o.ana, o.alvaro, o.juliana})
         QVERIFY(ObservationStore().Suprimir(id));
-    p.findChild<QAction *>(u"papelera"_s)->trigger();
-    QTRY_VERIFY(Screen::BuscarFormulario(u"frpapelera"_s) != f);
-    f = Screen::BuscarFormulario(u"frpapelera"_s);
-    rejilla = Control<QTableView>(f, "DBpapelera");
-    modelo = rejilla->model();
-    restaurar = Control<QPushButton>(f, "CdRestaurar");
-    vaciar = Control<QPushButton>(f, "CdVaciar");
-    const int columnaId = modelo->columnCount() - 1;
+    abrir();
+    const int columnaId = BinStore::ColumnaId();
     QCOMPARE(Ids(rejilla, columnaId), (QList<int>{o.alvaro, o.juliana, o.ana}));
-    const QString binAntes = Fila(bd, u"SELECT count(*), sum(id_observacion) FROM papelera"_s) +
-                             Fila(bd, u"SELECT count(*), sum(id_foto) FROM papelera_foto"_s);
+    const auto papelera = [&] {
+        return Fila(bd, u"SELECT count(*), sum(id_observacion) FROM papelera"_s) +
+               Fila(bd, u"SELECT count(*), sum(id_foto) FROM papelera_foto"_s);
+    };
+    const QString binAntes = papelera();
     Pulsar(rejilla, 1);
     Pulsar(rejilla, 2, Qt::ControlModifier);
     QVERIFY(
@@ -189,14 +190,10 @@ void tst_frpapelera::sesion() {
     QVERIFY2(Aviso().contains(u"disco lleno"_s), qPrintable(Aviso()));
     QCOMPARE(MessageService::Mostrados().size(), 1);
     QVERIFY(bd.Permitir(u"observacion"_s));
-    QCOMPARE(Fila(bd, u"SELECT count(*), sum(id_observacion) FROM papelera"_s) +
-                 Fila(bd, u"SELECT count(*), sum(id_foto) FROM papelera_foto"_s),
-             binAntes);
+    QCOMPARE(papelera(), binAntes);
     QCOMPARE(bd.Contar(u"observacion"_s), 1);
     QCOMPARE(Ids(rejilla, columnaId), (QList<int>{o.alvaro, o.juliana, o.ana}));
-    Pulsar(rejilla, 1);
-    Pulsar(rejilla, 2, Qt::ControlModifier);
-    QVERIFY(BinStore().Vaciar({o.ana})); // as another user would
+    QVERIFY(BinStore().Vaciar({o.ana})); // as another user would, the choice kept
     QTest::mouseClick(restaurar, Qt::LeftButton);
     QCOMPARE(Aviso(), u"La observación con id: %1 ya no está en la papelera: no se ha restaurado "
                       "nada."_s.arg(o.ana));
@@ -220,24 +217,21 @@ void tst_frpapelera::sesion() {
     QCOMPARE(bd.Contar(u"papelera"_s), 2);
     MessageService::EncolarRespuesta(QMessageBox::Yes);
     QTest::mouseClick(vaciar, Qt::LeftButton);
-    QCOMPARE(modelo->rowCount(), 0);
+    QCOMPARE(rejilla->model()->rowCount(), 0);
     QCOMPARE(bd.Contar(u"papelera"_s) + bd.Contar(u"papelera_foto"_s), 0);
     QCOMPARE(PhotoStore().Bytes(foto.sha256), std::optional<QByteArray>("imagen a"));
 
     // At start-up, what was deleted more than 90 days before is emptied, the rest kept.
-    Screen::CerrarHijo(f);
-    QCOMPARE(bd.Contar(u"observacion"_s), 1);
-    const QDateTime antes = ahora;
     QList<int> borradas;
     for (int dias : {-91, -89}) {
-        const QDateTime cuando = antes.addDays(dias);
+        const QDateTime cuando = ahora.addDays(dias);
         Clock::setPrueba([cuando] { return cuando; });
         ObservationStore observaciones;
         const auto id = observaciones.Guardar(*observaciones.Cargar(o.dors), std::nullopt);
         QVERIFY(id && observaciones.Suprimir(*id));
         borradas << *id;
     }
-    Clock::setPrueba([&] { return antes; });
+    Clock::setPrueba([&] { return ahora; });
     MessageService::Limpiar();
     {
         principal arranque;
