@@ -198,6 +198,8 @@ void tst_frpapelera::sesion() {
     QCOMPARE(Aviso(), u"La observación con id: %1 ya no está en la papelera: no se ha restaurado "
                       "nada."_s.arg(o.ana));
     QCOMPARE(Ids(rejilla, columnaId), (QList<int>{o.alvaro, o.juliana}));
+    QCOMPARE(rejilla->selectionModel()->selectedRows(columnaId).value(0).data().toInt(),
+             o.juliana); // still chosen, for the next try
     QCOMPARE(bd.Contar(u"observacion"_s), 1);
 
     // Chosen by the keyboard, emptied for good after a question whose default is No; the
