@@ -106,7 +106,7 @@ void principal::Form_Load() {
             MessageService::Mostrar(inicio, conectado.aviso, QStringLiteral("Tritodex"),
                                     QMessageBox::Warning);
         ProtegerDatos(inicio, conectado.danado);
-        // After the copy, which so keeps what is emptied.
+        // After the day's copy, so that what is emptied is still in it.
         if (conectado && !conectado.soloLectura) VaciarPapelera(inicio);
         ModBaseDatos::Esperar(3);
     }
