@@ -1,11 +1,39 @@
 #include "BinStore.h"
 
+#include "data/DatabaseCreation.h"
 #include "data/SqlDialect.h"
 
-#include <QSqlRecord>
+#include <QHash>
+#include <QRegularExpression>
 
 namespace {
 const QString kFormatoMomento = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+// The columns of an observation or a photo as the schema declares them, read once: the
+// database is at the schema's version, and its bin tables hold every one of them (asking the
+// server's catalogue on each deletion would cost more than the deletion).
+const QStringList &ColumnasEsquema(const QString &tabla) {
+    static const QHash<QString, QStringList> columnas = [] {
+        static const QRegularExpression nombre(QStringLiteral("^[a-z_0-9]+$"));
+        QHash<QString, QStringList> r;
+        for (const QString &s : DatabaseCreation::SentenciasEsquema()) {
+            for (const char *t : {"observacion", "foto"}) {
+                const QString inicio = QStringLiteral("CREATE TABLE %1 (").arg(QLatin1String(t));
+                if (!s.startsWith(inicio)) continue;
+                QStringList lista;
+                for (const QString &linea : s.mid(inicio.size()).split(u'\n')) {
+                    const QString columna = linea.trimmed().section(u' ', 0, 0);
+                    if (nombre.match(columna).hasMatch()) lista << columna;
+                }
+                r.insert(QLatin1String(t), lista);
+            }
+        }
+        return r;
+    }();
+    static const QStringList ninguna;
+    const auto it = columnas.constFind(tabla);
+    return it == columnas.cend() ? ninguna : *it;
+}
 
 Column C(const char *expresion, const char *titulo, const char *cabecera,
          Column::Formato formato = Column::Formato::Texto) {
@@ -50,35 +78,17 @@ std::optional<int> BinStore::Contar() {
     return n->toInt();
 }
 
-std::optional<QStringList> BinStore::Comunes(const QString &tabla, const QString &papelera) {
-    const QSqlRecord campos = db().record(tabla), enPapelera = db().record(papelera);
-    QStringList r;
-    for (int i = 0; i < campos.count(); ++i) {
-        const QString nombre = campos.fieldName(i).toLower();
-        // The server's own row order, which each table numbers for itself.
-        if (nombre == QLatin1String("rowid")) continue;
-        if (!enPapelera.contains(nombre)) {
-            Anotar(QStringLiteral("La papelera no tiene la columna %1 de la tabla %2: no se ha "
-                                  "movido nada.")
-                       .arg(nombre, tabla));
-            return std::nullopt;
-        }
-        r << nombre;
-    }
-    if (r.isEmpty()) {
-        Anotar(QStringLiteral("No se puede leer la tabla %1.").arg(tabla));
-        return std::nullopt;
-    }
-    return r;
-}
-
 bool BinStore::Pasar(const QString &origen, const QString &destino, const QString &condicion,
                      const QVariantList &valores, const QStringList &extra,
                      const QVariantList &valoresExtra, int *pasadas) {
     const bool aPapelera = destino.startsWith(QLatin1String("papelera"));
-    const auto columnas = aPapelera ? Comunes(origen, destino) : Comunes(destino, origen);
-    if (!columnas) return false;
-    QStringList destinoColumnas = *columnas, origenColumnas = *columnas;
+    const QStringList &columnas = ColumnasEsquema(aPapelera ? origen : destino);
+    if (columnas.isEmpty()) {
+        Anotar(
+            QStringLiteral("El esquema no declara la tabla %1.").arg(aPapelera ? origen : destino));
+        return false;
+    }
+    QStringList destinoColumnas = columnas, origenColumnas = columnas;
     for (const QString &e : extra) {
         destinoColumnas << e.section(u'=', 0, 0);
         origenColumnas << e.section(u'=', 1);

@@ -42,9 +42,6 @@ public:
     std::optional<int> VaciarAntiguas(const QDateTime &ahora);
 
 private:
-    // The columns `origen` and `destino` share, those of `origen` all required: a column the
-    // other lacks would be lost on the way (error() then names it).
-    std::optional<QStringList> Comunes(const QString &origen, const QString &destino);
     // Moves the rows of `origen` that meet `condicion` into `destino`, then removes them.
     bool Pasar(const QString &origen, const QString &destino, const QString &condicion,
                const QVariantList &valores, const QStringList &extra = {},
