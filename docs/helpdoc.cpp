@@ -11,6 +11,7 @@
 #include "atlas/frmapa.h"
 #include "backups/frcopias.h"
 #include "data/Backups.h"
+#include "data/Clock.h"
 #include "data/DatabaseCreation.h"
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
@@ -35,6 +36,7 @@
 #include "observations/frcons.h"
 #include "observations/frmodif.h"
 #include "observations/frmotivos.h"
+#include "observations/frpapelera.h"
 #include "observations/newobs.h"
 #include "observers/ObserverStore.h"
 #include "observers/frinsObs.h"
@@ -58,6 +60,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStyleFactory>
+#include <QTableView>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -393,6 +396,22 @@ Capturas HacerCapturas() {
         !Backups::Hacer(&error, QDateTime(QDate(2026, 12, 1), QTime(8, 47))))
         Fallar(error);
     c[QStringLiteral("frcopias")] = EnVentanaPrincipal(new frcopias);
+    {
+        // Two observations deleted on a December evening, waiting in the bin.
+        Clock::setPrueba([] { return QDateTime(QDate(2026, 12, 2), QTime(19, 40)); });
+        for (int id : {8, 3})
+            if (ObservationStore observaciones; !observaciones.Suprimir(id))
+                Fallar(observaciones.error());
+        Clock::setPrueba(nullptr);
+        auto *papelera = new frpapelera;
+        Screen::MostrarHijo(papelera);
+        Control<QTableView>(papelera, "DBpapelera")->selectRow(0);
+        papelera->parentWidget()->resize(760, 300);
+        Esperar();
+        c[QStringLiteral("frpapelera")] = Captura(papelera);
+        Screen::CerrarHijo(papelera);
+        Esperar();
+    }
     c[QStringLiteral("frbasedatos")] = EnVentanaPrincipal(new frbasedatos);
     c[QStringLiteral("frsplash")] = Suelta(new frsplash);
     return c;

@@ -4,6 +4,7 @@
 #include "atlas/frmapa.h"
 #include "backups/frcopias.h"
 #include "data/Backups.h"
+#include "data/Clock.h"
 #include "data/Instalacion.h"
 #include "data/ModBaseDatos.h"
 #include "data/ModConex.h"
@@ -19,8 +20,10 @@
 #include "gui/UnsavedChanges.h"
 #include "import/frimportar.h"
 #include "localities/frloc.h"
+#include "observations/BinStore.h"
 #include "observations/frcons.h"
 #include "observations/frmotivos.h"
+#include "observations/frpapelera.h"
 #include "observations/newobs.h"
 #include "observers/frobs.h"
 #include "ui_principal.h"
@@ -50,6 +53,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
 
     connect(new_, &QAction::triggered, this, &principal::new_Click);
     connect(ui->cons, &QAction::triggered, this, &principal::cons_Click);
+    connect(ui->papelera, &QAction::triggered, this, &principal::papelera_Click);
     connect(ui->mapa, &QAction::triggered, this, &principal::mapa_Click);
     connect(ui->fenologia, &QAction::triggered, this, &principal::fenologia_Click);
     connect(ui->importar, &QAction::triggered, this, &principal::importar_Click);
@@ -102,6 +106,8 @@ void principal::Form_Load() {
             MessageService::Mostrar(inicio, conectado.aviso, QStringLiteral("Tritodex"),
                                     QMessageBox::Warning);
         ProtegerDatos(inicio, conectado.danado);
+        // After the day's copy, so that what is emptied is still in it.
+        if (conectado && !conectado.soloLectura) VaciarPapelera(inicio);
         ModBaseDatos::Esperar(3);
     }
     inicio->close();
@@ -169,6 +175,17 @@ void principal::ProtegerDatos(QWidget *ventana, bool danado) {
     // Without a sound copy there is nothing to offer: the refusal has said what is wrong.
 }
 
+void principal::VaciarPapelera(QWidget *ventana) {
+    BinStore papelera;
+    if (!papelera.VaciarAntiguas(Clock::Ahora()))
+        MessageService::Mostrar(ventana,
+                                QStringLiteral("No se han podido vaciar de la papelera las "
+                                               "observaciones borradas hace más de %1 días: %2")
+                                    .arg(BinStore::kDiasGuardada)
+                                    .arg(papelera.error()),
+                                QStringLiteral("Papelera"), QMessageBox::Warning);
+}
+
 bool principal::CerrarFormularios() {
     // Every window holding unsaved changes asks before any window closes: a "No" leaves
     // them all as they are.
@@ -206,6 +223,10 @@ void principal::new_Click() {
 
 void principal::cons_Click() {
     AbrirFormulario([] { return new frcons; });
+}
+
+void principal::papelera_Click() {
+    AbrirFormulario([] { return new frpapelera; });
 }
 
 void principal::mapa_Click() {

@@ -25,6 +25,7 @@ protected:
 private slots:
     void new_Click();
     void cons_Click();
+    void papelera_Click();
     void mapa_Click();
     void importar_Click();
     void fenologia_Click();
@@ -45,6 +46,8 @@ private:
     // At start-up, once connected or refused: the automatic copy, or the offer to restore.
     // `danado`: the file was refused as damaged, and a sound copy is offered back.
     void ProtegerDatos(QWidget *ventana, bool danado);
+    // At start-up: what the bin has held longer than it keeps anything is emptied.
+    void VaciarPapelera(QWidget *ventana);
     void AbrirFormulario(const std::function<QWidget *()> &crear);
     std::unique_ptr<Ui::principal> ui;
     QAction *new_ = nullptr; // the menu item "new" (a C++ keyword, so built here)

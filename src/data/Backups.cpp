@@ -329,14 +329,18 @@ bool Reemplazar(const QString &copia, const QString &actual, QString *error) {
     }
     return true;
 }
-// The pictures a database file refers to; none when it has no photographs' table.
+// The pictures a database file refers to, its bin's photos included; none when it has no
+// photographs' table (a file made before them, or before the bin, has only its own).
 QStringList Referidas(const QString &ruta) {
     QStringList hashes;
     Conexion db(ruta, SQLITE_OPEN_READONLY);
     sqlite3_stmt *q = nullptr;
+    const auto preparar = [&](const char *sql) {
+        return sqlite3_prepare_v2(db.db, sql, -1, &q, nullptr) == SQLITE_OK;
+    };
     if (db.rc == SQLITE_OK &&
-        sqlite3_prepare_v2(db.db, "SELECT DISTINCT sha256 FROM foto ORDER BY sha256", -1, &q,
-                           nullptr) == SQLITE_OK)
+        (preparar("SELECT sha256 FROM foto UNION SELECT sha256 FROM papelera_foto ORDER BY 1") ||
+         preparar("SELECT DISTINCT sha256 FROM foto ORDER BY sha256")))
         while (sqlite3_step(q) == SQLITE_ROW)
             hashes << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(q, 0)));
     sqlite3_finalize(q);

@@ -14,6 +14,8 @@
 #include <QSqlRecord>
 #include <QUuid>
 
+#include <tuple>
+
 namespace DatabaseCreation {
 
 bool LeerCsv(const QString &ruta, Csv *csv, QString *error) {
@@ -301,7 +303,8 @@ bool CopiarTabla(QSqlDatabase &origen, QSqlDatabase &destino, const QString &tab
 bool CopiarImagenes(QSqlDatabase &origen, QSqlDatabase &destino, const QString &carpeta,
                     QString *error) {
     QSqlQuery leer(origen);
-    if (!leer.exec(QStringLiteral("SELECT DISTINCT sha256 FROM foto ORDER BY sha256"))) {
+    if (!leer.exec(QStringLiteral("SELECT sha256 FROM foto UNION SELECT sha256 FROM papelera_foto "
+                                  "ORDER BY 1"))) {
         *error = QStringLiteral("foto: %1").arg(leer.lastError().text());
         return false;
     }
@@ -380,14 +383,22 @@ bool CopiarAlServidor(const QString &rutaArchivo, QSqlDatabase &servidor, Copiad
                                 error) &&
                     CopiarTabla(origen, servidor, QStringLiteral("foto"), QStringLiteral("id_foto"),
                                 &copiados->fotos, error) &&
+                    CopiarTabla(origen, servidor, QStringLiteral("papelera"),
+                                QStringLiteral("id_observacion"), &copiados->papelera, error) &&
+                    CopiarTabla(origen, servidor, QStringLiteral("papelera_foto"),
+                                QStringLiteral("id_foto"), &copiados->fotosPapelera, error) &&
                     CopiarImagenes(origen, servidor,
                                    QFileInfo(rutaArchivo).absolutePath() + QStringLiteral("/fotos"),
                                    error);
-                for (const auto &[tabla, columna] :
-                     {std::pair{"motivo", "id_motivo"}, std::pair{"localidad", "id_localidad"},
-                      std::pair{"observacion", "id_observacion"}, std::pair{"foto", "id_foto"}}) {
-                    if (ok && !q.exec(SqlDialect::AjustarIdentidad(QLatin1String(tabla),
-                                                                   QLatin1String(columna)))) {
+                // The bin's numbers stay its own: a restore brings them back.
+                for (const auto &[tabla, columna, papelera] :
+                     {std::tuple{"motivo", "id_motivo", ""},
+                      std::tuple{"localidad", "id_localidad", ""},
+                      std::tuple{"observacion", "id_observacion", "papelera"},
+                      std::tuple{"foto", "id_foto", "papelera_foto"}}) {
+                    const QString ajuste = SqlDialect::AjustarIdentidad(
+                        QLatin1String(tabla), QLatin1String(columna), QLatin1String(papelera));
+                    if (ok && !q.exec(ajuste)) {
                         *error = q.lastError().text();
                         ok = false;
                     }

@@ -31,12 +31,14 @@ bool CrearEnServidor(QSqlDatabase &db, const QString &carpetaRefdata, QString *e
 // How many rows of each kind a copy brought.
 struct Copiados {
     int observadores = 0, localidades = 0, motivos = 0, observaciones = 0, fotos = 0;
+    int papelera = 0, fotosPapelera = 0; // the bin's observations and their photos
 };
 // Copies a local file's observers, localities, reasons and observations, identifiers and
 // UUIDs included, into a server database made by CrearEnServidor, in one transaction: all
 // of them or nothing. Refuses a database that already holds observers, localities or
 // observations; its seed reasons give way to the file's. The photographs come too, their
-// pictures read from the folder fotos/ beside the file: a missing one stops the copy.
+// pictures read from the folder fotos/ beside the file: a missing one stops the copy. So
+// does the bin, whose numbers new rows never take.
 bool CopiarAlServidor(const QString &rutaArchivo, QSqlDatabase &servidor, Copiados *copiados,
                       QString *error);
 

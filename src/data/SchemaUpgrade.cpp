@@ -205,8 +205,15 @@ bool AVersion4(Paso &p) {
            (!p.Servidor() || p.CrearTabla(QStringLiteral("foto_datos")));
 }
 
+// The bin of deleted observations and of their photos' rows.
+bool AVersion5(Paso &p) {
+    return p.CrearTabla(QStringLiteral("papelera")) &&
+           p.CrearTabla(QStringLiteral("papelera_foto"));
+}
+
 // Step N brings a file of version N - 1 to version N.
-const std::function<bool(Paso &)> kPasos[] = {AVersion1, AVersion2, AVersion3, AVersion4};
+const std::function<bool(Paso &)> kPasos[] = {AVersion1, AVersion2, AVersion3, AVersion4,
+                                              AVersion5};
 static_assert(std::size(kPasos) == kVersionActual);
 
 } // namespace

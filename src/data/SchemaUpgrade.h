@@ -12,8 +12,9 @@ namespace SchemaUpgrade {
 // 0: files made before the version was kept. 1: species synonyms and names, official
 // province names, new stages, behaviours and habitats. 2: each observation's UUID, the
 // species' sensitive flag. 3: each locality's positional uncertainty in metres, revised
-// older names of species. 4: the photographs of observations.
-constexpr int kVersionActual = 4;
+// older names of species. 4: the photographs of observations. 5: the bin of deleted
+// observations.
+constexpr int kVersionActual = 5;
 
 // The first version a server database was made with; it is brought up from there.
 constexpr int kPrimeraServidor = 2;

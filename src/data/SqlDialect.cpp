@@ -86,12 +86,21 @@ QStringList EsquemaPostgreSql(const QStringList &sentenciasSqlite) {
     return r;
 }
 
-QString AjustarIdentidad(const QString &tabla, const QString &columna) {
+QString AjustarIdentidad(const QString &tabla, const QString &columna, const QString &otra) {
     // Only ever forward: past the highest stored and past any number already handed out.
+    const QString tambien =
+        otra.isEmpty()
+            ? QString()
+            : QStringLiteral("coalesce((SELECT max(%1) FROM %2), 0), ").arg(columna, otra);
     return QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', '%2'), greatest(coalesce("
-                          "(SELECT max(%2) FROM %1), 0), nextval(pg_get_serial_sequence('%1', "
+                          "(SELECT max(%2) FROM %1), 0), %3nextval(pg_get_serial_sequence('%1', "
                           "'%2'))))")
-        .arg(tabla, columna);
+        .arg(tabla, columna, tambien);
+}
+
+QString Usuario(const QSqlDatabase &db) {
+    return De(db) == Motor::PostgreSql ? QStringLiteral("CAST(current_user AS text)")
+                                       : QStringLiteral("NULL");
 }
 
 bool Tablas(const QSqlDatabase &db, QStringList *tablas, QString *error) {

@@ -37,12 +37,18 @@ QStringList EsquemaPostgreSql(const QStringList &sentenciasSqlite);
 
 // After rows brought their own identifiers: the statement that moves the table's identity
 // past the highest one, so that new rows never take a used number (PostgreSQL only).
-QString AjustarIdentidad(const QString &tabla, const QString &columna);
+// Given `otra`, past its highest too: a table whose rows may come back into this one.
+QString AjustarIdentidad(const QString &tabla, const QString &columna,
+                         const QString &otra = QString());
 
 // After an insert or update that set the identifier itself: the statement that keeps the
 // server's next numbers clear of it; empty where the engine needs none (SQLite).
 QString TrasIdentificadorPropio(const QSqlDatabase &db, const QString &tabla,
                                 const QString &columna);
+
+// The expression of who runs the statement, as text: the server's login, NULL on a file
+// (whoever opens the file).
+QString Usuario(const QSqlDatabase &db);
 
 // The program's tables present in the database, in lower case; false with *error when
 // the catalogue cannot be read.

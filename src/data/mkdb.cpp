@@ -65,8 +65,10 @@ int main(int argc, char *argv[]) {
         return EnServidor(args[2], [&](QSqlDatabase &db, QString *error) {
             DatabaseCreation::Copiados n;
             if (!DatabaseCreation::CopiarAlServidor(archivo, db, &n, error)) return false;
-            std::printf("%d observadores, %d localidades, %d motivos, %d observaciones, %d fotos\n",
-                        n.observadores, n.localidades, n.motivos, n.observaciones, n.fotos);
+            std::printf("%d observadores, %d localidades, %d motivos, %d observaciones, %d fotos; "
+                        "en la papelera, %d observaciones y %d fotos\n",
+                        n.observadores, n.localidades, n.motivos, n.observaciones, n.fotos,
+                        n.papelera, n.fotosPapelera);
             return true;
         });
     }

@@ -95,6 +95,52 @@ CREATE TABLE foto (
 CREATE INDEX foto_observacion ON foto (observacion);
 CREATE INDEX foto_sha256 ON foto (sha256);
 
+-- The bin: deleted observations as they were stored, identifier and UUID included, until
+-- they are restored or emptied for good; borrada is when (ISO date and time), borrada_por
+-- who (the server's login; empty on a file). Their photos' rows wait beside them, and the
+-- pictures stay kept.
+CREATE TABLE papelera (
+    id_observacion INTEGER PRIMARY KEY,
+    observador1    TEXT COLLATE NOCASE,
+    observador2    TEXT COLLATE NOCASE,
+    observador3    TEXT COLLATE NOCASE,
+    observador4    TEXT COLLATE NOCASE,
+    fecha          TEXT,
+    horaini        TEXT,
+    horafin        TEXT,
+    periodo        INTEGER,
+    meteo          INTEGER,
+    viento         INTEGER,
+    especie        TEXT COLLATE NOCASE,
+    numejemp       INTEGER,
+    numaprox       INTEGER,
+    estadio        INTEGER,
+    conducta       INTEGER,
+    descripcion    TEXT,
+    motivo         TEXT,
+    habitat        INTEGER,
+    localidad      TEXT COLLATE NOCASE,
+    uuid           TEXT,
+    borrada        TEXT NOT NULL,
+    borrada_por    TEXT
+);
+CREATE INDEX papelera_borrada ON papelera (borrada);
+CREATE TABLE papelera_foto (
+    id_foto       INTEGER PRIMARY KEY,
+    observacion   INTEGER NOT NULL,
+    sha256        TEXT NOT NULL,
+    nombre        TEXT,
+    fecha         TEXT,
+    latitud       DOUBLE PRECISION,
+    longitud      DOUBLE PRECISION,
+    incertidumbre DOUBLE PRECISION,
+    autor         TEXT,
+    licencia      TEXT,
+    orden         INTEGER NOT NULL
+);
+CREATE INDEX papelera_foto_observacion ON papelera_foto (observacion);
+CREATE INDEX papelera_foto_sha256 ON papelera_foto (sha256);
+
 -- Reference tables.
 CREATE TABLE especie (
     cod_especie TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,

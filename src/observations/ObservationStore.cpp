@@ -1,6 +1,8 @@
 #include "ObservationStore.h"
 
+#include "data/Clock.h"
 #include "data/ModConex.h"
+#include "observations/BinStore.h"
 
 #include <QSqlError>
 
@@ -302,16 +304,12 @@ bool ObservationStore::Actualizar(int id, const Observacion &o, const QString &h
 }
 
 bool ObservationStore::Suprimir(int id) {
-    // Its photos' rows go with it; the pictures stay, as another may show them too.
+    // Into the bin, with its photos' rows; the pictures stay, as another may show them too.
     return EnTransaccion([&] {
-        QSqlQuery q;
-        if (!Ejecutar(q, QStringLiteral("DELETE FROM observacion WHERE id_observacion = ?"), {id}))
-            return false;
-        if (q.numRowsAffected() == 0) {
-            Anotar(kNoExiste);
-            return false;
-        }
-        return Ejecutar(q, QStringLiteral("DELETE FROM foto WHERE observacion = ?"), {id});
+        BinStore papelera(db());
+        if (papelera.Mover(id, Clock::Ahora())) return true;
+        Anotar(papelera);
+        return false;
     });
 }
 

@@ -83,6 +83,7 @@ public:
     // Whether another stored observation has the same species, stage, behaviour, date,
     // locality and first observer (0: none to leave out); nothing when the statement failed.
     std::optional<bool> ExisteIgual(const Observacion &o, int excepto = 0);
+    // Moves the observation, with its photos' rows, into the bin (BinStore).
     bool Suprimir(int id);
 
 private:

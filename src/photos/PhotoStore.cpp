@@ -247,7 +247,9 @@ std::optional<QByteArray> PhotoStore::Bytes(const QString &sha256) {
 }
 
 QStringList PhotoStore::Referidas() {
-    return Columna(QStringLiteral("SELECT DISTINCT sha256 FROM foto ORDER BY sha256"));
+    // The bin's photos too: a restore brings them back.
+    return Columna(QStringLiteral("SELECT sha256 FROM foto UNION SELECT sha256 FROM "
+                                  "papelera_foto ORDER BY 1"));
 }
 
 QStringList PhotoStore::Faltan() {

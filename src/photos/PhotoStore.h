@@ -66,7 +66,7 @@ public:
 
     // Of the pictures the database refers to, those whose file is missing from the folder.
     QStringList Faltan();
-    // Every picture the database refers to.
+    // Every picture the database refers to, those of the bin's photos included.
     QStringList Referidas();
 
 private:

@@ -83,10 +83,10 @@ void tst_principal::menu() {
             menu << u"  "_s + b->text() + u' ' + b->shortcut().toString();
     }
     QCOMPARE(menu, QStringList({"&Observaciones", "  Nueva Ctrl+N", "  Consulta ", "  Mapa ",
-                                "  Fenología ", "  Importar ", "&Parámetros", "  Observadores ",
-                                "  Motivos ", "  Localidades ", "  Copias de seguridad ",
-                                "  Base de datos ", "E&xportar", "&Ayuda", "  Tutorial F1",
-                                "  Acerca de... ", "  Web ", "Salir"}));
+                                "  Fenología ", "  Importar ", "  Papelera ", "&Parámetros",
+                                "  Observadores ", "  Motivos ", "  Localidades ",
+                                "  Copias de seguridad ", "  Base de datos ", "E&xportar", "&Ayuda",
+                                "  Tutorial F1", "  Acerca de... ", "  Web ", "Salir"}));
 }
 
 void tst_principal::arranque() {
@@ -235,8 +235,8 @@ void tst_principal::ventanas() {
             QVERIFY2(f && area.contains(f->parentWidget()->geometry()),
                      qPrintable(QDebug::toString(tamano) + u' ' + QLatin1String(que)));
         };
-        for (const char *nombre : {"new", "cons", "mapa", "fenologia", "importar", "observ",
-                                   "motivo", "loc", "copias", "basedatos", "fitxer"}) {
+        for (const char *nombre : {"new", "cons", "mapa", "fenologia", "importar", "papelera",
+                                   "observ", "motivo", "loc", "copias", "basedatos", "fitxer"}) {
             Accion(p, nombre)->trigger();
             dentro(Screen::AreaPrincipal()->activeSubWindow()->widget(), nombre);
         }

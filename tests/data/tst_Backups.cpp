@@ -240,12 +240,17 @@ void tst_Backups::fotos() {
     QVERIFY(bd.Ejecutar(u"INSERT INTO foto (observacion, sha256, orden) VALUES (3, ?, 1)"_s,
                         {hash('c')}));
     QVERIFY(QFile::remove(fotos + u'/' + hash('c'))); // referred to, but lost
+    // A deleted observation's photo, waiting in the bin: its picture is kept too.
+    QVERIFY(Files::Write(fotos + u'/' + hash('e'), QByteArray(100, 'e')));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO papelera_foto (observacion, sha256, orden) VALUES (5, ?, "
+                        "1)"_s,
+                        {hash('e')}));
     QString error;
     Backups::Fotos hechas;
     const auto primera =
         Backups::Hacer(&error, QDateTime(QDate(2026, 3, 2), QTime(8, 0)), {}, &hechas);
     QVERIFY2(primera, qPrintable(error));
-    QCOMPARE(hechas.nuevas, 2);
+    QCOMPARE(hechas.nuevas, 3);
     QCOMPARE(hechas.faltan, QStringList{hash('c')});
     struct stat datos {};
     QCOMPARE(
@@ -258,7 +263,7 @@ void tst_Backups::fotos() {
     foto('d', 4);
     QVERIFY(Backups::Hacer(&error, QDateTime(QDate(2026, 3, 3), QTime(8, 0)), {}, &hechas));
     QCOMPARE(hechas.nuevas, 1);
-    QCOMPARE(QDir(Backups::CarpetaFotos()).entryList(QDir::Files).size(), 3);
+    QCOMPARE(QDir(Backups::CarpetaFotos()).entryList(QDir::Files).size(), 4);
 
     // Pictures lost from the folder come back with a restore of the copy that refers to them.
     QVERIFY(QFile::remove(fotos + u'/' + hash('a')) && QFile::remove(fotos + u'/' + hash('d')));
@@ -275,7 +280,7 @@ void tst_Backups::fotos() {
         if (c.ruta != *primera) QVERIFY(QFile::remove(c.ruta));
     QCOMPARE(Backups::PodarFotos(), 1);
     QCOMPARE(QDir(Backups::CarpetaFotos()).entryList(QDir::Files),
-             (QStringList{hash('a'), hash('b')}));
+             (QStringList{hash('a'), hash('b'), hash('e')}));
     QCOMPARE(Files::Read(fotos + u'/' + hash('d')), QByteArray()); // lost from both
 }
 

@@ -4,6 +4,7 @@
 #include "data/DatabaseCreation.h"
 #include "data/ModConex.h"
 #include "data/SchemaUpgrade.h"
+#include "observations/ObservationStore.h"
 #include "support/Files.h"
 
 #include <QDir>
@@ -219,7 +220,7 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
               u"ALTER TABLE observacion DROP COLUMN uuid"_s,
               u"ALTER TABLE especie DROP COLUMN sensible"_s,
               u"ALTER TABLE localidad DROP COLUMN incertidumbre"_s, u"DROP TABLE conjunto_datos"_s,
-              u"DROP TABLE foto"_s,
+              u"DROP TABLE foto"_s, u"DROP TABLE papelera"_s, u"DROP TABLE papelera_foto"_s,
               u"UPDATE especie SET sinonimo_de = NULL WHERE cod_especie = 'MACCUC'"_s,
               u"UPDATE especie SET sinonimo_de = 'MACCUC' WHERE cod_especie = 'MACABU'"_s,
               u"DELETE FROM especie WHERE cod_especie = 'BLARUF'"_s,
@@ -276,6 +277,11 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
                    "(4, 'h', 40.123456789012, -3.987654321098, 1)"_s));
     QCOMPARE(Filas(u"SELECT observacion, latitud, longitud FROM foto"_s),
              QList<QStringList>({{u"4"_s, u"40.123456789012"_s, u"-3.987654321098"_s}}));
+    // The bin: a deleted observation waits there with its photo.
+    QVERIFY(ObservationStore().Suprimir(4));
+    QCOMPARE(Filas(u"SELECT p.id_observacion, p.uuid = '%1', f.sha256 FROM papelera p JOIN "
+                   "papelera_foto f ON f.observacion = p.id_observacion"_s.arg(nuevo)),
+             QList<QStringList>({{u"4"_s, u"1"_s, u"h"_s}}));
 }
 
 QTEST_MAIN(tst_SchemaUpgrade)

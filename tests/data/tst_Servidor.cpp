@@ -7,6 +7,7 @@
 #include "data/DatabaseCreation.h"
 #include "data/ModConex.h"
 #include "data/SchemaUpgrade.h"
+#include "observations/BinStore.h"
 #include "observations/ObservationStore.h"
 #include "observations/ReasonStore.h"
 #include "observers/ObserverStore.h"
@@ -132,7 +133,12 @@ void tst_Servidor::creacionYCopia() {
     otra.bytes = "imagen b";
     otra.latitud = 40.123456789;
     otra.longitud = -3.5;
-    QVERIFY(PhotoStore().Asignar(2, {foto, otra}) && PhotoStore().Asignar(3, {foto}));
+    Foto tercera = foto;
+    tercera.sha256 = QString(64, u'c');
+    tercera.bytes = "imagen c";
+    QVERIFY(PhotoStore().Asignar(2, {foto, otra}) && PhotoStore().Asignar(3, {tercera}));
+    // The bin comes too, with the picture only its photo shows.
+    QVERIFY(observaciones.Suprimir(3));
     const QString imagen = local.carpeta() + u"/fotos/"_s + otra.sha256;
     QVERIFY(QFile::rename(imagen, imagen + u".aparte"_s));
     DatabaseCreation::Copiados n;
@@ -142,15 +148,18 @@ void tst_Servidor::creacionYCopia() {
     QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), QStringList{u"0"_s});
     QVERIFY(QFile::rename(imagen + u".aparte"_s, imagen));
     QVERIFY2(DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error), qPrintable(error));
-    QCOMPARE(u"%1 %2 %3 %4 %5"_s.arg(n.observadores)
+    QCOMPARE(u"%1 %2 %3 %4 %5 %6 %7"_s.arg(n.observadores)
                  .arg(n.localidades)
                  .arg(n.motivos)
                  .arg(n.observaciones)
-                 .arg(n.fotos),
-             u"2 2 %1 2 3"_s.arg(local.Contar(u"motivo"_s)));
+                 .arg(n.fotos)
+                 .arg(n.papelera)
+                 .arg(n.fotosPapelera),
+             u"2 2 %1 1 2 1 1"_s.arg(local.Contar(u"motivo"_s)));
     QCOMPARE(Filas(db, u"SELECT sha256 || ':' || encode(datos, 'escape') FROM foto_datos ORDER BY "
                        "sha256"_s),
-             QStringList({foto.sha256 + u":imagen a"_s, otra.sha256 + u":imagen b"_s}));
+             QStringList({foto.sha256 + u":imagen a"_s, otra.sha256 + u":imagen b"_s,
+                          tercera.sha256 + u":imagen c"_s}));
     // Row by row, every column, identifiers and UUIDs included.
     for (const QString &sql :
          {u"SELECT cod_observador, nombre, apellido, entidad, email, provincia, generacion FROM "
@@ -163,7 +172,10 @@ void tst_Servidor::creacionYCopia() {
           "conducta, descripcion, motivo, habitat, localidad, uuid FROM observacion "
           "ORDER BY id_observacion"_s,
           u"SELECT id_foto, observacion, sha256, latitud, longitud, orden FROM foto ORDER BY "
-          "id_foto"_s}) {
+          "id_foto"_s,
+          u"SELECT id_observacion, observador1, especie, localidad, uuid, borrada, borrada_por "
+          "FROM papelera ORDER BY id_observacion"_s,
+          u"SELECT id_foto, observacion, sha256, orden FROM papelera_foto ORDER BY id_foto"_s}) {
         const QStringList origen = Filas(local.db(), sql);
         QVERIFY(!origen.isEmpty());
         QCOMPARE(Filas(db, sql), origen);
@@ -171,9 +183,12 @@ void tst_Servidor::creacionYCopia() {
     // A second copy is refused whole; the server's numbers go on after the file's.
     QVERIFY(!DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error));
     QVERIFY2(error.contains(u"ya tiene observadores"_s), qPrintable(error));
-    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), QStringList{u"2"_s});
+    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), QStringList{u"1"_s});
+    // Past the bin's numbers too (3 is there), so that its observation can come back.
     ObservationStore enServidor(db);
     QCOMPARE(enServidor.Guardar(Ejemplo(u"ANA"_s, u"L1"_s), std::nullopt), 4);
+    QVERIFY2(BinStore(db).Restaurar({3}), qPrintable(BinStore(db).error()));
+    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), QStringList{u"3"_s});
     QVERIFY(Filas(db, u"SELECT uuid FROM observacion WHERE id_observacion = 4"_s)
                 .value(0)
                 .contains(u'-'));
@@ -240,6 +255,7 @@ void tst_Servidor::actualizacion() {
     QVERIFY(bd.ok());
     for (const QString &sql :
          {u"DROP TABLE foto"_s, u"DROP TABLE foto_datos"_s, u"DROP TABLE conjunto_datos"_s,
+          u"DROP TABLE papelera"_s, u"DROP TABLE papelera_foto"_s,
           u"ALTER TABLE localidad DROP COLUMN incertidumbre"_s, u"DELETE FROM especie_nombre"_s,
           u"DELETE FROM version_esquema"_s, u"INSERT INTO version_esquema VALUES (1)"_s})
         QVERIFY2(bd.Ejecutar(sql), qPrintable(sql));
@@ -265,9 +281,15 @@ void tst_Servidor::actualizacion() {
                                  {foto}));
     QCOMPARE(bd.Valor(u"SELECT encode(datos, 'escape') FROM foto_datos"_s).toString(),
              u"imagen c"_s);
+    // The bin: a deletion there, with who made it, and back.
+    const int id = bd.Valor(u"SELECT max(id_observacion) FROM observacion"_s).toInt();
+    QVERIFY(ObservationStore().Suprimir(id));
+    QCOMPARE(bd.Valor(u"SELECT borrada_por = current_user FROM papelera"_s).toBool(), true);
+    QVERIFY(BinStore().Restaurar({id}));
+    QCOMPARE(bd.Contar(u"foto"_s), 1);
     // Once there, a second run has nothing to do.
     QVERIFY2(SchemaUpgrade::Actualizar(db, &error), qPrintable(error));
-    QCOMPARE(bd.Contar(u"version_esquema"_s), 3);
+    QCOMPARE(bd.Contar(u"version_esquema"_s), SchemaUpgrade::kVersionActual - 1);
 }
 
 QTEST_MAIN(tst_Servidor)

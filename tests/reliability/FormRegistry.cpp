@@ -19,6 +19,7 @@
 #include "localities/frloc.h"
 #include "localities/frmodifloc.h"
 #include "observations/frmotivos.h"
+#include "observations/frpapelera.h"
 #include "observations/newobs.h"
 #include "observers/frinsObs.h"
 #include "observers/frmodifobs.h"
@@ -65,6 +66,14 @@ const QString kLocalidad =
     u"INSERT INTO localidad (id_localidad, cod_localidad, localidad, prov, "
     "muni, utmhuso, utmx, utmy, utm1k, utm10k) VALUES (900007, 'LMOD7', 'Laguna', "
     "28, 28079, '30', 440291, 4474254, 'VK4074', 'VK47')"_s;
+
+// A deleted observation with its photo, waiting in the bin.
+const QString kPapelera =
+    u"INSERT INTO papelera (id_observacion, observador1, fecha, especie, numejemp, localidad, "
+    "descripcion, uuid, borrada) VALUES (900011, 'JPG', '2005-04-12', 'BUFSPI', 3, 'LMOD7', "
+    "'borrada', '5e0c2a4e-8f1b-4c11-9a3d-6b1f0e2d7c55', '2026-01-02 10:00:00');\n"
+    "INSERT INTO papelera_foto (id_foto, observacion, sha256, orden) VALUES (900012, 900011, "
+    "'aaaa', 1)"_s;
 
 // A locality's controls, named otherwise in the observation form.
 struct ControlesLocalidad {
@@ -240,6 +249,14 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
         // Copies listed and made: the records stay as they were. Putting one back is the
         // session's to follow.
         {u"frcopias"_s, kObservador, Nuevo<frcopias>, kNada, {u"CdCopia"_s}},
+        // The bin: the deleted observation chosen comes back as it was.
+        {u"frpapelera"_s,
+         kObservador + u";\n"_s + kPapelera,
+         Nuevo<frpapelera>,
+         [](QWidget *f) { f->findChild<QTableView *>(u"DBpapelera"_s)->selectRow(0); },
+         {u"CdRestaurar"_s},
+         u"Se ha restaurado"_s,
+         {{u"observacion"_s, u"rowid > :max"_s, true, {}}}},
         // The choice of database, tried on a port where nothing listens: no record changes.
         {u"frbasedatos"_s,
          kObservador,
@@ -394,8 +411,9 @@ QStringList Esperado(const Columna &c, const QString &mostrado,
 } // namespace
 
 const QStringList &FormRegistry::Tablas() {
-    static const QStringList tablas = {u"observador"_s,  u"DefaultObs"_s, u"localidad"_s,
-                                       u"observacion"_s, u"motivo"_s,     u"foto"_s};
+    static const QStringList tablas = {u"observador"_s,  u"DefaultObs"_s,   u"localidad"_s,
+                                       u"observacion"_s, u"motivo"_s,       u"foto"_s,
+                                       u"papelera"_s,    u"papelera_foto"_s};
     return tablas;
 }
 

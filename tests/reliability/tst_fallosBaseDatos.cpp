@@ -61,8 +61,10 @@ QString Estado(const QString &ruta) {
             u"SELECT (SELECT group_concat(integrity_check) FROM pragma_integrity_check)"
             " || '|' || (SELECT group_concat(c) FROM (SELECT cod_observador c FROM observador"
             " ORDER BY 1)) || '|' || (SELECT group_concat(c) FROM (SELECT cod_localidad c FROM"
-            " localidad ORDER BY id_localidad)) || '|' || (SELECT group_concat(c) FROM (SELECT"
-            " descripcion c FROM observacion ORDER BY id_observacion))"_s;
+            " localidad ORDER BY id_localidad)) || '|' || coalesce((SELECT group_concat(c) FROM"
+            " (SELECT descripcion c FROM papelera ORDER BY id_observacion)), '') || '|' || (SELECT"
+            " group_concat(c) FROM (SELECT descripcion c FROM observacion ORDER BY"
+            " id_observacion))"_s;
         if (db.open() && q.exec(sql) && q.next()) r = q.value(0).toString();
     }
     QSqlDatabase::removeDatabase(u"comprobacion"_s);
@@ -112,7 +114,7 @@ void tst_fallosBaseDatos::fallos_data() {
                                 << u"El archivo Tritodex.mdb está vacío"_s;
     QTest::newRow("lookup table missing")
         << Fallo::SinTabla << arranque << u"le faltan tablas del programa: tmeteo."_s;
-    for (const QString &form : {u"newobs"_s, u"frinsObs"_s}) {
+    for (const QString &form : {u"newobs"_s, u"frinsObs"_s, u"frpapelera"_s}) {
         const QByteArray f = form.toLatin1();
         QTest::addRow("deleted, %s", f.data()) << Fallo::Borrado << form << falta;
         QTest::addRow("read-only, %s", f.data())
@@ -140,7 +142,11 @@ void tst_fallosBaseDatos::fallos() {
         bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad) VALUES ('L1', 'Charca')"_s));
     QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (observador1, especie, localidad, "
                         "descripcion) VALUES ('JPG', 'SALSAL', 'L1', 'antes')"_s));
-    const QString ruta = bd.ruta(), antes = u"ok|JPG|L1|antes"_s;
+    // And one in the bin, which a restore there brings back.
+    QVERIFY(bd.Ejecutar(u"INSERT INTO papelera (id_observacion, observador1, especie, localidad, "
+                        "descripcion, borrada) VALUES (900, 'JPG', 'SALSAL', 'L1', 'borrada', "
+                        "'2026-01-02 10:00:00')"_s));
+    const QString ruta = bd.ruta(), antes = u"ok|JPG|L1|borrada|antes"_s;
     QCOMPARE(Estado(ruta), antes);
     // A second name for the file, so that what a deleted file holds can still be read.
     const QString copia = bd.carpeta() + u"/copia.mdb"_s;
@@ -281,8 +287,11 @@ void tst_fallosBaseDatos::fallos() {
         QCOMPARE(Estado(Backups::Listar().first().ruta), antes + u",otro"_s);
         return;
     }
-    QCOMPARE(Estado(ruta), accion == u"newobs"_s ? u"ok|JPG|L1,JPG2|antes,"_s + descripcion
-                                                 : u"ok|JPG,NUE1|L1|antes"_s);
+    const QHash<QString, QString> despues = {
+        {u"newobs"_s, u"ok|JPG|L1,JPG2|borrada|antes,"_s + descripcion},
+        {u"frinsObs"_s, u"ok|JPG,NUE1|L1|borrada|antes"_s},
+        {u"frpapelera"_s, u"ok|JPG|L1||antes,borrada"_s}};
+    QCOMPARE(Estado(ruta), despues.value(accion));
 }
 
 void tst_fallosBaseDatos::esperaAlOtroPrograma() {
