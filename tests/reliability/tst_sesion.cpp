@@ -80,7 +80,8 @@ int Entorno(const char *nombre, int porDefecto) {
 // a row there.
 const std::pair<QString, QString> kTablas[] = {{u"observacion"_s, u"id_observacion"_s},
                                                {u"localidad"_s, u"cod_localidad"_s},
-                                               {u"observador"_s, u"cod_observador"_s}};
+                                               {u"observador"_s, u"cod_observador"_s},
+                                               {u"papelera"_s, u"id_observacion"_s}};
 
 // A few thousand observations of real species at real municipalities, in one transaction.
 bool Poblar(const TestDatabase &bd, int observaciones) {
@@ -456,22 +457,29 @@ private:
                     Anotar(problema);
             return;
         }
-        // The query deletes observations and the change form changes them: what a click
-        // there changed, the session asked for.
-        const bool cambia = QStringList{u"frcons"_s, u"frmodif"_s}.contains(form->objectName());
-        const auto observaciones = [cambia] {
-            return cambia ? FormRegistry::Filas(u"observacion"_s, u"id_observacion"_s)
-                          : QMap<QString, QString>();
+        // The query deletes observations into the bin, the change form changes them, and the
+        // bin restores and empties: what a click there changed, the session asked for.
+        static const QHash<QString, QStringList> cambian = {
+            {u"frcons"_s, {u"observacion"_s}},
+            {u"frmodif"_s, {u"observacion"_s}},
+            {u"frpapelera"_s, {u"observacion"_s, u"papelera"_s}}};
+        const QStringList suyas = cambian.value(form->objectName());
+        const auto filas = [&suyas] {
+            QHash<QString, QMap<QString, QString>> r;
+            for (const QString &tabla : suyas)
+                r[tabla] = FormRegistry::Filas(tabla, u"id_observacion"_s);
+            return r;
         };
-        const auto antes = observaciones();
+        const auto antes = filas();
         const qsizetype mostrados = MessageService::Mostrados().size();
         pulsar();
         if (boton == u"frcopias/CdRestaurar"_s && MessageService::Mostrados().size() > mostrados &&
             MessageService::Ultimo().texto.startsWith(u"Se han restaurado los datos"_s))
             restaurada = true;
-        const auto despues = observaciones();
-        for (auto it = antes.cbegin(); it != antes.cend(); ++it)
-            if (despues.value(it.key()) != it.value()) tocadas[u"observacion"_s] << it.key();
+        const auto despues = filas();
+        for (const QString &tabla : suyas)
+            for (auto it = antes[tabla].cbegin(); it != antes[tabla].cend(); ++it)
+                if (despues[tabla].value(it.key()) != it.value()) tocadas[tabla] << it.key();
     }
 
     QRandomGenerator azar_;
