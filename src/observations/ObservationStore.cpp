@@ -45,19 +45,8 @@ std::optional<int> ObservationStore::Guardar(const Observacion &observacion,
     PhotoStore imagenes(db());
     const bool ok = EnTransaccion([&] {
         if (nueva) {
-            LocalityStore localidades(db());
-            const bool renumerable =
-                propuesto &&
-                nueva->codigo == propuesto->prefijo + QString::number(propuesto->numero);
-            const auto codigo = renumerable ? localidades.InsertarConCodigoLibre(
-                                                  *nueva, propuesto->prefijo, propuesto->numero)
-                                : localidades.Insertar(*nueva) ? std::optional(nueva->codigo)
-                                                               : std::nullopt;
-            if (!codigo) {
-                Anotar(localidades);
-                return false;
-            }
-            codigoLocalidad_ = o.localidad = *codigo;
+            if (!InsertarLocalidad(*nueva, propuesto, &codigoLocalidad_)) return false;
+            o.localidad = codigoLocalidad_;
         }
         id = Insertar(o);
         if (id && fotos && !imagenes.Asignar(*id, *fotos)) {
@@ -71,6 +60,51 @@ std::optional<int> ObservationStore::Guardar(const Observacion &observacion,
         return std::nullopt;
     }
     return id;
+}
+
+bool ObservationStore::InsertarLocalidad(const Localidad &nueva,
+                                         const std::optional<CodigoPropuesto> &propuesto,
+                                         QString *codigo) {
+    LocalityStore localidades(db());
+    const bool renumerable =
+        propuesto && nueva.codigo == propuesto->prefijo + QString::number(propuesto->numero);
+    const auto guardado =
+        renumerable
+            ? localidades.InsertarConCodigoLibre(nueva, propuesto->prefijo, propuesto->numero)
+        : localidades.Insertar(nueva) ? std::optional(nueva.codigo)
+                                      : std::nullopt;
+    if (!guardado) {
+        Anotar(localidades);
+        return false;
+    }
+    *codigo = *guardado;
+    return true;
+}
+
+std::optional<QList<int>>
+ObservationStore::GuardarVarias(const QList<Observacion> &observaciones,
+                                const std::optional<Localidad> &nueva,
+                                const std::optional<CodigoPropuesto> &propuesto) {
+    QList<int> ids;
+    codigoLocalidad_.clear();
+    filaRechazada_ = -1;
+    const bool ok = EnTransaccion([&] {
+        ids.clear();
+        if (nueva && !InsertarLocalidad(*nueva, propuesto, &codigoLocalidad_)) return false;
+        for (qsizetype i = 0; i < observaciones.size(); ++i) {
+            Observacion o = observaciones[i];
+            if (nueva) o.localidad = codigoLocalidad_;
+            const auto id = Insertar(o);
+            if (!id) {
+                filaRechazada_ = int(i);
+                return false;
+            }
+            ids << *id;
+        }
+        return true;
+    });
+    if (!ok) return std::nullopt;
+    return ids;
 }
 
 bool ObservationStore::CabenTextos(const Observacion &o) {

@@ -50,6 +50,16 @@ public:
     std::optional<int> Guardar(const Observacion &o, const std::optional<Localidad> &nueva,
                                const std::optional<CodigoPropuesto> &propuesto = std::nullopt,
                                const QList<Foto> *fotos = nullptr);
+    // Stores the observations of one visit, and first the new locality when there is one
+    // (its code then in each), in one transaction: all or none. Each observation is checked
+    // as Guardar checks one; when one is refused, filaRechazada() says which (from 0) and
+    // error() why. Returns the new identifiers in order.
+    std::optional<QList<int>>
+    GuardarVarias(const QList<Observacion> &observaciones, const std::optional<Localidad> &nueva,
+                  const std::optional<CodigoPropuesto> &propuesto = std::nullopt);
+    // The observation the last GuardarVarias refused, -1 when none was (the locality, or
+    // the transaction itself, failed).
+    int filaRechazada() const { return filaRechazada_; }
     // The code the new locality of the last Guardar was stored with.
     const QString &codigoLocalidad() const { return codigoLocalidad_; }
     // Inserts the observation inside the caller's transaction: its identifier, or nothing
@@ -88,6 +98,10 @@ public:
 private:
     // The free texts within the one limit; false (error() set) otherwise.
     bool CabenTextos(const Observacion &o);
+    // Inside a transaction: the new locality, its code (renumbered if taken) in *codigo.
+    bool InsertarLocalidad(const Localidad &nueva, const std::optional<CodigoPropuesto> &propuesto,
+                           QString *codigo);
+    int filaRechazada_ = -1;
     bool modificadaPorOtro_ = false;
     QString codigoLocalidad_;
     QString Desde(const ObservationFilter &f, QVariantList &valores) const;
