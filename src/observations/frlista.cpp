@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSet>
 #include <QTableWidgetItem>
 
 using ModBaseDatos::EsItem;
@@ -75,11 +76,10 @@ frlista::frlista(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frl
                               ObservationForm::Opciones{});
     ui->Image1->setPixmap(TitleImage().scaledToHeight(48, Qt::SmoothTransformation));
     ui->DBlista->setColumnCount(7);
-    ui->DBlista->setHorizontalHeaderLabels({QStringLiteral("Especie"), QStringLiteral("Número"),
-                                            QStringLiteral("Aprox."), QStringLiteral("Estadio"),
-                                            QStringLiteral("Conducta"),
-                                            QStringLiteral("Descripción"),
-                                            QStringLiteral("Aviso")});
+    ui->DBlista->setHorizontalHeaderLabels(
+        {QStringLiteral("Especie"), QStringLiteral("Número"), QStringLiteral("Aprox."),
+         QStringLiteral("Estadio"), QStringLiteral("Conducta"), QStringLiteral("Descripción"),
+         QStringLiteral("Aviso")});
     // The rows' own controls take the focus, in the order of the cells.
     ui->DBlista->setFocusPolicy(Qt::NoFocus);
     ui->DBlista->horizontalHeader()->setSectionResizeMode(ColEspecie, QHeaderView::Stretch);
@@ -107,6 +107,7 @@ void frlista::Form_Load() {
         ModBaseDatos::InformarError(this, ref);
     }
     NuevaFila();
+    ActualizarResumen();
 }
 
 void frlista::CdVolver_Click() {
@@ -192,7 +193,7 @@ void frlista::VaciarFilas() {
     // The grid deletes them later: the names go now, for the new rows' controls.
     for (const auto &f : filas_)
         for (QWidget *w : std::initializer_list<QWidget *>{f->especie, f->numero, f->aprox,
-                                                          f->estadio, f->conducta, f->desc})
+                                                           f->estadio, f->conducta, f->desc})
             w->setObjectName(QString());
     filas_.clear();
     ui->DBlista->setRowCount(0);
@@ -238,10 +239,10 @@ void frlista::CambiarClase(Fila *f, const QString &clase) {
     const QString estadio = f->estadio->currentText();
     const QString conducta = f->conducta->currentText();
     ReferenceData ref;
-    ModBaseDatos::Rellenar(f->estadio, ConBlanco(clase.isNull() ? ref.Estadios()
-                                                                : ref.Estadios(clase)));
-    ModBaseDatos::Rellenar(f->conducta, ConBlanco(clase.isNull() ? ref.Conductas()
-                                                                 : ref.Conductas(clase)));
+    ModBaseDatos::Rellenar(f->estadio,
+                           ConBlanco(clase.isNull() ? ref.Estadios() : ref.Estadios(clase)));
+    ModBaseDatos::Rellenar(f->conducta,
+                           ConBlanco(clase.isNull() ? ref.Conductas() : ref.Conductas(clase)));
     ModBaseDatos::InformarError(this, ref);
     ModBaseDatos::PonerTexto(f->estadio, EsItem(f->estadio, estadio) ? estadio : QString());
     ModBaseDatos::PonerTexto(f->conducta, EsItem(f->conducta, conducta) ? conducta : QString());
@@ -250,6 +251,7 @@ void frlista::CambiarClase(Fila *f, const QString &clase) {
 bool frlista::FinDeFila(Fila *f) {
     const int i = Indice(f);
     if (i + 1 < int(filas_.size())) {
+        ui->DBlista->scrollTo(ui->DBlista->model()->index(i + 1, ColEspecie));
         filas_[i + 1]->especie->setFocus(Qt::TabFocusReason);
         return true;
     }
@@ -321,13 +323,25 @@ std::optional<Observacion> frlista::LeerFila(Fila *f, const Observacion &cabecer
     return o;
 }
 
-bool frlista::RegistrarRepetidas(const QList<Observacion> &lista, const QList<Fila *> &filas) {
+bool frlista::RegistrarRepetidas(const QList<Observacion> &lista, const QList<Fila *> &filas,
+                                 bool consultar) {
     ObservationStore observaciones;
     QStringList repetidas;
+    QSet<QString> vistas;
     for (qsizetype i = 0; i < lista.size(); ++i) {
-        const auto igual = observaciones.ExisteIgual(lista[i]);
-        if (ModBaseDatos::InformarError(this, observaciones) || !igual) return false;
-        if (*igual)
+        // The same record typed twice in the list is asked about as a stored one is.
+        const QString clave = QStringLiteral("%1|%2|%3")
+                                  .arg(lista[i].especie)
+                                  .arg(lista[i].estadio)
+                                  .arg(lista[i].conducta);
+        bool igual = vistas.contains(clave);
+        vistas.insert(clave);
+        if (!igual && consultar) {
+            const auto guardada = observaciones.ExisteIgual(lista[i]);
+            if (ModBaseDatos::InformarError(this, observaciones) || !guardada) return false;
+            igual = *guardada;
+        }
+        if (igual)
             repetidas << QStringLiteral("fila %1: %2")
                              .arg(Indice(filas[i]) + 1)
                              .arg(filas[i]->especie->currentText());
@@ -405,9 +419,9 @@ void frlista::GuardarLista() {
         for (Observacion &o : lista)
             o.localidad = *aceptado;
     }
-    // A new locality holds no observation yet; otherwise the records typed before are
-    // asked about, once for all.
-    if (!localidad && !RegistrarRepetidas(lista, guardadas)) return;
+    // Records typed before, and rows repeating another, are asked about once for all; a new
+    // locality holds no stored observation yet.
+    if (!RegistrarRepetidas(lista, guardadas, !localidad)) return;
     {
         Screen::RelojArena reloj;
         if (!observaciones.GuardarVarias(lista, localidad, propuesto)) {
@@ -429,8 +443,8 @@ void frlista::GuardarLista() {
     }
     if (localidad) obs->setCodigoLocalidad(localidad->codigo);
     MessageService::Mostrar(
-        this, QStringLiteral("Se han registrado %1 observaciones en la base de datos")
-                  .arg(lista.size()));
+        this,
+        QStringLiteral("Se han registrado %1 observaciones en la base de datos").arg(lista.size()));
     // The header stays for the next visit of the day; the species start again.
     const QString nombre = localidad ? localidad->nombre : ui->Cbloc->currentText();
     obs->CargarLocalidades();

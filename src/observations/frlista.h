@@ -46,7 +46,10 @@ private:
     void GuardarLista();
     // The row's values over the header's; empty with *motivo set when the row is refused.
     std::optional<Observacion> LeerFila(Fila *f, const Observacion &cabecera, QString *motivo);
-    bool RegistrarRepetidas(const QList<Observacion> &lista, const QList<Fila *> &filas);
+    // True when no row repeats another or (`consultar`) a stored record, or the user, asked
+    // once about all of them, wants them stored.
+    bool RegistrarRepetidas(const QList<Observacion> &lista, const QList<Fila *> &filas,
+                            bool consultar);
 
     std::unique_ptr<Ui::frlista> ui;
     ObservationForm *obs = nullptr;

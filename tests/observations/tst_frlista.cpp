@@ -136,7 +136,7 @@ struct Especie {
 };
 
 // A species row by the keyboard alone: code, Tab, number, Tab, space on the box, Tab,
-// a stage by its first letter, Tab, Tab, the description, then Tab to the next row.
+// a stage by its first letters, Tab, Tab, the description, then Tab to the next row.
 void PorTeclado(Usuario &u, const Especie &e) {
     u.Teclear(e.codigo);
     u.Tecla(Qt::Key_Tab);
@@ -144,7 +144,19 @@ void PorTeclado(Usuario &u, const Especie &e) {
     u.Tecla(Qt::Key_Tab);
     if (e.aprox) u.Tecla(Qt::Key_Space);
     u.Tecla(Qt::Key_Tab);
-    if (!e.estadio.isEmpty()) User::Elegir(qobject_cast<QComboBox *>(u.Foco()), e.estadio);
+    if (!e.estadio.isEmpty()) {
+        // Typed: the shortest beginning whose first item is the stage.
+        auto *lista = qobject_cast<QComboBox *>(u.Foco());
+        const QStringList items = Items(lista);
+        qsizetype n = 1;
+        while (n < e.estadio.size() &&
+               *std::find_if(items.cbegin(), items.cend(), [&](const QString &i) {
+                   return i.startsWith(e.estadio.left(n), Qt::CaseInsensitive);
+               }) != e.estadio)
+            ++n;
+        u.Teclear(e.estadio.left(n));
+        QCOMPARE(lista->currentText(), e.estadio);
+    }
     u.Tecla(Qt::Key_Tab);
     if (!e.conducta.isEmpty()) User::Elegir(qobject_cast<QComboBox *>(u.Foco()), e.conducta);
     u.Tecla(Qt::Key_Tab);
@@ -176,7 +188,8 @@ void EnNewobs(Usuario &u, QWidget *f, const Especie &e) {
         u.Tecla(Qt::Key_Delete);
     else
         u.Teclear(e.desc);
-    QCOMPARE(u.Guardar(C(f, u"Cbguardar"_s)), u"Se ha registrado la observación en la base de datos"_s);
+    QCOMPARE(u.Guardar(C(f, u"Cbguardar"_s)),
+             u"Se ha registrado la observación en la base de datos"_s);
 }
 
 const QList<Especie> kCinco = {
@@ -336,22 +349,25 @@ void tst_frlista::rechazosYRepetidas() {
              u"1"_s);
     QCOMPARE(Fila(s.bd, u"SELECT numejemp FROM observacion WHERE especie = 'BUFSPI'"_s), u"7"_s);
 
-    // Two of them again, and a third new: asked once, listing the two; No stores nothing.
+    // Two of them again, a third new and typed twice: asked once, listing the three; No
+    // stores nothing.
     u.Clic(C(&f, u"Cbespecie1"_s));
     PorTeclado(u, kCinco[0]);
     PorTeclado(u, {u"viplat"_s, {}, false, {}, {}, u"otra"_s});
     PorTeclado(u, kCinco[2]);
+    PorTeclado(u, kCinco[2]);
     const QString pregunta =
         u"Ya existen observaciones de estas especies, estadios y conductas en esta localidad y "
         "fecha con el mismo observador:\nfila 1: SALSAL - Salamandra salamandra\nfila 2: "
-        "VIPLAT - Vipera latastei\n¿Registrarlas igualmente?"_s;
+        "VIPLAT - Vipera latastei\nfila 4: PELPER - Pelophylax perezi\n¿Registrarlas "
+        "igualmente?"_s;
     QCOMPARE(u.Guardar(C(&f, u"CdGuardar"_s), {QMessageBox::No}), pregunta);
     QCOMPARE(MessageService::Ultimo().porDefecto, QMessageBox::No);
     QCOMPARE(s.bd.Contar(u"observacion"_s), 3);
     QCOMPARE(Textos(&f, {"Cbespecie3"}), u"PELPER - Pelophylax perezi"_s);
     QCOMPARE(u.Guardar(C(&f, u"CdGuardar"_s), {QMessageBox::Yes}),
-             u"Se han registrado 3 observaciones en la base de datos"_s);
-    QCOMPARE(s.bd.Contar(u"observacion"_s), 6);
+             u"Se han registrado 4 observaciones en la base de datos"_s);
+    QCOMPARE(s.bd.Contar(u"observacion"_s), 7);
 }
 
 QTEST_MAIN(tst_frlista)
