@@ -24,6 +24,7 @@ protected:
 
 private slots:
     void new_Click();
+    void lista_Click();
     void cons_Click();
     void mapa_Click();
     void importar_Click();
@@ -47,5 +48,6 @@ private:
     void ProtegerDatos(QWidget *ventana, bool danado);
     void AbrirFormulario(const std::function<QWidget *()> &crear);
     std::unique_ptr<Ui::principal> ui;
-    QAction *new_ = nullptr; // the menu item "new" (a C++ keyword, so built here)
+    QAction *new_ = nullptr;   // the menu item "new" (a C++ keyword, so built here)
+    QAction *lista_ = nullptr; // beside it, in the same place
 };

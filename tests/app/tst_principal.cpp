@@ -81,11 +81,12 @@ void tst_principal::menu() {
         for (QAction *b : a->menu() ? a->menu()->actions() : QList<QAction *>())
             menu << u"  "_s + b->text() + u' ' + b->shortcut().toString();
     }
-    QCOMPARE(menu, QStringList({"&Observaciones", "  Nueva Ctrl+N", "  Consulta ", "  Mapa ",
-                                "  Fenología ", "  Importar ", "&Parámetros", "  Observadores ",
-                                "  Motivos ", "  Localidades ", "  Copias de seguridad ",
-                                "  Base de datos ", "E&xportar", "&Ayuda", "  Tutorial F1",
-                                "  Acerca de... ", "  Web ", "Salir"}));
+    QCOMPARE(menu,
+             QStringList({"&Observaciones", "  Nueva Ctrl+N", "  Lista de especies de una visita ",
+                          "  Consulta ", "  Mapa ", "  Fenología ", "  Importar ", "&Parámetros",
+                          "  Observadores ", "  Motivos ", "  Localidades ",
+                          "  Copias de seguridad ", "  Base de datos ", "E&xportar", "&Ayuda",
+                          "  Tutorial F1", "  Acerca de... ", "  Web ", "Salir"}));
 }
 
 void tst_principal::arranque() {
@@ -252,8 +253,8 @@ void tst_principal::ventanas() {
             QVERIFY2(f && area.contains(f->parentWidget()->geometry()),
                      qPrintable(QDebug::toString(tamano) + u' ' + QLatin1String(que)));
         };
-        for (const char *nombre : {"new", "cons", "mapa", "fenologia", "importar", "observ",
-                                   "motivo", "loc", "copias", "basedatos", "fitxer"}) {
+        for (const char *nombre : {"new", "lista", "cons", "mapa", "fenologia", "importar",
+                                   "observ", "motivo", "loc", "copias", "basedatos", "fitxer"}) {
             Accion(p, nombre)->trigger();
             dentro(Screen::AreaPrincipal()->activeSubWindow()->widget(), nombre);
         }
@@ -325,6 +326,7 @@ void tst_principal::cambiosSinGuardar() {
     };
     const QList<Caso> casos = {
         {[&] { return abrir("new"), Screen::BuscarFormulario(u"newobs"_s); }, "Txdesc"},
+        {[&] { return abrir("lista"), Screen::BuscarFormulario(u"frlista"_s); }, "Txdesc1"},
         {[&] { return frmodif::Abrir(nullptr, idObservacion, {}); }, "Txdesc"},
         {[&] { return abrir("basedatos"), Screen::BuscarFormulario(u"frbasedatos"_s); }, "Txhost",
          "OpServidor"},
