@@ -82,9 +82,11 @@ frlista::frlista(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frl
          QStringLiteral("Aviso")});
     // The rows' own controls take the focus, in the order of the cells.
     ui->DBlista->setFocusPolicy(Qt::NoFocus);
-    ui->DBlista->horizontalHeader()->setSectionResizeMode(ColEspecie, QHeaderView::Stretch);
-    ui->DBlista->horizontalHeader()->setSectionResizeMode(ColDesc, QHeaderView::Stretch);
-    ui->DBlista->horizontalHeader()->setSectionResizeMode(ColAviso, QHeaderView::Stretch);
+    // The species and the description take the room; the rest fit what they hold.
+    QHeaderView *cabecera = ui->DBlista->horizontalHeader();
+    cabecera->setSectionResizeMode(QHeaderView::ResizeToContents);
+    cabecera->setSectionResizeMode(ColEspecie, QHeaderView::Stretch);
+    cabecera->setSectionResizeMode(ColDesc, QHeaderView::Stretch);
 
     connect(ui->CdGuardar, &QPushButton::clicked, this, &frlista::CdGuardar_Click);
     connect(ui->CdVolver, &QPushButton::clicked, this, &frlista::CdVolver_Click);
@@ -213,6 +215,8 @@ int frlista::Indice(const Fila *f) const {
 
 void frlista::Especie_Click(Fila *f) {
     if (f->especie->currentText().trimmed().isEmpty()) return;
+    // A narrow cell shows the code, not the end of the name (not while it is being typed).
+    if (!f->especie->hasFocus()) f->especie->lineEdit()->setCursorPosition(0);
     ReferenceData ref;
     const auto especie = ref.BuscarEspecie(f->Codigo());
     if (ModBaseDatos::InformarError(this, ref) || !especie) return;
@@ -221,6 +225,7 @@ void frlista::Especie_Click(Fila *f) {
 
 void frlista::Especie_LostFocus(Fila *f) {
     const QString texto = f->especie->currentText();
+    if (EsItem(f->especie, texto)) f->especie->lineEdit()->setCursorPosition(0);
     if (texto.isEmpty() || EsItem(f->especie, texto)) return;
     if (f->buscador->ElegirExacto()) {
         // Chosen while the focus leaves: the stages and behaviours follow it now.
