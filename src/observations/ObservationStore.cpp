@@ -360,3 +360,35 @@ std::optional<bool> ObservationStore::ExisteIgual(const Observacion &o, int exce
     if (!n) return std::nullopt;
     return n->toInt() > 0;
 }
+
+std::optional<QList<bool>>
+ObservationStore::ExistenIguales(const QList<Observacion> &observaciones) {
+    // The stored species, stages and behaviours of each visit, read once.
+    QHash<QString, QSet<QString>> visitas;
+    const auto clave = [](const Observacion &o, int estadio, int conducta) {
+        // Species codes compare as the column does, whatever their case.
+        return QStringLiteral("%1|%2|%3").arg(o.especie.toUpper()).arg(estadio).arg(conducta);
+    };
+    QList<bool> r;
+    for (const Observacion &o : observaciones) {
+        const QString visita =
+            QStringList{o.fecha.toString(Qt::ISODate), o.localidad, o.observador[0]}.join(u'\x1f');
+        if (!visitas.contains(visita)) {
+            QSqlQuery q;
+            if (!Ejecutar(q,
+                          QStringLiteral("SELECT especie, coalesce(estadio, 0), "
+                                         "coalesce(conducta, 0) FROM observacion WHERE "
+                                         "fecha = ? AND localidad = ? AND observador1 = ?"),
+                          {o.fecha.toString(Qt::ISODate), o.localidad, o.observador[0]}))
+                return std::nullopt;
+            QSet<QString> &guardadas = visitas[visita];
+            while (q.next()) {
+                Observacion e;
+                e.especie = q.value(0).toString();
+                guardadas.insert(clave(e, q.value(1).toInt(), q.value(2).toInt()));
+            }
+        }
+        r << visitas[visita].contains(clave(o, o.estadio, o.conducta));
+    }
+    return r;
+}

@@ -93,6 +93,9 @@ public:
     // Whether another stored observation has the same species, stage, behaviour, date,
     // locality and first observer (0: none to leave out); nothing when the statement failed.
     std::optional<bool> ExisteIgual(const Observacion &o, int excepto = 0);
+    // The same for each observation of a visit: one statement for those that share date,
+    // locality and first observer; nothing when a statement failed.
+    std::optional<QList<bool>> ExistenIguales(const QList<Observacion> &observaciones);
     bool Suprimir(int id);
 
 private:

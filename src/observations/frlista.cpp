@@ -331,6 +331,9 @@ std::optional<Observacion> frlista::LeerFila(Fila *f, const Observacion &cabecer
 bool frlista::RegistrarRepetidas(const QList<Observacion> &lista, const QList<Fila *> &filas,
                                  bool consultar) {
     ObservationStore observaciones;
+    std::optional<QList<bool>> guardadas = QList<bool>(lista.size(), false);
+    if (consultar) guardadas = observaciones.ExistenIguales(lista);
+    if (ModBaseDatos::InformarError(this, observaciones) || !guardadas) return false;
     QStringList repetidas;
     QSet<QString> vistas;
     for (qsizetype i = 0; i < lista.size(); ++i) {
@@ -339,13 +342,8 @@ bool frlista::RegistrarRepetidas(const QList<Observacion> &lista, const QList<Fi
                                   .arg(lista[i].especie)
                                   .arg(lista[i].estadio)
                                   .arg(lista[i].conducta);
-        bool igual = vistas.contains(clave);
+        const bool igual = vistas.contains(clave) || guardadas->at(i);
         vistas.insert(clave);
-        if (!igual && consultar) {
-            const auto guardada = observaciones.ExisteIgual(lista[i]);
-            if (ModBaseDatos::InformarError(this, observaciones) || !guardada) return false;
-            igual = *guardada;
-        }
         if (igual)
             repetidas << QStringLiteral("fila %1: %2")
                              .arg(Indice(filas[i]) + 1)

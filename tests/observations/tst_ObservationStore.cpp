@@ -61,6 +61,15 @@ void tst_ObservationStore::guardarTodoONada() {
     QCOMPARE(observaciones.filaRechazada(), -1);
     QCOMPARE(bd.Valor(u"SELECT count(*) FROM observacion WHERE localidad = 'AV9'"_s).toInt(), 3);
     QCOMPARE(bd.Valor(estado).toString(), u"2|3"_s);
+    // Its repeats, read in one go: a code stored in other case is the same species; another
+    // stage, or another day, is not a repeat.
+    bd.Ejecutar(u"UPDATE observacion SET especie = 'salsal' WHERE especie = 'SALSAL'"_s);
+    visita[0].localidad = visita[1].localidad = visita[2].localidad = u"AV9"_s;
+    visita[2].estadio = 2;
+    Observacion otroDia = visita[1];
+    otroDia.fecha = otroDia.fecha.addDays(1);
+    const auto iguales = observaciones.ExistenIguales(visita << otroDia);
+    QCOMPARE(iguales.value_or(QList<bool>()), (QList<bool>{true, true, false, false}));
     bd.Ejecutar(u"DELETE FROM observacion"_s);
     bd.Ejecutar(u"DELETE FROM localidad WHERE cod_localidad = 'AV9'"_s);
 
