@@ -138,6 +138,8 @@ frlista::Fila *frlista::NuevaFila() {
     f->numero = new QLineEdit;
     f->numero->setObjectName(QStringLiteral("Txexemplars") + n);
     ModBaseDatos::FiltrarDigitos(f->numero);
+    // Rows come after the form's fields were limited: a long paste is refused, never cut.
+    ModBaseDatos::LimitarLongitud(f->numero, ModBaseDatos::kMaximoTexto);
     f->aprox = new QCheckBox;
     f->aprox->setObjectName(QStringLiteral("Check") + n);
     f->estadio = new QComboBox;
