@@ -68,13 +68,11 @@ struct Usuario {
 };
 
 struct Sesion {
-    explicit Sesion(const QStringList &sql = {}) : bd(Reales) {
+    Sesion() : bd(Reales) {
         for (const QString &s :
-             QStringList{u"INSERT INTO observador (cod_observador, nombre, apellido, email) "
-                         "VALUES ('JPG', 'Juan', 'Pérez', 'j@x.es'), ('ANA', 'Ana', 'Gil', "
-                         "'a@x.es')"_s,
-                         u"UPDATE DefaultObs SET cd_obs = 'JPG'"_s, kLaguna} +
-                 sql)
+             {u"INSERT INTO observador (cod_observador, nombre, apellido, email) VALUES "
+              "('JPG', 'Juan', 'Pérez', 'j@x.es'), ('ANA', 'Ana', 'Gil', 'a@x.es')"_s,
+              u"UPDATE DefaultObs SET cd_obs = 'JPG'"_s, kLaguna})
             if (!bd.Ejecutar(s)) qFatal("set-up failed: %s", qPrintable(s));
         ChoiceService::Prueba().codigoLocalidad = [this](QWidget *, const QString &p) {
             propuestos << p;
@@ -132,7 +130,7 @@ void Cabecera(Usuario &u, QWidget *f, const QString &localidad) {
 struct Especie {
     QString codigo, numero;
     bool aprox = false;
-    QString estadio, conducta, desc;
+    QString estadio, desc; // no behaviour: the observation form cannot empty its list
 };
 
 // A species row by the keyboard alone: code, Tab, number, Tab, space on the box, Tab,
@@ -158,7 +156,6 @@ void PorTeclado(Usuario &u, const Especie &e) {
         QCOMPARE(lista->currentText(), e.estadio);
     }
     u.Tecla(Qt::Key_Tab);
-    if (!e.conducta.isEmpty()) User::Elegir(qobject_cast<QComboBox *>(u.Foco()), e.conducta);
     u.Tecla(Qt::Key_Tab);
     u.Teclear(e.desc);
     u.Tecla(Qt::Key_Tab);
@@ -179,7 +176,7 @@ void EnNewobs(Usuario &u, QWidget *f, const Especie &e) {
     else
         u.Teclear(e.numero);
     if (e.aprox != C<QCheckBox>(f, u"Check1"_s)->isChecked()) u.Clic(C(f, u"Check1"_s));
-    // Every species has a stage and none a behaviour: "Duplicar" keeps the list's choice.
+    // Every species has a stage: "Duplicar" keeps the list's choice.
     u.clics += 2;
     User::Elegir(C<QComboBox>(f, u"Cbestadio"_s), e.estadio);
     u.Clic(C(f, u"Txdesc"_s));
@@ -193,11 +190,11 @@ void EnNewobs(Usuario &u, QWidget *f, const Especie &e) {
 }
 
 const QList<Especie> kCinco = {
-    {u"salsal"_s, u"3"_s, false, u"Larva"_s, {}, u"en el pilon"_s},
-    {u"bufspi"_s, u"12"_s, true, u"Adulto"_s, {}, {}},
-    {u"pelper"_s, {}, false, u"Adulto"_s, {}, u"canto"_s},
-    {u"trimar"_s, u"1"_s, false, u"Larva"_s, {}, u"it's a male"_s},
-    {u"natmau"_s, u"2"_s, false, u"Juvenil"_s, {}, {}},
+    {u"salsal"_s, u"3"_s, false, u"Larva"_s, u"en el pilon"_s},
+    {u"bufspi"_s, u"12"_s, true, u"Adulto"_s, {}},
+    {u"pelper"_s, {}, false, u"Adulto"_s, u"canto"_s},
+    {u"trimar"_s, u"1"_s, false, u"Larva"_s, u"it's a male"_s},
+    {u"natmau"_s, u"2"_s, false, u"Juvenil"_s, {}},
 };
 
 } // namespace
@@ -305,8 +302,8 @@ void tst_frlista::rechazosYRepetidas() {
     // empty row, opened by the Tab that left the last and left empty: its Tabs go on to
     // the save button.
     PorTeclado(u, kCinco[0]);
-    PorTeclado(u, {{}, {}, false, {}, {}, u"sin especie"_s});
-    PorTeclado(u, {u"bufspi"_s, u"99999999999"_s, false, {}, {}, {}});
+    PorTeclado(u, {{}, {}, false, {}, u"sin especie"_s});
+    PorTeclado(u, {u"bufspi"_s, u"99999999999"_s, false, {}, {}});
     QVERIFY(C(&f, u"Cbespecie4"_s)->hasFocus());
     for (int i = 0; i < 6; ++i)
         u.Tecla(Qt::Key_Tab);
@@ -353,7 +350,7 @@ void tst_frlista::rechazosYRepetidas() {
     // stores nothing.
     u.Clic(C(&f, u"Cbespecie1"_s));
     PorTeclado(u, kCinco[0]);
-    PorTeclado(u, {u"viplat"_s, {}, false, {}, {}, u"otra"_s});
+    PorTeclado(u, {u"viplat"_s, {}, false, {}, u"otra"_s});
     PorTeclado(u, kCinco[2]);
     PorTeclado(u, kCinco[2]);
     const QString pregunta =
