@@ -80,9 +80,9 @@ qint64 Desnudas(const QList<Observacion> &filas) {
              {QVariant(o.observador[0]), QVariant(o.observador[1]), QVariant(o.observador[2]),
               QVariant(o.observador[3]), QVariant(o.fecha.toString(Qt::ISODate)),
               QVariant(o.horaini), QVariant(o.horafin), QVariant(o.periodo), QVariant(o.meteo),
-              QVariant(o.viento), QVariant(o.especie), o.numejemp, QVariant(0),
-              QVariant(o.estadio), QVariant(o.conducta), QVariant(o.descripcion),
-              QVariant(o.motivo), QVariant(o.habitat), QVariant(o.localidad)})
+              QVariant(o.viento), QVariant(o.especie), o.numejemp, QVariant(0), QVariant(o.estadio),
+              QVariant(o.conducta), QVariant(o.descripcion), QVariant(o.motivo),
+              QVariant(o.habitat), QVariant(o.localidad)})
             q.addBindValue(v);
         if (!q.exec()) std::printf("bare insert failed\n");
     }
@@ -126,7 +126,8 @@ int main(int argc, char *argv[]) {
             QElapsedTimer t;
             t.start();
             ObservationStore store;
-            if (!store.GuardarVarias(filas, std::nullopt)) std::printf("%s\n", qPrintable(store.error()));
+            if (!store.GuardarVarias(filas, std::nullopt))
+                std::printf("%s\n", qPrintable(store.error()));
             return t.nsecsElapsed();
         },
         7);

@@ -133,8 +133,9 @@ frlista::Fila *frlista::NuevaFila() {
     ModBaseDatos::Rellenar(f->especie, especies_);
     ModBaseDatos::HacerCompletable(f->especie);
     f->buscador = new SpeciesFinder(f->especie, nullptr);
-    // Without the other names a code still completes; the failure was told on loading.
-    if (!especies_.isEmpty()) f->buscador->Cargar(nullptr);
+    // Without the other names a code still completes; the failure is told once.
+    if (QString error; !especies_.isEmpty() && !f->buscador->Cargar(&error) && filas_.empty())
+        MessageService::MostrarFallo(this, error);
     f->numero = new QLineEdit;
     f->numero->setObjectName(QStringLiteral("Txexemplars") + n);
     ModBaseDatos::FiltrarDigitos(f->numero);
