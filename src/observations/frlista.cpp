@@ -82,11 +82,17 @@ frlista::frlista(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frl
          QStringLiteral("Aviso")});
     // The rows' own controls take the focus, in the order of the cells.
     ui->DBlista->setFocusPolicy(Qt::NoFocus);
-    // The species and the description take the room; the rest fit what they hold.
+    // The species and the description take the room; the count, the box and the lists a
+    // width of their own, which the user may change.
     QHeaderView *cabecera = ui->DBlista->horizontalHeader();
-    cabecera->setSectionResizeMode(QHeaderView::ResizeToContents);
+    cabecera->setSectionResizeMode(QHeaderView::Interactive);
     cabecera->setSectionResizeMode(ColEspecie, QHeaderView::Stretch);
     cabecera->setSectionResizeMode(ColDesc, QHeaderView::Stretch);
+    cabecera->setSectionResizeMode(ColAviso, QHeaderView::ResizeToContents);
+    const int letra = fontMetrics().averageCharWidth();
+    for (const auto &[columna, letras] :
+         {std::pair{ColNumero, 8}, {ColAprox, 6}, {ColEstadio, 16}, {ColConducta, 16}})
+        ui->DBlista->setColumnWidth(columna, letras * letra + 24);
 
     connect(ui->CdGuardar, &QPushButton::clicked, this, &frlista::CdGuardar_Click);
     connect(ui->CdVolver, &QPushButton::clicked, this, &frlista::CdVolver_Click);
