@@ -34,6 +34,7 @@
 #include "localities/frmodifloc.h"
 #include "observations/ObservationStore.h"
 #include "observations/frcons.h"
+#include "observations/frlista.h"
 #include "observations/frmodif.h"
 #include "observations/frmotivos.h"
 #include "observations/frpapelera.h"
@@ -52,6 +53,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPainter>
@@ -320,6 +322,38 @@ Capturas HacerCapturas() {
         pintor.end();
         c[QStringLiteral("especie")] = imagen;
         emergente->popup()->hide();
+        Screen::CerrarHijo(f);
+        Esperar();
+    }
+    // A visit's species as rows of one list, typed by the keyboard.
+    {
+        auto *f = new frlista;
+        Screen::MostrarHijo(f);
+        f->parentWidget()->resize(1000, 800);
+        Escribir(Control(f, "Txobs2"), QStringLiteral("JRS"));
+        Salir(Control(f, "Txobs2"));
+        Control<QDateEdit>(f, "Txdata")->setDate(QDate(2026, 3, 14));
+        Elegir(f, "Cbloc", QStringLiteral("Charca del Retiro"));
+        struct Fila {
+            const char *especie, *numero, *estadio, *desc;
+        };
+        const Fila filas[] = {{"EPICAL", "12", "Macho adulto", "Cantando al anochecer"},
+                              {"PELPER", "3", "Adulto", ""},
+                              {"TRIMAR", "1", "Larva", "En la orilla norte"}};
+        int n = 0;
+        for (const Fila &fila : filas) {
+            const QByteArray sufijo = QByteArray::number(++n);
+            const auto de = [&](const char *control) { return QByteArray(control + sufijo); };
+            Elegir(f, de("Cbespecie").constData(), QString::fromLatin1(fila.especie));
+            Escribir(Control(f, de("Txexemplars").constData()), QString::fromLatin1(fila.numero));
+            Elegir(f, de("Cbestadio").constData(), QString::fromUtf8(fila.estadio));
+            Escribir(Control(f, de("Txdesc").constData()), QString::fromUtf8(fila.desc));
+            // Tab at the end of a row opens the next.
+            QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+            QApplication::sendEvent(Control(f, de("Txdesc").constData()), &tab);
+        }
+        Esperar();
+        c[QStringLiteral("frlista")] = Captura(f);
         Screen::CerrarHijo(f);
         Esperar();
     }

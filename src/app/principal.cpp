@@ -22,6 +22,7 @@
 #include "localities/frloc.h"
 #include "observations/BinStore.h"
 #include "observations/frcons.h"
+#include "observations/frlista.h"
 #include "observations/frmotivos.h"
 #include "observations/frpapelera.h"
 #include "observations/newobs.h"
@@ -47,11 +48,15 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     new_->setObjectName(QStringLiteral("new"));
     new_->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
     ui->obs->insertAction(ui->cons, new_);
+    lista_ = new QAction(QStringLiteral("Lista de especies de una visita"), this);
+    lista_->setObjectName(QStringLiteral("lista"));
+    ui->obs->insertAction(ui->cons, lista_);
     ui->obs->menuAction()->setObjectName(QStringLiteral("obs"));
     ui->param->menuAction()->setObjectName(QStringLiteral("param"));
     ui->varis->menuAction()->setObjectName(QStringLiteral("varis"));
 
     connect(new_, &QAction::triggered, this, &principal::new_Click);
+    connect(lista_, &QAction::triggered, this, &principal::lista_Click);
     connect(ui->cons, &QAction::triggered, this, &principal::cons_Click);
     connect(ui->papelera, &QAction::triggered, this, &principal::papelera_Click);
     connect(ui->mapa, &QAction::triggered, this, &principal::mapa_Click);
@@ -219,6 +224,10 @@ void principal::AbrirFormulario(const std::function<QWidget *()> &crear) {
 
 void principal::new_Click() {
     AbrirFormulario([] { return new newobs; });
+}
+
+void principal::lista_Click() {
+    AbrirFormulario([] { return new frlista; });
 }
 
 void principal::cons_Click() {

@@ -24,6 +24,7 @@ protected:
 
 private slots:
     void new_Click();
+    void lista_Click();
     void cons_Click();
     void papelera_Click();
     void mapa_Click();
@@ -50,5 +51,6 @@ private:
     void VaciarPapelera(QWidget *ventana);
     void AbrirFormulario(const std::function<QWidget *()> &crear);
     std::unique_ptr<Ui::principal> ui;
-    QAction *new_ = nullptr; // the menu item "new" (a C++ keyword, so built here)
+    QAction *new_ = nullptr;   // the menu item "new" (a C++ keyword, so built here)
+    QAction *lista_ = nullptr; // beside it, in the same place
 };

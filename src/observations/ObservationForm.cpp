@@ -1,5 +1,6 @@
 #include "ObservationForm.h"
 
+#include "data/Clock.h"
 #include "data/ModConex.h"
 #include "data/ReferenceData.h"
 #include "gui/MessageService.h"
@@ -63,31 +64,34 @@ ObservationForm::ObservationForm(const Controles &c, const Opciones &o)
                 [this, slot] { CdSelobs_Click(slot); });
     }
 
-    ModBaseDatos::HacerCompletable(c_.Cbespecie);
-    buscador_ = new SpeciesFinder(c_.Cbespecie, c_.Lbsinonimo);
-    // A completion taken back leaves no species chosen, and no name beside the list.
-    connect(c_.Cbespecie, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (i < 0) c_.Lbespecie->clear();
-    });
+    if (c_.Cbespecie) {
+        ModBaseDatos::HacerCompletable(c_.Cbespecie);
+        buscador_ = new SpeciesFinder(c_.Cbespecie, c_.Lbsinonimo);
+        // A completion taken back leaves no species chosen, and no name beside the list.
+        connect(c_.Cbespecie, &QComboBox::currentIndexChanged, this, [this](int i) {
+            if (i < 0) c_.Lbespecie->clear();
+        });
+        ModBaseDatos::FiltrarDigitos(c_.Txexemplars);
+        // No length limit on the count: a number that does not fit is refused by the save
+        // with a message, never cut as it is typed or pasted.
+        ModBaseDatos::AlElegir(c_.Cbespecie, [this] { Cbespecie_Click(); });
+        ModBaseDatos::AlPerderFoco(c_.Cbespecie, [this] { Cbespecie_LostFocus(); });
+    }
+    connect(c_.Txdata, &QDateEdit::dateChanged, this, [this] { fechaElegida_ = true; });
     if (o_.localidadNueva) {
         // The locality name is free text: no completion may change what the user types.
         c_.Cbloc->setEditable(true);
         c_.Cbloc->setCompleter(nullptr);
         c_.Cbloc->setInsertPolicy(QComboBox::NoInsert);
     }
-    ModBaseDatos::FiltrarDigitos(c_.Txexemplars);
-    // No length limit on the count: a number that does not fit is refused by the save with
-    // a message, never cut as it is typed or pasted.
 
     ModBaseDatos::AlElegir(c_.Cbloc, [this] { Cbloc_Click(); });
     ModBaseDatos::AlPerderFoco(c_.Cbloc, [this] { Cbloc_Click(); });
-    ModBaseDatos::AlElegir(c_.Cbespecie, [this] { Cbespecie_Click(); });
-    ModBaseDatos::AlPerderFoco(c_.Cbespecie, [this] { Cbespecie_LostFocus(); });
     ModBaseDatos::AlPerderFoco(c_.Txhini, [this] { ComprobarHoras(c_.Txhini); });
     ModBaseDatos::AlPerderFoco(c_.Txhfi, [this] { ComprobarHoras(c_.Txhfi); });
     for (QComboBox *lista :
          {c_.Cbperiodo, c_.Cbmeteo, c_.Cbvents, c_.Cbestadio, c_.Cbconducta, c_.Cbhabitat})
-        ModBaseDatos::AlElegir(lista, [this, lista] { Lista_Click(lista); });
+        if (lista) ModBaseDatos::AlElegir(lista, [this, lista] { Lista_Click(lista); });
 }
 
 ObservationForm::~ObservationForm() = default;
@@ -104,12 +108,14 @@ bool ObservationForm::Cargar() {
     ModBaseDatos::Rellenar(c_.Cbvents, ref.Vientos());
     ModBaseDatos::Rellenar(c_.Cbmeteo, ref.Meteos());
     ModBaseDatos::Rellenar(c_.Cbperiodo, ref.Periodos());
-    ModBaseDatos::Rellenar(c_.Cbespecie, ref.Especies());
-    QString error;
-    if (!buscador_->Cargar(&error)) MessageService::MostrarFallo(c_.formulario, error);
-    ModBaseDatos::Rellenar(c_.Cbestadio, ref.Estadios());
+    if (c_.Cbespecie) {
+        ModBaseDatos::Rellenar(c_.Cbespecie, ref.Especies());
+        QString error;
+        if (!buscador_->Cargar(&error)) MessageService::MostrarFallo(c_.formulario, error);
+        ModBaseDatos::Rellenar(c_.Cbestadio, ref.Estadios());
+        ModBaseDatos::Rellenar(c_.Cbconducta, ref.Conductas());
+    }
     ModBaseDatos::Rellenar(c_.Cbmotivo, QStringList{o_.motivoEnBlanco} << ref.Motivos());
-    ModBaseDatos::Rellenar(c_.Cbconducta, ref.Conductas());
     ModBaseDatos::Rellenar(c_.Cbhabitat, ref.Habitats());
     ModBaseDatos::InformarError(c_.formulario, ref);
     CargarLocalidades();
@@ -345,8 +351,8 @@ void ObservationForm::MostrarLocalidad(const Localidad &l) {
 QString ObservationForm::CampoQueFalta() const {
     QString falta;
     // A species typed but never chosen from the list has no code to store.
-    if (c_.Cbespecie->currentText().trimmed().isEmpty() ||
-        !EsItem(c_.Cbespecie, c_.Cbespecie->currentText()))
+    if (c_.Cbespecie && (c_.Cbespecie->currentText().trimmed().isEmpty() ||
+                         !EsItem(c_.Cbespecie, c_.Cbespecie->currentText())))
         falta = QStringLiteral("Especie");
     // A listed locality whose row could not be read has no code: it cannot be stored.
     if (c_.Cbloc->currentText().isEmpty() || codigoLocalidad_.isEmpty())
@@ -368,19 +374,23 @@ bool ObservationForm::EsLocalidadNueva() const {
     return o_.localidadNueva && !EsItem(c_.Cbloc, c_.Cbloc->currentText());
 }
 
-std::optional<Observacion> ObservationForm::Leer() {
+QString ObservationForm::EjemplaresIncorrectos(const QString &ejemplares) {
     // Pasted text can reach the digit fields; it must not reach the database.
-    const QString ejemplares = c_.Txexemplars->text();
-    if (!ejemplares.isEmpty() && !EsEntero(ejemplares)) {
-        Aviso(c_.formulario, QStringLiteral("El número de ejemplares debe ser un número entero."));
-        return std::nullopt;
-    }
+    if (!ejemplares.isEmpty() && !EsEntero(ejemplares))
+        return QStringLiteral("El número de ejemplares debe ser un número entero.");
     // A number that does not fit is refused, never cut.
     bool cabe = true;
     if (!ejemplares.isEmpty() &&
-        (ejemplares.toLongLong(&cabe) > std::numeric_limits<int>::max() || !cabe)) {
-        Aviso(c_.formulario, QStringLiteral("El número de ejemplares no puede ser mayor que %1.")
-                                 .arg(std::numeric_limits<int>::max()));
+        (ejemplares.toLongLong(&cabe) > std::numeric_limits<int>::max() || !cabe))
+        return QStringLiteral("El número de ejemplares no puede ser mayor que %1.")
+            .arg(std::numeric_limits<int>::max());
+    return {};
+}
+
+std::optional<Observacion> ObservationForm::Leer() {
+    const QString ejemplares = c_.Txexemplars ? c_.Txexemplars->text() : QString();
+    if (const QString mal = EjemplaresIncorrectos(ejemplares); !mal.isEmpty()) {
+        Aviso(c_.formulario, mal);
         return std::nullopt;
     }
     nueva_.reset();
@@ -398,12 +408,14 @@ std::optional<Observacion> ObservationForm::Leer() {
     o.periodo = idPeriodo;
     o.meteo = idMeteo;
     o.viento = idViento;
-    o.especie = CodigoEspecie();
-    o.numejemp = Entero(ejemplares);
-    o.numaprox = c_.Check1->isChecked();
-    o.estadio = idEstadio;
-    o.conducta = idConducta;
-    o.descripcion = QString(c_.Txdesc->text()).replace(u'\'', u'´');
+    if (c_.Cbespecie) {
+        o.especie = CodigoEspecie();
+        o.numejemp = Entero(ejemplares);
+        o.numaprox = c_.Check1->isChecked();
+        o.estadio = idEstadio;
+        o.conducta = idConducta;
+        o.descripcion = QString(c_.Txdesc->text()).replace(u'\'', u'´');
+    }
     o.motivo = c_.Cbmotivo->currentText();
     o.habitat = idHabitat;
     o.localidad = codigoLocalidad_;
@@ -491,7 +503,7 @@ void ObservationForm::Mostrar(const Observacion &o) {
 void ObservationForm::VaciarListas() {
     for (QComboBox *lista : {c_.Cbperiodo, c_.Cbvents, c_.Cbmeteo, c_.Cbmotivo, c_.Cbestadio,
                              c_.Cbconducta, c_.Cbhabitat})
-        Vaciar(lista);
+        if (lista) Vaciar(lista);
     // Lists that show nothing store nothing.
     idPeriodo = idViento = idMeteo = idEstadio = idConducta = idHabitat = 0;
 }
@@ -506,18 +518,43 @@ void ObservationForm::Limpiar() {
         c_.Lbobs[slot - 1]->clear();
     }
     VaciarListas();
-    Vaciar(c_.Cbespecie, QStringLiteral(" "));
-    buscador_->ExplicarCodigo(QString());
-    c_.Lbespecie->clear();
+    if (c_.Cbespecie) {
+        Vaciar(c_.Cbespecie, QStringLiteral(" "));
+        buscador_->ExplicarCodigo(QString());
+        c_.Lbespecie->clear();
+        c_.Txexemplars->clear();
+        c_.Check1->setChecked(false);
+        c_.Txdesc->clear();
+    }
     c_.Txhini->setTime(QTime(0, 0));
     c_.Txhfi->setTime(QTime(0, 0));
-    c_.Txexemplars->clear();
-    c_.Check1->setChecked(false);
-    c_.Txdesc->clear();
     Vaciar(c_.Cbloc);
     codigoLocalidad_.clear();
     c_.lugar->Limpiar(true);
     PonerObservadorPorDefecto();
+}
+
+void ObservationForm::ProponerFecha(const QDate &fecha) {
+    c_.Txdata->setDate(fecha);
+    fechaElegida_ = false;
+}
+
+bool ObservationForm::FechaConfirmada() {
+    // The first of January the form proposes is easily saved by oversight.
+    const QDate hoy = Clock::Hoy();
+    if (fechaElegida_ || (hoy.day() == 1 && hoy.month() == 1)) return true;
+    if (MessageService::Mostrar(
+            c_.formulario,
+            QStringLiteral("La fecha es la que propone el formulario (%1). ¿Es la fecha de la "
+                           "observación?")
+                .arg(c_.Txdata->date().toString(QStringLiteral("dd/MM/yyyy"))),
+            QStringLiteral("Fecha de la observación"), QMessageBox::Question,
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+        c_.Txdata->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    fechaElegida_ = true;
+    return true;
 }
 
 bool ObservationForm::RegistrarAunqueIgual(QWidget *padre, ObservationStore &observaciones,

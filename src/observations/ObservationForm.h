@@ -22,7 +22,9 @@ class SpeciesFinder;
 // What the new-observation and the observation-change forms share: the observer slots, the
 // lookup lists, the species and its class, the times, the locality chosen (its place shown
 // by the place panel, or a new one read from it), and the moving of values between the
-// controls and an Observacion. The forms differ only in the options.
+// controls and an Observacion. The forms differ only in the options. Without the species
+// controls (Cbespecie and those beside it) it is the header of a visit whose species are
+// entered elsewhere: Leer then reads the visit's values only.
 class ObservationForm : public QObject {
     Q_OBJECT
 public:
@@ -56,8 +58,9 @@ public:
         bool codigosLocalidad = false;
     };
 
-    // The shared controls of a form whose Designer class names them as the forms do.
-    template <typename U> static Controles ControlesDe(QWidget *formulario, U *ui) {
+    // The visit's controls (observers, date, times, conditions, reason, locality) of a form
+    // whose Designer class names them as the forms do.
+    template <typename U> static Controles ControlesCabecera(QWidget *formulario, U *ui) {
         Controles c;
         c.formulario = formulario;
         c.lugar = ui->lugar;
@@ -71,6 +74,13 @@ public:
         c.Cbmeteo = ui->Cbmeteo;
         c.Cbvents = ui->Cbvents;
         c.Cbhabitat = ui->Cbhabitat;
+        c.Cbmotivo = ui->Cbmotivo;
+        c.Cbloc = ui->Cbloc;
+        return c;
+    }
+    // And the species' controls too.
+    template <typename U> static Controles ControlesDe(QWidget *formulario, U *ui) {
+        Controles c = ControlesCabecera(formulario, ui);
         c.Cbespecie = ui->Cbespecie;
         c.Lbespecie = ui->Lbespecie;
         c.Lbsinonimo = ui->Lbsinonimo;
@@ -78,9 +88,7 @@ public:
         c.Check1 = ui->Check1;
         c.Cbestadio = ui->Cbestadio;
         c.Cbconducta = ui->Cbconducta;
-        c.Cbmotivo = ui->Cbmotivo;
         c.Txdesc = ui->Txdesc;
-        c.Cbloc = ui->Cbloc;
         return c;
     }
 
@@ -102,6 +110,13 @@ public:
     // The values as the controls show them; nothing (after a message) when a value does not
     // fit its column.
     std::optional<Observacion> Leer();
+    // Why a count as typed cannot be stored; empty when it can.
+    static QString EjemplaresIncorrectos(const QString &ejemplares);
+    // Puts the date the form proposes, which FechaConfirmada asks about before a save.
+    void ProponerFecha(const QDate &fecha);
+    // False when the date is still the one proposed and the user, asked, says it is not
+    // the observation's (the focus is then on the date).
+    bool FechaConfirmada();
     // Whether the typed locality is a new one, and that new locality as Leer read it.
     bool EsLocalidadNueva() const;
     Localidad LocalidadNueva() const;
@@ -145,5 +160,6 @@ private:
     std::optional<Localidad> nueva_; // the new locality as the last Leer read it
     QString codigoLocalidad_;        // the chosen locality's code, "new" for a new name
     QString claseEspecie_;           // stages and behaviours are those of the species' class
+    bool fechaElegida_ = false;      // set in the form, or confirmed, since it was proposed
     int idPeriodo = 0, idViento = 0, idMeteo = 0, idEstadio = 0, idConducta = 0, idHabitat = 0;
 };

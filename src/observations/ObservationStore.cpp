@@ -47,19 +47,8 @@ std::optional<int> ObservationStore::Guardar(const Observacion &observacion,
     PhotoStore imagenes(db());
     const bool ok = EnTransaccion([&] {
         if (nueva) {
-            LocalityStore localidades(db());
-            const bool renumerable =
-                propuesto &&
-                nueva->codigo == propuesto->prefijo + QString::number(propuesto->numero);
-            const auto codigo = renumerable ? localidades.InsertarConCodigoLibre(
-                                                  *nueva, propuesto->prefijo, propuesto->numero)
-                                : localidades.Insertar(*nueva) ? std::optional(nueva->codigo)
-                                                               : std::nullopt;
-            if (!codigo) {
-                Anotar(localidades);
-                return false;
-            }
-            codigoLocalidad_ = o.localidad = *codigo;
+            if (!InsertarLocalidad(*nueva, propuesto, &codigoLocalidad_)) return false;
+            o.localidad = codigoLocalidad_;
         }
         id = Insertar(o);
         if (id && fotos && !imagenes.Asignar(*id, *fotos)) {
@@ -73,6 +62,51 @@ std::optional<int> ObservationStore::Guardar(const Observacion &observacion,
         return std::nullopt;
     }
     return id;
+}
+
+bool ObservationStore::InsertarLocalidad(const Localidad &nueva,
+                                         const std::optional<CodigoPropuesto> &propuesto,
+                                         QString *codigo) {
+    LocalityStore localidades(db());
+    const bool renumerable =
+        propuesto && nueva.codigo == propuesto->prefijo + QString::number(propuesto->numero);
+    const auto guardado =
+        renumerable
+            ? localidades.InsertarConCodigoLibre(nueva, propuesto->prefijo, propuesto->numero)
+        : localidades.Insertar(nueva) ? std::optional(nueva.codigo)
+                                      : std::nullopt;
+    if (!guardado) {
+        Anotar(localidades);
+        return false;
+    }
+    *codigo = *guardado;
+    return true;
+}
+
+std::optional<QList<int>>
+ObservationStore::GuardarVarias(const QList<Observacion> &observaciones,
+                                const std::optional<Localidad> &nueva,
+                                const std::optional<CodigoPropuesto> &propuesto) {
+    QList<int> ids;
+    codigoLocalidad_.clear();
+    filaRechazada_ = -1;
+    const bool ok = EnTransaccion([&] {
+        ids.clear();
+        if (nueva && !InsertarLocalidad(*nueva, propuesto, &codigoLocalidad_)) return false;
+        for (qsizetype i = 0; i < observaciones.size(); ++i) {
+            Observacion o = observaciones[i];
+            if (nueva) o.localidad = codigoLocalidad_;
+            const auto id = Insertar(o);
+            if (!id) {
+                filaRechazada_ = int(i);
+                return false;
+            }
+            ids << *id;
+        }
+        return true;
+    });
+    if (!ok) return std::nullopt;
+    return ids;
 }
 
 bool ObservationStore::CabenTextos(const Observacion &o) {
@@ -323,4 +357,36 @@ std::optional<bool> ObservationStore::ExisteIgual(const Observacion &o, int exce
                  o.conducta, excepto});
     if (!n) return std::nullopt;
     return n->toInt() > 0;
+}
+
+std::optional<QList<bool>>
+ObservationStore::ExistenIguales(const QList<Observacion> &observaciones) {
+    // The stored species, stages and behaviours of each visit, read once.
+    QHash<QString, QSet<QString>> visitas;
+    const auto clave = [](const Observacion &o, int estadio, int conducta) {
+        // Species codes compare as the column does, whatever their case.
+        return QStringLiteral("%1|%2|%3").arg(o.especie.toUpper()).arg(estadio).arg(conducta);
+    };
+    QList<bool> r;
+    for (const Observacion &o : observaciones) {
+        const QString visita =
+            QStringList{o.fecha.toString(Qt::ISODate), o.localidad, o.observador[0]}.join(u'\x1f');
+        if (!visitas.contains(visita)) {
+            QSqlQuery q;
+            if (!Ejecutar(q,
+                          QStringLiteral("SELECT especie, coalesce(estadio, 0), "
+                                         "coalesce(conducta, 0) FROM observacion WHERE "
+                                         "fecha = ? AND localidad = ? AND observador1 = ?"),
+                          {o.fecha.toString(Qt::ISODate), o.localidad, o.observador[0]}))
+                return std::nullopt;
+            QSet<QString> &guardadas = visitas[visita];
+            while (q.next()) {
+                Observacion e;
+                e.especie = q.value(0).toString();
+                guardadas.insert(clave(e, q.value(1).toInt(), q.value(2).toInt()));
+            }
+        }
+        r << visitas[visita].contains(clave(o, o.estadio, o.conducta));
+    }
+    return r;
 }

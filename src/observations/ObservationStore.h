@@ -50,6 +50,16 @@ public:
     std::optional<int> Guardar(const Observacion &o, const std::optional<Localidad> &nueva,
                                const std::optional<CodigoPropuesto> &propuesto = std::nullopt,
                                const QList<Foto> *fotos = nullptr);
+    // Stores the observations of one visit, and first the new locality when there is one
+    // (its code then in each), in one transaction: all or none. Each observation is checked
+    // as Guardar checks one; when one is refused, filaRechazada() says which (from 0) and
+    // error() why. Returns the new identifiers in order.
+    std::optional<QList<int>>
+    GuardarVarias(const QList<Observacion> &observaciones, const std::optional<Localidad> &nueva,
+                  const std::optional<CodigoPropuesto> &propuesto = std::nullopt);
+    // The observation the last GuardarVarias refused, -1 when none was (the locality, or
+    // the transaction itself, failed).
+    int filaRechazada() const { return filaRechazada_; }
     // The code the new locality of the last Guardar was stored with.
     const QString &codigoLocalidad() const { return codigoLocalidad_; }
     // Inserts the observation inside the caller's transaction: its identifier, or nothing
@@ -83,12 +93,19 @@ public:
     // Whether another stored observation has the same species, stage, behaviour, date,
     // locality and first observer (0: none to leave out); nothing when the statement failed.
     std::optional<bool> ExisteIgual(const Observacion &o, int excepto = 0);
+    // The same for each observation of a visit: one statement for those that share date,
+    // locality and first observer; nothing when a statement failed.
+    std::optional<QList<bool>> ExistenIguales(const QList<Observacion> &observaciones);
     // Moves the observation, with its photos' rows, into the bin (BinStore).
     bool Suprimir(int id);
 
 private:
     // The free texts within the one limit; false (error() set) otherwise.
     bool CabenTextos(const Observacion &o);
+    // Inside a transaction: the new locality, its code (renumbered if taken) in *codigo.
+    bool InsertarLocalidad(const Localidad &nueva, const std::optional<CodigoPropuesto> &propuesto,
+                           QString *codigo);
+    int filaRechazada_ = -1;
     bool modificadaPorOtro_ = false;
     QString codigoLocalidad_;
     QString Desde(const ObservationFilter &f, QVariantList &valores) const;

@@ -23,7 +23,6 @@ newobs::newobs(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::newob
     connect(ui->Cbnueva, &QPushButton::clicked, this, &newobs::Cbnueva_Click);
     connect(ui->Cbguardar, &QPushButton::clicked, this, &newobs::Cbguardar_Click);
     connect(ui->CdVolver, &QPushButton::clicked, this, &newobs::CdVolver_Click);
-    connect(ui->Txdata, &QDateEdit::dateChanged, this, [this] { fechaElegida_ = true; });
     ui->fotos->setAlPrimera([this](const Foto &f) { OfrecerRelleno(f); });
     Form_Load();
     cambios_ = new UnsavedChanges(this);
@@ -39,8 +38,7 @@ void newobs::Form_Load() {
     Screen::RelojArena reloj;
     Screen::AplicarColores(this);
     Screen::Teclado(this, ui->CdVolver);
-    ui->Txdata->setDate(QDate(Clock::Hoy().year(), 1, 1));
-    fechaElegida_ = false;
+    obs->ProponerFecha(QDate(Clock::Hoy().year(), 1, 1));
     ui->Txhini->setTime(QTime(0, 0));
     ui->Txhfi->setTime(QTime(0, 0));
     obs->Cargar();
@@ -71,7 +69,7 @@ void newobs::GuardarObservacion(QWidget *boton) {
         return;
     }
     std::optional<Observacion> o = obs->Leer();
-    if (!o || !FechaConfirmada()) return;
+    if (!o || !obs->FechaConfirmada()) return;
     if (!obs->MunicipioConfirmado()) return;
 
     ObservationStore observaciones;
@@ -136,22 +134,4 @@ void newobs::OfrecerRelleno(const Foto &foto) {
     ui->Txdata->setDate(t.date());
     ui->Txhini->setTime(QTime(t.time().hour(), t.time().minute()));
     obs->PonerPosicion(*foto.latitud, *foto.longitud);
-}
-
-bool newobs::FechaConfirmada() {
-    // The first of January the form proposes is easily saved by oversight.
-    const QDate hoy = Clock::Hoy();
-    if (fechaElegida_ || (hoy.day() == 1 && hoy.month() == 1)) return true;
-    if (MessageService::Mostrar(
-            this,
-            QStringLiteral("La fecha es la que propone el formulario (%1). ¿Es la fecha de la "
-                           "observación?")
-                .arg(ui->Txdata->date().toString(QStringLiteral("dd/MM/yyyy"))),
-            QStringLiteral("Fecha de la observación"), QMessageBox::Question,
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
-        ui->Txdata->setFocus(Qt::OtherFocusReason);
-        return false;
-    }
-    fechaElegida_ = true;
-    return true;
 }

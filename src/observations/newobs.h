@@ -30,12 +30,9 @@ private slots:
 private:
     void Form_Load();
     void GuardarObservacion(QWidget *boton);
-    bool FechaConfirmada();
     void OfrecerRelleno(const Foto &foto);
 
     std::unique_ptr<Ui::newobs> ui;
     class UnsavedChanges *cambios_ = nullptr;
     ObservationForm *obs = nullptr;
-    // The date was set in this form (or the one proposed was confirmed) since it opened.
-    bool fechaElegida_ = false;
 };

@@ -82,11 +82,26 @@ void tst_principal::menu() {
         for (QAction *b : a->menu() ? a->menu()->actions() : QList<QAction *>())
             menu << u"  "_s + b->text() + u' ' + b->shortcut().toString();
     }
-    QCOMPARE(menu, QStringList({"&Observaciones", "  Nueva Ctrl+N", "  Consulta ", "  Mapa ",
-                                "  Fenología ", "  Importar ", "  Papelera ", "&Parámetros",
-                                "  Observadores ", "  Motivos ", "  Localidades ",
-                                "  Copias de seguridad ", "  Base de datos ", "E&xportar", "&Ayuda",
-                                "  Tutorial F1", "  Acerca de... ", "  Web ", "Salir"}));
+    QCOMPARE(menu, QStringList({"&Observaciones",
+                                "  Nueva Ctrl+N",
+                                "  Lista de especies de una visita ",
+                                "  Consulta ",
+                                "  Mapa ",
+                                "  Fenología ",
+                                "  Importar ",
+                                "  Papelera ",
+                                "&Parámetros",
+                                "  Observadores ",
+                                "  Motivos ",
+                                "  Localidades ",
+                                "  Copias de seguridad ",
+                                "  Base de datos ",
+                                "E&xportar",
+                                "&Ayuda",
+                                "  Tutorial F1",
+                                "  Acerca de... ",
+                                "  Web ",
+                                "Salir"}));
 }
 
 void tst_principal::arranque() {
@@ -235,8 +250,9 @@ void tst_principal::ventanas() {
             QVERIFY2(f && area.contains(f->parentWidget()->geometry()),
                      qPrintable(QDebug::toString(tamano) + u' ' + QLatin1String(que)));
         };
-        for (const char *nombre : {"new", "cons", "mapa", "fenologia", "importar", "papelera",
-                                   "observ", "motivo", "loc", "copias", "basedatos", "fitxer"}) {
+        for (const char *nombre :
+             {"new", "lista", "cons", "mapa", "fenologia", "importar", "papelera", "observ",
+              "motivo", "loc", "copias", "basedatos", "fitxer"}) {
             Accion(p, nombre)->trigger();
             dentro(Screen::AreaPrincipal()->activeSubWindow()->widget(), nombre);
         }
@@ -305,6 +321,7 @@ void tst_principal::cambiosSinGuardar() {
     const auto suelta = [](QWidget *w) { return w->show(), w; };
     const QList<Caso> casos = {
         {[&] { return abrir("new"), Screen::BuscarFormulario(u"newobs"_s); }, "Txdesc"},
+        {[&] { return abrir("lista"), Screen::BuscarFormulario(u"frlista"_s); }, "Txdesc1"},
         {[&] { return frmodif::Abrir(nullptr, idObservacion, {}); }, "Txdesc"},
         {[&] { return abrir("basedatos"), Screen::BuscarFormulario(u"frbasedatos"_s); }, "Txhost",
          "OpServidor"},

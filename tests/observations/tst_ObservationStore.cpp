@@ -46,6 +46,36 @@ void tst_ObservationStore::guardarTodoONada() {
     QVERIFY(observaciones.claveDuplicada());
     QCOMPARE(Texto(estado), u"1|0"_s);
 
+    // A visit's list: one row refused (a description over the limit) stores none of them,
+    // nor its new locality, and names the row; then all of them, the locality once.
+    QList<Observacion> visita(3, o);
+    visita[1].especie = u"SALSAL"_s;
+    visita[2].descripcion = QString(ModBaseDatos::kMaximoTexto + 1, u'x');
+    const Localidad charca{0, u"AV9"_s, u"Charca de la visita"_s, 5, 5019};
+    observaciones.Limpiar();
+    QVERIFY(!observaciones.GuardarVarias(visita, charca));
+    QCOMPARE(observaciones.filaRechazada(), 2);
+    QVERIFY(!observaciones.error().isEmpty());
+    QCOMPARE(bd.Valor(estado).toString(), u"1|0"_s);
+    visita[2].descripcion = u"bajo la piedra"_s;
+    observaciones.Limpiar();
+    const auto ids = observaciones.GuardarVarias(visita, charca);
+    QVERIFY2(ids && ids->size() == 3, qPrintable(observaciones.error()));
+    QCOMPARE(observaciones.filaRechazada(), -1);
+    QCOMPARE(bd.Valor(u"SELECT count(*) FROM observacion WHERE localidad = 'AV9'"_s).toInt(), 3);
+    QCOMPARE(bd.Valor(estado).toString(), u"2|3"_s);
+    // Its repeats, read in one go: a code stored in other case is the same species; another
+    // stage, or another day, is not a repeat.
+    bd.Ejecutar(u"UPDATE observacion SET especie = 'salsal' WHERE especie = 'SALSAL'"_s);
+    visita[0].localidad = visita[1].localidad = visita[2].localidad = u"AV9"_s;
+    visita[2].estadio = 2;
+    Observacion otroDia = visita[1];
+    otroDia.fecha = otroDia.fecha.addDays(1);
+    const auto iguales = observaciones.ExistenIguales(visita << otroDia);
+    QCOMPARE(iguales.value_or(QList<bool>()), (QList<bool>{true, true, false, false}));
+    bd.Ejecutar(u"DELETE FROM observacion"_s);
+    bd.Ejecutar(u"DELETE FROM localidad WHERE cod_localidad = 'AV9'"_s);
+
     // Stored: with a new locality, then with a known one; numbers follow the highest.
     nueva.codigo = o.localidad = u"AV2"_s;
     observaciones.Limpiar();

@@ -1,3 +1,4 @@
+#include "Corpus.h"
 #include "FormRegistry.h"
 #include "TestHooks.h"
 #include "support/TestDatabase.h"
@@ -8,8 +9,11 @@
 #include "data/ModConex.h"
 #include "gui/MessageService.h"
 #include "gui/Screen.h"
+#include "observations/frlista.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -94,6 +98,7 @@ private slots:
     void fallos_data();
     void fallos();
     void esperaAlOtroPrograma();
+    void listaAMedias();
 };
 
 void tst_fallosBaseDatos::fallos_data() {
@@ -312,6 +317,68 @@ void tst_fallosBaseDatos::esperaAlOtroPrograma() {
     ModConex::setEsperaOcupada(200);
     QCOMPARE(TestHooks::Mensajes(), u"Se ha registrado el Observador NUE1 en la base de datos"_s);
     QCOMPARE(bd.Contar(u"observador"_s), 1);
+}
+
+void tst_fallosBaseDatos::listaAMedias() {
+    // A visit's list of thirty species whose save runs out of disk half way: nothing of it
+    // stays, the grid keeps every row as typed and marks the one where it stopped; with room
+    // again the same click stores all thirty and the new locality once.
+    TestDatabase bd(TestDatabase::Datos::Reales);
+    QVERIFY(bd.ok());
+    for (const QString &sql : FormRegistry::Datos())
+        QVERIFY(bd.Ejecutar(sql));
+    const QString antes = Estado(bd.ruta());
+    const auto &f = *FormRegistry::Buscar(u"frlista"_s);
+    std::unique_ptr<QWidget> w(Abrir(f));
+    // Twenty-nine species the list offers, none of them the first row's.
+    QStringList codigos;
+    auto *lista = w->findChild<QComboBox *>(u"Cbespecie1"_s);
+    for (int i = 0; i < lista->count() && codigos.size() < 29; ++i)
+        if (const QString c = lista->itemText(i).section(u" - "_s, 0, 0); c != u"SALSAL"_s)
+            codigos << c;
+    // Each row: its code typed, five Tabs to the description, a long one pasted, Tab.
+    const QString largo(3000, u'x');
+    Corpus::Pegar(w->findChild<QWidget *>(u"Txdesc1"_s), largo);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    for (const QString &codigo : std::as_const(codigos)) {
+        QTest::keyClicks(QApplication::focusWidget(), codigo.toLower());
+        for (int i = 0; i < 5; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        Corpus::Pegar(QApplication::focusWidget(), largo);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    auto *rejilla = w->findChild<QTableWidget *>(u"DBlista"_s);
+    QCOMPARE(rejilla->rowCount(), 31); // the last one empty
+    QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(TestHooks::Mensajes()));
+    const auto mostrado = FormRegistry::Mostrado(f, w.get());
+
+    // Room for about a third of the rows.
+    QVERIFY(bd.Ejecutar(u"VACUUM"_s));
+    const int paginas = bd.Valor(u"PRAGMA page_count"_s).toInt();
+    QVERIFY(bd.Ejecutar(u"PRAGMA max_page_count = %1"_s.arg(paginas + 10)));
+    Guardar(f, w.get());
+    QCOMPARE(MessageService::Mostrados().size(), 1);
+    QVERIFY2(MessageService::Ultimo().texto.contains(u"No queda espacio en el disco"_s),
+             qPrintable(TestHooks::Mensajes()));
+    QCOMPARE(Estado(bd.ruta()), antes);
+    QCOMPARE(FormRegistry::Mostrado(f, w.get()), mostrado);
+    QCOMPARE(rejilla->rowCount(), 31);
+    int marcada = -1;
+    for (int r = 0; r < rejilla->rowCount(); ++r)
+        if (!rejilla->item(r, frlista::ColAviso)->text().isEmpty()) marcada = r;
+    QVERIFY2(marcada > 1 && marcada < 29, qPrintable(QString::number(marcada)));
+
+    MessageService::Limpiar();
+    QVERIFY(ModConex::Conectar());
+    Guardar(f, w.get());
+    QCOMPARE(TestHooks::Mensajes(), u"Se han registrado 30 observaciones en la base de datos"_s);
+    QCOMPARE(bd.Valor(u"SELECT count(*) FROM observacion o JOIN localidad l ON "
+                      "l.cod_localidad = o.localidad WHERE l.localidad = 'Fuente del Berro'"_s)
+                 .toInt(),
+             30);
+    QCOMPARE(
+        bd.Valor(u"SELECT count(*) FROM localidad WHERE localidad = 'Fuente del Berro'"_s).toInt(),
+        1);
 }
 
 QTEST_MAIN(tst_fallosBaseDatos)

@@ -286,9 +286,9 @@ private:
 
     void Menu() {
         static const char *acciones[] = {
-            "new",    "new",      "new",       "cons",   "cons",   "cons",   "observ",
-            "observ", "loc",      "loc",       "motivo", "fitxer", "copias", "fenologia",
-            "mapa",   "importar", "basedatos", "acerca", "help",   "web",    "sortir"};
+            "new",       "new",    "new",    "cons",   "cons",   "cons",      "observ", "observ",
+            "loc",       "loc",    "motivo", "fitxer", "copias", "fenologia", "mapa",   "importar",
+            "basedatos", "acerca", "help",   "web",    "sortir", "lista",     "lista",  "papelera"};
         const char *nombre = acciones[Uno(std::size(acciones))];
         QAction *a = p->findChild<QAction *>(QLatin1String(nombre));
         if (!a || !a->isEnabled()) return;
