@@ -356,7 +356,7 @@ void tst_fallosBaseDatos::listaAMedias() {
     QVERIFY(bd.Ejecutar(u"VACUUM"_s));
     const int paginas = bd.Valor(u"PRAGMA page_count"_s).toInt();
     QVERIFY(bd.Ejecutar(u"PRAGMA max_page_count = %1"_s.arg(paginas + 10)));
-    Guardar(f, w.get());
+    QTest::mouseClick(w->findChild<QWidget *>(f.guardar.first()), Qt::LeftButton);
     QCOMPARE(MessageService::Mostrados().size(), 1);
     QVERIFY2(MessageService::Ultimo().texto.contains(u"No queda espacio en el disco"_s),
              qPrintable(TestHooks::Mensajes()));
@@ -370,7 +370,7 @@ void tst_fallosBaseDatos::listaAMedias() {
 
     MessageService::Limpiar();
     QVERIFY(ModConex::Conectar());
-    Guardar(f, w.get());
+    QTest::mouseClick(w->findChild<QWidget *>(f.guardar.first()), Qt::LeftButton);
     QCOMPARE(TestHooks::Mensajes(), u"Se han registrado 30 observaciones en la base de datos"_s);
     QCOMPARE(bd.Valor(u"SELECT count(*) FROM observacion o JOIN localidad l ON "
                       "l.cod_localidad = o.localidad WHERE l.localidad = 'Fuente del Berro'"_s)
