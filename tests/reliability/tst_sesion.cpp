@@ -511,9 +511,6 @@ void tst_sesion::sesion() {
          {std::pair{u"localidad"_s, u"id_localidad"_s},
           std::pair{u"observacion"_s, u"id_observacion"_s}, std::pair{u"motivo"_s, u"id_motivo"_s}})
         if (bd.enServidor()) QVERIFY(bd.Ejecutar(SqlDialect::AjustarIdentidad(tabla, columna)));
-    QHash<QString, QMap<QString, QString>> antes;
-    for (const auto &[tabla, clave] : kTablas)
-        antes[tabla] = FormRegistry::Filas(tabla, clave);
 
     Sesion s(acciones);
     s.traza = qEnvironmentVariableIsSet("TRITODEX_SESION_TRAZA");
@@ -523,11 +520,15 @@ void tst_sesion::sesion() {
     s.base = bd.ruta();
     QElapsedTimer reloj;
     reloj.start();
+    QHash<QString, QMap<QString, QString>> antes;
     {
         principal p;
         s.p = &p;
         p.show();
         p.Form_Load();
+        // After the start-up, which empties the bin's old entries of its own accord.
+        for (const auto &[tabla, clave] : kTablas)
+            antes[tabla] = FormRegistry::Filas(tabla, clave);
         while (s.Quedan()) {
             s.Paso(s.Ventana(), true);
             QApplication::processEvents();
