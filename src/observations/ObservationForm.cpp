@@ -557,6 +557,16 @@ bool ObservationForm::FechaConfirmada() {
     return true;
 }
 
+void ObservationForm::CodigoGuardado(QWidget *padre, const ObservationStore &observaciones,
+                                     Localidad &localidad) {
+    if (observaciones.codigoLocalidad() == localidad.codigo) return;
+    MessageService::Mostrar(padre, QStringLiteral("Otro usuario acaba de usar el código %1: la "
+                                                  "localidad nueva se ha guardado con el código "
+                                                  "%2.")
+                                       .arg(localidad.codigo, observaciones.codigoLocalidad()));
+    localidad.codigo = observaciones.codigoLocalidad();
+}
+
 bool ObservationForm::RegistrarAunqueIgual(QWidget *padre, ObservationStore &observaciones,
                                            const Observacion &o, int excepto) {
     const auto igual = observaciones.ExisteIgual(o, excepto);

@@ -123,6 +123,10 @@ public:
     // Before a new locality is stored: false when its point lies in another municipality
     // and the user, asked, keeps the form instead.
     bool MunicipioConfirmado() const;
+    // After a save with a new locality: its code as stored, the user told when another user
+    // took the proposed one meanwhile.
+    static void CodigoGuardado(QWidget *padre, const ObservationStore &observaciones,
+                               Localidad &localidad);
     // Before storing: true when no other observation has the same species, stage,
     // behaviour, date, locality and first observer, or the user wants it stored all the same;
     // a failed check has been reported and answers false.

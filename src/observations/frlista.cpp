@@ -445,15 +445,10 @@ void frlista::GuardarLista() {
             return;
         }
     }
-    if (localidad && observaciones.codigoLocalidad() != localidad->codigo) {
-        // Another user took the proposed code meanwhile; the user reads the one stored.
-        MessageService::Mostrar(this, QStringLiteral("Otro usuario acaba de usar el código %1: "
-                                                     "la localidad nueva se ha guardado con el "
-                                                     "código %2.")
-                                          .arg(localidad->codigo, observaciones.codigoLocalidad()));
-        localidad->codigo = observaciones.codigoLocalidad();
+    if (localidad) {
+        ObservationForm::CodigoGuardado(this, observaciones, *localidad);
+        obs->setCodigoLocalidad(localidad->codigo);
     }
-    if (localidad) obs->setCodigoLocalidad(localidad->codigo);
     MessageService::Mostrar(
         this,
         QStringLiteral("Se han registrado %1 observaciones en la base de datos").arg(lista.size()));

@@ -97,13 +97,9 @@ void newobs::GuardarObservacion(QWidget *boton) {
             return;
         }
     }
-    if (localidad && observaciones.codigoLocalidad() != localidad->codigo) {
-        // Another user took the proposed code meanwhile; the user reads the one stored.
-        MessageService::Mostrar(this, QStringLiteral("Otro usuario acaba de usar el código %1: "
-                                                     "la localidad nueva se ha guardado con el "
-                                                     "código %2.")
-                                          .arg(localidad->codigo, observaciones.codigoLocalidad()));
-        o->localidad = localidad->codigo = observaciones.codigoLocalidad();
+    if (localidad) {
+        ObservationForm::CodigoGuardado(this, observaciones, *localidad);
+        o->localidad = localidad->codigo;
     }
     obs->setCodigoLocalidad(o->localidad);
     MessageService::Mostrar(this,
