@@ -6,6 +6,7 @@
 #include <QSqlResult>
 #include <QString>
 #include <QVariant>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace {
@@ -15,7 +16,21 @@ QString Desde(const void *datos, int bytes) {
 }
 
 int CompararSinMayusculas(void *, int l1, const void *s1, int l2, const void *s2) {
-    return QString::compare(Desde(s1, l1).toCaseFolded(), Desde(s2, l2).toCaseFolded());
+    // Codes and most names are ASCII: compared here byte by byte, folded as the full
+    // comparison would fold them, with no text built. Anything else takes the full way.
+    const auto *a = static_cast<const unsigned char *>(s1);
+    const auto *b = static_cast<const unsigned char *>(s2);
+    const int n = std::min(l1, l2);
+    for (int i = 0; i < n; ++i) {
+        unsigned char x = a[i], y = b[i];
+        if ((x | y) & 0x80)
+            return QString::compare(Desde(s1, l1).toCaseFolded(), Desde(s2, l2).toCaseFolded());
+        if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
+        if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
+        if (x != y) return x < y ? -1 : 1;
+    }
+    // Folding keeps a character a character: the shorter, a prefix of the other, comes first.
+    return l1 == l2 ? 0 : l1 < l2 ? -1 : 1;
 }
 
 // Pattern and text are already case-folded; % and _ are wildcards unless escaped.

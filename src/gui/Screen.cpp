@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -64,6 +65,45 @@ private:
     QPointer<QAbstractButton> salida_;
 };
 
+// The width a column's values need on screen: the rows shown (a screenful from the top
+// when the grid is hidden). Plain texts are measured with the font, as the style lays them
+// out; a cell with an icon, a check box or its own font asks its delegate, far slower.
+int AnchoValores(QTableView *rejilla, int columna) {
+    const QAbstractItemModel *m = rejilla->model();
+    const int filas = m->rowCount(rejilla->rootIndex());
+    if (filas == 0) return 0;
+    const int alto = std::max(1, rejilla->verticalHeader()->defaultSectionSize());
+    const int pantalla = rejilla->viewport()->height() / alto + 1;
+    int arriba = rejilla->isVisible() ? rejilla->rowAt(0) : 0;
+    if (arriba < 0) arriba = 0;
+    int abajo = rejilla->isVisible() ? rejilla->rowAt(rejilla->viewport()->height() - 1) : -1;
+    if (abajo < 0) abajo = std::min(filas - 1, arriba + std::max(pantalla, 50));
+    QStyleOptionViewItem opcion;
+    opcion.initFrom(rejilla);
+    opcion.font = rejilla->font();
+    const QFontMetrics medidas(rejilla->font());
+    const int margen =
+        2 * (rejilla->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &opcion, rejilla) + 1);
+    const QLocale idioma = rejilla->locale();
+    int ancho = 0;
+    for (int r = arriba; r <= abajo; ++r) {
+        if (rejilla->isRowHidden(r)) continue;
+        const QModelIndex i = m->index(r, columna, rejilla->rootIndex());
+        QAbstractItemDelegate *delegado = rejilla->itemDelegateForIndex(i);
+        auto *estilo = qobject_cast<QStyledItemDelegate *>(delegado);
+        if (!estilo || i.data(Qt::DecorationRole).isValid() ||
+            i.data(Qt::CheckStateRole).isValid() || i.data(Qt::FontRole).isValid()) {
+            ancho = std::max(ancho, delegado->sizeHint(opcion, i).width());
+            continue;
+        }
+        const QVariant valor = i.data(Qt::DisplayRole);
+        if (!valor.isValid()) continue;
+        for (const QString &linea : estilo->displayText(valor, idioma).split(u'\n'))
+            ancho = std::max(ancho, medidas.horizontalAdvance(linea) + margen);
+    }
+    return rejilla->showGrid() ? ancho + 1 : ancho;
+}
+
 // Keeps a grid's columns within its width (Screen::RepartirColumnas).
 class RepartoColumnas : public QObject {
 public:
@@ -104,9 +144,7 @@ private:
         minimos_.clear();
         for (int c = 0; c < cabecera->count(); ++c) {
             const int titulo = cabecera->sectionSizeHint(c);
-            // Public on the base class, protected (and overridden) on the grid's.
-            naturales_ << std::max(
-                titulo, static_cast<QAbstractItemView *>(rejilla_)->sizeHintForColumn(c));
+            naturales_ << std::max(titulo, AnchoValores(rejilla_, c));
             minimos_ << titulo;
         }
         Repartir();

@@ -199,20 +199,29 @@ int ObservationStore::ColumnaId() {
     return int(ColumnasConsulta().size()) - 2;
 }
 
-QString ObservationStore::Desde(const ObservationFilter &f, QVariantList &valores) const {
-    // Outer joins: an observation stays listed when a value it refers to is missing.
-    QString sql = QStringLiteral(" FROM observacion o"
-                                 " LEFT JOIN localidad loc ON loc.cod_localidad = o.localidad"
-                                 " LEFT JOIN observador obs ON obs.cod_observador = o.observador1"
-                                 " LEFT JOIN tperiodo p ON p.id_periodo = o.periodo"
-                                 " LEFT JOIN especie e ON e.cod_especie = o.especie"
-                                 " LEFT JOIN tbeaufort v ON v.id_beaufort = o.viento"
-                                 " LEFT JOIN tmeteo me ON me.id_meteo = o.meteo"
-                                 " LEFT JOIN testadio et ON et.id_estadio = o.estadio"
-                                 " LEFT JOIN tconducta c ON c.id_conducta = o.conducta"
-                                 " LEFT JOIN thabitat h ON h.id_habitat = o.habitat"
-                                 " LEFT JOIN tprovincia pr ON pr.id_prov = loc.prov"
-                                 " LEFT JOIN tmunicipio mu ON mu.id_muni = loc.muni");
+QString ObservationStore::Desde(const ObservationFilter &f, QVariantList &valores,
+                                bool soloFiltros) const {
+    const bool provincia = !f.provincia.trimmed().isEmpty();
+    const bool observador = !f.observador.trimmed().isEmpty();
+    const bool lugar =
+        provincia || !f.utm10k.trimmed().isEmpty() || !f.localidad.trimmed().isEmpty();
+    // Outer joins: an observation stays listed when a value it refers to is missing. Each
+    // joins on a unique key, so a count needs only the ones its filters read.
+    QString sql = QStringLiteral(" FROM observacion o");
+    const auto unir = [&](bool necesaria, const char *union_) {
+        if (necesaria || !soloFiltros) sql += QLatin1String(union_);
+    };
+    unir(lugar, " LEFT JOIN localidad loc ON loc.cod_localidad = o.localidad");
+    unir(observador, " LEFT JOIN observador obs ON obs.cod_observador = o.observador1");
+    unir(false, " LEFT JOIN tperiodo p ON p.id_periodo = o.periodo"
+                " LEFT JOIN especie e ON e.cod_especie = o.especie"
+                " LEFT JOIN tbeaufort v ON v.id_beaufort = o.viento"
+                " LEFT JOIN tmeteo me ON me.id_meteo = o.meteo"
+                " LEFT JOIN testadio et ON et.id_estadio = o.estadio"
+                " LEFT JOIN tconducta c ON c.id_conducta = o.conducta"
+                " LEFT JOIN thabitat h ON h.id_habitat = o.habitat");
+    unir(provincia, " LEFT JOIN tprovincia pr ON pr.id_prov = loc.prov");
+    unir(false, " LEFT JOIN tmunicipio mu ON mu.id_muni = loc.muni");
     QStringList condiciones;
     auto filtro = [&](bool presente, const char *condicion, const QVariant &valor) {
         if (!presente) return;
@@ -235,7 +244,8 @@ QString ObservationStore::Desde(const ObservationFilter &f, QVariantList &valore
 QSqlQuery ObservationStore::Consultar(const ObservationFilter &f, bool desplazable) {
     QVariantList valores;
     const QString sql = QStringLiteral("SELECT ") + ColumnasConsulta().ListaSelect() +
-                        Desde(f, valores) + QStringLiteral(" ORDER BY o.fecha, o.id_observacion");
+                        Desde(f, valores, false) +
+                        QStringLiteral(" ORDER BY o.fecha, o.id_observacion");
     QSqlQuery q;
     if (desplazable) {
         // Not through Ejecutar: a grid's model needs a query it can scroll back.
@@ -248,7 +258,7 @@ QSqlQuery ObservationStore::Consultar(const ObservationFilter &f, bool desplazab
 
 std::optional<int> ObservationStore::Contar(const ObservationFilter &f) {
     QVariantList valores;
-    const QString desde = Desde(f, valores);
+    const QString desde = Desde(f, valores, true);
     const auto n = Primero(QStringLiteral("SELECT count(*)") + desde, valores);
     if (!n) return std::nullopt;
     return n->toInt();

@@ -108,5 +108,6 @@ private:
     int filaRechazada_ = -1;
     bool modificadaPorOtro_ = false;
     QString codigoLocalidad_;
-    QString Desde(const ObservationFilter &f, QVariantList &valores) const;
+    // The FROM and WHERE of the query: every join, or only those its filters read.
+    QString Desde(const ObservationFilter &f, QVariantList &valores, bool soloFiltros) const;
 };

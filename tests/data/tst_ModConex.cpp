@@ -108,6 +108,12 @@ void tst_ModConex::textoSinMayusculas() {
     };
     for (const auto &[sql, n] : cuentas)
         QVERIFY2(bd.Valor(QString::fromUtf8(sql)).toInt() == n, sql);
+    // Sorted folding case, a prefix first, accented letters after the plain ones.
+    QCOMPARE(bd.Valor(u"SELECT group_concat(x, ',') FROM (SELECT column1 AS x FROM (VALUES "
+                      "('b'), ('AB'), ('Ábaco'), ('z9'), ('a'), ('Z'), ('abc')) "
+                      "ORDER BY x COLLATE NOCASE)"_s)
+                 .toString(),
+             u"a,AB,abc,b,Z,z9,Ábaco"_s);
     // (Escaped wildcards, accents and capitals in the searches of the observer and locality
     // lists: tst_frobs, tst_frloc.)
     QVERIFY(SqliteText::Like(u"a_c"_s, u"AbC"_s));
