@@ -3,17 +3,20 @@
 #include "ArchivoComprobado.h"
 #include "ColumnTable.h"
 #include "ModConex.h"
+#include "SqliteText.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <sqlite3.h>
 #include <xlsxwriter.h>
 #include <zip.h>
 
@@ -65,63 +68,87 @@ QString Causa(lxw_error e) {
 // and whose failures there it does not report: a full temporary disk gives an empty sheet in
 // a sound archive. The written file is read back, to the sheet's closing tag, before the user
 // is told it was saved.
-bool Completo(const QString &ruta) {
+bool Completo(const QString &ruta, int hojas) {
     int codigo = 0;
     zip_t *z = zip_open(QFile::encodeName(ruta).constData(), ZIP_RDONLY, &codigo);
     if (!z) return false;
-    QByteArray final;
-    zip_file_t *hoja = zip_fopen(z, "xl/worksheets/sheet1.xml", 0);
-    bool leido = hoja != nullptr;
-    if (hoja) {
-        QByteArray bloque(1 << 16, Qt::Uninitialized);
-        zip_int64_t n = 0;
-        while ((n = zip_fread(hoja, bloque.data(), zip_uint64_t(bloque.size()))) > 0)
-            final = (final + bloque.left(qsizetype(n))).right(64);
-        leido = n == 0;
-        zip_fclose(hoja);
+    bool completas = true;
+    for (int i = 1; i <= hojas && completas; ++i) {
+        QByteArray final;
+        const QByteArray nombre = "xl/worksheets/sheet" + QByteArray::number(i) + ".xml";
+        zip_file_t *hoja = zip_fopen(z, nombre.constData(), 0);
+        bool leido = hoja != nullptr;
+        if (hoja) {
+            QByteArray bloque(1 << 16, Qt::Uninitialized);
+            zip_int64_t n = 0;
+            while ((n = zip_fread(hoja, bloque.data(), zip_uint64_t(bloque.size()))) > 0)
+                final = (final + bloque.left(qsizetype(n))).right(64);
+            leido = n == 0;
+            zip_fclose(hoja);
+        }
+        completas = leido && final.trimmed().endsWith("</worksheet>");
     }
     zip_discard(z);
-    return leido && final.trimmed().endsWith("</worksheet>");
+    return completas;
 }
 
-// Writes one value in its column's way; returns the text it shows, for the width, or
-// nothing when the cell cannot hold it.
-std::optional<QString> Escribir(lxw_worksheet *hoja, lxw_row_t fila, lxw_col_t col,
-                                const QVariant &v, Column::Formato formato, lxw_format *f) {
+// One value as read from the query: null, or its text in UTF-8 (ending in a NUL) and, when
+// it was stored as a number, that number.
+struct Valor {
+    bool nulo = true;
+    const char *texto = "";
+    int bytes = 0;
+    bool numero = false;
+    double real = 0;
+};
+
+// Characters of a UTF-8 text, as a width.
+qsizetype Caracteres(const char *texto, int bytes) {
+    qsizetype n = 0;
+    for (int i = 0; i < bytes; ++i)
+        n += (static_cast<unsigned char>(texto[i]) & 0xC0) != 0x80;
+    return n;
+}
+
+QByteArrayView Recortado(const Valor &v) {
+    return QByteArrayView(v.texto, v.bytes).trimmed();
+}
+
+// Writes one value in its column's way; returns the width of what it shows, or nothing when
+// the cell cannot hold it.
+std::optional<qsizetype> Escribir(lxw_worksheet *hoja, lxw_row_t fila, lxw_col_t col,
+                                  const Valor &v, Column::Formato formato, lxw_format *f) {
     if (formato == Column::Formato::SiNo) {
-        const bool si = !v.isNull() && v.toString().trimmed() != QLatin1String("0") &&
-                        !v.toString().trimmed().isEmpty();
+        const bool si =
+            !v.nulo && (v.numero ? v.real != 0 : !Recortado(v).isEmpty() && Recortado(v) != "0");
         worksheet_write_string(hoja, fila, col, si ? "Si" : "No", f);
-        return si ? QStringLiteral("Si") : QStringLiteral("No");
+        return 2;
     }
-    if (v.isNull()) return QString();
-    const QString texto = v.toString();
-    if (texto.isEmpty()) return texto;
-    if (formato == Column::Formato::Fecha) {
-        const QDate d = QDate::fromString(texto.left(10), Qt::ISODate);
+    if (v.nulo || v.bytes == 0) return 0;
+    if (formato == Column::Formato::Fecha && v.bytes >= 10) {
+        const QDate d = QDate::fromString(QLatin1String(v.texto, 10), Qt::ISODate);
         if (d.isValid()) {
             lxw_datetime dt = {d.year(), d.month(), d.day(), 0, 0, 0};
             worksheet_write_datetime(hoja, fila, col, &dt, f);
-            return d.toString(QStringLiteral("dd/MM/yyyy"));
+            return 10;
         }
     } else if (formato == Column::Formato::Entero || formato == Column::Formato::Decimal) {
-        bool ok = false;
-        const double n = texto.trimmed().toDouble(&ok);
+        bool ok = v.numero;
+        const double n = ok ? v.real : Recortado(v).toByteArray().toDouble(&ok);
         if (ok) {
             worksheet_write_number(hoja, fila, col, n, f);
-            return texto.trimmed();
+            return Recortado(v).size();
         }
     }
     // A text, or a value that does not read as its column's kind: shown as stored.
-    if (worksheet_write_string(hoja, fila, col, texto.toUtf8().constData(), f) != LXW_NO_ERROR)
-        return std::nullopt;
-    return texto;
+    if (worksheet_write_string(hoja, fila, col, v.texto, f) != LXW_NO_ERROR) return std::nullopt;
+    return Caracteres(v.texto, v.bytes);
 }
 
 } // namespace
 
 bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const QString &ruta,
-                         QString *error, const Avance &avance) {
+                         QString *error, const Avance &avance, int *numeroHojas) {
     auto fallar = [&](const QString &motivo) {
         if (error) *error = Fallo(ruta, motivo);
         return false;
@@ -135,7 +162,8 @@ bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const
     lxw_workbook_options opciones = {LXW_TRUE, nullptr, LXW_TRUE};
     lxw_workbook *libro = workbook_new_opt(nombre.constData(), &opciones);
     if (!libro) return fallar(Causa(LXW_ERROR_CREATING_TMPFILE));
-    lxw_worksheet *hoja = workbook_add_worksheet(libro, nullptr);
+    QList<lxw_worksheet *> hojas = {workbook_add_worksheet(libro, nullptr)};
+    lxw_worksheet *hoja = hojas.first();
 
     lxw_format *cabecera = workbook_add_format(libro);
     format_set_bold(cabecera);
@@ -143,16 +171,26 @@ bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const
     format_set_bg_color(cabecera, 0xC0C0C0); // colour index 15, the light grey
     QList<lxw_format *> formatos;
     QList<qsizetype> anchos;
+    // One format per number format: libxlsxwriter remembers the index only of the first of
+    // equal formats, and would look the others up again for every cell.
+    QHash<QByteArray, lxw_format *> porNumero;
     for (lxw_col_t c = 0; c < lxw_col_t(columnas.size()); ++c) {
-        lxw_format *f = workbook_add_format(libro);
-        format_set_num_format(f, FormatoNumero(columnas[c].formato));
+        const QByteArray numero = FormatoNumero(columnas[c].formato);
+        lxw_format *&f = porNumero[numero];
+        if (!f) {
+            f = workbook_add_format(libro);
+            format_set_num_format(f, numero.constData());
+        }
         formatos << f;
-        worksheet_write_string(hoja, kFilaCabecera, c, columnas[c].cabecera.toUtf8().constData(),
-                               cabecera);
         anchos << columnas[c].cabecera.size();
     }
+    const auto escribirCabecera = [&] {
+        for (lxw_col_t c = 0; c < lxw_col_t(columnas.size()); ++c)
+            worksheet_write_string(hoja, kFilaCabecera, c,
+                                   columnas[c].cabecera.toUtf8().constData(), cabecera);
+    };
+    escribirCabecera();
 
-    if (consulta.isSelect() && !consulta.isForwardOnly()) consulta.seek(QSql::BeforeFirstRow);
     const auto cancelar = [&] {
         workbook_close(libro);
         QFile::remove(parcial);
@@ -160,34 +198,109 @@ bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const
         return false;
     };
     lxw_row_t fila = kFilaCabecera + 1;
+    qint64 escritas = 0;
     const qint64 total = consulta.size() > 0 ? consulta.size() : 0;
-    while (consulta.next()) {
-        if ((fila - kFilaCabecera - 1) % 256 == 0 &&
-            !Avances::Seguir(avance, fila - kFilaCabecera - 1, total))
-            return cancelar();
-        if (fila >= LXW_ROW_MAX) {
-            workbook_close(libro);
-            QFile::remove(parcial);
-            return fallar(QStringLiteral("la consulta tiene más filas de las que caben en una "
-                                         "hoja (%1).")
-                              .arg(LXW_ROW_MAX - kFilaCabecera - 1));
+    QString motivo;
+    bool seguir = true;
+    // Before each row: the progress, and a new sheet when this one is full.
+    const auto empezarFila = [&] {
+        if (escritas % 256 == 0 && !Avances::Seguir(avance, escritas, total)) {
+            seguir = false;
+            return false;
         }
-        for (lxw_col_t c = 0; c < lxw_col_t(columnas.size()); ++c) {
-            const auto texto =
-                Escribir(hoja, fila, c, consulta.value(int(c)), columnas[c].formato, formatos[c]);
-            // A cut text would be a record changed behind the user's back.
-            if (!texto) {
-                workbook_close(libro);
-                QFile::remove(parcial);
-                return fallar(QStringLiteral("el valor de %1 en la fila %2 es más largo de lo "
-                                             "que cabe en una celda (%3 caracteres).")
-                                  .arg(columnas[c].cabecera)
-                                  .arg(fila + 1)
-                                  .arg(kTextoMaximo));
+        if (fila < LXW_ROW_MAX) return true;
+        // A sheet full: the rows go on in another, under the same header.
+        hoja = workbook_add_worksheet(libro, nullptr);
+        if (!hoja) {
+            motivo = Causa(LXW_ERROR_MEMORY_MALLOC_FAILED);
+            return false;
+        }
+        hojas << hoja;
+        escribirCabecera();
+        fila = kFilaCabecera + 1;
+        return true;
+    };
+    const auto escribir = [&](lxw_col_t c, const Valor &v) {
+        if (!motivo.isEmpty() || c >= lxw_col_t(columnas.size())) return;
+        const auto ancho = Escribir(hoja, fila, c, v, columnas[c].formato, formatos[c]);
+        // A cut text would be a record changed behind the user's back.
+        if (!ancho) {
+            motivo = QStringLiteral("el valor de %1 en la fila %2 es más largo de lo que cabe "
+                                    "en una celda (%3 caracteres).")
+                         .arg(columnas[c].cabecera)
+                         .arg(fila + 1)
+                         .arg(kTextoMaximo);
+            return;
+        }
+        anchos[c] = std::max(anchos[c], *ancho);
+    };
+    // A file's query is read straight from SQLite's statement, with no value built.
+    bool empezada = false;
+    QString fallo;
+    const bool directo = SqliteText::LeerFilas(
+        consulta,
+        [&](int c, const SqliteText::Celda &celda) {
+            if (!empezada && !(empezada = true, empezarFila())) return;
+            if (!seguir) return;
+            Valor v;
+            v.nulo = celda.tipo == SQLITE_NULL;
+            if (celda.tipo == SQLITE_FLOAT) {
+                v.numero = true;
+                v.real = celda.real;
+                // As a value's text shows it, for the width and for Si/No.
+                static thread_local char numero[32];
+                v.bytes = std::snprintf(numero, sizeof numero, "%.15g", celda.real);
+                v.texto = numero;
+            } else if (!v.nulo && celda.texto) {
+                v.texto = celda.texto;
+                v.bytes = celda.bytes;
+                if (celda.tipo == SQLITE_INTEGER) {
+                    v.numero = true;
+                    v.real = QByteArrayView(celda.texto, celda.bytes).toDouble();
+                }
             }
-            anchos[c] = std::max(anchos[c], texto->size());
+            escribir(lxw_col_t(c), v);
+        },
+        [&] {
+            if (!seguir || !motivo.isEmpty()) return false;
+            empezada = false;
+            ++fila;
+            ++escritas;
+            return true;
+        },
+        &fallo);
+    if (!directo) {
+        if (consulta.isSelect() && !consulta.isForwardOnly()) consulta.seek(QSql::BeforeFirstRow);
+        while (seguir && motivo.isEmpty() && consulta.next()) {
+            if (!empezarFila()) break;
+            for (lxw_col_t c = 0; c < lxw_col_t(columnas.size()); ++c) {
+                const QVariant valor = consulta.value(int(c));
+                const QByteArray texto = valor.toString().toUtf8();
+                Valor v;
+                v.nulo = valor.isNull();
+                v.texto = texto.constData();
+                v.bytes = int(texto.size());
+                const int tipo = valor.typeId();
+                v.numero = tipo == QMetaType::Int || tipo == QMetaType::LongLong ||
+                           tipo == QMetaType::UInt || tipo == QMetaType::ULongLong ||
+                           tipo == QMetaType::Double;
+                v.real = v.numero ? valor.toDouble() : 0;
+                escribir(c, v);
+            }
+            ++fila;
+            ++escritas;
         }
-        ++fila;
+    }
+    if (!seguir) return cancelar();
+    if (!motivo.isEmpty()) {
+        workbook_close(libro);
+        QFile::remove(parcial);
+        return fallar(motivo);
+    }
+    if (!fallo.isEmpty()) {
+        workbook_close(libro);
+        QFile::remove(parcial);
+        return fallar(fallo);
     }
     if (consulta.lastError().isValid()) {
         workbook_close(libro);
@@ -195,12 +308,14 @@ bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const
         return fallar(DescribirError(consulta.lastError()));
     }
 
-    for (lxw_col_t c = 0; c < lxw_col_t(columnas.size()); ++c)
-        worksheet_set_column(hoja, c, c, std::min(kAnchoMaximo, double(anchos[c]) + 2),
-                             formatos[c]);
-    worksheet_set_selection(hoja, 0, 0, 0, 0);
+    for (lxw_worksheet *h : hojas) {
+        for (lxw_col_t c = 0; c < lxw_col_t(columnas.size()); ++c)
+            worksheet_set_column(h, c, c, std::min(kAnchoMaximo, double(anchos[c]) + 2),
+                                 formatos[c]);
+        worksheet_set_selection(h, 0, 0, 0, 0);
+    }
     // The last step, packing the workbook, may be long too.
-    if (!Avances::Seguir(avance, fila - kFilaCabecera - 1, total)) return cancelar();
+    if (!Avances::Seguir(avance, escritas, total)) return cancelar();
     errno = 0;
     if (const lxw_error e = workbook_close(libro); e != LXW_NO_ERROR) {
         const int codigo = errno;
@@ -216,7 +331,7 @@ bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const
         return fallar(Causa(e));
     }
     const int tras = errno;
-    if (!Completo(parcial)) {
+    if (!Completo(parcial, int(hojas.size()))) {
         QFile::remove(parcial);
         // Most likely the temporary folder's disk, which libxlsxwriter does not check.
         const QString temporal = QDir::tempPath();
@@ -236,5 +351,6 @@ bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const
         return fallar(QStringLiteral("el archivo existente no se puede reemplazar (%1).")
                           .arg(Causas::DeErrno(codigo)));
     }
+    if (numeroHojas) *numeroHojas = int(hojas.size());
     return true;
 }

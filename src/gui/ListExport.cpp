@@ -50,11 +50,12 @@ void ModBaseDatos::CrearHojaCalculo(QWidget *padre, const QString &nombre,
     }
     QString error;
     bool ok = false;
+    int hojas = 1;
     {
         Screen::RelojArena reloj;
         Progreso progreso(padre, QStringLiteral("Guardando la hoja de cálculo..."));
         QSqlQuery consulta = leer();
-        ok = EscribirHojaCalculo(consulta, columnas, ruta, &error, progreso.avance());
+        ok = EscribirHojaCalculo(consulta, columnas, ruta, &error, progreso.avance(), &hojas);
     }
     // Stopped by the user: nothing was written, and that needs no message.
     if (!ok && error == Avances::kCancelado) return;
@@ -62,6 +63,14 @@ void ModBaseDatos::CrearHojaCalculo(QWidget *padre, const QString &nombre,
         MessageService::Mostrar(padre, error, titulo, QMessageBox::Warning);
         return;
     }
+    if (hojas > 1)
+        MessageService::Mostrar(padre,
+                                QStringLiteral("Las filas no caben en una sola hoja: el libro %1 "
+                                               "las tiene repartidas en %2 hojas, todas con la "
+                                               "misma cabecera.")
+                                    .arg(QDir::toNativeSeparators(ruta))
+                                    .arg(hojas),
+                                titulo, QMessageBox::Information);
     if (!ChoiceService::Abrir(QUrl::fromLocalFile(ruta)))
         MessageService::Mostrar(padre,
                                 QStringLiteral("La hoja de cálculo se ha guardado en %1, pero no "

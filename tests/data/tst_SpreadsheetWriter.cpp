@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -130,6 +131,28 @@ void tst_SpreadsheetWriter::hoja() {
     QSqlQuery todas = consulta(u"WHERE rowid < 5"_s);
     QVERIFY2(EscribirHojaCalculo(todas, columnas, enDisco, &error), qPrintable(error));
     QVERIFY(SheetReader(enDisco).ok);
+
+    // More rows than a sheet holds: the rest go on in a second sheet, under the same header.
+    QSqlQuery muchas(bd.db());
+    muchas.setForwardOnly(true);
+    QVERIFY(muchas.exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                        "WHERE i < 1048575) SELECT i FROM n"_s));
+    int hojas = 0;
+    QVERIFY2(EscribirHojaCalculo(muchas, {{u"i"_s, u"i"_s, u"N"_s, Column::Formato::Entero}}, ruta,
+                                 &error, {}, &hojas),
+             qPrintable(error));
+    QCOMPARE(hojas, 2);
+    QProcess unzip;
+    unzip.start(u"unzip"_s, {u"-p"_s, ruta, u"xl/worksheets/sheet1.xml"_s});
+    QVERIFY(unzip.waitForFinished(120000));
+    const QByteArray primera = unzip.readAllStandardOutput();
+    QVERIFY(primera.contains("<c r=\"A3\"") && primera.contains("<v>1048573</v>") &&
+            !primera.contains("<v>1048574</v>"));
+    SheetReader segunda(ruta, 2);
+    QStringList filas2;
+    for (int fila = 3; fila <= 6; ++fila)
+        filas2 << segunda.Fila(fila, 1);
+    QCOMPARE(filas2, QStringList({u"N"_s, u"1048574"_s, u"1048575"_s, QString()}));
 }
 
 QTEST_GUILESS_MAIN(tst_SpreadsheetWriter)

@@ -13,8 +13,8 @@ struct SheetReader {
     QList<double> anchos;           // column widths, A first
     bool ok = false;
 
-    explicit SheetReader(const QString &ruta) {
-        const QString hoja = Parte(ruta, "xl/worksheets/sheet1.xml");
+    explicit SheetReader(const QString &ruta, int n = 1) {
+        const QString hoja = Parte(ruta, "xl/worksheets/sheet" + QByteArray::number(n) + ".xml");
         const QString estilos = Parte(ruta, "xl/styles.xml");
         ok = !hoja.isEmpty() && !estilos.isEmpty();
         QMap<QString, QString> codigos = {{"0", "General"}, {"1", "0"}, {"49", "@"}};
@@ -60,9 +60,10 @@ private:
             r << m.next();
         return r;
     }
-    static QString Parte(const QString &ruta, const char *parte) {
+    static QString Parte(const QString &ruta, const QByteArray &parte) {
         QProcess unzip;
         unzip.start("unzip", {"-p", ruta, QString::fromLatin1(parte)});
+        unzip.waitForStarted();
         unzip.waitForFinished();
         return QString::fromUtf8(unzip.readAllStandardOutput());
     }
