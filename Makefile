@@ -17,7 +17,7 @@ PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-d
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build run test package clean
+.PHONY: deps configure build run test bench package clean
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -39,6 +39,20 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Every benchmark, then one table of ratios beside their aims (bench/ejecutar; details in
+# build/bench/informe.txt). BENCH_ARGS=--grande adds the runs on 1,000,000 observations.
+# LibreOffice is what the spreadsheet is compared with.
+BENCH_PACKAGES = libreoffice-calc-nogui
+bench: build
+	@missing=""; for p in $(BENCH_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+	bench/ejecutar $(BUILD)/bench $(BENCH_ARGS)
 
 # build/tritodex_<version>_amd64.deb, from the built tree.
 package: build

@@ -2,6 +2,7 @@
 // against its grouped statement run bare in the same run.
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_fenologia [observations]
 #include "Mediana.h"
+#include "Tabla.h"
 #include "support/TestDatabase.h"
 
 #include "atlas/PhenologyStore.h"
@@ -124,6 +125,9 @@ int main(int argc, char *argv[]) {
         const QByteArray que =
             ("chart, " + codigo + " (" + registros->text() + " records)").toUtf8();
         Informar(que.constData(), forma, base);
+        const bool una = especie->currentIndex() > 0;
+        FilaTabla(una ? "phenology, one species" : "phenology, all species", forma / 1e6,
+                  base / 1e6, una ? "<= 2" : "<= 1.2");
     }
     return 0;
 }

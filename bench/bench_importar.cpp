@@ -2,6 +2,7 @@
 // store), as a ratio against the bare inserts of the same rows in one transaction, measured
 // in the same run.
 //   build/bench/bench_importar [waypoints]
+#include "Tabla.h"
 #include "support/TestDatabase.h"
 
 #include "import/ImportReader.h"
@@ -135,7 +136,7 @@ int main(int argc, char **argv) {
     std::printf("read GPX %.0f ms, preview %.0f ms, store %.0f ms: import %.0f ms\n", ms(leer),
                 ms(previa - leer), ms(total - previa), ms(total));
     std::printf("bare inserts of the same rows in one transaction: %.0f ms\n", ms(desnudo));
-    std::printf("ratio import / bare inserts: %.2f\n", double(total) / double(desnudo));
+    FilaTabla("import of GPX waypoints / bare inserts", ms(total), ms(desnudo), "<= 2.5");
     std::printf("the same file again: read and preview %.0f ms, %d rows new (ratio %.2f)\n",
                 ms(reimportar), nuevasOtraVez, double(reimportar) / double(desnudo));
     return 0;
