@@ -86,6 +86,7 @@ void tst_principal::menu() {
                                 "  Nueva Ctrl+N",
                                 "  Lista de especies de una visita ",
                                 "  Consulta ",
+                                "  Verificación ",
                                 "  Mapa ",
                                 "  Fenología ",
                                 "  Importar ",
