@@ -171,7 +171,9 @@ std::optional<QList<VerificationStore::Registro>> VerificationStore::Listar(cons
         g.cuando = q.value(14).toString();
         g.comentario = q.value(15).toString();
         g.fotos = q.value(16).toInt();
-        const Especie s = especies.value(q.value(17).toString());
+        static const Especie ninguna;
+        const auto e = especies.constFind(q.value(17).toString());
+        const Especie &s = e == especies.cend() ? ninguna : *e;
         // The record itself is among the species' figures unless it was rejected.
         const int propia = g.estado == Estado::Rechazada ? 0 : 1;
 
