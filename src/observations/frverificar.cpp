@@ -12,10 +12,11 @@
 #include "photos/PhotoStore.h"
 #include "ui_frverificar.h"
 
+#include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
-#include <QStandardItemModel>
+#include <QSet>
 
 namespace {
 const QString kTitulo = QStringLiteral("Verificación de observaciones");
@@ -40,15 +41,73 @@ QString Como(Estado estado, bool varias) {
 }
 } // namespace
 
+// The grid's rows read from the listed records themselves: a long list costs no item per cell.
+class VerificationModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void Poner(QList<VerificationStore::Registro> registros) {
+        beginResetModel();
+        registros_ = std::move(registros);
+        endResetModel();
+    }
+    const QList<VerificationStore::Registro> &Registros() const { return registros_; }
+
+    int rowCount(const QModelIndex &padre = {}) const override {
+        return padre.isValid() ? 0 : int(registros_.size());
+    }
+    int columnCount(const QModelIndex &padre = {}) const override {
+        return padre.isValid() ? 0 : frverificar::NumColumnas;
+    }
+    QVariant data(const QModelIndex &i, int rol) const override {
+        if (!i.isValid() || i.row() >= registros_.size()) return {};
+        const VerificationStore::Registro &g = registros_[i.row()];
+        // The identifier rides on every cell, so that any chosen index names its record.
+        if (rol == Qt::UserRole) return g.id;
+        if (rol != Qt::DisplayRole && rol != Qt::ToolTipRole) return {};
+        switch (i.column()) {
+        case frverificar::ColFecha:
+            return g.fecha.toString(QStringLiteral("dd/MM/yyyy"));
+        case frverificar::ColEspecie:
+            return g.especie;
+        case frverificar::ColLocalidad:
+            return g.localidad;
+        case frverificar::ColProvincia:
+            return g.provincia;
+        case frverificar::ColObservadores:
+            return g.observadores.join(QStringLiteral(", "));
+        case frverificar::ColEjemplares:
+            return g.numejemp.isNull() ? QString() : g.numejemp.toString();
+        case frverificar::ColEstado:
+            return VerificationStore::Texto(g.estado);
+        case frverificar::ColVerificador:
+            return g.verificador;
+        case frverificar::ColAvisos:
+            return g.avisos.join(QStringLiteral("; "));
+        default:
+            return {};
+        }
+    }
+    QVariant headerData(int seccion, Qt::Orientation orientacion, int rol) const override {
+        static const QStringList titulos = {
+            QStringLiteral("Fecha"),        QStringLiteral("Especie"),
+            QStringLiteral("Localidad"),    QStringLiteral("Provincia"),
+            QStringLiteral("Observadores"), QStringLiteral("Ejemplares"),
+            QStringLiteral("Estado"),       QStringLiteral("Verificador"),
+            QStringLiteral("Avisos")};
+        if (orientacion == Qt::Horizontal && rol == Qt::DisplayRole) return titulos.value(seccion);
+        return QAbstractTableModel::headerData(seccion, orientacion, rol);
+    }
+
+private:
+    QList<VerificationStore::Registro> registros_;
+};
+
 frverificar::frverificar(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::frverificar>()) {
     ui->setupUi(this);
-    Dtverificar = new QStandardItemModel(0, NumColumnas, this);
+    Dtverificar = new VerificationModel(this);
     Dtverificar->setObjectName(QStringLiteral("Dtverificar"));
-    Dtverificar->setHorizontalHeaderLabels(
-        {QStringLiteral("Fecha"), QStringLiteral("Especie"), QStringLiteral("Localidad"),
-         QStringLiteral("Provincia"), QStringLiteral("Observadores"), QStringLiteral("Ejemplares"),
-         QStringLiteral("Estado"), QStringLiteral("Verificador"), QStringLiteral("Avisos")});
     ui->DBverificar->setModel(Dtverificar);
     Screen::RepartirColumnas(ui->DBverificar, {ColEspecie, ColLocalidad, ColAvisos});
     ui->DBverificar->installEventFilter(this);
@@ -127,7 +186,8 @@ void frverificar::Filtro_Change() {
 void frverificar::CargarGrid() {
     Screen::RelojArena reloj;
     // The rows chosen stay chosen while listed, so that a failed action can be tried again.
-    const QList<int> elegidas = Elegidas();
+    const QList<int> lista = Elegidas();
+    const QSet<int> elegidas(lista.cbegin(), lista.cend());
     VerificationStore::Filtro filtro;
     filtro.estado = Estados().value(ui->Cbestado->currentIndex()).second;
     filtro.especie = ui->Cbespecie->currentData().toString();
@@ -137,33 +197,13 @@ void frverificar::CargarGrid() {
     VerificationStore verificaciones;
     const auto registros = verificaciones.Listar(filtro, Clock::Hoy());
     ModBaseDatos::InformarError(this, verificaciones);
-    registros_ = registros.value_or(QList<VerificationStore::Registro>());
-    Dtverificar->removeRows(0, Dtverificar->rowCount());
+    Dtverificar->Poner(registros.value_or(QList<VerificationStore::Registro>()));
     QItemSelection seleccion;
-    for (const VerificationStore::Registro &g : registros_) {
-        QList<QStandardItem *> fila;
-        const auto celda = [&fila](const QString &texto) {
-            fila << new QStandardItem(texto);
-            fila.last()->setToolTip(texto);
-        };
-        celda(g.fecha.toString(QStringLiteral("dd/MM/yyyy")));
-        celda(g.especie);
-        celda(g.localidad);
-        celda(g.provincia);
-        celda(g.observadores.join(QStringLiteral(", ")));
-        celda(g.numejemp.isNull() ? QString() : g.numejemp.toString());
-        celda(VerificationStore::Texto(g.estado));
-        celda(g.verificador);
-        celda(g.avisos.join(QStringLiteral("; ")));
-        fila.first()->setData(g.id, Qt::UserRole);
-        Dtverificar->appendRow(fila);
-        if (elegidas.contains(g.id)) {
-            const int r = Dtverificar->rowCount() - 1;
+    for (int r = 0; r < Dtverificar->rowCount(); ++r)
+        if (elegidas.contains(Dtverificar->Registros()[r].id))
             seleccion.select(Dtverificar->index(r, 0), Dtverificar->index(r, NumColumnas - 1));
-        }
-    }
     ui->DBverificar->selectionModel()->select(seleccion, QItemSelectionModel::ClearAndSelect);
-    QString cuenta = QStringLiteral("Número de Registros : %1").arg(registros_.size());
+    QString cuenta = QStringLiteral("Número de Registros : %1").arg(Dtverificar->rowCount());
     if (!hecho_.isEmpty()) cuenta += QStringLiteral(". ") + hecho_;
     ui->Lbcount->setText(cuenta);
     DBverificar_RowColChange();
@@ -187,11 +227,11 @@ void frverificar::DBverificar_RowColChange() {
 void frverificar::MostrarFicha() {
     ui->Lsfotos->clear();
     const QModelIndex actual = ui->DBverificar->currentIndex();
-    if (!actual.isValid() || actual.row() >= registros_.size()) {
+    if (!actual.isValid() || actual.row() >= Dtverificar->rowCount()) {
         ui->Lbdetalle->clear();
         return;
     }
-    const VerificationStore::Registro &g = registros_[actual.row()];
+    const VerificationStore::Registro &g = Dtverificar->Registros()[actual.row()];
     QStringList lineas = {
         QStringLiteral("Observación %1, del %2").arg(g.id).arg(g.fecha.toString(u"dd/MM/yyyy")),
         g.especie,

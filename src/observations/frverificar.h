@@ -9,7 +9,7 @@
 namespace Ui {
 class frverificar;
 }
-class QStandardItemModel;
+class VerificationModel;
 
 // The check of the records before they leave: the observations filtered by status, species,
 // observer, province and warnings; the chosen one's details and photos beside the grid; the
@@ -57,8 +57,7 @@ private:
     void Marcar(Estado estado, bool preguntar);
 
     std::unique_ptr<Ui::frverificar> ui;
-    QStandardItemModel *Dtverificar = nullptr;
-    QList<VerificationStore::Registro> registros_;
+    VerificationModel *Dtverificar = nullptr;
     bool puede_ = true;
     bool cargando_ = false;
     QString hecho_; // what the last action did, shown under the grid
