@@ -38,6 +38,7 @@
 #include "observations/frmodif.h"
 #include "observations/frmotivos.h"
 #include "observations/frpapelera.h"
+#include "observations/frverificar.h"
 #include "observations/newobs.h"
 #include "observers/ObserverStore.h"
 #include "observers/frinsObs.h"
@@ -444,6 +445,18 @@ Capturas HacerCapturas() {
         Esperar();
         c[QStringLiteral("frpapelera")] = Captura(papelera);
         Screen::CerrarHijo(papelera);
+        Esperar();
+    }
+    {
+        // The coordinator's list: a row chosen, its reason typed.
+        auto *verificar = new frverificar;
+        Screen::MostrarHijo(verificar);
+        Control<QTableView>(verificar, "DBverificar")->selectRow(0);
+        Control<QLineEdit>(verificar, "Txcomentario")->setText(QStringLiteral("Falta la foto"));
+        verificar->parentWidget()->resize(1000, 420);
+        Esperar();
+        c[QStringLiteral("frverificar")] = Captura(verificar);
+        Screen::CerrarHijo(verificar);
         Esperar();
     }
     c[QStringLiteral("frbasedatos")] = EnVentanaPrincipal(new frbasedatos);

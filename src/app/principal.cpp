@@ -25,6 +25,7 @@
 #include "observations/frlista.h"
 #include "observations/frmotivos.h"
 #include "observations/frpapelera.h"
+#include "observations/frverificar.h"
 #include "observations/newobs.h"
 #include "observers/frobs.h"
 #include "ui_principal.h"
@@ -59,6 +60,7 @@ principal::principal(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     connect(lista_, &QAction::triggered, this, &principal::lista_Click);
     connect(ui->cons, &QAction::triggered, this, &principal::cons_Click);
     connect(ui->papelera, &QAction::triggered, this, &principal::papelera_Click);
+    connect(ui->verificar, &QAction::triggered, this, &principal::verificar_Click);
     connect(ui->mapa, &QAction::triggered, this, &principal::mapa_Click);
     connect(ui->fenologia, &QAction::triggered, this, &principal::fenologia_Click);
     connect(ui->importar, &QAction::triggered, this, &principal::importar_Click);
@@ -236,6 +238,10 @@ void principal::cons_Click() {
 
 void principal::papelera_Click() {
     AbrirFormulario([] { return new frpapelera; });
+}
+
+void principal::verificar_Click() {
+    AbrirFormulario([] { return new frverificar; });
 }
 
 void principal::mapa_Click() {

@@ -27,6 +27,7 @@ private slots:
     void lista_Click();
     void cons_Click();
     void papelera_Click();
+    void verificar_Click();
     void mapa_Click();
     void importar_Click();
     void fenologia_Click();

@@ -211,9 +211,29 @@ bool AVersion5(Paso &p) {
            p.CrearTabla(QStringLiteral("papelera_foto"));
 }
 
+// Each observation's verification, in the bin too; what guards it, as a new file or server
+// has it.
+bool AVersion6(Paso &p) {
+    for (const QString &tabla : {QStringLiteral("observacion"), QStringLiteral("papelera")})
+        for (const char *c :
+             {"verificacion", "verificador", "fecha_verificacion", "comentario_verificacion"})
+            p.AnadirColumna(tabla, QLatin1String(c) + QStringLiteral(" TEXT"));
+    for (QString s : DatabaseCreation::SentenciasEsquema()) {
+        if (s.startsWith(QLatin1String("CREATE INDEX observacion_verificada ")))
+            p.Sql(s.replace(0, 12, QLatin1String("CREATE INDEX IF NOT EXISTS")));
+        else if (!p.Servidor() &&
+                 s.startsWith(QLatin1String("CREATE TRIGGER observacion_verificacion ")))
+            p.Sql(s.replace(0, 14, QLatin1String("CREATE TRIGGER IF NOT EXISTS")));
+    }
+    if (p.Servidor())
+        for (const QString &s : SqlDialect::VerificacionPostgreSql())
+            p.Sql(s);
+    return p.error().isEmpty();
+}
+
 // Step N brings a file of version N - 1 to version N.
-const std::function<bool(Paso &)> kPasos[] = {AVersion1, AVersion2, AVersion3, AVersion4,
-                                              AVersion5};
+const std::function<bool(Paso &)> kPasos[] = {AVersion1, AVersion2, AVersion3,
+                                              AVersion4, AVersion5, AVersion6};
 static_assert(std::size(kPasos) == kVersionActual);
 
 } // namespace

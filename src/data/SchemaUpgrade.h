@@ -13,8 +13,8 @@ namespace SchemaUpgrade {
 // province names, new stages, behaviours and habitats. 2: each observation's UUID, the
 // species' sensitive flag. 3: each locality's positional uncertainty in metres, revised
 // older names of species. 4: the photographs of observations. 5: the bin of deleted
-// observations.
-constexpr int kVersionActual = 5;
+// observations. 6: each observation's verification status, who set it, when and why.
+constexpr int kVersionActual = 6;
 
 // The first version a server database was made with; it is brought up from there.
 constexpr int kPrimeraServidor = 2;

@@ -83,7 +83,76 @@ QStringList EsquemaPostgreSql(const QStringList &sentenciasSqlite) {
     // Every member of the group sees the photographs: their pictures live in the database.
     r << QStringLiteral("CREATE TABLE foto_datos (sha256 text NOT NULL PRIMARY KEY, datos bytea "
                         "NOT NULL)");
-    return r;
+    return r + VerificacionPostgreSql();
+}
+
+QStringList VerificacionPostgreSql() {
+    static const char *kValores[] = {"observador1", "observador2", "observador3", "observador4",
+                                     "fecha",       "horaini",     "horafin",     "periodo",
+                                     "meteo",       "viento",      "especie",     "numejemp",
+                                     "numaprox",    "estadio",     "conducta",    "descripcion",
+                                     "motivo",      "habitat",     "localidad"};
+    QStringList nuevos, viejos;
+    for (const char *c : kValores) {
+        nuevos << QStringLiteral("NEW.") + QLatin1String(c);
+        viejos << QStringLiteral("OLD.") + QLatin1String(c);
+    }
+    const QString estado = QStringLiteral("(%1.verificacion, %1.verificador, "
+                                          "%1.fecha_verificacion, %1.comentario_verificacion)");
+    const QString rol = QLatin1String(kRolVerificador);
+    return {
+        // Roles belong to the whole server: another database may have made it already.
+        QStringLiteral(
+            "DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = '%1') THEN "
+            "CREATE ROLE %1 NOLOGIN; END IF; EXCEPTION WHEN insufficient_privilege THEN "
+            "RAISE EXCEPTION 'No se puede crear el rol %1: el usuario necesita el permiso "
+            "CREATEROLE, o que un administrador cree antes el rol.'; END $$")
+            .arg(rol),
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION tritodex_verificacion() RETURNS trigger LANGUAGE plpgsql "
+            "AS $$ DECLARE propia boolean; BEGIN "
+            "IF TG_OP = 'UPDATE' THEN "
+            "IF OLD.verificacion = 'aceptada' AND %1 IS NOT DISTINCT FROM %2 AND (%3) IS "
+            "DISTINCT FROM (%4) THEN NEW.verificacion := NULL; NEW.verificador := NULL; "
+            "NEW.fecha_verificacion := NULL; NEW.comentario_verificacion := NULL; RETURN NEW; "
+            "END IF; "
+            "IF %1 IS NOT DISTINCT FROM %2 THEN RETURN NEW; END IF; "
+            "ELSE "
+            "IF %1 IS NOT DISTINCT FROM (NULL, NULL, NULL, NULL) THEN RETURN NEW; END IF; "
+            "EXECUTE format('SELECT EXISTS (SELECT 1 FROM %I WHERE id_observacion = $1 AND "
+            "(verificacion, verificador, fecha_verificacion, comentario_verificacion) IS NOT "
+            "DISTINCT FROM ($2, $3, $4, $5))', CASE TG_TABLE_NAME WHEN 'observacion' THEN "
+            "'papelera' ELSE 'observacion' END) INTO propia USING NEW.id_observacion, "
+            "NEW.verificacion, NEW.verificador, NEW.fecha_verificacion, "
+            "NEW.comentario_verificacion; "
+            "IF propia THEN RETURN NEW; END IF; "
+            "END IF; "
+            "IF %5 THEN RETURN NEW; END IF; "
+            "RAISE EXCEPTION 'Sólo los miembros del rol %6 del servidor pueden verificar "
+            "observaciones.' USING ERRCODE = '42501'; END $$")
+            .arg(estado.arg(QStringLiteral("NEW")), estado.arg(QStringLiteral("OLD")),
+                 nuevos.join(QStringLiteral(", ")), viejos.join(QStringLiteral(", ")),
+                 QStringLiteral("pg_has_role(current_user, '%1', 'MEMBER') OR "
+                                "pg_has_role(current_user, (SELECT relowner FROM pg_class "
+                                "WHERE oid = TG_RELID), 'MEMBER')")
+                     .arg(rol),
+                 rol),
+        QStringLiteral("CREATE OR REPLACE TRIGGER observacion_verificacion BEFORE INSERT OR "
+                       "UPDATE ON observacion FOR EACH ROW EXECUTE FUNCTION "
+                       "tritodex_verificacion()"),
+        QStringLiteral("CREATE OR REPLACE TRIGGER papelera_verificacion BEFORE INSERT OR UPDATE "
+                       "ON papelera FOR EACH ROW EXECUTE FUNCTION tritodex_verificacion()"),
+    };
+}
+
+QString PuedeVerificar(const QSqlDatabase &db) {
+    // The tables' owner can drop the guard anyway: the server lets it through too.
+    return De(db) == Motor::PostgreSql
+               ? QStringLiteral("pg_has_role(current_user, '%1', 'MEMBER') OR "
+                                "pg_has_role(current_user, (SELECT relowner FROM pg_class WHERE "
+                                "oid = 'observacion'::regclass), 'MEMBER')")
+                     .arg(QLatin1String(kRolVerificador))
+               : QStringLiteral("1 = 1");
 }
 
 QString AjustarIdentidad(const QString &tabla, const QString &columna, const QString &otra) {

@@ -35,6 +35,17 @@ QString Exacto(const QString &columna, const QSqlDatabase &db);
 // pictures (which a local file keeps in its folder fotos/).
 QStringList EsquemaPostgreSql(const QStringList &sentenciasSqlite);
 
+// The server's guard of the verification, run by the schema and its upgrade: the role
+// tritodex_verificador (made when missing), and triggers on the observations and the bin
+// that refuse a change of status to anyone outside it (or the tables' owner), let a move to
+// and from the bin carry the status it had, and put an accepted record whose values change
+// back to not yet verified.
+QStringList VerificacionPostgreSql();
+// The role whose members may set a verification status on a server.
+inline constexpr const char *kRolVerificador = "tritodex_verificador";
+// The expression, true or false, of whether the connection's user may set a status.
+QString PuedeVerificar(const QSqlDatabase &db);
+
 // After rows brought their own identifiers: the statement that moves the table's identity
 // past the highest one, so that new rows never take a used number (PostgreSQL only).
 // Given `otra`, past its highest too: a table whose rows may come back into this one.

@@ -62,7 +62,13 @@ CREATE TABLE observacion (
     habitat        INTEGER,
     localidad      TEXT COLLATE NOCASE,
     -- Stable identifier of the record for published datasets (a random UUID), set on insert.
-    uuid           TEXT
+    uuid           TEXT,
+    -- The check before the record leaves: aceptada, dudosa or rechazada (null: not yet), by
+    -- whom (an observer's code), when (ISO date and time) and why.
+    verificacion            TEXT,
+    verificador             TEXT,
+    fecha_verificacion      TEXT,
+    comentario_verificacion TEXT
 );
 CREATE TRIGGER observacion_uuid AFTER INSERT ON observacion WHEN NEW.uuid IS NULL
 BEGIN
@@ -71,6 +77,23 @@ BEGIN
         substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6)))
     WHERE id_observacion = NEW.id_observacion; END;
 CREATE UNIQUE INDEX observacion_uuid ON observacion (uuid);
+-- A change to an accepted record's values puts it back to not yet verified.
+CREATE TRIGGER observacion_verificacion AFTER UPDATE ON observacion
+WHEN OLD.verificacion = 'aceptada' AND NEW.verificacion IS OLD.verificacion AND (
+    NEW.observador1 IS NOT OLD.observador1 OR NEW.observador2 IS NOT OLD.observador2 OR
+    NEW.observador3 IS NOT OLD.observador3 OR NEW.observador4 IS NOT OLD.observador4 OR
+    NEW.fecha IS NOT OLD.fecha OR NEW.horaini IS NOT OLD.horaini OR
+    NEW.horafin IS NOT OLD.horafin OR NEW.periodo IS NOT OLD.periodo OR
+    NEW.meteo IS NOT OLD.meteo OR NEW.viento IS NOT OLD.viento OR
+    NEW.especie IS NOT OLD.especie OR NEW.numejemp IS NOT OLD.numejemp OR
+    NEW.numaprox IS NOT OLD.numaprox OR NEW.estadio IS NOT OLD.estadio OR
+    NEW.conducta IS NOT OLD.conducta OR NEW.descripcion IS NOT OLD.descripcion OR
+    NEW.motivo IS NOT OLD.motivo OR NEW.habitat IS NOT OLD.habitat OR
+    NEW.localidad IS NOT OLD.localidad)
+BEGIN
+    UPDATE observacion SET verificacion = NULL, verificador = NULL, fecha_verificacion = NULL,
+        comentario_verificacion = NULL WHERE id_observacion = NEW.id_observacion; END;
+CREATE INDEX observacion_verificada ON observacion (verificacion);
 CREATE INDEX observacion_fecha ON observacion (fecha);
 CREATE INDEX observacion_observador1 ON observacion (observador1);
 CREATE INDEX observacion_especie ON observacion (especie);
@@ -121,6 +144,10 @@ CREATE TABLE papelera (
     habitat        INTEGER,
     localidad      TEXT COLLATE NOCASE,
     uuid           TEXT,
+    verificacion            TEXT,
+    verificador             TEXT,
+    fecha_verificacion      TEXT,
+    comentario_verificacion TEXT,
     borrada        TEXT NOT NULL,
     borrada_por    TEXT
 );

@@ -265,6 +265,14 @@ QHash<QString, QString> Escritor::Ocurrencia(const QSqlQuery &q, Resumen *resume
     v[QStringLiteral("class")] = Clase(Texto("clase"));
     if (!v[QStringLiteral("scientificName")].isEmpty())
         v[QStringLiteral("taxonRank")] = QStringLiteral("species");
+    // Rejected records never reach here.
+    const QString verificacion = Texto("verificacion");
+    v[QStringLiteral("identificationVerificationStatus")] =
+        verificacion == QLatin1String("aceptada") ? QStringLiteral("verified")
+        : verificacion == QLatin1String("dudosa") ? QStringLiteral("questionable")
+                                                  : QStringLiteral("unverified");
+    if (verificacion == QLatin1String("dudosa"))
+        v[QStringLiteral("identificationRemarks")] = Texto("comentario_verificacion");
 
     QStringList notas;
     const QString descripcion = Texto("descripcion");
@@ -595,6 +603,8 @@ const QStringList &Terminos() {
         QStringLiteral("kingdom"),
         QStringLiteral("class"),
         QStringLiteral("taxonRank"),
+        QStringLiteral("identificationVerificationStatus"),
+        QStringLiteral("identificationRemarks"),
         QStringLiteral("individualCount"),
         QStringLiteral("organismQuantity"),
         QStringLiteral("organismQuantityType"),
@@ -649,6 +659,12 @@ bool Exportar(const QString &carpeta, const QDate &dia, Licencia licencia, Resum
         *error = almacen.error();
         return false;
     }
+    const auto rechazadas = almacen.ContarRechazadas(false);
+    if (!rechazadas) {
+        *error = almacen.error();
+        return false;
+    }
+    resumen->rechazadas = *rechazadas;
     QSqlQuery q = almacen.ConsultarOcurrencias();
     if (!q.isActive()) {
         *error = almacen.error();
@@ -670,6 +686,9 @@ bool Exportar(const QString &carpeta, const QDate &dia, Licencia licencia, Resum
     }
     if (resumen->registros == 0) {
         *error = QStringLiteral("No hay ninguna observación que exportar.");
+        if (resumen->rechazadas > 0)
+            *error +=
+                QStringLiteral(" Las rechazadas (%1) no se exportan.").arg(resumen->rechazadas);
         return false;
     }
 

@@ -9,7 +9,8 @@
 // The observations as a Darwin Core Archive for GBIF: occurrence.txt (tab separated, one
 // occurrence a line), meta.xml describing its columns and eml.xml with the dataset's
 // metadata, packed into one zip. Records of sensitive species are published at the centre
-// of their 10-km square, without the place's name, municipality or description.
+// of their 10-km square, without the place's name, municipality or description. Rejected
+// records stay out; the others say whether they were verified.
 namespace DarwinCoreArchive {
 
 enum class Licencia { Cc0, CcBy, CcByNc };
@@ -30,6 +31,7 @@ struct Resumen {
     int registros = 0;
     int generalizados = 0; // sensitive records published at their 10-km square
     int sinPosicion = 0;   // records whose position could not be worked out
+    int rechazadas = 0;    // rejected records, left out
 };
 
 // Writes the archive for the day into the folder, replacing one of the same name only once

@@ -7,6 +7,10 @@
 #include <QSqlRecord>
 #include <QUuid>
 
+namespace {
+const QString kNoRechazada = QStringLiteral("WHERE coalesce(o.verificacion, '') <> 'rechazada'");
+} // namespace
+
 QString ExportStore::Sentencia(Tabla tabla) const {
     switch (tabla) {
     case Tabla::Observadores:
@@ -28,8 +32,11 @@ QString ExportStore::Sentencia(Tabla tabla) const {
     QStringList lista;
     for (int i = 0; i < columnas.count(); ++i) {
         const QString c = columnas.fieldName(i);
-        // The published identifier is no part of the association's file.
-        if (c.compare(QLatin1String("uuid"), Qt::CaseInsensitive) == 0) continue;
+        // The published identifier and the verification are no part of the association's
+        // file, whose format stays as the association reads it.
+        if (c.compare(QLatin1String("uuid"), Qt::CaseInsensitive) == 0 ||
+            c.contains(QLatin1String("verifica"), Qt::CaseInsensitive))
+            continue;
         // Nor the row number a server keeps where SQLite keeps it hidden.
         if (c.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0) continue;
         lista << (c.compare(QLatin1String("localidad"), Qt::CaseInsensitive) == 0
@@ -40,7 +47,19 @@ QString ExportStore::Sentencia(Tabla tabla) const {
     return QStringLiteral("SELECT ") + lista.join(QStringLiteral(", ")) +
            QStringLiteral(", loc.localidad AS \"loc.localidad\", loc.utmhuso, loc.utmx, loc.utmy, "
                           "loc.utm10k, loc.utm1k FROM observacion o JOIN localidad loc "
-                          "ON o.localidad = loc.cod_localidad ORDER BY o.id_observacion");
+                          "ON o.localidad = loc.cod_localidad ") +
+           (sinRechazadas_ ? kNoRechazada : QString()) +
+           QStringLiteral(" ORDER BY o.id_observacion");
+}
+
+std::optional<int> ExportStore::ContarRechazadas(bool conLocalidad) {
+    const auto n = Primero(
+        QStringLiteral("SELECT count(*) FROM observacion o ") +
+        (conLocalidad ? QStringLiteral("JOIN localidad loc ON o.localidad = loc.cod_localidad ")
+                      : QString()) +
+        QStringLiteral("WHERE o.verificacion = 'rechazada'"));
+    if (!n) return std::nullopt;
+    return n->toInt();
 }
 
 QSqlQuery ExportStore::Consultar(Tabla tabla) {
@@ -79,7 +98,8 @@ QSqlQuery ExportStore::ConsultarOcurrencias() {
             "ELSE 0 END AS sensible, CASE WHEN ss.localidad IS NULL THEN 0 ELSE 1 END AS "
             "sitio_sensible, est.estad_cast, c.conduct_cast, h.habitat, "
             "loc.localidad AS lugar, loc.utmhuso, loc.utmx, loc.utmy, loc.utm10k, loc.utm1k, "
-            "loc.incertidumbre, loc.prov AS id_prov, p.prov_cast AS provincia, m.muni") +
+            "loc.incertidumbre, loc.prov AS id_prov, p.prov_cast AS provincia, m.muni, "
+            "o.verificacion, o.comentario_verificacion") +
             observadores +
             QStringLiteral(" FROM observacion o LEFT JOIN especie e ON e.cod_especie = o.especie "
                            "LEFT JOIN especie a ON a.cod_especie = e.sinonimo_de "
@@ -95,7 +115,7 @@ QSqlQuery ExportStore::ConsultarOcurrencias() {
                            "LEFT JOIN especie sa ON sa.cod_especie = se.sinonimo_de "
                            "WHERE coalesce(se.sensible, 0) <> 0 OR coalesce(sa.sensible, 0) <> 0) "
                            "ss ON ss.localidad = o.localidad") +
-            uniones + QStringLiteral(" ORDER BY o.id_observacion"));
+            uniones + u' ' + kNoRechazada + QStringLiteral(" ORDER BY o.id_observacion"));
     return q;
 }
 
@@ -114,8 +134,9 @@ QList<ExportStore::FotoExportada> ExportStore::Fotos() {
                          "JOIN especie se ON se.cod_especie = s.especie "
                          "LEFT JOIN especie sa ON sa.cod_especie = se.sinonimo_de "
                          "WHERE coalesce(se.sensible, 0) <> 0 OR coalesce(sa.sensible, 0) <> 0) "
-                         "ss ON ss.localidad = o.localidad "
-                         "ORDER BY f.observacion, f.orden, f.id_foto")))
+                         "ss ON ss.localidad = o.localidad ") +
+                         (sinRechazadas_ ? kNoRechazada : QString()) +
+                         QStringLiteral(" ORDER BY f.observacion, f.orden, f.id_foto")))
         return fotos;
     while (q.next()) {
         const int obs = q.value(0).toInt();

@@ -21,11 +21,16 @@ public:
 
     // The statement of a table, as the export runs it.
     QString Sentencia(Tabla tabla) const;
+    // Whether the association's file and photos leave out the rejected observations.
+    void ExcluirRechazadas(bool excluir) { sinRechazadas_ = excluir; }
+    // How many rejected observations the association's file (or, conLocalidad false, the
+    // Darwin Core archive) would hold; nothing when the read failed (error() set).
+    std::optional<int> ContarRechazadas(bool conLocalidad);
 
-    // Every observation with what a published occurrence needs: names instead of codes,
-    // the locality's place, squares and uncertainty, whether its species is sensitive and
-    // whether its locality holds a sensitive species' record. Columns by name; rows by
-    // identifier.
+    // Every observation but the rejected ones, with what a published occurrence needs: names
+    // instead of codes, the locality's place, squares and uncertainty, whether its species is
+    // sensitive and whether its locality holds a sensitive species' record, its verification and
+    // the comment. Columns by name; rows by identifier.
     QSqlQuery ConsultarOcurrencias();
 
     // A photograph of an observation the association's file holds, numbered from 1 within
@@ -62,4 +67,7 @@ public:
     QList<Especie> Especies();
     // Sets the sensitive flag of the listed species, all in one transaction.
     bool GuardarSensibles(const QHash<QString, bool> &sensibles);
+
+private:
+    bool sinRechazadas_ = false;
 };

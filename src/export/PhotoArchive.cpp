@@ -16,10 +16,11 @@ QString Nombre(const QString &periodo) {
     return QStringLiteral("TDX_fotos_") + periodo + QStringLiteral(".zip");
 }
 
-bool Escribir(const QString &carpeta, const QString &periodo, int *fotos, QString *error,
-              const Avance &avance) {
+bool Escribir(const QString &carpeta, const QString &periodo, bool sinRechazadas, int *fotos,
+              QString *error, const Avance &avance) {
     *fotos = 0;
     ExportStore almacen;
+    almacen.ExcluirRechazadas(sinRechazadas);
     const QList<ExportStore::FotoExportada> lista = almacen.Fotos();
     if (almacen.fallo()) {
         *error = almacen.error();

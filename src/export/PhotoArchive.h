@@ -14,8 +14,9 @@ QString Nombre(const QString &periodo);
 
 // Writes the archive into the folder, replacing one of the same name; *fotos counts the
 // photos (none: nothing is written). False with the reason in Spanish in *error
-// (Avances::kCancelado when stopped); an old archive then stays as it was.
-bool Escribir(const QString &carpeta, const QString &periodo, int *fotos, QString *error,
-              const Avance &avance = {});
+// (Avances::kCancelado when stopped); an old archive then stays as it was. sinRechazadas
+// leaves out the photos of rejected observations, as their file does.
+bool Escribir(const QString &carpeta, const QString &periodo, bool sinRechazadas, int *fotos,
+              QString *error, const Avance &avance = {});
 
 } // namespace PhotoArchive

@@ -104,11 +104,12 @@ void frfitxer::Cdgenerar_Click() {
     const QDate hoy = Clock::Hoy();
     const QString periodo = hoy.toString(QStringLiteral("yyMM"));
     int sustituidos = 0;
+    const bool sinRechazadas = ui->ChRechazadas->isChecked();
     std::optional<Aviso> aviso;
     {
         Screen::RelojArena reloj;
         Progreso progreso(this, QStringLiteral("Generando los ficheros para la asociación..."));
-        aviso = Exportar(periodo, &sustituidos, progreso.avance());
+        aviso = Exportar(periodo, sinRechazadas, &sustituidos, progreso.avance());
     }
     // Stopped by the user: nothing was written, and that needs no message.
     if (aviso && aviso->texto == Avances::kCancelado) return;
@@ -128,6 +129,11 @@ void frfitxer::Cdgenerar_Click() {
                      : QStringLiteral("\n\n%1 valores tenían caracteres que no existen en "
                                       "Windows-1252: se han escrito como «?».")
                            .arg(sustituidos);
+    if (sinRechazadas && rechazadas_ > 0)
+        texto += rechazadas_ == 1
+                     ? QStringLiteral("\n\nSe ha dejado fuera una observación rechazada.")
+                     : QStringLiteral("\n\nSe han dejado fuera %1 observaciones rechazadas.")
+                           .arg(rechazadas_);
     if (ui->ChFotos->isChecked()) {
         // The text files stay as they are whatever happens to the photos.
         int fotos = 0;
@@ -136,7 +142,8 @@ void frfitxer::Cdgenerar_Click() {
         {
             Screen::RelojArena reloj;
             Progreso progreso(this, QStringLiteral("Generando el archivo de fotos..."));
-            ok = PhotoArchive::Escribir(carpeta_, periodo, &fotos, &error, progreso.avance());
+            ok = PhotoArchive::Escribir(carpeta_, periodo, sinRechazadas, &fotos, &error,
+                                        progreso.avance());
         }
         const QString archivo =
             QDir::toNativeSeparators(QDir(carpeta_).filePath(PhotoArchive::Nombre(periodo)));
@@ -158,8 +165,8 @@ void frfitxer::Cdgenerar_Click() {
     MessageService::Mostrar(this, texto, kTitulo, QMessageBox::Information);
 }
 
-std::optional<frfitxer::Aviso> frfitxer::Exportar(const QString &periodo, int *sustituidos,
-                                                  const Avance &avance) {
+std::optional<frfitxer::Aviso> frfitxer::Exportar(const QString &periodo, bool sinRechazadas,
+                                                  int *sustituidos, const Avance &avance) {
     using Tabla = ExportStore::Tabla;
     struct Fichero {
         Tabla tabla;
@@ -177,6 +184,10 @@ std::optional<frfitxer::Aviso> frfitxer::Exportar(const QString &periodo, int *s
     const QString carpeta = carpeta_;
     const QDir dir(carpeta);
     ExportStore almacen;
+    almacen.ExcluirRechazadas(sinRechazadas);
+    const auto rechazadas = almacen.ContarRechazadas(true);
+    if (!rechazadas) return Aviso{almacen.error(), kTitulo, QMessageBox::Warning, true};
+    rechazadas_ = *rechazadas;
 
     // Every table is looked at before any file is written: an empty one stops the export
     // with nothing half done.
@@ -293,6 +304,9 @@ void frfitxer::CdDwc_Click() {
                            "cuadrado UTM de "
                            "10 km y sin el nombre de la localidad.")
                 .arg(Observaciones(resumen.generalizados));
+    if (resumen.rechazadas > 0)
+        texto += QStringLiteral("\n\nRechazadas: %1, que no se exportan.")
+                     .arg(Observaciones(resumen.rechazadas));
     if (resumen.sinPosicion > 0)
         texto += QStringLiteral("\n\nSin coordenadas: %1, porque su localidad no tiene huso con "
                                 "coordenadas o un cuadrado válido.")

@@ -45,8 +45,10 @@ private:
         bool falloBaseDatos = false;
     };
     // The export itself: nothing when the files and the archive were all written.
-    std::optional<Aviso> Exportar(const QString &periodo, int *sustituidos, const Avance &avance);
+    std::optional<Aviso> Exportar(const QString &periodo, bool sinRechazadas, int *sustituidos,
+                                  const Avance &avance);
 
     std::unique_ptr<Ui::frfitxer> ui;
     QString carpeta_;
+    int rechazadas_ = 0; // the rejected observations the last export found
 };

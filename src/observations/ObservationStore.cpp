@@ -188,6 +188,7 @@ const ColumnTable &ObservationStore::ColumnasConsulta() {
         C("p.period_cast AS periodo", "periodo", "PERIODO"),
         C("me.meteo_cast AS meteo", "meteo", "METEO"),
         C("v.viento AS viento", "viento", "VIENTO"),
+        C("o.verificacion AS verificacion", "verificacion", "VERIFICACION"),
         C("o.id_observacion AS id_observacion", "id_observacion", "ID", F::Entero),
         C("(SELECT count(*) FROM foto f WHERE f.observacion = o.id_observacion) AS fotos", "fotos",
           "FOTOS", F::Entero),

@@ -8,6 +8,7 @@
 #include "gui/UnsavedChanges.h"
 #include "observations/ObservationForm.h"
 #include "observations/ObservationStore.h"
+#include "observations/VerificationStore.h"
 #include "photos/PhotoStrip.h"
 #include "ui_frmodif.h"
 
@@ -72,6 +73,18 @@ bool frmodif::Cargar(int id) {
     PhotoStore fotos;
     const QList<Foto> lista = fotos.DeObservacion(id);
     if (ModBaseDatos::InformarError(this, fotos)) return false;
+    VerificationStore verificaciones;
+    const auto v = verificaciones.De(id);
+    if (ModBaseDatos::InformarError(this, verificaciones)) return false;
+    aceptada_ = v && v->estado == VerificationStore::Estado::Aceptada;
+    ui->Lbverificacion->setText(
+        aceptada_ ? QStringLiteral("Aceptada por %1 el %2: si cambia algún dato volverá a quedar "
+                                   "sin verificar.")
+                        .arg(v->verificador, v->cuando)
+        : v && v->estado != VerificationStore::Estado::Ninguno
+            ? QStringLiteral("Marcada como %1 por %2 el %3.")
+                  .arg(VerificationStore::Texto(v->estado), v->verificador, v->cuando)
+            : QString());
     idObservacion_ = id;
     huella_ = huella;
     obs->Mostrar(*o);
@@ -123,8 +136,14 @@ void frmodif::Cbguardar_Click() {
                                          .arg(observaciones.error()));
         return;
     }
-    MessageService::Mostrar(this,
-                            QStringLiteral("Se ha modificado la observación en la base de datos"));
+    QString texto = QStringLiteral("Se ha modificado la observación en la base de datos");
+    if (aceptada_) {
+        const auto v = VerificationStore().De(idObservacion_);
+        if (v && v->estado == VerificationStore::Estado::Ninguno)
+            texto += QStringLiteral(".\n\nHa dejado de estar aceptada: vuelve a quedar sin "
+                                    "verificar.");
+    }
+    MessageService::Mostrar(this, texto);
     const AlGuardar alGuardar = alGuardar_;
     Cerrar();
     if (alGuardar) alGuardar();

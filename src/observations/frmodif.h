@@ -42,4 +42,5 @@ private:
     QString huella_; // the row as loaded, to refuse overwriting another user's change
     AlGuardar alGuardar_;
     bool guardando_ = false;
+    bool aceptada_ = false; // as loaded: a change puts it back to not yet verified
 };

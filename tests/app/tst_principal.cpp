@@ -86,6 +86,7 @@ void tst_principal::menu() {
                                 "  Nueva Ctrl+N",
                                 "  Lista de especies de una visita ",
                                 "  Consulta ",
+                                "  Verificación ",
                                 "  Mapa ",
                                 "  Fenología ",
                                 "  Importar ",
@@ -251,8 +252,8 @@ void tst_principal::ventanas() {
                      qPrintable(QDebug::toString(tamano) + u' ' + QLatin1String(que)));
         };
         for (const char *nombre :
-             {"new", "lista", "cons", "mapa", "fenologia", "importar", "papelera", "observ",
-              "motivo", "loc", "copias", "basedatos", "fitxer"}) {
+             {"new", "lista", "cons", "verificar", "mapa", "fenologia", "importar", "papelera",
+              "observ", "motivo", "loc", "copias", "basedatos", "fitxer"}) {
             Accion(p, nombre)->trigger();
             dentro(Screen::AreaPrincipal()->activeSubWindow()->widget(), nombre);
         }

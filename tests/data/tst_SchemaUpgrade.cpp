@@ -139,11 +139,22 @@ void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {
         QCOMPARE(SchemaUpgrade::Version(copia), 0);
         QCOMPARE(Filas(u"SELECT * FROM observacion ORDER BY id_observacion"_s, copia), antes);
     });
-    // The observations as they were, with a UUID added at the end.
+    // The observations as they were, with a UUID and the verification, none yet, at the end.
     QList<QStringList> despues = Filas(u"SELECT * FROM observacion ORDER BY id_observacion"_s);
-    for (QStringList &fila : despues)
-        fila.removeLast();
+    for (QStringList &fila : despues) {
+        QCOMPARE(fila.mid(fila.size() - 4), QStringList(4, u"<null>"_s));
+        fila.resize(fila.size() - 5);
+    }
     QCOMPARE(despues, antes);
+    // An accepted one whose values change is not yet verified again.
+    QSqlQuery q(ModConex::DatabaseConnection());
+    QVERIFY(q.exec(u"UPDATE observacion SET verificacion = 'aceptada', verificador = 'AAA' WHERE "
+                   "id_observacion = 1"_s));
+    QVERIFY(q.exec(u"UPDATE observacion SET numejemp = 3 WHERE id_observacion = 1"_s));
+    QCOMPARE(Valor(u"SELECT coalesce(verificacion, verificador, 'ninguna') FROM observacion WHERE "
+                   "id_observacion = 1"_s)
+                 .toString(),
+             u"ninguna"_s);
     // The lookup rows already there keep their identifiers and texts; new ones are added.
     QStringList ids;
     for (const QStringList &fila : estadios)

@@ -10,6 +10,7 @@
 #include "observations/BinStore.h"
 #include "observations/ObservationStore.h"
 #include "observations/ReasonStore.h"
+#include "observations/VerificationStore.h"
 #include "observers/ObserverStore.h"
 #include "photos/PhotoStore.h"
 
@@ -29,6 +30,7 @@ private slots:
     void creacionYCopia();
     void usuariosALaVez();
     void actualizacion();
+    void verificacion();
 };
 
 namespace {
@@ -257,6 +259,9 @@ void tst_Servidor::actualizacion() {
          {u"DROP TABLE foto"_s, u"DROP TABLE foto_datos"_s, u"DROP TABLE conjunto_datos"_s,
           u"DROP TABLE papelera"_s, u"DROP TABLE papelera_foto"_s,
           u"ALTER TABLE localidad DROP COLUMN incertidumbre"_s, u"DELETE FROM especie_nombre"_s,
+          u"DROP FUNCTION tritodex_verificacion() CASCADE"_s,
+          u"ALTER TABLE observacion DROP COLUMN verificacion, DROP COLUMN verificador, DROP "
+          "COLUMN fecha_verificacion, DROP COLUMN comentario_verificacion"_s,
           u"DELETE FROM version_esquema"_s, u"INSERT INTO version_esquema VALUES (1)"_s})
         QVERIFY2(bd.Ejecutar(sql), qPrintable(sql));
     QSqlDatabase db = ModConex::DatabaseConnection();
@@ -287,9 +292,94 @@ void tst_Servidor::actualizacion() {
     QCOMPARE(bd.Valor(u"SELECT borrada_por = current_user FROM papelera"_s).toBool(), true);
     QVERIFY(BinStore().Restaurar({id}));
     QCOMPARE(bd.Contar(u"foto"_s), 1);
+    // The verification: an accepted record whose values change is not yet verified again.
+    QVERIFY(bd.Ejecutar(u"UPDATE observacion SET verificacion = 'aceptada' WHERE id_observacion "
+                        "= ?"_s,
+                        {id}));
+    QVERIFY(bd.Ejecutar(u"UPDATE observacion SET numejemp = 7 WHERE id_observacion = ?"_s, {id}));
+    QCOMPARE(bd.Valor(u"SELECT coalesce(verificacion, 'ninguna') FROM observacion WHERE "
+                      "id_observacion = ?"_s,
+                      {id})
+                 .toString(),
+             u"ninguna"_s);
     // Once there, a second run has nothing to do.
     QVERIFY2(SchemaUpgrade::Actualizar(db, &error), qPrintable(error));
     QCOMPARE(bd.Contar(u"version_esquema"_s), SchemaUpgrade::kVersionActual - 1);
+}
+
+void tst_Servidor::verificacion() {
+    TestDatabase bd(TestDatabase::Datos::Fixture, TestDatabase::Motor::PostgreSql);
+    QVERIFY(bd.ok());
+    // The schema made the role. A member's login with the rights every member has.
+    QCOMPARE(
+        bd.Valor(u"SELECT count(*) FROM pg_roles WHERE rolname = 'tritodex_verificador'"_s).toInt(),
+        1);
+    for (const QString &sql :
+         {u"DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'socia') THEN "
+          "CREATE ROLE socia LOGIN; END IF; END $$"_s,
+          u"GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO socia"_s,
+          u"GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO socia"_s,
+          u"INSERT INTO observador (cod_observador) VALUES ('ANA')"_s})
+        QVERIFY2(bd.Ejecutar(sql), qPrintable(sql));
+    ObservationStore admin;
+    for (int i = 0; i < 2; ++i)
+        QVERIFY(admin.Guardar(Ejemplo(u"ANA"_s, u"L1"_s), std::nullopt));
+    const QString aceptar = u"UPDATE observacion SET verificacion = 'aceptada', verificador = "
+                            "'ANA' WHERE id_observacion = %1"_s;
+    QVERIFY(bd.Ejecutar(aceptar.arg(1)));
+    QVERIFY(bd.Ejecutar(aceptar.arg(2)));
+    const auto estado = [&](int id) {
+        return bd
+            .Valor(u"SELECT coalesce(verificacion, '-') FROM observacion WHERE "
+                   "id_observacion = ?"_s,
+                   {id})
+            .toString();
+    };
+
+    ModConex::Servidor socia = ServidorPrueba::Compartido().Direccion(bd.base());
+    socia.usuario = u"socia"_s;
+    QString error;
+    QVERIFY2(AbrirServidor(u"socia"_s, socia, &error), qPrintable(error));
+    {
+        QSqlDatabase db = QSqlDatabase::database(u"socia"_s, false);
+        // Without the role the server itself refuses a status, set or brought in.
+        QSqlQuery q(db);
+        QVERIFY(!q.exec(u"UPDATE observacion SET verificacion = 'rechazada' WHERE "
+                        "id_observacion = 2"_s));
+        QVERIFY2(q.lastError().text().contains(u"tritodex_verificador"_s),
+                 qPrintable(q.lastError().text()));
+        QVERIFY(!q.exec(u"INSERT INTO observacion (observador1, verificacion) VALUES ('ANA', "
+                        "'aceptada')"_s));
+        VerificationStore verificaciones(db);
+        QCOMPARE(verificaciones.PuedeVerificar(), std::optional<bool>(false));
+        QVERIFY(!verificaciones.Verificar({2}, VerificationStore::Estado::Rechazada, u"ANA"_s,
+                                          u"no"_s, QDateTime::currentDateTime()));
+        QVERIFY(verificaciones.error().contains(u"tritodex_verificador"_s));
+        QCOMPARE(estado(2), u"aceptada"_s);
+        // Her edit of an accepted record puts it back to none; her deletion and restore
+        // carry the status it had.
+        ObservationStore suyas(db);
+        Observacion o = *suyas.Cargar(1);
+        o.numejemp = 9;
+        QVERIFY2(suyas.Actualizar(1, o), qPrintable(suyas.error()));
+        QCOMPARE(estado(1), u"-"_s);
+        QVERIFY2(suyas.Suprimir(2), qPrintable(suyas.error()));
+        QVERIFY2(BinStore(db).Restaurar({2}), qPrintable(BinStore(db).error()));
+        QCOMPARE(estado(2), u"aceptada"_s);
+        // With the role she may.
+        QVERIFY(bd.Ejecutar(u"GRANT tritodex_verificador TO socia"_s));
+        QCOMPARE(verificaciones.PuedeVerificar(), std::optional<bool>(true));
+        QVERIFY2(q.exec(u"UPDATE observacion SET verificacion = 'dudosa' WHERE id_observacion "
+                        "= 1"_s),
+                 qPrintable(q.lastError().text()));
+        QVERIFY2(verificaciones.Verificar({2}, VerificationStore::Estado::Rechazada, u"ANA"_s,
+                                          u"Fuera de su área"_s, QDateTime::currentDateTime()),
+                 qPrintable(verificaciones.error()));
+        QCOMPARE(estado(1) + estado(2), u"dudosarechazada"_s);
+        QVERIFY(bd.Ejecutar(u"REVOKE tritodex_verificador FROM socia"_s));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"socia"_s);
 }
 
 QTEST_MAIN(tst_Servidor)

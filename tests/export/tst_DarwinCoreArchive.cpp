@@ -56,7 +56,7 @@ namespace {
 const QString kDwc = u"http://rs.tdwg.org/dwc/terms/"_s;
 
 // Darwin Core's term names (the standard's quick reference: record-level, occurrence, event,
-// location and taxon classes).
+// location, identification and taxon classes).
 const QStringList kTerminosDwc =
     QString::fromUtf8(Files::Read(TRITODEX_ESQUEMAS_DIR "/terminos_dwc.txt"))
         .split(u'\n', Qt::SkipEmptyParts);
@@ -548,6 +548,28 @@ void tst_DarwinCoreArchive::especiesSensibles() {
     QCOMPARE(a.filas[1].value(u"coordinateUncertaintyInMeters"_s), u"7072"_s);
     // The approximate number stays noted; the place's words do not.
     QCOMPARE(a.filas[1].value(u"occurrenceRemarks"_s), u"número de ejemplares aprox."_s);
+
+    // Verified records say so, a doubtful one with its comment; the rejected one stays out.
+    for (const QString &sql :
+         {u"UPDATE observacion SET verificacion = 'aceptada', comentario_verificacion = 'Bien' "
+          "WHERE id_observacion = 1"_s,
+          u"UPDATE observacion SET verificacion = 'dudosa', comentario_verificacion = '¿Bufo "
+          "calamita?' WHERE id_observacion = 2"_s,
+          u"UPDATE observacion SET verificacion = 'rechazada', comentario_verificacion = 'No' "
+          "WHERE id_observacion = 3"_s})
+        QVERIFY(bd_->Ejecutar(sql));
+    QVERIFY(Pulsar(*f_).contains(u"\n\nRechazadas: 1 observación, que no se exportan."_s));
+    const Archivo b = Leer(carpeta_ + u"/TDX_DwC_20110509.zip"_s);
+    QStringList vistos;
+    for (const auto &r : b.filas)
+        vistos << QStringList{r.value(u"catalogNumber"_s),
+                              r.value(u"identificationVerificationStatus"_s),
+                              r.value(u"identificationRemarks"_s)}
+                      .join(u'/');
+    QCOMPARE(vistos.mid(0, 3), QStringList({u"1/verified/"_s, u"2/questionable/¿Bufo calamita?"_s,
+                                            u"4/unverified/"_s}));
+    QCOMPARE(b.filas.size(), a.filas.size() - 1);
+    QCOMPARE(Invalido(b), QString());
 }
 
 void tst_DarwinCoreArchive::fallos() {

@@ -192,6 +192,24 @@ void tst_frfitxer::exportacion() {
         }
     }
     QCOMPARE(Files::Read(Archivo(u"obs0802.txt"_s)), kObservaciones);
+    // A rejected observation stays out of the file and of the photos, unless the user
+    // unticks the box; the file's columns stay as they were.
+    QVERIFY(bd.Ejecutar(u"UPDATE observacion SET verificacion = 'rechazada', "
+                        "comentario_verificacion = 'No' WHERE id_observacion = 2"_s));
+    auto *rechazadas = f.findChild<QCheckBox *>("ChRechazadas");
+    QVERIFY(rechazadas->isChecked());
+    QString texto = Generar(f);
+    QVERIFY2(texto.contains(u"\n\nSe ha dejado fuera una observación rechazada.\n\nLas fotos "
+                            "(2)"_s),
+             qPrintable(texto));
+    QCOMPARE(Files::Read(Archivo(u"obs0802.txt"_s)),
+             kObservaciones.left(kObservaciones.indexOf("2;LKW")) + "\r\n");
+    QTest::mouseClick(rechazadas, Qt::LeftButton, {}, QPoint(4, rechazadas->height() / 2));
+    QVERIFY(!rechazadas->isChecked());
+    texto = Generar(f);
+    QVERIFY2(!texto.contains(u"rechazada"_s) && texto.contains(u"Las fotos (3)"_s),
+             qPrintable(texto));
+    QCOMPARE(Files::Read(Archivo(u"obs0802.txt"_s)), kObservaciones);
     f.findChild<QCheckBox *>("ChFotos")->setChecked(false);
 
     // An archive that cannot be written: the text files stay, the archive is named, no success.

@@ -225,7 +225,7 @@ void tst_especies::consultaYCambio() {
     User::SalirDe(lista);
     QTest::mouseClick(Control<QPushButton>(&consulta, "CdBuscar"), Qt::LeftButton);
     for (int r = 0; r < rejilla->model()->rowCount(); ++r)
-        if (rejilla->model()->index(r, 26).data().toInt() == o.juliana)
+        if (rejilla->model()->index(r, ObservationStore::ColumnaId()).data().toInt() == o.juliana)
             rejilla->setCurrentIndex(rejilla->model()->index(r, 0));
     QTest::mouseClick(Control<QPushButton>(&consulta, "Command1"), Qt::LeftButton);
     QPointer<frmodif> f = qobject_cast<frmodif *>(Screen::BuscarFormulario(u"frmodif"_s));

@@ -211,8 +211,8 @@ void tst_frcons::sesion() {
                         {o.ana, o.ana}));
     Filtrar();
     QCOMPARE(Ids(), (QList<int>{o.ana, o.juliana}));
-    QCOMPARE(modelo->headerData(27, Qt::Horizontal).toString(), u"fotos"_s);
-    QCOMPARE(modelo->index(0, 27).data().toInt() * 10 + modelo->index(1, 27).data().toInt(), 20);
+    QCOMPARE(modelo->headerData(28, Qt::Horizontal).toString(), u"fotos"_s);
+    QCOMPARE(modelo->index(0, 28).data().toInt() * 10 + modelo->index(1, 28).data().toInt(), 20);
 
     // The spreadsheet of the rows listed, proposed in the documents with the date.
     QString propuesto;
@@ -239,12 +239,12 @@ void tst_frcons::sesion() {
     QVERIFY(Aviso().contains(ruta)); // no program: where it is
     SheetReader hoja(ruta);
     QVERIFY(hoja.ok);
-    QCOMPARE(hoja.Fila(3, 28), ObservationStore::ColumnasConsulta().Cabeceras());
+    QCOMPARE(hoja.Fila(3, 29), ObservationStore::ColumnasConsulta().Cabeceras());
     // A date as a day number shown as a date, numbers as numbers, the approximate number
     // as Si/No, an unchosen value empty; the rows listed only.
-    const QStringList ana = hoja.Fila(4, 28), vacia = hoja.Fila(5, 28);
+    const QStringList ana = hoja.Fila(4, 29), vacia = hoja.Fila(5, 29);
     QCOMPARE(QStringList({ana[0], hoja.formato[u"A4"_s], ana[5], ana[6], ana[7], ana[13], ana[14],
-                          ana[26], vacia[14], vacia[23], ana[27], vacia[27]})
+                          ana[27], vacia[14], vacia[23], ana[28], vacia[28]})
                  .join(u'|'),
              u"39146|dd/mm/yyyy|440291|4474254|30|12|Si|%1|No||2|0"_s.arg(o.ana));
     QVERIFY(!hoja.valor.contains(u"A6"_s));

@@ -33,7 +33,7 @@ private:
     void Modificar(frcons &consulta, int id) {
         auto *rejilla = consulta.findChild<QTableView *>(u"DBObs"_s);
         for (int r = 0; r < rejilla->model()->rowCount(); ++r)
-            if (rejilla->model()->index(r, 26).data().toInt() == id)
+            if (rejilla->model()->index(r, ObservationStore::ColumnaId()).data().toInt() == id)
                 rejilla->setCurrentIndex(rejilla->model()->index(r, 0));
         QCOMPARE(consulta.idObservacion(), id);
         QTest::mouseClick(consulta.findChild<QPushButton *>(u"Command1"_s), Qt::LeftButton);

@@ -21,6 +21,7 @@
 #include "observations/frlista.h"
 #include "observations/frmotivos.h"
 #include "observations/frpapelera.h"
+#include "observations/frverificar.h"
 #include "observations/newobs.h"
 #include "observers/frinsObs.h"
 #include "observers/frmodifobs.h"
@@ -75,6 +76,11 @@ const QString kPapelera =
     "'borrada', '5e0c2a4e-8f1b-4c11-9a3d-6b1f0e2d7c55', '2026-01-02 10:00:00');\n"
     "INSERT INTO papelera_foto (id_foto, observacion, sha256, orden) VALUES (900012, 900011, "
     "'aaaa', 1)"_s;
+
+// An observation not yet verified, the first the check lists.
+const QString kSinVerificar =
+    u"INSERT INTO observacion (id_observacion, observador1, fecha, especie, numejemp, "
+    "localidad) VALUES (900021, 'JPG', '1999-03-02', 'BUFSPI', 3, 'LMOD7')"_s;
 
 // A locality's controls, named otherwise in the observation form.
 struct ControlesLocalidad {
@@ -286,6 +292,24 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          {u"CdRestaurar"_s},
          u"Se ha restaurado"_s,
          {{u"observacion"_s, u"rowid > :max"_s, true, {}}}},
+        // The check of records: the chosen observations take the status and the comment
+        // shown (a stored comment may begin with a character SQLite drops from bound text).
+        {u"frverificar"_s,
+         kObservador + u";\n"_s + kLocalidad + u";\n"_s + kSinVerificar,
+         Nuevo<frverificar>,
+         [](QWidget *f) {
+             f->findChild<QTableView *>(u"DBverificar"_s)->selectRow(0);
+             Poner(f, {{u"Txcomentario"_s, u"Revisada"_s}});
+         },
+         {u"CdAceptar"_s, u"CdDudosa"_s, u"CdRechazar"_s},
+         QString(),
+         {{u"observacion"_s,
+           u"verificacion IS NOT NULL AND comentario_verificacion IN (:Txcomentario, "
+           "'\uFEFF' || :Txcomentario)"_s,
+           true,
+           {{u"Txcomentario"_s, u"comentario_verificacion"_s}}}},
+         {},
+         {u"Txcomentario"_s}},
         // The choice of database, tried on a port where nothing listens: no record changes.
         {u"frbasedatos"_s,
          kObservador,

@@ -286,9 +286,10 @@ private:
 
     void Menu() {
         static const char *acciones[] = {
-            "new",       "new",    "new",    "cons",   "cons",   "cons",      "observ", "observ",
-            "loc",       "loc",    "motivo", "fitxer", "copias", "fenologia", "mapa",   "importar",
-            "basedatos", "acerca", "help",   "web",    "sortir", "lista",     "lista",  "papelera"};
+            "new",    "new",      "new",       "cons",      "cons",     "cons",   "observ",
+            "observ", "loc",      "loc",       "motivo",    "fitxer",   "copias", "fenologia",
+            "mapa",   "importar", "basedatos", "acerca",    "help",     "web",    "sortir",
+            "lista",  "lista",    "papelera",  "verificar", "verificar"};
         const char *nombre = acciones[Uno(std::size(acciones))];
         QAction *a = p->findChild<QAction *>(QLatin1String(nombre));
         if (!a || !a->isEnabled()) return;
@@ -447,6 +448,10 @@ private:
                 tocadas[tabla] << codigo->text();
         const auto *f = FormRegistry::Buscar(form->objectName());
         if (f && f->guardar.contains(b->objectName())) {
+            // The check marks the rows chosen in its grid.
+            if (auto *rejilla = form->findChild<QTableView *>(u"DBverificar"_s))
+                for (const QModelIndex &i : rejilla->selectionModel()->selectedRows())
+                    tocadas[u"observacion"_s] << i.data(Qt::UserRole).toString();
             FormRegistry::Guardado guardado(*f, form);
             promptCerrado_ = false;
             pulsar();

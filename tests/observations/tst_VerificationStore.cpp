@@ -1,0 +1,230 @@
+// The warnings a verifier reads, each on records built for it and one step inside its
+// threshold, and the status set, refused and put back by an edit or through the bin.
+#include "support/TestDatabase.h"
+
+#include "geo/Geodesy.h"
+#include "localities/MunicipalityLocator.h"
+#include "observations/BinStore.h"
+#include "observations/ObservationStore.h"
+#include "observations/VerificationStore.h"
+
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Estado = VerificationStore::Estado;
+
+class tst_VerificationStore : public QObject {
+    Q_OBJECT
+private slots:
+    void avisos();
+    void estados();
+};
+
+namespace {
+const QDate kHoy(2026, 6, 1);
+
+// Each warning by its kind, in the order the store gives them.
+QString Tipos(const QStringList &avisos) {
+    QStringList r;
+    for (const QString &a : avisos)
+        r << (a.startsWith(u"Primera cita"_s)          ? u"cuadrado"_s
+              : a.startsWith(u"Fuera de la época"_s)   ? u"epoca"_s
+              : a.contains(u"ejemplares"_s)            ? u"numero"_s
+              : a.contains(u"fuera de su municipio"_s) ? u"municipio"_s
+              : a.startsWith(u"Fecha"_s)               ? u"fecha"_s
+              : a.startsWith(u"Especie sensible"_s)    ? u"foto"_s
+                                                       : a);
+    return r.join(u',');
+}
+
+// The easting, along Madrid's row of the town centre going west, where the point lies
+// about `metros` outside the municipality (from 5 m steps: within 5 m of it).
+qint64 EsteFuera(double metros) {
+    Geodesy geo;
+    for (qint64 x = 440000; x > 420000; x -= 5) {
+        const auto g = geo.AGeograficas({30, double(x), 4474254.0});
+        const auto fuera = MunicipalityLocator::Fuera(28079, g->lat, g->lon);
+        if (fuera && *fuera >= metros && *fuera < metros + 5) return x;
+    }
+    return 0;
+}
+} // namespace
+
+void tst_VerificationStore::avisos() {
+    TestDatabase bd;
+    QVERIFY(bd.ok());
+    const qint64 dentro = EsteFuera(245), fuera = EsteFuera(255);
+    QVERIFY(dentro > 0 && fuera > 0);
+    QStringList sql = {
+        u"INSERT INTO observador (cod_observador) VALUES ('JPG')"_s,
+        u"INSERT INTO localidad (cod_localidad, prov, muni, utmhuso, utmx, utmy, utm10k) VALUES "
+        "('LIN', 28, 28079, '30', %1, 4474254, 'SQ00'), ('LOUT', 28, 28079, '30', %2, 4474254, "
+        "'SQ00')"_s.arg(dentro)
+            .arg(fuera)};
+    for (int i = 0; i <= 24; ++i)
+        sql << u"INSERT INTO localidad (cod_localidad, prov, utm10k) VALUES ('L%1', 5, 'SQ%1')"_s
+                   .arg(i, 2, 10, QChar(u'0'));
+    // Species of their own for each case; a sensitive one.
+    for (const char *e :
+         {"C20", "C19", "C20R", "E30A", "E30B", "E29", "E30C", "N30A", "N30B", "N29", "SENS"})
+        sql << u"INSERT INTO especie (cod_especie, n_especie, sensible) VALUES ('%1', 'Especie "
+               "%1', %2)"_s.arg(QLatin1String(e))
+                   .arg(qstrcmp(e, "SENS") == 0 ? 1 : 0);
+    for (const QString &s : sql)
+        QVERIFY2(bd.Ejecutar(s), qPrintable(s));
+
+    QVERIFY(bd.Ejecutar(u"BEGIN"_s));
+    // The other records of a species: `n` of them, the i-th at the square, date and count
+    // given for i; the tested record is tagged by its description.
+    const auto otras = [&](const char *especie, int n, const std::function<QString(int)> &loc,
+                           const QString &fecha, const QVariant &numero,
+                           const QString &verificacion = {}) {
+        for (int i = 0; i < n; ++i)
+            QVERIFY(bd.Ejecutar(
+                u"INSERT INTO observacion (observador1, especie, localidad, fecha, "
+                "numejemp, verificacion) VALUES ('JPG', ?, ?, ?, ?, ?)"_s,
+                {QLatin1String(especie), loc(i), fecha, numero,
+                 i == 0 && !verificacion.isEmpty() ? QVariant(verificacion) : QVariant()}));
+    };
+    const auto enL00 = [](int) { return u"L00"_s; };
+    const auto cadaUna = [](int i) { return u"L%1"_s.arg(i + 1, 2, 10, QChar(u'0')); };
+    const QString abril = u"2020-04-15"_s;
+    otras("C20", 20, cadaUna, abril, {});
+    otras("C19", 19, cadaUna, abril, {});
+    otras("C20R", 20, cadaUna, abril, {}, u"rechazada"_s);
+    otras("E30A", 30, enL00, abril, {});
+    otras("E30B", 30, enL00, abril, {});
+    otras("E29", 29, enL00, abril, {});
+    otras("E30C", 30, enL00, u"2019-12-20"_s, {});
+    otras("N30A", 30, enL00, abril, 5);
+    otras("N30B", 30, enL00, abril, 5);
+    otras("N29", 29, enL00, abril, 5);
+
+    struct Caso {
+        QString etiqueta, especie, localidad, fecha;
+        QVariant numero;
+        QString esperado;
+    };
+    const QList<Caso> casos = {
+        {u"cuadrado nuevo, 20 más"_s, u"C20"_s, u"L00"_s, abril, {}, u"cuadrado"_s},
+        {u"cuadrado nuevo, 19 más"_s, u"C19"_s, u"L00"_s, abril, {}, u""_s},
+        {u"20 más, una rechazada"_s, u"C20R"_s, u"L00"_s, abril, {}, u""_s},
+        {u"31 días de las otras"_s, u"E30A"_s, u"L00"_s, u"2021-05-16"_s, {}, u"epoca"_s},
+        {u"30 días de las otras"_s, u"E30B"_s, u"L00"_s, u"2021-05-15"_s, {}, u""_s},
+        {u"sólo 29 otras"_s, u"E29"_s, u"L00"_s, u"2021-08-01"_s, {}, u""_s},
+        {u"21 días tras fin de año"_s, u"E30C"_s, u"L00"_s, u"2021-01-10"_s, {}, u""_s},
+        {u"más que las otras 30"_s, u"N30A"_s, u"L00"_s, abril, 6, u"numero"_s},
+        {u"igual que la mayor"_s, u"N30B"_s, u"L00"_s, abril, 5, u""_s},
+        {u"más que 29 otras"_s, u"N29"_s, u"L00"_s, abril, 900, u""_s},
+        {u"1001 ejemplares"_s, u"BUFSPI"_s, u"L00"_s, abril, 1001, u"numero"_s},
+        {u"1000 ejemplares"_s, u"BUFSPI"_s, u"L00"_s, abril, 1000, u""_s},
+        {u"mañana"_s, u"SALSAL"_s, u"L00"_s, u"2026-06-02"_s, {}, u"fecha"_s},
+        {u"hoy"_s, u"SALSAL"_s, u"L00"_s, u"2026-06-01"_s, {}, u""_s},
+        {u"1899"_s, u"SALSAL"_s, u"L00"_s, u"1899-12-31"_s, {}, u"fecha"_s},
+        {u"1900"_s, u"SALSAL"_s, u"L00"_s, u"1900-01-01"_s, {}, u""_s},
+        {u"255 m fuera"_s, u"TRIMAR"_s, u"LOUT"_s, abril, {}, u"municipio"_s},
+        {u"245 m fuera"_s, u"TRIMAR"_s, u"LIN"_s, abril, {}, u""_s},
+        {u"sensible sin foto"_s, u"SENS"_s, u"L00"_s, abril, {}, u"foto"_s},
+        {u"sensible con foto"_s, u"SENS"_s, u"L00"_s, abril, {}, u""_s},
+    };
+    for (const Caso &c : casos)
+        QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (observador1, especie, localidad, fecha, "
+                            "numejemp, descripcion) VALUES ('JPG', ?, ?, ?, ?, ?)"_s,
+                            {c.especie, c.localidad, c.fecha, c.numero, c.etiqueta}));
+    QVERIFY(bd.Ejecutar(u"INSERT INTO foto (observacion, sha256, orden) SELECT id_observacion, "
+                        "'h', 1 FROM observacion WHERE descripcion = 'sensible con foto'"_s));
+    QVERIFY(bd.Ejecutar(u"COMMIT"_s));
+
+    VerificationStore almacen;
+    VerificationStore::Filtro todas;
+    todas.estado = std::nullopt;
+    const auto lista = almacen.Listar(todas, kHoy);
+    QVERIFY2(lista, qPrintable(almacen.error()));
+    QHash<int, QString> etiquetas;
+    QSqlQuery q(bd.db());
+    QVERIFY(q.exec(u"SELECT id_observacion, descripcion FROM observacion WHERE descripcion IS "
+                   "NOT NULL"_s));
+    while (q.next())
+        etiquetas.insert(q.value(0).toInt(), q.value(1).toString());
+    QMap<QString, QString> vistos, esperados;
+    for (const auto &g : *lista)
+        if (etiquetas.contains(g.id)) vistos.insert(etiquetas[g.id], Tipos(g.avisos));
+    for (const Caso &c : casos)
+        esperados.insert(c.etiqueta, c.esperado);
+    QCOMPARE(vistos, esperados);
+
+    // The filters: a species, a province, only those with warnings, the status.
+    VerificationStore::Filtro filtro;
+    filtro.especie = u"SENS"_s;
+    QCOMPARE(almacen.Listar(filtro, kHoy)->size(), 2);
+    filtro.soloAvisos = true;
+    QCOMPARE(almacen.Listar(filtro, kHoy)->size(), 1);
+    filtro = {};
+    filtro.provincia = u"Madrid"_s;
+    QCOMPARE(almacen.Listar(filtro, kHoy)->size(), 2);
+    filtro = {};
+    filtro.estado = Estado::Rechazada;
+    QCOMPARE(almacen.Listar(filtro, kHoy)->size(), 1);
+    QVERIFY(almacen.Listar(filtro, kHoy)->first().especie == u"Especie C20R"_s);
+}
+
+void tst_VerificationStore::estados() {
+    TestDatabase bd;
+    QVERIFY(bd.ok());
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('JPG'), ('ANA')"_s));
+    ObservationStore observaciones;
+    Observacion o;
+    o.observador[0] = u"JPG"_s;
+    o.fecha = QDate(2024, 5, 3);
+    o.especie = u"BUFSPI"_s;
+    QList<int> ids;
+    for (int i = 0; i < 3; ++i)
+        ids << *observaciones.Guardar(o, std::nullopt);
+    const QDateTime cuando(QDate(2026, 5, 2), QTime(10, 30));
+    const auto estado = [&](int id) {
+        return bd
+            .Valor(u"SELECT coalesce(verificacion, '-') || '|' || coalesce(verificador, '-') "
+                   "|| '|' || coalesce(fecha_verificacion, '-') || '|' || "
+                   "coalesce(comentario_verificacion, '-') FROM observacion WHERE "
+                   "id_observacion = ?"_s,
+                   {id})
+            .toString();
+    };
+
+    // Refused whole: a rejection without its reason, an unknown verifier, a row gone.
+    VerificationStore v;
+    QVERIFY(!v.Verificar(ids, Estado::Rechazada, u"ANA"_s, u"  "_s, cuando));
+    QVERIFY(v.error().contains(u"por qué"_s));
+    QVERIFY(!v.Verificar(ids, Estado::Aceptada, u"NADIE"_s, {}, cuando));
+    QCOMPARE(v.error(), u"El observador NADIE no existe."_s);
+    QVERIFY(!v.Verificar({ids[0], 999}, Estado::Aceptada, u"ANA"_s, {}, cuando));
+    QCOMPARE(estado(ids[0]), u"-|-|-|-"_s);
+
+    QVERIFY(v.Verificar({ids[0], ids[1]}, Estado::Aceptada, u"ANA"_s, {}, cuando));
+    QVERIFY(v.Verificar({ids[2]}, Estado::Dudosa, u"ANA"_s, u"¿Bufo o Epidalea?"_s, cuando));
+    QCOMPARE(estado(ids[0]), u"aceptada|ANA|2026-05-02 10:30:00|"_s);
+    QCOMPARE(estado(ids[2]), u"dudosa|ANA|2026-05-02 10:30:00|¿Bufo o Epidalea?"_s);
+
+    // An edit of an accepted record puts it back to none; saving it unchanged does not, nor
+    // does an edit of a doubtful one.
+    QVERIFY(observaciones.Actualizar(ids[1], o));
+    QCOMPARE(estado(ids[1]), u"aceptada|ANA|2026-05-02 10:30:00|"_s);
+    Observacion cambiada = o;
+    cambiada.numejemp = 4;
+    QVERIFY(observaciones.Actualizar(ids[1], cambiada));
+    QCOMPARE(estado(ids[1]), u"-|-|-|-"_s);
+    QVERIFY(observaciones.Actualizar(ids[2], cambiada));
+    QCOMPARE(estado(ids[2]), u"dudosa|ANA|2026-05-02 10:30:00|¿Bufo o Epidalea?"_s);
+
+    // Through the bin and back, the status stays.
+    QVERIFY(observaciones.Suprimir(ids[0]));
+    QVERIFY(BinStore().Restaurar({ids[0]}));
+    QCOMPARE(estado(ids[0]), u"aceptada|ANA|2026-05-02 10:30:00|"_s);
+    // None clears all four.
+    QVERIFY(v.Verificar({ids[0]}, Estado::Ninguno, {}, {}, cuando));
+    QCOMPARE(estado(ids[0]), u"-|-|-|-"_s);
+}
+
+QTEST_MAIN(tst_VerificationStore)
+#include "tst_VerificationStore.moc"
