@@ -290,6 +290,8 @@ Capturas HacerCapturas() {
     {
         auto *f = new newobs;
         Screen::MostrarHijo(f);
+        // Tall enough for every row of the form, the photographs' frame included.
+        f->parentWidget()->resize(950, 780);
         Escribir(Control(f, "Txobs2"), QStringLiteral("JRS"));
         Salir(Control(f, "Txobs2"));
         Control<QDateEdit>(f, "Txdata")->setDate(QDate(2026, 3, 14));
@@ -362,6 +364,8 @@ Capturas HacerCapturas() {
     {
         auto *f = new newobs;
         Screen::MostrarHijo(f);
+        // Tall enough for every row of the form, the photographs' frame included.
+        f->parentWidget()->resize(950, 780);
         Elegir(f, "Cbespecie", QStringLiteral("PELPER"));
         Escribir(Control(f, "Cbloc"), QStringLiteral("Fuente de la Puerta del Sol"));
         Salir(Control(f, "Cbloc"));
