@@ -127,21 +127,23 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
     }
 
     // The observations not drawn are listed: those of the localities the map cannot place,
-    // found through the localities (short statements, the index of observations used), and
-    // those whose locality is gone.
+    // found through the localities (the index of observations used), and those whose
+    // locality is gone. The squares are looked up as one list of pairs, not as a chain of
+    // conditions tried on every locality: that grew with the squares times the localities.
     const QList<QPair<QString, QString>> claves(fuera.begin(), fuera.end());
-    for (qsizetype k = 0; k < claves.size(); k += 100) {
-        QStringList o;
+    constexpr qsizetype kPares = 400;
+    for (qsizetype k = 0; k < claves.size(); k += kPares) {
+        QStringList pares;
         QVariantList extra;
-        for (qsizetype j = k; j < std::min(claves.size(), k + 100); ++j) {
-            o << QStringLiteral("(%1 = ? AND %2 = ?)")
-                     .arg(QLatin1String(kHuso), QLatin1String(kCodigo));
+        for (qsizetype j = k; j < std::min(claves.size(), k + kPares); ++j) {
+            pares << QStringLiteral("(?, ?)");
             extra << claves[j].first << claves[j].second;
         }
-        if (!Listar(
-                QStringLiteral("o.localidad IN (SELECT l.cod_localidad FROM localidad l WHERE ") +
-                    o.join(QStringLiteral(" OR ")) + QLatin1Char(')'),
-                extra, f, &r.sinCuadrado))
+        if (!Listar(QStringLiteral("o.localidad IN (SELECT l.cod_localidad FROM localidad l "
+                                   "WHERE (%1, %2) IN (VALUES %3))")
+                        .arg(QLatin1String(kHuso), QLatin1String(kCodigo),
+                             pares.join(QStringLiteral(", "))),
+                    extra, f, &r.sinCuadrado))
             return std::nullopt;
     }
     if (sinLocalidad && !Listar(QStringLiteral("l.cod_localidad IS NULL"), {}, f, &r.sinCuadrado))
