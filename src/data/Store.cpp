@@ -51,12 +51,26 @@ QVariant Store::Enlazable(const QVariant &valor) {
 }
 
 bool Store::Ejecutar(QSqlQuery &q, const QString &sql, const QVariantList &valores) {
-    q = QSqlQuery(db());
-    q.setForwardOnly(SqlDialect::LecturaSoloAdelante(db()));
-    bool ok = q.prepare(SqlDialect::Sentencia(sql, db()));
+    bool ok = true;
+    if (reutilizar_) {
+        auto it = preparadas_.find(sql);
+        if (it == preparadas_.end()) {
+            QSqlQuery nueva(db());
+            nueva.setForwardOnly(SqlDialect::LecturaSoloAdelante(db()));
+            ok = nueva.prepare(SqlDialect::Sentencia(sql, db()));
+            if (ok) it = preparadas_.insert(sql, nueva);
+            q = nueva;
+        } else {
+            q = *it;
+        }
+    } else {
+        q = QSqlQuery(db());
+        q.setForwardOnly(SqlDialect::LecturaSoloAdelante(db()));
+        ok = q.prepare(SqlDialect::Sentencia(sql, db()));
+    }
     if (ok) {
-        for (const QVariant &v : valores)
-            q.addBindValue(Enlazable(v));
+        for (int i = 0; i < valores.size(); ++i)
+            q.bindValue(i, Enlazable(valores[i]));
         ok = q.exec();
     }
     if (!ok) {
@@ -106,5 +120,8 @@ QStringList Store::Columna(const QString &sql, const QVariantList &valores) {
 std::optional<QVariant> Store::Primero(const QString &sql, const QVariantList &valores) {
     QSqlQuery q;
     if (!Ejecutar(q, sql, valores) || !q.next()) return std::nullopt;
-    return q.value(0);
+    const QVariant v = q.value(0);
+    // A kept statement left mid-way would hold the file's read lock.
+    if (reutilizar_) q.finish();
+    return v;
 }

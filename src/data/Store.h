@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -38,6 +39,12 @@ public:
     // refuse such a paste first; nothing is ever cut to fit.
     bool Cabe(const QString &que, const QString &texto);
 
+    // From now on each statement text is prepared once and kept for this store's life: for a
+    // store made for one batch (an import, a transaction) that runs the same statements for
+    // every row. Such a store must not outlive its connection, nor read one statement's rows
+    // while running it again.
+    void ReutilizarSentencias() { reutilizar_ = true; }
+
 protected:
     QSqlDatabase db() const;
     // Prepares and runs a statement; false (and error() set) on failure.
@@ -63,6 +70,8 @@ protected:
 
 private:
     QSqlDatabase db_;
+    bool reutilizar_ = false;
+    QHash<QString, QSqlQuery> preparadas_;
     QString error_;
     bool claveDuplicada_ = false;
 };

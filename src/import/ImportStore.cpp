@@ -277,6 +277,8 @@ bool ImportStore::Evaluar(QList<Fila> *filas, const QString &observador, const A
     QSet<QString> conFoto; // of those, the records of photos
     ObservationStore observaciones(db());
     ReferenceData ref(db());
+    observaciones.ReutilizarSentencias();
+    ref.ReutilizarSentencias();
     qint64 hecho = 0;
     for (Fila &f : *filas) {
         if (hecho++ % kCadaFilas == 0 && !Avances::Seguir(avance, hecho - 1, filas->size())) {
@@ -407,6 +409,9 @@ ImportStore::Guardar(QList<Fila> *filas, const QString &observador, const Avance
         QMap<int, QList<Foto>> fotos;
         ObservationStore observaciones(db());
         LocalityStore localidades(db());
+        observaciones.ReutilizarSentencias();
+        localidades.ReutilizarSentencias();
+        ref.ReutilizarSentencias();
         int numero = observaciones.SiguienteNumero();
         if (observaciones.fallo()) {
             Anotar(observaciones);

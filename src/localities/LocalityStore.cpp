@@ -159,7 +159,9 @@ std::optional<QString> LocalityStore::InsertarConCodigoLibre(Localidad l, const 
                       {l.codigo, l.nombre, l.muni, l.prov, l.utmhuso, l.utmx, l.utmy, l.utm1k,
                        l.utm10k, l.incertidumbre}))
             return std::nullopt;
-        if (q.next()) return l.codigo;
+        const bool insertada = q.next();
+        q.finish();
+        if (insertada) return l.codigo;
     }
     Anotar(QStringLiteral("No queda ningún código libre para la localidad nueva."));
     return std::nullopt;

@@ -44,6 +44,9 @@ std::optional<int> ObservationStore::Guardar(const Observacion &observacion,
     std::optional<int> id;
     Observacion o = observacion;
     codigoLocalidad_.clear();
+    // One insert is a transaction of its own: on a server that spares two round trips of
+    // every record saved.
+    if (!nueva && (!fotos || fotos->isEmpty())) return Insertar(o);
     PhotoStore imagenes(db());
     const bool ok = EnTransaccion([&] {
         if (nueva) {
@@ -90,14 +93,18 @@ ObservationStore::GuardarVarias(const QList<Observacion> &observaciones,
     QList<int> ids;
     codigoLocalidad_.clear();
     filaRechazada_ = -1;
+    // The insert is prepared once for all the rows.
+    ObservationStore lote(db());
+    lote.ReutilizarSentencias();
     const bool ok = EnTransaccion([&] {
         ids.clear();
         if (nueva && !InsertarLocalidad(*nueva, propuesto, &codigoLocalidad_)) return false;
         for (qsizetype i = 0; i < observaciones.size(); ++i) {
             Observacion o = observaciones[i];
             if (nueva) o.localidad = codigoLocalidad_;
-            const auto id = Insertar(o);
+            const auto id = lote.Insertar(o);
             if (!id) {
+                Anotar(lote);
                 filaRechazada_ = int(i);
                 return false;
             }
@@ -130,7 +137,10 @@ std::optional<int> ObservationStore::Insertar(const Observacion &o) {
         Anotar(DescribirError(q.lastError()));
         return std::nullopt;
     }
-    return q.value(0).toInt();
+    const int id = q.value(0).toInt();
+    // Done with the statement: a kept one still running would stop the commit.
+    q.finish();
+    return id;
 }
 
 namespace {
