@@ -1,5 +1,7 @@
 #include "ObservationStore.h"
 
+#include "data/PagedQueryModel.h"
+
 #include "data/Clock.h"
 #include "data/ModConex.h"
 #include "observations/BinStore.h"
@@ -265,6 +267,17 @@ QSqlQuery ObservationStore::Consultar(const ObservationFilter &f, bool desplazab
         Ejecutar(q, sql, valores);
     }
     return q;
+}
+
+bool ObservationStore::Consultar(PagedQueryModel *modelo, const ObservationFilter &f) {
+    QVariantList valores;
+    const QString sql = QStringLiteral("SELECT ") + ColumnasConsulta().ListaSelect() +
+                        Desde(f, valores, false) +
+                        QStringLiteral(" ORDER BY o.fecha, o.id_observacion");
+    QString error;
+    if (modelo->Abrir(db(), sql, valores, &error)) return true;
+    Anotar(error);
+    return false;
 }
 
 std::optional<int> ObservationStore::Contar(const ObservationFilter &f) {

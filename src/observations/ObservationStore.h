@@ -30,6 +30,8 @@ struct ObservationFilter {
     QString provincia, utm10k, localidad;
 };
 
+class PagedQueryModel;
+
 class ObservationStore : public Store {
 public:
     using Store::Store;
@@ -76,6 +78,8 @@ public:
     // observation listed even when a value it refers to is missing (then empty). Executed;
     // inactive with error() set on failure. A scrollable query feeds a grid.
     QSqlQuery Consultar(const ObservationFilter &f, bool desplazable);
+    // The same rows into a grid's model, read as the grid scrolls; false with error() set.
+    bool Consultar(PagedQueryModel *modelo, const ObservationFilter &f);
     // How many observations Consultar lists.
     std::optional<int> Contar(const ObservationFilter &f);
     // The species codes that occur in observations, sorted.

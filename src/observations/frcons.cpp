@@ -1,5 +1,6 @@
 #include "frcons.h"
 
+#include "data/PagedQueryModel.h"
 #include "data/ReferenceData.h"
 #include "data/SpreadsheetWriter.h"
 #include "gui/ChoiceService.h"
@@ -19,7 +20,6 @@
 #include <QCollator>
 #include <QDir>
 #include <QHeaderView>
-#include <QSqlQueryModel>
 #include <QStandardPaths>
 #include <QStyledItemDelegate>
 #include <QUrl>
@@ -56,9 +56,12 @@ QStringList Ordenada(QStringList items) {
 
 frcons::frcons(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frcons>()) {
     ui->setupUi(this);
-    DtObs = new QSqlQueryModel(this);
+    DtObs = new PagedQueryModel(this);
     DtObs->setObjectName(QStringLiteral("DtObs"));
     ui->DBObs->setModel(DtObs);
+    // A page the server no longer gives: the rows shown stay, and the user is told.
+    connect(DtObs, &PagedQueryModel::fallo, this,
+            [this](const QString &error) { MessageService::MostrarFallo(this, error); });
     Screen::RepartirColumnas(ui->DBObs);
     ui->DBObs->setItemDelegateForColumn(0, new DateDelegate(ui->DBObs));
     ui->Image1->setPixmap(TitleImage().scaledToHeight(40, Qt::SmoothTransformation));
@@ -173,14 +176,13 @@ void frcons::CargarGrid(const ObservationFilter &filtro) {
     Screen::RelojArena reloj;
     const int anterior = idObservacion_;
     ObservationStore observaciones;
-    QSqlQuery consulta = observaciones.Consultar(filtro, true);
-    const auto total = consulta.isActive() ? observaciones.Contar(filtro) : std::nullopt;
-    if (!total) {
+    // The count first: a failed search leaves the rows shown as they were.
+    const auto total = observaciones.Contar(filtro);
+    if (!total || !observaciones.Consultar(DtObs, filtro)) {
         ModBaseDatos::InformarError(this, observaciones);
         return;
     }
     ultimo_ = filtro;
-    DtObs->setQuery(std::move(consulta));
     const QStringList titulos = ObservationStore::ColumnasConsulta().Titulos();
     for (int i = 0; i < titulos.size() && i < DtObs->columnCount(); ++i)
         DtObs->setHeaderData(i, Qt::Horizontal, titulos[i]);

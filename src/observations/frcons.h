@@ -10,7 +10,7 @@ namespace Ui {
 class frcons;
 }
 class QLineEdit;
-class QSqlQueryModel;
+class PagedQueryModel;
 class frmodif;
 class SpeciesFinder;
 
@@ -55,7 +55,7 @@ private:
     void Refrescar();
 
     std::unique_ptr<Ui::frcons> ui;
-    QSqlQueryModel *DtObs = nullptr;
+    PagedQueryModel *DtObs = nullptr;
     int idObservacion_ = 0;    // none while no row is current
     ObservationFilter ultimo_; // the filters of the rows shown
     SpeciesFinder *buscador_ = nullptr;

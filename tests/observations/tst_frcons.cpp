@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
@@ -287,6 +288,26 @@ void tst_frcons::sesion() {
     QCOMPARE(Aviso(), u"La observación ya no existe en la base de datos."_s);
     QCOMPARE(Ids(), QList<int>());
     QVERIFY(!c<QPushButton>("CdSup")->isEnabled());
+
+    // More rows than a page: read as the grid is scrolled to its end, each once, in order.
+    QVERIFY(bd.Ejecutar(
+        u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1500) "
+        "INSERT INTO observacion (observador1, fecha, especie) SELECT 'ANA', CASE WHEN i % 3 = "
+        "0 THEN '2011-05-01' ELSE '2011-05-02' END, 'BUFSPI' FROM n"_s));
+    QList<int> esperados;
+    QSqlQuery q(bd.db());
+    QVERIFY(q.exec(u"SELECT id_observacion FROM observacion WHERE fecha >= '2011-01-01' "
+                   "ORDER BY fecha, id_observacion"_s));
+    while (q.next())
+        esperados << q.value(0).toInt();
+    SinFiltros();
+    User::Escribir(c<QLineEdit>("Txdini"), u"01/01/2011"_s);
+    Filtrar();
+    QCOMPARE(Textos(f, {"Lbcount"}), u"Número de Registros : 1500"_s);
+    QVERIFY(modelo->rowCount() < 1500);
+    for (int i = 0; i < 100 && modelo->canFetchMore({}); ++i)
+        QTest::keyClick(rejilla, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(Ids(), esperados);
 
     // The menu's "Consulta" opens the query.
     principal p;

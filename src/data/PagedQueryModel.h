@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+
+// A statement's rows for a grid, read as the grid scrolls, as QSqlQueryModel does, but
+// without reading the whole result first on a server: there each further page is the same
+// statement with LIMIT and OFFSET (pages growing, so a long scroll runs few statements). On
+// a file one statement stays open and is read on. The rows read stay in memory.
+class PagedQueryModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    // Runs the statement (with its ORDER BY, which must give every row one place) and reads
+    // its first page; on failure the model is empty and the error is returned.
+    bool Abrir(QSqlDatabase db, const QString &sql, const QVariantList &valores, QString *error);
+
+    int rowCount(const QModelIndex &padre = {}) const override;
+    int columnCount(const QModelIndex &padre = {}) const override;
+    QVariant data(const QModelIndex &indice, int rol = Qt::DisplayRole) const override;
+    QVariant headerData(int seccion, Qt::Orientation orientacion,
+                        int rol = Qt::DisplayRole) const override;
+    bool setHeaderData(int seccion, Qt::Orientation orientacion, const QVariant &valor,
+                       int rol = Qt::EditRole) override;
+    bool canFetchMore(const QModelIndex &padre = {}) const override;
+    void fetchMore(const QModelIndex &padre = {}) override;
+
+    static constexpr int kPrimeraPagina = 256;
+
+signals:
+    // A later page could not be read (the connection lost): the rows read stay.
+    void fallo(const QString &error);
+
+private:
+    bool Leer(int cuantas, QList<QVariantList> *destino, QString *error);
+
+    // Everything read, swapped whole so that a statement that fails leaves what was shown.
+    struct Estado {
+        QSqlDatabase db;
+        QString sql;
+        QVariantList valores;
+        bool servidor = false;
+        bool quedan = false;
+        int pagina = kPrimeraPagina;
+        QSqlQuery abierta;
+        QStringList columnas;
+        QList<QVariantList> filas;
+        QHash<int, QVariant> titulos;
+    };
+    Estado e_;
+};
