@@ -141,11 +141,27 @@ int main(int argc, char *argv[]) {
         especie->findText(codigo + QStringLiteral(" - "), Qt::MatchStartsWith));
     MapFilter una;
     una.especie = codigo;
-    const auto desnuda = [](const MapFilter &f) {
-        return [f] {
+    // The floor: what the map draws, in one bare statement. A species' squares with their
+    // counts and last date (its class is the year); for all species, each square's count of
+    // species as well (its class is the richness).
+    const auto desnuda = [&bd](const MapFilter &f) {
+        return [f, &bd] {
             return Medir([&] {
-                AtlasStore store;
-                store.Agrupar(f);
+                QSqlQuery q(bd.db());
+                q.setForwardOnly(true);
+                q.prepare(f.especie.isEmpty()
+                              ? QStringLiteral("SELECT l.utmhuso, l.utm10k, count(*), "
+                                               "count(DISTINCT o.especie), max(o.fecha) FROM "
+                                               "observacion o JOIN localidad l ON l.cod_localidad "
+                                               "= o.localidad GROUP BY l.utmhuso, l.utm10k")
+                              : QStringLiteral("SELECT l.utmhuso, l.utm10k, count(*), "
+                                               "max(o.fecha) FROM observacion o JOIN localidad l "
+                                               "ON l.cod_localidad = o.localidad WHERE o.especie "
+                                               "= ? GROUP BY l.utmhuso, l.utm10k"));
+                if (!f.especie.isEmpty()) q.addBindValue(f.especie);
+                q.exec();
+                while (q.next()) {
+                }
             });
         };
     };

@@ -38,14 +38,31 @@ namespace {
 const char *const kCodigo = "upper(coalesce(l.utm10k, ''))";
 const char *const kHuso = "trim(coalesce(l.utmhuso, ''))";
 
+// A stored zone or code as those keys make it: SQLite's trim() takes only spaces, and its
+// upper() only ASCII letters.
+QString ComoClave(const QVariant &valor, bool mayusculas) {
+    QString t = valor.toString();
+    if (mayusculas) {
+        for (QChar &c : t)
+            if (c >= u'a' && c <= u'z') c = QChar(c.unicode() - 'a' + 'A');
+        return t;
+    }
+    qsizetype a = 0, b = t.size();
+    while (a < b && t[a] == u' ')
+        ++a;
+    while (b > a && t[b - 1] == u' ')
+        --b;
+    return t.mid(a, b - a);
+}
+
 } // namespace
 
-QString AtlasStore::Desde(const MapFilter &f, QVariantList &valores) const {
+QString AtlasStore::Desde(const MapFilter &f, QVariantList &valores, bool conEspecie) const {
     // Outer joins: an observation whose locality or species is gone still counts, and is
     // listed without a square.
     QString sql = QStringLiteral(" FROM observacion o"
-                                 " LEFT JOIN localidad l ON l.cod_localidad = o.localidad"
-                                 " LEFT JOIN especie e ON e.cod_especie = o.especie");
+                                 " LEFT JOIN localidad l ON l.cod_localidad = o.localidad");
+    if (conEspecie) sql += QStringLiteral(" LEFT JOIN especie e ON e.cod_especie = o.especie");
     QStringList condiciones;
     if (!f.especie.trimmed().isEmpty()) {
         // An older code of the species counts as the species; written so that the index of
@@ -77,16 +94,26 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
                                               const ClasesMapa &clases) {
     MapResult r;
     r.unaEspecie = !f.especie.trimmed().isEmpty();
+    // The older codes, each to the species it now is: a few hundred rows read once rather
+    // than a join for every observation.
+    QHash<QString, QString> aceptadas;
+    {
+        QSqlQuery q;
+        if (!Ejecutar(q, QStringLiteral("SELECT cod_especie, sinonimo_de FROM especie WHERE "
+                                        "sinonimo_de IS NOT NULL")))
+            return std::nullopt;
+        while (q.next())
+            aceptadas.insert(q.value(0).toString().toUpper(), q.value(1).toString().toUpper());
+    }
     QVariantList valores;
-    const QString desde = Desde(f, valores);
-    // One pass, grouped by square and species: the species of a square and of the whole
-    // map are counted once each even when a square is stored both with and without its zone.
+    const QString desde = Desde(f, valores, false);
+    // One pass, grouped by the stored square and species, the keys made alike here: the
+    // species of a square and of the whole map are counted once each even when a square is
+    // stored both with and without its zone, or a species under an older code.
     QSqlQuery q;
-    q.setForwardOnly(true);
     if (!Ejecutar(q,
-                  QStringLiteral("SELECT %1, %2, coalesce(e.sinonimo_de, o.especie), count(*), "
-                                 "max(o.fecha), l.cod_localidad IS NULL")
-                          .arg(QLatin1String(kHuso), QLatin1String(kCodigo)) +
+                  QStringLiteral("SELECT l.utmhuso, l.utm10k, o.especie, count(*), max(o.fecha), "
+                                 "l.cod_localidad IS NULL") +
                       desde + QStringLiteral(" GROUP BY 1, 2, 3, 6"),
                   valores))
         return std::nullopt;
@@ -97,11 +124,13 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
     QSet<QPair<QString, QString>> fuera; // (zone, code) of the localities not drawn
     bool sinLocalidad = false;
     while (q.next()) {
-        const QString huso = q.value(0).toString(), codigo = q.value(1).toString();
-        const QString especie = q.value(2).toString().toUpper();
+        // As the statements that list the squares not drawn compare them.
+        const QString huso = ComoClave(q.value(0), false), codigo = ComoClave(q.value(1), true);
+        QString especie = q.value(2).toString().toUpper();
+        if (const auto it = aceptadas.constFind(especie); it != aceptadas.cend()) especie = *it;
         const int n = q.value(3).toInt();
         r.registros += n;
-        if (!q.isNull(2) && !especie.trimmed().isEmpty()) especies.insert(especie);
+        if (!especie.trimmed().isEmpty()) especies.insert(especie);
         if (q.value(5).toBool()) {
             sinLocalidad = true;
             continue;
@@ -116,7 +145,7 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
         c.cuadrado = i;
         c.registros += n;
         c.ultima = std::max(c.ultima, q.value(4).toString());
-        if (!q.isNull(2) && !especie.trimmed().isEmpty()) especiesCelda[i].insert(especie);
+        if (!especie.trimmed().isEmpty()) especiesCelda[i].insert(especie);
     }
     r.especies = int(especies.size());
     for (auto &[i, c] : celdas) {
@@ -198,21 +227,4 @@ std::optional<std::vector<FilaMapa>> AtlasStore::ObservacionesDe(const MapGrid &
                 {c.codigo, QString::number(c.huso)}, f, &filas))
         return std::nullopt;
     return filas;
-}
-
-std::optional<int> AtlasStore::Agrupar(const MapFilter &f) {
-    QVariantList valores;
-    QString sql = QStringLiteral("SELECT l.utmhuso, l.utm10k, count(*) FROM observacion o "
-                                 "JOIN localidad l ON l.cod_localidad = o.localidad");
-    if (!f.especie.isEmpty()) {
-        sql += QStringLiteral(" WHERE o.especie = ?");
-        valores << f.especie;
-    }
-    QSqlQuery q;
-    if (!Ejecutar(q, sql + QStringLiteral(" GROUP BY l.utmhuso, l.utm10k"), valores))
-        return std::nullopt;
-    int n = 0;
-    while (q.next())
-        ++n;
-    return n;
 }

@@ -62,11 +62,9 @@ public:
     // The observations that passing the filters fall in one square, by date.
     std::optional<std::vector<FilaMapa>> ObservacionesDe(const MapGrid &grid, int cuadrado,
                                                          const MapFilter &f);
-    // The grouped statement alone (squares and counts), as the benchmark's baseline.
-    std::optional<int> Agrupar(const MapFilter &f);
 
 private:
-    QString Desde(const MapFilter &f, QVariantList &valores) const;
+    QString Desde(const MapFilter &f, QVariantList &valores, bool conEspecie = true) const;
     bool Listar(const QString &condicion, const QVariantList &extra, const MapFilter &f,
                 std::vector<FilaMapa> *filas);
 };

@@ -49,7 +49,9 @@ frmapa::frmapa(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frmap
     buscador_ = new SpeciesFinder(ui->Cbespecie, ui->Lbsinonimo);
     for (QTableWidget *t : {ui->Grcuadrado, ui->Grsincuadricula}) {
         t->verticalHeader()->hide();
-        t->horizontalHeader()->setStretchLastSection(true);
+        // Measured on the rows in sight: a thousand rows laid out one by one took longer
+        // than the map's counts.
+        Screen::RepartirColumnas(t, {2, 3});
     }
     ui->Lbleyenda->setTextFormat(Qt::RichText);
     ui->Division->setStretchFactor(0, 3);
@@ -216,7 +218,6 @@ void frmapa::CargarLista(QTableWidget *tabla, const std::vector<FilaMapa> &filas
             tabla->setItem(i, c, item);
         }
     }
-    tabla->resizeColumnsToContents();
 }
 
 void frmapa::Mapa_Click(int cuadrado) {

@@ -39,7 +39,8 @@ bool PagedQueryModel::Leer(int cuantas, QList<QVariantList> *destino, QString *e
         }
         const QString texto =
             e_.servidor
-                ? e_.sql + QStringLiteral(" LIMIT %1 OFFSET %2").arg(cuantas + 1).arg(e_.filas.size())
+                ? e_.sql +
+                      QStringLiteral(" LIMIT %1 OFFSET %2").arg(cuantas + 1).arg(e_.filas.size())
                 : e_.sql;
         bool ok = q->prepare(texto);
         for (int i = 0; ok && i < e_.valores.size(); ++i)
@@ -106,8 +107,8 @@ QVariant PagedQueryModel::headerData(int seccion, Qt::Orientation orientacion, i
     return QAbstractTableModel::headerData(seccion, orientacion, rol);
 }
 
-bool PagedQueryModel::setHeaderData(int seccion, Qt::Orientation orientacion,
-                                    const QVariant &valor, int rol) {
+bool PagedQueryModel::setHeaderData(int seccion, Qt::Orientation orientacion, const QVariant &valor,
+                                    int rol) {
     if (orientacion != Qt::Horizontal || (rol != Qt::DisplayRole && rol != Qt::EditRole) ||
         seccion < 0 || seccion >= e_.columnas.size())
         return false;
