@@ -34,6 +34,7 @@
 #include <QSvgGenerator>
 #include <QToolTip>
 #include <QValueAxis>
+#include <cmath>
 
 namespace {
 
@@ -63,6 +64,19 @@ QColor ColorEstadio(int id) {
 
 QString Cuantos(qint64 n, const char *uno, const char *varios) {
     return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(n == 1 ? uno : varios));
+}
+
+// The top of a count axis from 0 rounded as Qt Charts' nice numbers round it (five ticks):
+// a range of 1, 2 or 5 times a power of ten, then a step of 1, 2 or 5 times one.
+double TopeRedondo(double maximo) {
+    const auto redondo = [](double x, bool porArriba) {
+        const double z = std::pow(10.0, std::floor(std::log10(x)));
+        const double q = x / z;
+        if (porArriba) return (q <= 1 ? 1 : q <= 2 ? 2 : q <= 5 ? 5 : 10) * z;
+        return (q < 1.5 ? 1 : q < 3 ? 2 : q < 7 ? 5 : 10) * z;
+    };
+    const double paso = redondo(redondo(maximo, true) / 4, false);
+    return std::ceil(maximo / paso) * paso;
 }
 
 } // namespace
@@ -322,9 +336,11 @@ void frfenologia::Dibujar() {
     serie_->append(conjuntos);
     for (int p = 1; p <= Fenologia::kPeriodos; ++p)
         maximo = std::max(maximo, fenologia_.Total(p, ejemplares));
-    cuenta_->setRange(0, std::max<qint64>(maximo, 1));
-    cuenta_->applyNiceNumbers();
-    cuenta_->setTickInterval(std::max(1.0, std::ceil(cuenta_->max() / 8)));
+    // Each change of the axis lays the whole chart out again: the rounded top is worked
+    // out here and set once.
+    const double tope = TopeRedondo(double(std::max<qint64>(maximo, 1)));
+    cuenta_->setTickInterval(std::max(1.0, std::ceil(tope / 8)));
+    cuenta_->setRange(0, tope);
     cuenta_->setTitleText(ejemplares ? QStringLiteral("Ejemplares")
                                      : QStringLiteral("Observaciones"));
 
