@@ -303,7 +303,6 @@ QString Pulsar(frfitxer &f) {
 
 void tst_DarwinCoreArchive::init() {
     bd_ = std::make_unique<TestDatabase>(TestDatabase::Datos::Reales);
-    QVERIFY(bd_->ok());
     for (const QString &s : kDatos)
         QVERIFY(bd_->Ejecutar(s));
     carpeta_ = bd_->carpeta() + u"/para GBIF"_s;

@@ -85,7 +85,6 @@ QString Estados(const QList<ImportStore::Fila> &filas) {
 
 void tst_ImportStore::importar() {
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES "
                 "('ANA', 'Ana', 'Pérez'), ('LUIS', 'Luis', 'Gil'), ('ZOE', 'Zoe', 'Ruiz')"_s);
     bd.Ejecutar(u"UPDATE DefaultObs SET cd_obs = 'LUIS'"_s);

@@ -131,7 +131,6 @@ QByteArray Punto(QPointF p, const char *nombre, const char *hora = "2024-05-03T0
 
 void tst_frimportar::sesion() {
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES "
                 "('ANA', 'Ana', 'Pérez'), ('LUIS', 'Luis', 'Gil')"_s);
     bd.Ejecutar(u"UPDATE DefaultObs SET cd_obs = 'LUIS'"_s);

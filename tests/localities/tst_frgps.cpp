@@ -62,7 +62,6 @@ void tst_frgps::gps() {
     for (const auto &c : casos) {
         const QStringList ed50 = c.ed50.isEmpty() ? QStringList() : c.ed50.split(u' ');
         TestDatabase bd(TestDatabase::Datos::Reales);
-        QVERIFY(bd.ok());
         std::unique_ptr<QWidget> f(c.observacion ? static_cast<QWidget *>(new newobs)
                                                  : new frinsLoc);
         f->show();
@@ -150,7 +149,6 @@ void tst_frgps::gps() {
 
 void tst_frgps::mapaYModificacion() {
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     frinsLoc d;
     d.show();
     QList<QUrl> abiertas;
@@ -183,7 +181,6 @@ void tst_frgps::mapaYModificacion() {
 void tst_frgps::municipioDelPunto() {
     // The preview names the municipality the point lies in, from the shipped boundaries.
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     frgps d([](int, qint64, qint64, const MunicipalityLocator::Lugar &) {});
     d.show();
     const QPointF limite = EnLimite(28079);

@@ -53,7 +53,6 @@ qint64 EsteFuera(double metros) {
 
 void tst_VerificationStore::avisos() {
     TestDatabase bd;
-    QVERIFY(bd.ok());
     const qint64 dentro = EsteFuera(245), fuera = EsteFuera(255);
     QVERIFY(dentro > 0 && fuera > 0);
     QStringList sql = {
@@ -171,7 +170,6 @@ void tst_VerificationStore::avisos() {
 
 void tst_VerificationStore::estados() {
     TestDatabase bd;
-    QVERIFY(bd.ok());
     QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('JPG'), ('ANA')"_s));
     ObservationStore observaciones;
     Observacion o;

@@ -91,7 +91,8 @@ TestDatabase::TestDatabase(Datos datos, Motor motor) {
         ok_ = DatabaseCreation::CrearBaseDatos(ruta(), origen, &error);
     const ModConex::Resultado conectado = ok_ ? ModConex::Conectar() : ModConex::Resultado();
     ok_ = ok_ && conectado;
-    if (!ok_) qWarning("test database: %s %s", qPrintable(error), qPrintable(conectado.motivo));
+    // Every check on a database that is not there is void: the program stops.
+    if (!ok_) qFatal("test database: %s %s", qPrintable(error), qPrintable(conectado.motivo));
 }
 
 TestDatabase::~TestDatabase() {

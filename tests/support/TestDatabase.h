@@ -11,7 +11,8 @@ class QSqlDatabase;
 // the shared connection. Needs the core library only; form tests add their own set-up
 // (message boxes answered from the test's queue) through Preparar.
 // With TRITODEX_PRUEBA_MOTOR=postgresql in the environment (or Motor::PostgreSql), the
-// database is a fresh one on the test program's throwaway PostgreSQL server instead.
+// database is a fresh one on the test program's throwaway PostgreSQL server instead. One that
+// cannot be made stops the test program.
 class TestDatabase {
 public:
     enum class Datos { Fixture, Reales };
