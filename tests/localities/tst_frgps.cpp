@@ -97,9 +97,8 @@ void tst_frgps::gps() {
             }
             // "Aceptar" again after a proposed exchange, which the form shows first.
             for (int i = 0; i < 2 && d->isVisible(); ++i) {
-                vista.clear();
-                for (const char *e : {"Lbzona", "Lbeste", "Lbnorte", "Lb10k", "Lb1k", "Lbtransf"})
-                    vista << Texto(d, QString::fromLatin1(e));
+                vista = Textos(d, {"Lbzona", "Lbeste", "Lbnorte", "Lb10k", "Lb1k", "Lbtransf"})
+                            .split(u'|');
                 Clic(d, u"CdAceptar"_s);
             }
             if (d->isVisible()) Clic(d, u"CdCancelar"_s);
@@ -123,15 +122,14 @@ void tst_frgps::gps() {
         QVERIFY2(MessageService::Mostrados().size() == c.respuestas.size(),
                  qPrintable(MessageService::Ultimo().texto));
         // The one municipality the point lies in, with its province.
-        QCOMPARE(Texto(f.get(), u"Cbprov"_s) + u'|' + Texto(f.get(), u"Cbmuni"_s), c.lugar);
+        QCOMPARE(Textos(f.get(), {"Cbprov", "Cbmuni"}), c.lugar);
         // The form holds what frgps showed, and its own derivation agrees with frgps's squares;
         // a square no list holds empties the zone, as it does for typed coordinates.
-        QCOMPARE(Texto(f.get(), x) + u'|' + Texto(f.get(), y), vista[1] + u'|' + vista[2]);
+        QCOMPARE(Textos(f.get(), {x, y}), vista[1] + u'|' + vista[2]);
         QVERIFY2(c.aviso.isEmpty() ? mensaje.isEmpty() : mensaje.contains(c.aviso),
                  qPrintable(mensaje));
         if (!c.aviso.isEmpty()) continue;
-        QCOMPARE(Texto(f.get(), u"Cbhuso"_s) + u'|' + Texto(f.get(), u"cb10k"_s) + u'|' +
-                     Texto(f.get(), utm1k),
+        QCOMPARE(Textos(f.get(), {u"Cbhuso"_s, u"cb10k"_s, utm1k}),
                  vista[0] + u'|' + vista[3] + u'|' + vista[4]);
         // Madrid's points fall in the Puerta del Sol's square; the others in their own.
         if (vista[0] == u"30"_s) QCOMPARE(vista[3], u"VK47"_s);
@@ -224,7 +222,7 @@ void tst_frgps::municipioDelPunto() {
     esperados.sort();
     QVERIFY2(esperados.size() > 1, qPrintable(nombrados));
     QCOMPARE(ofrecidos, esperados);
-    QCOMPARE(Texto(&f, u"Cbprov"_s) + u'|' + Texto(&f, u"Cbmuni"_s), u"València/Valencia|"_s);
+    QCOMPARE(Textos(&f, {"Cbprov", "Cbmuni"}), u"València/Valencia|"_s);
     // A metre east, in the same square: every municipality of the square again.
     auto *este = Control<QLineEdit>(&f, u"Txlong"_s);
     User::Escribir(este, QString::number(este->text().toLongLong() + 1));

@@ -58,7 +58,7 @@ struct Sesion {
     }
     ~Sesion() { Clock::setHoy(QDate()); }
     template <typename T = QWidget> T *c(const char *nombre) { return Control<T>(&f, nombre); }
-    QString Textos(std::initializer_list<const char *> nombres) { return ::Textos(&f, nombres); }
+    QString Textos(std::initializer_list<QAnyStringView> nombres) { return ::Textos(&f, nombres); }
     // Typed, then left for the next control.
     void Poner(const char *campo, const QString &texto) {
         User::Escribir(c(campo), texto);
