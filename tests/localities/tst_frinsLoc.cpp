@@ -50,13 +50,9 @@ void tst_frinsLoc::sesion() {
         QCOMPARE(Aviso(), u"Datos incompletos|El campo "_s + campo + u" es obligatorio."_s);
     }
 
-    // Coordinates first: a square outside Spain is said in the message label (the
-    // derivation's own table has the other refusals); then a real point, Madrid's Puerta del
-    // Sol, gives its squares (the lists' narrowing: tst_newobs).
-    Coordenadas(&d, u"27"_s, u"440291"_s, u"4474254"_s);
-    QCOMPARE(Texto(&d, "missatge"), u"Estas coordenadas generan un UTM10 no correcto"_s);
-    Coordenadas(&d, u"30"_s, u"440291"_s, u"4474254"_s);
-    QCOMPARE(Textos(&d, {"missatge", "cb10k", "txutm1k"}), u"|VK47|VK4074"_s);
+    // Coordinates first. (A square outside Spain on the message line, a point's squares and
+    // the lists' narrowing: tst_newobs, on the same panel, and tst_frgps on this form; the
+    // squares of the point typed here are those stored below.)
 
     // In the Casa de Campo, whose square Pozuelo de Alarcón shares: Pozuelo, more than 250 m
     // from the point, is asked about, No by default, which keeps the form and stores nothing.
