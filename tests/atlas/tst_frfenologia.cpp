@@ -210,8 +210,7 @@ void tst_frfenologia::sesion() {
     MessageService::Limpiar();
     User::Escribir(c<QLineEdit>("Txanoini"), {});
     User::Escribir(c<QLineEdit>("Txanofin"), {});
-    User::Escribir(c<QComboBox>("Cbespecie"), u"zz"_s);
-    User::SalirDe(c<QComboBox>("Cbespecie"));
+    User::Poner(c<QComboBox>("Cbespecie"), u"zz"_s);
     QCOMPARE(MessageService::Ultimo().texto,
              u"«zz» no es ninguna especie observada: elija una de la lista."_s);
     QCOMPARE(c<QComboBox>("Cbespecie")->currentText(), u"todas las especies"_s);

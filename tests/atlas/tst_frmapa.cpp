@@ -129,15 +129,13 @@ void tst_frmapa::sesion() {
     for (const auto &[campo, texto] :
          {std::pair{"Txdini", u"31/02/2020"_s}, {"Txdfin", u"ayer"_s}}) {
         MessageService::Limpiar();
-        User::Escribir(c(campo), texto);
-        User::SalirDe(c(campo));
+        User::Poner(c(campo), texto);
         QCOMPARE(MessageService::Ultimo().titulo, u"Fecha incorrecta"_s);
         QVERIFY(c<QLineEdit>(campo)->text().isEmpty());
     }
     // A date typed short is taken, and shown as it is read, the century included.
     MessageService::Limpiar();
-    User::Escribir(c("Txdini"), u"5/3/07"_s);
-    User::SalirDe(c("Txdini"));
+    User::Poner(c("Txdini"), u"5/3/07"_s);
     QVERIFY(MessageService::Mostrados().isEmpty());
     QCOMPARE(c<QLineEdit>("Txdini")->text(), u"05/03/2007"_s);
     MessageService::Limpiar();

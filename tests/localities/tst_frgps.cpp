@@ -69,8 +69,7 @@ void tst_frgps::gps() {
         const QString y = c.observacion ? u"Txlat"_s : u"Txutmy"_s;
         const QString utm1k = c.observacion ? u"tx1k"_s : u"txutm1k"_s;
         if (c.observacion) {
-            User::Escribir(Control(f.get(), u"Cbloc"_s), u"Charca nueva"_s);
-            User::SalirDe(Control(f.get(), u"Cbloc"_s));
+            User::Poner(Control(f.get(), u"Cbloc"_s), u"Charca nueva"_s);
         }
         User::Escribir(Control(f.get(), u"Txincert"_s), u"500"_s);
 
@@ -158,8 +157,7 @@ void tst_frgps::mapaYModificacion() {
     QVERIFY(!mapa->isEnabled());
     User::Escribir(Control(&d, u"Cbhuso"_s), u"30"_s);
     User::Escribir(Control(&d, u"Txutmx"_s), u"440291"_s);
-    User::Escribir(Control(&d, u"Txutmy"_s), u"4474254"_s);
-    User::SalirDe(Control(&d, u"Txutmy"_s));
+    User::Poner(Control(&d, u"Txutmy"_s), u"4474254"_s);
     QCOMPARE(Texto(&d, u"Txgeo"_s), u"40.416770, -3.703793 (ETRS89)"_s);
     QTest::mouseClick(mapa, Qt::LeftButton);
     QCOMPARE(abiertas.size(), 1);
@@ -190,8 +188,7 @@ void tst_frgps::municipioDelPunto() {
         {u"38.7223, -9.1393"_s, u"ninguno: el punto está en el mar o fuera de España"_s},
     };
     for (const auto &[posicion, municipio] : casos) {
-        User::Escribir(Control(&d, u"Txpos"_s), posicion);
-        User::SalirDe(Control(&d, u"Txpos"_s));
+        User::Poner(Control(&d, u"Txpos"_s), posicion);
         const QString visto = Texto(&d, u"Lbmuni"_s);
         QVERIFY2(visto.startsWith(municipio), qPrintable(visto));
     }
@@ -200,8 +197,7 @@ void tst_frgps::municipioDelPunto() {
     // the user among those frgps named, until the point changes.
     newobs f;
     f.show();
-    User::Escribir(Control(&f, u"Cbloc"_s), u"Charca del límite"_s);
-    User::SalirDe(Control(&f, u"Cbloc"_s));
+    User::Poner(Control(&f, u"Cbloc"_s), u"Charca del límite"_s);
     QString nombrados;
     const QPointF torrent = EnLimite(46244);
     ChoiceService::Prueba().dialogo = [&](QDialog *g) {
@@ -225,8 +221,7 @@ void tst_frgps::municipioDelPunto() {
     QCOMPARE(Textos(&f, {"Cbprov", "Cbmuni"}), u"València/Valencia|"_s);
     // A metre east, in the same square: every municipality of the square again.
     auto *este = Control<QLineEdit>(&f, u"Txlong"_s);
-    User::Escribir(este, QString::number(este->text().toLongLong() + 1));
-    User::SalirDe(este);
+    User::Poner(este, QString::number(este->text().toLongLong() + 1));
     User::Elegir(Control<QComboBox>(&f, u"Cbprov"_s), u"València/Valencia"_s);
     QVERIFY2(municipios->count() > esperados.size() + 1, qPrintable(nombrados));
 }

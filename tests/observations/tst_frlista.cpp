@@ -196,10 +196,8 @@ void tst_frlista::listaComoNewobs() {
         Cabecera(u, f, u"Fuente del Berro"_s);
         User::Elegir(Control<QComboBox>(f, u"Cbhuso"_s), u"30"_s);
         for (const auto &[campo, valor] :
-             {std::pair{u"Txlong"_s, u"440291"_s}, {u"Txlat"_s, u"4474254"_s}}) {
-            User::Escribir(Control(f, campo), valor);
-            User::SalirDe(Control(f, campo));
-        }
+             {std::pair{u"Txlong"_s, u"440291"_s}, {u"Txlat"_s, u"4474254"_s}})
+            User::Poner(Control(f, campo), valor);
         User::Elegir(Control<QComboBox>(f, u"Cbprov"_s), u"Madrid"_s);
         User::Elegir(Control<QComboBox>(f, u"Cbmuni"_s), u"Madrid"_s);
     };
@@ -305,14 +303,12 @@ void tst_frlista::rechazosYRepetidas() {
     QVERIFY(Control(&f, u"Cbespecie2"_s)->hasFocus());
 
     // A species typed that is none: refused aloud on leaving, and the row still refused.
-    User::Escribir(Control(&f, u"Cbespecie2"_s), u"zzz"_s);
-    User::SalirDe(Control(&f, u"Cbespecie2"_s));
+    User::Poner(Control(&f, u"Cbespecie2"_s), u"zzz"_s);
     QCOMPARE(Aviso(), u"«zzz» no es ninguna especie de la lista: elija una de las que ofrece."_s);
     QCOMPARE(Textos(&f, {"Cbespecie2"}), QString());
 
     // Put right: a species by another name, a count that fits.
-    User::Escribir(Control(&f, u"Cbespecie2"_s), u"Vipera latastei"_s);
-    User::SalirDe(Control(&f, u"Cbespecie2"_s));
+    User::Poner(Control(&f, u"Cbespecie2"_s), u"Vipera latastei"_s);
     QCOMPARE(Textos(&f, {"Cbespecie2"}), u"VIPLAT - Vipera latastei"_s);
     // The reptile's stages only.
     const QStringList estadios = Items(Control<QComboBox>(&f, u"Cbestadio2"_s));

@@ -141,10 +141,8 @@ void tst_frmodif::sesion() {
     for (const Falta &k :
          {Falta{QString(), u"BUFSPI - Bufo spinosus"_s, u"Observador"_s},
           Falta{u"ANA"_s, u"zz"_s, u"Especie"_s}, Falta{QString(), u"zz"_s, u"Observador"_s}}) {
-        User::Escribir(c<QLineEdit>("Txobs1"), k.observador);
-        User::SalirDe(c<QLineEdit>("Txobs1"));
-        User::Escribir(c<QComboBox>("Cbespecie"), k.especie);
-        User::SalirDe(c<QComboBox>("Cbespecie"));
+        User::Poner(c<QLineEdit>("Txobs1"), k.observador);
+        User::Poner(c<QComboBox>("Cbespecie"), k.especie);
         QCOMPARE(Guardar(), u"El campo %1 es obligatorio."_s.arg(k.campo));
         QVERIFY(f);
     }
@@ -152,8 +150,7 @@ void tst_frmodif::sesion() {
              u"ANA"_s);
 
     // Every value changed, one column each; the second of two same-named localities.
-    User::Escribir(c<QLineEdit>("Txobs1"), u"ana"_s);
-    User::SalirDe(c<QLineEdit>("Txobs1"));
+    User::Poner(c<QLineEdit>("Txobs1"), u"ana"_s);
     QList<QWidget *> solicitantes;
     ChoiceService::Prueba().observador = [&](QWidget *solicitante, auto elegir) {
         solicitantes << solicitante;
@@ -169,8 +166,7 @@ void tst_frmodif::sesion() {
     User::Elegir(c<QComboBox>("Cbperiodo"), u"Tarde"_s);
     User::Elegir(c<QComboBox>("Cbmeteo"), u"Niebla"_s);
     User::Elegir(c<QComboBox>("Cbvents"), u"Bonancible (20-28)"_s);
-    User::Escribir(c<QComboBox>("Cbespecie"), u"podh"_s);
-    User::SalirDe(c<QComboBox>("Cbespecie"));
+    User::Poner(c<QComboBox>("Cbespecie"), u"podh"_s);
     QCOMPARE(Textos(f, {"Lbespecie"}), u"Lagartija ibérica"_s);
     User::Elegir(c<QComboBox>("Cbestadio"), u"Juvenil"_s);
     User::Escribir(c<QLineEdit>("Txexemplars"), u"0"_s);

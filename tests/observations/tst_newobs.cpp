@@ -60,10 +60,7 @@ struct Sesion {
     template <typename T = QWidget> T *c(const char *nombre) { return Control<T>(&f, nombre); }
     QString Textos(std::initializer_list<QAnyStringView> nombres) { return ::Textos(&f, nombres); }
     // Typed, then left for the next control.
-    void Poner(const char *campo, const QString &texto) {
-        User::Escribir(c(campo), texto);
-        User::SalirDe(c(campo));
-    }
+    void Poner(const char *campo, const QString &texto) { User::Poner(c(campo), texto); }
     void Elegir(const char *lista, const QString &texto) {
         User::Elegir(c<QComboBox>(lista), texto);
     }
