@@ -1,6 +1,7 @@
 // The choice of database: the local file or a group's server, tried, taken and kept; the
 // password asked for, or read from the user's password file; the program started on the
 // choice, on TRITODEX_DB, and on the local file when the server is out of reach.
+#include "support/Controles.h"
 #include "support/ServidorPrueba.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
@@ -56,11 +57,7 @@ void CrearGrupo() {
 struct Formulario {
     frbasedatos *f = new frbasedatos;
     Formulario() { Screen::MostrarHijo(f); }
-    template <typename T = QLineEdit> T *c(const char *nombre) {
-        T *w = f->findChild<T *>(QLatin1String(nombre));
-        if (!w) qFatal("no control %s", nombre);
-        return w;
-    }
+    template <typename T = QLineEdit> T *c(const char *nombre) { return Control<T>(f, nombre); }
     // Host, port, database and user typed.
     void Servidor(const QStringList &v) {
         c<QRadioButton>("OpServidor")->click();

@@ -371,8 +371,7 @@ void tst_principal::cambiosSinGuardar() {
         Clock::setHoy(QDate(QDate::currentDate().year(), 1, 1));
         abrir("new");
         QWidget *f = Screen::BuscarFormulario(u"newobs"_s);
-        User::Escribir(f->findChild<QLineEdit *>(u"Txobs1"_s), u"ANA"_s);
-        User::SalirDe(f->findChild<QLineEdit *>(u"Txobs1"_s));
+        User::Poner(f->findChild<QLineEdit *>(u"Txobs1"_s), u"ANA"_s);
         auto *especie = f->findChild<QComboBox *>(u"Cbespecie"_s);
         User::Elegir(especie,
                      especie->itemText(especie->findText(u"SALSAL - "_s, Qt::MatchStartsWith)));

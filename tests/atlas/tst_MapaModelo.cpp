@@ -23,7 +23,6 @@ private:
 
 void tst_MapaModelo::initTestCase() {
     bd = std::make_unique<TestDatabase>(TestDatabase::Datos::Reales);
-    QVERIFY(bd->ok());
     SembrarMapa(*bd);
     QVERIFY2(grid.Cargar(bd->db()), qPrintable(grid.error()));
 }

@@ -1,3 +1,4 @@
+#include "support/Controles.h"
 #include "support/Files.h"
 #include "support/KeptOnFullDisk.h"
 #include "support/TestDatabase.h"
@@ -40,11 +41,7 @@ private slots:
     void sesion();
 
 private:
-    template <typename T = QWidget> T *c(const char *nombre) {
-        T *w = f->findChild<T *>(QString::fromLatin1(nombre));
-        if (!w) qFatal("no control %s", nombre);
-        return w;
-    }
+    template <typename T = QWidget> T *c(const char *nombre) { return Control<T>(f, nombre); }
     QString Cifras() {
         return c<QLabel>("Lbregistros")->text() + u'|' + c<QLabel>("Lbanos")->text() + u'|' +
                c<QLabel>("Lbaviso")->text();
@@ -213,8 +210,7 @@ void tst_frfenologia::sesion() {
     MessageService::Limpiar();
     User::Escribir(c<QLineEdit>("Txanoini"), {});
     User::Escribir(c<QLineEdit>("Txanofin"), {});
-    User::Escribir(c<QComboBox>("Cbespecie"), u"zz"_s);
-    User::SalirDe(c<QComboBox>("Cbespecie"));
+    User::Poner(c<QComboBox>("Cbespecie"), u"zz"_s);
     QCOMPARE(MessageService::Ultimo().texto,
              u"«zz» no es ninguna especie observada: elija una de la lista."_s);
     QCOMPARE(c<QComboBox>("Cbespecie")->currentText(), u"todas las especies"_s);
@@ -240,14 +236,7 @@ void tst_frfenologia::sesion() {
     QTest::mouseClick(c<QChartView>("Grafico")->viewport(), Qt::LeftButton, {}, Barra(7));
     QCOMPARE(c<QLabel>("Lbperiodo")->text(), u"Observaciones del 1-10 de marzo: 2"_s);
     auto *lista = c<QTableView>("DBObs")->model();
-    QStringList filas;
-    for (int r = 0; r < lista->rowCount(); ++r) {
-        QStringList v;
-        for (int col = 0; col < lista->columnCount(); ++col)
-            v << lista->index(r, col).data().toString();
-        filas << v.join(u'|');
-    }
-    QCOMPARE(filas,
+    QCOMPARE(Celdas(lista),
              (QStringList{
                  u"05/03/2004|Bufo spinosus|Puesta|2|Charca del Sol|Ana Pérez"_s,
                  u"10/03/2004|Bufo spinosus|Larva|30|Charca del Sol|Ana Pérez, Juliana Ruiz"_s}));

@@ -2,6 +2,7 @@
 // zoomed, panned, hovered and clicked, an observation opened, and the exported files.
 
 #include "DatosMapa.h"
+#include "support/Controles.h"
 #include "support/Files.h"
 #include "support/KeptOnFullDisk.h"
 #include "support/User.h"
@@ -60,11 +61,7 @@ private slots:
     void sesion();
 
 private:
-    template <typename T = QWidget> T *c(const char *nombre) {
-        T *w = f->findChild<T *>(QString::fromLatin1(nombre));
-        if (!w) qFatal("no control %s", nombre);
-        return w;
-    }
+    template <typename T = QWidget> T *c(const char *nombre) { return Control<T>(f, nombre); }
     QString Cuentas() {
         QStringList r;
         for (const char *n :
@@ -109,11 +106,9 @@ void tst_frmapa::sesion() {
     // Opened on every species; what the map cannot place is listed with its stored code.
     QCOMPARE(Cuentas(), u"5/13/3/2/2"_s);
     auto *sin = c<QTableWidget>("Grsincuadricula");
-    QStringList cuadrados;
-    for (int r = 0; r < sin->rowCount(); ++r)
-        cuadrados << sin->item(r, 4)->text();
-    QCOMPARE(cuadrados, (QStringList{u"ZZ99 (desconocido)"_s, u"VK47 (desconocido)"_s,
-                                     u"(ninguno)"_s, u"(ninguno)"_s}));
+    QCOMPARE(Valores(sin->model(), 4),
+             (QStringList{u"ZZ99 (desconocido)"_s, u"VK47 (desconocido)"_s, u"(ninguno)"_s,
+                          u"(ninguno)"_s}));
 
     struct Caso {
         QString especie, desde, hasta, observador, cuentas, mensaje;
@@ -134,15 +129,13 @@ void tst_frmapa::sesion() {
     for (const auto &[campo, texto] :
          {std::pair{"Txdini", u"31/02/2020"_s}, {"Txdfin", u"ayer"_s}}) {
         MessageService::Limpiar();
-        User::Escribir(c(campo), texto);
-        User::SalirDe(c(campo));
+        User::Poner(c(campo), texto);
         QCOMPARE(MessageService::Ultimo().titulo, u"Fecha incorrecta"_s);
         QVERIFY(c<QLineEdit>(campo)->text().isEmpty());
     }
     // A date typed short is taken, and shown as it is read, the century included.
     MessageService::Limpiar();
-    User::Escribir(c("Txdini"), u"5/3/07"_s);
-    User::SalirDe(c("Txdini"));
+    User::Poner(c("Txdini"), u"5/3/07"_s);
     QVERIFY(MessageService::Mostrados().isEmpty());
     QCOMPARE(c<QLineEdit>("Txdini")->text(), u"05/03/2007"_s);
     MessageService::Limpiar();

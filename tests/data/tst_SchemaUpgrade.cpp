@@ -6,6 +6,7 @@
 #include "data/SchemaUpgrade.h"
 #include "observations/ObservationStore.h"
 #include "support/Files.h"
+#include "support/TestDatabase.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,6 +35,9 @@ private:
     QVariant Valor(const QString &sql) const;
     static QList<QStringList> Filas(const QString &sql,
                                     QSqlDatabase db = ModConex::DatabaseConnection());
+    static QString Lineas(const QString &sql) {
+        return TestDatabase::Lineas(ModConex::DatabaseConnection(), sql);
+    }
 
     std::unique_ptr<QTemporaryDir> dir_;
     QString ruta_;
@@ -108,14 +112,8 @@ QVariant tst_SchemaUpgrade::Valor(const QString &sql) const {
 
 QList<QStringList> tst_SchemaUpgrade::Filas(const QString &sql, QSqlDatabase db) {
     QList<QStringList> filas;
-    QSqlQuery q(db);
-    if (!q.exec(sql)) return filas;
-    while (q.next()) {
-        QStringList fila;
-        for (int i = 0; i < q.record().count(); ++i)
-            fila << (q.isNull(i) ? u"<null>"_s : q.value(i).toString());
-        filas << fila;
-    }
+    for (const QString &linea : TestDatabase::Lineas(db, sql).split(u'\n', Qt::SkipEmptyParts))
+        filas << linea.split(u'|');
     return filas;
 }
 
@@ -142,7 +140,7 @@ void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {
     // The observations as they were, with a UUID and the verification, none yet, at the end.
     QList<QStringList> despues = Filas(u"SELECT * FROM observacion ORDER BY id_observacion"_s);
     for (QStringList &fila : despues) {
-        QCOMPARE(fila.mid(fila.size() - 4), QStringList(4, u"<null>"_s));
+        QCOMPARE(fila.mid(fila.size() - 4), QStringList(4, u"NULL"_s));
         fila.resize(fila.size() - 5);
     }
     QCOMPARE(despues, antes);
@@ -247,15 +245,11 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
     const auto conectado = ModConex::Conectar();
     QVERIFY2(conectado, qPrintable(conectado.motivo));
     QCOMPARE(Valor(u"PRAGMA user_version"_s).toInt(), SchemaUpgrade::kVersionActual);
-    QCOMPARE(Filas(u"SELECT cod_localidad, incertidumbre FROM localidad"_s),
-             QList<QStringList>({{u"L1"_s, u"<null>"_s}}));
+    QCOMPARE(Lineas(u"SELECT cod_localidad, incertidumbre FROM localidad"_s), u"L1|NULL"_s);
     QCOMPARE(Valor(u"SELECT count(*) FROM conjunto_datos"_s).toInt(), 0);
-    QCOMPARE(Filas(u"SELECT cod_especie, sinonimo_de FROM especie WHERE cod_especie IN "
-                   "('MACCUC', 'MACABU', 'BLARUF', 'MACBRE') ORDER BY cod_especie"_s),
-             QList<QStringList>({{u"BLARUF"_s, u"BLAVAN"_s},
-                                 {u"MACABU"_s, u"MACBRE"_s},
-                                 {u"MACBRE"_s, u"<null>"_s},
-                                 {u"MACCUC"_s, u"MACBRE"_s}}));
+    QCOMPARE(Lineas(u"SELECT cod_especie, sinonimo_de FROM especie WHERE cod_especie IN "
+                    "('MACCUC', 'MACABU', 'BLARUF', 'MACBRE') ORDER BY cod_especie"_s),
+             u"BLARUF|BLAVAN\nMACABU|MACBRE\nMACBRE|NULL\nMACCUC|MACBRE"_s);
     QList<QStringList> despues = Filas(u"SELECT * FROM observacion ORDER BY id_observacion"_s);
     QSet<QString> uuids;
     for (QStringList &fila : despues) {
@@ -265,12 +259,9 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
     }
     QCOMPARE(despues, antes);
     QCOMPARE(uuids.size(), 3);
-    QCOMPARE(Filas(u"SELECT cod_especie, sensible FROM especie WHERE cod_especie IN ('ALYMUL', "
-                   "'SALSAL', 'TESGRA', 'PODATR') ORDER BY cod_especie"_s),
-             QList<QStringList>({{u"ALYMUL"_s, u"1"_s},
-                                 {u"PODATR"_s, u"0"_s},
-                                 {u"SALSAL"_s, u"0"_s},
-                                 {u"TESGRA"_s, u"1"_s}}));
+    QCOMPARE(Lineas(u"SELECT cod_especie, sensible FROM especie WHERE cod_especie IN ('ALYMUL', "
+                    "'SALSAL', 'TESGRA', 'PODATR') ORDER BY cod_especie"_s),
+             u"ALYMUL|1\nPODATR|0\nSALSAL|0\nTESGRA|1"_s);
     // An insert that names no UUID gets a new version-4 one; one that names it keeps it.
     QSqlQuery q(ModConex::DatabaseConnection());
     QVERIFY(q.exec(u"INSERT INTO observacion (especie) VALUES ('SALSAL')"_s));
@@ -286,13 +277,13 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
     // The photographs' table as a new file has it, positions kept to the full double.
     QVERIFY(q.exec(u"INSERT INTO foto (observacion, sha256, latitud, longitud, orden) VALUES "
                    "(4, 'h', 40.123456789012, -3.987654321098, 1)"_s));
-    QCOMPARE(Filas(u"SELECT observacion, latitud, longitud FROM foto"_s),
-             QList<QStringList>({{u"4"_s, u"40.123456789012"_s, u"-3.987654321098"_s}}));
+    QCOMPARE(Lineas(u"SELECT observacion, latitud, longitud FROM foto"_s),
+             u"4|40.123456789012|-3.987654321098"_s);
     // The bin: a deleted observation waits there with its photo.
     QVERIFY(ObservationStore().Suprimir(4));
-    QCOMPARE(Filas(u"SELECT p.id_observacion, p.uuid = '%1', f.sha256 FROM papelera p JOIN "
-                   "papelera_foto f ON f.observacion = p.id_observacion"_s.arg(nuevo)),
-             QList<QStringList>({{u"4"_s, u"1"_s, u"h"_s}}));
+    QCOMPARE(Lineas(u"SELECT p.id_observacion, p.uuid = '%1', f.sha256 FROM papelera p JOIN "
+                    "papelera_foto f ON f.observacion = p.id_observacion"_s.arg(nuevo)),
+             u"4|1|h"_s);
 }
 
 QTEST_MAIN(tst_SchemaUpgrade)

@@ -23,7 +23,6 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTest>
 #include <QUuid>
 #include <QXmlStreamReader>
@@ -303,7 +302,6 @@ QString Pulsar(frfitxer &f) {
 
 void tst_DarwinCoreArchive::init() {
     bd_ = std::make_unique<TestDatabase>(TestDatabase::Datos::Reales);
-    QVERIFY(bd_->ok());
     for (const QString &s : kDatos)
         QVERIFY(bd_->Ejecutar(s));
     carpeta_ = bd_->carpeta() + u"/para GBIF"_s;
@@ -323,20 +321,15 @@ void tst_DarwinCoreArchive::cleanup() {
 void tst_DarwinCoreArchive::archivoComoLoLeeUnPublicador() {
     // Every stored record as text, on either engine.
     const auto registros = [this] {
-        QSqlQuery q(bd_->db());
-        QStringList r;
-        for (q.exec(u"SELECT uuid || especie FROM observacion ORDER BY id_observacion"_s);
-             q.next();)
-            r << q.value(0).toString();
-        return r;
+        return bd_->Lineas(u"SELECT uuid, especie FROM observacion ORDER BY id_observacion"_s);
     };
     for (const Anotar::Registro &r : kAnotados)
         QCOMPARE(Anotar::Observacion(r), u"Se ha registrado la observación en la base de datos"_s);
     // The uncertainty as the locality change form stores it (typed there: tst_frmodifloc).
     QVERIFY(
         bd_->Ejecutar(u"UPDATE localidad SET incertidumbre = 25 WHERE localidad = 'Río Sarela'"_s));
-    const QStringList antes = registros();
-    QCOMPARE(antes.size(), 9);
+    const QString antes = registros();
+    QCOMPARE(antes.count(u'\n'), 8);
     User::Elegir(f_->findChild<QComboBox *>("Cblicencia"), u"CC BY-NC 4.0"_s);
     const QString zip = carpeta_ + u"/TDX_DwC_20110509.zip"_s;
     QCOMPARE(Pulsar(*f_),

@@ -91,7 +91,6 @@ const QByteArray kObservadores = "cod_observador;nombre;apellido;entidad;email;p
 
 void tst_frfitxer::exportacion() {
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     Clock::setHoy(QDate(2008, 2, 15));
     const QString carpeta = bd.carpeta() + u"/envío a la asociación"_s;
     QVERIFY(QDir().mkpath(carpeta));

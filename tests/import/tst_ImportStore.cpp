@@ -3,7 +3,6 @@
 
 #include "ImportFixtures.h"
 
-#include <QSqlQuery>
 #include <QTest>
 
 #include <cmath>
@@ -85,7 +84,6 @@ QString Estados(const QList<ImportStore::Fila> &filas) {
 
 void tst_ImportStore::importar() {
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES "
                 "('ANA', 'Ana', 'Pérez'), ('LUIS', 'Luis', 'Gil'), ('ZOE', 'Zoe', 'Ruiz')"_s);
     bd.Ejecutar(u"UPDATE DefaultObs SET cd_obs = 'LUIS'"_s);
@@ -150,13 +148,8 @@ void tst_ImportStore::importar() {
     const double alcance = std::max(5.0, std::hypot(double(filas[12].este - filas[11].este),
                                                     double(filas[12].norte - filas[11].norte)) +
                                              8.0);
-    QSqlQuery incertidumbres(bd.db());
-    QVERIFY(incertidumbres.exec(u"SELECT coalesce(CAST(incertidumbre AS TEXT), '-') FROM "
-                                "localidad ORDER BY id_localidad"_s));
-    QStringList metros;
-    while (incertidumbres.next())
-        metros << incertidumbres.value(0).toString();
-    QCOMPARE_EQ(metros.join(u' '), u"- - 20 - - - %1"_s.arg(std::ceil(alcance)));
+    QCOMPARE_EQ(bd.Lineas(u"SELECT incertidumbre FROM localidad ORDER BY id_localidad"_s),
+                u"NULL\nNULL\n20\nNULL\nNULL\nNULL\n%1"_s.arg(std::ceil(alcance)));
     // Codes as the code prompt proposes them: the observer's and the next number.
     const QString siguiente = u"ANA%1"_s.arg(antes + 1);
     const auto texto = [&bd](const QString &sql) { return bd.Valor(sql).toString(); };

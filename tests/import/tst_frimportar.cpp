@@ -1,4 +1,5 @@
 #include "import/frimportar.h"
+#include "support/Controles.h"
 #include "support/Files.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
@@ -58,12 +59,7 @@ struct Ventana {
     QString Celda(int fila, int col) const {
         return grid->model()->index(fila, col).data().toString();
     }
-    QStringList Columna(int col) const {
-        QStringList r;
-        for (int i = 0; i < Filas(); ++i)
-            r << Celda(i, col);
-        return r;
-    }
+    QStringList Columna(int col) const { return Valores(grid->model(), col); }
     QString Marcas() const {
         QString r;
         for (int i = 0; i < Filas(); ++i)
@@ -109,6 +105,18 @@ struct Ventana {
     }
 };
 
+// Two observers, Luis Gil the default, and a locality at the Puerta del Sol.
+void Preparar(const TestDatabase &bd) {
+    for (const QString &sql :
+         {u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES ('ANA', 'Ana', "
+          "'Pérez'), ('LUIS', 'Luis', 'Gil')"_s,
+          u"UPDATE DefaultObs SET cd_obs = 'LUIS'"_s,
+          u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmx, utmy, utmhuso, "
+          "utm1k, utm10k) VALUES ('SOL', 'Puerta del Sol', 28, 28079, 440291, 4474254, '30', "
+          "'VK4074', 'VK47')"_s})
+        QVERIFY(bd.Ejecutar(sql));
+}
+
 QString Escribir(const TestDatabase &bd, const QString &nombre, const QByteArray &texto) {
     const QString ruta = bd.carpeta() + u'/' + nombre;
     Files::Write(ruta, texto);
@@ -131,13 +139,7 @@ QByteArray Punto(QPointF p, const char *nombre, const char *hora = "2024-05-03T0
 
 void tst_frimportar::sesion() {
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
-    bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES "
-                "('ANA', 'Ana', 'Pérez'), ('LUIS', 'Luis', 'Gil')"_s);
-    bd.Ejecutar(u"UPDATE DefaultObs SET cd_obs = 'LUIS'"_s);
-    bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmx, utmy, "
-                "utmhuso, utm1k, utm10k) VALUES ('SOL', 'Puerta del Sol', 28, 28079, 440291, "
-                "4474254, '30', 'VK4074', 'VK47')"_s);
+    Preparar(bd);
     Ventana v;
     QCOMPARE_EQ(v.obs->currentText(), u"LUIS - Luis Gil"_s); // the default observer first
     QVERIFY(!v.importar->isEnabled());
@@ -500,11 +502,7 @@ void tst_frimportar::entradasMalas() {
 // species, day and place one observation with its photos; those without position named.
 void tst_frimportar::fotos() {
     TestDatabase bd(TestDatabase::Datos::Reales);
-    bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, apellido) VALUES "
-                "('LUIS', 'Luis', 'Gil')"_s);
-    bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov, muni, utmx, utmy, "
-                "utmhuso, utm1k, utm10k) VALUES ('SOL', 'Puerta del Sol', 28, 28079, 440291, "
-                "4474254, '30', 'VK4074', 'VK47')"_s);
+    Preparar(bd);
     PhotoStrip::setOpciones(PhotoStore::Opciones{false, u"Luis Gil"_s});
     const QString carpeta = bd.carpeta() + u"/cámara"_s;
     QVERIFY(QDir().mkpath(carpeta));

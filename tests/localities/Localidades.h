@@ -2,14 +2,12 @@
 
 // What the locality form tests share: a few localities and the user's gestures.
 
+#include "support/Controles.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
 #include "gui/MessageService.h"
 
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -46,12 +44,6 @@ inline QString Aviso() {
     return MessageService::Ultimo().titulo + u'|' + MessageService::Ultimo().texto;
 }
 
-template <class T = QWidget> T *Control(const QWidget *w, const QString &nombre) {
-    T *c = w->findChild<T *>(nombre);
-    if (!c) qFatal("no control %s", qPrintable(nombre));
-    return c;
-}
-
 inline void Clic(const QWidget *w, const QString &boton) {
     QTest::mouseClick(Control(w, boton), Qt::LeftButton);
 }
@@ -64,8 +56,6 @@ inline void Elegir(QWidget *w, const QString &lista, const QString &texto) {
     User::Elegir(Control<QComboBox>(w, lista), texto);
 }
 
-inline QString Texto(const QWidget *w, const QString &control) {
-    if (auto *lista = w->findChild<QComboBox *>(control)) return lista->currentText();
-    if (auto *campo = w->findChild<QLineEdit *>(control)) return campo->text();
-    return Control<QLabel>(w, control)->text();
+inline QString Texto(const QWidget *w, QAnyStringView control) {
+    return Textos(w, {control});
 }

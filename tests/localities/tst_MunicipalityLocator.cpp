@@ -28,7 +28,6 @@ void tst_MunicipalityLocator::dentro() {
     // province, one in zone 27 and a dozen well-known places, with the municipality and the
     // squares GeographicLib gives them from the source's unsimplified boundaries.
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     DatabaseCreation::Csv csv;
     QString error;
     QVERIFY2(DatabaseCreation::LeerCsv(TRITODEX_REFDATA_DIR "/utm_vectors.csv"_L1, &csv, &error),

@@ -62,7 +62,6 @@ void tst_frgps::gps() {
     for (const auto &c : casos) {
         const QStringList ed50 = c.ed50.isEmpty() ? QStringList() : c.ed50.split(u' ');
         TestDatabase bd(TestDatabase::Datos::Reales);
-        QVERIFY(bd.ok());
         std::unique_ptr<QWidget> f(c.observacion ? static_cast<QWidget *>(new newobs)
                                                  : new frinsLoc);
         f->show();
@@ -70,8 +69,7 @@ void tst_frgps::gps() {
         const QString y = c.observacion ? u"Txlat"_s : u"Txutmy"_s;
         const QString utm1k = c.observacion ? u"tx1k"_s : u"txutm1k"_s;
         if (c.observacion) {
-            User::Escribir(Control(f.get(), u"Cbloc"_s), u"Charca nueva"_s);
-            User::SalirDe(Control(f.get(), u"Cbloc"_s));
+            User::Poner(Control(f.get(), u"Cbloc"_s), u"Charca nueva"_s);
         }
         User::Escribir(Control(f.get(), u"Txincert"_s), u"500"_s);
 
@@ -98,9 +96,8 @@ void tst_frgps::gps() {
             }
             // "Aceptar" again after a proposed exchange, which the form shows first.
             for (int i = 0; i < 2 && d->isVisible(); ++i) {
-                vista.clear();
-                for (const char *e : {"Lbzona", "Lbeste", "Lbnorte", "Lb10k", "Lb1k", "Lbtransf"})
-                    vista << Texto(d, QString::fromLatin1(e));
+                vista = Textos(d, {"Lbzona", "Lbeste", "Lbnorte", "Lb10k", "Lb1k", "Lbtransf"})
+                            .split(u'|');
                 Clic(d, u"CdAceptar"_s);
             }
             if (d->isVisible()) Clic(d, u"CdCancelar"_s);
@@ -124,15 +121,14 @@ void tst_frgps::gps() {
         QVERIFY2(MessageService::Mostrados().size() == c.respuestas.size(),
                  qPrintable(MessageService::Ultimo().texto));
         // The one municipality the point lies in, with its province.
-        QCOMPARE(Texto(f.get(), u"Cbprov"_s) + u'|' + Texto(f.get(), u"Cbmuni"_s), c.lugar);
+        QCOMPARE(Textos(f.get(), {"Cbprov", "Cbmuni"}), c.lugar);
         // The form holds what frgps showed, and its own derivation agrees with frgps's squares;
         // a square no list holds empties the zone, as it does for typed coordinates.
-        QCOMPARE(Texto(f.get(), x) + u'|' + Texto(f.get(), y), vista[1] + u'|' + vista[2]);
+        QCOMPARE(Textos(f.get(), {x, y}), vista[1] + u'|' + vista[2]);
         QVERIFY2(c.aviso.isEmpty() ? mensaje.isEmpty() : mensaje.contains(c.aviso),
                  qPrintable(mensaje));
         if (!c.aviso.isEmpty()) continue;
-        QCOMPARE(Texto(f.get(), u"Cbhuso"_s) + u'|' + Texto(f.get(), u"cb10k"_s) + u'|' +
-                     Texto(f.get(), utm1k),
+        QCOMPARE(Textos(f.get(), {u"Cbhuso"_s, u"cb10k"_s, utm1k}),
                  vista[0] + u'|' + vista[3] + u'|' + vista[4]);
         // Madrid's points fall in the Puerta del Sol's square; the others in their own.
         if (vista[0] == u"30"_s) QCOMPARE(vista[3], u"VK47"_s);
@@ -150,7 +146,6 @@ void tst_frgps::gps() {
 
 void tst_frgps::mapaYModificacion() {
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     frinsLoc d;
     d.show();
     QList<QUrl> abiertas;
@@ -162,8 +157,7 @@ void tst_frgps::mapaYModificacion() {
     QVERIFY(!mapa->isEnabled());
     User::Escribir(Control(&d, u"Cbhuso"_s), u"30"_s);
     User::Escribir(Control(&d, u"Txutmx"_s), u"440291"_s);
-    User::Escribir(Control(&d, u"Txutmy"_s), u"4474254"_s);
-    User::SalirDe(Control(&d, u"Txutmy"_s));
+    User::Poner(Control(&d, u"Txutmy"_s), u"4474254"_s);
     QCOMPARE(Texto(&d, u"Txgeo"_s), u"40.416770, -3.703793 (ETRS89)"_s);
     QTest::mouseClick(mapa, Qt::LeftButton);
     QCOMPARE(abiertas.size(), 1);
@@ -181,9 +175,9 @@ void tst_frgps::mapaYModificacion() {
 }
 
 void tst_frgps::municipioDelPunto() {
-    // The preview names the municipality the point lies in, from the shipped boundaries.
+    // The preview names the municipality the point lies in, from the shipped boundaries
+    // (which points lie in none, abroad included: tst_MunicipalityLocator).
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     frgps d([](int, qint64, qint64, const MunicipalityLocator::Lugar &) {});
     d.show();
     const QPointF limite = EnLimite(28079);
@@ -192,11 +186,9 @@ void tst_frgps::municipioDelPunto() {
         {u"%1, %2"_s.arg(limite.y(), 0, 'f', 6).arg(limite.x(), 0, 'f', 6),
          u"uno de estos (a menos de 250 m de un límite): "_s},
         {u"42.9, -9.9"_s, u"ninguno: el punto está en el mar o fuera de España"_s},
-        {u"38.7223, -9.1393"_s, u"ninguno: el punto está en el mar o fuera de España"_s},
     };
     for (const auto &[posicion, municipio] : casos) {
-        User::Escribir(Control(&d, u"Txpos"_s), posicion);
-        User::SalirDe(Control(&d, u"Txpos"_s));
+        User::Poner(Control(&d, u"Txpos"_s), posicion);
         const QString visto = Texto(&d, u"Lbmuni"_s);
         QVERIFY2(visto.startsWith(municipio), qPrintable(visto));
     }
@@ -205,8 +197,7 @@ void tst_frgps::municipioDelPunto() {
     // the user among those frgps named, until the point changes.
     newobs f;
     f.show();
-    User::Escribir(Control(&f, u"Cbloc"_s), u"Charca del límite"_s);
-    User::SalirDe(Control(&f, u"Cbloc"_s));
+    User::Poner(Control(&f, u"Cbloc"_s), u"Charca del límite"_s);
     QString nombrados;
     const QPointF torrent = EnLimite(46244);
     ChoiceService::Prueba().dialogo = [&](QDialog *g) {
@@ -227,11 +218,10 @@ void tst_frgps::municipioDelPunto() {
     esperados.sort();
     QVERIFY2(esperados.size() > 1, qPrintable(nombrados));
     QCOMPARE(ofrecidos, esperados);
-    QCOMPARE(Texto(&f, u"Cbprov"_s) + u'|' + Texto(&f, u"Cbmuni"_s), u"València/Valencia|"_s);
+    QCOMPARE(Textos(&f, {"Cbprov", "Cbmuni"}), u"València/Valencia|"_s);
     // A metre east, in the same square: every municipality of the square again.
     auto *este = Control<QLineEdit>(&f, u"Txlong"_s);
-    User::Escribir(este, QString::number(este->text().toLongLong() + 1));
-    User::SalirDe(este);
+    User::Poner(este, QString::number(este->text().toLongLong() + 1));
     User::Elegir(Control<QComboBox>(&f, u"Cbprov"_s), u"València/Valencia"_s);
     QVERIFY2(municipios->count() > esperados.size() + 1, qPrintable(nombrados));
 }

@@ -22,10 +22,7 @@ QTableView *Rejilla(QWidget *f) {
     return Control<QTableView>(f, u"DBloc"_s);
 }
 QStringList Codigos(QWidget *f) {
-    QStringList r;
-    for (int i = 0; i < Rejilla(f)->model()->rowCount(); ++i)
-        r << Rejilla(f)->model()->index(i, 1).data().toString();
-    return r;
+    return Valores(Rejilla(f)->model(), 1);
 }
 QPoint Celda(QWidget *f, const QString &codigo) {
     const int fila = int(Codigos(f).indexOf(codigo));

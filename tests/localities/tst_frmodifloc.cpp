@@ -20,11 +20,8 @@ QString Id(const TestDatabase &bd, const QString &codigo) {
 // What the form shows: code, name, easting, northing, zone, 1-km and 10-km squares,
 // province, municipality, uncertainty.
 QString Mostrado(QWidget *d) {
-    QStringList r{Control<QLabel>(d, u"Lbcode"_s)->text()};
-    for (const char *c : {"Txloc", "Txutmx", "Txutmy", "Cbhuso", "txutm1k", "cb10k", "Cbprov",
-                          "Cbmuni", "Txincert"})
-        r << Texto(d, QString::fromLatin1(c));
-    return r.join(u'|');
+    return Textos(d, {"Lbcode", "Txloc", "Txutmx", "Txutmy", "Cbhuso", "txutm1k", "cb10k", "Cbprov",
+                      "Cbmuni", "Txincert"});
 }
 } // namespace
 
@@ -85,7 +82,7 @@ void tst_frmodifloc::sesion() {
     QCOMPARE(Aviso(), u"Localidad no modificada|Los cuadrados UTM no eran los de las coordenadas: "
                       "el formulario muestra ahora los de ellas (UL60 y UL6803). Revíselos y "
                       "guarde de nuevo."_s);
-    QCOMPARE(Texto(&m, u"cb10k"_s) + u'|' + Texto(&m, u"txutm1k"_s), u"UL60|UL6803"_s);
+    QCOMPARE(Textos(&m, {"cb10k", "txutm1k"}), u"UL60|UL6803"_s);
     QCOMPARE(Fila(bd, u"AV1"_s), av1);
     Clic(&m, u"Command2"_s);
     QVERIFY(!m.isVisible());

@@ -1,9 +1,9 @@
 #pragma once
 
-// What the observation form tests share: controls found by name and read as shown, stored
-// rows read back as text, and observers, localities and observations stored through the
-// stores on the real reference data.
+// What the observation form tests share: observers, localities and observations stored
+// through the stores on the real reference data.
 
+#include "support/Controles.h"
 #include "support/TestDatabase.h"
 
 #include "gui/MessageService.h"
@@ -11,64 +11,27 @@
 #include "observations/ObservationStore.h"
 #include "observers/ObserverStore.h"
 
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTableView>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-
-// A control by name; a missing one stops the program, since every check after it is void.
-template <typename T = QWidget> T *Control(const QObject *f, const char *nombre) {
-    T *w = f ? f->findChild<T *>(QString::fromLatin1(nombre)) : nullptr;
-    if (!w) qFatal("no control %s", nombre);
-    return w;
-}
-
-// What the controls show, joined by '|': a list's current text, a field's or label's text.
-inline QString Textos(const QObject *f, std::initializer_list<const char *> nombres) {
-    QStringList r;
-    for (const char *nombre : nombres) {
-        if (auto *lista = qobject_cast<QComboBox *>(Control(f, nombre)))
-            r << lista->currentText();
-        else if (auto *campo = qobject_cast<QLineEdit *>(Control(f, nombre)))
-            r << campo->text();
-        else
-            r << Control<QLabel>(f, nombre)->text();
-    }
-    return r.join(u'|');
-}
-
-inline QStringList Items(const QComboBox *lista) {
-    QStringList r;
-    for (int i = 0; i < lista->count(); ++i)
-        r << lista->itemText(i);
-    return r;
-}
 
 // The text of the last message shown, or nothing.
 inline QString Aviso() {
     return MessageService::Mostrados().isEmpty() ? QString() : MessageService::Ultimo().texto;
 }
 
-// The first row of a query, its columns joined by '|'; a null reads NULL, so that it is
-// told apart from an empty text.
+// The first row of a query, its columns joined by '|'.
 inline QString Fila(const TestDatabase &bd, const QString &sql, const QVariantList &valores = {}) {
-    QSqlQuery q(bd.db());
-    q.prepare(sql);
-    for (const QVariant &v : valores)
-        q.addBindValue(v);
-    if (!q.exec() || !q.next()) return u"(no row) "_s + q.lastError().text();
-    QStringList r;
-    for (int i = 0; i < q.record().count(); ++i)
-        // A comparison reads 1 or 0 on both engines (a server gives a boolean).
-        r << (q.isNull(i)                              ? u"NULL"_s
-              : q.value(i).typeId() == QMetaType::Bool ? QString::number(q.value(i).toInt())
-                                                       : q.value(i).toString());
-    return r.join(u'|');
+    return bd.Lineas(sql, valores).section(u'\n', 0, 0);
+}
+
+// A row clicked, with the modifier a user holds to add it to the chosen ones.
+inline void Pulsar(QTableView *rejilla, int fila, Qt::KeyboardModifiers teclas = {}) {
+    QTest::mouseClick(rejilla->viewport(), Qt::LeftButton, teclas,
+                      rejilla->visualRect(rejilla->model()->index(fila, 1)).center());
 }
 
 struct Observaciones {

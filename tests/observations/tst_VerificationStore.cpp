@@ -8,7 +8,6 @@
 #include "observations/ObservationStore.h"
 #include "observations/VerificationStore.h"
 
-#include <QSqlQuery>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -53,7 +52,6 @@ qint64 EsteFuera(double metros) {
 
 void tst_VerificationStore::avisos() {
     TestDatabase bd;
-    QVERIFY(bd.ok());
     const qint64 dentro = EsteFuera(245), fuera = EsteFuera(255);
     QVERIFY(dentro > 0 && fuera > 0);
     QStringList sql = {
@@ -142,11 +140,10 @@ void tst_VerificationStore::avisos() {
     const auto lista = almacen.Listar(todas, kHoy);
     QVERIFY2(lista, qPrintable(almacen.error()));
     QHash<int, QString> etiquetas;
-    QSqlQuery q(bd.db());
-    QVERIFY(q.exec(u"SELECT id_observacion, descripcion FROM observacion WHERE descripcion IS "
-                   "NOT NULL"_s));
-    while (q.next())
-        etiquetas.insert(q.value(0).toInt(), q.value(1).toString());
+    for (const QString &l : bd.Lineas(u"SELECT id_observacion, descripcion FROM observacion "
+                                      "WHERE descripcion IS NOT NULL"_s)
+                                .split(u'\n'))
+        etiquetas.insert(l.section(u'|', 0, 0).toInt(), l.section(u'|', 1));
     QMap<QString, QString> vistos, esperados;
     for (const auto &g : *lista)
         if (etiquetas.contains(g.id)) vistos.insert(etiquetas[g.id], Tipos(g.avisos));
@@ -171,7 +168,6 @@ void tst_VerificationStore::avisos() {
 
 void tst_VerificationStore::estados() {
     TestDatabase bd;
-    QVERIFY(bd.ok());
     QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('JPG'), ('ANA')"_s));
     ObservationStore observaciones;
     Observacion o;

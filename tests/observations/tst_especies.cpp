@@ -187,8 +187,7 @@ void tst_especies::consultaYCambio() {
     // The query offers the codes stored, the older one beside the current one.
     User::Escribir(lista, u"culebrilla"_s);
     QCOMPARE(Ofrecidos(lista), (QStringList{u"BLACIN"_s, u"BLAMAR"_s}));
-    User::Escribir(lista, u"sapo comun"_s);
-    User::SalirDe(lista);
+    User::Poner(lista, u"sapo comun"_s);
     QCOMPARE(Textos(&consulta, {"Cbesp", "Lbespecie", "Lbsinonimo"}), u"BUFSPI|Sapo común|"_s);
     // Typed texts, as in the new observation: while typing, after leaving, and what was said.
     // A species never observed is no filter.
@@ -221,8 +220,7 @@ void tst_especies::consultaYCambio() {
 
     // The change form shows the older code as stored, explains it, and keeps it on saving.
     auto *rejilla = consulta.findChild<QTableView *>(u"DBObs"_s);
-    User::Escribir(lista, QString());
-    User::SalirDe(lista);
+    User::Poner(lista, QString());
     QTest::mouseClick(Control<QPushButton>(&consulta, "CdBuscar"), Qt::LeftButton);
     for (int r = 0; r < rejilla->model()->rowCount(); ++r)
         if (rejilla->model()->index(r, ObservationStore::ColumnaId()).data().toInt() == o.juliana)

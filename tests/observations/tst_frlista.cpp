@@ -81,48 +81,28 @@ struct Sesion {
         Clock::setHoy(QDate(2024, 6, 1));
     }
     ~Sesion() { Clock::setHoy(QDate()); }
-    // Every row of a query, one line each.
-    QString Lineas(const QString &sql, const QVariantList &valores = {}) {
-        QSqlQuery q(bd.db());
-        q.prepare(sql);
-        for (const QVariant &v : valores)
-            q.addBindValue(v);
-        QStringList r;
-        if (!q.exec()) return q.lastError().text();
-        while (q.next()) {
-            QStringList c;
-            for (int i = 0; i < q.record().count(); ++i)
-                c << (q.isNull(i) ? u"NULL"_s : q.value(i).toString());
-            r << c.join(u'|');
-        }
-        return r.join(u'\n');
-    }
-    QString Filas(int desde) { return Lineas(kColumnas, {desde}); }
+    QString Filas(int desde) { return bd.Lineas(kColumnas, {desde}); }
     TestDatabase bd;
     QStringList propuestos;
 };
 
-template <typename T = QWidget> T *C(QWidget *f, const QString &nombre) {
-    return Control<T>(f, qPrintable(nombre));
-}
-
 // The visit's header, as on either form: the observers, the day by the keyboard, the
 // times and the conditions chosen, and the locality typed. Counted.
 void Cabecera(Usuario &u, QWidget *f, const QString &localidad) {
-    u.Clic(C(f, u"Txobs2"_s));
+    u.Clic(Control(f, u"Txobs2"_s));
     u.Teclear(u"ana"_s);
-    u.Clic(C(f, u"Txdata"_s));
+    u.Clic(Control(f, u"Txdata"_s));
     // The click lands on the day.
-    C<QDateEdit>(f, u"Txdata"_s)->setSelectedSection(QDateTimeEdit::DaySection);
+    Control<QDateEdit>(f, u"Txdata"_s)->setSelectedSection(QDateTimeEdit::DaySection);
     u.Teclear(u"3/5/2024"_s);
-    C<QTimeEdit>(f, u"Txhini"_s)->setTime(QTime(9, 30));
-    C<QTimeEdit>(f, u"Txhfi"_s)->setTime(QTime(11, 0));
+    Control<QTimeEdit>(f, u"Txhini"_s)->setTime(QTime(9, 30));
+    Control<QTimeEdit>(f, u"Txhfi"_s)->setTime(QTime(11, 0));
     for (const char *l : {"Cbperiodo", "Cbmeteo", "Cbvents", "Cbhabitat", "Cbmotivo"}) {
         auto *lista = Control<QComboBox>(f, l);
         u.clics += 2; // opened, then an item chosen
         User::Elegir(lista, Items(lista).value(2));
     }
-    u.Clic(C(f, u"Cbloc"_s));
+    u.Clic(Control(f, u"Cbloc"_s));
     u.Teclear(localidad);
     u.Tecla(Qt::Key_Tab);
 }
@@ -164,28 +144,28 @@ void PorTeclado(Usuario &u, const Especie &e) {
 // The same species on the observation form, with "Duplicar" after each.
 void EnNewobs(Usuario &u, QWidget *f, const Especie &e) {
     // Each field still holds the last species' value: selected whole (Ctrl+A), retyped.
-    u.Clic(C(f, u"Cbespecie"_s));
-    C<QComboBox>(f, u"Cbespecie"_s)->lineEdit()->selectAll();
+    u.Clic(Control(f, u"Cbespecie"_s));
+    Control<QComboBox>(f, u"Cbespecie"_s)->lineEdit()->selectAll();
     ++u.teclas;
     u.Teclear(e.codigo);
-    u.Clic(C(f, u"Txexemplars"_s));
-    C<QLineEdit>(f, u"Txexemplars"_s)->selectAll();
+    u.Clic(Control(f, u"Txexemplars"_s));
+    Control<QLineEdit>(f, u"Txexemplars"_s)->selectAll();
     ++u.teclas;
     if (e.numero.isEmpty())
         u.Tecla(Qt::Key_Delete);
     else
         u.Teclear(e.numero);
-    if (e.aprox != C<QCheckBox>(f, u"Check1"_s)->isChecked()) u.Clic(C(f, u"Check1"_s));
+    if (e.aprox != Control<QCheckBox>(f, u"Check1"_s)->isChecked()) u.Clic(Control(f, u"Check1"_s));
     // Every species has a stage: "Duplicar" keeps the list's choice.
     u.clics += 2;
-    User::Elegir(C<QComboBox>(f, u"Cbestadio"_s), e.estadio);
-    u.Clic(C(f, u"Txdesc"_s));
-    C<QLineEdit>(f, u"Txdesc"_s)->selectAll();
+    User::Elegir(Control<QComboBox>(f, u"Cbestadio"_s), e.estadio);
+    u.Clic(Control(f, u"Txdesc"_s));
+    Control<QLineEdit>(f, u"Txdesc"_s)->selectAll();
     if (e.desc.isEmpty())
         u.Tecla(Qt::Key_Delete);
     else
         u.Teclear(e.desc);
-    QCOMPARE(u.Guardar(C(f, u"Cbguardar"_s)),
+    QCOMPARE(u.Guardar(Control(f, u"Cbguardar"_s)),
              u"Se ha registrado la observación en la base de datos"_s);
 }
 
@@ -214,14 +194,12 @@ void tst_frlista::listaComoNewobs() {
     QString deLista;
     const auto nueva = [](QWidget *f, Usuario &u) {
         Cabecera(u, f, u"Fuente del Berro"_s);
-        User::Elegir(C<QComboBox>(f, u"Cbhuso"_s), u"30"_s);
+        User::Elegir(Control<QComboBox>(f, u"Cbhuso"_s), u"30"_s);
         for (const auto &[campo, valor] :
-             {std::pair{u"Txlong"_s, u"440291"_s}, {u"Txlat"_s, u"4474254"_s}}) {
-            User::Escribir(C(f, campo), valor);
-            User::SalirDe(C(f, campo));
-        }
-        User::Elegir(C<QComboBox>(f, u"Cbprov"_s), u"Madrid"_s);
-        User::Elegir(C<QComboBox>(f, u"Cbmuni"_s), u"Madrid"_s);
+             {std::pair{u"Txlong"_s, u"440291"_s}, {u"Txlat"_s, u"4474254"_s}})
+            User::Poner(Control(f, campo), valor);
+        User::Elegir(Control<QComboBox>(f, u"Cbprov"_s), u"Madrid"_s);
+        User::Elegir(Control<QComboBox>(f, u"Cbmuni"_s), u"Madrid"_s);
     };
     const QString lugares = u"SELECT cod_localidad, localidad, prov, muni, utmhuso, utmx, utmy, "
                             "utm1k, utm10k, incertidumbre FROM localidad ORDER BY cod_localidad"_s;
@@ -233,24 +211,24 @@ void tst_frlista::listaComoNewobs() {
         User::Activar(&f);
         QCOMPARE(Textos(&f, {"Txobs1", "Lbobs1"}), u"JPG|Juan Pérez"_s);
         Cabecera(lista, &f, u"Laguna"_s);
-        lista.Clic(C(&f, u"Cbespecie1"_s));
+        lista.Clic(Control(&f, u"Cbespecie1"_s));
         for (const Especie &e : kCinco)
             PorTeclado(lista, e);
         // Each Tab at the end of a row opened the next; the sixth is empty.
-        auto *rejilla = C<QTableWidget>(&f, u"DBlista"_s);
+        auto *rejilla = Control<QTableWidget>(&f, u"DBlista"_s);
         QCOMPARE(rejilla->rowCount(), 6);
-        QVERIFY(C(&f, u"Cbespecie6"_s)->hasFocus());
+        QVERIFY(Control(&f, u"Cbespecie6"_s)->hasFocus());
         QCOMPARE(Textos(&f, {"Cbespecie2", "Txexemplars2", "Cbestadio2", "Txdesc4"}),
                  u"BUFSPI - Bufo spinosus|12|Adulto|it's a male"_s);
         QVERIFY(UnsavedChanges::De(&f)->Pendientes());
-        QCOMPARE(lista.Guardar(C(&f, u"CdGuardar"_s)),
+        QCOMPARE(lista.Guardar(Control(&f, u"CdGuardar"_s)),
                  u"Se han registrado 5 observaciones en la base de datos"_s);
         QCOMPARE(s.bd.Contar(u"observacion"_s), 5);
         cinco[0] = {lista.clics, lista.teclas};
         // The grid emptied, the header kept for the next visit of the day.
         QCOMPARE(rejilla->rowCount(), 1);
         QCOMPARE(Textos(&f, {"Cbespecie1", "Txobs2", "Cbloc"}), u"|ANA|Laguna"_s);
-        QCOMPARE(C<QDateEdit>(&f, u"Txdata"_s)->date(), QDate(2024, 5, 3));
+        QCOMPARE(Control<QDateEdit>(&f, u"Txdata"_s)->date(), QDate(2024, 5, 3));
         QVERIFY(!UnsavedChanges::De(&f)->Pendientes());
 
         // A new locality: stored once, with the code proposed, for the one row.
@@ -258,13 +236,13 @@ void tst_frlista::listaComoNewobs() {
         otra.show();
         User::Activar(&otra);
         nueva(&otra, lista);
-        lista.Clic(C(&otra, u"Cbespecie1"_s));
+        lista.Clic(Control(&otra, u"Cbespecie1"_s));
         PorTeclado(lista, kCinco[1]);
-        QCOMPARE(lista.Guardar(C(&otra, u"CdGuardar"_s)),
+        QCOMPARE(lista.Guardar(Control(&otra, u"CdGuardar"_s)),
                  u"Se han registrado 1 observaciones en la base de datos"_s);
         QCOMPARE(s.propuestos, QStringList{u"JPG6"_s});
         deLista = s.Filas(0);
-        deListaLugares = s.Lineas(lugares);
+        deListaLugares = s.bd.Lineas(lugares);
     }
     Sesion s;
     {
@@ -284,7 +262,7 @@ void tst_frlista::listaComoNewobs() {
         EnNewobs(uno, &f, kCinco[1]);
     }
     QCOMPARE(s.Filas(0), deLista);
-    QCOMPARE(s.Lineas(lugares), deListaLugares);
+    QCOMPARE(s.bd.Lineas(lugares), deListaLugares);
     qInfo("Five species of one visit: the list %d clicks and %d keys; the observation form %d "
           "clicks and %d keys",
           cinco[0].first, cinco[0].second, cinco[1].first, cinco[1].second);
@@ -297,48 +275,46 @@ void tst_frlista::rechazosYRepetidas() {
     User::Activar(&f);
     Usuario u;
     Cabecera(u, &f, u"Laguna"_s);
-    u.Clic(C(&f, u"Cbespecie1"_s));
+    u.Clic(Control(&f, u"Cbespecie1"_s));
     // A sound row, a row with a description and no species, a count too large, and an
     // empty row, opened by the Tab that left the last and left empty: its Tabs go on to
     // the save button.
     PorTeclado(u, kCinco[0]);
     PorTeclado(u, {{}, {}, false, {}, u"sin especie"_s});
     PorTeclado(u, {u"bufspi"_s, u"99999999999"_s, false, {}, {}});
-    QVERIFY(C(&f, u"Cbespecie4"_s)->hasFocus());
+    QVERIFY(Control(&f, u"Cbespecie4"_s)->hasFocus());
     for (int i = 0; i < 6; ++i)
         u.Tecla(Qt::Key_Tab);
-    QVERIFY(C(&f, u"CdGuardar"_s)->hasFocus());
-    QCOMPARE(C<QTableWidget>(&f, u"DBlista"_s)->rowCount(), 4);
-    auto *rejilla = C<QTableWidget>(&f, u"DBlista"_s);
+    QVERIFY(Control(&f, u"CdGuardar"_s)->hasFocus());
+    QCOMPARE(Control<QTableWidget>(&f, u"DBlista"_s)->rowCount(), 4);
+    auto *rejilla = Control<QTableWidget>(&f, u"DBlista"_s);
     const auto avisos = [&] {
         QStringList r;
         for (int i = 0; i < rejilla->rowCount(); ++i)
             r << rejilla->item(i, frlista::ColAviso)->text();
         return r.join(u'|');
     };
-    QCOMPARE(u.Guardar(C(&f, u"CdGuardar"_s)),
+    QCOMPARE(u.Guardar(Control(&f, u"CdGuardar"_s)),
              u"2 de las filas de la lista no se pueden registrar: se indica el motivo en cada "
              "una. No se ha registrado ninguna observación."_s);
     QCOMPARE(avisos(), u"|El campo Especie es obligatorio.|El número de ejemplares no puede ser "
                        "mayor que 2147483647.|"_s);
     QCOMPARE(s.bd.Contar(u"observacion"_s), 0);
-    QVERIFY(C(&f, u"Cbespecie2"_s)->hasFocus());
+    QVERIFY(Control(&f, u"Cbespecie2"_s)->hasFocus());
 
     // A species typed that is none: refused aloud on leaving, and the row still refused.
-    User::Escribir(C(&f, u"Cbespecie2"_s), u"zzz"_s);
-    User::SalirDe(C(&f, u"Cbespecie2"_s));
+    User::Poner(Control(&f, u"Cbespecie2"_s), u"zzz"_s);
     QCOMPARE(Aviso(), u"«zzz» no es ninguna especie de la lista: elija una de las que ofrece."_s);
     QCOMPARE(Textos(&f, {"Cbespecie2"}), QString());
 
     // Put right: a species by another name, a count that fits.
-    User::Escribir(C(&f, u"Cbespecie2"_s), u"Vipera latastei"_s);
-    User::SalirDe(C(&f, u"Cbespecie2"_s));
+    User::Poner(Control(&f, u"Cbespecie2"_s), u"Vipera latastei"_s);
     QCOMPARE(Textos(&f, {"Cbespecie2"}), u"VIPLAT - Vipera latastei"_s);
     // The reptile's stages only.
-    const QStringList estadios = Items(C<QComboBox>(&f, u"Cbestadio2"_s));
+    const QStringList estadios = Items(Control<QComboBox>(&f, u"Cbestadio2"_s));
     QVERIFY(estadios.contains(u"Adulto"_s) && !estadios.contains(u"Larva"_s));
-    User::Escribir(C(&f, u"Txexemplars3"_s), u"7"_s);
-    QCOMPARE(u.Guardar(C(&f, u"CdGuardar"_s)),
+    User::Escribir(Control(&f, u"Txexemplars3"_s), u"7"_s);
+    QCOMPARE(u.Guardar(Control(&f, u"CdGuardar"_s)),
              u"Se han registrado 3 observaciones en la base de datos"_s);
     QCOMPARE(avisos(), QString());
     QCOMPARE(Fila(s.bd, u"SELECT count(*) FROM observacion WHERE especie = 'VIPLAT' AND "
@@ -348,7 +324,7 @@ void tst_frlista::rechazosYRepetidas() {
 
     // Two of them again, a third new and typed twice: asked once, listing the three; No
     // stores nothing.
-    u.Clic(C(&f, u"Cbespecie1"_s));
+    u.Clic(Control(&f, u"Cbespecie1"_s));
     PorTeclado(u, kCinco[0]);
     PorTeclado(u, {u"viplat"_s, {}, false, {}, u"otra"_s});
     PorTeclado(u, kCinco[2]);
@@ -358,11 +334,11 @@ void tst_frlista::rechazosYRepetidas() {
         "fecha con el mismo observador:\nfila 1: SALSAL - Salamandra salamandra\nfila 2: "
         "VIPLAT - Vipera latastei\nfila 4: PELPER - Pelophylax perezi\n¿Registrarlas "
         "igualmente?"_s;
-    QCOMPARE(u.Guardar(C(&f, u"CdGuardar"_s), {QMessageBox::No}), pregunta);
+    QCOMPARE(u.Guardar(Control(&f, u"CdGuardar"_s), {QMessageBox::No}), pregunta);
     QCOMPARE(MessageService::Ultimo().porDefecto, QMessageBox::No);
     QCOMPARE(s.bd.Contar(u"observacion"_s), 3);
     QCOMPARE(Textos(&f, {"Cbespecie3"}), u"PELPER - Pelophylax perezi"_s);
-    QCOMPARE(u.Guardar(C(&f, u"CdGuardar"_s), {QMessageBox::Yes}),
+    QCOMPARE(u.Guardar(Control(&f, u"CdGuardar"_s), {QMessageBox::Yes}),
              u"Se han registrado 4 observaciones en la base de datos"_s);
     QCOMPARE(s.bd.Contar(u"observacion"_s), 7);
 }

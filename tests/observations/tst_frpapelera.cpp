@@ -51,12 +51,6 @@ QList<int> Ids(QTableView *rejilla, int columna) {
     return r;
 }
 
-// A row clicked, with the modifier a user holds to add it to the chosen ones.
-void Pulsar(QTableView *rejilla, int fila, Qt::KeyboardModifiers teclas = {}) {
-    QTest::mouseClick(rejilla->viewport(), Qt::LeftButton, teclas,
-                      rejilla->visualRect(rejilla->model()->index(fila, 1)).center());
-}
-
 int Registros(const QDate &dia) {
     DarwinCoreArchive::Resumen resumen;
     QString error;

@@ -24,12 +24,6 @@ private slots:
 };
 
 namespace {
-// A row clicked, with the modifier a user holds to add it to the chosen ones.
-void Pulsar(QTableView *rejilla, int fila, Qt::KeyboardModifiers teclas = {}) {
-    QTest::mouseClick(rejilla->viewport(), Qt::LeftButton, teclas,
-                      rejilla->visualRect(rejilla->model()->index(fila, 1)).center());
-}
-
 QList<int> Ids(QTableView *rejilla) {
     QList<int> r;
     for (int i = 0; i < rejilla->model()->rowCount(); ++i)

@@ -54,8 +54,7 @@ void Poner(QWidget *f, const QList<std::pair<QString, QString>> &valores) {
             ModBaseDatos::ElegirComoUsuario(lista, i);
             continue;
         }
-        User::Escribir(w, texto);
-        User::SalirDe(w);
+        User::Poner(w, texto);
     }
 }
 

@@ -140,7 +140,6 @@ void tst_fallosBaseDatos::fallos() {
     QFETCH(QString, mensaje);
 
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador, nombre, email) "
                         "VALUES ('JPG', 'Juan', 'j@x.es')"_s));
     QVERIFY(
@@ -303,7 +302,6 @@ void tst_fallosBaseDatos::esperaAlOtroPrograma() {
     // A lock held briefly is waited for: the save succeeds at once, with no message.
     ModConex::setEsperaOcupada(10000);
     TestDatabase bd;
-    QVERIFY(bd.ok());
     const auto &f = *FormRegistry::Buscar(u"frinsObs"_s);
     std::unique_ptr<QWidget> d(Abrir(f));
     OtroPrograma otro(bd.ruta(), "BEGIN IMMEDIATE");
@@ -324,7 +322,6 @@ void tst_fallosBaseDatos::listaAMedias() {
     // stays, the grid keeps every row as typed and marks the one where it stopped; with room
     // again the same click stores all thirty and the new locality once.
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     for (const QString &sql : FormRegistry::Datos())
         QVERIFY(bd.Ejecutar(sql));
     const QString antes = Estado(bd.ruta());

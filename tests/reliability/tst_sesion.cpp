@@ -503,7 +503,6 @@ void tst_sesion::sesion() {
     qInfo("semilla %u, %d acciones", semilla, acciones);
 
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     // A throwaway file: the session need not wait for the disk.
     if (!bd.enServidor()) QVERIFY(bd.Ejecutar(u"PRAGMA synchronous = OFF"_s));
     QVERIFY(Poblar(bd, 3000));
@@ -588,7 +587,6 @@ void tst_sesion::dialogoSinFormulario() {
     const QString formulario = partes[0], boton = partes[1];
     const QStringList dialogos = partes.mid(2);
     TestDatabase bd(TestDatabase::Datos::Reales);
-    QVERIFY(bd.ok());
     for (const QString &sql : FormRegistry::Datos())
         QVERIFY(bd.Ejecutar(sql));
     ChoiceService::Restablecer();

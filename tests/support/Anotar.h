@@ -4,6 +4,7 @@
 // set in the time fields (left at 00:00 when not given, as the form keeps them), a new
 // locality described by zone, coordinates, province and municipality, then "Nueva".
 
+#include "support/Controles.h"
 #include "support/User.h"
 
 #include "gui/ChoiceService.h"
@@ -39,33 +40,25 @@ inline QString Observacion(const Registro &r) {
     ChoiceService::Prueba().codigoLocalidad = [](QWidget *, const QString &p) {
         return std::optional(p);
     };
-    const auto c = [&f](const char *nombre) {
-        QWidget *w = f.findChild<QWidget *>(QString::fromLatin1(nombre));
-        if (!w) qFatal("no control %s", nombre);
-        return w;
-    };
-    const auto Poner = [&](const char *campo, const QString &texto) {
-        User::Escribir(c(campo), texto);
-        User::SalirDe(c(campo));
-    };
+    const auto c = [&f](const char *nombre) { return Control(&f, nombre); };
     const auto Elegir = [&](const char *lista, const QString &texto) {
-        User::Elegir(qobject_cast<QComboBox *>(c(lista)), texto);
+        User::Elegir(Control<QComboBox>(&f, lista), texto);
     };
     MessageService::Limpiar();
-    Poner("Txobs1", r.observador);
-    Poner("Cbespecie", r.especie);
-    qobject_cast<QDateEdit *>(c("Txdata"))->setDate(r.fecha);
+    User::Poner(c("Txobs1"), r.observador);
+    User::Poner(c("Cbespecie"), r.especie);
+    Control<QDateEdit>(&f, "Txdata")->setDate(r.fecha);
     User::SalirDe(c("Txdata"));
-    qobject_cast<QTimeEdit *>(c("Txhini"))->setTime(r.inicio);
+    Control<QTimeEdit>(&f, "Txhini")->setTime(r.inicio);
     User::SalirDe(c("Txhini"));
-    qobject_cast<QTimeEdit *>(c("Txhfi"))->setTime(r.fin);
+    Control<QTimeEdit>(&f, "Txhfi")->setTime(r.fin);
     User::SalirDe(c("Txhfi"));
-    if (!r.numero.isEmpty()) Poner("Txexemplars", r.numero);
-    Poner("Cbloc", r.lugar.nombre);
+    if (!r.numero.isEmpty()) User::Poner(c("Txexemplars"), r.numero);
+    User::Poner(c("Cbloc"), r.lugar.nombre);
     if (!r.lugar.huso.isEmpty()) {
         Elegir("Cbhuso", r.lugar.huso);
-        Poner("Txlong", r.lugar.este);
-        Poner("Txlat", r.lugar.norte);
+        User::Poner(c("Txlong"), r.lugar.este);
+        User::Poner(c("Txlat"), r.lugar.norte);
         Elegir("Cbprov", r.lugar.provincia);
         Elegir("Cbmuni", r.lugar.municipio);
     }
@@ -73,7 +66,7 @@ inline QString Observacion(const Registro &r) {
         return QStringLiteral("antes de guardar: ") + MessageService::Ultimo().texto;
     // The same species, place and day as another record is stored all the same.
     MessageService::EncolarRespuesta(QMessageBox::Yes);
-    QTest::mouseClick(qobject_cast<QPushButton *>(c("Cbnueva")), Qt::LeftButton);
+    QTest::mouseClick(c("Cbnueva"), Qt::LeftButton);
     return MessageService::Mostrados().isEmpty() ? QString() : MessageService::Ultimo().texto;
 }
 

@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace {
 QList<std::function<void()>> &Pasos() {
@@ -91,7 +92,8 @@ TestDatabase::TestDatabase(Datos datos, Motor motor) {
         ok_ = DatabaseCreation::CrearBaseDatos(ruta(), origen, &error);
     const ModConex::Resultado conectado = ok_ ? ModConex::Conectar() : ModConex::Resultado();
     ok_ = ok_ && conectado;
-    if (!ok_) qWarning("test database: %s %s", qPrintable(error), qPrintable(conectado.motivo));
+    // Every check on a database that is not there is void: the program stops.
+    if (!ok_) qFatal("test database: %s %s", qPrintable(error), qPrintable(conectado.motivo));
 }
 
 TestDatabase::~TestDatabase() {
@@ -140,6 +142,29 @@ QVariant TestDatabase::Valor(const QString &sql, const QVariantList &valores) co
 
 int TestDatabase::Contar(const QString &tabla) const {
     return Valor(QStringLiteral("SELECT count(*) FROM ") + tabla).toInt();
+}
+
+QString TestDatabase::Lineas(const QSqlDatabase &db, const QString &sql,
+                             const QVariantList &valores) {
+    QSqlQuery q(db);
+    q.prepare(sql);
+    for (const QVariant &v : valores)
+        q.addBindValue(v);
+    if (!q.exec()) return QStringLiteral("(error) ") + q.lastError().text();
+    QStringList r;
+    while (q.next()) {
+        QStringList c;
+        for (int i = 0; i < q.record().count(); ++i)
+            c << (q.isNull(i)                              ? QStringLiteral("NULL")
+                  : q.value(i).typeId() == QMetaType::Bool ? QString::number(q.value(i).toInt())
+                                                           : q.value(i).toString());
+        r << c.join(u'|');
+    }
+    return r.join(u'\n');
+}
+
+QString TestDatabase::Lineas(const QString &sql, const QVariantList &valores) const {
+    return Lineas(db(), sql, valores);
 }
 
 bool TestDatabase::Rechazar(const QString &tabla, const QString &mensaje,

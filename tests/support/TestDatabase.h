@@ -11,7 +11,8 @@ class QSqlDatabase;
 // the shared connection. Needs the core library only; form tests add their own set-up
 // (message boxes answered from the test's queue) through Preparar.
 // With TRITODEX_PRUEBA_MOTOR=postgresql in the environment (or Motor::PostgreSql), the
-// database is a fresh one on the test program's throwaway PostgreSQL server instead.
+// database is a fresh one on the test program's throwaway PostgreSQL server instead. One that
+// cannot be made stops the test program.
 class TestDatabase {
 public:
     enum class Datos { Fixture, Reales };
@@ -29,6 +30,12 @@ public:
     // First column of the first row, or an invalid value.
     QVariant Valor(const QString &sql, const QVariantList &valores = {}) const;
     int Contar(const QString &tabla) const;
+    // Every row of a query, one line each, its columns joined by '|'; a null reads NULL, so
+    // that it is told apart from an empty text, and a comparison reads 1 or 0 on both
+    // engines (a server gives a boolean).
+    static QString Lineas(const QSqlDatabase &db, const QString &sql,
+                          const QVariantList &valores = {});
+    QString Lineas(const QString &sql, const QVariantList &valores = {}) const;
 
     // Makes every insert into the table fail with the message, until Permitir; only those
     // whose new row meets the condition (an expression on NEW) when one is given.

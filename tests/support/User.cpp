@@ -63,6 +63,11 @@ void User::SalirDe(QWidget *control) {
         control->clearFocus();
 }
 
+void User::Poner(QWidget *control, const QString &texto) {
+    Escribir(control, texto);
+    SalirDe(control);
+}
+
 void User::Elegir(QComboBox *lista, const QString &texto) {
     const int i = lista->findText(texto, Qt::MatchExactly | Qt::MatchCaseSensitive);
     QVERIFY2(i >= 0,

@@ -10,5 +10,6 @@ namespace User {
 void Activar(QWidget *control);                        // its window shown and active
 void Escribir(QWidget *control, const QString &texto); // focus, select all, type
 void SalirDe(QWidget *control);                        // give the focus to something else
+void Poner(QWidget *control, const QString &texto);    // typed, then left
 void Elegir(QComboBox *lista, const QString &texto);   // choose an item as with the mouse
 } // namespace User
