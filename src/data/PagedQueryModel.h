@@ -17,7 +17,7 @@ public:
     using QAbstractTableModel::QAbstractTableModel;
 
     // Runs the statement (with its ORDER BY, which must give every row one place) and reads
-    // its first page; on failure the model is empty and the error is returned.
+    // its first page; on failure the rows shown stay and the error is returned.
     bool Abrir(QSqlDatabase db, const QString &sql, const QVariantList &valores, QString *error);
 
     int rowCount(const QModelIndex &padre = {}) const override;

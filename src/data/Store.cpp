@@ -51,22 +51,15 @@ QVariant Store::Enlazable(const QVariant &valor) {
 }
 
 bool Store::Ejecutar(QSqlQuery &q, const QString &sql, const QVariantList &valores) {
+    const auto guardada = reutilizar_ ? preparadas_.constFind(sql) : preparadas_.cend();
     bool ok = true;
-    if (reutilizar_) {
-        auto it = preparadas_.find(sql);
-        if (it == preparadas_.end()) {
-            QSqlQuery nueva(db());
-            nueva.setForwardOnly(SqlDialect::LecturaSoloAdelante(db()));
-            ok = nueva.prepare(SqlDialect::Sentencia(sql, db()));
-            if (ok) it = preparadas_.insert(sql, nueva);
-            q = nueva;
-        } else {
-            q = *it;
-        }
+    if (guardada != preparadas_.cend()) {
+        q = *guardada;
     } else {
         q = QSqlQuery(db());
         q.setForwardOnly(SqlDialect::LecturaSoloAdelante(db()));
         ok = q.prepare(SqlDialect::Sentencia(sql, db()));
+        if (ok && reutilizar_) preparadas_.insert(sql, q);
     }
     if (ok) {
         for (int i = 0; i < valores.size(); ++i)
