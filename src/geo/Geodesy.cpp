@@ -29,10 +29,37 @@ const QString kSinCanarias = QStringLiteral(
 
 } // namespace
 
-struct Geodesy::Impl {
-    PJ_CONTEXT *ctx = nullptr;
+namespace {
+
+// One PROJ context and its conversions for the program's thread (a context is not shared
+// between threads): creating a conversion reads PROJ's database, which every form showing
+// a place paid again when each had its own.
+struct Proj {
+    PJ_CONTEXT *ctx = proj_context_create();
     // Conversions by EPSG code pair, created once.
     std::map<std::pair<int, int>, Pj> conversiones;
+
+    Proj() {
+        // Grids come from the machine only: nothing goes online.
+        proj_context_set_enable_network(ctx, 0);
+        proj_log_level(ctx, PJ_LOG_NONE);
+    }
+    ~Proj() {
+        conversiones.clear();
+        proj_context_destroy(ctx);
+    }
+};
+
+Proj &Comun() {
+    thread_local Proj proj;
+    return proj;
+}
+
+} // namespace
+
+struct Geodesy::Impl {
+    PJ_CONTEXT *ctx = Comun().ctx;
+    std::map<std::pair<int, int>, Pj> &conversiones = Comun().conversiones;
 
     // A conversion whose input and output are in east-north (longitude-latitude) order.
     PJ *Conversion(int desde, int hasta) {
@@ -62,17 +89,9 @@ struct Geodesy::Impl {
     }
 };
 
-Geodesy::Geodesy() : d(std::make_unique<Impl>()) {
-    d->ctx = proj_context_create();
-    // Grids come from the machine only: nothing goes online.
-    proj_context_set_enable_network(d->ctx, 0);
-    proj_log_level(d->ctx, PJ_LOG_NONE);
-}
+Geodesy::Geodesy() : d(std::make_unique<Impl>()) {}
 
-Geodesy::~Geodesy() {
-    d->conversiones.clear();
-    proj_context_destroy(d->ctx);
-}
+Geodesy::~Geodesy() = default;
 
 int Geodesy::HusoDe(double lon) {
     const int huso = int(std::floor((lon + 180.0) / 6.0)) + 1;
