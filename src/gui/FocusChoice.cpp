@@ -175,13 +175,12 @@ void ModBaseDatos::PonerTexto(QComboBox *lista, const QString &texto) {
 
 namespace {
 // A list's items in one string list, and what each carries (Qt::UserRole) in another: filled
-// in one step, where item by item is slow for long lists.
-// A list's items in one step, each with its value; other roles a form sets on an item
+// in one step, where item by item is slow for long lists. Other roles a form sets on an item
 // (setItemData) are kept too.
 class ListModel : public QStringListModel {
 public:
     using QStringListModel::QStringListModel;
-    QStringList datos;
+    QVariantList datos;
     QHash<QPair<int, int>, QVariant> otros; // (row, role)
     QVariant data(const QModelIndex &i, int rol) const override {
         if (const auto v = otros.find({i.row(), rol}); v != otros.end()) return *v;
@@ -199,7 +198,7 @@ public:
 };
 } // namespace
 
-void ModBaseDatos::Rellenar(QComboBox *lista, const QStringList &items, const QStringList &datos) {
+void ModBaseDatos::Rellenar(QComboBox *lista, const QStringList &items, const QVariantList &datos) {
     const QSignalBlocker bloqueo(lista);
     auto *modelo = dynamic_cast<ListModel *>(lista->model());
     if (!modelo) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <functional>
 
 class QComboBox;
@@ -37,6 +38,6 @@ bool ComprobarLista(QWidget *padre, QComboBox *lista, const QString &que);
 
 // Refills a list without raising its handlers; afterwards no item is selected. Each item
 // may carry a value (its code) as Qt::UserRole data.
-void Rellenar(QComboBox *lista, const QStringList &items, const QStringList &datos = {});
+void Rellenar(QComboBox *lista, const QStringList &items, const QVariantList &datos = {});
 
 } // namespace ModBaseDatos

@@ -50,14 +50,14 @@ QStringList LocalityStore::Nombres() {
     return Columna(QStringLiteral("SELECT localidad FROM localidad ORDER BY localidad"));
 }
 
-bool LocalityStore::NombresEIdentificadores(QStringList &nombres, QStringList &ids) {
+bool LocalityStore::NombresEIdentificadores(QStringList &nombres, QVariantList &ids) {
     QSqlQuery q;
     if (!Ejecutar(q, QStringLiteral("SELECT localidad, id_localidad FROM localidad "
                                     "ORDER BY localidad, id_localidad")))
         return false;
     while (q.next()) {
         nombres << q.value(0).toString();
-        ids << q.value(1).toString();
+        ids << QVariant(q.value(1).toLongLong());
     }
     return true;
 }

@@ -41,8 +41,9 @@ public:
     // Every locality name, sorted.
     QStringList Nombres();
     // Every locality's name and identifier, sorted by name: for lists where names may
-    // repeat. Read from the name index alone, so as fast as the names.
-    bool NombresEIdentificadores(QStringList &nombres, QStringList &ids);
+    // repeat. Read from the name index alone, so as fast as the names; the identifiers as
+    // numbers, as a text each would cost more than the names on a large file.
+    bool NombresEIdentificadores(QStringList &nombres, QVariantList &ids);
     // The locality of exactly that stored name, when its province and municipality exist.
     std::optional<Localidad> PorNombre(const QString &nombre);
     std::optional<Localidad> PorIdentificador(int id);

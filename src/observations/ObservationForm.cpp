@@ -132,7 +132,8 @@ void ObservationForm::PonerObservadorPorDefecto() {
 void ObservationForm::CargarLocalidades() {
     LocalityStore localidades;
     if (o_.codigosLocalidad) {
-        QStringList nombres, ids;
+        QStringList nombres;
+        QVariantList ids;
         localidades.NombresEIdentificadores(nombres, ids);
         ModBaseDatos::Rellenar(c_.Cbloc, nombres, ids);
     } else {
@@ -484,7 +485,7 @@ void ObservationForm::Mostrar(const Observacion &o) {
     if (const auto l = localidades.PorCodigo(o.localidad)) {
         const int i =
             o_.codigosLocalidad
-                ? c_.Cbloc->findData(QString::number(l->idLocalidad), Qt::UserRole,
+                ? c_.Cbloc->findData(QVariant(qlonglong(l->idLocalidad)), Qt::UserRole,
                                      Qt::MatchExactly)
                 : c_.Cbloc->findText(l->nombre, Qt::MatchExactly | Qt::MatchCaseSensitive);
         {

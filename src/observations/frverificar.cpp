@@ -142,7 +142,8 @@ void frverificar::Form_Load() {
 
     ObservationStore observaciones;
     ReferenceData ref;
-    QStringList especies{QStringLiteral(" ")}, codigos{QString()};
+    QStringList especies{QStringLiteral(" ")};
+    QVariantList codigos{QString()};
     for (const QString &c : observaciones.EspeciesObservadas()) {
         especies << ref.ItemEspecie(c).value_or(c);
         codigos << c;
