@@ -101,7 +101,7 @@ QVariant PagedQueryModel::data(const QModelIndex &indice, int rol) const {
 
 QVariant PagedQueryModel::headerData(int seccion, Qt::Orientation orientacion, int rol) const {
     if (orientacion == Qt::Horizontal && (rol == Qt::DisplayRole || rol == Qt::EditRole)) {
-        if (const auto it = e_.titulos.find(seccion); it != e_.titulos.end()) return *it;
+        if (const auto it = titulos_.find(seccion); it != titulos_.end()) return *it;
         if (seccion >= 0 && seccion < e_.columnas.size()) return e_.columnas[seccion];
     }
     return QAbstractTableModel::headerData(seccion, orientacion, rol);
@@ -110,10 +110,11 @@ QVariant PagedQueryModel::headerData(int seccion, Qt::Orientation orientacion, i
 bool PagedQueryModel::setHeaderData(int seccion, Qt::Orientation orientacion, const QVariant &valor,
                                     int rol) {
     if (orientacion != Qt::Horizontal || (rol != Qt::DisplayRole && rol != Qt::EditRole) ||
-        seccion < 0 || seccion >= e_.columnas.size())
+        seccion < 0)
         return false;
-    e_.titulos[seccion] = valor;
-    emit headerDataChanged(orientacion, seccion, seccion);
+    // A caption may be set before the first statement: it shows once the columns are known.
+    titulos_[seccion] = valor;
+    if (seccion < e_.columnas.size()) emit headerDataChanged(orientacion, seccion, seccion);
     return true;
 }
 

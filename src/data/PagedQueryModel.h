@@ -40,6 +40,7 @@ private:
     bool Leer(int cuantas, QList<QVariantList> *destino, QString *error);
 
     // Everything read, swapped whole so that a statement that fails leaves what was shown.
+    // The captions stay from one statement to the next.
     struct Estado {
         QSqlDatabase db;
         QString sql;
@@ -50,7 +51,7 @@ private:
         QSqlQuery abierta;
         QStringList columnas;
         QList<QVariantList> filas;
-        QHash<int, QVariant> titulos;
     };
     Estado e_;
+    QHash<int, QVariant> titulos_;
 };

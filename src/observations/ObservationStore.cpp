@@ -254,11 +254,14 @@ QString ObservationStore::Desde(const ObservationFilter &f, QVariantList &valore
     return sql;
 }
 
+QString ObservationStore::Sentencia(const ObservationFilter &f, QVariantList &valores) const {
+    return QStringLiteral("SELECT ") + ColumnasConsulta().ListaSelect() + Desde(f, valores, false) +
+           QStringLiteral(" ORDER BY o.fecha, o.id_observacion");
+}
+
 QSqlQuery ObservationStore::Consultar(const ObservationFilter &f, bool desplazable) {
     QVariantList valores;
-    const QString sql = QStringLiteral("SELECT ") + ColumnasConsulta().ListaSelect() +
-                        Desde(f, valores, false) +
-                        QStringLiteral(" ORDER BY o.fecha, o.id_observacion");
+    const QString sql = Sentencia(f, valores);
     QSqlQuery q;
     if (desplazable) {
         // Not through Ejecutar: a grid's model needs a query it can scroll back.
@@ -271,9 +274,7 @@ QSqlQuery ObservationStore::Consultar(const ObservationFilter &f, bool desplazab
 
 bool ObservationStore::Consultar(PagedQueryModel *modelo, const ObservationFilter &f) {
     QVariantList valores;
-    const QString sql = QStringLiteral("SELECT ") + ColumnasConsulta().ListaSelect() +
-                        Desde(f, valores, false) +
-                        QStringLiteral(" ORDER BY o.fecha, o.id_observacion");
+    const QString sql = Sentencia(f, valores);
     QString error;
     if (modelo->Abrir(db(), sql, valores, &error)) return true;
     Anotar(error);

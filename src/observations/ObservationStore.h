@@ -114,4 +114,6 @@ private:
     QString codigoLocalidad_;
     // The FROM and WHERE of the query: every join, or only those its filters read.
     QString Desde(const ObservationFilter &f, QVariantList &valores, bool soloFiltros) const;
+    // The query's statement, every row in the grid's order.
+    QString Sentencia(const ObservationFilter &f, QVariantList &valores) const;
 };

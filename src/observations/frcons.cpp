@@ -59,6 +59,9 @@ frcons::frcons(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frcon
     DtObs = new PagedQueryModel(this);
     DtObs->setObjectName(QStringLiteral("DtObs"));
     ui->DBObs->setModel(DtObs);
+    const QStringList titulos = ObservationStore::ColumnasConsulta().Titulos();
+    for (int i = 0; i < titulos.size(); ++i)
+        DtObs->setHeaderData(i, Qt::Horizontal, titulos[i]);
     // A page the server no longer gives: the rows shown stay, and the user is told.
     connect(DtObs, &PagedQueryModel::fallo, this,
             [this](const QString &error) { MessageService::MostrarFallo(this, error); });
@@ -183,9 +186,6 @@ void frcons::CargarGrid(const ObservationFilter &filtro) {
         return;
     }
     ultimo_ = filtro;
-    const QStringList titulos = ObservationStore::ColumnasConsulta().Titulos();
-    for (int i = 0; i < titulos.size() && i < DtObs->columnCount(); ++i)
-        DtObs->setHeaderData(i, Qt::Horizontal, titulos[i]);
     ui->Lbcount->setText(QStringLiteral("Número de Registros : %1").arg(*total));
     // The observation that was current stays current while among the first rows read;
     // otherwise the first row.
