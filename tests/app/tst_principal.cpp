@@ -279,8 +279,7 @@ void tst_principal::ventanas() {
     QCOMPARE(m.titulo + u'|' + m.texto, u"Salir|Salir de la aplicación?"_s);
     QVERIFY(m.icono == QMessageBox::Question && m.botones == (QMessageBox::Yes | QMessageBox::No));
     // The window's close button asks the same; "Yes" closes.
-    MessageService::Limpiar();
-    MessageService::EncolarRespuesta(QMessageBox::Yes);
+    User::Responder({QMessageBox::Yes});
     p.close();
     QVERIFY(!p.isVisible());
     QCOMPARE(MessageService::Mostrados().size(), 1);
@@ -303,9 +302,7 @@ void tst_principal::cambiosSinGuardar() {
     // The menu item chosen, with the answers to the questions it will ask.
     const auto abrir = [&](const char *nombre,
                            const QList<QMessageBox::StandardButton> &respuestas = {}) {
-        MessageService::Limpiar();
-        for (const auto r : respuestas)
-            MessageService::EncolarRespuesta(r);
+        User::Responder(respuestas);
         Accion(p, nombre)->trigger();
         QCoreApplication::processEvents();
     };

@@ -180,8 +180,7 @@ void tst_frmapa::sesion() {
     QTest::mouseClick(vista, Qt::LeftButton, {}, vista->PuntoDe(vk47).toPoint());
     auto *lista = c<QTableWidget>("Grcuadrado");
     QCOMPARE(lista->rowCount(), 1);
-    QCOMPARE(lista->item(0, 0)->text(), u"02/05/2010"_s);
-    QCOMPARE(lista->item(0, 2)->text(), u"Sol"_s);
+    QCOMPARE(lista->item(0, 0)->text() + u'|' + lista->item(0, 2)->text(), u"02/05/2010|Sol"_s);
     QVERIFY(c<QLabel>("Lbcuadrado")->text().contains(u"VK47"_s));
 
     // A double click opens the observation for change.
@@ -251,8 +250,8 @@ void tst_frmapa::sesion() {
     Mostrar(u"todas las especies"_s, {}, {}, {});
     QTest::mouseClick(c<QPushButton>("CdExportar"), Qt::LeftButton);
     const auto riqueza = Rellenos(ruta);
-    QCOMPARE(riqueza.value(MapDrawing::ColorClase(false, 0).name()), 4 + 1);
-    QCOMPARE(riqueza.value(MapDrawing::ColorClase(false, 1).name()), 1 + 1);
+    for (const auto &[clase, cuadrados] : {std::pair{0, 4}, {1, 1}})
+        QCOMPARE(riqueza.value(MapDrawing::ColorClase(false, clase).name()), cuadrados + 1);
 
     // PDF.
     ruta = bd.carpeta() + u"/mapa.pdf"_s;

@@ -1,6 +1,7 @@
 #include "support/Files.h"
 #include "support/FullDisk.h"
 #include "support/TestDatabase.h"
+#include "support/User.h"
 
 #include "backups/frcopias.h"
 #include "data/Backups.h"
@@ -47,9 +48,7 @@ void tst_frcopias::sesion() {
     auto *lista = f.findChild<QTableWidget *>(u"DBcopias"_s);
     const auto pulsar = [&](const char *boton,
                             std::initializer_list<QMessageBox::StandardButton> respuestas = {}) {
-        MessageService::Limpiar();
-        for (const auto r : respuestas)
-            MessageService::EncolarRespuesta(r);
+        User::Responder(respuestas);
         QTest::mouseClick(ventana->findChild<QPushButton *>(QString::fromLatin1(boton)),
                           Qt::LeftButton);
         return MessageService::Mostrados().isEmpty() ? QString() : MessageService::Ultimo().texto;

@@ -149,9 +149,8 @@ void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {
     QVERIFY(q.exec(u"UPDATE observacion SET verificacion = 'aceptada', verificador = 'AAA' WHERE "
                    "id_observacion = 1"_s));
     QVERIFY(q.exec(u"UPDATE observacion SET numejemp = 3 WHERE id_observacion = 1"_s));
-    QCOMPARE(Valor(u"SELECT coalesce(verificacion, verificador, 'ninguna') FROM observacion WHERE "
-                   "id_observacion = 1"_s)
-                 .toString(),
+    QCOMPARE(Lineas(u"SELECT coalesce(verificacion, verificador, 'ninguna') FROM observacion WHERE "
+                    "id_observacion = 1"_s),
              u"ninguna"_s);
     // The lookup rows already there keep their identifiers and texts; new ones are added.
     QStringList ids;
@@ -160,25 +159,18 @@ void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {
     QCOMPARE(Filas(u"SELECT * FROM testadio WHERE id_estadio IN (%1) ORDER BY id_estadio"_s.arg(
                  ids.join(u','))),
              estadios);
-    QCOMPARE(Valor(u"SELECT estad_cast || '/' || clase FROM testadio WHERE id_estadio = 20"_s)
-                 .toString(),
-             u"Adulto neoténico/Anfibio"_s);
-    QCOMPARE(Valor(u"SELECT count(*) FROM thabitat WHERE id_habitat IN (36, 37, 38)"_s).toInt(), 3);
-    // Synonyms, corrected names, new species, the names table and official province names.
-    QCOMPARE(Valor(u"SELECT sinonimo_de FROM especie WHERE cod_especie = 'BLAMAR'"_s).toString(),
-             u"BLACIN"_s);
-    QCOMPARE(Valor(u"SELECT n_cast FROM especie WHERE cod_especie = 'ALYALM'"_s).toString(),
-             u"Sapo partero almogávar"_s);
-    QCOMPARE(Valor(u"SELECT n_especie FROM especie WHERE cod_especie = 'LACLEP'"_s).toString(),
-             u"Timon lepidus"_s);
-    QCOMPARE(Valor(u"SELECT count(*) FROM especie WHERE cod_especie IN ('RANPAR', 'BLAVAN', "
-                   "'CHAPAR', 'LITCAT')"_s)
-                 .toInt(),
-             4);
-    QCOMPARE(
-        Valor(u"SELECT cod_especie FROM especie_nombre WHERE nombre = 'Rana perezi'"_s).toString(),
-        u"PELPER"_s);
-    QCOMPARE(Valor(u"SELECT prov_ine FROM tprovincia WHERE id_prov = 11"_s).toString(), u"Cádiz"_s);
+    // Then synonyms, corrected names, new species, the names table and official province
+    // names.
+    QCOMPARE(Lineas(u"SELECT (SELECT estad_cast || '/' || clase FROM testadio WHERE id_estadio = "
+                    "20), (SELECT count(*) FROM thabitat WHERE id_habitat IN (36, 37, 38)), "
+                    "(SELECT sinonimo_de FROM especie WHERE cod_especie = 'BLAMAR'), (SELECT "
+                    "n_cast FROM especie WHERE cod_especie = 'ALYALM'), (SELECT n_especie FROM "
+                    "especie WHERE cod_especie = 'LACLEP'), (SELECT count(*) FROM especie WHERE "
+                    "cod_especie IN ('RANPAR', 'BLAVAN', 'CHAPAR', 'LITCAT')), (SELECT "
+                    "cod_especie FROM especie_nombre WHERE nombre = 'Rana perezi'), (SELECT "
+                    "prov_ine FROM tprovincia WHERE id_prov = 11)"_s),
+             u"Adulto neoténico/Anfibio|3|BLACIN|Sapo partero almogávar|Timon lepidus|4|PELPER|"
+             "Cádiz"_s);
 
     // Opening it again changes nothing.
     ModConex::Desconectar();
@@ -266,12 +258,10 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
     QSqlQuery q(ModConex::DatabaseConnection());
     QVERIFY(q.exec(u"INSERT INTO observacion (especie) VALUES ('SALSAL')"_s));
     QVERIFY(q.exec(u"INSERT INTO observacion (especie, uuid) VALUES ('SALSAL', 'propio')"_s));
-    const QString nuevo =
-        Valor(u"SELECT uuid FROM observacion WHERE id_observacion = 4"_s).toString();
+    const QString nuevo = Lineas(u"SELECT uuid FROM observacion WHERE id_observacion = 4"_s);
     QVERIFY2(QUuid::fromString(nuevo).version() == QUuid::Random && !uuids.contains(nuevo),
              qPrintable(nuevo));
-    QCOMPARE(Valor(u"SELECT uuid FROM observacion WHERE id_observacion = 5"_s).toString(),
-             u"propio"_s);
+    QCOMPARE(Lineas(u"SELECT uuid FROM observacion WHERE id_observacion = 5"_s), u"propio"_s);
     // A UUID is never shared.
     QVERIFY(!q.exec(u"UPDATE observacion SET uuid = 'propio' WHERE id_observacion = 4"_s));
     // The photographs' table as a new file has it, positions kept to the full double.

@@ -16,7 +16,6 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTest>
 #include <thread>
 
@@ -34,18 +33,9 @@ private slots:
 };
 
 namespace {
-// Every row of the statement, its values as text (a null as NULL), one line a row.
-QStringList Filas(const QSqlDatabase &db, const QString &sql) {
-    QSqlQuery q(db);
-    if (!q.exec(sql)) return {u"ERROR "_s + q.lastError().text()};
-    QStringList filas;
-    while (q.next()) {
-        QStringList v;
-        for (int i = 0; i < q.record().count(); ++i)
-            v << (q.isNull(i) ? u"NULL"_s : q.value(i).toString());
-        filas << v.join(u'|');
-    }
-    return filas;
+// Every row of the statement, one line each (a null as NULL).
+QString Filas(const QSqlDatabase &db, const QString &sql) {
+    return TestDatabase::Lineas(db, sql);
 }
 
 // A connection of its own to a database of the test server.
@@ -57,12 +47,10 @@ QSqlDatabase Conexion(const QString &nombre, const QString &base) {
 }
 
 Observacion Ejemplo(const QString &observador, const QString &localidad) {
-    Observacion o;
-    o.observador[0] = observador;
-    o.fecha = QDate(2026, 4, 2);
-    o.especie = u"BUFSPI"_s;
-    o.localidad = localidad;
-    return o;
+    return {.observador = {observador},
+            .fecha = QDate(2026, 4, 2),
+            .especie = u"BUFSPI"_s,
+            .localidad = localidad};
 }
 } // namespace
 
@@ -93,7 +81,6 @@ void tst_Servidor::creacionYCopia() {
     // A member's file with observers, a default observer, localities, reasons and
     // observations, values with quotes, accents, nulls and a new reason.
     TestDatabase local(TestDatabase::Datos::Fixture, TestDatabase::Motor::Sqlite);
-    QVERIFY(local.ok());
     ObserverStore observadores;
     QVERIFY(
         observadores.Insertar({u"ANA"_s, u"Ana"_s, u"Pérez"_s, u"AHE"_s, u"a@x.es"_s, {}}, true));
@@ -127,17 +114,12 @@ void tst_Servidor::creacionYCopia() {
 
     // Two photos of one picture and one of another; a picture missing from the folder stops
     // the copy whole.
-    Foto foto;
-    foto.sha256 = QString(64, u'a');
-    foto.bytes = "imagen a";
-    Foto otra = foto;
-    otra.sha256 = QString(64, u'b');
-    otra.bytes = "imagen b";
-    otra.latitud = 40.123456789;
-    otra.longitud = -3.5;
-    Foto tercera = foto;
-    tercera.sha256 = QString(64, u'c');
-    tercera.bytes = "imagen c";
+    const Foto foto{.sha256 = QString(64, u'a'), .bytes = "imagen a"},
+        otra{.sha256 = QString(64, u'b'),
+             .latitud = 40.123456789,
+             .longitud = -3.5,
+             .bytes = "imagen b"},
+        tercera{.sha256 = QString(64, u'c'), .bytes = "imagen c"};
     QVERIFY(PhotoStore().Asignar(2, {foto, otra}) && PhotoStore().Asignar(3, {tercera}));
     // The bin comes too, with the picture only its photo shows.
     QVERIFY(observaciones.Suprimir(3));
@@ -147,21 +129,16 @@ void tst_Servidor::creacionYCopia() {
     QVERIFY(!DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error));
     QVERIFY2(error.startsWith(u"No se encuentra la imagen %1"_s.arg(otra.sha256)),
              qPrintable(error));
-    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), QStringList{u"0"_s});
+    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), u"0"_s);
     QVERIFY(QFile::rename(imagen + u".aparte"_s, imagen));
     QVERIFY2(DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error), qPrintable(error));
-    QCOMPARE(u"%1 %2 %3 %4 %5 %6 %7"_s.arg(n.observadores)
-                 .arg(n.localidades)
-                 .arg(n.motivos)
-                 .arg(n.observaciones)
-                 .arg(n.fotos)
-                 .arg(n.papelera)
-                 .arg(n.fotosPapelera),
-             u"2 2 %1 1 2 1 1"_s.arg(local.Contar(u"motivo"_s)));
+    QCOMPARE((QList<int>{n.observadores, n.localidades, n.motivos, n.observaciones, n.fotos,
+                         n.papelera, n.fotosPapelera}),
+             (QList<int>{2, 2, local.Contar(u"motivo"_s), 1, 2, 1, 1}));
     QCOMPARE(Filas(db, u"SELECT sha256 || ':' || encode(datos, 'escape') FROM foto_datos ORDER BY "
                        "sha256"_s),
-             QStringList({foto.sha256 + u":imagen a"_s, otra.sha256 + u":imagen b"_s,
-                          tercera.sha256 + u":imagen c"_s}));
+             foto.sha256 + u":imagen a\n"_s + otra.sha256 + u":imagen b\n"_s + tercera.sha256 +
+                 u":imagen c"_s);
     // Row by row, every column, identifiers and UUIDs included.
     for (const QString &sql :
          {u"SELECT cod_observador, nombre, apellido, entidad, email, provincia, generacion FROM "
@@ -178,22 +155,20 @@ void tst_Servidor::creacionYCopia() {
           u"SELECT id_observacion, observador1, especie, localidad, uuid, borrada, borrada_por "
           "FROM papelera ORDER BY id_observacion"_s,
           u"SELECT id_foto, observacion, sha256, orden FROM papelera_foto ORDER BY id_foto"_s}) {
-        const QStringList origen = Filas(local.db(), sql);
+        const QString origen = Filas(local.db(), sql);
         QVERIFY(!origen.isEmpty());
         QCOMPARE(Filas(db, sql), origen);
     }
     // A second copy is refused whole; the server's numbers go on after the file's.
     QVERIFY(!DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error));
     QVERIFY2(error.contains(u"ya tiene observadores"_s), qPrintable(error));
-    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), QStringList{u"1"_s});
+    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), u"1"_s);
     // Past the bin's numbers too (3 is there), so that its observation can come back.
     ObservationStore enServidor(db);
     QCOMPARE(enServidor.Guardar(Ejemplo(u"ANA"_s, u"L1"_s), std::nullopt), 4);
     QVERIFY2(BinStore(db).Restaurar({3}), qPrintable(BinStore(db).error()));
-    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), QStringList{u"3"_s});
-    QVERIFY(Filas(db, u"SELECT uuid FROM observacion WHERE id_observacion = 4"_s)
-                .value(0)
-                .contains(u'-'));
+    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), u"3"_s);
+    QVERIFY(Filas(db, u"SELECT uuid FROM observacion WHERE id_observacion = 4"_s).contains(u'-'));
     // A reason numbered by the user: the server's next number goes past it.
     ReasonStore motivos(db);
     QCOMPARE(motivos.Insertar({u"50"_s, u"Batida"_s, {}}), 50);
@@ -204,7 +179,6 @@ void tst_Servidor::creacionYCopia() {
 
 void tst_Servidor::usuariosALaVez() {
     TestDatabase bd(TestDatabase::Datos::Fixture, TestDatabase::Motor::PostgreSql);
-    QVERIFY(bd.ok());
     QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('GRP')"_s));
     // Two programs, each on its connection, save observations with new localities at the
     // same moment; both propose the same codes (same observer, same next number).
@@ -232,13 +206,11 @@ void tst_Servidor::usuariosALaVez() {
     QVERIFY2(errores[0].isEmpty() && errores[1].isEmpty(),
              qPrintable(errores[0] + u" / "_s + errores[1]));
     // No insert lost, no code twice, every observation on its own new locality.
-    QCOMPARE(bd.Contar(u"observacion"_s), 2 * kCada);
-    QCOMPARE(bd.Valor(u"SELECT count(DISTINCT cod_localidad) FROM localidad"_s).toInt(), 2 * kCada);
-    QCOMPARE(bd.Valor(u"SELECT count(DISTINCT localidad) FROM observacion"_s).toInt(), 2 * kCada);
-    QCOMPARE(bd.Valor(u"SELECT count(*) FROM observacion o JOIN localidad l ON l.cod_localidad = "
-                      "o.localidad AND l.localidad LIKE 'Charca %'"_s)
-                 .toInt(),
-             2 * kCada);
+    QCOMPARE(bd.Lineas(u"SELECT count(*), count(DISTINCT localidad), (SELECT count(DISTINCT "
+                       "cod_localidad) FROM localidad), (SELECT count(*) FROM observacion o JOIN "
+                       "localidad l ON l.cod_localidad = o.localidad AND l.localidad LIKE "
+                       "'Charca %') FROM observacion"_s),
+             u"%1|%1|%1|%1"_s.arg(2 * kCada));
 
     // An update of an observation deleted meanwhile is told apart (one changed by another
     // user since it was loaded: tst_frmodif).
@@ -254,7 +226,6 @@ void tst_Servidor::usuariosALaVez() {
 void tst_Servidor::actualizacion() {
     // A server's database as the first version that ran on servers made it.
     TestDatabase bd(TestDatabase::Datos::Fixture, TestDatabase::Motor::PostgreSql);
-    QVERIFY(bd.ok());
     for (const QString &sql :
          {u"DROP TABLE foto"_s, u"DROP TABLE foto_datos"_s, u"DROP TABLE conjunto_datos"_s,
           u"DROP TABLE papelera"_s, u"DROP TABLE papelera_foto"_s,
@@ -279,9 +250,7 @@ void tst_Servidor::actualizacion() {
     QVERIFY(LocalityStore().Insertar(poza));
     QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('GRP')"_s));
     QVERIFY(ObservationStore().Guardar(Ejemplo(u"GRP"_s, u"L9"_s), std::nullopt));
-    Foto foto;
-    foto.sha256 = QString(64, u'c');
-    foto.bytes = "imagen c";
+    const Foto foto{.sha256 = QString(64, u'c'), .bytes = "imagen c"};
     QVERIFY(PhotoStore().Asignar(bd.Valor(u"SELECT max(id_observacion) FROM observacion"_s).toInt(),
                                  {foto}));
     QCOMPARE(bd.Valor(u"SELECT encode(datos, 'escape') FROM foto_datos"_s).toString(),
@@ -309,7 +278,6 @@ void tst_Servidor::actualizacion() {
 
 void tst_Servidor::verificacion() {
     TestDatabase bd(TestDatabase::Datos::Fixture, TestDatabase::Motor::PostgreSql);
-    QVERIFY(bd.ok());
     // The schema made the role. A member's login with the rights every member has.
     QCOMPARE(
         bd.Valor(u"SELECT count(*) FROM pg_roles WHERE rolname = 'tritodex_verificador'"_s).toInt(),

@@ -34,6 +34,14 @@ inline void Pulsar(QTableView *rejilla, int fila, Qt::KeyboardModifiers teclas =
                       rejilla->visualRect(rejilla->model()->index(fila, 1)).center());
 }
 
+// A grid's column read as identifiers, row by row.
+inline QList<int> Ids(const QTableView *rejilla, int columna, int papel = Qt::DisplayRole) {
+    QList<int> r;
+    for (int i = 0; i < rejilla->model()->rowCount(); ++i)
+        r << rejilla->model()->index(i, columna).data(papel).toInt();
+    return r;
+}
+
 struct Observaciones {
     // In date order: 2005 (Álvaro, Ana second), 2007 (Ana), 2008 (Juliana, nothing chosen),
     // 2010 (D'Ors, species and locality gone).

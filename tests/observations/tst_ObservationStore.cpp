@@ -20,11 +20,10 @@ void tst_ObservationStore::guardarTodoONada() {
     TestDatabase bd;
     ObservationStore observaciones;
     QCOMPARE(observaciones.SiguienteNumero(), 0);
-    Observacion o;
-    o.observador[0] = u"JPG1980"_s;
-    o.fecha = QDate(2026, 3, 14);
-    o.especie = u"BUFSPI"_s;
-    o.localidad = u"AV1"_s;
+    Observacion o{.observador = {u"JPG1980"_s},
+                  .fecha = QDate(2026, 3, 14),
+                  .especie = u"BUFSPI"_s,
+                  .localidad = u"AV1"_s};
     Localidad nueva{0, u"AV1"_s, u"Charca nueva"_s, 5, 5019};
     const QString estado = u"SELECT (SELECT count(*) FROM localidad) || '|' || "
                            "(SELECT count(*) FROM observacion)"_s;

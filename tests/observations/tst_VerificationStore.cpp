@@ -152,28 +152,24 @@ void tst_VerificationStore::avisos() {
     QCOMPARE(vistos, esperados);
 
     // The filters: a species, a province, only those with warnings, the status.
-    VerificationStore::Filtro filtro;
-    filtro.especie = u"SENS"_s;
-    QCOMPARE(almacen.Listar(filtro, kHoy)->size(), 2);
-    filtro.soloAvisos = true;
-    QCOMPARE(almacen.Listar(filtro, kHoy)->size(), 1);
-    filtro = {};
-    filtro.provincia = u"Madrid"_s;
-    QCOMPARE(almacen.Listar(filtro, kHoy)->size(), 2);
-    filtro = {};
-    filtro.estado = Estado::Rechazada;
-    QCOMPARE(almacen.Listar(filtro, kHoy)->size(), 1);
-    QVERIFY(almacen.Listar(filtro, kHoy)->first().especie == u"Especie C20R"_s);
+    QStringList halladas;
+    for (const VerificationStore::Filtro &filtro :
+         {VerificationStore::Filtro{.especie = u"SENS"_s},
+          VerificationStore::Filtro{.especie = u"SENS"_s, .soloAvisos = true},
+          VerificationStore::Filtro{.provincia = u"Madrid"_s},
+          VerificationStore::Filtro{.estado = Estado::Rechazada}})
+        halladas << QString::number(almacen.Listar(filtro, kHoy)->size());
+    QCOMPARE(halladas.join(u' '), u"2 1 2 1"_s);
+    QVERIFY(almacen.Listar({.estado = Estado::Rechazada}, kHoy)->first().especie ==
+            u"Especie C20R"_s);
 }
 
 void tst_VerificationStore::estados() {
     TestDatabase bd;
     QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('JPG'), ('ANA')"_s));
     ObservationStore observaciones;
-    Observacion o;
-    o.observador[0] = u"JPG"_s;
-    o.fecha = QDate(2024, 5, 3);
-    o.especie = u"BUFSPI"_s;
+    const Observacion o{
+        .observador = {u"JPG"_s}, .fecha = QDate(2024, 5, 3), .especie = u"BUFSPI"_s};
     QList<int> ids;
     for (int i = 0; i < 3; ++i)
         ids << *observaciones.Guardar(o, std::nullopt);

@@ -222,9 +222,8 @@ void tst_especies::consultaYCambio() {
     auto *rejilla = consulta.findChild<QTableView *>(u"DBObs"_s);
     User::Poner(lista, QString());
     QTest::mouseClick(Control<QPushButton>(&consulta, "CdBuscar"), Qt::LeftButton);
-    for (int r = 0; r < rejilla->model()->rowCount(); ++r)
-        if (rejilla->model()->index(r, ObservationStore::ColumnaId()).data().toInt() == o.juliana)
-            rejilla->setCurrentIndex(rejilla->model()->index(r, 0));
+    rejilla->setCurrentIndex(
+        rejilla->model()->index(Ids(rejilla, ObservationStore::ColumnaId()).indexOf(o.juliana), 0));
     QTest::mouseClick(Control<QPushButton>(&consulta, "Command1"), Qt::LeftButton);
     QPointer<frmodif> f = qobject_cast<frmodif *>(Screen::BuscarFormulario(u"frmodif"_s));
     QVERIFY(f);

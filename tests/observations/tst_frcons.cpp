@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
@@ -29,13 +28,7 @@ private slots:
 
 private:
     template <typename T = QWidget> T *c(const char *nombre) { return Control<T>(f, nombre); }
-    QList<int> Ids() {
-        QList<int> r;
-        auto *modelo = c<QTableView>("DBObs")->model();
-        for (int i = 0; i < modelo->rowCount(); ++i)
-            r << modelo->index(i, ObservationStore::ColumnaId()).data().toInt();
-        return r;
-    }
+    QList<int> Ids() { return ::Ids(c<QTableView>("DBObs"), ObservationStore::ColumnaId()); }
     void Elegir(const char *lista, const QString &texto) {
         User::Elegir(c<QComboBox>(lista), texto);
     }
@@ -294,12 +287,8 @@ void tst_frcons::sesion() {
         u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1500) "
         "INSERT INTO observacion (observador1, fecha, especie) SELECT 'ANA', CASE WHEN i % 3 = "
         "0 THEN '2011-05-01' ELSE '2011-05-02' END, 'BUFSPI' FROM n"_s));
-    QList<int> esperados;
-    QSqlQuery q(bd.db());
-    QVERIFY(q.exec(u"SELECT id_observacion FROM observacion WHERE fecha >= '2011-01-01' "
-                   "ORDER BY fecha, id_observacion"_s));
-    while (q.next())
-        esperados << q.value(0).toInt();
+    const QString esperados = bd.Lineas(u"SELECT id_observacion FROM observacion WHERE fecha >= "
+                                        "'2011-01-01' ORDER BY fecha, id_observacion"_s);
     SinFiltros();
     User::Escribir(c<QLineEdit>("Txdini"), u"01/01/2011"_s);
     Filtrar();
@@ -307,7 +296,7 @@ void tst_frcons::sesion() {
     QVERIFY(modelo->rowCount() < 1500);
     for (int i = 0; i < 100 && modelo->canFetchMore({}); ++i)
         QTest::keyClick(rejilla, Qt::Key_End, Qt::ControlModifier);
-    QCOMPARE(Ids(), esperados);
+    QCOMPARE(Valores(modelo, ObservationStore::ColumnaId()).join(u'\n'), esperados);
 
     // The menu's "Consulta" opens the query.
     principal p;

@@ -32,16 +32,15 @@ private:
     // The query's "Modificar" on the row of that observation.
     void Modificar(frcons &consulta, int id) {
         auto *rejilla = consulta.findChild<QTableView *>(u"DBObs"_s);
-        for (int r = 0; r < rejilla->model()->rowCount(); ++r)
-            if (rejilla->model()->index(r, ObservationStore::ColumnaId()).data().toInt() == id)
-                rejilla->setCurrentIndex(rejilla->model()->index(r, 0));
+        rejilla->setCurrentIndex(
+            rejilla->model()->index(Ids(rejilla, ObservationStore::ColumnaId()).indexOf(id), 0));
         QCOMPARE(consulta.idObservacion(), id);
         QTest::mouseClick(consulta.findChild<QPushButton *>(u"Command1"_s), Qt::LeftButton);
         f = qobject_cast<frmodif *>(Screen::BuscarFormulario(u"frmodif"_s));
     }
-    // The message the click raised, or nothing.
-    QString Guardar() {
-        MessageService::Limpiar();
+    // The message the click raised, or nothing; its questions answered as given.
+    QString Guardar(std::initializer_list<QMessageBox::StandardButton> respuestas = {}) {
+        User::Responder(respuestas);
         QTest::mouseClick(c<QPushButton>("Cbguardar"), Qt::LeftButton);
         return Aviso();
     }
@@ -234,18 +233,13 @@ void tst_frmodif::repetida() {
     Modificar(consulta, o.alvaro);
     const QSqlRecord antes = Registro(bd, o.alvaro);
     User::Escribir(c("Txexemplars"), u"3"_s);
-    MessageService::Limpiar();
-    MessageService::EncolarRespuesta(QMessageBox::No);
-    QTest::mouseClick(c<QPushButton>("Cbguardar"), Qt::LeftButton);
-    QCOMPARE(Aviso(), u"Ya existe una observación de esta especie, estadio y conducta en esta "
-                      "localidad y fecha con el mismo observador. ¿Registrarla igualmente?"_s);
+    QCOMPARE(Guardar({QMessageBox::No}),
+             u"Ya existe una observación de esta especie, estadio y conducta en esta "
+             "localidad y fecha con el mismo observador. ¿Registrarla igualmente?"_s);
     QCOMPARE(MessageService::Ultimo().porDefecto, QMessageBox::No);
     QVERIFY(f && f->isVisible());
     QCOMPARE(Registro(bd, o.alvaro), antes);
-    MessageService::Limpiar();
-    MessageService::EncolarRespuesta(QMessageBox::Yes);
-    QTest::mouseClick(c<QPushButton>("Cbguardar"), Qt::LeftButton);
-    QCOMPARE(Aviso(), u"Se ha modificado la observación en la base de datos"_s);
+    QCOMPARE(Guardar({QMessageBox::Yes}), u"Se ha modificado la observación en la base de datos"_s);
     QCOMPARE(Fila(bd, u"SELECT numejemp FROM observacion WHERE id_observacion = ?"_s, {o.alvaro}),
              u"3"_s);
 }

@@ -44,13 +44,6 @@ QString Completa(const TestDatabase &bd, int id) {
                 {id});
 }
 
-QList<int> Ids(QTableView *rejilla, int columna) {
-    QList<int> r;
-    for (int i = 0; i < rejilla->model()->rowCount(); ++i)
-        r << rejilla->model()->index(i, columna).data().toInt();
-    return r;
-}
-
 int Registros(const QDate &dia) {
     DarwinCoreArchive::Resumen resumen;
     QString error;
@@ -78,12 +71,11 @@ void tst_frpapelera::sesion() {
     Observaciones o(bd);
     ModBaseDatos::setEscalaEsperas(0.0);
     // Ana's observation has two photos, one picture shared with Álvaro's.
-    Foto foto;
-    foto.sha256 = QString(64, u'a');
-    foto.bytes = "imagen a";
-    foto.nombre = u"charca.jpg"_s;
-    foto.latitud = 40.25;
-    foto.autor = u"Ana d'Ors"_s;
+    const Foto foto{.sha256 = QString(64, u'a'),
+                    .nombre = u"charca.jpg"_s,
+                    .latitud = 40.25,
+                    .autor = u"Ana d'Ors"_s,
+                    .bytes = "imagen a"};
     Foto otra = foto;
     otra.sha256 = QString(64, u'b');
     otra.bytes = "imagen b";
@@ -107,8 +99,7 @@ void tst_frpapelera::sesion() {
     auto *obs = consulta->findChild<QTableView *>(u"DBObs"_s);
     Pulsar(obs, 1);
     QCOMPARE(consulta->idObservacion(), o.ana);
-    MessageService::Limpiar();
-    MessageService::EncolarRespuesta(QMessageBox::Yes);
+    User::Responder({QMessageBox::Yes});
     QTest::mouseClick(Control<QPushButton>(consulta, "CdSup"), Qt::LeftButton);
     QCOMPARE(Aviso(), u"La observación con id: %1 se borrará de la Base de Datos. "_s.arg(o.ana));
     QCOMPARE(Ids(obs, ObservationStore::ColumnaId()), (QList<int>{o.alvaro, o.juliana, o.dors}));
@@ -203,8 +194,7 @@ void tst_frpapelera::sesion() {
     rejilla->setFocus(Qt::TabFocusReason);
     QTest::keyClick(rejilla, Qt::Key_Home, Qt::ControlModifier);
     QTest::keyClick(rejilla, Qt::Key_Down, Qt::ShiftModifier);
-    MessageService::Limpiar();
-    MessageService::EncolarRespuesta(QMessageBox::No);
+    User::Responder({QMessageBox::No});
     QTest::mouseClick(vaciar, Qt::LeftButton);
     const auto pregunta = MessageService::Ultimo();
     QCOMPARE(pregunta.texto, u"Las 2 observaciones elegidas se borrarán para siempre, con sus "

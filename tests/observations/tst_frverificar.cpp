@@ -25,10 +25,7 @@ private slots:
 
 namespace {
 QList<int> Ids(QTableView *rejilla) {
-    QList<int> r;
-    for (int i = 0; i < rejilla->model()->rowCount(); ++i)
-        r << rejilla->model()->index(i, 0).data(Qt::UserRole).toInt();
-    return r;
+    return ::Ids(rejilla, 0, Qt::UserRole);
 }
 
 QString Estado(const TestDatabase &bd, int id) {
@@ -84,8 +81,7 @@ void tst_frverificar::sesion() {
     Pulsar(rejilla, 0);
     User::Escribir(comentario, u"¿Seguro que 2000?"_s);
     rejilla->setFocus();
-    MessageService::Limpiar();
-    MessageService::EncolarRespuesta(QMessageBox::No);
+    User::Responder({QMessageBox::No});
     QTest::keyClick(rejilla, Qt::Key_D);
     QCOMPARE(Aviso(), u"¿Marcar como dudosa la observación con id: %1?"_s.arg(o.juliana));
     QCOMPARE(MessageService::Ultimo().porDefecto, QMessageBox::No);
@@ -104,8 +100,7 @@ void tst_frverificar::sesion() {
     QCOMPARE(Estado(bd, o.dors), u"NULL|NULL|NULL|NULL"_s);
     User::Escribir(comentario, u"Especie desconocida"_s);
     rejilla->setFocus();
-    MessageService::Limpiar();
-    MessageService::EncolarRespuesta(QMessageBox::Yes);
+    User::Responder({QMessageBox::Yes});
     QTest::keyClick(rejilla, Qt::Key_R);
     QCOMPARE(MessageService::Mostrados().first().texto,
              u"¿Marcar como rechazada la observación con id: %1?"_s.arg(o.dors));
@@ -118,8 +113,7 @@ void tst_frverificar::sesion() {
     QCOMPARE(rejilla->model()->index(3, frverificar::ColEstado).data().toString(), u"rechazada"_s);
     Pulsar(rejilla, 2);
     Pulsar(rejilla, 3, Qt::ShiftModifier);
-    MessageService::Limpiar();
-    MessageService::EncolarRespuesta(QMessageBox::Yes);
+    User::Responder({QMessageBox::Yes});
     QTest::keyClick(rejilla, Qt::Key_A);
     QCOMPARE(Aviso(), u"¿Marcar como aceptadas las 2 observaciones elegidas?"_s);
     QCOMPARE(Estado(bd, o.dors), u"aceptada|%1|"_s.arg(cuando));

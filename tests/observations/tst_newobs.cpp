@@ -66,9 +66,7 @@ struct Sesion {
     // The message the click raised, or nothing.
     QString Guardar(const char *boton = "Cbnueva",
                     std::initializer_list<QMessageBox::StandardButton> respuestas = {}) {
-        MessageService::Limpiar();
-        for (const auto r : respuestas)
-            MessageService::EncolarRespuesta(r);
+        User::Responder(respuestas);
         QTest::mouseClick(c<QPushButton>(boton), Qt::LeftButton);
         return Aviso();
     }
@@ -416,11 +414,11 @@ void tst_newobs::guardarDuplicarYNueva() {
     QCOMPARE(s.propuestos.size(), 1);
     QCOMPARE(Fila(s.bd, observacion, {3}), Fila(s.bd, observacion, {1}));
     QCOMPARE(s.Textos({"Cbloc", "Cbespecie", "Txobs1", "Txobs3", "Txdesc"}), u"| |||"_s);
-    QCOMPARE(s.c<QComboBox>("Cbestadio")->currentIndex(), -1);
-    QVERIFY(!s.c<QCheckBox>("Check1")->isChecked());
-    QCOMPARE(s.c<QTimeEdit>("Txhini")->time(), QTime(0, 0));
-    QCOMPARE(s.c<QDateEdit>("Txdata")->date(), QDate(2026, 3, 7));
-    QCOMPARE(s.c<QComboBox>("Cbloc")->findText(u"Charca de l´Olivar"_s), 0);
+    QCOMPARE((QVariantList{s.c<QComboBox>("Cbestadio")->currentIndex(),
+                           s.c<QCheckBox>("Check1")->isChecked(), s.c<QTimeEdit>("Txhini")->time(),
+                           s.c<QDateEdit>("Txdata")->date(),
+                           s.c<QComboBox>("Cbloc")->findText(u"Charca de l´Olivar"_s)}),
+             (QVariantList{-1, false, QTime(0, 0), QDate(2026, 3, 7), 0}));
 
     // The next observation, with only what is required: nothing remembered from before.
     s.RellenarObservacion();
@@ -586,9 +584,10 @@ void tst_newobs::fotos() {
     Sesion s(Reales, {u"UPDATE DefaultObs SET cd_obs = 'JPG'"_s});
     // Without settings of the user's own: the default observer took them, CC BY 4.0.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(s.bd.carpeta()));
-    QCOMPARE(PhotoStrip::OpcionesActuales().autor, u"Juan Pérez"_s);
-    QCOMPARE(PhotoStrip::OpcionesActuales().licencia, u"CC BY 4.0"_s);
-    QVERIFY(!PhotoStrip::OpcionesActuales().originales);
+    const auto opciones = PhotoStrip::OpcionesActuales();
+    QCOMPARE(opciones.autor + u'|' + opciones.licencia + u'|' +
+                 QString::number(opciones.originales),
+             u"Juan Pérez|CC BY 4.0|0"_s);
     PhotoStrip::setOpciones(PhotoStore::Opciones{false, u"Juan Pérez"_s});
     const QString carpeta = s.bd.carpeta() + u"/camara"_s;
     QVERIFY(QDir().mkpath(carpeta));
@@ -614,9 +613,7 @@ void tst_newobs::fotos() {
         titulos << titulo;
         return QStringList{nota, sol};
     };
-    MessageService::Limpiar();
-    MessageService::EncolarRespuesta(QMessageBox::Ok);
-    MessageService::EncolarRespuesta(QMessageBox::Yes);
+    User::Responder({QMessageBox::Ok, QMessageBox::Yes});
     QTest::mouseClick(s.c<QPushButton>("CdFotos"), Qt::LeftButton);
     QCOMPARE(titulos, QStringList{u"Añadir fotos"_s});
     const auto mostrados = MessageService::Mostrados();

@@ -102,10 +102,8 @@ void tst_PhotoStore::guardarUnaVezYQuitar() {
     const auto b = PhotoStore::Preparar(FotosPrueba::Foto({u"2024:05:04 11:00:00"_s}), u"b.jpg"_s,
                                         opciones, &error);
     QVERIFY2(a && b, qPrintable(error));
-    Observacion o;
-    o.observador[0] = u"JPG1980"_s;
-    o.fecha = QDate(2024, 5, 3);
-    o.especie = u"BUFSPI"_s;
+    const Observacion o{
+        .observador = {u"JPG1980"_s}, .fecha = QDate(2024, 5, 3), .especie = u"BUFSPI"_s};
     ObservationStore observaciones;
     PhotoStore fotos;
     const QString carpeta = fotos.Carpeta();

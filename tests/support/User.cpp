@@ -75,6 +75,12 @@ void User::Elegir(QComboBox *lista, const QString &texto) {
     ModBaseDatos::ElegirComoUsuario(lista, i);
 }
 
+void User::Responder(const QList<QMessageBox::StandardButton> &respuestas) {
+    MessageService::Limpiar();
+    for (const auto r : respuestas)
+        MessageService::EncolarRespuesta(r);
+}
+
 // Every form test answers message boxes from its queue, starting empty with each database;
 // the outside choices a test answered go back to the real dialogs with its database.
 namespace {

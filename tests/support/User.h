@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 
 class QComboBox;
@@ -12,4 +13,6 @@ void Escribir(QWidget *control, const QString &texto); // focus, select all, typ
 void SalirDe(QWidget *control);                        // give the focus to something else
 void Poner(QWidget *control, const QString &texto);    // typed, then left
 void Elegir(QComboBox *lista, const QString &texto);   // choose an item as with the mouse
+// The messages shown so far forgotten, the next questions to be answered so, in turn.
+void Responder(const QList<QMessageBox::StandardButton> &respuestas = {});
 } // namespace User
