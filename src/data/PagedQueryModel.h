@@ -40,7 +40,6 @@ private:
     bool Leer(int cuantas, QList<QVariantList> *destino, QString *error);
 
     // Everything read, swapped whole so that a statement that fails leaves what was shown.
-    // The captions stay from one statement to the next.
     struct Estado {
         QSqlDatabase db;
         QString sql;
@@ -53,5 +52,6 @@ private:
         QList<QVariantList> filas;
     };
     Estado e_;
+    // The captions, from one statement to the next.
     QHash<int, QVariant> titulos_;
 };
