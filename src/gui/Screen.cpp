@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 QPointer<QMdiArea> area;
@@ -65,6 +66,13 @@ private:
     QPointer<QAbstractButton> salida_;
 };
 
+// What a cell adds to its text's width: the style's margins, and the grid's line.
+int MargenCelda(QTableView *rejilla) {
+    QStyleOptionViewItem opcion;
+    opcion.initFrom(rejilla);
+    return 2 * (rejilla->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &opcion, rejilla) + 1);
+}
+
 // The width a column's values need on screen: the rows shown (a screenful from the top
 // when the grid is hidden). Plain texts are measured with the font, as the style lays them
 // out; a cell with an icon, a check box or its own font asks its delegate, far slower.
@@ -81,9 +89,9 @@ int AnchoValores(QTableView *rejilla, int columna) {
     QStyleOptionViewItem opcion;
     opcion.initFrom(rejilla);
     opcion.font = rejilla->font();
-    const QFontMetrics medidas(rejilla->font());
-    const int margen =
-        2 * (rejilla->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &opcion, rejilla) + 1);
+    // Fractional advances, rounded up: a text rounded down is elided by a hair.
+    const QFontMetricsF medidas(rejilla->font());
+    const int margen = MargenCelda(rejilla);
     const QLocale idioma = rejilla->locale();
     int ancho = 0;
     for (int r = arriba; r <= abajo; ++r) {
@@ -99,7 +107,7 @@ int AnchoValores(QTableView *rejilla, int columna) {
         const QVariant valor = i.data(Qt::DisplayRole);
         if (!valor.isValid()) continue;
         for (const QString &linea : estilo->displayText(valor, idioma).split(u'\n'))
-            ancho = std::max(ancho, medidas.horizontalAdvance(linea) + margen);
+            ancho = std::max(ancho, int(std::ceil(medidas.horizontalAdvance(linea))) + margen);
     }
     return rejilla->showGrid() ? ancho + 1 : ancho;
 }
@@ -142,10 +150,17 @@ private:
         QHeaderView *cabecera = rejilla_->horizontalHeader();
         naturales_.clear();
         minimos_.clear();
+        // A short value (a date, a number, a code) is never cut: only longer texts give up
+        // room, each down to a dozen characters; past that the grid scrolls sideways.
+        const QFontMetrics medidas(rejilla_->font());
+        const int corto = std::max(medidas.horizontalAdvance(QStringLiteral("00/00/0000")),
+                                   12 * medidas.averageCharWidth()) +
+                          MargenCelda(rejilla_) + 1;
         for (int c = 0; c < cabecera->count(); ++c) {
             const int titulo = cabecera->sectionSizeHint(c);
-            naturales_ << std::max(titulo, AnchoValores(rejilla_, c));
-            minimos_ << titulo;
+            const int natural = std::max(titulo, AnchoValores(rejilla_, c));
+            naturales_ << natural;
+            minimos_ << std::max(titulo, std::min(natural, corto));
         }
         Repartir();
     }
@@ -161,7 +176,8 @@ private:
             if (!rejilla_->isColumnHidden(c)) total += anchos[c];
         if (total > sitio) {
             // The widest columns (of those that may be narrowed) give up room alike, down to a
-            // common width that lets them all fit, each keeping at least its caption.
+            // common width that lets them all fit, each keeping at least its caption and a short
+            // value whole.
             const auto ancho = [&](int c, int tope) {
                 if (!estrechables_.isEmpty() && !estrechables_.contains(c)) return naturales_[c];
                 return std::max(minimos_[c], std::min(naturales_[c], tope));

@@ -42,7 +42,9 @@ void TraerAlFrente(QWidget *formulario);
 // A grid's columns share the room the grid is given, now and whenever it is resized or its
 // rows change: each as wide as its contents while they all fit, the last one filling what is
 // left; when they do not fit, the widest (of `estrechables`, when given: the columns of free
-// text) are narrowed alike, never below their caption, so that every column stays in sight.
+// text) are narrowed alike, never below their caption nor a dozen characters (a date, a number
+// or a code stays whole), so that every column stays in sight where the room allows it and
+// the grid scrolls sideways where it does not.
 void RepartirColumnas(QTableView *rejilla, const QList<int> &estrechables = {});
 // Shows a dialog modal; returns when it closes.
 int MostrarModal(QDialog *dialogo);

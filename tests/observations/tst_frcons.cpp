@@ -10,11 +10,13 @@
 #include "observations/frcons.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
@@ -96,6 +98,14 @@ void tst_frcons::sesion() {
     auto *delegado = static_cast<QStyledItemDelegate *>(rejilla->itemDelegateForColumn(0));
     QCOMPARE(delegado->displayText(modelo->index(1, 0).data(), QLocale()), u"05/03/2007"_s);
     QCOMPARE(consulta.idObservacion(), o.alvaro);
+    // Thirty columns do not fit: a date, a coordinate and a square stay whole, and the grid
+    // scrolls sideways to the rest.
+    QApplication::processEvents();
+    for (const auto &[col, texto] :
+         {std::pair{0, u"05/03/2007"_s}, std::pair{6, u"4474254"_s}, std::pair{9, u"VK4074"_s}})
+        QVERIFY2(rejilla->columnWidth(col) > rejilla->fontMetrics().horizontalAdvance(texto),
+                 qPrintable(texto));
+    QVERIFY(rejilla->horizontalScrollBar()->maximum() > 0);
 
     // Each filter alone and combined; the blank entry is no filter.
     struct Caso {
