@@ -318,10 +318,19 @@ void frfenologia::AjustarMeses(qreal anchoGrafico) {
 
 void frfenologia::Dibujar() {
     const bool ejemplares = ui->Ckejemplares->isChecked();
-    QList<QBarSet *> conjuntos;
+    // The bar sets drawn before are kept and given the new values: making them anew costs
+    // Qt Charts their legend markers and bar items each time.
+    const qsizetype estadios = fenologia_.estadios.size();
+    while (serie_->count() > estadios)
+        serie_->remove(serie_->barSets().constLast());
+    while (serie_->count() < estadios)
+        serie_->append(new QBarSet(QString()));
+    const QList<QBarSet *> conjuntos = serie_->barSets();
     qint64 maximo = 0, totalEjemplares = 0;
-    for (const Fenologia::Estadio &e : std::as_const(fenologia_.estadios)) {
-        auto *barras = new QBarSet(e.nombre);
+    for (qsizetype i = 0; i < estadios; ++i) {
+        const Fenologia::Estadio &e = fenologia_.estadios[i];
+        QBarSet *barras = conjuntos[i];
+        barras->setLabel(e.nombre);
         barras->setColor(ColorEstadio(e.id));
         barras->setBorderColor(ColorEstadio(e.id).darker(130));
         QList<qreal> valores;
@@ -329,11 +338,9 @@ void frfenologia::Dibujar() {
             valores << double(ejemplares ? e.ejemplares[p] : e.observaciones[p]);
             totalEjemplares += e.ejemplares[p];
         }
+        barras->remove(0, barras->count());
         barras->append(valores);
-        conjuntos << barras;
     }
-    serie_->clear();
-    serie_->append(conjuntos);
     for (int p = 1; p <= Fenologia::kPeriodos; ++p)
         maximo = std::max(maximo, fenologia_.Total(p, ejemplares));
     // Each change of the axis lays the whole chart out again: the rounded top is worked
