@@ -1,6 +1,6 @@
 // The distribution map redrawn for one species and for all on a large database, each as a
-// ratio against the bare grouped statement (squares and counts) run in the same run; and
-// the time to open the form.
+// ratio against bare statements of what it shows (the squares with their counts, and the
+// observations it cannot draw) run in the same run; and the time to open the form.
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_mapa [observations] [localities]
 #include "Mediana.h"
 #include "Tabla.h"
@@ -141,12 +141,42 @@ int main(int argc, char *argv[]) {
         especie->findText(codigo + QStringLiteral(" - "), Qt::MatchStartsWith));
     MapFilter una;
     una.especie = codigo;
-    // The floor: what the map draws, in one bare statement. A species' squares with their
+    // The localities the map cannot place (no square, or one the grid does not know), found
+    // once here: the floor reads their observations without having to find them.
+    QStringList fuera;
+    {
+        QSet<QString> conocidos;
+        for (const auto &c : mapa.grid().Cuadrados())
+            conocidos.insert(c.codigo);
+        QSqlQuery l(QStringLiteral("SELECT cod_localidad, utm10k FROM localidad"), bd.db());
+        while (l.next())
+            if (!conocidos.contains(l.value(1).toString())) fuera << l.value(0).toString();
+    }
+    const QString enFuera = QStringList(fuera.size(), QStringLiteral("?")).join(u',');
+    // The floor: what the map shows, in two bare statements. A species' squares with their
     // counts and last date (its class is the year); for all species, each square's count of
-    // species as well (its class is the richness).
-    const auto desnuda = [&bd](const MapFilter &f) {
-        return [f, &bd] {
+    // species as well (its class is the richness). Then the observations it cannot draw,
+    // which the form lists beside the map.
+    const auto desnuda = [&](const MapFilter &f) {
+        return [f, &bd, &fuera, &enFuera] {
             return Medir([&] {
+                QSqlQuery n(bd.db());
+                n.setForwardOnly(true);
+                n.prepare(QStringLiteral("SELECT o.id_observacion, o.fecha, o.especie, "
+                                         "l.localidad, o.observador1, o.observador2, "
+                                         "o.observador3, o.observador4, l.utm10k FROM observacion "
+                                         "o JOIN localidad l ON l.cod_localidad = o.localidad "
+                                         "WHERE o.localidad IN (%1)%2")
+                              .arg(enFuera, f.especie.isEmpty()
+                                                ? QString()
+                                                : QStringLiteral(" AND o.especie = ?")));
+                for (const QString &c : fuera)
+                    n.addBindValue(c);
+                if (!f.especie.isEmpty()) n.addBindValue(f.especie);
+                n.exec();
+                while (n.next())
+                    for (int i = 0; i < 9; ++i)
+                        n.value(i);
                 QSqlQuery q(bd.db());
                 q.setForwardOnly(true);
                 q.prepare(f.especie.isEmpty()
