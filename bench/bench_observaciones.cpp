@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -51,7 +52,8 @@ qint64 Desnuda(const ObservationFilter &f) {
 
 // What the query's form must at least do: read the statement's first screenful (the rows a
 // grid reads first), count its rows joining only the tables the filter reads, and show the
-// rows in a plain grid of the form's size.
+// rows in a plain grid of the form's size, its columns as wide as the rows in sight need
+// (Qt's own measure), so that the values can be read.
 QTableView *rejilla = nullptr;
 qint64 Suelo(const QString &donde, const QString &unionesCuenta, const QVariantList &valores) {
     QElapsedTimer t;
@@ -94,6 +96,7 @@ qint64 Suelo(const QString &donde, const QString &unionesCuenta, const QVariantL
     QAbstractItemModel *antes = rejilla->model();
     rejilla->setModel(modelo);
     delete antes;
+    rejilla->resizeColumnsToContents();
     rejilla->repaint();
     return t.nsecsElapsed();
 }
@@ -237,6 +240,7 @@ int main(int argc, char *argv[]) {
     const int madrid = provincia->findText(QStringLiteral("Madrid"));
     QTableView plana;
     plana.resize(consulta.findChild<QTableView *>(QStringLiteral("DBObs"))->size());
+    plana.horizontalHeader()->setResizeContentsPrecision(0); // the rows in sight
     plana.show();
     rejilla = &plana;
 
