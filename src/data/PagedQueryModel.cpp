@@ -12,12 +12,13 @@ constexpr int kPaginaMayor = 16384;
 }
 
 bool PagedQueryModel::Abrir(QSqlDatabase db, const QString &sql, const QVariantList &valores,
-                            QString *error) {
+                            const QList<int> &clave, QString *error) {
     beginResetModel();
     Estado nuevo;
     nuevo.db = db;
     nuevo.sql = SqlDialect::Sentencia(sql, db);
     nuevo.valores = valores;
+    nuevo.clave = clave;
     nuevo.servidor = !SqlDialect::LecturaSoloAdelante(db);
     nuevo.quedan = true;
     Estado antes = std::exchange(e_, std::move(nuevo));
@@ -37,14 +38,13 @@ bool PagedQueryModel::Leer(int cuantas, QList<QVariantList> *destino, QString *e
             e_.abierta = QSqlQuery(e_.db);
             e_.abierta.setForwardOnly(true);
         }
-        const QString texto =
-            e_.servidor
-                ? e_.sql +
-                      QStringLiteral(" LIMIT %1 OFFSET %2").arg(cuantas + 1).arg(e_.filas.size())
-                : e_.sql;
+        QVariantList valores = e_.valores;
+        QString texto = e_.sql;
+        if (e_.servidor && !e_.filas.isEmpty()) texto = Siguientes(e_.filas.constLast(), &valores);
+        if (e_.servidor) texto += QStringLiteral(" LIMIT %1").arg(cuantas + 1);
         bool ok = q->prepare(texto);
-        for (int i = 0; ok && i < e_.valores.size(); ++i)
-            q->bindValue(i, Store::Enlazable(e_.valores[i]));
+        for (int i = 0; ok && i < valores.size(); ++i)
+            q->bindValue(i, Store::Enlazable(valores[i]));
         if (!ok || !q->exec()) {
             *error = DescribirError(q->lastError());
             e_.abierta = QSqlQuery();
@@ -82,6 +82,39 @@ bool PagedQueryModel::Leer(int cuantas, QList<QVariantList> *destino, QString *e
         return false;
     }
     return true;
+}
+
+QString PagedQueryModel::Siguientes(const QVariantList &ultima, QVariantList *valores) const {
+    // The rows after the last one read, in the server's order (nulls last): for each key,
+    // greater, or equal and the next key decides.
+    QString condicion;
+    QStringList orden;
+    QVariantList enlazados; // in the order their placeholders stand
+    for (qsizetype k = e_.clave.size() - 1; k >= 0; --k) {
+        const int c = e_.clave[k];
+        const QString col = QStringLiteral("pagina.\"%1\"").arg(e_.columnas.value(c));
+        orden.prepend(col);
+        const QVariant v = ultima.value(c);
+        const bool ultimaClave = k == e_.clave.size() - 1;
+        QString esta;
+        if (v.isNull()) {
+            esta = ultimaClave ? QStringLiteral("1 = 0")
+                               : QStringLiteral("(%1 IS NULL AND %2)").arg(col, condicion);
+        } else {
+            esta = QStringLiteral("(%1 > ? OR %1 IS NULL").arg(col);
+            QVariantList estos = {v};
+            if (!ultimaClave) {
+                esta += QStringLiteral(" OR (%1 = ? AND %2)").arg(col, condicion);
+                estos << v;
+            }
+            esta += u')';
+            enlazados = estos + enlazados; // this key's stand before the next ones'
+        }
+        condicion = esta;
+    }
+    *valores += enlazados;
+    return QStringLiteral("SELECT * FROM (") + e_.sql + QStringLiteral(") AS pagina WHERE ") +
+           condicion + QStringLiteral(" ORDER BY ") + orden.join(QStringLiteral(", "));
 }
 
 int PagedQueryModel::rowCount(const QModelIndex &padre) const {

@@ -255,6 +255,7 @@ QString ObservationStore::Desde(const ObservationFilter &f, QVariantList &valore
 }
 
 QString ObservationStore::Sentencia(const ObservationFilter &f, QVariantList &valores) const {
+    // The paged grid's key (Consultar) is this order's columns.
     return QStringLiteral("SELECT ") + ColumnasConsulta().ListaSelect() + Desde(f, valores, false) +
            QStringLiteral(" ORDER BY o.fecha, o.id_observacion");
 }
@@ -276,7 +277,8 @@ bool ObservationStore::Consultar(PagedQueryModel *modelo, const ObservationFilte
     QVariantList valores;
     const QString sql = Sentencia(f, valores);
     QString error;
-    if (modelo->Abrir(db(), sql, valores, &error)) return true;
+    // Ordered by date and identifier: the result's first column and the identifier's.
+    if (modelo->Abrir(db(), sql, valores, {0, ColumnaId()}, &error)) return true;
     Anotar(error);
     return false;
 }

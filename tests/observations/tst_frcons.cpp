@@ -304,9 +304,29 @@ void tst_frcons::sesion() {
     Filtrar();
     QCOMPARE(Textos(f, {"Lbcount"}), u"Número de Registros : 1500"_s);
     QVERIFY(modelo->rowCount() < 1500);
-    for (int i = 0; i < 100 && modelo->canFetchMore({}); ++i)
-        QTest::keyClick(rejilla, Qt::Key_End, Qt::ControlModifier);
-    QCOMPARE(Valores(modelo, ObservationStore::ColumnaId()).join(u'\n'), esperados);
+    const auto AlFinal = [&] {
+        for (int i = 0; i < 100 && modelo->canFetchMore({}); ++i)
+            QTest::keyClick(rejilla, Qt::Key_End, Qt::ControlModifier);
+    };
+    // Another user records an observation of an earlier day, and deletes one not yet read:
+    // neither repeats nor skips a row of those still there.
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (observador1, fecha, especie) VALUES "
+                        "('ANA', '2011-01-01', 'BUFSPI')"_s));
+    QVERIFY(bd.Ejecutar(u"DELETE FROM observacion WHERE id_observacion = ?"_s,
+                        {esperados.section(u'\n', 400, 400)}));
+    AlFinal();
+    QStringList leidos = esperados.split(u'\n');
+    leidos.removeAt(400);
+    QCOMPARE(Valores(modelo, ObservationStore::ColumnaId()).join(u'\n'), leidos.join(u'\n'));
+    // Undated ones (the server sorts them last) page like the others.
+    QVERIFY(bd.Ejecutar(
+        u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600) "
+        "INSERT INTO observacion (observador1, especie) SELECT 'ANA', 'BUFSPI' FROM n"_s));
+    SinFiltros();
+    Filtrar();
+    AlFinal();
+    QCOMPARE(Valores(modelo, ObservationStore::ColumnaId()).join(u'\n'),
+             bd.Lineas(u"SELECT id_observacion FROM observacion ORDER BY fecha, id_observacion"_s));
 
     // The menu's "Consulta" opens the query.
     principal p;
