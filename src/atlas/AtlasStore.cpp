@@ -1,5 +1,7 @@
 #include "AtlasStore.h"
 
+#include "data/SqlDialect.h"
+
 #include <QHash>
 #include <QSet>
 #include <QSqlQuery>
@@ -107,30 +109,58 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
     }
     QVariantList valores;
     const QString desde = Desde(f, valores, false);
-    // One pass, grouped by the stored square and species, the keys made alike here: the
-    // species of a square and of the whole map are counted once each even when a square is
-    // stored both with and without its zone, or a species under an older code.
+    // One pass, grouped by the stored square, the species in hex (which no stored code can
+    // break, whatever bytes it holds); the keys are made alike here, so that the species of a
+    // square and of the whole map are counted once each even when a square is stored both
+    // with and without its zone, or a species under an older code. For all species each
+    // square's are listed in one row: a row for every square's every species took twice the
+    // time. For one species (and its older codes) a row each is faster than the list.
+    const bool servidor = SqlDialect::De(db()) == SqlDialect::Motor::PostgreSql;
+    const QString hex = servidor ? QStringLiteral("encode(convert_to(o.especie::text, 'UTF8'), "
+                                                  "'hex')")
+                                 : QStringLiteral("hex(o.especie)");
+    const QString especiesHex = r.unaEspecie ? hex
+                                : servidor ? QStringLiteral("string_agg(DISTINCT %1, ',')").arg(hex)
+                                           : QStringLiteral("group_concat(DISTINCT %1)").arg(hex);
     QSqlQuery q;
     if (!Ejecutar(q,
-                  QStringLiteral("SELECT l.utmhuso, l.utm10k, o.especie, count(*), max(o.fecha), "
-                                 "l.cod_localidad IS NULL") +
-                      desde + QStringLiteral(" GROUP BY 1, 2, 3, 6"),
+                  QStringLiteral("SELECT l.utmhuso, l.utm10k, ") + especiesHex +
+                      QStringLiteral(", count(*), max(o.fecha), l.cod_localidad IS NULL") + desde +
+                      (r.unaEspecie ? QStringLiteral(" GROUP BY 1, 2, 3, 6")
+                                    : QStringLiteral(" GROUP BY 1, 2, 6")),
                   valores))
         return std::nullopt;
 
     std::map<int, MapResult::Celda> celdas;
     std::map<int, QSet<QString>> especiesCelda;
     QSet<QString> especies;
+    QHash<QByteArray, QString> comoEspecie; // a stored code in hex, as the species it counts as
+    QList<QString> estas;
     QSet<QPair<QString, QString>> fuera; // (zone, code) of the localities not drawn
     bool sinLocalidad = false;
     while (q.next()) {
         // As the statements that list the squares not drawn compare them.
         const QString huso = ComoClave(q.value(0), false), codigo = ComoClave(q.value(1), true);
-        QString especie = q.value(2).toString().toUpper();
-        if (const auto it = aceptadas.constFind(especie); it != aceptadas.cend()) especie = *it;
+        estas.clear();
+        const QByteArray lista = q.value(2).toByteArray();
+        for (qsizetype a = 0; a < lista.size();) {
+            qsizetype b = lista.indexOf(',', a);
+            if (b < 0) b = lista.size();
+            const QByteArray hex = lista.sliced(a, b - a);
+            a = b + 1;
+            auto it = comoEspecie.constFind(hex);
+            if (it == comoEspecie.cend()) {
+                QString especie = QString::fromUtf8(QByteArray::fromHex(hex)).toUpper();
+                if (const auto s = aceptadas.constFind(especie); s != aceptadas.cend())
+                    especie = *s;
+                it = comoEspecie.insert(hex, especie.trimmed().isEmpty() ? QString() : especie);
+            }
+            if (!it->isEmpty()) estas << *it;
+        }
         const int n = q.value(3).toInt();
         r.registros += n;
-        if (!especie.trimmed().isEmpty()) especies.insert(especie);
+        for (const QString &e : std::as_const(estas))
+            especies.insert(e);
         if (q.value(5).toBool()) {
             sinLocalidad = true;
             continue;
@@ -145,7 +175,9 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
         c.cuadrado = i;
         c.registros += n;
         c.ultima = std::max(c.ultima, q.value(4).toString());
-        if (!especie.trimmed().isEmpty()) especiesCelda[i].insert(especie);
+        QSet<QString> &deCelda = especiesCelda[i];
+        for (const QString &e : std::as_const(estas))
+            deCelda.insert(e);
     }
     r.especies = int(especies.size());
     for (auto &[i, c] : celdas) {
