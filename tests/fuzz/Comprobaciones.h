@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

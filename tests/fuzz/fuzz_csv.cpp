@@ -1,9 +1,6 @@
 // The observation exports of iNaturalist and Observation.org.
 #include "Comprobaciones.h"
 
-#include <cstddef>
-#include <cstdint>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t n) {
     const QByteArray archivo = Copia(datos, n);
     // Archives and XML belong to the other targets: not kept in this corpus.

@@ -3,9 +3,6 @@
 
 #include "Comprobaciones.h"
 
-#include <cstddef>
-#include <cstdint>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t n) {
     QString error;
     const auto d = ExifReader::Leer(Copia(datos, n), QStringLiteral("foto.jpg"), &error);

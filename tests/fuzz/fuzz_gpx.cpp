@@ -1,9 +1,6 @@
 // GPX waypoints as GPS receivers and phone apps write them.
 #include "Comprobaciones.h"
 
-#include <cstddef>
-#include <cstdint>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t n) {
     const QByteArray archivo = Copia(datos, n);
     // Inputs that are no GPX belong to the other targets: not kept in this corpus.

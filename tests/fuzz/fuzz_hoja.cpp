@@ -4,8 +4,6 @@
 // archive first, so that the sheet's reading is explored past the archive's checksums.
 #include "Comprobaciones.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <zip.h>
 
 namespace {

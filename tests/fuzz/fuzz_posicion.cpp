@@ -3,9 +3,6 @@
 
 #include "Comprobaciones.h"
 
-#include <cstddef>
-#include <cstdint>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t n) {
     const QString texto = QString::fromUtf8(reinterpret_cast<const char *>(datos), qsizetype(n));
     using E = PositionParser::Estado;

@@ -29,52 +29,39 @@ bool EscribirEn(const char *ruta, const QByteArray &texto) {
 // Without root the mounts need a user namespace, which only a process of one thread may
 // enter: it is entered before main, keeping the user's own ids and, of the namespace's
 // capabilities, only the one that mounts, so that file permissions bind as before.
-QString gSinUsuario;
-bool gEnUsuario = false;
-
-void EntrarComoUsuario() {
-    if (geteuid() == 0) return;
+// Empty when entered, else why not.
+QString EntrarComoUsuario() {
     const QByteArray uid = QByteArray::number(getuid()), gid = QByteArray::number(getgid());
-    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
-        gSinUsuario = Sistema("unshare(CLONE_NEWUSER | CLONE_NEWNS)");
-        return;
-    }
+    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+        return Sistema("unshare(CLONE_NEWUSER | CLONE_NEWNS)");
     if (!EscribirEn("/proc/self/setgroups", "deny") ||
         !EscribirEn("/proc/self/uid_map", uid + ' ' + uid + " 1") ||
-        !EscribirEn("/proc/self/gid_map", gid + ' ' + gid + " 1")) {
-        gSinUsuario = Sistema("/proc/self/uid_map");
-        return;
-    }
+        !EscribirEn("/proc/self/gid_map", gid + ' ' + gid + " 1"))
+        return Sistema("/proc/self/uid_map");
     __user_cap_header_struct cabecera{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct datos[2] = {};
     datos[CAP_TO_INDEX(CAP_SYS_ADMIN)].effective = CAP_TO_MASK(CAP_SYS_ADMIN);
     datos[CAP_TO_INDEX(CAP_SYS_ADMIN)].permitted = CAP_TO_MASK(CAP_SYS_ADMIN);
-    if (syscall(SYS_capset, &cabecera, datos) != 0) {
-        gSinUsuario = Sistema("capset");
-        return;
-    }
-    gEnUsuario = true;
+    if (syscall(SYS_capset, &cabecera, datos) != 0) return Sistema("capset");
+    return QString();
 }
-[[maybe_unused]] const bool kEntrado = (EntrarComoUsuario(), true);
+const bool gRaiz = geteuid() == 0;
+const QString gSinUsuario = gRaiz ? QString() : EntrarComoUsuario();
+const bool gEnUsuario = !gRaiz && gSinUsuario.isEmpty();
 
 // Mounts made from here on are this test's alone. Root unshares the mounts of the calling
 // thread only (the one that writes): the process may have other threads by now.
 bool EspacioPropio(QString *error) {
-    static int hecho = -1;
-    static QString motivo;
-    if (hecho < 0) {
-        hecho = 0;
-        if (!gEnUsuario && geteuid() != 0)
-            motivo = gSinUsuario;
-        else if (!gEnUsuario && unshare(CLONE_NEWNS) != 0)
-            motivo = Sistema("unshare(CLONE_NEWNS)");
-        else if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            motivo = Sistema("mount --make-rprivate /");
-        else
-            hecho = 1;
-    }
-    if (hecho == 0) *error = motivo;
-    return hecho == 1;
+    // Made once; empty when the mounts are the test's own.
+    static const QString motivo = []() -> QString {
+        if (!gEnUsuario && geteuid() != 0) return gSinUsuario;
+        if (!gEnUsuario && unshare(CLONE_NEWNS) != 0) return Sistema("unshare(CLONE_NEWNS)");
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            return Sistema("mount --make-rprivate /");
+        return QString();
+    }();
+    if (!motivo.isEmpty()) *error = motivo;
+    return motivo.isEmpty();
 }
 
 QString Relleno(const QString &carpeta) {
@@ -90,12 +77,9 @@ FullDisk::FullDisk(const QString &carpeta, int kb) : carpeta_(carpeta) {
     }
     if (!EspacioPropio(&error_)) return;
     const QByteArray opciones = "size=" + QByteArray::number(kb) + "k";
-    if (mount("tmpfs", QFile::encodeName(carpeta).constData(), "tmpfs", 0, opciones.constData()) !=
-        0) {
-        error_ = Sistema("mount -t tmpfs");
-        return;
-    }
-    ok_ = true;
+    ok_ = mount("tmpfs", QFile::encodeName(carpeta).constData(), "tmpfs", 0,
+                opciones.constData()) == 0;
+    if (!ok_) error_ = Sistema("mount -t tmpfs");
 }
 
 FullDisk::~FullDisk() {

@@ -53,57 +53,49 @@ int PuertoLibre() {
 } // namespace
 
 ServidorPrueba::ServidorPrueba() {
-    bin_ = CarpetaBinarios();
-    if (bin_.isEmpty()) {
-        error_ = QStringLiteral("PostgreSQL server programs not found under /usr/lib/postgresql "
-                                "(package postgresql)");
-        return;
-    }
-    if (!dir_.isValid()) {
-        error_ = u"no temporary folder"_s;
-        return;
-    }
-    datos_ = dir_.filePath(u"datos"_s);
-    QDir().mkpath(datos_);
-    comoPostgres_ = ::geteuid() == 0;
-    if (comoPostgres_) {
-        const passwd *pw = ::getpwnam("postgres");
-        if (!pw) {
-            error_ = u"running as root and there is no postgres user"_s;
-            return;
+    // The set-up up to the start, stopping at the first failure with its reason.
+    error_ = [this]() -> QString {
+        bin_ = CarpetaBinarios();
+        if (bin_.isEmpty())
+            return u"PostgreSQL server programs not found under /usr/lib/postgresql "
+                   "(package postgresql)"_s;
+        if (!dir_.isValid()) return u"no temporary folder"_s;
+        datos_ = dir_.filePath(u"datos"_s);
+        QDir().mkpath(datos_);
+        comoPostgres_ = ::geteuid() == 0;
+        if (comoPostgres_) {
+            const passwd *pw = ::getpwnam("postgres");
+            if (!pw) return u"running as root and there is no postgres user"_s;
+            // The unprivileged user must reach its data folder through the temporary one.
+            QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ExeOwner | QFile::ExeGroup |
+                                                   QFile::ExeOther);
+            if (::chown(QFile::encodeName(datos_).constData(), pw->pw_uid, pw->pw_gid) != 0)
+                return u"cannot give %1 to postgres"_s.arg(datos_);
         }
-        // The unprivileged user must reach its data folder through the temporary one.
-        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                               QFile::ExeGroup | QFile::ExeOther);
-        if (::chown(QFile::encodeName(datos_).constData(), pw->pw_uid, pw->pw_gid) != 0) {
-            error_ = u"cannot give %1 to postgres"_s.arg(datos_);
-            return;
+        if (!Ejecutar(u"initdb"_s, {u"-D"_s, datos_, u"-U"_s, QString::fromLatin1(kUsuario),
+                                    u"--encoding=UTF8"_s, u"--locale=C.UTF-8"_s, u"-A"_s,
+                                    u"trust"_s, u"--no-sync"_s}))
+            return error_;
+        puerto_ = PuertoLibre();
+        QFile conf(datos_ + u"/postgresql.conf"_s);
+        if (!conf.open(QIODevice::Append)) return conf.errorString();
+        conf.write(QStringLiteral("\nlisten_addresses = '127.0.0.1'\nport = %1\n"
+                                  "unix_socket_directories = ''\nfsync = off\n"
+                                  "synchronous_commit = off\nfull_page_writes = off\n"
+                                  "max_connections = 40\n")
+                       .arg(puerto_)
+                       .toUtf8());
+        // For a failing test's post-mortem: every statement logged, the folder kept.
+        if (qEnvironmentVariableIsSet("TRITODEX_PG_REGISTRO")) {
+            conf.write("log_statement = all\n");
+            dir_.setAutoRemove(false);
+            qInfo("PostgreSQL log: %s/registro.log", qPrintable(datos_));
         }
-    }
-    if (!Ejecutar(u"initdb"_s,
-                  {u"-D"_s, datos_, u"-U"_s, QString::fromLatin1(kUsuario), u"--encoding=UTF8"_s,
-                   u"--locale=C.UTF-8"_s, u"-A"_s, u"trust"_s, u"--no-sync"_s}))
-        return;
-    puerto_ = PuertoLibre();
-    QFile conf(datos_ + u"/postgresql.conf"_s);
-    if (!conf.open(QIODevice::Append)) {
-        error_ = conf.errorString();
-        return;
-    }
-    conf.write(QStringLiteral("\nlisten_addresses = '127.0.0.1'\nport = %1\n"
-                              "unix_socket_directories = ''\nfsync = off\n"
-                              "synchronous_commit = off\nfull_page_writes = off\n"
-                              "max_connections = 40\n")
-                   .arg(puerto_)
-                   .toUtf8());
-    // For a failing test's post-mortem: every statement logged, the folder kept.
-    if (qEnvironmentVariableIsSet("TRITODEX_PG_REGISTRO")) {
-        conf.write("log_statement = all\n");
-        dir_.setAutoRemove(false);
-        qInfo("PostgreSQL log: %s/registro.log", qPrintable(datos_));
-    }
-    conf.close();
-    ok_ = Arrancar();
+        conf.close();
+        return QString();
+    }();
+    ok_ = error_.isEmpty() && Arrancar();
 }
 
 ServidorPrueba::~ServidorPrueba() {
@@ -119,10 +111,8 @@ bool ServidorPrueba::Ejecutar(const QString &programa, const QStringList &args, 
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     const QString ruta = bin_ + u'/' + programa;
-    if (comoPostgres_)
-        p.start(u"runuser"_s, QStringList{u"-u"_s, u"postgres"_s, u"--"_s, ruta} + args);
-    else
-        p.start(ruta, args);
+    p.start(comoPostgres_ ? u"runuser"_s : ruta,
+            comoPostgres_ ? QStringList{u"-u"_s, u"postgres"_s, u"--"_s, ruta} + args : args);
     // pg_ctl -w waits for the server itself; initdb takes a few seconds.
     const bool termino = p.waitForFinished(120000);
     const QString texto = QString::fromLocal8Bit(p.readAll());
@@ -148,12 +138,10 @@ bool ServidorPrueba::Parar() {
 }
 
 ModConex::Servidor ServidorPrueba::Direccion(const QString &base) const {
-    ModConex::Servidor s;
-    s.host = u"127.0.0.1"_s;
-    s.puerto = puerto_;
-    s.base = base;
-    s.usuario = QString::fromLatin1(kUsuario);
-    return s;
+    return {.host = u"127.0.0.1"_s,
+            .puerto = puerto_,
+            .base = base,
+            .usuario = QString::fromLatin1(kUsuario)};
 }
 
 bool ServidorPrueba::Administrar(const QString &sql, QString *error, const QString &base) const {

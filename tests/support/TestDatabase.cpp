@@ -13,13 +13,23 @@
 #include <QSqlRecord>
 
 namespace {
-QList<std::function<void()>> &Pasos() {
-    static QList<std::function<void()>> pasos;
-    return pasos;
+// The steps run before each database, or (finales) when one is dropped.
+QList<std::function<void()>> &Pasos(bool finales = false) {
+    static QList<std::function<void()>> pasos[2];
+    return pasos[finales];
 }
-QList<std::function<void()>> &PasosFinales() {
-    static QList<std::function<void()>> pasos;
-    return pasos;
+
+QString Origen(TestDatabase::Datos datos) {
+    return datos == TestDatabase::Datos::Reales ? QStringLiteral(TRITODEX_REFDATA_DIR)
+                                                : QStringLiteral(TRITODEX_FIXTURE_DIR);
+}
+
+// Prepares the statement with its positional values and runs it.
+bool Preparada(QSqlQuery &q, const QString &sql, const QVariantList &valores) {
+    q.prepare(sql);
+    for (const QVariant &v : valores)
+        q.addBindValue(v);
+    return q.exec();
 }
 } // namespace
 
@@ -33,31 +43,25 @@ bool TestDatabase::ServidorPedido() {
 
 bool TestDatabase::CrearEnServidor(Datos datos, QString *error) {
     ServidorPrueba &servidor = ServidorPrueba::Compartido();
-    if (!servidor.ok()) {
+    const auto falla = [&] {
         *error = servidor.error();
-        qCritical("test server: %s", qPrintable(*error));
         return false;
+    };
+    if (!servidor.ok()) {
+        qCritical("test server: %s", qPrintable(servidor.error()));
+        return falla();
     }
     // Each kind of seed is made once per program; every test database is a copy of it.
     static QSet<QString> hechas;
     const QString plantilla = datos == Datos::Reales ? QStringLiteral("semilla_reales")
                                                      : QStringLiteral("semilla_fixture");
     if (!hechas.contains(plantilla)) {
-        if (!servidor.CrearBase(plantilla)) {
-            *error = servidor.error();
-            return false;
-        }
+        if (!servidor.CrearBase(plantilla)) return falla();
         bool ok = false;
-        {
-            if (AbrirServidor(QStringLiteral("semilla"), servidor.Direccion(plantilla), error)) {
-                QSqlDatabase db = QSqlDatabase::database(QStringLiteral("semilla"), false);
-                ok = DatabaseCreation::CrearEnServidor(db,
-                                                       datos == Datos::Reales
-                                                           ? QStringLiteral(TRITODEX_REFDATA_DIR)
-                                                           : QStringLiteral(TRITODEX_FIXTURE_DIR),
-                                                       error);
-                db.close();
-            }
+        if (AbrirServidor(QStringLiteral("semilla"), servidor.Direccion(plantilla), error)) {
+            QSqlDatabase db = QSqlDatabase::database(QStringLiteral("semilla"), false);
+            ok = DatabaseCreation::CrearEnServidor(db, Origen(datos), error);
+            db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("semilla"));
         if (!ok) return false;
@@ -65,10 +69,7 @@ bool TestDatabase::CrearEnServidor(Datos datos, QString *error) {
     }
     static int numero = 0;
     base_ = QStringLiteral("prueba_%1").arg(++numero);
-    if (!servidor.CrearBase(base_, plantilla)) {
-        *error = servidor.error();
-        return false;
-    }
+    if (!servidor.CrearBase(base_, plantilla)) return falla();
     ModConex::setServidor(servidor.Direccion(base_));
     return true;
 }
@@ -84,12 +85,10 @@ TestDatabase::TestDatabase(Datos datos, Motor motor) {
     for (const auto &paso : Pasos())
         paso();
     QString error;
-    const QString origen = datos == Datos::Reales ? QStringLiteral(TRITODEX_REFDATA_DIR)
-                                                  : QStringLiteral(TRITODEX_FIXTURE_DIR);
     if (motor == Motor::PostgreSql || (motor == Motor::Entorno && ServidorPedido()))
         ok_ = CrearEnServidor(datos, &error);
     else
-        ok_ = DatabaseCreation::CrearBaseDatos(ruta(), origen, &error);
+        ok_ = DatabaseCreation::CrearBaseDatos(ruta(), Origen(datos), &error);
     const ModConex::Resultado conectado = ok_ ? ModConex::Conectar() : ModConex::Resultado();
     ok_ = ok_ && conectado;
     // Every check on a database that is not there is void: the program stops.
@@ -115,28 +114,14 @@ QSqlDatabase TestDatabase::db() const {
 bool TestDatabase::Ejecutar(const QString &sql, const QVariantList &valores) const {
     QSqlQuery q(db());
     // A server prepares only queries and changes of rows, not definitions.
-    bool ok;
-    if (valores.isEmpty()) {
-        ok = q.exec(sql);
-    } else {
-        q.prepare(sql);
-        for (const QVariant &v : valores)
-            q.addBindValue(v);
-        ok = q.exec();
-    }
-    if (!ok) {
-        qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
-        return false;
-    }
-    return true;
+    const bool ok = valores.isEmpty() ? q.exec(sql) : Preparada(q, sql, valores);
+    if (!ok) qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+    return ok;
 }
 
 QVariant TestDatabase::Valor(const QString &sql, const QVariantList &valores) const {
     QSqlQuery q(db());
-    q.prepare(sql);
-    for (const QVariant &v : valores)
-        q.addBindValue(v);
-    if (!q.exec() || !q.next()) return QVariant();
+    if (!Preparada(q, sql, valores) || !q.next()) return QVariant();
     return q.value(0);
 }
 
@@ -147,10 +132,7 @@ int TestDatabase::Contar(const QString &tabla) const {
 QString TestDatabase::Lineas(const QSqlDatabase &db, const QString &sql,
                              const QVariantList &valores) {
     QSqlQuery q(db);
-    q.prepare(sql);
-    for (const QVariant &v : valores)
-        q.addBindValue(v);
-    if (!q.exec()) return QStringLiteral("(error) ") + q.lastError().text();
+    if (!Preparada(q, sql, valores)) return QStringLiteral("(error) ") + q.lastError().text();
     QStringList r;
     while (q.next()) {
         QStringList c;
@@ -192,5 +174,5 @@ bool TestDatabase::Permitir(const QString &tabla) const {
 }
 
 void TestDatabase::AlTerminar(std::function<void()> paso) {
-    PasosFinales() << std::move(paso);
+    Pasos(true) << std::move(paso);
 }
