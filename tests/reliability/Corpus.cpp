@@ -52,12 +52,30 @@ QString Largo(int n) {
     return u"Rana común cantando en la charca, junto a la orilla. "_s.repeated(n / 50 + 1).left(n);
 }
 
-} // namespace
-
-QString Corpus::NombreModo(Modo modo) {
-    static const char *const nombres[] = {"tecleado", "pegado", "cortado"};
-    return QLatin1String(nombres[int(modo)]);
+void Teclear(QWidget *campo, const QString &texto) {
+    QWidget *destino = Destino(campo);
+    SeleccionarTodo(destino);
+    if (texto.isEmpty()) return QTest::keyClick(destino, Qt::Key_Delete);
+    // Each key lays the whole text out again: past a thousand characters the rest is pasted
+    // at the cursor, as a user would, to keep the test from growing with the square.
+    const qsizetype tecleado = 1000;
+    for (const char32_t c : QStringView(texto).left(tecleado).toUcs4()) {
+        if (c >= 32 && c < 127) {
+            QTest::keyClick(destino, char(c));
+            continue;
+        }
+        for (const auto tipo : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent tecla(tipo, Qt::Key_unknown, Qt::NoModifier, QString::fromUcs4(&c, 1));
+            QApplication::sendEvent(destino, &tecla);
+        }
+    }
+    if (texto.size() > tecleado) {
+        QGuiApplication::clipboard()->setText(texto.mid(tecleado));
+        Ctrl(destino, Qt::Key_V);
+    }
 }
+
+} // namespace
 
 QList<Corpus::Entrada> Corpus::Para(QWidget *campo) {
     // Texts as "name=text|...", in order with those built here.
@@ -92,29 +110,6 @@ QList<Corpus::Entrada> Corpus::Para(QWidget *campo) {
           << Entrada{u"digitos_max_mas_1"_s, u"123456789"_s.repeated(n / 9 + 1).left(n)};
     }
     return r;
-}
-
-void Corpus::Teclear(QWidget *campo, const QString &texto) {
-    QWidget *destino = Destino(campo);
-    SeleccionarTodo(destino);
-    if (texto.isEmpty()) return QTest::keyClick(destino, Qt::Key_Delete);
-    // Each key lays the whole text out again: past a thousand characters the rest is pasted
-    // at the cursor, as a user would, to keep the test from growing with the square.
-    const qsizetype tecleado = 1000;
-    for (const char32_t c : QStringView(texto).left(tecleado).toUcs4()) {
-        if (c >= 32 && c < 127) {
-            QTest::keyClick(destino, char(c));
-            continue;
-        }
-        for (const auto tipo : {QEvent::KeyPress, QEvent::KeyRelease}) {
-            QKeyEvent tecla(tipo, Qt::Key_unknown, Qt::NoModifier, QString::fromUcs4(&c, 1));
-            QApplication::sendEvent(destino, &tecla);
-        }
-    }
-    if (texto.size() > tecleado) {
-        QGuiApplication::clipboard()->setText(texto.mid(tecleado));
-        Ctrl(destino, Qt::Key_V);
-    }
 }
 
 void Corpus::Pegar(QWidget *campo, const QString &texto) {

@@ -14,7 +14,6 @@ struct Entrada {
 };
 
 enum class Modo { Tecleado, Pegado, Cortado };
-QString NombreModo(Modo modo);
 
 // The inputs shared by every field, and those built from the field's own limit (one past
 // its length).
@@ -24,7 +23,6 @@ QList<Entrada> Para(QWidget *campo);
 // arrive as keys with their text, as a keyboard without them would send). Pasted: the text
 // put on the clipboard, then Ctrl+A and Ctrl+V. Cut: the text typed, then Ctrl+A and Ctrl+X.
 void Introducir(QWidget *campo, const QString &texto, Modo modo);
-void Teclear(QWidget *campo, const QString &texto);
 void Pegar(QWidget *campo, const QString &texto);
 // Returns the control that took the keys: a check of the field left may keep the focus.
 QWidget *Cortar(QWidget *campo);

@@ -42,10 +42,12 @@ using FormRegistry::Regla;
 
 namespace {
 
-// Fills fields as a user: a list that offers the text has it chosen, anything else is typed
-// and left. (The session refills forms whose lists its earlier actions have narrowed.)
-void Poner(QWidget *f, const QList<std::pair<QString, QString>> &valores) {
-    for (const auto &[campo, texto] : valores) {
+// Fills fields as a user, given as "control=text|...": a list that offers the text has it
+// chosen, anything else is typed and left. (The session refills forms whose lists its earlier
+// actions have narrowed.)
+void Poner(QWidget *f, const QString &valores) {
+    for (const QString &par : valores.split(u'|')) {
+        const QString campo = par.section(u'=', 0, 0), texto = par.section(u'=', 1);
         QWidget *w = f->findChild<QWidget *>(campo);
         auto *lista = qobject_cast<QComboBox *>(w);
         const int i =
@@ -92,12 +94,9 @@ const ControlesLocalidad kEnLocalidad{u"Txloc"_s, u"Txutmx"_s, u"Txutmy"_s, u"tx
                                       u"Txincert"_s};
 
 void RellenarLocalidad(QWidget *f, const ControlesLocalidad &c) {
-    Poner(f, {{c.nombre, u"Fuente del Berro"_s},
-              {u"Cbhuso"_s, u"30"_s},
-              {c.x, u"440291"_s},
-              {c.y, u"4474254"_s},
-              {u"Cbprov"_s, u"Madrid"_s},
-              {u"Cbmuni"_s, u"Madrid"_s}});
+    Poner(f,
+          u"%1=Fuente del Berro|Cbhuso=30|%2=440291|%3=4474254|Cbprov=Madrid|Cbmuni=Madrid"_s.arg(
+              c.nombre, c.x, c.y));
 }
 
 // A list of fixed values: it stores the identifier of the text shown.
@@ -147,15 +146,35 @@ const QList<Columna> kColumnasObservacion = {
     Id(u"Cbhabitat"_s, u"habitat"_s, u"SELECT id_habitat FROM thabitat WHERE habitat = ?"_s),
 };
 
-// The list's first row holds the species' controls, named after the observation form's.
-QList<Columna> ColumnasFila() {
-    QList<Columna> r = kColumnasObservacion;
-    for (Columna &c : r)
+// An observation at a new locality: the form of one (no row), or a visit's list, whose first
+// row holds the species' controls, named after the observation form's with the row's number.
+FormRegistry::Formulario DeObservacion(const QString &nombre, std::function<QWidget *()> abrir,
+                                       const QString &fila, const QStringList &guardar,
+                                       const QString &exito) {
+    QList<Columna> columnas = kColumnasObservacion;
+    for (Columna &c : columnas)
         if (QStringList{u"Cbespecie"_s, u"Txexemplars"_s, u"Cbestadio"_s, u"Cbconducta"_s,
                         u"Txdesc"_s}
                 .contains(c.control))
-            c.control += u'1';
-    return r;
+            c.control += fila;
+    return {
+        nombre,
+        kObservador,
+        abrir,
+        [fila](QWidget *f) {
+            Poner(f, u"Txobs1=JPG|Cbespecie%1=salsal"_s.arg(fila));
+            // A date of its own: the one the form proposes is asked about.
+            f->findChild<QDateEdit *>(u"Txdata"_s)->setDate(QDate(2024, 5, 3));
+            // A new locality, so that every locality field can be typed into and is stored.
+            RellenarLocalidad(f, kEnObservacion);
+        },
+        guardar,
+        exito,
+        {{u"observacion"_s, u"rowid > :max"_s, true, columnas},
+         {u"localidad"_s, u"rowid > :max"_s, false,
+          ColumnasLocalidad(kEnObservacion, Regla::Acento, {})}},
+        {u"Txexemplars"_s + fila, kEnObservacion.x, kEnObservacion.y, kEnObservacion.incertidumbre},
+        {u"Txdesc"_s + fila, kEnObservacion.nombre}};
 }
 
 QList<Columna> ColumnasObservador(const QString &codigo) {
@@ -177,52 +196,19 @@ const auto kNada = [](QWidget *) {};
 
 // To add a form: one entry here. The corpus test then feeds every text field and editable
 // list it has, and the random session checks every click on its save buttons.
+// Entries that leave fields out name the fields they give.
 const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
     static const QList<Formulario> registro = {
-        {u"newobs"_s,
-         kObservador,
-         Nuevo<newobs>,
-         [](QWidget *f) {
-             Poner(f, {{u"Txobs1"_s, u"JPG"_s}, {u"Cbespecie"_s, u"salsal"_s}});
-             // A date of its own: the one the form proposes is asked about.
-             f->findChild<QDateEdit *>(u"Txdata"_s)->setDate(QDate(2024, 5, 3));
-             // A new locality, so that every locality field can be typed into and is stored.
-             RellenarLocalidad(f, kEnObservacion);
-         },
-         {u"Cbguardar"_s, u"Cbnueva"_s},
-         u"Se ha registrado la observación"_s,
-         {{u"observacion"_s, u"rowid > :max"_s, true, kColumnasObservacion},
-          {u"localidad"_s, u"rowid > :max"_s, false,
-           ColumnasLocalidad(kEnObservacion, Regla::Acento, {})}},
-         {u"Txexemplars"_s, kEnObservacion.x, kEnObservacion.y, kEnObservacion.incertidumbre},
-         {u"Txdesc"_s, kEnObservacion.nombre}},
-
+        DeObservacion(u"newobs"_s, Nuevo<newobs>, {}, {u"Cbguardar"_s, u"Cbnueva"_s},
+                      u"Se ha registrado la observación"_s),
         // A visit's list: one species row, at a new locality.
-        {u"frlista"_s,
-         kObservador,
-         Nuevo<frlista>,
-         [](QWidget *f) {
-             Poner(f, {{u"Txobs1"_s, u"JPG"_s}, {u"Cbespecie1"_s, u"salsal"_s}});
-             f->findChild<QDateEdit *>(u"Txdata"_s)->setDate(QDate(2024, 5, 3));
-             RellenarLocalidad(f, kEnObservacion);
-         },
-         {u"CdGuardar"_s},
-         u"Se han registrado"_s,
-         {{u"observacion"_s, u"rowid > :max"_s, true, ColumnasFila()},
-          {u"localidad"_s, u"rowid > :max"_s, false,
-           ColumnasLocalidad(kEnObservacion, Regla::Acento, {})}},
-         {u"Txexemplars1"_s, kEnObservacion.x, kEnObservacion.y, kEnObservacion.incertidumbre},
-         {u"Txdesc1"_s, kEnObservacion.nombre}},
+        DeObservacion(u"frlista"_s, Nuevo<frlista>, u"1"_s, {u"CdGuardar"_s},
+                      u"Se han registrado"_s),
 
         {u"frinsObs"_s,
          kObservador,
          Nuevo<frinsObs>,
-         [](QWidget *f) {
-             Poner(f, {{u"Txcod"_s, u"NUE1"_s},
-                       {u"Txnomobs"_s, u"Nuevo"_s},
-                       {u"Txentidad"_s, u"AHE"_s},
-                       {u"Txmail"_s, u"n@x.es"_s}});
-         },
+         [](QWidget *f) { Poner(f, u"Txcod=NUE1|Txnomobs=Nuevo|Txentidad=AHE|Txmail=n@x.es"_s); },
          {u"CdIns"_s},
          u"Se ha registrado el Observador"_s,
          {{u"observador"_s, u"rowid > :max"_s, true, ColumnasObservador(u"Txcod"_s)}}},
@@ -239,7 +225,7 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          kObservador,
          Nuevo<frinsLoc>,
          [](QWidget *f) {
-             Poner(f, {{u"Txcod"_s, u"FB1"_s}});
+             Poner(f, u"Txcod=FB1"_s);
              RellenarLocalidad(f, kEnLocalidad);
          },
          {u"CdIns"_s},
@@ -264,16 +250,13 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
         {u"frloc"_s, kLocalidad, Nuevo<frloc>, kNada, {u"CdBuscar"_s}},
 
         // The phenology chart's filters: it stores nothing, whatever they hold or it exports.
-        {u"frfenologia"_s,
-         kObservador + u";\n"_s + kLocalidad + u";\n"_s +
-             u"INSERT INTO observacion (observador1, fecha, especie, estadio, numejemp, "
-             "localidad) VALUES ('JPG', '2005-04-12', 'BUFSPI', 2, 3, 'LMOD7')"_s,
-         Nuevo<frfenologia>,
-         kNada,
-         {u"CdMostrar"_s, u"CdExportar"_s},
-         QString(),
-         {},
-         {u"Txanoini"_s, u"Txanofin"_s}},
+        {.nombre = u"frfenologia"_s,
+         .datos = kObservador + u";\n"_s + kLocalidad + u";\n"_s +
+                  u"INSERT INTO observacion (observador1, fecha, especie, estadio, numejemp, "
+                  "localidad) VALUES ('JPG', '2005-04-12', 'BUFSPI', 2, 3, 'LMOD7')"_s,
+         .abrir = Nuevo<frfenologia>,
+         .guardar = {u"CdMostrar"_s, u"CdExportar"_s},
+         .numericos = {u"Txanoini"_s, u"Txanofin"_s}},
 
         // Forms with no free text (folders and a calendar to choose from): whatever their
         // buttons do, the user's records stay as they were.
@@ -293,37 +276,32 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
          {{u"observacion"_s, u"rowid > :max"_s, true, {}}}},
         // The check of records: the chosen observations take the status and the comment
         // shown (a stored comment may begin with a character SQLite drops from bound text).
-        {u"frverificar"_s,
-         kObservador + u";\n"_s + kLocalidad + u";\n"_s + kSinVerificar,
-         Nuevo<frverificar>,
-         [](QWidget *f) {
-             f->findChild<QTableView *>(u"DBverificar"_s)->selectRow(0);
-             Poner(f, {{u"Txcomentario"_s, u"Revisada"_s}});
-         },
-         {u"CdAceptar"_s, u"CdDudosa"_s, u"CdRechazar"_s},
-         QString(),
-         {{u"observacion"_s,
-           u"verificacion IS NOT NULL AND comentario_verificacion IN (:Txcomentario, "
-           "'\uFEFF' || :Txcomentario)"_s,
-           true,
-           {{u"Txcomentario"_s, u"comentario_verificacion"_s}}}},
-         {},
-         {u"Txcomentario"_s}},
+        {.nombre = u"frverificar"_s,
+         .datos = kObservador + u";\n"_s + kLocalidad + u";\n"_s + kSinVerificar,
+         .abrir = Nuevo<frverificar>,
+         .rellenar =
+             [](QWidget *f) {
+                 f->findChild<QTableView *>(u"DBverificar"_s)->selectRow(0);
+                 Poner(f, u"Txcomentario=Revisada"_s);
+             },
+         .guardar = {u"CdAceptar"_s, u"CdDudosa"_s, u"CdRechazar"_s},
+         .destinos = {{u"observacion"_s,
+                       u"verificacion IS NOT NULL AND comentario_verificacion IN (:Txcomentario, "
+                       "'\uFEFF' || :Txcomentario)"_s,
+                       true,
+                       {{u"Txcomentario"_s, u"comentario_verificacion"_s}}}},
+         .textosLargos = {u"Txcomentario"_s}},
         // The choice of database, tried on a port where nothing listens: no record changes.
-        {u"frbasedatos"_s,
-         kObservador,
-         Nuevo<frbasedatos>,
-         [](QWidget *f) {
-             f->findChild<QRadioButton *>(u"OpServidor"_s)->click();
-             Poner(f, {{u"Txhost"_s, u"127.0.0.1"_s},
-                       {u"Txpuerto"_s, u"1"_s},
-                       {u"Txbase"_s, u"grupo"_s},
-                       {u"Txusuario"_s, u"socia"_s}});
-         },
-         {u"CdProbar"_s},
-         {},
-         {},
-         {u"Txpuerto"_s}},
+        {.nombre = u"frbasedatos"_s,
+         .datos = kObservador,
+         .abrir = Nuevo<frbasedatos>,
+         .rellenar =
+             [](QWidget *f) {
+                 f->findChild<QRadioButton *>(u"OpServidor"_s)->click();
+                 Poner(f, u"Txhost=127.0.0.1|Txpuerto=1|Txbase=grupo|Txusuario=socia"_s);
+             },
+         .guardar = {u"CdProbar"_s},
+         .numericos = {u"Txpuerto"_s}},
         // The distribution map: filters and a drawing, nothing stored.
         {u"frmapa"_s, kObservador, Nuevo<frmapa>, kNada, {u"CdMostrar"_s}},
         // A file's records: opened, then the ticked rows stored for the default observer.
@@ -342,9 +320,7 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
              return new frgps([](int, qint64, qint64, const MunicipalityLocator::Lugar &) {},
                               nullptr, [](const QVariant &) {});
          },
-         [](QWidget *f) {
-             Poner(f, {{u"Txpos"_s, u"40.4168, -3.7038"_s}});
-         },
+         [](QWidget *f) { Poner(f, u"Txpos=40.4168, -3.7038"_s); },
          {u"CdAceptar"_s}},
         {u"FrDate"_s,
          kObservador,
@@ -354,25 +330,25 @@ const QList<FormRegistry::Formulario> &FormRegistry::Registro() {
 
         // A new reason typed into the grid's empty row, stored when the list closes. Offered
         // by its text, a reason is stored (and then shown) without blanks around it.
-        {u"frmotivos"_s,
-         kObservador,
-         Nuevo<frmotivos>,
-         [](QWidget *f) {
-             auto *rejilla = f->findChild<QTableView *>(u"DBmot"_s);
-             const QModelIndex celda = rejilla->model()->index(rejilla->model()->rowCount() - 1, 1);
-             rejilla->setCurrentIndex(celda);
-             rejilla->edit(celda);
-             if (auto *editor = rejilla->viewport()->findChild<QLineEdit *>())
-                 editor->setObjectName(u"Motivo"_s);
-         },
-         {u"Tornar"_s},
-         QString(),
-         {{u"motivo"_s,
-           u"rowid > :max"_s,
-           false,
-           {{u"Motivo"_s, u"motivo_cast"_s, Regla::Codigo}}}},
-         {},
-         {u"Motivo"_s}},
+        {.nombre = u"frmotivos"_s,
+         .datos = kObservador,
+         .abrir = Nuevo<frmotivos>,
+         .rellenar =
+             [](QWidget *f) {
+                 auto *rejilla = f->findChild<QTableView *>(u"DBmot"_s);
+                 const QModelIndex celda =
+                     rejilla->model()->index(rejilla->model()->rowCount() - 1, 1);
+                 rejilla->setCurrentIndex(celda);
+                 rejilla->edit(celda);
+                 if (auto *editor = rejilla->viewport()->findChild<QLineEdit *>())
+                     editor->setObjectName(u"Motivo"_s);
+             },
+         .guardar = {u"Tornar"_s},
+         .destinos = {{u"motivo"_s,
+                       u"rowid > :max"_s,
+                       false,
+                       {{u"Motivo"_s, u"motivo_cast"_s, Regla::Codigo}}}},
+         .textosLargos = {u"Motivo"_s}},
     };
     return registro;
 }

@@ -42,12 +42,13 @@ struct Destino {
 };
 
 struct Formulario {
-    QString nombre;                          // the form's objectName
-    QString datos;                           // statements run once on a fresh database
-    std::function<QWidget *()> abrir;        // a new form, on the current database
-    std::function<void(QWidget *)> rellenar; // the minimum valid values, as a user
-    QStringList guardar;                     // the save buttons
-    QString exito;                           // how the box that reports a save begins
+    QString nombre;                   // the form's objectName
+    QString datos;                    // statements run once on a fresh database
+    std::function<QWidget *()> abrir; // a new form, on the current database
+    // The minimum valid values, as a user; by default none.
+    std::function<void(QWidget *)> rellenar = [](QWidget *) {};
+    QStringList guardar; // the save buttons
+    QString exito;       // how the box that reports a save begins
     QList<Destino> destinos;
     QStringList numericos; // fields that hold a number: never changed without a message
     // Fields of a description or a name: they take ModBaseDatos::kMaximoTexto characters.

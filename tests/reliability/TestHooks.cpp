@@ -13,6 +13,8 @@
 #include <QProgressDialog>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 void TestHooks::Instalar(Respuestas r) {
     // Whatever a form writes into the user's folders (the export's starting folder, the
     // documents folder) lands in a folder of the test's own.
@@ -35,7 +37,7 @@ void TestHooks::Instalar(Respuestas r) {
     prueba.carpeta = [](const QString &, const QString &) { return QDir::homePath(); };
     // The file to import: two waypoints in Madrid, one of a species named by its code.
     prueba.archivoAbrir = [](const QString &) {
-        const QString ruta = QDir::home().filePath(QStringLiteral("puntos.gpx"));
+        const QString ruta = QDir::home().filePath(u"puntos.gpx"_s);
         QFile f(ruta);
         if (f.open(QIODevice::WriteOnly))
             f.write("<gpx><wpt lat=\"40.4168\" lon=\"-3.7038\"><time>2024-05-03T10:00:00Z</time>"
@@ -47,11 +49,10 @@ void TestHooks::Instalar(Respuestas r) {
     // one without Exif, and a file that is no photo. Written once, before any action, so
     // that choosing them changes nothing on the disk.
     const QList<std::pair<QString, QByteArray>> fotos = {
-        {QStringLiteral("sol.jpg"),
-         FotosPrueba::Foto({QStringLiteral("2024:05:03 10:15:00"), QStringLiteral("+02:00"),
-                            40.4168, -3.7038, 5.0})},
-        {QStringLiteral("sin.jpg"), FotosPrueba::Codificar(FotosPrueba::Dibujo(30, 20))},
-        {QStringLiteral("nota.txt"), "sapo"}};
+        {u"sol.jpg"_s,
+         FotosPrueba::Foto({u"2024:05:03 10:15:00"_s, u"+02:00"_s, 40.4168, -3.7038, 5.0})},
+        {u"sin.jpg"_s, FotosPrueba::Codificar(FotosPrueba::Dibujo(30, 20))},
+        {u"nota.txt"_s, "sapo"}};
     QStringList rutas;
     for (const auto &[nombre, bytes] : fotos) {
         QFile f(QDir::home().filePath(nombre));
@@ -81,9 +82,8 @@ bool TestHooks::Vigia::eventFilter(QObject *o, QEvent *e) {
     // A long task's progress window waits for nobody: the task goes on and closes it.
     if (qobject_cast<QProgressDialog *>(d) && d->objectName() == u"progreso") d = nullptr;
     if (d && !permitidos_.contains(d)) {
-        intrusos_ << QStringLiteral("%1 '%2' (%3)")
-                         .arg(QString::fromLatin1(d->metaObject()->className()), d->windowTitle(),
-                              d->objectName());
+        intrusos_ << u"%1 '%2' (%3)"_s.arg(QString::fromLatin1(d->metaObject()->className()),
+                                           d->windowTitle(), d->objectName());
         // Closed from inside its own event loop, so that exec() returns.
         QMetaObject::invokeMethod(d, &QDialog::reject, Qt::QueuedConnection);
     }

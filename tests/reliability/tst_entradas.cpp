@@ -71,6 +71,7 @@ void tst_entradas::entradas_data() {
     // turn (the sanitizers' run: every field still meets every input).
     const bool unModo = qEnvironmentVariableIntValue("TRITODEX_ENTRADAS_UN_MODO") == 1;
     int turno = 0;
+    const char *const nombresModo[] = {"tecleado", "pegado", "cortado"};
     for (const FormRegistry::Formulario &f : FormRegistry::Registro()) {
         Base(f);
         std::unique_ptr<QWidget> w(f.abrir());
@@ -78,18 +79,14 @@ void tst_entradas::entradas_data() {
         f.rellenar(w.get());
         for (QWidget *campo : Corpus::Campos(w.get()))
             for (const Corpus::Entrada &e : Corpus::Para(campo)) {
-                QList<Corpus::Modo> modos;
-                for (const auto modo :
-                     {Corpus::Modo::Tecleado, Corpus::Modo::Pegado, Corpus::Modo::Cortado})
-                    if (soloPegar.contains(e.nombre)
-                            ? modo == Corpus::Modo::Pegado
-                            : modo != Corpus::Modo::Cortado || paraCortar.contains(e.nombre))
-                        modos << modo;
+                QList<Corpus::Modo> modos = {Corpus::Modo::Pegado};
+                if (!soloPegar.contains(e.nombre)) modos.prepend(Corpus::Modo::Tecleado);
+                if (paraCortar.contains(e.nombre)) modos << Corpus::Modo::Cortado;
                 if (unModo) modos = {modos[turno++ % modos.size()]};
                 for (const auto modo : std::as_const(modos))
                     QTest::addRow("%s/%s/%s/%s", qPrintable(f.nombre),
                                   qPrintable(campo->objectName()), qPrintable(e.nombre),
-                                  qPrintable(Corpus::NombreModo(modo)))
+                                  nombresModo[int(modo)])
                         << f.nombre << campo->objectName() << e.texto << modo;
             }
     }

@@ -201,19 +201,24 @@ struct Sesion {
         }
         const qsizetype tareas = Progreso::Vistos().size();
         const QString huella = Huella();
-        // Each action up to its share of a hundred; without a window, the menu.
-        static const std::pair<int, void (Sesion::*)(QWidget *)> acciones[] = {
-            {16, &Sesion::Rellenar}, {40, &Sesion::Escribir}, {50, &Sesion::Elegir},
-            {55, &Sesion::Cortar},   {60, &Sesion::Pegar},    {68, &Sesion::Salir},
-            {88, &Sesion::Pulsar},   {94, &Sesion::Fila},     {96, &Sesion::Tecla},
-            {100, &Sesion::Cerrar}};
+        // Each action up to its share of a hundred, on the window or on what it finds there (a
+        // field, or the control with the focus), if anything; without a window, the menu.
+        using Accion = void (Sesion::*)(QWidget *);
+        using Objetivo = QWidget *(Sesion::*)(QWidget *);
+        static const std::tuple<int, Accion, Objetivo> acciones[] = {
+            {16, &Sesion::Rellenar, nullptr},     {40, &Sesion::Escribir, &Sesion::Campo},
+            {50, &Sesion::Elegir, nullptr},       {55, &Sesion::Cortar, &Sesion::Campo},
+            {60, &Sesion::Pegar, &Sesion::Campo}, {68, &Sesion::Salir, &Sesion::Foco},
+            {88, &Sesion::Pulsar, nullptr},       {94, &Sesion::Fila, nullptr},
+            {96, &Sesion::Tecla, &Sesion::Foco},  {100, &Sesion::Cerrar, nullptr}};
         const int r = Uno(100);
         if (menu && (r < 8 || !ventana))
             Menu();
         else
-            for (const auto &[hasta, hacer] : acciones)
+            for (const auto &[hasta, hacer, objetivo] : acciones)
                 if (r < hasta) {
-                    (this->*hacer)(ventana);
+                    if (QWidget *w = objetivo ? (this->*objetivo)(ventana) : ventana)
+                        (this->*hacer)(w);
                     break;
                 }
         for (const Progreso::Visto &v : Progreso::Vistos().mid(tareas))
@@ -231,6 +236,14 @@ struct Sesion {
     // Folders where the program writes files: a cancelled task leaves nothing there.
     QStringList carpetas;
     QString base; // the database file, with its journal, changes on its own
+
+    // Open windows that will ask before they close.
+    static int ConCambios() {
+        int n = 0;
+        for (QWidget *w : Screen::VentanasAbiertas())
+            if (const auto *c = UnsavedChanges::De(w); c && c->Pendientes()) ++n;
+        return n;
+    }
 
 private:
     // What a cancelled task must leave as it was: the tables, and the files written (the
@@ -267,34 +280,30 @@ private:
     template <class T> T *Cualquiera(const QList<T *> &l) {
         return l.isEmpty() ? nullptr : l.at(Uno(l.size()));
     }
-    template <class T> QList<T *> Visibles(QWidget *v) {
+    // The window's controls of a kind that a user can reach.
+    template <class T> static QList<T *> Visibles(const QList<T *> &l) {
         QList<T *> r;
-        for (T *w : v->findChildren<T *>())
+        for (T *w : l)
             if (w->isVisible() && w->isEnabled() && !w->objectName().startsWith(u"qt_"_s)) r << w;
         return r;
     }
-    QWidget *Campo(QWidget *v) {
-        QList<QWidget *> r;
-        for (QWidget *w : Corpus::Campos(v))
-            if (w->isVisible() && w->isEnabled()) r << w;
-        return Cualquiera(r);
-    }
-    static QWidget *Foco(QWidget *v) {
+    QWidget *Campo(QWidget *v) { return Cualquiera(Visibles(Corpus::Campos(v))); }
+    QWidget *Foco(QWidget *v) {
         QWidget *foco = QApplication::focusWidget();
         return foco && v->isAncestorOf(foco) ? foco : nullptr;
     }
 
     void Menu() {
-        static const char *acciones[] = {
-            "new",    "new",      "new",       "cons",      "cons",     "cons",   "observ",
-            "observ", "loc",      "loc",       "motivo",    "fitxer",   "copias", "fenologia",
-            "mapa",   "importar", "basedatos", "acerca",    "help",     "web",    "sortir",
-            "lista",  "lista",    "papelera",  "verificar", "verificar"};
-        const char *nombre = acciones[Uno(std::size(acciones))];
-        QAction *a = p->findChild<QAction *>(QLatin1String(nombre));
+        // The menu's actions, the most used ones more than once.
+        static const QStringList acciones =
+            u"new new new cons cons cons observ observ loc loc motivo fitxer copias fenologia mapa "
+            "importar basedatos acerca help web sortir lista lista papelera verificar verificar"_s
+                .split(u' ');
+        const QString nombre = acciones.at(Uno(int(acciones.size())));
+        QAction *a = p->findChild<QAction *>(nombre);
         if (!a || !a->isEnabled()) return;
-        Traza(u"menú "_s + QLatin1String(nombre));
-        const bool cierra = qstrcmp(nombre, "help") != 0 && qstrcmp(nombre, "web") != 0;
+        Traza(u"menú "_s + nombre);
+        const bool cierra = nombre != u"help"_s && nombre != u"web"_s;
         // Work not saved is asked about first, window by window: mostly the user lets it
         // go; a "No" keeps it and ends the menu item there.
         if (const int n = cierra ? ConCambios() : 0; n > 0) {
@@ -309,25 +318,12 @@ private:
                 MessageService::EncolarRespuesta(QMessageBox::Yes);
         }
         // Mostly the user stays when asked whether to leave.
-        if (qstrcmp(nombre, "sortir") == 0 && Uno(4) != 0)
-            MessageService::EncolarRespuesta(QMessageBox::No);
+        if (nombre == u"sortir"_s && Uno(4) != 0) MessageService::EncolarRespuesta(QMessageBox::No);
         a->trigger();
         if (!p->isVisible()) p->show(); // left the program: it is started again
     }
 
-public:
-    // Open windows that will ask before they close.
-    static int ConCambios() {
-        int n = 0;
-        for (QWidget *w : Screen::VentanasAbiertas())
-            if (const auto *c = UnsavedChanges::De(w); c && c->Pendientes()) ++n;
-        return n;
-    }
-
-private:
-    void Escribir(QWidget *v) {
-        QWidget *c = Campo(v);
-        if (!c) return;
+    void Escribir(QWidget *c) {
         const auto corpus = Corpus::Para(c);
         const auto &e = corpus.at(Uno(corpus.size()));
         // Long texts are pasted: typing them key by key into a completing list is slow.
@@ -345,41 +341,33 @@ private:
     }
 
     void Elegir(QWidget *v) {
-        auto *lista = Cualquiera(Visibles<QComboBox>(v));
+        auto *lista = Cualquiera(Visibles(v->findChildren<QComboBox *>()));
         if (!lista || lista->count() == 0) return;
         const int i = Uno(lista->count());
         Traza(u"elige "_s + lista->itemText(i), lista);
         ModBaseDatos::ElegirComoUsuario(lista, i);
     }
 
-    void Cortar(QWidget *v) {
-        QWidget *c = Campo(v);
-        if (!c) return;
+    void Cortar(QWidget *c) {
         Traza(u"corta"_s, c);
-        const QPointer<QWidget> vivo(Corpus::Cortar(c));
-        c = vivo;
-        if (c && !qobject_cast<QAbstractSpinBox *>(c) && !Corpus::Mostrado(c).isEmpty())
-            Anotar(u"%1/%2: el corte deja «%3»"_s.arg(Formulario(c)->objectName(), c->objectName(),
-                                                      Corpus::Mostrado(c)));
+        // The keys may have gone to another control, which the check of the field may delete.
+        if (const QPointer<QWidget> d(Corpus::Cortar(c));
+            d && !qobject_cast<QAbstractSpinBox *>(d) && !Corpus::Mostrado(d).isEmpty())
+            Anotar(u"%1/%2: el corte deja «%3»"_s.arg(Formulario(d)->objectName(), d->objectName(),
+                                                      Corpus::Mostrado(d)));
     }
 
-    void Pegar(QWidget *v) {
-        if (QWidget *c = Campo(v)) {
-            Traza(u"pega el portapapeles"_s, c);
-            Corpus::PegarPortapapeles(c);
-        }
+    void Pegar(QWidget *c) {
+        Traza(u"pega el portapapeles"_s, c);
+        Corpus::PegarPortapapeles(c);
     }
 
-    void Salir(QWidget *v) {
-        if (QWidget *foco = Foco(v)) {
-            Traza(u"sale"_s, foco);
-            User::SalirDe(foco);
-        }
+    void Salir(QWidget *foco) {
+        Traza(u"sale"_s, foco);
+        User::SalirDe(foco);
     }
 
-    void Tecla(QWidget *v) {
-        QWidget *foco = Foco(v);
-        if (!foco) return;
+    void Tecla(QWidget *foco) {
         const Qt::Key teclas[] = {Qt::Key_Return, Qt::Key_Escape,    Qt::Key_Tab,
                                   Qt::Key_Down,   Qt::Key_Backspace, Qt::Key_Delete};
         const Qt::Key tecla = teclas[Uno(std::size(teclas))];
@@ -393,7 +381,7 @@ private:
     }
 
     void Fila(QWidget *v) {
-        auto *tabla = Cualquiera(Visibles<QTableView>(v));
+        auto *tabla = Cualquiera(Visibles(v->findChildren<QTableView *>()));
         if (!tabla || !tabla->model() || tabla->model()->rowCount() == 0) return;
         const int fila = Uno(tabla->model()->rowCount());
         Traza(u"fila "_s + QString::number(fila), tabla);
@@ -420,7 +408,7 @@ private:
 
     void Pulsar(QWidget *v) {
         QList<QAbstractButton *> botones;
-        for (QAbstractButton *b : Visibles<QAbstractButton>(v))
+        for (QAbstractButton *b : Visibles(v->findChildren<QAbstractButton *>()))
             if (qobject_cast<QPushButton *>(b) || qobject_cast<QCheckBox *>(b)) botones << b;
         QAbstractButton *b = Cualquiera(botones);
         if (!b) return;
@@ -469,22 +457,19 @@ private:
             {u"frmodif"_s, {u"observacion"_s}},
             {u"frpapelera"_s, {u"observacion"_s, u"papelera"_s}}};
         const QStringList suyas = cambian.value(form->objectName());
-        const auto filas = [&suyas] {
-            QHash<QString, QMap<QString, QString>> r;
-            for (const QString &tabla : suyas)
-                r[tabla] = FormRegistry::Filas(tabla, u"id_observacion"_s);
-            return r;
-        };
-        const auto antes = filas();
+        QList<QMap<QString, QString>> antes;
+        for (const QString &tabla : suyas)
+            antes << FormRegistry::Filas(tabla, u"id_observacion"_s);
         const qsizetype mostrados = MessageService::Mostrados().size();
         pulsar();
         if (boton == u"frcopias/CdRestaurar"_s && MessageService::Mostrados().size() > mostrados &&
             MessageService::Ultimo().texto.startsWith(u"Se han restaurado los datos"_s))
             restaurada = true;
-        const auto despues = filas();
-        for (const QString &tabla : suyas)
-            for (auto it = antes[tabla].cbegin(); it != antes[tabla].cend(); ++it)
-                if (despues[tabla].value(it.key()) != it.value()) tocadas[tabla] << it.key();
+        for (qsizetype i = 0; i < suyas.size(); ++i) {
+            const auto despues = FormRegistry::Filas(suyas[i], u"id_observacion"_s);
+            for (auto it = antes[i].cbegin(); it != antes[i].cend(); ++it)
+                if (despues.value(it.key()) != it.value()) tocadas[suyas[i]] << it.key();
+        }
     }
 
     QRandomGenerator azar_;
@@ -511,10 +496,9 @@ void tst_sesion::sesion() {
     for (const QString &sql : FormRegistry::Datos())
         QVERIFY(bd.Ejecutar(sql));
     // Rows given their numbers above: a server's next numbers go past them.
-    for (const auto &[tabla, columna] :
-         {std::pair{u"localidad"_s, u"id_localidad"_s},
-          std::pair{u"observacion"_s, u"id_observacion"_s}, std::pair{u"motivo"_s, u"id_motivo"_s}})
-        if (bd.enServidor()) QVERIFY(bd.Ejecutar(SqlDialect::AjustarIdentidad(tabla, columna)));
+    for (const QString &tabla : {u"localidad"_s, u"observacion"_s, u"motivo"_s})
+        if (bd.enServidor())
+            QVERIFY(bd.Ejecutar(SqlDialect::AjustarIdentidad(tabla, u"id_"_s + tabla)));
 
     Sesion s(acciones);
     s.traza = qEnvironmentVariableIsSet("TRITODEX_SESION_TRAZA");
@@ -645,9 +629,7 @@ void tst_sesion::dialogoSinFormulario() {
     QVERIFY2(pendientes.isEmpty(), qPrintable(pendientes.join(u' ')));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QApplication::processEvents();
-    QVERIFY(!padre);
-    QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(area.subWindowList().isEmpty());
+    QVERIFY(!padre && !QApplication::activeModalWidget() && area.subWindowList().isEmpty());
     Screen::setAreaPrincipal(nullptr);
 }
 
