@@ -73,31 +73,29 @@ void tst_VerificationStore::avisos() {
         QVERIFY2(bd.Ejecutar(s), qPrintable(s));
 
     QVERIFY(bd.Ejecutar(u"BEGIN"_s));
-    // The other records of a species: `n` of them, the i-th at the square, date and count
-    // given for i; the tested record is tagged by its description.
-    const auto otras = [&](const char *especie, int n, const std::function<QString(int)> &loc,
-                           const QString &fecha, const QVariant &numero,
-                           const QString &verificacion = {}) {
+    // The other records of a species: `n` of them at L00, or each at a square of its own
+    // (L01...), on the date and with the count given; the first one rejected where said.
+    const auto otras = [&](const char *especie, int n, bool cadaUna, const QString &fecha,
+                           const QVariant &numero, const QString &verificacion = {}) {
         for (int i = 0; i < n; ++i)
             QVERIFY(bd.Ejecutar(
                 u"INSERT INTO observacion (observador1, especie, localidad, fecha, "
                 "numejemp, verificacion) VALUES ('JPG', ?, ?, ?, ?, ?)"_s,
-                {QLatin1String(especie), loc(i), fecha, numero,
+                {QLatin1String(especie), u"L%1"_s.arg(cadaUna ? i + 1 : 0, 2, 10, QChar(u'0')),
+                 fecha, numero,
                  i == 0 && !verificacion.isEmpty() ? QVariant(verificacion) : QVariant()}));
     };
-    const auto enL00 = [](int) { return u"L00"_s; };
-    const auto cadaUna = [](int i) { return u"L%1"_s.arg(i + 1, 2, 10, QChar(u'0')); };
     const QString abril = u"2020-04-15"_s;
-    otras("C20", 20, cadaUna, abril, {});
-    otras("C19", 19, cadaUna, abril, {});
-    otras("C20R", 20, cadaUna, abril, {}, u"rechazada"_s);
-    otras("E30A", 30, enL00, abril, {});
-    otras("E30B", 30, enL00, abril, {});
-    otras("E29", 29, enL00, abril, {});
-    otras("E30C", 30, enL00, u"2019-12-20"_s, {});
-    otras("N30A", 30, enL00, abril, 5);
-    otras("N30B", 30, enL00, abril, 5);
-    otras("N29", 29, enL00, abril, 5);
+    otras("C20", 20, true, abril, {});
+    otras("C19", 19, true, abril, {});
+    otras("C20R", 20, true, abril, {}, u"rechazada"_s);
+    otras("E30A", 30, false, abril, {});
+    otras("E30B", 30, false, abril, {});
+    otras("E29", 29, false, abril, {});
+    otras("E30C", 30, false, u"2019-12-20"_s, {});
+    otras("N30A", 30, false, abril, 5);
+    otras("N30B", 30, false, abril, 5);
+    otras("N29", 29, false, abril, 5);
 
     struct Caso {
         QString etiqueta, especie, localidad, fecha;
@@ -126,29 +124,26 @@ void tst_VerificationStore::avisos() {
         {u"sensible sin foto"_s, u"SENS"_s, u"L00"_s, abril, {}, u"foto"_s},
         {u"sensible con foto"_s, u"SENS"_s, u"L00"_s, abril, {}, u""_s},
     };
-    for (const Caso &c : casos)
+    // Each tested record's identifier, with the case it is for; what the case expects.
+    QHash<int, QString> etiquetas;
+    QMap<QString, QString> vistos, esperados;
+    for (const Caso &c : casos) {
         QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (observador1, especie, localidad, fecha, "
                             "numejemp, descripcion) VALUES ('JPG', ?, ?, ?, ?, ?)"_s,
                             {c.especie, c.localidad, c.fecha, c.numero, c.etiqueta}));
+        etiquetas.insert(bd.Valor(u"SELECT max(id_observacion) FROM observacion"_s).toInt(),
+                         c.etiqueta);
+        esperados.insert(c.etiqueta, c.esperado);
+    }
     QVERIFY(bd.Ejecutar(u"INSERT INTO foto (observacion, sha256, orden) SELECT id_observacion, "
                         "'h', 1 FROM observacion WHERE descripcion = 'sensible con foto'"_s));
     QVERIFY(bd.Ejecutar(u"COMMIT"_s));
 
     VerificationStore almacen;
-    VerificationStore::Filtro todas;
-    todas.estado = std::nullopt;
-    const auto lista = almacen.Listar(todas, kHoy);
+    const auto lista = almacen.Listar({.estado = std::nullopt}, kHoy); // every status
     QVERIFY2(lista, qPrintable(almacen.error()));
-    QHash<int, QString> etiquetas;
-    for (const QString &l : bd.Lineas(u"SELECT id_observacion, descripcion FROM observacion "
-                                      "WHERE descripcion IS NOT NULL"_s)
-                                .split(u'\n'))
-        etiquetas.insert(l.section(u'|', 0, 0).toInt(), l.section(u'|', 1));
-    QMap<QString, QString> vistos, esperados;
     for (const auto &g : *lista)
         if (etiquetas.contains(g.id)) vistos.insert(etiquetas[g.id], Tipos(g.avisos));
-    for (const Caso &c : casos)
-        esperados.insert(c.etiqueta, c.esperado);
     QCOMPARE(vistos, esperados);
 
     // The filters: a species, a province, only those with warnings, the status.
@@ -174,15 +169,13 @@ void tst_VerificationStore::estados() {
     for (int i = 0; i < 3; ++i)
         ids << *observaciones.Guardar(o, std::nullopt);
     const QDateTime cuando(QDate(2026, 5, 2), QTime(10, 30));
-    const auto estado = [&](int id) {
-        return bd
-            .Valor(u"SELECT coalesce(verificacion, '-') || '|' || coalesce(verificador, '-') "
-                   "|| '|' || coalesce(fecha_verificacion, '-') || '|' || "
-                   "coalesce(comentario_verificacion, '-') FROM observacion WHERE "
-                   "id_observacion = ?"_s,
-                   {id})
-            .toString();
-    };
+    // Each record's status, who set it, when and why, in the order stored.
+    const QString sql = u"SELECT verificacion, verificador, fecha_verificacion, "
+                        "comentario_verificacion FROM observacion ORDER BY id_observacion"_s;
+    const auto estados = [&] { return bd.Lineas(sql).split(u'\n'); };
+    const QString ninguno = u"NULL|NULL|NULL|NULL"_s,
+                  aceptada = u"aceptada|ANA|2026-05-02 10:30:00|"_s,
+                  dudosa = u"dudosa|ANA|2026-05-02 10:30:00|¿Bufo o Epidalea?"_s;
 
     // Refused whole: a rejection without its reason, an unknown verifier, a row gone.
     VerificationStore v;
@@ -191,31 +184,29 @@ void tst_VerificationStore::estados() {
     QVERIFY(!v.Verificar(ids, Estado::Aceptada, u"NADIE"_s, {}, cuando));
     QCOMPARE(v.error(), u"El observador NADIE no existe."_s);
     QVERIFY(!v.Verificar({ids[0], 999}, Estado::Aceptada, u"ANA"_s, {}, cuando));
-    QCOMPARE(estado(ids[0]), u"-|-|-|-"_s);
+    QCOMPARE(estados(), QStringList(3, ninguno));
 
     QVERIFY(v.Verificar({ids[0], ids[1]}, Estado::Aceptada, u"ANA"_s, {}, cuando));
     QVERIFY(v.Verificar({ids[2]}, Estado::Dudosa, u"ANA"_s, u"¿Bufo o Epidalea?"_s, cuando));
-    QCOMPARE(estado(ids[0]), u"aceptada|ANA|2026-05-02 10:30:00|"_s);
-    QCOMPARE(estado(ids[2]), u"dudosa|ANA|2026-05-02 10:30:00|¿Bufo o Epidalea?"_s);
+    QCOMPARE(estados(), (QStringList{aceptada, aceptada, dudosa}));
 
     // An edit of an accepted record puts it back to none; saving it unchanged does not, nor
     // does an edit of a doubtful one.
     QVERIFY(observaciones.Actualizar(ids[1], o));
-    QCOMPARE(estado(ids[1]), u"aceptada|ANA|2026-05-02 10:30:00|"_s);
+    QCOMPARE(estados(), (QStringList{aceptada, aceptada, dudosa}));
     Observacion cambiada = o;
     cambiada.numejemp = 4;
     QVERIFY(observaciones.Actualizar(ids[1], cambiada));
-    QCOMPARE(estado(ids[1]), u"-|-|-|-"_s);
+    QCOMPARE(estados(), (QStringList{aceptada, ninguno, dudosa}));
     QVERIFY(observaciones.Actualizar(ids[2], cambiada));
-    QCOMPARE(estado(ids[2]), u"dudosa|ANA|2026-05-02 10:30:00|¿Bufo o Epidalea?"_s);
+    QCOMPARE(estados(), (QStringList{aceptada, ninguno, dudosa}));
 
     // Through the bin and back, the status stays.
-    QVERIFY(observaciones.Suprimir(ids[0]));
-    QVERIFY(BinStore().Restaurar({ids[0]}));
-    QCOMPARE(estado(ids[0]), u"aceptada|ANA|2026-05-02 10:30:00|"_s);
+    QVERIFY(observaciones.Suprimir(ids[0]) && BinStore().Restaurar({ids[0]}));
+    QCOMPARE(estados(), (QStringList{aceptada, ninguno, dudosa}));
     // None clears all four.
     QVERIFY(v.Verificar({ids[0]}, Estado::Ninguno, {}, {}, cuando));
-    QCOMPARE(estado(ids[0]), u"-|-|-|-"_s);
+    QCOMPARE(estados(), (QStringList{ninguno, ninguno, dudosa}));
 }
 
 QTEST_MAIN(tst_VerificationStore)

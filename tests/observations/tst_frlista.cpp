@@ -44,10 +44,8 @@ struct Usuario {
         QTest::keyClick(Foco(), k);
     }
     void Teclear(const QString &texto) {
-        for (const QChar ch : texto) {
-            ++teclas;
-            QTest::keyClick(Foco(), char(ch.unicode()));
-        }
+        teclas += int(texto.size());
+        QTest::keyClicks(Foco(), texto);
     }
     void Clic(QWidget *w) {
         ++clics;
@@ -79,7 +77,6 @@ struct Sesion {
         Clock::setHoy(QDate(2024, 6, 1));
     }
     ~Sesion() { Clock::setHoy(QDate()); }
-    QString Filas(int desde) { return bd.Lineas(kColumnas, {desde}); }
     TestDatabase bd;
     QStringList propuestos;
 };
@@ -123,12 +120,9 @@ void PorTeclado(Usuario &u, const Especie &e) {
     if (!e.estadio.isEmpty()) {
         // Typed: the shortest beginning whose first item is the stage.
         auto *lista = qobject_cast<QComboBox *>(u.Foco());
-        const QStringList items = Items(lista);
         qsizetype n = 1;
-        while (n < e.estadio.size() &&
-               *std::find_if(items.cbegin(), items.cend(), [&](const QString &i) {
-                   return i.startsWith(e.estadio.left(n), Qt::CaseInsensitive);
-               }) != e.estadio)
+        while (n < e.estadio.size() && lista->itemText(lista->findText(
+                                           e.estadio.left(n), Qt::MatchStartsWith)) != e.estadio)
             ++n;
         u.Teclear(e.estadio.left(n));
         QCOMPARE(lista->currentText(), e.estadio);
@@ -193,20 +187,18 @@ void tst_frlista::listaComoNewobs() {
     const auto nueva = [](QWidget *f, Usuario &u) {
         Cabecera(u, f, u"Fuente del Berro"_s);
         User::Elegir(Control<QComboBox>(f, u"Cbhuso"_s), u"30"_s);
-        for (const auto &[campo, valor] :
-             {std::pair{u"Txlong"_s, u"440291"_s}, {u"Txlat"_s, u"4474254"_s}})
-            User::Poner(Control(f, campo), valor);
+        User::Poner(Control(f, u"Txlong"_s), u"440291"_s);
+        User::Poner(Control(f, u"Txlat"_s), u"4474254"_s);
         User::Elegir(Control<QComboBox>(f, u"Cbprov"_s), u"Madrid"_s);
         User::Elegir(Control<QComboBox>(f, u"Cbmuni"_s), u"Madrid"_s);
     };
+    // What each way stored: the observations, then the localities.
     const QString lugares = u"SELECT cod_localidad, localidad, prov, muni, utmhuso, utmx, utmy, "
                             "utm1k, utm10k, incertidumbre FROM localidad ORDER BY cod_localidad"_s;
-    QString deListaLugares;
     {
         Sesion s;
         frlista f;
-        f.show();
-        User::Activar(&f);
+        User::Activar(&f); // shown and active
         QCOMPARE(Textos(&f, {"Txobs1", "Lbobs1"}), u"JPG|Juan Pérez"_s);
         Cabecera(lista, &f, u"Laguna"_s);
         lista.Clic(Control(&f, u"Cbespecie1"_s));
@@ -231,7 +223,6 @@ void tst_frlista::listaComoNewobs() {
 
         // A new locality: stored once, with the code proposed, for the one row.
         frlista otra;
-        otra.show();
         User::Activar(&otra);
         nueva(&otra, lista);
         lista.Clic(Control(&otra, u"Cbespecie1"_s));
@@ -239,28 +230,19 @@ void tst_frlista::listaComoNewobs() {
         QCOMPARE(lista.Guardar(Control(&otra, u"CdGuardar"_s)),
                  u"Se han registrado 1 observaciones en la base de datos"_s);
         QCOMPARE(s.propuestos, QStringList{u"JPG6"_s});
-        deLista = s.Filas(0);
-        deListaLugares = s.bd.Lineas(lugares);
+        deLista = s.bd.Lineas(kColumnas, {0}) + u"\n--\n"_s + s.bd.Lineas(lugares);
     }
     Sesion s;
-    {
+    // The five at the existing locality, then the one at the new locality, as above.
+    for (const bool enNueva : {false, true}) {
         newobs f;
-        f.show();
         User::Activar(&f);
-        Cabecera(uno, &f, u"Laguna"_s);
-        for (const Especie &e : kCinco)
+        enNueva ? nueva(&f, uno) : Cabecera(uno, &f, u"Laguna"_s);
+        for (const Especie &e : enNueva ? QList{kCinco[1]} : kCinco)
             EnNewobs(uno, &f, e);
-        cinco[1] = {uno.clics, uno.teclas};
+        if (!enNueva) cinco[1] = {uno.clics, uno.teclas};
     }
-    {
-        newobs f;
-        f.show();
-        User::Activar(&f);
-        nueva(&f, uno);
-        EnNewobs(uno, &f, kCinco[1]);
-    }
-    QCOMPARE(s.Filas(0), deLista);
-    QCOMPARE(s.bd.Lineas(lugares), deListaLugares);
+    QCOMPARE(s.bd.Lineas(kColumnas, {0}) + u"\n--\n"_s + s.bd.Lineas(lugares), deLista);
     qInfo("Five species of one visit: the list %d clicks and %d keys; the observation form %d "
           "clicks and %d keys",
           cinco[0].first, cinco[0].second, cinco[1].first, cinco[1].second);
@@ -269,7 +251,6 @@ void tst_frlista::listaComoNewobs() {
 void tst_frlista::rechazosYRepetidas() {
     Sesion s;
     frlista f;
-    f.show();
     User::Activar(&f);
     Usuario u;
     Cabecera(u, &f, u"Laguna"_s);

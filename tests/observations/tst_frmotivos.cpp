@@ -5,7 +5,6 @@
 #include "observations/newobs.h"
 
 #include <QApplication>
-#include <QTableView>
 
 // The reasons grid kept as a user keeps it: typing into cells, moving between rows,
 // the Delete key, closing; then the observation form that lists the reasons.
@@ -43,9 +42,7 @@ void Teclear(QWidget *f, int fila, int columna, const QString &texto, bool confi
 }
 
 QString Celdas(QWidget *f, int fila) {
-    const QAbstractItemModel *m = Rejilla(f)->model();
-    return m->index(fila, 0).data().toString() + u'|' + m->index(fila, 1).data().toString() + u'|' +
-           m->index(fila, 2).data().toString();
+    return ::Celdas(Rejilla(f)->model()).value(fila);
 }
 
 // The stored reasons, those of the identifiers given or all.
@@ -60,25 +57,23 @@ QString Guardados(const TestDatabase &bd, const QString &ids = u"id_motivo"_s) {
 void tst_frmotivos::mantenimiento() {
     TestDatabase bd(TestDatabase::Datos::Reales);
     bd.Ejecutar(u"INSERT INTO observacion (fecha, motivo) VALUES ('2008-02-15', 'Atropello')"_s);
-    frmotivos ventana;
-    QWidget *f = &ventana;
-    f->show();
-    QApplication::setActiveWindow(f);
-    Rejilla(f)->setFocus();
-    QCOMPARE(Celdas(f, 8), u"||"_s); // after the eight reasons, the empty row
+    frmotivos f;
+    f.show();
+    QApplication::setActiveWindow(&f);
+    Rejilla(&f)->setFocus();
+    QCOMPARE(Celdas(&f, 8), u"||"_s); // after the eight reasons, the empty row
 
     // A new reason in the empty row: its identifier is generated when the row is left.
-    Teclear(f, 8, 1, u"Fotografía"_s);
-    Teclear(f, 8, 2, u"Foto; con GPS"_s);
-    Ir(f, 0);
-    QCOMPARE(Celdas(f, 8), u"9|Fotografía|Foto; con GPS"_s);
-    QCOMPARE(Celdas(f, 9), u"||"_s);
+    Teclear(&f, 8, 1, u"Fotografía"_s);
+    Teclear(&f, 8, 2, u"Foto; con GPS"_s);
+    Ir(&f, 0);
+    QCOMPARE(Celdas(&f, 8), u"9|Fotografía|Foto; con GPS"_s);
+    QCOMPARE(Celdas(&f, 9), u"||"_s);
 
     // Refused rows are named and kept to correct; the cursor goes back to them.
-    struct Caso {
+    const struct {
         QString id, motivo, aviso;
-    };
-    const QList<Caso> casos = {
+    } casos[] = {
         {u"3"_s, u"Otro"_s, u"Ya existe un motivo con el identificador 3."_s},
         {u"abc"_s, u"Otro"_s, u"El identificador «abc» no es válido"_s},
         {u"-4"_s, u"Otro"_s, u"El identificador «-4» no es válido"_s},
@@ -86,63 +81,63 @@ void tst_frmotivos::mantenimiento() {
         {u""_s, u"muestreo"_s, u"Ya existe el motivo «muestreo»."_s},
     };
     const QString antes = Guardados(bd);
-    for (const Caso &c : casos) {
+    for (const auto &c : casos) {
         MessageService::Limpiar();
-        Teclear(f, 9, 0, c.id);
-        Teclear(f, 9, 1, c.motivo);
-        Ir(f, 2);
+        Teclear(&f, 9, 0, c.id);
+        Teclear(&f, 9, 1, c.motivo);
+        Ir(&f, 2);
         QVERIFY2(Aviso().startsWith(c.aviso), qPrintable(Aviso()));
-        QCOMPARE(Rejilla(f)->currentIndex().row(), 9);
-        QCOMPARE(Celdas(f, 9), c.id + u'|' + c.motivo + u'|');
+        QCOMPARE(Rejilla(&f)->currentIndex().row(), 9);
+        QCOMPARE(Celdas(&f, 9), c.id + u'|' + c.motivo + u'|');
         QCOMPARE(Guardados(bd), antes);
         // Delete on the new row drops what was typed there, without a question.
-        QTest::keyClick(Rejilla(f), Qt::Key_Delete);
-        QCOMPARE(Celdas(f, 9), u"||"_s);
+        QTest::keyClick(Rejilla(&f), Qt::Key_Delete);
+        QCOMPARE(Celdas(&f, 9), u"||"_s);
     }
     MessageService::Limpiar();
-    Teclear(f, 9, 0, u"20"_s);
-    Teclear(f, 9, 1, u"Otro"_s);
-    Ir(f, 0);
+    Teclear(&f, 9, 0, u"20"_s);
+    Teclear(&f, 9, 1, u"Otro"_s);
+    Ir(&f, 0);
     QCOMPARE(Aviso(), QString());
-    QCOMPARE(Celdas(f, 9), u"20|Otro|"_s);
+    QCOMPARE(Celdas(&f, 9), u"20|Otro|"_s);
 
     // A cell changed in place; an identifier changed to a taken one is refused.
-    Teclear(f, 0, 1, u"Muestreo sistemático"_s);
-    Ir(f, 3);
-    Teclear(f, 3, 0, u"20"_s);
-    Ir(f, 4);
+    Teclear(&f, 0, 1, u"Muestreo sistemático"_s);
+    Ir(&f, 3);
+    Teclear(&f, 3, 0, u"20"_s);
+    Ir(&f, 4);
     QCOMPARE(Aviso(), u"Ya existe un motivo con el identificador 20."_s);
-    Teclear(f, 3, 0, u"4"_s);
-    Ir(f, 4);
+    Teclear(&f, 3, 0, u"4"_s);
+    Ir(&f, 4);
 
     // Delete asks; a reason that observations hold stays.
     MessageService::EncolarRespuesta(QMessageBox::No);
-    Ir(f, 7);
-    QTest::keyClick(Rejilla(f), Qt::Key_Delete);
-    QCOMPARE(Celdas(f, 7), u"8|Cita bibliográfica|Dato tomado de una publicación"_s);
+    Ir(&f, 7);
+    QTest::keyClick(Rejilla(&f), Qt::Key_Delete);
+    QCOMPARE(Celdas(&f, 7), u"8|Cita bibliográfica|Dato tomado de una publicación"_s);
     MessageService::EncolarRespuesta(QMessageBox::Yes);
-    QTest::keyClick(Rejilla(f), Qt::Key_Delete);
+    QTest::keyClick(Rejilla(&f), Qt::Key_Delete);
     QCOMPARE(MessageService::Mostrados().last().texto,
              u"El motivo «Cita bibliográfica» se borrará de la base de datos. ¿Continuar?"_s);
-    QCOMPARE(Celdas(f, 7), u"9|Fotografía|Foto; con GPS"_s);
+    QCOMPARE(Celdas(&f, 7), u"9|Fotografía|Foto; con GPS"_s);
     MessageService::EncolarRespuesta(QMessageBox::Yes);
-    Ir(f, 2);
-    QTest::keyClick(Rejilla(f), Qt::Key_Delete);
+    Ir(&f, 2);
+    QTest::keyClick(Rejilla(&f), Qt::Key_Delete);
     QCOMPARE(Aviso(), u"El motivo «Atropello» figura en una observación: no se puede eliminar "
                       "mientras alguna observación lo tenga."_s);
 
     // A refused row keeps the window open unless the user gives the change up.
-    Teclear(f, 9, 0, u"3"_s);
-    Teclear(f, 9, 1, u"Repetido"_s);
+    Teclear(&f, 9, 0, u"3"_s);
+    Teclear(&f, 9, 1, u"Repetido"_s);
     MessageService::EncolarRespuesta(QMessageBox::No);
-    QVERIFY(!f->close());
+    QVERIFY(!f.close());
     QCOMPARE(MessageService::Ultimo().texto,
              u"Este cambio no se ha guardado. ¿Cerrar de todos modos y perderlo?"_s);
-    QTest::keyClick(Rejilla(f), Qt::Key_Delete);
+    QTest::keyClick(Rejilla(&f), Qt::Key_Delete);
 
     // A change still in its cell's editor is stored when the window is closed.
-    Teclear(f, 6, 2, u"Trasladado a lugar seguro"_s, false);
-    QVERIFY(f->close());
+    Teclear(&f, 6, 2, u"Trasladado a lugar seguro"_s, false);
+    QVERIFY(f.close());
     QCOMPARE(Guardados(bd, u"1, 3, 4, 7, 8, 9, 20"_s),
              u"1|Muestreo sistemático|Muestreo planificado de una zona o transecto/"
              "3|Atropello|Ejemplar atropellado en una carretera o camino/"

@@ -23,19 +23,6 @@ private slots:
     void sesion();
 };
 
-namespace {
-QList<int> Ids(QTableView *rejilla) {
-    return ::Ids(rejilla, 0, Qt::UserRole);
-}
-
-QString Estado(const TestDatabase &bd, int id) {
-    return Fila(bd,
-                u"SELECT verificacion, verificador, fecha_verificacion, comentario_verificacion "
-                "FROM observacion WHERE id_observacion = ?"_s,
-                {id});
-}
-} // namespace
-
 void tst_frverificar::sesion() {
     TestDatabase bd(TestDatabase::Datos::Reales);
     Observaciones o(bd);
@@ -46,6 +33,9 @@ void tst_frverificar::sesion() {
     const QDateTime ahora(QDate(2026, 5, 20), QTime(9, 15, 30));
     Clock::setPrueba([&] { return ahora; });
     const QString cuando = u"ANA|2026-05-20 09:15:30"_s;
+    // An observation's status, who set it, when and why.
+    const QString estado = u"SELECT verificacion, verificador, fecha_verificacion, "
+                           "comentario_verificacion FROM observacion WHERE id_observacion = ?"_s;
 
     principal p;
     p.findChild<QAction *>(u"verificar"_s)->trigger();
@@ -55,13 +45,13 @@ void tst_frverificar::sesion() {
     auto *aceptar = Control<QPushButton>(f, "CdAceptar");
     auto *comentario = Control<QLineEdit>(f, "Txcomentario");
     // Not yet verified, by date; who verifies is the default observer; the warnings shown.
-    QCOMPARE(Ids(rejilla), (QList<int>{o.alvaro, o.ana, o.juliana, o.dors}));
+    QCOMPARE(Ids(rejilla, 0, Qt::UserRole), (QList<int>{o.alvaro, o.ana, o.juliana, o.dors}));
     QCOMPARE(Textos(f, {"Cbestado", "Cbverificador"}), u"Sin verificar|ANA"_s);
     QVERIFY(Control<QLabel>(f, "Lbpermiso")->isHidden());
     QCOMPARE(rejilla->model()->index(2, frverificar::ColAvisos).data().toString(),
              u"2000 ejemplares: más de 1000"_s);
     Control<QCheckBox>(f, "ChAvisos")->click();
-    QCOMPARE(Ids(rejilla), QList<int>{o.juliana});
+    QCOMPARE(Ids(rejilla, 0, Qt::UserRole), QList<int>{o.juliana});
     Control<QCheckBox>(f, "ChAvisos")->click();
     QVERIFY(!aceptar->isEnabled()); // nothing chosen yet
 
@@ -72,9 +62,9 @@ void tst_frverificar::sesion() {
     MessageService::Limpiar();
     QTest::mouseClick(aceptar, Qt::LeftButton);
     QVERIFY(MessageService::Mostrados().isEmpty());
-    QCOMPARE(Estado(bd, o.alvaro), u"aceptada|%1|"_s.arg(cuando));
-    QCOMPARE(Estado(bd, o.ana), u"aceptada|%1|"_s.arg(cuando));
-    QCOMPARE(Ids(rejilla), (QList<int>{o.juliana, o.dors}));
+    QCOMPARE(Fila(bd, estado, {o.alvaro}), u"aceptada|%1|"_s.arg(cuando));
+    QCOMPARE(Fila(bd, estado, {o.ana}), u"aceptada|%1|"_s.arg(cuando));
+    QCOMPARE(Ids(rejilla, 0, Qt::UserRole), (QList<int>{o.juliana, o.dors}));
     QVERIFY(Textos(f, {"Lbcount"}).endsWith(u"2 observaciones marcadas como aceptadas."_s));
 
     // D on the grid asks first, giving the row; No leaves it, Yes marks it with the comment.
@@ -85,26 +75,26 @@ void tst_frverificar::sesion() {
     QTest::keyClick(rejilla, Qt::Key_D);
     QCOMPARE(Aviso(), u"¿Marcar como dudosa la observación con id: %1?"_s.arg(o.juliana));
     QCOMPARE(MessageService::Ultimo().porDefecto, QMessageBox::No);
-    QCOMPARE(Estado(bd, o.juliana), u"NULL|NULL|NULL|NULL"_s);
+    QCOMPARE(Fila(bd, estado, {o.juliana}), u"NULL|NULL|NULL|NULL"_s);
     MessageService::EncolarRespuesta(QMessageBox::Yes);
     QTest::keyClick(rejilla, Qt::Key_D);
-    QCOMPARE(Estado(bd, o.juliana), u"dudosa|%1|¿Seguro que 2000?"_s.arg(cuando));
+    QCOMPARE(Fila(bd, estado, {o.juliana}), u"dudosa|%1|¿Seguro que 2000?"_s.arg(cuando));
     QVERIFY(comentario->text().isEmpty());
 
     // A rejection needs its reason, by the button or by R; given, R asks with the count.
-    QCOMPARE(Ids(rejilla), QList<int>{o.dors});
+    QCOMPARE(Ids(rejilla, 0, Qt::UserRole), QList<int>{o.dors});
     QVERIFY(rejilla->selectionModel()->isRowSelected(0)); // the next one waits chosen
     MessageService::Limpiar();
     QTest::mouseClick(Control<QPushButton>(f, "CdRechazar"), Qt::LeftButton);
     QCOMPARE(Aviso(), u"Para rechazar una observación escriba en el comentario por qué."_s);
-    QCOMPARE(Estado(bd, o.dors), u"NULL|NULL|NULL|NULL"_s);
+    QCOMPARE(Fila(bd, estado, {o.dors}), u"NULL|NULL|NULL|NULL"_s);
     User::Escribir(comentario, u"Especie desconocida"_s);
     rejilla->setFocus();
     User::Responder({QMessageBox::Yes});
     QTest::keyClick(rejilla, Qt::Key_R);
     QCOMPARE(MessageService::Mostrados().first().texto,
              u"¿Marcar como rechazada la observación con id: %1?"_s.arg(o.dors));
-    QCOMPARE(Estado(bd, o.dors), u"rechazada|%1|Especie desconocida"_s.arg(cuando));
+    QCOMPARE(Fila(bd, estado, {o.dors}), u"rechazada|%1|Especie desconocida"_s.arg(cuando));
     QCOMPARE(rejilla->model()->rowCount(), 0);
 
     // Every status, and then several rows by A: the count asked about.
@@ -116,7 +106,7 @@ void tst_frverificar::sesion() {
     User::Responder({QMessageBox::Yes});
     QTest::keyClick(rejilla, Qt::Key_A);
     QCOMPARE(Aviso(), u"¿Marcar como aceptadas las 2 observaciones elegidas?"_s);
-    QCOMPARE(Estado(bd, o.dors), u"aceptada|%1|"_s.arg(cuando));
+    QCOMPARE(Fila(bd, estado, {o.dors}), u"aceptada|%1|"_s.arg(cuando));
 
     // The change form says the record is accepted; an edit puts it back to none.
     frmodif *m = frmodif::Abrir(nullptr, o.ana, {});
@@ -129,7 +119,7 @@ void tst_frverificar::sesion() {
     QTest::mouseClick(Control<QPushButton>(m, "Cbguardar"), Qt::LeftButton);
     QVERIFY2(Aviso().endsWith(u"Ha dejado de estar aceptada: vuelve a quedar sin verificar."_s),
              qPrintable(Aviso()));
-    QCOMPARE(Estado(bd, o.ana), u"NULL|NULL|NULL|NULL"_s);
+    QCOMPARE(Fila(bd, estado, {o.ana}), u"NULL|NULL|NULL|NULL"_s);
 }
 
 QTEST_MAIN(tst_frverificar)
