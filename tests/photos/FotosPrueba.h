@@ -42,12 +42,6 @@ inline QImage Dibujo(int ancho, int alto) {
     return i;
 }
 
-inline QImage Transparente(int ancho, int alto) {
-    QImage i(ancho, alto, QImage::Format_ARGB32);
-    i.fill(Qt::transparent);
-    return i;
-}
-
 inline QByteArray Codificar(const QImage &imagen, const char *formato = "jpeg") {
     QByteArray b;
     QBuffer buf(&b);

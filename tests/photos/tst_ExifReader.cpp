@@ -2,6 +2,7 @@
 
 #include "photos/ExifReader.h"
 #include "photos/FotosPrueba.h"
+#include "support/Files.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,23 +52,20 @@ void tst_ExifReader::lee_data() {
                                                        16, 16, "png")
                                   << QString() << u"2021-06-07T08:09:10"_s << Opcion(43.2)
                                   << Opcion(-8.4) << no << 1;
+    // Refused: only the start of the reason counts.
+    const auto rechazo = [&](const char *nombre, const QByteArray &bytes, const QString &error) {
+        QTest::newRow(nombre) << bytes << error << QString() << no << no << no << 1;
+    };
     const QString danado = u"La foto f.jpg está dañada"_s;
-    QTest::newRow("bloque Exif dañado")
-        << FotosPrueba::Danada(FotosPrueba::Foto({u"2024:05:03 10:15:30"_s})) << danado << QString()
-        << no << no << no << 1;
-    QTest::newRow("fecha ilegible") << FotosPrueba::Foto({u"ayer por la tarde"_s}) << danado
-                                    << QString() << no << no << no << 1;
-    QTest::newRow("desfase ilegible") << FotosPrueba::Foto({u"2024:05:03 10:15:30"_s, u"CEST"_s})
-                                      << danado << QString() << no << no << no << 1;
-    QTest::newRow("orientación imposible")
-        << FotosPrueba::Foto({{}, {}, {}, {}, {}, 9}) << danado << QString() << no << no << no << 1;
-    QTest::newRow("latitud más allá del polo")
-        << FotosPrueba::Foto({{}, {}, 91.0, 3.0}) << danado << QString() << no << no << no << 1;
-    QTest::newRow("texto") << QByteArray("observación del 3 de mayo\n")
-                           << u"El archivo f.jpg no es una foto"_s << QString() << no << no << no
-                           << 1;
-    QTest::newRow("vacío") << QByteArray() << u"El archivo f.jpg no es una foto"_s << QString()
-                           << no << no << no << 1;
+    rechazo("bloque Exif dañado",
+            FotosPrueba::Danada(FotosPrueba::Foto({u"2024:05:03 10:15:30"_s})), danado);
+    rechazo("fecha ilegible", FotosPrueba::Foto({u"ayer por la tarde"_s}), danado);
+    rechazo("desfase ilegible", FotosPrueba::Foto({u"2024:05:03 10:15:30"_s, u"CEST"_s}), danado);
+    rechazo("orientación imposible", FotosPrueba::Foto({{}, {}, {}, {}, {}, 9}), danado);
+    rechazo("latitud más allá del polo", FotosPrueba::Foto({{}, {}, 91.0, 3.0}), danado);
+    rechazo("texto", QByteArray("observación del 3 de mayo\n"),
+            u"El archivo f.jpg no es una foto"_s);
+    rechazo("vacío", QByteArray(), u"El archivo f.jpg no es una foto"_s);
 }
 
 void tst_ExifReader::lee() {
@@ -101,11 +99,7 @@ void tst_ExifReader::archivoYPosicionQuitada() {
     QTemporaryDir dir;
     const QString ruta = dir.filePath(u"IMG_0001.JPG"_s);
     const QByteArray foto = FotosPrueba::Foto({u"2024:05:03 10:15:30"_s, {}, 40.5, -3.5, 10.0});
-    {
-        QFile f(ruta);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(foto);
-    }
+    QVERIFY(Files::Write(ruta, foto));
     QByteArray bytes;
     QString error;
     auto d = ExifReader::LeerArchivo(ruta, &bytes, &error);
