@@ -2,6 +2,7 @@
 // password asked for, or read from the user's password file; the program started on the
 // choice, on TRITODEX_DB, and on the local file when the server is out of reach.
 #include "support/Controles.h"
+#include "support/Files.h"
 #include "support/ServidorPrueba.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
@@ -20,7 +21,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSqlDatabase>
-#include <QTemporaryFile>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -36,22 +36,6 @@ private slots:
 namespace {
 ServidorPrueba &Servidor() {
     return ServidorPrueba::Compartido();
-}
-
-// The group's database on the test server, with the program's tables.
-void CrearGrupo() {
-    QVERIFY(Servidor().CrearBase(u"grupo"_s));
-    QString error;
-    {
-        QVERIFY2(AbrirServidor(u"crear"_s, Servidor().Direccion(u"grupo"_s), &error),
-                 qPrintable(error));
-        QSqlDatabase db = QSqlDatabase::database(u"crear"_s, false);
-        QVERIFY2(
-            DatabaseCreation::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
-            qPrintable(error));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(u"crear"_s);
 }
 
 struct Formulario {
@@ -75,7 +59,18 @@ struct Formulario {
 
 void tst_frbasedatos::initTestCase() {
     QVERIFY2(Servidor().ok(), qPrintable(Servidor().error()));
-    CrearGrupo();
+    // The group's database on the test server, with the program's tables.
+    QVERIFY(Servidor().CrearBase(u"grupo"_s));
+    QString error;
+    {
+        QVERIFY2(AbrirServidor(u"crear"_s, Servidor().Direccion(u"grupo"_s), &error),
+                 qPrintable(error));
+        QSqlDatabase db = QSqlDatabase::database(u"crear"_s, false);
+        QVERIFY2(
+            DatabaseCreation::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
+            qPrintable(error));
+    }
+    QSqlDatabase::removeDatabase(u"crear"_s);
 }
 
 void tst_frbasedatos::eleccion() {
@@ -88,29 +83,28 @@ void tst_frbasedatos::eleccion() {
     QVERIFY(!v.c("Txhost")->isEnabled() && !v.c<QPushButton>("CdProbar")->isEnabled());
     QVERIFY(v.c<QLabel>("Lbactual")->text().startsWith(u"En uso: el archivo local "_s));
 
-    // Each attempt says what is wrong or what it found; none changes the database in use.
+    // Each attempt (host, port and database, the user tritodex) says what is wrong or what it
+    // found; none changes the database in use.
     const QList<QStringList> pruebas = {
-        {u""_s, puerto, u"grupo"_s, u"tritodex"_s, u"El campo Servidor es obligatorio."_s},
-        {u"127.0.0.1"_s, puerto, u" "_s, u"tritodex"_s,
-         u"El campo Base de datos es obligatorio."_s},
-        {u"db grupo"_s, puerto, u"grupo"_s, u"tritodex"_s,
+        {u""_s, puerto, u"grupo"_s, u"El campo Servidor es obligatorio."_s},
+        {u"127.0.0.1"_s, puerto, u" "_s, u"El campo Base de datos es obligatorio."_s},
+        {u"db grupo"_s, puerto, u"grupo"_s,
          u"«db grupo» no es un nombre de servidor ni una dirección válida."_s},
-        {u"12345"_s, puerto, u"grupo"_s, u"tritodex"_s,
+        {u"12345"_s, puerto, u"grupo"_s,
          u"«12345» no es un nombre de servidor ni una dirección válida."_s},
-        {u"127.0.0.1"_s, u"0"_s, u"grupo"_s, u"tritodex"_s,
-         u"El puerto debe ser un número entre 1 y 65535."_s},
-        {u"127.0.0.1"_s, puerto, u"nohay"_s, u"tritodex"_s,
+        {u"127.0.0.1"_s, u"0"_s, u"grupo"_s, u"El puerto debe ser un número entre 1 y 65535."_s},
+        {u"127.0.0.1"_s, puerto, u"nohay"_s,
          u"No se puede conectar con el servidor PostgreSQL 127.0.0.1:%1/nohay: "_s.arg(puerto)},
-        {u"127.0.0.1"_s, puerto, u"postgres"_s, u"tritodex"_s,
+        {u"127.0.0.1"_s, puerto, u"postgres"_s,
          u"Conexión correcta, pero la base de datos 127.0.0.1:%1/postgres no tiene las tablas de "
          "Tritodex: créelas con tritodex_mkdb --servidor."_s.arg(puerto)},
-        {u"127.0.0.1"_s, puerto, u"grupo"_s, u"tritodex"_s,
+        {u"127.0.0.1"_s, puerto, u"grupo"_s,
          u"Conexión correcta: la base de datos %1 tiene las tablas de Tritodex."_s.arg(grupo)},
     };
     for (const QStringList &p : pruebas) {
-        v.Servidor(p);
+        v.Servidor({p[0], p[1], p[2], u"tritodex"_s});
         const QString aviso = v.Pulsar("CdProbar");
-        QVERIFY2(aviso.startsWith(p[4]), qPrintable(aviso));
+        QVERIFY2(aviso.startsWith(p[3]), qPrintable(aviso));
         QVERIFY(!ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen());
     }
     // Letters in the port never reach it.
@@ -131,9 +125,8 @@ void tst_frbasedatos::eleccion() {
     // Opened again it shows the server in use; back to the file, kept so.
     Formulario w;
     QVERIFY(w.c<QRadioButton>("OpServidor")->isChecked());
-    QCOMPARE(w.c("Txbase")->text() + w.c("Txusuario")->text(), u"grupotritodex"_s);
-    QCOMPARE(w.c<QLabel>("Lbactual")->text(),
-             u"En uso: el servidor %1, usuario tritodex."_s.arg(grupo));
+    QCOMPARE(Textos(w.f, {"Txbase", "Txusuario", "Lbactual"}),
+             u"grupo|tritodex|En uso: el servidor %1, usuario tritodex."_s.arg(grupo));
     w.c<QRadioButton>("OpArchivo")->click();
     QCOMPARE(w.Pulsar("CdAceptar"), u"Se usa ahora el archivo local Tritodex.mdb."_s);
     QVERIFY(!ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen());
@@ -162,8 +155,7 @@ void tst_frbasedatos::eleccion() {
     pedidas.clear();
     QCOMPARE(socia.Pulsar("CdAceptar"), u"Se usa ahora la base de datos 127.0.0.1:%1/grupo del "
                                         "servidor."_s.arg(puerto));
-    QVERIFY(pedidas.isEmpty());
-    QVERIFY(ModConex::EsServidor());
+    QVERIFY(pedidas.isEmpty() && ModConex::EsServidor());
     Formulario archivo;
     archivo.c<QRadioButton>("OpArchivo")->click();
     archivo.Pulsar("CdAceptar");
@@ -176,17 +168,14 @@ void tst_frbasedatos::eleccion() {
     QCOMPARE(pedidas.size(), 1);
 
     // The user's password file answers instead of the user.
-    QTemporaryFile pgpass;
-    QVERIFY(pgpass.open());
-    pgpass.write(u"127.0.0.1:%1:grupo:socia:s3cr3ta\n"_s.arg(puerto).toUtf8());
-    pgpass.close();
-    pgpass.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    qputenv("PGPASSFILE", QFile::encodeName(pgpass.fileName()));
+    const QString pgpass = bd.carpeta() + u"/pgpass"_s;
+    QVERIFY(Files::Write(pgpass, u"127.0.0.1:%1:grupo:socia:s3cr3ta\n"_s.arg(puerto).toUtf8()));
+    QVERIFY(QFile::setPermissions(pgpass, QFile::ReadOwner | QFile::WriteOwner));
+    qputenv("PGPASSFILE", QFile::encodeName(pgpass));
     pedidas.clear();
     Formulario y;
     y.Servidor({u"127.0.0.1"_s, puerto, u"grupo"_s, u"socia"_s});
-    QVERIFY(y.Pulsar("CdProbar").startsWith(u"Conexión correcta"_s));
-    QVERIFY(pedidas.isEmpty());
+    QVERIFY(y.Pulsar("CdProbar").startsWith(u"Conexión correcta"_s) && pedidas.isEmpty());
     qunsetenv("PGPASSFILE");
 }
 
@@ -194,26 +183,24 @@ void tst_frbasedatos::arranque() {
     TestDatabase bd(TestDatabase::Datos::Fixture, TestDatabase::Motor::Sqlite);
     const auto grupo = Servidor().Direccion(u"grupo"_s);
     DatabaseSettings::Guardar(grupo);
-    const auto empezar = [&](std::optional<QMessageBox::StandardButton> respuesta = {}) {
+    const auto empezar = [&](const QList<QMessageBox::StandardButton> &respuestas = {}) {
         QString aviso;
         ModConex::Desconectar();
         ModConex::setServidor(DatabaseSettings::ParaEstaSesion(&aviso));
-        MessageService::Limpiar();
-        if (respuesta) MessageService::EncolarRespuesta(*respuesta);
+        User::Responder(respuestas);
         principal p;
         p.Form_Load();
         return aviso;
     };
     // On the chosen server, without a word.
-    QVERIFY(empezar().isEmpty());
-    QVERIFY(MessageService::Mostrados().isEmpty());
+    QVERIFY(empezar().isEmpty() && MessageService::Mostrados().isEmpty());
     QVERIFY(ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen());
 
     // TRITODEX_DB for one run: a postgresql:// address wins; anything else is said and
     // the settings hold.
     qputenv("TRITODEX_DB",
             u"postgresql://tritodex@127.0.0.1:%1/postgres"_s.arg(grupo.puerto).toUtf8());
-    QVERIFY(empezar(QMessageBox::No).isEmpty());
+    QVERIFY(empezar({QMessageBox::No}).isEmpty());
     QVERIFY2(MessageService::Ultimo().texto.contains(u"127.0.0.1:%1/postgres del servidor no es la "
                                                      "de Tritodex"_s.arg(grupo.puerto)),
              qPrintable(MessageService::Ultimo().texto));
@@ -225,16 +212,14 @@ void tst_frbasedatos::arranque() {
 
     // The server out of reach: why, and the local file offered and taken.
     QVERIFY(Servidor().Parar());
-    empezar(QMessageBox::Yes);
+    empezar({QMessageBox::Yes});
     QCOMPARE(MessageService::Mostrados().size(), 1);
-    QVERIFY2(MessageService::Ultimo().texto.startsWith(
-                 u"Problema de Conexión con la base de datos\n\nNo se puede conectar con el "
-                 "servidor PostgreSQL %1: "_s.arg(grupo.Descripcion())),
-             qPrintable(MessageService::Ultimo().texto));
-    QVERIFY(MessageService::Ultimo().texto.endsWith(
-        u"¿Usar en esta sesión el archivo local (Tritodex.mdb)?"_s));
-    QVERIFY2(!ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen(),
-             qPrintable(MessageService::Ultimo().texto));
+    const QString dicho = MessageService::Ultimo().texto;
+    QVERIFY2(dicho.startsWith(u"Problema de Conexión con la base de datos\n\nNo se puede conectar "
+                              "con el servidor PostgreSQL %1: "_s.arg(grupo.Descripcion())) &&
+                 dicho.endsWith(u"¿Usar en esta sesión el archivo local (Tritodex.mdb)?"_s),
+             qPrintable(dicho));
+    QVERIFY2(!ModConex::EsServidor() && ModConex::DatabaseConnection().isOpen(), qPrintable(dicho));
     QVERIFY(Servidor().Arrancar());
     // The choice itself stays: the next start goes to the server again.
     QVERIFY(DatabaseSettings::Leida());

@@ -42,7 +42,11 @@ using namespace Qt::StringLiterals;
 class tst_principal : public QObject {
     Q_OBJECT
 private slots:
-    void init();
+    void init() {
+        MessageService::setModoPrueba(true);
+        MessageService::Limpiar();
+        ModBaseDatos::setEscalaEsperas(0.0);
+    }
     void menu();
     void arranque();
     void copiasAlArrancar();
@@ -54,12 +58,13 @@ namespace {
 QAction *Accion(principal &p, const char *nombre) {
     return p.findChild<QAction *>(QString::fromLatin1(nombre));
 }
-// The program started as at its launch, then closed.
-void Arrancar() {
-    principal().Form_Load();
+// How many messages were shown, and the last one's text.
+QString Mostrado() {
+    return u"%1|"_s.arg(MessageService::Mostrados().size()) + MessageService::Ultimo().texto;
 }
-QWidget *AbrirHijo(const QString &nombre) {
+QWidget *AbrirHijo(const QString &nombre, QSize tamano = {}) {
     auto *w = new QWidget;
+    if (tamano.isValid()) w->resize(tamano);
     w->setObjectName(nombre);
     w->setWindowTitle(nombre); // windows titled as the main one are never closed
     Screen::MostrarHijo(w);
@@ -67,42 +72,22 @@ QWidget *AbrirHijo(const QString &nombre) {
 }
 } // namespace
 
-void tst_principal::init() {
-    MessageService::setModoPrueba(true);
-    MessageService::Limpiar();
-    ModBaseDatos::setEscalaEsperas(0.0);
-}
-
 void tst_principal::menu() {
     // The menu as the user sees it, in order, with the shortcuts users learn.
     principal p;
     QStringList menu;
     for (QAction *a : p.menuBar()->actions()) {
-        menu << a->text();
+        QString linea = a->text();
         for (QAction *b : a->menu() ? a->menu()->actions() : QList<QAction *>())
-            menu << u"  "_s + b->text() + u' ' + b->shortcut().toString();
+            linea += u'|' + b->text() + u' ' + b->shortcut().toString();
+        menu << linea;
     }
-    QCOMPARE(menu, QStringList({"&Observaciones",
-                                "  Nueva Ctrl+N",
-                                "  Lista de especies de una visita ",
-                                "  Consulta ",
-                                "  Verificación ",
-                                "  Mapa ",
-                                "  Fenología ",
-                                "  Importar ",
-                                "  Papelera ",
-                                "&Parámetros",
-                                "  Observadores ",
-                                "  Motivos ",
-                                "  Localidades ",
-                                "  Copias de seguridad ",
-                                "  Base de datos ",
-                                "E&xportar",
-                                "&Ayuda",
-                                "  Tutorial F1",
-                                "  Acerca de... ",
-                                "  Web ",
-                                "Salir"}));
+    // Each menu with its items, an item's shortcut after a space (none: the space alone).
+    QCOMPARE(menu, QStringList({"&Observaciones|Nueva Ctrl+N|Lista de especies de una visita "
+                                "|Consulta |Verificación |Mapa |Fenología |Importar |Papelera ",
+                                "&Parámetros|Observadores |Motivos |Localidades "
+                                "|Copias de seguridad |Base de datos ",
+                                "E&xportar", "&Ayuda|Tutorial F1|Acerca de... |Web ", "Salir"}));
 }
 
 void tst_principal::arranque() {
@@ -112,14 +97,12 @@ void tst_principal::arranque() {
     QCOMPARE(antes.button(QMessageBox::Yes)->text().remove(u'&'), u"Yes"_s);
     Startup::PrepararAplicacion();
     QMessageBox caja(QMessageBox::Question, u"t"_s, u"x"_s, QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(caja.button(QMessageBox::Yes)->text().remove(u'&') + u'/' +
-                 caja.button(QMessageBox::No)->text().remove(u'&'),
-             u"Sí/No"_s);
-    QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:").remove(u'&') + u' ' +
-                 QCoreApplication::translate("QFileDialog", "Files of type:"),
-             u"Nombre de fichero: Ficheros de tipo:"_s);
-    QCOMPARE(QLocale().monthName(1) + u' ' + QLocale().dayName(1, QLocale::ShortFormat),
-             u"enero lun"_s);
+    QCOMPARE(QStringList({caja.button(QMessageBox::Yes)->text().remove(u'&'),
+                          caja.button(QMessageBox::No)->text().remove(u'&'),
+                          QCoreApplication::translate("QFileDialog", "File &name:").remove(u'&'),
+                          QCoreApplication::translate("QFileDialog", "Files of type:"),
+                          QLocale().monthName(1), QLocale().dayName(1, QLocale::ShortFormat)}),
+             QStringList({"Sí", "No", "Nombre de fichero:", "Ficheros de tipo:", "enero", "lun"}));
 
     // An installed program names the user's data folder (the other causes, and the portable
     // mode's words: tst_fallosBaseDatos).
@@ -127,11 +110,10 @@ void tst_principal::arranque() {
     const Instalacion::Carpetas portatil = Instalacion::Actuales();
     Instalacion::setActuales({Instalacion::Modo::Usuario, portatil.compartida, vacia.path()});
     ModConex::setCarpetaDatos(vacia.path());
-    Arrancar();
+    principal().Form_Load(); // the program started as at its launch, then closed
     Instalacion::setActuales(portatil);
-    QCOMPARE(MessageService::Mostrados().size(), 1);
-    QCOMPARE(MessageService::Ultimo().texto,
-             u"Problema de Conexión con la base de datos\n\nNo se encuentra el archivo "
+    QCOMPARE(Mostrado(),
+             u"1|Problema de Conexión con la base de datos\n\nNo se encuentra el archivo "
              "Tritodex.mdb en la carpeta de datos ("_s +
                  QDir::toNativeSeparators(vacia.path()) + u")."_s);
     QVERIFY(!QFile::exists(vacia.filePath(u"Tritodex.mdb"_s)));
@@ -140,31 +122,26 @@ void tst_principal::arranque() {
     // and says so once.
     MessageService::Limpiar();
     TestDatabase bd;
-    Arrancar();
+    principal().Form_Load();
     QVERIFY(MessageService::Mostrados().isEmpty());
     ModConex::setSoloLectura(true);
-    Arrancar();
+    principal().Form_Load();
     ModConex::setSoloLectura(false);
-    QCOMPARE(MessageService::Mostrados().size(), 1);
-    QCOMPARE(MessageService::Ultimo().texto,
-             u"El archivo Tritodex.mdb es de solo lectura: se pueden consultar los datos, pero no "
-             "guardar cambios."_s);
+    QCOMPARE(Mostrado(), u"1|El archivo Tritodex.mdb es de solo lectura: se pueden consultar los "
+                         "datos, pero no guardar cambios."_s);
     QVERIFY(ModConex::DatabaseConnection().isOpen());
 }
 
 void tst_principal::copiasAlArrancar() {
     TestDatabase bd;
-    QVERIFY(bd.db().transaction());
-    for (int i = 0; i < 400; ++i)
-        QVERIFY(
-            bd.Ejecutar(u"INSERT INTO observacion (especie, descripcion) VALUES ('SALSAL', ?)"_s,
-                        {u"nota %1 "_s.arg(i).repeated(20)}));
-    QVERIFY(bd.db().commit());
+    // 400 observations, the note of each "nota <i> " twenty times.
+    QVERIFY(bd.Ejecutar(u"WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < "
+                        "399) INSERT INTO observacion (especie, descripcion) SELECT 'SALSAL', "
+                        "replace(printf('%020d', 0), '0', 'nota ' || i || ' ') FROM n"_s));
     // A copy at the first start of the day, not at the second.
-    Arrancar();
-    Arrancar();
-    QVERIFY(MessageService::Mostrados().isEmpty());
-    QCOMPARE(Backups::Listar().size(), 1);
+    principal().Form_Load();
+    principal().Form_Load();
+    QVERIFY(MessageService::Mostrados().isEmpty() && Backups::Listar().size() == 1);
 
     // The file damaged: refused, never written to; the newest sound copy is offered and put
     // back, the damaged file kept beside the copies.
@@ -174,9 +151,8 @@ void tst_principal::copiasAlArrancar() {
     for (qint64 p = f.size() / 4096 / 2, fin = p + 4; p < fin; ++p)
         QVERIFY(f.seek(p * 4096 + 8) && f.write(QByteArray(600, '\xff')) == 600);
     f.close();
-    for (const auto r : {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::Ok})
-        MessageService::EncolarRespuesta(r);
-    Arrancar();
+    User::Responder({QMessageBox::Ok, QMessageBox::Yes, QMessageBox::Ok});
+    principal().Form_Load();
     const QStringList esperados = {
         u"Problema de Conexión con la base de datos\n\nEl archivo Tritodex.mdb está dañado"_s,
         u"La copia de seguridad más reciente en buen estado es del "_s,
@@ -185,29 +161,25 @@ void tst_principal::copiasAlArrancar() {
     for (int i = 0; i < esperados.size(); ++i)
         QVERIFY2(MessageService::Mostrados().at(i).texto.startsWith(esperados[i]),
                  qPrintable(MessageService::Mostrados().at(i).texto));
-    QVERIFY(ModConex::DatabaseConnection().isOpen());
-    QCOMPARE(bd.Contar(u"observacion"_s), 400);
+    QVERIFY(ModConex::DatabaseConnection().isOpen() && bd.Contar(u"observacion"_s) == 400);
     QCOMPARE(Backups::Listar().size(), 2);
 
     // A copy that cannot be made is said once, and the program goes on.
     for (const auto &c : Backups::Listar())
         QVERIFY(QFile::remove(c.ruta));
-    QVERIFY(QDir().rmdir(Backups::Carpeta()));
-    QVERIFY(Files::Write(Backups::Carpeta(), {}));
+    QVERIFY(QDir().rmdir(Backups::Carpeta()) && Files::Write(Backups::Carpeta(), {}));
     MessageService::Limpiar();
-    Arrancar();
+    principal().Form_Load();
     // The copy's own cause, whole (each cause: tst_Backups).
     QString causa;
     QVERIFY(!Backups::Automatica(&causa) && !causa.isEmpty());
-    QCOMPARE(MessageService::Mostrados().size(), 1);
-    QCOMPARE(MessageService::Ultimo().texto,
-             u"No se ha podido hacer la copia de seguridad automática de los datos: "_s + causa);
+    QCOMPARE(Mostrado(),
+             u"1|No se ha podido hacer la copia de seguridad automática de los datos: "_s + causa);
     QVERIFY(ModConex::DatabaseConnection().isOpen());
 }
 
 void tst_principal::ventanas() {
     TestDatabase bd;
-    const QDir dir(bd.carpeta());
     QList<QUrl> abiertas;
     ChoiceService::Prueba().abrir = [&](const QUrl &u) { return abiertas << u, true; };
     principal p;
@@ -222,9 +194,8 @@ void tst_principal::ventanas() {
     // the program's shared files.
     Instalacion::setActuales({Instalacion::Modo::Portatil, bd.carpeta(), bd.carpeta()});
     Accion(p, "help")->trigger();
-    QCOMPARE(abiertas.size(), 0);
-    QVERIFY(MessageService::Ultimo().texto.contains(u"Tritodex.pdf"_s));
-    const QString pdf = dir.filePath(u"Tritodex.pdf"_s);
+    QVERIFY(abiertas.isEmpty() && MessageService::Ultimo().texto.contains(u"Tritodex.pdf"_s));
+    const QString pdf = bd.carpeta() + u"/Tritodex.pdf"_s;
     QVERIFY(Files::Write(pdf, {}));
     MessageService::Limpiar();
     Accion(p, "help")->trigger();
@@ -259,19 +230,14 @@ void tst_principal::ventanas() {
         }
         Accion(p, "new")->trigger();
         dentro(frobs::AbrirSeleccion(Screen::BuscarFormulario(u"newobs"_s), {}), "frobs");
-        auto *grande = new QWidget;
-        grande->setWindowTitle(u"grande"_s);
-        grande->resize(tamano * 2);
-        Screen::MostrarHijo(grande);
-        dentro(grande, "grande");
+        dentro(AbrirHijo(u"grande"_s, tamano * 2), "grande");
         Accion(p, "acerca")->trigger();
     }
-    MessageService::Limpiar();
     acerca = Screen::BuscarFormulario(u"frsplash"_s);
 
     // Leaving asks; "No" keeps the main window, without the others.
     a = AbrirHijo(u"tarea"_s);
-    MessageService::EncolarRespuesta(QMessageBox::No);
+    User::Responder({QMessageBox::No});
     Accion(p, "sortir")->trigger();
     QVERIFY(p.isVisible());
     QTRY_VERIFY(!a && !acerca);
@@ -349,9 +315,9 @@ void tst_principal::cambiosSinGuardar() {
         QVERIFY(campo->isEnabled());
         User::Escribir(campo, u"escrito a mano"_s);
         abrir("cons");
-        QVERIFY2(MessageService::Mostrados().size() == 1, qPrintable(nombre));
+        // The window's title in the question names the case.
+        QCOMPARE(Mostrado(), u"1|"_s + pregunta.arg(f->windowTitle()));
         const auto m = MessageService::Ultimo();
-        QCOMPARE(m.texto, pregunta.arg(f->windowTitle()));
         QVERIFY(m.botones == (QMessageBox::Yes | QMessageBox::No) &&
                 m.porDefecto == QMessageBox::No && m.icono == QMessageBox::Question);
         QVERIFY2(f && f->isVisible(), qPrintable(nombre));
@@ -364,24 +330,21 @@ void tst_principal::cambiosSinGuardar() {
 
     // Typed and stored: nothing to ask. (On the first of January the proposed date is asked
     // about by no one.)
-    {
-        Clock::setHoy(QDate(QDate::currentDate().year(), 1, 1));
-        abrir("new");
-        QWidget *f = Screen::BuscarFormulario(u"newobs"_s);
-        User::Poner(f->findChild<QLineEdit *>(u"Txobs1"_s), u"ANA"_s);
-        auto *especie = f->findChild<QComboBox *>(u"Cbespecie"_s);
-        User::Elegir(especie,
-                     especie->itemText(especie->findText(u"SALSAL - "_s, Qt::MatchStartsWith)));
-        User::Elegir(f->findChild<QComboBox *>(u"Cbloc"_s), u"Charca"_s);
-        MessageService::Limpiar();
-        f->findChild<QPushButton *>(u"Cbguardar"_s)->click();
-        QCOMPARE(MessageService::Ultimo().texto,
-                 u"Se ha registrado la observación en la base de datos"_s);
-        Clock::setHoy(QDate());
-        abrir("cons");
-        QVERIFY(MessageService::Mostrados().isEmpty());
-        QVERIFY(Screen::BuscarFormulario(u"frcons"_s));
-    }
+    Clock::setHoy(QDate(QDate::currentDate().year(), 1, 1));
+    abrir("new");
+    QWidget *f = Screen::BuscarFormulario(u"newobs"_s);
+    User::Poner(f->findChild<QLineEdit *>(u"Txobs1"_s), u"ANA"_s);
+    auto *especie = f->findChild<QComboBox *>(u"Cbespecie"_s);
+    User::Elegir(especie,
+                 especie->itemText(especie->findText(u"SALSAL - "_s, Qt::MatchStartsWith)));
+    User::Elegir(f->findChild<QComboBox *>(u"Cbloc"_s), u"Charca"_s);
+    MessageService::Limpiar();
+    f->findChild<QPushButton *>(u"Cbguardar"_s)->click();
+    QCOMPARE(MessageService::Ultimo().texto,
+             u"Se ha registrado la observación en la base de datos"_s);
+    Clock::setHoy(QDate());
+    abrir("cons");
+    QVERIFY(MessageService::Mostrados().isEmpty() && Screen::BuscarFormulario(u"frcons"_s));
 
     // "Salir" asks first about the typed work: "No" leaves the program and the form as they
     // are, without the question about leaving; "Sí" closes the form, then asks that one.
@@ -389,12 +352,10 @@ void tst_principal::cambiosSinGuardar() {
     QPointer<QWidget> nueva = Screen::BuscarFormulario(u"newobs"_s);
     User::Escribir(nueva->findChild<QLineEdit *>(u"Txdesc"_s), u"a medias"_s);
     abrir("sortir");
-    QCOMPARE(MessageService::Mostrados().size(), 1);
-    QCOMPARE(MessageService::Ultimo().texto, pregunta.arg(u"Nueva Observación"_s));
+    QCOMPARE(Mostrado(), u"1|"_s + pregunta.arg(u"Nueva Observación"_s));
     QVERIFY(p.isVisible() && nueva);
     abrir("sortir", {QMessageBox::Yes, QMessageBox::No});
-    QCOMPARE(MessageService::Mostrados().size(), 2);
-    QCOMPARE(MessageService::Ultimo().texto, u"Salir de la aplicación?"_s);
+    QCOMPARE(Mostrado(), u"2|Salir de la aplicación?"_s);
     QTRY_VERIFY(!nueva);
     QVERIFY(p.isVisible());
 
@@ -419,8 +380,7 @@ void tst_principal::cambiosSinGuardar() {
              u"Ya existe un motivo con el identificador 1."_s);
     QCOMPARE(MessageService::Ultimo().texto,
              u"Este cambio no se ha guardado. ¿Cerrar de todos modos y perderlo?"_s);
-    QVERIFY(motivos && motivos->isVisible());
-    QVERIFY(!Screen::BuscarFormulario(u"newobs"_s));
+    QVERIFY(motivos && motivos->isVisible() && !Screen::BuscarFormulario(u"newobs"_s));
     abrir("new", {QMessageBox::Ok, QMessageBox::Yes});
     QTRY_VERIFY(!motivos);
     QVERIFY(Screen::BuscarFormulario(u"newobs"_s));

@@ -11,29 +11,19 @@ class tst_PhenologyStore : public QObject {
     Q_OBJECT
 private slots:
     void recuentos();
+
+private:
+    // Every non-zero count: "stage period:observations/individuals".
+    static QStringList Volcado(const Fenologia &f) {
+        QStringList r;
+        for (const auto &e : f.estadios)
+            for (int p = 0; p < Fenologia::kPeriodos; ++p)
+                if (e.observaciones[p] || e.ejemplares[p])
+                    r << e.nombre +
+                             u" %1:%2/%3"_s.arg(p + 1).arg(e.observaciones[p]).arg(e.ejemplares[p]);
+        return r;
+    }
 };
-
-namespace {
-void Observar(const TestDatabase &bd, const QVariant &fecha, int estadio, const QVariant &numejemp,
-              const QString &especie = u"BUFSPI"_s, const QString &localidad = u"L1"_s,
-              const QString &observador1 = u"ANA"_s, const QString &observador2 = {}) {
-    QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (fecha, estadio, numejemp, especie, localidad, "
-                        "observador1, observador2) VALUES (?, ?, ?, ?, ?, ?, ?)"_s,
-                        {fecha, estadio, numejemp, especie, localidad, observador1,
-                         observador2.isEmpty() ? QVariant() : QVariant(observador2)}));
-}
-
-// Every non-zero count: "stage period:observations/individuals".
-QStringList Volcado(const Fenologia &f) {
-    QStringList r;
-    for (const auto &e : f.estadios)
-        for (int p = 0; p < Fenologia::kPeriodos; ++p)
-            if (e.observaciones[p] || e.ejemplares[p])
-                r << e.nombre +
-                         u" %1:%2/%3"_s.arg(p + 1).arg(e.observaciones[p]).arg(e.ejemplares[p]);
-    return r;
-}
-} // namespace
 
 void tst_PhenologyStore::recuentos() {
     TestDatabase bd;
@@ -61,7 +51,9 @@ void tst_PhenologyStore::recuentos() {
     for (const QString &caso : casos) {
         const QStringList c = caso.split(u' ');
         const QVariant fecha = valor(c[0], c[0]);
-        Observar(bd, fecha, c[1].toInt(), valor(c[2], c[2].toInt()));
+        QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (fecha, estadio, numejemp, especie, "
+                            "localidad, observador1) VALUES (?, ?, ?, 'BUFSPI', 'L1', 'ANA')"_s,
+                            {fecha, c[1].toInt(), valor(c[2], c[2].toInt())}));
         const QDate d = QDate::fromString(fecha.toString(), Qt::ISODate);
         QCOMPARE(PhenologyStore::Periodo(d), c[3].toInt());
         contados += c[3].toInt() > 0;
@@ -106,18 +98,15 @@ void tst_PhenologyStore::recuentos() {
     QVERIFY(bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov) VALUES "
                         "('L1', 'Charca', 28), ('L2', 'Fuente', 5), ('L3', 'Sin provincia', "
                         "NULL)"_s));
-    Observar(bd, u"1999-12-31"_s, 3, 1, u"BUFSPI"_s, u"L1"_s, u"ANA"_s);
-    Observar(bd, u"2000-01-01"_s, 3, 2, u"BUFSPI"_s, u"L2"_s, u"JUL"_s, u"ANA"_s);
-    Observar(bd, u"2005-06-15"_s, 3, 4, u"VIPLAT"_s, u"L1"_s, u"DOR"_s);
-    Observar(bd, u"2010-12-31"_s, 6, 8, u"VIPLAT"_s, u"L3"_s, u"GONE"_s);
-    Observar(bd, u"2011-01-01"_s, 6, 16, u"bufspi"_s, u"LX"_s, u"JUL"_s);
+    QVERIFY(bd.Ejecutar(u"INSERT INTO observacion (fecha, estadio, numejemp, especie, localidad, "
+                        "observador1, observador2) VALUES ('1999-12-31', 3, 1, 'BUFSPI', 'L1', "
+                        "'ANA', NULL), ('2000-01-01', 3, 2, 'BUFSPI', 'L2', 'JUL', 'ANA'), "
+                        "('2005-06-15', 3, 4, 'VIPLAT', 'L1', 'DOR', NULL), ('2010-12-31', 6, 8, "
+                        "'VIPLAT', 'L3', 'GONE', NULL), ('2011-01-01', 6, 16, 'bufspi', 'LX', "
+                        "'JUL', NULL)"_s));
 
-    struct Caso {
-        FiltroFenologia filtro;
-        qint64 registros, ejemplares;
-        int anos;
-    };
-    const QList<Caso> filtros = {
+    // Filter, then records, individuals and years.
+    const QList<std::tuple<FiltroFenologia, qint64, qint64, qint64>> filtros = {
         {{.especie = u"BUFSPI"_s}, 3, 19, 3}, // codes compare ignoring case
         {{.anoDesde = 2000}, 4, 30, 4},
         {{.anoHasta = 2010}, 4, 15, 4},
@@ -131,29 +120,27 @@ void tst_PhenologyStore::recuentos() {
         {{.observador = u"5%"_s}, 0, 0, 0},
         {{.especie = u"BUFSPI"_s, .provincia = u"Madrid"_s, .observador = u"Ana"_s}, 1, 1, 1},
     };
-    for (const Caso &c : filtros) {
-        const auto f = store.Contar(c.filtro);
+    for (const auto &[filtro, registros, individuos, anos] : filtros) {
+        const auto f = store.Contar(filtro);
         QVERIFY2(f, qPrintable(store.error()));
         qint64 ejemplares = 0;
         for (int p = 1; p <= Fenologia::kPeriodos; ++p)
             ejemplares += f->Total(p, true);
         QCOMPARE((QList<qint64>{f->registros, ejemplares, f->anos}),
-                 (QList<qint64>{c.registros, c.ejemplares, c.anos}));
+                 (QList<qint64>{registros, individuos, anos}));
     }
 
     // Observers by name, one gone kept by its code; locality and species names.
     const auto bufos = store.Observaciones({.especie = u"BUFSPI"_s}, 1);
     QVERIFY(bufos && bufos->size() == 2);
+    // The second's locality is gone.
     QCOMPARE(bufos->at(0).observadores + u'|' + bufos->at(0).localidad + u'|' +
-                 bufos->at(0).especie,
-             u"Juliana Ruiz, Ana Pérez|Fuente|Bufo spinosus"_s);
-    QCOMPARE(bufos->at(1).localidad, QString()); // a locality that is gone
+                 bufos->at(0).especie + u'|' + bufos->at(1).localidad,
+             u"Juliana Ruiz, Ana Pérez|Fuente|Bufo spinosus|"_s);
     QCOMPARE(store.Observaciones({}, 36)->at(1).observadores, u"GONE"_s);
 
     // A failing statement is reported, not taken for an empty year.
-    QVERIFY(bd.Ejecutar(u"DROP TABLE testadio"_s));
-    QVERIFY(!store.Contar({}));
-    QVERIFY(!store.error().isEmpty());
+    QVERIFY(bd.Ejecutar(u"DROP TABLE testadio"_s) && !store.Contar({}) && !store.error().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_PhenologyStore)

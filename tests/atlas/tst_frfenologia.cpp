@@ -16,13 +16,9 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QComboBox>
-#include <QFile>
 #include <QGraphicsTextItem>
 #include <QGuiApplication>
 #include <QImage>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -42,9 +38,11 @@ private slots:
 
 private:
     template <typename T = QWidget> T *c(const char *nombre) { return Control<T>(f, nombre); }
-    QString Cifras() {
-        return c<QLabel>("Lbregistros")->text() + u'|' + c<QLabel>("Lbanos")->text() + u'|' +
-               c<QLabel>("Lbaviso")->text();
+    QString Cifras() { return Textos(f, {"Lbregistros", "Lbanos", "Lbaviso"}); }
+    // Counts, title and bars on one line: "records|years|notice#title#bars".
+    QString Vista() {
+        return Cifras() + u'#' + c<QChartView>("Grafico")->chart()->title() + u'#' +
+               Barras().join(u';');
     }
     QStackedBarSeries *Serie() {
         return qobject_cast<QStackedBarSeries *>(c<QChartView>("Grafico")->chart()->series().at(0));
@@ -76,13 +74,14 @@ private:
         QTest::mouseClick(caja, Qt::LeftButton, {}, QPoint(6, caja->height() / 2));
     }
     void Mostrar() { QTest::mouseClick(c<QPushButton>("CdMostrar"), Qt::LeftButton); }
-    void Filtros(const QString &especie, const QString &desde, const QString &hasta,
-                 const QString &provincia, const QString &observador) {
-        User::Elegir(c<QComboBox>("Cbespecie"), especie);
-        User::Escribir(c<QLineEdit>("Txanoini"), desde);
-        User::Escribir(c<QLineEdit>("Txanofin"), hasta);
-        User::Elegir(c<QComboBox>("Cbprov"), provincia);
-        User::Escribir(c<QComboBox>("Cbobs"), observador);
+    // "species|from|to|province|observer".
+    void Filtros(const QString &filtros) {
+        const QStringList v = filtros.split(u'|');
+        User::Elegir(c<QComboBox>("Cbespecie"), v[0]);
+        User::Escribir(c<QLineEdit>("Txanoini"), v[1]);
+        User::Escribir(c<QLineEdit>("Txanofin"), v[2]);
+        User::Elegir(c<QComboBox>("Cbprov"), v[3]);
+        User::Escribir(c<QComboBox>("Cbobs"), v[4]);
     }
 
     QWidget *f = nullptr;
@@ -129,21 +128,16 @@ void tst_frfenologia::sesion() {
 
     // Opened on every species and year: the dated observations, the stages in the table's
     // order, the unchosen stage last, one Adulto for both classes.
-    QCOMPARE(Cifras(), u"5|3|"_s);
-    QCOMPARE(Barras(), (QStringList{u"Puesta 7=1"_s, u"Larva 7=1"_s, u"Adulto 8=1,18=1"_s,
-                                    u"sin estadio 6=1"_s}));
-    QCOMPARE(c<QComboBox>("Cbespecie")->currentText(), u"todas las especies"_s);
+    QCOMPARE(Textos(f, {"Cbespecie"}) + u'#' + Vista(),
+             u"todas las especies#5|3|#Fenología de todas las especies, todos los años#Puesta "
+             "7=1;Larva 7=1;Adulto 8=1,18=1;sin estadio 6=1"_s);
     auto *grafico = c<QChartView>("Grafico")->chart();
-    QCOMPARE(grafico->title(), u"Fenología de todas las especies, todos los años"_s);
-    auto *meses = qobject_cast<QCategoryAxis *>(grafico->axes(Qt::Horizontal).at(0));
-    QCOMPARE(meses->categoriesLabels().size(), 12);
-    QCOMPARE(meses->categoriesLabels().first() + meses->categoriesLabels().last(), u"enedic"_s);
+    const QStringList meses =
+        qobject_cast<QCategoryAxis *>(grafico->axes(Qt::Horizontal).at(0))->categoriesLabels();
+    QCOMPARE(QString::number(meses.size()) + meses.first() + meses.last(), u"12enedic"_s);
 
     // The filters, each alone and together: species|from|to|province|observer.
-    struct Caso {
-        QString filtros, cifras, titulo, barras;
-    };
-    const QList<Caso> casos = {
+    const QList<std::array<QString, 4>> casos = {
         {u"BUFSPI||| |"_s, u"4|3|"_s, u"Fenología de BUFSPI (Sapo común), todos los años"_s,
          u"Puesta 7=1;Larva 7=1;Adulto 8=1;sin estadio 6=1"_s},
         {u"todas las especies|2005|2006| |"_s, u"2|1|"_s,
@@ -159,21 +153,17 @@ void tst_frfenologia::sesion() {
         {u"VIPLAT|2004|2004| |"_s, u"0|0|Sin registros"_s,
          u"Fenología de VIPLAT (Víbora hocicuda), 2004 · Sin registros"_s, QString()},
     };
-    for (const Caso &k : casos) {
-        const QStringList v = k.filtros.split(u'|');
-        Filtros(v[0], v[1], v[2], v[3], v[4]);
+    for (const auto &[filtros, cifras, titulo, barras] : casos) {
+        Filtros(filtros);
         Mostrar();
-        QCOMPARE(Cifras(), k.cifras);
-        QCOMPARE(grafico->title(), k.titulo);
-        QCOMPARE(Barras().join(u';'), k.barras);
+        QCOMPARE(Vista(), cifras + u'#' + titulo + u'#' + barras);
     }
     // The empty year keeps its axes and draws no legend entry.
-    QCOMPARE(grafico->axes().size(), 2);
-    QVERIFY(grafico->legend()->markers().isEmpty());
-    QVERIFY(MessageService::Mostrados().isEmpty());
+    QVERIFY(grafico->axes().size() == 2 && grafico->legend()->markers().isEmpty() &&
+            MessageService::Mostrados().isEmpty());
 
     // Bad years: told in plain words, the chart and the typed text kept, the focus back.
-    Filtros(u"BUFSPI"_s, {}, {}, u" "_s, {});
+    Filtros(u"BUFSPI||| |"_s);
     Mostrar();
     const QList<std::tuple<QString, QString, const char *, QString>> anos = {
         {u"205"_s, {}, "Txanoini", u"El año inicial «205» no es válido"_s},
@@ -188,12 +178,12 @@ void tst_frfenologia::sesion() {
         User::Escribir(c<QLineEdit>("Txanoini"), desde);
         User::Escribir(c<QLineEdit>("Txanofin"), hasta);
         Mostrar();
-        QCOMPARE(MessageService::Mostrados().size(), 1);
-        QVERIFY2(MessageService::Ultimo().texto.startsWith(aviso),
-                 qPrintable(MessageService::Ultimo().texto));
-        QCOMPARE(MessageService::Ultimo().titulo, u"Año incorrecto"_s);
-        QCOMPARE(Cifras(), u"4|3|"_s);
-        QVERIFY(c<QLineEdit>(campo)->hasFocus());
+        // One message, its text begun by the case's, the chart kept, the focus on the field.
+        const auto &m = MessageService::Ultimo();
+        QCOMPARE(QString::number(MessageService::Mostrados().size()) + u'|' + m.titulo + u'|' +
+                     m.texto.left(aviso.size()) + u'|' + Cifras() +
+                     (c<QLineEdit>(campo)->hasFocus() ? u"foco"_s : QString()),
+                 u"1|Año incorrecto|"_s + aviso + u"|4|3|foco"_s);
     }
     QCOMPARE(c<QLineEdit>("Txanoini")->text(), u"2006"_s);
     // A pasted text is no year either, and is quoted as it was pasted.
@@ -211,9 +201,8 @@ void tst_frfenologia::sesion() {
     User::Escribir(c<QLineEdit>("Txanoini"), {});
     User::Escribir(c<QLineEdit>("Txanofin"), {});
     User::Poner(c<QComboBox>("Cbespecie"), u"zz"_s);
-    QCOMPARE(MessageService::Ultimo().texto,
-             u"«zz» no es ninguna especie observada: elija una de la lista."_s);
-    QCOMPARE(c<QComboBox>("Cbespecie")->currentText(), u"todas las especies"_s);
+    QCOMPARE(MessageService::Ultimo().texto + u'|' + Textos(f, {"Cbespecie"}),
+             u"«zz» no es ninguna especie observada: elija una de la lista.|todas las especies"_s);
     User::Escribir(c<QComboBox>("Cbespecie"), u"bufs"_s); // completed as typed
     User::SalirDe(c<QComboBox>("Cbespecie"));
     QCOMPARE(c<QComboBox>("Cbespecie")->currentText() + c<QLabel>("Lbespecie")->text(),
@@ -223,10 +212,9 @@ void tst_frfenologia::sesion() {
 
     // Individuals instead of observations: the same bars measured in individuals, where given.
     Marcar();
-    QCOMPARE(Barras(),
-             (QStringList{u"Puesta 7=2"_s, u"Larva 7=30"_s, u"Adulto 8=1"_s, u"sin estadio "_s}));
-    QCOMPARE(grafico->axes(Qt::Vertical).at(0)->titleText(), u"Ejemplares"_s);
-    QCOMPARE(Cifras(), u"4|3|"_s);
+    QCOMPARE(
+        Vista() + u'#' + grafico->axes(Qt::Vertical).at(0)->titleText(),
+        u"4|3|#Fenología de BUFSPI (Sapo común), todos los años#Puesta 7=2;Larva 7=30;Adulto 8=1;sin estadio #Ejemplares"_s);
 
     // Hovering a bar tells its period and counts; a click lists its observations.
     QTest::mouseMove(c<QChartView>("Grafico")->viewport(), Barra(7));
@@ -251,7 +239,6 @@ void tst_frfenologia::sesion() {
     // Exported as an image, a drawing and a document.
     User::Escribir(c<QLineEdit>("Txanoini"), u"2004"_s);
     Mostrar();
-    const QString titulo = u"Fenología de BUFSPI (Sapo común), desde 2004"_s;
 
     QString destino, propuesto;
     ChoiceService::Prueba().archivoGuardar = [&](const QString &, const QString &sugerido) {
@@ -266,23 +253,21 @@ void tst_frfenologia::sesion() {
     };
     const QString guardado = exportar(u"fenologia.png"_s);
     QCOMPARE(guardado, u"Se ha guardado el gráfico en "_s + destino + u'.');
-    QVERIFY(propuesto.endsWith(u"/Fenologia_BUFSPI.png"_s));
-    QCOMPARE(QImage(destino).width(), 1600);
+    QVERIFY(propuesto.endsWith(u"/Fenologia_BUFSPI.png"_s) && QImage(destino).width() == 1600);
 
     QVERIFY(exportar(u"fenologia.SVG"_s).startsWith(u"Se ha guardado"_s));
     QXmlStreamReader xml(Files::Read(destino));
-    QStringList textos;
-    QString raiz;
+    QStringList textos; // the root element's name, then the texts
     while (!xml.atEnd()) {
         xml.readNext();
-        if (xml.isStartElement() && raiz.isEmpty()) raiz = xml.name().toString();
+        if (xml.isStartElement() && textos.isEmpty()) textos << xml.name().toString();
         if (xml.isCharacters() && !xml.isWhitespace()) textos << xml.text().trimmed().toString();
     }
-    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-    QCOMPARE(raiz, u"svg"_s);
+    QVERIFY2(!xml.hasError() && textos.value(0) == u"svg"_s,
+             qPrintable(xml.errorString() + textos.value(0)));
     // The title and the legend travel with the chart.
-    for (const QString &t :
-         {titulo, u"Puesta"_s, u"Larva"_s, u"Adulto"_s, u"sin estadio"_s, u"mar"_s})
+    for (const QString &t : {u"Fenología de BUFSPI (Sapo común), desde 2004"_s, u"Puesta"_s,
+                             u"Larva"_s, u"Adulto"_s, u"sin estadio"_s, u"mar"_s})
         QVERIFY2(textos.contains(t), qPrintable(t + u" not in "_s + textos.join(u'|')));
 
     QVERIFY(exportar(u"fenologia.pdf"_s).startsWith(u"Se ha guardado"_s));

@@ -12,36 +12,11 @@
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
 
 using namespace Qt::StringLiterals;
-
-class tst_SchemaUpgrade : public QObject {
-    Q_OBJECT
-private slots:
-    void init();
-    void cleanup() { ModConex::Desconectar(); }
-    void actualizaSinTocarObservaciones();
-    void sinActualizarDejaElArchivo();
-    void version1RecibeUuidYSensibles();
-
-private:
-    // The earlier schema with the small reference set and a few observations, as that
-    // version of the program left it: no version, no synonyms, no names table.
-    void CrearAntigua(const QStringList &extra = {});
-    QVariant Valor(const QString &sql) const;
-    static QList<QStringList> Filas(const QString &sql,
-                                    QSqlDatabase db = ModConex::DatabaseConnection());
-    static QString Lineas(const QString &sql) {
-        return TestDatabase::Lineas(ModConex::DatabaseConnection(), sql);
-    }
-
-    std::unique_ptr<QTemporaryDir> dir_;
-    QString ruta_;
-};
 
 namespace {
 // Runs f on a connection of its own to the file, closed afterwards.
@@ -56,29 +31,19 @@ template <class F> void EnArchivo(const QString &ruta, F f) {
     }
     QSqlDatabase::removeDatabase(nombre);
 }
-} // namespace
 
-void tst_SchemaUpgrade::init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    ModConex::setCarpetaDatos(dir_->path());
-    ModConex::setSoloLectura(false);
-    ruta_ = dir_->filePath(u"Tritodex.mdb"_s);
-}
-
-void tst_SchemaUpgrade::CrearAntigua(const QStringList &extra) {
-    EnArchivo(ruta_, [&](QSqlDatabase db) {
+// The earlier schema with the small reference set and a few observations, as that
+// version of the program left it: no version, no synonyms, no names table.
+void CrearAntigua(const QString &ruta, const QStringList &extra = {}) {
+    EnArchivo(ruta, [&](QSqlDatabase db) {
         const QByteArray esquema =
             Files::Read(QStringLiteral(TRITODEX_TESTS_DIR) + u"/data/esquema_v0.sql"_s);
         QVERIFY(!esquema.isEmpty());
         QSqlQuery q(db);
-        QString sentencia;
-        for (const QString &linea : QString::fromUtf8(esquema).split(u'\n')) {
-            if (linea.trimmed().startsWith(u"--"_s)) continue;
-            sentencia += linea + u'\n';
-            if (!linea.trimmed().endsWith(u';')) continue;
-            QVERIFY2(q.exec(sentencia), qPrintable(q.lastError().text()));
-            sentencia.clear();
-        }
+        // One statement a ";" at a line's end; SQLite skips the comments.
+        for (const QString &sentencia : QString::fromUtf8(esquema).split(u";\n"_s))
+            if (!sentencia.trimmed().isEmpty())
+                QVERIFY2(q.exec(sentencia), qPrintable(sentencia + q.lastError().text()));
         const QDir fixture(QStringLiteral(TRITODEX_FIXTURE_DIR));
         for (const QFileInfo &fi : fixture.entryInfoList({u"*.csv"_s}, QDir::Files)) {
             QString error;
@@ -104,21 +69,39 @@ void tst_SchemaUpgrade::CrearAntigua(const QStringList &extra) {
     });
 }
 
-QVariant tst_SchemaUpgrade::Valor(const QString &sql) const {
-    QSqlQuery q(ModConex::DatabaseConnection());
-    if (!q.exec(sql) || !q.next()) return QVariant();
-    return q.value(0);
-}
-
-QList<QStringList> tst_SchemaUpgrade::Filas(const QString &sql, QSqlDatabase db) {
+QList<QStringList> Filas(const QString &sql, QSqlDatabase db = ModConex::DatabaseConnection()) {
     QList<QStringList> filas;
     for (const QString &linea : TestDatabase::Lineas(db, sql).split(u'\n', Qt::SkipEmptyParts))
         filas << linea.split(u'|');
     return filas;
 }
 
+QString Lineas(const QString &sql) {
+    return TestDatabase::Lineas(ModConex::DatabaseConnection(), sql);
+}
+} // namespace
+
+class tst_SchemaUpgrade : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        ModConex::setCarpetaDatos(dir_->path());
+        ModConex::setSoloLectura(false);
+        ruta_ = dir_->filePath(u"Tritodex.mdb"_s);
+    }
+    void cleanup() { ModConex::Desconectar(); }
+    void actualizaSinTocarObservaciones();
+    void sinActualizarDejaElArchivo();
+    void version1RecibeUuidYSensibles();
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString ruta_;
+};
+
 void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {
-    CrearAntigua();
+    CrearAntigua(ruta_);
     QList<QStringList> antes, estadios;
     EnArchivo(ruta_, [&](QSqlDatabase crudo) {
         QCOMPARE(SchemaUpgrade::Version(crudo), 0);
@@ -129,7 +112,7 @@ void tst_SchemaUpgrade::actualizaSinTocarObservaciones() {
 
     const auto conectado = ModConex::Conectar();
     QVERIFY2(conectado, qPrintable(conectado.motivo));
-    QCOMPARE(Valor(u"PRAGMA user_version"_s).toInt(), SchemaUpgrade::kVersionActual);
+    QCOMPARE(Lineas(u"PRAGMA user_version"_s), QString::number(SchemaUpgrade::kVersionActual));
     // The file as it was is kept first among the copies.
     const auto copias = Backups::Listar();
     QCOMPARE(copias.size(), 1);
@@ -185,9 +168,9 @@ void tst_SchemaUpgrade::sinActualizarDejaElArchivo() {
     // reading only is not upgraded. Either way the file is left as it was.
     for (const bool soloLectura : {false, true}) {
         init();
-        CrearAntigua(soloLectura
-                         ? QStringList()
-                         : QStringList{u"CREATE TABLE especie_nombre (cod_especie TEXT)"_s});
+        CrearAntigua(ruta_, soloLectura
+                                ? QStringList()
+                                : QStringList{u"CREATE TABLE especie_nombre (cod_especie TEXT)"_s});
         const QByteArray huella = Files::Read(ruta_);
         ModConex::setSoloLectura(soloLectura);
         const auto conectado = ModConex::Conectar();
@@ -236,9 +219,9 @@ void tst_SchemaUpgrade::version1RecibeUuidYSensibles() {
 
     const auto conectado = ModConex::Conectar();
     QVERIFY2(conectado, qPrintable(conectado.motivo));
-    QCOMPARE(Valor(u"PRAGMA user_version"_s).toInt(), SchemaUpgrade::kVersionActual);
+    QCOMPARE(Lineas(u"PRAGMA user_version"_s), QString::number(SchemaUpgrade::kVersionActual));
     QCOMPARE(Lineas(u"SELECT cod_localidad, incertidumbre FROM localidad"_s), u"L1|NULL"_s);
-    QCOMPARE(Valor(u"SELECT count(*) FROM conjunto_datos"_s).toInt(), 0);
+    QCOMPARE(Lineas(u"SELECT count(*) FROM conjunto_datos"_s), u"0"_s);
     QCOMPARE(Lineas(u"SELECT cod_especie, sinonimo_de FROM especie WHERE cod_especie IN "
                     "('MACCUC', 'MACABU', 'BLARUF', 'MACBRE') ORDER BY cod_especie"_s),
              u"BLARUF|BLAVAN\nMACABU|MACBRE\nMACBRE|NULL\nMACCUC|MACBRE"_s);

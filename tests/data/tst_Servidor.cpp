@@ -33,18 +33,22 @@ private slots:
 };
 
 namespace {
-// Every row of the statement, one line each (a null as NULL).
-QString Filas(const QSqlDatabase &db, const QString &sql) {
-    return TestDatabase::Lineas(db, sql);
-}
-
-// A connection of its own to a database of the test server.
-QSqlDatabase Conexion(const QString &nombre, const QString &base) {
-    QString error;
-    if (!AbrirServidor(nombre, ServidorPrueba::Compartido().Direccion(base), &error))
-        qWarning("%s", qPrintable(error));
-    return QSqlDatabase::database(nombre, false);
-}
+// A connection of its own to a database of the test server, as the program's user or
+// another, dropped at the end; the reason kept when it could not be opened.
+struct Conexion {
+    QString nombre, error;
+    QSqlDatabase db;
+    Conexion(const QString &n, const QString &base, const QString &usuario = {}) : nombre(n) {
+        ModConex::Servidor donde = ServidorPrueba::Compartido().Direccion(base);
+        if (!usuario.isEmpty()) donde.usuario = usuario;
+        AbrirServidor(nombre, donde, &error);
+        db = QSqlDatabase::database(nombre, false);
+    }
+    ~Conexion() {
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(nombre);
+    }
+};
 
 Observacion Ejemplo(const QString &observador, const QString &localidad) {
     return {.observador = {observador},
@@ -77,7 +81,6 @@ void tst_Servidor::direcciones() {
 }
 
 void tst_Servidor::creacionYCopia() {
-    ServidorPrueba &servidor = ServidorPrueba::Compartido();
     // A member's file with observers, a default observer, localities, reasons and
     // observations, values with quotes, accents, nulls and a new reason.
     TestDatabase local(TestDatabase::Datos::Fixture, TestDatabase::Motor::Sqlite);
@@ -104,8 +107,9 @@ void tst_Servidor::creacionYCopia() {
     QVERIFY(observaciones.Guardar(Ejemplo(u"dor"_s, u"l2"_s), std::nullopt));
 
     // The schema and seed go only into a database without the program's tables.
-    QVERIFY(servidor.CrearBase(u"grupo"_s));
-    QSqlDatabase db = Conexion(u"grupo"_s, u"grupo"_s);
+    QVERIFY(ServidorPrueba::Compartido().CrearBase(u"grupo"_s));
+    Conexion grupo(u"grupo"_s, u"grupo"_s);
+    QSqlDatabase &db = grupo.db;
     QString error;
     QVERIFY2(DatabaseCreation::CrearEnServidor(db, QStringLiteral(TRITODEX_FIXTURE_DIR), &error),
              qPrintable(error));
@@ -129,52 +133,50 @@ void tst_Servidor::creacionYCopia() {
     QVERIFY(!DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error));
     QVERIFY2(error.startsWith(u"No se encuentra la imagen %1"_s.arg(otra.sha256)),
              qPrintable(error));
-    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), u"0"_s);
+    QCOMPARE(TestDatabase::Lineas(db, u"SELECT count(*) FROM observacion"_s), u"0"_s);
     QVERIFY(QFile::rename(imagen + u".aparte"_s, imagen));
     QVERIFY2(DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error), qPrintable(error));
     QCOMPARE((QList<int>{n.observadores, n.localidades, n.motivos, n.observaciones, n.fotos,
                          n.papelera, n.fotosPapelera}),
              (QList<int>{2, 2, local.Contar(u"motivo"_s), 1, 2, 1, 1}));
-    QCOMPARE(Filas(db, u"SELECT sha256 || ':' || encode(datos, 'escape') FROM foto_datos ORDER BY "
-                       "sha256"_s),
+    QCOMPARE(TestDatabase::Lineas(
+                 db, u"SELECT sha256 || ':' || encode(datos, 'escape') FROM foto_datos ORDER BY "
+                     "sha256"_s),
              foto.sha256 + u":imagen a\n"_s + otra.sha256 + u":imagen b\n"_s + tercera.sha256 +
                  u":imagen c"_s);
-    // Row by row, every column, identifiers and UUIDs included.
+    // Row by row, every column, identifiers and UUIDs included, in the order of the first.
     for (const QString &sql :
          {u"SELECT cod_observador, nombre, apellido, entidad, email, provincia, generacion FROM "
-          "observador ORDER BY cod_observador"_s,
+          "observador"_s,
           u"SELECT id_localidad, cod_localidad, localidad, prov, muni, utmx, utmy, utmhuso, utm1k, "
-          "utm10k FROM localidad ORDER BY id_localidad"_s,
-          u"SELECT id_motivo, motivo_cast, descripcion FROM motivo ORDER BY id_motivo"_s,
+          "utm10k FROM localidad"_s,
+          u"SELECT id_motivo, motivo_cast, descripcion FROM motivo"_s,
           u"SELECT id_observacion, observador1, observador2, observador3, observador4, fecha, "
           "horaini, horafin, periodo, meteo, viento, especie, numejemp, numaprox, estadio, "
-          "conducta, descripcion, motivo, habitat, localidad, uuid FROM observacion "
-          "ORDER BY id_observacion"_s,
-          u"SELECT id_foto, observacion, sha256, latitud, longitud, orden FROM foto ORDER BY "
-          "id_foto"_s,
+          "conducta, descripcion, motivo, habitat, localidad, uuid FROM observacion"_s,
+          u"SELECT id_foto, observacion, sha256, latitud, longitud, orden FROM foto"_s,
           u"SELECT id_observacion, observador1, especie, localidad, uuid, borrada, borrada_por "
-          "FROM papelera ORDER BY id_observacion"_s,
-          u"SELECT id_foto, observacion, sha256, orden FROM papelera_foto ORDER BY id_foto"_s}) {
-        const QString origen = Filas(local.db(), sql);
+          "FROM papelera"_s,
+          u"SELECT id_foto, observacion, sha256, orden FROM papelera_foto"_s}) {
+        const QString origen = TestDatabase::Lineas(local.db(), sql + u" ORDER BY 1"_s);
         QVERIFY(!origen.isEmpty());
-        QCOMPARE(Filas(db, sql), origen);
+        QCOMPARE(TestDatabase::Lineas(db, sql + u" ORDER BY 1"_s), origen);
     }
     // A second copy is refused whole; the server's numbers go on after the file's.
     QVERIFY(!DatabaseCreation::CopiarAlServidor(local.ruta(), db, &n, &error));
     QVERIFY2(error.contains(u"ya tiene observadores"_s), qPrintable(error));
-    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), u"1"_s);
+    QCOMPARE(TestDatabase::Lineas(db, u"SELECT count(*) FROM observacion"_s), u"1"_s);
     // Past the bin's numbers too (3 is there), so that its observation can come back.
     ObservationStore enServidor(db);
     QCOMPARE(enServidor.Guardar(Ejemplo(u"ANA"_s, u"L1"_s), std::nullopt), 4);
     QVERIFY2(BinStore(db).Restaurar({3}), qPrintable(BinStore(db).error()));
-    QCOMPARE(Filas(db, u"SELECT count(*) FROM observacion"_s), u"3"_s);
-    QVERIFY(Filas(db, u"SELECT uuid FROM observacion WHERE id_observacion = 4"_s).contains(u'-'));
+    QCOMPARE(TestDatabase::Lineas(db, u"SELECT count(*) FROM observacion"_s), u"3"_s);
+    QVERIFY(TestDatabase::Lineas(db, u"SELECT uuid FROM observacion WHERE id_observacion = 4"_s)
+                .contains(u'-'));
     // A reason numbered by the user: the server's next number goes past it.
     ReasonStore motivos(db);
     QCOMPARE(motivos.Insertar({u"50"_s, u"Batida"_s, {}}), 50);
     QCOMPARE(motivos.Insertar({{}, u"Escucha"_s, {}}), 51);
-    db.close();
-    QSqlDatabase::removeDatabase(u"grupo"_s);
 }
 
 void tst_Servidor::usuariosALaVez() {
@@ -185,26 +187,21 @@ void tst_Servidor::usuariosALaVez() {
     constexpr int kCada = 40;
     QString errores[2];
     const auto programa = [&](int k) {
-        const QString nombre = u"programa%1"_s.arg(k);
-        {
-            QSqlDatabase db = Conexion(nombre, bd.base());
-            ObservationStore observaciones(db);
-            for (int i = 0; i < kCada && errores[k].isEmpty(); ++i) {
-                const int numero = observaciones.SiguienteNumero();
-                const QString codigo = u"GRP%1"_s.arg(numero);
-                Localidad nueva{0, codigo, u"Charca %1-%2"_s.arg(k).arg(i), 5, 5019};
-                if (!observaciones.Guardar(Ejemplo(u"GRP"_s, codigo), nueva, {{u"GRP"_s, numero}}))
-                    errores[k] = observaciones.error();
-            }
-            db.close();
+        const Conexion c(u"programa%1"_s.arg(k), bd.base());
+        errores[k] = c.error;
+        ObservationStore observaciones(c.db);
+        for (int i = 0; i < kCada && errores[k].isEmpty(); ++i) {
+            const int numero = observaciones.SiguienteNumero();
+            const QString codigo = u"GRP%1"_s.arg(numero);
+            Localidad nueva{0, codigo, u"Charca %1-%2"_s.arg(k).arg(i), 5, 5019};
+            if (!observaciones.Guardar(Ejemplo(u"GRP"_s, codigo), nueva, {{u"GRP"_s, numero}}))
+                errores[k] = observaciones.error();
         }
-        QSqlDatabase::removeDatabase(nombre);
     };
     std::thread uno(programa, 0), otro(programa, 1);
     uno.join();
     otro.join();
-    QVERIFY2(errores[0].isEmpty() && errores[1].isEmpty(),
-             qPrintable(errores[0] + u" / "_s + errores[1]));
+    QCOMPARE(errores[0] + u" / "_s + errores[1], u" / "_s); // no error in either
     // No insert lost, no code twice, every observation on its own new locality.
     QCOMPARE(bd.Lineas(u"SELECT count(*), count(DISTINCT localidad), (SELECT count(DISTINCT "
                        "cod_localidad) FROM localidad), (SELECT count(*) FROM observacion o JOIN "
@@ -245,32 +242,23 @@ void tst_Servidor::actualizacion() {
     QCOMPARE(SchemaUpgrade::Version(db), SchemaUpgrade::kVersionActual);
     QVERIFY(bd.Contar(u"especie_nombre"_s) > 0);
     // What the new steps brought works: an uncertainty, the photos and their pictures.
-    Localidad poza{0, u"L9"_s, u"Poza"_s, 5, 5019, 330000, 4500000, u"30"_s, u"UK3000"_s};
-    poza.incertidumbre = 25;
-    QVERIFY(LocalityStore().Insertar(poza));
+    QVERIFY(LocalityStore().Insertar(
+        {0, u"L9"_s, u"Poza"_s, 5, 5019, 330000, 4500000, u"30"_s, u"UK3000"_s, {}, {}, {}, 25}));
     QVERIFY(bd.Ejecutar(u"INSERT INTO observador (cod_observador) VALUES ('GRP')"_s));
-    QVERIFY(ObservationStore().Guardar(Ejemplo(u"GRP"_s, u"L9"_s), std::nullopt));
-    const Foto foto{.sha256 = QString(64, u'c'), .bytes = "imagen c"};
-    QVERIFY(PhotoStore().Asignar(bd.Valor(u"SELECT max(id_observacion) FROM observacion"_s).toInt(),
-                                 {foto}));
-    QCOMPARE(bd.Valor(u"SELECT encode(datos, 'escape') FROM foto_datos"_s).toString(),
-             u"imagen c"_s);
+    const int id = ObservationStore().Guardar(Ejemplo(u"GRP"_s, u"L9"_s), std::nullopt).value_or(0);
+    QVERIFY(id > 0);
+    QVERIFY(PhotoStore().Asignar(id, {{.sha256 = QString(64, u'c'), .bytes = "imagen c"}}));
+    QCOMPARE(bd.Lineas(u"SELECT encode(datos, 'escape') FROM foto_datos"_s), u"imagen c"_s);
     // The bin: a deletion there, with who made it, and back.
-    const int id = bd.Valor(u"SELECT max(id_observacion) FROM observacion"_s).toInt();
     QVERIFY(ObservationStore().Suprimir(id));
     QCOMPARE(bd.Valor(u"SELECT borrada_por = current_user FROM papelera"_s).toBool(), true);
-    QVERIFY(BinStore().Restaurar({id}));
-    QCOMPARE(bd.Contar(u"foto"_s), 1);
+    QVERIFY(BinStore().Restaurar({id}) && bd.Contar(u"foto"_s) == 1);
     // The verification: an accepted record whose values change is not yet verified again.
-    QVERIFY(bd.Ejecutar(u"UPDATE observacion SET verificacion = 'aceptada' WHERE id_observacion "
-                        "= ?"_s,
-                        {id}));
+    QVERIFY(bd.Ejecutar(
+        u"UPDATE observacion SET verificacion = 'aceptada' WHERE id_observacion = %1"_s.arg(id)));
     QVERIFY(bd.Ejecutar(u"UPDATE observacion SET numejemp = 7 WHERE id_observacion = ?"_s, {id}));
-    QCOMPARE(bd.Valor(u"SELECT coalesce(verificacion, 'ninguna') FROM observacion WHERE "
-                      "id_observacion = ?"_s,
-                      {id})
-                 .toString(),
-             u"ninguna"_s);
+    QCOMPARE(bd.Lineas(u"SELECT verificacion FROM observacion WHERE id_observacion = ?"_s, {id}),
+             u"NULL"_s);
     // Once there, a second run has nothing to do.
     QVERIFY2(SchemaUpgrade::Actualizar(db, &error), qPrintable(error));
     QCOMPARE(bd.Contar(u"version_esquema"_s), SchemaUpgrade::kVersionActual - 1);
@@ -279,9 +267,8 @@ void tst_Servidor::actualizacion() {
 void tst_Servidor::verificacion() {
     TestDatabase bd(TestDatabase::Datos::Fixture, TestDatabase::Motor::PostgreSql);
     // The schema made the role. A member's login with the rights every member has.
-    QCOMPARE(
-        bd.Valor(u"SELECT count(*) FROM pg_roles WHERE rolname = 'tritodex_verificador'"_s).toInt(),
-        1);
+    QCOMPARE(bd.Lineas(u"SELECT count(*) FROM pg_roles WHERE rolname = 'tritodex_verificador'"_s),
+             u"1"_s);
     for (const QString &sql :
          {u"DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'socia') THEN "
           "CREATE ROLE socia LOGIN; END IF; END $$"_s,
@@ -292,62 +279,49 @@ void tst_Servidor::verificacion() {
     ObservationStore admin;
     for (int i = 0; i < 2; ++i)
         QVERIFY(admin.Guardar(Ejemplo(u"ANA"_s, u"L1"_s), std::nullopt));
-    const QString aceptar = u"UPDATE observacion SET verificacion = 'aceptada', verificador = "
-                            "'ANA' WHERE id_observacion = %1"_s;
-    QVERIFY(bd.Ejecutar(aceptar.arg(1)));
-    QVERIFY(bd.Ejecutar(aceptar.arg(2)));
+    QVERIFY(bd.Ejecutar(u"UPDATE observacion SET verificacion = 'aceptada', verificador = 'ANA' "
+                        "WHERE id_observacion IN (1, 2)"_s));
     const auto estado = [&](int id) {
-        return bd
-            .Valor(u"SELECT coalesce(verificacion, '-') FROM observacion WHERE "
-                   "id_observacion = ?"_s,
-                   {id})
-            .toString();
+        return bd.Lineas(u"SELECT verificacion FROM observacion WHERE id_observacion = ?"_s, {id});
     };
 
-    ModConex::Servidor socia = ServidorPrueba::Compartido().Direccion(bd.base());
-    socia.usuario = u"socia"_s;
-    QString error;
-    QVERIFY2(AbrirServidor(u"socia"_s, socia, &error), qPrintable(error));
-    {
-        QSqlDatabase db = QSqlDatabase::database(u"socia"_s, false);
-        // Without the role the server itself refuses a status, set or brought in.
-        QSqlQuery q(db);
-        QVERIFY(!q.exec(u"UPDATE observacion SET verificacion = 'rechazada' WHERE "
-                        "id_observacion = 2"_s));
-        QVERIFY2(q.lastError().text().contains(u"tritodex_verificador"_s),
-                 qPrintable(q.lastError().text()));
-        QVERIFY(!q.exec(u"INSERT INTO observacion (observador1, verificacion) VALUES ('ANA', "
-                        "'aceptada')"_s));
-        VerificationStore verificaciones(db);
-        QCOMPARE(verificaciones.PuedeVerificar(), std::optional<bool>(false));
-        QVERIFY(!verificaciones.Verificar({2}, VerificationStore::Estado::Rechazada, u"ANA"_s,
-                                          u"no"_s, QDateTime::currentDateTime()));
-        QVERIFY(verificaciones.error().contains(u"tritodex_verificador"_s));
-        QCOMPARE(estado(2), u"aceptada"_s);
-        // Her edit of an accepted record puts it back to none; her deletion and restore
-        // carry the status it had.
-        ObservationStore suyas(db);
-        Observacion o = *suyas.Cargar(1);
-        o.numejemp = 9;
-        QVERIFY2(suyas.Actualizar(1, o), qPrintable(suyas.error()));
-        QCOMPARE(estado(1), u"-"_s);
-        QVERIFY2(suyas.Suprimir(2), qPrintable(suyas.error()));
-        QVERIFY2(BinStore(db).Restaurar({2}), qPrintable(BinStore(db).error()));
-        QCOMPARE(estado(2), u"aceptada"_s);
-        // With the role she may.
-        QVERIFY(bd.Ejecutar(u"GRANT tritodex_verificador TO socia"_s));
-        QCOMPARE(verificaciones.PuedeVerificar(), std::optional<bool>(true));
-        QVERIFY2(q.exec(u"UPDATE observacion SET verificacion = 'dudosa' WHERE id_observacion "
-                        "= 1"_s),
-                 qPrintable(q.lastError().text()));
-        QVERIFY2(verificaciones.Verificar({2}, VerificationStore::Estado::Rechazada, u"ANA"_s,
-                                          u"Fuera de su área"_s, QDateTime::currentDateTime()),
-                 qPrintable(verificaciones.error()));
-        QCOMPARE(estado(1) + estado(2), u"dudosarechazada"_s);
-        QVERIFY(bd.Ejecutar(u"REVOKE tritodex_verificador FROM socia"_s));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(u"socia"_s);
+    Conexion socia(u"socia"_s, bd.base(), u"socia"_s);
+    QVERIFY2(socia.db.isOpen(), qPrintable(socia.error));
+    QSqlDatabase &db = socia.db;
+    // Without the role the server itself refuses a status, set or brought in.
+    QSqlQuery q(db);
+    QVERIFY(
+        !q.exec(u"UPDATE observacion SET verificacion = 'rechazada' WHERE id_observacion = 2"_s));
+    QVERIFY2(q.lastError().text().contains(u"tritodex_verificador"_s),
+             qPrintable(q.lastError().text()));
+    QVERIFY(!q.exec(u"INSERT INTO observacion (observador1, verificacion) VALUES ('ANA', "
+                    "'aceptada')"_s));
+    VerificationStore verificaciones(db);
+    QCOMPARE(verificaciones.PuedeVerificar(), std::optional<bool>(false));
+    QVERIFY(!verificaciones.Verificar({2}, VerificationStore::Estado::Rechazada, u"ANA"_s, u"no"_s,
+                                      QDateTime::currentDateTime()));
+    QVERIFY(verificaciones.error().contains(u"tritodex_verificador"_s));
+    QCOMPARE(estado(2), u"aceptada"_s);
+    // Her edit of an accepted record puts it back to none; her deletion and restore
+    // carry the status it had.
+    ObservationStore suyas(db);
+    Observacion o = *suyas.Cargar(1);
+    o.numejemp = 9;
+    QVERIFY2(suyas.Actualizar(1, o), qPrintable(suyas.error()));
+    QCOMPARE(estado(1), u"NULL"_s);
+    QVERIFY2(suyas.Suprimir(2), qPrintable(suyas.error()));
+    QVERIFY2(BinStore(db).Restaurar({2}), qPrintable(BinStore(db).error()));
+    QCOMPARE(estado(2), u"aceptada"_s);
+    // With the role she may.
+    QVERIFY(bd.Ejecutar(u"GRANT tritodex_verificador TO socia"_s));
+    QCOMPARE(verificaciones.PuedeVerificar(), std::optional<bool>(true));
+    QVERIFY2(q.exec(u"UPDATE observacion SET verificacion = 'dudosa' WHERE id_observacion = 1"_s),
+             qPrintable(q.lastError().text()));
+    QVERIFY2(verificaciones.Verificar({2}, VerificationStore::Estado::Rechazada, u"ANA"_s,
+                                      u"Fuera de su área"_s, QDateTime::currentDateTime()),
+             qPrintable(verificaciones.error()));
+    QCOMPARE(estado(1) + estado(2), u"dudosarechazada"_s);
+    QVERIFY(bd.Ejecutar(u"REVOKE tritodex_verificador FROM socia"_s));
 }
 
 QTEST_MAIN(tst_Servidor)

@@ -77,8 +77,7 @@ void tst_SpreadsheetWriter::hoja() {
     // (refused, not cut), a full disk (a real one) for the file or for the temporary folder, a
     // cancel at the first row and at the packing: a reason in Spanish, and no file, or the old
     // one as it was.
-    QSqlQuery sinFilas = consulta(u"WHERE 0"_s), mala(bd.db());
-    mala.exec(u"SELECT nada FROM ninguna"_s);
+    QSqlQuery sinFilas = consulta(u"WHERE 0"_s), mala = consulta(u"WHERE nada"_s);
     bd.Ejecutar(u"INSERT INTO filas VALUES ('2001-01-01', ?, 1, 0)"_s, {QString(40000, u'x')});
     QSqlQuery larga = consulta(u"WHERE length(nombre) > 100"_s);
     const QString otra = bd.carpeta() + u"/mala.xlsx"_s;
@@ -123,8 +122,7 @@ void tst_SpreadsheetWriter::hoja() {
         QVERIFY2(error.startsWith(c.empieza) && error.contains(c.contiene), qPrintable(error));
         QCOMPARE(QFile::exists(c.destino), !antes.isEmpty());
         QCOMPARE(Files::Read(c.destino), antes);
-        const QString carpeta = QFileInfo(c.destino).absolutePath();
-        QCOMPARE(QDir(carpeta).entryList({u"*.parcial"_s}, QDir::Files), QStringList());
+        QCOMPARE(QFileInfo(c.destino).dir().entryList({u"*.parcial"_s}), QStringList());
         disco.Vaciar();
     }
     // With room again, the sheet is written on that disk too.

@@ -55,12 +55,8 @@ void tst_UtmSquares::calculo() {
                           " ('30', 4000000, 'P'), ('29', 4000000, 'T')"})
         QVERIFY2(QSqlQuery(db).exec(QLatin1String(s)), s);
 
-    struct Caso {
-        QString huso, x, y;
-        R r;
-        QString utm10k, utm1k;
-    };
-    const QList<Caso> casos = {
+    // Zone, easting, northing, outcome, squares.
+    const QList<std::tuple<QString, QString, QString, R, QString, QString>> casos = {
         // Letters of the band with the greatest minimum not above the value; digits: 2nd of
         // the easting and 3rd of the northing, then 2nd-3rd and 3rd-4th for the 1-km square.
         {"30", "440123", "4474567", R::Calculado, "BP47", "BP4074"},
@@ -68,8 +64,8 @@ void tst_UtmSquares::calculo() {
         {"30", "499999", "3999999", R::Calculado, "BN99", "BN9999"},
         {"30", "987654321", "4474567", R::Calculado, "CCP87", "CCP8774"}, // above every band
         // Past any number kept, a coordinate lies outside the zone; it is never cut.
-        {"30", "123456789012345678901234", "4474567", R::EsteNoExiste},
-        {"30", "440123", "99999999999999999999", R::NorteNoExiste},
+        {"30", "123456789012345678901234", "4474567", R::EsteNoExiste, {}, {}},
+        {"30", "440123", "99999999999999999999", R::NorteNoExiste, {}, {}},
         // Too short a text gives nothing at that place; nothing is padded.
         {"30", "7", "4474567", R::Calculado, "AP7", "AP74"},
         {"30", "12", "4474567", R::Calculado, "AP27", "AP274"},
@@ -80,24 +76,24 @@ void tst_UtmSquares::calculo() {
         {"30", "0099999", "4474268", R::Calculado, "AP97", "AP9974"},
         {"30", "000", "4474268", R::Calculado, "AP7", "AP74"},
         // A missing zone matters only once both coordinates are given.
-        {"", "440123", "4474567", R::FaltaHuso},
-        {" ", "440123", "4474567", R::FaltaHuso},
-        {"", "440123", "  ", R::Nada},
-        {"", "", "", R::Nada},
-        {"30", "440123", "", R::FaltanCoordenadas},
-        {"30", "   ", "4474567", R::FaltanCoordenadas},
+        {"", "440123", "4474567", R::FaltaHuso, {}, {}},
+        {" ", "440123", "4474567", R::FaltaHuso, {}, {}},
+        {"", "440123", "  ", R::Nada, {}, {}},
+        {"", "", "", R::Nada, {}, {}},
+        {"30", "440123", "", R::FaltanCoordenadas, {}, {}},
+        {"30", "   ", "4474567", R::FaltanCoordenadas, {}, {}},
         // Pasted text that is no whole number.
-        {"30", "44O123", "4474567", R::NoEnteras},
-        {"30", "440123", "4474567.5", R::NoEnteras},
-        {"30", "-5", "4474567", R::NoEnteras},
-        {"30", "440 123", "4474567", R::NoEnteras},
+        {"30", "44O123", "4474567", R::NoEnteras, {}, {}},
+        {"30", "440123", "4474567.5", R::NoEnteras, {}, {}},
+        {"30", "-5", "4474567", R::NoEnteras, {}, {}},
+        {"30", "440 123", "4474567", R::NoEnteras, {}, {}},
         // The zone is compared as typed, and never becomes part of a statement.
-        {"32", "440123", "4474567", R::EsteNoExiste},
-        {"30 ", "440123", "4474567", R::EsteNoExiste},
-        {"30' OR '1'='1", "440123", "4474567", R::EsteNoExiste},
-        {"29", "99999", "4474567", R::EsteNoExiste},
-        {"29", "440123", "3999999", R::NorteNoExiste},
-        {"29", "99999", "3999999", R::EsteNoExiste}, // the easting is reported first
+        {"32", "440123", "4474567", R::EsteNoExiste, {}, {}},
+        {"30 ", "440123", "4474567", R::EsteNoExiste, {}, {}},
+        {"30' OR '1'='1", "440123", "4474567", R::EsteNoExiste, {}, {}},
+        {"29", "99999", "4474567", R::EsteNoExiste, {}, {}},
+        {"29", "440123", "3999999", R::NorteNoExiste, {}, {}},
+        {"29", "99999", "3999999", R::EsteNoExiste, {}, {}}, // the easting is reported first
     };
     // The numbers the form then shows, and stores: without blanks or leading zeros.
     const auto numero = [](QString s) {
@@ -105,14 +101,14 @@ void tst_UtmSquares::calculo() {
             s.remove(0, 1);
         return s;
     };
-    for (const Caso &c : casos) {
-        const Utm::Position p = Utm::LeerPosicion(c.huso, c.x, c.y);
+    for (const auto &[huso, x, y, r, utm10k, utm1k] : casos) {
+        const Utm::Position p = Utm::LeerPosicion(huso, x, y);
         const Utm::Squares n = Utm::CuadradosDe(db, p);
         QCOMPARE(Linea(n.resultado, n.utm10k, n.utm1k, n.mensaje),
-                 Linea(c.r, c.utm10k, c.utm1k, Mensaje(c.r, c.huso)));
-        if (c.r == R::Calculado)
+                 Linea(r, utm10k, utm1k, Mensaje(r, huso)));
+        if (r == R::Calculado)
             QCOMPARE(QString::number(p.este) + u' ' + QString::number(p.norte),
-                     numero(c.x) + u' ' + numero(c.y));
+                     numero(x) + u' ' + numero(y));
     }
 }
 
@@ -136,12 +132,10 @@ void tst_UtmSquares::tablasReales() {
     TestDatabase bd(TestDatabase::Datos::Reales);
     // Band edges with the real letters: zone 30, V from 400000, K from 4400000 (where the
     // bands begin: tst_refdata; below the first, the derivation's own table).
-    const QList<QStringList> bordes = {
-        {"30", "400000", "4400000", Linea(R::Calculado, "VK00", "VK0000")},
-        {"30", "399999", "4399999", Linea(R::Calculado, "UJ99", "UJ9999")},
-    };
-    for (const QStringList &b : bordes)
-        QCOMPARE(Calcular(bd.db(), b[0], b[1], b[2]), b[3]);
+    QCOMPARE(Calcular(bd.db(), u"30"_s, u"400000"_s, u"4400000"_s),
+             Linea(R::Calculado, u"VK00"_s, u"VK0000"_s));
+    QCOMPARE(Calcular(bd.db(), u"30"_s, u"399999"_s, u"4399999"_s),
+             Linea(R::Calculado, u"UJ99"_s, u"UJ9999"_s));
 
     // Points whose squares GeographicLib's MGRS gives: the tables must compose the same codes,
     // and the municipality each point lies well inside, and its province, must offer its
@@ -158,11 +152,9 @@ void tst_UtmSquares::tablasReales() {
                             "id_muni = ?) || (SELECT count(*) FROM tutm10kprovincia WHERE "
                             "utm10 = ? AND id_prov = ? / 1000)"_s;
     for (const QStringList &p : v.filas) {
-        QCOMPARE(p[0] + u'|' + Calcular(bd.db(), p[3], p[4], p[5]),
-                 p[0] + u'|' + Linea(R::Calculado, p[6], p[7]));
-        QCOMPARE(p[0] + u'|' +
+        QCOMPARE(p[0] + u'|' + Calcular(bd.db(), p[3], p[4], p[5]) + u'#' +
                      bd.Valor(enLista, {p[6], p[8].toInt(), p[6], p[8].toInt()}).toString(),
-                 p[0] + u"|11"_s);
+                 p[0] + u'|' + Linea(R::Calculado, p[6], p[7]) + u"#11"_s);
         husos.insert(p[3]);
         provincias.insert(p[8].toInt() / 1000);
     }

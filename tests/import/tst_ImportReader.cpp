@@ -6,7 +6,6 @@
 #include "observations/ObservationStore.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,108 +36,87 @@ QString Linea(const Record &r) {
            (r.posicionOculta ? u"|oculta"_s : QString()) +
            (r.cautividad ? u"|cautiva"_s : QString());
 }
-QByteArray Cp1252(const QString &s) {
-    QByteArray r;
-    for (const QChar c : s)
-        r += c == u'€' ? char(0x80) : char(c.unicode());
-    return r;
-}
 } // namespace
 
 void tst_ImportReader::archivosBuenos() {
-    const QByteArray gpx =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<gpx version=\"1.1\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
-        " <wpt lat=\"40.4168\" lon=\"-3.7038\"><ele>650</ele>\n"
-        "  <time>2024-05-03T10:22:00Z</time><name>Bufo calamita</name><desc>charca</desc></wpt>\n"
-        " <wpt lat=\"28.4676\" lon=\"-16.2478\"><time>2024-01-10T23:30:00Z</time>"
-        "<name>P2</name><cmt>Lagarto tizón</cmt></wpt>\n"
-        " <wpt lat=\"41.0\" lon=\"-4.0\"><name>Sapo corredor</name></wpt>\n"
-        " <trk><trkseg><trkpt lat=\"1\" lon=\"1\"/></trkseg></trk>\n"
-        "</gpx>\n";
-    // GPX 1.0, times without a zone: UTC, made Spanish (Canary time in the Canaries).
-    const QByteArray gpx10 =
-        "<?xml version=\"1.0\"?>\n"
-        "<gpx version=\"1.0\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/0\">\n"
-        "<wpt lat=\"40.4168\" lon=\"-3.7038\"><time>2024-07-03T10:22:00</time>"
-        "<name>Rana perezi</name><hdop>3.5</hdop></wpt>\n"
-        "<wpt lat=\"28.4676\" lon=\"-16.2478\"><time>2024-07-10T23:30:00</time>"
-        "<name>Gallotia galloti</name></wpt>\n"
-        "</gpx>\n";
-    // iNaturalist's precision in metres, rounded up (its private rows: tst_frimportar).
-    const QByteArray inatPrivado =
-        "observed_on,scientific_name,latitude,longitude,positional_accuracy,captive_cultivated\n"
-        "2024-05-04,Rana perezi,40.41,-3.70,4.2,false\n";
-    // Latin-1 declared by the file itself.
-    const QByteArray gpxLatin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gpx>\n"
-                                 "<wpt lat=\"40.1\" lon=\"-3.1\"><name>Sapo com\xfan</name></wpt>"
-                                 "</gpx>";
-    // iNaturalist: byte-order mark, its own column order, a quoted description with a comma
-    // and a line break, UTC times made Spanish and an offset kept as written.
-    const QByteArray inat =
-        "\xEF\xBB\xBFid,observed_on,time_observed_at,user_login,url,description,latitude,"
-        "longitude,positional_accuracy,place_guess,scientific_name,common_name\n"
-        "1,2024-05-03,2024-05-03 12:22:00 UTC,ana,https://x/1,\"En la charca, "
-        "\"\"tres\"\"\ncantando\",40.41680,-3.70380,10,Madrid,Epidalea calamita,Natterjack\n"
-        "2,2024-05-04,2024-05-04 14:22:00 +0200,ana,https://x/2,,36.7,-4.4,,,Rana perezi,\n"
-        "3,,,ana,,,,,,,Salamandra salamandra,\n";
-    // Observation.org: Windows-1252, semicolons, decimal commas, European dates.
-    const QByteArray obsorg = Cp1252(
-        u"date;time;species name;scientific name;number;lat;lng;location;notes\n"
-        "03/05/2024;9:05;Sapo común;Bufo spinosus;3;40,41680;-3,70380;Río Manzanares;puesta €\n"
-        "2024-05-04;;Lagartija;;1;42,5;-2,1;;\n"
-        "2024-05-05;9:05:00;Sapo común;Bufo spinosus;1;40,4;-3,7;;\n"_s);
-    // Each file's format, then its records, one a line.
-    const struct {
-        QByteArray datos;
-        Format formato;
-        QString registros;
-    } casos[] = {
-        {gpx, Format::Gpx,
+    // Each file, its format, then its records, one a line.
+    const std::tuple<QByteArray, Format, QString> casos[] = {
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<gpx version=\"1.1\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+         " <wpt lat=\"40.4168\" lon=\"-3.7038\"><ele>650</ele>\n"
+         "  <time>2024-05-03T10:22:00Z</time><name>Bufo calamita</name><desc>charca</desc></wpt>\n"
+         " <wpt lat=\"28.4676\" lon=\"-16.2478\"><time>2024-01-10T23:30:00Z</time>"
+         "<name>P2</name><cmt>Lagarto tizón</cmt></wpt>\n"
+         " <wpt lat=\"41.0\" lon=\"-4.0\"><name>Sapo corredor</name></wpt>\n"
+         " <trk><trkseg><trkpt lat=\"1\" lon=\"1\"/></trkseg></trk>\n"
+         "</gpx>\n",
+         Format::Gpx,
          u"3|2024-05-03|12:22|Bufo calamita/charca||40.41680 -3.70380|Bufo calamita|charca\n"
          "5|2024-01-10|23:30|P2/Lagarto tizón||28.46760 -16.24780|P2|Lagarto tizón\n"
          "6|||Sapo corredor||41.00000 -4.00000|Sapo corredor|"_s},
-        {gpx10, Format::Gpx,
+        // GPX 1.0, times without a zone: UTC, made Spanish (Canary time in the Canaries).
+        {"<?xml version=\"1.0\"?>\n"
+         "<gpx version=\"1.0\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/0\">\n"
+         "<wpt lat=\"40.4168\" lon=\"-3.7038\"><time>2024-07-03T10:22:00</time>"
+         "<name>Rana perezi</name><hdop>3.5</hdop></wpt>\n"
+         "<wpt lat=\"28.4676\" lon=\"-16.2478\"><time>2024-07-10T23:30:00</time>"
+         "<name>Gallotia galloti</name></wpt>\n"
+         "</gpx>\n",
+         Format::Gpx,
          u"3|2024-07-03|12:22|Rana perezi||40.41680 -3.70380|Rana perezi|\n"
          "4|2024-07-11|00:30|Gallotia galloti||28.46760 -16.24780|Gallotia galloti|"_s},
-        {inatPrivado, Format::INaturalist, u"2|2024-05-04||Rana perezi||40.41000 -3.70000|||±5"_s},
-        {gpxLatin1, Format::Gpx, u"2|||Sapo común||40.10000 -3.10000|Sapo común|"_s},
+        // iNaturalist's precision in metres, rounded up (its private rows: tst_frimportar).
+        {"observed_on,scientific_name,latitude,longitude,positional_accuracy,captive_cultivated\n"
+         "2024-05-04,Rana perezi,40.41,-3.70,4.2,false\n",
+         Format::INaturalist, u"2|2024-05-04||Rana perezi||40.41000 -3.70000|||±5"_s},
+        // Latin-1 declared by the file itself.
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gpx>\n"
+         "<wpt lat=\"40.1\" lon=\"-3.1\"><name>Sapo com\xfan</name></wpt></gpx>",
+         Format::Gpx, u"2|||Sapo común||40.10000 -3.10000|Sapo común|"_s},
         {"<gpx><wpt lat=\"40.1\" lon=\"-3.1\"><name>Sapo com\xfan \x80</name></wpt></gpx>",
          Format::Gpx, u"1|||Sapo común €||40.10000 -3.10000|Sapo común €|"_s},
-        {inat, Format::INaturalist,
+        // iNaturalist: byte-order mark, its own column order, a quoted description with a comma
+        // and a line break, UTC times made Spanish and an offset kept as written.
+        {"\xEF\xBB\xBFid,observed_on,time_observed_at,user_login,url,description,latitude,"
+         "longitude,positional_accuracy,place_guess,scientific_name,common_name\n"
+         "1,2024-05-03,2024-05-03 12:22:00 UTC,ana,https://x/1,\"En la charca, "
+         "\"\"tres\"\"\ncantando\",40.41680,-3.70380,10,Madrid,Epidalea calamita,Natterjack\n"
+         "2,2024-05-04,2024-05-04 14:22:00 +0200,ana,https://x/2,,36.7,-4.4,,,Rana perezi,\n"
+         "3,,,ana,,,,,,,Salamandra salamandra,\n",
+         Format::INaturalist,
          u"2|2024-05-03|14:22|Epidalea calamita/Natterjack||40.41680 -3.70380|Madrid|"
          "En la charca, \"tres\"\ncantando|±10\n"
          "4|2024-05-04|14:22|Rana perezi||36.70000 -4.40000||\n"
          "5|||Salamandra salamandra||  ||"_s},
-        {obsorg, Format::ObservationOrg,
+        // Observation.org: Windows-1252 (ú, í, €), semicolons, decimal commas, European dates.
+        {"date;time;species name;scientific name;number;lat;lng;location;notes\n"
+         "03/05/2024;9:05;Sapo com\xfan;Bufo spinosus;3;40,41680;-3,70380;R\xedo Manzanares;"
+         "puesta \x80\n"
+         "2024-05-04;;Lagartija;;1;42,5;-2,1;;\n"
+         "2024-05-05;9:05:00;Sapo com\xfan;Bufo spinosus;1;40,4;-3,7;;\n",
+         Format::ObservationOrg,
          u"2|2024-05-03|09:05|Bufo spinosus/Sapo común|3|40.41680 -3.70380|Río Manzanares|"
          "puesta €\n"
          "3|2024-05-04||Lagartija|1|42.50000 -2.10000||\n"
          "4|2024-05-05|09:05|Bufo spinosus/Sapo común|1|40.40000 -3.70000||"_s},
     };
-    for (const auto &c : casos) {
-        const Reading l = LeerDatos(c.datos);
+    for (const auto &[datos, formato, registros] : casos) {
+        const Reading l = LeerDatos(datos);
         QVERIFY2(l.ok, qPrintable(l.error));
-        QCOMPARE_EQ(int(l.formato), int(c.formato));
+        QCOMPARE_EQ(int(l.formato), int(formato));
         QStringList leidos;
         for (const Record &r : l.registros)
             leidos << Linea(r);
-        QCOMPARE_EQ(leidos.join(u'\n'), c.registros);
+        QCOMPARE_EQ(leidos.join(u'\n'), registros);
     }
 }
 
 void tst_ImportReader::archivosMalos() {
-    const QByteArray gpx = "<?xml version=\"1.0\"?>\n<gpx>\n<wpt lat=\"40\" lon=\"-3\">"
-                           "<name>a</name></wpt>\n<wpt lat=\"40.1\" lon=\"-3.1\">\n<name>b</na";
-    const QByteArray inat = "observed_on,latitude,longitude,scientific_name\n"
-                            "2024-05-03,40.4,-3.7,Rana perezi\n"
-                            "2024-05-03,40.4\n";
-    struct Caso {
-        QByteArray datos;
-        QString error;
-    };
-    const QList<Caso> casos = {
-        {gpx, u"Línea 5: el GPX está incompleto o dañado"_s},
+    // Each file, and the start of why it is refused.
+    const std::pair<QByteArray, QString> casos[] = {
+        {"<?xml version=\"1.0\"?>\n<gpx>\n<wpt lat=\"40\" lon=\"-3\"><name>a</name></wpt>\n"
+         "<wpt lat=\"40.1\" lon=\"-3.1\">\n<name>b</na",
+         u"Línea 5: el GPX está incompleto o dañado"_s},
         {"<gpx><wpt lat=\"x\" lon=\"-3\"/></gpx>",
          u"Línea 1: el punto no tiene una latitud y una longitud válidas."_s},
         {"<gpx><wpt lat=\"91\" lon=\"-3\"/></gpx>",
@@ -151,7 +129,9 @@ void tst_ImportReader::archivosMalos() {
          u"Línea 1: el GPX tiene un texto demasiado largo para importarlo."_s},
         {"<?xml version=\"1.0\"?><kml></kml>", u"Línea 1: el archivo es XML pero no un GPX."_s},
         {"<gpx version=\"1.1\"", u"Línea 1: el archivo no es un GPX."_s},
-        {inat, u"Línea 3: tiene 2 campos y la cabecera 4: el archivo parece cortado o dañado."_s},
+        {"observed_on,latitude,longitude,scientific_name\n2024-05-03,40.4,-3.7,Rana perezi\n"
+         "2024-05-03,40.4\n",
+         u"Línea 3: tiene 2 campos y la cabecera 4: el archivo parece cortado o dañado."_s},
         {"observed_on,longitude,scientific_name\n2024-05-03,-3.7,Rana perezi\n",
          u"Línea 1: faltan las columnas latitude de una exportación de iNaturalist."_s},
         {"date,number,lat,lng\n2024-05-03,1,40,-3\n",
@@ -177,10 +157,10 @@ void tst_ImportReader::archivosMalos() {
         {"\xEF\xBB\xBFobserved_on,latitude,longitude,scientific_name\r\n",
          u"El archivo no tiene ninguna observación después de la cabecera."_s},
     };
-    for (const Caso &c : casos) {
-        const Reading l = LeerDatos(c.datos);
-        QVERIFY2(!l.ok && l.registros.isEmpty(), c.datos.left(200).constData());
-        QVERIFY2(l.error.startsWith(c.error), qPrintable(l.error));
+    for (const auto &[datos, error] : casos) {
+        const Reading l = LeerDatos(datos);
+        QVERIFY2(!l.ok && l.registros.isEmpty(), datos.left(200).constData());
+        QVERIFY2(l.error.startsWith(error), qPrintable(l.error));
     }
     QCOMPARE_EQ(LeerArchivo(u"/no/existe.gpx"_s).error,
                 u"No se puede leer el archivo: el archivo no existe."_s);
@@ -210,8 +190,7 @@ void tst_ImportReader::fechasYNumeros() {
     }
     // (Decimal commas, a byte-order mark and Windows-1252 text: the good files above.)
     QCOMPARE_EQ(LeerDecimal(u" 40.5 "_s).value_or(0), 40.5);
-    QVERIFY(!LeerDecimal(u"1.000,5"_s));
-    QVERIFY(!LeerDecimal(u"nan"_s));
+    QVERIFY(!LeerDecimal(u"1.000,5"_s) && !LeerDecimal(u"nan"_s));
 }
 
 void tst_ImportReader::hojaDelPrograma() {
@@ -254,24 +233,16 @@ void tst_ImportReader::hojaDelPrograma() {
     // More rows than a million observations and their headers: too large, found while the
     // rows are read, whatever the archive declares.
     QTemporaryDir dir;
-    QDir(dir.path()).mkpath(u"xl/worksheets"_s);
-    {
-        QFile filas(dir.path() + u"/xl/worksheets/sheet1.xml"_s);
-        QVERIFY(filas.open(QIODevice::WriteOnly));
-        filas.write("<worksheet><sheetData>");
-        QByteArray trozo;
-        for (int i = 1; i <= kFilasHoja + 4; ++i) {
-            trozo += "<c r=\"A" + QByteArray::number(i) + "\"/>";
-            if (trozo.size() > (1 << 20)) filas.write(std::exchange(trozo, QByteArray()));
-        }
-        filas.write(trozo + "</sheetData></worksheet>");
-    }
-    const QString enorme = dir.path() + u"/enorme.xlsx"_s;
-    QProcess zip;
-    zip.setWorkingDirectory(dir.path());
-    zip.start(u"zip"_s, {u"-qr"_s, enorme, u"xl"_s});
-    QVERIFY(zip.waitForFinished(60000) && zip.exitCode() == 0);
-    QCOMPARE_EQ(LeerArchivo(enorme).error, u"La hoja es demasiado grande para importarla."_s);
+    QByteArray filas = "<worksheet><sheetData>";
+    for (int i = 1; i <= kFilasHoja + 4; ++i)
+        filas += "<c r=\"A" + QByteArray::number(i) + "\"/>";
+    QVERIFY(QDir(dir.path()).mkpath(u"xl/worksheets"_s) &&
+            Files::Write(dir.filePath(u"xl/worksheets/sheet1.xml"_s),
+                         filas + "</sheetData></worksheet>"));
+    QVERIFY(QProcess::execute(
+                u"sh"_s, {u"-c"_s, u"cd \"$0\" && zip -qr enorme.xlsx xl"_s, dir.path()}) == 0);
+    QCOMPARE_EQ(LeerArchivo(dir.filePath(u"enorme.xlsx"_s)).error,
+                u"La hoja es demasiado grande para importarla."_s);
 
     // Cut short: refused whole.
     const QByteArray entera = Files::Read(ruta);

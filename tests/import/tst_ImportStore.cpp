@@ -43,17 +43,15 @@ QList<Import::Record> Registros() {
         Punto(9, EnLimite(28079), u"Rana perezi"_s),
     };
     // A row of the program's own sheet: a UTM position, kept as written.
-    Import::Record hoja;
-    hoja.linea = 10;
-    hoja.fecha = QDate(2024, 6, 1);
-    hoja.especies << u"Timon lepidus"_s;
-    hoja.huso = u"30"_s;
-    hoja.este = 440591;
-    hoja.norte = 4474254;
-    hoja.lugar = u"Cerro"_s;
-    hoja.numero = 4;
-    hoja.otros.insert(u"OBSERVADOR2"_s, u"LUIS"_s);
-    r << hoja;
+    r << Import::Record{.linea = 10,
+                        .fecha = QDate(2024, 6, 1),
+                        .especies = {u"Timon lepidus"_s},
+                        .numero = 4,
+                        .huso = u"30"_s,
+                        .este = 440591,
+                        .norte = 4474254,
+                        .lugar = u"Cerro"_s,
+                        .otros = {{u"OBSERVADOR2"_s, u"LUIS"_s}}};
     // Inside the circle of a stored locality of 20 m: taken; outside it: a new one, whose
     // circle holds both of its rows'.
     r << incierto(Punto(11, sol(605, 0), u"Rana perezi"_s), 10)
@@ -178,16 +176,14 @@ void tst_ImportStore::falloAMitad() {
     bd.Rechazar(u"observacion"_s, u"disco lleno"_s, u"NEW.especie = 'TIMLEP'"_s);
     ImportStore store;
     QList<ImportStore::Fila> filas;
-    QVERIFY(store.Preparar(Registros(), u"ANA"_s, &filas));
-    QVERIFY(!store.Guardar(&filas, u"ANA"_s));
+    QVERIFY(store.Preparar(Registros(), u"ANA"_s, &filas) && !store.Guardar(&filas, u"ANA"_s));
     QVERIFY2(store.error().contains(u"disco lleno"_s), qPrintable(store.error()));
     QCOMPARE_EQ(bd.Contar(u"observacion"_s), 0);
     QCOMPARE_EQ(bd.Contar(u"localidad"_s), 0);
     // The connection closed under the import: refused, nothing stored.
     bd.Permitir(u"observacion"_s);
     bd.db().close();
-    QVERIFY(!store.Guardar(&filas, u"ANA"_s));
-    QVERIFY(!store.error().isEmpty());
+    QVERIFY(!store.Guardar(&filas, u"ANA"_s) && !store.error().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_ImportStore)

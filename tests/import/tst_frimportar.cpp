@@ -44,14 +44,14 @@ struct Ventana {
     frimportar f;
     QTableView *grid = f.findChild<QTableView *>(u"DBimport"_s);
     QComboBox *obs = f.findChild<QComboBox *>(u"Cbobs"_s);
-    QPushButton *abrir = f.findChild<QPushButton *>(u"CdAbrir"_s);
     QPushButton *importar = f.findChild<QPushButton *>(u"CdImportar"_s);
 
     Ventana() { f.show(); }
-    // The file chosen in the dialog, then "Abrir".
+    // The file chosen in the dialog, then "Abrir"; the messages kept are those shown since.
     void Abrir(const QString &ruta) {
+        MessageService::Limpiar();
         ChoiceService::Prueba().archivoAbrir = [ruta](const QString &) { return ruta; };
-        QTest::mouseClick(abrir, Qt::LeftButton);
+        QTest::mouseClick(f.findChild<QPushButton *>(u"CdAbrir"_s), Qt::LeftButton);
         QApplication::processEvents();
     }
     int Filas() const { return grid->model()->rowCount(); }
@@ -105,9 +105,12 @@ struct Ventana {
         return Celda(fila, col) + u'|' +
                (MessageService::Mostrados().isEmpty() ? QString() : MessageService::Ultimo().texto);
     }
-    void Importar() {
+    // "Importar": what the user was told then.
+    QString Importar() {
+        MessageService::Limpiar();
         QTest::mouseClick(importar, Qt::LeftButton);
         QApplication::processEvents();
+        return MessageService::Ultimo().texto;
     }
 };
 
@@ -125,8 +128,7 @@ void Preparar(const TestDatabase &bd) {
 
 QString Escribir(const TestDatabase &bd, const QString &nombre, const QByteArray &texto) {
     const QString ruta = bd.carpeta() + u'/' + nombre;
-    Files::Write(ruta, texto);
-    return ruta;
+    return Files::Write(ruta, texto) ? ruta : QString(); // a file not written is never opened
 }
 
 // The most memory the process has held so far, in MiB.
@@ -191,10 +193,8 @@ void tst_frimportar::sesion() {
     // Typed into the species cell: a code completes, any name of one species finds it, and
     // a text that is no one species is refused aloud, the cell as it was.
     const QString rechazo = u"no es ninguna especie de la lista: elija una de las que ofrece."_s;
-    const struct {
-        const char *texto, *celda;
-        bool avisado;
-    } escritos[] = {
+    // The text typed, the cell as it stays, whether the user is told.
+    const std::tuple<const char *, const char *, bool> escritos[] = {
         {"partero c", "Punto 2", true},
         {"alyt", "Punto 2", true},
         {"alyo", "ALYOBS - Alytes obstetricans", false},
@@ -204,11 +204,11 @@ void tst_frimportar::sesion() {
         {"pangut", "PANGUT - Pantherophis guttatus", false},
         {"rana p", "PANGUT - Pantherophis guttatus", true},
     };
-    for (const auto &e : escritos) {
-        const QString texto = QString::fromUtf8(e.texto);
+    for (const auto &[escrito, celda, avisado] : escritos) {
+        const QString texto = QString::fromUtf8(escrito);
         QCOMPARE_EQ(v.EscribirEnCelda(1, C::ColEspecie, texto),
-                    QString::fromUtf8(e.celda) + u'|' +
-                        (e.avisado ? u"«%1» %2"_s.arg(texto, rechazo) : QString()));
+                    QString::fromUtf8(celda) + u'|' +
+                        (avisado ? u"«%1» %2"_s.arg(texto, rechazo) : QString()));
     }
     QCOMPARE_EQ(v.Celda(1, C::ColEstado), u"nueva"_s);
 
@@ -226,8 +226,7 @@ void tst_frimportar::sesion() {
     QApplication::processEvents();
     QCOMPARE_EQ(v.Marcas(), u"-xx-"_s);
 
-    v.Importar();
-    QCOMPARE_EQ(MessageService::Ultimo().texto,
+    QCOMPARE_EQ(v.Importar(),
                 u"Se han guardado 2 observaciones y 2 localidades nuevas. Filas no importadas: "
                 "1 fuera de España; 1 sin marcar."_s);
     QCOMPARE_EQ(bd.Lineas(u"SELECT especie, localidad, observador1 FROM observacion ORDER BY "
@@ -239,9 +238,7 @@ void tst_frimportar::sesion() {
     // The same file again: only the row left out is new, and stored once.
     v.Abrir(archivo);
     QCOMPARE_EQ(v.Marcas(), u"x---"_s);
-    v.Importar();
-    QVERIFY2(MessageService::Ultimo().texto.startsWith(
-                 u"Se han guardado 1 observación y 0 localidades nuevas."_s),
+    QVERIFY2(v.Importar().startsWith(u"Se han guardado 1 observación y 0 localidades nuevas."_s),
              qPrintable(MessageService::Ultimo().texto));
     QCOMPARE_EQ(bd.Contar(u"observacion"_s), 3);
 
@@ -254,7 +251,6 @@ void tst_frimportar::sesion() {
                   ",40.416775,-3.703790,Rana perezi,Sol\n";
     const QString largo = Escribir(bd, u"largo.csv"_s, muchas);
     Progreso::Limpiar();
-    MessageService::Limpiar();
     Progreso::CancelarEn(1);
     v.Abrir(largo);
     QVERIFY(MessageService::Mostrados().isEmpty());
@@ -263,20 +259,17 @@ void tst_frimportar::sesion() {
     v.Abrir(largo);
     QCOMPARE_EQ(v.Filas(), 600);
     Progreso::CancelarEn(4);
-    v.Importar();
-    QCOMPARE_EQ(MessageService::Ultimo().texto, Avances::kCancelado);
+    QCOMPARE_EQ(v.Importar(), Avances::kCancelado);
     QCOMPARE_EQ(MessageService::Ultimo().icono, QMessageBox::Information);
     QCOMPARE_EQ(bd.Contar(u"observacion"_s), 3);
     QCOMPARE_EQ(v.Marcas(), QString(600, u'x'));
-    const QList<Progreso::Visto> vistos = Progreso::Vistos();
     QStringList textos;
-    for (const Progreso::Visto &visto : vistos)
+    for (const Progreso::Visto &visto : Progreso::Vistos())
         textos << visto.texto + (visto.cancelado ? u" (cancelado)"_s : QString());
     QCOMPARE_EQ(textos, QStringList({u"Leyendo largo.csv... (cancelado)"_s,
                                      u"Preparando la vista previa de largo.csv..."_s,
                                      u"Guardando las observaciones... (cancelado)"_s}));
-    v.Importar();
-    QVERIFY2(MessageService::Ultimo().texto.startsWith(u"Se han guardado 600 observaciones"_s),
+    QVERIFY2(v.Importar().startsWith(u"Se han guardado 600 observaciones"_s),
              qPrintable(MessageService::Ultimo().texto));
     QCOMPARE_EQ(bd.Contar(u"observacion"_s), 603);
 
@@ -296,8 +289,7 @@ void tst_frimportar::sesion() {
                 QStringList({"nueva", "posición oculta en iNaturalist", "en cautividad"}));
     QCOMPARE_EQ(v.Celdas(0, {C::ColUtm10, C::ColIncertidumbre}), u"NG48|12"_s);
     QCOMPARE_EQ(v.Marcas(), u"x--"_s);
-    v.Importar();
-    QCOMPARE_EQ(MessageService::Ultimo().texto,
+    QCOMPARE_EQ(v.Importar(),
                 u"Se han guardado 1 observación y 1 localidad nueva. Filas no importadas: 1 en "
                 "cautividad; 1 posición oculta en iNaturalist."_s);
     QCOMPARE_EQ(bd.Lineas(u"SELECT l.utm10k, l.incertidumbre FROM observacion o JOIN localidad l "
@@ -312,8 +304,7 @@ void tst_frimportar::sesion() {
                      "2024-06-01,40.4168,-3.7038,Rana perezi,Sol\n"
                      "2024-06-01,40.4168,-3.7038,Lacerta lepida,Sol\n"));
     QCOMPARE_EQ(v.Marcas(), u"xx"_s);
-    v.Importar();
-    QVERIFY2(MessageService::Ultimo().texto.startsWith(u"No se ha importado nada: "_s),
+    QVERIFY2(v.Importar().startsWith(u"No se ha importado nada: "_s),
              qPrintable(MessageService::Ultimo().texto));
     QCOMPARE_EQ(bd.Contar(u"observacion"_s), 604);
     QCOMPARE_EQ(v.Marcas(), u"xx"_s);
@@ -324,13 +315,12 @@ void tst_frimportar::sesion() {
     QByteArray grande = "id,observed_on,time_observed_at,user_login,quality_grade,license,url,"
                         "latitude,longitude,positional_accuracy,place_guess,scientific_name,"
                         "common_name,description\n";
-    for (int i = 0; i < 40000; ++i) {
-        const QString dia = u"2020-05-%1"_s.arg(10 + i % 20);
+    for (int i = 0; i < 40000; ++i)
         grande +=
             u"%1,%2,%2 08:%3:00 UTC,user%4,research,CC-BY-NC,"
             "https://www.inaturalist.org/observations/%1,%5,%6,%7,\"Lugar %8, España\",%9,%10\n"_s
                 .arg(100000 + i)
-                .arg(dia)
+                .arg(u"2020-05-%1"_s.arg(10 + i % 20))
                 .arg(10 + i % 50)
                 .arg(i % 97)
                 .arg(37.0 + (i * 104729LL % 10009) * 0.00055, 0, 'f', 6)
@@ -340,7 +330,6 @@ void tst_frimportar::sesion() {
                 .arg(i % 2 ? u"Epidalea calamita,Natterjack"_s : u"Natrix maura,Viperine"_s)
                 .arg(i % 7 ? QString() : u"en la charca"_s)
                 .toUtf8();
-    }
     const QString archivoGrande = Escribir(bd, u"grande.csv"_s, grande);
     const long antes = PicoMemoria();
     v.Abrir(archivoGrande);
@@ -361,16 +350,11 @@ void tst_frimportar::entradasMalas() {
         QByteArray csv = "observed_on,latitude,longitude,scientific_name,description\n";
         const QByteArray citado = QString(e.texto).replace(u'"', u"\"\""_s).toUtf8();
         csv += "2024-05-03,40.4168,-3.7038,\"Rana perezi " + citado + "\",\"" + citado + "\"\n";
-        QString xml = e.texto.toHtmlEscaped();
         const QByteArray gpx =
-            "<gpx><wpt lat=\"40.4168\" lon=\"-3.7038\"><time>2024-05-03T08:00:00Z"
-            "</time><name>" +
-            xml.toUtf8() +
-            "</name><desc>Rana perezi</desc>"
-            "</wpt></gpx>";
+            "<gpx><wpt lat=\"40.4168\" lon=\"-3.7038\"><time>2024-05-03T08:00:00Z</time><name>" +
+            e.texto.toHtmlEscaped().toUtf8() + "</name><desc>Rana perezi</desc></wpt></gpx>";
         for (const auto &[nombre, datos] :
              {std::pair{u"c.csv"_s, csv}, {u"g.gpx"_s, gpx}, {u"d.csv"_s, e.texto.toUtf8()}}) {
-            MessageService::Limpiar();
             bd.Ejecutar(u"DELETE FROM observacion"_s);
             v.Abrir(Escribir(bd, nombre, datos));
             if (!MessageService::Mostrados().isEmpty()) {
@@ -379,8 +363,7 @@ void tst_frimportar::entradasMalas() {
                 ++rechazos;
                 continue;
             }
-            v.Importar();
-            const QString dicho = MessageService::Ultimo().texto;
+            const QString dicho = v.Importar();
             const int n = bd.Contar(u"observacion"_s);
             if (dicho.startsWith(u"Se han guardado 1 observación"_s)) {
                 QCOMPARE_EQ(n, 1);
@@ -400,27 +383,21 @@ void tst_frimportar::entradasMalas() {
     // program goes on; entities that would expand 34 KB into 40 million characters among
     // them. A sheet inflating to 256 MiB from a small archive comes first, while
     // the peak memory of the process is still low enough to show what reading it cost.
-    {
-        QDir(bd.carpeta()).mkpath(u"bomba/xl/worksheets"_s);
-        QFile hoja(bd.carpeta() + u"/bomba/xl/worksheets/sheet1.xml"_s);
-        QVERIFY(hoja.open(QIODevice::WriteOnly));
-        hoja.write("<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>");
-        const QByteArray mega(1 << 20, 'A');
-        for (int i = 0; i < 256; ++i)
-            hoja.write(mega);
-        hoja.write("</t></is></c></row></sheetData></worksheet>");
-        hoja.close();
-        QProcess zip;
-        zip.setWorkingDirectory(bd.carpeta() + u"/bomba"_s);
-        zip.start(u"zip"_s, {u"-qr9"_s, bd.carpeta() + u"/bomba.xlsx"_s, u"xl"_s});
-        QVERIFY(zip.waitForFinished(60000) && zip.exitCode() == 0);
-        hoja.remove();
-    }
+    QDir(bd.carpeta()).mkpath(u"bomba/xl/worksheets"_s);
+    QFile hoja(bd.carpeta() + u"/bomba/xl/worksheets/sheet1.xml"_s);
+    QVERIFY(hoja.open(QIODevice::WriteOnly));
+    hoja.write("<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>");
+    for (int i = 0; i < 256; ++i) // a MiB at a time, to keep the peak low
+        hoja.write(QByteArray(1 << 20, 'A'));
+    hoja.write("</t></is></c></row></sheetData></worksheet>");
+    hoja.close();
+    QVERIFY(QProcess::execute(u"sh"_s, {u"-c"_s, u"cd \"$0\"/bomba && zip -qr9 ../bomba.xlsx xl"_s,
+                                        bd.carpeta()}) == 0);
+    hoja.remove();
     const QString corpus = QStringLiteral(TRITODEX_CORPUS_DIR);
     const QString danada = u"La hoja de cálculo está incompleta o dañada: "_s;
-    const struct {
-        QString ruta, error;
-    } hostiles[] = {
+    // Each file, and why it is refused.
+    const std::pair<QString, QString> hostiles[] = {
         {bd.carpeta() + u"/bomba.xlsx"_s, u"La hoja es demasiado grande para importarla."_s},
         {corpus + u"/gpx/hostil-entidades.gpx"_s,
          u"Línea 12: el GPX está incompleto o dañado (declara entidades propias, que el "
@@ -445,17 +422,16 @@ void tst_frimportar::entradasMalas() {
          u"Línea 2: unas comillas se abren y no se cierran: el archivo parece cortado."_s},
     };
     bd.Ejecutar(u"DELETE FROM observacion"_s);
-    for (const auto &h : hostiles) {
-        MessageService::Limpiar();
+    for (const auto &[ruta, error] : hostiles) {
         const long antes = PicoMemoria();
         QElapsedTimer reloj;
         reloj.start();
-        v.Abrir(h.ruta);
-        QVERIFY2(PicoMemoria() - antes < 64, qPrintable(h.ruta));
-        QVERIFY2(reloj.elapsed() < 20000, qPrintable(h.ruta));
+        v.Abrir(ruta);
+        QVERIFY2(PicoMemoria() - antes < 64, qPrintable(ruta));
+        QVERIFY2(reloj.elapsed() < 20000, qPrintable(ruta));
         QCOMPARE_EQ(MessageService::Ultimo().icono, QMessageBox::Warning);
         QCOMPARE_EQ(MessageService::Ultimo().texto, u"No se puede importar el archivo %1. %2"_s.arg(
-                                                        QFileInfo(h.ruta).fileName(), h.error));
+                                                        QFileInfo(ruta).fileName(), error));
         QCOMPARE_EQ(v.Filas(), 0);
     }
 
@@ -477,14 +453,12 @@ void tst_frimportar::entradasMalas() {
                         QByteArray(70000, 'x') + "</desc></wpt></gpx>"),
            QStringList({largo})},
           {corpus + u"/csv/hostil-descripcion-larga.csv"_s, QStringList({largo})}}) {
-        MessageService::Limpiar();
         const long antes = PicoMemoria();
         v.Abrir(ruta);
         QVERIFY2(PicoMemoria() - antes < 64, qPrintable(ruta));
         QVERIFY2(MessageService::Mostrados().isEmpty(), qPrintable(MessageService::Ultimo().texto));
         QCOMPARE_EQ(v.Columna(C::ColEstado), estados);
-        v.Importar();
-        const QString dicho = MessageService::Ultimo().texto;
+        const QString dicho = v.Importar();
         dichos << dicho.mid(std::max<qsizetype>(0, dicho.indexOf(u"Filas no"_s)));
     }
     QCOMPARE_EQ(dichos, QStringList({u"Filas no importadas: 2 %1."_s.arg(largo),
@@ -534,10 +508,7 @@ void tst_frimportar::fotos() {
     QCOMPARE(v.Celda(1, C::ColLocalidad), u"SOL - Puerta del Sol"_s);
     QCOMPARE(v.Marcas(), u"xxx"_s);
 
-    MessageService::Limpiar();
-    v.Importar();
-    QCOMPARE(MessageService::Ultimo().texto,
-             u"Se han guardado 2 observaciones con 3 fotos y 1 localidad nueva."_s);
+    QCOMPARE(v.Importar(), u"Se han guardado 2 observaciones con 3 fotos y 1 localidad nueva."_s);
     QCOMPARE(bd.Lineas(u"SELECT (SELECT count(*) FROM observacion), (SELECT count(*) FROM foto f "
                        "JOIN observacion o ON o.id_observacion = f.observacion WHERE o.localidad = "
                        "'SOL' AND o.horaini = '10:15'), (SELECT min(autor) || '|' || max(nombre) "

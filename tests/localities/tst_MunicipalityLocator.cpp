@@ -21,39 +21,38 @@ private slots:
     void cercaDeUnLimite();
     void marYExtranjero();
     void cuadradoQueFaltaEnLaTabla();
+
+private:
+    // One copy of the real tables for every test (the last one changes it).
+    TestDatabase bd{TestDatabase::Datos::Reales};
+    MunicipalityLocator loc;
 };
 
 void tst_MunicipalityLocator::dentro() {
     // refdata/utm_vectors.csv: a point deep inside the largest municipality of every
     // province, one in zone 27 and a dozen well-known places, with the municipality and the
     // squares GeographicLib gives them from the source's unsimplified boundaries.
-    TestDatabase bd(TestDatabase::Datos::Reales);
     DatabaseCreation::Csv csv;
     QString error;
     QVERIFY2(DatabaseCreation::LeerCsv(TRITODEX_REFDATA_DIR "/utm_vectors.csv"_L1, &csv, &error),
              qPrintable(error));
-    MunicipalityLocator loc;
     QSet<int> municipios;
     for (const QStringList &c : csv.filas) {
         const QStringList v = c.mid(1); // lon, lat, zone, easting, northing, squares, municipality
         const auto l = loc.Localizar(v[1].toDouble(), v[0].toDouble());
-        const QString nombre = c.first();
-        QCOMPARE_EQ(int(l.resultado), int(R::Uno));
-        QCOMPARE_EQ(l.municipios, QList<int>{v[7].toInt()});
-        QCOMPARE_EQ(l.huso, v[2].toInt());
-        QVERIFY2(std::abs(l.este - v[3].toLongLong()) <= 1, qPrintable(nombre));
-        QVERIFY2(std::abs(l.norte - v[4].toLongLong()) <= 1, qPrintable(nombre));
-        if (v[2] != "27"_L1) {
-            QCOMPARE_EQ(l.utm10k, v[5]);
-            QCOMPARE_EQ(l.utm1k, v[6]);
-        }
+        // One result, the zone, then the one municipality.
+        QCOMPARE_EQ(QList<int>({int(l.resultado), l.huso}) + l.municipios,
+                    QList<int>({int(R::Uno), v[2].toInt(), v[7].toInt()}));
+        QVERIFY2(std::abs(l.este - v[3].toLongLong()) <= 1 &&
+                     std::abs(l.norte - v[4].toLongLong()) <= 1,
+                 qPrintable(c.first()));
+        if (v[2] != "27"_L1) QCOMPARE_EQ(l.utm10k + u' ' + l.utm1k, v[5] + u' ' + v[6]);
         municipios << v[7].toInt();
     }
     QVERIFY(municipios.size() >= 20);
 }
 
 void tst_MunicipalityLocator::cercaDeUnLimite() {
-    TestDatabase bd(TestDatabase::Datos::Reales);
     // Vertices shared by two municipalities lie on their common boundary.
     QHash<QPair<double, double>, QList<int>> vertices;
     for (int id : MunicipalityLocator::Municipios())
@@ -62,11 +61,6 @@ void tst_MunicipalityLocator::cercaDeUnLimite() {
                 QList<int> &l = vertices[{p.x(), p.y()}];
                 if (!l.contains(id)) l << id;
             }
-    MunicipalityLocator loc;
-    struct Caso {
-        int muni;
-        double este, norte; // metres from the shared vertex
-    };
     // Madrid, Sevilla, Zaragoza, Lugo, Palma, Santa Cruz de Tenerife, Tortosa and
     // Ponferrada: zones 28 to 31.
     const QList<int> municipios = {28079, 41091, 50297, 27028, 7040, 38038, 43155, 24115};
@@ -82,6 +76,7 @@ void tst_MunicipalityLocator::cercaDeUnLimite() {
                 }
             }
         QVERIFY2(!vecinos.isEmpty(), qPrintable(QString::number(muni)));
+        // Metres east and north of the shared vertex.
         for (const auto &[este, norte] :
              {std::pair{0.0, 0.0}, {60.0, 0.0}, {0.0, -120.0}, {-100.0, 100.0}}) {
             const QPointF p = Desplazar(vertice.y(), vertice.x(), este, norte);
@@ -94,12 +89,7 @@ void tst_MunicipalityLocator::cercaDeUnLimite() {
 }
 
 void tst_MunicipalityLocator::marYExtranjero() {
-    TestDatabase bd(TestDatabase::Datos::Reales);
-    MunicipalityLocator loc;
-    const struct {
-        const char *lugar;
-        double lat, lon;
-    } casos[] = {
+    const std::tuple<const char *, double, double> casos[] = {
         {"Atlántico, frente a Finisterre", 42.9, -9.9},
         {"Golfo de Cádiz", 36.6, -6.8},
         {"Mediterráneo, entre Ibiza y Valencia", 39.2, 0.6},
@@ -114,27 +104,22 @@ void tst_MunicipalityLocator::marYExtranjero() {
         {"París", 48.8566, 2.3522},
         {"Fuera de rango", 95.0, 0.0},
     };
-    for (const auto &c : casos) {
-        const auto l = loc.Localizar(c.lat, c.lon);
+    for (const auto &[lugar, lat, lon] : casos) {
+        const auto l = loc.Localizar(lat, lon);
         QVERIFY2(l.resultado == R::Ninguno && l.municipios.isEmpty() && l.tierraComun.isEmpty(),
-                 c.lugar);
+                 lugar);
     }
     // Land of the Sierra de Guadarrama shared by Segovia's municipalities: in Spain, in none.
     const auto l = loc.Localizar(40.764596, -4.014009);
-    QCOMPARE_EQ(int(l.resultado), int(R::Ninguno));
-    QVERIFY(!l.tierraComun.isEmpty());
+    QVERIFY(l.resultado == R::Ninguno && !l.tierraComun.isEmpty());
     QVERIFY(loc.Describir(l).startsWith(u"ninguno: el punto está en tierras compartidas"_s));
 }
 
 void tst_MunicipalityLocator::cuadradoQueFaltaEnLaTabla() {
     // The table lacks the square of the Puerta del Sol: every municipality is tried.
-    TestDatabase bd(TestDatabase::Datos::Reales);
     QVERIFY(bd.Ejecutar(u"DELETE FROM tutm10kmunis WHERE utm10 = 'VK47'"_s));
-    MunicipalityLocator loc;
-    auto l = loc.Localizar(40.416775, -3.703790);
-    QCOMPARE_EQ(int(l.resultado), int(R::Uno));
-    QCOMPARE_EQ(l.municipios, QList<int>{28079});
-    QCOMPARE_EQ(l.utm10k, u"VK47"_s);
+    auto l = MunicipalityLocator().Localizar(40.416775, -3.703790);
+    QVERIFY(l.resultado == R::Uno && l.municipios == QList<int>{28079} && l.utm10k == u"VK47"_s);
     // A table that cannot be read is an error, never "at sea".
     QVERIFY(bd.Ejecutar(u"DROP TABLE tutm10kmunis"_s));
     l = MunicipalityLocator().Localizar(40.416775, -3.703790);

@@ -17,14 +17,9 @@ void tst_Place::valores() {
     // 7 digits and a northing 8; anything else is refused, never cut (what is no whole
     // number: the square derivation's table, through the same reading).
     const auto Leida = [](const Place::Coordinate &c) {
-        switch (c.fault) {
-        case Place::Fault::NotWhole:
-            return u"no entera"_s;
-        case Place::Fault::TooLong:
-            return u"larga"_s;
-        default:
-            return c.value.isNull() ? u"nula"_s : c.value.toString();
-        }
+        if (c.fault == Place::Fault::NotWhole) return u"no entera"_s;
+        if (c.fault == Place::Fault::TooLong) return u"larga"_s;
+        return c.value.isNull() ? u"nula"_s : c.value.toString();
     };
     const QList<std::array<QString, 3>> coordenadas = {
         // text, as an easting, as a northing
@@ -47,12 +42,8 @@ void tst_Place::valores() {
                                "y 20.000.000. Déjela vacía si no se conoce."_s;
     const QString sinPunto = u"La incertidumbre es la de un punto: escriba sus coordenadas o "
                              "deje vacía la incertidumbre."_s;
-    struct Caso {
-        QString texto;
-        bool punto;
-        QString resultado;
-    };
-    const QList<Caso> casos = {
+    // Text, whether a point is given, what is read.
+    const QList<std::tuple<QString, bool, QString>> casos = {
         {"", false, "nula"},
         {"  ", true, "nula"},
         {" 25 ", true, "25"},
@@ -64,11 +55,11 @@ void tst_Place::valores() {
         {"20000001", true, noEsNumero.arg("20000001")},
         {"0", false, noEsNumero.arg("0")},
     };
-    for (const Caso &c : casos) {
+    for (const auto &[texto, punto, resultado] : casos) {
         QString motivo;
-        const auto m = Place::ReadUncertainty(c.texto, c.punto, &motivo);
-        QCOMPARE(c.texto + u'|' + (m ? (m->isNull() ? u"nula"_s : m->toString()) : motivo),
-                 c.texto + u'|' + c.resultado);
+        const auto m = Place::ReadUncertainty(texto, punto, &motivo);
+        QCOMPARE(texto + u'|' + (m ? (m->isNull() ? u"nula"_s : m->toString()) : motivo),
+                 texto + u'|' + resultado);
     }
 
     // The point of zone, easting and northing as typed: Madrid's Puerta del Sol, and nothing

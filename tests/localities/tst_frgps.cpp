@@ -2,7 +2,6 @@
 
 #include "../import/ImportFixtures.h"
 #include "gui/ChoiceService.h"
-#include "gui/MessageService.h"
 #include "localities/frgps.h"
 #include "localities/frinsLoc.h"
 #include "observations/frmodif.h"
@@ -68,9 +67,7 @@ void tst_frgps::gps() {
         const QString x = c.observacion ? u"Txlong"_s : u"Txutmx"_s;
         const QString y = c.observacion ? u"Txlat"_s : u"Txutmy"_s;
         const QString utm1k = c.observacion ? u"tx1k"_s : u"txutm1k"_s;
-        if (c.observacion) {
-            User::Poner(Control(f.get(), u"Cbloc"_s), u"Charca nueva"_s);
-        }
+        if (c.observacion) User::Poner(Control(f.get(), u"Cbloc"_s), u"Charca nueva"_s);
         User::Escribir(Control(f.get(), u"Txincert"_s), u"500"_s);
 
         MessageService::Limpiar();
@@ -104,27 +101,26 @@ void tst_frgps::gps() {
             return d->result();
         };
         Clic(f.get(), u"CdGps"_s);
-        QVERIFY2(abierto, c.nombre);
         // Both forms keep the point's uncertainty: frgps offers it and replaces it.
-        QVERIFY(ofrecida);
+        QVERIFY2(abierto && ofrecida, c.nombre);
         QCOMPARE(Texto(f.get(), u"Txincert"_s), c.rellena ? c.incert.trimmed() : u"500"_s);
 
         const QString mensaje = Texto(f.get(), u"missatge"_s);
         if (!c.rellena) {
             QVERIFY2(MessageService::Ultimo().texto.contains(c.aviso),
                      qPrintable(MessageService::Ultimo().texto));
-            for (const QString &campo : {u"Cbhuso"_s, x, y, utm1k})
-                QVERIFY2(Texto(f.get(), campo).trimmed().isEmpty(), c.nombre);
-            QVERIFY(Texto(f.get(), u"Txgeo"_s).isEmpty());
+            // The zone, the coordinates, the square and the position line empty.
+            QVERIFY2(Textos(f.get(), {u"Cbhuso"_s, x, y, utm1k, u"Txgeo"_s}) == u"||||"_s,
+                     c.nombre);
             continue;
         }
         QVERIFY2(MessageService::Mostrados().size() == c.respuestas.size(),
                  qPrintable(MessageService::Ultimo().texto));
-        // The one municipality the point lies in, with its province.
-        QCOMPARE(Textos(f.get(), {"Cbprov", "Cbmuni"}), c.lugar);
-        // The form holds what frgps showed, and its own derivation agrees with frgps's squares;
-        // a square no list holds empties the zone, as it does for typed coordinates.
-        QCOMPARE(Textos(f.get(), {x, y}), vista[1] + u'|' + vista[2]);
+        // The one municipality the point lies in, with its province. The form holds what frgps
+        // showed, and its own derivation agrees with frgps's squares; a square no list holds
+        // empties the zone, as it does for typed coordinates.
+        QCOMPARE(Textos(f.get(), {u"Cbprov"_s, u"Cbmuni"_s, x, y}),
+                 c.lugar + u'|' + vista[1] + u'|' + vista[2]);
         QVERIFY2(c.aviso.isEmpty() ? mensaje.isEmpty() : mensaje.contains(c.aviso),
                  qPrintable(mensaje));
         if (!c.aviso.isEmpty()) continue;
@@ -132,11 +128,12 @@ void tst_frgps::gps() {
                  vista[0] + u'|' + vista[3] + u'|' + vista[4]);
         // Madrid's points fall in the Puerta del Sol's square; the others in their own.
         if (vista[0] == u"30"_s) QCOMPARE(vista[3], u"VK47"_s);
-        if (!ed50.isEmpty()) {
-            // The ED50 point of the field notes: 440206.9 E, 4474060.6 N on ETRS89 by EPSG:1632.
-            QCOMPARE(vista[1] + u' ' + vista[2], u"440206 4474060"_s);
-            QVERIFY2(vista[5].contains(u"EPSG:"_s), qPrintable(vista[5]));
-        }
+        // The ED50 point of the field notes: 440206.9 E, 4474060.6 N on ETRS89 by EPSG:1632,
+        // the transformation named by its code.
+        if (!ed50.isEmpty())
+            QCOMPARE(vista[1] + u' ' + vista[2] +
+                         (vista[5].contains(u"EPSG:"_s) ? u" EPSG"_s : u" sin EPSG: "_s + vista[5]),
+                     u"440206 4474060 EPSG"_s);
         if (c.datum == u"ED50"_s) QVERIFY(vista[5].contains(u"precisión"_s));
         // The line below shows the point back as latitude and longitude.
         QCOMPARE(Texto(f.get(), u"Txgeo"_s).split(u", "_s).size(), 2);
@@ -160,14 +157,12 @@ void tst_frgps::mapaYModificacion() {
     User::Poner(Control(&d, u"Txutmy"_s), u"4474254"_s);
     QCOMPARE(Texto(&d, u"Txgeo"_s), u"40.416770, -3.703793 (ETRS89)"_s);
     QTest::mouseClick(mapa, Qt::LeftButton);
-    QCOMPARE(abiertas.size(), 1);
-    QCOMPARE(
-        abiertas[0].toString(),
-        u"https://www.openstreetmap.org/?mlat=40.41677&mlon=-3.70379#map=16/40.41677/-3.70379"_s);
+    QCOMPARE(QUrl::toStringList(abiertas),
+             QStringList{u"https://www.openstreetmap.org/?mlat=40.41677&mlon=-3.70379#map=16/"
+                         "40.41677/-3.70379"_s});
     // A northing that is no number shows nothing and opens nothing.
     User::Escribir(Control(&d, u"Txutmy"_s), QString());
-    QVERIFY(Texto(&d, u"Txgeo"_s).isEmpty());
-    QVERIFY(!mapa->isEnabled());
+    QVERIFY(Texto(&d, u"Txgeo"_s).isEmpty() && !mapa->isEnabled());
 
     // The observation change form shows its locality's place but does not enter it.
     frmodif m;

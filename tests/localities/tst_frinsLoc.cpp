@@ -4,31 +4,27 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QLabel>
 
 class tst_frinsLoc : public QObject {
     Q_OBJECT
 private slots:
     void sesion();
-};
 
-namespace {
-
-// Zone, easting and northing as a user gives them: the zone typed, then each coordinate
-// pasted and left (by the keyboard alone: the observation form's session and the keyboard
-// walk, on the same panel).
-void Coordenadas(QWidget *d, const QString &huso, const QString &x, const QString &y) {
-    Escribir(d, u"Cbhuso"_s, huso);
-    for (const auto &[campo, valor] : {std::pair{u"Txutmx"_s, x}, std::pair{u"Txutmy"_s, y}}) {
-        auto *c = Control<QLineEdit>(d, campo);
-        User::Escribir(c, QString());
-        QGuiApplication::clipboard()->setText(valor);
-        QTest::keyClick(c, Qt::Key_V, Qt::ControlModifier);
-        User::SalirDe(c);
+private:
+    // Zone, easting and northing as a user gives them: the zone typed, then each coordinate
+    // pasted and left (by the keyboard alone: the observation form's session and the keyboard
+    // walk, on the same panel).
+    static void Coordenadas(QWidget *d, const QString &huso, const QString &x, const QString &y) {
+        Escribir(d, u"Cbhuso"_s, huso);
+        for (const auto &[campo, valor] : {std::pair{u"Txutmx"_s, x}, std::pair{u"Txutmy"_s, y}}) {
+            auto *c = Control<QLineEdit>(d, campo);
+            User::Escribir(c, QString());
+            QGuiApplication::clipboard()->setText(valor);
+            QTest::keyClick(c, Qt::Key_V, Qt::ControlModifier);
+            User::SalirDe(c);
+        }
     }
-}
-
-} // namespace
+};
 
 void tst_frinsLoc::sesion() {
     TestDatabase bd(TestDatabase::Datos::Reales);

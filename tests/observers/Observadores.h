@@ -2,6 +2,7 @@
 
 // What the observer form tests share: a set of observers and the user's gestures.
 
+#include "support/Controles.h"
 #include "support/TestDatabase.h"
 #include "support/User.h"
 
@@ -12,7 +13,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -51,10 +51,6 @@ inline QString Aviso() {
     return MessageService::Ultimo().titulo + u'|' + MessageService::Ultimo().texto;
 }
 
-template <class T = QPushButton> T *Control(QWidget *w, const QString &nombre) {
-    return w->findChild<T *>(nombre);
-}
-
 inline void Clic(QWidget *w, const QString &boton) {
     QTest::mouseClick(Control(w, boton), Qt::LeftButton);
 }
@@ -64,7 +60,7 @@ inline void Clic(QWidget *w, const QString &boton) {
 inline void Rellenar(QWidget *d, const QStringList &valores) {
     const char *campos[] = {"Txcod", "Txnomobs", "Txcognom", "Txentidad", "Txmail"};
     for (int i = 0; i < valores.size(); ++i)
-        if (auto *campo = Control<QLineEdit>(d, campos[i])) User::Escribir(campo, valores[i]);
+        if (auto *campo = d->findChild<QLineEdit *>(campos[i])) User::Escribir(campo, valores[i]);
 }
 
 // Pastes the text at the end of the field with Ctrl+V.

@@ -8,29 +8,22 @@
 #include <QSqlQuery>
 #include <QTest>
 
-#include <memory>
-
 using namespace Qt::StringLiterals;
 
 class tst_refdata : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase() { bd_.reset(); }
     void invariantes();
     void bandas100k();
     void especies();
 
 private:
     int N(const QString &sql, const QVariantList &v = {}) const {
-        return bd_->Valor(sql, v).toInt();
+        return bd_.Valor(sql, v).toInt();
     }
-    std::unique_ptr<TestDatabase> bd_;
+    // Built once, after the application object: loading every file takes a while.
+    TestDatabase bd_{TestDatabase::Datos::Reales};
 };
-
-void tst_refdata::initTestCase() {
-    bd_ = std::make_unique<TestDatabase>(TestDatabase::Datos::Reales);
-}
 
 void tst_refdata::invariantes() {
     // Each statement counts the rows that break a rule; all must count none.
@@ -156,7 +149,7 @@ void tst_refdata::especies() {
         QVERIFY2(N(regla) == 0, qPrintable(regla));
 
     // A name, case and accents aside, names one species only.
-    QSqlQuery q(bd_->db());
+    QSqlQuery q(bd_.db());
     QVERIFY(q.exec(u"SELECT nombre, cod_especie FROM especie_nombre"_s));
     QHash<QString, QString> especieDe;
     while (q.next()) {
@@ -193,9 +186,9 @@ void tst_refdata::especies() {
         u"IBEMAR|Iberolacerta martinezricai|Lagartija batueca|"_s,
     };
     for (const QString &e : especies)
-        QCOMPARE(bd_->Valor(u"SELECT cod_especie || '|' || n_especie || '|' || n_cast || '|' || "
-                            "ifnull(sinonimo_de, '') FROM especie WHERE cod_especie = ?"_s,
-                            {e.section(u'|', 0, 0)})
+        QCOMPARE(bd_.Valor(u"SELECT cod_especie || '|' || n_especie || '|' || n_cast || '|' || "
+                           "ifnull(sinonimo_de, '') FROM especie WHERE cod_especie = ?"_s,
+                           {e.section(u'|', 0, 0)})
                      .toString(),
                  e);
     // New lookup rows take new identifiers; the earlier ones keep theirs.
@@ -211,7 +204,7 @@ void tst_refdata::especies() {
            "20Indeterminado"},
           {"SELECT prov_cast || '|' || prov_ine FROM tprovincia WHERE id_prov = 3",
            "Alacant/Alicante|Alicante/Alacant"}})
-        QCOMPARE(bd_->Valor(QString::fromUtf8(sql)).toString(), QString::fromUtf8(esperado));
+        QCOMPARE(bd_.Valor(QString::fromUtf8(sql)).toString(), QString::fromUtf8(esperado));
 }
 
 QTEST_MAIN(tst_refdata)
