@@ -4,6 +4,7 @@
 #include "data/ReferenceData.h"
 #include "data/SpreadsheetWriter.h"
 #include "gui/ChoiceService.h"
+#include "gui/DateDelegate.h"
 #include "gui/DateFilter.h"
 #include "gui/FrDate.h"
 #include "gui/MessageService.h"
@@ -21,21 +22,9 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QStandardPaths>
-#include <QStyledItemDelegate>
 #include <QUrl>
 
 namespace {
-
-// Dates are stored ISO and shown dd/mm/yyyy.
-class DateDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QString displayText(const QVariant &v, const QLocale &l) const override {
-        const QDate d = QDate::fromString(v.toString().left(10), Qt::ISODate);
-        return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy"))
-                           : QStyledItemDelegate::displayText(v, l);
-    }
-};
 
 // A filter's entries: the blank (no filter) first, then each text once.
 QStringList ConBlanco(QStringList items) {

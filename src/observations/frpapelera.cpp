@@ -1,6 +1,7 @@
 #include "frpapelera.h"
 
 #include "data/ModConex.h"
+#include "gui/DateDelegate.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
 #include "gui/Screen.h"
@@ -9,22 +10,9 @@
 
 #include <QHeaderView>
 #include <QSqlQueryModel>
-#include <QStyledItemDelegate>
 
 namespace {
 const QString kTitulo = QStringLiteral("Papelera");
-
-// The observation's date as typed (dd/mm/yyyy); the deletion's with its time.
-class FechaDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QString displayText(const QVariant &v, const QLocale &l) const override {
-        const QString texto = v.toString();
-        const QDate d = QDate::fromString(texto.left(10), Qt::ISODate);
-        if (!d.isValid()) return QStyledItemDelegate::displayText(v, l);
-        return d.toString(QStringLiteral("dd/MM/yyyy")) + texto.mid(10, 6);
-    }
-};
 } // namespace
 
 frpapelera::frpapelera(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::frpapelera>()) {
@@ -33,7 +21,8 @@ frpapelera::frpapelera(QWidget *parent) : QWidget(parent), ui(std::make_unique<U
     Dtpapelera->setObjectName(QStringLiteral("Dtpapelera"));
     ui->DBpapelera->setModel(Dtpapelera);
     Screen::RepartirColumnas(ui->DBpapelera);
-    auto *fechas = new FechaDelegate(ui->DBpapelera);
+    // The observation's date as typed (dd/mm/yyyy); the deletion's with its time.
+    auto *fechas = new DateDelegate(ui->DBpapelera, true);
     ui->DBpapelera->setItemDelegateForColumn(0, fechas);
     ui->DBpapelera->setItemDelegateForColumn(3, fechas);
     connect(ui->DBpapelera->selectionModel(), &QItemSelectionModel::selectionChanged, this,
