@@ -191,18 +191,33 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
     // found through the localities (the index of observations used), and those whose
     // locality is gone. The squares are looked up as one list of pairs, not as a chain of
     // conditions tried on every locality: that grew with the squares times the localities.
+    // The localities are first found by their stored code through its index (the column
+    // compares without case, as the keys were made), not by working out the keys of every
+    // locality; the keys then keep those whose zone and code were not drawn.
     const QList<QPair<QString, QString>> claves(fuera.begin(), fuera.end());
     constexpr qsizetype kPares = 400;
     for (qsizetype k = 0; k < claves.size(); k += kPares) {
         QStringList pares;
-        QVariantList extra;
+        QVariantList extra, valoresPares;
+        QSet<QString> codigos;
+        bool sinCodigo = false;
         for (qsizetype j = k; j < std::min(claves.size(), k + kPares); ++j) {
             pares << QStringLiteral("(?, ?)");
-            extra << claves[j].first << claves[j].second;
+            valoresPares << claves[j].first << claves[j].second;
+            sinCodigo = sinCodigo || claves[j].second.isEmpty();
+            codigos.insert(claves[j].second);
         }
+        for (const QString &c : std::as_const(codigos))
+            extra << c;
+        extra += valoresPares;
+        const QString porCodigo =
+            QStringLiteral("l.utm10k IN (%1)")
+                .arg(QStringList(codigos.size(), QStringLiteral("?")).join(u','));
         if (!Listar(QStringLiteral("o.localidad IN (SELECT l.cod_localidad FROM localidad l "
-                                   "WHERE (%1, %2) IN (VALUES %3))")
-                        .arg(QLatin1String(kHuso), QLatin1String(kCodigo),
+                                   "WHERE %1 AND (%2, %3) IN (VALUES %4))")
+                        .arg(sinCodigo ? QStringLiteral("(l.utm10k IS NULL OR %1)").arg(porCodigo)
+                                       : porCodigo,
+                             QLatin1String(kHuso), QLatin1String(kCodigo),
                              pares.join(QStringLiteral(", "))),
                     extra, f, &r.sinCuadrado))
             return std::nullopt;

@@ -2,7 +2,7 @@
 
 // The known observations of the map tests, on the real reference data: squares in zones
 // 28 to 31, a square stored in lower case without its zone, one of another zone, an
-// unknown code, a locality without a square and one that is gone.
+// unknown code in lower case, a locality without a square and one that is gone.
 
 #include "support/TestDatabase.h"
 
@@ -17,7 +17,7 @@ inline void SembrarMapa(const TestDatabase &bd) {
     QVERIFY(bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, utmhuso, utm10k) VALUES "
                         "('L1', 'Sol', '30', 'VK47'), ('L2', 'Ávila', '30', 'UK59'), ('L3', "
                         "'Plaça', '31', 'DF38'), ('L4', 'Obradoiro', '29', 'NH34'), ('L5', 'Sin "
-                        "cuadrado', '30', NULL), ('L6', 'Inventado', '30', 'ZZ99'), ('L7', 'Otro "
+                        "cuadrado', '30', NULL), ('L6', 'Inventado', '30', 'zz99'), ('L7', 'Otro "
                         "huso', '29', 'VK47'), ('L8', 'Antigua', '', 'vk47'), ('L9', 'La Orotava', "
                         "'28', 'CS42')"_s));
     QVERIFY(bd.Ejecutar(

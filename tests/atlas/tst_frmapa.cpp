@@ -99,7 +99,7 @@ void tst_frmapa::sesion() {
     // Opened on every species; what the map cannot place is listed with its stored code.
     QCOMPARE(Cuentas(), u"5/13/3/2/2/"_s);
     QCOMPARE(Valores(c<QTableWidget>("Grsincuadricula")->model(), 4),
-             (QStringList{u"ZZ99 (desconocido)"_s, u"VK47 (desconocido)"_s, u"(ninguno)"_s,
+             (QStringList{u"zz99 (desconocido)"_s, u"VK47 (desconocido)"_s, u"(ninguno)"_s,
                           u"(ninguno)"_s}));
 
     const std::pair<QString, QString> casos[] = {
