@@ -7,7 +7,9 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <map>
+#include <vector>
 
 int ClasesMapa::ClaseAnyo(int anyo) const {
     if (anyo >= corte2) return 2;
@@ -131,11 +133,14 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
                   valores))
         return std::nullopt;
 
+    // Each species the map counts is numbered once, so that the species of each square are
+    // gathered as numbers rather than as texts hashed again for every square.
     std::map<int, MapResult::Celda> celdas;
-    std::map<int, QSet<QString>> especiesCelda;
-    QSet<QString> especies;
-    QHash<QByteArray, QString> comoEspecie; // a stored code in hex, as the species it counts as
-    QList<QString> estas;
+    std::map<int, std::vector<int>> especiesCelda;
+    QHash<QString, int> numeros;        // a species, as the number it is counted by
+    QHash<QByteArray, int> comoEspecie; // a stored code in hex, as that number (-1: none)
+    std::vector<char> especies;         // by number: the species has records
+    std::vector<int> estas;
     QSet<QPair<QString, QString>> fuera; // (zone, code) of the localities not drawn
     bool sinLocalidad = false;
     while (q.next()) {
@@ -153,14 +158,21 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
                 QString especie = QString::fromUtf8(QByteArray::fromHex(hex)).toUpper();
                 if (const auto s = aceptadas.constFind(especie); s != aceptadas.cend())
                     especie = *s;
-                it = comoEspecie.insert(hex, especie.trimmed().isEmpty() ? QString() : especie);
+                int numero = -1;
+                if (!especie.trimmed().isEmpty()) {
+                    auto n = numeros.constFind(especie);
+                    if (n == numeros.cend()) n = numeros.insert(especie, int(numeros.size()));
+                    numero = *n;
+                }
+                it = comoEspecie.insert(hex, numero);
             }
-            if (!it->isEmpty()) estas << *it;
+            if (*it >= 0) estas.push_back(*it);
         }
         const int n = q.value(3).toInt();
         r.registros += n;
-        for (const QString &e : std::as_const(estas))
-            especies.insert(e);
+        especies.resize(size_t(numeros.size()));
+        for (const int e : estas)
+            especies[size_t(e)] = 1;
         if (q.value(5).toBool()) {
             sinLocalidad = true;
             continue;
@@ -175,13 +187,14 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
         c.cuadrado = i;
         c.registros += n;
         c.ultima = std::max(c.ultima, q.value(4).toString());
-        QSet<QString> &deCelda = especiesCelda[i];
-        for (const QString &e : std::as_const(estas))
-            deCelda.insert(e);
+        std::vector<int> &deCelda = especiesCelda[i];
+        deCelda.insert(deCelda.end(), estas.begin(), estas.end());
     }
-    r.especies = int(especies.size());
+    r.especies = int(std::count(especies.begin(), especies.end(), 1));
     for (auto &[i, c] : celdas) {
-        c.especies = int(especiesCelda[i].size());
+        std::vector<int> &deCelda = especiesCelda[i];
+        std::sort(deCelda.begin(), deCelda.end());
+        c.especies = int(std::unique(deCelda.begin(), deCelda.end()) - deCelda.begin());
         c.clase = r.unaEspecie ? clases.ClaseAnyo(c.ultima.left(4).toInt())
                                : ClasesMapa::ClaseRiqueza(c.especies);
         r.celdas.push_back(c);
