@@ -139,7 +139,6 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
     std::map<int, std::vector<int>> especiesCelda;
     QHash<QString, int> numeros;        // a species, as the number it is counted by
     QHash<QByteArray, int> comoEspecie; // a stored code in hex, as that number (-1: none)
-    std::vector<char> especies;         // by number: the species has records
     std::vector<int> estas;
     QSet<QPair<QString, QString>> fuera; // (zone, code) of the localities not drawn
     bool sinLocalidad = false;
@@ -170,9 +169,6 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
         }
         const int n = q.value(3).toInt();
         r.registros += n;
-        especies.resize(size_t(numeros.size()));
-        for (const int e : estas)
-            especies[size_t(e)] = 1;
         if (q.value(5).toBool()) {
             sinLocalidad = true;
             continue;
@@ -190,7 +186,8 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
         std::vector<int> &deCelda = especiesCelda[i];
         deCelda.insert(deCelda.end(), estas.begin(), estas.end());
     }
-    r.especies = int(std::count(especies.begin(), especies.end(), 1));
+    // Every species numbered was met in a row the map counts.
+    r.especies = int(numeros.size());
     for (auto &[i, c] : celdas) {
         std::vector<int> &deCelda = especiesCelda[i];
         std::sort(deCelda.begin(), deCelda.end());

@@ -8,11 +8,12 @@ namespace MapDrawing {
 
 namespace {
 
-QPolygonF Poligono(const PoligonoMapa &p) {
+// A shape of the map's plane, placed by t as it is copied.
+QPolygonF Poligono(const PoligonoMapa &p, const QTransform &t) {
     QPolygonF r;
     r.reserve(qsizetype(p.size()));
     for (const MapPoint &q : p)
-        r << QPointF(q.x, q.y);
+        r << t.map(QPointF(q.x, q.y));
     return r;
 }
 
@@ -67,7 +68,7 @@ QPainterPath Tierra(const QTransform &t, const MapGrid &grid) {
     QPainterPath tierra;
     tierra.setFillRule(Qt::OddEvenFill);
     for (const MapGrid::Contorno &c : grid.Contornos())
-        tierra.addPolygon(t.map(Poligono(c.anillo)));
+        tierra.addPolygon(Poligono(c.anillo, t));
     return tierra;
 }
 
@@ -84,17 +85,13 @@ void Fondo(QPainter &p, const QTransform &t, const MapGrid &grid) {
 
 void Celdas(QPainter &p, const QTransform &t, const MapGrid &grid, const MapResult &r) {
     // One shape a square: the raster engine fills a small convex polygon far faster than
-    // one path of a colour's every square. The corners go into one reused polygon.
+    // one path of a colour's every square.
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(Qt::NoPen);
-    QPolygonF esquinas;
     for (const MapResult::Celda &c : r.celdas) {
-        esquinas.clear();
-        for (const MapPoint &q : grid.Cuadrados()[size_t(c.cuadrado)].poligono)
-            esquinas << t.map(QPointF(q.x, q.y));
         p.setBrush(ColorClase(r.unaEspecie, c.clase));
-        p.drawPolygon(esquinas);
+        p.drawPolygon(Poligono(grid.Cuadrados()[size_t(c.cuadrado)].poligono, t));
     }
     p.restore();
 }
@@ -105,7 +102,7 @@ void Encima(QPainter &p, const QTransform &t, const MapGrid &grid) {
     // The grid, lightly, as one shape.
     QPainterPath malla;
     for (const MapGrid::Cuadrado &c : grid.Cuadrados())
-        malla.addPolygon(t.map(Poligono(c.poligono)));
+        malla.addPolygon(Poligono(c.poligono, t));
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(QColor(150, 150, 150, 110), 0));
     p.drawPath(malla);
