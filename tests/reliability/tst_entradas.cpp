@@ -23,7 +23,6 @@ using namespace Qt::StringLiterals;
 class tst_entradas : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { TestHooks::Instalar(); }
     void entradas_data();
     void entradas();
     void teclado();
@@ -39,6 +38,7 @@ void tst_entradas::Base(const FormRegistry::Formulario &f) {
     if (!bd || formBase != f.nombre) {
         bd.reset(); // the old connection goes before the new one opens
         bd = std::make_unique<TestDatabase>();
+        TestHooks::Instalar(); // the old database took the answers with it
         for (const QString &s : f.datos.split(u";\n"_s, Qt::SkipEmptyParts))
             QVERIFY(bd->Ejecutar(s));
         // A throwaway file: the cases need not wait for the disk.

@@ -101,8 +101,9 @@ private slots:
     void initTestCase() {
         // A statement waits this long for another program's lock before it gives up.
         ModConex::setEsperaOcupada(200);
-        TestHooks::Instalar();
     }
+    // Every database drops the test's answers with it.
+    void init() { TestHooks::Instalar(); }
     void fallos_data();
     void fallos();
     void esperaAlOtroPrograma();

@@ -96,6 +96,8 @@ TestDatabase::TestDatabase(Datos datos, Motor motor) {
 }
 
 TestDatabase::~TestDatabase() {
+    for (const auto &paso : Pasos(true))
+        paso();
     ModConex::Desconectar();
     ModConex::setServidor(std::nullopt);
     if (!base_.isEmpty())
