@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
@@ -245,6 +246,24 @@ void Screen::Centrar(QWidget *ventana) {
 
 void Screen::setAreaPrincipal(QMdiArea *a) {
     area = a;
+    if (!a) return;
+    // A window larger than a small screen's area is reached by scrolling, not squeezed;
+    // the area follows the focus, so that the keyboard never works on a hidden control.
+    a->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    a->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    QObject::connect(qApp, &QApplication::focusChanged, a, [a](QWidget *, QWidget *ahora) {
+        QWidget *vista = a->viewport();
+        if (!ahora || !vista->isAncestorOf(ahora)) return;
+        const QRect r(ahora->mapTo(vista, QPoint(0, 0)), ahora->size());
+        const auto seguir = [](QScrollBar *barra, int desde, int hasta, int largo) {
+            if (desde < 0)
+                barra->setValue(barra->value() + desde);
+            else if (hasta > largo)
+                barra->setValue(barra->value() + std::min(hasta - largo, desde));
+        };
+        seguir(a->horizontalScrollBar(), r.left(), r.right() + 1, vista->width());
+        seguir(a->verticalScrollBar(), r.top(), r.bottom() + 1, vista->height());
+    });
 }
 QMdiArea *Screen::AreaPrincipal() {
     return area;
@@ -262,7 +281,9 @@ void Screen::MostrarHijo(QWidget *formulario) {
         sub->show();
         const QSize falta = (disenado - formulario->size()).expandedTo(QSize(0, 0));
         const QSize sitio = area->viewport()->size();
-        sub->resize((sub->size() + falta).boundedTo(sitio));
+        // Never below what the form's layout needs: squeezed, its fields overlap and
+        // cannot be read; the area scrolls to what does not fit.
+        sub->resize((sub->size() + falta).boundedTo(sitio).expandedTo(sub->minimumSizeHint()));
         // Wholly inside the area: the place beside a window already open may lie partly
         // outside it, and a window larger than the area starts at its corner.
         sub->move(std::clamp(sub->x(), 0, std::max(0, sitio.width() - sub->width())),

@@ -33,6 +33,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <functional>
@@ -213,14 +214,29 @@ void tst_principal::ventanas() {
 
     // Every task window opens wholly inside the main window's area, whatever its size: as
     // the menu opens it, the observer list opened beside a new observation to choose from,
-    // a window larger than the area.
-    for (const QSize tamano : {QSize(1366, 740), QSize(1920, 1050)}) {
+    // a window larger than the area. On a small screen one that needs more than the area
+    // keeps what its layout needs, from the area's corner, and the area scrolls to the rest.
+    for (const QSize tamano : {QSize(1024, 520), QSize(1366, 740), QSize(1920, 1050)}) {
         p.resize(tamano);
         QCoreApplication::processEvents();
-        const QRect area(QPoint(0, 0), Screen::AreaPrincipal()->viewport()->size());
+        QMdiArea *mdi = Screen::AreaPrincipal();
+        const QRect area(QPoint(0, 0), mdi->viewport()->size());
         const auto dentro = [&](QWidget *f, const char *que) {
-            QVERIFY2(f && area.contains(f->parentWidget()->geometry()),
-                     qPrintable(QDebug::toString(tamano) + u' ' + QLatin1String(que)));
+            const QString caso = QDebug::toString(tamano) + u' ' + QLatin1String(que);
+            QVERIFY2(f, qPrintable(caso));
+            const QWidget *sub = f->parentWidget();
+            const QSize necesita = sub->minimumSizeHint();
+            QVERIFY2(sub->width() >= necesita.width() && sub->height() >= necesita.height(),
+                     qPrintable(caso));
+            if (area.size().expandedTo(necesita) == area.size()) {
+                QVERIFY2(area.contains(sub->geometry()), qPrintable(caso));
+                return;
+            }
+            QVERIFY2(sub->x() <= 0 || sub->width() < area.width(), qPrintable(caso));
+            QVERIFY2(sub->y() <= 0 || sub->height() < area.height(), qPrintable(caso));
+            QTRY_VERIFY2(mdi->verticalScrollBar()->maximum() > 0 ||
+                             mdi->horizontalScrollBar()->maximum() > 0,
+                         qPrintable(caso));
         };
         for (const char *nombre :
              {"new", "lista", "cons", "verificar", "mapa", "fenologia", "importar", "papelera",
@@ -231,6 +247,16 @@ void tst_principal::ventanas() {
         Accion(p, "new")->trigger();
         dentro(frobs::AbrirSeleccion(Screen::BuscarFormulario(u"newobs"_s), {}), "frobs");
         dentro(AbrirHijo(u"grande"_s, tamano * 2), "grande");
+        // The focus on a control out of sight brings it into view.
+        Accion(p, "acerca")->trigger();
+        Accion(p, "new")->trigger();
+        p.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&p));
+        auto *salir = mdi->activeSubWindow()->widget()->findChild<QPushButton *>(u"CdVolver"_s);
+        QVERIFY(salir);
+        salir->setFocus();
+        QVERIFY(QRect(QPoint(0, 0), mdi->viewport()->size())
+                    .contains(QRect(salir->mapTo(mdi->viewport(), QPoint(0, 0)), salir->size())));
         Accion(p, "acerca")->trigger();
     }
     acerca = Screen::BuscarFormulario(u"frsplash"_s);
