@@ -191,9 +191,9 @@ int main(int argc, char *argv[]) {
         if (esUna) filtro.especie = codigo;
         suelo(filtro);
         redibujo();
-        const qint64 sentencia = Mediana([&] { return Desnuda(filtro); }, 9);
-        const qint64 base = Mediana([&] { return suelo(filtro); }, 9);
-        const qint64 forma = Mediana(redibujo, 9);
+        const QList<qint64> t =
+            Alternas({[&] { return Desnuda(filtro); }, [&] { return suelo(filtro); }, redibujo}, 9);
+        const qint64 sentencia = t[0], base = t[1], forma = t[2];
         const QByteArray que =
             ("chart, " + codigo + " (" + registros->text() + " records)").toUtf8();
         Informar(que.constData(), forma, base);

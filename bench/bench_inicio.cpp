@@ -75,8 +75,8 @@ int main(int argc, char *argv[]) {
     };
     ModBaseDatos::setEscalaEsperas(0.0);
     Suelo(bd.ruta(), copia);
-    const qint64 suelo = Mediana([&] { return Suelo(bd.ruta(), copia); }, 3);
-    const qint64 inicio = Mediana(arrancar, 3);
+    const QList<qint64> t = Alternas({[&] { return Suelo(bd.ruta(), copia); }, arrancar}, 3);
+    const qint64 suelo = t[0], inicio = t[1];
     const QByteArray que = QByteArray("start-up with check and backup, ") +
                            QByteArray::number(observaciones / 1000) + "k";
     FilaTabla(que.constData(), inicio / 1e6, suelo / 1e6, "<= 1.5");

@@ -248,9 +248,11 @@ int main(int argc, char *argv[]) {
     provincia->setCurrentIndex(0);
     observador->setEditText(QString());
     Suelo({}, {}, {});
-    const qint64 todasBase = Mediana([] { return Suelo({}, {}, {}); }, 5);
-    const qint64 todas =
-        Mediana([&] { return Medir([&] { QTest::mouseClick(buscar, Qt::LeftButton); }); }, 5);
+    const auto buscarMedido = [&] {
+        return Medir([&] { QTest::mouseClick(buscar, Qt::LeftButton); });
+    };
+    const QList<qint64> t = Alternas({[] { return Suelo({}, {}, {}); }, buscarMedido}, 5);
+    const qint64 todasBase = t[0], todas = t[1];
     Informar("query, all: first screen + count", todas, todasBase, "<= 1.5");
 
     // Filtered by province and observer.
@@ -264,9 +266,9 @@ int main(int argc, char *argv[]) {
                        " LEFT JOIN observador obs ON obs.cod_observador = o.observador1"
                        " LEFT JOIN tprovincia pr ON pr.id_prov = loc.prov");
     const QVariantList valores = {QStringLiteral("%ana%"), QStringLiteral("Madrid")};
-    const qint64 filtradaBase = Mediana([&] { return Suelo(donde, uniones, valores); }, 5);
-    const qint64 filtrada =
-        Mediana([&] { return Medir([&] { QTest::mouseClick(buscar, Qt::LeftButton); }); }, 5);
+    const QList<qint64> f =
+        Alternas({[&] { return Suelo(donde, uniones, valores); }, buscarMedido}, 5);
+    const qint64 filtradaBase = f[0], filtrada = f[1];
     Informar("query, filtered: first screen + count", filtrada, filtradaBase, "<= 1.5");
 
     // The spreadsheet of every row, against reading every row.
@@ -297,29 +299,27 @@ int main(int argc, char *argv[]) {
     // The floor of opening each form: its plain queries and its bare widgets.
     Listas(true);
     Controles<Ui::newobs>();
-    const qint64 listas = Mediana([] { return Listas(false); }, 7);
-    const qint64 controlesNueva = Mediana(Controles<Ui::newobs>, 7);
-    const qint64 nueva = Mediana(
-        [] {
-            return Medir([] {
-                newobs f;
-                f.show();
-            });
-        },
-        7);
+    const auto abrirNueva = [] {
+        return Medir([] {
+            newobs f;
+            f.show();
+        });
+    };
+    const QList<qint64> n =
+        Alternas({[] { return Listas(false); }, Controles<Ui::newobs>, abrirNueva}, 7);
+    const qint64 listas = n[0], controlesNueva = n[1], nueva = n[2];
     std::printf("  newobs: plain queries %.1f ms (ratio %.2f), bare widgets %.1f ms\n",
                 listas / 1e6, double(nueva) / double(listas), controlesNueva / 1e6);
     Informar("newobs opened", nueva, listas + controlesNueva, "<= 1.5");
-    const qint64 cambio = Mediana(
-        [&] {
-            return Medir([&] {
-                frmodif *f = frmodif::Abrir(nullptr, id, {});
-                delete f;
-            });
-        },
-        7);
-    const qint64 listasCambio = Mediana([] { return Listas(true); }, 7);
-    const qint64 controlesCambio = Mediana(Controles<Ui::frmodif>, 7);
+    const auto abrirCambio = [&] {
+        return Medir([&] {
+            frmodif *f = frmodif::Abrir(nullptr, id, {});
+            delete f;
+        });
+    };
+    const QList<qint64> m =
+        Alternas({abrirCambio, [] { return Listas(true); }, Controles<Ui::frmodif>}, 7);
+    const qint64 cambio = m[0], listasCambio = m[1], controlesCambio = m[2];
     std::printf("  frmodif: plain queries %.1f ms (ratio %.2f), bare widgets %.1f ms\n",
                 listasCambio / 1e6, double(cambio) / double(listasCambio), controlesCambio / 1e6);
     Informar("frmodif opened and loaded", cambio, listasCambio + controlesCambio, "<= 1.5");
