@@ -5,16 +5,6 @@
 #include <algorithm>
 #include <functional>
 
-// The median of several runs of a measurement: one slow run (a cache, the other core)
-// does not move it.
-inline qint64 Mediana(const std::function<qint64()> &medir, int veces) {
-    QList<qint64> v;
-    for (int i = 0; i < veces; ++i)
-        v << medir();
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // The medians of measurements taken in turn, one of each per round: a slow spell of the
 // machine falls on all of them alike, not on whichever happened to run through it.
 inline QList<qint64> Alternas(const QList<std::function<qint64()>> &medidas, int veces) {
@@ -28,4 +18,10 @@ inline QList<qint64> Alternas(const QList<std::function<qint64()>> &medidas, int
         medianas << x[x.size() / 2];
     }
     return medianas;
+}
+
+// The median of several runs of one measurement: one slow run (a cache, the other core)
+// does not move it.
+inline qint64 Mediana(const std::function<qint64()> &medir, int veces) {
+    return Alternas({medir}, veces).front();
 }
