@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES = g++ cmake make pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev \
            qt6-charts-dev qt6-svg-dev qt6-translations-l10n \
-           libxlsxwriter-dev libzip-dev libexiv2-dev unzip \
+           zlib1g-dev libzip-dev libexiv2-dev unzip \
            libproj-dev proj-data libgeographiclib-dev \
            poppler-utils desktop-file-utils \
            dpkg-dev lintian appstream man-db \

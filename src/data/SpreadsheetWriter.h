@@ -13,7 +13,7 @@ class QSqlQuery;
 // the first cell selected. The query's columns are the table's, in its order. Rows past what
 // a sheet holds go on in further sheets, each with the same header (*numeroHojas says how many
 // were written). Rows stream through: memory does not grow with them. The file is replaced
-// whole or not at all, once the new one is read back complete. On failure, false and the
+// whole or not at all, once every byte of the new one is written. On failure, false and the
 // reason in *error (Avances::kCancelado when the user stopped it).
 bool EscribirHojaCalculo(QSqlQuery &consulta, const ColumnTable &columnas, const QString &ruta,
                          QString *error, const Avance &avance = {}, int *numeroHojas = nullptr);

@@ -60,8 +60,8 @@ void tst_frsplash::fuentes() {
     for (const QString &n :
          u"Licencia Pública General de GNU (GPL), versión 3 o posterior|© Instituto Geográfico "
          "Nacional|CC BY 4.0|es-atlas (licencia MIT)|GeographicLib (licencia MIT)|PROJ (licencia "
-         "MIT)|Qt y Qt SVG (LGPL 3 / GPL)|Qt Charts (GPL 3)|SQLite (dominio público)|libxlsxwriter "
-         "(licencia BSD de 2 cláusulas)|libzip (licencia BSD de 3 cláusulas)"_s.split(u'|'))
+         "MIT)|Qt y Qt SVG (LGPL 3 / GPL)|Qt Charts (GPL 3)|SQLite (dominio público)|libzip "
+         "(licencia BSD de 3 cláusulas)|zlib (licencia zlib)"_s.split(u'|'))
         QVERIFY2(fuentes->text().contains(n) && ayuda.contains(n), qPrintable(n));
 }
 

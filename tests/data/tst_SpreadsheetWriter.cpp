@@ -10,8 +10,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
+#include <QXmlStreamReader>
 
 using namespace Qt::StringLiterals;
 
@@ -73,6 +75,41 @@ void tst_SpreadsheetWriter::hoja() {
     QVERIFY(!vacia.valor.contains(u"A4"_s) && !vacia.valor.contains(u"B4"_s));
     QCOMPARE(QDir(bd.carpeta()).entryList({u"*.parcial"_s}, QDir::Files), QStringList());
 
+    // Texts come back as stored, whatever they hold: the XML stays well formed and the
+    // archive sound; a number that is not finite, or bytes that are not UTF-8, stay text.
+    {
+        const QString raro = u" tab\tlínea\nretorno\r<b>&amp; _x0041_ \u0001\u001f 🐸 "_s;
+        QSqlQuery q(bd.db());
+        q.setForwardOnly(true);
+        QVERIFY(q.exec(u"SELECT NULL, '%1', 'inf', 1 UNION ALL "
+                       "SELECT NULL, CAST(X'41FF42' AS TEXT), '-1e400', 0"_s.arg(raro)));
+        const QString archivo = bd.carpeta() + u"/raros.xlsx"_s;
+        QVERIFY2(EscribirHojaCalculo(q, columnas, archivo, &error), qPrintable(error));
+        QProcess unzip;
+        unzip.start(u"unzip"_s, {u"-tq"_s, archivo});
+        QVERIFY(unzip.waitForFinished(60000) && unzip.exitCode() == 0);
+        // Read as an XML reader reads it (a bare carriage return would come back a line feed),
+        // with the escapes a spreadsheet reads back as the characters they stand for.
+        unzip.start(u"unzip"_s, {u"-p"_s, archivo, u"xl/worksheets/sheet1.xml"_s});
+        QVERIFY(unzip.waitForFinished(60000));
+        QXmlStreamReader xml(unzip.readAllStandardOutput());
+        QString leido;
+        while (!xml.atEnd())
+            if (xml.readNext() == QXmlStreamReader::StartElement &&
+                xml.attributes().value(u"r"_s) == u"B4"_s)
+                leido = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        static const QRegularExpression escape(u"_x([0-9A-F]{4})_"_s);
+        for (auto m = escape.match(leido); m.hasMatch();
+             m = escape.match(leido, m.capturedStart() + 1))
+            leido.replace(m.capturedStart(), m.capturedLength(),
+                          QChar(m.captured(1).toUShort(nullptr, 16)));
+        SheetReader r(archivo);
+        QCOMPARE(leido, raro);
+        QCOMPARE(r.Fila(4, 4).mid(2), QStringList({u"inf"_s, u"Si"_s}));
+        QCOMPARE(r.Fila(5, 4).mid(1), QStringList({u"A\uFFFDB"_s, u"-1e400"_s, u"No"_s}));
+    }
+
     // A folder that does not exist, a statement that failed, a text longer than a cell holds
     // (refused, not cut), a full disk (a real one) for the file or for the temporary folder, a
     // cancel at the first row and at the packing: a reason in Spanish, and no file, or the old
@@ -98,7 +135,7 @@ void tst_SpreadsheetWriter::hoja() {
         {.destino = enDisco,
          .empieza = u"El disco está lleno: no se ha podido escribir el archivo "_s + enDisco,
          .lleno = true},
-        // libxlsxwriter itself would write an empty sheet and call it done.
+        // The rows are prepared in the temporary folder: its disk full is said as such.
         {.destino = ruta,
          .empieza = u"El disco está lleno: no se ha podido escribir la hoja de cálculo %1, que se "
                     "prepara en la carpeta temporal %2."_s.arg(ruta, disco.carpeta()),

@@ -24,7 +24,7 @@ campo() { dpkg-deb -f "$deb" "$1"; }
 [ "$(campo Package)" = tritodex ] || fail "package name $(campo Package)"
 [ "$(campo Version)" = "$version" ] || fail "package version $(campo Version)"
 depends=$(campo Depends)
-for d in libqt6widgets6 libqt6sql6 libproj libzip libxlsxwriter proj-data libqt6sql6-sqlite; do
+for d in libqt6widgets6 libqt6sql6 libproj libzip zlib1g proj-data libqt6sql6-sqlite; do
     grep -q "$d" <<< "$depends" || fail "Depends lacks $d: $depends"
 done
 

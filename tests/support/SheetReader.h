@@ -26,7 +26,10 @@ struct SheetReader {
         // Cell styles in order: number format id, font id.
         const QString xfs = estilos.section("<cellXfs", 1).section("</cellXfs>", 0, 0);
         const auto estilo = Buscar(R"x(<xf numFmtId="(\d+)" fontId="(\d+)")x", xfs);
-        static const QRegularExpression texto(R"x(<t[^>]*>(.*?)</t>)x"), numero("<v>(.*?)</v>");
+        // A text may hold line breaks.
+        static const QRegularExpression texto(R"x(<t[^>]*>(.*?)</t>)x",
+                                              QRegularExpression::DotMatchesEverythingOption),
+            numero("<v>(.*?)</v>");
         for (const auto &r :
              Buscar(R"x(<c r="([A-Z]+\d+)"( s="(\d+)")?( t="(\w+)")?>(.*?)</c>)x", hoja)) {
             const QString ref = r.captured(1);
@@ -56,7 +59,9 @@ struct SheetReader {
 private:
     static QList<QRegularExpressionMatch> Buscar(const char *patron, const QString &en) {
         QList<QRegularExpressionMatch> r;
-        for (auto m = QRegularExpression(patron).globalMatch(en); m.hasNext();)
+        for (auto m = QRegularExpression(patron, QRegularExpression::DotMatchesEverythingOption)
+                          .globalMatch(en);
+             m.hasNext();)
             r << m.next();
         return r;
     }
