@@ -519,10 +519,19 @@ ImportStore::Guardar(QList<Fila> *filas, const QString &observador, const Avance
                     return false;
                 }
             }
+            if (!foto) {
+                // Nothing to attach to it: the insert need not hand its identifier back.
+                if (!observaciones.InsertarSinId(o)) {
+                    Anotar(observaciones);
+                    return false;
+                }
+                ++resumen.observaciones;
+                continue;
+            }
             const QString clave = f.especie + u'|' + r.fecha.toString(Qt::ISODate) + u'|' +
                                   codigo.toCaseFolded() + u'|' + QString::number(o.estadio) + u'|' +
                                   QString::number(o.conducta);
-            int id = foto ? unidas.value(clave) : 0;
+            int id = unidas.value(clave);
             if (id == 0) {
                 const auto nueva = observaciones.Insertar(o);
                 if (!nueva) {
@@ -531,9 +540,9 @@ ImportStore::Guardar(QList<Fila> *filas, const QString &observador, const Avance
                 }
                 id = *nueva;
                 ++resumen.observaciones;
-                if (foto) unidas.insert(clave, id);
+                unidas.insert(clave, id);
             }
-            if (foto) fotos[id] << *foto;
+            fotos[id] << *foto;
         }
         for (auto it = fotos.cbegin(); it != fotos.cend(); ++it) {
             if (!imagenes.Asignar(it.key(), it.value())) {

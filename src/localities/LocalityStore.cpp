@@ -148,6 +148,8 @@ std::optional<QString> LocalityStore::InsertarConCodigoLibre(Localidad l, const 
     if (!Cabe(kNombre, l.nombre)) return std::nullopt;
     // The database holds codes unique: a code taken between the proposal and this insert
     // (by another user at the same moment) inserts nothing, and the next number is tried.
+    // The count of rows inserted tells which: a RETURNING clause would cost SQLite a
+    // statement journal and a table of results for every insert.
     for (int intento = 0; intento < 100000; ++intento, ++numero) {
         l.codigo = prefijo + QString::number(numero);
         QSqlQuery q;
@@ -155,11 +157,11 @@ std::optional<QString> LocalityStore::InsertarConCodigoLibre(Localidad l, const 
                       QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, muni, prov, "
                                      "utmhuso, utmx, utmy, utm1k, utm10k, incertidumbre) "
                                      "VALUES (?,?,?,?,?,?,?,?,?,?) "
-                                     "ON CONFLICT DO NOTHING RETURNING id_localidad"),
+                                     "ON CONFLICT DO NOTHING"),
                       {l.codigo, l.nombre, l.muni, l.prov, l.utmhuso, l.utmx, l.utmy, l.utm1k,
                        l.utm10k, l.incertidumbre}))
             return std::nullopt;
-        const bool insertada = q.next();
+        const bool insertada = q.numRowsAffected() == 1;
         q.finish();
         if (insertada) return l.codigo;
     }

@@ -123,18 +123,19 @@ bool ObservationStore::CabenTextos(const Observacion &o) {
            Cabe(QStringLiteral("El motivo"), o.motivo);
 }
 
+namespace {
+const QString kInsertar =
+    QStringLiteral("INSERT INTO observacion (observador1, observador2, observador3, observador4, "
+                   "fecha, horaini, horafin, periodo, meteo, viento, especie, numejemp, "
+                   "numaprox, estadio, conducta, descripcion, motivo, habitat, localidad) "
+                   "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+} // namespace
+
 std::optional<int> ObservationStore::Insertar(const Observacion &o) {
+    static const QString sql = kInsertar + QStringLiteral(" RETURNING id_observacion");
     if (!CabenTextos(o)) return std::nullopt;
     QSqlQuery q;
-    if (!Ejecutar(q,
-                  QStringLiteral("INSERT INTO observacion (observador1, observador2, observador3, "
-                                 "observador4, fecha, horaini, horafin, periodo, meteo, viento, "
-                                 "especie, numejemp, numaprox, estadio, conducta, descripcion, "
-                                 "motivo, habitat, localidad) "
-                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) "
-                                 "RETURNING id_observacion"),
-                  Valores(o)))
-        return std::nullopt;
+    if (!Ejecutar(q, sql, Valores(o))) return std::nullopt;
     if (!q.next()) {
         Anotar(DescribirError(q.lastError()));
         return std::nullopt;
@@ -143,6 +144,12 @@ std::optional<int> ObservationStore::Insertar(const Observacion &o) {
     // Done with the statement: a kept one still running would stop the commit.
     q.finish();
     return id;
+}
+
+bool ObservationStore::InsertarSinId(const Observacion &o) {
+    if (!CabenTextos(o)) return false;
+    QSqlQuery q;
+    return Ejecutar(q, kInsertar, Valores(o));
 }
 
 namespace {

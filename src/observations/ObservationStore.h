@@ -67,6 +67,9 @@ public:
     // Inserts the observation inside the caller's transaction: its identifier, or nothing
     // with error() set.
     std::optional<int> Insertar(const Observacion &o);
+    // The same when the identifier is not wanted, false with error() set: without a
+    // RETURNING clause SQLite builds no table of the rows to hand back for each insert.
+    bool InsertarSinId(const Observacion &o);
 
     // Columns of the observation query: its grid and its spreadsheet, in that order; the
     // identifier, then the number of photos, last.

@@ -10,6 +10,7 @@ class tst_LocalityStore : public QObject {
     Q_OBJECT
 private slots:
     void nombresYCodigos();
+    void codigoLibre();
 };
 
 void tst_LocalityStore::nombresYCodigos() {
@@ -46,6 +47,21 @@ void tst_LocalityStore::nombresYCodigos() {
     QVERIFY(!localidades.CodigoExiste(u"AV1"_s));
     QVERIFY(!localidades.Insertar({0, u"áv1"_s, u"Otra"_s, 5, 5019}));
     QVERIFY(localidades.claveDuplicada());
+    QCOMPARE(bd.Contar(u"localidad"_s), 3);
+}
+
+void tst_LocalityStore::codigoLibre() {
+    TestDatabase bd;
+    bd.Ejecutar(u"INSERT INTO localidad (cod_localidad, localidad, prov, muni) "
+                "VALUES ('ana5', 'Ya guardada', 5, 5019)"_s);
+    LocalityStore localidades;
+    // A number taken, in any letter case, gives way to the next one; a free one is kept.
+    Localidad l{0, QString(), u"Charca nueva"_s, 5, 5019};
+    QCOMPARE(localidades.InsertarConCodigoLibre(l, u"ANA"_s, 5), u"ANA6"_s);
+    l.nombre = u"Fuente nueva"_s;
+    QCOMPARE(localidades.InsertarConCodigoLibre(l, u"ANA"_s, 8), u"ANA8"_s);
+    QCOMPARE(localidades.PorCodigo(u"ANA6"_s).value_or(Localidad{}).nombre, u"Charca nueva"_s);
+    QCOMPARE(localidades.PorCodigo(u"ana5"_s).value_or(Localidad{}).nombre, u"Ya guardada"_s);
     QCOMPARE(bd.Contar(u"localidad"_s), 3);
 }
 
