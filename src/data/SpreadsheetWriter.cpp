@@ -26,6 +26,7 @@
 #include <optional>
 #include <sqlite3.h>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <zlib.h>
@@ -164,7 +165,11 @@ public:
         }
         iniciado_ = true;
         xml.reserve(kBloque + (1 << 16));
-        hilo_ = std::thread([this] { Trabajar(); });
+        try {
+            hilo_ = std::thread([this] { Trabajar(); });
+        } catch (const std::system_error &) {
+            // No thread to be had: the rows are deflated as they are handed over.
+        }
         return true;
     }
     // The XML written so far goes to the deflating once a block has gathered.
@@ -189,6 +194,13 @@ private:
     static constexpr size_t kBloque = 1 << 20;
 
     void Entregar(bool final) {
+        if (!hilo_.joinable()) {
+            enCurso_.swap(xml);
+            xml.clear();
+            final_ = final;
+            if (codigo_ == 0) Comprimir();
+            return;
+        }
         Esperar();
         std::lock_guard<std::mutex> l(m_);
         enCurso_.swap(xml);
@@ -202,20 +214,19 @@ private:
         cv_.wait(l, [this] { return !pendiente_; });
     }
     void Trabajar() {
-        std::vector<unsigned char> salida(1 << 18);
         for (;;) {
             std::unique_lock<std::mutex> l(m_);
             cv_.wait(l, [this] { return pendiente_ || fin_; });
             if (!pendiente_) return;
             l.unlock();
-            if (codigo_ == 0) Comprimir(salida);
+            if (codigo_ == 0) Comprimir();
             l.lock();
             enCurso_.clear();
             pendiente_ = false;
             cv_.notify_all();
         }
     }
-    void Comprimir(std::vector<unsigned char> &salida) {
+    void Comprimir() {
         crc_ = crc32(crc_, reinterpret_cast<const Bytef *>(enCurso_.data()), uInt(enCurso_.size()));
         bruto_ += enCurso_.size();
         z_.next_in = reinterpret_cast<Bytef *>(enCurso_.data());
@@ -223,17 +234,17 @@ private:
         const int modo = final_ ? Z_FINISH : Z_NO_FLUSH;
         int r = Z_OK;
         do {
-            z_.next_out = salida.data();
-            z_.avail_out = uInt(salida.size());
+            z_.next_out = salida_.data();
+            z_.avail_out = uInt(salida_.size());
             r = deflate(&z_, modo);
             if (r == Z_STREAM_ERROR) {
                 codigo_ = EIO;
                 return;
             }
-            const size_t n = salida.size() - z_.avail_out;
+            const size_t n = salida_.size() - z_.avail_out;
             for (size_t hecho = 0; hecho < n;) {
                 errno = 0;
-                const ssize_t w = ::write(archivo_.handle(), salida.data() + hecho, n - hecho);
+                const ssize_t w = ::write(archivo_.handle(), salida_.data() + hecho, n - hecho);
                 if (w <= 0) {
                     codigo_ = errno ? errno : EIO;
                     return;
@@ -245,6 +256,7 @@ private:
     }
 
     QTemporaryFile archivo_;
+    std::vector<unsigned char> salida_ = std::vector<unsigned char>(1 << 18);
     z_stream z_;
     bool iniciado_ = false;
     std::thread hilo_;
