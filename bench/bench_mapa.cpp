@@ -1,6 +1,7 @@
 // The distribution map redrawn for one species and for all on a large database, each as a
 // ratio against the bare work of what it shows (the squares with their counts, painted, and
-// the observations it cannot draw) run in the same run; and the time to open the form.
+// the observations it cannot draw) run in the same run, and against merely reading the rows
+// it is counted from; and the time to open the form.
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_mapa [observations] [localities]
 #include "Mediana.h"
 #include "Tabla.h"
@@ -10,6 +11,7 @@
 #include "atlas/MapDrawing.h"
 #include "atlas/MapView.h"
 #include "atlas/frmapa.h"
+#include "data/SqliteText.h"
 #include "gui/MessageService.h"
 
 #include <QApplication>
@@ -164,26 +166,29 @@ int main(int argc, char *argv[]) {
     // on its window; the land, the grid lines and the legend are left out.
     QImage lienzo(vista->size(), QImage::Format_ARGB32_Premultiplied);
     const QTransform plano = MapDrawing::Ajustar(mapa.grid(), QRectF(lienzo.rect()));
+    // The observations the map cannot draw, read as the form lists them beside it.
+    const auto noDibujadas = [&](const MapFilter &f) {
+        QSqlQuery n(bd.db());
+        n.setForwardOnly(true);
+        n.prepare(QStringLiteral("SELECT o.id_observacion, o.fecha, o.especie, "
+                                 "l.localidad, o.observador1, o.observador2, "
+                                 "o.observador3, o.observador4, l.utm10k FROM observacion "
+                                 "o JOIN localidad l ON l.cod_localidad = o.localidad "
+                                 "WHERE o.localidad IN (%1)%2")
+                      .arg(enFuera,
+                           f.especie.isEmpty() ? QString() : QStringLiteral(" AND o.especie = ?")));
+        for (const QString &c : fuera)
+            n.addBindValue(c);
+        if (!f.especie.isEmpty()) n.addBindValue(f.especie);
+        n.exec();
+        while (n.next())
+            for (int i = 0; i < 9; ++i)
+                n.value(i);
+    };
     const auto desnuda = [&](const MapFilter &f) {
-        return [f, &bd, &fuera, &enFuera, &lienzo, &plano, &mapa] {
+        return [f, &bd, &noDibujadas, &lienzo, &plano, &mapa] {
             return Medir([&] {
-                QSqlQuery n(bd.db());
-                n.setForwardOnly(true);
-                n.prepare(QStringLiteral("SELECT o.id_observacion, o.fecha, o.especie, "
-                                         "l.localidad, o.observador1, o.observador2, "
-                                         "o.observador3, o.observador4, l.utm10k FROM observacion "
-                                         "o JOIN localidad l ON l.cod_localidad = o.localidad "
-                                         "WHERE o.localidad IN (%1)%2")
-                              .arg(enFuera, f.especie.isEmpty()
-                                                ? QString()
-                                                : QStringLiteral(" AND o.especie = ?")));
-                for (const QString &c : fuera)
-                    n.addBindValue(c);
-                if (!f.especie.isEmpty()) n.addBindValue(f.especie);
-                n.exec();
-                while (n.next())
-                    for (int i = 0; i < 9; ++i)
-                        n.value(i);
+                noDibujadas(f);
                 QSqlQuery q(bd.db());
                 q.setForwardOnly(true);
                 q.prepare(f.especie.isEmpty()
@@ -214,18 +219,75 @@ int main(int argc, char *argv[]) {
             });
         };
     };
+    // A second floor, below what any counting can reach: the rows the map is counted from,
+    // read bare, and the same painting. Every locality's code, zone and square, and the
+    // code, species and date of every observation that passes the filters, each value read
+    // where SQLite holds it; the observations not drawn; the squares with records (found
+    // once here, outside the timing) painted.
+    const auto cuadradosDe = [&](const MapFilter &f) {
+        QList<int> cuadrados;
+        QSqlQuery q(bd.db());
+        q.prepare(
+            QStringLiteral("SELECT DISTINCT l.utmhuso, l.utm10k FROM observacion o JOIN "
+                           "localidad l ON l.cod_localidad = o.localidad%1")
+                .arg(f.especie.isEmpty() ? QString() : QStringLiteral(" WHERE o.especie = ?")));
+        if (!f.especie.isEmpty()) q.addBindValue(f.especie);
+        q.exec();
+        while (q.next())
+            if (const int i = mapa.grid().Indice(q.value(1).toString(), q.value(0).toInt()); i >= 0)
+                cuadrados << i;
+        return cuadrados;
+    };
+    const auto lectura = [&](const MapFilter &f) {
+        return [f, &bd, &noDibujadas, &lienzo, &plano, &mapa, cuadrados = cuadradosDe(f)] {
+            return Medir([&] {
+                // LeerFilas takes each value's text from SQLite before handing it over.
+                const auto leer = [](QSqlQuery &q) {
+                    QString error;
+                    SqliteText::LeerFilas(
+                        q, [](int, const SqliteText::Celda &) {}, [] { return true; }, &error);
+                };
+                QSqlQuery l(bd.db());
+                l.setForwardOnly(true);
+                l.exec(QStringLiteral("SELECT cod_localidad, utmhuso, utm10k FROM localidad"));
+                leer(l);
+                QSqlQuery o(bd.db());
+                o.setForwardOnly(true);
+                o.prepare(QStringLiteral("SELECT localidad, especie, fecha FROM observacion%1")
+                              .arg(f.especie.isEmpty() ? QString()
+                                                       : QStringLiteral(" WHERE especie = ?")));
+                if (!f.especie.isEmpty()) o.addBindValue(f.especie);
+                o.exec();
+                leer(o);
+                noDibujadas(f);
+                QPainter p(&lienzo);
+                p.setRenderHint(QPainter::Antialiasing, true);
+                p.setPen(Qt::NoPen);
+                p.setBrush(QColor(0xe8, 0x55, 0x3a));
+                QPolygonF esquinas;
+                for (const int i : cuadrados) {
+                    esquinas.clear();
+                    for (const MapPoint &e : mapa.grid().Cuadrados()[size_t(i)].poligono)
+                        esquinas << plano.map(QPointF(e.x, e.y));
+                    p.drawPolygon(esquinas);
+                }
+            });
+        };
+    };
     desnuda(una)();
-    const QList<qint64> t = Alternas({desnuda(una), redibujar}, 7);
-    const qint64 unaBase = t[0], unaMapa = t[1];
+    const QList<qint64> t = Alternas({desnuda(una), lectura(una), redibujar}, 7);
+    const qint64 unaBase = t[0], unaMapa = t[2];
     FilaTabla("map, one species, redrawn", unaMapa / 1e6, unaBase / 1e6, "<= 1.5");
+    FilaTabla("map, one species / reading its rows bare", unaMapa / 1e6, t[1] / 1e6, "-");
     Partes(mapa, una, vista, unaBase);
     std::printf("  (%s: %lld squares)\n", qPrintable(codigo),
                 (long long)mapa.resultado().celdas.size());
 
     especie->setCurrentIndex(0);
-    const QList<qint64> u = Alternas({desnuda({}), redibujar}, 7);
-    const qint64 todasBase = u[0], todasMapa = u[1];
+    const QList<qint64> u = Alternas({desnuda({}), lectura({}), redibujar}, 7);
+    const qint64 todasBase = u[0], todasMapa = u[2];
     FilaTabla("map, all species, redrawn", todasMapa / 1e6, todasBase / 1e6, "<= 1.5");
+    FilaTabla("map, all species / reading its rows bare", todasMapa / 1e6, u[1] / 1e6, "-");
     // The form's own statements: the grid and outlines, and the first map's counts.
     FilaTabla("map form opened / its statements", abrir / 1e6, (cuadricula + todasBase) / 1e6,
               "<= 2");

@@ -1,6 +1,7 @@
 #include "AtlasStore.h"
 
 #include "data/SqlDialect.h"
+#include "data/SqliteText.h"
 
 #include <QHash>
 #include <QSet>
@@ -8,7 +9,12 @@
 #include <QVariant>
 
 #include <algorithm>
-#include <map>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <sqlite3.h>
+#include <string>
+#include <string_view>
 #include <vector>
 
 int ClasesMapa::ClaseAnyo(int anyo) const {
@@ -42,23 +48,6 @@ namespace {
 const char *const kCodigo = "upper(coalesce(l.utm10k, ''))";
 const char *const kHuso = "trim(coalesce(l.utmhuso, ''))";
 
-// A stored zone or code as those keys make it: SQLite's trim() takes only spaces, and its
-// upper() only ASCII letters.
-QString ComoClave(const QVariant &valor, bool mayusculas) {
-    QString t = valor.toString();
-    if (mayusculas) {
-        for (QChar &c : t)
-            if (c >= u'a' && c <= u'z') c = QChar(c.unicode() - 'a' + 'A');
-        return t;
-    }
-    qsizetype a = 0, b = t.size();
-    while (a < b && t[a] == u' ')
-        ++a;
-    while (b > a && t[b - 1] == u' ')
-        --b;
-    return t.mid(a, b - a);
-}
-
 } // namespace
 
 QString AtlasStore::Desde(const MapFilter &f, QVariantList &valores, bool conEspecie) const {
@@ -67,6 +56,10 @@ QString AtlasStore::Desde(const MapFilter &f, QVariantList &valores, bool conEsp
     QString sql = QStringLiteral(" FROM observacion o"
                                  " LEFT JOIN localidad l ON l.cod_localidad = o.localidad");
     if (conEspecie) sql += QStringLiteral(" LEFT JOIN especie e ON e.cod_especie = o.especie");
+    return sql + Filtros(f, valores);
+}
+
+QString AtlasStore::Filtros(const MapFilter &f, QVariantList &valores) const {
     QStringList condiciones;
     if (!f.especie.trimmed().isEmpty()) {
         // An older code of the species counts as the species; written so that the index of
@@ -90,8 +83,379 @@ QString AtlasStore::Desde(const MapFilter &f, QVariantList &valores, bool conEsp
             "coalesce(ob.apellido, '')) LIKE ? ESCAPE '\\')");
         valores << PatronContiene(f.observador.trimmed());
     }
-    if (!condiciones.isEmpty()) sql += QStringLiteral(" WHERE ") + condiciones.join(" AND ");
-    return sql;
+    return condiciones.isEmpty()
+               ? QString()
+               : QStringLiteral(" WHERE ") + condiciones.join(QStringLiteral(" AND "));
+}
+
+namespace {
+
+// Texts to numbers in one flat table, for a look-up on every observation
+// of a large file: a key of up to 16 bytes lies in its own slot, so that a look-up reads one
+// place in memory; a node-based map's chain of pointers missed the processor's cache three
+// or four times, and took a microsecond each on a million rows.
+class TablaClaves {
+public:
+    // Keeps the first number given for a key.
+    void Anadir(std::string_view clave, int numero) {
+        if ((usados_ + 1) * 2 > huecos_.size()) Crecer(std::max<size_t>(64, huecos_.size() * 2));
+        const quint64 hash = Hash(clave);
+        Hueco &h = huecos_[Lugar(clave, hash)];
+        if (h.bytes != kVacio) return;
+        h.hash = hash;
+        h.numero = numero;
+        h.bytes = quint32(clave.size());
+        if (clave.size() <= sizeof h.dentro) {
+            std::memcpy(h.dentro, clave.data(), clave.size());
+        } else {
+            const quint64 desde = largas_.size();
+            std::memcpy(h.dentro, &desde, sizeof desde);
+            largas_.append(clave);
+        }
+        ++usados_;
+    }
+    // Room for this many keys without growing.
+    void Reservar(qint64 claves) {
+        size_t n = 64;
+        while (qint64(n) < claves * 2)
+            n *= 2;
+        if (n > huecos_.size()) Crecer(n);
+    }
+    // The number of a key, or null.
+    const int *Buscar(std::string_view clave) const { return Buscar(clave, Hash(clave)); }
+    // The same in two steps: the key's hash, its slot asked of memory ahead; then the look-up,
+    // by when the slot may have arrived.
+    quint64 Anticipar(std::string_view clave) const {
+        const quint64 hash = Hash(clave);
+        if (!huecos_.empty()) __builtin_prefetch(&huecos_[hash & (huecos_.size() - 1)]);
+        return hash;
+    }
+    const int *Buscar(std::string_view clave, quint64 hash) const {
+        if (huecos_.empty()) return nullptr;
+        const Hueco &h = huecos_[Lugar(clave, hash)];
+        return h.bytes == kVacio ? nullptr : &h.numero;
+    }
+
+private:
+    static constexpr quint32 kVacio = 0xffffffffu;
+    // Half a cache line each, never across two.
+    struct alignas(32) Hueco {
+        quint64 hash = 0;
+        int numero = 0;
+        quint32 bytes = kVacio;
+        char dentro[16]; // the key, or where it starts in largas_
+    };
+    static quint64 Hash(std::string_view clave) {
+        quint64 h = 14695981039346656037ull; // FNV-1a
+        for (const char c : clave)
+            h = (h ^ quint8(c)) * 1099511628211ull;
+        return h ^ (h >> 29);
+    }
+    std::string_view Clave(const Hueco &h) const {
+        if (h.bytes <= sizeof h.dentro) return {h.dentro, h.bytes};
+        quint64 desde;
+        std::memcpy(&desde, h.dentro, sizeof desde);
+        return std::string_view(largas_).substr(desde, h.bytes);
+    }
+    // The slot holding the key, or the empty one where it would go.
+    size_t Lugar(std::string_view clave, quint64 hash) const {
+        const size_t mascara = huecos_.size() - 1;
+        for (size_t i = hash & mascara;; i = (i + 1) & mascara) {
+            const Hueco &h = huecos_[i];
+            if (h.bytes == kVacio || (h.hash == hash && Clave(h) == clave)) return i;
+        }
+    }
+    void Crecer(size_t huecos) {
+        std::vector<Hueco> antes(huecos);
+        antes.swap(huecos_);
+        for (const Hueco &h : antes)
+            if (h.bytes != kVacio) huecos_[Lugar(Clave(h), h.hash)] = h;
+    }
+    std::vector<Hueco> huecos_;
+    std::string largas_;
+    size_t usados_ = 0;
+};
+
+} // namespace
+
+// The map's counts as they are gathered: each (zone, code) pair of the localities resolved
+// once, to the cell it is drawn in or to the pairs not drawn; each species to a number, so
+// that the species of a cell are a set of bits rather than texts hashed again.
+class AtlasStore::Recuento {
+public:
+    Recuento(const MapGrid &grid, QHash<QString, QString> aceptadas)
+        : grid_(grid), aceptadas_(std::move(aceptadas)), celdaDe_(grid.Cuadrados().size(), -1) {}
+
+    // Where a stored zone and code (UTF-8, a null as empty) go: a cell (>= 0), or a pair not
+    // drawn (-1 - its number).
+    int Ranura(std::string_view huso, std::string_view codigo) {
+        // Keyed as the statements that list the squares not drawn compare them: the zone
+        // without the spaces around it (SQLite's trim() takes only spaces), the code with its
+        // ASCII letters in capitals (as SQLite's upper() makes them).
+        while (!huso.empty() && huso.front() == ' ')
+            huso.remove_prefix(1);
+        while (!huso.empty() && huso.back() == ' ')
+            huso.remove_suffix(1);
+        const quint32 largo = quint32(huso.size());
+        par_.assign(reinterpret_cast<const char *>(&largo), sizeof largo);
+        par_.append(huso);
+        const size_t desde = par_.size();
+        par_.append(codigo);
+        for (size_t k = desde; k < par_.size(); ++k)
+            if (par_[k] >= 'a' && par_[k] <= 'z') par_[k] = char(par_[k] - 'a' + 'A');
+        if (const int *hecha = pares_.Buscar(par_)) return *hecha;
+
+        const QString h = QString::fromUtf8(huso.data(), qsizetype(huso.size()));
+        const QString c = QString::fromUtf8(par_.data() + desde, qsizetype(par_.size() - desde));
+        const int i = c.trimmed().isEmpty() ? -1 : grid_.Indice(c, h.toInt());
+        int ranura;
+        // A zone given must be the square's own; a code of another zone is not drawn.
+        if (i < 0 || (!h.isEmpty() && grid_.Cuadrados()[size_t(i)].huso != h.toInt())) {
+            ranura = -1 - int(fuera_.size());
+            fuera_.push_back({{h, c}, false});
+        } else {
+            if (celdaDe_[size_t(i)] < 0) {
+                celdaDe_[size_t(i)] = int(registros_.size());
+                registros_.push_back(0);
+                ultimas_.emplace_back();
+                bits_.resize(bits_.size() + palabras_);
+            }
+            ranura = celdaDe_[size_t(i)];
+        }
+        pares_.Anadir(par_, ranura);
+        return ranura;
+    }
+
+    // A stored species code as the number it is counted by (its older codes as itself), or
+    // -1 for none.
+    int Numero(const QString &guardada) {
+        QString especie = guardada.toUpper();
+        if (const auto s = aceptadas_.constFind(especie); s != aceptadas_.cend()) especie = *s;
+        if (especie.trimmed().isEmpty()) return -1;
+        auto n = numeros_.constFind(especie);
+        if (n == numeros_.cend()) n = numeros_.insert(especie, int(numeros_.size()));
+        return *n;
+    }
+
+    // Records of one slot; `ultima` is the latest date among them, in UTF-8.
+    void Sumar(int ranura, int registros, std::string_view ultima) {
+        if (ranura < 0) {
+            fuera_[size_t(-1 - ranura)].second = true;
+            return;
+        }
+        registros_[size_t(ranura)] += registros;
+        std::string &u = ultimas_[size_t(ranura)];
+        if (std::string_view(u) < ultima) u = ultima;
+    }
+    void Especie(int ranura, int numero) {
+        if (ranura < 0 || numero < 0) return;
+        const size_t palabra = size_t(numero) / 64;
+        if (palabra >= palabras_) {
+            // A species numbered past the words each cell has: every cell gets more.
+            const size_t mas = palabra + 1;
+            std::vector<quint64> bits(registros_.size() * mas);
+            for (size_t k = 0; k < registros_.size(); ++k)
+                std::copy_n(bits_.begin() + qsizetype(k * palabras_), palabras_,
+                            bits.begin() + qsizetype(k * mas));
+            bits_.swap(bits);
+            palabras_ = mas;
+        }
+        bits_[size_t(ranura) * palabras_ + palabra] |= quint64(1) << (numero % 64);
+    }
+
+    // Fills the cells, in the grid's order, and the species; returns the (zone, code) pairs
+    // that have records but are not drawn.
+    QList<QPair<QString, QString>> Llenar(MapResult &r, const ClasesMapa &clases) const {
+        r.especies = int(numeros_.size());
+        for (size_t i = 0; i < celdaDe_.size(); ++i) {
+            if (celdaDe_[i] < 0) continue;
+            const size_t k = size_t(celdaDe_[i]);
+            if (registros_[k] == 0) continue;
+            MapResult::Celda c;
+            c.cuadrado = int(i);
+            c.registros = registros_[k];
+            c.ultima = QString::fromStdString(ultimas_[k]);
+            for (size_t w = 0; w < palabras_; ++w)
+                c.especies += std::popcount(bits_[k * palabras_ + w]);
+            c.clase = r.unaEspecie ? clases.ClaseAnyo(c.ultima.left(4).toInt())
+                                   : ClasesMapa::ClaseRiqueza(c.especies);
+            r.celdas.push_back(c);
+        }
+        QList<QPair<QString, QString>> claves;
+        for (const auto &[clave, usada] : fuera_)
+            if (usada) claves << clave;
+        return claves;
+    }
+
+private:
+    const MapGrid &grid_;
+    const QHash<QString, QString> aceptadas_;
+    QHash<QString, int> numeros_;
+    TablaClaves pares_; // a (zone, code) key, as Ranura makes it, to its slot
+    std::string par_;
+    std::vector<int> celdaDe_; // a square's cell, by the square's index
+    // Each cell's records, latest date and species (a bit for each species' number,
+    // palabras_ words a cell), side by side: a row's update then touches little memory.
+    std::vector<int> registros_;
+    std::vector<std::string> ultimas_;
+    std::vector<quint64> bits_;
+    size_t palabras_ = 2;
+    std::vector<std::pair<QPair<QString, QString>, bool>> fuera_; // and whether it has records
+};
+
+bool AtlasStore::ContarLeyendo(Recuento &cuenta, const MapFilter &f, int *registros,
+                               bool *sinLocalidad, bool *leido) {
+    // Each locality, by its code folded as the database's NOCASE folds it, to its slot.
+    QSqlQuery q;
+    if (!Ejecutar(q, QStringLiteral("SELECT count(*) FROM localidad")) || !q.next()) return false;
+    TablaClaves porLocalidad;
+    porLocalidad.Reservar(q.value(0).toLongLong());
+    std::string clave, huso;
+    QString fallo;
+    if (!Ejecutar(q, QStringLiteral("SELECT cod_localidad, utmhuso, utm10k FROM localidad")))
+        return false;
+    *leido = SqliteText::LeerFilas(
+        q,
+        [&](int i, const SqliteText::Celda &c) {
+            const char *t = c.texto ? c.texto : "";
+            if (i == 0) {
+                SqliteText::ClaveSinMayusculas(t, c.bytes, &clave);
+            } else if (i == 1) {
+                huso.assign(t, size_t(c.bytes));
+            } else {
+                // Two codes alike but for case can only come from a file the program did
+                // not keep; the first one is kept, as a search would find one.
+                porLocalidad.Anadir(clave,
+                                    cuenta.Ranura(huso, std::string_view(t, size_t(c.bytes))));
+            }
+        },
+        [] { return true; }, &fallo);
+    if (!*leido) return true;
+    if (!fallo.isEmpty()) {
+        Anotar(fallo);
+        return false;
+    }
+
+    // The observations, read as they lie: no join and no sort, which on a large file cost
+    // more than the reading itself. Each stored species code is numbered once.
+    QVariantList valores;
+    const QString donde = Filtros(f, valores);
+    if (!Ejecutar(
+            q, QStringLiteral("SELECT o.localidad, o.especie, o.fecha FROM observacion o") + donde,
+            valores))
+        return false;
+    // Each row's locality is looked up a few rows later: its slot, asked of memory when the
+    // row is read, has arrived by then, where waiting for it took most of the counting's time
+    // on a large file.
+    struct Fila {
+        bool conCodigo = false;
+        std::string clave;
+        quint64 hash = 0;
+        int numero = -1;
+        std::string fecha;
+    };
+    constexpr size_t kAdelanto = 8;
+    std::array<Fila, kAdelanto> filas;
+    size_t leidas = 0;
+    const auto contar = [&](const Fila &fila) {
+        const int *ranura = fila.conCodigo ? porLocalidad.Buscar(fila.clave, fila.hash) : nullptr;
+        // A code that no locality has, or none, is an observation without one.
+        if (ranura) {
+            cuenta.Sumar(*ranura, 1, fila.fecha);
+            cuenta.Especie(*ranura, fila.numero);
+        } else {
+            *sinLocalidad = true;
+        }
+        ++*registros;
+    };
+    TablaClaves numeros;
+    *leido = SqliteText::LeerFilas(
+        q,
+        [&](int i, const SqliteText::Celda &c) {
+            Fila &esta = filas[leidas % kAdelanto];
+            if (i == 0 && leidas >= kAdelanto) contar(esta); // the row read kAdelanto ago
+            const char *t = c.texto ? c.texto : "";
+            if (i == 0) {
+                esta.conCodigo = c.tipo != SQLITE_NULL && c.tipo != SQLITE_BLOB;
+                if (!esta.conCodigo) return;
+                SqliteText::ClaveSinMayusculas(t, c.bytes, &esta.clave);
+                esta.hash = porLocalidad.Anticipar(esta.clave);
+            } else if (i == 1) {
+                const std::string_view especie(t, size_t(c.bytes));
+                if (const int *n = numeros.Buscar(especie)) {
+                    esta.numero = *n;
+                } else {
+                    esta.numero = cuenta.Numero(QString::fromUtf8(t, c.bytes));
+                    numeros.Anadir(especie, esta.numero);
+                }
+            } else {
+                esta.fecha.assign(t, size_t(c.bytes));
+            }
+        },
+        [&] {
+            ++leidas;
+            return true;
+        },
+        &fallo);
+    for (size_t k = leidas > kAdelanto ? leidas - kAdelanto : 0; k < leidas; ++k)
+        contar(filas[k % kAdelanto]);
+    if (*leido && !fallo.isEmpty()) {
+        Anotar(fallo);
+        return false;
+    }
+    return true;
+}
+
+bool AtlasStore::ContarAgrupando(Recuento &cuenta, const MapFilter &f, bool unaEspecie,
+                                 int *registros, bool *sinLocalidad) {
+    QVariantList valores;
+    const QString desde = Desde(f, valores, false);
+    // Grouped by the stored square, the species in hex (which no stored code can break,
+    // whatever bytes it holds). For all species each square's are listed in one row: a row
+    // for every square's every species took twice the time. For one species (and its older
+    // codes) a row each is faster than the list.
+    const bool servidor = SqlDialect::De(db()) == SqlDialect::Motor::PostgreSql;
+    const QString hex = servidor ? QStringLiteral("encode(convert_to(o.especie::text, 'UTF8'), "
+                                                  "'hex')")
+                                 : QStringLiteral("hex(o.especie)");
+    const QString especiesHex = unaEspecie ? hex
+                                : servidor ? QStringLiteral("string_agg(DISTINCT %1, ',')").arg(hex)
+                                           : QStringLiteral("group_concat(DISTINCT %1)").arg(hex);
+    QSqlQuery q;
+    if (!Ejecutar(q,
+                  QStringLiteral("SELECT l.utmhuso, l.utm10k, ") + especiesHex +
+                      QStringLiteral(", count(*), max(o.fecha), l.cod_localidad IS NULL") + desde +
+                      (unaEspecie ? QStringLiteral(" GROUP BY 1, 2, 3, 6")
+                                  : QStringLiteral(" GROUP BY 1, 2, 6")),
+                  valores))
+        return false;
+    QHash<QByteArray, int> comoEspecie; // a stored code in hex, as its number
+    while (q.next()) {
+        const int n = q.value(3).toInt();
+        *registros += n;
+        // Every species is numbered, an observation without a locality's too.
+        const bool conLocalidad = !q.value(5).toBool();
+        const int ranura = conLocalidad ? cuenta.Ranura(q.value(0).toString().toStdString(),
+                                                        q.value(1).toString().toStdString())
+                                        : -1;
+        if (conLocalidad)
+            cuenta.Sumar(ranura, n, q.value(4).toString().toStdString());
+        else
+            *sinLocalidad = true;
+        const QByteArray lista = q.value(2).toByteArray();
+        for (qsizetype a = 0; a < lista.size();) {
+            qsizetype b = lista.indexOf(',', a);
+            if (b < 0) b = lista.size();
+            const QByteArray codigo = lista.sliced(a, b - a);
+            a = b + 1;
+            auto it = comoEspecie.constFind(codigo);
+            if (it == comoEspecie.cend())
+                it = comoEspecie.insert(
+                    codigo, cuenta.Numero(QString::fromUtf8(QByteArray::fromHex(codigo))));
+            if (conLocalidad) cuenta.Especie(ranura, *it);
+        }
+    }
+    return true;
 }
 
 std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilter &f,
@@ -109,93 +473,19 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
         while (q.next())
             aceptadas.insert(q.value(0).toString().toUpper(), q.value(1).toString().toUpper());
     }
-    QVariantList valores;
-    const QString desde = Desde(f, valores, false);
-    // One pass, grouped by the stored square, the species in hex (which no stored code can
-    // break, whatever bytes it holds); the keys are made alike here, so that the species of a
-    // square and of the whole map are counted once each even when a square is stored both
-    // with and without its zone, or a species under an older code. For all species each
-    // square's are listed in one row: a row for every square's every species took twice the
-    // time. For one species (and its older codes) a row each is faster than the list.
-    const bool servidor = SqlDialect::De(db()) == SqlDialect::Motor::PostgreSql;
-    const QString hex = servidor ? QStringLiteral("encode(convert_to(o.especie::text, 'UTF8'), "
-                                                  "'hex')")
-                                 : QStringLiteral("hex(o.especie)");
-    const QString especiesHex = r.unaEspecie ? hex
-                                : servidor ? QStringLiteral("string_agg(DISTINCT %1, ',')").arg(hex)
-                                           : QStringLiteral("group_concat(DISTINCT %1)").arg(hex);
-    QSqlQuery q;
-    if (!Ejecutar(q,
-                  QStringLiteral("SELECT l.utmhuso, l.utm10k, ") + especiesHex +
-                      QStringLiteral(", count(*), max(o.fecha), l.cod_localidad IS NULL") + desde +
-                      (r.unaEspecie ? QStringLiteral(" GROUP BY 1, 2, 3, 6")
-                                    : QStringLiteral(" GROUP BY 1, 2, 6")),
-                  valores))
+    // The keys are made alike in the count, so that the species of a square and of the
+    // whole map are counted once each even when a square is stored both with and without
+    // its zone, or a species under an older code. On a file the rows are read and counted
+    // here; the server groups them itself, by hashing, and compares the codes by its own
+    // locale's rules.
+    Recuento cuenta(grid, std::move(aceptadas));
+    bool sinLocalidad = false, leido = false;
+    if (SqlDialect::De(db()) == SqlDialect::Motor::Sqlite &&
+        !ContarLeyendo(cuenta, f, &r.registros, &sinLocalidad, &leido))
         return std::nullopt;
-
-    // Each species the map counts is numbered once, so that the species of each square are
-    // gathered as numbers rather than as texts hashed again for every square.
-    std::map<int, MapResult::Celda> celdas;
-    std::map<int, std::vector<int>> especiesCelda;
-    QHash<QString, int> numeros;        // a species, as the number it is counted by
-    QHash<QByteArray, int> comoEspecie; // a stored code in hex, as that number (-1: none)
-    std::vector<int> estas;
-    QSet<QPair<QString, QString>> fuera; // (zone, code) of the localities not drawn
-    bool sinLocalidad = false;
-    while (q.next()) {
-        // As the statements that list the squares not drawn compare them.
-        const QString huso = ComoClave(q.value(0), false), codigo = ComoClave(q.value(1), true);
-        estas.clear();
-        const QByteArray lista = q.value(2).toByteArray();
-        for (qsizetype a = 0; a < lista.size();) {
-            qsizetype b = lista.indexOf(',', a);
-            if (b < 0) b = lista.size();
-            const QByteArray hex = lista.sliced(a, b - a);
-            a = b + 1;
-            auto it = comoEspecie.constFind(hex);
-            if (it == comoEspecie.cend()) {
-                QString especie = QString::fromUtf8(QByteArray::fromHex(hex)).toUpper();
-                if (const auto s = aceptadas.constFind(especie); s != aceptadas.cend())
-                    especie = *s;
-                int numero = -1;
-                if (!especie.trimmed().isEmpty()) {
-                    auto n = numeros.constFind(especie);
-                    if (n == numeros.cend()) n = numeros.insert(especie, int(numeros.size()));
-                    numero = *n;
-                }
-                it = comoEspecie.insert(hex, numero);
-            }
-            if (*it >= 0) estas.push_back(*it);
-        }
-        const int n = q.value(3).toInt();
-        r.registros += n;
-        if (q.value(5).toBool()) {
-            sinLocalidad = true;
-            continue;
-        }
-        const int i = codigo.trimmed().isEmpty() ? -1 : grid.Indice(codigo, huso.toInt());
-        // A zone given must be the square's own; a code of another zone is not drawn.
-        if (i < 0 || (!huso.isEmpty() && grid.Cuadrados()[size_t(i)].huso != huso.toInt())) {
-            fuera.insert({huso, codigo});
-            continue;
-        }
-        MapResult::Celda &c = celdas[i];
-        c.cuadrado = i;
-        c.registros += n;
-        c.ultima = std::max(c.ultima, q.value(4).toString());
-        std::vector<int> &deCelda = especiesCelda[i];
-        deCelda.insert(deCelda.end(), estas.begin(), estas.end());
-    }
-    // Every species numbered was met in a row the map counts.
-    r.especies = int(numeros.size());
-    for (auto &[i, c] : celdas) {
-        std::vector<int> &deCelda = especiesCelda[i];
-        std::sort(deCelda.begin(), deCelda.end());
-        c.especies = int(std::unique(deCelda.begin(), deCelda.end()) - deCelda.begin());
-        c.clase = r.unaEspecie ? clases.ClaseAnyo(c.ultima.left(4).toInt())
-                               : ClasesMapa::ClaseRiqueza(c.especies);
-        r.celdas.push_back(c);
-    }
+    if (!leido && !ContarAgrupando(cuenta, f, r.unaEspecie, &r.registros, &sinLocalidad))
+        return std::nullopt;
+    const QList<QPair<QString, QString>> claves = cuenta.Llenar(r, clases);
 
     // The observations not drawn are listed: those of the localities the map cannot place,
     // found through the localities (the index of observations used), and those whose
@@ -204,7 +494,6 @@ std::optional<MapResult> AtlasStore::Calcular(const MapGrid &grid, const MapFilt
     // The localities are first found by their stored code through its index (the column
     // compares without case, as the keys were made), not by working out the keys of every
     // locality; the keys then keep those whose zone and code were not drawn.
-    const QList<QPair<QString, QString>> claves(fuera.begin(), fuera.end());
     constexpr qsizetype kPares = 400;
     for (qsizetype k = 0; k < claves.size(); k += kPares) {
         QStringList pares;

@@ -64,7 +64,17 @@ public:
                                                          const MapFilter &f);
 
 private:
+    class Recuento;
+    // The filters' conditions (" WHERE ..."), on the observations alone.
+    QString Filtros(const MapFilter &f, QVariantList &valores) const;
     QString Desde(const MapFilter &f, QVariantList &valores, bool conEspecie = true) const;
+    // The counts from the rows themselves (SQLite); *leido false when its rows could not be
+    // read directly, and nothing was counted.
+    bool ContarLeyendo(Recuento &cuenta, const MapFilter &f, int *registros, bool *sinLocalidad,
+                       bool *leido);
+    // The counts from a statement that groups them.
+    bool ContarAgrupando(Recuento &cuenta, const MapFilter &f, bool unaEspecie, int *registros,
+                         bool *sinLocalidad);
     bool Listar(const QString &condicion, const QVariantList &extra, const MapFilter &f,
                 std::vector<FilaMapa> *filas);
 };

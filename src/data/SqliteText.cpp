@@ -86,6 +86,18 @@ void FuncionLike(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
 
 } // namespace
 
+void SqliteText::ClaveSinMayusculas(const char *texto, int bytes, std::string *clave) {
+    clave->assign(texto, size_t(std::max(bytes, 0)));
+    for (char &c : *clave) {
+        if (c & 0x80) {
+            // As the comparison above: any text beyond ASCII is folded whole.
+            *clave = QString::fromUtf8(texto, bytes).toCaseFolded().toStdString();
+            return;
+        }
+        if (c >= 'A' && c <= 'Z') c = char(c + ('a' - 'A'));
+    }
+}
+
 bool SqliteText::Like(const QString &patron, const QString &texto, QChar escape) {
     return Coincide(patron.toCaseFolded(), 0, texto.toCaseFolded(), 0, escape.toCaseFolded());
 }

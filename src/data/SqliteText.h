@@ -3,6 +3,7 @@
 #include <QChar>
 #include <QString>
 #include <functional>
+#include <string>
 
 class QSqlDatabase;
 class QSqlQuery;
@@ -11,6 +12,9 @@ namespace SqliteText {
 // Replaces NOCASE and LIKE on an open SQLite connection by versions that fold case
 // over all of Unicode (Á equals á), keeping accented and plain letters distinct.
 bool Instalar(const QSqlDatabase &db);
+// A text (UTF-8) as a key that two texts share exactly when that NOCASE finds them equal,
+// for callers that match in memory.
+void ClaveSinMayusculas(const char *texto, int bytes, std::string *clave);
 // The same matching, for callers that filter in memory.
 bool Like(const QString &patron, const QString &texto, QChar escape = QChar());
 
