@@ -306,12 +306,13 @@ private:
 bool AtlasStore::ContarLeyendo(Recuento &cuenta, const MapFilter &f, int *registros,
                                bool *sinLocalidad, bool *leido) {
     // Each locality, by its code folded as the database's NOCASE folds it, to its slot.
-    QSqlQuery q;
-    if (!Ejecutar(q, QStringLiteral("SELECT count(*) FROM localidad")) || !q.next()) return false;
+    const auto localidades = Primero(QStringLiteral("SELECT count(*) FROM localidad"));
+    if (!localidades) return false;
     TablaClaves porLocalidad;
-    porLocalidad.Reservar(q.value(0).toLongLong());
+    porLocalidad.Reservar(localidades->toLongLong());
     std::string clave, huso;
     QString fallo;
+    QSqlQuery q;
     if (!Ejecutar(q, QStringLiteral("SELECT cod_localidad, utmhuso, utm10k FROM localidad")))
         return false;
     *leido = SqliteText::LeerFilas(
