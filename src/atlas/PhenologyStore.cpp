@@ -1,10 +1,19 @@
 #include "PhenologyStore.h"
 
+#include "data/SqliteText.h"
+
 #include <QHash>
 #include <QLocale>
 #include <QMap>
 #include <QSet>
+#include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <limits>
+#include <sqlite3.h>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 // First and last day of each third of a month, as the stored text writes them.
@@ -13,6 +22,141 @@ const char *const kDias[3][2] = {{"01", "10"}, {"11", "20"}, {"21", "31"}};
 const char *const kMeses[12] = {"enero",      "febrero", "marzo",     "abril",
                                 "mayo",       "junio",   "julio",     "agosto",
                                 "septiembre", "octubre", "noviembre", "diciembre"};
+
+// One row of the grouped statement: the year's and the month's text as substr() cuts them,
+// the third of the month (0: no day of it), the stage as stored, observations, individuals.
+struct Grupo {
+    QString ano, mes;
+    int tercio = 0;
+    qint64 estadio = 0, registros = 0, ejemplares = 0;
+};
+
+// Text compared as SQLite's BINARY collation compares it: bytes, then length.
+int Comparar(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    const int c = n > 0 ? std::memcmp(a.data(), b.data(), n) : 0;
+    return c != 0 ? c : a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+bool Entre(std::string_view v, std::string_view desde, std::string_view hasta) {
+    return Comparar(v, desde) >= 0 && Comparar(v, hasta) <= 0;
+}
+
+// CAST(text AS INTEGER) for the few characters of a year: spaces, a sign, the digits.
+int ComoEntero(std::string_view t) {
+    size_t i = 0;
+    while (i < t.size() && (t[i] == ' ' || (t[i] >= '\t' && t[i] <= '\r')))
+        ++i;
+    const bool negativo = i < t.size() && t[i] == '-';
+    if (i < t.size() && (t[i] == '-' || t[i] == '+')) ++i;
+    int n = 0;
+    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i)
+        n = n * 10 + (t[i] - '0');
+    return negativo ? -n : n;
+}
+
+std::string_view Subcadena(std::string_view t, size_t desde, size_t largo) {
+    return t.substr(std::min(desde, t.size()), largo);
+}
+
+// The third of the month as the grouped statement's CASE finds it, on a date whose first ten
+// characters are ASCII (so that they are its first ten bytes).
+int Tercio(std::string_view fecha) {
+    const std::string_view dia = Subcadena(fecha, 8, 2), mes = Subcadena(fecha, 5, 2);
+    if (Entre(dia, "01", "10")) return 1;
+    if (Entre(dia, "11", "20")) return 2;
+    if (Entre(dia, "21", "28")) return 3;
+    if (dia == "29") {
+        const int ano = ComoEntero(Subcadena(fecha, 0, 4));
+        return mes != "02" || (ano % 4 == 0 && (ano % 100 != 0 || ano % 400 == 0)) ? 3 : 0;
+    }
+    if (dia == "30") return mes != "02" ? 3 : 0;
+    if (dia == "31")
+        for (const char *largo : {"01", "03", "05", "07", "08", "10", "12"})
+            if (mes == largo) return 3;
+    return 0;
+}
+
+bool Entero(const SqliteText::Celda &c, qint64 *n) {
+    return std::from_chars(c.texto, c.texto + c.bytes, *n).ec == std::errc();
+}
+
+// The grouped statement's work done on the rows as they lie, on a file: a file's rows are
+// grouped by sorting them, which on a large file costs several times the reading. Returns
+// false, with *leido true, when a step fails; *leido false (nothing counted) for a query that
+// is not SQLite's or for a row that only the statement reads right: a date that is not text,
+// or whose first characters are not ASCII (substr() counts characters), a stage or a count
+// that is not a whole number, a total past 64 bits (the statement's error).
+bool LeerGrupos(QSqlQuery &q, std::vector<Grupo> *grupos, bool *leido, QString *fallo) {
+    struct Suma {
+        qint64 registros = 0, ejemplares = 0;
+    };
+    // The year (four bytes at most), the month (two), their lengths and the third in one word.
+    using Clave = std::pair<quint64, qint64>;
+    struct Hash {
+        size_t operator()(const Clave &k) const {
+            return std::hash<quint64>()(k.first * 0x9E3779B97F4A7C15ULL ^ quint64(k.second));
+        }
+    };
+    std::unordered_map<Clave, Suma, Hash> sumas;
+    bool raro = false, conFecha = false;
+    Clave clave;
+    qint64 ejemplares = 0;
+    *leido = SqliteText::LeerFilas(
+        q,
+        [&](int i, const SqliteText::Celda &c) {
+            if (raro) return;
+            if (i == 0) {
+                conFecha = c.tipo != SQLITE_NULL;
+                if (!conFecha) return;
+                const std::string_view fecha(c.texto, size_t(c.bytes));
+                raro = c.tipo != SQLITE_TEXT;
+                for (size_t k = 0; !raro && k < std::min<size_t>(fecha.size(), 10); ++k)
+                    raro = static_cast<unsigned char>(fecha[k]) >= 0x80;
+                if (raro) return;
+                const std::string_view ano = Subcadena(fecha, 0, 4), mes = Subcadena(fecha, 5, 2);
+                quint64 k = 0, m = 0;
+                if (!ano.empty()) std::memcpy(&k, ano.data(), ano.size());
+                if (!mes.empty()) std::memcpy(&m, mes.data(), mes.size());
+                clave.first = k | m << 32 | quint64(ano.size()) << 48 | quint64(mes.size()) << 52 |
+                              quint64(Tercio(fecha)) << 56;
+            } else if (i == 1) {
+                clave.second = 0;
+                raro = c.tipo != SQLITE_NULL &&
+                       (c.tipo != SQLITE_INTEGER || !Entero(c, &clave.second));
+            } else {
+                ejemplares = 0;
+                raro =
+                    c.tipo != SQLITE_NULL && (c.tipo != SQLITE_INTEGER || !Entero(c, &ejemplares));
+                if (ejemplares < 0) ejemplares = 0;
+            }
+        },
+        [&] {
+            if (raro) return false;
+            // A row without a date has no year: the statement's group is left out.
+            if (!conFecha) return true;
+            Suma &s = sumas[clave];
+            ++s.registros;
+            raro = __builtin_add_overflow(s.ejemplares, ejemplares, &s.ejemplares);
+            return !raro;
+        },
+        fallo);
+    if (!*leido || !fallo->isEmpty()) return fallo->isEmpty();
+    if (raro) {
+        *leido = false;
+        return true;
+    }
+    grupos->reserve(sumas.size());
+    for (const auto &[k, s] : sumas) {
+        char ano[4], mes[2];
+        std::memcpy(ano, &k.first, 4);
+        const quint64 m = k.first >> 32;
+        std::memcpy(mes, &m, 2);
+        grupos->push_back({QString::fromLatin1(ano, qsizetype(k.first >> 48 & 0xF)),
+                           QString::fromLatin1(mes, qsizetype(k.first >> 52 & 0xF)),
+                           int(k.first >> 56), k.second, s.registros, s.ejemplares});
+    }
+    return true;
+}
 } // namespace
 
 qint64 Fenologia::Total(int periodo, bool ejemplares) const {
@@ -103,8 +247,30 @@ std::optional<Fenologia> PhenologyStore::Contar(const FiltroFenologia &f) {
         return std::nullopt;
     while (q.next())
         nombres.insert(q.value(0).toLongLong(), q.value(1).toString().trimmed());
+    // On a file the rows are read as they lie and grouped here; the server groups them by
+    // hashing itself.
+    std::vector<Grupo> grupos;
     QVariantList valores;
-    if (!Ejecutar(q, Sentencia(f, valores), valores)) return std::nullopt;
+    const QString donde = Condiciones(f, valores);
+    if (!Ejecutar(
+            q, QStringLiteral("SELECT o.fecha, o.estadio, o.numejemp FROM observacion o") + donde,
+            valores))
+        return std::nullopt;
+    bool leido = false;
+    QString fallo;
+    if (!LeerGrupos(q, &grupos, &leido, &fallo)) {
+        Anotar(fallo);
+        return std::nullopt;
+    }
+    if (!leido) {
+        grupos.clear();
+        valores.clear();
+        if (!Ejecutar(q, Sentencia(f, valores), valores)) return std::nullopt;
+        while (q.next())
+            grupos.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toInt(),
+                              q.value(3).toLongLong(), q.value(4).toLongLong(),
+                              q.value(5).toLongLong()});
+    }
     struct Cuenta {
         QString nombre;
         qint64 orden;
@@ -113,17 +279,15 @@ std::optional<Fenologia> PhenologyStore::Contar(const FiltroFenologia &f) {
     QMap<QString, Cuenta> porNombre; // by the name folded to lower case
     QSet<int> anos;
     Fenologia r;
-    while (q.next()) {
+    for (const Grupo &g : grupos) {
         bool okAno = false, okMes = false;
-        const QString textoAno = q.value(0).toString();
-        const int ano = textoAno.toInt(&okAno), mes = q.value(1).toString().toInt(&okMes);
-        const int tercio = q.value(2).toInt();
+        const int ano = g.ano.toInt(&okAno), mes = g.mes.toInt(&okMes);
         // Only whole dates count: a missing or unreadable one is left out.
-        if (textoAno.size() != 4 || !okAno || !okMes || mes < 1 || mes > 12 || tercio < 1 ||
-            tercio > 3)
+        if (g.ano.size() != 4 || !okAno || !okMes || mes < 1 || mes > 12 || g.tercio < 1 ||
+            g.tercio > 3)
             continue;
         // An unchosen stage (0 or null) and one whose row is gone have no name.
-        qint64 orden = q.value(3).toLongLong();
+        qint64 orden = g.estadio;
         QString nombre = nombres.value(orden);
         if (nombre.isEmpty()) {
             nombre = kSinEstadio;
@@ -136,11 +300,10 @@ std::optional<Fenologia> PhenologyStore::Contar(const FiltroFenologia &f) {
             c.estadio.nombre = nombre;
         }
         c.orden = std::min(c.orden, orden);
-        const int i = (mes - 1) * 3 + tercio - 1;
-        const qint64 n = q.value(4).toLongLong();
-        c.estadio.observaciones[i] += n;
-        c.estadio.ejemplares[i] += q.value(5).toLongLong();
-        r.registros += n;
+        const int i = (mes - 1) * 3 + g.tercio - 1;
+        c.estadio.observaciones[i] += g.registros;
+        c.estadio.ejemplares[i] += g.ejemplares;
+        r.registros += g.registros;
         anos.insert(ano);
     }
     QList<Cuenta> cuentas = porNombre.values();

@@ -11,6 +11,7 @@ class tst_PhenologyStore : public QObject {
     Q_OBJECT
 private slots:
     void recuentos();
+    void fechasYValoresRaros();
 
 private:
     // Every non-zero count: "stage period:observations/individuals".
@@ -141,6 +142,63 @@ void tst_PhenologyStore::recuentos() {
 
     // A failing statement is reported, not taken for an empty year.
     QVERIFY(bd.Ejecutar(u"DROP TABLE testadio"_s) && !store.Contar({}) && !store.error().isEmpty());
+}
+
+// Stored text that is no clean date, and values of other types that a file written by another
+// program may hold: the counts take each row exactly as the database's own comparisons do.
+void tst_PhenologyStore::fechasYValoresRaros() {
+    TestDatabase bd;
+    const auto insertar = [&](const QString &filas) {
+        return bd.Ejecutar(u"INSERT INTO observacion (fecha, estadio, numejemp, especie, "
+                           "localidad, observador1) VALUES "_s +
+                           filas);
+    };
+    // A day of one digit or with a letter is compared as text ('1' falls in 01-10, '1a' in
+    // 11-20, '2x' in none); a time after the day is ignored; a month of one digit is no
+    // month; a year in spaces or with a sign is read as a number; 29 February only in a
+    // leap year.
+    QVERIFY(
+        insertar(u"('2010-05-1', 1, 2, 'B', 'L', 'A'), ('2010-05-05 10:20', 1, 3, 'B', 'L', 'A'),"
+                 " ('2010-05-15T08:00', 2, 4, 'B', 'L', 'A'), ('2010-05-1a', 2, 5, 'B', 'L', 'A'),"
+                 " ('2010-05-2x', 2, 6, 'B', 'L', 'A'), ('2010-5-05', 2, 7, 'B', 'L', 'A'),"
+                 " (' 201-05-05', 3, 8, 'B', 'L', 'A'), ('+201-05-25', 3, 9, 'B', 'L', 'A'),"
+                 " ('2012-02-29', 3, 10, 'B', 'L', 'A'), ('2100-02-29', 3, 11, 'B', 'L', 'A'),"
+                 " ('0000-01-01', NULL, 12, 'B', 'L', 'A'), ('2010', 1, 13, 'B', 'L', 'A'),"
+                 " ('2010-05', 1, 14, 'B', 'L', 'A'), ('2010-12-31', 99, NULL, 'B', 'L', 'A')"_s));
+    PhenologyStore store;
+    const QStringList antes = {u"Puesta 13:2/5"_s,     u"Larva 14:2/9"_s,  u"Adulto 6:1/10"_s,
+                               u"Adulto 13:1/8"_s,     u"Adulto 15:1/9"_s, u"sin estadio 1:1/12"_s,
+                               u"sin estadio 36:1/0"_s};
+    auto f = store.Contar({});
+    QVERIFY2(f, qPrintable(store.error()));
+    QCOMPARE(Volcado(*f), antes);
+    QCOMPARE((QList<qint64>{f->registros, f->anos}), (QList<qint64>{9, 4}));
+
+    // A letter outside ASCII for the hyphen: the month and the day are found by characters.
+    QVERIFY(insertar(u"('2010é05-05', 1, 1, 'B', 'L', 'A')"_s));
+    f = store.Contar({});
+    QVERIFY2(f, qPrintable(store.error()));
+    QStringList despues = antes;
+    despues[0] = u"Puesta 13:3/6"_s;
+    QCOMPARE(Volcado(*f), despues);
+
+    if (bd.enServidor()) return;
+    // A file's columns may hold any type: a date stored as a number (no month), individuals
+    // as text (none) or as a fraction (the total rounded), a stage as text (none).
+    QVERIFY(insertar(u"(20100505, 1, 1, 'B', 'L', 'A'), ('2010-05-06', 1, 'tres', 'B', 'L', 'A'),"
+                     " ('2010-05-07', 1, 2.5, 'B', 'L', 'A'), ('2010-05-08', 'x', 1, 'B', 'L',"
+                     " 'A')"_s));
+    f = store.Contar({});
+    QVERIFY2(f, qPrintable(store.error()));
+    despues[0] = u"Puesta 13:5/9"_s;
+    despues.insert(6, u"sin estadio 13:1/1"_s);
+    QCOMPARE(Volcado(*f), despues);
+
+    // Individuals past what a count can hold are an error, not a wrong total.
+    QVERIFY(bd.Ejecutar(u"DELETE FROM observacion"_s));
+    QVERIFY(insertar(u"('2010-05-05', 1, 9223372036854775807, 'B', 'L', 'A'),"
+                     " ('2010-05-06', 1, 9223372036854775807, 'B', 'L', 'A')"_s));
+    QVERIFY(!store.Contar({}) && !store.error().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_PhenologyStore)
