@@ -97,9 +97,10 @@ namespace {
 class TablaClaves {
 public:
     // Keeps the first number given for a key.
-    void Anadir(std::string_view clave, int numero) {
+    void Anadir(std::string_view clave, int numero) { Anadir(clave, numero, Hash(clave)); }
+    // The same with the hash from Anticipar.
+    void Anadir(std::string_view clave, int numero, quint64 hash) {
         if ((usados_ + 1) * 2 > huecos_.size()) Crecer(std::max<size_t>(64, huecos_.size() * 2));
-        const quint64 hash = Hash(clave);
         Hueco &h = huecos_[Lugar(clave, hash)];
         if (h.bytes != kVacio) return;
         h.hash = hash;
@@ -310,7 +311,17 @@ bool AtlasStore::ContarLeyendo(Recuento &cuenta, const MapFilter &f, int *regist
     if (!localidades) return false;
     TablaClaves porLocalidad;
     porLocalidad.Reservar(localidades->toLongLong());
-    std::string clave, huso;
+    // Each key goes into its slot a few localities after it is read, its slot asked of memory
+    // meanwhile, as the observations below are looked up.
+    struct Pendiente {
+        std::string clave;
+        quint64 hash = 0;
+        int ranura = 0;
+    };
+    constexpr size_t kAdelanto = 8;
+    std::array<Pendiente, kAdelanto> pendientes;
+    size_t leidas = 0;
+    std::string huso;
     QString fallo;
     QSqlQuery q;
     if (!Ejecutar(q, QStringLiteral("SELECT cod_localidad, utmhuso, utm10k FROM localidad")))
@@ -319,18 +330,27 @@ bool AtlasStore::ContarLeyendo(Recuento &cuenta, const MapFilter &f, int *regist
         q,
         [&](int i, const SqliteText::Celda &c) {
             const char *t = c.texto ? c.texto : "";
+            Pendiente &esta = pendientes[leidas % kAdelanto];
             if (i == 0) {
-                SqliteText::ClaveSinMayusculas(t, c.bytes, &clave);
+                // Two codes alike but for case can only come from a file the program did
+                // not keep; the first one is kept, as a search would find one.
+                if (leidas >= kAdelanto) porLocalidad.Anadir(esta.clave, esta.ranura, esta.hash);
+                SqliteText::ClaveSinMayusculas(t, c.bytes, &esta.clave);
+                esta.hash = porLocalidad.Anticipar(esta.clave);
             } else if (i == 1) {
                 huso.assign(t, size_t(c.bytes));
             } else {
-                // Two codes alike but for case can only come from a file the program did
-                // not keep; the first one is kept, as a search would find one.
-                porLocalidad.Anadir(clave,
-                                    cuenta.Ranura(huso, std::string_view(t, size_t(c.bytes))));
+                esta.ranura = cuenta.Ranura(huso, std::string_view(t, size_t(c.bytes)));
             }
         },
-        [] { return true; }, &fallo);
+        [&] {
+            ++leidas;
+            return true;
+        },
+        &fallo);
+    for (size_t k = leidas > kAdelanto ? leidas - kAdelanto : 0; k < leidas; ++k)
+        porLocalidad.Anadir(pendientes[k % kAdelanto].clave, pendientes[k % kAdelanto].ranura,
+                            pendientes[k % kAdelanto].hash);
     if (!*leido) return true;
     if (!fallo.isEmpty()) {
         Anotar(fallo);
@@ -355,9 +375,8 @@ bool AtlasStore::ContarLeyendo(Recuento &cuenta, const MapFilter &f, int *regist
         int numero = -1;
         std::string fecha;
     };
-    constexpr size_t kAdelanto = 8;
     std::array<Fila, kAdelanto> filas;
-    size_t leidas = 0;
+    leidas = 0;
     const auto contar = [&](const Fila &fila) {
         const int *ranura = fila.conCodigo ? porLocalidad.Buscar(fila.clave, fila.hash) : nullptr;
         // A code that no locality has, or none, is an observation without one.
