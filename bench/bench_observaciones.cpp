@@ -254,6 +254,19 @@ int main(int argc, char *argv[]) {
     const QList<qint64> t = Alternas({[] { return Suelo({}, {}, {}); }, buscarMedido}, 5);
     const qint64 todasBase = t[0], todas = t[1];
     Informar("query, all: first screen + count", todas, todasBase, "<= 1.5");
+    // Its count alone, as the form asks the store for it, against the bare count: the part
+    // that must grow with the rows, apart from the screen that must not.
+    const QList<qint64> k =
+        Alternas({[] {
+                      return Medir([] {
+                          QSqlQuery c(ModConex::DatabaseConnection());
+                          c.exec(QStringLiteral("SELECT count(*) FROM observacion o"));
+                          c.next();
+                      });
+                  },
+                  [] { return Medir([] { ObservationStore().Contar({}); }); }},
+                 5);
+    Informar("query, all: its count alone", k[1], k[0], "<= 1.5");
 
     // Filtered by province and observer.
     provincia->setCurrentIndex(madrid);
