@@ -266,7 +266,7 @@ int main(int argc, char *argv[]) {
                   },
                   [] { return Medir([] { ObservationStore().Contar({}); }); }},
                  5);
-    Informar("query, all: its count alone", k[1], k[0], "<= 1.5");
+    FilaTabla("query, all: its count alone", k[1] / 1e3, k[0] / 1e3, "<= 1.5", "us");
 
     // Filtered by province and observer.
     provincia->setCurrentIndex(madrid);
