@@ -33,9 +33,9 @@ struct Grupo {
 
 // Text compared as SQLite's BINARY collation compares it: bytes, then length.
 int Comparar(std::string_view a, std::string_view b) {
-    const size_t n = std::min(a.size(), b.size());
-    const int c = n > 0 ? std::memcmp(a.data(), b.data(), n) : 0;
-    return c != 0 ? c : a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        if (a[i] != b[i]) return quint8(a[i]) < quint8(b[i]) ? -1 : 1;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 bool Entre(std::string_view v, std::string_view desde, std::string_view hasta) {
     return Comparar(v, desde) >= 0 && Comparar(v, hasta) <= 0;
@@ -62,6 +62,12 @@ std::string_view Subcadena(std::string_view t, size_t desde, size_t largo) {
 // characters are ASCII (so that they are its first ten bytes).
 int Tercio(std::string_view fecha) {
     const std::string_view dia = Subcadena(fecha, 8, 2), mes = Subcadena(fecha, 5, 2);
+    // Two digits compare as text as their numbers do.
+    const auto digito = [](char c) { return c >= '0' && c <= '9'; };
+    if (dia.size() == 2 && digito(dia[0]) && digito(dia[1])) {
+        const int d = (dia[0] - '0') * 10 + (dia[1] - '0');
+        if (d >= 1 && d <= 28) return (d + 9) / 10;
+    }
     if (Entre(dia, "01", "10")) return 1;
     if (Entre(dia, "11", "20")) return 2;
     if (Entre(dia, "21", "28")) return 3;
@@ -99,7 +105,8 @@ bool LeerGrupos(QSqlQuery &q, std::vector<Grupo> *grupos, bool *leido, QString *
     };
     std::unordered_map<Clave, Suma, Hash> sumas;
     bool raro = false, conFecha = false;
-    Clave clave;
+    Clave clave, ultimaClave;
+    Suma *ultima = nullptr; // the nodes of an unordered_map stay where they are
     qint64 ejemplares = 0;
     *leido = SqliteText::LeerFilas(
         q,
@@ -134,7 +141,12 @@ bool LeerGrupos(QSqlQuery &q, std::vector<Grupo> *grupos, bool *leido, QString *
             if (raro) return false;
             // A row without a date has no year: the statement's group is left out.
             if (!conFecha) return true;
-            Suma &s = sumas[clave];
+            // A visit's rows, entered together, mostly share their date and stage.
+            if (!ultima || clave != ultimaClave) {
+                ultima = &sumas[clave];
+                ultimaClave = clave;
+            }
+            Suma &s = *ultima;
             ++s.registros;
             raro = __builtin_add_overflow(s.ejemplares, ejemplares, &s.ejemplares);
             return !raro;
