@@ -1,5 +1,6 @@
 #include "PhenologyStore.h"
 
+#include "data/SqlDialect.h"
 #include "data/SqliteText.h"
 
 #include <QHash>
@@ -260,19 +261,22 @@ std::optional<Fenologia> PhenologyStore::Contar(const FiltroFenologia &f) {
     while (q.next())
         nombres.insert(q.value(0).toLongLong(), q.value(1).toString().trimmed());
     // On a file the rows are read as they lie and grouped here; the server groups them by
-    // hashing itself.
+    // hashing itself, and would send every row to be read.
     std::vector<Grupo> grupos;
     QVariantList valores;
-    const QString donde = Condiciones(f, valores);
-    if (!Ejecutar(
-            q, QStringLiteral("SELECT o.fecha, o.estadio, o.numejemp FROM observacion o") + donde,
-            valores))
-        return std::nullopt;
     bool leido = false;
-    QString fallo;
-    if (!LeerGrupos(q, &grupos, &leido, &fallo)) {
-        Anotar(fallo);
-        return std::nullopt;
+    if (SqlDialect::De(db()) == SqlDialect::Motor::Sqlite) {
+        const QString donde = Condiciones(f, valores);
+        if (!Ejecutar(q,
+                      QStringLiteral("SELECT o.fecha, o.estadio, o.numejemp FROM observacion o") +
+                          donde,
+                      valores))
+            return std::nullopt;
+        QString fallo;
+        if (!LeerGrupos(q, &grupos, &leido, &fallo)) {
+            Anotar(fallo);
+            return std::nullopt;
+        }
     }
     if (!leido) {
         grupos.clear();
