@@ -13,6 +13,7 @@
 #include <limits>
 #include <sqlite3.h>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -287,6 +288,12 @@ std::optional<Fenologia> PhenologyStore::Contar(const FiltroFenologia &f) {
                               q.value(3).toLongLong(), q.value(4).toLongLong(),
                               q.value(5).toLongLong()});
     }
+    // By date and stage, however they were grouped: of two stages named alike but for case,
+    // the earlier one names the bar, on a file as on the server.
+    std::sort(grupos.begin(), grupos.end(), [](const Grupo &a, const Grupo &b) {
+        return std::tie(a.ano, a.mes, a.tercio, a.estadio) <
+               std::tie(b.ano, b.mes, b.tercio, b.estadio);
+    });
     struct Cuenta {
         QString nombre;
         qint64 orden;
