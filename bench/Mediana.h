@@ -5,6 +5,12 @@
 #include <algorithm>
 #include <functional>
 
+// The median of measurements already taken.
+inline qint64 MedianaDe(QList<qint64> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 // The medians of measurements taken in turn, one of each per round: a slow spell of the
 // machine falls on all of them alike, not on whichever happened to run through it.
 inline QList<qint64> Alternas(const QList<std::function<qint64()>> &medidas, int veces) {
@@ -13,10 +19,8 @@ inline QList<qint64> Alternas(const QList<std::function<qint64()>> &medidas, int
         for (qsizetype m = 0; m < medidas.size(); ++m)
             v[m] << medidas[m]();
     QList<qint64> medianas;
-    for (QList<qint64> &x : v) {
-        std::sort(x.begin(), x.end());
-        medianas << x[x.size() / 2];
-    }
+    for (const QList<qint64> &x : v)
+        medianas << MedianaDe(x);
     return medianas;
 }
 

@@ -2,6 +2,7 @@
 // database, as a ratio against the sqlite3 shell writing the same rows in its CSV mode
 // plus the zip program packing the same three files, measured in the same run.
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_export [observations]
+#include "Mediana.h"
 #include "Tabla.h"
 #include "support/TestDatabase.h"
 
@@ -120,11 +121,6 @@ void Partes(const QString &carpeta) {
                 t.nsecsElapsed() / 1e6);
 }
 
-qint64 Mediana(QList<qint64> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -155,10 +151,10 @@ int main(int argc, char *argv[]) {
         return 1;
     }
     std::printf("observations %d\n", observaciones);
-    std::printf("sqlite3 CSV + zip: %.1f ms\n", Mediana(base) / 1e6);
-    std::printf("export (frfitxer): %.1f ms\n", Mediana(programa) / 1e6);
+    std::printf("sqlite3 CSV + zip: %.1f ms\n", MedianaDe(base) / 1e6);
+    std::printf("export (frfitxer): %.1f ms\n", MedianaDe(programa) / 1e6);
     Partes(salida.path());
-    FilaTabla("association export, text + zip / sqlite3 + zip", Mediana(programa) / 1e6,
-              Mediana(base) / 1e6, "<= 1.3");
+    FilaTabla("association export, text + zip / sqlite3 + zip", MedianaDe(programa) / 1e6,
+              MedianaDe(base) / 1e6, "<= 1.3");
     return 0;
 }

@@ -4,6 +4,7 @@
 // it is counted from; and the time to open the form.
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_mapa [observations] [localities]
 #include "Mediana.h"
+#include "PoblarMapa.h"
 #include "Tabla.h"
 #include "support/TestDatabase.h"
 
@@ -27,49 +28,6 @@
 #include <functional>
 
 namespace {
-
-void Poblar(const TestDatabase &bd, const MapGrid &grid, int observaciones, int localidades) {
-    QSqlDatabase db = bd.db();
-    db.transaction();
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT INTO localidad (cod_localidad, localidad, utmhuso, utm10k) "
-                             "VALUES (?, ?, ?, ?)"));
-    const auto &cuadrados = grid.Cuadrados();
-    for (int i = 0; i < localidades; ++i) {
-        // Most localities on known squares; one in a hundred without one, one in a thousand
-        // with a code the grid does not know.
-        const auto &c = cuadrados[size_t((i * 7919) % int(cuadrados.size()))];
-        q.addBindValue(QStringLiteral("L%1").arg(i));
-        q.addBindValue(QStringLiteral("Localidad %1").arg(i));
-        q.addBindValue(QString::number(c.huso));
-        q.addBindValue(i % 100 == 1    ? QVariant()
-                       : i % 1000 == 2 ? QVariant(QStringLiteral("ZZ99"))
-                                       : QVariant(c.codigo));
-        q.exec();
-    }
-    q.prepare(QStringLiteral("INSERT INTO observador (cod_observador, nombre, apellido) "
-                             "VALUES (?, ?, 'Apellido')"));
-    for (int i = 0; i < 200; ++i) {
-        q.addBindValue(QStringLiteral("OB%1").arg(i));
-        q.addBindValue(QStringLiteral("Nombre%1").arg(i));
-        q.exec();
-    }
-    QStringList especies;
-    QSqlQuery e(QStringLiteral("SELECT cod_especie FROM especie"), db);
-    while (e.next())
-        especies << e.value(0).toString();
-    q.prepare(QStringLiteral("INSERT INTO observacion (observador1, fecha, especie, localidad) "
-                             "VALUES (?, ?, ?, ?)"));
-    for (int i = 0; i < observaciones; ++i) {
-        q.addBindValue(QStringLiteral("OB%1").arg(i % 200));
-        q.addBindValue(QDate(1985, 1, 1).addDays((i * 37) % 14000).toString(Qt::ISODate));
-        // Common species far more often than rare ones, as in real records.
-        q.addBindValue(especies[(i % 7 == 0 ? i / 7 : i % 20) % especies.size()]);
-        q.addBindValue(QStringLiteral("L%1").arg((i * 31) % localidades));
-        q.exec();
-    }
-    db.commit();
-}
 
 qint64 Medir(const std::function<void()> &hacer) {
     QElapsedTimer t;
@@ -111,7 +69,7 @@ int main(int argc, char *argv[]) {
     {
         MapGrid grid;
         if (!grid.Cargar(bd.db())) return 1;
-        Poblar(bd, grid, observaciones, localidades);
+        PoblarMapa(bd, grid, observaciones, localidades);
     }
     std::printf("observations %d, localities %d\n", observaciones, localidades);
 
