@@ -87,8 +87,8 @@ int main(int argc, char *argv[]) {
             if (!Copiar(*bd, *carpeta)) return 1;
         }
     }
-    std::printf("observations %d and %d, localities %d and %d\n", observaciones / 10,
-                observaciones, localidades / 10, localidades);
+    std::printf("observations %d and %d, localities %d and %d\n", observaciones / 10, observaciones,
+                localidades / 10, localidades);
     if (!Usar(pequena)) return 1;
     QSqlQuery comun(QStringLiteral("SELECT especie FROM observacion GROUP BY especie "
                                    "ORDER BY count(*) DESC LIMIT 1"),
@@ -138,8 +138,8 @@ int main(int argc, char *argv[]) {
         }
     for (qsizetype c = 0; c < caminos.size(); ++c) {
         const QByteArray fila = QByteArray("growth in one process: ") + caminos[c].nombre;
-        FilaTabla(fila.constData(), MedianaDe(programa[c][1]) / 1e6, MedianaDe(programa[c][0]) / 1e6,
-                  "<= 10");
+        FilaTabla(fila.constData(), MedianaDe(programa[c][1]) / 1e6,
+                  MedianaDe(programa[c][0]) / 1e6, "<= 10");
         FilaTabla((fila + ", its floor").constData(), MedianaDe(suelo[c][1]) / 1e6,
                   MedianaDe(suelo[c][0]) / 1e6, "-");
     }
