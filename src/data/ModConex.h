@@ -71,6 +71,20 @@ void setSoloLectura(bool soloLectura);
 // Closes and forgets the shared connection; tests use it between databases.
 void Desconectar();
 
+// While one lives, the file's page cache is held to what one pass over every row needs: a
+// spreadsheet or an export of all the rows reads each page once, and the cache the map and the
+// queries keep would only fill with them. Nothing on a server.
+class UnaPasada {
+public:
+    UnaPasada();
+    ~UnaPasada();
+    UnaPasada(const UnaPasada &) = delete;
+    UnaPasada &operator=(const UnaPasada &) = delete;
+
+private:
+    bool acotada_ = false;
+};
+
 } // namespace ModConex
 
 // The user-facing description of a failed statement, in Spanish.

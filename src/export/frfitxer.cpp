@@ -7,6 +7,7 @@
 #include "data/ArchivoComprobado.h"
 #include "data/Clock.h"
 #include "data/ModBaseDatos.h"
+#include "data/ModConex.h"
 #include "frsensibles.h"
 #include "gui/MessageService.h"
 #include "gui/ModBaseDatosGui.h"
@@ -109,6 +110,7 @@ void frfitxer::Cdgenerar_Click() {
     {
         Screen::RelojArena reloj;
         Progreso progreso(this, QStringLiteral("Generando los ficheros para la asociación..."));
+        const ModConex::UnaPasada pasada;
         aviso = Exportar(periodo, sinRechazadas, &sustituidos, progreso.avance());
     }
     // Stopped by the user: nothing was written, and that needs no message.
@@ -282,6 +284,7 @@ void frfitxer::CdDwc_Click() {
     {
         Screen::RelojArena reloj;
         Progreso progreso(this, QStringLiteral("Generando el archivo Darwin Core..."));
+        const ModConex::UnaPasada pasada;
         ok = DarwinCoreArchive::Exportar(carpeta_, hoy, licencia, &resumen, &error,
                                          progreso.avance());
     }

@@ -2,6 +2,7 @@
 
 #include "data/ColumnTable.h"
 #include "data/ModBaseDatos.h"
+#include "data/ModConex.h"
 #include "data/SpreadsheetWriter.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
@@ -54,6 +55,7 @@ void ModBaseDatos::CrearHojaCalculo(QWidget *padre, const QString &nombre,
     {
         Screen::RelojArena reloj;
         Progreso progreso(padre, QStringLiteral("Guardando la hoja de cálculo..."));
+        const ModConex::UnaPasada pasada;
         QSqlQuery consulta = leer();
         ok = EscribirHojaCalculo(consulta, columnas, ruta, &error, progreso.avance(), &hojas);
     }

@@ -3,6 +3,7 @@
 #include "support/SheetReader.h"
 #include "support/User.h"
 
+#include "data/ModConex.h"
 #include "gui/ChoiceService.h"
 #include "gui/MessageService.h"
 #include "gui/Progreso.h"
@@ -245,6 +246,11 @@ void tst_frcons::sesion() {
         QVERIFY(MessageService::Mostrados().isEmpty() && abiertos.isEmpty());
         QCOMPARE(Files::Read(ruta), hecha);
     }
+    // Written or cancelled, the file's page cache is again the large one the map and the
+    // queries read from; the writing held it to one pass.
+    if (!bd.enServidor())
+        QCOMPARE(TestDatabase::Lineas(ModConex::DatabaseConnection(), u"PRAGMA cache_size"_s),
+                 u"-524288"_s);
 
     // Deletion: No keeps the row, Yes removes it and the count follows; a row deleted
     // meanwhile is said to be gone.
